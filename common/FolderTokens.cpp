@@ -1,0 +1,67 @@
+#include "common/FolderTokens.h"
+
+#include "common/Paths.h"
+
+namespace {
+
+struct TokenRow
+{
+    const wchar_t* token;
+    const std::wstring FolderTokenValues::*value;
+};
+
+// Tested in this order: the application-data folder lies inside the user
+// profile, so it must be tried first.
+constexpr TokenRow PrefixRows[] = {
+    {L"%PROGRAMFILES%", &FolderTokenValues::programfiles},
+    {L"%WINDIR%", &FolderTokenValues::windir},
+    {L"%APPDATA%", &FolderTokenValues::appdata},
+    {L"%USERPROFILE%", &FolderTokenValues::userprofile},
+    {L"%ALLUSERSPROFILE%", &FolderTokenValues::allusersprofile},
+};
+constexpr const wchar_t* SysDriveToken = L"%SYSDRIVE%";
+
+void ReplaceAll(std::wstring& text, const std::wstring& from, const std::wstring& to)
+{
+    std::wstring::size_type at = 0;
+    while ((at = text.find(from, at)) != std::wstring::npos) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+}
+
+// Replaces every occurrence of `from` when its first occurrence starts the path.
+bool ReplaceIfLeading(std::wstring& path, const std::wstring& from, const std::wstring& to)
+{
+    if (from.empty() || path.find(from) != 0)
+        return false;
+    ReplaceAll(path, from, to);
+    return true;
+}
+
+} // namespace
+
+void ToTokenPath(std::wstring& path)
+{
+    const FolderTokenValues& values = TokenValues();
+    for (const TokenRow& row : PrefixRows) {
+        // An unset variable is skipped, so the later rows are still tried.
+        if (ReplaceIfLeading(path, values.*row.value, row.token))
+            return;
+    }
+    if (!values.systemdrive.empty() && path == values.systemdrive)
+        path = SysDriveToken;
+}
+
+void ToRealPath(std::wstring& path)
+{
+    const FolderTokenValues& values = TokenValues();
+    for (const TokenRow& row : PrefixRows) {
+        if ((values.*row.value).empty())
+            continue;
+        if (ReplaceIfLeading(path, row.token, values.*row.value))
+            return;
+    }
+    if (!values.systemdrive.empty() && path == SysDriveToken)
+        path = values.systemdrive;
+}

@@ -1,0 +1,112 @@
+#include "common/Log.h"
+
+#include "common/Config.h"
+
+#include <windows.h>
+
+#include <ctime>
+
+namespace {
+
+std::mutex g_instanceLock;
+CLogHandler* g_instance = nullptr;
+unsigned g_referenceCount = 0;
+
+} // namespace
+
+CLogHandler* CLogHandler::GetInstance()
+{
+    std::lock_guard lock(g_instanceLock);
+    if (g_referenceCount == 0) {
+        g_instance = new CLogHandler();
+        g_instance->Open();
+    }
+    ++g_referenceCount;
+    return g_instance;
+}
+
+void CLogHandler::ReleaseInstance(CLogHandler* instance)
+{
+    std::lock_guard lock(g_instanceLock);
+    if (g_referenceCount == 0 || instance != g_instance)
+        return;
+    if (--g_referenceCount == 0) {
+        delete g_instance;
+        g_instance = nullptr;
+    }
+}
+
+CLogHandler::~CLogHandler()
+{
+    // A half-done Open may have left the debug stream open: close what is open.
+    if (m_debugStream)
+        std::fclose(m_debugStream);
+    if (m_errorStream)
+        std::fclose(m_errorStream);
+}
+
+bool CLogHandler::ReadLogSettings()
+{
+    wchar_t directory[256] = {};
+    const DWORD n = GetCurrentDirectoryW(256, directory);
+    if (n == 0 || n >= 256)
+        return false;
+    m_configFilePath = std::wstring(directory) + L"\\" + ConfigFileName;
+
+    if (GetFileAttributesW(m_configFilePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::printf("Configuration File Not Found \n");
+        std::fflush(stdout);
+        return false;
+    }
+    m_level = ReadConfigInt(m_configFilePath, L"LogFileDetails", L"LogLevel", 2);
+    m_debugLogFileName = ReadConfigString(m_configFilePath, L"LogFileDetails", L"DebugLogFileName", L"c:\\DebugLog.txt");
+    m_errorLogFileName = ReadConfigString(m_configFilePath, L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
+    return true;
+}
+
+bool CLogHandler::Open()
+{
+    if (m_opened)
+        return true;
+    if (!ReadLogSettings())
+        return false;
+    if (m_level == 1 || m_level == 3) {
+        m_debugStream = _wfopen(m_debugLogFileName.c_str(), L"w");
+        if (!m_debugStream)
+            return false;
+    }
+    if (m_level == 2 || m_level == 3) {
+        m_errorStream = _wfopen(m_errorLogFileName.c_str(), L"w");
+        if (!m_errorStream)
+            return false;
+    }
+    m_opened = true;
+    return true;
+}
+
+int CLogHandler::WriteError(const char* message)
+{
+    if (!message)
+        return 0;
+    if (m_level != 2 && m_level != 3)
+        return 1;
+
+    char stamp[32] = {};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0)
+        std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &local);
+
+    std::lock_guard lock(m_writeLock);
+    if (m_errorStream) {
+        std::fprintf(m_errorStream, "%s %s\n", stamp, message);
+        std::fflush(m_errorStream);
+    }
+    return 1;
+}
+
+void LogError(const std::string& message)
+{
+    CLogReference log;
+    log->WriteError(message);
+}

@@ -1,0 +1,226 @@
+#include "common/Paths.h"
+
+#include "common/Log.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+
+#include <mutex>
+#include <vector>
+
+std::atomic<bool> IsCommandLineMode{false};
+std::atomic<bool> IsSnapshotTaken{false};
+
+const char* const ValueTypePrefixes[ValueTypeCount] = {"hex(2):", "hex:", "hex(b):", "dword:", ""};
+const char* const ValueTypeNames[ValueTypeCount] = {"REG_EXPAND_SZ", "REG_BINARY", "REG_QWORD", "REG_DWORD", "REG_SZ"};
+
+namespace {
+
+std::mutex g_projectFileLock;
+std::string g_projectFilePath;
+
+std::wstring ReadVariable(const wchar_t* name, bool& ok)
+{
+    std::vector<wchar_t> buffer(1024);
+    DWORD n = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n >= buffer.size()) {
+        buffer.resize(n + 1);
+        n = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    }
+    if (n == 0 || n >= buffer.size()) {
+        ok = false;
+        return {};
+    }
+    return std::wstring(buffer.data(), n);
+}
+
+std::wstring CurrentDirectory()
+{
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring dir(n, L'\0');
+    const DWORD got = GetCurrentDirectoryW(n, dir.data());
+    dir.resize(got < n ? got : 0);
+    return dir;
+}
+
+bool FitsRoot(const char* name, const std::string& value)
+{
+    if (value.size() <= MaxPathBytes)
+        return true;
+    LogError(std::string("InitializePaths: ") + name + " is longer than 1023 bytes and cannot be used: " + value);
+    return false;
+}
+
+std::string StripTrailingSlash(std::string path)
+{
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+PathTable& Paths()
+{
+    static PathTable table;
+    return table;
+}
+
+FolderTokenValues& TokenValues()
+{
+    static FolderTokenValues values;
+    return values;
+}
+
+bool ReadEnvironment()
+{
+    bool ok = true;
+    FolderTokenValues& v = TokenValues();
+    v.windir = ReadVariable(L"windir", ok);
+    v.programfiles = ReadVariable(L"programfiles", ok);
+    v.userprofile = ReadVariable(L"userprofile", ok);
+    v.allusersprofile = ReadVariable(L"allusersprofile", ok);
+    v.appdata = ReadVariable(L"appdata", ok);
+    v.temp = ReadVariable(L"temp", ok);
+    v.systemdrive = ReadVariable(L"systemdrive", ok);
+    return ok;
+}
+
+bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFileName)
+{
+    PathTable t;
+    t.ProgramFolder = StripTrailingSlash(ToUtf8(CurrentDirectory()));
+    ReadEnvironment();
+    const FolderTokenValues& env = TokenValues();
+    t.WorkingRoot = StripTrailingSlash(ToUtf8(env.temp));
+    t.OutputFolder = outputFolder.empty() ? t.ProgramFolder : StripTrailingSlash(ToUtf8(outputFolder));
+    t.AppDataRoot = env.appdata;
+    const std::string appData = StripTrailingSlash(ToUtf8(env.appdata));
+
+    // The longest name appended below is "\UpdatedIncludeExclude.xml" (26 bytes);
+    // refusing roots that leave no room for it keeps every entry within the limit.
+    constexpr std::size_t longestSuffix = 32;
+    bool ok = FitsRoot("the program folder", t.ProgramFolder + std::string(longestSuffix, ' ')) &&
+              FitsRoot("the working root (temp)", t.WorkingRoot + std::string(longestSuffix, ' ')) &&
+              FitsRoot("the output folder", t.OutputFolder + std::string(longestSuffix, ' ')) &&
+              FitsRoot("the application-data folder", appData + std::string(longestSuffix, ' '));
+    if (!msiFileName.empty())
+        t.MsiFileName = ToUtf8(msiFileName);
+    ok = ok && FitsRoot("the MSI file name", t.MsiFileName);
+    if (!ok) {
+        Paths() = PathTable{};
+        return false;
+    }
+
+    t.ExtractedIconFolder = t.ProgramFolder + "\\ExtractedIcon";
+    t.FileChangesPath = t.WorkingRoot + "\\Temp\\FileChanges.xml";
+    t.RegChangesPath = t.WorkingRoot + "\\Temp\\RegChanges.xml";
+    t.IniChangesPath = t.WorkingRoot + "\\Temp\\INIChanges.xml";
+    SetProjectFilePathUtf8(t.OutputFolder + "\\Packages\\ProjectFile.xml");
+    t.DefaultIncludeExcludePath = t.ProgramFolder + "\\DefaultIncludeExclude.xml";
+    t.UpdatedIncludeExcludePath = t.ProgramFolder + "\\UpdatedIncludeExclude.xml";
+    t.RawProjectFilePath = t.ProgramFolder + "\\RawProjectFile.xml";
+    t.IniBackupFolder = appData + "\\INIBackup";
+    t.ConfigFilePath = t.ProgramFolder + "\\CorvaneRepackager.ini";
+    Paths() = std::move(t);
+    HiveNames();
+    return true;
+}
+
+std::string GetProjectFilePath()
+{
+    std::lock_guard lock(g_projectFileLock);
+    return g_projectFilePath;
+}
+
+void SetProjectFilePath(const std::wstring& path)
+{
+    SetProjectFilePathUtf8(ToUtf8(path));
+}
+
+void SetProjectFilePathUtf8(const std::string& path)
+{
+    std::lock_guard lock(g_projectFileLock);
+    g_projectFilePath = path;
+}
+
+std::string WorkingTempFolder() { return Paths().WorkingRoot + "\\Temp"; }
+std::string WorkingSnapshotFolder() { return Paths().WorkingRoot + "\\SnapShot"; }
+std::string PackagesFolder() { return Paths().OutputFolder + "\\Packages"; }
+
+bool EnsureFolder(const std::string& path)
+{
+    const std::wstring wide = FromUtf8(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        CreateDirectoryW(wide.c_str(), nullptr);
+        attributes = GetFileAttributesW(wide.c_str());
+    }
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveFolderTree(const std::wstring& path)
+{
+    if (path.empty())
+        return;
+    std::wstring folder = path;
+    if (folder.back() != L'\\')
+        folder += L'\\';
+
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((folder + L"*.*").c_str(), &data));
+    if (find) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring full = folder + name;
+            const bool isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
+                RemoveFolderTree(full);
+            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // A junction or folder link: remove the link, never what it points to.
+                RemoveDirectoryW(full.c_str());
+            } else {
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                    SetFileAttributesW(full.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+                DeleteFileW(full.c_str());
+            }
+        } while (FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    RemoveDirectoryW(path.c_str());
+}
+
+void RemoveFolderTree(const std::string& path)
+{
+    RemoveFolderTree(FromUtf8(path));
+}
+
+const std::map<std::wstring, HKEY>& HiveNames()
+{
+    static const std::map<std::wstring, HKEY> names = {
+        {L"HKCR", HKEY_CLASSES_ROOT}, {L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+        {L"HKCU", HKEY_CURRENT_USER}, {L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+        {L"HKLM", HKEY_LOCAL_MACHINE}, {L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+        {L"HKU", HKEY_USERS}, {L"HKEY_USERS", HKEY_USERS},
+        {L"HKCC", HKEY_CURRENT_CONFIG}, {L"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+    };
+    return names;
+}
+
+int ClassifyValueText(std::string_view text, std::string_view* data)
+{
+    for (int i = 0; i < ValueTypeCount; ++i) {
+        const std::string_view prefix = ValueTypePrefixes[i];
+        if (text.substr(0, prefix.size()) == prefix) {
+            if (data)
+                *data = text.substr(prefix.size());
+            return i;
+        }
+    }
+    return ValueTypeCount - 1; // unreachable: the empty prefix matches everything
+}

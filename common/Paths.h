@@ -1,0 +1,93 @@
+#pragma once
+// The path table, the environment values behind the folder tokens, the two
+// process-wide flags and the registry lookup tables. Filled once at start-up
+// (InitializePaths) and read-only afterwards, except the project file path.
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <map>
+#include <string>
+#include <string_view>
+
+// Longest 8-bit (UTF-8) path the working buffers hold, terminator excluded.
+inline constexpr std::size_t MaxPathBytes = 1023;
+
+// Every entry is UTF-8, separated by single backslashes, never ending in one.
+struct PathTable
+{
+    std::string ProgramFolder;
+    std::string WorkingRoot;
+    std::string OutputFolder;
+    std::string MsiFileName;
+    std::string ExtractedIconFolder;
+    std::string FileChangesPath;
+    std::string RegChangesPath;
+    std::string IniChangesPath;
+    std::string DefaultIncludeExcludePath;
+    std::string UpdatedIncludeExcludePath;
+    std::string RawProjectFilePath;
+    std::string IniBackupFolder;
+    std::string ConfigFilePath;
+    std::wstring AppDataRoot;
+};
+
+// The environment values read at start-up; six of them stand behind folder tokens.
+struct FolderTokenValues
+{
+    std::wstring windir;
+    std::wstring programfiles;
+    std::wstring userprofile;
+    std::wstring allusersprofile;
+    std::wstring appdata;
+    std::wstring temp;
+    std::wstring systemdrive;
+};
+
+PathTable& Paths();
+FolderTokenValues& TokenValues();
+
+extern std::atomic<bool> IsCommandLineMode;
+extern std::atomic<bool> IsSnapshotTaken;
+
+// Reads the seven environment variables. A variable that is not set reads as
+// empty. Returns false when any of them is missing.
+bool ReadEnvironment();
+
+// Fills the path table. Either argument may be empty. Returns false (with a log
+// line naming the root) when a root path does not fit the 1023-byte limit; the
+// table is then left empty rather than holding cut paths.
+bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFileName);
+
+// The project file path may be replaced after start-up (command line, basic
+// information page, scan details), so it is read and written under a lock.
+std::string GetProjectFilePath();
+void SetProjectFilePath(const std::wstring& path);
+void SetProjectFilePathUtf8(const std::string& path);
+
+// Working folders built where they are used.
+std::string WorkingTempFolder();     // working root + "\Temp"
+std::string WorkingSnapshotFolder(); // working root + "\SnapShot"
+std::string PackagesFolder();        // output folder + "\Packages"
+
+// Creates the folder (one level) if nothing of that name exists. Returns true
+// when a folder of that name exists afterwards.
+bool EnsureFolder(const std::string& path);
+
+// Deletes everything below the folder and then the folder itself. Read-only
+// files are made writable first. A folder that does not exist is no failure;
+// nothing is reported.
+void RemoveFolderTree(const std::wstring& path);
+void RemoveFolderTree(const std::string& path);
+
+// The ten hive names (short and long) and their predefined roots.
+const std::map<std::wstring, HKEY>& HiveNames();
+
+// Value-text prefixes and their type names, in the order they are tested.
+inline constexpr int ValueTypeCount = 5;
+extern const char* const ValueTypePrefixes[ValueTypeCount];
+extern const char* const ValueTypeNames[ValueTypeCount];
+
+// Classifies a value text by the first prefix that stands at its start and
+// returns the index; `data` receives the text without the prefix.
+int ClassifyValueText(std::string_view text, std::string_view* data = nullptr);

@@ -1,0 +1,31 @@
+#pragma once
+// The progress state shared by the worker in progress (writer) and the page
+// that polls it from a timer (reader). Texts are replaced and copied whole
+// under a lock, so a reader never sees half a text.
+#include <atomic>
+#include <mutex>
+#include <string>
+
+class CProgressState
+{
+public:
+    void SetStatusText(std::wstring text);
+    void SetDetailText(std::wstring text);
+    std::wstring StatusText() const;
+    std::wstring DetailText() const;
+
+    void SetStepCount(int count) { m_stepCount.store(count); }
+    void AddStep() { m_stepCount.fetch_add(1); }
+    int StepCount() const { return m_stepCount.load(); }
+
+    void Clear();
+
+private:
+    mutable std::mutex m_lock;
+    std::wstring m_statusText;
+    std::wstring m_detailText;
+    std::atomic<int> m_stepCount{0};
+};
+
+// The process-wide instance (ProgressStatusText, ProgressDetailText, ProgressStepCount).
+CProgressState& Progress();

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs every benchmark of the build under Wine, pinned to one CPU together with
+# a persistent wineserver (unpinned, cross-core wake-ups make timings swing).
+set -euo pipefail
+build_dir=$(cd "${1:-build}" && pwd)
+export WINEPREFIX="$build_dir/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+wineserver -k >/dev/null 2>&1 || true
+taskset -c 0 wineserver -p
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+wineboot >/dev/null 2>&1 </dev/null || true
+shopt -s nullglob
+benches=("$build_dir"/bench/*.exe)
+[ ${#benches[@]} -gt 0 ] || { echo "no benchmarks built"; exit 1; }
+for b in "${benches[@]}"; do
+  (cd "$build_dir/bench" && taskset -c 0 wine "$b")
+done

@@ -1,0 +1,96 @@
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FolderTokens : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_saved = TokenValues();
+        FolderTokenValues& v = TokenValues();
+        v.programfiles = L"C:\\Program Files";
+        v.windir = L"C:\\windows";
+        v.userprofile = L"C:\\users\\ann";
+        v.appdata = L"C:\\users\\ann\\Application Data";
+        v.allusersprofile = L"C:\\ProgramData";
+        v.systemdrive = L"C:";
+    }
+    void TearDown() override { TokenValues() = m_saved; }
+
+    static std::wstring Token(std::wstring p)
+    {
+        ToTokenPath(p);
+        return p;
+    }
+    static std::wstring Real(std::wstring p)
+    {
+        ToRealPath(p);
+        return p;
+    }
+
+private:
+    FolderTokenValues m_saved;
+};
+
+} // namespace
+
+TEST_F(FolderTokens, LeadingFolderBecomesItsTokenAndBack)
+{
+    EXPECT_EQ(Token(L"C:\\Program Files\\App\\a.dll"), L"%PROGRAMFILES%\\App\\a.dll");
+    // The prefix test does not look at the character after the match.
+    EXPECT_EQ(Token(L"C:\\Program Files (x86)\\App"), L"%PROGRAMFILES% (x86)\\App");
+    EXPECT_EQ(Real(L"%PROGRAMFILES%\\App\\a.dll"), L"C:\\Program Files\\App\\a.dll");
+    EXPECT_EQ(Real(L"%PROGRAMFILES% (x86)\\App"), L"C:\\Program Files (x86)\\App");
+    EXPECT_EQ(Token(L"C:\\windows\\win.ini"), L"%WINDIR%\\win.ini");
+    EXPECT_EQ(Token(L"C:\\ProgramData\\x"), L"%ALLUSERSPROFILE%\\x");
+}
+
+TEST_F(FolderTokens, ApplicationDataWinsOverTheProfileThatHoldsIt)
+{
+    EXPECT_EQ(Token(L"C:\\users\\ann\\Application Data\\App\\c.ini"), L"%APPDATA%\\App\\c.ini");
+    EXPECT_EQ(Token(L"C:\\users\\ann\\Desktop\\x.lnk"), L"%USERPROFILE%\\Desktop\\x.lnk");
+    EXPECT_EQ(Real(L"%APPDATA%\\App"), L"C:\\users\\ann\\Application Data\\App");
+}
+
+TEST_F(FolderTokens, ComparisonIsCaseSensitiveAndAnchoredAtTheStart)
+{
+    EXPECT_EQ(Token(L"c:\\program files\\App"), L"c:\\program files\\App");
+    EXPECT_EQ(Real(L"X\\%WINDIR%"), L"X\\%WINDIR%");
+    EXPECT_EQ(Token(L"D:\\C:\\Program Files"), L"D:\\C:\\Program Files");
+}
+
+TEST_F(FolderTokens, SystemDriveOnlyAsTheWholePath)
+{
+    EXPECT_EQ(Token(L"C:"), L"%SYSDRIVE%");
+    EXPECT_EQ(Token(L"C:\\"), L"C:\\");
+    EXPECT_EQ(Token(L"C:\\data"), L"C:\\data");
+    EXPECT_EQ(Real(L"%SYSDRIVE%"), L"C:");
+    EXPECT_EQ(Real(L"%SYSDRIVE%\\data"), L"%SYSDRIVE%\\data");
+}
+
+TEST_F(FolderTokens, EveryOccurrenceOfTheLeadingValueIsReplacedButOnlyOneKind)
+{
+    EXPECT_EQ(Token(L"C:\\windows\\x\\C:\\windows"), L"%WINDIR%\\x\\%WINDIR%");
+    EXPECT_EQ(Real(L"%WINDIR%\\a\\%WINDIR%\\%SYSDRIVE%"), L"C:\\windows\\a\\C:\\windows\\%SYSDRIVE%");
+}
+
+TEST_F(FolderTokens, AnUnsetVariableIsSkippedSoLaterRowsAreStillTried)
+{
+    TokenValues().programfiles.clear();
+    TokenValues().windir.clear();
+    EXPECT_EQ(Token(L"C:\\users\\ann\\Application Data\\x"), L"%APPDATA%\\x");
+    EXPECT_EQ(Real(L"%APPDATA%\\x"), L"C:\\users\\ann\\Application Data\\x");
+    EXPECT_EQ(Real(L"%PROGRAMFILES%\\x"), L"%PROGRAMFILES%\\x");
+    EXPECT_EQ(Token(L"C:"), L"%SYSDRIVE%");
+}
+
+TEST_F(FolderTokens, NonAsciiFolderNamesConvert)
+{
+    TokenValues().programfiles = L"C:\\Programme \u00fcber";
+    EXPECT_EQ(Token(L"C:\\Programme \u00fcber\\Caf\u00e9"), L"%PROGRAMFILES%\\Caf\u00e9");
+    EXPECT_EQ(Real(L"%PROGRAMFILES%\\Caf\u00e9"), L"C:\\Programme \u00fcber\\Caf\u00e9");
+}

@@ -1,0 +1,159 @@
+#include "common/Log.h"
+#include "common/Utf.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A program folder with a configuration file, made the current directory.
+class LogFixture : public ::testing::Test
+{
+protected:
+    void Configure(const std::string& logSection)
+    {
+        // UTF-16 with a byte order mark: the profile functions read non-ASCII
+        // names from such a file on every Windows version.
+        const std::wstring text = FromUtf8("[LogFileDetails]\r\n" + logSection);
+        std::string bytes = "\xff\xfe";
+        bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+        WriteFileBytes(m_root / L"CorvaneRepackager.ini", bytes);
+    }
+    std::wstring ErrorLog() const { return m_root / L"Error\u00e9Log.txt"; }
+    std::wstring DebugLog() const { return m_root / L"DebugLog.txt"; }
+    std::string Names() const
+    {
+        return "ErrorLogFileName=" + ToUtf8(ErrorLog()) + "\r\nDebugLogFileName=" + ToUtf8(DebugLog()) + "\r\n";
+    }
+
+    TempFolder m_root;
+    ScopedCurrentDirectory m_cd{m_root.Path()};
+};
+
+const std::regex LinePattern(R"((\d\d-(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)-\d{4} \d\d:\d\d:\d\d) (.*))");
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string::size_type start = 0, end;
+    // The log is a text-mode stream: every line ends in CR LF on disk.
+    while ((end = text.find("\r\n", start)) != std::string::npos) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    EXPECT_EQ(start, text.size()) << "the file must end with a whole line";
+    return lines;
+}
+
+} // namespace
+
+TEST_F(LogFixture, LevelTwoWritesTimeStampedLinesToTheErrorLog)
+{
+    WriteFileBytes(ErrorLog(), "old content");
+    Configure("LogLevel=2\r\n" + Names());
+    CLogHandler* log = CLogHandler::GetInstance();
+    EXPECT_EQ(log->WriteError("CMSIHandler::RunBatchFile: Create Process Fail"), 1);
+    EXPECT_EQ(log->WriteError("CX::Y\t\t\tTabs kept"), 1);
+    EXPECT_EQ(log->WriteError("Given XML file not found\n"), 1);
+    EXPECT_EQ(log->WriteError(nullptr), 0);
+    CLogHandler::ReleaseInstance(log);
+
+    const std::string text = ReadFileBytes(ErrorLog());
+    const auto lines = Lines(text);
+    ASSERT_EQ(lines.size(), 4u) << text;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[0], m, LinePattern)) << lines[0];
+    EXPECT_EQ(m[3].str(), "CMSIHandler::RunBatchFile: Create Process Fail");
+    ASSERT_TRUE(std::regex_match(lines[1], m, LinePattern));
+    EXPECT_EQ(m[3].str(), "CX::Y\t\t\tTabs kept");
+    ASSERT_TRUE(std::regex_match(lines[2], m, LinePattern));
+    EXPECT_EQ(m[3].str(), "Given XML file not found");
+    EXPECT_EQ(lines[3], "") << "a message ending in a newline leaves an empty line";
+    EXPECT_FALSE(PathExists(DebugLog()));
+}
+
+TEST_F(LogFixture, LevelOneOnlyEmptiesTheDebugLog)
+{
+    WriteFileBytes(DebugLog(), "old");
+    Configure("LogLevel=1\r\n" + Names());
+    CLogHandler* log = CLogHandler::GetInstance();
+    EXPECT_EQ(log->WriteError("not written"), 1);
+    CLogHandler::ReleaseInstance(log);
+    EXPECT_TRUE(PathExists(DebugLog()));
+    EXPECT_EQ(ReadFileBytes(DebugLog()), "");
+    EXPECT_FALSE(PathExists(ErrorLog()));
+}
+
+TEST_F(LogFixture, LevelThreeOpensBothAndWritesTheErrorLog)
+{
+    Configure("LogLevel=3\r\n" + Names());
+    CLogHandler* log = CLogHandler::GetInstance();
+    log->WriteError("three");
+    CLogHandler::ReleaseInstance(log);
+    EXPECT_EQ(ReadFileBytes(DebugLog()), "");
+    EXPECT_NE(ReadFileBytes(ErrorLog()).find(" three\r\n"), std::string::npos);
+}
+
+TEST_F(LogFixture, LevelZeroOrNoConfigurationTouchesNoFile)
+{
+    WriteFileBytes(ErrorLog(), "keep");
+    Configure("LogLevel=0\r\n" + Names());
+    CLogHandler* log = CLogHandler::GetInstance();
+    EXPECT_EQ(log->WriteError("x"), 1);
+    CLogHandler::ReleaseInstance(log);
+    EXPECT_EQ(ReadFileBytes(ErrorLog()), "keep");
+
+    DeleteFileW((m_root / L"CorvaneRepackager.ini").c_str());
+    log = CLogHandler::GetInstance();
+    EXPECT_FALSE(log->IsOpened());
+    EXPECT_EQ(log->WriteError("y"), 1);
+    CLogHandler::ReleaseInstance(log);
+    EXPECT_EQ(ReadFileBytes(ErrorLog()), "keep");
+}
+
+TEST_F(LogFixture, TheLastOfTwoHoldersClosesTheLog)
+{
+    Configure("LogLevel=2\r\n" + Names());
+    CLogHandler* first = CLogHandler::GetInstance();
+    CLogHandler* second = CLogHandler::GetInstance();
+    EXPECT_EQ(first, second);
+    CLogHandler::ReleaseInstance(first);
+    second->WriteError("still open");
+    CLogHandler::ReleaseInstance(second);
+    EXPECT_NE(ReadFileBytes(ErrorLog()).find("still open"), std::string::npos);
+
+    // A fresh instance reopens the file for writing, which empties it.
+    CLogHandler* third = CLogHandler::GetInstance();
+    CLogHandler::ReleaseInstance(third);
+    EXPECT_EQ(ReadFileBytes(ErrorLog()), "");
+}
+
+TEST_F(LogFixture, LinesFromSeveralThreadsNeverInterleave)
+{
+    Configure("LogLevel=2\r\n" + Names());
+    CLogHandler* log = CLogHandler::GetInstance();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([log, t] {
+            const std::string message = "Thread" + std::to_string(t) + std::string(300, char('a' + t));
+            for (int i = 0; i < 200; ++i)
+                log->WriteError(message);
+        });
+    for (auto& th : threads)
+        th.join();
+    CLogHandler::ReleaseInstance(log);
+
+    const auto lines = Lines(ReadFileBytes(ErrorLog()));
+    ASSERT_EQ(lines.size(), 800u);
+    for (const auto& line : lines) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, LinePattern)) << line;
+        const std::string msg = m[3].str();
+        const char fill = msg.back();
+        EXPECT_EQ(msg, "Thread" + std::to_string(fill - 'a') + std::string(300, fill));
+    }
+}

@@ -1,0 +1,121 @@
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+TEST(Paths, TableIsBuiltFromTheCurrentFolderAndTheEnvironment)
+{
+    TempFolder root;
+    CreateDirectoryW((root / L"prog").c_str(), nullptr);
+    ScopedCurrentDirectory cd(root / L"prog");
+    ScopedEnvironment temp(L"temp", (root / L"work").c_str());
+    ScopedEnvironment appdata(L"appdata", (root / L"Caf\u00e9 data").c_str());
+
+    ASSERT_TRUE(InitializePaths(L"", L""));
+    const PathTable& t = Paths();
+    const std::string prog = ToUtf8(root / L"prog");
+    const std::string work = ToUtf8(root / L"work");
+    EXPECT_EQ(t.ProgramFolder, prog);
+    EXPECT_EQ(t.WorkingRoot, work);
+    EXPECT_EQ(t.OutputFolder, prog) << "wizard mode writes beside the program";
+    EXPECT_EQ(t.MsiFileName, "");
+    EXPECT_EQ(t.ExtractedIconFolder, prog + "\\ExtractedIcon");
+    EXPECT_EQ(t.FileChangesPath, work + "\\Temp\\FileChanges.xml");
+    EXPECT_EQ(t.RegChangesPath, work + "\\Temp\\RegChanges.xml");
+    EXPECT_EQ(t.IniChangesPath, work + "\\Temp\\INIChanges.xml");
+    EXPECT_EQ(GetProjectFilePath(), prog + "\\Packages\\ProjectFile.xml");
+    EXPECT_EQ(t.DefaultIncludeExcludePath, prog + "\\DefaultIncludeExclude.xml");
+    EXPECT_EQ(t.UpdatedIncludeExcludePath, prog + "\\UpdatedIncludeExclude.xml");
+    EXPECT_EQ(t.RawProjectFilePath, prog + "\\RawProjectFile.xml");
+    EXPECT_EQ(t.IniBackupFolder, ToUtf8(root / L"Caf\u00e9 data") + "\\INIBackup");
+    EXPECT_EQ(t.ConfigFilePath, prog + "\\CorvaneRepackager.ini");
+    EXPECT_EQ(TokenValues().temp, root / L"work");
+
+    ASSERT_TRUE(InitializePaths(L"D:\\out\\", L"App.msi"));
+    EXPECT_EQ(Paths().OutputFolder, "D:\\out");
+    EXPECT_EQ(Paths().MsiFileName, "App.msi");
+    EXPECT_EQ(GetProjectFilePath(), "D:\\out\\Packages\\ProjectFile.xml");
+    SetProjectFilePath(L"E:\\p\\\u00e9.xml");
+    EXPECT_EQ(GetProjectFilePath(), "E:\\p\\\xc3\xa9.xml");
+}
+
+TEST(Paths, ARootTooLongForTheWorkingBuffersIsRefusedNotCut)
+{
+    TempFolder root;
+    ScopedCurrentDirectory cd(root.Path());
+    const std::wstring longRoot = L"C:\\" + std::wstring(1100, L'x');
+    ScopedEnvironment temp(L"temp", longRoot.c_str());
+    EXPECT_FALSE(InitializePaths(L"", L""));
+    EXPECT_TRUE(Paths().WorkingRoot.empty());
+    EXPECT_TRUE(Paths().FileChangesPath.empty());
+}
+
+TEST(Paths, HiveNamesMapShortAndLongNames)
+{
+    const auto& names = HiveNames();
+    EXPECT_EQ(names.size(), 10u);
+    EXPECT_EQ(names.at(L"HKLM"), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(names.at(L"HKEY_LOCAL_MACHINE"), HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(names.at(L"HKCU"), HKEY_CURRENT_USER);
+    EXPECT_EQ(names.at(L"HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT);
+    EXPECT_EQ(names.at(L"HKU"), HKEY_USERS);
+    EXPECT_EQ(names.at(L"HKEY_CURRENT_CONFIG"), HKEY_CURRENT_CONFIG);
+    EXPECT_EQ(names.count(L"hklm"), 0u) << "names are compared exactly";
+}
+
+TEST(Paths, ValueTextsAreClassifiedByTheirFirstMatchingPrefix)
+{
+    std::string_view data;
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("dword:0000002a", &data)], std::string("REG_DWORD"));
+    EXPECT_EQ(data, "0000002a");
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("hex(2):25,00,00,00", &data)], std::string("REG_EXPAND_SZ"));
+    EXPECT_EQ(data, "25,00,00,00");
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("hex:01,02", &data)], std::string("REG_BINARY"));
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("hex(b):01,00,00,00,00,00,00,00", &data)], std::string("REG_QWORD"));
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("\"plain text\"", &data)], std::string("REG_SZ"));
+    EXPECT_EQ(data, "\"plain text\"");
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("", &data)], std::string("REG_SZ"));
+    // hex(7) has no prefix of its own: it stays REG_SZ with its whole text.
+    EXPECT_EQ(ValueTypeNames[ClassifyValueText("hex(7):61,00", &data)], std::string("REG_SZ"));
+    EXPECT_EQ(data, "hex(7):61,00");
+}
+
+TEST(Paths, EnsureFolderCreatesOneLevelAndLeavesWhatExists)
+{
+    TempFolder root;
+    const std::string base = root.Utf8();
+    EXPECT_TRUE(EnsureFolder(base + "\\a"));
+    EXPECT_TRUE(IsFolder(root / L"a"));
+    EXPECT_FALSE(EnsureFolder(base + "\\x\\y")) << "the parent must exist";
+    EXPECT_FALSE(PathExists(root / L"x"));
+    WriteFileBytes(root / L"file", "data");
+    EXPECT_FALSE(EnsureFolder(base + "\\file"));
+    EXPECT_EQ(ReadFileBytes(root / L"file"), "data");
+    EXPECT_TRUE(EnsureFolder(base + "\\caf\xc3\xa9"));
+    EXPECT_TRUE(IsFolder(root / L"caf\u00e9"));
+}
+
+TEST(Paths, RemoveFolderTreeDeletesDeepTreesWithReadOnlyFiles)
+{
+    TempFolder root;
+    std::wstring deep = root / L"tree";
+    CreateDirectoryW(deep.c_str(), nullptr);
+    for (int level = 0; level < 40; ++level) {
+        deep += L"\\level" + std::to_wstring(level);
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+        WriteFileBytes(deep + L"\\f.txt", "x");
+        WriteFileBytes(deep + L"\\ro\u00e9.txt", "y");
+        SetFileAttributesW((deep + L"\\ro\u00e9.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    SetFileAttributesW(deep.c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteFileBytes(root / L"tree\\hidden.txt", "h");
+    SetFileAttributesW((root / L"tree\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+
+    RemoveFolderTree(root / L"tree\\");
+    EXPECT_FALSE(PathExists(root / L"tree"));
+    EXPECT_TRUE(IsFolder(root.Path())) << "only the named tree goes";
+
+    RemoveFolderTree(root / L"never-there"); // nothing to do, nothing reported
+    EXPECT_FALSE(PathExists(root / L"never-there"));
+}
