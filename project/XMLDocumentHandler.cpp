@@ -337,6 +337,12 @@ CXMLDocumentHandler::CXMLDocumentHandler()
     if (FAILED(CoCreateInstance(ClsidDomDocument, nullptr, CLSCTX_ALL, IidXmlDomDocument,
                                 reinterpret_cast<void**>(m_document.GetAddressOf()))))
         m_document.Reset();
+    // Project files come from other machines: no external entities, no DTD
+    // validation while parsing.
+    if (m_document) {
+        (void)m_document->put_resolveExternals(VARIANT_FALSE);
+        (void)m_document->put_validateOnParse(VARIANT_FALSE);
+    }
     // Paths are XPath. The old default pattern language of this document class
     // means the same for our paths, but Wine's translation of it crashes on
     // some malformed paths instead of failing.
