@@ -1,0 +1,213 @@
+#pragma once
+// One loaded XML document (CXMLDocumentHandler) and one of its nodes
+// (CXMLNodeHandler), over the platform's XML document object model. Every
+// failure of the platform becomes a return value: nothing throws out of these
+// classes and nothing here shows anything to the user. The writers and readers
+// that give the project file its shape are members of the document handler.
+#include "common/ChangeTypes.h"
+#include "common/Log.h"
+
+#include <windows.h>
+#include <msxml2.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+// One node of a document. A handler holds its own reference to the node; copies
+// share the node (each copy holds a reference), moves hand it over. A handler
+// with no node answers every query with "none", an empty string or 0.
+class CXMLNodeHandler
+{
+public:
+    CXMLNodeHandler() noexcept;
+    // Takes a reference of its own to `node` (may be null).
+    explicit CXMLNodeHandler(IXMLDOMNode* node) noexcept;
+    virtual ~CXMLNodeHandler();
+
+    CXMLNodeHandler(const CXMLNodeHandler&) = default;
+    CXMLNodeHandler& operator=(const CXMLNodeHandler&) = default;
+    CXMLNodeHandler(CXMLNodeHandler&&) noexcept = default;
+    CXMLNodeHandler& operator=(CXMLNodeHandler&&) noexcept = default;
+
+    bool IsNull() const noexcept { return !m_node; }
+
+    // The first node the path selects below this node, or none. An invalid path
+    // yields none.
+    CXMLNodeHandler SelectSingleNode(const std::wstring& path) const;
+    // Every node the path selects, in document order; empty on any failure.
+    std::vector<CXMLNodeHandler> SelectNodes(const std::wstring& path) const;
+
+    // Creates an element (no namespace) through the owner document and makes it
+    // this node's new FIRST child. Returns the new element, or none.
+    CXMLNodeHandler AddChildElement(const std::wstring& name);
+    // The same, inserted before `before` (one of this node's children), or
+    // appended when `before` is none. For writers that keep the current first
+    // child at hand: no lookup at all per element.
+    CXMLNodeHandler InsertChildElement(const std::wstring& name, const CXMLNodeHandler& before);
+
+    // Sets (or replaces) an attribute of this element. Attributes keep the
+    // order in which they were first set.
+    bool SetAttribute(const std::wstring& name, const std::wstring& value);
+    // Text of the attribute at the 0-based position; "" past the end or when
+    // this is no element.
+    std::wstring GetAttribute(long index) const;
+    long GetAttributeCount() const;
+
+    long GetChildCount() const;
+    CXMLNodeHandler GetChild(long index) const;
+    CXMLNodeHandler GetFirstChild() const;
+    CXMLNodeHandler GetNextSibling() const;
+    // True for element nodes (not text, comments, processing instructions).
+    bool IsElement() const;
+    // Node name ("" when none).
+    std::wstring GetName() const;
+
+    bool RemoveChild(const CXMLNodeHandler& child);
+    // Removes every node the path selects below this node from its parent;
+    // returns how many were removed.
+    int RemoveNodes(const std::wstring& path);
+    // Puts `newChild` (which may come from another document) in the place of
+    // `oldChild`, one of this node's children.
+    bool ReplaceChild(const CXMLNodeHandler& newChild, const CXMLNodeHandler& oldChild);
+    // Appends a node (possibly of another document) as the last child.
+    bool AppendChild(const CXMLNodeHandler& child);
+
+    IXMLDOMNode* Get() const noexcept { return m_node.Get(); }
+
+private:
+    Microsoft::WRL::ComPtr<IXMLDOMNode> m_node;
+};
+
+// One loaded document. Documents are never built from scratch: each is loaded
+// from a file (usually the raw project file) and saved under a name.
+// Used by one thread at a time, the thread that created it.
+class CXMLDocumentHandler
+{
+public:
+    CXMLDocumentHandler();
+    virtual ~CXMLDocumentHandler();
+    CXMLDocumentHandler(const CXMLDocumentHandler&) = delete;
+    CXMLDocumentHandler& operator=(const CXMLDocumentHandler&) = delete;
+
+    // 1 when the file was loaded and parsed; 0 otherwise (missing file, parse
+    // error, no document object). A failed load keeps the previous content
+    // but clears the loaded flag.
+    int Load(const std::wstring& path);
+    int Load(const std::string& utf8Path);
+    // Saves the whole document; "" means the file it was loaded from. 1 or 0.
+    int Save(const std::wstring& path = L"");
+    int Save(const std::string& utf8Path);
+
+    bool IsLoaded() const noexcept { return m_loaded; }
+    CXMLNodeHandler GetRootNode() const;
+    IXMLDOMDocument* Document() const noexcept { return m_document.Get(); }
+
+    // Include/exclude file path; starts as DefaultIncludeExcludePath.
+    const std::wstring& GetIncludeExcludePath() const noexcept { return m_includeExcludePath; }
+    void SetIncludeExcludePath(const std::wstring& path) { m_includeExcludePath = path; }
+
+    // ---- Writers of the project file and change documents -----------------
+    // All check IsLoaded first, report failures only through the log.
+
+    // Writes Directory/File elements into the list and saves to `savePath`.
+    // With keepAll clear, files that are not packable (".tmp"/".lnk" in the
+    // path, or not openable) are removed from the caller's lists; folders with
+    // nothing to write are removed from the caller's map either way.
+    void InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map, const std::string& savePath,
+                                     bool keepAll);
+    void InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
+                                        const std::string& savePath);
+    void InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map, const std::string& savePath);
+    // These three save to the project file path.
+    void InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
+    void InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons);
+    void InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product);
+    // Empty the list first, then insert.
+    void ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
+    void ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons);
+
+    // Full paths of the added ".exe" files that the file writer wrote.
+    const std::vector<std::wstring>& AddedExecutables() const noexcept { return m_addedExecutables; }
+    void ClearAddedExecutables() { m_addedExecutables.clear(); }
+
+    // ---- Readers ------------------------------------------------------------
+    // Each selects its list from the root element (first match) and walks its
+    // elements in document order; attributes are read by position. A missing
+    // list reads as empty.
+
+    // Starts the file-system and registry model afresh and reads the six lists.
+    void ReadProjectLists();
+    // Fills the map of that list path (replacing it) and appends to all
+    // folders and all files.
+    void ReadDirectoryList(const std::wstring& listPath);
+    // Fills the map of that list path (replacing it) and appends to all keys.
+    void ReadSubKeyList(const std::wstring& listPath);
+    // Fills the INI map of that list path (replacing it).
+    void ReadINIFileList(const std::wstring& listPath);
+    // Appends the shortcuts to `destination`; icon paths come back real.
+    void ReadShortcutList(ShortcutList& destination) const;
+    // Replaces the model's shortcut list.
+    void ReadShortcutList();
+    // Adds the icons to `destination`.
+    void ReadShortcutICONs(IconMap& destination) const;
+    // The first (newest) inner ProductInformation. 1 when found, else 0 and
+    // `destination` untouched.
+    int ReadProductInfo(ProductInfo& destination) const;
+
+    // Rebuilds the loaded project file: shortcuts, icons, INI lists and the
+    // product information are read from it, then the raw project file is
+    // loaded and every section is written from the model; saves go to the
+    // project file path. 1 on success, 0 when a file could not be loaded.
+    int RegenerateProjectFile();
+
+    // ---- Reader model ---------------------------------------------------------
+    const std::vector<std::wstring>& AllFiles() const noexcept { return m_allFiles; }
+    const std::vector<std::wstring>& AllFolders() const noexcept { return m_allFolders; }
+    const std::vector<std::wstring>& AllRegistryKeys() const noexcept { return m_allRegistryKeys; }
+
+    DirectoryChangeMap& AddedFiles() noexcept { return m_addedFiles; }
+    DirectoryChangeMap& ModifiedFiles() noexcept { return m_modifiedFiles; }
+    DirectoryChangeMap& DeletedFiles() noexcept { return m_deletedFiles; }
+    RegistryChangeMap& AddedKeys() noexcept { return m_addedKeys; }
+    RegistryChangeMap& ModifiedKeys() noexcept { return m_modifiedKeys; }
+    RegistryChangeMap& DeletedKeys() noexcept { return m_deletedKeys; }
+    IniChangeMap& AddedIni() noexcept { return m_addedIni; }
+    IniChangeMap& ModifiedIni() noexcept { return m_modifiedIni; }
+    IniChangeMap& DeletedIni() noexcept { return m_deletedIni; }
+    ShortcutList& Shortcuts() noexcept { return m_shortcuts; }
+    IconMap& Icons() noexcept { return m_icons; }
+    ProductInfo& Product() noexcept { return m_product; }
+
+    // The model map that belongs to a list path (NodePath::...), or null.
+    DirectoryChangeMap* DirectoryMapFor(const std::wstring& listPath) noexcept;
+    RegistryChangeMap* RegistryMapFor(const std::wstring& listPath) noexcept;
+    IniChangeMap* IniMapFor(const std::wstring& listPath) noexcept;
+
+    // Empties the whole reader model (not the added executables).
+    void ClearModel();
+
+private:
+    void WriteError(const std::string& message) const;
+    CXMLNodeHandler SelectList(const std::wstring& listPath) const;
+
+    std::wstring m_includeExcludePath;
+    Microsoft::WRL::ComPtr<IXMLDOMDocument> m_document;
+    CLogReference m_log;
+    bool m_loaded = false;
+    bool m_comInitialized = false;
+    std::wstring m_loadedPath;
+
+    // Reader model.
+    std::vector<std::wstring> m_allFiles;
+    std::vector<std::wstring> m_allFolders;
+    std::vector<std::wstring> m_allRegistryKeys;
+    ShortcutList m_shortcuts;
+    DirectoryChangeMap m_addedFiles, m_modifiedFiles, m_deletedFiles;
+    RegistryChangeMap m_addedKeys, m_modifiedKeys, m_deletedKeys;
+    IniChangeMap m_addedIni, m_modifiedIni, m_deletedIni;
+    IconMap m_icons;
+    ProductInfo m_product;
+
+    std::vector<std::wstring> m_addedExecutables;
+};
