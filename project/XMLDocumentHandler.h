@@ -107,6 +107,16 @@ public:
     const std::wstring& GetIncludeExcludePath() const noexcept { return m_includeExcludePath; }
     void SetIncludeExcludePath(const std::wstring& path) { m_includeExcludePath = path; }
 
+    // ---- Include/exclude file ------------------------------------------------
+    // Mode 0 rewrites the included lists, mode 1 the excluded lists, from the
+    // process-wide maps, and saves. An inclusion save named
+    // "UpdatedIncludeExclude.xml" (or "DefaultIncludeExclude.xml") switches the
+    // include/exclude path to that file first.
+    void RegenerateIncludeExcludeFile(int mode, const std::wstring& targetName);
+    // Writes the entries of the map that belongs to the list path and saves to
+    // the include/exclude path.
+    void WriteIncludeExcludeEntries(const std::wstring& listPath);
+
     // ---- Writers of the project file and change documents -----------------
     // All check IsLoaded first, report failures only through the log.
 

@@ -3,3 +3,7 @@ corvane_test(xml_tests
           ${CMAKE_CURRENT_LIST_DIR}/ProjectWritersTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/ProjectReadersTest.cpp
   LIBS project)
+
+corvane_test(include_exclude_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/IncludeExcludeTest.cpp
+  LIBS project)

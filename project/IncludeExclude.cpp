@@ -1,0 +1,143 @@
+#include "project/IncludeExclude.h"
+
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "project/XMLDocumentHandler.h"
+
+IncludedItemMap& FileIncludedItems()
+{
+    static IncludedItemMap map;
+    return map;
+}
+
+IncludedItemMap& RegistryIncludedItems()
+{
+    static IncludedItemMap map;
+    return map;
+}
+
+ExcludedItemMap& FileExcludedItems()
+{
+    static ExcludedItemMap map;
+    return map;
+}
+
+ExcludedItemMap& RegistryExcludedItems()
+{
+    static ExcludedItemMap map;
+    return map;
+}
+
+IncludedItemMap* IncludedMapFor(const std::wstring& listPath)
+{
+    if (listPath == IncludeExcludePath::FilesIncluded)
+        return &FileIncludedItems();
+    if (listPath == IncludeExcludePath::RegistryIncluded)
+        return &RegistryIncludedItems();
+    return nullptr;
+}
+
+ExcludedItemMap* ExcludedMapFor(const std::wstring& listPath)
+{
+    if (listPath == IncludeExcludePath::FilesExcluded)
+        return &FileExcludedItems();
+    if (listPath == IncludeExcludePath::RegistryExcluded)
+        return &RegistryExcludedItems();
+    return nullptr;
+}
+
+void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstring& listPath)
+{
+    const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
+    if (list.IsNull())
+        return;
+    IncludedItemMap* included = IncludedMapFor(listPath);
+    ExcludedItemMap* excluded = ExcludedMapFor(listPath);
+    for (CXMLNodeHandler entry = list.GetFirstChild(); !entry.IsNull(); entry = entry.GetNextSibling()) {
+        if (!entry.IsElement())
+            continue;
+        const std::wstring name = entry.GetAttribute(0);
+        const std::wstring key = ToUpperAscii(name);
+        if (included)
+            included->emplace(key, name);
+        else if (excluded)
+            excluded->emplace(key, ExcludedItem{name, entry.GetAttribute(1)});
+    }
+}
+
+void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstring& targetName)
+{
+    const wchar_t* listName = nullptr;
+    const wchar_t* paths[2] = {};
+    if (mode == 0) {
+        listName = L"IncludedItems";
+        paths[0] = IncludeExcludePath::FilesIncluded;
+        paths[1] = IncludeExcludePath::RegistryIncluded;
+    } else if (mode == 1) {
+        listName = L"ExcludedItems";
+        paths[0] = IncludeExcludePath::FilesExcluded;
+        paths[1] = IncludeExcludePath::RegistryExcluded;
+    } else {
+        return;
+    }
+    if (!IsLoaded()) {
+        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
+        return;
+    }
+
+    CXMLNodeHandler root = GetRootNode();
+    for (const wchar_t* section : {L"FileSystem", L"RegistrySystem"}) {
+        root.RemoveNodes(std::wstring(section) + L"//" + listName);
+        CXMLNodeHandler sectionNode = root.SelectSingleNode(section);
+        if (sectionNode.AddChildElement(listName).IsNull())
+            WriteError(std::string("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to insert ") +
+                       ToUtf8(listName) + " node in XML file");
+    }
+
+    if (mode == 0) {
+        if (targetName == UpdatedIncludeExcludeName)
+            SetIncludeExcludePath(FromUtf8(Paths().UpdatedIncludeExcludePath));
+        else if (targetName == DefaultIncludeExcludeName)
+            SetIncludeExcludePath(FromUtf8(Paths().DefaultIncludeExcludePath));
+    }
+    if (!Save(GetIncludeExcludePath()))
+        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
+
+    WriteIncludeExcludeEntries(paths[0]);
+    WriteIncludeExcludeEntries(paths[1]);
+}
+
+void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPath)
+{
+    if (!IsLoaded()) {
+        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
+        return;
+    }
+    CXMLNodeHandler list = GetRootNode().SelectSingleNode(listPath);
+    if (list.IsNull()) {
+        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find " +
+                   ToUtf8(listPath) + " node in XML file");
+        return;
+    }
+    if (const ExcludedItemMap* excluded = ExcludedMapFor(listPath)) {
+        for (const auto& [key, item] : *excluded) {
+            CXMLNodeHandler entry = list.AddChildElement(L"ExcludedEntry");
+            if (entry.IsNull()) {
+                WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to Insert ExcludedEntry node in "
+                           "XML file");
+                continue;
+            }
+            entry.SetAttribute(L"Name", item.Name);
+            entry.SetAttribute(L"Description", item.Description);
+        }
+    } else if (const IncludedItemMap* included = IncludedMapFor(listPath)) {
+        for (const auto& [key, name] : *included) {
+            CXMLNodeHandler entry = list.AddChildElement(L"IncludedEntry");
+            if (!entry.IsNull())
+                entry.SetAttribute(L"Name", name);
+        }
+    }
+    if (!Save(GetIncludeExcludePath()))
+        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
+}

@@ -1,0 +1,143 @@
+#include "common/Paths.h"
+#include "project/IncludeExclude.h"
+#include "tests/project/XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const SampleFile =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<IncludeExclude><FileSystem><IncludedItems><IncludedEntry Name=\"%SYSDRIVE%\"/></IncludedItems>"
+    "<ExcludedItems>"
+    "<ExcludedEntry Name=\"%WINDIR%\\temp\" Description=\"first one wins\"/>"
+    "<ExcludedEntry Name=\"%WINDIR%\\TEMP\" Description=\"duplicate\"/>"
+    "<ExcludedEntry Name=\"%WINDIR%\\Prefetch\"/>"
+    "<ExcludedEntry Name=\"%SYSDRIVE%\\Caf\xc3\xa9 &amp; co\" Description=\"quotes &quot;kept&quot;\"/>"
+    "</ExcludedItems></FileSystem>"
+    "<RegistrySystem><IncludedItems><IncludedEntry Name=\"HKEY_LOCAL_MACHINE\"/>"
+    "<IncludedEntry Name=\"HKEY_CURRENT_USER\"/></IncludedItems>"
+    "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SYSTEM\\RNG\" Description=\"seed\"/></ExcludedItems>"
+    "</RegistrySystem></IncludeExclude>\r\n";
+
+// A program folder with the default include/exclude file, the path table
+// pointing at it, and empty process-wide lists.
+class IncludeExcludeFile : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        WriteFileBytes(m_folder / L"DefaultIncludeExclude.xml", SampleFile);
+        ASSERT_TRUE(InitializePaths(L"", L""));
+        Clear();
+    }
+    void TearDown() override { Clear(); }
+
+    static void Clear()
+    {
+        FileIncludedItems().clear();
+        RegistryIncludedItems().clear();
+        FileExcludedItems().clear();
+        RegistryExcludedItems().clear();
+    }
+
+    void LoadAll(CXMLDocumentHandler& doc, const std::wstring& file)
+    {
+        ASSERT_EQ(doc.Load(file), 1);
+        for (const wchar_t* path : {IncludeExcludePath::FilesIncluded, IncludeExcludePath::FilesExcluded,
+                                    IncludeExcludePath::RegistryIncluded, IncludeExcludePath::RegistryExcluded})
+            ReadIncludeExcludeList(doc, path);
+    }
+
+    std::wstring Default() const { return m_folder / L"DefaultIncludeExclude.xml"; }
+    std::wstring Updated() const { return m_folder / L"UpdatedIncludeExclude.xml"; }
+
+    TempFolder m_folder;
+    CapturedLog m_log{m_folder};
+};
+
+} // namespace
+
+TEST_F(IncludeExcludeFile, ListsAreKeyedByUpperCaseNamesAndTheFirstEntryWins)
+{
+    CXMLDocumentHandler doc;
+    LoadAll(doc, Default());
+    EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{L"%SYSDRIVE%", L"%SYSDRIVE%"}}));
+    EXPECT_EQ(RegistryIncludedItems().size(), 2u);
+    ASSERT_EQ(FileExcludedItems().size(), 3u);
+    EXPECT_EQ(FileExcludedItems().at(L"%WINDIR%\\TEMP"), (ExcludedItem{L"%WINDIR%\\temp", L"first one wins"}));
+    EXPECT_EQ(FileExcludedItems().at(L"%WINDIR%\\PREFETCH"), (ExcludedItem{L"%WINDIR%\\Prefetch", L""}))
+        << "a missing description reads as empty";
+    EXPECT_EQ(FileExcludedItems().at(L"%SYSDRIVE%\\CAF\u00e9 & CO").Description, L"quotes \"kept\"");
+    EXPECT_EQ(RegistryExcludedItems().at(L"HKEY_LOCAL_MACHINE\\SYSTEM\\RNG").Description, L"seed");
+
+    // Loading again adds nothing and removes nothing.
+    LoadAll(doc, Default());
+    EXPECT_EQ(FileExcludedItems().size(), 3u);
+}
+
+TEST_F(IncludeExcludeFile, ExcludedSavesGoToTheDefaultFileUntilAnInclusionSaveSwitches)
+{
+    CXMLDocumentHandler doc;
+    doc.SetIncludeExcludePath(Default());
+    LoadAll(doc, Default());
+    FileExcludedItems().emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
+
+    doc.RegenerateIncludeExcludeFile(1, L"UpdatedIncludeExclude.xml");
+    EXPECT_FALSE(PathExists(Updated())) << "an exclusion save never switches files";
+    {
+        CXMLDocumentHandler saved;
+        ASSERT_EQ(saved.Load(Default()), 1);
+        // Entries are added as first children: descending order of the upper-cased names.
+        EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+                  (std::vector<std::wstring>{L"%WINDIR%\\temp", L"%WINDIR%\\Prefetch", L"%WINDIR%\\Logs",
+                                             L"%SYSDRIVE%\\Caf\u00e9 & co"}));
+        const CXMLNodeHandler logs =
+            saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded).GetChild(2);
+        EXPECT_EQ(Attributes(logs), (std::vector<std::wstring>{L"%WINDIR%\\Logs", L"logs"}));
+        EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesIncluded)),
+                  (std::vector<std::wstring>{L"%SYSDRIVE%"}))
+            << "the included lists stay as they were";
+    }
+
+    RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
+    ASSERT_EQ(doc.Load(Default()), 1);
+    doc.RegenerateIncludeExcludeFile(0, L"UpdatedIncludeExclude.xml");
+    EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().UpdatedIncludeExcludePath));
+    ASSERT_TRUE(PathExists(Updated()));
+
+    // The manager starts an exclusion save from the file it writes to.
+    FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
+    ASSERT_EQ(doc.Load(Updated()), 1);
+    doc.RegenerateIncludeExcludeFile(1, L"DefaultIncludeExclude.xml");
+    CXMLDocumentHandler updated;
+    ASSERT_EQ(updated.Load(Updated()), 1);
+    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
+              (std::vector<std::wstring>{L"HKEY_USERS", L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER"}));
+    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 5u)
+        << "after the switch, excluded items follow into the updated file";
+    CXMLDocumentHandler original;
+    ASSERT_EQ(original.Load(Default()), 1);
+    EXPECT_EQ(ChildNames(original.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 4u);
+}
+
+TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
+{
+    {
+        CXMLDocumentHandler notLoaded;
+        notLoaded.RegenerateIncludeExcludeFile(0, L"UpdatedIncludeExclude.xml");
+        notLoaded.RegenerateIncludeExcludeFile(7, L"UpdatedIncludeExclude.xml"); // no such mode: nothing
+
+        WriteFileBytes(m_folder / L"bare.xml", "<Root><FileSystem/></Root>");
+        CXMLDocumentHandler bare;
+        ASSERT_EQ(bare.Load(m_folder / L"bare.xml"), 1);
+        bare.SetIncludeExcludePath(m_folder / L"bare.xml");
+        bare.WriteIncludeExcludeEntries(IncludeExcludePath::RegistryExcluded);
+    }
+    EXPECT_EQ(m_log.Messages(),
+              (std::vector<std::string>{
+                  "CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded",
+                  "CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find "
+                  "RegistrySystem//ExcludedItems node in XML file",
+              }));
+}
