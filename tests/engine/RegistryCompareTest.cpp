@@ -1,4 +1,5 @@
 #include "common/Paths.h"
+#include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "engine/RegistryEnumerate.h"
@@ -68,6 +69,12 @@ protected:
         bytes.append(reinterpret_cast<const char*>(ini.data()), ini.size() * sizeof(wchar_t));
         WriteFileBytes(m_root / L"CorvaneRepackager.ini", bytes);
 
+        WriteFileBytes(m_root / L"RawProjectFile.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                                                        "<CorvaneProject><RegistrySystem>"
+                                                        "<AddedItems><SubKeyList/></AddedItems>"
+                                                        "<ModifiedItems><SubKeyList/></ModifiedItems>"
+                                                        "<DeletedItems><SubKeyList/></DeletedItems>"
+                                                        "</RegistrySystem></CorvaneProject>\r\n");
         PathTable& paths = Paths();
         paths.WorkingRoot = ToUtf8(m_root / L"work");
         paths.RawProjectFilePath = ToUtf8(m_root / L"RawProjectFile.xml");
@@ -226,6 +233,10 @@ TEST_F(RegistryCapture, UnchangedTreeGivesNoChangesWhateverItsNamesAndOrder)
     EXPECT_EQ(ReadRegFile(Difference0()), DifferenceHeader);
     EXPECT_EQ(ReadRegFile(WorkingFile(L"Temp\\Difference1.reg")), DifferenceHeader);
     EXPECT_EQ(m_registry->SnapshotFileCount(), 2);
+    // The second capture opened the 14 keys of the first root and the 10 of the second.
+    EXPECT_EQ(m_registry->KeysOpened(), 24);
+    EXPECT_EQ(Progress().DetailText(), L"Registries Scanned: 24");
+    EXPECT_EQ(Progress().StatusText(), L"Comparing Registry System Snapshot");
 }
 
 TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
@@ -251,6 +262,59 @@ TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
     EXPECT_EQ(m_registry->ModifiedChanges(),
               (RegistryChangeMap{{path + L"\\K", {Value(keyLine, L"\"NAME\"", L"REG_SZ", L"\"new\"")}}}));
     EXPECT_EQ(ReadRegFile(Difference0()), DifferenceHeader + L"\r\n" + keyLine + L"\r\n@=-\r\n\"NAME\"=\"new\"\r\n");
+}
+
+// The change document as the project file reader sees it: key path to the
+// (name, type) pairs of its values.
+RegistryChangeMap ReadChangeDocument(const wchar_t* listPath)
+{
+    CXMLDocumentHandler document;
+    EXPECT_EQ(document.Load(Paths().RegChangesPath), 1);
+    document.ReadSubKeyList(listPath);
+    return *document.RegistryMapFor(listPath);
+}
+
+TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)
+{
+    TestRegistryKey test(L"Document");
+    SetDword(CreateKey(test.Key(), L"Keep").get(), L"Count", 1);
+    SetString(CreateKey(test.Key(), L"Keep").get(), L"Old", L"o");
+    CreateKey(test.Key(), L"Gone\\Child");
+    const std::wstring path = L"HKEY_CURRENT_USER\\" + test.SubPath();
+    CaptureAround({path}, [&] {
+        UniqueHKey added = CreateKey(test.Key(), L"New");
+        SetDword(added.get(), L"One", 1);
+        SetString(added.get(), L"Two", L"2");
+        UniqueHKey keep = CreateKey(test.Key(), L"Keep");
+        SetDword(keep.get(), L"Count", 2);
+        ASSERT_EQ(RegDeleteValueW(keep.get(), L"Old"), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteTreeW(test.Key(), L"Gone"), ERROR_SUCCESS);
+    });
+
+    const std::wstring newKey = path + L"\\New";
+    const std::wstring keepKey = path + L"\\Keep";
+    // Every element goes in as its list's first child: values come back last first.
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded),
+              (RegistryChangeMap{{newKey, {Value(newKey, L"\"Two\"", L"REG_SZ", L""),
+                                           Value(newKey, L"\"One\"", L"REG_DWORD", L"")}}}));
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryModified),
+              (RegistryChangeMap{{keepKey, {Value(keepKey, L"\"Count\"", L"REG_DWORD", L"")}}}));
+    // A key reported alone (Gone) has no values and so no element.
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryDeleted),
+              (RegistryChangeMap{{keepKey, {Value(keepKey, L"\"Old\"", L"REG_SZ", L"")}}}));
+
+    // The review page moves the modified value out and the document is rewritten
+    // from a fresh raw project file: nothing is doubled.
+    m_registry->ModifiedChanges().clear();
+    EXPECT_EQ(m_registry->WriteRegistryChanges(), 1);
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryModified), RegistryChangeMap{});
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded).at(newKey).size(), 2u);
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryDeleted).size(), 1u);
+
+    // Without a raw project file nothing can be written.
+    ASSERT_TRUE(DeleteFileW(FromUtf8(Paths().RawProjectFilePath).c_str()));
+    EXPECT_EQ(m_registry->WriteRegistryChanges(), 0);
+    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded).at(newKey).size(), 2u);
 }
 
 TEST_F(RegistryCapture, EmptyRootListLeavesAnEmptyFirstSnapshotFile)
