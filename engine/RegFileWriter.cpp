@@ -382,7 +382,8 @@ void RegFileWriter::WriteValueData(DWORD type, const BYTE* data, std::uint32_t l
         // breaks, embedded NULs, odd length) the bytes, as the editor's hex(1).
         bool asText = length % 2 == 0;
         std::size_t count = length / 2;
-        if (asText && count > 0 && ReadChar(data, count - 1) == 0)
+        // Terminating NULs (one, or the padding some programs add) are not text.
+        while (asText && count > 0 && ReadChar(data, count - 1) == 0)
             --count;
         for (std::size_t i = 0; asText && i < count; ++i) {
             const wchar_t c = ReadChar(data, i);

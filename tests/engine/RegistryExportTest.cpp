@@ -91,6 +91,9 @@ TEST_F(RegistryExport, WritesEveryTypeSortedAndEscapedByteForByte)
     SetValue(k, L"None", REG_NONE, none, 1);
     SetValue(k, L"Odd", 0x20, bin, 2);
     SetString(k, L"Lines", L"a\r\nb");
+    SetValue(k, L"Padded", REG_SZ, L"ab\0\0", 8);
+    SetValue(k, L"NoNul", REG_SZ, L"ab", 4);
+    SetValue(k, L"Inner", REG_SZ, L"a\0b", 8);
     SetDword(k, L"q\"u\\o=te", 1);
     // Subkeys whose plain character order differs from the registry's order.
     CreateKey(k, L"b2");
@@ -106,10 +109,13 @@ TEST_F(RegistryExport, WritesEveryTypeSortedAndEscapedByteForByte)
                                   L"\"Dw\"=dword:0000000a\r\n"
                                   L"\"EmptyBin\"=hex:\r\n"
                                   L"\"Exp\"=hex(2):25,00,78,00,25,00,00,00\r\n"
+                                  L"\"Inner\"=hex(1):61,00,00,00,62,00,00,00\r\n"
                                   L"\"Lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n"
                                   L"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,00,00\r\n"
                                   L"\"None\"=hex(0):ab\r\n"
+                                  L"\"NoNul\"=\"ab\"\r\n"
                                   L"\"Odd\"=hex(20):01,ff\r\n"
+                                  L"\"Padded\"=\"ab\"\r\n"
                                   L"\"Qw\"=hex(b):08,07,06,05,04,03,02,01\r\n"
                                   L"\"q\\\"u\\\\o=te\"=dword:00000001\r\n"
                                   L"\"Str\"=\"a\\\"b\\\\c\"\r\n"
