@@ -1,0 +1,477 @@
+#include "engine/RegistryEnumerate.h"
+
+#include "common/Paths.h"
+#include "common/Progress.h"
+#include "common/Utf.h"
+#include "engine/RegFileWriter.h"
+#include "engine/RegLineReader.h"
+
+#include <new>
+
+namespace {
+
+constexpr std::wstring_view CrLf = L"\r\n";
+
+std::string ErrorSuffix(DWORD error)
+{
+    return " (error " + std::to_string(error) + ")";
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesW(FromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The message the registry editor's command line gives for an unknown root,
+// on the standard error stream (nobody sees it in the wizard).
+void ReportInvalidHive(const std::wstring& hiveName)
+{
+    std::string message = "Invalid key: '";
+    message += ToUtf8(hiveName);
+    message += "'. Must be one of:";
+    for (const auto& [name, hive] : HiveNames()) {
+        if (name.size() < 5) {
+            message += ' ';
+            message += ToUtf8(name);
+        }
+    }
+    message += "\r\n";
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (error == nullptr || error == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(error, message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
+}
+
+std::wstring RemoveCommas(std::wstring_view text)
+{
+    std::wstring out;
+    out.reserve(text.size());
+    for (const wchar_t c : text) {
+        if (c != L',')
+            out += c;
+    }
+    return out;
+}
+
+} // namespace
+
+RegistryChangeEntry MakeValueChange(std::wstring_view keyLine, std::wstring_view namePart, bool hasEquals,
+                                    std::wstring_view data)
+{
+    RegistryChangeEntry entry;
+    entry.KeyLine.assign(keyLine);
+    if (namePart.size() >= 2 && namePart.front() == L'"' && namePart.back() == L'"')
+        entry.ValueName = L'"' + RegOrder::Unescape(namePart.substr(1, namePart.size() - 2)) + L'"';
+    else
+        entry.ValueName.assign(namePart);
+
+    if (!hasEquals) {
+        // Not a line this program writes; kept as text.
+        std::wstring text = RemoveCommas(namePart);
+        const auto first = text.find_first_not_of(L" \t");
+        const auto last = text.find_last_not_of(L" \t");
+        entry.TypeName = L"REG_SZ";
+        entry.Data = first == std::wstring::npos ? std::wstring() : text.substr(first, last - first + 1);
+        return entry;
+    }
+
+    static const std::wstring_view prefixes[ValueTypeCount] = {L"hex(2):", L"hex:", L"hex(b):", L"dword:", L""};
+    int type = ValueTypeCount - 1;
+    for (int i = 0; i < ValueTypeCount; ++i) {
+        if (data.substr(0, prefixes[i].size()) == prefixes[i]) {
+            type = i;
+            break;
+        }
+    }
+    entry.TypeName = FromUtf8(ValueTypeNames[type]);
+    data.remove_prefix(prefixes[type].size());
+    switch (type) {
+    case 0:
+    case 1:
+    case 2:
+        entry.Data = RemoveCommas(data);
+        break;
+    case 3: {
+        const auto first = data.find_first_not_of(L'0');
+        entry.Data = first == std::wstring_view::npos ? std::wstring(L"0") : std::wstring(data.substr(first));
+        break;
+    }
+    default:
+        // Quoted text comes back with its escapes undone; other hex types
+        // (hex(7):, hex(1):...) keep their whole text.
+        if (data.size() >= 2 && data.front() == L'"' && data.back() == L'"')
+            entry.Data = L'"' + RegOrder::Unescape(data.substr(1, data.size() - 2)) + L'"';
+        else
+            entry.Data.assign(data);
+        break;
+    }
+    return entry;
+}
+
+// One pass over two sorted snapshot files. A is the first snapshot, B the
+// second; whichever line sorts first is gone (A) or new (B).
+class CRegistryEnumerate::CMerge
+{
+public:
+    CMerge(CRegistryEnumerate& owner, CRegLineReader& a, CRegLineReader& b, RegFileWriter& difference)
+        : m_owner(owner), m_a(a), m_b(b), m_difference(difference)
+    {
+    }
+
+    void Run()
+    {
+        m_a.Next();
+        m_b.Next();
+        while ((!m_a.AtEnd() || !m_b.AtEnd()) && m_difference.WriteError() == 0) {
+            if (m_a.AtEnd()) {
+                New();
+            } else if (m_b.AtEnd()) {
+                Gone();
+            } else if (m_a.IsKey() && m_b.IsKey()) {
+                const int order = RegOrder::CompareKeyPaths(m_a.KeyPath(), m_b.KeyPath());
+                if (order < 0) {
+                    Gone();
+                } else if (order > 0) {
+                    New();
+                } else {
+                    m_headerWritten = false;
+                    m_a.Next();
+                    m_b.Next();
+                }
+            } else if (!m_a.IsKey() && !m_b.IsKey()) {
+                const int order =
+                    RegOrder::CompareValueNames(m_a.EscapedName(), m_a.IsDefault(), m_b.EscapedName(), m_b.IsDefault());
+                if (order < 0) {
+                    Gone();
+                } else if (order > 0) {
+                    New();
+                } else {
+                    // Same value (names compare without case, as the registry does).
+                    if (m_a.Data() != m_b.Data() || m_a.HasEquals() != m_b.HasEquals())
+                        Modified();
+                    m_a.Next();
+                    m_b.Next();
+                }
+            } else if (!m_a.IsKey()) {
+                Gone(); // A's remaining values of this key
+            } else {
+                New(); // B's values of this key
+            }
+        }
+    }
+
+private:
+    void WriteLine(std::wstring_view line)
+    {
+        m_difference.Write(line);
+        m_difference.Write(CrLf);
+    }
+
+    // The key's header goes out once, before its first changed value.
+    void EnsureHeader(std::wstring_view keyLine, const wchar_t* category)
+    {
+        if (m_headerWritten)
+            return;
+        m_headerWritten = true;
+        m_difference.Write(CrLf);
+        WriteLine(keyLine);
+        m_owner.AddRegistryChange(category, RegistryChangeEntry{std::wstring(keyLine), {}, {}, {}});
+    }
+
+    void New()
+    {
+        const std::wstring_view line = m_b.Line();
+        if (m_b.IsKey()) {
+            m_headerWritten = false;
+            EnsureHeader(line, NodePath::RegistryAdded);
+        } else {
+            EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryAdded);
+            WriteLine(line);
+            m_owner.AddRegistryChange(NodePath::RegistryAdded,
+                                      MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
+        }
+        m_b.Next();
+    }
+
+    void Gone()
+    {
+        const std::wstring_view line = m_a.Line();
+        if (m_a.IsKey()) {
+            const std::wstring_view path = m_a.KeyPath();
+            m_difference.Write(L"\r\n[-");
+            m_difference.Write(path);
+            m_difference.Write(L"]\r\n");
+            m_owner.AddRegistryChange(NodePath::RegistryDeleted, RegistryChangeEntry{std::wstring(line), {}, {}, {}});
+            // The key's own values and its whole subtree go with it.
+            m_a.Next();
+            while (!m_a.AtEnd() && (!m_a.IsKey() || RegOrder::IsBelow(m_a.KeyPath(), path)))
+                m_a.Next();
+            m_headerWritten = false;
+            return;
+        }
+        EnsureHeader(m_a.CurrentKeyLine(), NodePath::RegistryDeleted);
+        m_difference.Write(m_a.NamePart());
+        m_difference.Write(L"=-\r\n");
+        m_owner.AddRegistryChange(NodePath::RegistryDeleted,
+                                  MakeValueChange(m_a.CurrentKeyLine(), m_a.NamePart(), m_a.HasEquals(), m_a.Data()));
+        m_a.Next();
+    }
+
+    void Modified()
+    {
+        EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryModified);
+        WriteLine(m_b.Line());
+        m_owner.AddRegistryChange(NodePath::RegistryModified,
+                                  MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
+    }
+
+    CRegistryEnumerate& m_owner;
+    CRegLineReader& m_a;
+    CRegLineReader& m_b;
+    RegFileWriter& m_difference;
+    bool m_headerWritten = false;
+};
+
+CRegistryEnumerate::CRegistryEnumerate() = default;
+CRegistryEnumerate::~CRegistryEnumerate() = default;
+
+void CRegistryEnumerate::WriteLog(const std::string& message)
+{
+    if (m_log)
+        (*m_log)->WriteError(message);
+    else
+        LogError(message);
+}
+
+int CRegistryEnumerate::Initialize()
+{
+    const std::string& root = Paths().WorkingRoot;
+    m_regSystemDirPath = root + "\\SnapShot" + "\\RegSystemDir";
+    m_firstSnapshotFolder = m_regSystemDirPath + "\\FirstSnapShot";
+    m_secondSnapshotFolder = m_regSystemDirPath + "\\SecondSnapShot";
+    m_firstSnapshotFilePrefix = m_firstSnapshotFolder + "\\" + "RegSnapShot";
+    m_secondSnapshotFilePrefix = m_secondSnapshotFolder + "\\" + "RegSnapShot";
+    m_differencePrefix = root + "\\Temp" + "\\" + "Difference";
+    m_document.Load(Paths().RawProjectFilePath);
+    if (!m_log)
+        m_log.emplace();
+    return 1;
+}
+
+int CRegistryEnumerate::IsFirstSnapshotTaken()
+{
+    if (!FileExists(m_firstSnapshotFilePrefix + "0.reg")) {
+        EnsureFolder(WorkingSnapshotFolder());
+        EnsureFolder(m_regSystemDirPath);
+        EnsureFolder(m_firstSnapshotFolder);
+        m_firstSnapshotTaken = false;
+    } else {
+        EnsureFolder(m_secondSnapshotFolder);
+        m_firstSnapshotTaken = true;
+    }
+    return m_firstSnapshotTaken ? 1 : 0;
+}
+
+void CRegistryEnumerate::SetExcludedKeys(std::set<std::wstring> keyPaths)
+{
+    m_excludedKeys.clear();
+    for (std::wstring path : keyPaths) {
+        while (!path.empty() && path.back() == L'\\')
+            path.pop_back();
+        const std::size_t slash = path.find(L'\\');
+        const std::wstring hiveName = ToUpperAscii(path.substr(0, slash));
+        const auto hive = HiveNames().find(hiveName);
+        if (hive != HiveNames().end())
+            path.replace(0, hiveName.size(), RegFileWriter::LongHiveName(hive->second));
+        for (wchar_t& c : path)
+            c = RegOrder::Fold(c);
+        if (!path.empty())
+            m_excludedKeys.insert(std::move(path));
+    }
+}
+
+DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::string& fileName, DWORD& writeError)
+{
+    writeError = 0;
+    RegFileWriter writer(&m_excludedKeys, &m_keysOpened);
+    DWORD result = writer.Create(FromUtf8(fileName));
+    if (result != 0) {
+        writeError = result;
+        return result;
+    }
+    writer.WriteHeader();
+
+    const std::size_t slash = root.find(L'\\');
+    const std::wstring hiveName = root.substr(0, slash);
+    const std::wstring subkey = slash == std::wstring::npos ? std::wstring() : root.substr(slash + 1);
+    const auto hive = HiveNames().find(hiveName);
+    if (hive == HiveNames().end()) {
+        ReportInvalidHive(hiveName);
+        result = ERROR_INVALID_PARAMETER;
+    } else {
+        try {
+            result = writer.ExportKeyTree(hive->second, subkey);
+        } catch (const std::bad_alloc&) {
+            result = ERROR_NOT_ENOUGH_MEMORY;
+            writeError = ERROR_NOT_ENOUGH_MEMORY;
+        }
+    }
+    const DWORD closeError = writer.Close();
+    if (writeError == 0)
+        writeError = closeError;
+    return result;
+}
+
+int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
+{
+    if (roots.size() > MaxRoots) {
+        WriteLog("CRegistryEnumerate::CaptureSnapshot Unable to capture " + std::to_string(roots.size()) +
+                 " registry roots: at most 100 can be captured");
+        return 0;
+    }
+    const bool second = m_firstSnapshotTaken;
+    if (second) {
+        RemoveFolderTree(m_secondSnapshotFolder);
+        RemoveFolderTree(WorkingTempFolder());
+    }
+    EnsureFolder(WorkingSnapshotFolder());
+    EnsureFolder(m_regSystemDirPath);
+    EnsureFolder(second ? m_secondSnapshotFolder : m_firstSnapshotFolder);
+
+    m_keysOpened = 0;
+    const std::string& prefix = second ? m_secondSnapshotFilePrefix : m_firstSnapshotFilePrefix;
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        const std::string fileName = prefix + std::to_string(i) + ".reg";
+        Progress().SetStatusText(L"Scanning Registry:- " + roots[i]);
+        DWORD writeError = 0;
+        (void)ExportKey(roots[i], fileName, writeError);
+        if (writeError != 0) {
+            // A cut-off snapshot would compare as a mass deletion: drop it.
+            DeleteFileW(FromUtf8(fileName).c_str());
+            WriteLog("CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
+                     ErrorSuffix(writeError));
+            return 0;
+        }
+        Progress().AddStep();
+    }
+    m_firstSnapshotTaken = true;
+    m_snapshotFileCount = static_cast<int>(roots.size());
+
+    if (roots.empty()) {
+        // An empty first file still marks the first snapshot as taken.
+        const std::string fileName = m_firstSnapshotFilePrefix + "0.reg";
+        RegFileWriter marker(nullptr, nullptr);
+        const DWORD error = marker.Create(FromUtf8(fileName));
+        if (error != 0) {
+            WriteLog("CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
+                     ErrorSuffix(error));
+            return 0;
+        }
+        (void)marker.Close();
+    }
+    return 1;
+}
+
+void CRegistryEnumerate::AddRegistryChange(const std::wstring& category, const RegistryChangeEntry& entry)
+{
+    RegistryChangeMap* map = nullptr;
+    if (category == NodePath::RegistryAdded)
+        map = &m_added;
+    else if (category == NodePath::RegistryModified)
+        map = &m_modified;
+    else if (category == NodePath::RegistryDeleted)
+        map = &m_deleted;
+    if (!map || entry.KeyLine.size() < 2)
+        return;
+    auto& values = (*map)[entry.KeyLine.substr(1, entry.KeyLine.size() - 2)];
+    if (!entry.ValueName.empty())
+        values.push_back(entry);
+}
+
+int CRegistryEnumerate::CompareSnapshotFiles(const std::string& firstFile, const std::string& secondFile,
+                                             const std::string& differenceFile)
+{
+    try {
+        CRegLineReader first;
+        CRegLineReader second;
+        DWORD error = first.Open(FromUtf8(firstFile));
+        if (error != 0) {
+            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + firstFile +
+                     ErrorSuffix(error));
+            return 0;
+        }
+        error = second.Open(FromUtf8(secondFile));
+        if (error != 0) {
+            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + secondFile +
+                     ErrorSuffix(error));
+            return 0;
+        }
+        RegFileWriter difference(nullptr, nullptr);
+        error = difference.Create(FromUtf8(differenceFile));
+        if (error != 0) {
+            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to create difference file " + differenceFile +
+                     ErrorSuffix(error));
+            return 0;
+        }
+        difference.Write(L"\xFEFF"
+                         L"Windows Registry Editor Version 5.00\r\n");
+        CMerge(*this, first, second, difference).Run();
+        error = difference.Close();
+        if (error != 0) {
+            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to write difference file " + differenceFile +
+                     ErrorSuffix(error));
+            return 0;
+        }
+        return 1;
+    } catch (const std::bad_alloc&) {
+        WriteLog("CRegistryEnumerate::CompareSnapshotFiles Out of memory comparing " + firstFile + " with " +
+                 secondFile);
+        return 0;
+    }
+}
+
+int CRegistryEnumerate::CompareSnapshot()
+{
+    m_added.clear();
+    m_modified.clear();
+    m_deleted.clear();
+    if (m_snapshotFileCount > 0)
+        Progress().SetStatusText(L"Comparing Registry System Snapshot");
+    EnsureFolder(WorkingTempFolder());
+    for (int i = 0; i < m_snapshotFileCount; ++i) {
+        const std::string number = std::to_string(i) + ".reg";
+        if (!CompareSnapshotFiles(m_firstSnapshotFilePrefix + number, m_secondSnapshotFilePrefix + number,
+                                  m_differencePrefix + number))
+            return 0;
+    }
+    // A fresh copy of the raw project file each time, so a second comparison
+    // does not add to the first one's lists.
+    m_document.Load(Paths().RawProjectFilePath);
+    WriteChangeDocument();
+    return 1;
+}
+
+void CRegistryEnumerate::WriteChangeDocument()
+{
+    const std::string& savePath = Paths().RegChangesPath;
+    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, m_added, savePath);
+    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, m_modified, savePath);
+    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, m_deleted, savePath);
+}
+
+int CRegistryEnumerate::WriteRegistryChanges()
+{
+    if (!m_document.Load(Paths().RawProjectFilePath))
+        return 0;
+    WriteChangeDocument();
+    return 1;
+}
+
+void CRegistryEnumerate::Reset()
+{
+    m_added.clear();
+    m_modified.clear();
+    m_deleted.clear();
+    m_log.reset();
+}

@@ -1,0 +1,129 @@
+#pragma once
+// The registry side of the snapshot engine. A capture exports every key and
+// value below each registry root into one snapshot file per root (the
+// registry editor's export format, RegFileWriter); the comparison merges the
+// first and the second file of each root in one forward pass, writes a
+// registry-editor patch per root ("Difference<i>.reg") and fills three change
+// maps (added, modified, deleted) that go to "RegChanges.xml".
+#include "common/ChangeTypes.h"
+#include "common/Log.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CRegLineReader;
+class RegFileWriter;
+
+class CRegistryEnumerate
+{
+public:
+    // A capture numbers its files 0 to 99.
+    static constexpr std::size_t MaxRoots = 100;
+
+    CRegistryEnumerate();
+    ~CRegistryEnumerate();
+    CRegistryEnumerate(const CRegistryEnumerate&) = delete;
+    CRegistryEnumerate& operator=(const CRegistryEnumerate&) = delete;
+
+    // Builds the snapshot and difference paths under the working root, loads
+    // the raw project file into the change document and takes a log
+    // reference. Returns 1.
+    int Initialize();
+
+    // 1 when the first snapshot file (RegSnapShot0.reg) exists, after making
+    // sure the second-snapshot folder exists; otherwise makes sure the
+    // first-snapshot folder exists and answers 0. The answer is kept as the flag.
+    int IsFirstSnapshotTaken();
+
+    // Exports each root ("HKLM", "HKEY_CURRENT_USER\Software\X"...) into its
+    // snapshot file: the first capture, or the second once a first one was
+    // taken. Returns 1, or 0 with a log line when the list holds more than 100
+    // roots or a snapshot file cannot be created or written.
+    int CaptureSnapshot(const std::vector<std::wstring>& roots);
+
+    // Compares the snapshot files of the last capture pair by pair, fills the
+    // change maps (emptied first) and writes "RegChanges.xml". Returns 1, or 0
+    // with a log line naming the file when a snapshot file cannot be read or a
+    // difference file cannot be created or written.
+    int CompareSnapshot();
+
+    // Merges one pair of snapshot files into the change maps and writes the
+    // difference file. Returns 1, or 0 with a log line naming the file.
+    int CompareSnapshotFiles(const std::string& firstFile, const std::string& secondFile,
+                             const std::string& differenceFile);
+
+    // Files one change under its key in the map of `category` (one of the
+    // three RegistrySystem list paths; any other files nothing). An entry with
+    // an empty value name records the key alone.
+    void AddRegistryChange(const std::wstring& category, const RegistryChangeEntry& entry);
+
+    // Writes the three change maps into a fresh copy of the raw project file,
+    // saved as "RegChanges.xml". Returns 1, or 0 when the raw project file
+    // could not be loaded.
+    int WriteRegistryChanges();
+
+    // Exports one root into one file. Returns 0 or the platform error code of
+    // a key that could not be read (ignored by the capture); `writeError`
+    // receives the error of a file that could not be created or written.
+    DWORD ExportKey(const std::wstring& root, const std::string& fileName, DWORD& writeError);
+
+    // Keys left out of every capture, with their subtrees: full key paths
+    // (short or long hive names, any letter case).
+    void SetExcludedKeys(std::set<std::wstring> keyPaths);
+    const std::set<std::wstring>& ExcludedKeys() const noexcept { return m_excludedKeys; }
+
+    // Empties the change maps and gives back the log reference.
+    void Reset();
+
+    RegistryChangeMap& AddedChanges() noexcept { return m_added; }
+    RegistryChangeMap& ModifiedChanges() noexcept { return m_modified; }
+    RegistryChangeMap& DeletedChanges() noexcept { return m_deleted; }
+
+    int SnapshotFileCount() const noexcept { return m_snapshotFileCount; }
+    bool FirstSnapshotTaken() const noexcept { return m_firstSnapshotTaken; }
+    void SetFirstSnapshotTaken(bool taken) noexcept { m_firstSnapshotTaken = taken; }
+    long KeysOpened() const noexcept { return m_keysOpened; }
+
+    const std::string& FirstSnapshotFilePrefix() const noexcept { return m_firstSnapshotFilePrefix; }
+    const std::string& SecondSnapshotFilePrefix() const noexcept { return m_secondSnapshotFilePrefix; }
+    const std::string& RegSystemDirPath() const noexcept { return m_regSystemDirPath; }
+    const std::string& FirstSnapshotFolder() const noexcept { return m_firstSnapshotFolder; }
+    const std::string& SecondSnapshotFolder() const noexcept { return m_secondSnapshotFolder; }
+    const std::string& DifferencePrefix() const noexcept { return m_differencePrefix; }
+
+    CXMLDocumentHandler& Document() noexcept { return m_document; }
+
+private:
+    class CMerge;
+
+    void WriteLog(const std::string& message);
+    void WriteChangeDocument();
+
+    int m_snapshotFileCount = 0;
+    bool m_firstSnapshotTaken = false;
+    long m_keysOpened = 0;
+    std::string m_firstSnapshotFilePrefix;
+    std::string m_secondSnapshotFilePrefix;
+    std::string m_regSystemDirPath;
+    std::string m_firstSnapshotFolder;
+    std::string m_secondSnapshotFolder;
+    std::string m_differencePrefix;
+    std::optional<CLogReference> m_log;
+    CXMLDocumentHandler m_document;
+    std::set<std::wstring> m_excludedKeys; // folded full paths, long hive names
+
+    RegistryChangeMap m_added;
+    RegistryChangeMap m_modified;
+    RegistryChangeMap m_deleted;
+};
+
+// How a value line is reported: the value name part (quotes kept, escapes
+// undone), the type name and the normalised data text.
+RegistryChangeEntry MakeValueChange(std::wstring_view keyLine, std::wstring_view namePart, bool hasEquals,
+                                    std::wstring_view data);
