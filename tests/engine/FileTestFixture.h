@@ -15,6 +15,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ inline constexpr const char* RawProjectSkeleton =
     "<INIFileSystem><AddedItems><FileList/></AddedItems><ModifiedItems><FileList/></ModifiedItems>"
     "<DeletedItems><FileList/></DeletedItems></INIFileSystem>"
     "<ShortcutList/><ShortcutICONs/><ProductInformation/></Project>";
+
+// Readable failure messages for the change entries.
+inline void PrintTo(const IniChangeEntry& e, std::ostream* os)
+{
+    *os << "[" << ToUtf8(e.Section) << "] " << ToUtf8(e.Key) << "=" << ToUtf8(e.Value);
+}
 
 // One entry of a snapshot file, as read back byte by byte.
 struct SnapshotFileEntry

@@ -1,5 +1,7 @@
 set(FILE_TEST_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/FileSnapshotTest.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/FileSnapshotTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FileCompareTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/IniChangeTrackerTest.cpp)
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/TmpXmlStub.cpp)
   list(APPEND FILE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/TmpXmlStub.cpp)
 endif()
