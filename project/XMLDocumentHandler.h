@@ -188,10 +188,6 @@ public:
     void ClearModel();
 
 private:
-    // Inserts a new element before `before` under `parent` using the cached
-    // document; none on failure.
-    CXMLNodeHandler NewElement(const CXMLNodeHandler& parent, const std::wstring& name,
-                               const CXMLNodeHandler& before) const;
     void WriteError(const std::string& message) const;
     CXMLNodeHandler SelectList(const std::wstring& listPath) const;
 
@@ -215,6 +211,3 @@ private:
 
     std::vector<std::wstring> m_addedExecutables;
 };
-
-// Base64 of the icon data: standard alphabet, no padding, no line breaks.
-std::wstring EncodeBase64(const void* data, std::size_t size);

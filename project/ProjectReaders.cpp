@@ -1,0 +1,193 @@
+// The readers that turn a project file back into the in-memory model, and the
+// rebuild of a project file from that model. Lists are walked sibling by
+// sibling (indexing a child list is linear per item); only elements count.
+#include "project/XMLDocumentHandler.h"
+
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+
+namespace {
+
+// Calls `visit` for each element child of `parent`, in document order.
+template <typename Visit>
+void ForEachElement(const CXMLNodeHandler& parent, Visit&& visit)
+{
+    for (CXMLNodeHandler child = parent.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+        if (child.IsElement())
+            visit(child);
+    }
+}
+
+} // namespace
+
+void CXMLDocumentHandler::ReadProjectLists()
+{
+    m_allFiles.clear();
+    m_allFolders.clear();
+    m_allRegistryKeys.clear();
+    for (const wchar_t* path : {NodePath::FilesAdded, NodePath::FilesModified, NodePath::FilesDeleted})
+        ReadDirectoryList(path);
+    for (const wchar_t* path : {NodePath::RegistryAdded, NodePath::RegistryModified, NodePath::RegistryDeleted})
+        ReadSubKeyList(path);
+}
+
+void CXMLDocumentHandler::ReadDirectoryList(const std::wstring& listPath)
+{
+    DirectoryChangeMap* map = DirectoryMapFor(listPath);
+    if (!map)
+        return;
+    map->clear();
+    try {
+        const CXMLNodeHandler list = SelectList(listPath);
+        ForEachElement(list, [&](const CXMLNodeHandler& directory) {
+            const std::wstring folder = directory.GetAttribute(0);
+            m_allFolders.push_back(folder);
+            // The entry exists even for a folder without files.
+            std::vector<std::wstring>& files = (*map)[folder];
+            ForEachElement(directory, [&](const CXMLNodeHandler& file) {
+                std::wstring full = folder + L"\\" + file.GetAttribute(0);
+                m_allFiles.push_back(full);
+                files.push_back(std::move(full));
+            });
+        });
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::ReadDirectoryList Out of memory");
+    }
+}
+
+void CXMLDocumentHandler::ReadSubKeyList(const std::wstring& listPath)
+{
+    RegistryChangeMap* map = RegistryMapFor(listPath);
+    if (!map)
+        return;
+    map->clear();
+    try {
+        const CXMLNodeHandler list = SelectList(listPath);
+        ForEachElement(list, [&](const CXMLNodeHandler& subKey) {
+            const std::wstring key = subKey.GetAttribute(0);
+            m_allRegistryKeys.push_back(key);
+            std::vector<RegistryChangeEntry>& values = (*map)[key];
+            ForEachElement(subKey, [&](const CXMLNodeHandler& value) {
+                values.push_back({key, value.GetAttribute(0), value.GetAttribute(1), value.GetAttribute(2)});
+            });
+        });
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::ReadSubKeyList Out of memory");
+    }
+}
+
+void CXMLDocumentHandler::ReadINIFileList(const std::wstring& listPath)
+{
+    IniChangeMap* map = IniMapFor(listPath);
+    if (!map)
+        return;
+    map->clear();
+    try {
+        const CXMLNodeHandler list = SelectList(listPath);
+        ForEachElement(list, [&](const CXMLNodeHandler& iniFile) {
+            std::vector<IniChangeEntry>& entries = (*map)[iniFile.GetAttribute(0)];
+            ForEachElement(iniFile, [&](const CXMLNodeHandler& section) {
+                entries.push_back({section.GetAttribute(0), section.GetAttribute(1), section.GetAttribute(2)});
+            });
+        });
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::ReadINIFileList Out of memory");
+    }
+}
+
+void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
+{
+    try {
+        const CXMLNodeHandler list = SelectList(NodePath::Shortcuts);
+        ForEachElement(list, [&](const CXMLNodeHandler& shortcut) {
+            ShortcutRecord record{shortcut.GetAttribute(0), shortcut.GetAttribute(1), shortcut.GetAttribute(2),
+                                  shortcut.GetAttribute(3), shortcut.GetAttribute(4)};
+            ToRealPath(record.Icon);
+            destination.push_back(std::move(record));
+        });
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::ReadShortcutList Out of memory");
+    }
+}
+
+void CXMLDocumentHandler::ReadShortcutList()
+{
+    m_shortcuts.clear();
+    ReadShortcutList(m_shortcuts);
+}
+
+void CXMLDocumentHandler::ReadShortcutICONs(IconMap& destination) const
+{
+    try {
+        const CXMLNodeHandler list = SelectList(NodePath::ShortcutIcons);
+        ForEachElement(list, [&](const CXMLNodeHandler& icon) {
+            IconRecord& record = destination[icon.GetAttribute(0)];
+            record.Size = icon.GetAttribute(1);
+            record.Data = icon.GetAttribute(2);
+            ForEachElement(icon, [&](const CXMLNodeHandler& exe) { record.Executables.push_back(exe.GetAttribute(0)); });
+        });
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::ReadShortcutICONs Out of memory");
+    }
+}
+
+int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
+{
+    try {
+        const CXMLNodeHandler section = SelectList(NodePath::Product);
+        // The newest product information stands first.
+        for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+            if (!child.IsElement())
+                continue;
+            destination = {child.GetAttribute(0), child.GetAttribute(1), child.GetAttribute(2)};
+            return 1;
+        }
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::ReadProductInfo Out of memory");
+    }
+    return 0;
+}
+
+int CXMLDocumentHandler::RegenerateProjectFile()
+{
+    try {
+        if (!m_loaded) {
+            WriteError("CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
+            return 0;
+        }
+        // What the file-system and registry model does not hold comes from the
+        // loaded file, before it is replaced by the skeleton.
+        ReadShortcutList();
+        m_icons.clear();
+        ReadShortcutICONs(m_icons);
+        for (const wchar_t* path : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
+            ReadINIFileList(path);
+        ProductInfo product;
+        if (ReadProductInfo(product))
+            m_product = product;
+
+        if (!Load(Paths().RawProjectFilePath)) {
+            WriteError("CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + Paths().RawProjectFilePath +
+                       " File");
+            return 0;
+        }
+        const std::string projectFile = GetProjectFilePath();
+        for (const wchar_t* path : {NodePath::FilesAdded, NodePath::FilesModified, NodePath::FilesDeleted})
+            InsertDirectoryAndFileInXML(path, *DirectoryMapFor(path), projectFile, true);
+        for (const wchar_t* path : {NodePath::RegistryAdded, NodePath::RegistryModified, NodePath::RegistryDeleted})
+            InsertRegistryKeyAndValueInXML(path, *RegistryMapFor(path), projectFile);
+        for (const wchar_t* path : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
+            InsertINIKeyAndValueInXML(path, *IniMapFor(path), projectFile);
+        InsertShortcutInXML(NodePath::Shortcuts, m_shortcuts);
+        InsertShortcutICONInXML(NodePath::ShortcutIcons, m_icons);
+        InsertProductInfoInXML(NodePath::Product, m_product);
+        // The document now stands for the project file; a later Save() must
+        // never write over the raw project file.
+        m_loadedPath = FromUtf8(projectFile);
+        return 1;
+    } catch (...) {
+        WriteError("CXMLDocumentHandler::RegenerateProjectFile Out of memory");
+        return 0;
+    }
+}

@@ -1,0 +1,371 @@
+// The writers that give the project file and the change documents their shape.
+// Each new element becomes the first child of its parent, so a list ends up in
+// the reverse of the order written. Every writer saves once, at its end: the
+// file on disk is always a complete document.
+#include "project/XMLDocumentHandler.h"
+
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+#include "project/XmlInternal.h"
+
+#include <algorithm>
+
+using Microsoft::WRL::ComPtr;
+using namespace XmlInternal;
+
+namespace {
+
+const std::string DirectoryWriter = "CXMLDocumentHandler::InsertDirectoryAndFileInXML";
+const std::string RegistryWriter = "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML";
+const std::string IniWriter = "CXMLDocumentHandler::InsertINIKeyAndValueInXML";
+const std::string ShortcutWriter = "CXMLDocumentHandler::InsertShortcutInXML";
+const std::string IconWriter = "CXMLDocumentHandler::InsertShortcutICONInXML";
+const std::string ProductWriter = "CXMLDocumentHandler::InsertProductInfoInXML";
+
+const std::string NotLoaded = " XML File Not Loaded";
+const std::string SaveFailed = " Unable to save XML File";
+
+// The "find" messages keep the tab and blank runs of the original wording.
+std::string DirectoryListMissing(const std::wstring& listPath)
+{
+    return DirectoryWriter + " Unable to " + std::string(8, '\t') + "find " + ToUtf8(listPath) + " node in XML file";
+}
+std::string KeyOrIniListMissing(const std::string& writer, const std::wstring& listPath)
+{
+    return writer + " Unable to " + std::string(7, '\t') + "    find " + ToUtf8(listPath) + " node in XML file";
+}
+
+// A file goes into the package only if it exists, can be read, and is no
+// temporary file or shell link.
+bool IsPackable(const std::wstring& tokenPath)
+{
+    std::wstring path = tokenPath;
+    ToRealPath(path);
+    if (path.find(L".tmp") != std::wstring::npos || path.find(L".lnk") != std::wstring::npos)
+        return false;
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid();
+}
+
+bool EndsWith(const std::wstring& text, std::wstring_view tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::wstring LastComponent(const std::wstring& path)
+{
+    const auto slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// Adds elements under one parent, each before the one added last: O(1) per
+// element, with no lookup of the parent or its children.
+class FirstChildInserter
+{
+public:
+    FirstChildInserter(IXMLDOMDocument* document, IXMLDOMNode* parent, const wchar_t* name, bool appendToEmpty = false)
+        : m_document(document), m_parent(parent), m_name(name)
+    {
+        // The list may already hold elements from an earlier call: start in
+        // front of them.
+        if (m_parent && !appendToEmpty && m_parent->get_firstChild(m_first.GetAddressOf()) != S_OK)
+            m_first.Reset();
+    }
+
+    // The new element, or null.
+    IXMLDOMNode* Add()
+    {
+        ComPtr<IXMLDOMNode> created;
+        if (!InsertElement(m_document, m_parent, m_name.Get(), m_first.Get(), created))
+            return nullptr;
+        m_first = created;
+        return m_first.Get();
+    }
+
+private:
+    IXMLDOMDocument* m_document;
+    IXMLDOMNode* m_parent;
+    Bstr m_name;
+    ComPtr<IXMLDOMNode> m_first;
+};
+
+} // namespace
+
+void CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map,
+                                                      const std::string& savePath, bool keepAll)
+{
+    try {
+        if (!m_loaded) {
+            WriteError(DirectoryWriter + NotLoaded);
+            return;
+        }
+        const CXMLNodeHandler list = SelectList(listPath);
+        if (list.IsNull()) {
+            WriteError(DirectoryListMissing(listPath));
+            return;
+        }
+        const bool collectExecutables = !keepAll && listPath == NodePath::FilesAdded;
+        const Bstr nameAttribute(L"Name");
+        FirstChildInserter directories(m_document.Get(), list.Get(), L"Directory");
+
+        for (auto it = map.begin(); it != map.end();) {
+            std::vector<std::wstring>& files = it->second;
+            if (!keepAll) {
+                // Files that cannot be packed leave the caller's list.
+                files.erase(std::remove_if(files.begin(), files.end(),
+                                           [](const std::wstring& file) { return !IsPackable(file); }),
+                            files.end());
+            }
+            if (files.empty()) {
+                it = map.erase(it);
+                continue;
+            }
+            IXMLDOMNode* directory = directories.Add();
+            if (!directory) {
+                WriteError(DirectoryWriter + " Unable to Insert Directory node in XML file");
+                ++it;
+                continue;
+            }
+            std::wstring folder = it->first;
+            ToTokenPath(folder);
+            (void)SetElementAttribute(directory, nameAttribute.Get(), folder);
+
+            FirstChildInserter fileElements(m_document.Get(), directory, L"File", true);
+            for (const std::wstring& file : files) {
+                IXMLDOMNode* element = fileElements.Add();
+                if (!element) {
+                    WriteError(DirectoryWriter + " Unable to insert File node in XML file");
+                    continue;
+                }
+                (void)SetElementAttribute(element, nameAttribute.Get(), LastComponent(file));
+                if (collectExecutables && EndsWith(file, L".exe"))
+                    m_addedExecutables.push_back(file);
+            }
+            ++it;
+        }
+        if (!Save(savePath))
+            WriteError(DirectoryWriter + SaveFailed);
+    } catch (...) {
+        WriteError(DirectoryWriter + SaveFailed);
+    }
+}
+
+void CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
+                                                         const std::string& savePath)
+{
+    try {
+        if (!m_loaded) {
+            WriteError(RegistryWriter + NotLoaded);
+            return;
+        }
+        const CXMLNodeHandler list = SelectList(listPath);
+        if (list.IsNull()) {
+            WriteError(KeyOrIniListMissing(RegistryWriter, listPath));
+            return;
+        }
+        const Bstr nameAttribute(L"Name");
+        const Bstr typeAttribute(L"Type");
+        FirstChildInserter keys(m_document.Get(), list.Get(), L"SubKey");
+        for (const auto& [key, values] : map) {
+            // A key alone (no value records) writes nothing.
+            if (values.empty())
+                continue;
+            IXMLDOMNode* subKey = keys.Add();
+            if (!subKey) {
+                WriteError(RegistryWriter + " Unable to Insert SubKey node in XML file");
+                continue;
+            }
+            (void)SetElementAttribute(subKey, nameAttribute.Get(), key);
+            FirstChildInserter valueElements(m_document.Get(), subKey, L"Value", true);
+            for (const RegistryChangeEntry& value : values) {
+                IXMLDOMNode* element = valueElements.Add();
+                if (!element) {
+                    WriteError(RegistryWriter + " Unable to Insert Value node in XML file");
+                    continue;
+                }
+                (void)SetElementAttribute(element, nameAttribute.Get(), value.ValueName);
+                (void)SetElementAttribute(element, typeAttribute.Get(), value.TypeName);
+            }
+        }
+        if (!Save(savePath))
+            WriteError(RegistryWriter + SaveFailed);
+    } catch (...) {
+        WriteError(RegistryWriter + SaveFailed);
+    }
+}
+
+void CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map,
+                                                    const std::string& savePath)
+{
+    try {
+        if (!m_loaded) {
+            WriteError(IniWriter + NotLoaded);
+            return;
+        }
+        const CXMLNodeHandler list = SelectList(listPath);
+        if (list.IsNull()) {
+            WriteError(KeyOrIniListMissing(IniWriter, listPath));
+            return;
+        }
+        const Bstr nameAttribute(L"Name");
+        const Bstr keyAttribute(L"Key");
+        const Bstr valueAttribute(L"Value");
+        FirstChildInserter iniFiles(m_document.Get(), list.Get(), L"File");
+        for (const auto& [iniFile, entries] : map) {
+            IXMLDOMNode* fileElement = iniFiles.Add();
+            if (!fileElement) {
+                WriteError(IniWriter + " Unable to Insert File node in XML file");
+                continue;
+            }
+            (void)SetElementAttribute(fileElement, nameAttribute.Get(), iniFile);
+            FirstChildInserter sections(m_document.Get(), fileElement, L"Section", true);
+            for (const IniChangeEntry& entry : entries) {
+                IXMLDOMNode* section = sections.Add();
+                if (!section) {
+                    WriteError(IniWriter + " Unable to Insert Key node in XML file");
+                    continue;
+                }
+                (void)SetElementAttribute(section, nameAttribute.Get(), entry.Section);
+                (void)SetElementAttribute(section, keyAttribute.Get(), entry.Key);
+                (void)SetElementAttribute(section, valueAttribute.Get(), entry.Value);
+            }
+        }
+        if (!Save(savePath))
+            WriteError(IniWriter + SaveFailed);
+    } catch (...) {
+        WriteError(IniWriter + SaveFailed);
+    }
+}
+
+void CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
+{
+    try {
+        if (!m_loaded) {
+            WriteError(ShortcutWriter + NotLoaded);
+            return;
+        }
+        const CXMLNodeHandler list = SelectList(listPath);
+        if (list.IsNull()) {
+            WriteError(ShortcutWriter + " Unable to find node in XML file");
+            return;
+        }
+        FirstChildInserter elements(m_document.Get(), list.Get(), L"Shortcut");
+        const Bstr names[] = {Bstr(L"Name"), Bstr(L"ExeName"), Bstr(L"Directory"), Bstr(L"Icon"), Bstr(L"IconIndex")};
+        for (const ShortcutRecord& shortcut : shortcuts) {
+            IXMLDOMNode* element = elements.Add();
+            if (!element) {
+                WriteError(ShortcutWriter + " Unable to insert Shortcut node in XML file");
+                continue;
+            }
+            std::wstring icon = shortcut.Icon;
+            ToTokenPath(icon);
+            (void)SetElementAttribute(element, names[0].Get(), shortcut.Name);
+            (void)SetElementAttribute(element, names[1].Get(), shortcut.ExeName);
+            (void)SetElementAttribute(element, names[2].Get(), shortcut.Directory);
+            (void)SetElementAttribute(element, names[3].Get(), icon);
+            (void)SetElementAttribute(element, names[4].Get(), shortcut.IconIndex);
+        }
+        if (!Save(GetProjectFilePath()))
+            WriteError(ShortcutWriter + SaveFailed);
+    } catch (...) {
+        WriteError(ShortcutWriter + SaveFailed);
+    }
+}
+
+void CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons)
+{
+    try {
+        if (!m_loaded) {
+            WriteError(IconWriter + NotLoaded);
+            return;
+        }
+        const CXMLNodeHandler list = SelectList(listPath);
+        if (list.IsNull())
+            return;
+        const Bstr nameAttribute(L"Name");
+        const Bstr sizeAttribute(L"Size");
+        const Bstr dataAttribute(L"Data");
+        FirstChildInserter iconElements(m_document.Get(), list.Get(), L"Icon");
+        for (const auto& [path, icon] : icons) {
+            IXMLDOMNode* element = iconElements.Add();
+            if (!element) {
+                WriteError(IconWriter + " Unable to Insert Icon node in XML file");
+                continue;
+            }
+            (void)SetElementAttribute(element, nameAttribute.Get(), path);
+            (void)SetElementAttribute(element, sizeAttribute.Get(), icon.Size);
+            (void)SetElementAttribute(element, dataAttribute.Get(), icon.Data);
+            FirstChildInserter executables(m_document.Get(), element, L"EXE", true);
+            for (const std::wstring& executable : icon.Executables) {
+                IXMLDOMNode* exe = executables.Add();
+                if (!exe) {
+                    WriteError(IconWriter + " Unable to Insert EXE node in XML file");
+                    continue;
+                }
+                (void)SetElementAttribute(exe, nameAttribute.Get(), executable);
+            }
+        }
+        if (!Save(GetProjectFilePath()))
+            WriteError(IconWriter + SaveFailed);
+    } catch (...) {
+        WriteError(IconWriter + SaveFailed);
+    }
+}
+
+void CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product)
+{
+    try {
+        if (!m_loaded) {
+            WriteError(ProductWriter + NotLoaded);
+            return;
+        }
+        CXMLNodeHandler section = SelectList(sectionPath);
+        if (section.IsNull()) {
+            WriteError(ProductWriter + " Unable to find node in XML file");
+            return;
+        }
+        CXMLNodeHandler element = section.AddChildElement(L"ProductInformation");
+        if (element.IsNull()) {
+            WriteError(ProductWriter + " Unable to insert ProductInfo node in XML file");
+            return;
+        }
+        element.SetAttribute(L"ApplicationName", product.ApplicationName);
+        element.SetAttribute(L"Version", product.Version);
+        element.SetAttribute(L"CompanyName", product.CompanyName);
+        if (!Save(GetProjectFilePath()))
+            WriteError(ProductWriter + SaveFailed);
+    } catch (...) {
+        WriteError(ProductWriter + SaveFailed);
+    }
+}
+
+namespace {
+
+// Removes every child of the list element (text and comments included).
+void EmptyList(const CXMLNodeHandler& root, const std::wstring& listPath)
+{
+    CXMLNodeHandler list = root.SelectSingleNode(listPath);
+    for (CXMLNodeHandler child = list.GetFirstChild(); !child.IsNull(); child = list.GetFirstChild()) {
+        if (!list.RemoveChild(child))
+            break;
+    }
+}
+
+} // namespace
+
+void CXMLDocumentHandler::ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
+{
+    if (m_loaded)
+        EmptyList(GetRootNode(), listPath);
+    InsertShortcutInXML(listPath, shortcuts);
+}
+
+void CXMLDocumentHandler::ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons)
+{
+    if (m_loaded)
+        EmptyList(GetRootNode(), listPath);
+    InsertShortcutICONInXML(listPath, icons);
+}

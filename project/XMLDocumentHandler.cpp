@@ -1,0 +1,500 @@
+#include "project/XMLDocumentHandler.h"
+
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "project/XmlInternal.h"
+
+#include <oleauto.h>
+
+#include <new>
+
+using Microsoft::WRL::ComPtr;
+
+namespace XmlInternal {
+
+// mingw's headers and libraries lack some of these identifiers; spell them out.
+// The version-independent DOMDocument of the platform's XML library.
+const CLSID ClsidDomDocument = {0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
+const IID IidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID IidXmlDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID IidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID IidXmlDomElement = {0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+Bstr::Bstr(std::wstring_view text)
+    : m_bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
+{
+    if (!m_bstr)
+        throw std::bad_alloc();
+}
+
+Bstr::~Bstr()
+{
+    SysFreeString(m_bstr);
+}
+
+std::wstring Bstr::Text() const
+{
+    return m_bstr ? std::wstring(m_bstr, SysStringLen(m_bstr)) : std::wstring();
+}
+
+Variant::Variant() noexcept
+{
+    VariantInit(&m_value);
+}
+
+Variant::Variant(std::wstring_view text) : Variant()
+{
+    BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (!b)
+        throw std::bad_alloc();
+    m_value.vt = VT_BSTR;
+    m_value.bstrVal = b;
+}
+
+Variant::Variant(IUnknown* unknown) noexcept : Variant()
+{
+    if (unknown) {
+        m_value.vt = VT_UNKNOWN;
+        m_value.punkVal = unknown;
+        unknown->AddRef();
+    }
+}
+
+Variant::~Variant()
+{
+    VariantClear(&m_value);
+}
+
+bool InsertElement(IXMLDOMDocument* document, IXMLDOMNode* parent, BSTR name, IXMLDOMNode* before,
+                   ComPtr<IXMLDOMNode>& created)
+{
+    created.Reset();
+    if (!document || !parent)
+        return false;
+    ComPtr<IXMLDOMElement> element;
+    if (FAILED(document->createElement(name, element.GetAddressOf())) || !element)
+        return false;
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(element->QueryInterface(IidXmlDomNode, reinterpret_cast<void**>(node.GetAddressOf()))) || !node)
+        return false;
+    Variant where(before);
+    ComPtr<IXMLDOMNode> inserted;
+    if (parent->insertBefore(node.Get(), where.Get(), inserted.GetAddressOf()) != S_OK || !inserted)
+        return false;
+    created = inserted;
+    return true;
+}
+
+bool SetElementAttribute(IXMLDOMNode* node, BSTR name, std::wstring_view value)
+{
+    if (!node)
+        return false;
+    ComPtr<IXMLDOMElement> element;
+    if (FAILED(node->QueryInterface(IidXmlDomElement, reinterpret_cast<void**>(element.GetAddressOf()))) || !element)
+        return false;
+    Variant text(value);
+    return element->setAttribute(name, text.Get()) == S_OK;
+}
+
+} // namespace XmlInternal
+
+using namespace XmlInternal;
+
+// ---- CXMLNodeHandler --------------------------------------------------------
+
+CXMLNodeHandler::CXMLNodeHandler() noexcept = default;
+
+CXMLNodeHandler::CXMLNodeHandler(IXMLDOMNode* node) noexcept : m_node(node) {}
+
+CXMLNodeHandler::~CXMLNodeHandler() = default;
+
+CXMLNodeHandler CXMLNodeHandler::SelectSingleNode(const std::wstring& path) const
+{
+    if (!m_node)
+        return {};
+    try {
+        Bstr query(path);
+        ComPtr<IXMLDOMNode> found;
+        // An invalid path is a failure status here; it yields none.
+        if (m_node->selectSingleNode(query.Get(), found.GetAddressOf()) != S_OK)
+            return {};
+        return CXMLNodeHandler(found.Get());
+    } catch (...) {
+        return {};
+    }
+}
+
+std::vector<CXMLNodeHandler> CXMLNodeHandler::SelectNodes(const std::wstring& path) const
+{
+    std::vector<CXMLNodeHandler> nodes;
+    if (!m_node)
+        return nodes;
+    try {
+        Bstr query(path);
+        ComPtr<IXMLDOMNodeList> list;
+        if (m_node->selectNodes(query.Get(), list.GetAddressOf()) != S_OK || !list)
+            return nodes;
+        for (;;) {
+            ComPtr<IXMLDOMNode> item;
+            if (list->nextNode(item.GetAddressOf()) != S_OK || !item)
+                break;
+            nodes.emplace_back(item.Get());
+        }
+    } catch (...) {
+        nodes.clear();
+    }
+    return nodes;
+}
+
+CXMLNodeHandler CXMLNodeHandler::AddChildElement(const std::wstring& name)
+{
+    return InsertChildElement(name, GetFirstChild());
+}
+
+CXMLNodeHandler CXMLNodeHandler::InsertChildElement(const std::wstring& name, const CXMLNodeHandler& before)
+{
+    if (!m_node)
+        return {};
+    try {
+        ComPtr<IXMLDOMDocument> document;
+        if (m_node->get_ownerDocument(document.GetAddressOf()) != S_OK || !document) {
+            // The document node itself has no owner document.
+            if (FAILED(m_node->QueryInterface(IidXmlDomDocument, reinterpret_cast<void**>(document.GetAddressOf()))) ||
+                !document)
+                return {};
+        }
+        Bstr tag(name);
+        ComPtr<IXMLDOMNode> created;
+        if (!InsertElement(document.Get(), m_node.Get(), tag.Get(), before.Get(), created))
+            return {};
+        return CXMLNodeHandler(created.Get());
+    } catch (...) {
+        return {};
+    }
+}
+
+bool CXMLNodeHandler::SetAttribute(const std::wstring& name, const std::wstring& value)
+{
+    try {
+        Bstr attribute(name);
+        return SetElementAttribute(m_node.Get(), attribute.Get(), value);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::wstring CXMLNodeHandler::GetAttribute(long index) const
+{
+    if (!m_node || index < 0)
+        return {};
+    try {
+        ComPtr<IXMLDOMNamedNodeMap> attributes;
+        if (m_node->get_attributes(attributes.GetAddressOf()) != S_OK || !attributes)
+            return {};
+        ComPtr<IXMLDOMNode> attribute;
+        if (attributes->get_item(index, attribute.GetAddressOf()) != S_OK || !attribute)
+            return {};
+        BSTR raw = nullptr;
+        if (attribute->get_text(&raw) != S_OK) {
+            SysFreeString(raw);
+            return {};
+        }
+        Bstr text(Bstr::Adopt{}, raw);
+        return text.Text();
+    } catch (...) {
+        return {};
+    }
+}
+
+long CXMLNodeHandler::GetAttributeCount() const
+{
+    if (!m_node)
+        return 0;
+    ComPtr<IXMLDOMNamedNodeMap> attributes;
+    long count = 0;
+    if (m_node->get_attributes(attributes.GetAddressOf()) != S_OK || !attributes ||
+        attributes->get_length(&count) != S_OK)
+        return 0;
+    return count;
+}
+
+long CXMLNodeHandler::GetChildCount() const
+{
+    if (!m_node)
+        return 0;
+    ComPtr<IXMLDOMNodeList> children;
+    long count = 0;
+    if (m_node->get_childNodes(children.GetAddressOf()) != S_OK || !children || children->get_length(&count) != S_OK)
+        return 0;
+    return count;
+}
+
+CXMLNodeHandler CXMLNodeHandler::GetChild(long index) const
+{
+    if (!m_node || index < 0)
+        return {};
+    ComPtr<IXMLDOMNodeList> children;
+    ComPtr<IXMLDOMNode> child;
+    if (m_node->get_childNodes(children.GetAddressOf()) != S_OK || !children ||
+        children->get_item(index, child.GetAddressOf()) != S_OK)
+        return {};
+    return CXMLNodeHandler(child.Get());
+}
+
+CXMLNodeHandler CXMLNodeHandler::GetFirstChild() const
+{
+    if (!m_node)
+        return {};
+    ComPtr<IXMLDOMNode> child;
+    if (m_node->get_firstChild(child.GetAddressOf()) != S_OK)
+        return {};
+    return CXMLNodeHandler(child.Get());
+}
+
+CXMLNodeHandler CXMLNodeHandler::GetNextSibling() const
+{
+    if (!m_node)
+        return {};
+    ComPtr<IXMLDOMNode> sibling;
+    if (m_node->get_nextSibling(sibling.GetAddressOf()) != S_OK)
+        return {};
+    return CXMLNodeHandler(sibling.Get());
+}
+
+bool CXMLNodeHandler::IsElement() const
+{
+    DOMNodeType type = NODE_INVALID;
+    return m_node && m_node->get_nodeType(&type) == S_OK && type == NODE_ELEMENT;
+}
+
+std::wstring CXMLNodeHandler::GetName() const
+{
+    if (!m_node)
+        return {};
+    try {
+        BSTR raw = nullptr;
+        if (m_node->get_nodeName(&raw) != S_OK) {
+            SysFreeString(raw);
+            return {};
+        }
+        Bstr name(Bstr::Adopt{}, raw);
+        return name.Text();
+    } catch (...) {
+        return {};
+    }
+}
+
+bool CXMLNodeHandler::RemoveChild(const CXMLNodeHandler& child)
+{
+    if (!m_node || !child.m_node)
+        return false;
+    ComPtr<IXMLDOMNode> removed;
+    return m_node->removeChild(child.m_node.Get(), removed.GetAddressOf()) == S_OK;
+}
+
+int CXMLNodeHandler::RemoveNodes(const std::wstring& path)
+{
+    int removed = 0;
+    for (const CXMLNodeHandler& node : SelectNodes(path)) {
+        ComPtr<IXMLDOMNode> parent;
+        if (node.m_node->get_parentNode(parent.GetAddressOf()) != S_OK || !parent)
+            continue;
+        ComPtr<IXMLDOMNode> gone;
+        if (parent->removeChild(node.m_node.Get(), gone.GetAddressOf()) == S_OK)
+            ++removed;
+    }
+    return removed;
+}
+
+bool CXMLNodeHandler::ReplaceChild(const CXMLNodeHandler& newChild, const CXMLNodeHandler& oldChild)
+{
+    if (!m_node || !newChild.m_node || !oldChild.m_node)
+        return false;
+    ComPtr<IXMLDOMNode> old;
+    return m_node->replaceChild(newChild.m_node.Get(), oldChild.m_node.Get(), old.GetAddressOf()) == S_OK;
+}
+
+bool CXMLNodeHandler::AppendChild(const CXMLNodeHandler& child)
+{
+    if (!m_node || !child.m_node)
+        return false;
+    ComPtr<IXMLDOMNode> appended;
+    return m_node->appendChild(child.m_node.Get(), appended.GetAddressOf()) == S_OK;
+}
+
+// ---- CXMLDocumentHandler ----------------------------------------------------
+
+CXMLDocumentHandler::CXMLDocumentHandler()
+{
+    try {
+        m_includeExcludePath = FromUtf8(Paths().DefaultIncludeExcludePath);
+    } catch (...) {
+    }
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // S_FALSE: already initialised on this thread, still counted. RPC_E_CHANGED_MODE:
+    // another model owns the thread; use it but do not uninitialise it.
+    m_comInitialized = (init == S_OK || init == S_FALSE);
+    if (FAILED(CoCreateInstance(ClsidDomDocument, nullptr, CLSCTX_ALL, IidXmlDomDocument,
+                                reinterpret_cast<void**>(m_document.GetAddressOf()))))
+        m_document.Reset();
+    // Project files come from other machines: no external entities, no DTD
+    // validation while parsing.
+    if (m_document) {
+        (void)m_document->put_resolveExternals(VARIANT_FALSE);
+        (void)m_document->put_validateOnParse(VARIANT_FALSE);
+    }
+    // Paths are XPath. The old default pattern language of this document class
+    // means the same for our paths, but Wine's translation of it crashes on
+    // some malformed paths instead of failing.
+    try {
+        ComPtr<IXMLDOMDocument2> document2;
+        if (m_document &&
+            SUCCEEDED(m_document->QueryInterface(IidXmlDomDocument2, reinterpret_cast<void**>(document2.GetAddressOf())))) {
+            Bstr property(L"SelectionLanguage");
+            Variant language(L"XPath");
+            (void)document2->setProperty(property.Get(), language.Get());
+        }
+    } catch (...) {
+    }
+}
+
+CXMLDocumentHandler::~CXMLDocumentHandler()
+{
+    ClearModel();
+    m_addedExecutables.clear();
+    // Every interface must be gone before the thread's COM use ends.
+    m_document.Reset();
+    if (m_comInitialized)
+        CoUninitialize();
+}
+
+int CXMLDocumentHandler::Load(const std::wstring& path)
+{
+    m_loaded = false;
+    if (!m_document)
+        return 0;
+    try {
+        if (FAILED(m_document->put_async(VARIANT_FALSE)))
+            return 0;
+        Variant source(path);
+        VARIANT_BOOL ok = VARIANT_FALSE;
+        // A missing or malformed file gives S_FALSE, not a failure code.
+        if (m_document->load(source.Get(), &ok) != S_OK || ok != VARIANT_TRUE)
+            return 0;
+        m_loadedPath = path;
+        m_loaded = true;
+        return 1;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CXMLDocumentHandler::Load(const std::string& utf8Path)
+{
+    try {
+        return Load(FromUtf8(utf8Path));
+    } catch (...) {
+        m_loaded = false;
+        return 0;
+    }
+}
+
+int CXMLDocumentHandler::Save(const std::wstring& path)
+{
+    if (!m_document)
+        return 0;
+    try {
+        const std::wstring& target = path.empty() ? m_loadedPath : path;
+        if (target.empty())
+            return 0;
+        Variant destination(target);
+        return m_document->save(destination.Get()) == S_OK ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+int CXMLDocumentHandler::Save(const std::string& utf8Path)
+{
+    try {
+        return Save(FromUtf8(utf8Path));
+    } catch (...) {
+        return 0;
+    }
+}
+
+CXMLNodeHandler CXMLDocumentHandler::GetRootNode() const
+{
+    if (!m_document)
+        return {};
+    ComPtr<IXMLDOMElement> root;
+    if (m_document->get_documentElement(root.GetAddressOf()) != S_OK || !root)
+        return {};
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(root->QueryInterface(IidXmlDomNode, reinterpret_cast<void**>(node.GetAddressOf()))))
+        return {};
+    return CXMLNodeHandler(node.Get());
+}
+
+CXMLNodeHandler CXMLDocumentHandler::SelectList(const std::wstring& listPath) const
+{
+    return GetRootNode().SelectSingleNode(listPath);
+}
+
+void CXMLDocumentHandler::WriteError(const std::string& message) const
+{
+    if (m_log.get())
+        m_log->WriteError(message);
+}
+
+DirectoryChangeMap* CXMLDocumentHandler::DirectoryMapFor(const std::wstring& listPath) noexcept
+{
+    if (listPath == NodePath::FilesAdded)
+        return &m_addedFiles;
+    if (listPath == NodePath::FilesModified)
+        return &m_modifiedFiles;
+    if (listPath == NodePath::FilesDeleted)
+        return &m_deletedFiles;
+    return nullptr;
+}
+
+RegistryChangeMap* CXMLDocumentHandler::RegistryMapFor(const std::wstring& listPath) noexcept
+{
+    if (listPath == NodePath::RegistryAdded)
+        return &m_addedKeys;
+    if (listPath == NodePath::RegistryModified)
+        return &m_modifiedKeys;
+    if (listPath == NodePath::RegistryDeleted)
+        return &m_deletedKeys;
+    return nullptr;
+}
+
+IniChangeMap* CXMLDocumentHandler::IniMapFor(const std::wstring& listPath) noexcept
+{
+    if (listPath == NodePath::IniAdded)
+        return &m_addedIni;
+    if (listPath == NodePath::IniModified)
+        return &m_modifiedIni;
+    if (listPath == NodePath::IniDeleted)
+        return &m_deletedIni;
+    return nullptr;
+}
+
+void CXMLDocumentHandler::ClearModel()
+{
+    m_allFiles.clear();
+    m_allFolders.clear();
+    m_allRegistryKeys.clear();
+    m_shortcuts.clear();
+    m_addedFiles.clear();
+    m_modifiedFiles.clear();
+    m_deletedFiles.clear();
+    m_addedKeys.clear();
+    m_modifiedKeys.clear();
+    m_deletedKeys.clear();
+    m_addedIni.clear();
+    m_modifiedIni.clear();
+    m_deletedIni.clear();
+    m_icons.clear();
+    m_product = {};
+}

@@ -1,0 +1,206 @@
+#include "common/Paths.h"
+#include "tests/project/XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ProjectReadersTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_savedTokens = TokenValues();
+        m_savedProject = GetProjectFilePath();
+        m_savedRaw = Paths().RawProjectFilePath;
+        TokenValues().programfiles = L"C:\\Program Files";
+        Paths().RawProjectFilePath = ToUtf8(ShippedRawProjectFile());
+        SetProjectFilePath(ProjectFile());
+    }
+    void TearDown() override
+    {
+        TokenValues() = m_savedTokens;
+        SetProjectFilePathUtf8(m_savedProject);
+        Paths().RawProjectFilePath = m_savedRaw;
+    }
+
+    std::wstring ProjectFile() const { return m_folder / L"Project\u00e9.xml"; }
+
+    // Writes a whole project file through the writers.
+    void WriteFullProject()
+    {
+        CXMLDocumentHandler doc;
+        ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+        const std::string path = ToUtf8(ProjectFile());
+        DirectoryChangeMap added{{L"C:\\Program Files\\App", {L"C:\\Program Files\\App\\a.exe",
+                                                              L"C:\\Program Files\\App\\b \"&\" \u00e9.dll"}},
+                                 {L"C:\\Program Files\\App\\Sub", {L"C:\\Program Files\\App\\Sub\\c.txt"}}};
+        DirectoryChangeMap modified{{L"D:\\Data", {L"D:\\Data\\d.dat"}}};
+        DirectoryChangeMap deleted;
+        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, added, path, true);
+        doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, modified, path, true);
+        doc.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, deleted, path, true);
+        RegistryChangeMap keys{{L"HKEY_CURRENT_USER\\Software\\App",
+                                {{L"", L"\"A\"", L"REG_SZ", L"ignored"}, {L"", L"@", L"REG_DWORD", L""}}}};
+        RegistryChangeMap none;
+        RegistryChangeMap gone{{L"HKEY_LOCAL_MACHINE\\Software\\Old", {{L"", L"\"X\"", L"REG_BINARY", L""}}}};
+        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, path);
+        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, none, path);
+        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, gone, path);
+        IniChangeMap ini{{L"%WINDIR%\\app.ini", {{L"Main", L"K1", L"V1"}, {L"Main", L"K2", L"V2"}}}};
+        IniChangeMap noIni;
+        doc.InsertINIKeyAndValueInXML(NodePath::IniAdded, noIni, path);
+        doc.InsertINIKeyAndValueInXML(NodePath::IniModified, ini, path);
+        doc.InsertINIKeyAndValueInXML(NodePath::IniDeleted, noIni, path);
+        doc.InsertShortcutInXML(NodePath::Shortcuts,
+                                {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"}});
+        doc.InsertShortcutICONInXML(NodePath::ShortcutIcons,
+                                    {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}});
+        doc.InsertProductInfoInXML(NodePath::Product, {L"First", L"1.0", L"Maker"});
+        doc.InsertProductInfoInXML(NodePath::Product, {L"Second", L"2.0", L"Maker"});
+    }
+
+    TempFolder m_folder;
+    FolderTokenValues m_savedTokens;
+    std::string m_savedProject;
+    std::string m_savedRaw;
+};
+
+} // namespace
+
+TEST_F(ProjectReadersTest, FullProjectFileReadsBackIntoTheModel)
+{
+    WriteFullProject();
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ProjectFile()), 1);
+    doc.ReadProjectLists();
+
+    const std::wstring app = L"%PROGRAMFILES%\\App";
+    const std::wstring sub = L"%PROGRAMFILES%\\App\\Sub";
+    EXPECT_EQ(doc.AllFolders(), (std::vector<std::wstring>{sub, app, L"D:\\Data"}));
+    EXPECT_EQ(doc.AllFiles(), (std::vector<std::wstring>{sub + L"\\c.txt", app + L"\\b \"&\" \u00e9.dll",
+                                                          app + L"\\a.exe", L"D:\\Data\\d.dat"}));
+    EXPECT_EQ(doc.AddedFiles(),
+              (DirectoryChangeMap{{app, {app + L"\\b \"&\" \u00e9.dll", app + L"\\a.exe"}}, {sub, {sub + L"\\c.txt"}}}));
+    EXPECT_EQ(doc.ModifiedFiles(), (DirectoryChangeMap{{L"D:\\Data", {L"D:\\Data\\d.dat"}}}));
+    EXPECT_TRUE(doc.DeletedFiles().empty());
+
+    const std::wstring key = L"HKEY_CURRENT_USER\\Software\\App";
+    EXPECT_EQ(doc.AllRegistryKeys(), (std::vector<std::wstring>{key, L"HKEY_LOCAL_MACHINE\\Software\\Old"}));
+    EXPECT_EQ(doc.AddedKeys(), (RegistryChangeMap{{key, {{key, L"@", L"REG_DWORD", L""}, {key, L"\"A\"", L"REG_SZ", L""}}}}))
+        << "the data string is not stored; it reads back empty";
+    EXPECT_TRUE(doc.ModifiedKeys().empty());
+    EXPECT_EQ(doc.DeletedKeys().size(), 1u);
+    EXPECT_TRUE(doc.AddedIni().empty()) << "INI lists are read on their own";
+
+    doc.ReadINIFileList(NodePath::IniModified);
+    EXPECT_EQ(doc.ModifiedIni(),
+              (IniChangeMap{{L"%WINDIR%\\app.ini", {{L"Main", L"K2", L"V2"}, {L"Main", L"K1", L"V1"}}}}));
+
+    ShortcutList shortcuts;
+    doc.ReadShortcutList(shortcuts);
+    EXPECT_EQ(shortcuts, (ShortcutList{{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico",
+                                        L"1"}}))
+        << "the icon path comes back real";
+    IconMap icons;
+    doc.ReadShortcutICONs(icons);
+    EXPECT_EQ(icons, (IconMap{{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"b.exe", L"a.exe"}}}}));
+
+    ProductInfo product;
+    ASSERT_EQ(doc.ReadProductInfo(product), 1);
+    EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker"})) << "the newest stands first";
+
+    // Reading again replaces the model instead of adding to it.
+    doc.ReadProjectLists();
+    EXPECT_EQ(doc.AllFiles().size(), 4u);
+    EXPECT_EQ(doc.AddedFiles().size(), 2u);
+}
+
+TEST_F(ProjectReadersTest, HandWrittenFileWithExtrasAndGaps)
+{
+    // A fourth value attribute, an element without attributes, comments and
+    // whitespace between elements, a missing INI section and no product.
+    WriteFileBytes(ProjectFile(),
+                   "<?xml version=\"1.0\"?>\r\n<P>\r\n"
+                   "  <FileSystem><AddedItems><DirectoryList>\r\n"
+                   "    <!-- a comment -->\r\n"
+                   "    <Directory Name=\"%WINDIR%\\System32\">\r\n      <File Name=\"x.dll\"/>\r\n      <File/>\r\n"
+                   "    </Directory>\r\n"
+                   "    <Directory Name=\"%APPDATA%\\Empty\"/>\r\n"
+                   "  </DirectoryList></AddedItems></FileSystem>\r\n"
+                   "  <RegistrySystem><DeletedItems><SubKeyList>\r\n"
+                   "    <SubKey Name=\"HKLM\\Software\\K\"><Value Name=\"v\" Type=\"REG_SZ\" Data=\"d\"/>"
+                   "<Value Name=\"w\"/></SubKey>\r\n"
+                   "  </SubKeyList></DeletedItems></RegistrySystem>\r\n"
+                   "  <ProductInformation>\r\n  </ProductInformation>\r\n"
+                   "</P>\r\n");
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ProjectFile()), 1);
+    doc.ReadProjectLists();
+    EXPECT_EQ(doc.AllFolders(), (std::vector<std::wstring>{L"%WINDIR%\\System32", L"%APPDATA%\\Empty"}));
+    EXPECT_EQ(doc.AllFiles(), (std::vector<std::wstring>{L"%WINDIR%\\System32\\x.dll", L"%WINDIR%\\System32\\"}))
+        << "folders keep their tokens; a missing attribute reads as empty";
+    EXPECT_EQ(doc.AddedFiles().count(L"%APPDATA%\\Empty"), 1u);
+    EXPECT_TRUE(doc.AddedFiles().at(L"%APPDATA%\\Empty").empty());
+    EXPECT_EQ(doc.DeletedKeys(), (RegistryChangeMap{{L"HKLM\\Software\\K",
+                                                      {{L"HKLM\\Software\\K", L"v", L"REG_SZ", L"d"},
+                                                       {L"HKLM\\Software\\K", L"w", L"", L""}}}}));
+    doc.ReadINIFileList(NodePath::IniAdded);
+    EXPECT_TRUE(doc.AddedIni().empty()) << "a missing list reads as empty";
+
+    ProductInfo product{L"kept", L"kept", L"kept"};
+    EXPECT_EQ(doc.ReadProductInfo(product), 0);
+    EXPECT_EQ(product, (ProductInfo{L"kept", L"kept", L"kept"}));
+    ShortcutList shortcuts;
+    doc.ReadShortcutList(shortcuts);
+    EXPECT_TRUE(shortcuts.empty());
+}
+
+TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
+{
+    WriteFullProject();
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ProjectFile()), 1);
+    doc.ReadProjectLists();
+
+    // The review page moves a file to another folder in the model.
+    const std::wstring app = L"%PROGRAMFILES%\\App";
+    DirectoryChangeMap& added = doc.AddedFiles();
+    added.erase(L"%PROGRAMFILES%\\App\\Sub");
+    added[L"E:\\Found"].push_back(L"E:\\Found\\c.txt");
+    doc.DeletedKeys().clear();
+
+    ASSERT_EQ(doc.RegenerateProjectFile(), 1);
+    ASSERT_EQ(doc.Save(), 1) << "a later plain save goes to the project file";
+
+    CXMLDocumentHandler check;
+    ASSERT_EQ(check.Load(ProjectFile()), 1);
+    check.ReadProjectLists();
+    EXPECT_EQ(check.AddedFiles(),
+              (DirectoryChangeMap{{app, {app + L"\\a.exe", app + L"\\b \"&\" \u00e9.dll"}},
+                                  {L"E:\\Found", {L"E:\\Found\\c.txt"}}}))
+        << "rewritten from the model (file order reverses with each write)";
+    EXPECT_EQ(check.ModifiedFiles().size(), 1u);
+    EXPECT_TRUE(check.DeletedKeys().empty());
+    EXPECT_EQ(check.AddedKeys().size(), 1u);
+    check.ReadINIFileList(NodePath::IniModified);
+    EXPECT_EQ(check.ModifiedIni().at(L"%WINDIR%\\app.ini").size(), 2u);
+
+    ShortcutList shortcuts;
+    check.ReadShortcutList(shortcuts);
+    ASSERT_EQ(shortcuts.size(), 1u);
+    EXPECT_EQ(shortcuts[0].Icon, L"C:\\Program Files\\App\\app.ico");
+    IconMap icons;
+    check.ReadShortcutICONs(icons);
+    EXPECT_EQ(icons.size(), 1u);
+    ProductInfo product;
+    ASSERT_EQ(check.ReadProductInfo(product), 1);
+    EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker"}));
+    EXPECT_EQ(check.GetRootNode().SelectSingleNode(NodePath::Product).GetChildCount(), 1)
+        << "the rebuilt file holds one product information";
+
+    // The raw project file itself is never written.
+    CXMLDocumentHandler raw;
+    ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
+    EXPECT_EQ(raw.GetRootNode().SelectSingleNode(NodePath::FilesAdded).GetChildCount(), 0);
+}

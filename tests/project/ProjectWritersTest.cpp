@@ -1,0 +1,314 @@
+#include "common/Paths.h"
+#include "project/Base64.h"
+#include "tests/project/XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Each test writes into its own folder, with the project file path pointing
+// there and %PROGRAMFILES% standing for a folder of its own.
+class ProjectWritersTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_savedTokens = TokenValues();
+        m_savedProject = GetProjectFilePath();
+        TokenValues().programfiles = m_folder / L"Program Files";
+        SetProjectFilePath(ProjectFile());
+        ASSERT_TRUE(CreateDirectoryW(TokenValues().programfiles.c_str(), nullptr));
+    }
+    void TearDown() override
+    {
+        TokenValues() = m_savedTokens;
+        SetProjectFilePathUtf8(m_savedProject);
+    }
+
+    std::wstring ProjectFile() const { return m_folder / L"ProjectFile.xml"; }
+    std::string Changes() const { return ToUtf8(m_folder / L"Changes.xml"); }
+    std::wstring ProgramFiles() const { return TokenValues().programfiles; }
+
+    // A file with content under %PROGRAMFILES%; returns its full path.
+    std::wstring MakeFile(const std::wstring& folder, const std::wstring& name)
+    {
+        const std::wstring dir = ProgramFiles() + L"\\" + folder;
+        CreateDirectoryW(dir.c_str(), nullptr);
+        WriteFileBytes(dir + L"\\" + name, "content");
+        return dir + L"\\" + name;
+    }
+
+    static CXMLNodeHandler List(const CXMLDocumentHandler& doc, const wchar_t* path)
+    {
+        return doc.GetRootNode().SelectSingleNode(path);
+    }
+
+    TempFolder m_folder;
+    FolderTokenValues m_savedTokens;
+    std::string m_savedProject;
+};
+
+} // namespace
+
+TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
+{
+    const std::wstring app = ProgramFiles() + L"\\App";
+    const std::wstring readme = MakeFile(L"App", L"readme.txt");
+    const std::wstring setup = MakeFile(L"App", L"setup.exe");
+    const std::wstring upper = MakeFile(L"App", L"TOOL.EXE");
+    const std::wstring scratch = MakeFile(L"App", L"work.tmp");
+    const std::wstring link = MakeFile(L"App", L"start.lnk.txt");
+    const std::wstring gone = app + L"\\deleted.dll";
+    const std::wstring temps = ProgramFiles() + L"\\Temps";
+    const std::wstring lib = MakeFile(L"Lib", L"core.dll");
+    DirectoryChangeMap map{
+        {app, {readme, scratch, setup, gone, link, upper}},
+        {temps, {MakeFile(L"Temps", L"a.tmp"), MakeFile(L"Temps", L"b.tmp")}},
+        {ProgramFiles() + L"\\Vanished", {ProgramFiles() + L"\\Vanished\\x.dll"}},
+        {ProgramFiles() + L"\\Empty", {}},
+        {ProgramFiles() + L"\\Lib", {lib}},
+    };
+
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, Changes(), false);
+
+    // The caller's map is pruned: folders with nothing packable disappear,
+    // and unpackable files leave their lists in place.
+    EXPECT_EQ(map, (DirectoryChangeMap{{app, {readme, setup, upper}}, {ProgramFiles() + L"\\Lib", {lib}}}));
+    EXPECT_EQ(doc.AddedExecutables(), std::vector<std::wstring>{setup}) << "only a lower-case .exe counts";
+
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(Changes()), 1);
+    const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
+    EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"Directory", L"Directory"}));
+    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\Lib", L"%PROGRAMFILES%\\App"}))
+        << "folders in descending order, in token form";
+    const CXMLNodeHandler appDir = list.GetChild(1);
+    EXPECT_EQ(ElementNames(appDir), (std::vector<std::wstring>{L"File", L"File", L"File"}));
+    EXPECT_EQ(ChildNames(appDir), (std::vector<std::wstring>{L"TOOL.EXE", L"setup.exe", L"readme.txt"}))
+        << "files in reverse input order, bare names";
+    EXPECT_EQ(Attributes(appDir.GetChild(0)), std::vector<std::wstring>{L"TOOL.EXE"});
+    EXPECT_TRUE(ElementNames(List(saved, NodePath::FilesModified)).empty());
+}
+
+TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
+{
+    const std::wstring a = ProgramFiles() + L"\\A";
+    const std::wstring b = ProgramFiles() + L"\\B";
+    DirectoryChangeMap map{
+        {a, {a + L"\\missing.exe", a + L"\\x.tmp"}},
+        {b, {b + L"\\gone.dll"}},
+        {ProgramFiles() + L"\\C", {}},
+    };
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, Changes(), true);
+    EXPECT_EQ(map.size(), 2u) << "only the folder without files goes";
+    EXPECT_TRUE(doc.AddedExecutables().empty());
+
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(Changes()), 1);
+    const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
+    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\B", L"%PROGRAMFILES%\\A"}));
+    EXPECT_EQ(ChildNames(list.GetChild(1)), (std::vector<std::wstring>{L"x.tmp", L"missing.exe"}));
+}
+
+TEST_F(ProjectWritersTest, ExecutablesAreCollectedFromTheAddedListOnly)
+{
+    DirectoryChangeMap map{{ProgramFiles() + L"\\App", {MakeFile(L"App", L"run.exe")}}};
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, map, Changes(), false);
+    EXPECT_TRUE(doc.AddedExecutables().empty());
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(Changes()), 1);
+    EXPECT_EQ(ChildNames(List(saved, NodePath::FilesModified).GetChild(0)), std::vector<std::wstring>{L"run.exe"});
+}
+
+TEST_F(ProjectWritersTest, EmptyMapStillSavesACompleteDocument)
+{
+    DirectoryChangeMap files;
+    RegistryChangeMap keys;
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, files, Changes(), false);
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(Changes()), 1);
+    EXPECT_EQ(ElementNames(saved.GetRootNode()).size(), 6u);
+
+    DeleteFileW(FromUtf8(Changes()).c_str());
+    doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, keys, Changes());
+    EXPECT_EQ(saved.Load(Changes()), 1);
+}
+
+TEST_F(ProjectWritersTest, RegistryKeysAndValues)
+{
+    RegistryChangeMap map{
+        {L"HKEY_CURRENT_USER\\Software\\Alpha",
+         {{L"", L"\"Path\"", L"REG_SZ", L"c:\\x"}, {L"", L"@", L"REG_DWORD", L"1"}, {L"", L"\"Bin\"", L"REG_BINARY", L""}}},
+        {L"HKEY_CURRENT_USER\\Software\\Beta", {}},
+        {L"HKEY_LOCAL_MACHINE\\Software\\Gamma", {{L"", L"\"Q\"", L"REG_QWORD", L"2"}}},
+    };
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, map, Changes());
+    EXPECT_EQ(map.size(), 3u) << "the registry writer leaves the caller's map alone";
+
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(Changes()), 1);
+    const CXMLNodeHandler list = List(saved, NodePath::RegistryModified);
+    EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"SubKey", L"SubKey"})) << "a key without values writes nothing";
+    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\Software\\Gamma",
+                                                          L"HKEY_CURRENT_USER\\Software\\Alpha"}));
+    const CXMLNodeHandler alpha = list.GetChild(1);
+    EXPECT_EQ(ElementNames(alpha), (std::vector<std::wstring>{L"Value", L"Value", L"Value"}));
+    EXPECT_EQ(Attributes(alpha.GetChild(0)), (std::vector<std::wstring>{L"\"Bin\"", L"REG_BINARY"}));
+    EXPECT_EQ(Attributes(alpha.GetChild(1)), (std::vector<std::wstring>{L"@", L"REG_DWORD"}));
+    EXPECT_EQ(Attributes(alpha.GetChild(2)), (std::vector<std::wstring>{L"\"Path\"", L"REG_SZ"}));
+}
+
+TEST_F(ProjectWritersTest, IniFilesAndTheirKeys)
+{
+    IniChangeMap map{
+        {L"%WINDIR%\\app.ini", {{L"Main", L"Path", L"c:\\app"}, {L"Main", L"Mode", L"2"}}},
+        {L"%WINDIR%\\zeta.ini", {{L"S", L"K", L"V"}}},
+    };
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertINIKeyAndValueInXML(NodePath::IniAdded, map, Changes());
+
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(Changes()), 1);
+    const CXMLNodeHandler list = List(saved, NodePath::IniAdded);
+    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%WINDIR%\\zeta.ini", L"%WINDIR%\\app.ini"}));
+    const CXMLNodeHandler app = list.GetChild(1);
+    EXPECT_EQ(app.GetName(), L"File");
+    EXPECT_EQ(ElementNames(app), (std::vector<std::wstring>{L"Section", L"Section"}));
+    EXPECT_EQ(Attributes(app.GetChild(0)), (std::vector<std::wstring>{L"Main", L"Mode", L"2"}));
+    EXPECT_EQ(Attributes(app.GetChild(1)), (std::vector<std::wstring>{L"Main", L"Path", L"c:\\app"}));
+}
+
+TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
+{
+    const std::wstring iconFile = ProgramFiles() + L"\\App\\app.ico";
+    ShortcutList shortcuts{
+        {L"App", L"app.exe", L"[ProgramMenuFolder]", iconFile, L"0"},
+        {L"Help", L"help.exe", L"[DesktopFolder]", L"d:\\other.ico", L"3"},
+    };
+    IconMap icons{
+        {iconFile, {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}},
+        {L"d:\\other.ico", {L"2", L"AA", {}}},
+    };
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    doc.InsertShortcutInXML(NodePath::Shortcuts, shortcuts);
+    doc.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons);
+    doc.InsertProductInfoInXML(NodePath::Product, {L"Old", L"1.0", L"Maker"});
+    doc.InsertProductInfoInXML(NodePath::Product, {L"New", L"2.0", L"Maker & Sons"});
+
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(ProjectFile()), 1);
+    const CXMLNodeHandler list = List(saved, NodePath::Shortcuts);
+    EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"Shortcut", L"Shortcut"}));
+    EXPECT_EQ(Attributes(list.GetChild(0)),
+              (std::vector<std::wstring>{L"Help", L"help.exe", L"[DesktopFolder]", L"d:\\other.ico", L"3"}));
+    EXPECT_EQ(Attributes(list.GetChild(1)), (std::vector<std::wstring>{L"App", L"app.exe", L"[ProgramMenuFolder]",
+                                                                       L"%PROGRAMFILES%\\App\\app.ico", L"0"}));
+
+    const CXMLNodeHandler iconList = List(saved, NodePath::ShortcutIcons);
+    EXPECT_EQ(ChildNames(iconList), (std::vector<std::wstring>{L"d:\\other.ico", iconFile}))
+        << "descending path order ('d' after 'C'); icon paths are written as given";
+    const CXMLNodeHandler first = iconList.GetChild(1);
+    EXPECT_EQ(Attributes(first), (std::vector<std::wstring>{iconFile, L"6", L"AAECAw"}));
+    EXPECT_EQ(ElementNames(first), (std::vector<std::wstring>{L"EXE", L"EXE"}));
+    EXPECT_EQ(ChildNames(first), (std::vector<std::wstring>{L"b.exe", L"a.exe"}));
+
+    const CXMLNodeHandler product = List(saved, NodePath::Product);
+    EXPECT_EQ(ElementNames(product), (std::vector<std::wstring>{L"ProductInformation", L"ProductInformation"}));
+    EXPECT_EQ(Attributes(product.GetChild(0)), (std::vector<std::wstring>{L"New", L"2.0", L"Maker & Sons"}));
+    EXPECT_EQ(Attributes(product.GetChild(1)), (std::vector<std::wstring>{L"Old", L"1.0", L"Maker"}));
+
+    // Replacing empties the list first.
+    doc.ReplaceShortcutsInXML(NodePath::Shortcuts, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}});
+    doc.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, {});
+    ASSERT_EQ(saved.Load(ProjectFile()), 1);
+    EXPECT_EQ(ChildNames(List(saved, NodePath::Shortcuts)), std::vector<std::wstring>{L"Only"});
+    EXPECT_EQ(List(saved, NodePath::ShortcutIcons).GetChildCount(), 0);
+}
+
+TEST(Base64Test, StandardAlphabetWithoutPadding)
+{
+    EXPECT_EQ(EncodeBase64("", 0), L"");
+    EXPECT_EQ(EncodeBase64("f", 1), L"Zg");
+    EXPECT_EQ(EncodeBase64("fo", 2), L"Zm8");
+    EXPECT_EQ(EncodeBase64("foo", 3), L"Zm9v");
+    EXPECT_EQ(EncodeBase64("foobar", 6), L"Zm9vYmFy");
+    const unsigned char high[] = {0xFF, 0xFE, 0xFD, 0xFB, 0xEF, 0xBE};
+    EXPECT_EQ(EncodeBase64(high, sizeof high), L"//79++++");
+}
+
+TEST(Base64Test, FourByteIconFileGivesSixCharacters)
+{
+    TempFolder folder;
+    const std::wstring icon = folder / L"tiny.ico";
+    WriteFileBytes(icon, std::string("\x00\x01\x02\x03", 4));
+    IconRecord record{L"", L"", {L"kept.exe"}};
+    ASSERT_TRUE(ReadIconFile(icon, record));
+    EXPECT_EQ(record.Data, L"AAECAw");
+    EXPECT_EQ(record.Size, L"6");
+    EXPECT_EQ(record.Executables, std::vector<std::wstring>{L"kept.exe"});
+    EXPECT_FALSE(ReadIconFile(folder / L"none.ico", record));
+    EXPECT_EQ(record.Data, L"AAECAw") << "a failed read leaves the record alone";
+}
+
+TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
+{
+    TempFolder logs;
+    CapturedLog log(logs);
+    DirectoryChangeMap files{{L"c:\\x", {L"c:\\x\\y"}}};
+    RegistryChangeMap keys;
+    IniChangeMap inis;
+    {
+        CXMLDocumentHandler notLoaded;
+        notLoaded.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, Changes(), true);
+        notLoaded.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, Changes());
+        notLoaded.InsertINIKeyAndValueInXML(NodePath::IniAdded, inis, Changes());
+        notLoaded.InsertShortcutInXML(NodePath::Shortcuts, {});
+        notLoaded.InsertShortcutICONInXML(NodePath::ShortcutIcons, {});
+        notLoaded.InsertProductInfoInXML(NodePath::Product, {});
+
+        CXMLDocumentHandler bare;
+        WriteFileBytes(m_folder / L"bare.xml", "<Root/>");
+        ASSERT_EQ(bare.Load(m_folder / L"bare.xml"), 1);
+        bare.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, Changes(), true);
+        bare.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, Changes());
+        bare.InsertINIKeyAndValueInXML(NodePath::IniDeleted, inis, Changes());
+        bare.InsertShortcutInXML(NodePath::Shortcuts, {});
+        bare.InsertShortcutICONInXML(NodePath::ShortcutIcons, {}); // silent
+        bare.InsertProductInfoInXML(NodePath::Product, {});
+
+        CXMLDocumentHandler raw;
+        ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
+        raw.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, ToUtf8(m_folder / L"no\\such\\dir.xml"));
+    }
+    const std::string tabs7(7, '\t'), tabs8(8, '\t');
+    EXPECT_EQ(log.Messages(),
+              (std::vector<std::string>{
+                  "CXMLDocumentHandler::InsertDirectoryAndFileInXML XML File Not Loaded",
+                  "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML XML File Not Loaded",
+                  "CXMLDocumentHandler::InsertINIKeyAndValueInXML XML File Not Loaded",
+                  "CXMLDocumentHandler::InsertShortcutInXML XML File Not Loaded",
+                  "CXMLDocumentHandler::InsertShortcutICONInXML XML File Not Loaded",
+                  "CXMLDocumentHandler::InsertProductInfoInXML XML File Not Loaded",
+                  "CXMLDocumentHandler::InsertDirectoryAndFileInXML Unable to " + tabs8 +
+                      "find FileSystem//AddedItems//DirectoryList node in XML file",
+                  "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML Unable to " + tabs7 +
+                      "    find RegistrySystem//AddedItems//SubKeyList node in XML file",
+                  "CXMLDocumentHandler::InsertINIKeyAndValueInXML Unable to " + tabs7 +
+                      "    find INIFileSystem//DeletedItems//FileList node in XML file",
+                  "CXMLDocumentHandler::InsertShortcutInXML Unable to find node in XML file",
+                  "CXMLDocumentHandler::InsertProductInfoInXML Unable to find node in XML file",
+                  "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML Unable to save XML File",
+              }));
+}
