@@ -2,9 +2,6 @@ set(FILE_TEST_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/FileSnapshotTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FileCompareTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/IniChangeTrackerTest.cpp)
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/TmpXmlStub.cpp)
-  list(APPEND FILE_TEST_SOURCES ${CMAKE_CURRENT_LIST_DIR}/TmpXmlStub.cpp)
-endif()
 corvane_test(file_tests
   SOURCES ${FILE_TEST_SOURCES}
   LIBS engine)
