@@ -465,6 +465,13 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         ReadFirstSnapshot();
         DeleteFileW(FromUtf8(m_secondSnapshotPath).c_str());
         RemoveFolderTree(WorkingTempFolder());
+        // The change files of an earlier comparison are gone with that folder;
+        // its change lists go too, or the next comparison would list every
+        // change twice.
+        m_addedItems.clear();
+        m_modifiedItems.clear();
+        m_deletedItems.clear();
+        m_iniTracker.Reset();
         target = m_secondSnapshotPath;
     } else {
         target = m_firstSnapshotPath;
