@@ -1,0 +1,716 @@
+#include "engine/FileEnumerate.h"
+
+#include "common/FolderTokens.h"
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/Progress.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+
+#include <windows.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <limits>
+#include <string_view>
+
+namespace {
+
+constexpr const wchar_t* BuiltInExclusions[] = {
+    L"%APPDATA%\\INIBACKUP",
+    L"%USERPROFILE%\\LOCAL SETTINGS\\TEMP",
+    L"%USERPROFILE%\\APPDATA\\LOCAL\\TEMP",
+};
+
+constexpr std::size_t EntryBytes = sizeof(std::uint32_t) + sizeof(SnapshotRecord);
+// Snapshot files are written and read in blocks of this many entries.
+constexpr std::size_t EntriesPerBlock = 1024;
+
+std::uint64_t ToUInt64(const FILETIME& time) noexcept
+{
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) noexcept
+{
+    std::int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0)))
+        --q;
+    return q;
+}
+
+// Converts file times to seconds since 1970 the way the snapshot format
+// defines them: to local time with the current bias (as FileTimeToLocalFileTime
+// does), cut to whole seconds (FileTimeToSystemTime), then back to a calendar
+// time with the C runtime's local-time rules (mktime). The bias is taken once
+// per converter and mktime's offset is cached per local day, which gives the
+// same results as calling the three functions for every time, many times faster.
+class CFileTimeConverter
+{
+public:
+    CFileTimeConverter()
+    {
+        FILETIME now{}, local{};
+        GetSystemTimeAsFileTime(&now);
+        if (FileTimeToLocalFileTime(&now, &local))
+            m_bias = static_cast<std::int64_t>(ToUInt64(local) - ToUInt64(now));
+    }
+
+    // 0 when the time cannot be converted.
+    std::int64_t ToSeconds(const FILETIME& time)
+    {
+        constexpr std::uint64_t Limit = 0x8000000000000000ull; // FileTimeToSystemTime's range
+        const std::uint64_t utc = ToUInt64(time);
+        if (utc >= Limit)
+            return 0;
+        const std::uint64_t local = utc + static_cast<std::uint64_t>(m_bias); // wraps like the API
+        if (local >= Limit)
+            return 0;
+        constexpr std::int64_t SecondsFrom1601To1970 = 11644473600;
+        const std::int64_t localSeconds = static_cast<std::int64_t>(local / 10000000) - SecondsFrom1601To1970;
+        return LocalToUtc(localSeconds);
+    }
+
+private:
+    struct DayOffset
+    {
+        std::int64_t Day = std::numeric_limits<std::int64_t>::min();
+        std::int64_t Offset = 0;
+        bool Uniform = false;
+    };
+
+    std::int64_t LocalToUtc(std::int64_t localSeconds)
+    {
+        const std::int64_t day = FloorDiv(localSeconds, 86400);
+        DayOffset& slot = m_days[static_cast<std::size_t>(day) & (m_days.size() - 1)];
+        if (slot.Day != day) {
+            slot.Day = day;
+            const std::int64_t first = day * 86400, last = first + 86399;
+            const std::int64_t a = MkTime(first), b = MkTime(last);
+            slot.Uniform = a != -1 && b != -1 && first - a == last - b;
+            slot.Offset = first - a;
+        }
+        if (slot.Uniform)
+            return localSeconds - slot.Offset;
+        // A day with a daylight-saving change, or at the edge of mktime's range.
+        const std::int64_t result = MkTime(localSeconds);
+        return result == -1 ? 0 : result;
+    }
+
+    // mktime of the calendar fields of `localSeconds` (seconds since 1970 as if
+    // the local time were UTC); -1 when mktime cannot convert it.
+    static std::int64_t MkTime(std::int64_t localSeconds)
+    {
+        const std::int64_t days = FloorDiv(localSeconds, 86400);
+        const std::int64_t secondsOfDay = localSeconds - days * 86400;
+        // Civil date from a day count (proleptic Gregorian).
+        const std::int64_t z = days + 719468;
+        const std::int64_t era = FloorDiv(z, 146097);
+        const std::int64_t doe = z - era * 146097;
+        const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+        const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+        const std::int64_t mp = (5 * doy + 2) / 153;
+        const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+        const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
+        const std::int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+        if (y < 1900 || y > 30000)
+            return -1;
+        std::tm fields{};
+        fields.tm_year = static_cast<int>(y - 1900);
+        fields.tm_mon = static_cast<int>(m - 1);
+        fields.tm_mday = static_cast<int>(d);
+        fields.tm_hour = static_cast<int>(secondsOfDay / 3600);
+        fields.tm_min = static_cast<int>(secondsOfDay / 60 % 60);
+        fields.tm_sec = static_cast<int>(secondsOfDay % 60);
+        fields.tm_isdst = -1;
+        return static_cast<std::int64_t>(_mktime64(&fields));
+    }
+
+    std::int64_t m_bias = 0;
+    std::array<DayOffset, 256> m_days{};
+};
+
+// UTF-16 to UTF-8 straight into a fixed buffer. Returns the byte count, or
+// npos when the text needs more than `capacity` bytes. An unpaired surrogate
+// becomes U+FFFD (as ToUtf8 does) and sets `replaced`.
+std::size_t EncodeUtf8(std::wstring_view text, char* out, std::size_t capacity, bool& replaced) noexcept
+{
+    constexpr std::size_t npos = std::wstring_view::npos;
+    std::size_t n = 0;
+    replaced = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = static_cast<std::uint16_t>(text[i]);
+        if (c < 0x80) {
+            if (n + 1 > capacity)
+                return npos;
+            out[n++] = static_cast<char>(c);
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+            const std::uint32_t low = static_cast<std::uint16_t>(text[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+            replaced = true;
+        }
+        if (c < 0x800) {
+            if (n + 2 > capacity)
+                return npos;
+            out[n++] = static_cast<char>(0xC0 | (c >> 6));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            if (n + 3 > capacity)
+                return npos;
+            out[n++] = static_cast<char>(0xE0 | (c >> 12));
+            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            if (n + 4 > capacity)
+                return npos;
+            out[n++] = static_cast<char>(0xF0 | (c >> 18));
+            out[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return n;
+}
+
+// Writes snapshot entries through a large buffer. A file that could not be
+// created, or a write that failed, turns the writer into a sink that only
+// remembers the failure.
+class CSnapshotFileWriter
+{
+public:
+    [[nodiscard]] bool Create(const std::wstring& path)
+    {
+        m_file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        m_failed = !m_file;
+        if (!m_failed)
+            m_buffer.resize(EntryBytes * EntriesPerBlock);
+        return !m_failed;
+    }
+
+    void Append(const char* path, std::size_t pathBytes, const SnapshotEntry& entry)
+    {
+        if (m_failed)
+            return;
+        if (m_used + EntryBytes > m_buffer.size())
+            Flush();
+        char* p = m_buffer.data() + m_used;
+        const std::uint32_t length = SnapshotRecordLength;
+        std::memcpy(p, &length, sizeof length);
+        p += sizeof length;
+        std::memcpy(p, path, pathBytes);
+        std::memset(p + pathBytes, 0, sizeof(SnapshotRecord::Path) - pathBytes);
+        p += offsetof(SnapshotRecord, CreationTime);
+        std::memcpy(p, &entry.CreationTime, 8);
+        std::memcpy(p + 8, &entry.LastWriteTime, 8);
+        std::memcpy(p + 16, &entry.Size, 8);
+        p[24] = entry.IsDirectory ? 1 : 0;
+        std::memset(p + 25, 0, 7);
+        m_used += EntryBytes;
+    }
+
+    // Writes what is buffered and closes the file. False when anything failed.
+    [[nodiscard]] bool Close()
+    {
+        Flush();
+        m_file.reset();
+        return !m_failed;
+    }
+
+private:
+    void Flush()
+    {
+        std::size_t done = 0;
+        while (!m_failed && done < m_used) {
+            DWORD written = 0;
+            if (!WriteFile(m_file.get(), m_buffer.data() + done, static_cast<DWORD>(m_used - done), &written, nullptr) ||
+                written == 0)
+                m_failed = true;
+            done += written;
+        }
+        m_used = 0;
+    }
+
+    UniqueFile m_file;
+    std::vector<char> m_buffer;
+    std::size_t m_used = 0;
+    bool m_failed = true;
+};
+
+// The form FindFirstFileExW accepts for a folder of any length.
+std::wstring EnumerationPattern(const std::wstring& folder)
+{
+    if (folder.size() + 1 < MAX_PATH)
+        return folder + L'*';
+    if (folder.size() > 2 && folder[1] == L':')
+        return L"\\\\?\\" + folder + L'*';
+    if (folder.compare(0, 2, L"\\\\") == 0 && folder.compare(0, 4, L"\\\\?\\") != 0)
+        return L"\\\\?\\UNC\\" + folder.substr(2) + L'*';
+    return folder + L'*';
+}
+
+std::vector<std::wstring> SplitPath(const std::wstring& path)
+{
+    std::vector<std::wstring> pieces;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        if (end > start)
+            pieces.emplace_back(path, start, end - start);
+        start = end + 1;
+    }
+    return pieces;
+}
+
+// The folder key of a file: its path without the last component.
+std::wstring FolderOf(const std::wstring& path)
+{
+    const auto pieces = SplitPath(path);
+    std::wstring folder;
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i) {
+        if (i > 0)
+            folder += L'\\';
+        folder += pieces[i];
+    }
+    return folder;
+}
+
+void PublishCounters(int folders, int files)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "Folders Scanned: %ld  Files Scanned: %ld", static_cast<long>(folders),
+                  static_cast<long>(files));
+    wchar_t wide[256] = {};
+    MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256);
+    wide[255] = L'\0';
+    Progress().SetDetailText(wide);
+}
+
+} // namespace
+
+// One capture's walk: the path being built, the target map and the writer.
+class CFileEnumerate::CWalk
+{
+public:
+    CWalk(CFileEnumerate& owner, SnapshotMap& target, CSnapshotFileWriter& writer, bool backupIni)
+        : m_owner(owner), m_target(target), m_writer(writer), m_backupIni(backupIni)
+    {
+        m_path.reserve(1100);
+        m_key.reserve(1100);
+    }
+
+    void ScanRoot(const std::wstring& root)
+    {
+        m_path = root;
+        if (m_path.empty() || m_path.back() != L'\\')
+            m_path += L'\\';
+        ScanFolder();
+        PublishCounters(m_owner.m_foldersScanned, m_owner.m_filesScanned);
+    }
+
+private:
+    // Walks the folder in m_path (ending in a backslash): each entry is
+    // recorded, and a folder is walked right after its own entry.
+    void ScanFolder()
+    {
+        const std::size_t base = m_path.size();
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileExW(EnumerationPattern(m_path).c_str(), FindExInfoBasic, &data,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!find) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
+                ++m_owner.m_unreadableFolders;
+            return;
+        }
+        do {
+            const wchar_t* name = data.cFileName;
+            if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
+                continue;
+            m_path.resize(base);
+            m_path.append(name);
+            if (Record(data)) {
+                m_path.push_back(L'\\');
+                ScanFolder();
+            }
+        } while (FindNextFileW(find.get(), &data));
+        m_path.resize(base);
+    }
+
+    // Records the entry in m_path; true when it is a folder to walk into.
+    bool Record(const WIN32_FIND_DATAW& data)
+    {
+        m_key.assign(m_path);
+        if (m_owner.IsExcluded(m_key))
+            return false;
+
+        bool replaced = false;
+        const std::size_t bytes = EncodeUtf8(m_path, m_utf8, SnapshotPathCapacity, replaced);
+        if (bytes == std::wstring_view::npos) {
+            LogError("CFileEnumerate::ScanFolder: Path longer than 1023 bytes not recorded: " + ToUtf8(m_path));
+            return false;
+        }
+
+        const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        SnapshotEntry entry;
+        entry.CreationTime = m_times.ToSeconds(data.ftCreationTime);
+        entry.LastWriteTime = m_times.ToSeconds(data.ftLastWriteTime);
+        entry.IsDirectory = isFolder;
+        if (isFolder)
+            ++m_owner.m_foldersScanned;
+        else {
+            ++m_owner.m_filesScanned;
+            entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        }
+
+        // The key is the path as the record holds it, so that a reloaded
+        // snapshot has the same keys.
+        if (replaced)
+            m_target.insert_or_assign(FromUtf8(std::string_view(m_utf8, bytes)), entry);
+        else
+            m_target.insert_or_assign(m_path, entry);
+        m_writer.Append(m_utf8, bytes, entry);
+        if (((m_owner.m_foldersScanned + m_owner.m_filesScanned) & (DetailInterval - 1)) == 0)
+            PublishCounters(m_owner.m_foldersScanned, m_owner.m_filesScanned);
+
+        if (isFolder)
+            // Junctions and folder links are recorded but never followed: they
+            // can lead out of the root or round in a loop.
+            return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        if (m_backupIni && IsINIFile(m_path))
+            m_owner.BackupINIFile(m_path);
+        return false;
+    }
+
+    // The counters text is refreshed every this many entries (and at the end
+    // of each root); the page polls it every 50 ms or so.
+    static constexpr int DetailInterval = 64;
+
+    CFileEnumerate& m_owner;
+    SnapshotMap& m_target;
+    CSnapshotFileWriter& m_writer;
+    bool m_backupIni;
+    CFileTimeConverter m_times;
+    std::wstring m_path;
+    std::wstring m_key;
+    char m_utf8[SnapshotPathCapacity + 1];
+};
+
+CFileEnumerate::CFileEnumerate() = default;
+CFileEnumerate::~CFileEnumerate() = default;
+
+int CFileEnumerate::Initialize()
+{
+    const std::string folder = WorkingSnapshotFolder() + "\\FileSystemDir";
+    m_fileSystemDirPath = folder;
+    m_firstSnapshotPath = folder + "\\FirstSnapShot.txt";
+    m_secondSnapshotPath = folder + "\\SecondSnapShot.txt";
+    m_document.Load(Paths().RawProjectFilePath);
+    m_iniTracker.Initialize();
+    for (const wchar_t* exclusion : BuiltInExclusions)
+        m_excludedFolders.insert(exclusion);
+    return 1;
+}
+
+int CFileEnumerate::IsFirstSnapshotTaken()
+{
+    if (GetFileAttributesW(FromUtf8(m_firstSnapshotPath).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        EnsureFolder(m_fileSystemDirPath);
+        m_firstSnapshotTaken = false;
+    } else {
+        m_firstSnapshotTaken = true;
+    }
+    return m_firstSnapshotTaken ? 1 : 0;
+}
+
+void CFileEnumerate::AddExcludedFolder(std::wstring path)
+{
+    ToTokenPath(path);
+    while (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    if (!path.empty())
+        m_excludedFolders.insert(ToUpperAscii(std::move(path)));
+}
+
+bool CFileEnumerate::IsExcluded(std::wstring& key) const
+{
+    if (m_excludedFolders.empty())
+        return false;
+    ToTokenPath(key);
+    for (wchar_t& c : key)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - L'a' + L'A');
+    return m_excludedFolders.count(key) != 0;
+}
+
+int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
+{
+    const bool second = m_firstSnapshotTaken;
+    std::string target;
+    if (second) {
+        Progress().SetStatusText(L"");
+        Progress().SetStatusText(L"Reading First Snapshot");
+        ReadFirstSnapshot();
+        DeleteFileW(FromUtf8(m_secondSnapshotPath).c_str());
+        RemoveFolderTree(WorkingTempFolder());
+        // The change files of an earlier comparison are gone with that folder;
+        // its change lists go too, or the next comparison would list every
+        // change twice.
+        m_addedItems.clear();
+        m_modifiedItems.clear();
+        m_deletedItems.clear();
+        m_iniTracker.Reset();
+        target = m_secondSnapshotPath;
+    } else {
+        target = m_firstSnapshotPath;
+    }
+    // Each capture describes the tree as it is now: nothing of an earlier
+    // capture of the same kind may linger in the map.
+    SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
+    map.clear();
+
+    CSnapshotFileWriter writer;
+    bool ok = writer.Create(FromUtf8(target));
+    if (!ok)
+        LogError("CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
+
+    m_foldersScanned = 0;
+    m_filesScanned = 0;
+    m_unreadableFolders = 0;
+    CWalk walk(*this, map, writer, !second);
+    std::wstring key;
+    for (const std::wstring& root : roots) {
+        key = root;
+        ToTokenPath(key);
+        if (!key.empty() && key.back() == L'\\')
+            key.pop_back();
+        if (m_excludedFolders.count(ToUpperAscii(key)) == 0) {
+            Progress().SetStatusText(L"Scanning File System:- " + root);
+            walk.ScanRoot(root);
+        }
+        Progress().AddStep();
+    }
+    if (!second)
+        m_firstSnapshotTaken = true;
+
+    if (!writer.Close() && ok) {
+        LogError("CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
+        ok = false;
+    }
+    if (m_unreadableFolders > 0)
+        LogError("CFileEnumerate::CaptureSnapshot: " + std::to_string(m_unreadableFolders) +
+                 " folder(s) could not be read and were skipped");
+    return ok ? 1 : 0;
+}
+
+int CFileEnumerate::ReadFirstSnapshot()
+{
+    const std::string& source = m_firstSnapshotPath;
+    UniqueFile file(CreateFileW(FromUtf8(source).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
+        LogError("CFileEnumerate::ReadFirstSnapshot: Unable to open the snapshot file " + source);
+        return 1;
+    }
+
+    std::vector<char> buffer(EntryBytes * EntriesPerBlock);
+    std::size_t begin = 0, end = 0;
+    bool atEnd = false;
+    // Makes at least `need` bytes available from `begin`; false at the end of the file.
+    auto fill = [&](std::size_t need) {
+        while (end - begin < need && !atEnd) {
+            if (begin > 0) {
+                std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+                end -= begin;
+                begin = 0;
+            }
+            DWORD got = 0;
+            if (!ReadFile(file.get(), buffer.data() + end, static_cast<DWORD>(buffer.size() - end), &got, nullptr) ||
+                got == 0)
+                atEnd = true;
+            end += got;
+        }
+        return end - begin >= need;
+    };
+
+    std::uint64_t offset = 0;
+    for (;;) {
+        if (!fill(sizeof(std::uint32_t))) {
+            if (end > begin)
+                LogError("CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_string(offset) + " of " +
+                         source + "; the rest is ignored");
+            break;
+        }
+        std::uint32_t length = 0;
+        std::memcpy(&length, buffer.data() + begin, sizeof length);
+        if (length != SnapshotRecordLength) {
+            LogError("CFileEnumerate::ReadFirstSnapshot: Bad record length " + std::to_string(length) +
+                     " at offset " + std::to_string(offset) + " of " + source + "; the rest is ignored");
+            break;
+        }
+        if (!fill(EntryBytes)) {
+            LogError("CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_string(offset) + " of " +
+                     source + "; the rest is ignored");
+            break;
+        }
+        const char* record = buffer.data() + begin + sizeof length;
+        const std::size_t pathBytes = strnlen(record, sizeof(SnapshotRecord::Path));
+        if (pathBytes == sizeof(SnapshotRecord::Path)) {
+            LogError("CFileEnumerate::ReadFirstSnapshot: Unterminated path at offset " + std::to_string(offset) +
+                     " of " + source + "; the rest is ignored");
+            break;
+        }
+        if (pathBytes > 0) {
+            SnapshotEntry entry;
+            std::memcpy(&entry.CreationTime, record + offsetof(SnapshotRecord, CreationTime), 8);
+            std::memcpy(&entry.LastWriteTime, record + offsetof(SnapshotRecord, LastWriteTime), 8);
+            std::memcpy(&entry.Size, record + offsetof(SnapshotRecord, Size), 8);
+            entry.IsDirectory = record[offsetof(SnapshotRecord, IsDirectory)] != 0;
+            m_firstSnapshot.insert_or_assign(FromUtf8(std::string_view(record, pathBytes)), entry);
+        }
+        begin += EntryBytes;
+        offset += EntryBytes;
+    }
+    return 1;
+}
+
+bool CFileEnumerate::IsINIFile(const std::wstring& path)
+{
+    constexpr std::size_t n = 4;
+    if (path.size() <= n)
+        return false;
+    const std::wstring_view tail(path.data() + path.size() - n, n);
+    return tail == L".ini" || tail == L".INI";
+}
+
+std::wstring CFileEnumerate::BackupPathOf(const std::wstring& path)
+{
+    const auto pieces = SplitPath(path);
+    std::wstring backup = FromUtf8(Paths().IniBackupFolder);
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+        backup += L'\\';
+        backup += pieces[i];
+    }
+    return backup;
+}
+
+int CFileEnumerate::BackupINIFile(const std::wstring& path)
+{
+    const auto pieces = SplitPath(path);
+    if (pieces.size() < 2)
+        return 1;
+    std::wstring backup = FromUtf8(Paths().IniBackupFolder);
+    if (!m_firstSnapshotTaken)
+        EnsureFolder(Paths().IniBackupFolder);
+    for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
+        backup += L'\\';
+        backup += pieces[i];
+        EnsureFolder(ToUtf8(backup));
+    }
+    backup += L'\\';
+    backup += pieces.back();
+    if (!m_firstSnapshotTaken)
+        // A failed copy is not reported: the comparison then sees every entry
+        // of the file as added.
+        CopyFileW(path.c_str(), backup.c_str(), FALSE);
+    else
+        m_iniTracker.CompareINIFile(backup, path);
+    return 1;
+}
+
+int CFileEnumerate::CompareSnapshot()
+{
+    if (!m_firstSnapshot.empty() || !m_secondSnapshot.empty())
+        Progress().SetStatusText(L"Comparing File System Snapshot");
+
+    // Both maps are ordered alike, so one merged walk pairs the entries.
+    auto before = m_firstSnapshot.begin();
+    auto after = m_secondSnapshot.begin();
+    while (before != m_firstSnapshot.end() && after != m_secondSnapshot.end()) {
+        if (before->first < after->first) {
+            ++before;
+        } else if (after->first < before->first) {
+            ++after;
+        } else {
+            if (before->second.LastWriteTime != after->second.LastWriteTime ||
+                before->second.Size != after->second.Size)
+                AddChange(NodePath::FilesModified, after->first, after->second.IsDirectory);
+            before = m_firstSnapshot.erase(before);
+            after = m_secondSnapshot.erase(after);
+        }
+    }
+    for (const auto& [path, entry] : m_firstSnapshot)
+        AddChange(NodePath::FilesDeleted, path, entry.IsDirectory);
+    m_firstSnapshot.clear();
+    for (const auto& [path, entry] : m_secondSnapshot)
+        AddChange(NodePath::FilesAdded, path, entry.IsDirectory);
+    m_secondSnapshot.clear();
+
+    // Start from the empty skeleton, so that a repeated comparison does not
+    // leave the elements of the previous one in the document.
+    m_document.Load(Paths().RawProjectFilePath);
+    WriteChangeDocument(false);
+    m_iniTracker.WriteINIChanges();
+    return 1;
+}
+
+void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory)
+{
+    if (IsINIFile(path)) {
+        BackupINIFile(path);
+        return;
+    }
+    DirectoryChangeMap* map = nullptr;
+    if (category == NodePath::FilesAdded)
+        map = &m_addedItems;
+    else if (category == NodePath::FilesModified)
+        map = &m_modifiedItems;
+    else if (category == NodePath::FilesDeleted)
+        map = &m_deletedItems;
+    else
+        return;
+    if (isDirectory)
+        (*map)[path];
+    else
+        (*map)[FolderOf(path)].push_back(path);
+}
+
+void CFileEnumerate::WriteChangeDocument(bool keepAll)
+{
+    const std::string& target = Paths().FileChangesPath;
+    m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
+    m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll);
+    m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll);
+}
+
+int CFileEnumerate::WriteFileChanges()
+{
+    if (m_document.Load(Paths().RawProjectFilePath) != 1)
+        return 0;
+    WriteChangeDocument(true);
+    return 1;
+}
+
+void CFileEnumerate::Reset()
+{
+    m_firstSnapshot.clear();
+    m_secondSnapshot.clear();
+    m_addedItems.clear();
+    m_deletedItems.clear();
+    m_modifiedItems.clear();
+    m_excludedFolders.clear();
+    m_iniTracker.Reset();
+}

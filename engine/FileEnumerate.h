@@ -1,0 +1,119 @@
+#pragma once
+// The file system side of the snapshot engine. A capture walks the root
+// folders, writes every file and folder below them to a snapshot file and
+// keeps the same entries in memory; the first capture also backs up every INI
+// file it meets. The comparison of the two snapshots fills three change maps
+// (added, modified, deleted), grouped by folder, and writes them to
+// "FileChanges.xml"; changed INI files go to the INI change tracker instead.
+#include "common/ChangeTypes.h"
+#include "engine/IniChangeTracker.h"
+#include "engine/SnapshotRecord.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+class CFileEnumerate
+{
+public:
+    CFileEnumerate();
+    ~CFileEnumerate();
+    CFileEnumerate(const CFileEnumerate&) = delete;
+    CFileEnumerate& operator=(const CFileEnumerate&) = delete;
+
+    // Builds the snapshot file paths under the working root, loads the raw
+    // project file into the file side's and the INI tracker's documents and
+    // adds the built-in exclusions. Returns 1.
+    int Initialize();
+
+    // 1 when the first snapshot file exists; otherwise makes sure its folder
+    // exists and answers 0. The answer is also stored as the flag.
+    int IsFirstSnapshotTaken();
+
+    // Captures the first snapshot, or the second once a first one was taken.
+    // `roots` are real folder paths. Returns 1, or 0 (with a log line naming
+    // the file) when the snapshot file could not be created or written; the
+    // in-memory snapshot is filled either way.
+    int CaptureSnapshot(const std::vector<std::wstring>& roots);
+
+    // Loads "FirstSnapShot.txt" into the first snapshot, overwriting entries of
+    // the same path. A damaged file is read up to the damage (logged). Returns 1.
+    int ReadFirstSnapshot();
+
+    // Compares the two snapshots (leaving both empty), fills the change maps,
+    // writes "FileChanges.xml" and has the INI tracker write its changes.
+    // Returns 1.
+    int CompareSnapshot();
+
+    // Files one changed entry under its folder. INI files go to the INI
+    // tracker; a category other than the three file list paths files nothing.
+    void AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory);
+
+    // Writes the three change maps again, every listed file included, into a
+    // fresh copy of the raw project file saved as "FileChanges.xml". Returns 1,
+    // or 0 when the raw project file could not be loaded.
+    int WriteFileChanges();
+
+    // True when the path ends with ".ini" or ".INI" after at least one other
+    // character (other letter cases are ordinary files).
+    static bool IsINIFile(const std::wstring& path);
+
+    // First capture: copies the INI file into the backup tree. Once a first
+    // snapshot exists: compares the backup copy with the file (INI tracker).
+    int BackupINIFile(const std::wstring& path);
+    // The backup copy's path of an INI file: the INI backup folder plus the
+    // path without its first component.
+    static std::wstring BackupPathOf(const std::wstring& path);
+
+    // Excludes a folder (real or token path) from every later capture: it is
+    // neither recorded nor entered.
+    void AddExcludedFolder(std::wstring path);
+
+    // Empties both snapshots, the change maps and the exclusions, and resets
+    // the INI tracker.
+    void Reset();
+
+    // ---- State read by the coordinator, the pages and the tests ----------
+    int FoldersScanned() const noexcept { return m_foldersScanned; }
+    int FilesScanned() const noexcept { return m_filesScanned; }
+    // Folders the last capture could not enumerate (access denied, vanished).
+    int UnreadableFolders() const noexcept { return m_unreadableFolders; }
+    bool FirstSnapshotTaken() const noexcept { return m_firstSnapshotTaken; }
+    void SetFirstSnapshotTaken(bool taken) noexcept { m_firstSnapshotTaken = taken; }
+
+    const std::string& FirstSnapshotPath() const noexcept { return m_firstSnapshotPath; }
+    const std::string& SecondSnapshotPath() const noexcept { return m_secondSnapshotPath; }
+    const std::string& FileSystemDirPath() const noexcept { return m_fileSystemDirPath; }
+
+    SnapshotMap& FirstSnapshot() noexcept { return m_firstSnapshot; }
+    SnapshotMap& SecondSnapshot() noexcept { return m_secondSnapshot; }
+    DirectoryChangeMap& AddedItems() noexcept { return m_addedItems; }
+    DirectoryChangeMap& DeletedItems() noexcept { return m_deletedItems; }
+    DirectoryChangeMap& ModifiedItems() noexcept { return m_modifiedItems; }
+    const std::set<std::wstring>& ExcludedFolders() const noexcept { return m_excludedFolders; }
+    CIniChangeTracker& IniTracker() noexcept { return m_iniTracker; }
+    CXMLDocumentHandler& Document() noexcept { return m_document; }
+
+private:
+    class CWalk;
+    [[nodiscard]] bool IsExcluded(std::wstring& keyBuffer) const;
+    void WriteChangeDocument(bool keepAll);
+
+    int m_foldersScanned = 0;
+    int m_filesScanned = 0;
+    int m_unreadableFolders = 0;
+    bool m_firstSnapshotTaken = false;
+    std::string m_firstSnapshotPath;
+    std::string m_secondSnapshotPath;
+    std::string m_fileSystemDirPath;
+    CIniChangeTracker m_iniTracker;
+    CXMLDocumentHandler m_document;
+    SnapshotMap m_firstSnapshot;
+    SnapshotMap m_secondSnapshot;
+    DirectoryChangeMap m_addedItems;
+    DirectoryChangeMap m_deletedItems;
+    DirectoryChangeMap m_modifiedItems;
+    std::set<std::wstring> m_excludedFolders;
+};

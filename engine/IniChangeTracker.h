@@ -1,0 +1,67 @@
+#pragma once
+// INI change tracking: compares the backup copy of an INI file, made during
+// the first capture, with the file as the installation left it, and files the
+// differences per section and key into three change maps (added, modified,
+// deleted), keyed by the INI file's path in token form. The maps are written
+// into "INIChanges.xml".
+#include "common/ChangeTypes.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <map>
+#include <string>
+
+// Section name to (key to value); plain 16-bit ordering, so case-sensitive.
+using IniSectionMap = std::map<std::wstring, std::map<std::wstring, std::wstring>>;
+
+class CIniChangeTracker
+{
+public:
+    CIniChangeTracker() = default;
+    CIniChangeTracker(const CIniChangeTracker&) = delete;
+    CIniChangeTracker& operator=(const CIniChangeTracker&) = delete;
+
+    // Loads the raw project file into the tracker's document; the result is
+    // the "loaded" flag that WriteINIChanges checks. Returns that result (1/0).
+    int Initialize();
+    bool IsLoaded() const noexcept { return m_loaded; }
+
+    // Reads both files (a missing file reads as empty), makes `currentPath`
+    // (token form) the current INI file and files the differences. Returns 1.
+    int CompareINIFile(const std::wstring& backupPath, const std::wstring& currentPath);
+
+    // Files one entry under the current INI file. A category other than the
+    // three INI list paths (NodePath::Ini*) files nothing.
+    void AddINIChange(const std::wstring& category, const IniChangeEntry& entry);
+
+    // When loaded: writes the added, deleted and modified maps, in this order,
+    // into the INI change document (IniChangesPath), starting from a fresh copy
+    // of the raw project file. Returns 1 when written, 0 when not loaded.
+    int WriteINIChanges();
+
+    // Empties the change maps, the section maps and the current path.
+    void Reset();
+
+    // Reads one INI file through the private-profile functions. Only entries
+    // of the form key=value with a non-empty value are kept; the value ends at
+    // the next "=". A section enters the map only with at least one kept
+    // entry; a repeated key keeps its first value.
+    static IniSectionMap ReadIniFile(const std::wstring& path);
+
+    IniChangeMap& AddedItems() noexcept { return m_added; }
+    IniChangeMap& ModifiedItems() noexcept { return m_modified; }
+    IniChangeMap& DeletedItems() noexcept { return m_deleted; }
+    const std::wstring& CurrentPath() const noexcept { return m_currentPath; }
+
+private:
+    void CompareSections(const std::wstring& section, std::map<std::wstring, std::wstring>& oldKeys,
+                         std::map<std::wstring, std::wstring>& newKeys);
+
+    bool m_loaded = false;
+    std::wstring m_currentPath;
+    IniSectionMap m_oldSections;
+    IniSectionMap m_newSections;
+    IniChangeMap m_added;
+    IniChangeMap m_modified;
+    IniChangeMap m_deleted;
+    CXMLDocumentHandler m_document;
+};

@@ -1,0 +1,160 @@
+#include "tests/engine/FileTestFixture.h"
+
+#include "project/XMLDocumentHandler.h"
+
+namespace {
+
+using FileChangeDocument = FileEnumerateFixture;
+
+// One element of a change list with the first attribute of each child.
+struct ListedItem
+{
+    std::wstring Name;
+    std::vector<std::vector<std::wstring>> Children; // every attribute of each child, in order
+
+    friend bool operator==(const ListedItem&, const ListedItem&) = default;
+};
+
+void PrintTo(const ListedItem& item, std::ostream* os)
+{
+    *os << ToUtf8(item.Name) << " {";
+    for (const auto& child : item.Children) {
+        *os << " (";
+        for (const auto& a : child)
+            *os << ToUtf8(a) << ";";
+        *os << ")";
+    }
+    *os << " }";
+}
+
+std::vector<ListedItem> ReadList(const std::string& documentPath, const std::wstring& listPath)
+{
+    std::vector<ListedItem> items;
+    CXMLDocumentHandler document;
+    EXPECT_EQ(document.Load(documentPath), 1) << documentPath;
+    const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
+    EXPECT_FALSE(list.IsNull()) << ToUtf8(listPath);
+    for (long i = 0; i < list.GetChildCount(); ++i) {
+        const CXMLNodeHandler element = list.GetChild(i);
+        if (!element.IsElement())
+            continue;
+        ListedItem item{element.GetAttribute(0), {}};
+        for (long j = 0; j < element.GetChildCount(); ++j) {
+            const CXMLNodeHandler child = element.GetChild(j);
+            if (!child.IsElement())
+                continue;
+            std::vector<std::wstring> attributes;
+            for (long a = 0; a < child.GetAttributeCount(); ++a)
+                attributes.push_back(child.GetAttribute(a));
+            item.Children.push_back(attributes);
+        }
+        items.push_back(item);
+    }
+    return items;
+}
+
+using Names = std::vector<std::vector<std::wstring>>;
+
+// As the coordinator does: the second capture removed the change files'
+// folder, which must exist again before the comparison writes there.
+int Compare(CFileEnumerate& e)
+{
+    EnsureFolder(WorkingTempFolder());
+    return e.CompareSnapshot();
+}
+
+} // namespace
+
+TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
+{
+    // The captured tree lies below the program files token.
+    const std::wstring pf = m_root / L"Program Files";
+    MakeFolder(pf);
+    MakeFolder(pf + L"\\App");
+    WriteFileBytes(pf + L"\\App\\keep.dll", "keep");
+    WriteFileBytes(pf + L"\\App\\gone.dll", "gone");
+    WriteFileBytes(pf + L"\\App\\app.ini", "[Main]\r\nVersion=1\r\nOld=o\r\n");
+    auto e = NewEnumerator();
+    ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
+
+    ASSERT_TRUE(DeleteFileW((pf + L"\\App\\gone.dll").c_str()));
+    WriteFileBytes(pf + L"\\App\\app.ini", "[Main]\r\nVersion=2\r\n[Zed]\r\nb=2\r\na=1\r\n");
+    WriteFileBytes(pf + L"\\App\\b.dll", "b");
+    WriteFileBytes(pf + L"\\App\\a.exe", "a");
+    WriteFileBytes(pf + L"\\App\\c.tmp", "c");
+    MakeFolder(pf + L"\\Alpha");
+    WriteFileBytes(pf + L"\\Alpha\\x.txt", "x");
+    MakeFolder(pf + L"\\Caf\u00e9");
+    WriteFileBytes(pf + L"\\Caf\u00e9\\na\u00efve.txt", "n");
+    MakeFolder(pf + L"\\\u6587\u4ef6");
+    WriteFileBytes(pf + L"\\\u6587\u4ef6\\\u6f22.dat", "k");
+    MakeFolder(pf + L"\\Empty");
+
+    e = NewEnumerator(); // the second capture after a restart
+    ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
+    ASSERT_EQ(Compare(*e), 1);
+
+    // Added: folders in descending order of name, the files of each reversed;
+    // the temporary file and the empty folder have nothing to pack.
+    const auto added = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
+    std::vector<ListedItem> expected = {
+        {L"%PROGRAMFILES%\\\u6587\u4ef6", Names{{L"\u6f22.dat"}}},
+        {L"%PROGRAMFILES%\\Caf\u00e9", Names{{L"na\u00efve.txt"}}},
+        {L"%PROGRAMFILES%\\App", Names{{L"b.dll"}, {L"a.exe"}}},
+        {L"%PROGRAMFILES%\\Alpha", Names{{L"x.txt"}}},
+    };
+    EXPECT_EQ(added, expected);
+    EXPECT_EQ(e->AddedItems().count(pf + L"\\Empty"), 0u) << "the writer drops folders with nothing to write";
+    EXPECT_EQ(e->Document().AddedExecutables(), std::vector<std::wstring>{pf + L"\\App\\a.exe"});
+
+    // A deleted file cannot be packed, so nothing is written for it.
+    EXPECT_TRUE(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted).empty());
+    EXPECT_TRUE(e->DeletedItems().empty());
+
+    const std::wstring iniKey = L"%PROGRAMFILES%\\App\\app.ini";
+    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniModified),
+              (std::vector<ListedItem>{{iniKey, Names{{L"Main", L"Version", L"2"}}}}));
+    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniAdded),
+              (std::vector<ListedItem>{{iniKey, Names{{L"Zed", L"b", L"2"}, {L"Zed", L"a", L"1"}}}}));
+    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniDeleted),
+              (std::vector<ListedItem>{{iniKey, Names{{L"Main", L"Old", L"o"}}}}));
+
+    // The review page edits the maps and has them written again: every listed
+    // file is kept, even one that no longer exists.
+    e->DeletedItems()[pf + L"\\App"].push_back(pf + L"\\App\\gone.dll");
+    e->AddedItems().erase(pf + L"\\Alpha");
+    EXPECT_EQ(e->WriteFileChanges(), 1);
+    const auto rewritten = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
+    ASSERT_EQ(rewritten.size(), 3u);
+    EXPECT_EQ(rewritten.back().Name, L"%PROGRAMFILES%\\App");
+    EXPECT_EQ(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted),
+              (std::vector<ListedItem>{{L"%PROGRAMFILES%\\App", Names{{L"gone.dll"}}}}));
+}
+
+TEST_F(FileChangeDocument, ARepeatedComparisonDoesNotDuplicateElements)
+{
+    WriteFileBytes(In(L"a.txt"), "a");
+    auto e = NewEnumerator();
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    WriteFileBytes(In(L"b.txt"), "b");
+    WriteFileBytes(In(L"n.ini"), "[S]\r\nk=v\r\n");
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_EQ(Compare(*e), 1);
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_EQ(Compare(*e), 1);
+
+    EXPECT_EQ(ReadList(Paths().FileChangesPath, NodePath::FilesAdded),
+              (std::vector<ListedItem>{{Tree(), Names{{L"b.txt"}}}}));
+    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniAdded),
+              (std::vector<ListedItem>{{In(L"n.ini"), Names{{L"S", L"k", L"v"}}}}));
+}
+
+TEST_F(FileChangeDocument, WriteFileChangesNeedsTheRawProjectFile)
+{
+    auto e = NewEnumerator();
+    e->AddedItems()[L"C:\\App"].push_back(L"C:\\App\\a.dll");
+    ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
+    EXPECT_EQ(e->WriteFileChanges(), 0);
+    EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+    EXPECT_EQ(e->AddedItems().size(), 1u);
+}

@@ -1,0 +1,186 @@
+#include "tests/engine/FileTestFixture.h"
+
+namespace {
+
+using FileCompare = FileEnumerateFixture;
+
+SnapshotEntry File(std::int64_t written, std::uint64_t size, std::int64_t created = 1)
+{
+    return SnapshotEntry{created, written, size, false};
+}
+SnapshotEntry Folder(std::int64_t written)
+{
+    return SnapshotEntry{1, written, 0, true};
+}
+
+using Files = std::vector<std::wstring>;
+
+} // namespace
+
+TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
+{
+    // Without a raw project file the writer stops at once and leaves the maps
+    // as the comparison filed them (it would prune files that do not exist).
+    ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
+    auto e = NewEnumerator();
+    e->SetFirstSnapshotTaken(true);
+    SnapshotMap& before = e->FirstSnapshot();
+    SnapshotMap& after = e->SecondSnapshot();
+    before[L"C:\\App"] = Folder(100);
+    before[L"C:\\App\\same.dll"] = File(100, 10);
+    before[L"C:\\App\\bigger.dll"] = File(100, 10);
+    before[L"C:\\App\\newer.dll"] = File(100, 10);
+    before[L"C:\\App\\created.dll"] = File(100, 10, 1);
+    before[L"C:\\App\\a.txt"] = File(100, 1);
+    before[L"C:\\gone.txt"] = File(100, 1);
+    before[L"C:\\Old"] = Folder(100);
+    before[L"C:\\Old\\x.bin"] = File(100, 1);
+
+    after[L"C:\\App"] = Folder(200);
+    after[L"C:\\App\\same.dll"] = File(100, 10);
+    after[L"C:\\App\\bigger.dll"] = File(100, 11);
+    after[L"C:\\App\\newer.dll"] = File(101, 10);
+    after[L"C:\\App\\created.dll"] = File(100, 10, 999); // creation time plays no part
+    after[L"C:\\App\\A.TXT"] = File(100, 1);            // a case-only rename
+    after[L"C:\\New"] = Folder(200);
+    after[L"C:\\New\\n1.txt"] = File(200, 1);
+    after[L"C:\\New\\Sub\\n2.txt"] = File(200, 1);
+    after[L"C:\\Empty"] = Folder(200);
+
+    EXPECT_EQ(e->CompareSnapshot(), 1);
+    EXPECT_EQ(Progress().StatusText(), L"Comparing File System Snapshot");
+    EXPECT_TRUE(e->FirstSnapshot().empty());
+    EXPECT_TRUE(e->SecondSnapshot().empty());
+
+    const DirectoryChangeMap modified = {{L"C:\\App", Files{L"C:\\App\\bigger.dll", L"C:\\App\\newer.dll"}}};
+    const DirectoryChangeMap deleted = {
+        {L"C:", Files{L"C:\\gone.txt"}},
+        {L"C:\\App", Files{L"C:\\App\\a.txt"}},
+        {L"C:\\Old", Files{L"C:\\Old\\x.bin"}},
+    };
+    const DirectoryChangeMap added = {
+        {L"C:\\App", Files{L"C:\\App\\A.TXT"}},
+        {L"C:\\Empty", Files{}},
+        {L"C:\\New", Files{L"C:\\New\\n1.txt"}},
+        {L"C:\\New\\Sub", Files{L"C:\\New\\Sub\\n2.txt"}},
+    };
+    EXPECT_EQ(e->ModifiedItems(), modified);
+    EXPECT_EQ(e->DeletedItems(), deleted);
+    EXPECT_EQ(e->AddedItems(), added);
+
+    // A comparison with nothing captured files nothing more.
+    Progress().SetStatusText(L"other");
+    EXPECT_EQ(e->CompareSnapshot(), 1);
+    EXPECT_EQ(Progress().StatusText(), L"other");
+    EXPECT_EQ(e->AddedItems(), added);
+}
+
+TEST_F(FileCompare, AddChangeFilesByCategoryAndFolderKey)
+{
+    auto e = NewEnumerator();
+    e->AddChange(NodePath::FilesAdded, L"C:\\App\\bin\\a.dll", false);
+    e->AddChange(NodePath::FilesAdded, L"C:\\App\\bin\\b.dll", false);
+    e->AddChange(NodePath::FilesAdded, L"C:\\App\\bin", true);
+    e->AddChange(NodePath::FilesAdded, L"C:\\App\\\\doubled\\\\c.dll", false);
+    e->AddChange(NodePath::FilesDeleted, L"C:\\a.txt", false);
+    e->AddChange(NodePath::FilesModified, L"C:\\App\\Empty", true);
+    e->AddChange(NodePath::FilesModified, L"C:\\App\\app.Ini", false);
+    e->AddChange(L"FileSystem//AddedItems//directorylist", L"C:\\App\\x.dll", false);
+    e->AddChange(NodePath::RegistryAdded, L"C:\\App\\y.dll", false);
+
+    EXPECT_EQ(e->AddedItems(), (DirectoryChangeMap{
+                                   {L"C:\\App\\bin", Files{L"C:\\App\\bin\\a.dll", L"C:\\App\\bin\\b.dll"}},
+                                   {L"C:\\App\\doubled", Files{L"C:\\App\\\\doubled\\\\c.dll"}},
+                               }));
+    EXPECT_EQ(e->DeletedItems(), (DirectoryChangeMap{{L"C:", Files{L"C:\\a.txt"}}}));
+    EXPECT_EQ(e->ModifiedItems(), (DirectoryChangeMap{
+                                      {L"C:\\App", Files{L"C:\\App\\app.Ini"}},
+                                      {L"C:\\App\\Empty", Files{}},
+                                  }));
+}
+
+TEST_F(FileCompare, IniFilesAndFoldersNamedLikeThemGoToTheIniTracker)
+{
+    auto e = NewEnumerator();
+    e->SetFirstSnapshotTaken(true);
+    WriteFileBytes(In(L"app.ini"), "[S]\r\nk=2\r\n");
+    MakeFolder(In(L"x.ini"));
+    e->AddChange(NodePath::FilesModified, In(L"app.ini"), false);
+    e->AddChange(NodePath::FilesAdded, In(L"x.ini"), true);
+    e->AddChange(NodePath::FilesAdded, In(L"UPPER.INI"), false);
+
+    EXPECT_TRUE(e->ModifiedItems().empty());
+    EXPECT_TRUE(e->AddedItems().empty());
+    // No backup of app.ini exists: every entry of the file counts as added.
+    const IniChangeMap expected = {{In(L"app.ini"), {IniChangeEntry{L"S", L"k", L"2"}}}};
+    EXPECT_EQ(e->IniTracker().AddedItems(), expected);
+    EXPECT_TRUE(e->IniTracker().ModifiedItems().empty());
+    EXPECT_TRUE(e->IniTracker().DeletedItems().empty());
+}
+
+TEST_F(FileCompare, IdenticalSnapshotsGiveNoChanges)
+{
+    WriteFileBytes(In(L"a.txt"), "a");
+    MakeFolder(In(L"Sub"));
+    WriteFileBytes(In(L"Sub\\b.txt"), "b");
+    auto e = NewEnumerator();
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_EQ(e->FirstSnapshot().size(), 3u);
+    EXPECT_EQ(e->CompareSnapshot(), 1);
+    EXPECT_TRUE(e->AddedItems().empty());
+    EXPECT_TRUE(e->ModifiedItems().empty());
+    EXPECT_TRUE(e->DeletedItems().empty());
+    EXPECT_TRUE(e->FirstSnapshot().empty());
+    EXPECT_TRUE(e->SecondSnapshot().empty());
+}
+
+TEST_F(FileCompare, RealTreeBeforeAndAfterAnInstallation)
+{
+    const FILETIME t1 = MakeFileTime(2020, 1, 1, 10, 0, 0);
+    const FILETIME t2 = MakeFileTime(2020, 1, 1, 10, 0, 5);
+    MakeFolder(In(L"App"));
+    WriteFileBytes(In(L"App\\keep.dll"), "keep");
+    WriteFileBytes(In(L"App\\grow.dll"), "grow");
+    WriteFileBytes(In(L"App\\restored.dll"), "1234");
+    WriteFileBytes(In(L"App\\gone.dll"), "gone");
+    WriteFileBytes(In(L"App\\app.ini"), "[Main]\r\nVersion=1\r\nOld=x\r\n");
+    WriteFileBytes(In(L"App\\other.Ini"), "a");
+    for (const wchar_t* name : {L"App\\keep.dll", L"App\\grow.dll", L"App\\restored.dll", L"App\\gone.dll",
+                                L"App\\app.ini", L"App\\other.Ini"})
+        SetTimes(In(name), t1, t1);
+    SetTimes(In(L"App"), t1, t1);
+    ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
+
+    auto e = NewEnumerator();
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+
+    // The installation.
+    WriteFileBytes(In(L"App\\grow.dll"), "grown");
+    WriteFileBytes(In(L"App\\restored.dll"), "abcd"); // same size, time put back
+    ASSERT_TRUE(DeleteFileW(In(L"App\\gone.dll").c_str()));
+    WriteFileBytes(In(L"App\\app.ini"), "[Main]\r\nVersion=2\r\nNew=y\r\n");
+    WriteFileBytes(In(L"App\\other.Ini"), "bb");
+    MakeFolder(In(L"New"));
+    WriteFileBytes(In(L"New\\n.exe"), "n");
+    MakeFolder(In(L"Empty"));
+    for (const wchar_t* name : {L"App\\grow.dll", L"App\\app.ini", L"App\\other.Ini"})
+        SetTimes(In(name), t1, t2);
+    SetTimes(In(L"App\\restored.dll"), t1, t1);
+    SetTimes(In(L"App"), t1, t2);
+
+    e = NewEnumerator(); // as after a restart
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_EQ(e->CompareSnapshot(), 1);
+
+    EXPECT_EQ(e->ModifiedItems(), (DirectoryChangeMap{{In(L"App"), Files{In(L"App\\grow.dll"), In(L"App\\other.Ini")}}}));
+    EXPECT_EQ(e->DeletedItems(), (DirectoryChangeMap{{In(L"App"), Files{In(L"App\\gone.dll")}}}));
+    EXPECT_EQ(e->AddedItems(), (DirectoryChangeMap{{In(L"Empty"), Files{}}, {In(L"New"), Files{In(L"New\\n.exe")}}}));
+
+    const IniChangeMap modified = {{In(L"App\\app.ini"), {IniChangeEntry{L"Main", L"Version", L"2"}}}};
+    const IniChangeMap added = {{In(L"App\\app.ini"), {IniChangeEntry{L"Main", L"New", L"y"}}}};
+    const IniChangeMap deleted = {{In(L"App\\app.ini"), {IniChangeEntry{L"Main", L"Old", L"x"}}}};
+    EXPECT_EQ(e->IniTracker().ModifiedItems(), modified);
+    EXPECT_EQ(e->IniTracker().AddedItems(), added);
+    EXPECT_EQ(e->IniTracker().DeletedItems(), deleted);
+}
