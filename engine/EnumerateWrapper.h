@@ -1,0 +1,60 @@
+#pragma once
+// The single entry point of the snapshot engine: set-up, the two captures,
+// the comparison, and putting the project file together from the three change
+// documents. Owns the file system side, the registry side and the project
+// document.
+#include "common/ChangeTypes.h"
+#include "common/Log.h"
+#include "engine/FileEnumerate.h"
+#include "engine/RegistryEnumerate.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <string>
+
+class CEnumerateWrapper
+{
+public:
+    CEnumerateWrapper() = default;
+    ~CEnumerateWrapper();
+    CEnumerateWrapper(const CEnumerateWrapper&) = delete;
+    CEnumerateWrapper& operator=(const CEnumerateWrapper&) = delete;
+
+    // Sets up both sides and loads the raw project file. False when a side
+    // could not be set up (logged).
+    bool Initialize();
+    // Gives back the log, removes working root + "\Temp" and resets both
+    // sides; the snapshot files stay. Returns 1.
+    int Uninitialize();
+
+    // Runs the file ("File") and registry ("Registry") captures of the scan
+    // details, in map order. The excluded folders and keys of the
+    // include/exclude lists, and the program's own folders, are left out.
+    // 1 when every capture succeeded, else 0 (each failure logged).
+    int CaptureSnapshot(const ScanDetails& details);
+    // Compares both sides and writes the three change documents. 1 or 0.
+    int CompareSnapshot();
+    // Replaces the change sections of the project document by those of the
+    // change documents, adds shortcuts, icons and product information, and
+    // saves to the project file path. Returns 1.
+    int BuildProjectFile(const ProductInfo& product);
+    void ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section);
+
+    // Both sides' first-snapshot checks, combined (AND) and stored back into
+    // both flags.
+    bool IsFirstSnapshotTaken();
+
+    CFileEnumerate& FileSide() noexcept { return m_files; }
+    CRegistryEnumerate& RegistrySide() noexcept { return m_registry; }
+    CXMLDocumentHandler& ProjectDocument() noexcept { return m_project; }
+    bool IsProjectLoaded() const noexcept { return m_projectLoaded; }
+
+private:
+    void ApplyExclusions();
+    void WriteError(const std::string& message);
+
+    bool m_projectLoaded = false;
+    CLogHandler* m_log = nullptr;
+    CFileEnumerate m_files;
+    CRegistryEnumerate m_registry;
+    CXMLDocumentHandler m_project;
+};

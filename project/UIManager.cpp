@@ -1,0 +1,250 @@
+#include "project/UIManager.h"
+
+#include "common/Config.h"
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "common/Workspace.h"
+#include "project/ScanDetailsFile.h"
+#include "project/SharedProjectData.h"
+
+#include <mutex>
+
+namespace {
+
+std::mutex g_instanceLock;
+CUIManager* g_instance = nullptr;
+unsigned g_referenceCount = 0;
+
+} // namespace
+
+CUIManager* CUIManager::GetInstance()
+{
+    std::lock_guard lock(g_instanceLock);
+    if (g_referenceCount == 0)
+        g_instance = new CUIManager();
+    ++g_referenceCount;
+    return g_instance;
+}
+
+void CUIManager::ReleaseInstance(CUIManager* instance)
+{
+    CUIManager* doomed = nullptr;
+    {
+        std::lock_guard lock(g_instanceLock);
+        if (g_referenceCount == 0 || instance != g_instance)
+            return;
+        if (--g_referenceCount == 0) {
+            doomed = g_instance;
+            g_instance = nullptr;
+        }
+    }
+    delete doomed;
+}
+
+CUIManager::~CUIManager()
+{
+    if (m_log)
+        CLogHandler::ReleaseInstance(m_log);
+}
+
+int CUIManager::Initialize()
+{
+    if (m_initialized)
+        return 1;
+    CleanWorkspaceAtStartup();
+    m_snapshotFolder = WorkingSnapshotFolder();
+    m_iniBackupFolder = Paths().IniBackupFolder;
+    if (!m_coordinator.Initialize())
+        return 0;
+    m_initialized = true;
+    if (!m_log)
+        m_log = CLogHandler::GetInstance();
+    return 1;
+}
+
+int CUIManager::Uninitialize()
+{
+    if (!m_initialized)
+        return 1;
+    RemoveSnapshotTakenKey();
+    m_coordinator.Uninitialize();
+    if (m_log) {
+        CLogHandler::ReleaseInstance(m_log);
+        m_log = nullptr;
+    }
+    m_initialized = false;
+    return 1;
+}
+
+ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
+{
+    if (m_includeExcludeDocument.Load(file) != 1) {
+        LogError(" Unable to Load " + ToUtf8(file) + " File");
+        return nullptr;
+    }
+    ExcludedItemMap* map = ExcludedMapFor(listPath);
+    if (map)
+        ReadIncludeExcludeList(m_includeExcludeDocument, listPath);
+    return map;
+}
+
+IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
+{
+    if (m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath) != 1) {
+        LogError(" Unable to Load " + Paths().DefaultIncludeExcludePath + " File");
+        return nullptr;
+    }
+    IncludedItemMap* map = IncludedMapFor(listPath);
+    if (map)
+        ReadIncludeExcludeList(m_includeExcludeDocument, listPath);
+    return map;
+}
+
+void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
+{
+    // A save rewrites the lists of one mode and keeps the others from the file
+    // it starts from. Once the user's lists live in "UpdatedIncludeExclude.xml",
+    // start from that file: starting from the default one would silently drop
+    // the included (or excluded) items saved there before.
+    const std::wstring updated = FromUtf8(Paths().UpdatedIncludeExcludePath);
+    const bool useUpdated = m_includeExcludeDocument.GetIncludeExcludePath() == updated &&
+                            GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::wstring source = useUpdated ? updated : FromUtf8(Paths().DefaultIncludeExcludePath);
+    if (m_includeExcludeDocument.Load(source) == 1)
+        m_includeExcludeDocument.RegenerateIncludeExcludeFile(mode, targetName);
+}
+
+void CUIManager::CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination)
+{
+    ExcludedItemMap* source = ExcludedMapFor(listPath);
+    if (!source || source == &destination)
+        return;
+    destination = *source;
+}
+
+ScanDetails CUIManager::ScanDetailsFromIncludedLists()
+{
+    ScanDetails details;
+    std::vector<std::wstring>& folders = details[L"File"];
+    if (const IncludedItemMap* included = LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
+        for (const auto& [key, name] : *included) {
+            std::wstring real = name;
+            ToRealPath(real);
+            folders.push_back(real);
+        }
+    } else {
+        folders.push_back(TokenValues().systemdrive);
+    }
+    std::vector<std::wstring>& hives = details[L"Registry"];
+    if (const IncludedItemMap* included = LoadIncludedItems(IncludeExcludePath::RegistryIncluded)) {
+        for (const auto& [key, name] : *included)
+            hives.push_back(name);
+    } else {
+        hives = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
+                 L"HKEY_CURRENT_CONFIG"};
+    }
+    LoadExcludedLists();
+
+    details[L"SetupFilePath"] = {m_setupFilePath};
+    details[L"SetupFileInfo"] = {m_product.ApplicationName, m_product.Version, m_product.CompanyName};
+    return details;
+}
+
+void CUIManager::LoadExcludedLists()
+{
+    // Excluded items saved by the user go to "UpdatedIncludeExclude.xml" once
+    // an inclusion save switched to it; otherwise they live in the default file.
+    const std::wstring updated = FromUtf8(Paths().UpdatedIncludeExcludePath);
+    const std::wstring file = GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
+                                  ? updated
+                                  : FromUtf8(Paths().DefaultIncludeExcludePath);
+    LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
+    LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
+}
+
+void CUIManager::TakeProductInfoFromScanDetails()
+{
+    const auto info = m_scanDetails.find(L"SetupFileInfo");
+    if (info == m_scanDetails.end() || info->second.size() < 3)
+        return; // a damaged file: keep what is known
+    const auto& strings = info->second;
+    SetProductInfo(strings[0], strings[1], strings[2]);
+    SetProjectFilePathUtf8(PackagesFolder() + "\\" + ToUtf8(strings[0]) + "_" + ToUtf8(strings[1]) + ".xml");
+}
+
+int CUIManager::WriteScanDetails()
+{
+    const bool written = WriteScanDetailsFile(FromUtf8(m_snapshotFolder) + L"\\" + ScanDetailsFileName, m_scanDetails);
+    TakeProductInfoFromScanDetails();
+    const auto setup = m_scanDetails.find(L"SetupFilePath");
+    if (setup != m_scanDetails.end() && !setup->second.empty())
+        m_setupFilePath = setup->second.front();
+    return written ? 1 : 0;
+}
+
+void CUIManager::ReadScanDetails()
+{
+    const std::string folder = m_snapshotFolder.empty() ? WorkingSnapshotFolder() : m_snapshotFolder;
+    m_scanDetails = ReadScanDetailsFile(FromUtf8(folder) + L"\\" + ScanDetailsFileName);
+    // The second capture of a resumed run must leave out what the first did.
+    LoadExcludedLists();
+    TakeProductInfoFromScanDetails();
+    const auto setup = m_scanDetails.find(L"SetupFilePath");
+    if (setup != m_scanDetails.end() && !setup->second.empty())
+        m_setupFilePath = setup->second.front();
+}
+
+void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company)
+{
+    m_product = ProductInfo{name, version, company};
+    SharedProductInfo() = m_product;
+}
+
+int CUIManager::ParseProjectFile()
+{
+    const std::string path = GetProjectFilePath();
+    if (m_projectDocument.Load(path) != 1) {
+        LogError("CUIManager::ParseProjectFile Unable to Load " + path + " File");
+        return 0;
+    }
+    m_projectDocument.ReadProjectLists();
+    return 1;
+}
+
+int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
+{
+    const std::string path = GetProjectFilePath();
+    if (m_projectDocument.Load(path) != 1) {
+        LogError(" CUIManager::ParseSetupFileInfo : Unable to Load " + path + " File");
+        return 0;
+    }
+    ProductInfo read;
+    if (m_projectDocument.ReadProductInfo(read) == 1)
+        destination = read;
+    return 1;
+}
+
+int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
+{
+    const std::string path = GetProjectFilePath();
+    if (m_projectDocument.Load(path) != 1) {
+        LogError(" CUIManager::ParseShortcutList : Unable to Load " + path + " File");
+        return 0;
+    }
+    if (replaceModel)
+        m_projectDocument.ReadShortcutList();
+    if (icons)
+        m_projectDocument.ReadShortcutICONs(*icons);
+    return 1;
+}
+
+int CUIManager::CreateProjectFile()
+{
+    const int result = m_coordinator.BuildProjectFile(m_product);
+    if (result == 1) {
+        RemoveFolderTree(m_snapshotFolder);
+        RemoveFolderTree(m_iniBackupFolder);
+    }
+    return result;
+}

@@ -1,0 +1,101 @@
+#pragma once
+// The one object through which the pages, the command line and the builder
+// reach the project data: the project and include/exclude documents, the
+// snapshot coordinator, the product information, the setup program and the
+// scan details of the capture. A process-wide, reference-counted instance.
+#include "common/ChangeTypes.h"
+#include "common/Log.h"
+#include "engine/EnumerateWrapper.h"
+#include "project/IncludeExclude.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <string>
+
+class CUIManager
+{
+public:
+    // The first call creates the instance; every call counts.
+    static CUIManager* GetInstance();
+    // The last release destroys the instance.
+    static void ReleaseInstance(CUIManager* instance);
+
+    // Start-up: cleans the working folders unless a capture is pending and
+    // sets up the coordinator. 1 on success (also when already initialised).
+    int Initialize();
+    // End of a capture: removes the pending-capture key and ends the
+    // coordinator (the working "\Temp" tree goes with it).
+    int Uninitialize();
+    bool IsInitialized() const noexcept { return m_initialized; }
+
+    // ---- Include/exclude file ------------------------------------------------
+    // Loads `file` and reads an excluded list (file-system or registry) into its
+    // process-wide map. Null when the file cannot be loaded or the path names no
+    // excluded list.
+    ExcludedItemMap* LoadExcludedItems(const std::wstring& listPath, const std::wstring& file);
+    // Loads the default include/exclude file and reads an included list.
+    IncludedItemMap* LoadIncludedItems(const std::wstring& listPath);
+    // Mode 0: included lists, 1: excluded lists; saved under `targetName`
+    // ("UpdatedIncludeExclude.xml" or "DefaultIncludeExclude.xml").
+    void SaveIncludeExclude(int mode, const std::wstring& targetName);
+    // Copies an excluded list into `destination` (replacing its content).
+    void CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination);
+
+    // ---- Scan details ----------------------------------------------------------
+    // The selection of a new capture from the included lists: folders as real
+    // paths (the system drive when the file has no folder list) and hives (the
+    // five hives when it has no registry list), plus the setup program and the
+    // product information held here. Also loads both excluded lists.
+    ScanDetails ScanDetailsFromIncludedLists();
+    void SetScanDetails(const ScanDetails& details) { m_scanDetails = details; }
+    ScanDetails GetScanDetails() const { return m_scanDetails; }
+    // Saves the held scan details to "ScanDetails.txt" in the snapshot folder
+    // and takes the product information and project file name from them.
+    int WriteScanDetails();
+    // Restores the scan details from "ScanDetails.txt" (empty when missing).
+    void ReadScanDetails();
+
+    // ---- Product information and setup program --------------------------------
+    void SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company);
+    const ProductInfo& GetProductInfo() const noexcept { return m_product; }
+    void SetSetupFilePath(const std::wstring& path) { m_setupFilePath = path; }
+    std::wstring GetSetupFilePath() const { return m_setupFilePath; }
+
+    // ---- Project file ---------------------------------------------------------
+    // Loads the project file and reads its file-system and registry lists into
+    // the project document's model. 1 or 0 (logged).
+    int ParseProjectFile();
+    // Reads the product information of the project file into `destination`.
+    int ParseSetupFileInfo(ProductInfo& destination);
+    // Reads the shortcuts (into the model when `replaceModel`) and, when
+    // `icons` is given, the shortcut icons.
+    int ParseShortcutList(IconMap* icons, bool replaceModel);
+    // Puts the project file together; on success the snapshot and INI backup
+    // folders are removed. Returns the coordinator's result.
+    int CreateProjectFile();
+
+    CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
+    CXMLDocumentHandler& ProjectDocument() noexcept { return m_projectDocument; }
+    CXMLDocumentHandler& IncludeExcludeDocument() noexcept { return m_includeExcludeDocument; }
+    const std::string& SnapshotFolder() const noexcept { return m_snapshotFolder; }
+
+    CUIManager(const CUIManager&) = delete;
+    CUIManager& operator=(const CUIManager&) = delete;
+
+private:
+    CUIManager() = default;
+    ~CUIManager();
+
+    void TakeProductInfoFromScanDetails();
+    void LoadExcludedLists();
+
+    bool m_initialized = false;
+    std::string m_snapshotFolder;
+    std::string m_iniBackupFolder;
+    std::wstring m_setupFilePath;
+    CLogHandler* m_log = nullptr;
+    ProductInfo m_product;
+    CEnumerateWrapper m_coordinator;
+    ScanDetails m_scanDetails;
+    CXMLDocumentHandler m_projectDocument;
+    CXMLDocumentHandler m_includeExcludeDocument;
+};

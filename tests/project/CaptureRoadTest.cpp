@@ -1,0 +1,268 @@
+// The whole capture road without a window: start-up, scan details from the
+// included lists, first capture, a fake setup that changes real files, keys
+// and INI entries, second capture, comparison, project file; and the same road
+// split by a restart between the two captures.
+#include "common/Config.h"
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "project/UIManager.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct ElementText
+{
+    std::wstring name;
+    std::vector<std::wstring> attributes;
+};
+
+// Every element below `node` in document order, with its attributes by position.
+void Collect(const CXMLNodeHandler& node, std::vector<ElementText>& out, const std::wstring& prefix)
+{
+    for (CXMLNodeHandler child = node.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+        if (!child.IsElement())
+            continue;
+        ElementText e{prefix + child.GetName(), {}};
+        for (long i = 0; i < child.GetAttributeCount(); ++i)
+            e.attributes.push_back(child.GetAttribute(i));
+        out.push_back(e);
+        Collect(child, out, prefix + L"  ");
+    }
+}
+
+std::vector<std::wstring> Dump(const std::string& file, const std::wstring& section)
+{
+    CXMLDocumentHandler doc;
+    EXPECT_EQ(doc.Load(file), 1) << file;
+    std::vector<ElementText> elements;
+    Collect(doc.GetRootNode().SelectSingleNode(section), elements, L"");
+    std::vector<std::wstring> lines;
+    for (const auto& e : elements) {
+        std::wstring line = e.name;
+        for (const auto& a : e.attributes)
+            line += L" [" + a + L"]";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::wstring Token(std::wstring path)
+{
+    ToTokenPath(path);
+    return path;
+}
+
+void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size)
+{
+    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+}
+
+void SetString(HKEY key, const wchar_t* name, const std::wstring& text)
+{
+    SetValue(key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetDword(HKEY key, const wchar_t* name, DWORD value)
+{
+    SetValue(key, name, REG_DWORD, &value, sizeof value);
+}
+
+class CaptureRoad : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const wchar_t* f : {L"prog", L"work", L"appdata", L"target", L"target\\Caf\u00e9"})
+            CreateDirectoryW((m_root / f).c_str(), nullptr);
+        const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
+        ASSERT_TRUE(CopyFileW((bin + L"RawProjectFile.xml").c_str(), (m_root / L"prog\\RawProjectFile.xml").c_str(), FALSE));
+        WriteFileBytes(m_root / L"prog\\CorvaneRepackager.ini", "[LogFileDetails]\r\nLogLevel=0\r\n");
+        m_target = m_root / L"target";
+        const std::string include =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<IncludeExclude><FileSystem><IncludedItems>"
+            "<IncludedEntry Name=\"" + ToUtf8(m_target) + "\"/></IncludedItems><ExcludedItems>"
+            "<ExcludedEntry Name=\"" + ToUtf8(m_target) + "\\Noise\" Description=\"scratch\"/>"
+            "</ExcludedItems></FileSystem><RegistrySystem><IncludedItems>"
+            "<IncludedEntry Name=\"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Road\"/></IncludedItems><ExcludedItems>"
+            "<ExcludedEntry Name=\"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Road\\Noise\" Description=\"mru\"/>"
+            "</ExcludedItems></RegistrySystem></IncludeExclude>\r\n";
+        WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", include);
+        m_cd = std::make_unique<ScopedCurrentDirectory>(m_root / L"prog");
+        ASSERT_TRUE(InitializePaths(L"", L""));
+
+        // The machine before the setup.
+        WriteFileBytes(m_target + L"\\keep.txt", "keep");
+        WriteFileBytes(m_target + L"\\modify.txt", "before");
+        WriteFileBytes(m_target + L"\\delete.txt", "gone soon");
+        WriteFileBytes(m_target + L"\\app.ini", "[Main]\r\nMode=1\r\nOld=x\r\n");
+        m_key = std::make_unique<TestRegistryKey>(L"Road");
+        SetDword(m_key->Key(), L"Count", 1);
+        SetString(m_key->Key(), L"Remove", L"me");
+    }
+
+    void TearDown() override
+    {
+        RemoveSnapshotTakenKey();
+        m_cd.reset();
+    }
+
+    // What a setup would do.
+    void RunFakeSetup()
+    {
+        CreateDirectoryW((m_target + L"\\bin").c_str(), nullptr);
+        WriteFileBytes(m_target + L"\\bin\\tool.exe", "MZ tool");
+        WriteFileBytes(m_target + L"\\bin\\lib.dll", "library");
+        WriteFileBytes(m_target + L"\\bin\\scratch.tmp", "temporary");
+        WriteFileBytes(m_target + L"\\Caf\u00e9\\na\u00efve.txt", "accents");
+        WriteFileBytes(m_target + L"\\modify.txt", "after the setup");
+        DeleteFileW((m_target + L"\\delete.txt").c_str());
+        CreateDirectoryW((m_target + L"\\Noise").c_str(), nullptr);
+        WriteFileBytes(m_target + L"\\Noise\\log.txt", "excluded");
+        WritePrivateProfileStringW(L"Main", L"Mode", L"2", (m_target + L"\\app.ini").c_str());
+        WritePrivateProfileStringW(L"Main", L"Added", L"yes", (m_target + L"\\app.ini").c_str());
+        WritePrivateProfileStringW(L"Main", L"Old", nullptr, (m_target + L"\\app.ini").c_str());
+
+        SetDword(m_key->Key(), L"Count", 2);
+        RegDeleteValueW(m_key->Key(), L"Remove");
+        HKEY sub = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(m_key->Key(), L"Settings", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+                  ERROR_SUCCESS);
+        SetString(sub, L"Path", m_target + L"\\bin\\tool.exe");
+        RegCloseKey(sub);
+        ASSERT_EQ(RegCreateKeyExW(m_key->Key(), L"Noise", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+                  ERROR_SUCCESS);
+        SetString(sub, L"Recent", L"excluded");
+        RegCloseKey(sub);
+    }
+
+    void FirstHalf(CUIManager& manager)
+    {
+        ASSERT_EQ(manager.Initialize(), 1);
+        ASSERT_FALSE(manager.Coordinator().IsFirstSnapshotTaken()) << "a fresh start has no first snapshot";
+        manager.SetSetupFilePath(m_root / L"setup.exe");
+        manager.SetProductInfo(L"RoadApp", L"1.2", L"Acme");
+        manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
+        ASSERT_EQ(manager.WriteScanDetails(), 1);
+        ASSERT_EQ(manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()), 1);
+        ASSERT_TRUE(WriteSnapshotTakenKey());
+    }
+
+    void SecondHalf(CUIManager& manager)
+    {
+        ASSERT_EQ(manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()), 1);
+        ASSERT_EQ(manager.Coordinator().CompareSnapshot(), 1);
+        ASSERT_EQ(manager.CreateProjectFile(), 1);
+        ASSERT_EQ(manager.Uninitialize(), 1);
+    }
+
+    void CheckProjectFile()
+    {
+        const std::string project = GetProjectFilePath();
+        EXPECT_EQ(project, Paths().OutputFolder + "\\Packages\\RoadApp_1.2.xml");
+        const std::wstring t = Token(m_target);
+        EXPECT_EQ(Dump(project, L"FileSystem"),
+                  (std::vector<std::wstring>{
+                      L"AddedItems",
+                      L"  DirectoryList",
+                      L"    Directory [" + t + L"\\bin]",
+                      L"      File [tool.exe]", // files stand in the reverse of their path order
+                      L"      File [lib.dll]",
+                      L"    Directory [" + t + L"\\Caf\u00e9]",
+                      L"      File [na\u00efve.txt]",
+                      L"ModifiedItems",
+                      L"  DirectoryList",
+                      L"    Directory [" + t + L"]",
+                      L"      File [modify.txt]",
+                      L"DeletedItems",
+                      L"  DirectoryList",
+                  }));
+        const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Road";
+        EXPECT_EQ(Dump(project, L"RegistrySystem"),
+                  (std::vector<std::wstring>{
+                      L"AddedItems",
+                      L"  SubKeyList",
+                      L"    SubKey [" + key + L"\\Settings]",
+                      L"      Value [\"Path\"] [REG_SZ]",
+                      L"ModifiedItems",
+                      L"  SubKeyList",
+                      L"    SubKey [" + key + L"]",
+                      L"      Value [\"Count\"] [REG_DWORD]",
+                      L"DeletedItems",
+                      L"  SubKeyList",
+                      L"    SubKey [" + key + L"]",
+                      L"      Value [\"Remove\"] [REG_SZ]",
+                  }));
+        const std::wstring ini = t + L"\\app.ini";
+        EXPECT_EQ(Dump(project, L"INIFileSystem"),
+                  (std::vector<std::wstring>{
+                      L"AddedItems",
+                      L"  FileList",
+                      L"    File [" + ini + L"]",
+                      L"      Section [Main] [Added] [yes]",
+                      L"ModifiedItems",
+                      L"  FileList",
+                      L"    File [" + ini + L"]",
+                      L"      Section [Main] [Mode] [2]",
+                      L"DeletedItems",
+                      L"  FileList",
+                      L"    File [" + ini + L"]",
+                      L"      Section [Main] [Old] [x]",
+                  }));
+        EXPECT_EQ(Dump(project, L"ProductInformation"),
+                  (std::vector<std::wstring>{L"ProductInformation [RoadApp] [1.2] [Acme]"}));
+        EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder()))) << "the end of a capture removes \\Temp";
+        EXPECT_FALSE(ReadSnapshotTakenKey());
+    }
+
+    TempFolder m_root;
+    ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
+    ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
+    std::unique_ptr<ScopedCurrentDirectory> m_cd;
+    std::unique_ptr<TestRegistryKey> m_key;
+    std::wstring m_target;
+};
+
+} // namespace
+
+TEST_F(CaptureRoad, AnUninterruptedCaptureGivesTheExpectedProjectFile)
+{
+    CUIManager* manager = CUIManager::GetInstance();
+    FirstHalf(*manager);
+    RunFakeSetup();
+    SecondHalf(*manager);
+    CUIManager::ReleaseInstance(manager);
+    CheckProjectFile();
+}
+
+TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
+{
+    CUIManager* first = CUIManager::GetInstance();
+    FirstHalf(*first);
+    CUIManager::ReleaseInstance(first); // the process ends here
+
+    RunFakeSetup();
+    // Nothing of the first process survives but its files.
+    FileIncludedItems().clear();
+    RegistryIncludedItems().clear();
+    FileExcludedItems().clear();
+    RegistryExcludedItems().clear();
+
+    // A new start finds the pending capture, keeps its files and resumes.
+    ASSERT_TRUE(InitializePaths(L"", L""));
+    CUIManager* second = CUIManager::GetInstance();
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(second->Initialize(), 1);
+    EXPECT_TRUE(IsSnapshotTaken);
+    ASSERT_TRUE(second->Coordinator().IsFirstSnapshotTaken());
+    second->ReadScanDetails();
+    EXPECT_EQ(second->GetProductInfo(), (ProductInfo{L"RoadApp", L"1.2", L"Acme"}));
+    EXPECT_EQ(second->GetSetupFilePath(), m_root / L"setup.exe");
+    SecondHalf(*second);
+    CUIManager::ReleaseInstance(second);
+    CheckProjectFile();
+}

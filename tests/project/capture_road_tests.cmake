@@ -1,0 +1,3 @@
+corvane_test(capture_road_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CaptureRoadTest.cpp
+  LIBS project engine)
