@@ -1,0 +1,179 @@
+// The snapshot coordinator's own decisions and the manager's include/exclude
+// operations, on real folders, keys and documents.
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "project/UIManager.h"
+#include "tests/project/XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Coordinator : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const wchar_t* f : {L"prog", L"work", L"appdata", L"data"})
+            CreateDirectoryW((m_root / f).c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(ShippedRawProjectFile().c_str(), (m_root / L"prog\\RawProjectFile.xml").c_str(), FALSE));
+        m_log = std::make_unique<CapturedLog>(m_root);
+        // The log reads its settings from the program folder, the current one.
+        ASSERT_TRUE(CopyFileW((m_root / L"CorvaneRepackager.ini").c_str(),
+                              (m_root / L"prog\\CorvaneRepackager.ini").c_str(), FALSE));
+        m_cd = std::make_unique<ScopedCurrentDirectory>(m_root / L"prog");
+        ASSERT_TRUE(InitializePaths(L"", L""));
+        EnsureFolder(WorkingSnapshotFolder());
+        EnsureFolder(WorkingTempFolder());
+    }
+
+    void TearDown() override
+    {
+        m_cd.reset();
+        FileExcludedItems().clear();
+        RegistryExcludedItems().clear();
+        FileIncludedItems().clear();
+        RegistryIncludedItems().clear();
+    }
+
+    TempFolder m_root;
+    ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
+    ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
+    std::unique_ptr<CapturedLog> m_log;
+    std::unique_ptr<ScopedCurrentDirectory> m_cd;
+};
+
+} // namespace
+
+TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
+{
+    TestRegistryKey key(L"CoordinatorKinds");
+    {
+        CEnumerateWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
+        EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
+        EXPECT_FALSE(PathExists(FromUtf8(wrapper.FileSide().FirstSnapshotPath())));
+        EXPECT_EQ(wrapper.CaptureSnapshot({{L"Registry", {L"HKCU\\" + key.SubPath()}}}), 1);
+        EXPECT_FALSE(PathExists(FromUtf8(wrapper.FileSide().FirstSnapshotPath()))) << "no file capture ran";
+        EXPECT_TRUE(PathExists(FromUtf8(wrapper.RegistrySide().FirstSnapshotFilePrefix() + "0.reg")));
+    }
+    EXPECT_TRUE(m_log->Messages().empty());
+}
+
+TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
+{
+    // The program folder lives inside the captured tree here, as it may on a
+    // real machine; so do an excluded folder and the working root.
+    WriteFileBytes(m_root / L"prog\\own.txt", "the program's own file");
+    WriteFileBytes(m_root / L"work\\scratch.txt", "a setup's scratch file");
+    CreateDirectoryW((m_root / L"data\\Cache").c_str(), nullptr);
+    WriteFileBytes(m_root / L"data\\Cache\\c.bin", "noise");
+    WriteFileBytes(m_root / L"data\\real.txt", "payload");
+    FileExcludedItems().emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
+
+    CEnumerateWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    wrapper.IsFirstSnapshotTaken();
+    ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
+    const SnapshotMap& first = wrapper.FileSide().FirstSnapshot();
+    EXPECT_EQ(first.count(m_root / L"data\\real.txt"), 1u);
+    for (const wchar_t* never : {L"prog", L"prog\\own.txt", L"work", L"work\\scratch.txt", L"data\\Cache",
+                                 L"data\\Cache\\c.bin", L"appdata"}) {
+        // The application-data folder itself is captured; its INI backup is not.
+        if (std::wstring(never) == L"appdata")
+            continue;
+        EXPECT_EQ(first.count(m_root / never), 0u) << ToUtf8(never);
+    }
+}
+
+TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStillSaved)
+{
+    WriteFileBytes(FromUtf8(Paths().FileChangesPath), "<Root><Other/></Root>");
+    WriteFileBytes(FromUtf8(Paths().RegChangesPath), ReadFileBytes(ShippedRawProjectFile()));
+    {
+        CEnumerateWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        ASSERT_TRUE(wrapper.IsProjectLoaded());
+        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}), 1);
+    }
+    // Read the log before a new handler opens it afresh (which empties it).
+    const std::vector<std::string> messages = m_log->Messages();
+    CXMLDocumentHandler project;
+    ASSERT_EQ(project.Load(GetProjectFilePath()), 1);
+    EXPECT_EQ(ElementNames(project.GetRootNode()),
+              (std::vector<std::wstring>{L"FileSystem", L"RegistrySystem", L"INIFileSystem", L"ShortcutList",
+                                         L"ShortcutICONs", L"ProductInformation"}));
+    EXPECT_EQ(Attributes(project.GetRootNode().SelectSingleNode(L"ProductInformation").GetFirstChild()),
+              (std::vector<std::wstring>{L"App", L"2.0", L"Acme"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG "
+                                        "in XML"}));
+}
+
+TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
+{
+    SetProjectFilePath(m_root / L"no such folder\\p.xml");
+    {
+        CEnumerateWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        wrapper.ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem");
+    }
+    EXPECT_EQ(m_log->Messages(), (std::vector<std::string>{
+                                     "CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
+                                     "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid"}));
+}
+
+TEST_F(Coordinator, WithoutARawProjectFileNothingIsWrittenButTheBuildSucceeds)
+{
+    DeleteFileW((m_root / L"prog\\RawProjectFile.xml").c_str());
+    CEnumerateWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    EXPECT_FALSE(wrapper.IsProjectLoaded());
+    EXPECT_EQ(wrapper.BuildProjectFile(ProductInfo{}), 1);
+    EXPECT_FALSE(PathExists(FromUtf8(GetProjectFilePath())));
+}
+
+TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
+{
+    CEnumerateWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    wrapper.IsFirstSnapshotTaken();
+    ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
+    WriteFileBytes(FromUtf8(Paths().FileChangesPath), "x");
+    EXPECT_EQ(wrapper.Uninitialize(), 1);
+    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
+    EXPECT_TRUE(PathExists(FromUtf8(wrapper.FileSide().FirstSnapshotPath())));
+}
+
+TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
+{
+    WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml",
+                   "<R><FileSystem><IncludedItems><IncludedEntry Name=\"%SYSDRIVE%\"/></IncludedItems>"
+                   "<ExcludedItems/></FileSystem><RegistrySystem><IncludedItems>"
+                   "<IncludedEntry Name=\"HKEY_CURRENT_USER\"/></IncludedItems><ExcludedItems/></RegistrySystem></R>");
+    CUIManager* manager = CUIManager::GetInstance();
+    ASSERT_NE(manager->LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
+    EXPECT_EQ(manager->LoadIncludedItems(L"Bogus//Path"), nullptr);
+    RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
+    manager->SaveIncludeExclude(0, L"UpdatedIncludeExclude.xml");
+    FileExcludedItems().emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
+    manager->SaveIncludeExclude(1, L"UpdatedIncludeExclude.xml");
+
+    ExcludedItemMap copy{{L"OLD", ExcludedItem{L"old", L""}}};
+    manager->CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
+    EXPECT_EQ(copy, FileExcludedItems());
+    CUIManager::ReleaseInstance(manager);
+
+    CXMLDocumentHandler updated;
+    ASSERT_EQ(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"), 1);
+    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
+              (std::vector<std::wstring>{L"HKEY_USERS", L"HKEY_CURRENT_USER"}))
+        << "the exclusion save must keep the included items saved before it";
+    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+              (std::vector<std::wstring>{L"%WINDIR%\\Temp"}));
+    EXPECT_EQ(ReadFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml").find("Temp"), std::string::npos)
+        << "the default file is left alone";
+}
