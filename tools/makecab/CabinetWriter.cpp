@@ -1,0 +1,424 @@
+#include "tools/makecab/CabinetWriter.h"
+
+#include <windows.h>
+#include <fci.h>
+#include <fcntl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+
+namespace {
+
+// FCI hands file names back to the callbacks as char*. Every name given to it
+// is one of these tokens, resolved here to a wide path.
+const char kCabinetToken[] = ":cabinet:";
+const char kSourcePrefix[] = ":source:";
+const char kTempPrefix[] = ":temp:";
+
+struct Context
+{
+    const DdfScript* script = nullptr;
+    std::wstring cabinetPath;
+    std::wstring tempFolder;
+    std::vector<std::wstring> temps;
+    size_t current = 0;      // index of the file being added
+    std::wstring problem;    // first failure seen by a callback
+};
+
+std::wstring Win32Text(DWORD code)
+{
+    return L"error " + std::to_wstring(code);
+}
+
+bool Resolve(const Context& ctx, const char* token, std::wstring& path)
+{
+    const std::string t = token;
+    if (t == kCabinetToken) {
+        path = ctx.cabinetPath;
+        return true;
+    }
+    if (t.starts_with(kSourcePrefix)) {
+        const size_t i = std::strtoul(t.c_str() + sizeof kSourcePrefix - 1, nullptr, 10);
+        if (i >= ctx.script->files.size())
+            return false;
+        path = ctx.script->files[i].source;
+        return true;
+    }
+    if (t.starts_with(kTempPrefix)) {
+        const size_t i = std::strtoul(t.c_str() + sizeof kTempPrefix - 1, nullptr, 10);
+        if (i >= ctx.temps.size())
+            return false;
+        path = ctx.temps[i];
+        return true;
+    }
+    return false;
+}
+
+void Note(Context& ctx, const std::wstring& problem)
+{
+    if (ctx.problem.empty())
+        ctx.problem = problem;
+}
+
+FNFCIALLOC(Alloc) { return std::malloc(cb); }
+FNFCIFREE(Free) { std::free(memory); }
+
+FNFCIOPEN(Open)
+{
+    auto& ctx = *static_cast<Context*>(pv);
+    (void)pmode;
+    try {
+        std::wstring path;
+        if (!Resolve(ctx, pszFile, path)) {
+            *err = ENOENT;
+            return -1;
+        }
+        DWORD access = GENERIC_READ;
+        if ((oflag & 3) == _O_WRONLY)
+            access = GENERIC_WRITE;
+        else if ((oflag & 3) == _O_RDWR)
+            access = GENERIC_READ | GENERIC_WRITE;
+        DWORD disposition = OPEN_EXISTING;
+        if ((oflag & _O_CREAT) && (oflag & _O_EXCL))
+            disposition = CREATE_NEW;
+        else if ((oflag & _O_CREAT) && (oflag & _O_TRUNC))
+            disposition = CREATE_ALWAYS;
+        else if (oflag & _O_CREAT)
+            disposition = OPEN_ALWAYS;
+        else if (oflag & _O_TRUNC)
+            disposition = TRUNCATE_EXISTING;
+        HANDLE h = CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            Note(ctx, L"cannot open '" + path + L"' (" + Win32Text(code) + L")");
+            *err = static_cast<int>(code);
+            return -1;
+        }
+        return reinterpret_cast<INT_PTR>(h);
+    } catch (...) {
+        *err = ENOMEM;
+        return -1;
+    }
+}
+
+FNFCIREAD(Read)
+{
+    (void)pv;
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(hf), memory, cb, &got, nullptr)) {
+        *err = static_cast<int>(GetLastError());
+        return static_cast<UINT>(-1);
+    }
+    return got;
+}
+
+FNFCIWRITE(Write)
+{
+    DWORD put = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(hf), memory, cb, &put, nullptr) || put != cb) {
+        const DWORD code = GetLastError();
+        Note(*static_cast<Context*>(pv), L"cannot write (" + Win32Text(code) + L")");
+        *err = static_cast<int>(code);
+        return static_cast<UINT>(-1);
+    }
+    return put;
+}
+
+FNFCICLOSE(Close)
+{
+    (void)pv;
+    if (!CloseHandle(reinterpret_cast<HANDLE>(hf))) {
+        *err = static_cast<int>(GetLastError());
+        return -1;
+    }
+    return 0;
+}
+
+FNFCISEEK(Seek)
+{
+    (void)pv;
+    LARGE_INTEGER move{};
+    move.QuadPart = dist;
+    LARGE_INTEGER now{};
+    // SEEK_SET, SEEK_CUR and SEEK_END have the values of FILE_BEGIN,
+    // FILE_CURRENT and FILE_END.
+    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(hf), move, &now, static_cast<DWORD>(seektype))) {
+        *err = static_cast<int>(GetLastError());
+        return -1;
+    }
+    return static_cast<__LONG32>(now.QuadPart);
+}
+
+FNFCIDELETE(Delete)
+{
+    auto& ctx = *static_cast<Context*>(pv);
+    std::wstring path;
+    try {
+        if (!Resolve(ctx, pszFile, path) || !DeleteFileW(path.c_str())) {
+            *err = static_cast<int>(GetLastError());
+            return -1;
+        }
+    } catch (...) {
+        *err = ENOMEM;
+        return -1;
+    }
+    return 0;
+}
+
+FNFCIGETTEMPFILE(GetTempFile)
+{
+    auto& ctx = *static_cast<Context*>(pv);
+    try {
+        const std::string token = kTempPrefix + std::to_string(ctx.temps.size());
+        if (static_cast<int>(token.size()) >= cbTempName)
+            return FALSE;
+        wchar_t name[MAX_PATH];
+        // A unique name; FCI creates the file itself with _O_EXCL.
+        if (!GetTempFileNameW(ctx.tempFolder.c_str(), L"cab", 0, name))
+            return FALSE;
+        DeleteFileW(name);
+        ctx.temps.emplace_back(name);
+        std::memcpy(pszTempName, token.c_str(), token.size() + 1);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+FNFCIFILEPLACED(FilePlaced)
+{
+    (void)pccab, (void)pszFile, (void)cbFile, (void)fContinuation, (void)pv;
+    return 0;
+}
+
+FNFCIGETNEXTCABINET(GetNextCabinet)
+{
+    (void)pccab, (void)cbPrevCab;
+    Note(*static_cast<Context*>(pv), L"the files do not fit in one cabinet");
+    return FALSE;
+}
+
+FNFCISTATUS(Status)
+{
+    (void)typeStatus, (void)cb1, (void)cb2, (void)pv;
+    return 0;
+}
+
+bool IsAscii(const std::wstring& text)
+{
+    for (wchar_t c : text)
+        if (c > 0x7F)
+            return false;
+    return true;
+}
+
+FNFCIGETOPENINFO(GetOpenInfo)
+{
+    auto& ctx = *static_cast<Context*>(pv);
+    try {
+        std::wstring path;
+        if (!Resolve(ctx, pszName, path)) {
+            *err = ENOENT;
+            return -1;
+        }
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            Note(ctx, L"cannot open source file '" + path + L"' (" + Win32Text(code) + L")");
+            *err = static_cast<int>(code);
+            return -1;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        FILETIME local{};
+        if (!GetFileInformationByHandle(h, &info) || !FileTimeToLocalFileTime(&info.ftLastWriteTime, &local) ||
+            !FileTimeToDosDateTime(&local, pdate, ptime)) {
+            *pdate = 0x21; // 1980-01-01
+            *ptime = 0;
+        }
+        USHORT attribs = static_cast<USHORT>(info.dwFileAttributes &
+                                             (_A_RDONLY | _A_HIDDEN | _A_SYSTEM | _A_ARCH));
+        if (!IsAscii(ctx.script->files[ctx.current].name))
+            attribs |= _A_NAME_IS_UTF;
+        *pattribs = attribs;
+        return reinterpret_cast<INT_PTR>(h);
+    } catch (...) {
+        *err = ENOMEM;
+        return -1;
+    }
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Creates a folder and its missing parents.
+bool MakeFolders(const std::wstring& folder)
+{
+    if (folder.empty() || (folder.size() == 2 && folder[1] == L':'))
+        return true;
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!MakeFolders(FolderOf(folder)))
+        return false;
+    return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+const wchar_t* FciErrorText(int oper)
+{
+    switch (oper) {
+    case FCIERR_OPEN_SRC: return L"cannot open a source file";
+    case FCIERR_READ_SRC: return L"cannot read a source file";
+    case FCIERR_ALLOC_FAIL: return L"out of memory";
+    case FCIERR_TEMP_FILE: return L"cannot use a temporary file";
+    case FCIERR_BAD_COMPR_TYPE: return L"unknown compression type";
+    case FCIERR_CAB_FILE: return L"cannot write the cabinet";
+    case FCIERR_USER_ABORT: return L"stopped";
+    case FCIERR_MCI_FAIL: return L"compression failed";
+    default: return L"cabinet creation failed";
+    }
+}
+
+// Checks every source before anything is written, so a bad line is named
+// without a half-made cabinet.
+bool CheckSources(const DdfScript& script, DdfError& error)
+{
+    for (const DdfFile& file : script.files) {
+        error.line = file.line;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(file.source.c_str(), GetFileExInfoStandard, &data)) {
+            error.message = L"cannot open source file '" + file.source + L"' (" + Win32Text(GetLastError()) + L")";
+            return false;
+        }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            error.message = L"source '" + file.source + L"' is a folder, not a file";
+            return false;
+        }
+        const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        if (size >= kMaxCabinetFileSize) {
+            error.message = L"source file '" + file.source + L"' is 2 GiB or larger; a cabinet cannot hold it";
+            return false;
+        }
+        UniqueFile probe(CreateFileW(file.source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!probe) {
+            error.message = L"cannot open source file '" + file.source + L"' (" + Win32Text(GetLastError()) + L")";
+            return false;
+        }
+        if (ToUtf8(file.name).size() >= CB_MAX_FILENAME) {
+            error.message = L"name '" + file.name + L"' is too long for a cabinet";
+            return false;
+        }
+    }
+    error = {};
+    return true;
+}
+
+struct FciOwner
+{
+    HFCI h = nullptr;
+    ~FciOwner()
+    {
+        if (h)
+            FCIDestroy(h);
+    }
+};
+
+bool RunFci(Context& ctx, DdfError& error)
+{
+    const DdfScript& script = *ctx.script;
+    CCAB ccab{};
+    ccab.cb = CB_MAX_DISK;
+    ccab.cbFolderThresh = CB_MAX_DISK;
+    ccab.cbReserveCFHeader = script.reserveCabinet;
+    ccab.cbReserveCFFolder = script.reserveFolder;
+    ccab.cbReserveCFData = script.reserveData;
+    ccab.iCab = 1;
+    ccab.iDisk = 1;
+    std::memcpy(ccab.szCab, kCabinetToken, sizeof kCabinetToken);
+
+    ERF erf{};
+    FciOwner fci;
+    fci.h = FCICreate(&erf, FilePlaced, Alloc, Free, Open, Read, Write, Close, Seek, Delete, GetTempFile, &ccab, &ctx);
+    if (!fci.h) {
+        error.message = std::wstring(L"cannot start cabinet creation: ") + FciErrorText(erf.erfOper);
+        return false;
+    }
+    for (size_t i = 0; i < script.files.size(); ++i) {
+        const DdfFile& file = script.files[i];
+        ctx.current = i;
+        error.line = file.line;
+        if (file.newFolder && i > 0 && !FCIFlushFolder(fci.h, GetNextCabinet, Status)) {
+            error.message = ctx.problem.empty() ? FciErrorText(erf.erfOper) : ctx.problem;
+            return false;
+        }
+        std::string source = kSourcePrefix + std::to_string(i);
+        std::string name = ToUtf8(file.name);
+        if (!FCIAddFile(fci.h, source.data(), name.data(), FALSE, GetNextCabinet, Status, GetOpenInfo,
+                        file.compress ? tcompTYPE_MSZIP : tcompTYPE_NONE)) {
+            error.message = L"cannot add '" + file.source + L"': " +
+                            (ctx.problem.empty() ? std::wstring(FciErrorText(erf.erfOper)) : ctx.problem);
+            return false;
+        }
+    }
+    error.line = 0;
+    if (!FCIFlushCabinet(fci.h, FALSE, GetNextCabinet, Status)) {
+        error.message = std::wstring(L"cannot write the cabinet '") + ctx.cabinetPath + L"': " +
+                        (ctx.problem.empty() ? std::wstring(FciErrorText(erf.erfOper)) : ctx.problem);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteCabinet(const DdfScript& script, DdfError& error)
+{
+    error = {};
+    if (!CheckSources(script, error))
+        return false;
+
+    Context ctx;
+    ctx.script = &script;
+    wchar_t full[32768];
+    const std::wstring target = script.CabinetPath();
+    const DWORD n = GetFullPathNameW(target.c_str(), 32768, full, nullptr);
+    if (n == 0 || n >= 32768) {
+        error.message = L"bad cabinet path '" + target + L"'";
+        return false;
+    }
+    ctx.cabinetPath = full;
+    if (!MakeFolders(FolderOf(ctx.cabinetPath))) {
+        error.message = L"cannot create the folder of '" + ctx.cabinetPath + L"' (" + Win32Text(GetLastError()) + L")";
+        return false;
+    }
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD t = GetTempPathW(MAX_PATH + 1, temp);
+    if (t == 0 || t > MAX_PATH) {
+        error.message = L"no temporary folder";
+        return false;
+    }
+    ctx.tempFolder = temp;
+
+    bool ok = false;
+    try {
+        ok = RunFci(ctx, error);
+    } catch (...) {
+        error.message = L"out of memory";
+    }
+    for (const std::wstring& name : ctx.temps)
+        DeleteFileW(name.c_str());
+    if (!ok)
+        DeleteFileW(ctx.cabinetPath.c_str());
+    return ok;
+}

@@ -1,0 +1,89 @@
+// makecab: the cabinet maker the MSI build runs.
+//
+//   makecab /F <directive file>
+//
+// Reads the DDF and writes the one cabinet it describes (MSZIP compressed).
+// Exit code 0 on success; 1 with a message "<ddf>(<line>): <problem>" on
+// standard error for a DDF it cannot read or a file it cannot store.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+#include "tools/makecab/CabinetWriter.h"
+#include "tools/makecab/Ddf.h"
+
+namespace {
+
+void Report(const std::wstring& ddf, int line, const std::wstring& message)
+{
+    std::string text = "makecab: ";
+    text += ToUtf8(ddf);
+    if (line > 0) {
+        text += '(';
+        text += std::to_string(line);
+        text += ')';
+    }
+    text += ": ";
+    text += ToUtf8(message);
+    text += '\n';
+    std::fputs(text.c_str(), stderr);
+}
+
+bool ReadAll(const std::wstring& path, std::string& bytes, DWORD& code)
+{
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        code = GetLastError();
+        return false;
+    }
+    char buffer[65536];
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+            code = GetLastError();
+            return false;
+        }
+        if (got == 0)
+            return true;
+        bytes.append(buffer, got);
+    }
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    std::wstring ddf;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if ((arg == L"/F" || arg == L"/f" || arg == L"-F" || arg == L"-f") && i + 1 < argc)
+            ddf = argv[++i];
+        else if (arg == L"/V" || arg == L"/v" || arg.starts_with(L"/V") || arg.starts_with(L"/v"))
+            continue; // verbosity
+        else {
+            std::fprintf(stderr, "usage: makecab /F <directive file>\n");
+            return 1;
+        }
+    }
+    if (ddf.empty()) {
+        std::fprintf(stderr, "usage: makecab /F <directive file>\n");
+        return 1;
+    }
+    std::string bytes;
+    DWORD code = 0;
+    if (!ReadAll(ddf, bytes, code)) {
+        Report(ddf, 0, L"cannot read the directive file (error " + std::to_wstring(code) + L")");
+        return 1;
+    }
+    DdfScript script;
+    DdfError error;
+    if (!ParseDdf(DecodeDdfText(bytes), script, error) || !WriteCabinet(script, error)) {
+        Report(ddf, error.line, error.message);
+        return 1;
+    }
+    return 0;
+}
