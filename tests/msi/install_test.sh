@@ -38,7 +38,10 @@ printf '\0\0\1\0\1\0\1\1\0\0\1\0\40\0\60\0\0\0\26\0\0\0\50\0\0\0\1\0\0\0\2\0\0\0
   printf "'%s' '%s'\n" "$(winpath "$work/payload/App/app.txt")" app.txt
   printf "'%s' '%s'\n" "$(winpath "$work/payload/App/Data/data.bin")" data.bin
 } > "$work/MSIProject.ddf"
-"$build/wine-run.sh" "$build/bin/makecab.exe" /f "$(winpath "$work/MSIProject.ddf")" || fail "makecab"
+# Run the way the build runs it: its batch file, in the DDF's folder, with the
+# program folder on the search path.
+printf '@echo off\r\ndel "*.CAB"\r\n"MAKECAB.EXE" /f "MSIProject.ddf"' > "$work/BuildAllCab.bat"
+(cd "$work" && WINEPATH="$(winpath "$build/bin")" "$build/wine-run.sh" cmd /c BuildAllCab.bat) || fail "makecab"
 [ -s "$work/out/MSIProject.cab" ] || fail "no cabinet"
 
 # The package: the template followed by zeros up to 330,000 bytes, as the build copies it.

@@ -11,3 +11,12 @@ add_dependencies(msi_package_edit blankmsi makecab)
 add_test(NAME template_install
          COMMAND bash ${TEMPLATE_TEST_DIR}/install_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 set_tests_properties(template_install PROPERTIES TIMEOUT 900)
+
+corvane_test(template_tests SOURCES ${TEMPLATE_TEST_DIR}/TemplateTest.cpp LIBS common msi)
+add_dependencies(template_tests blankmsi)
+
+add_test(NAME blank_msi_check COMMAND bash ${TEMPLATE_TEST_DIR}/blank_msi_check.sh ${CMAKE_BINARY_DIR})
+
+corvane_test(makecab_tests SOURCES ${TEMPLATE_TEST_DIR}/MakecabTest.cpp LIBS makecabcore cabinet)
+add_dependencies(makecab_tests makecab)
+add_test(NAME makecab_gcab_check COMMAND bash ${TEMPLATE_TEST_DIR}/makecab_gcab_check.sh ${CMAKE_BINARY_DIR})

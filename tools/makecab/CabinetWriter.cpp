@@ -305,7 +305,7 @@ bool CheckSources(const DdfScript& script, DdfError& error)
             return false;
         }
         const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        if (size >= kMaxCabinetFileSize) {
+        if (size > kMaxCabinetFileSize) {
             error.message = L"source file '" + file.source + L"' is 2 GiB or larger; a cabinet cannot hold it";
             return false;
         }

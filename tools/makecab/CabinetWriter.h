@@ -5,7 +5,7 @@
 // the _A_NAME_IS_UTF attribute.
 #include "tools/makecab/Ddf.h"
 
-// Largest file a cabinet can hold is below 2 GiB.
+// A cabinet holds files below 2 GiB; this is the largest size accepted.
 constexpr unsigned long long kMaxCabinetFileSize = 0x7FFFFFFFull;
 
 // Writes script.CabinetPath() (its folder is created when missing). On failure
