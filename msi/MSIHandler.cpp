@@ -362,7 +362,14 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
                 continue;
             }
             file.realPath = std::move(real);
-            file.key = MakeUniqueName(file.name, m_usedFileKeys, m_fileKeyCounts);
+            // The File key is also the file's name inside the cabinet, where the
+            // installer looks it up as 8-bit text: characters beyond ASCII
+            // become "_" there (the File table keeps the real name).
+            std::wstring keyName = file.name;
+            for (wchar_t& c : keyName)
+                if (c > 0x7e || c < 0x20)
+                    c = L'_';
+            file.key = MakeUniqueName(keyName, m_usedFileKeys, m_fileKeyCounts);
             file.component = UpperKey(file.key + L"Comp");
             file.size = static_cast<std::uint32_t>(size);
             m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
