@@ -26,6 +26,7 @@ cleanup() {
 [ -n "${KEEP_BUILDER_CHECK:-}" ] || trap cleanup EXIT
 rm -rf "$work"
 mkdir -p "$work/out"
+cd "$work" # msiinfo export writes stream columns into the current folder
 
 "$build/wine-run.sh" "$build/tests/builder_package_maker.exe" "$(winpath "$work/out")" "$folder" "$keyname" \
   >/dev/null || fail "builder_package_maker"
