@@ -1,0 +1,5 @@
+add_executable(msi_bench ${CMAKE_CURRENT_LIST_DIR}/MsiBench.cpp)
+target_link_libraries(msi_bench PRIVATE msibuilder project)
+target_link_options(msi_bench PRIVATE -municode)
+set_target_properties(msi_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+add_dependencies(msi_bench data blankmsi makecab)

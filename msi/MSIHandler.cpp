@@ -1,0 +1,674 @@
+// The build pipeline: template copy, cabinet directive file, the cabinet
+// maker's run, the file side of the tables (Directory, File, Component,
+// FeatureComponents, Media) and the stored cabinet.
+#include "msi/MSIHandler.h"
+
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/Progress.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+#include "msi/MsiTableIds.h"
+#include "msi/MsiTables.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char* CabinetName = "MSIProject.cab";
+constexpr std::uint64_t CabinetFileLimit = 0x80000000ull; // 2 GiB: no file of this size fits a cabinet
+
+// The template's own Directory keys: a captured folder never takes one of them.
+constexpr const wchar_t* TemplateDirectoryKeys[] = {
+    L"TARGETDIR",       L"ProgramFilesFolder", L"SystemFolder",         L"System16Folder",   L"AppDataFolder",
+    L"APPDATA",         L"USERPROFILE",        L"ALLUSERSPROFILE",      L"INSTALLDIR",       L"DesktopFolder",
+    L"ProgramMenuFolder", L"QuickLaunchMicrosoft", L"QuickLaunchExplorer", L"QuickLaunchFolder", L"WindowsFolder",
+};
+
+std::wstring LastComponent(const std::wstring& path)
+{
+    const auto slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ParentOf(const std::wstring& path)
+{
+    const auto slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Quotes a DDF item with ' or, when the text holds that character, with ".
+std::string DdfQuote(const std::string& text)
+{
+    const char quote = text.find('\'') == std::string::npos ? '\'' : '"';
+    return quote + text + quote;
+}
+
+// 8-bit text in the cabinet maker's encoding; false when a character has no
+// equivalent in the ANSI code page.
+bool ToDdfText(const std::wstring& text, bool utf8, std::string& out)
+{
+    if (utf8) {
+        out = ToUtf8(text);
+        return true;
+    }
+    out.clear();
+    if (text.empty())
+        return true;
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, &lossy);
+    if (n <= 0 || lossy)
+        return false;
+    out.resize(static_cast<std::size_t>(n));
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), out.data(), n,
+                        nullptr, &lossy);
+    return !lossy;
+}
+
+// The code page the database keeps its strings in, from its _ForceCodepage
+// export; 0 (neutral) means the ANSI code page.
+UINT DatabaseCodePage(MSIHANDLE database, const std::wstring& folder)
+{
+    const std::wstring name = L"codepage-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
+    UINT codePage = CP_ACP;
+    if (MsiDatabaseExportW(database, L"_ForceCodepage", folder.c_str(), name.c_str()) == ERROR_SUCCESS) {
+        const std::wstring path = folder + L"\\" + name;
+        if (std::FILE* file = _wfopen(path.c_str(), L"rb")) {
+            char text[256] = {};
+            const std::size_t got = std::fread(text, 1, sizeof text - 1, file);
+            std::fclose(file);
+            text[got] = '\0';
+            // Two empty lines, then "<code page>\t_ForceCodepage".
+            const char* line = text;
+            for (int i = 0; i < 2 && line; ++i) {
+                line = std::strchr(line, '\n');
+                if (line)
+                    ++line;
+            }
+            if (line)
+                codePage = static_cast<UINT>(std::strtoul(line, nullptr, 10));
+        }
+        DeleteFileW(path.c_str());
+    }
+    return codePage == 0 ? CP_ACP : codePage;
+}
+
+} // namespace
+
+CMSIHandler::CMSIHandler() = default;
+
+bool CMSIHandler::FitsCodePage(const std::wstring& text) const
+{
+    if (text.empty() || m_codePage == CP_UTF8)
+        return true;
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(m_codePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, &lossy);
+    return n > 0 && !lossy;
+}
+
+CMSIHandler::~CMSIHandler()
+{
+    CloseAll();
+}
+
+std::wstring CMSIHandler::DefaultCabinetMaker()
+{
+    wchar_t system[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        const std::wstring platform = std::wstring(system, n) + L"\\makecab.exe";
+        if (FileExists(platform))
+            return platform;
+    }
+    return FromUtf8(Paths().ProgramFolder) + L"\\makecab.exe";
+}
+
+int CMSIHandler::Initialize(const std::string& projectFileUtf8)
+{
+    CloseAll();
+    m_cabinetPath = PackagesFolder() + "\\" + CabinetName;
+    m_batchPath = WorkingTempFolder() + "\\BuildAllCab.bat";
+    m_ddfPath = WorkingTempFolder() + "\\MSIProject.ddf";
+    if (m_cabinetMaker.empty())
+        m_cabinetMaker = DefaultCabinetMaker();
+    if (!m_log)
+        m_log = std::make_unique<CLogReference>();
+
+    auto fail = [this](const std::string& message) {
+        (*m_log)->WriteError(message);
+        m_log.reset();
+        return 0;
+    };
+
+    m_project = std::make_unique<CXMLDocumentHandler>();
+    m_isProjectLoaded = m_project->Load(projectFileUtf8) == 1;
+    if (!m_isProjectLoaded)
+        return fail("CMSIHandler::Initialize: Unable to load Project File");
+
+    m_productInfo = {};
+    m_project->ReadProductInfo(m_productInfo);
+
+    std::string& msiName = Paths().MsiFileName;
+    if (msiName.empty()) {
+        msiName = ToUtf8(m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject")
+                                                                 : m_productInfo.ApplicationName);
+        m_packagePath = PackagesFolder() + "\\" + msiName + ".msi";
+    } else {
+        m_packagePath = PackagesFolder() + "\\" + msiName;
+    }
+    m_templatePath = Paths().ProgramFolder + "\\Blank.msi";
+
+    EnsureFolder(PackagesFolder());
+    EnsureFolder(WorkingTempFolder());
+
+    // The whole template, whatever its size; the copy must be writable.
+    const std::wstring templateW = FromUtf8(m_templatePath);
+    const std::wstring packageW = FromUtf8(m_packagePath);
+    if (!FileExists(templateW))
+        return fail("CMSIHandler::Initialize: Unable to Open " + m_templatePath + " File");
+    if (!CopyFileW(templateW.c_str(), packageW.c_str(), FALSE))
+        return fail("CMSIHandler::Initialize: Unable to Open " + m_packagePath + " File");
+    const DWORD attributes = GetFileAttributesW(packageW.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesW(packageW.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+
+    if (MsiOpenDatabaseW(packageW.c_str(), MSIDBOPEN_DIRECT, m_database.put()) != ERROR_SUCCESS) {
+        m_database.reset();
+        return fail("CMSIHandler::Initialize: Unable to Open MSI File");
+    }
+    m_codePage = DatabaseCodePage(m_database.get(), FromUtf8(WorkingTempFolder()));
+    return 1;
+}
+
+int CMSIHandler::BuildMSI()
+{
+    if (!m_isProjectLoaded || !m_database) {
+        LogError("CMSIHandler::BuildMSI: XML not loaded");
+        return 0;
+    }
+    m_counts = {};
+    m_files.clear();
+    m_leftOut.clear();
+
+    m_project->ReadProjectLists();
+    m_ddfIsUtf8 = !m_cabinetMaker.ends_with(L"\\System32\\makecab.exe") &&
+                  !m_cabinetMaker.ends_with(L"\\system32\\makecab.exe");
+    CollectFiles(m_project->AddedFiles());
+    CollectFiles(m_project->ModifiedFiles());
+
+    if (!WriteDdf())
+        return 0;
+    WriteBatchFile();
+    Progress().SetStatusText(L"DDF File Creation is in progress.");
+
+    // The cabinet maker works while the rows go in.
+    bool cabinetOk = true;
+    if (!m_files.empty()) {
+        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        Progress().SetStepCount(0);
+        cabinetOk = StartCabinetMaker();
+    }
+
+    Progress().SetStatusText(L"MSI TABLE Entry is in progress.");
+    Progress().SetStepCount(1);
+
+    std::vector<std::wstring> folders;
+    for (const DirectoryChangeMap* map : {&m_project->AddedFiles(), &m_project->ModifiedFiles()})
+        for (const auto& [folder, files] : *map)
+            if (!files.empty())
+                folders.push_back(folder);
+    AddDirectoryRows(folders);
+    AddFileRows();
+    AddProperties();
+    AddMediaRow();
+    int registryNumber = 0;
+    AddRegistryRows(m_project->AddedKeys(), registryNumber);
+    AddRegistryRows(m_project->ModifiedKeys(), registryNumber);
+    m_project->ReadShortcutList();
+    AddShortcutRows(m_project->Shortcuts());
+    AddIniRows();
+
+    Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+    const std::wstring title = m_productInfo.ApplicationName + L"_" + m_productInfo.Version;
+    WriteSummaryInformation(title, title, L"", L"MSI created with the Corvane Repackager.");
+
+    if (!m_files.empty()) {
+        cabinetOk = FinishCabinetMaker() && cabinetOk;
+        cabinetOk = cabinetOk && StoreCabinet();
+    }
+    for (const auto& [id, table] : m_tables)
+        m_counts.RejectedRows += table->Rejected();
+    m_tables.clear();
+
+    const UINT committed = MsiDatabaseCommit(m_database.get());
+    m_database.reset();
+    Progress().SetStatusText(L"");
+    if (committed != ERROR_SUCCESS) {
+        LogError("CMSIHandler::BuildMSI: Unable to commit " + m_packagePath);
+        return 0;
+    }
+    return cabinetOk ? 1 : 0;
+}
+
+void CMSIHandler::Uninitialize()
+{
+    CloseAll();
+    m_usedFileKeys.clear();
+    m_fileKeyCounts.clear();
+    m_firstKeyOfName.clear();
+    m_usedDirectoryKeys.clear();
+    m_directoryNameCounts.clear();
+    m_directoryKeys.clear();
+    m_windowsFolderAdded = false;
+    m_registryComponentAdded = false;
+    m_iconNumbers.clear();
+    m_project.reset();
+    m_isProjectLoaded = false;
+    m_log.reset();
+}
+
+void CMSIHandler::CloseAll()
+{
+    m_tables.clear();
+    if (m_database) {
+        MsiDatabaseCommit(m_database.get());
+        m_database.reset();
+    }
+    if (m_cabinetProcess) {
+        WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
+        m_cabinetProcess.reset();
+    }
+}
+
+// ---- Files ----------------------------------------------------------------
+
+bool CMSIHandler::IsPackableFile(const std::wstring& realPath, std::uint64_t& size) const
+{
+    size = 0;
+    if (realPath.find(L".tmp") != std::wstring::npos || realPath.find(L".lnk") != std::wstring::npos)
+        return false;
+    UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(file.get(), &length))
+        return false;
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}
+
+std::wstring CMSIHandler::MakeUniqueName(const std::wstring& name, std::set<std::wstring>& used,
+                                         std::map<std::wstring, unsigned>& counts)
+{
+    const std::wstring upper = UpperKey(name);
+    if (used.insert(upper).second)
+        return name;
+    // name1, name2, ...; a number another name already took is passed over.
+    unsigned& count = counts[upper];
+    for (;;) {
+        ++count;
+        const std::wstring suffix = std::to_wstring(count);
+        if (used.insert(upper + suffix).second)
+            return name + suffix;
+    }
+}
+
+void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
+{
+    for (const auto& [folder, paths] : files) {
+        for (const std::wstring& path : paths) {
+            std::wstring real = path;
+            ToRealPath(real);
+            std::uint64_t size = 0;
+            if (!IsPackableFile(real, size)) {
+                m_leftOut.push_back(real);
+                ++m_counts.FilesLeftOut;
+                continue;
+            }
+            if (size >= CabinetFileLimit) {
+                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
+                         " is 2 GiB or larger and cannot be stored in a cabinet; left out");
+                m_leftOut.push_back(real);
+                ++m_counts.FilesLeftOut;
+                continue;
+            }
+            if (!FitsCodePage(path)) {
+                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
+                         " cannot be named in the package's code page; left out");
+                m_leftOut.push_back(real);
+                ++m_counts.FilesLeftOut;
+                continue;
+            }
+            PackedFile file;
+            file.folder = ParentOf(path);
+            file.name = LastComponent(path);
+            std::string probe;
+            if (!ToDdfText(real, m_ddfIsUtf8, probe) || !ToDdfText(file.name, m_ddfIsUtf8, probe)) {
+                LogError("CMSIHandler::WriteCabinetList: " + ToUtf8(real) +
+                         " cannot be named in the cabinet maker's code page; left out");
+                m_leftOut.push_back(real);
+                ++m_counts.FilesLeftOut;
+                continue;
+            }
+            file.realPath = std::move(real);
+            // The File key is also the file's name inside the cabinet, where the
+            // installer looks it up as 8-bit text: characters beyond ASCII
+            // become "_" there (the File table keeps the real name).
+            std::wstring keyName = file.name;
+            for (wchar_t& c : keyName)
+                if (c > 0x7e || c < 0x20)
+                    c = L'_';
+            file.key = MakeUniqueName(keyName, m_usedFileKeys, m_fileKeyCounts);
+            file.component = UpperKey(file.key + L"Comp");
+            file.size = static_cast<std::uint32_t>(size);
+            m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
+            m_files.push_back(std::move(file));
+        }
+    }
+    m_counts.FilesPacked = m_files.size();
+}
+
+bool CMSIHandler::WriteDdf()
+{
+    std::FILE* ddf = _wfopen(FromUtf8(m_ddfPath).c_str(), L"wb");
+    if (!ddf) {
+        LogError("CMSIHandler::BuildMSI: Unable to Open DDF File");
+        return false;
+    }
+    std::string packages;
+    if (!ToDdfText(FromUtf8(PackagesFolder()), m_ddfIsUtf8, packages))
+        packages = PackagesFolder();
+    std::string text;
+    if (m_ddfIsUtf8)
+        text = "\xEF\xBB\xBF";
+    text += ".Option EXPLICIT\n"
+            ".Set Cabinet = off\n"
+            ".Set Compress = off\n"
+            ".Set MaxDiskSize = CDROM\n"
+            ".Set ReservePerCabinetSize = 6144\n"
+            ".Set DiskDirectoryTemplate = " +
+            DdfQuote(packages) +
+            "\n"
+            ".Set CompressionType = MSZIP\n"
+            ".Set CompressionLevel = 7\n"
+            ".Set CompressionMemory = 21\n"
+            ".Set CabinetNameTemplate = 'MSIProject.cab'\n"
+            ".Set Cabinet=on\n"
+            ".Set Compress=on\n"
+            ".Set UniqueFiles=off\n";
+    for (const PackedFile& file : m_files) {
+        std::string real, name;
+        (void)ToDdfText(file.realPath, m_ddfIsUtf8, real);
+        (void)ToDdfText(file.key, m_ddfIsUtf8, name);
+        text += DdfQuote(real) + " " + DdfQuote(name) + "\n";
+    }
+    const bool ok = std::fwrite(text.data(), 1, text.size(), ddf) == text.size();
+    const bool closed = std::fclose(ddf) == 0;
+    if (!ok || !closed) {
+        LogError("CMSIHandler::BuildMSI: Unable to Open DDF File");
+        return false;
+    }
+    return true;
+}
+
+// A record of how the cabinet was made, for someone who wants to run it again
+// by hand. It names the cabinet maker by its full path; the build itself
+// starts the cabinet maker directly.
+void CMSIHandler::WriteBatchFile()
+{
+    std::FILE* batch = _wfopen(FromUtf8(m_batchPath).c_str(), L"wb");
+    if (!batch)
+        return;
+    std::string maker;
+    if (!ToDdfText(m_cabinetMaker, false, maker))
+        maker = ToUtf8(m_cabinetMaker);
+    const std::string text = "@echo off\r\ndel \"" + m_cabinetPath + "\"\r\n\"" + maker + "\" /f \"MSIProject.ddf\"";
+    std::fwrite(text.data(), 1, text.size(), batch);
+    std::fclose(batch);
+}
+
+bool CMSIHandler::StartCabinetMaker()
+{
+    const std::wstring cabinet = FromUtf8(m_cabinetPath);
+    if (!DeleteFileW(cabinet.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        LogError("CMSIHandler::RunBatchFile: Unable to remove the old cabinet " + m_cabinetPath);
+        return false;
+    }
+    std::wstring command = L"\"" + m_cabinetMaker + L"\" /f \"" + FromUtf8(m_ddfPath) + L"\"";
+    const std::wstring workingFolder = FromUtf8(WorkingTempFolder());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(m_cabinetMaker.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, workingFolder.c_str(), &startup,
+                        &process)) {
+        LogError("CMSIHandler::RunBatchFile: Create Process Fail");
+        return false;
+    }
+    CloseHandle(process.hThread);
+    m_cabinetProcess.reset(process.hProcess);
+    return true;
+}
+
+bool CMSIHandler::FinishCabinetMaker()
+{
+    if (!m_cabinetProcess)
+        return false;
+    WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(m_cabinetProcess.get(), &exitCode);
+    m_cabinetProcess.reset();
+    if (exitCode != 0) {
+        LogError("CMSIHandler::RunBatchFile: the cabinet maker failed with exit code " + std::to_string(exitCode));
+        return false;
+    }
+    return true;
+}
+
+bool CMSIHandler::StoreCabinet()
+{
+    UniqueMsiHandle view;
+    if (MsiDatabaseOpenViewW(m_database.get(), L"SELECT `Name`,`Data` FROM `_Streams`", view.put()) !=
+        ERROR_SUCCESS) {
+        LogError("CMSIHandler::BuildMSI:Unable to Open View for select * from `_Streams` ");
+        return false;
+    }
+    UniqueMsiHandle record(MsiCreateRecord(2));
+    if (!record || MsiRecordSetStringW(record.get(), 1, L"MSIProject.cab") != ERROR_SUCCESS) {
+        LogError("CMSIHandler::BuildMSI:Unable set MsiRecordSetString");
+        return false;
+    }
+    const std::wstring cabinet = FromUtf8(m_cabinetPath);
+    if (MsiRecordSetStreamW(record.get(), 2, cabinet.c_str()) != ERROR_SUCCESS) {
+        LogError("CMSIHandler::BuildMSI:Unable to set MsiRecordSetStream for " + m_cabinetPath);
+        return false;
+    }
+    MsiViewExecute(view.get(), 0);
+    const UINT inserted = MsiViewModify(view.get(), MSIMODIFY_INSERT, record.get());
+    MsiViewClose(view.get());
+    if (inserted != ERROR_SUCCESS) {
+        LogError("CMSIHandler::BuildMSI: Unable to store " + m_cabinetPath + " in the package");
+        return false;
+    }
+    record.reset(); // releases the file before it is deleted
+    DeleteFileW(cabinet.c_str());
+    return true;
+}
+
+// ---- Directory, File, Component, FeatureComponents, Media -------------------
+
+// The installer property that stands for a whole token folder, or "".
+static std::wstring ParentFolderProperty(const std::wstring& folder)
+{
+    if (folder == L"%WINDIR%")
+        return L"WindowsFolder";
+    if (folder == L"%USERPROFILE%")
+        return L"USERPROFILE";
+    if (folder == L"%ALLUSERSPROFILE%")
+        return L"ALLUSERSPROFILE";
+    if (folder == L"%APPDATA%")
+        return L"AppDataFolder";
+    if (folder == L"%PROGRAMFILES%")
+        return L"ProgramFilesFolder";
+    const std::wstring& drive = TokenValues().systemdrive;
+    if (folder == L"%SYSDRIVE%" || (!drive.empty() && UpperKey(folder) == UpperKey(drive)))
+        return L"TARGETDIR";
+    return L"";
+}
+
+// For a folder without a row of its own: the standard folder it lies in.
+static std::wstring FallbackFolderProperty(const std::wstring& folder)
+{
+    static const std::pair<const wchar_t*, const wchar_t*> table[] = {
+        {L"%PROGRAMFILES%", L"ProgramFilesFolder"}, {L"%WINDIR%\\system32", L"SystemFolder"},
+        {L"%WINDIR%\\system", L"System16Folder"},   {L"%WINDIR%", L"WindowsFolder"},
+        {L"%APPDATA%", L"APPDATA"},                 {L"%USERPROFILE%", L"USERPROFILE"},
+        {L"%ALLUSERSPROFILE%", L"ALLUSERSPROFILE"}, {L"%SYSDRIVE%", L"TARGETDIR"},
+    };
+    for (const auto& [token, property] : table)
+        if (folder.find(token) != std::wstring::npos)
+            return property;
+    const std::wstring& drive = TokenValues().systemdrive;
+    if (!drive.empty() && UpperKey(folder) == UpperKey(drive))
+        return L"TARGETDIR";
+    return folder;
+}
+
+// The key of a folder's row: recorded earlier, a standard folder, or a new
+// row (with rows for its unknown parents first). `isProperty` tells a
+// standard folder, whose key is used without upper-casing.
+std::wstring CMSIHandler::DirectoryKeyFor(const std::wstring& folder, bool& isProperty)
+{
+    isProperty = false;
+    const std::wstring property = ParentFolderProperty(folder);
+    if (!property.empty()) {
+        isProperty = true;
+        return property;
+    }
+    const std::wstring upperFolder = UpperKey(folder);
+    if (auto known = m_directoryKeys.find(upperFolder); known != m_directoryKeys.end())
+        return known->second;
+
+    // Walk up to the first folder that has a key (or has no parent).
+    std::vector<std::wstring> chain{folder};
+    std::wstring parentKey;
+    for (;;) {
+        const std::wstring parent = ParentOf(chain.back());
+        if (parent.empty()) {
+            // A drive other than the system drive: the drive names its own parent key.
+            if (chain.size() > 1) {
+                parentKey = UpperKey(chain.back());
+                chain.pop_back();
+            } else {
+                parentKey = L"TARGETDIR";
+            }
+            break;
+        }
+        const std::wstring parentProperty = ParentFolderProperty(parent);
+        if (!parentProperty.empty()) {
+            parentKey = parentProperty;
+            break;
+        }
+        if (auto known = m_directoryKeys.find(UpperKey(parent)); known != m_directoryKeys.end()) {
+            parentKey = known->second;
+            break;
+        }
+        chain.push_back(parent);
+    }
+    CTableInserter& table = Table(TableId::Directory);
+    std::wstring key;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const std::wstring name = LastComponent(*it);
+        key = UpperKey(MakeUniqueName(name, m_usedDirectoryKeys, m_directoryNameCounts));
+        m_directoryKeys.emplace(UpperKey(*it), key);
+        if (table.Insert({key, parentKey, name}))
+            ++m_counts.DirectoryRows;
+        parentKey = key;
+    }
+    return key;
+}
+
+void CMSIHandler::AddDirectoryRows(const std::vector<std::wstring>& folders)
+{
+    CTableInserter& table = Table(TableId::Directory);
+    if (!m_windowsFolderAdded) {
+        m_windowsFolderAdded = true;
+        for (const wchar_t* key : TemplateDirectoryKeys)
+            m_usedDirectoryKeys.insert(UpperKey(key));
+        const std::wstring windowsName = LastComponent(TokenValues().windir);
+        (void)table.Insert({L"WindowsFolder", L"TARGETDIR", L".:" + (windowsName.empty() ? L"Windows" : windowsName)});
+    }
+    for (const std::wstring& folder : folders) {
+        // Empty components (doubled or trailing backslashes) are dropped.
+        std::wstring clean;
+        std::size_t start = 0;
+        while (start <= folder.size()) {
+            std::size_t end = folder.find(L'\\', start);
+            if (end == std::wstring::npos)
+                end = folder.size();
+            if (end > start) {
+                if (!clean.empty())
+                    clean += L'\\';
+                clean.append(folder, start, end - start);
+            }
+            start = end + 1;
+        }
+        if (clean.empty())
+            continue;
+        bool isProperty = false;
+        const std::wstring key = DirectoryKeyFor(clean, isProperty);
+        if (clean != folder && !isProperty)
+            m_directoryKeys.emplace(UpperKey(folder), key);
+    }
+}
+
+std::wstring CMSIHandler::ComponentDirectory(const std::wstring& folder) const
+{
+    if (auto known = m_directoryKeys.find(UpperKey(folder)); known != m_directoryKeys.end())
+        return known->second;
+    const std::wstring property = ParentFolderProperty(folder);
+    return property.empty() ? FallbackFolderProperty(folder) : property;
+}
+
+void CMSIHandler::AddFileRows()
+{
+    CTableInserter& files = Table(TableId::File);
+    CTableInserter& components = Table(TableId::Component);
+    CTableInserter& featureComponents = Table(TableId::FeatureComponent);
+    int sequence = 0;
+    for (const PackedFile& file : m_files) {
+        ++sequence;
+        (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), L"", L"", 16384,
+                            sequence});
+        const std::wstring guid = NewGuidString();
+        (void)components.Insert({file.component, guid, ComponentDirectory(file.folder), 8});
+        (void)featureComponents.Insert({L"MSIFeature", file.component});
+    }
+}
+
+void CMSIHandler::AddMediaRow()
+{
+    const int last = static_cast<int>(m_files.size());
+    (void)Table(TableId::Media).Insert({1, last, m_files.empty() ? L"" : L"#MSIProject.cab"});
+}
+
+CTableInserter& CMSIHandler::Table(int id)
+{
+    auto& slot = m_tables[id];
+    if (!slot) {
+        const TableSpec& spec = TableSpecs()[id];
+        slot = std::make_unique<CTableInserter>(m_database.get(), spec.name, spec.columns, spec.openFailure);
+    }
+    return *slot;
+}

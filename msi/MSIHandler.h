@@ -1,0 +1,150 @@
+#pragma once
+// CMSIHandler turns a project file into a Windows Installer package: the
+// template database is copied to the package path, the captured files are
+// listed in a cabinet directive file and packed by the cabinet maker, the
+// table rows are inserted, the summary information is written and the cabinet
+// is stored in the package as the stream "MSIProject.cab".
+//
+// Calling order: Initialize, BuildMSI, Uninitialize, once per build, all on one
+// thread (installer handles are closed on the thread that opened them).
+#include "common/ChangeTypes.h"
+#include "common/Log.h"
+#include "msi/MsiHandle.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class CTableInserter;
+
+// The build machine's folders in a registry value text become installer
+// folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
+std::wstring ReplaceFolderPaths(std::wstring value);
+
+// What a build put into the package, for the command line's report.
+struct MsiBuildCounts
+{
+    std::size_t FilesPacked = 0;
+    std::size_t FilesLeftOut = 0;
+    std::size_t DirectoryRows = 0;
+    std::size_t RegistryRows = 0;
+    std::size_t RegistryLeftOut = 0;
+    std::size_t IniRows = 0;
+    std::size_t ShortcutRows = 0;
+    std::size_t RejectedRows = 0; // rows the database refused, any table
+};
+
+class CMSIHandler
+{
+public:
+    CMSIHandler();
+    ~CMSIHandler();
+    CMSIHandler(const CMSIHandler&) = delete;
+    CMSIHandler& operator=(const CMSIHandler&) = delete;
+
+    // Loads the project file (UTF-8 path) into the builder's own document,
+    // copies the template to the package path and opens the package.
+    // 1 on success; 0 after one log line.
+    int Initialize(const std::string& projectFileUtf8);
+    // Runs the whole pipeline. 1 when the package is complete; 0 when the
+    // build could not start or the cabinet could not be made or stored (what
+    // was written is still committed).
+    int BuildMSI();
+    // Closes what is still open and forgets the build's name tables.
+    void Uninitialize();
+
+    const MsiBuildCounts& Counts() const noexcept { return m_counts; }
+    // Real paths of the captured files that are not in the package (not
+    // readable, temporary files and links, 2 GiB or larger, not expressible
+    // in the cabinet maker's code page).
+    const std::vector<std::wstring>& LeftOutFiles() const noexcept { return m_leftOut; }
+    // The package being built (UTF-8), known after Initialize.
+    const std::string& PackagePath() const noexcept { return m_packagePath; }
+
+    // The cabinet maker to run: %SystemRoot%\System32\makecab.exe where the
+    // platform has one, else ProgramFolder\makecab.exe. A test may name another.
+    static std::wstring DefaultCabinetMaker();
+    void SetCabinetMaker(const std::wstring& path) { m_cabinetMaker = path; }
+
+private:
+    struct PackedFile
+    {
+        std::wstring folder;   // token form, as in the project file
+        std::wstring name;     // file name
+        std::wstring realPath; // where the bytes are read
+        std::wstring key;      // File key, also the name inside the cabinet
+        std::wstring component;
+        std::uint32_t size = 0;
+    };
+
+    // Files
+    void CollectFiles(const DirectoryChangeMap& files);
+    [[nodiscard]] bool IsPackableFile(const std::wstring& realPath, std::uint64_t& size) const;
+    std::wstring MakeUniqueName(const std::wstring& name, std::set<std::wstring>& used,
+                                std::map<std::wstring, unsigned>& counts);
+    [[nodiscard]] bool WriteDdf();
+    void WriteBatchFile();
+    [[nodiscard]] bool StartCabinetMaker();
+    [[nodiscard]] bool FinishCabinetMaker();
+    void AddDirectoryRows(const std::vector<std::wstring>& folders);
+    std::wstring DirectoryKeyFor(const std::wstring& folder, bool& isProperty);
+    void AddFileRows();
+    void AddMediaRow();
+    [[nodiscard]] bool StoreCabinet();
+    std::wstring ComponentDirectory(const std::wstring& folder) const;
+
+    // Registry
+    void AddRegistryRows(const RegistryChangeMap& keys, int& number);
+    int QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
+                 const std::wstring& type, std::wstring& value);
+
+    // Properties, shortcuts, icons, INI files, summary information
+    void AddProperties();
+    void AddShortcutRows(const ShortcutList& shortcuts);
+    std::wstring AddIconRow(const std::wstring& path);
+    void AddIniRows();
+    void AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number);
+    void WriteSummaryInformation(const std::wstring& title, const std::wstring& subject, const std::wstring& author,
+                                 const std::wstring& comments);
+
+    // True when the text survives the package's code page unchanged.
+    [[nodiscard]] bool FitsCodePage(const std::wstring& text) const;
+    void CloseAll();
+    CTableInserter& Table(int id);
+
+    std::unique_ptr<CLogReference> m_log;
+    std::unique_ptr<CXMLDocumentHandler> m_project;
+    bool m_isProjectLoaded = false;
+    ProductInfo m_productInfo;
+
+    std::string m_templatePath;
+    std::string m_packagePath;
+    std::string m_batchPath;
+    std::string m_ddfPath;
+    std::string m_cabinetPath;
+    std::wstring m_cabinetMaker;
+    bool m_ddfIsUtf8 = true;
+    UINT m_codePage = 1252;
+
+    UniqueMsiHandle m_database;
+    std::map<int, std::unique_ptr<CTableInserter>> m_tables;
+    UniqueKernelHandle m_cabinetProcess;
+
+    std::vector<PackedFile> m_files;
+    std::vector<std::wstring> m_leftOut;
+    std::set<std::wstring> m_usedFileKeys;                  // upper case
+    std::map<std::wstring, unsigned> m_fileKeyCounts;       // upper-case name -> suffixes used
+    std::map<std::wstring, std::wstring> m_firstKeyOfName;  // upper-case file name -> its first File key
+    std::set<std::wstring> m_usedDirectoryKeys;             // upper case
+    std::map<std::wstring, unsigned> m_directoryNameCounts; // upper-case name -> suffixes used
+    std::map<std::wstring, std::wstring> m_directoryKeys;   // upper-case folder (token form) -> key
+    bool m_windowsFolderAdded = false;
+    bool m_registryComponentAdded = false;
+    std::map<std::wstring, int> m_iconNumbers;
+    MsiBuildCounts m_counts;
+};

@@ -1,0 +1,336 @@
+// The registry, property, shortcut, icon and INI rows, and the summary
+// information of the package.
+#include "msi/MSIHandler.h"
+
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+#include "msi/MsiTableIds.h"
+#include "msi/MsiTables.h"
+
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <utility>
+#include <cwctype>
+
+namespace {
+
+// The Windows Installer root codes.
+int RootNumber(const std::wstring& root)
+{
+    if (root == L"HKEY_CLASSES_ROOT")
+        return 0;
+    if (root == L"HKEY_CURRENT_USER")
+        return 1;
+    if (root == L"HKEY_LOCAL_MACHINE")
+        return 2;
+    if (root == L"HKEY_USERS")
+        return 3;
+    return -2;
+}
+
+std::wstring Hex(const BYTE* data, std::size_t size)
+{
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring text;
+    text.reserve(size * 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        text += digits[data[i] >> 4];
+        text += digits[data[i] & 15];
+    }
+    return text;
+}
+
+// Case-insensitive search.
+std::size_t FindNoCase(const std::wstring& text, const std::wstring& what, std::size_t from)
+{
+    if (what.empty() || text.size() < what.size())
+        return std::wstring::npos;
+    const std::wstring upperText = UpperKey(text);
+    return upperText.find(UpperKey(what), from);
+}
+
+} // namespace
+
+// The build machine's folders in a value become the installer's folder
+// properties, so the value points to the right place on the target machine.
+// Every folder of the list is tried, in this order (the application-data and
+// temporary folders lie inside the profile, so they come first).
+std::wstring ReplaceFolderPaths(std::wstring value)
+{
+    const FolderTokenValues& env = TokenValues();
+    const std::pair<const std::wstring*, const wchar_t*> table[] = {
+        {&env.programfiles, L"[ProgramFilesFolder]"}, {&env.windir, L"[WindowsFolder]"},
+        {&env.appdata, L"[APPDATA]"},                 {&env.temp, L"[TempFolder]"},
+        {&env.userprofile, L"[USERPROFILE]"},         {&env.allusersprofile, L"[ALLUSERSPROFILE]"},
+    };
+    for (const auto& [folder, property] : table) {
+        if (folder->empty())
+            continue;
+        const std::wstring from = *folder + L"\\";
+        const std::wstring to = property;
+        std::size_t at = 0;
+        while ((at = FindNoCase(value, from, at)) != std::wstring::npos) {
+            value.replace(at, from.size(), to);
+            at += to.size();
+        }
+    }
+    return value;
+}
+
+// A string as a formatted Registry value: brackets kept literally, a leading
+// "#" doubled so that it is not taken for a type prefix, folders translated.
+static std::wstring StringValue(const std::wstring& text)
+{
+    std::wstring value = ReplaceFolderPaths(EscapeFormatted(text));
+    if (!value.empty() && value[0] == L'#')
+        value.insert(0, 1, L'#');
+    return value;
+}
+
+int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
+                          const std::wstring& type, std::wstring& value)
+{
+    value.clear();
+    const auto hive = HiveNames().find(root);
+    UniqueHKey opened;
+    if (hive == HiveNames().end() ||
+        RegOpenKeyExW(hive->second, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) {
+        opened.reset();
+        LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key));
+        return 1;
+    }
+    if (type != L"REG_SZ" && type != L"REG_EXPAND_SZ" && type != L"REG_BINARY" && type != L"REG_DWORD" &&
+        type != L"REG_QWORD")
+        return 0;
+
+    DWORD actual = 0, size = 0;
+    LSTATUS rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, nullptr, &size);
+    if (rc != ERROR_SUCCESS)
+        return static_cast<int>(rc);
+    std::vector<BYTE> data(size + sizeof(wchar_t) * 2);
+    rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, data.data(), &size);
+    if (rc != ERROR_SUCCESS)
+        return static_cast<int>(rc);
+    // Strings may lack their terminator: the size decides, not the NUL.
+    const wchar_t* chars = reinterpret_cast<const wchar_t*>(data.data());
+    const std::size_t count = size / sizeof(wchar_t);
+    auto firstString = [&] { return std::wstring(chars, wcsnlen(chars, count)); };
+
+    // A type name of the project file covers the live type it was captured as;
+    // REG_SZ also stands for the types the comparison reports as hex text
+    // (multi-strings in particular).
+    if (type == L"REG_SZ" && actual == REG_SZ) {
+        value = StringValue(firstString());
+    } else if ((type == L"REG_SZ" || type == L"REG_EXPAND_SZ") && actual == REG_EXPAND_SZ) {
+        value = L"#%" + ReplaceFolderPaths(EscapeFormatted(firstString()));
+    } else if (type == L"REG_SZ" && actual == REG_MULTI_SZ) {
+        // "a[~]b[~]c"; one string alone is framed so it is still a list.
+        std::vector<std::wstring> strings;
+        std::size_t start = 0;
+        while (start < count) {
+            const std::size_t length = wcsnlen(chars + start, count - start);
+            if (length == 0)
+                break;
+            strings.emplace_back(chars + start, length);
+            start += length + 1;
+        }
+        if (strings.size() == 1)
+            value = L"[~]" + ReplaceFolderPaths(EscapeFormatted(strings[0])) + L"[~]";
+        else if (strings.empty())
+            value = L"[~]";
+        for (std::size_t i = 0; strings.size() > 1 && i < strings.size(); ++i) {
+            if (i)
+                value += L"[~]";
+            value += ReplaceFolderPaths(EscapeFormatted(strings[i]));
+        }
+    } else if (type == L"REG_BINARY" && actual == REG_BINARY) {
+        value = L"#x" + Hex(data.data(), size);
+    } else if (type == L"REG_DWORD" && actual == REG_DWORD && size == 4) {
+        std::int32_t number;
+        std::memcpy(&number, data.data(), 4);
+        value = L"#" + std::to_wstring(number);
+    } else if (type == L"REG_QWORD" && actual == REG_QWORD && size == 8) {
+        // No installer notation for 64-bit numbers: its eight bytes, little-endian.
+        value = L"#x" + Hex(data.data(), 8);
+    } else {
+        return ERROR_INVALID_DATA;
+    }
+    return 0;
+}
+
+void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
+{
+    CTableInserter& components = Table(TableId::Component);
+    CTableInserter& registry = Table(TableId::Registry);
+    if (!std::exchange(m_registryComponentAdded, true))
+        (void)components.Insert({L"REGDIFFCOMP", NewGuidString(), L"ProgramFilesFolder", 8});
+
+    for (const auto& [path, records] : keys) {
+        for (const RegistryChangeEntry& record : records) {
+            const int n = number++;
+            if (record.TypeName.empty() && record.ValueName.empty())
+                continue;
+            std::wstring key = record.KeyLine;
+            if (key.size() >= 2 && key.front() == L'[' && key.back() == L']')
+                key = key.substr(1, key.size() - 2);
+            const auto slash = key.find(L'\\');
+            const std::wstring root = key.substr(0, slash);
+            key = slash == std::wstring::npos ? std::wstring() : key.substr(slash + 1);
+
+            std::wstring name = record.ValueName;
+            if (name == L"@")
+                name.clear();
+            else if (name.size() >= 2 && name.front() == L'"' && name.back() == L'"')
+                name = name.substr(1, name.size() - 2);
+
+            const int rootNumber = RootNumber(root);
+            if (rootNumber < 0) {
+                LogError("CMSIHandler::AddRegistryRows: " + ToUtf8(root) + " has no installer root; " +
+                         ToUtf8(key) + " left out");
+                ++m_counts.RegistryLeftOut;
+                continue;
+            }
+            std::wstring value;
+            if (QueryKey(root, key, name, record.TypeName, value) != 0) {
+                ++m_counts.RegistryLeftOut;
+                continue;
+            }
+            if (!FitsCodePage(key) || !FitsCodePage(name) || !FitsCodePage(value)) {
+                LogError("CMSIHandler::AddRegistryRows: " + ToUtf8(root) + "\\" + ToUtf8(key) + " " + ToUtf8(name) +
+                         " cannot be written in the package's code page; left out");
+                ++m_counts.RegistryLeftOut;
+                continue;
+            }
+            wchar_t id[40];
+            std::swprintf(id, 40, L"CorvaneRegistry%d", n);
+            if (registry.Insert({id, rootNumber, key, EscapeFormatted(name), value, L"REGDIFFCOMP"}))
+                ++m_counts.RegistryRows;
+        }
+    }
+}
+
+void CMSIHandler::AddProperties()
+{
+    CTableInserter& table = Table(TableId::Property);
+    (void)table.Insert({L"ProductName", m_productInfo.ApplicationName});
+    (void)table.Insert({L"Manufacturer", m_productInfo.CompanyName});
+    (void)table.Insert({L"ProductVersion", m_productInfo.Version});
+    (void)table.Insert({L"ProductCode", NewGuidString()});
+    (void)table.Insert({L"UpgradeCode", NewGuidString()});
+}
+
+std::wstring CMSIHandler::AddIconRow(const std::wstring& path)
+{
+    if (path.empty())
+        return L"";
+    if (auto known = m_iconNumbers.find(UpperKey(path)); known != m_iconNumbers.end())
+        return L"Icon" + std::to_wstring(known->second);
+    const int number = static_cast<int>(m_iconNumbers.size()) + 1;
+    m_iconNumbers.emplace(UpperKey(path), number);
+    const std::wstring key = L"Icon" + std::to_wstring(number);
+    (void)Table(TableId::Icon).InsertWithStream({key}, path, IconStreamFailure);
+    return key;
+}
+
+void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
+{
+    CTableInserter& table = Table(TableId::Shortcut);
+    for (std::size_t i = 0; i < shortcuts.size(); ++i) {
+        const ShortcutRecord& record = shortcuts[i];
+        std::wstring exe = record.ExeName;
+        if (const auto slash = exe.find_last_of(L'\\'); slash != std::wstring::npos)
+            exe = exe.substr(slash + 1);
+        const auto file = m_firstKeyOfName.find(UpperKey(exe));
+        if (file == m_firstKeyOfName.end())
+            continue; // no file of that name was packaged
+        if (!FitsCodePage(record.Name)) {
+            LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) +
+                     " cannot be written in the package's code page; left out");
+            continue;
+        }
+        const std::wstring target = L"[#" + file->second + L"]";
+        const std::wstring shortcut = L"Shortcut" + std::to_wstring(i);
+        const std::wstring component = UpperKey(file->second + L"Comp");
+        const std::wstring icon = AddIconRow(record.Icon);
+        wchar_t* end = nullptr;
+        const long index = std::wcstol(record.IconIndex.c_str(), &end, 10);
+        bool ok;
+        if (!record.IconIndex.empty() && end && *end == L'\0')
+            ok = table.Insert({shortcut, record.Directory, record.Name, component, target, icon,
+                               static_cast<int>(index)});
+        else
+            ok = table.Insert({shortcut, record.Directory, record.Name, component, target, icon, L""});
+        if (ok)
+            ++m_counts.ShortcutRows;
+    }
+}
+
+void CMSIHandler::AddIniRows()
+{
+    (void)Table(TableId::Component).Insert({L"INIHANDLECOMP", NewGuidString(), L"INSTALLDIR", 0});
+    for (const wchar_t* list : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
+        m_project->ReadINIFileList(list);
+
+    std::vector<std::wstring> folders;
+    for (const IniChangeMap* map : {&m_project->AddedIni(), &m_project->ModifiedIni(), &m_project->DeletedIni()})
+        for (const auto& [file, entries] : *map) {
+            const auto slash = file.find_last_of(L'\\');
+            if (slash != std::wstring::npos)
+                folders.push_back(file.substr(0, slash));
+        }
+    AddDirectoryRows(folders);
+
+    int number = 1;
+    AddIniListRows(m_project->AddedIni(), Table(TableId::IniFile), 0, number);
+    AddIniListRows(m_project->ModifiedIni(), Table(TableId::IniFile), 0, number);
+    number = 1;
+    AddIniListRows(m_project->DeletedIni(), Table(TableId::RemoveIniFile), 2, number);
+}
+
+void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number)
+{
+    for (const auto& [file, entries] : list) {
+        const auto slash = file.find_last_of(L'\\');
+        const std::wstring fileName = slash == std::wstring::npos ? file : file.substr(slash + 1);
+        const std::wstring folder = slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
+        const std::wstring directory = ComponentDirectory(folder);
+        for (const IniChangeEntry& entry : entries) {
+            if (!FitsCodePage(file) || !FitsCodePage(entry.Section) || !FitsCodePage(entry.Key) ||
+                !FitsCodePage(entry.Value)) {
+                LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
+                         ToUtf8(entry.Key) + " cannot be written in the package's code page; left out");
+                continue;
+            }
+            const std::wstring key = L"INIFile" + std::to_wstring(number++);
+            if (table.Insert({key, fileName, directory, EscapeFormatted(entry.Section), EscapeFormatted(entry.Key),
+                              EscapeFormatted(entry.Value), action, L"INIHANDLECOMP"}))
+                ++m_counts.IniRows;
+        }
+    }
+}
+
+void CMSIHandler::WriteSummaryInformation(const std::wstring& title, const std::wstring& subject,
+                                          const std::wstring& author, const std::wstring& comments)
+{
+    UniqueMsiHandle summary;
+    if (MsiGetSummaryInformationW(m_database.get(), nullptr, 10, summary.put()) != ERROR_SUCCESS) {
+        summary.reset();
+        LogError("CMSIHandler::WriteSummaryInformation: Unable to open the summary information");
+        return;
+    }
+    const std::wstring revision = NewGuidString();
+    const std::pair<UINT, const std::wstring*> values[] = {
+        {2, &title}, {3, &subject}, {4, &author}, {6, &comments}, {9, &revision},
+    };
+    const std::wstring empty;
+    const std::wstring application = L"Corvane Repackager Installation Database";
+    for (const auto& [id, text] : values)
+        MsiSummaryInfoSetPropertyW(summary.get(), id, VT_LPSTR, 0, nullptr, text->c_str());
+    MsiSummaryInfoSetPropertyW(summary.get(), 8, VT_LPSTR, 0, nullptr, empty.c_str());
+    MsiSummaryInfoSetPropertyW(summary.get(), 18, VT_LPSTR, 0, nullptr, application.c_str());
+    if (MsiSummaryInfoPersist(summary.get()) != ERROR_SUCCESS)
+        LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information");
+}
