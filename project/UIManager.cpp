@@ -248,3 +248,15 @@ int CUIManager::CreateProjectFile()
     }
     return result;
 }
+
+int CUIManager::BuildPackage()
+{
+    const int initialized = m_builder.Initialize(GetProjectFilePath());
+    if (initialized != 1) {
+        LogError(" Failed in Initialize of MSIHandler");
+        return initialized;
+    }
+    const int built = m_builder.BuildMSI();
+    m_builder.Uninitialize();
+    return built;
+}

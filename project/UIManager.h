@@ -6,6 +6,7 @@
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "engine/EnumerateWrapper.h"
+#include "msi/MSIHandler.h"
 #include "project/IncludeExclude.h"
 #include "project/XMLDocumentHandler.h"
 
@@ -73,7 +74,13 @@ public:
     // folders are removed. Returns the coordinator's result.
     int CreateProjectFile();
 
+    // Builds the package from the project file: the MSI builder's whole run.
+    // The builder's result (1 or 0); " Failed in Initialize of MSIHandler" is
+    // logged when it cannot start.
+    int BuildPackage();
+
     CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
+    CMSIHandler& Builder() noexcept { return m_builder; }
     CXMLDocumentHandler& ProjectDocument() noexcept { return m_projectDocument; }
     CXMLDocumentHandler& IncludeExcludeDocument() noexcept { return m_includeExcludeDocument; }
     const std::string& SnapshotFolder() const noexcept { return m_snapshotFolder; }
@@ -93,6 +100,7 @@ private:
     std::string m_iniBackupFolder;
     std::wstring m_setupFilePath;
     CLogHandler* m_log = nullptr;
+    CMSIHandler m_builder;
     ProductInfo m_product;
     CEnumerateWrapper m_coordinator;
     ScanDetails m_scanDetails;

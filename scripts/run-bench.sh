@@ -15,3 +15,4 @@ benches=("$build_dir"/bench/*.exe)
 for b in "${benches[@]}"; do
   (cd "$build_dir/bench" && taskset -c 0 wine "$b")
 done
+bash "$(dirname "$0")/../bench/msi_bench.sh" "$build_dir"

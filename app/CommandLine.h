@@ -1,0 +1,46 @@
+#pragma once
+// The command-line modes of the program: build a package from a project file,
+// and the unattended capture commands (-capture, -snapshot, -resume).
+#include <functional>
+#include <string>
+#include <vector>
+
+enum ExitCode : int
+{
+    ExitSuccess = 0,
+    ExitFailure = 1,
+    ExitWrongArguments = 2,
+};
+
+// Receives one line of the console report.
+using ReportLine = std::function<void(const std::wstring&)>;
+
+// The usage line written to the error log for the build mode.
+inline constexpr const char* BuildUsageLine =
+    "Check the Command Line Argument for Example:- CorvaneRepackager.exe [projectfilepath] [-Path=path] "
+    "[-File=MSIFileName(Optional)]";
+
+// True when the first argument names one of the unattended capture commands.
+bool IsCaptureCommand(const std::wstring& firstArgument);
+
+// Runs the command line (the program path not included; at least one
+// argument). Returns the process exit code.
+int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine& report);
+
+// The parsed options of the capture commands (names matched without regard
+// to case; values keep their case).
+struct CaptureOptions
+{
+    std::wstring command;  // "-capture", "-snapshot" or "-resume", lower case
+    std::wstring setup;    // the setup program (-capture: 2nd argument; -snapshot: -Setup=)
+    std::wstring path;     // -Path=
+    std::wstring file;     // -File=
+    std::wstring args;     // -Args=
+    std::wstring name;     // -Name=
+    std::wstring version;  // -Version=
+    std::wstring company;  // -Company=
+};
+
+// Parses the capture commands. Returns false with `error` set for wrong
+// arguments.
+bool ParseCaptureOptions(const std::vector<std::wstring>& arguments, CaptureOptions& options, std::wstring& error);
