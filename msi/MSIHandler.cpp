@@ -667,8 +667,8 @@ CTableInserter& CMSIHandler::Table(int id)
 {
     auto& slot = m_tables[id];
     if (!slot) {
-        const TableSpec& spec = TableSpecs()[id];
-        slot = std::make_unique<CTableInserter>(m_database.get(), spec.name, spec.columns, spec.openFailure);
+        const TableLayout& layout = TableLayouts()[id];
+        slot = std::make_unique<CTableInserter>(m_database.get(), layout.name, layout.columns, layout.openFailure);
     }
     return *slot;
 }

@@ -2,10 +2,10 @@
 
 #define OPEN_FAILURE(what) "CMSIHandler::PopulateMSITable: Error in function \t\t\t\t\t\t\t\t\t\t\t\t\t\t " what
 
-const std::vector<TableSpec>& TableSpecs()
+const std::vector<TableLayout>& TableLayouts()
 {
-    static const std::vector<TableSpec> specs = [] {
-        std::vector<TableSpec> s(TableId::Count);
+    static const std::vector<TableLayout> layouts = [] {
+        std::vector<TableLayout> s(TableId::Count);
         s[TableId::Component] = {L"Component", {L"Component", L"ComponentId", L"Directory_", L"Attributes"},
                                  OPEN_FAILURE("MsiDatabaseOpenViewA in COMPONENT_TABLE case")};
         s[TableId::FeatureComponent] = {L"FeatureComponents", {L"Feature_", L"Component_"},
@@ -35,7 +35,7 @@ const std::vector<TableSpec>& TableSpecs()
                                      OPEN_FAILURE("MsiDatabaseOpenViewA in REMOVE_INI_FILE_TABLE case")};
         return s;
     }();
-    return specs;
+    return layouts;
 }
 
 // The icon stream's message has one tab more than the others.

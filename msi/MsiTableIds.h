@@ -21,7 +21,7 @@ enum : int
 };
 }
 
-struct TableSpec
+struct TableLayout
 {
     const wchar_t* name = nullptr;
     std::vector<const wchar_t*> columns;
@@ -29,7 +29,7 @@ struct TableSpec
 };
 
 // Indexed by TableId.
-const std::vector<TableSpec>& TableSpecs();
+const std::vector<TableLayout>& TableLayouts();
 
 // Written when an icon file cannot be read into the Icon table's stream.
 extern const char* const IconStreamFailure;
