@@ -80,12 +80,35 @@ void CApplicationMain::OnInitDialog()
     }
 
     ShowWindow(GetDlgItem(sheet, IDHELP), SW_HIDE);
-    MoveButton(IDCANCEL, 100, 85);
-    MoveButton(ID_WIZNEXT, 115, 100);
-    MoveButton(ID_WIZFINISH, 115, 100);
-    MoveButton(ID_WIZBACK, 121, 106);
+    // The buttons move right into the place of the hidden Help button. A
+    // platform that already leaves no room for Help keeps its own layout:
+    // moved, Cancel would leave the sheet and cover Next.
+    if (ButtonsFitAfterMove()) {
+        MoveButton(IDCANCEL, 100, 85);
+        MoveButton(ID_WIZNEXT, 115, 100);
+        MoveButton(ID_WIZFINISH, 115, 100);
+        MoveButton(ID_WIZBACK, 121, 106);
+    }
     for (int id : {IDCANCEL, ID_WIZNEXT, ID_WIZFINISH, ID_WIZBACK})
         SendDlgItemMessageW(sheet, id, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), TRUE);
+}
+
+RECT CApplicationMain::ButtonRect(int id) const
+{
+    RECT r{};
+    if (HWND button = GetDlgItem(Window(), id)) {
+        GetWindowRect(button, &r);
+        MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&r), 2);
+    }
+    return r;
+}
+
+bool CApplicationMain::ButtonsFitAfterMove() const
+{
+    RECT client{};
+    GetClientRect(Window(), &client);
+    const RECT cancel = ButtonRect(IDCANCEL);
+    return cancel.right + 85 <= client.right;
 }
 
 void CApplicationMain::MoveButton(int id, int leftShift, int rightShift) const
@@ -93,19 +116,8 @@ void CApplicationMain::MoveButton(int id, int leftShift, int rightShift) const
     HWND button = GetDlgItem(Window(), id);
     if (!button)
         return;
-    RECT r{};
-    GetWindowRect(button, &r);
-    MapWindowPoints(nullptr, Window(), reinterpret_cast<POINT*>(&r), 2);
-    RECT client{};
-    GetClientRect(Window(), &client);
-    int left = r.left + leftShift;
-    int right = r.right + rightShift;
-    // Never past the sheet's edge, whatever the platform's own layout was.
-    if (right > client.right - 7) {
-        left -= right - (client.right - 7);
-        right = client.right - 7;
-    }
-    MoveWindow(button, left, r.top, right - left, r.bottom - r.top, TRUE);
+    const RECT r = ButtonRect(id);
+    MoveWindow(button, r.left + leftShift, r.top, r.right + rightShift - (r.left + leftShift), r.bottom - r.top, TRUE);
 }
 
 bool CApplicationMain::OnSheetMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)

@@ -38,6 +38,8 @@ protected:
     bool OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
+    RECT ButtonRect(int id) const;
+    bool ButtonsFitAfterMove() const;
     void MoveButton(int id, int leftShift, int rightShift) const;
 
     CCorvaneRepackagerStartDlg m_welcome;
