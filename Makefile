@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test bench clean
+.PHONY: all bootstrap configure build test bench clean screenshots
 
 all: build
 
@@ -27,3 +27,7 @@ clean:
 # Speed and memory figures; not part of `make test`.
 bench: build
 	bash scripts/run-bench.sh $(BUILD_DIR)
+
+# Pictures of the wizard's pages and message boxes in $(BUILD_DIR)/screenshots.
+screenshots: build
+	bash scripts/screenshots.sh $(BUILD_DIR)

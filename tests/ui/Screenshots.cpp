@@ -1,0 +1,243 @@
+// Pictures of the wizard: every page that exists, the states of the basic
+// information page, each of its message boxes drawn as a real message box,
+// and the About box; one PNG each in the folder given as the argument.
+#include "common/Paths.h"
+#include "project/UIManager.h"
+#include "tests/ui/WizardHarness.h"
+#include "ui/AboutDlg.h"
+#include "ui/Resource.h"
+#include "ui/UiServices.h"
+
+#include <ole2.h>
+#include <wincodec.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::wstring g_folder;
+int g_count = 0;
+std::wstring g_messageName;
+
+// {CACAF262-9370-4615-A13B-9F5539DA4C0A}
+constexpr CLSID WicFactoryId = {0xCACAF262, 0x9370, 0x4615, {0xA1, 0x3B, 0x9F, 0x55, 0x39, 0xDA, 0x4C, 0x0A}};
+// {1B7CFAF4-713F-473C-BBCD-6137425FAEAF}
+constexpr GUID PngFormat = {0x1B7CFAF4, 0x713F, 0x473C, {0xBB, 0xCD, 0x61, 0x37, 0x42, 0x5F, 0xAE, 0xAF}};
+// {6FDDC324-4E03-4BFE-B185-3D77768DC90C}
+constexpr GUID Bgr24 = {0x6FDDC324, 0x4E03, 0x4BFE, {0xB1, 0x85, 0x3D, 0x77, 0x76, 0x8D, 0xC9, 0x0C}};
+
+template <class T> void Release(T*& p)
+{
+    if (p)
+        p->Release();
+    p = nullptr;
+}
+
+bool SavePng(HBITMAP bitmap, int width, int height, const std::wstring& path)
+{
+    IWICImagingFactory* factory = nullptr;
+    IWICBitmap* source = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapEncoder* encoder = nullptr;
+    IWICBitmapFrameEncode* frame = nullptr;
+    IPropertyBag2* properties = nullptr;
+    HRESULT hr = CoCreateInstance(WicFactoryId, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  reinterpret_cast<void**>(&factory));
+    if (SUCCEEDED(hr))
+        hr = factory->CreateBitmapFromHBITMAP(bitmap, nullptr, WICBitmapIgnoreAlpha, &source);
+    if (SUCCEEDED(hr))
+        hr = factory->CreateStream(&stream);
+    if (SUCCEEDED(hr))
+        hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+    if (SUCCEEDED(hr))
+        hr = factory->CreateEncoder(PngFormat, nullptr, &encoder);
+    if (SUCCEEDED(hr))
+        hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
+    if (SUCCEEDED(hr))
+        hr = encoder->CreateNewFrame(&frame, &properties);
+    if (SUCCEEDED(hr))
+        hr = frame->Initialize(properties);
+    if (SUCCEEDED(hr))
+        hr = frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height));
+    WICPixelFormatGUID format = Bgr24;
+    if (SUCCEEDED(hr))
+        hr = frame->SetPixelFormat(&format);
+    if (SUCCEEDED(hr))
+        hr = frame->WriteSource(source, nullptr);
+    if (SUCCEEDED(hr))
+        hr = frame->Commit();
+    if (SUCCEEDED(hr))
+        hr = encoder->Commit();
+    Release(properties);
+    Release(frame);
+    Release(encoder);
+    Release(stream);
+    Release(source);
+    Release(factory);
+    return SUCCEEDED(hr);
+}
+
+// Copies the window as it is on the screen.
+void Capture(HWND window, const std::wstring& name)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    PumpMessages();
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    wchar_t prefix[8];
+    swprintf(prefix, 8, L"%02d_", ++g_count);
+    const std::wstring path = g_folder + L"\\" + prefix + name + L".png";
+    if (!SavePng(bitmap, width, height, path))
+        fwprintf(stderr, L"could not write %ls\n", path.c_str());
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM found)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (IsWindowVisible(window) && std::wstring(name) == L"#32770" && GetDlgItem(window, 0xFFFF)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs inside the message box's own loop: pictures it and answers it.
+void CALLBACK CaptureMessageBox(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (!box)
+        return;
+    KillTimer(nullptr, timer);
+    Capture(box, g_messageName);
+    const int button = GetDlgItem(box, IDYES) ? IDYES : IDOK;
+    PostMessageW(box, WM_COMMAND, button, 0);
+}
+
+int RealMessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)
+{
+    SetTimer(nullptr, 0, 300, CaptureMessageBox);
+    return MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+}
+
+void Settle(WizardDriver& w)
+{
+    WaitUntil([] { return false; }, 400);
+    (void)w;
+}
+
+void TypeProduct(WizardDriver& w, const wchar_t* name, const wchar_t* version, const wchar_t* company)
+{
+    w.Type(IDC_APPLICATION_NAME, name);
+    w.Type(IDC_VERSION, version);
+    w.Type(IDC_COMPANY_NAME, company);
+}
+
+// Presses Next and pictures the message box it brings up.
+void NextWithMessage(WizardDriver& w, const std::wstring& name)
+{
+    g_messageName = name;
+    w.PressNext();
+    Settle(w);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        fwprintf(stderr, L"usage: wizard_screenshots <output folder>\n");
+        return 2;
+    }
+    g_folder = argv[1];
+    OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    {
+        WizardEnvironment environment(1);
+        CUIManager* manager = CUIManager::GetInstance();
+        manager->Initialize();
+        SetMessageBoxFunction(RealMessageBox);
+        bool administrator = false;
+        SetAdministratorCheck([&] { return administrator; });
+        SetFileOpenFunction([](HWND, const std::wstring&) { return std::wstring(); });
+        {
+            WizardDriver w;
+            SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+            WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }, 15000);
+            Settle(w);
+            Capture(w.Window(), L"151_Welcome");
+
+            NextWithMessage(w, L"Message_AdminRights");
+            administrator = true;
+            w.WaitForPosition(PagePosition::CaptureBasicInformation);
+            Settle(w);
+            Capture(w.Window(), L"102_BasicInformation");
+
+            NextWithMessage(w, L"Message_SelectRadioButton");
+            w.Click(IDC_CREATE_PROJECT);
+            Settle(w);
+            Capture(w.Window(), L"102_BasicInformation_Create");
+
+            const std::wstring files = environment.Files();
+            WriteFileBytes(files + L"\\App.MSI", "msi");
+            WriteFileBytes(files + L"\\setup.bat", "bat");
+            WriteFileBytes(files + L"\\Setup.exe", "MZ");
+            w.Type(IDC_LOCATION, files + L"\\missing.exe");
+            NextWithMessage(w, L"Message_FileDoesNotExist");
+            w.Type(IDC_LOCATION, files + L"\\App.MSI");
+            NextWithMessage(w, L"Message_MsiNotSupported");
+            Capture(w.Window(), L"102_BasicInformation_Refused");
+            w.Type(IDC_LOCATION, files + L"\\setup.bat");
+            NextWithMessage(w, L"Message_ExecutableOnly");
+            w.Type(IDC_LOCATION, files + L"\\Setup.exe");
+            TypeProduct(w, L"setup.exe", L"", L"");
+            NextWithMessage(w, L"Message_RequiredFields");
+            Capture(w.Window(), L"102_BasicInformation_RedLabels");
+
+            w.Click(IDC_BUILD_PACKAGE);
+            w.Type(IDC_LOCATION, files + L"\\Project.xml");
+            TypeProduct(w, L"Viewer", L"3.1", L"Acme Corp");
+            Settle(w);
+            Capture(w.Window(), L"102_BasicInformation_Build");
+
+            for (int position = PagePosition::PreInstallationSnapshot; position < PagePosition::Count; ++position) {
+                w.Sheet().SetActivePage(position);
+                w.WaitForPosition(position);
+                Settle(w);
+                const CPropertyPage* page = w.Sheet().Page(position);
+                std::wstring name = page->Title().substr(std::wstring(L"Corvane Repackager 1.0: ").size());
+                for (wchar_t& c : name)
+                    if (c == L' ')
+                        c = L'_';
+                Capture(w.Window(), std::to_wstring(page->Id()) + L"_" + name);
+            }
+        }
+        HWND about = CAboutDlg::Create(nullptr);
+        SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        WaitUntil([] { return false; }, 300);
+        Capture(about, L"100_About");
+        DestroyWindow(about);
+
+        SetMessageBoxFunction(nullptr);
+        SetAdministratorCheck(nullptr);
+        SetFileOpenFunction(nullptr);
+        manager->Uninitialize();
+        CUIManager::ReleaseInstance(manager);
+    }
+    OleUninitialize();
+    return 0;
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The wizard sheet: eleven pages in a fixed order, the banner across the top,
+// the program icon, and the buttons moved into the place of the hidden Help.
+#include "ui/CorvaneRepackagerDlg.h"
+#include "ui/ExistingSnapshotDlg.h"
+#include "ui/PlaceholderPage.h"
+#include "ui/PropertyPage.h"
+#include "ui/StartDlg.h"
+
+// The positions of the pages in the sheet.
+namespace PagePosition {
+inline constexpr int Welcome = 0;
+inline constexpr int CaptureBasicInformation = 1;
+inline constexpr int PreInstallationSnapshot = 2;
+inline constexpr int LaunchSetup = 3;
+inline constexpr int PostInstallationSnapshot = 4;
+inline constexpr int ReviewFiles = 5;
+inline constexpr int ReviewRegistry = 6;
+inline constexpr int CreateProjectFile = 7;
+inline constexpr int ShowProjectFile = 8;
+inline constexpr int BuildMsi = 9;
+inline constexpr int ExistingSnapshot = 10;
+inline constexpr int Count = 11;
+} // namespace PagePosition
+
+class CApplicationMain : public CPropertySheet
+{
+public:
+    CApplicationMain();
+    ~CApplicationMain() override;
+
+    CCorvaneRepackagerStartDlg& WelcomePage() noexcept { return m_welcome; }
+    CCorvaneRepackagerDlg& BasicInformationPage() noexcept { return m_basicInformation; }
+    CExistingSnapshotDlg& ExistingSnapshotPage() noexcept { return m_existingSnapshot; }
+
+protected:
+    void OnInitDialog() override;
+    bool OnSheetMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    RECT ButtonRect(int id) const;
+    bool ButtonsFitAfterMove() const;
+    void MoveButton(int id, int leftShift, int rightShift) const;
+
+    CCorvaneRepackagerStartDlg m_welcome;
+    CCorvaneRepackagerDlg m_basicInformation;
+    CPlaceholderPage m_preInstallation;
+    CPlaceholderPage m_launchSetup;
+    CPlaceholderPage m_postInstallation;
+    CPlaceholderPage m_reviewFiles;
+    CPlaceholderPage m_reviewRegistry;
+    CPlaceholderPage m_createProject;
+    CPlaceholderPage m_showProject;
+    CPlaceholderPage m_buildMsi;
+    CExistingSnapshotDlg m_existingSnapshot;
+    HICON m_icon = nullptr;
+    HBITMAP m_banner = nullptr;
+};

@@ -1,0 +1,61 @@
+#pragma once
+// Resource identifiers of the wizard: pages, dialogs, controls, artwork.
+
+// Pages: the identifier is also the dialog template of the page.
+#define IDD_WELCOME                151
+#define IDD_BASIC_INFORMATION      102
+#define IDD_PRE_INSTALLATION       133
+#define IDD_LAUNCH_SETUP           130
+#define IDD_POST_INSTALLATION      131
+#define IDD_REVIEW_FILES           143
+#define IDD_REVIEW_REGISTRY        144
+#define IDD_CREATE_PROJECT         145
+#define IDD_SHOW_PROJECT           146
+#define IDD_BUILD_MSI              163
+#define IDD_EXISTING_SNAPSHOT      134
+#define IDD_ABOUTBOX               100
+
+// Artwork and strings.
+#define IDR_MAINFRAME              126
+#define IDB_BANNER                 174
+#define IDS_ABOUTBOX               101
+
+// System-menu command of the About box.
+#define IDM_ABOUTBOX               0x0010
+
+// Controls shared by several pages.
+#define IDC_DESCRIPTION            1126
+
+// Welcome page.
+#define IDC_BROWSER_PLACEHOLDER    1127
+#define IDC_MORE_INFORMATION       1128
+
+// Basic information page.
+#define IDC_LOCATION_LABEL         1004
+#define IDC_APPLICATION_LABEL      1005
+#define IDC_COMPANY_LABEL          1006
+#define IDC_VERSION_LABEL          1007
+#define IDC_CREATE_PROJECT         1021
+#define IDC_BUILD_PACKAGE          1022
+#define IDC_MANDATORY_NOTE         1076
+#define IDC_APPLICATION_NAME       1083
+#define IDC_VERSION                1084
+#define IDC_COMPANY_NAME           1085
+#define IDC_LOCATION               1086
+#define IDC_BROWSE                 1114
+#define IDC_CHOICE_GROUP           1115
+
+// Existing Snapshot page.
+#define IDC_STATUS                 1129
+#define IDC_CONTINUE               1130
+#define IDC_START_OVER             1131
+
+// About box.
+#define IDC_ABOUT_VERSION          1140
+#define IDC_ABOUT_YEAR             1141
+
+// The sheet's banner.
+#define IDC_SHEET_BANNER           4000
+
+// Sent by a browser to its page when a navigation completed (the user message base + 101).
+#define WM_BANNER_NAVIGATED        (0x0400 + 101)

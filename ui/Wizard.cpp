@@ -1,0 +1,40 @@
+#include "ui/Wizard.h"
+
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "project/UIManager.h"
+#include "ui/ApplicationMain.h"
+#include "ui/UiServices.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+int RunWizard()
+{
+    try {
+        IsCommandLineMode = false;
+        // The welcome page hosts web browsers: OLE, single-threaded apartment.
+        const HRESULT ole = OleInitialize(nullptr);
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
+        InitCommonControlsEx(&controls);
+
+        CLogReference log;
+        CUIManager* manager = CUIManager::GetInstance();
+        InitializePaths(L"", L"");
+        manager->Initialize();
+        DialogFont();
+
+        INT_PTR result = 0;
+        {
+            CApplicationMain sheet;
+            result = sheet.DoModal();
+        }
+        CUIManager::ReleaseInstance(manager);
+        if (SUCCEEDED(ole))
+            OleUninitialize();
+        return result < 0 ? 1 : 0;
+    } catch (...) {
+        LogError("RunWizard: unexpected exception");
+        return 1;
+    }
+}
