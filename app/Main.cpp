@@ -2,6 +2,7 @@
 // with an exit code; without arguments the wizard runs.
 #include "app/CommandLine.h"
 #include "common/Utf.h"
+#include "ui/Wizard.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -114,11 +115,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         MakePathsAbsolute(arguments);
         SetCurrentDirectoryW(ExecutableFolder().c_str());
 
+        if (arguments.empty())
+            return RunWizard();
         ConsoleReport console;
-        if (arguments.empty()) {
-            console.Line(L"The wizard is not available in this build; use the command line:");
-            arguments.push_back(L"-help");
-        }
         return RunCommandLine(arguments, [&console](const std::wstring& line) { console.Line(line); });
     } catch (...) {
         return ExitFailure;
