@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test bench clean
+.PHONY: all bootstrap configure build test bench demo clean
 
 all: build
 
@@ -27,3 +27,8 @@ clean:
 # Speed and memory figures; not part of `make test`.
 bench: build
 	bash scripts/run-bench.sh $(BUILD_DIR)
+
+# The main job end to end: a sample setup repackaged and installed under Wine;
+# prints a report, leaves everything in $(BUILD_DIR)/demo.
+demo: build
+	bash scripts/demo.sh $(BUILD_DIR)
