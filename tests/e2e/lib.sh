@@ -28,6 +28,7 @@ step() { echo "--- $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Records a failed check without stopping, so one run lists every problem.
 check() { "$@" || fail "$*"; }
+not() { ! "$@"; }
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$SCENARIO: $failures check(s) failed"

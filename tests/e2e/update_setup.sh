@@ -47,7 +47,7 @@ msi="$(drive_c capture)/out/Packages/CorvaneUpdate.msi"
 check test -f "$msi"
 check $CHECK project "$project" "$EXPECT" project
 # The capture is over: a second -resume has nothing to resume.
-check grep -vq '^IsSnapshotTaken=1' "$(drive_c capture)/corvane/CorvaneRepackager.ini"
+check not grep -q '^IsSnapshotTaken=1' "$(drive_c capture)/corvane/CorvaneRepackager.ini"
 rc=0
 repackager capture -resume '-Path=C:\out' >/dev/null || rc=$?
 check test "$rc" = 1
