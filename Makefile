@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap configure build test bench clean screenshots
+.PHONY: all bootstrap configure build test bench demo clean screenshots
 
 all: build
 
@@ -31,3 +31,8 @@ bench: build
 # Pictures of the wizard's pages and message boxes in $(BUILD_DIR)/screenshots.
 screenshots: build
 	bash scripts/screenshots.sh $(BUILD_DIR)
+
+# The main job end to end: a sample setup repackaged and installed under Wine;
+# prints a report, leaves everything in $(BUILD_DIR)/demo.
+demo: build
+	bash scripts/demo.sh $(BUILD_DIR)

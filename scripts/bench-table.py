@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Turns the benchmark output into one table: figure, measured values, ratio to
+its baseline, target, verdict; and a last line with the figures that missed.
+  bench-table.py <bench output file>"""
+import re
+import sys
+
+text = open(sys.argv[1], encoding="utf-8", errors="replace").read()
+
+
+def grab(pattern, group=1, index=0):
+    found = re.findall(pattern, text)
+    if len(found) <= index:
+        return None
+    value = found[index]
+    return float(value if isinstance(value, str) else value[group - 1])
+
+
+rows = []
+
+
+def row(figure, measured, ratio, target, limit, at_most=True):
+    if ratio is None:
+        rows.append((figure, "not measured", "-", target, "MISSING"))
+        return
+    ok = ratio <= limit if at_most else ratio >= limit
+    rows.append((figure, measured, f"{ratio:.2f}", target, "ok" if ok else "MISSED"))
+
+
+walk = grab(r"file_bench: bare FindFirstFileExW walk, \d+ entries: ([\d.]+) ms")
+capture = grab(r"file_bench: first capture with snapshot file, \d+ entries: ([\d.]+) ms")
+row("File capture vs bare walk", f"{capture} ms vs {walk} ms",
+    capture / walk if capture and walk else None, "<= 1.50", 1.50)
+
+per_entry = grab(r"file_bench: memory: .*?([\d.]+) beyond the UTF-16 path")
+total_entry = grab(r"file_bench: memory: .*?: ([\d.]+) bytes per entry")
+row("Memory per snapshot entry (bytes beyond the path)", f"{total_entry} bytes/entry in all",
+    per_entry, "<= 200", 200)
+
+small = grab(r"file_bench: compare \+ FileChanges.xml, (\d+) added files: ([\d.]+) ms", 2, 0)
+large = grab(r"file_bench: compare \+ FileChanges.xml, (\d+) added files: ([\d.]+) ms", 2, 1)
+row("Comparison + FileChanges.xml, 10x entries / 1x", f"{small} ms -> {large} ms",
+    large / small if small and large else None, "<= 12", 12)
+row("Comparison + FileChanges.xml vs capture", f"{large} ms vs {capture} ms",
+    grab(r"compare / capture = ([\d.]+)"), "<= 1.00", 1.00)
+
+export = grab(r"Registry export, \d+ keys with 5 values each: ([\d.]+) ms")
+rwalk = grab(r"Bare registry walk reading every value, same keys: ([\d.]+) ms")
+row("Registry export vs bare walk", f"{export} ms vs {rwalk} ms",
+    export / rwalk if export and rwalk else None, "<= 1.50", 1.50)
+full = grab(r"Comparison of two full exports .*?: ([\d.]+) ms")
+half = grab(r"Comparison of two half-size exports .*?: ([\d.]+) ms")
+row("Registry comparison, full / half size", f"{half} ms -> {full} ms",
+    full / half if full and half else None, "about 2 (<= 2.50)", 2.50)
+row("Registry comparison vs export", f"{full} ms vs {export} ms",
+    full / export if full and export else None, "<= 1.00", 1.00)
+
+xs = grab(r"xml_bench: .*10,000 files in 1,000 folders: ([\d.]+) s")
+xl = grab(r"xml_bench: .*100,000 files in 10,000 folders: ([\d.]+) s")
+row("XML writer, 100,000 / 10,000 files", f"{xs} s -> {xl} s",
+    xl / xs if xs and xl else None, "<= 12", 12)
+
+gcab = grab(r"gcab -c -z: ([\d.]+) s")
+msi = grab(r"msi build: ([\d.]+) s")
+row("Package build vs gcab -c -z", f"{msi} s vs {gcab} s",
+    msi / gcab if msi and gcab else None, "<= 2.00", 2.00)
+
+headers = ("Figure", "Measured", "Ratio", "Target", "Result")
+widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(5)]
+line = lambda r: "  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()
+print(line(headers))
+print("  ".join("-" * w for w in widths))
+for r in rows:
+    print(line(r))
+missed = [r[0] for r in rows if r[4] != "ok"]
+print()
+print("Missed targets: " + ("; ".join(missed) if missed else "none"))
