@@ -33,11 +33,11 @@ PY
 echo "payload: $(find "$data" -type f | wc -l) files, $(du -sm "$data" | cut -f1) MB"
 
 start=$(now)
-(cd "$data" && find . -type f | sed 's|^\./||' | sort > "$work/list" && gcab -c -z "$work/gcab.cab" $(cat "$work/list")) >/dev/null
+(cd "$data" && find . -type f | sed 's|^\./||' | sort > "$work/list" && taskset -c 0 gcab -c -z "$work/gcab.cab" $(cat "$work/list")) >/dev/null
 gcab_s=$(echo "$(now) - $start" | bc)
 printf 'gcab -c -z: %.2f s\n' "$gcab_s"
 
-line=$("$build/wine-run.sh" "$build/bench/msi_bench.exe" "$(winpath "$data")" "$(winpath "$work/out")" | tr -d '\r' | grep '^msi build')
+line=$(taskset -c 0 "$build/wine-run.sh" "$build/bench/msi_bench.exe" "$(winpath "$data")" "$(winpath "$work/out")" | tr -d '\r' | grep '^msi build')
 msi_s=$(sed -E 's/^msi build: ([0-9.]+) s.*/\1/' <<<"$line")
 printf '%s (%.2fx gcab)\n' "$line" "$(echo "$msi_s / $gcab_s" | bc -l)"
 
@@ -53,7 +53,7 @@ if command -v wixl >/dev/null 2>&1; then
       echo "<Directory Id=\"D$m\" Name=\"$m\">"
       for f in "$dir"*; do
         n=$((n+1))
-        echo "<Component Id=\"C$n\" Guid=\"*\"><File Id=\"F$n\" Source=\"$f\" KeyPath=\"yes\"/></Component>"
+        echo "<Component Id=\"C$n\" Guid=\"*\"><File Id=\"F$n\" Source=\"${f#$data/}\" KeyPath=\"yes\"/></Component>"
       done
       echo "</Directory>"
     done
@@ -62,7 +62,8 @@ if command -v wixl >/dev/null 2>&1; then
     echo '</Feature></Product></Wix>'
   } > "$work/bench.wxs"
   start=$(now)
-  wixl -o "$work/wixl.msi" "$work/bench.wxs" >/dev/null
+  # wixl takes sources relative to the folder it runs in.
+  (cd "$data" && taskset -c 0 wixl -o "$work/wixl.msi" "$work/bench.wxs" >/dev/null)
   wixl_s=$(echo "$(now) - $start" | bc)
   printf 'wixl: %.2f s (%.2fx gcab)\n' "$wixl_s" "$(echo "$wixl_s / $gcab_s" | bc -l)"
 else

@@ -23,6 +23,9 @@ def row(figure, measured, ratio, target, limit, at_most=True):
     if ratio is None:
         rows.append((figure, "not measured", "-", target, "MISSING"))
         return
+    if limit is None:
+        rows.append((figure, measured, f"{ratio:.2f}", target, "-"))
+        return
     ok = ratio <= limit if at_most else ratio >= limit
     rows.append((figure, measured, f"{ratio:.2f}", target, "ok" if ok else "MISSED"))
 
@@ -64,6 +67,10 @@ gcab = grab(r"gcab -c -z: ([\d.]+) s")
 msi = grab(r"msi build: ([\d.]+) s")
 row("Package build vs gcab -c -z", f"{msi} s vs {gcab} s",
     msi / gcab if msi and gcab else None, "<= 2.00", 2.00)
+wixl = grab(r"wixl: ([\d.]+) s")
+if wixl:
+    row("Package build vs wixl (same files)", f"{msi} s vs {wixl} s",
+        msi / wixl if msi else None, "(reference)", None)
 
 headers = ("Figure", "Measured", "Ratio", "Target", "Result")
 widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(5)]
