@@ -79,6 +79,6 @@ print(line(headers))
 print("  ".join("-" * w for w in widths))
 for r in rows:
     print(line(r))
-missed = [r[0] for r in rows if r[4] != "ok"]
+missed = [r[0] for r in rows if r[4] in ("MISSED", "MISSING")]
 print()
 print("Missed targets: " + ("; ".join(missed) if missed else "none"))
