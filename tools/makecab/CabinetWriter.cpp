@@ -236,15 +236,22 @@ FNFCIGETOPENINFO(GetOpenInfo)
             *err = static_cast<int>(code);
             return -1;
         }
-        BY_HANDLE_FILE_INFORMATION info{};
+        // The basic information holds the times and attributes; the handle
+        // information would also ask the volume for its serial number, a
+        // round trip to the mount manager for every file.
+        FILE_BASIC_INFO info{};
+        FILETIME written{};
         FILETIME local{};
-        if (!GetFileInformationByHandle(h, &info) || !FileTimeToLocalFileTime(&info.ftLastWriteTime, &local) ||
-            !FileTimeToDosDateTime(&local, pdate, ptime)) {
+        bool dated = GetFileInformationByHandleEx(h, FileBasicInfo, &info, sizeof info) != FALSE;
+        if (dated) {
+            written.dwLowDateTime = info.LastWriteTime.LowPart;
+            written.dwHighDateTime = static_cast<DWORD>(info.LastWriteTime.HighPart);
+        }
+        if (!dated || !FileTimeToLocalFileTime(&written, &local) || !FileTimeToDosDateTime(&local, pdate, ptime)) {
             *pdate = 0x21; // 1980-01-01
             *ptime = 0;
         }
-        USHORT attribs = static_cast<USHORT>(info.dwFileAttributes &
-                                             (_A_RDONLY | _A_HIDDEN | _A_SYSTEM | _A_ARCH));
+        USHORT attribs = static_cast<USHORT>(info.FileAttributes & (_A_RDONLY | _A_HIDDEN | _A_SYSTEM | _A_ARCH));
         if (!IsAscii(ctx.script->files[ctx.current].name))
             attribs |= _A_NAME_IS_UTF;
         *pattribs = attribs;
