@@ -2,6 +2,7 @@
 // files in 10,000 folders against a bare FindFirstFileExW walk of the same
 // tree, the memory the in-memory snapshot takes per entry, and the comparison
 // plus FileChanges.xml for 10,000 and 100,000 added files.
+#include "bench/BenchClock.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"
@@ -22,18 +23,6 @@ constexpr int TopFolders = 100;
 constexpr int SubFoldersPerTop = 99; // 100 + 9,900 = 10,000 folders
 constexpr int FilesPerFolder = 10;   // 100,000 files
 constexpr int Runs = 3;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 std::size_t PeakWorkingSet()
 {

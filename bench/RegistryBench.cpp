@@ -1,6 +1,7 @@
 // Speed of the registry snapshot: the export against a bare walk of the same
 // keys that reads every value, and the comparison of two exports (full and
 // half size, to show that it grows linearly with the files).
+#include "bench/BenchClock.h"
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -21,18 +22,6 @@ constexpr int Halves = 2;
 constexpr int TopKeys = 10;    // per half
 constexpr int LeafKeys = 1000; // per top key
 constexpr int Runs = 3;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 std::wstring LeafPath(int half, int top, int leaf)
 {

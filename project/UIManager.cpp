@@ -163,8 +163,11 @@ void CUIManager::LoadExcludedLists()
     LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
 }
 
-void CUIManager::TakeProductInfoFromScanDetails()
+void CUIManager::TakeSelectionFromScanDetails()
 {
+    const auto setup = m_scanDetails.find(L"SetupFilePath");
+    if (setup != m_scanDetails.end() && !setup->second.empty())
+        m_setupFilePath = setup->second.front();
     const auto info = m_scanDetails.find(L"SetupFileInfo");
     if (info == m_scanDetails.end() || info->second.size() < 3)
         return; // a damaged file: keep what is known
@@ -176,10 +179,7 @@ void CUIManager::TakeProductInfoFromScanDetails()
 int CUIManager::WriteScanDetails()
 {
     const bool written = WriteScanDetailsFile(FromUtf8(m_snapshotFolder) + L"\\" + ScanDetailsFileName, m_scanDetails);
-    TakeProductInfoFromScanDetails();
-    const auto setup = m_scanDetails.find(L"SetupFilePath");
-    if (setup != m_scanDetails.end() && !setup->second.empty())
-        m_setupFilePath = setup->second.front();
+    TakeSelectionFromScanDetails();
     return written ? 1 : 0;
 }
 
@@ -189,10 +189,7 @@ void CUIManager::ReadScanDetails()
     m_scanDetails = ReadScanDetailsFile(FromUtf8(folder) + L"\\" + ScanDetailsFileName);
     // The second capture of a resumed run must leave out what the first did.
     LoadExcludedLists();
-    TakeProductInfoFromScanDetails();
-    const auto setup = m_scanDetails.find(L"SetupFilePath");
-    if (setup != m_scanDetails.end() && !setup->second.empty())
-        m_setupFilePath = setup->second.front();
+    TakeSelectionFromScanDetails();
 }
 
 void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company)

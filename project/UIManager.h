@@ -92,7 +92,9 @@ private:
     CUIManager() = default;
     ~CUIManager();
 
-    void TakeProductInfoFromScanDetails();
+    // The setup program, product information and project file name of the
+    // held scan details.
+    void TakeSelectionFromScanDetails();
     void LoadExcludedLists();
 
     bool m_initialized = false;

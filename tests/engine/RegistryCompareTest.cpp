@@ -3,6 +3,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "engine/RegistryEnumerate.h"
+#include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,41 +19,6 @@ void PrintTo(const RegistryChangeEntry& e, std::ostream* os)
 }
 
 namespace {
-
-void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size)
-{
-    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS) << ToUtf8(name);
-}
-
-void SetString(HKEY key, const wchar_t* name, std::wstring_view text)
-{
-    const std::wstring withNul = std::wstring(text) + L'\0';
-    SetValue(key, name, REG_SZ, withNul.data(), static_cast<DWORD>(withNul.size() * sizeof(wchar_t)));
-}
-
-void SetDword(HKEY key, const wchar_t* name, DWORD value)
-{
-    SetValue(key, name, REG_DWORD, &value, sizeof value);
-}
-
-UniqueHKey CreateKey(HKEY parent, const std::wstring& path)
-{
-    UniqueHKey key;
-    EXPECT_EQ(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
-              ERROR_SUCCESS)
-        << ToUtf8(path);
-    return key;
-}
-
-std::wstring ReadRegFile(const std::wstring& path)
-{
-    const std::string bytes = ReadFileBytes(path);
-    EXPECT_GE(bytes.size(), 2u);
-    EXPECT_EQ(bytes.substr(0, 2), std::string("\xff\xfe"));
-    std::wstring text((bytes.size() - 2) / 2, L'\0');
-    std::memcpy(text.data(), bytes.data() + 2, text.size() * 2);
-    return text;
-}
 
 const std::wstring DifferenceHeader = L"Windows Registry Editor Version 5.00\r\n";
 

@@ -7,6 +7,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "project/UIManager.h"
+#include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -55,21 +56,6 @@ std::wstring Token(std::wstring path)
 {
     ToTokenPath(path);
     return path;
-}
-
-void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size)
-{
-    ASSERT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-}
-
-void SetString(HKEY key, const wchar_t* name, const std::wstring& text)
-{
-    SetValue(key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-void SetDword(HKEY key, const wchar_t* name, DWORD value)
-{
-    SetValue(key, name, REG_DWORD, &value, sizeof value);
 }
 
 class CaptureRoad : public ::testing::Test
