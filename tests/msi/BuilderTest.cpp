@@ -384,6 +384,51 @@ TEST_F(BuilderTest, CabinetFailuresFailTheBuildButKeepTheRows)
                                    "\\out\\Packages\\MSIProject.cab"));
 }
 
+TEST_F(BuilderTest, OnOneProcessorTheCabinetIsMadeAfterTheRows)
+{
+    // With one processor the cabinet maker is started after the rows instead
+    // of beside them; the package must come out the same.
+    DWORD_PTR process = 0, system = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
+    DWORD_PTR one = process & (~process + 1); // the lowest processor allowed
+    ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), one));
+    struct RestoreAffinity
+    {
+        DWORD_PTR mask;
+        ~RestoreAffinity() { SetProcessAffinityMask(GetCurrentProcess(), mask); }
+    } restore{process};
+
+    CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 5; ++i) {
+        paths.push_back(m_temp / (L"payload\\file" + std::to_wstring(i) + L".bin"));
+        WriteFileBytes(paths.back(), RandomBytes(3000 + i, static_cast<unsigned>(i)));
+    }
+    WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", paths}});
+    {
+        CMSIHandler builder;
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.BuildMSI());
+        builder.Uninitialize();
+        UniqueMsiHandle db = OpenPackage(builder.PackagePath());
+        EXPECT_EQ(5u, Query(db.get(), L"SELECT `File` FROM `File`").size());
+        // One component per file, beside the template's registry and INI components.
+        EXPECT_EQ(5u + 2u, Query(db.get(), L"SELECT `Component` FROM `Component`").size());
+        EXPECT_EQ(5u + 2u, Query(db.get(), L"SELECT `Component_` FROM `FeatureComponents`").size());
+        EXPECT_EQ((std::vector<Row>{{L"1", L"5", L"#MSIProject.cab"}}),
+                  Query(db.get(), L"SELECT `DiskId`,`LastSequence`,`Cabinet` FROM `Media`"));
+        EXPECT_EQ(1u, Query(db.get(), L"SELECT `Name` FROM `_Streams` WHERE `Name`='MSIProject.cab'").size());
+    }
+    // A cabinet maker that cannot start still fails the build.
+    {
+        CMSIHandler builder;
+        builder.SetCabinetMaker(m_temp / L"no-makecab.exe");
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(0, builder.BuildMSI());
+        builder.Uninitialize();
+    }
+}
+
 TEST_F(BuilderTest, KeysAreUniqueWithoutRegardToCaseAtAnyDepthAndCount)
 {
     // 120 files of one name (a two-digit suffix would not do), names that

@@ -310,6 +310,23 @@ TEST(MakecabTest, MissingSourceFailsNamingTheLineAndLeavesNoCabinet)
     EXPECT_FALSE(PathExists(folder / L"Packages\\MSIProject.cab"));
 }
 
+TEST(MakecabTest, SourceThatIsAFolderFailsNamingTheLineAndLeavesNoCabinet)
+{
+    // The sources are checked as they are packed: the files before the bad
+    // line are already in the cabinet when it fails, and the cabinet goes.
+    TempFolder folder;
+    WriteFileBytes(folder / L"first.txt", "first");
+    CreateDirectoryW((folder / L"folder.txt").c_str(), nullptr);
+    const std::wstring ddf =
+        Ddf(folder, Line(folder / L"first.txt", L"first.txt") + Line(folder / L"folder.txt", L"folder.txt"));
+    const RunResult run = RunMakecab(folder, ddf);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.errors.find("MSIProject.ddf(15): source '" + ToUtf8(folder / L"folder.txt") +
+                                                 "' is a folder, not a file"))
+        << run.errors;
+    EXPECT_FALSE(PathExists(folder / L"Packages\\MSIProject.cab"));
+}
+
 TEST(MakecabTest, UnreadableDdfFailsNamingTheLine)
 {
     TempFolder folder;
