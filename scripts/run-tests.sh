@@ -5,6 +5,8 @@ build_dir=$(cd "${1:-build}" && pwd)
 export WINEPREFIX="$build_dir/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 # One persistent wineserver for the whole run: every test process reuses it.
+# A server left running (say, pinned to one CPU by a benchmark) is ended first.
+wineserver -k >/dev/null 2>&1 || true
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # Start Wine's own services now, with no pipes of ctest's to inherit: a service
