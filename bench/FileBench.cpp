@@ -2,7 +2,7 @@
 // files in 10,000 folders against a bare FindFirstFileExW walk of the same
 // tree, the memory the in-memory snapshot takes per entry, and the comparison
 // plus FileChanges.xml for 10,000 and 100,000 added files.
-#include "bench/BenchClock.h"
+#include "bench/BenchSupport.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"

@@ -4,6 +4,7 @@
 // The data folder holds the payload (bench/msi_bench.sh makes 10,000 files of
 // about 100 MB); one line "msi build: <seconds> s, <files> files" is printed.
 #include "common/Paths.h"
+#include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
 #include "project/XMLDocumentHandler.h"
@@ -15,15 +16,6 @@
 #include <string>
 
 namespace {
-
-std::wstring BinFolder()
-{
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring p = path;
-    p = p.substr(0, p.find_last_of(L'\\'));
-    return p.substr(0, p.find_last_of(L'\\')) + L"\\bin";
-}
 
 void ListFiles(const std::wstring& folder, DirectoryChangeMap& map)
 {
@@ -56,7 +48,7 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring data = argv[1], work = argv[2];
     ReadEnvironment();
     PathTable& paths = Paths();
-    paths.ProgramFolder = ToUtf8(BinFolder());
+    paths.ProgramFolder = ToUtf8(BuildBinFolder());
     paths.WorkingRoot = ToUtf8(work);
     paths.OutputFolder = ToUtf8(work);
     paths.MsiFileName = "bench.msi";
@@ -72,7 +64,7 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring project = work + L"\\BenchProject.xml";
     {
         CXMLDocumentHandler doc;
-        if (!doc.Load(BinFolder() + L"\\RawProjectFile.xml")) {
+        if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml")) {
             std::fprintf(stderr, "cannot load the raw project file\n");
             return 1;
         }

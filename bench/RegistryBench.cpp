@@ -1,7 +1,7 @@
 // Speed of the registry snapshot: the export against a bare walk of the same
 // keys that reads every value, and the comparison of two exports (full and
 // half size, to show that it grows linearly with the files).
-#include "bench/BenchClock.h"
+#include "bench/BenchSupport.h"
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"

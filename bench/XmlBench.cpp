@@ -1,6 +1,7 @@
 // Times the file-system change writer (keep-all, as the rewrite of the change
 // document does) on 10,000 and 100,000 files. The second figure should be
 // about ten times the first: writing must stay linear in the number of files.
+#include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "project/XMLDocumentHandler.h"
 
@@ -10,15 +11,6 @@
 #include <string>
 
 namespace {
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring p = path;
-    p = p.substr(0, p.find_last_of(L'\\'));
-    return p.substr(0, p.find_last_of(L'\\')) + L"\\bin";
-}
 
 DirectoryChangeMap MakeMap(int folders, int filesPerFolder)
 {
@@ -38,17 +30,15 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
 {
     DirectoryChangeMap map = MakeMap(folders, filesPerFolder);
     CXMLDocumentHandler doc;
-    if (!doc.Load(ProgramFolder() + L"\\RawProjectFile.xml"))
+    if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml"))
         return -1;
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
+    const double start = Now();
     doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, ToUtf8(output), true);
-    QueryPerformanceCounter(&end);
+    const double milliseconds = Now() - start;
     CXMLDocumentHandler check;
     if (!check.Load(output))
         return -1;
-    return double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+    return milliseconds / 1000.0;
 }
 
 } // namespace
