@@ -7,7 +7,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 
 #include <windows.h>
 
@@ -55,21 +55,6 @@ std::wstring Number(long long value)
     return std::to_wstring(value);
 }
 
-// Holds the shared manager for the span of one command.
-class ManagerReference
-{
-public:
-    ManagerReference() : m_manager(CUIManager::GetInstance()) {}
-    ~ManagerReference() { CUIManager::ReleaseInstance(m_manager); }
-    ManagerReference(const ManagerReference&) = delete;
-    ManagerReference& operator=(const ManagerReference&) = delete;
-    CUIManager* operator->() const { return m_manager; }
-    CUIManager& operator*() const { return *m_manager; }
-
-private:
-    CUIManager* m_manager;
-};
-
 // ---- Build from a project file -------------------------------------------------
 
 int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
@@ -97,7 +82,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         return ExitFailure;
     }
     SetProjectFilePath(projectFile);
-    ManagerReference manager;
+    CUIManagerReference manager;
     manager->Initialize();
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(ToUtf8(outputFolder) + "\\Packages");
@@ -281,7 +266,7 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
         return ExitFailure;
     if (!SetUpPaths(options, options.file.empty() ? options.name + L".msi" : options.file, report))
         return ExitFailure;
-    ManagerReference manager;
+    CUIManagerReference manager;
     if (const int result = TakeFirstSnapshot(*manager, options, report); result != ExitSuccess)
         return result;
     RunSetup(options, report);
@@ -299,7 +284,7 @@ int RunSnapshot(CaptureOptions options, const ReportLine& report)
         return ExitFailure;
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
-    ManagerReference manager;
+    CUIManagerReference manager;
     if (const int result = TakeFirstSnapshot(*manager, options, report); result != ExitSuccess)
         return result;
     report(L"First snapshot taken. Run the setup (restart if it asks), then: CorvaneRepackager.exe -resume -Path=" +
@@ -312,7 +297,7 @@ int RunResume(const CaptureOptions& options, const ReportLine& report)
     CLogReference log;
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
-    ManagerReference manager;
+    CUIManagerReference manager;
     if (manager->Initialize() != 1) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;

@@ -2,7 +2,7 @@
 
 #include "common/FileVersionInfo.h"
 #include "common/Paths.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "ui/Resource.h"
 
 #include <algorithm>

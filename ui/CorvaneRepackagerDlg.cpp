@@ -1,6 +1,6 @@
 #include "ui/CorvaneRepackagerDlg.h"
 
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 

@@ -4,7 +4,7 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 

@@ -2,7 +2,7 @@
 
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "ui/ApplicationMain.h"
 #include "ui/UiServices.h"
 

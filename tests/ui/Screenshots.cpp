@@ -2,7 +2,7 @@
 // information page, each of its message boxes drawn as a real message box,
 // and the About box; one PNG each in the folder given as the argument.
 #include "common/Paths.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/AboutDlg.h"
 #include "ui/Resource.h"

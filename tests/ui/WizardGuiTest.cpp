@@ -4,7 +4,7 @@
 #include "common/Config.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"

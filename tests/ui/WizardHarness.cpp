@@ -3,7 +3,7 @@
 #include "common/Config.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "ui/UiServices.h"
 
 #include <ole2.h>

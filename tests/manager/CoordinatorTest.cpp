@@ -2,7 +2,7 @@
 // operations, on real folders, keys and documents.
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "tests/project/XmlTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "project/ScanDetailsFile.h"
+#include "manager/ScanDetailsFile.h"
 
 #include "common/Log.h"
 #include "common/UniqueHandle.h"

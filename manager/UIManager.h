@@ -109,3 +109,18 @@ private:
     CXMLDocumentHandler m_projectDocument;
     CXMLDocumentHandler m_includeExcludeDocument;
 };
+
+// Holds the shared manager for the span of one scope (a command, a page).
+class CUIManagerReference
+{
+public:
+    CUIManagerReference() : m_manager(CUIManager::GetInstance()) {}
+    ~CUIManagerReference() { CUIManager::ReleaseInstance(m_manager); }
+    CUIManagerReference(const CUIManagerReference&) = delete;
+    CUIManagerReference& operator=(const CUIManagerReference&) = delete;
+    CUIManager* operator->() const { return m_manager; }
+    CUIManager& operator*() const { return *m_manager; }
+
+private:
+    CUIManager* m_manager;
+};

@@ -1,4 +1,4 @@
-#include "project/ScanDetailsFile.h"
+#include "manager/ScanDetailsFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

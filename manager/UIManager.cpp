@@ -1,11 +1,11 @@
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 
 #include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
-#include "project/ScanDetailsFile.h"
+#include "manager/ScanDetailsFile.h"
 #include "project/SharedProjectData.h"
 
 #include <mutex>

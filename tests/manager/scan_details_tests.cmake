@@ -1,3 +1,3 @@
 corvane_test(scan_details_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ScanDetailsFileTest.cpp
-  LIBS project)
+  LIBS manager)

@@ -6,7 +6,7 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/UIManager.h"
+#include "manager/UIManager.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
