@@ -2,10 +2,12 @@
 
 #include "common/Paths.h"
 #include "common/Progress.h"
+#include "common/StopToken.h"
 #include "common/Utf.h"
 #include "project/IncludeExclude.h"
 #include "project/SharedProjectData.h"
 
+#include <functional>
 #include <set>
 CEnumerateWrapper::~CEnumerateWrapper()
 {
@@ -85,34 +87,57 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
 {
     Progress().SetStepCount(0);
     ApplyExclusions();
+    const bool firstFiles = !m_files.FirstSnapshotTaken();
     int result = 1;
+    bool stopped = false;
     for (const auto& [type, roots] : details) {
+        if (type != L"File" && type != L"Registry")
+            continue;
+        if (StopRequested()) {
+            WriteError("CEnumerateWrapper::CaptureSnapshot Stopped before the capture was complete");
+            stopped = true;
+            break;
+        }
+        // A side that was stopped has written its own log line.
         if (type == L"File") {
             if (m_files.CaptureSnapshot(roots) != 1) {
+                if ((stopped = StopRequested()))
+                    break;
                 WriteError("CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of FileEnumerate Class");
                 result = 0;
             }
-        } else if (type == L"Registry") {
+        } else {
             if (m_registry.CaptureSnapshot(roots) != 1) {
+                if ((stopped = StopRequested()))
+                    break;
                 WriteError("CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of RegistryEnumerate Class");
                 result = 0;
             }
         }
     }
-    return result;
+    if (stopped && firstFiles && m_files.FirstSnapshotTaken()) {
+        // Half a first snapshot is none: the file side's part goes as well.
+        DeleteFileW(FromUtf8(m_files.FirstSnapshotPath()).c_str());
+        m_files.FirstSnapshot().clear();
+        m_files.SetFirstSnapshotTaken(false);
+    }
+    return stopped ? 0 : result;
 }
 
 int CEnumerateWrapper::CompareSnapshot()
 {
     EnsureFolder(WorkingTempFolder());
     Progress().SetStepCount(0);
+    // A side that was stopped has written its own log line.
     if (m_files.CompareSnapshot() != 1) {
-        WriteError("CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
+        if (!StopRequested())
+            WriteError("CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
         return 0;
     }
     Progress().SetStepCount(1);
     if (m_registry.CompareSnapshot() != 1) {
-        WriteError("CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
+        if (!StopRequested())
+            WriteError("CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
         Progress().SetStepCount(0);
         return 0;
     }
@@ -125,12 +150,25 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
     EnsureFolder(PackagesFolder());
     Progress().SetStepCount(0);
     if (m_projectLoaded) {
-        ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem");
-        ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem");
-        ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem");
-        m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts());
-        m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons());
-        m_project.InsertProductInfoInXML(NodePath::Product, product);
+        // Each step saves the project file; a stop between them leaves none,
+        // since a file without all its sections would build a short package.
+        const std::function<void()> steps[] = {
+            [&] { ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem"); },
+            [&] { ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
+            [&] { ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
+            [&] { m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
+            [&] { m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
+            [&] { m_project.InsertProductInfoInXML(NodePath::Product, product); },
+        };
+        for (const auto& step : steps) {
+            if (StopRequested()) {
+                DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
+                WriteError("CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
+                           GetProjectFilePath() + " removed");
+                return 0;
+            }
+            step();
+        }
     }
     return 1;
 }

@@ -30,12 +30,19 @@ public:
     // details, in map order. The excluded folders and keys of the
     // include/exclude lists, and the program's own folders, are left out.
     // 1 when every capture succeeded, else 0 (each failure logged).
+    //
+    // These three stop between entries when the thread's stop token asks to
+    // (StopToken.h) and then return 0 after one log line, leaving no file a
+    // later step would trust: a stopped first capture counts as not taken
+    // (both sides), a stopped second capture or comparison keeps the first
+    // snapshot so that the pending capture can be resumed, and a stopped
+    // project writer removes the project file.
     int CaptureSnapshot(const ScanDetails& details);
     // Compares both sides and writes the three change documents. 1 or 0.
     int CompareSnapshot();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
-    // saves to the project file path. Returns 1.
+    // saves to the project file path. Returns 1 (0 only when stopped).
     int BuildProjectFile(const ProductInfo& product);
     void ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section);
 

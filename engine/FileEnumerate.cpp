@@ -4,6 +4,7 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "common/Progress.h"
+#include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 
@@ -311,8 +312,15 @@ public:
         m_key.reserve(1100);
     }
 
+    // True once the walk saw a stop request; the rest is not walked.
+    bool Stopped() const noexcept { return m_stopped; }
+
     void ScanRoot(const std::wstring& root)
     {
+        if (m_stop.stop_requested())
+            m_stopped = true;
+        if (m_stopped)
+            return;
         m_path = root;
         if (m_path.empty() || m_path.back() != L'\\')
             m_path += L'\\';
@@ -336,6 +344,10 @@ private:
             return;
         }
         do {
+            if (m_stop.stop_requested())
+                m_stopped = true;
+            if (m_stopped)
+                break;
             const wchar_t* name = data.cFileName;
             if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
                 continue;
@@ -403,6 +415,8 @@ private:
     CSnapshotFileWriter& m_writer;
     bool m_backupIni;
     CFileTimeConverter m_times;
+    std::stop_token m_stop = CurrentStopToken();
+    bool m_stopped = false;
     std::wstring m_path;
     std::wstring m_key;
     char m_utf8[SnapshotPathCapacity + 1];
@@ -500,7 +514,18 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             Progress().SetStatusText(L"Scanning File System:- " + root);
             walk.ScanRoot(root);
         }
+        if (walk.Stopped())
+            break;
         Progress().AddStep();
+    }
+    if (walk.Stopped()) {
+        // A cut walk would compare as a mass deletion: its file goes, and a
+        // first snapshot counts as not taken (a pending capture keeps its
+        // first snapshot and can take the second one again).
+        (void)writer.Close();
+        DeleteFileW(FromUtf8(target).c_str());
+        LogError("CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete; " + target + " removed");
+        return 0;
     }
     if (!second)
         m_firstSnapshotTaken = true;
@@ -637,9 +662,17 @@ int CFileEnumerate::CompareSnapshot()
         Progress().SetStatusText(L"Comparing File System Snapshot");
 
     // Both maps are ordered alike, so one merged walk pairs the entries.
+    const std::stop_token stop = CurrentStopToken();
     auto before = m_firstSnapshot.begin();
     auto after = m_secondSnapshot.begin();
     while (before != m_firstSnapshot.end() && after != m_secondSnapshot.end()) {
+        if (stop.stop_requested()) {
+            // No change document: the pending capture takes its second
+            // snapshot again and compares then.
+            LogError("CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
+                     Paths().FileChangesPath + " written");
+            return 0;
+        }
         if (before->first < after->first) {
             ++before;
         } else if (after->first < before->first) {
@@ -663,6 +696,13 @@ int CFileEnumerate::CompareSnapshot()
     // leave the elements of the previous one in the document.
     m_document.Load(Paths().RawProjectFilePath);
     WriteChangeDocument(false);
+    if (StopRequested()) {
+        // The writers stopped part-way: what one of them saved is incomplete.
+        DeleteFileW(FromUtf8(Paths().FileChangesPath).c_str());
+        LogError("CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
+                 Paths().FileChangesPath + " written");
+        return 0;
+    }
     m_iniTracker.WriteINIChanges();
     return 1;
 }

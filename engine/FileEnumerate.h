@@ -35,7 +35,9 @@ public:
     // Captures the first snapshot, or the second once a first one was taken.
     // `roots` are real folder paths. Returns 1, or 0 (with a log line naming
     // the file) when the snapshot file could not be created or written; the
-    // in-memory snapshot is filled either way.
+    // in-memory snapshot is filled either way. A stop request (StopToken.h)
+    // ends the walk: the snapshot file is removed, a first snapshot counts as
+    // not taken, and the result is 0 after one log line.
     int CaptureSnapshot(const std::vector<std::wstring>& roots);
 
     // Loads "FirstSnapShot.txt" into the first snapshot, overwriting entries of
@@ -44,7 +46,7 @@ public:
 
     // Compares the two snapshots (leaving both empty), fills the change maps,
     // writes "FileChanges.xml" and has the INI tracker write its changes.
-    // Returns 1.
+    // Returns 1, or 0 after one log line when stopped (nothing written).
     int CompareSnapshot();
 
     // Files one changed entry under its folder. INI files go to the INI

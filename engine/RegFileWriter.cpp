@@ -1,6 +1,7 @@
 #include "engine/RegFileWriter.h"
 
 #include "common/Progress.h"
+#include "common/StopToken.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -129,8 +130,15 @@ wchar_t ReadChar(const BYTE* data, std::size_t index)
 } // namespace
 
 RegFileWriter::RegFileWriter(const std::set<std::wstring>* excludedKeys, long* keysOpened)
-    : m_excluded(excludedKeys), m_keysOpened(keysOpened)
+    : m_excluded(excludedKeys), m_keysOpened(keysOpened), m_stop(CurrentStopToken())
 {
+}
+
+bool RegFileWriter::Stopped()
+{
+    if (!m_stopped && m_stop.stop_requested())
+        m_stopped = true;
+    return m_stopped;
 }
 
 RegFileWriter::~RegFileWriter()
@@ -250,7 +258,8 @@ DWORD RegFileWriter::ExportKeyTree(HKEY hive, std::wstring_view subkey)
     const LONG rc = RegOpenKeyExW(hive, subkeyText.c_str(), 0, KEY_READ, key.put());
     if (rc != ERROR_SUCCESS)
         return static_cast<DWORD>(rc);
-    return ExportOpenKey(key.get(), 0);
+    const DWORD result = ExportOpenKey(key.get(), 0);
+    return m_stopped ? ERROR_CANCELLED : result;
 }
 
 DWORD RegFileWriter::ExportOpenKey(HKEY key, std::size_t depth)
@@ -486,7 +495,7 @@ DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t de
         return c != 0 ? c < 0 : a < b;
     });
 
-    for (std::size_t n = 0; n < count && m_writeError == 0; ++n) {
+    for (std::size_t n = 0; n < count && m_writeError == 0 && !Stopped(); ++n) {
         const std::uint32_t i = level.order[n];
         const std::size_t parentLength = m_path.size();
         m_path += L'\\';

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,8 +69,12 @@ public:
     // Exports the key `subkey` of `hive` (empty: the hive itself) and its
     // subtree. Returns 0 or the platform error code of the last key that could
     // not be read (the rest of the tree is still exported). Write failures are
-    // reported by WriteError, not here.
+    // reported by WriteError, not here. A stop request of the creating
+    // thread's token (StopToken.h) ends the export between keys with
+    // ERROR_CANCELLED; the file then holds a cut tree.
     DWORD ExportKeyTree(HKEY hive, std::wstring_view subkey);
+    // True once the export saw a stop request.
+    bool Stopped();
 
     // Flushes and closes. Returns 0 or the first write error.
     [[nodiscard]] DWORD Close();
@@ -111,6 +116,8 @@ private:
     DWORD m_writeError = 0;
     const std::set<std::wstring>* m_excluded;
     long* m_keysOpened;
+    std::stop_token m_stop;
+    bool m_stopped = false;
 
     // Reused for every key: no allocation per value once they have grown.
     std::vector<wchar_t> m_nameBuffer;

@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "common/Progress.h"
+#include "common/StopToken.h"
 #include "common/Utf.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegLineReader.h"
@@ -123,7 +124,7 @@ public:
     {
         m_a.Next();
         m_b.Next();
-        while ((!m_a.AtEnd() || !m_b.AtEnd()) && m_difference.WriteError() == 0) {
+        while ((!m_a.AtEnd() || !m_b.AtEnd()) && m_difference.WriteError() == 0 && !m_difference.Stopped()) {
             if (m_a.AtEnd()) {
                 New();
             } else if (m_b.AtEnd()) {
@@ -345,7 +346,15 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         const std::string fileName = prefix + std::to_string(i) + ".reg";
         Progress().SetStatusText(L"Scanning Registry:- " + roots[i]);
         DWORD writeError = 0;
-        (void)ExportKey(roots[i], fileName, writeError);
+        const DWORD exported = ExportKey(roots[i], fileName, writeError);
+        if (exported == ERROR_CANCELLED || StopRequested()) {
+            // Cut exports would compare as mass deletions: every file of this
+            // capture goes. A pending capture keeps its first snapshot.
+            RemoveFolderTree(second ? m_secondSnapshotFolder : m_firstSnapshotFolder);
+            WriteLog("CRegistryEnumerate::CaptureSnapshot Stopped before the export was complete; the snapshot "
+                     "files of this capture removed");
+            return 0;
+        }
         if (writeError != 0) {
             // A cut-off snapshot would compare as a mass deletion: drop it.
             DeleteFileW(FromUtf8(fileName).c_str());
@@ -417,6 +426,13 @@ int CRegistryEnumerate::CompareSnapshotFiles(const std::string& firstFile, const
         difference.Write(L"\xFEFF"
                          L"Windows Registry Editor Version 5.00\r\n");
         CMerge(*this, first, second, difference).Run();
+        if (difference.Stopped()) {
+            (void)difference.Close();
+            DeleteFileW(FromUtf8(differenceFile).c_str());
+            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Stopped before the comparison was complete; " +
+                     differenceFile + " removed");
+            return 0;
+        }
         error = difference.Close();
         if (error != 0) {
             WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to write difference file " + differenceFile +
@@ -440,6 +456,10 @@ int CRegistryEnumerate::CompareSnapshot()
         Progress().SetStatusText(L"Comparing Registry System Snapshot");
     EnsureFolder(WorkingTempFolder());
     for (int i = 0; i < m_snapshotFileCount; ++i) {
+        if (StopRequested()) {
+            WriteLog("CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
+            return 0;
+        }
         const std::string number = std::to_string(i) + ".reg";
         if (!CompareSnapshotFiles(m_firstSnapshotFilePrefix + number, m_secondSnapshotFilePrefix + number,
                                   m_differencePrefix + number))
@@ -449,6 +469,12 @@ int CRegistryEnumerate::CompareSnapshot()
     // does not add to the first one's lists.
     m_document.Load(Paths().RawProjectFilePath);
     WriteChangeDocument();
+    if (StopRequested()) {
+        // The writers stopped part-way: what one of them saved is incomplete.
+        DeleteFileW(FromUtf8(Paths().RegChangesPath).c_str());
+        WriteLog("CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
+        return 0;
+    }
     return 1;
 }
 

@@ -44,13 +44,16 @@ public:
     // Exports each root ("HKLM", "HKEY_CURRENT_USER\Software\X"...) into its
     // snapshot file: the first capture, or the second once a first one was
     // taken. Returns 1, or 0 with a log line when the list holds more than 100
-    // roots or a snapshot file cannot be created or written.
+    // roots or a snapshot file cannot be created or written. A stop request
+    // (StopToken.h) ends the export with 0 and one log line; the files of this
+    // capture are removed (a first snapshot then counts as not taken).
     int CaptureSnapshot(const std::vector<std::wstring>& roots);
 
     // Compares the snapshot files of the last capture pair by pair, fills the
     // change maps (emptied first) and writes "RegChanges.xml". Returns 1, or 0
     // with a log line naming the file when a snapshot file cannot be read or a
-    // difference file cannot be created or written.
+    // difference file cannot be created or written, or when stopped (no
+    // change document, the cut difference file removed).
     int CompareSnapshot();
 
     // Merges one pair of snapshot files into the change maps and writes the

@@ -6,6 +6,7 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Progress.h"
+#include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "msi/MsiTableIds.h"
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -217,6 +219,8 @@ int CMSIHandler::BuildMSI()
     CollectFiles(m_project->AddedFiles());
     CollectFiles(m_project->ModifiedFiles());
 
+    if (StopRequested())
+        return Stopped();
     if (!WriteDdf())
         return 0;
     WriteBatchFile();
@@ -241,16 +245,27 @@ int CMSIHandler::BuildMSI()
         for (const auto& [folder, files] : *map)
             if (!files.empty())
                 folders.push_back(folder);
-    AddDirectoryRows(folders);
-    AddFileRows();
-    AddProperties();
-    AddMediaRow();
     int registryNumber = 0;
-    AddRegistryRows(m_project->AddedKeys(), registryNumber);
-    AddRegistryRows(m_project->ModifiedKeys(), registryNumber);
-    m_project->ReadShortcutList();
-    AddShortcutRows(m_project->Shortcuts());
-    AddIniRows();
+    const std::function<void()> rowSteps[] = {
+        [&] { AddDirectoryRows(folders); },
+        [&] { AddFileRows(); },
+        [&] { AddProperties(); },
+        [&] { AddMediaRow(); },
+        [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); },
+        [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber); },
+        [&] {
+            m_project->ReadShortcutList();
+            AddShortcutRows(m_project->Shortcuts());
+        },
+        [&] { AddIniRows(); },
+    };
+    for (const auto& step : rowSteps) {
+        if (StopRequested())
+            return Stopped();
+        step();
+    }
+    if (StopRequested())
+        return Stopped();
 
     Progress().SetStatusText(L"Creating Internal CAB is in progress.");
     const std::wstring title = m_productInfo.ApplicationName + L"_" + m_productInfo.Version;
@@ -263,6 +278,8 @@ int CMSIHandler::BuildMSI()
             Progress().SetStatusText(L"Creating Internal CAB is in progress.");
         }
         cabinetOk = FinishCabinetMaker() && cabinetOk;
+        if (StopRequested())
+            return Stopped();
         cabinetOk = cabinetOk && StoreCabinet();
     }
     for (const auto& [id, table] : m_tables)
@@ -277,6 +294,24 @@ int CMSIHandler::BuildMSI()
         return 0;
     }
     return cabinetOk ? 1 : 0;
+}
+
+int CMSIHandler::Stopped()
+{
+    // Nothing of a stopped build is kept: the cabinet maker is ended, and the
+    // package and the cabinet are removed.
+    if (m_cabinetProcess) {
+        TerminateProcess(m_cabinetProcess.get(), 1);
+        WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
+        m_cabinetProcess.reset();
+    }
+    m_tables.clear();
+    m_database.reset();
+    DeleteFileW(FromUtf8(m_packagePath).c_str());
+    DeleteFileW(FromUtf8(m_cabinetPath).c_str());
+    Progress().SetStatusText(L"");
+    LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_packagePath + " removed");
+    return 0;
 }
 
 void CMSIHandler::Uninitialize()
@@ -347,6 +382,8 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
 {
     for (const auto& [folder, paths] : files) {
         for (const std::wstring& path : paths) {
+            if (StopRequested())
+                return; // BuildMSI ends the build
             std::wstring real = path;
             ToRealPath(real);
             std::uint64_t size = 0;

@@ -53,7 +53,9 @@ public:
     int Initialize(const std::string& projectFileUtf8);
     // Runs the whole pipeline. 1 when the package is complete; 0 when the
     // build could not start or the cabinet could not be made or stored (what
-    // was written is still committed).
+    // was written is still committed). A stop request of the thread's token
+    // (StopToken.h), seen between steps, ends the cabinet maker, removes the
+    // package and returns 0 after one log line.
     int BuildMSI();
     // Closes what is still open and forgets the build's name tables.
     void Uninitialize();
@@ -115,6 +117,8 @@ private:
     // True when the text survives the package's code page unchanged.
     [[nodiscard]] bool FitsCodePage(const std::wstring& text) const;
     void CloseAll();
+    // Ends a stopped build; returns 0.
+    int Stopped();
     CTableInserter& Table(int id);
 
     std::unique_ptr<CLogReference> m_log;

@@ -6,6 +6,7 @@
 
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
+#include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "project/XmlInternal.h"
@@ -117,6 +118,10 @@ void CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
         FirstChildInserter directories(m_document.Get(), list.Get(), L"Directory");
 
         for (auto it = map.begin(); it != map.end();) {
+            // Stopped: nothing saved; the caller reports it and removes what an
+            // earlier writer saved.
+            if (StopRequested())
+                return;
             std::vector<std::wstring>& files = it->second;
             if (!keepAll) {
                 // Files that cannot be packed leave the caller's list.
@@ -175,6 +180,8 @@ void CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
         const Bstr typeAttribute(L"Type");
         FirstChildInserter keys(m_document.Get(), list.Get(), L"SubKey");
         for (const auto& [key, values] : map) {
+            if (StopRequested())
+                return; // as above
             // A key alone (no value records) writes nothing.
             if (values.empty())
                 continue;

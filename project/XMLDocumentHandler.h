@@ -81,7 +81,8 @@ private:
 
 // One loaded document. Documents are never built from scratch: each is loaded
 // from a file (usually the raw project file) and saved under a name.
-// Used by one thread at a time, the thread that created it.
+// Used by one thread at a time: the document is free-threaded, so it may be
+// created on the window thread and used by a worker (COM initialised there).
 class CXMLDocumentHandler
 {
 public:
@@ -118,7 +119,9 @@ public:
     void WriteIncludeExcludeEntries(const std::wstring& listPath);
 
     // ---- Writers of the project file and change documents -----------------
-    // All check IsLoaded first, report failures only through the log.
+    // All check IsLoaded first, report failures only through the log. The
+    // directory and registry writers end without saving, silently, when the
+    // thread's stop token asks to stop (StopToken.h); their caller reports it.
 
     // Writes Directory/File elements into the list and saves to `savePath`.
     // With keepAll clear, files that are not packable (".tmp"/".lnk" in the

@@ -1,15 +1,15 @@
 #pragma once
 // The About box: icon, program name and version, year line, OK.
-#include <windows.h>
+#include "ui/Dialog.h"
 
-class CAboutDlg
+class CAboutDlg : public CDialog
 {
 public:
-    // Modal.
-    static void Show(HWND owner);
-    // Modeless, for pictures of it; the caller destroys the window.
-    static HWND Create(HWND owner);
+    CAboutDlg();
 
-private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs the About box modally.
+    static void Show(HWND owner);
+
+protected:
+    BOOL OnInitDialog() override;
 };

@@ -16,36 +16,7 @@ HINSTANCE ModuleInstance()
     return GetModuleHandleW(nullptr);
 }
 
-void LogCallbackFailure(const char* where)
-{
-    try {
-        throw;
-    } catch (const std::exception& e) {
-        LogError(std::string(where) + ": " + e.what());
-    } catch (...) {
-        LogError(std::string(where) + ": unknown exception");
-    }
-}
-
 } // namespace
-
-// ---- CDataExchange -------------------------------------------------------------
-
-void CDataExchange::Text(int controlId, std::wstring& value)
-{
-    HWND control = GetDlgItem(m_page, controlId);
-    if (!control)
-        return;
-    if (m_saving) {
-        const int length = GetWindowTextLengthW(control);
-        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-        const int got = GetWindowTextW(control, text.data(), length + 1);
-        text.resize(static_cast<std::size_t>(got));
-        value = text;
-    } else {
-        SetWindowTextW(control, value.c_str());
-    }
-}
 
 // ---- CPropertyPage -------------------------------------------------------------
 
@@ -90,59 +61,6 @@ void CPropertyPage::SetActivePageById(UINT pageId) const
         m_sheet->SetActivePageById(pageId);
 }
 
-std::wstring CPropertyPage::ItemText(int controlId) const
-{
-    std::wstring text;
-    CDataExchange(m_hwnd, true).Text(controlId, text);
-    return text;
-}
-
-void CPropertyPage::SetItemText(int controlId, const std::wstring& text) const
-{
-    SetDlgItemTextW(m_hwnd, controlId, text.c_str());
-}
-
-void CPropertyPage::ShowItem(int controlId, bool show) const
-{
-    ShowWindow(Item(controlId), show ? SW_SHOW : SW_HIDE);
-}
-
-void CPropertyPage::EnableItem(int controlId, bool enable) const
-{
-    EnableWindow(Item(controlId), enable);
-}
-
-bool CPropertyPage::IsChecked(int controlId) const
-{
-    return IsDlgButtonChecked(m_hwnd, controlId) == BST_CHECKED;
-}
-
-void CPropertyPage::SetItemFont(int controlId, HFONT font) const
-{
-    if (font)
-        SendMessageW(Item(controlId), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-}
-
-void CPropertyPage::RepaintItem(int controlId) const
-{
-    HWND control = Item(controlId);
-    InvalidateRect(control, nullptr, TRUE);
-    UpdateWindow(control);
-}
-
-void CPropertyPage::UpdateData(bool saving)
-{
-    if (!m_hwnd)
-        return;
-    CDataExchange exchange(m_hwnd, saving);
-    DoDataExchange(exchange);
-}
-
-int CPropertyPage::ShowMessage(const std::wstring& text, const std::wstring& caption, UINT type) const
-{
-    return ShowMessageBox(m_hwnd, text, caption, type);
-}
-
 bool CPropertyPage::IsActive() const
 {
     HWND sheet = SheetWindow();
@@ -164,27 +82,9 @@ BOOL CPropertyPage::OnSetActive()
     return TRUE;
 }
 
-bool CPropertyPage::OnCommand(WORD, WORD, HWND)
-{
-    return false;
-}
-
-void CPropertyPage::OnTimer(UINT_PTR) {}
-
-HBRUSH CPropertyPage::OnCtlColor(HDC, HWND, UINT, HBRUSH defaultBrush)
-{
-    return defaultBrush;
-}
-
 bool CPropertyPage::OnSysCommand(WPARAM)
 {
     return false;
-}
-
-INT_PTR CPropertyPage::OnMessage(UINT, WPARAM, LPARAM, bool& handled)
-{
-    handled = false;
-    return 0;
 }
 
 void CPropertyPage::SetResult(LRESULT result) const
@@ -222,22 +122,6 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return OnInitDialog();
     case WM_NOTIFY:
         return HandleNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_COMMAND:
-        return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;
-    case WM_TIMER:
-        OnTimer(wParam);
-        return TRUE;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORLISTBOX: {
-        // What the dialog would paint with, so that an override changes only the colour.
-        const auto defaultBrush = reinterpret_cast<HBRUSH>(DefWindowProcW(m_hwnd, message, wParam, lParam));
-        HBRUSH brush = OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message,
-                                  defaultBrush);
-        return reinterpret_cast<INT_PTR>(brush);
-    }
     case WM_SYSCOMMAND:
         if (OnSysCommand(wParam)) {
             SetResult(0);
@@ -245,6 +129,9 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return FALSE;
     case WM_DESTROY:
+        // Nothing the worker uses goes before it has ended.
+        m_worker.RequestStop();
+        m_worker.WaitWhilePainting();
         OnDestroy();
         return FALSE;
     case WM_NCDESTROY:
@@ -253,7 +140,7 @@ INT_PTR CPropertyPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return FALSE;
     default: {
         bool handled = false;
-        const INT_PTR result = OnMessage(message, wParam, lParam, handled);
+        const INT_PTR result = DispatchCommon(message, wParam, lParam, handled);
         return handled ? result : FALSE;
     }
     }
@@ -285,6 +172,12 @@ INT_PTR CPropertyPage::HandleNotify(const NMHDR& header)
     case PSN_APPLY:
         OnOK();
         SetResult(PSNRET_NOERROR);
+        return TRUE;
+    case PSN_QUERYCANCEL:
+        // Cancel closes the sheet once every worker has stopped.
+        if (m_sheet)
+            m_sheet->StopWorkers();
+        SetResult(FALSE);
         return TRUE;
     case PSN_RESET:
         OnCancel();
@@ -441,6 +334,20 @@ void CPropertySheet::PressButton(int button)
         PropSheet_PressButton(m_hwnd, button);
 }
 
+void CPropertySheet::StopWorkers()
+{
+    // Waiting dispatches paint and sent messages only, but a second Cancel
+    // could still arrive through a sent message: it waits for nothing new.
+    if (m_stoppingWorkers)
+        return;
+    m_stoppingWorkers = true;
+    for (CPropertyPage* page : m_pages)
+        page->Worker().RequestStop();
+    for (CPropertyPage* page : m_pages)
+        page->Worker().WaitWhilePainting();
+    m_stoppingWorkers = false;
+}
+
 bool CPropertySheet::OnSheetMessage(UINT, WPARAM, LPARAM, LRESULT&)
 {
     return false;
@@ -461,7 +368,7 @@ int CALLBACK CPropertySheet::SheetCallback(HWND hwnd, UINT message, LPARAM)
             sheet->OnInitDialog();
         }
     } catch (...) {
-        LogCallbackFailure("CPropertySheet::SheetCallback");
+        CDialogWindow::LogCallbackFailure("CPropertySheet::SheetCallback");
     }
     return 0;
 }
@@ -481,7 +388,7 @@ LRESULT CALLBACK CPropertySheet::SubclassProc(HWND hwnd, UINT message, WPARAM wP
                 return result;
         }
     } catch (...) {
-        LogCallbackFailure("CPropertySheet::SubclassProc");
+        CDialogWindow::LogCallbackFailure("CPropertySheet::SubclassProc");
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }

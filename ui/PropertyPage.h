@@ -4,10 +4,15 @@
 // runs in wizard or tabbed mode, modally or modeless.
 //
 // A page's window procedure only dispatches; pages keep their logic in
-// operations that work without a window.
+// operations that work without a window. A page runs its long operations on
+// its Worker(); Cancel stops and waits for the workers of every page, and a
+// page's window does not go away before its worker has ended.
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+
+#include "common/Worker.h"
+#include "ui/DialogWindow.h"
 
 #include <string>
 #include <vector>
@@ -21,33 +26,19 @@
 
 class CPropertySheet;
 
-// Copies values between a page's controls and its members.
-class CDataExchange
-{
-public:
-    CDataExchange(HWND page, bool saving) : m_page(page), m_saving(saving) {}
-    bool Saving() const noexcept { return m_saving; }
-    // Edit or static text <-> string.
-    void Text(int controlId, std::wstring& value);
-
-private:
-    HWND m_page;
-    bool m_saving;
-};
-
-class CPropertyPage
+class CPropertyPage : public CDialogWindow
 {
 public:
     // `templateId` names the dialog template and is the page's identifier.
     CPropertyPage(UINT templateId, std::wstring title);
-    virtual ~CPropertyPage() = default;
-    CPropertyPage(const CPropertyPage&) = delete;
-    CPropertyPage& operator=(const CPropertyPage&) = delete;
 
     UINT Id() const noexcept { return m_templateId; }
     const std::wstring& Title() const noexcept { return m_title; }
-    HWND Window() const noexcept { return m_hwnd; }
     HWND SheetWindow() const;
+
+    // The page's worker thread (Worker.h): one operation at a time.
+    CWorker& Worker() noexcept { return m_worker; }
+    const CWorker& Worker() const noexcept { return m_worker; }
 
     // Return values of OnWizardBack/OnWizardNext besides a page identifier.
     static constexpr LRESULT StayOnPage = -1;
@@ -62,27 +53,10 @@ public:
     void SetActivePage(int position) const;
     void SetActivePageById(UINT pageId) const;
 
-    // ---- Controls -------------------------------------------------------------
-    HWND Item(int controlId) const { return GetDlgItem(m_hwnd, controlId); }
-    std::wstring ItemText(int controlId) const;
-    void SetItemText(int controlId, const std::wstring& text) const;
-    void ShowItem(int controlId, bool show) const;
-    void EnableItem(int controlId, bool enable) const;
-    bool IsChecked(int controlId) const;
-    void SetItemFont(int controlId, HFONT font) const;
-    void RepaintItem(int controlId) const;
-    // Refreshes the controls from the members (false) or the members from the
-    // controls (true) through DoDataExchange.
-    void UpdateData(bool saving);
-
-    // A message box owned by the page, through the replaceable function.
-    int ShowMessage(const std::wstring& text, const std::wstring& caption, UINT type) const;
-
     // True while this page is the sheet's current page.
     bool IsActive() const;
 
 protected:
-    virtual void DoDataExchange(CDataExchange&) {}
     // After the controls exist; the base refreshes them from the members.
     virtual BOOL OnInitDialog();
     virtual void OnOK() {}
@@ -97,16 +71,7 @@ protected:
     virtual LRESULT OnWizardNext() { return DefaultPage; }
     // Return FALSE to keep the sheet open.
     virtual BOOL OnWizardFinish() { return TRUE; }
-    // Return true when handled.
-    virtual bool OnCommand(WORD controlId, WORD code, HWND control);
-    virtual void OnTimer(UINT_PTR timerId);
-    // Called with the brush and colours the dialog would use; return the brush
-    // to paint with (usually `defaultBrush`, after changing the text colour).
-    virtual HBRUSH OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH defaultBrush);
     virtual bool OnSysCommand(WPARAM command);
-    // Any other message; set `handled` to answer it.
-    virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
-    virtual void OnDestroy() {}
 
 private:
     friend class CPropertySheet;
@@ -118,9 +83,9 @@ private:
     UINT m_templateId;
     std::wstring m_title;
     CPropertySheet* m_sheet = nullptr;
-    HWND m_hwnd = nullptr;
     bool m_firstSetActive = true;
     PROPSHEETPAGEW m_page{};
+    CWorker m_worker;
 };
 
 class CPropertySheet
@@ -159,6 +124,9 @@ public:
     bool SetActivePageById(UINT pageId);
     // Presses a sheet button (PSBTN_BACK, PSBTN_NEXT, PSBTN_FINISH, PSBTN_CANCEL...).
     void PressButton(int button);
+    // Asks the worker of every page to stop and waits for them while the
+    // windows keep painting. Cancel does this before the sheet closes.
+    void StopWorkers();
 
 protected:
     // After the standard sheet initialisation.
@@ -179,5 +147,6 @@ private:
     Mode m_mode;
     HWND m_hwnd = nullptr;
     HICON m_icon = nullptr;
+    bool m_stoppingWorkers = false;
     std::vector<CPropertyPage*> m_pages;
 };

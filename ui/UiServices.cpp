@@ -1,8 +1,12 @@
 #include "ui/UiServices.h"
 
 #include "common/Log.h"
+#include "common/Utf.h"
 
 #include <commdlg.h>
+#include <psapi.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -24,6 +28,83 @@ std::function<bool()>& AdministratorSlot()
 {
     static std::function<bool()> slot;
     return slot;
+}
+
+FolderBrowseFunction& FolderBrowseSlot()
+{
+    static FolderBrowseFunction slot;
+    return slot;
+}
+
+ShellLaunchFunction& ShellLaunchSlot()
+{
+    static ShellLaunchFunction slot;
+    return slot;
+}
+
+ProcessListFunction& ProcessListSlot()
+{
+    static ProcessListFunction slot;
+    return slot;
+}
+
+std::wstring RealBrowseForFolder(HWND owner, const std::wstring& title)
+{
+    wchar_t display[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.pszDisplayName = display;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (!chosen)
+        return {};
+    wchar_t path[MAX_PATH] = {};
+    const BOOL isFolder = SHGetPathFromIDListW(chosen, path);
+    CoTaskMemFree(chosen);
+    return isFolder ? std::wstring(path) : std::wstring();
+}
+
+bool RealLaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process)
+{
+    process.reset();
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI; // a failure is the caller's to report
+    info.hwnd = owner;
+    info.lpVerb = verb.c_str();
+    info.lpFile = file.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&info)) {
+        LogError("LaunchWithShell: Unable to start " + ToUtf8(file) + " (error " + std::to_string(GetLastError()) + ")");
+        return false;
+    }
+    process.reset(info.hProcess);
+    return true;
+}
+
+bool RealListProcesses(std::vector<ProcessEntry>& processes)
+{
+    processes.clear();
+    DWORD ids[1024] = {};
+    DWORD bytes = 0;
+    if (!EnumProcesses(ids, sizeof ids, &bytes))
+        return false;
+    for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+        if (ids[i] == 0)
+            continue;
+        ProcessEntry entry{ids[i], L"<unknown>"};
+        UniqueKernelHandle handle(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]));
+        HMODULE module = nullptr;
+        DWORD needed = 0;
+        if (handle && EnumProcessModules(handle.get(), &module, sizeof module, &needed)) {
+            wchar_t name[MAX_PATH] = {};
+            if (GetModuleBaseNameW(handle.get(), module, name, MAX_PATH) > 0)
+                entry.name = name;
+        }
+        processes.push_back(std::move(entry));
+    }
+    return true;
 }
 
 std::wstring RealFileOpenDialog(HWND owner, const std::wstring& filter)
@@ -73,6 +154,42 @@ std::wstring ShowFileOpenDialog(HWND owner, const std::wstring& filter)
     if (FileOpenSlot())
         return FileOpenSlot()(owner, filter);
     return RealFileOpenDialog(owner, filter);
+}
+
+void SetFolderBrowseFunction(FolderBrowseFunction function)
+{
+    FolderBrowseSlot() = std::move(function);
+}
+
+std::wstring BrowseForFolder(HWND owner, const std::wstring& title)
+{
+    if (FolderBrowseSlot())
+        return FolderBrowseSlot()(owner, title);
+    return RealBrowseForFolder(owner, title);
+}
+
+void SetShellLaunchFunction(ShellLaunchFunction function)
+{
+    ShellLaunchSlot() = std::move(function);
+}
+
+bool LaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process)
+{
+    if (ShellLaunchSlot())
+        return ShellLaunchSlot()(owner, file, verb, process);
+    return RealLaunchWithShell(owner, file, verb, process);
+}
+
+void SetProcessListFunction(ProcessListFunction function)
+{
+    ProcessListSlot() = std::move(function);
+}
+
+bool ListProcesses(std::vector<ProcessEntry>& processes)
+{
+    if (ProcessListSlot())
+        return ProcessListSlot()(processes);
+    return RealListProcesses(processes);
 }
 
 bool IsUserAdministrator()

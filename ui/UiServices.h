@@ -1,12 +1,17 @@
 #pragma once
 // What the pages ask of the user and of the platform, each behind one
-// replaceable function so that tests answer instead of a person: message
-// boxes, the file-open dialog and the administrator check. Also the one
-// dialog font of the process.
+// replaceable function so that tests answer instead of a person and nothing
+// real is started: message boxes, the file-open dialog, the folder browser,
+// the administrator check, launching a program with the shell and listing
+// processes. Each Set...Function takes the stand-in; an empty one restores
+// the real function. Also the one dialog font of the process.
+#include "common/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // A message box: owner, text, caption and MB_* type; returns the button id.
 using MessageBoxFunction = std::function<int(HWND, const std::wstring&, const std::wstring&, UINT)>;
@@ -20,6 +25,36 @@ int ShowMessageBox(HWND owner, const std::wstring& text, const std::wstring& cap
 using FileOpenFunction = std::function<std::wstring(HWND, const std::wstring&)>;
 void SetFileOpenFunction(FileOpenFunction function);
 std::wstring ShowFileOpenDialog(HWND owner, const std::wstring& filter);
+
+// The platform's folder browser (file-system folders only, not below
+// domains) with `title`; returns the chosen folder, empty after Cancel.
+using FolderBrowseFunction = std::function<std::wstring(HWND, const std::wstring& title)>;
+void SetFolderBrowseFunction(FolderBrowseFunction function);
+std::wstring BrowseForFolder(HWND owner, const std::wstring& title);
+
+// Opens `file` with the shell (ShellExecuteEx, `verb` such as "open", normal
+// show state, no parameters, no working folder) and asks for the process
+// handle: `process` receives it, empty when the shell started no new process
+// (a document handed to a running program). False when the shell reported
+// failure.
+using ShellLaunchFunction =
+    std::function<bool(HWND, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process)>;
+void SetShellLaunchFunction(ShellLaunchFunction function);
+bool LaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process);
+
+// One running process: its identifier and the base name of its first module
+// ("<unknown>" when the process cannot be opened for query and read access or
+// its modules cannot be listed).
+struct ProcessEntry
+{
+    DWORD id = 0;
+    std::wstring name;
+};
+// Lists the running processes (at most 1024, identifier 0 left out) into
+// `processes`. False when the platform's list could not be read.
+using ProcessListFunction = std::function<bool(std::vector<ProcessEntry>& processes)>;
+void SetProcessListFunction(ProcessListFunction function);
+bool ListProcesses(std::vector<ProcessEntry>& processes);
 
 // Whether the current thread's or process's token is a member of the built-in
 // Administrators group.

@@ -1,6 +1,9 @@
+#include "common/StopToken.h"
 #include "tests/engine/FileTestFixture.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -491,4 +494,49 @@ TEST_F(FileSnapshot, FileInADriveRootHasOneBackslash)
     const auto entries = FirstFile(*e);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].Path, "R:\\top.txt");
+}
+
+TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
+{
+    // A long walk: one small tree, given as root many times over.
+    for (int f = 0; f < 10; ++f) {
+        MakeFolder(In(L"d" + std::to_wstring(f)));
+        for (int i = 0; i < 20; ++i)
+            WriteFileBytes(In(L"d" + std::to_wstring(f) + L"\\f" + std::to_wstring(i) + L".txt"), "x");
+    }
+    const std::vector<std::wstring> roots(400, Tree());
+
+    for (const bool second : {false, true}) {
+        SCOPED_TRACE(second ? "second capture" : "first capture");
+        auto e = NewEnumerator();
+        if (second) {
+            ASSERT_EQ(e->CaptureSnapshot({Tree()}), 1);
+        }
+        const std::string target = second ? e->SecondSnapshotPath() : e->FirstSnapshotPath();
+        Progress().SetStepCount(0);
+
+        std::stop_source stop;
+        std::atomic<int> result{-1};
+        std::thread walker([&] {
+            CStopScope scope(stop.get_token());
+            result = e->CaptureSnapshot(roots);
+        });
+        // Stop once two roots are done, as Cancel would in the middle.
+        while (Progress().StepCount() < 2 && result == -1)
+            Sleep(1);
+        stop.request_stop();
+        walker.join();
+
+        EXPECT_EQ(result, 0);
+        EXPECT_LT(Progress().StepCount(), static_cast<int>(roots.size())) << "the walk went on to the end";
+        EXPECT_FALSE(PathExists(FromUtf8(target))) << "a cut snapshot file would be trusted";
+        EXPECT_EQ(e->FirstSnapshotTaken(), second) << "a stopped first capture counts as not taken";
+        if (second) {
+            EXPECT_TRUE(PathExists(FromUtf8(e->FirstSnapshotPath()))) << "the pending capture stays resumable";
+        }
+        // The log starts afresh with each enumerator.
+        const std::string log = ErrorLog();
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_NE(log.find("CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete"), std::string::npos);
+    }
 }

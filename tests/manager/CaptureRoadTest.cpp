@@ -6,12 +6,14 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
+#include "common/Worker.h"
 #include "manager/UIManager.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -80,8 +82,12 @@ protected:
         WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", include);
         m_cd = std::make_unique<ScopedCurrentDirectory>(m_root / L"prog");
         ASSERT_TRUE(InitializePaths(L"", L""));
+        PrepareMachine();
+    }
 
-        // The machine before the setup.
+    // The machine before the setup.
+    void PrepareMachine()
+    {
         WriteFileBytes(m_target + L"\\keep.txt", "keep");
         WriteFileBytes(m_target + L"\\modify.txt", "before");
         WriteFileBytes(m_target + L"\\delete.txt", "gone soon");
@@ -126,6 +132,19 @@ protected:
         RegCloseKey(sub);
     }
 
+    // Runs one long operation: on this thread, as the command line does, or
+    // on a page's worker, whose end the test waits for.
+    int Run(const std::function<int()>& operation)
+    {
+        if (!m_onWorker)
+            return operation();
+        CWorker worker;
+        EXPECT_TRUE(worker.Start(operation));
+        worker.Join();
+        EXPECT_TRUE(worker.IsDone());
+        return worker.Result();
+    }
+
     void FirstHalf(CUIManager& manager)
     {
         ASSERT_EQ(manager.Initialize(), 1);
@@ -134,15 +153,15 @@ protected:
         manager.SetProductInfo(L"RoadApp", L"1.2", L"Acme");
         manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
         ASSERT_EQ(manager.WriteScanDetails(), 1);
-        ASSERT_EQ(manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()), 1);
+        ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()); }), 1);
         ASSERT_TRUE(WriteSnapshotTakenKey());
     }
 
     void SecondHalf(CUIManager& manager)
     {
-        ASSERT_EQ(manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()), 1);
-        ASSERT_EQ(manager.Coordinator().CompareSnapshot(), 1);
-        ASSERT_EQ(manager.CreateProjectFile(), 1);
+        ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()); }), 1);
+        ASSERT_EQ(Run([&] { return manager.Coordinator().CompareSnapshot(); }), 1);
+        ASSERT_EQ(Run([&] { return manager.CreateProjectFile(); }), 1);
         ASSERT_EQ(manager.Uninitialize(), 1);
     }
 
@@ -211,6 +230,7 @@ protected:
     std::unique_ptr<ScopedCurrentDirectory> m_cd;
     std::unique_ptr<TestRegistryKey> m_key;
     std::wstring m_target;
+    bool m_onWorker = false;
 };
 
 } // namespace
@@ -251,4 +271,33 @@ TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
     SecondHalf(*second);
     CUIManager::ReleaseInstance(second);
     CheckProjectFile();
+}
+
+TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
+{
+    // The manager and its documents are made on this thread, as on the
+    // wizard's window thread; the captures, the comparison and the project
+    // writer then run on workers with COM of their own.
+    std::string oneThread;
+    for (const bool onWorker : {false, true}) {
+        SCOPED_TRACE(onWorker ? "on workers" : "on one thread");
+        m_onWorker = onWorker;
+        if (onWorker) {
+            RemoveFolderTree(m_target);
+            CreateDirectoryW(m_target.c_str(), nullptr);
+            CreateDirectoryW((m_target + L"\\Caf\u00e9").c_str(), nullptr);
+            m_key.reset();
+            PrepareMachine();
+        }
+        CUIManager* manager = CUIManager::GetInstance();
+        FirstHalf(*manager);
+        RunFakeSetup();
+        SecondHalf(*manager);
+        CUIManager::ReleaseInstance(manager);
+        CheckProjectFile();
+        if (!onWorker)
+            oneThread = ReadFileBytes(FromUtf8(GetProjectFilePath()));
+        else
+            EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), oneThread);
+    }
 }

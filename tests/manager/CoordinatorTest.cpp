@@ -1,13 +1,16 @@
 // The snapshot coordinator's own decisions and the manager's include/exclude
 // operations, on real folders, keys and documents.
 #include "common/Paths.h"
+#include "common/StopToken.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/project/XmlTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <stop_token>
 
 namespace {
 
@@ -176,4 +179,70 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
               (std::vector<std::wstring>{L"%WINDIR%\\Temp"}));
     EXPECT_EQ(ReadFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml").find("Temp"), std::string::npos)
         << "the default file is left alone";
+}
+
+TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterStepWouldTrust)
+{
+    TestRegistryKey key(L"CoordinatorStop");
+    HKEY child = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(key.Key(), L"Child", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(child);
+    WriteFileBytes(m_root / L"data\\before.txt", "before");
+    const ScanDetails details{{L"File", {m_root / L"data"}}, {L"Registry", {L"HKCU\\" + key.SubPath()}}};
+    std::stop_source stopped;
+    stopped.request_stop();
+    // Runs one operation as a worker would after Cancel; returns its result.
+    auto whenStopped = [&](const std::function<int()>& operation) {
+        CStopScope scope(stopped.get_token());
+        return operation();
+    };
+    SetProjectFilePath(m_root / L"out\\p.xml");
+    EnsureFolder(ToUtf8(m_root / L"out"));
+
+    {
+        CEnumerateWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        wrapper.IsFirstSnapshotTaken();
+        const std::string firstFiles = wrapper.FileSide().FirstSnapshotPath();
+        const std::string firstKeys = wrapper.RegistrySide().FirstSnapshotFilePrefix() + "0.reg";
+        const std::string secondFiles = wrapper.FileSide().SecondSnapshotPath();
+        const std::string secondKeys = wrapper.RegistrySide().SecondSnapshotFilePrefix() + "0.reg";
+
+        // First capture: nothing of it counts.
+        EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); }), 0);
+        EXPECT_FALSE(PathExists(FromUtf8(firstFiles)));
+        EXPECT_FALSE(PathExists(FromUtf8(firstKeys))) << "a cut export would compare as deletions";
+        EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
+
+        ASSERT_EQ(wrapper.CaptureSnapshot(details), 1);
+        WriteFileBytes(m_root / L"data\\added.txt", "added");
+
+        // Second capture: the first snapshot stays, so the capture can go on.
+        EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); }), 0);
+        EXPECT_FALSE(PathExists(FromUtf8(secondKeys)));
+        EXPECT_TRUE(wrapper.IsFirstSnapshotTaken()) << "the pending capture must stay resumable";
+        ASSERT_EQ(wrapper.CaptureSnapshot(details), 1);
+        EXPECT_TRUE(PathExists(FromUtf8(secondFiles)));
+
+        // Comparison: no change document; a later comparison still sees everything.
+        EXPECT_EQ(whenStopped([&] { return wrapper.FileSide().CompareSnapshot(); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CompareSnapshot(); }), 0);
+        EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+        EXPECT_FALSE(PathExists(FromUtf8(Paths().RegChangesPath)));
+        ASSERT_EQ(wrapper.CompareSnapshot(), 1);
+        EXPECT_NE(ReadFileBytes(FromUtf8(Paths().FileChangesPath)).find("added.txt"), std::string::npos);
+
+        // Project writer: no project file at all rather than one without its sections.
+        EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}); }), 0);
+        EXPECT_FALSE(PathExists(FromUtf8(GetProjectFilePath())));
+        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}), 1);
+        EXPECT_TRUE(PathExists(FromUtf8(GetProjectFilePath())));
+    }
+    const std::vector<std::string> messages = m_log->Messages();
+    ASSERT_EQ(messages.size(), 7u) << "one line per stopped operation";
+    for (const std::string& message : messages)
+        EXPECT_NE(message.find("Stopped before"), std::string::npos) << message;
 }

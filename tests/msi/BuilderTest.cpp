@@ -1,6 +1,7 @@
 // The MSI builder against the real msi.dll, the template from the build and
 // the cabinet maker from the build: rows of every table, the stored cabinet,
 // the failure paths and their log lines.
+#include "common/StopToken.h"
 #include "msi/MSIHandler.h"
 #include "msi/MsiTables.h"
 #include "tests/msi/BuilderScene.h"
@@ -524,3 +525,33 @@ TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
 }
 
 } // namespace
+
+TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
+    WriteFileBytes(m_temp / L"payload\\one.txt", "one");
+    WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", {m_temp / L"payload\\one.txt"}}});
+    std::stop_source stop;
+    stop.request_stop();
+    {
+        CMSIHandler builder;
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        {
+            CStopScope scope(stop.get_token());
+            EXPECT_EQ(0, builder.BuildMSI());
+        }
+        builder.Uninitialize();
+        EXPECT_FALSE(PathExists(FromUtf8(builder.PackagePath()))) << "a cut package would be installed";
+        EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\MSIProject.cab"));
+        // Without a stop the same builder makes the whole package.
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.BuildMSI());
+        builder.Uninitialize();
+        EXPECT_TRUE(PathExists(FromUtf8(builder.PackagePath())));
+    }
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"CMSIHandler::BuildMSI: Stopped before the package was "
+                                                        "complete; " +
+                                                        m_temp.Utf8() + "\\out\\Packages\\Foo.msi removed"}));
+}

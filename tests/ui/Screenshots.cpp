@@ -226,7 +226,8 @@ int wmain(int argc, wchar_t** argv)
                 Capture(w.Window(), std::to_wstring(page->Id()) + L"_" + name);
             }
         }
-        HWND about = CAboutDlg::Create(nullptr);
+        CAboutDlg aboutDialog;
+        HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
         WaitUntil([] { return false; }, 300);
         Capture(about, L"100_About");

@@ -7,6 +7,7 @@ corvane_test(wizard_logic_tests
 # resource so that it can stand in for a setup program.
 corvane_test(wizard_gui_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/WizardGuiTest.cpp ${CMAKE_CURRENT_LIST_DIR}/WizardHarness.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/GroundworkGuiTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/TestManifest.rc ${CMAKE_SOURCE_DIR}/tests/common/VersionResource.rc
   LIBS ui)
 
