@@ -10,6 +10,7 @@
 #include "common/Utf.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
+#include "msi/Upgrade.h"
 
 #include <bit>
 #include <cstdio>
@@ -161,6 +162,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
         return 0;
     };
 
+    m_notes.clear();
     m_project = std::make_unique<CXMLDocumentHandler>();
     m_isProjectLoaded = m_project->Load(projectFileUtf8) == 1;
     if (!m_isProjectLoaded)
@@ -210,6 +212,7 @@ int CMSIHandler::BuildMSI()
     m_counts = {};
     m_files.clear();
     m_leftOut.clear();
+    ResolveUpgradeCodeAndVersion();
 
     m_project->ReadProjectLists();
     m_ddfIsUtf8 = !m_cabinetMaker.ends_with(L"\\System32\\makecab.exe") &&
@@ -244,6 +247,7 @@ int CMSIHandler::BuildMSI()
     AddDirectoryRows(folders);
     AddFileRows();
     AddProperties();
+    AddUpgradeRows();
     AddMediaRow();
     int registryNumber = 0;
     AddRegistryRows(m_project->AddedKeys(), registryNumber);
@@ -677,7 +681,8 @@ void CMSIHandler::AddFileRows()
     for (const PackedFile& file : m_files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
     for (const PackedFile& file : m_files)
-        (void)components.Insert({file.component, NewGuidString(), ComponentDirectory(file.folder), 8});
+        (void)components.Insert({file.component, ComponentId(FileComponentIdentity(file.folder, file.name)),
+                                 ComponentDirectory(file.folder), 8});
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;
