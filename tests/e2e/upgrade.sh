@@ -9,7 +9,9 @@ source "$(dirname "$0")/lib.sh"
 step "build the setups"
 for v in 1 2; do
   mkdir -p "$WORK/payload$v"
-  printf 'common file of version %s.0\r\n' $v >"$WORK/payload$v/common.txt"
+  # makensis keeps the files' times: 2.0's common file differs in size too,
+  # so that the comparison sees it modified.
+  printf 'common file of version %s.0%*s\r\n' $v $((v * 8)) '' >"$WORK/payload$v/common.txt"
   printf 'only in version %s.0\r\n' $v >"$WORK/payload$v/only$v.txt"
   makensis -V2 -INPUTCHARSET UTF8 "-DPAYLOAD=$WORK/payload$v" "-DOUTFILE=$WORK/setup$v.exe" "-DVERSION=$v" \
     "$E2E_DIR/upgrade_setup.nsi" >/dev/null
@@ -76,6 +78,7 @@ check $CHECK reg-export "$WORK/installed1.reg" "$EXPECT" registry-1
 
 step "install 2.0 over it"
 check test "$(msiexec_rc /i 'C:\v2.msi' /qn /l*v 'C:\install2.log')" = 0
+check grep -aq "PREVIOUSVERSIONSINSTALLED = $product1" "$(drive_c target)/install2.log"
 check not registered "$product1"
 check registered "$product2"
 check cmp "$WORK/payload2/common.txt" "$app/common.txt"
@@ -87,6 +90,8 @@ check $CHECK reg-export "$WORK/installed2.reg" "$EXPECT" registry-2
 step "1.0 again is refused"
 rc=$(msiexec_rc /i 'C:\v1.msi' /qn /l*v 'C:\downgrade.log')
 check test "$rc" != 0
+# Refused by the package's own check, which found 2.0.
+check grep -aq "NEWERVERSIONDETECTED = $product2" "$(drive_c target)/downgrade.log"
 check not registered "$product1"
 check registered "$product2"
 check cmp "$WORK/payload2/common.txt" "$app/common.txt"
