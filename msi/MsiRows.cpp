@@ -236,7 +236,10 @@ void CMSIHandler::Note(const std::wstring& line)
 void CMSIHandler::ResolveUpgradeCodeAndVersion()
 {
     const std::wstring derived = DeriveUpgradeCode(m_productInfo.CompanyName, m_productInfo.ApplicationName);
-    const std::wstring& pinned = m_productInfo.UpgradeCode;
+    // A hand-edited attribute may carry blanks around the code.
+    std::wstring pinned = m_productInfo.UpgradeCode;
+    pinned.erase(0, pinned.find_first_not_of(L" \t\r\n"));
+    pinned.erase(pinned.find_last_not_of(L" \t\r\n") + 1);
     GUID code{};
     if (!pinned.empty() && ParseGuid(pinned, code)) {
         m_upgradeCode = GuidToText(code);

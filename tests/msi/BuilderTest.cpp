@@ -648,7 +648,7 @@ TEST_F(UpgradeBuildTest, APinnedUpgradeCodeIsUsedAndNamesTheComponentCodes)
     const DirectoryChangeMap files{{app, {app + L"\\common.txt"}}};
 
     const UpgradeBuild derived = Build({L"Widget", L"1.0", L"Acme"}, files);
-    const UpgradeBuild pinned = Build({L"Widget", L"1.0", L"Acme", L"0c0ffee0-1234-5678-9abc-def012345678"}, files);
+    const UpgradeBuild pinned = Build({L"Widget", L"1.0", L"Acme", L" 0c0ffee0-1234-5678-9abc-def012345678 "}, files);
     const UpgradeBuild broken = Build({L"Widget", L"1.0", L"Acme", L"not a code"}, files);
 
     const std::wstring code = L"{0C0FFEE0-1234-5678-9ABC-DEF012345678}";
