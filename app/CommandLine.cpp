@@ -55,6 +55,13 @@ std::wstring Number(long long value)
     return std::to_wstring(value);
 }
 
+// The builder's remarks on the package just built (each is also in the log).
+void ReportBuildNotes(CUIManager& manager, const ReportLine& report)
+{
+    for (const std::wstring& note : manager.Builder().BuildNotes())
+        report(note);
+}
+
 // ---- Build from a project file -------------------------------------------------
 
 int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
@@ -88,6 +95,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
     EnsureFolder(ToUtf8(outputFolder) + "\\Packages");
     report(L"Building the package from " + projectFile);
     const int result = manager->BuildPackage();
+    ReportBuildNotes(*manager, report);
     report(result == 1 ? L"Package built in " + FromUtf8(PackagesFolder()) : L"The build failed; see the error log.");
     return result == 1 ? ExitSuccess : ExitFailure;
 }
@@ -246,6 +254,7 @@ int FinishCapture(CUIManager& manager, const ReportLine& report)
     EnsureFolder(PackagesFolder());
     report(L"Building the package...");
     const int built = manager.BuildPackage();
+    ReportBuildNotes(manager, report);
     manager.Uninitialize();
     if (built != 1) {
         report(L"The package build failed; see the error log.");

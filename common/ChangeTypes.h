@@ -66,6 +66,9 @@ struct ProductInfo
     std::wstring ApplicationName;
     std::wstring Version;
     std::wstring CompanyName;
+    // Optional: the product's UpgradeCode as the project file pins it; empty
+    // when the project file names none (the build then derives it).
+    std::wstring UpgradeCode = {};
 
     friend bool operator==(const ProductInfo&, const ProductInfo&) = default;
 };

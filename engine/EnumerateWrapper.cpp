@@ -1,5 +1,6 @@
 #include "engine/EnumerateWrapper.h"
 
+#include "common/NameUuid.h"
 #include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
@@ -158,7 +159,13 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
             [&] { ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
             [&] { m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
             [&] { m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
-            [&] { m_project.InsertProductInfoInXML(NodePath::Product, product); },
+            [&] {
+                // Every new capture names its UpgradeCode, so that a user can pin it.
+                ProductInfo written = product;
+                if (written.UpgradeCode.empty())
+                    written.UpgradeCode = DeriveUpgradeCode(product.CompanyName, product.ApplicationName);
+                m_project.InsertProductInfoInXML(NodePath::Product, written);
+            },
         };
         for (const auto& step : steps) {
             if (StopRequested()) {

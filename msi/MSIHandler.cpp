@@ -11,6 +11,7 @@
 #include "common/Utf.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
+#include "msi/Upgrade.h"
 
 #include <bit>
 #include <cstdio>
@@ -163,6 +164,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
         return 0;
     };
 
+    m_notes.clear();
     m_project = std::make_unique<CXMLDocumentHandler>();
     m_isProjectLoaded = m_project->Load(projectFileUtf8) == 1;
     if (!m_isProjectLoaded)
@@ -212,6 +214,7 @@ int CMSIHandler::BuildMSI()
     m_counts = {};
     m_files.clear();
     m_leftOut.clear();
+    ResolveUpgradeCodeAndVersion();
 
     m_project->ReadProjectLists();
     m_ddfIsUtf8 = !m_cabinetMaker.ends_with(L"\\System32\\makecab.exe") &&
@@ -250,6 +253,7 @@ int CMSIHandler::BuildMSI()
         [&] { AddDirectoryRows(folders); },
         [&] { AddFileRows(); },
         [&] { AddProperties(); },
+        [&] { AddUpgradeRows(); },
         [&] { AddMediaRow(); },
         [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); },
         [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber); },
@@ -714,7 +718,8 @@ void CMSIHandler::AddFileRows()
     for (const PackedFile& file : m_files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
     for (const PackedFile& file : m_files)
-        (void)components.Insert({file.component, NewGuidString(), ComponentDirectory(file.folder), 8});
+        (void)components.Insert({file.component, ComponentId(FileComponentIdentity(file.folder, file.name)),
+                                 ComponentDirectory(file.folder), 8});
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CTableInserter;
@@ -65,6 +66,13 @@ public:
     // readable, temporary files and links, 2 GiB or larger, not expressible
     // in the cabinet maker's code page).
     const std::vector<std::wstring>& LeftOutFiles() const noexcept { return m_leftOut; }
+    // Lines for the user about how the package was made (a version text that
+    // had to change, for example); each is also in the log. Kept after
+    // Uninitialize until the next Initialize.
+    const std::vector<std::wstring>& BuildNotes() const noexcept { return m_notes; }
+    // The UpgradeCode and ProductVersion of the last build.
+    const std::wstring& UpgradeCode() const noexcept { return m_upgradeCode; }
+    const std::wstring& ProductVersion() const noexcept { return m_productVersion; }
     // The package being built (UTF-8), known after Initialize.
     const std::string& PackagePath() const noexcept { return m_packagePath; }
 
@@ -104,6 +112,13 @@ private:
     void AddRegistryRows(const RegistryChangeMap& keys, int& number);
     int QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
                  const std::wstring& type, std::wstring& value);
+
+    // Upgrades: the UpgradeCode (pinned by the project file or derived from
+    // the names), the ProductVersion, the component codes and the Upgrade rows.
+    void ResolveUpgradeCodeAndVersion();
+    std::wstring ComponentId(std::wstring_view identity) const;
+    void AddUpgradeRows();
+    void Note(const std::wstring& line);
 
     // Properties, shortcuts, icons, INI files, summary information
     void AddProperties();
@@ -151,4 +166,7 @@ private:
     bool m_registryComponentAdded = false;
     std::map<std::wstring, int> m_iconNumbers;
     MsiBuildCounts m_counts;
+    std::wstring m_upgradeCode;
+    std::wstring m_productVersion;
+    std::vector<std::wstring> m_notes;
 };

@@ -3,11 +3,13 @@
 #include "msi/MSIHandler.h"
 
 #include "common/FolderTokens.h"
+#include "common/NameUuid.h"
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
+#include "msi/Upgrade.h"
 
 #include <cstdint>
 #include <cstring>
@@ -166,7 +168,8 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
     CTableInserter& components = Table(TableId::Component);
     CTableInserter& registry = Table(TableId::Registry);
     if (!std::exchange(m_registryComponentAdded, true))
-        (void)components.Insert({L"REGDIFFCOMP", NewGuidString(), L"ProgramFilesFolder", 8});
+        (void)components.Insert(
+            {L"REGDIFFCOMP", ComponentId(FixedComponentIdentity(L"REGDIFFCOMP")), L"ProgramFilesFolder", 8});
 
     for (const auto& [path, records] : keys) {
         for (const RegistryChangeEntry& record : records) {
@@ -217,9 +220,61 @@ void CMSIHandler::AddProperties()
     CTableInserter& table = Table(TableId::Property);
     (void)table.Insert({L"ProductName", m_productInfo.ApplicationName});
     (void)table.Insert({L"Manufacturer", m_productInfo.CompanyName});
-    (void)table.Insert({L"ProductVersion", m_productInfo.Version});
+    (void)table.Insert({L"ProductVersion", m_productVersion});
     (void)table.Insert({L"ProductCode", NewGuidString()});
-    (void)table.Insert({L"UpgradeCode", NewGuidString()});
+    (void)table.Insert({L"UpgradeCode", m_upgradeCode});
+}
+
+// ---- Upgrades ----------------------------------------------------------------
+
+void CMSIHandler::Note(const std::wstring& line)
+{
+    LogError("CMSIHandler::BuildMSI: " + ToUtf8(line));
+    m_notes.push_back(line);
+}
+
+void CMSIHandler::ResolveUpgradeCodeAndVersion()
+{
+    const std::wstring derived = DeriveUpgradeCode(m_productInfo.CompanyName, m_productInfo.ApplicationName);
+    // A hand-edited attribute may carry blanks around the code.
+    std::wstring pinned = m_productInfo.UpgradeCode;
+    pinned.erase(0, pinned.find_first_not_of(L" \t\r\n"));
+    pinned.erase(pinned.find_last_not_of(L" \t\r\n") + 1);
+    GUID code{};
+    if (!pinned.empty() && ParseGuid(pinned, code)) {
+        m_upgradeCode = GuidToText(code);
+    } else {
+        m_upgradeCode = derived.empty() ? NewGuidString() : derived;
+        if (!pinned.empty())
+            Note(L"The UpgradeCode \"" + pinned + L"\" of the project file is not a GUID; the package uses " +
+                 m_upgradeCode + L".");
+        else if (derived.empty())
+            Note(L"No UpgradeCode could be derived; the package uses " + m_upgradeCode +
+                 L" and will not replace earlier versions.");
+    }
+    m_productVersion = NormalizeProductVersion(m_productInfo.Version);
+    if (m_productVersion != m_productInfo.Version)
+        Note(L"The version \"" + m_productInfo.Version + L"\" is written as ProductVersion " + m_productVersion +
+             L".");
+}
+
+std::wstring CMSIHandler::ComponentId(std::wstring_view identity) const
+{
+    std::wstring code = ComponentCode(m_upgradeCode, identity);
+    return code.empty() ? NewGuidString() : code;
+}
+
+// Two rows for the product's UpgradeCode: every installed version up to this
+// one (this one included, so that a rebuild of the same version replaces the
+// installed build) is found and removed; a newer one is only detected, and
+// the template's PreventDowngrade action then stops the installation.
+void CMSIHandler::AddUpgradeRows()
+{
+    CTableInserter& table = Table(TableId::Upgrade);
+    constexpr int OnlyDetect = 0x2;           // msidbUpgradeAttributesOnlyDetect
+    constexpr int VersionMaxInclusive = 0x200; // msidbUpgradeAttributesVersionMaxInclusive
+    (void)table.Insert({m_upgradeCode, L"", m_productVersion, L"", VersionMaxInclusive, L"", PreviousVersionsProperty});
+    (void)table.Insert({m_upgradeCode, m_productVersion, L"", L"", OnlyDetect, L"", NewerVersionProperty});
 }
 
 std::wstring CMSIHandler::AddIconRow(const std::wstring& path)
@@ -270,7 +325,8 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
 
 void CMSIHandler::AddIniRows()
 {
-    (void)Table(TableId::Component).Insert({L"INIHANDLECOMP", NewGuidString(), L"INSTALLDIR", 0});
+    (void)Table(TableId::Component)
+        .Insert({L"INIHANDLECOMP", ComponentId(FixedComponentIdentity(L"INIHANDLECOMP")), L"INSTALLDIR", 0});
     for (const wchar_t* list : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
         m_project->ReadINIFileList(list);
 

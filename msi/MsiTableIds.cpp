@@ -33,6 +33,10 @@ const std::vector<TableLayout>& TableLayouts()
         removeIni[0] = L"RemoveIniFile";
         s[TableId::RemoveIniFile] = {L"RemoveIniFile", removeIni,
                                      OPEN_FAILURE("MsiDatabaseOpenViewA in REMOVE_INI_FILE_TABLE case")};
+        s[TableId::Upgrade] = {L"Upgrade",
+                               {L"UpgradeCode", L"VersionMin", L"VersionMax", L"Language", L"Attributes", L"Remove",
+                                L"ActionProperty"},
+                               OPEN_FAILURE("MsiDatabaseOpenViewA in UPGRADE_TABLE case")};
         return s;
     }();
     return layouts;

@@ -17,7 +17,8 @@ enum : int
     Shortcut = 9,
     IniFile = 10,
     RemoveIniFile = 11,
-    Count = 12,
+    Upgrade = 12,
+    Count = 13,
 };
 }
 

@@ -347,6 +347,8 @@ void CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
         element.SetAttribute(L"ApplicationName", product.ApplicationName);
         element.SetAttribute(L"Version", product.Version);
         element.SetAttribute(L"CompanyName", product.CompanyName);
+        if (!product.UpgradeCode.empty())
+            element.SetAttribute(L"UpgradeCode", product.UpgradeCode);
         if (!Save(GetProjectFilePath()))
             WriteError(ProductWriter + SaveFailed);
     } catch (...) {

@@ -4,6 +4,7 @@
 // split by a restart between the two captures.
 #include "common/Config.h"
 #include "common/FolderTokens.h"
+#include "common/NameUuid.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "common/Worker.h"
@@ -219,7 +220,9 @@ protected:
                       L"      Section [Main] [Old] [x]",
                   }));
         EXPECT_EQ(Dump(project, L"ProductInformation"),
-                  (std::vector<std::wstring>{L"ProductInformation [RoadApp] [1.2] [Acme]"}));
+                  (std::vector<std::wstring>{L"ProductInformation [RoadApp] [1.2] [Acme] [" +
+                                             DeriveUpgradeCode(L"Acme", L"RoadApp") + L"]"}))
+            << "the capture names the product's UpgradeCode";
         EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder()))) << "the end of a capture removes \\Temp";
         EXPECT_FALSE(ReadSnapshotTakenKey());
     }

@@ -1,5 +1,6 @@
 // The snapshot coordinator's own decisions and the manager's include/exclude
 // operations, on real folders, keys and documents.
+#include "common/NameUuid.h"
 #include "common/Paths.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
@@ -110,7 +111,8 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
               (std::vector<std::wstring>{L"FileSystem", L"RegistrySystem", L"INIFileSystem", L"ShortcutList",
                                          L"ShortcutICONs", L"ProductInformation"}));
     EXPECT_EQ(Attributes(project.GetRootNode().SelectSingleNode(L"ProductInformation").GetFirstChild()),
-              (std::vector<std::wstring>{L"App", L"2.0", L"Acme"}));
+              (std::vector<std::wstring>{L"App", L"2.0", L"Acme", DeriveUpgradeCode(L"Acme", L"App")}))
+        << "a new capture names its UpgradeCode";
     EXPECT_EQ(messages,
               (std::vector<std::string>{"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG "
                                         "in XML"}));

@@ -4,6 +4,8 @@
 #include "common/StopToken.h"
 #include "msi/MSIHandler.h"
 #include "msi/MsiTables.h"
+#include "msi/Upgrade.h"
+#include "common/NameUuid.h"
 #include "tests/msi/BuilderScene.h"
 #include "tests/project/XmlTestSupport.h"
 
@@ -554,4 +556,142 @@ TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
     EXPECT_EQ(log.Messages(), (std::vector<std::string>{"CMSIHandler::BuildMSI: Stopped before the package was "
                                                         "complete; " +
                                                         m_temp.Utf8() + "\\out\\Packages\\Foo.msi removed"}));
+}
+
+// ---- Upgrades ---------------------------------------------------------------
+
+TEST(ProductVersion, NormalizedToWhatTheInstallerCompares)
+{
+    const struct
+    {
+        const wchar_t* text;
+        const wchar_t* version;
+    } cases[] = {
+        {L"1.0", L"1.0"},           {L"2.5 beta", L"2.5"},        {L"1.2.3.4", L"1.2.3"},
+        {L"1.2.3-rc1", L"1.2.3"},   {L"7", L"7.0"},               {L"v3.1", L"3.1"},
+        {L"Version 4.02", L"4.2"},  {L"01.02", L"1.2"},           {L"2.", L"2.0"},
+        {L"1..2", L"1.0"},          {L"", L"0.0"},                {L"beta", L"0.0"},
+        {L"255.255.65535", L"255.255.65535"},                     {L"256.1", L"255.1"},
+        {L"1.300.70000", L"1.255.65535"},                         {L"99999999999999999999.1", L"255.1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(c.version), NormalizeProductVersion(c.text)) << ToUtf8(c.text);
+}
+
+namespace {
+
+// What one build made of the product information and the components.
+struct UpgradeBuild
+{
+    std::map<std::wstring, Row> properties;
+    std::map<std::wstring, Row> componentIds;
+    std::vector<Row> upgradeRows;
+    std::vector<std::wstring> notes;
+};
+
+} // namespace
+
+class UpgradeBuildTest : public BuilderTest
+{
+protected:
+    UpgradeBuild Build(const ProductInfo& product, const DirectoryChangeMap& files)
+    {
+        UpgradeBuild built;
+        WriteMinimalProject(product, files);
+        Paths().MsiFileName = "Build" + std::to_string(++m_builds) + ".msi";
+        std::string packagePath;
+        {
+            CMSIHandler builder;
+            EXPECT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+            EXPECT_EQ(1, builder.BuildMSI());
+            builder.Uninitialize();
+            built.notes = builder.BuildNotes();
+            packagePath = builder.PackagePath();
+        }
+        UniqueMsiHandle db = OpenPackage(packagePath);
+        if (!db)
+            return built;
+        built.properties = Keyed(Query(db.get(), L"SELECT * FROM `Property`"));
+        built.componentIds = Keyed(Query(db.get(), L"SELECT `Component`,`ComponentId` FROM `Component`"));
+        built.upgradeRows = Query(db.get(), L"SELECT `UpgradeCode`,`VersionMin`,`VersionMax`,`Language`,`Attributes`,"
+                                            L"`Remove`,`ActionProperty` FROM `Upgrade` ORDER BY `Attributes`");
+        return built;
+    }
+
+    int m_builds = 0;
+};
+
+TEST_F(UpgradeBuildTest, CodesStayWithTheProductAndItsFilesAcrossBuildsAndVersions)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    const std::wstring app = m_temp / L"App";
+    CreateDirectoryW(app.c_str(), nullptr);
+    WriteFileBytes(app + L"\\common.txt", "version one\r\n");
+    WriteFileBytes(app + L"\\only1.txt", "one\r\n");
+    const DirectoryChangeMap v1{{app, {app + L"\\common.txt", app + L"\\only1.txt"}}};
+
+    const UpgradeBuild first = Build({L"Widget", L"1.0", L"Acme"}, v1);
+    const UpgradeBuild again = Build({L"Widget", L"1.0", L"Acme"}, v1);
+    WriteFileBytes(app + L"\\common.txt", "version two, longer\r\n");
+    WriteFileBytes(app + L"\\only2.txt", "two\r\n");
+    const UpgradeBuild second =
+        Build({L"WIDGET", L"2.0 beta", L"acme"}, {{app, {app + L"\\only2.txt", app + L"\\common.txt"}}});
+
+    const std::wstring code = DeriveUpgradeCode(L"Acme", L"Widget");
+    for (const UpgradeBuild* build : {&first, &again, &second})
+        EXPECT_EQ(code, At(build->properties, L"UpgradeCode")[0]);
+    EXPECT_NE(At(first.properties, L"ProductCode")[0], At(again.properties, L"ProductCode")[0]);
+    EXPECT_NE(At(first.properties, L"ProductCode")[0], At(second.properties, L"ProductCode")[0]);
+
+    // A file keeps its component code; the fixed components keep theirs.
+    for (const wchar_t* component : {L"COMMON.TXTCOMP", L"REGDIFFCOMP", L"INIHANDLECOMP"}) {
+        const std::wstring id = At(first.componentIds, component)[0];
+        EXPECT_EQ(38u, id.size()) << ToUtf8(component);
+        EXPECT_EQ(id, At(again.componentIds, component)[0]) << ToUtf8(component);
+        EXPECT_EQ(id, At(second.componentIds, component)[0]) << ToUtf8(component);
+    }
+    EXPECT_EQ(At(first.componentIds, L"ONLY1.TXTCOMP")[0], At(again.componentIds, L"ONLY1.TXTCOMP")[0]);
+    std::set<std::wstring> distinct;
+    for (const auto& [component, id] : second.componentIds)
+        distinct.insert(id[0]);
+    EXPECT_EQ(second.componentIds.size(), distinct.size()) << "no two components share a code";
+
+    EXPECT_EQ(L"1.0", At(first.properties, L"ProductVersion")[0]);
+    EXPECT_TRUE(first.notes.empty());
+    EXPECT_EQ(L"2.0", At(second.properties, L"ProductVersion")[0]);
+    EXPECT_EQ((std::vector<std::wstring>{L"The version \"2.0 beta\" is written as ProductVersion 2.0."}),
+              second.notes);
+    EXPECT_EQ((std::vector<Row>{{code, L"2.0", L"", L"", L"2", L"", L"NEWERVERSIONDETECTED"},
+                                {code, L"", L"2.0", L"", L"512", L"", L"PREVIOUSVERSIONSINSTALLED"}}),
+              second.upgradeRows);
+    EXPECT_TRUE(HasLine(log.Messages(),
+                        "CMSIHandler::BuildMSI: The version \"2.0 beta\" is written as ProductVersion 2.0."));
+}
+
+TEST_F(UpgradeBuildTest, APinnedUpgradeCodeIsUsedAndNamesTheComponentCodes)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    const std::wstring app = m_temp / L"App";
+    CreateDirectoryW(app.c_str(), nullptr);
+    WriteFileBytes(app + L"\\common.txt", "text\r\n");
+    const DirectoryChangeMap files{{app, {app + L"\\common.txt"}}};
+
+    const UpgradeBuild derived = Build({L"Widget", L"1.0", L"Acme"}, files);
+    const UpgradeBuild pinned = Build({L"Widget", L"1.0", L"Acme", L" 0c0ffee0-1234-5678-9abc-def012345678 "}, files);
+    const UpgradeBuild broken = Build({L"Widget", L"1.0", L"Acme", L"not a code"}, files);
+
+    const std::wstring code = L"{0C0FFEE0-1234-5678-9ABC-DEF012345678}";
+    EXPECT_EQ(code, At(pinned.properties, L"UpgradeCode")[0]);
+    EXPECT_EQ(code, pinned.upgradeRows.at(0).at(0));
+    EXPECT_TRUE(pinned.notes.empty());
+    EXPECT_NE(At(derived.componentIds, L"COMMON.TXTCOMP")[0], At(pinned.componentIds, L"COMMON.TXTCOMP")[0])
+        << "component codes are the product's own";
+
+    const std::wstring fallback = DeriveUpgradeCode(L"Acme", L"Widget");
+    EXPECT_EQ(fallback, At(broken.properties, L"UpgradeCode")[0]);
+    EXPECT_EQ((std::vector<std::wstring>{L"The UpgradeCode \"not a code\" of the project file is not a GUID; the "
+                                         L"package uses " + fallback + L"."}),
+              broken.notes);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -109,6 +110,8 @@ const std::map<std::wstring, std::vector<std::wstring>> kBuildColumns = {
     {L"IniFile", {L"IniFile", L"FileName", L"DirProperty", L"Section", L"Key", L"Value", L"Action", L"Component_"}},
     {L"RemoveIniFile",
      {L"RemoveIniFile", L"FileName", L"DirProperty", L"Section", L"Key", L"Value", L"Action", L"Component_"}},
+    {L"Upgrade",
+     {L"UpgradeCode", L"VersionMin", L"VersionMax", L"Language", L"Attributes", L"Remove", L"ActionProperty"}},
 };
 
 TEST_F(BlankMsiTest, FitsTheBuildsFixedCopyBuffer)
@@ -212,17 +215,58 @@ TEST_F(BlankMsiTest, FoldersWithoutInstallerPropertiesAreSetBeforeCosting)
         for (const auto& row : Rows(Db(), std::wstring(L"SELECT `Action`, `Sequence` FROM `") + sequence + L"`"))
             at[row[0]] = _wtoi(row[1].c_str());
         ASSERT_EQ(1u, at.count(L"CostFinalize"));
-        for (const auto& row : Rows(Db(), L"SELECT `Action`, `Type`, `Source` FROM `CustomAction`")) {
-            EXPECT_EQ(L"51", row[1]);
+        for (const auto& row : Rows(Db(), L"SELECT `Action`, `Type`, `Source` FROM `CustomAction` WHERE `Type` = 51")) {
             ASSERT_EQ(1u, at.count(row[0])) << "custom action not sequenced";
             EXPECT_LT(at[row[0]], at[L"CostFinalize"]);
         }
     }
     std::set<std::wstring> set;
-    for (const auto& row : Rows(Db(), L"SELECT `Source` FROM `CustomAction`"))
+    for (const auto& row : Rows(Db(), L"SELECT `Source` FROM `CustomAction` WHERE `Type` = 51"))
         set.insert(row[0]);
     EXPECT_EQ(1u, set.count(L"USERPROFILE"));
     EXPECT_EQ(1u, set.count(L"ALLUSERSPROFILE"));
+}
+
+TEST_F(BlankMsiTest, SequencesFindAndRemoveEarlierVersionsAndRefuseADowngrade)
+{
+    for (const wchar_t* sequence : {L"InstallExecuteSequence", L"InstallUISequence"}) {
+        std::map<std::wstring, int> at;
+        std::map<std::wstring, std::wstring> condition;
+        for (const auto& row : Rows(Db(), std::wstring(L"SELECT `Action`, `Sequence`, `Condition` FROM `") + sequence +
+                                              L"` ORDER BY `Sequence`")) {
+            at[row[0]] = _wtoi(row[1].c_str());
+            condition[row[0]] = row[2];
+        }
+        ASSERT_EQ(1u, at.count(L"FindRelatedProducts"));
+        ASSERT_EQ(1u, at.count(L"PreventDowngrade"));
+        EXPECT_LT(at[L"FindRelatedProducts"], at[L"PreventDowngrade"]);
+        EXPECT_LT(at[L"PreventDowngrade"], at[L"CostInitialize"]);
+        EXPECT_EQ(L"NEWERVERSIONDETECTED AND NOT Installed", condition[L"PreventDowngrade"]);
+    }
+    // The old product goes within the new one's installation script: right
+    // after InstallInitialize, with no action between them.
+    std::vector<std::wstring> execute;
+    for (const auto& row : Rows(Db(), L"SELECT `Action` FROM `InstallExecuteSequence` ORDER BY `Sequence`"))
+        execute.push_back(row[0]);
+    const auto initialize = std::find(execute.begin(), execute.end(), L"InstallInitialize");
+    ASSERT_NE(execute.end(), initialize);
+    ASSERT_NE(execute.end(), initialize + 1);
+    EXPECT_EQ(L"RemoveExistingProducts", *(initialize + 1));
+
+    EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"19", L"", L"A newer version of [ProductName] is already installed."}}),
+              Rows(Db(), L"SELECT `Type`, `Source`, `Target` FROM `CustomAction` WHERE `Action` = 'PreventDowngrade'"));
+    // Both action properties must reach the server side of a managed installation.
+    const auto secure = Rows(Db(), L"SELECT `Value` FROM `Property` WHERE `Property` = 'SecureCustomProperties'");
+    ASSERT_EQ(1u, secure.size());
+    std::set<std::wstring> listed;
+    for (std::size_t start = 0; start <= secure[0][0].size();) {
+        const std::size_t end = std::min(secure[0][0].find(L';', start), secure[0][0].size());
+        listed.insert(secure[0][0].substr(start, end - start));
+        start = end + 1;
+    }
+    EXPECT_EQ(1u, listed.count(L"PREVIOUSVERSIONSINSTALLED"));
+    EXPECT_EQ(1u, listed.count(L"NEWERVERSIONDETECTED"));
+    EXPECT_TRUE(Rows(Db(), L"SELECT `UpgradeCode` FROM `Upgrade`").empty()) << "the build writes the Upgrade rows";
 }
 
 TEST_F(BlankMsiTest, SummaryInformationTheBuildLeavesAlone)

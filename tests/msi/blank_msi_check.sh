@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 tables=$(msiinfo tables "$msi" | tr -d '\r')
 for t in Component FeatureComponents Directory File Icon Media Registry Property Shortcut IniFile RemoveIniFile \
-         Feature CustomAction InstallExecuteSequence InstallUISequence _Validation; do
+         Feature CustomAction InstallExecuteSequence InstallUISequence Upgrade _Validation; do
   grep -qx "$t" <<<"$tables" || fail "table $t missing"
 done
 
@@ -45,7 +45,8 @@ execute=$(export_table InstallExecuteSequence | cut -f1)
 for a in CostInitialize FileCost CostFinalize InstallValidate InstallInitialize ProcessComponents \
          UnpublishFeatures RemoveRegistryValues RemoveIniValues RemoveShortcuts RemoveFiles RemoveFolders \
          CreateFolders InstallFiles CreateShortcuts WriteRegistryValues WriteIniValues RegisterUser \
-         RegisterProduct PublishFeatures PublishProduct InstallFinalize SetUSERPROFILE SetALLUSERSPROFILE; do
+         RegisterProduct PublishFeatures PublishProduct InstallFinalize SetUSERPROFILE SetALLUSERSPROFILE \
+         FindRelatedProducts PreventDowngrade RemoveExistingProducts; do
   grep -qx "$a" <<<"$execute" || fail "InstallExecuteSequence lacks $a"
 done
 ui=$(export_table InstallUISequence | cut -f1)

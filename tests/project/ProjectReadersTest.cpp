@@ -57,8 +57,11 @@ protected:
         doc.InsertShortcutICONInXML(NodePath::ShortcutIcons,
                                     {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}});
         doc.InsertProductInfoInXML(NodePath::Product, {L"First", L"1.0", L"Maker"});
-        doc.InsertProductInfoInXML(NodePath::Product, {L"Second", L"2.0", L"Maker"});
+        doc.InsertProductInfoInXML(NodePath::Product, {L"Second", L"2.0", L"Maker", Pinned});
     }
+
+    // An UpgradeCode the user wrote into the project file.
+    static constexpr const wchar_t* Pinned = L"{0C0FFEE0-1234-5678-9ABC-DEF012345678}";
 
     TempFolder m_folder;
     FolderTokenValues m_savedTokens;
@@ -108,7 +111,7 @@ TEST_F(ProjectReadersTest, FullProjectFileReadsBackIntoTheModel)
 
     ProductInfo product;
     ASSERT_EQ(doc.ReadProductInfo(product), 1);
-    EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker"})) << "the newest stands first";
+    EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker", Pinned})) << "the newest stands first";
 
     // Reading again replaces the model instead of adding to it.
     doc.ReadProjectLists();
@@ -195,7 +198,7 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
     EXPECT_EQ(icons.size(), 1u);
     ProductInfo product;
     ASSERT_EQ(check.ReadProductInfo(product), 1);
-    EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker"}));
+    EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker", Pinned})) << "a pinned UpgradeCode is kept";
     EXPECT_EQ(check.GetRootNode().SelectSingleNode(NodePath::Product).GetChildCount(), 1)
         << "the rebuilt file holds one product information";
 
