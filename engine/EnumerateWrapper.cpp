@@ -2,6 +2,7 @@
 
 #include "common/Paths.h"
 #include "common/Progress.h"
+#include "common/SnapshotSeal.h"
 #include "common/Utf.h"
 #include "project/IncludeExclude.h"
 #include "project/SharedProjectData.h"
@@ -68,10 +69,12 @@ void CEnumerateWrapper::ApplyExclusions()
 {
     // The user's excluded folders, and the program's own files: the program
     // folder, the working root (snapshot files, change documents, setups'
-    // scratch files) and the output folder.
+    // scratch files) and the packages folder of the output folder. The output
+    // folder itself may be where the setup installs (-Path="C:\Program Files").
     for (const auto& [key, item] : FileExcludedItems())
         m_files.AddExcludedFolder(item.Name);
-    for (const std::string& own : {Paths().ProgramFolder, Paths().WorkingRoot, Paths().OutputFolder})
+    const std::string packages = Paths().OutputFolder.empty() ? std::string() : PackagesFolder();
+    for (const std::string& own : {Paths().ProgramFolder, Paths().WorkingRoot, packages})
         if (!own.empty())
             m_files.AddExcludedFolder(FromUtf8(own));
 
@@ -120,22 +123,37 @@ int CEnumerateWrapper::CompareSnapshot()
     return 1;
 }
 
+bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
+{
+    bool ok = CheckSnapshotSeal(m_files.FirstSnapshotPath());
+    const std::size_t files = registryRoots == 0 ? 1 : registryRoots;
+    for (std::size_t i = 0; i < files; ++i)
+        ok = CheckSnapshotSeal(m_registry.FirstSnapshotFilePrefix() + std::to_string(i) + ".reg") && ok;
+    return ok;
+}
+
 int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
 {
     EnsureFolder(PackagesFolder());
     Progress().SetStepCount(0);
-    if (m_projectLoaded) {
-        ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem");
-        ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem");
-        ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem");
-        m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts());
-        m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons());
-        m_project.InsertProductInfoInXML(NodePath::Product, product);
+    if (!m_projectLoaded) {
+        WriteError("CEnumerateWrapper::BuildProjectFile Unable to load " + Paths().RawProjectFilePath);
+        return 0;
     }
-    return 1;
+    // Every step saves the whole document: the project file is complete only
+    // when each save succeeded.
+    bool saved = ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem");
+    saved = ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem") && saved;
+    saved = ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem") && saved;
+    saved = m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()) && saved;
+    saved = m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()) && saved;
+    saved = m_project.InsertProductInfoInXML(NodePath::Product, product) && saved;
+    if (!saved)
+        WriteError("CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
+    return saved ? 1 : 0;
 }
 
-void CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section)
+bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section)
 {
     CXMLNodeHandler root = m_project.GetRootNode();
     CXMLNodeHandler target = root.SelectSingleNode(section);
@@ -158,7 +176,10 @@ void CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocume
             }
         }
     }
-    if (m_project.Save(GetProjectFilePath()) != 1)
+    if (m_project.Save(GetProjectFilePath()) != 1) {
         WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
                    "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
+        return false;
+    }
+    return true;
 }

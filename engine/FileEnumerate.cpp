@@ -4,6 +4,7 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "common/Progress.h"
+#include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 
@@ -437,6 +438,14 @@ int CFileEnumerate::IsFirstSnapshotTaken()
 
 void CFileEnumerate::AddExcludedFolder(std::wstring path)
 {
+    // Walked paths never take the %SYSDRIVE% token below the drive itself
+    // (only the bare drive does): "%SYSDRIVE%\X" is stored as the walk sees it.
+    constexpr std::wstring_view sysDrive = L"%SYSDRIVE%\\";
+    const std::wstring& drive = TokenValues().systemdrive;
+    if (!drive.empty() && path.size() > sysDrive.size() &&
+        CompareStringOrdinal(path.c_str(), static_cast<int>(sysDrive.size()), sysDrive.data(),
+                             static_cast<int>(sysDrive.size()), TRUE) == CSTR_EQUAL)
+        path.replace(0, sysDrive.size() - 1, drive);
     ToTokenPath(path);
     while (!path.empty() && path.back() == L'\\')
         path.pop_back();
@@ -460,6 +469,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     const bool second = m_firstSnapshotTaken;
     std::string target;
     if (second) {
+        // A first snapshot cut short would make everything it lost look added.
+        if (!CheckSnapshotSeal(m_firstSnapshotPath))
+            return 0;
         Progress().SetStatusText(L"");
         Progress().SetStatusText(L"Reading First Snapshot");
         ReadFirstSnapshot();
@@ -481,6 +493,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
     map.clear();
 
+    RemoveSnapshotSeal(target);
     CSnapshotFileWriter writer;
     bool ok = writer.Create(FromUtf8(target));
     if (!ok)
@@ -509,6 +522,8 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         LogError("CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
         ok = false;
     }
+    if (ok && !WriteSnapshotSeal(target))
+        ok = false;
     if (m_unreadableFolders > 0)
         LogError("CFileEnumerate::CaptureSnapshot: " + std::to_string(m_unreadableFolders) +
                  " folder(s) could not be read and were skipped");
@@ -662,8 +677,15 @@ int CFileEnumerate::CompareSnapshot()
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
     m_document.Load(Paths().RawProjectFilePath);
-    WriteChangeDocument(false);
-    m_iniTracker.WriteINIChanges();
+    EnsureFolder(WorkingTempFolder()); // the second capture removed it
+    if (!WriteChangeDocument(false)) {
+        LogError("CFileEnumerate::CompareSnapshot: Unable to write " + Paths().FileChangesPath);
+        return 0;
+    }
+    if (m_iniTracker.WriteINIChanges() != 1) {
+        LogError("CFileEnumerate::CompareSnapshot: Unable to write " + Paths().IniChangesPath);
+        return 0;
+    }
     return 1;
 }
 
@@ -688,20 +710,20 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
         (*map)[FolderOf(path)].push_back(path);
 }
 
-void CFileEnumerate::WriteChangeDocument(bool keepAll)
+bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::string& target = Paths().FileChangesPath;
-    m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
-    m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll);
-    m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll);
+    bool saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
+    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll) && saved;
+    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll) && saved;
+    return saved;
 }
 
 int CFileEnumerate::WriteFileChanges()
 {
     if (m_document.Load(Paths().RawProjectFilePath) != 1)
         return 0;
-    WriteChangeDocument(true);
-    return 1;
+    return WriteChangeDocument(true) ? 1 : 0;
 }
 
 void CFileEnumerate::Reset()
