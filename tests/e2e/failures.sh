@@ -75,24 +75,25 @@ fail_setup evil.exe -DMARK=evil.txt '-DPRODUCTNAME=..\..\..\windows\evil'
 run -capture 'C:\evil.exe' '-Path=C:\out4' '-File=..\..\evil.msi'
 check test "$rc" = 2
 check pending
-run -capture 'C:\evil.exe' '-Path=C:\out4'
+# The output folder does not exist yet, nor does its parent.
+run -capture 'C:\evil.exe' '-Path=C:\new\out4'
 check test "$rc" = 0
 check reported 'An earlier capture was pending; it is discarded.'
-check test -f "$(drive_c capture)/out4/Packages/.._.._.._windows_evil.msi"
-check test -f "$(drive_c capture)/out4/Packages/.._.._.._windows_evil_1.0.xml"
+check test -f "$(drive_c capture)/new/out4/Packages/.._.._.._windows_evil.msi"
+check test -f "$(drive_c capture)/new/out4/Packages/.._.._.._windows_evil_1.0.xml"
 check test ! -e "$(drive_c capture)/windows/evil.msi"
 check test ! -e "$(drive_c capture)/windows/evil_1.0.xml"
 
-step "a project file that cannot be written, in a folder that did not exist"
+step "a project file that cannot be written (a folder has its name)"
 fail_setup project.exe -DMARK=project.txt
-mv "$(drive_c capture)/corvane/RawProjectFile.xml" "$WORK/RawProjectFile.xml"
+mkdir -p "$(drive_c capture)/nx/deeper/out/Packages/Fail_1.xml"
 run -capture 'C:\project.exe' '-Path=C:\nx\deeper\out' $product
 check test "$rc" = 1
 check reported 'The project file could not be written to C:\nx\deeper\out\Packages\Fail_1.xml'
 check pending
-check test ! -e "$(drive_c capture)/nx/deeper/out/Packages/Fail_1.xml"
+check test -n "$(find "$(drive_c capture)/users" -path '*/SnapShot/FileSystemDir/FirstSnapShot.txt')"
 step "mended, the capture is resumed"
-mv "$WORK/RawProjectFile.xml" "$(drive_c capture)/corvane/RawProjectFile.xml"
+rmdir "$(drive_c capture)/nx/deeper/out/Packages/Fail_1.xml"
 run -resume '-Path=C:\nx\deeper\out'
 check test "$rc" = 0
 check test -f "$(drive_c capture)/nx/deeper/out/Packages/Fail_1.xml"
