@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "common/Config.h"
+#include "common/FileNames.h"
 #include "common/FileVersionInfo.h"
 #include "common/Log.h"
 #include "common/Paths.h"
@@ -8,6 +9,7 @@
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/UIManager.h"
+#include "project/ProjectCheck.h"
 
 #include <windows.h>
 
@@ -62,6 +64,110 @@ void ReportBuildNotes(CUIManager& manager, const ReportLine& report)
         report(note);
 }
 
+std::wstring Plural(std::size_t count, const wchar_t* one, const wchar_t* many)
+{
+    return std::to_wstring(count) + L" " + (count == 1 ? one : many);
+}
+
+// The system's text for an error code, without its line end.
+std::wstring SystemMessage(DWORD error)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n && text ? std::wstring(text, n) : std::wstring();
+    if (text)
+        LocalFree(text);
+    return Trim(message) + (message.empty() ? L"" : L" ") + L"(error " + Number(error) + L")";
+}
+
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    full.resize(got < n ? got : 0);
+    return full;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    const std::wstring fa = FullPath(a), fb = FullPath(b);
+    return fa.size() == fb.size() && CompareStringOrdinal(fa.c_str(), static_cast<int>(fa.size()), fb.c_str(),
+                                                          static_cast<int>(fb.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Creates the output folder with every missing parent and its "Packages"
+// folder, and proves the latter writable with a probe file that is created and
+// deleted. False (reported) when any of it fails: nothing has been changed yet.
+bool PrepareOutputFolder(const std::wstring& output, const ReportLine& report)
+{
+    const std::wstring full = FullPath(output);
+    std::size_t at = full.starts_with(L"\\\\") ? full.find(L'\\', full.find(L'\\', 2) + 1) : full.find(L'\\');
+    for (;;) {
+        at = at == std::wstring::npos ? at : full.find(L'\\', at + 1);
+        const std::wstring folder = full.substr(0, at);
+        if (!folder.empty() && folder.back() != L':' && !CreateDirectoryW(folder.c_str(), nullptr)) {
+            const DWORD error = GetLastError();
+            const DWORD attributes = GetFileAttributesW(folder.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                report(L"The output folder " + output + L" cannot be created at " + folder + L": " +
+                       (attributes == INVALID_FILE_ATTRIBUTES ? SystemMessage(error) : L"a file has that name") +
+                       L". Nothing was changed.");
+                return false;
+            }
+        }
+        if (at == std::wstring::npos)
+            break;
+    }
+    const std::wstring packages = full + (full.ends_with(L"\\") ? L"" : L"\\") + L"Packages";
+    if (!CreateDirectoryW(packages.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        report(L"The folder " + packages + L" cannot be created: " + SystemMessage(GetLastError()) +
+               L". Nothing was changed.");
+        return false;
+    }
+    const std::wstring probe = packages + L"\\CorvaneRepackager-probe-" + Number(GetCurrentProcessId()) + L".tmp";
+    UniqueFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    DWORD written = 0;
+    const bool wrote = file && WriteFile(file.get(), "probe", 5, &written, nullptr) && written == 5;
+    const DWORD error = wrote ? 0 : GetLastError();
+    file.reset();
+    const bool deleted = DeleteFileW(probe.c_str()) != FALSE;
+    if (!wrote || !deleted) {
+        report(L"The folder " + packages + L" is not writable: " + SystemMessage(wrote ? GetLastError() : error) +
+               L". Nothing was changed.");
+        return false;
+    }
+    return true;
+}
+
+// The console lines and exit code of a finished build: 0 when everything of
+// the project went into the package, 3 when something was left out.
+int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const ReportLine& report)
+{
+    report(packageLine);
+    const MsiBuildCounts& counts = manager.Builder().Counts();
+    std::wstring leftOut;
+    auto add = [&leftOut](std::size_t count, const wchar_t* one, const wchar_t* many) {
+        if (count == 0)
+            return;
+        leftOut += (leftOut.empty() ? L"" : L", ") + Plural(count, one, many);
+    };
+    add(counts.FilesLeftOut, L"file", L"files");
+    add(counts.FoldersLeftOut, L"folder", L"folders");
+    add(counts.RegistryLeftOut, L"registry value", L"registry values");
+    add(counts.OtherLeftOut, L"other item", L"other items");
+    add(counts.RejectedRows, L"table row", L"table rows");
+    if (leftOut.empty())
+        return ExitSuccess;
+    report(L"Left out: " + leftOut + L" (see the error log).");
+    return ExitIncomplete;
+}
+
 // ---- Build from a project file -------------------------------------------------
 
 int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
@@ -70,22 +176,44 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
     IsCommandLineMode = true;
     const std::wstring projectFile = arguments[0];
     std::wstring outputFolder = Lower(arguments[1]);
-    if (!RemoveAll(outputFolder, L"-path=")) {
+    const bool fileOption = arguments.size() == 3 && Lower(arguments[2]).starts_with(L"-file=");
+    if (!RemoveAll(outputFolder, L"-path=") || arguments.size() > 3 || (arguments.size() == 3 && !fileOption)) {
         log->WriteError(BuildUsageLine);
-        report(L"Usage: CorvaneRepackager.exe <project file> -Path=<output folder> [-File=<MSI name>]");
+        if (arguments.size() > 3 || (arguments.size() == 3 && !fileOption))
+            report(L"Unknown or surplus argument: " + arguments.back());
+        report(BuildUsage);
         return ExitWrongArguments;
+    }
+    std::wstring msiName = arguments.size() > 2 ? Lower(arguments[2]) : std::wstring();
+    RemoveAll(msiName, L"-file=");
+    if (!msiName.empty()) {
+        if (const std::wstring problem = PlainFileNameProblem(msiName); !problem.empty()) {
+            report(L"-File= must be one plain file name inside the Packages folder: " + problem + L".");
+            return ExitWrongArguments;
+        }
+        if (SamePath(outputFolder + L"\\Packages\\" + msiName, projectFile)) {
+            report(L"-File= names the project file itself; choose another package name.");
+            return ExitWrongArguments;
+        }
     }
     if (!FileExists(projectFile)) {
         log->WriteError("Given XML file not found\n");
         report(L"Project file not found: " + projectFile);
         return ExitFailure;
     }
-    std::wstring msiName = arguments.size() > 2 ? Lower(arguments[2]) : std::wstring();
-    RemoveAll(msiName, L"-file=");
+    {
+        CXMLDocumentHandler project;
+        project.Load(projectFile);
+        if (const std::wstring problem = ProjectFileProblem(project); !problem.empty()) {
+            log->WriteError("The project file " + ToUtf8(projectFile) + " cannot be built: " + ToUtf8(problem));
+            report(L"Not a project file that can be built: " + problem + L".");
+            return ExitFailure;
+        }
+    }
 
     EnsureFolder(ToUtf8(outputFolder));
     if (!InitializePaths(outputFolder, msiName)) {
-        report(L"The output folder or the working folder path is too long.");
+        report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
         return ExitFailure;
     }
     SetProjectFilePath(projectFile);
@@ -94,15 +222,28 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(ToUtf8(outputFolder) + "\\Packages");
     report(L"Building the package from " + projectFile);
-    const int result = manager->BuildPackage();
+    const int built = manager->BuildPackage();
     ReportBuildNotes(*manager, report);
-    report(result == 1 ? L"Package built in " + FromUtf8(PackagesFolder()) : L"The build failed; see the error log.");
-    return result == 1 ? ExitSuccess : ExitFailure;
+    if (built != 1) {
+        report(L"The build failed; see the error log. No package was written (an earlier package of that name is "
+               L"kept).");
+        return ExitFailure;
+    }
+    return ReportBuilt(*manager, L"Package built: " + FromUtf8(manager->Builder().PackagePath()), report);
 }
 
 // ---- Unattended capture ----------------------------------------------------------
 
-int RunSetup(const CaptureOptions& options, const ReportLine& report)
+// How the setup ended.
+enum class SetupOutcome
+{
+    Succeeded,   // exit code 0, 3010 or 1641
+    NotStarted,  // the process could not be created
+    Failed,      // any other exit code
+    TimedOut,    // still running at the -Timeout= limit
+};
+
+SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
 {
     std::wstring commandLine = L"\"" + options.setup + L"\"";
     if (!options.args.empty())
@@ -114,16 +255,30 @@ int RunSetup(const CaptureOptions& options, const ReportLine& report)
     report(L"Running the setup: " + commandLine);
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
-        report(L"The setup could not be started (error " + Number(GetLastError()) + L").");
-        return -1;
+        const std::wstring message = SystemMessage(GetLastError());
+        LogError("RunSetup: Unable to start " + ToUtf8(options.setup) + ": " + ToUtf8(message));
+        report(L"The setup could not be started: " + message + L".");
+        return SetupOutcome::NotStarted;
     }
     UniqueKernelHandle processHandle(process.hProcess);
     UniqueKernelHandle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    const DWORD limit = options.timeoutMinutes == 0 ? INFINITE : options.timeoutMinutes * 60u * 1000u;
+    if (WaitForSingleObject(processHandle.get(), limit) == WAIT_TIMEOUT) {
+        LogError("RunSetup: " + ToUtf8(options.setup) + " was still running after " +
+                 std::to_string(options.timeoutMinutes) + " minute(s)");
+        report(L"The setup was still running after " + Plural(options.timeoutMinutes, L"minute", L"minutes") +
+               L" (-Timeout=); the second snapshot is not taken.");
+        return SetupOutcome::TimedOut;
+    }
     DWORD exitCode = 0;
     GetExitCodeProcess(processHandle.get(), &exitCode);
     report(L"The setup ended with exit code " + Number(exitCode) + L".");
-    return static_cast<int>(exitCode);
+    // 3010 and 1641: installed, a restart is needed or was started.
+    if (exitCode == 0 || exitCode == 3010 || exitCode == 1641)
+        return SetupOutcome::Succeeded;
+    LogError("RunSetup: " + ToUtf8(options.setup) + " ended with exit code " + std::to_string(exitCode));
+    report(L"Exit code " + Number(exitCode) + L" reports a failed setup; the second snapshot is not taken.");
+    return SetupOutcome::Failed;
 }
 
 long long CountFiles(const DirectoryChangeMap& map)
@@ -155,10 +310,27 @@ bool SetUpPaths(const CaptureOptions& options, const std::wstring& msiName, cons
     IsCommandLineMode = true;
     EnsureFolder(ToUtf8(options.path));
     if (!InitializePaths(options.path, msiName)) {
-        report(L"The output folder or the working folder path is too long.");
+        report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
         return false;
     }
     return true;
+}
+
+std::wstring ResumeLine(const CaptureOptions& options)
+{
+    return L"CorvaneRepackager.exe -resume -Path=\"" + options.path + L"\"";
+}
+
+// -File= must not name the project file of the capture.
+bool FileOptionIsNotTheProject(const CaptureOptions& options, const ReportLine& report)
+{
+    if (options.file.empty())
+        return true;
+    const std::wstring project = MakePlainFileName(options.name + L"_" + options.version + L".xml");
+    if (CompareStringOrdinal(options.file.c_str(), -1, project.c_str(), -1, TRUE) != CSTR_EQUAL)
+        return true;
+    report(L"-File= names the project file itself (" + project + L"); choose another package name.");
+    return false;
 }
 
 // Fills in the product information from the options or the setup's version
@@ -216,20 +388,39 @@ int TakeFirstSnapshot(CUIManager& manager, const CaptureOptions& options, const 
         report(L"The first snapshot failed; see the error log.");
         return ExitFailure;
     }
-    WriteSnapshotTakenKey();
+    if (!WriteSnapshotTakenKey() || !ReadSnapshotTakenKey()) {
+        // Without the mark, the next start would take the snapshot for an
+        // abandoned one and delete it.
+        LogError("TakeFirstSnapshot: Unable to write IsSnapshotTaken to " + Paths().ConfigFilePath);
+        report(L"The pending-capture mark cannot be written to " + FromUtf8(Paths().ConfigFilePath) +
+               L" (read-only?); the capture could not be resumed. Make the file writable and start again.");
+        DiscardPendingCapture();
+        return ExitFailure;
+    }
     return ExitSuccess;
 }
 
-int FinishCapture(CUIManager& manager, const ReportLine& report)
+std::size_t RegistryRootCount(const ScanDetails& details)
 {
+    const auto roots = details.find(L"Registry");
+    return roots == details.end() ? 0 : roots->second.size();
+}
+
+int FinishCapture(CUIManager& manager, const CaptureOptions& options, const ReportLine& report)
+{
+    if (!manager.Coordinator().CheckFirstSnapshot(RegistryRootCount(manager.GetScanDetails()))) {
+        report(L"The first snapshot is damaged or incomplete (see the error log); nothing was compared. The capture "
+               L"stays pending: start a new one with -capture or -snapshot, which discards it.");
+        return ExitFailure;
+    }
     report(L"Taking the second snapshot...");
     if (manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()) != 1) {
-        report(L"The second snapshot failed; see the error log.");
+        report(L"The second snapshot failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
     report(L"Comparing the snapshots...");
     if (manager.Coordinator().CompareSnapshot() != 1) {
-        report(L"The comparison failed; see the error log.");
+        report(L"The comparison failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
     CFileEnumerate& files = manager.Coordinator().FileSide();
@@ -244,11 +435,15 @@ int FinishCapture(CUIManager& manager, const ReportLine& report)
     report(L"INI entries: " + Number(CountEntries(ini.AddedItems())) + L" added, " +
            Number(CountEntries(ini.ModifiedItems())) + L" modified, " + Number(CountEntries(ini.DeletedItems())) +
            L" deleted.");
+    const std::wstring project = FromUtf8(GetProjectFilePath());
     if (manager.CreateProjectFile() != 1) {
-        report(L"The project file could not be written; see the error log.");
+        // The snapshots stay, and so does the pending mark.
+        report(L"The project file could not be written to " + project +
+               L" (see the error log). Nothing was deleted and the capture stays pending: mend the cause, then " +
+               ResumeLine(options));
         return ExitFailure;
     }
-    report(L"Project file: " + FromUtf8(GetProjectFilePath()));
+    report(L"Project file: " + project);
 
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(PackagesFolder());
@@ -257,11 +452,11 @@ int FinishCapture(CUIManager& manager, const ReportLine& report)
     ReportBuildNotes(manager, report);
     manager.Uninitialize();
     if (built != 1) {
-        report(L"The package build failed; see the error log.");
+        report(L"The package build failed; see the error log. The project file is kept; build again with: "
+               L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
         return ExitFailure;
     }
-    report(L"Package: " + FromUtf8(PackagesFolder() + "\\" + Paths().MsiFileName));
-    return ExitSuccess;
+    return ReportBuilt(manager, L"Package: " + FromUtf8(manager.Builder().PackagePath()), report);
 }
 
 int RunCapture(CaptureOptions options, const ReportLine& report)
@@ -273,13 +468,32 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
     }
     if (!ResolveProduct(options, report))
         return ExitFailure;
-    if (!SetUpPaths(options, options.file.empty() ? options.name + L".msi" : options.file, report))
+    if (!FileOptionIsNotTheProject(options, report))
+        return ExitWrongArguments;
+    if (!PrepareOutputFolder(options.path, report))
+        return ExitFailure;
+    if (!SetUpPaths(options, options.file.empty() ? PlainNameFromProduct(options.name + L".msi") : options.file,
+                    report))
         return ExitFailure;
     CUIManagerReference manager;
     if (const int result = TakeFirstSnapshot(*manager, options, report); result != ExitSuccess)
         return result;
-    RunSetup(options, report);
-    return FinishCapture(*manager, report);
+    switch (RunSetup(options, report)) {
+    case SetupOutcome::Succeeded:
+        break;
+    case SetupOutcome::NotStarted:
+        // Nothing ran, so nothing changed: the first snapshot goes.
+        DiscardPendingCapture();
+        manager->Uninitialize();
+        report(L"The first snapshot is discarded; nothing was captured.");
+        return ExitFailure;
+    case SetupOutcome::Failed:
+    case SetupOutcome::TimedOut:
+        report(L"The capture stays pending. If the installation is good after all, finish it with: " +
+               ResumeLine(options) + L"; otherwise start a new capture, which discards it.");
+        return ExitFailure;
+    }
+    return FinishCapture(*manager, options, report);
 }
 
 int RunSnapshot(CaptureOptions options, const ReportLine& report)
@@ -291,17 +505,20 @@ int RunSnapshot(CaptureOptions options, const ReportLine& report)
     }
     if (!ResolveProduct(options, report))
         return ExitFailure;
+    if (!FileOptionIsNotTheProject(options, report))
+        return ExitWrongArguments;
+    if (!PrepareOutputFolder(options.path, report))
+        return ExitFailure;
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
     CUIManagerReference manager;
     if (const int result = TakeFirstSnapshot(*manager, options, report); result != ExitSuccess)
         return result;
-    report(L"First snapshot taken. Run the setup (restart if it asks), then: CorvaneRepackager.exe -resume -Path=" +
-           options.path);
+    report(L"First snapshot taken. Run the setup (restart if it asks), then: " + ResumeLine(options));
     return ExitSuccess;
 }
 
-int RunResume(const CaptureOptions& options, const ReportLine& report)
+int RunResume(CaptureOptions options, const ReportLine& report)
 {
     CLogReference log;
     if (!SetUpPaths(options, options.file, report))
@@ -321,10 +538,14 @@ int RunResume(const CaptureOptions& options, const ReportLine& report)
         report(L"The saved scan details are missing or damaged; the capture cannot be resumed.");
         return ExitFailure;
     }
+    options.name = product.ApplicationName;
+    options.version = product.Version;
+    if (!FileOptionIsNotTheProject(options, report))
+        return ExitWrongArguments;
     if (options.file.empty())
-        Paths().MsiFileName = ToUtf8(product.ApplicationName + L".msi");
+        Paths().MsiFileName = ToUtf8(PlainNameFromProduct(product.ApplicationName + L".msi"));
     report(L"Resuming the capture of " + product.ApplicationName + L" " + product.Version);
-    return FinishCapture(*manager, report);
+    return FinishCapture(*manager, options, report);
 }
 
 } // namespace
@@ -361,7 +582,7 @@ bool ParseCaptureOptions(const std::vector<std::wstring>& arguments, CaptureOpti
         {L"-path=", &CaptureOptions::path},       {L"-file=", &CaptureOptions::file},
         {L"-args=", &CaptureOptions::args},       {L"-name=", &CaptureOptions::name},
         {L"-version=", &CaptureOptions::version}, {L"-company=", &CaptureOptions::company},
-        {L"-setup=", &CaptureOptions::setup},
+        {L"-setup=", &CaptureOptions::setup},     {L"-timeout=", &CaptureOptions::timeout},
     };
     for (std::size_t i = next; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
@@ -373,8 +594,11 @@ bool ParseCaptureOptions(const std::vector<std::wstring>& arguments, CaptureOpti
                 const bool setupAllowed = options.command == L"-snapshot";
                 if (name == L"-setup=" && !setupAllowed)
                     break;
+                // Only -capture runs the setup, so only it can wait for it.
+                if (name == L"-timeout=" && options.command != L"-capture")
+                    break;
                 options.*option.field = argument.substr(name.size());
-                matched = true;
+                matched = name != L"-timeout=" || !options.timeout.empty();
                 break;
             }
         }
@@ -386,6 +610,23 @@ bool ParseCaptureOptions(const std::vector<std::wstring>& arguments, CaptureOpti
     if (options.path.empty()) {
         error = L"-Path=<output folder> is required.";
         return false;
+    }
+    if (!options.file.empty()) {
+        if (const std::wstring problem = PlainFileNameProblem(options.file); !problem.empty()) {
+            error = L"-File= must be one plain file name inside the Packages folder: " + problem + L".";
+            return false;
+        }
+    }
+    if (!options.timeout.empty()) {
+        // The wait is counted in milliseconds of 32 bits: at most 71,582 minutes.
+        constexpr unsigned MaxMinutes = 71582;
+        const bool digits = options.timeout.size() <= 5 &&
+                            options.timeout.find_first_not_of(L"0123456789") == std::wstring::npos;
+        options.timeoutMinutes = digits ? static_cast<unsigned>(std::stoul(options.timeout)) : 0;
+        if (options.timeoutMinutes == 0 || options.timeoutMinutes > MaxMinutes) {
+            error = L"-Timeout= takes a whole number of minutes, from 1 to 71582.";
+            return false;
+        }
     }
     if (Lower(options.setup).find(L".msi") != std::wstring::npos) {
         error = L"Windows Installer setups (.msi) cannot be repackaged.";
@@ -402,7 +643,8 @@ int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine&
         if (!ParseCaptureOptions(arguments, options, error)) {
             report(error);
             report(L"Usage: CorvaneRepackager.exe -capture \"<setup program>\" -Path=<output folder> [-File=<MSI name>] "
-                   L"[-Args=\"<setup arguments>\"] [-Name=<name>] [-Version=<version>] [-Company=<company>]");
+                   L"[-Args=\"<setup arguments>\"] [-Name=<name>] [-Version=<version>] [-Company=<company>] "
+                   L"[-Timeout=<minutes>]");
             report(L"       CorvaneRepackager.exe -snapshot -Path=<output folder> [-Setup=\"<setup program>\"] "
                    L"[-Name=...] [-Version=...] [-Company=...]");
             report(L"       CorvaneRepackager.exe -resume -Path=<output folder> [-File=<MSI name>]");
@@ -412,12 +654,12 @@ int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine&
             return RunCapture(options, report);
         if (options.command == L"-snapshot")
             return RunSnapshot(options, report);
-        return RunResume(options, report);
+        return RunResume(std::move(options), report);
     }
     if (arguments.size() < 2) {
         CLogReference log;
         log->WriteError(BuildUsageLine);
-        report(L"Usage: CorvaneRepackager.exe <project file> -Path=<output folder> [-File=<MSI name>]");
+        report(BuildUsage);
         return ExitWrongArguments;
     }
     return RunBuildMode(arguments, report);

@@ -10,6 +10,7 @@ enum ExitCode : int
     ExitSuccess = 0,
     ExitFailure = 1,
     ExitWrongArguments = 2,
+    ExitIncomplete = 3, // the package was built, with items of the project left out
 };
 
 // Receives one line of the console report.
@@ -19,6 +20,10 @@ using ReportLine = std::function<void(const std::wstring&)>;
 inline constexpr const char* BuildUsageLine =
     "Check the Command Line Argument for Example:- CorvaneRepackager.exe [projectfilepath] [-Path=path] "
     "[-File=MSIFileName(Optional)]";
+
+// The usage line of the build mode on the console.
+inline constexpr const wchar_t* BuildUsage =
+    L"Usage: CorvaneRepackager.exe <project file> -Path=<output folder> [-File=<MSI name>]";
 
 // True when the first argument names one of the unattended capture commands.
 bool IsCaptureCommand(const std::wstring& firstArgument);
@@ -39,6 +44,8 @@ struct CaptureOptions
     std::wstring name;     // -Name=
     std::wstring version;  // -Version=
     std::wstring company;  // -Company=
+    std::wstring timeout;  // -Timeout= as given (-capture only)
+    unsigned timeoutMinutes = 0; // -Timeout= read; 0: no limit
 };
 
 // Parses the capture commands. Returns false with `error` set for wrong

@@ -1,6 +1,7 @@
 // Start-up: the command-line modes run without a window and end the process
 // with an exit code; without arguments the wizard runs.
 #include "app/CommandLine.h"
+#include "common/RunLock.h"
 #include "common/Utf.h"
 #include "ui/Wizard.h"
 
@@ -113,11 +114,27 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
             LocalFree(raw);
 
         MakePathsAbsolute(arguments);
-        SetCurrentDirectoryW(ExecutableFolder().c_str());
+        const std::wstring programFolder = ExecutableFolder();
+        SetCurrentDirectoryW(programFolder.c_str());
 
-        if (arguments.empty())
+        // Runs from one program folder share its working folders, snapshots
+        // and logs: one at a time, held until the process ends.
+        const wchar_t* busy = L"Another run of Corvane Repackager from this program folder is in progress; wait "
+                              L"until it has ended.";
+        CRunLock runLock;
+        const bool locked = runLock.Acquire(programFolder);
+        if (arguments.empty()) {
+            if (!locked) {
+                MessageBoxW(nullptr, busy, L"Corvane Repackager", MB_OK | MB_ICONWARNING);
+                return ExitFailure;
+            }
             return RunWizard();
+        }
         ConsoleReport console;
+        if (!locked) {
+            console.Line(busy);
+            return ExitFailure;
+        }
         return RunCommandLine(arguments, [&console](const std::wstring& line) { console.Line(line); });
     } catch (...) {
         return ExitFailure;

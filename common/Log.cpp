@@ -1,6 +1,8 @@
 #include "common/Log.h"
 
 #include "common/Config.h"
+#include "common/FileNames.h"
+#include "common/Utf.h"
 
 #include <windows.h>
 
@@ -9,6 +11,24 @@
 namespace {
 
 std::mutex g_instanceLock;
+
+// The program's own files beside the log: a log must never overwrite them.
+constexpr const wchar_t* ProtectedNames[] = {
+    L"CorvaneRepackager.ini",  L"CorvaneRepackager.exe", L"DefaultIncludeExclude.xml",
+    L"UpdatedIncludeExclude.xml", L"RawProjectFile.xml",  L"Blank.msi",
+    L"makecab.exe",            L"Products.html",         L"Wait.html",
+};
+
+// Why a log file name from the configuration cannot be used, or "".
+std::wstring LogNameProblem(const std::wstring& name)
+{
+    if (std::wstring problem = PlainFileNameProblem(name); !problem.empty())
+        return problem;
+    for (const wchar_t* own : ProtectedNames)
+        if (CompareStringOrdinal(name.c_str(), -1, own, -1, TRUE) == CSTR_EQUAL)
+            return L"it names one of the program's own files";
+    return L"";
+}
 CLogHandler* g_instance = nullptr;
 unsigned g_referenceCount = 0;
 
@@ -59,8 +79,25 @@ bool CLogHandler::ReadLogSettings()
         return false;
     }
     m_level = ReadConfigInt(m_configFilePath, L"LogFileDetails", L"LogLevel", 2);
-    m_debugLogFileName = ReadConfigString(m_configFilePath, L"LogFileDetails", L"DebugLogFileName", L"c:\\DebugLog.txt");
-    m_errorLogFileName = ReadConfigString(m_configFilePath, L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
+    // The names are plain file names, put in the program folder; anything
+    // else (a path, a device, the configuration or a data file) falls back to
+    // the default, with a note once the log is open.
+    const std::pair<std::wstring*, const wchar_t*> names[] = {
+        {&m_debugLogFileName, L"DebugLogFileName"},
+        {&m_errorLogFileName, L"ErrorLogFileName"},
+    };
+    for (const auto& [name, key] : names) {
+        const std::wstring fallback = name == &m_debugLogFileName ? L"c:\\DebugLog.txt" : L"c:\\ErrorLog.txt";
+        *name = ReadConfigString(m_configFilePath, L"LogFileDetails", key, fallback.c_str());
+        if (*name == fallback)
+            continue;
+        if (const std::wstring problem = LogNameProblem(*name); !problem.empty()) {
+            m_notes.push_back("The log file name " + ToUtf8(std::wstring(key)) + "=" + ToUtf8(*name) +
+                              " of the configuration cannot be used (" + ToUtf8(problem) + "); " +
+                              ToUtf8(fallback) + " is used instead");
+            *name = fallback;
+        }
+    }
     return true;
 }
 
@@ -81,6 +118,9 @@ bool CLogHandler::Open()
             return false;
     }
     m_opened = true;
+    for (const std::string& note : m_notes)
+        WriteError(note);
+    m_notes.clear();
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class CLogHandler
 {
@@ -38,6 +39,7 @@ private:
     std::wstring m_debugLogFileName;
     std::wstring m_errorLogFileName;
     std::wstring m_configFilePath;
+    std::vector<std::string> m_notes; // written once the log is open
     bool m_opened = false;
     std::mutex m_writeLock;
 };

@@ -99,7 +99,20 @@ bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFi
     // The longest name appended below is "\UpdatedIncludeExclude.xml" (26 bytes);
     // refusing roots that leave no room for it keeps every entry within the limit.
     constexpr std::size_t longestSuffix = 32;
-    bool ok = FitsRoot("the program folder", t.ProgramFolder + std::string(longestSuffix, ' ')) &&
+    // An empty temp or application-data folder would put the working folders
+    // ("\Temp", "\SnapShot", "\INIBackup") at the root of the current drive,
+    // where the start-up clean-up would remove them.
+    bool ok = true;
+    if (t.WorkingRoot.empty()) {
+        LogError("InitializePaths: the TEMP environment variable is not set; the working folders cannot be placed");
+        ok = false;
+    }
+    if (appData.empty()) {
+        LogError("InitializePaths: the APPDATA environment variable is not set; the INI backup folder cannot be "
+                 "placed");
+        ok = false;
+    }
+    ok = ok && FitsRoot("the program folder", t.ProgramFolder + std::string(longestSuffix, ' ')) &&
               FitsRoot("the working root (temp)", t.WorkingRoot + std::string(longestSuffix, ' ')) &&
               FitsRoot("the output folder", t.OutputFolder + std::string(longestSuffix, ' ')) &&
               FitsRoot("the application-data folder", appData + std::string(longestSuffix, ' '));

@@ -1,12 +1,29 @@
 #include "common/Workspace.h"
 
 #include "common/Config.h"
+#include "common/Log.h"
 #include "common/Paths.h"
+
+namespace {
+
+// Without a working root and an application-data folder the folders below
+// would be "\Temp", "\SnapShot" and "\INIBackup" at the root of the current drive.
+bool HasWorkingRoot()
+{
+    const PathTable& paths = Paths();
+    return !paths.WorkingRoot.empty() && !paths.IniBackupFolder.empty() && paths.IniBackupFolder != "\\INIBackup";
+}
+
+} // namespace
 
 bool CleanWorkspaceAtStartup()
 {
     const bool pending = ReadSnapshotTakenKey();
     IsSnapshotTaken = pending;
+    if (!HasWorkingRoot()) {
+        LogError("CleanWorkspaceAtStartup: No working root; nothing is cleaned");
+        return pending;
+    }
     if (!pending) {
         RemoveFolderTree(WorkingTempFolder());
         RemoveFolderTree(WorkingSnapshotFolder());
@@ -19,6 +36,10 @@ bool CleanWorkspaceAtStartup()
 
 void DiscardPendingCapture()
 {
+    if (!HasWorkingRoot()) {
+        LogError("DiscardPendingCapture: No working root; nothing is removed");
+        return;
+    }
     RemoveFolderTree(WorkingTempFolder());
     RemoveFolderTree(WorkingSnapshotFolder());
     EnsureFolder(WorkingSnapshotFolder());

@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
+#include "common/SnapshotSeal.h"
 #include "common/Utf.h"
 #include "project/IncludeExclude.h"
 #include "project/SharedProjectData.h"
@@ -71,10 +72,12 @@ void CEnumerateWrapper::ApplyExclusions()
 {
     // The user's excluded folders, and the program's own files: the program
     // folder, the working root (snapshot files, change documents, setups'
-    // scratch files) and the output folder.
+    // scratch files) and the packages folder of the output folder. The output
+    // folder itself may be where the setup installs (-Path="C:\Program Files").
     for (const auto& [key, item] : FileExcludedItems())
         m_files.AddExcludedFolder(item.Name);
-    for (const std::string& own : {Paths().ProgramFolder, Paths().WorkingRoot, Paths().OutputFolder})
+    const std::string packages = Paths().OutputFolder.empty() ? std::string() : PackagesFolder();
+    for (const std::string& own : {Paths().ProgramFolder, Paths().WorkingRoot, packages})
         if (!own.empty())
             m_files.AddExcludedFolder(FromUtf8(own));
 
@@ -146,41 +149,54 @@ int CEnumerateWrapper::CompareSnapshot()
     return 1;
 }
 
+bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
+{
+    bool ok = CheckSnapshotSeal(m_files.FirstSnapshotPath());
+    const std::size_t files = registryRoots == 0 ? 1 : registryRoots;
+    for (std::size_t i = 0; i < files; ++i)
+        ok = CheckSnapshotSeal(m_registry.FirstSnapshotFilePrefix() + std::to_string(i) + ".reg") && ok;
+    return ok;
+}
+
 int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
 {
     EnsureFolder(PackagesFolder());
     Progress().SetStepCount(0);
-    if (m_projectLoaded) {
-        // Each step saves the project file; a stop between them leaves none,
-        // since a file without all its sections would build a short package.
-        const std::function<void()> steps[] = {
-            [&] { ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem"); },
-            [&] { ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
-            [&] { ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
-            [&] { m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
-            [&] { m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
-            [&] {
-                // Every new capture names its UpgradeCode, so that a user can pin it.
-                ProductInfo written = product;
-                if (written.UpgradeCode.empty())
-                    written.UpgradeCode = DeriveUpgradeCode(product.CompanyName, product.ApplicationName);
-                m_project.InsertProductInfoInXML(NodePath::Product, written);
-            },
-        };
-        for (const auto& step : steps) {
-            if (StopRequested()) {
-                DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
-                WriteError("CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
-                           GetProjectFilePath() + " removed");
-                return 0;
-            }
-            step();
-        }
+    if (!m_projectLoaded) {
+        WriteError("CEnumerateWrapper::BuildProjectFile Unable to load " + Paths().RawProjectFilePath);
+        return 0;
     }
-    return 1;
+    // Every new capture names its UpgradeCode, so that a user can pin it.
+    ProductInfo written = product;
+    if (written.UpgradeCode.empty())
+        written.UpgradeCode = DeriveUpgradeCode(product.CompanyName, product.ApplicationName);
+    // Every step saves the whole document: the project file is complete only
+    // when each save succeeded. A stop between them leaves none, since a file
+    // without all its sections would build a short package.
+    const std::function<bool()> steps[] = {
+        [&] { return ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem"); },
+        [&] { return ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
+        [&] { return ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
+        [&] { return m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
+        [&] { return m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
+        [&] { return m_project.InsertProductInfoInXML(NodePath::Product, written); },
+    };
+    bool saved = true;
+    for (const auto& step : steps) {
+        if (StopRequested()) {
+            DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
+            WriteError("CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
+                       GetProjectFilePath() + " removed");
+            return 0;
+        }
+        saved = step() && saved;
+    }
+    if (!saved)
+        WriteError("CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
+    return saved ? 1 : 0;
 }
 
-void CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section)
+bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section)
 {
     CXMLNodeHandler root = m_project.GetRootNode();
     CXMLNodeHandler target = root.SelectSingleNode(section);
@@ -203,7 +219,10 @@ void CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocume
             }
         }
     }
-    if (m_project.Save(GetProjectFilePath()) != 1)
+    if (m_project.Save(GetProjectFilePath()) != 1) {
         WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
                    "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
+        return false;
+    }
+    return true;
 }

@@ -42,9 +42,16 @@ public:
     int CompareSnapshot();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
-    // saves to the project file path. Returns 1 (0 only when stopped).
+    // saves to the project file path. Returns 1, or 0 (logged) when stopped,
+    // when the raw project file was not loaded or when any save failed.
     int BuildProjectFile(const ProductInfo& product);
-    void ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section);
+    // True when the project file was saved afterwards.
+    bool ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section);
+
+    // True when the first snapshot's files (the file side's and the registry
+    // side's, one per registry root) are complete: each has a completion
+    // record that matches it. Each damaged or unfinished file is logged.
+    [[nodiscard]] bool CheckFirstSnapshot(std::size_t registryRoots);
 
     // Both sides' first-snapshot checks, combined (AND) and stored back into
     // both flags.

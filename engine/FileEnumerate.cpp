@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
+#include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 
@@ -451,6 +452,14 @@ int CFileEnumerate::IsFirstSnapshotTaken()
 
 void CFileEnumerate::AddExcludedFolder(std::wstring path)
 {
+    // Walked paths never take the %SYSDRIVE% token below the drive itself
+    // (only the bare drive does): "%SYSDRIVE%\X" is stored as the walk sees it.
+    constexpr std::wstring_view sysDrive = L"%SYSDRIVE%\\";
+    const std::wstring& drive = TokenValues().systemdrive;
+    if (!drive.empty() && path.size() > sysDrive.size() &&
+        CompareStringOrdinal(path.c_str(), static_cast<int>(sysDrive.size()), sysDrive.data(),
+                             static_cast<int>(sysDrive.size()), TRUE) == CSTR_EQUAL)
+        path.replace(0, sysDrive.size() - 1, drive);
     ToTokenPath(path);
     while (!path.empty() && path.back() == L'\\')
         path.pop_back();
@@ -474,6 +483,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     const bool second = m_firstSnapshotTaken;
     std::string target;
     if (second) {
+        // A first snapshot cut short would make everything it lost look added.
+        if (!CheckSnapshotSeal(m_firstSnapshotPath))
+            return 0;
         Progress().SetStatusText(L"");
         Progress().SetStatusText(L"Reading First Snapshot");
         ReadFirstSnapshot();
@@ -495,6 +507,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
     map.clear();
 
+    RemoveSnapshotSeal(target);
     CSnapshotFileWriter writer;
     bool ok = writer.Create(FromUtf8(target));
     if (!ok)
@@ -534,6 +547,8 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         LogError("CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
         ok = false;
     }
+    if (ok && !WriteSnapshotSeal(target))
+        ok = false;
     if (m_unreadableFolders > 0)
         LogError("CFileEnumerate::CaptureSnapshot: " + std::to_string(m_unreadableFolders) +
                  " folder(s) could not be read and were skipped");
@@ -695,7 +710,8 @@ int CFileEnumerate::CompareSnapshot()
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
     m_document.Load(Paths().RawProjectFilePath);
-    WriteChangeDocument(false);
+    EnsureFolder(WorkingTempFolder()); // the second capture removed it
+    const bool written = WriteChangeDocument(false);
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
         DeleteFileW(FromUtf8(Paths().FileChangesPath).c_str());
@@ -703,7 +719,14 @@ int CFileEnumerate::CompareSnapshot()
                  Paths().FileChangesPath + " written");
         return 0;
     }
-    m_iniTracker.WriteINIChanges();
+    if (!written) {
+        LogError("CFileEnumerate::CompareSnapshot: Unable to write " + Paths().FileChangesPath);
+        return 0;
+    }
+    if (m_iniTracker.WriteINIChanges() != 1) {
+        LogError("CFileEnumerate::CompareSnapshot: Unable to write " + Paths().IniChangesPath);
+        return 0;
+    }
     return 1;
 }
 
@@ -728,20 +751,20 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
         (*map)[FolderOf(path)].push_back(path);
 }
 
-void CFileEnumerate::WriteChangeDocument(bool keepAll)
+bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::string& target = Paths().FileChangesPath;
-    m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
-    m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll);
-    m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll);
+    bool saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
+    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll) && saved;
+    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll) && saved;
+    return saved;
 }
 
 int CFileEnumerate::WriteFileChanges()
 {
     if (m_document.Load(Paths().RawProjectFilePath) != 1)
         return 0;
-    WriteChangeDocument(true);
-    return 1;
+    return WriteChangeDocument(true) ? 1 : 0;
 }
 
 void CFileEnumerate::Reset()

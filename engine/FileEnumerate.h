@@ -46,7 +46,8 @@ public:
 
     // Compares the two snapshots (leaving both empty), fills the change maps,
     // writes "FileChanges.xml" and has the INI tracker write its changes.
-    // Returns 1, or 0 after one log line when stopped (nothing written).
+    // Returns 1, or 0 after one log line when stopped (nothing written) or
+    // when either change document could not be saved.
     int CompareSnapshot();
 
     // Files one changed entry under its folder. INI files go to the INI
@@ -55,7 +56,7 @@ public:
 
     // Writes the three change maps again, every listed file included, into a
     // fresh copy of the raw project file saved as "FileChanges.xml". Returns 1,
-    // or 0 when the raw project file could not be loaded.
+    // or 0 when the raw project file could not be loaded or the save failed.
     int WriteFileChanges();
 
     // True when the path ends with ".ini" or ".INI" after at least one other
@@ -101,7 +102,7 @@ public:
 private:
     class CWalk;
     [[nodiscard]] bool IsExcluded(std::wstring& keyBuffer) const;
-    void WriteChangeDocument(bool keepAll);
+    [[nodiscard]] bool WriteChangeDocument(bool keepAll);
 
     int m_foldersScanned = 0;
     int m_filesScanned = 0;

@@ -165,10 +165,10 @@ int CIniChangeTracker::WriteINIChanges()
     if (m_document.Load(Paths().RawProjectFilePath) != 1)
         return 0;
     const std::string& target = Paths().IniChangesPath;
-    m_document.InsertINIKeyAndValueInXML(NodePath::IniAdded, m_added, target);
-    m_document.InsertINIKeyAndValueInXML(NodePath::IniDeleted, m_deleted, target);
-    m_document.InsertINIKeyAndValueInXML(NodePath::IniModified, m_modified, target);
-    return 1;
+    bool saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniAdded, m_added, target);
+    saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniDeleted, m_deleted, target) && saved;
+    saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniModified, m_modified, target) && saved;
+    return saved ? 1 : 0;
 }
 
 void CIniChangeTracker::Reset()

@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
+#include "common/SnapshotSeal.h"
 #include "common/Utf.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegLineReader.h"
@@ -346,6 +347,7 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         const std::string fileName = prefix + std::to_string(i) + ".reg";
         Progress().SetStatusText(L"Scanning Registry:- " + roots[i]);
         DWORD writeError = 0;
+        RemoveSnapshotSeal(fileName);
         const DWORD exported = ExportKey(roots[i], fileName, writeError);
         if (exported == ERROR_CANCELLED || StopRequested()) {
             // Cut exports would compare as mass deletions: every file of this
@@ -355,6 +357,8 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
                      "files of this capture removed");
             return 0;
         }
+        if (writeError == 0 && !WriteSnapshotSeal(fileName))
+            writeError = ERROR_WRITE_FAULT;
         if (writeError != 0) {
             // A cut-off snapshot would compare as a mass deletion: drop it.
             DeleteFileW(FromUtf8(fileName).c_str());
@@ -378,6 +382,8 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             return 0;
         }
         (void)marker.Close();
+        if (!WriteSnapshotSeal(fileName))
+            return 0;
     }
     return 1;
 }
@@ -461,6 +467,11 @@ int CRegistryEnumerate::CompareSnapshot()
             return 0;
         }
         const std::string number = std::to_string(i) + ".reg";
+        // A file without a matching completion record was cut short or
+        // changed: compared, it would report what it lost as changes.
+        for (const std::string* prefix : {&m_firstSnapshotFilePrefix, &m_secondSnapshotFilePrefix})
+            if (FileExists(*prefix + number) && !CheckSnapshotSeal(*prefix + number))
+                return 0;
         if (!CompareSnapshotFiles(m_firstSnapshotFilePrefix + number, m_secondSnapshotFilePrefix + number,
                                   m_differencePrefix + number))
             return 0;

@@ -1,6 +1,7 @@
 #include "manager/UIManager.h"
 
 #include "common/Config.h"
+#include "common/FileNames.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
@@ -17,6 +18,15 @@ CUIManager* g_instance = nullptr;
 unsigned g_referenceCount = 0;
 
 } // namespace
+
+std::wstring PlainNameFromProduct(const std::wstring& name)
+{
+    const std::wstring plain = MakePlainFileName(name);
+    if (plain != name)
+        LogError("The file name \"" + ToUtf8(name) + "\" taken from the product information is not a plain file "
+                 "name (" + ToUtf8(PlainFileNameProblem(name)) + "); \"" + ToUtf8(plain) + "\" is used");
+    return plain;
+}
 
 CUIManager* CUIManager::GetInstance()
 {
@@ -173,7 +183,8 @@ void CUIManager::TakeSelectionFromScanDetails()
         return; // a damaged file: keep what is known
     const auto& strings = info->second;
     SetProductInfo(strings[0], strings[1], strings[2]);
-    SetProjectFilePathUtf8(PackagesFolder() + "\\" + ToUtf8(strings[0]) + "_" + ToUtf8(strings[1]) + ".xml");
+    const std::wstring projectName = PlainNameFromProduct(strings[0] + L"_" + strings[1] + L".xml");
+    SetProjectFilePathUtf8(PackagesFolder() + "\\" + ToUtf8(projectName));
 }
 
 int CUIManager::WriteScanDetails()

@@ -110,6 +110,11 @@ private:
     CXMLDocumentHandler m_includeExcludeDocument;
 };
 
+// A package or project file name made of product information (the name, the
+// version, a setup's version resource), made one plain file name inside the
+// packages folder; a change is logged.
+std::wstring PlainNameFromProduct(const std::wstring& name);
+
 // Holds the shared manager for the span of one scope (a command, a page).
 class CUIManagerReference
 {

@@ -3,6 +3,7 @@
 // FeatureComponents, Media) and the stored cabinet.
 #include "msi/MSIHandler.h"
 
+#include "common/FileNames.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Progress.h"
@@ -12,6 +13,8 @@
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
+
+#include <objbase.h>
 
 #include <bit>
 #include <cstdio>
@@ -106,6 +109,109 @@ UINT DatabaseCodePage(MSIHANDLE database, const std::wstring& folder)
     return codePage == 0 ? CP_ACP : codePage;
 }
 
+// A Windows Installer identifier made of a name: ASCII letters, digits,
+// underscores and periods, never starting with a digit or a period; every
+// other character becomes "_".
+std::wstring MsiIdentifier(const std::wstring& name)
+{
+    std::wstring id = name;
+    for (wchar_t& c : id) {
+        const bool allowed = (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9') ||
+                             c == L'_' || c == L'.';
+        if (!allowed)
+            c = L'_';
+    }
+    if (id.empty() || (id[0] >= L'0' && id[0] <= L'9') || id[0] == L'.')
+        id.insert(0, 1, L'_');
+    return id;
+}
+
+// True for a folder (token form or real) on the system drive: the installer's
+// Directory table can only place folders below TARGETDIR, the system drive.
+bool OnSystemDrive(const std::wstring& folder)
+{
+    if (folder.starts_with(L"%"))
+        return true;
+    const std::wstring& drive = TokenValues().systemdrive;
+    if (drive.empty())
+        return true;
+    const std::wstring head = folder.substr(0, drive.size());
+    const bool sameDrive = CompareStringOrdinal(head.c_str(), static_cast<int>(head.size()), drive.c_str(),
+                                                static_cast<int>(drive.size()), TRUE) == CSTR_EQUAL;
+    return sameDrive && (folder.size() == drive.size() || folder[drive.size()] == L'\\');
+}
+
+// Longest package path Windows Installer opens (shorter than MAX_PATH).
+constexpr std::size_t PackagePathLimit = MAX_PATH - 1;
+
+// A database template must at least be a compound file whose root storage
+// opens: msi.dll does not survive some damaged ones. Why it is not, or "".
+std::string TemplateProblem(const std::wstring& path)
+{
+    static const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return "it cannot be opened (error " + std::to_string(GetLastError()) + ")";
+    LARGE_INTEGER size{};
+    unsigned char header[512] = {};
+    DWORD got = 0;
+    if (!GetFileSizeEx(file.get(), &size) || !ReadFile(file.get(), header, sizeof header, &got, nullptr) ||
+        got != sizeof header || std::memcmp(header, signature, sizeof signature) != 0)
+        return "it is not a Windows Installer database";
+    // Sectors are 512 bytes (version 3) or 4096 (version 4); the header takes one.
+    const unsigned sectorShift = header[30] | (header[31] << 8);
+    const long long sector = sectorShift == 9 ? 512 : sectorShift == 12 ? 4096 : 0;
+    if (sector == 0 || size.QuadPart < 3 * sector || size.QuadPart % sector != 0)
+        return "it is cut short or damaged";
+    file.reset();
+    IStorage* storage = nullptr;
+    const HRESULT opened = StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
+                                          &storage);
+    if (FAILED(opened) || !storage)
+        return "its storage cannot be opened";
+    // Every stream must read to its recorded end: a broken sector chain
+    // shows here rather than inside msi.dll.
+    std::string problem;
+    // {000C1084-0000-0000-C000-000000000046}: the class of an installer database.
+    static const CLSID databaseClass = {0x000C1084, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    STATSTG root{};
+    IEnumSTATSTG* elements = nullptr;
+    bool summaryFound = false;
+    if (FAILED(storage->Stat(&root, STATFLAG_NONAME)) || !IsEqualCLSID(root.clsid, databaseClass)) {
+        problem = "it is not a Windows Installer database";
+    } else if (FAILED(storage->EnumElements(0, nullptr, 0, &elements)) || !elements) {
+        problem = "its streams cannot be listed";
+    } else {
+        STATSTG stat{};
+        std::vector<char> buffer(65536);
+        while (problem.empty() && elements->Next(1, &stat, nullptr) == S_OK) {
+            if (stat.pwcsName && std::wstring(stat.pwcsName) == L"\005SummaryInformation")
+                summaryFound = true;
+            if (stat.type == STGTY_STREAM) {
+                IStream* stream = nullptr;
+                ULONGLONG total = 0;
+                if (SUCCEEDED(storage->OpenStream(stat.pwcsName, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
+                                                  &stream)) &&
+                    stream) {
+                    ULONG got = 0;
+                    while (SUCCEEDED(stream->Read(buffer.data(), static_cast<ULONG>(buffer.size()), &got)) && got > 0)
+                        total += got;
+                    stream->Release();
+                }
+                if (total != stat.cbSize.QuadPart)
+                    problem = "a stream of it is cut short";
+            }
+            CoTaskMemFree(stat.pwcsName);
+        }
+        elements->Release();
+        if (problem.empty() && !summaryFound)
+            problem = "it has no summary information";
+    }
+    storage->Release();
+    return problem;
+}
+
 // The processors this process may run on.
 int ProcessorsAvailable()
 {
@@ -120,14 +226,43 @@ int ProcessorsAvailable()
 
 CMSIHandler::CMSIHandler() = default;
 
-bool CMSIHandler::FitsCodePage(const std::wstring& text) const
+bool CMSIHandler::FitsCodePage(const std::wstring& text)
 {
     if (text.empty() || m_codePage == CP_UTF8)
         return true;
     BOOL lossy = FALSE;
     const int n = WideCharToMultiByte(m_codePage, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
                                       nullptr, 0, nullptr, &lossy);
-    return n > 0 && !lossy;
+    if (n > 0 && !lossy)
+        return true;
+    // The database keeps the ANSI code page while every string fits it, and
+    // turns to UTF-8 at the first one that does not.
+    return SwitchToUtf8();
+}
+
+bool CMSIHandler::SwitchToUtf8()
+{
+    if (m_codePage == CP_UTF8)
+        return true;
+    if (!m_database)
+        return false;
+    const std::wstring folder = FromUtf8(WorkingTempFolder());
+    const std::wstring name = L"utf8-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
+    const std::wstring path = folder + L"\\" + name;
+    bool imported = false;
+    if (std::FILE* file = _wfopen(path.c_str(), L"wb")) {
+        const char text[] = "\r\n\r\n65001\t_ForceCodepage\r\n";
+        const bool written = std::fwrite(text, 1, sizeof text - 1, file) == sizeof text - 1;
+        imported = std::fclose(file) == 0 && written &&
+                   MsiDatabaseImportW(m_database.get(), folder.c_str(), name.c_str()) == ERROR_SUCCESS;
+        DeleteFileW(path.c_str());
+    }
+    if (!imported) {
+        LogError("CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001");
+        return false;
+    }
+    m_codePage = CP_UTF8;
+    return true;
 }
 
 CMSIHandler::~CMSIHandler()
@@ -175,12 +310,22 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
 
     std::string& msiName = Paths().MsiFileName;
     if (msiName.empty()) {
-        msiName = ToUtf8(m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject")
-                                                                 : m_productInfo.ApplicationName);
+        // A name made of product information: one plain file name in the
+        // packages folder, whatever the product is called.
+        const std::wstring product =
+            m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject") : m_productInfo.ApplicationName;
+        const std::wstring plain = MakePlainFileName(product + L".msi");
+        if (plain != product + L".msi")
+            (*m_log)->WriteError("CMSIHandler::Initialize: The product name \"" + ToUtf8(product) +
+                                 "\" does not make a plain file name; the package is named \"" + ToUtf8(plain) + "\"");
+        msiName = ToUtf8(plain.substr(0, plain.size() - 4));
         m_packagePath = PackagesFolder() + "\\" + msiName + ".msi";
     } else {
         m_packagePath = PackagesFolder() + "\\" + msiName;
     }
+    // Built under a name of its own in the same folder, and moved over the
+    // package's name only when complete: an earlier package survives a failed build.
+    m_buildPath = PackagesFolder() + "\\~build-" + std::to_string(GetCurrentProcessId()) + ".msi.tmp";
     m_templatePath = Paths().ProgramFolder + "\\Blank.msi";
 
     EnsureFolder(PackagesFolder());
@@ -188,17 +333,25 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
 
     // The whole template, whatever its size; the copy must be writable.
     const std::wstring templateW = FromUtf8(m_templatePath);
-    const std::wstring packageW = FromUtf8(m_packagePath);
+    const std::wstring buildW = FromUtf8(m_buildPath);
+    for (const std::string* path : {&m_packagePath, &m_buildPath})
+        if (FromUtf8(*path).size() > PackagePathLimit)
+            return fail("CMSIHandler::Initialize: The package path " + *path + " is " +
+                        std::to_string(FromUtf8(*path).size()) +
+                        " characters long; Windows Installer opens paths of at most 259 characters");
     if (!FileExists(templateW))
         return fail("CMSIHandler::Initialize: Unable to Open " + m_templatePath + " File");
-    if (!CopyFileW(templateW.c_str(), packageW.c_str(), FALSE))
-        return fail("CMSIHandler::Initialize: Unable to Open " + m_packagePath + " File");
-    const DWORD attributes = GetFileAttributesW(packageW.c_str());
+    if (const std::string problem = TemplateProblem(templateW); !problem.empty())
+        return fail("CMSIHandler::Initialize: The template " + m_templatePath + " cannot be used: " + problem);
+    if (!CopyFileW(templateW.c_str(), buildW.c_str(), FALSE))
+        return fail("CMSIHandler::Initialize: Unable to Open " + m_buildPath + " File");
+    const DWORD attributes = GetFileAttributesW(buildW.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(packageW.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(buildW.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 
-    if (MsiOpenDatabaseW(packageW.c_str(), MSIDBOPEN_DIRECT, m_database.put()) != ERROR_SUCCESS) {
+    if (MsiOpenDatabaseW(buildW.c_str(), MSIDBOPEN_DIRECT, m_database.put()) != ERROR_SUCCESS) {
         m_database.reset();
+        DeleteFileW(buildW.c_str());
         return fail("CMSIHandler::Initialize: Unable to Open MSI File");
     }
     m_codePage = DatabaseCodePage(m_database.get(), FromUtf8(WorkingTempFolder()));
@@ -215,8 +368,13 @@ int CMSIHandler::BuildMSI()
     m_files.clear();
     m_leftOut.clear();
     ResolveUpgradeCodeAndVersion();
+    m_leftOutFolders.clear();
 
     m_project->ReadProjectLists();
+    // A product name outside the code page switches the database to UTF-8 now.
+    for (const std::wstring* text :
+         {&m_productInfo.ApplicationName, &m_productInfo.CompanyName, &m_productInfo.Version})
+        (void)FitsCodePage(*text);
     m_ddfIsUtf8 = !m_cabinetMaker.ends_with(L"\\System32\\makecab.exe") &&
                   !m_cabinetMaker.ends_with(L"\\system32\\makecab.exe");
     CollectFiles(m_project->AddedFiles());
@@ -295,15 +453,34 @@ int CMSIHandler::BuildMSI()
     Progress().SetStatusText(L"");
     if (committed != ERROR_SUCCESS) {
         LogError("CMSIHandler::BuildMSI: Unable to commit " + m_packagePath);
+        DiscardBuild();
         return 0;
     }
-    return cabinetOk ? 1 : 0;
+    if (!cabinetOk) {
+        DiscardBuild();
+        return 0;
+    }
+    if (!MoveFileExW(FromUtf8(m_buildPath).c_str(), FromUtf8(m_packagePath).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        LogError("CMSIHandler::BuildMSI: Unable to replace " + m_packagePath + " (error " +
+                 std::to_string(GetLastError()) + ")");
+        DiscardBuild();
+        return 0;
+    }
+    return 1;
+}
+
+void CMSIHandler::DiscardBuild()
+{
+    if (!m_buildPath.empty())
+        DeleteFileW(FromUtf8(m_buildPath).c_str());
 }
 
 int CMSIHandler::Stopped()
 {
     // Nothing of a stopped build is kept: the cabinet maker is ended, and the
-    // package and the cabinet are removed.
+    // half-made package and the cabinet are removed; an earlier package of the
+    // same name stays.
     if (m_cabinetProcess) {
         TerminateProcess(m_cabinetProcess.get(), 1);
         WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
@@ -311,10 +488,10 @@ int CMSIHandler::Stopped()
     }
     m_tables.clear();
     m_database.reset();
-    DeleteFileW(FromUtf8(m_packagePath).c_str());
+    DiscardBuild();
     DeleteFileW(FromUtf8(m_cabinetPath).c_str());
     Progress().SetStatusText(L"");
-    LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_packagePath + " removed");
+    LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_packagePath + " not written");
     return 0;
 }
 
@@ -327,6 +504,7 @@ void CMSIHandler::Uninitialize()
     m_usedDirectoryKeys.clear();
     m_directoryNameCounts.clear();
     m_directoryKeys.clear();
+    m_leftOutFolders.clear();
     m_windowsFolderAdded = false;
     m_registryComponentAdded = false;
     m_iconNumbers.clear();
@@ -339,8 +517,9 @@ void CMSIHandler::CloseAll()
 {
     m_tables.clear();
     if (m_database) {
-        MsiDatabaseCommit(m_database.get());
+        // A build that did not run to its end leaves no package behind.
         m_database.reset();
+        DiscardBuild();
     }
     if (m_cabinetProcess) {
         WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
@@ -390,6 +569,14 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
                 return; // BuildMSI ends the build
             std::wstring real = path;
             ToRealPath(real);
+            if (!OnSystemDrive(ParentOf(path))) {
+                if (LeaveOutFolder(ParentOf(path)))
+                    LogError("CMSIHandler::AddFileRows: " + ToUtf8(ParentOf(path)) +
+                             " is not on the system drive, where the package installs; its files are left out");
+                m_leftOut.push_back(real);
+                ++m_counts.FilesLeftOut;
+                continue;
+            }
             std::uint64_t size = 0;
             if (!IsPackableFile(real, size)) {
                 m_leftOut.push_back(real);
@@ -425,11 +612,8 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
             // The File key is also the file's name inside the cabinet, where the
             // installer looks it up as 8-bit text: characters beyond ASCII
             // become "_" there (the File table keeps the real name).
-            std::wstring keyName = file.name;
-            for (wchar_t& c : keyName)
-                if (c > 0x7e || c < 0x20)
-                    c = L'_';
-            file.key = MakeUniqueName(keyName, m_usedFileKeys, m_fileKeyCounts);
+            // (It is also a table key: a valid identifier.)
+            file.key = MakeUniqueName(MsiIdentifier(file.name), m_usedFileKeys, m_fileKeyCounts);
             file.component = UpperKey(file.key + L"Comp");
             file.size = static_cast<std::uint32_t>(size);
             m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
@@ -650,7 +834,7 @@ std::wstring CMSIHandler::DirectoryKeyFor(const std::wstring& folder, bool& isPr
     std::wstring key;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const std::wstring name = LastComponent(*it);
-        key = UpperKey(MakeUniqueName(name, m_usedDirectoryKeys, m_directoryNameCounts));
+        key = UpperKey(MakeUniqueName(MsiIdentifier(name), m_usedDirectoryKeys, m_directoryNameCounts));
         m_directoryKeys.emplace(UpperKey(*it), key);
         if (table.Insert({key, parentKey, name}))
             ++m_counts.DirectoryRows;
@@ -686,11 +870,25 @@ void CMSIHandler::AddDirectoryRows(const std::vector<std::wstring>& folders)
         }
         if (clean.empty())
             continue;
+        if (!OnSystemDrive(clean)) {
+            if (LeaveOutFolder(clean))
+                LogError("CMSIHandler::AddDirectoryRows: " + ToUtf8(clean) +
+                         " is not on the system drive, where the package installs; left out");
+            continue;
+        }
         bool isProperty = false;
         const std::wstring key = DirectoryKeyFor(clean, isProperty);
         if (clean != folder && !isProperty)
             m_directoryKeys.emplace(UpperKey(folder), key);
     }
+}
+
+bool CMSIHandler::LeaveOutFolder(const std::wstring& folder)
+{
+    if (!m_leftOutFolders.insert(UpperKey(folder)).second)
+        return false;
+    ++m_counts.FoldersLeftOut;
+    return true;
 }
 
 std::wstring CMSIHandler::ComponentDirectory(const std::wstring& folder) const

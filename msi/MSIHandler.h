@@ -35,6 +35,8 @@ struct MsiBuildCounts
     std::size_t DirectoryRows = 0;
     std::size_t RegistryRows = 0;
     std::size_t RegistryLeftOut = 0;
+    std::size_t FoldersLeftOut = 0; // folders on a drive other than the system drive, with their files
+    std::size_t OtherLeftOut = 0;   // shortcuts and INI entries that could not be written
     std::size_t IniRows = 0;
     std::size_t ShortcutRows = 0;
     std::size_t RejectedRows = 0; // rows the database refused, any table
@@ -52,11 +54,13 @@ public:
     // copies the template to the package path and opens the package.
     // 1 on success; 0 after one log line.
     int Initialize(const std::string& projectFileUtf8);
-    // Runs the whole pipeline. 1 when the package is complete; 0 when the
-    // build could not start or the cabinet could not be made or stored (what
-    // was written is still committed). A stop request of the thread's token
-    // (StopToken.h), seen between steps, ends the cabinet maker, removes the
-    // package and returns 0 after one log line.
+    // Runs the whole pipeline under a temporary name beside the package and
+    // moves the result over the package's name. 1 when the package is
+    // complete; 0 when the build could not start, the cabinet could not be
+    // made or stored, or the database could not be committed: the temporary
+    // file is then removed and an earlier package of that name is untouched.
+    // A stop request of the thread's token (StopToken.h), seen between steps,
+    // ends the cabinet maker the same way and returns 0 after one log line.
     int BuildMSI();
     // Closes what is still open and forgets the build's name tables.
     void Uninitialize();
@@ -73,7 +77,7 @@ public:
     // The UpgradeCode and ProductVersion of the last build.
     const std::wstring& UpgradeCode() const noexcept { return m_upgradeCode; }
     const std::wstring& ProductVersion() const noexcept { return m_productVersion; }
-    // The package being built (UTF-8), known after Initialize.
+    // The package's final path (UTF-8), known after Initialize.
     const std::string& PackagePath() const noexcept { return m_packagePath; }
 
     // The cabinet maker to run: %SystemRoot%\System32\makecab.exe where the
@@ -107,6 +111,9 @@ private:
     void AddMediaRow();
     [[nodiscard]] bool StoreCabinet();
     std::wstring ComponentDirectory(const std::wstring& folder) const;
+    // Records a folder left out of the package (off the system drive); true
+    // the first time, when the caller logs it.
+    bool LeaveOutFolder(const std::wstring& folder);
 
     // Registry
     void AddRegistryRows(const RegistryChangeMap& keys, int& number);
@@ -129,11 +136,15 @@ private:
     void WriteSummaryInformation(const std::wstring& title, const std::wstring& subject, const std::wstring& author,
                                  const std::wstring& comments);
 
-    // True when the text survives the package's code page unchanged.
-    [[nodiscard]] bool FitsCodePage(const std::wstring& text) const;
+    // True when the text survives the package's code page unchanged; a text
+    // that does not fit the ANSI code page switches the package to UTF-8.
+    [[nodiscard]] bool FitsCodePage(const std::wstring& text);
+    [[nodiscard]] bool SwitchToUtf8();
     void CloseAll();
     // Ends a stopped build; returns 0.
     int Stopped();
+    // Removes the temporary file of the build.
+    void DiscardBuild();
     CTableInserter& Table(int id);
 
     std::unique_ptr<CLogReference> m_log;
@@ -143,6 +154,7 @@ private:
 
     std::string m_templatePath;
     std::string m_packagePath;
+    std::string m_buildPath;
     std::string m_batchPath;
     std::string m_ddfPath;
     std::string m_cabinetPath;
@@ -162,6 +174,7 @@ private:
     std::set<std::wstring> m_usedDirectoryKeys;             // upper case
     std::map<std::wstring, unsigned> m_directoryNameCounts; // upper-case name -> suffixes used
     std::map<std::wstring, std::wstring> m_directoryKeys;   // upper-case folder (token form) -> key
+    std::set<std::wstring> m_leftOutFolders;                // upper case
     bool m_windowsFolderAdded = false;
     bool m_registryComponentAdded = false;
     std::map<std::wstring, int> m_iconNumbers;

@@ -209,7 +209,7 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
             }
             wchar_t id[40];
             std::swprintf(id, 40, L"CorvaneRegistry%d", n);
-            if (registry.Insert({id, rootNumber, key, EscapeFormatted(name), value, L"REGDIFFCOMP"}))
+            if (registry.Insert({id, rootNumber, EscapeFormatted(key), EscapeFormatted(name), value, L"REGDIFFCOMP"}))
                 ++m_counts.RegistryRows;
         }
     }
@@ -299,11 +299,16 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
         if (const auto slash = exe.find_last_of(L'\\'); slash != std::wstring::npos)
             exe = exe.substr(slash + 1);
         const auto file = m_firstKeyOfName.find(UpperKey(exe));
-        if (file == m_firstKeyOfName.end())
-            continue; // no file of that name was packaged
+        if (file == m_firstKeyOfName.end()) {
+            LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) + " points to " + ToUtf8(exe) +
+                     ", which is not in the package; left out");
+            ++m_counts.OtherLeftOut;
+            continue;
+        }
         if (!FitsCodePage(record.Name)) {
             LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) +
                      " cannot be written in the package's code page; left out");
+            ++m_counts.OtherLeftOut;
             continue;
         }
         const std::wstring target = L"[#" + file->second + L"]";
@@ -352,12 +357,17 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
         const auto slash = file.find_last_of(L'\\');
         const std::wstring fileName = slash == std::wstring::npos ? file : file.substr(slash + 1);
         const std::wstring folder = slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
+        if (m_leftOutFolders.count(UpperKey(folder))) {
+            m_counts.OtherLeftOut += entries.size(); // logged with the folder
+            continue;
+        }
         const std::wstring directory = ComponentDirectory(folder);
         for (const IniChangeEntry& entry : entries) {
             if (!FitsCodePage(file) || !FitsCodePage(entry.Section) || !FitsCodePage(entry.Key) ||
                 !FitsCodePage(entry.Value)) {
                 LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
                          ToUtf8(entry.Key) + " cannot be written in the package's code page; left out");
+                ++m_counts.OtherLeftOut;
                 continue;
             }
             const std::wstring key = L"INIFile" + std::to_wstring(number++);
@@ -383,10 +393,24 @@ void CMSIHandler::WriteSummaryInformation(const std::wstring& title, const std::
     };
     const std::wstring empty;
     const std::wstring application = L"Corvane Repackager Installation Database";
+    // The summary information's strings are kept in its own code page.
+    if (m_codePage == CP_UTF8)
+        MsiSummaryInfoSetPropertyW(summary.get(), 1, VT_I2, static_cast<INT>(CP_UTF8), nullptr, nullptr);
+    // Windows keeps the strings in the code page of PID_CODEPAGE; Wine's
+    // msi.dll converts wide strings with the ANSI code page whatever it says,
+    // so under Wine a UTF-8 package's strings go in as UTF-8 bytes.
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const bool utf8Bytes = m_codePage == CP_UTF8 && ntdll && GetProcAddress(ntdll, "wine_get_version");
+    auto setText = [&](UINT id, const std::wstring& text) {
+        if (utf8Bytes)
+            MsiSummaryInfoSetPropertyA(summary.get(), id, VT_LPSTR, 0, nullptr, ToUtf8(text).c_str());
+        else
+            MsiSummaryInfoSetPropertyW(summary.get(), id, VT_LPSTR, 0, nullptr, text.c_str());
+    };
     for (const auto& [id, text] : values)
-        MsiSummaryInfoSetPropertyW(summary.get(), id, VT_LPSTR, 0, nullptr, text->c_str());
-    MsiSummaryInfoSetPropertyW(summary.get(), 8, VT_LPSTR, 0, nullptr, empty.c_str());
-    MsiSummaryInfoSetPropertyW(summary.get(), 18, VT_LPSTR, 0, nullptr, application.c_str());
+        setText(id, *text);
+    setText(8, empty);
+    setText(18, application);
     if (MsiSummaryInfoPersist(summary.get()) != ERROR_SUCCESS)
         LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information");
 }

@@ -57,12 +57,18 @@ void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstr
     for (CXMLNodeHandler entry = list.GetFirstChild(); !entry.IsNull(); entry = entry.GetNextSibling()) {
         if (!entry.IsElement())
             continue;
-        const std::wstring name = entry.GetAttribute(0);
+        const std::wstring name = entry.GetNamedAttribute(L"Name");
+        if (name.empty()) {
+            // An empty name would stand for the root of the drive, walked past
+            // every exclusion.
+            LogError("ReadIncludeExcludeList: An entry of " + ToUtf8(listPath) + " has no name; skipped");
+            continue;
+        }
         const std::wstring key = ToUpperAscii(name);
         if (included)
             included->emplace(key, name);
         else if (excluded)
-            excluded->emplace(key, ExcludedItem{name, entry.GetAttribute(1)});
+            excluded->emplace(key, ExcludedItem{name, entry.GetNamedAttribute(L"Description")});
     }
 }
 

@@ -41,12 +41,12 @@ void CXMLDocumentHandler::ReadDirectoryList(const std::wstring& listPath)
     try {
         const CXMLNodeHandler list = SelectList(listPath);
         ForEachElement(list, [&](const CXMLNodeHandler& directory) {
-            const std::wstring folder = directory.GetAttribute(0);
+            const std::wstring folder = directory.GetNamedAttribute(L"Name");
             m_allFolders.push_back(folder);
             // The entry exists even for a folder without files.
             std::vector<std::wstring>& files = (*map)[folder];
             ForEachElement(directory, [&](const CXMLNodeHandler& file) {
-                std::wstring full = folder + L"\\" + file.GetAttribute(0);
+                std::wstring full = folder + L"\\" + file.GetNamedAttribute(L"Name");
                 m_allFiles.push_back(full);
                 files.push_back(std::move(full));
             });
@@ -65,11 +65,12 @@ void CXMLDocumentHandler::ReadSubKeyList(const std::wstring& listPath)
     try {
         const CXMLNodeHandler list = SelectList(listPath);
         ForEachElement(list, [&](const CXMLNodeHandler& subKey) {
-            const std::wstring key = subKey.GetAttribute(0);
+            const std::wstring key = subKey.GetNamedAttribute(L"Name");
             m_allRegistryKeys.push_back(key);
             std::vector<RegistryChangeEntry>& values = (*map)[key];
             ForEachElement(subKey, [&](const CXMLNodeHandler& value) {
-                values.push_back({key, value.GetAttribute(0), value.GetAttribute(1), value.GetAttribute(2)});
+                values.push_back({key, value.GetNamedAttribute(L"Name"), value.GetNamedAttribute(L"Type"),
+                                  value.GetNamedAttribute(L"Data")});
             });
         });
     } catch (...) {
@@ -86,9 +87,10 @@ void CXMLDocumentHandler::ReadINIFileList(const std::wstring& listPath)
     try {
         const CXMLNodeHandler list = SelectList(listPath);
         ForEachElement(list, [&](const CXMLNodeHandler& iniFile) {
-            std::vector<IniChangeEntry>& entries = (*map)[iniFile.GetAttribute(0)];
+            std::vector<IniChangeEntry>& entries = (*map)[iniFile.GetNamedAttribute(L"Name")];
             ForEachElement(iniFile, [&](const CXMLNodeHandler& section) {
-                entries.push_back({section.GetAttribute(0), section.GetAttribute(1), section.GetAttribute(2)});
+                entries.push_back({section.GetNamedAttribute(L"Name"), section.GetNamedAttribute(L"Key"),
+                                   section.GetNamedAttribute(L"Value")});
             });
         });
     } catch (...) {
@@ -101,8 +103,9 @@ void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
     try {
         const CXMLNodeHandler list = SelectList(NodePath::Shortcuts);
         ForEachElement(list, [&](const CXMLNodeHandler& shortcut) {
-            ShortcutRecord record{shortcut.GetAttribute(0), shortcut.GetAttribute(1), shortcut.GetAttribute(2),
-                                  shortcut.GetAttribute(3), shortcut.GetAttribute(4)};
+            ShortcutRecord record{shortcut.GetNamedAttribute(L"Name"), shortcut.GetNamedAttribute(L"ExeName"),
+                                  shortcut.GetNamedAttribute(L"Directory"), shortcut.GetNamedAttribute(L"Icon"),
+                                  shortcut.GetNamedAttribute(L"IconIndex")};
             ToRealPath(record.Icon);
             destination.push_back(std::move(record));
         });
@@ -122,10 +125,12 @@ void CXMLDocumentHandler::ReadShortcutICONs(IconMap& destination) const
     try {
         const CXMLNodeHandler list = SelectList(NodePath::ShortcutIcons);
         ForEachElement(list, [&](const CXMLNodeHandler& icon) {
-            IconRecord& record = destination[icon.GetAttribute(0)];
-            record.Size = icon.GetAttribute(1);
-            record.Data = icon.GetAttribute(2);
-            ForEachElement(icon, [&](const CXMLNodeHandler& exe) { record.Executables.push_back(exe.GetAttribute(0)); });
+            IconRecord& record = destination[icon.GetNamedAttribute(L"Name")];
+            record.Size = icon.GetNamedAttribute(L"Size");
+            record.Data = icon.GetNamedAttribute(L"Data");
+            ForEachElement(icon, [&](const CXMLNodeHandler& exe) {
+                record.Executables.push_back(exe.GetNamedAttribute(L"Name"));
+            });
         });
     } catch (...) {
         WriteError("CXMLDocumentHandler::ReadShortcutICONs Out of memory");
@@ -140,8 +145,9 @@ int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
         for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
             if (!child.IsElement())
                 continue;
-            // A fourth attribute, UpgradeCode, is optional (empty when absent).
-            destination = {child.GetAttribute(0), child.GetAttribute(1), child.GetAttribute(2), child.GetAttribute(3)};
+            // UpgradeCode is optional (empty when absent).
+            destination = {child.GetNamedAttribute(L"ApplicationName"), child.GetNamedAttribute(L"Version"),
+                           child.GetNamedAttribute(L"CompanyName"), child.GetNamedAttribute(L"UpgradeCode")};
             return 1;
         }
     } catch (...) {

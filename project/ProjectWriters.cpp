@@ -100,18 +100,18 @@ private:
 
 } // namespace
 
-void CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map,
+bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map,
                                                       const std::string& savePath, bool keepAll)
 {
     try {
         if (!m_loaded) {
             WriteError(DirectoryWriter + NotLoaded);
-            return;
+            return false;
         }
         const CXMLNodeHandler list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(DirectoryListMissing(listPath));
-            return;
+            return false;
         }
         const bool collectExecutables = !keepAll && listPath == NodePath::FilesAdded;
         const Bstr nameAttribute(L"Name");
@@ -121,7 +121,7 @@ void CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             // Stopped: nothing saved; the caller reports it and removes what an
             // earlier writer saved.
             if (StopRequested())
-                return;
+                return false;
             std::vector<std::wstring>& files = it->second;
             if (!keepAll) {
                 // Files that cannot be packed leave the caller's list.
@@ -156,32 +156,36 @@ void CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             }
             ++it;
         }
-        if (!Save(savePath))
+        if (!Save(savePath)) {
             WriteError(DirectoryWriter + SaveFailed);
+            return false;
+        }
+        return true;
     } catch (...) {
         WriteError(DirectoryWriter + SaveFailed);
+        return false;
     }
 }
 
-void CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
+bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
                                                          const std::string& savePath)
 {
     try {
         if (!m_loaded) {
             WriteError(RegistryWriter + NotLoaded);
-            return;
+            return false;
         }
         const CXMLNodeHandler list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(KeyOrIniListMissing(RegistryWriter, listPath));
-            return;
+            return false;
         }
         const Bstr nameAttribute(L"Name");
         const Bstr typeAttribute(L"Type");
         FirstChildInserter keys(m_document.Get(), list.Get(), L"SubKey");
         for (const auto& [key, values] : map) {
             if (StopRequested())
-                return; // as above
+                return false; // as above
             // A key alone (no value records) writes nothing.
             if (values.empty())
                 continue;
@@ -202,25 +206,29 @@ void CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
                 (void)SetElementAttribute(element, typeAttribute.Get(), value.TypeName);
             }
         }
-        if (!Save(savePath))
+        if (!Save(savePath)) {
             WriteError(RegistryWriter + SaveFailed);
+            return false;
+        }
+        return true;
     } catch (...) {
         WriteError(RegistryWriter + SaveFailed);
+        return false;
     }
 }
 
-void CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map,
+bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map,
                                                     const std::string& savePath)
 {
     try {
         if (!m_loaded) {
             WriteError(IniWriter + NotLoaded);
-            return;
+            return false;
         }
         const CXMLNodeHandler list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(KeyOrIniListMissing(IniWriter, listPath));
-            return;
+            return false;
         }
         const Bstr nameAttribute(L"Name");
         const Bstr keyAttribute(L"Key");
@@ -245,24 +253,28 @@ void CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
                 (void)SetElementAttribute(section, valueAttribute.Get(), entry.Value);
             }
         }
-        if (!Save(savePath))
+        if (!Save(savePath)) {
             WriteError(IniWriter + SaveFailed);
+            return false;
+        }
+        return true;
     } catch (...) {
         WriteError(IniWriter + SaveFailed);
+        return false;
     }
 }
 
-void CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
+bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
 {
     try {
         if (!m_loaded) {
             WriteError(ShortcutWriter + NotLoaded);
-            return;
+            return false;
         }
         const CXMLNodeHandler list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(ShortcutWriter + " Unable to find node in XML file");
-            return;
+            return false;
         }
         FirstChildInserter elements(m_document.Get(), list.Get(), L"Shortcut");
         const Bstr names[] = {Bstr(L"Name"), Bstr(L"ExeName"), Bstr(L"Directory"), Bstr(L"Icon"), Bstr(L"IconIndex")};
@@ -280,23 +292,27 @@ void CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, cons
             (void)SetElementAttribute(element, names[3].Get(), icon);
             (void)SetElementAttribute(element, names[4].Get(), shortcut.IconIndex);
         }
-        if (!Save(GetProjectFilePath()))
+        if (!Save(GetProjectFilePath())) {
             WriteError(ShortcutWriter + SaveFailed);
+            return false;
+        }
+        return true;
     } catch (...) {
         WriteError(ShortcutWriter + SaveFailed);
+        return false;
     }
 }
 
-void CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons)
+bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons)
 {
     try {
         if (!m_loaded) {
             WriteError(IconWriter + NotLoaded);
-            return;
+            return false;
         }
         const CXMLNodeHandler list = SelectList(listPath);
         if (list.IsNull())
-            return;
+            return true; // nothing to write
         const Bstr nameAttribute(L"Name");
         const Bstr sizeAttribute(L"Size");
         const Bstr dataAttribute(L"Data");
@@ -320,39 +336,47 @@ void CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, 
                 (void)SetElementAttribute(exe, nameAttribute.Get(), executable);
             }
         }
-        if (!Save(GetProjectFilePath()))
+        if (!Save(GetProjectFilePath())) {
             WriteError(IconWriter + SaveFailed);
+            return false;
+        }
+        return true;
     } catch (...) {
         WriteError(IconWriter + SaveFailed);
+        return false;
     }
 }
 
-void CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product)
+bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product)
 {
     try {
         if (!m_loaded) {
             WriteError(ProductWriter + NotLoaded);
-            return;
+            return false;
         }
         CXMLNodeHandler section = SelectList(sectionPath);
         if (section.IsNull()) {
             WriteError(ProductWriter + " Unable to find node in XML file");
-            return;
+            return false;
         }
         CXMLNodeHandler element = section.AddChildElement(L"ProductInformation");
         if (element.IsNull()) {
             WriteError(ProductWriter + " Unable to insert ProductInfo node in XML file");
-            return;
+            return false;
         }
         element.SetAttribute(L"ApplicationName", product.ApplicationName);
         element.SetAttribute(L"Version", product.Version);
         element.SetAttribute(L"CompanyName", product.CompanyName);
         if (!product.UpgradeCode.empty())
             element.SetAttribute(L"UpgradeCode", product.UpgradeCode);
-        if (!Save(GetProjectFilePath()))
+        if (!Save(GetProjectFilePath())) {
             WriteError(ProductWriter + SaveFailed);
+            return false;
+        }
+        return true;
     } catch (...) {
         WriteError(ProductWriter + SaveFailed);
+        return false;
     }
 }
 

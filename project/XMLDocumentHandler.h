@@ -52,6 +52,8 @@ public:
     // Text of the attribute at the 0-based position; "" past the end or when
     // this is no element.
     std::wstring GetAttribute(long index) const;
+    // Text of the attribute of that name; "" when it is absent.
+    std::wstring GetNamedAttribute(const std::wstring& name) const;
     long GetAttributeCount() const;
 
     long GetChildCount() const;
@@ -119,23 +121,24 @@ public:
     void WriteIncludeExcludeEntries(const std::wstring& listPath);
 
     // ---- Writers of the project file and change documents -----------------
-    // All check IsLoaded first, report failures only through the log. The
-    // directory and registry writers end without saving, silently, when the
-    // thread's stop token asks to stop (StopToken.h); their caller reports it.
+    // All check IsLoaded first and log their failures; true when the document
+    // was saved. The directory and registry writers end without saving,
+    // silently, when the thread's stop token asks to stop (StopToken.h); their
+    // caller reports it.
 
     // Writes Directory/File elements into the list and saves to `savePath`.
     // With keepAll clear, files that are not packable (".tmp"/".lnk" in the
     // path, or not openable) are removed from the caller's lists; folders with
     // nothing to write are removed from the caller's map either way.
-    void InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map, const std::string& savePath,
+    bool InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map, const std::string& savePath,
                                      bool keepAll);
-    void InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
+    bool InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
                                         const std::string& savePath);
-    void InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map, const std::string& savePath);
+    bool InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map, const std::string& savePath);
     // These three save to the project file path.
-    void InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
-    void InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons);
-    void InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product);
+    bool InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
+    bool InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons);
+    bool InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product);
     // Empty the list first, then insert.
     void ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
     void ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons);
@@ -146,7 +149,7 @@ public:
 
     // ---- Readers ------------------------------------------------------------
     // Each selects its list from the root element (first match) and walks its
-    // elements in document order; attributes are read by position. A missing
+    // elements in document order; attributes are read by name. A missing
     // list reads as empty.
 
     // Starts the file-system and registry model afresh and reads the six lists.

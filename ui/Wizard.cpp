@@ -19,8 +19,18 @@ int RunWizard()
         InitCommonControlsEx(&controls);
 
         CLogReference log;
+        if (!InitializePaths(L"", L"")) {
+            // Without the working folders every clean-up would aim at the
+            // wrong place: nothing runs.
+            ShowMessageBox(nullptr,
+                           L"The program cannot start: the TEMP or APPDATA environment variable is not set, or a "
+                           L"folder path is too long. See the error log.",
+                           L"Corvane Repackager", MB_OK | MB_ICONERROR);
+            if (SUCCEEDED(ole))
+                OleUninitialize();
+            return 1;
+        }
         CUIManager* manager = CUIManager::GetInstance();
-        InitializePaths(L"", L"");
         manager->Initialize();
         DialogFont();
 

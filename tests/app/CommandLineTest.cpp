@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 #include "common/Paths.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +55,7 @@ protected:
     void SetUp() override
     {
         WriteFileBytes(m_root / L"CorvaneRepackager.ini",
-                       "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=" + m_root.Utf8() + "\\ErrorLog.txt\r\n");
+                       "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=ErrorLog.txt\r\n");
     }
 
     int Run(const std::vector<std::wstring>& arguments)
@@ -64,9 +66,55 @@ protected:
 
     std::string Log() const { return ReadFileBytes(m_root / L"ErrorLog.txt"); }
 
+    // The program's data files, and an include/exclude file that limits the
+    // captures to one folder and one test key, so that they take moments.
+    void PrepareCaptures()
+    {
+        for (const wchar_t* file : {L"RawProjectFile.xml", L"Blank.msi"})
+            ASSERT_TRUE(
+                CopyFileW((ExecutableFolder() + L"\\..\\bin\\" + file).c_str(), (m_root / file).c_str(), FALSE));
+        for (const wchar_t* folder : {L"data", L"appdata", L"work"})
+            CreateDirectoryW((m_root / folder).c_str(), nullptr);
+        for (const wchar_t* file : {L"data\\a.txt", L"data\\b.txt", L"data\\c.txt"})
+            WriteFileBytes(m_root / file, "installed before");
+        WriteFileBytes(m_root / L"DefaultIncludeExclude.xml",
+                       "<IncludeExclude><FileSystem><IncludedItems><IncludedEntry Name=\"" + ToUtf8(m_root / L"data") +
+                           "\"/></IncludedItems><ExcludedItems/></FileSystem><RegistrySystem><IncludedItems>"
+                           "<IncludedEntry Name=\"HKEY_CURRENT_USER\\" + ToUtf8(m_key.SubPath()) +
+                           "\"/></IncludedItems><ExcludedItems/></RegistrySystem></IncludeExclude>");
+    }
+
+    bool Pending() const
+    {
+        return ReadFileBytes(m_root / L"CorvaneRepackager.ini").find("IsSnapshotTaken=1") != std::string::npos;
+    }
+    std::wstring FirstSnapshot() const { return m_root / L"work\\SnapShot\\FileSystemDir\\FirstSnapShot.txt"; }
+    bool Reported(const std::wstring& text) const
+    {
+        for (const std::wstring& line : m_report)
+            if (line.find(text) != std::wstring::npos)
+                return true;
+        return false;
+    }
+    std::string Dump() const
+    {
+        std::string text;
+        for (const std::wstring& line : m_report)
+            text += ToUtf8(line) + "\n";
+        return text;
+    }
+    std::wstring Cmd() const
+    {
+        wchar_t system[MAX_PATH];
+        GetSystemDirectoryW(system, MAX_PATH);
+        return std::wstring(system) + L"\\cmd.exe";
+    }
+
     TempFolder m_root;
     ScopedCurrentDirectory m_cd{m_root.Path()};
     ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
+    ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
+    TestRegistryKey m_key{L"CommandLineCapture"};
     std::vector<std::wstring> m_report;
 };
 
@@ -112,4 +160,186 @@ TEST_F(CommandLineRun, ResumeWithoutAPendingCaptureFails)
 {
     EXPECT_EQ(Run({L"-resume", L"-Path=" + (m_root / L"out")}), ExitFailure);
     EXPECT_NE(m_report.back().find(L"No pending capture"), std::wstring::npos);
+}
+
+TEST(CaptureOptions, FileNamesAndTimeoutsAreChecked)
+{
+    CaptureOptions o;
+    std::wstring error;
+    ASSERT_TRUE(ParseCaptureOptions({L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-Timeout=90"}, o, error));
+    EXPECT_EQ(o.timeoutMinutes, 90u);
+    ASSERT_TRUE(ParseCaptureOptions({L"-capture", L"C:\\s.exe", L"-Path=C:\\o"}, o, error));
+    EXPECT_EQ(o.timeoutMinutes, 0u) << "no limit when absent";
+    const std::vector<std::wstring> refused[] = {
+        {L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-Timeout=0"},
+        {L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-Timeout=ten"},
+        {L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-Timeout=-5"},
+        {L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-Timeout="},
+        {L"-snapshot", L"-Path=C:\\o", L"-Timeout=5"},
+        {L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-File=..\\..\\windows\\evil.msi"},
+        {L"-capture", L"C:\\s.exe", L"-Path=C:\\o", L"-File=C:\\evil.msi"},
+        {L"-resume", L"-Path=C:\\o", L"-File=NUL.msi"},
+        {L"-resume", L"-Path=C:\\o", L"-File=evil.msi."},
+    };
+    for (const auto& arguments : refused) {
+        SCOPED_TRACE(ToUtf8(arguments.back()));
+        EXPECT_FALSE(ParseCaptureOptions(arguments, o, error));
+    }
+}
+
+TEST_F(CommandLineRun, BuildModeRefusesWrongArgumentsUnsafeNamesAndFilesThatAreNoProjects)
+{
+    const std::wstring out = m_root / L"out";
+    CreateDirectoryW(out.c_str(), nullptr);
+    CreateDirectoryW((out + L"\\Packages").c_str(), nullptr);
+    const std::wstring project = out + L"\\Packages\\p.xml";
+    WriteFileBytes(project, "<CorvaneProject><ProductInformation><ProductInformation ApplicationName=\"A\" "
+                            "Version=\"1\" CompanyName=\"C\"/></ProductInformation></CorvaneProject>");
+    struct Case
+    {
+        const char* name;
+        std::vector<std::wstring> arguments;
+        int exitCode;
+        const wchar_t* reported;
+    };
+    const Case cases[] = {
+        {"unknown option", {project, L"-Path=" + out, L"-Bogus=1"}, ExitWrongArguments, L"-Bogus=1"},
+        {"surplus argument", {project, L"-Path=" + out, L"-File=a.msi", L"x"}, ExitWrongArguments, L"Usage:"},
+        {"path in -File=", {project, L"-Path=" + out, L"-File=..\\..\\evil.msi"}, ExitWrongArguments, L"plain"},
+        {"device in -File=", {project, L"-Path=" + out, L"-File=con.msi"}, ExitWrongArguments, L"device"},
+        {"-File= is the project", {project, L"-Path=" + out, L"-File=P.XML"}, ExitWrongArguments, L"project file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Run(c.arguments), c.exitCode);
+        EXPECT_TRUE(Reported(c.reported)) << Dump();
+    }
+    const char* notProjects[] = {
+        "<html><body>x</body></html>",
+        "<IncludeExclude><FileSystem/></IncludeExclude>",
+        "<CorvaneProject><ProductInformation><ProductInformation ApplicationName=\"A\" CompanyName=\"C\"/>"
+        "</ProductInformation></CorvaneProject>",
+    };
+    for (const char* xml : notProjects) {
+        SCOPED_TRACE(xml);
+        WriteFileBytes(project, xml);
+        EXPECT_EQ(Run({project, L"-Path=" + out}), ExitFailure);
+        EXPECT_TRUE(Reported(L"Not a project file")) << Dump();
+    }
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((out + L"\\Packages\\*.msi").c_str(), &data));
+    EXPECT_FALSE(find.valid()) << "no package was written";
+    EXPECT_TRUE(PathExists(project)) << "the project file is never overwritten";
+}
+
+TEST_F(CommandLineRun, TheSetupsOutcomeDecidesWhatBecomesOfTheCapture)
+{
+    PrepareCaptures();
+    WriteFileBytes(m_root / L"notaprogram.exe", "MZ not really a program");
+    struct Case
+    {
+        const char* name;
+        std::wstring setup;
+        std::wstring args;
+        int exitCode;
+        bool pending;
+        const wchar_t* reported;
+    };
+    const Case cases[] = {
+        {"success", Cmd(), L"/c exit 0", ExitSuccess, false, L"Package: "},
+        {"restart needed", Cmd(), L"/c exit 3010", ExitSuccess, false, L"Package: "},
+        {"not a program", m_root / L"notaprogram.exe", L"", ExitFailure, false, L"could not be started"},
+        {"failed setup", Cmd(), L"/c exit 1603", ExitFailure, true, L"Exit code 1603 reports a failed setup"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::wstring out = m_root / L"out";
+        RemoveFolderTree(out);
+        EXPECT_EQ(Run({L"-capture", c.setup, L"-Path=" + out + L"\\nested\\deeper", L"-Args=" + c.args, L"-Name=App",
+                       L"-Version=1", L"-Company=Acme"}),
+                  c.exitCode);
+        EXPECT_TRUE(Reported(c.reported)) << Dump();
+        EXPECT_EQ(Pending(), c.pending);
+        EXPECT_EQ(PathExists(FirstSnapshot()), c.pending);
+        EXPECT_EQ(PathExists(out + L"\\nested\\deeper\\Packages\\App.msi"), c.exitCode == ExitSuccess);
+        EXPECT_EQ(Reported(L"-resume -Path="), c.pending) << Dump();
+    }
+    // The pending capture of the failed setup is finished on request.
+    EXPECT_EQ(Run({L"-resume", L"-Path=" + (m_root / L"out\\nested\\deeper")}), ExitSuccess);
+    EXPECT_FALSE(Pending());
+}
+
+TEST_F(CommandLineRun, NoCaptureIsLostWhenItsFilesCannotBeWrittenOrAreDamaged)
+{
+    PrepareCaptures();
+    const std::wstring out = m_root / L"out";
+    const std::vector<std::wstring> snapshot = {L"-snapshot", L"-Path=" + out, L"-Name=..\\..\\evil", L"-Version=1",
+                                                L"-Company=Acme"};
+    // The output folder cannot be made: nothing is taken.
+    WriteFileBytes(m_root / L"a file", "x");
+    EXPECT_EQ(Run({L"-snapshot", L"-Path=" + (m_root / L"a file\\out"), L"-Name=A", L"-Version=1",
+                   L"-Company=C"}),
+              ExitFailure);
+    EXPECT_TRUE(Reported(L"cannot be created")) << Dump();
+    EXPECT_FALSE(PathExists(FirstSnapshot()));
+
+    // The pending mark cannot be written (the configuration file is held by
+    // another process; a read-only file does the same, except under Wine run
+    // as root): the snapshot is not left behind.
+    int lockedResult = 0;
+    {
+        UniqueFile held(CreateFileW((m_root / L"CorvaneRepackager.ini").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        lockedResult = Run(snapshot);
+    }
+    EXPECT_EQ(lockedResult, ExitFailure);
+    EXPECT_TRUE(Reported(L"pending-capture mark cannot be written")) << Dump();
+    EXPECT_FALSE(Pending());
+    EXPECT_FALSE(PathExists(FirstSnapshot()));
+
+    // A damaged first snapshot is refused and stays pending.
+    ASSERT_EQ(Run(snapshot), ExitSuccess);
+    const std::string bytes = ReadFileBytes(FirstSnapshot());
+    WriteFileBytes(FirstSnapshot(), bytes.substr(0, bytes.size() - 1060));
+    EXPECT_EQ(Run({L"-resume", L"-Path=" + out}), ExitFailure);
+    EXPECT_TRUE(Reported(L"damaged or incomplete")) << Dump();
+    EXPECT_TRUE(Pending());
+    EXPECT_NE(Log().find("FirstSnapShot.txt does not match its completion record"), std::string::npos) << Log();
+
+    // The project file cannot be written (a folder has its name): the
+    // snapshots and the mark stay.
+    ASSERT_EQ(Run(snapshot), ExitSuccess);
+    const std::wstring project = out + L"\\Packages\\.._.._evil_1.xml";
+    ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
+    EXPECT_EQ(Run({L"-resume", L"-Path=" + out}), ExitFailure);
+    EXPECT_TRUE(Reported(L"project file could not be written")) << Dump();
+    EXPECT_TRUE(Pending());
+    EXPECT_TRUE(PathExists(FirstSnapshot()));
+
+    // Once mended, -resume finishes it; names made of the product
+    // information stay inside the packages folder.
+    ASSERT_TRUE(RemoveDirectoryW(project.c_str()));
+    EXPECT_EQ(Run({L"-resume", L"-Path=" + out}), ExitSuccess);
+    EXPECT_FALSE(Pending());
+    EXPECT_TRUE(PathExists(out + L"\\Packages\\.._.._evil.msi"));
+    EXPECT_TRUE(PathExists(out + L"\\Packages\\.._.._evil_1.xml"));
+    EXPECT_FALSE(PathExists(m_root / L"evil.msi"));
+}
+
+TEST_F(CommandLineRun, APackageWithItemsLeftOutSaysSoAndEndsWithCodeThree)
+{
+    PrepareCaptures();
+    const std::wstring project = m_root / L"p.xml";
+    const std::string missing = ToUtf8(m_root / L"gone");
+    WriteFileBytes(project, "<CorvaneProject><FileSystem><AddedItems><DirectoryList><Directory Name=\"" + missing +
+                                "\"><File Name=\"a.txt\"/><File Name=\"b.txt\"/></Directory></DirectoryList>"
+                                "</AddedItems></FileSystem><RegistrySystem><AddedItems><SubKeyList><SubKey "
+                                "Name=\"HKEY_CURRENT_USER\\Software\\CorvaneTest\\NoSuchKey\"><Value Name=\"&quot;V&quot;\" "
+                                "Type=\"REG_SZ\"/></SubKey></SubKeyList></AddedItems></RegistrySystem>"
+                                "<ProductInformation><ProductInformation ApplicationName=\"A\" Version=\"1\" "
+                                "CompanyName=\"C\"/></ProductInformation></CorvaneProject>");
+    EXPECT_EQ(Run({project, L"-Path=" + (m_root / L"out")}), ExitIncomplete);
+    EXPECT_TRUE(Reported(L"Left out: 2 files, 1 registry value (see the error log).")) << Dump();
+    EXPECT_TRUE(PathExists(m_root / L"out\\Packages\\a.msi"));
 }

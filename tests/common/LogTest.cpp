@@ -27,7 +27,7 @@ protected:
     std::wstring DebugLog() const { return m_root / L"DebugLog.txt"; }
     std::string Names() const
     {
-        return "ErrorLogFileName=" + ToUtf8(ErrorLog()) + "\r\nDebugLogFileName=" + ToUtf8(DebugLog()) + "\r\n";
+        return "ErrorLogFileName=Error\xc3\xa9Log.txt\r\nDebugLogFileName=DebugLog.txt\r\n";
     }
 
     TempFolder m_root;
@@ -155,5 +155,27 @@ TEST_F(LogFixture, LinesFromSeveralThreadsNeverInterleave)
         const std::string msg = m[3].str();
         const char fill = msg.back();
         EXPECT_EQ(msg, "Thread" + std::to_string(fill - 'a') + std::string(300, fill));
+    }
+}
+
+TEST_F(LogFixture, LogNamesThatAreNotPlainFileNamesFallBackToTheDefaultWithANote)
+{
+    WriteFileBytes(m_root / L"RawProjectFile.xml", "<CorvaneProject/>");
+    const char* refused[] = {"CorvaneRepackager.ini", "rawprojectfile.xml", "..\\up.txt", "C:\\elsewhere.txt",
+                             "NUL", "sub\\log.txt"};
+    for (const char* name : refused) {
+        SCOPED_TRACE(name);
+        Configure(std::string("LogLevel=2\r\nErrorLogFileName=") + name + "\r\n");
+        const std::string configuration = ReadFileBytes(m_root / L"CorvaneRepackager.ini");
+        CLogHandler* log = CLogHandler::GetInstance();
+        log->WriteError("after the note");
+        CLogHandler::ReleaseInstance(log);
+        EXPECT_EQ(ReadFileBytes(m_root / L"CorvaneRepackager.ini"), configuration);
+        EXPECT_EQ(ReadFileBytes(m_root / L"RawProjectFile.xml"), "<CorvaneProject/>");
+        const std::string text = ReadFileBytes(L"c:\\ErrorLog.txt");
+        EXPECT_NE(text.find(std::string("ErrorLogFileName=") + name + " of the configuration cannot be used"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("after the note"), std::string::npos);
     }
 }

@@ -1,9 +1,12 @@
 #include "common/Config.h"
 #include "common/Paths.h"
+#include "common/Utf.h"
 #include "common/Workspace.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -90,4 +93,32 @@ TEST_F(WorkspaceFixture, ConfigurationReadsDefaultsAndCutsLongStrings)
     EXPECT_EQ(ReadConfigInt(file, L"AdvertisementURL", L"WaitTimeOut", 10), 3);
     EXPECT_EQ(ReadConfigString(file, L"AdvertisementURL", L"WaitHTML", L"").size(), 255u);
     EXPECT_EQ(ReadConfigString(file, L"AdvertisementURL", L"StaticAdvertisementHTML", L""), L"");
+}
+
+TEST_F(WorkspaceFixture, WithoutTempOrAppDataNothingAtTheDriveRootIsRemoved)
+{
+    // Folders at the root of the current drive that an empty working root
+    // would name.
+    const std::wstring drive = m_root.Path().substr(0, 2);
+    const std::wstring marker = L"corvane-" + NewGuidText();
+    std::vector<std::wstring> made;
+    for (const wchar_t* folder : {L"\\Temp", L"\\SnapShot", L"\\INIBackup"}) {
+        if (CreateDirectoryW((drive + folder).c_str(), nullptr))
+            made.push_back(drive + folder);
+        WriteFileBytes(drive + folder + L"\\" + marker, "keep");
+    }
+    for (const wchar_t* variable : {L"temp", L"appdata"}) {
+        SCOPED_TRACE(ToUtf8(variable));
+        ScopedEnvironment unset(variable, nullptr);
+        EXPECT_FALSE(InitializePaths(L"", L""));
+        EXPECT_EQ(Paths().WorkingRoot, "") << "the table is left empty";
+        EXPECT_FALSE(CleanWorkspaceAtStartup());
+        DiscardPendingCapture();
+        for (const wchar_t* folder : {L"\\Temp", L"\\SnapShot", L"\\INIBackup"})
+            EXPECT_TRUE(PathExists(drive + folder + L"\\" + marker)) << ToUtf8(folder);
+    }
+    for (const wchar_t* folder : {L"\\Temp", L"\\SnapShot", L"\\INIBackup"})
+        DeleteFileW((drive + folder + L"\\" + marker).c_str());
+    for (const std::wstring& folder : made)
+        RemoveDirectoryW(folder.c_str());
 }

@@ -47,7 +47,8 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     after[L"C:\\New\\Sub\\n2.txt"] = File(200, 1);
     after[L"C:\\Empty"] = Folder(200);
 
-    EXPECT_EQ(e->CompareSnapshot(), 1);
+    // Without a raw project file the change document cannot be written.
+    EXPECT_EQ(e->CompareSnapshot(), 0);
     EXPECT_EQ(Progress().StatusText(), L"Comparing File System Snapshot");
     EXPECT_TRUE(e->FirstSnapshot().empty());
     EXPECT_TRUE(e->SecondSnapshot().empty());
@@ -70,7 +71,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
 
     // A comparison with nothing captured files nothing more.
     Progress().SetStatusText(L"other");
-    EXPECT_EQ(e->CompareSnapshot(), 1);
+    EXPECT_EQ(e->CompareSnapshot(), 0);
     EXPECT_EQ(Progress().StatusText(), L"other");
     EXPECT_EQ(e->AddedItems(), added);
 }
@@ -171,7 +172,7 @@ TEST_F(FileCompare, RealTreeBeforeAndAfterAnInstallation)
 
     e = NewEnumerator(); // as after a restart
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(e->CompareSnapshot(), 1);
+    ASSERT_EQ(e->CompareSnapshot(), 0) << "without a raw project file no change document is written";
 
     EXPECT_EQ(e->ModifiedItems(), (DirectoryChangeMap{{In(L"App"), Files{In(L"App\\grow.dll"), In(L"App\\other.Ini")}}}));
     EXPECT_EQ(e->DeletedItems(), (DirectoryChangeMap{{In(L"App"), Files{In(L"App\\gone.dll")}}}));
@@ -183,4 +184,31 @@ TEST_F(FileCompare, RealTreeBeforeAndAfterAnInstallation)
     EXPECT_EQ(e->IniTracker().ModifiedItems(), modified);
     EXPECT_EQ(e->IniTracker().AddedItems(), added);
     EXPECT_EQ(e->IniTracker().DeletedItems(), deleted);
+}
+
+TEST_F(FileCompare, AChangeDocumentThatCannotBeWrittenFailsTheComparison)
+{
+    struct Case
+    {
+        const char* name;
+        std::string PathTable::*path;
+        const char* logText;
+    };
+    const Case cases[] = {
+        {"FileChanges.xml", &PathTable::FileChangesPath, "Unable to write "},
+        {"INIChanges.xml", &PathTable::IniChangesPath, "Unable to write "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string saved = Paths().*c.path;
+        Paths().*c.path = ToUtf8(m_root / L"no such folder\\") + c.name;
+        auto e = NewEnumerator();
+        e->SetFirstSnapshotTaken(true);
+        e->SecondSnapshot()[In(L"new.txt")] = File(1, 1);
+        WriteFileBytes(In(L"new.txt"), "n");
+        EXPECT_EQ(e->CompareSnapshot(), 0);
+        e.reset();
+        EXPECT_NE(ErrorLog().find(c.logText + Paths().*c.path), std::string::npos) << ErrorLog();
+        Paths().*c.path = saved;
+    }
 }

@@ -540,3 +540,58 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
         EXPECT_NE(log.find("CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete"), std::string::npos);
     }
 }
+
+TEST_F(FileSnapshot, SystemDriveExclusionsMatchTheWalkedPaths)
+{
+    // The tree stands for the system drive: "%SYSDRIVE%\X" entries, as the
+    // shipped include/exclude file has them, must keep X out.
+    TokenValues().systemdrive = Tree();
+    MakeFolder(In(L"$Recycle.Bin"));
+    WriteFileBytes(In(L"$Recycle.Bin\\gone.txt"), "g");
+    WriteFileBytes(In(L"pagefile.sys"), "p");
+    WriteFileBytes(In(L"kept.txt"), "k");
+    auto e = NewEnumerator();
+    e->AddExcludedFolder(L"%SYSDRIVE%\\$Recycle.Bin");
+    e->AddExcludedFolder(L"%sysdrive%\\PAGEFILE.SYS");
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    const SnapshotMap& map = e->FirstSnapshot();
+    EXPECT_EQ(map.count(In(L"$Recycle.Bin")), 0u);
+    EXPECT_EQ(map.count(In(L"$Recycle.Bin\\gone.txt")), 0u);
+    EXPECT_EQ(map.count(In(L"pagefile.sys")), 0u);
+    EXPECT_EQ(map.count(In(L"kept.txt")), 1u);
+}
+
+TEST_F(FileSnapshot, ADamagedOrUnfinishedFirstSnapshotIsNeverCompared)
+{
+    for (int i = 0; i < 4; ++i)
+        WriteFileBytes(In(L"f" + std::to_wstring(i) + L".txt"), "x");
+    struct Case
+    {
+        const char* name;
+        void (*damage)(const std::wstring& file);
+        const char* logText;
+    };
+    const Case cases[] = {
+        {"cut at a record boundary",
+         [](const std::wstring& file) { WriteFileBytes(file, ReadFileBytes(file).substr(0, 2 * 1060)); },
+         "does not match its completion record"},
+        {"record missing",
+         [](const std::wstring& file) { ASSERT_TRUE(DeleteFileW((file + L".complete").c_str())); },
+         "has no completion record"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            auto first = NewEnumerator();
+            first->SetFirstSnapshotTaken(false);
+            ASSERT_EQ(first->CaptureSnapshot({TreeRoot()}), 1);
+            c.damage(FromUtf8(first->FirstSnapshotPath()));
+        }
+        auto second = NewEnumerator();
+        ASSERT_TRUE(second->FirstSnapshotTaken());
+        EXPECT_EQ(second->CaptureSnapshot({TreeRoot()}), 0);
+        EXPECT_TRUE(second->SecondSnapshot().empty());
+        second.reset();
+        EXPECT_NE(ErrorLog().find("FirstSnapShot.txt " + std::string(c.logText)), std::string::npos) << ErrorLog();
+    }
+}

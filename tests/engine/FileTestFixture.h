@@ -143,7 +143,7 @@ protected:
         m_savedTokens = TokenValues();
         // The log reads its settings from the current folder when it is created.
         WriteFileBytes(m_root / L"CorvaneRepackager.ini",
-                       "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=" + ToUtf8(ErrorLogPath()) + "\r\n");
+                       "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=ErrorLog.txt\r\n");
         m_cd.emplace(m_root.Path());
 
         MakeFolder(m_root / L"work");

@@ -30,7 +30,7 @@ class RegistryCapture : public ::testing::Test
 protected:
     RegistryCapture() : m_savedPaths(Paths())
     {
-        const std::wstring ini = L"[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=" + LogFile() + L"\r\n";
+        const std::wstring ini = L"[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=Error.log\r\n";
         std::string bytes = "\xff\xfe";
         bytes.append(reinterpret_cast<const char*>(ini.data()), ini.size() * sizeof(wchar_t));
         WriteFileBytes(m_root / L"CorvaneRepackager.ini", bytes);
@@ -385,4 +385,30 @@ TEST(RegistryChangeMaps, FilesEntriesUnderTheirKeyByCategory)
     EXPECT_EQ(registry.ModifiedChanges(), RegistryChangeMap{});
     registry.Reset();
     EXPECT_EQ(registry.AddedChanges(), RegistryChangeMap{});
+}
+
+TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
+{
+    TestRegistryKey test(L"CutShort");
+    for (int i = 0; i < 20; ++i)
+        SetString(test.Key(), (L"v" + std::to_wstring(i)).c_str(), L"value");
+    const std::wstring root = L"HKCU\\" + test.SubPath();
+    const std::wstring first = WorkingFile(L"SnapShot\\RegSystemDir\\FirstSnapShot\\RegSnapShot0.reg");
+    const std::wstring second = WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot\\RegSnapShot0.reg");
+    for (const std::wstring* damaged : {&first, &second}) {
+        SCOPED_TRACE(ToUtf8(*damaged));
+        m_registry.emplace();
+        ASSERT_EQ(m_registry->Initialize(), 1);
+        RemoveFolderTree(WorkingFile(L"SnapShot"));
+        EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);
+        ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
+        ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
+        const std::string bytes = ReadFileBytes(*damaged);
+        WriteFileBytes(*damaged, bytes.substr(0, bytes.size() / 2));
+        EXPECT_EQ(m_registry->CompareSnapshot(), 0);
+        EXPECT_TRUE(m_registry->AddedChanges().empty());
+        m_registry.reset();
+        EXPECT_NE(LogText().find(ToUtf8(*damaged) + " does not match its completion record"), std::string::npos)
+            << LogText();
+    }
 }

@@ -23,11 +23,8 @@ protected:
         for (const wchar_t* f : {L"prog", L"work", L"appdata", L"data"})
             CreateDirectoryW((m_root / f).c_str(), nullptr);
         ASSERT_TRUE(CopyFileW(ShippedRawProjectFile().c_str(), (m_root / L"prog\\RawProjectFile.xml").c_str(), FALSE));
-        m_log = std::make_unique<CapturedLog>(m_root);
         // The log reads its settings from the program folder, the current one.
-        ASSERT_TRUE(CopyFileW((m_root / L"CorvaneRepackager.ini").c_str(),
-                              (m_root / L"prog\\CorvaneRepackager.ini").c_str(), FALSE));
-        m_cd = std::make_unique<ScopedCurrentDirectory>(m_root / L"prog");
+        m_log = std::make_unique<CapturedLog>(m_root / L"prog");
         ASSERT_TRUE(InitializePaths(L"", L""));
         EnsureFolder(WorkingSnapshotFolder());
         EnsureFolder(WorkingTempFolder());
@@ -131,14 +128,38 @@ TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
                                      "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid"}));
 }
 
-TEST_F(Coordinator, WithoutARawProjectFileNothingIsWrittenButTheBuildSucceeds)
+TEST_F(Coordinator, AProjectFileThatCannotBeSavedFailsAndTheManagerKeepsTheCapture)
 {
-    DeleteFileW((m_root / L"prog\\RawProjectFile.xml").c_str());
-    CEnumerateWrapper wrapper;
-    ASSERT_TRUE(wrapper.Initialize());
-    EXPECT_FALSE(wrapper.IsProjectLoaded());
-    EXPECT_EQ(wrapper.BuildProjectFile(ProductInfo{}), 1);
-    EXPECT_FALSE(PathExists(FromUtf8(GetProjectFilePath())));
+    struct Case
+    {
+        const char* name;
+        std::wstring projectFile;
+        bool removeRawProject;
+    };
+    CreateDirectoryW((m_root / L"is a folder.xml").c_str(), nullptr);
+    WriteFileBytes(m_root / L"a file", "x");
+    const Case cases[] = {
+        {"folder missing", m_root / L"no such folder\\p.xml", false},
+        {"path under a file", m_root / L"a file\\p.xml", false},
+        {"path names a folder", m_root / L"is a folder.xml", false},
+        {"raw project file missing", m_root / L"p.xml", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.removeRawProject)
+            DeleteFileW((m_root / L"prog\\RawProjectFile.xml").c_str());
+        SetProjectFilePath(c.projectFile);
+        CUIManager* manager = CUIManager::GetInstance();
+        ASSERT_EQ(manager->Initialize(), 1);
+        manager->Coordinator().IsFirstSnapshotTaken();
+        ASSERT_EQ(manager->Coordinator().CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
+        EXPECT_EQ(manager->CreateProjectFile(), 0);
+        EXPECT_TRUE(PathExists(FromUtf8(manager->Coordinator().FileSide().FirstSnapshotPath())))
+            << "a failed project file keeps the snapshots";
+        EXPECT_TRUE(PathExists(FromUtf8(Paths().IniBackupFolder)));
+        manager->Uninitialize();
+        CUIManager::ReleaseInstance(manager);
+    }
 }
 
 TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
@@ -247,4 +268,26 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
     ASSERT_EQ(messages.size(), 7u) << "one line per stopped operation";
     for (const std::string& message : messages)
         EXPECT_NE(message.find("Stopped before"), std::string::npos) << message;
+}
+
+TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolder)
+{
+    // -Path="C:\Program Files": the application's files are captured, the
+    // program's own packages folder is not.
+    const std::wstring output = m_root / L"data";
+    Paths().OutputFolder = ToUtf8(output);
+    CreateDirectoryW((output + L"\\App").c_str(), nullptr);
+    CreateDirectoryW((output + L"\\Packages").c_str(), nullptr);
+    WriteFileBytes(output + L"\\App\\app.exe", "the application");
+    WriteFileBytes(output + L"\\Packages\\App_1.xml", "the project file");
+
+    CEnumerateWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    wrapper.IsFirstSnapshotTaken();
+    ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
+    const SnapshotMap& first = wrapper.FileSide().FirstSnapshot();
+    EXPECT_EQ(first.count(output + L"\\App\\app.exe"), 1u);
+    EXPECT_EQ(first.count(output), 1u);
+    EXPECT_EQ(first.count(output + L"\\Packages"), 0u);
+    EXPECT_EQ(first.count(output + L"\\Packages\\App_1.xml"), 0u);
 }

@@ -147,19 +147,15 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     }
     scene.RemoveRegistry();
     EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\CorvaneBT.msi"), packagePath);
-    EXPECT_EQ(7u, counts.FilesPacked);
-    EXPECT_EQ(3u, counts.FilesLeftOut);
+    EXPECT_EQ(8u, counts.FilesPacked);
+    EXPECT_EQ(2u, counts.FilesLeftOut);
     EXPECT_EQ(11u, counts.RegistryRows); // ten added (one is gone) and one modified
     EXPECT_EQ(1u, counts.RegistryLeftOut);
     EXPECT_EQ(4u, counts.IniRows);
     EXPECT_EQ(2u, counts.ShortcutRows);
     EXPECT_EQ(0u, counts.RejectedRows);
     // Files stand in the project file in the reverse of the order they were written.
-    const std::wstring japanese = scene.Real(L"\\App\\Data\\\u65e5\u672c.bin");
-    EXPECT_EQ((std::vector<std::wstring>{scene.Real(L"\\App\\gone.txt"), scene.Real(L"\\App\\cache.tmp"), japanese}),
-              leftOut);
-    EXPECT_TRUE(HasLine(log.Messages(), "CMSIHandler::AddFileRows: " + ToUtf8(japanese) +
-                                            " cannot be named in the package's code page; left out"));
+    EXPECT_EQ((std::vector<std::wstring>{scene.Real(L"\\App\\gone.txt"), scene.Real(L"\\App\\cache.tmp")}), leftOut);
 
     {
         UniqueMsiHandle db = OpenPackage(packagePath);
@@ -179,21 +175,24 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         // File keys are unique without regard to case; sequences follow the cabinet order.
         const auto files = Keyed(Query(db.get(), L"SELECT `File`,`Component_`,`FileName`,`FileSize`,`Attributes`,"
                                                  L"`Sequence` FROM `File` ORDER BY `Sequence`"));
-        ASSERT_EQ(7u, files.size());
+        ASSERT_EQ(8u, files.size());
         EXPECT_EQ((Row{L"APP.EXECOMP", L"app.exe", L"3000", L"16384", L"2"}), At(files, L"app.exe"));
         EXPECT_EQ((Row{L"README.TXTCOMP", L"readme.txt", L"9", L"16384", L"1"}), At(files, L"readme.txt"));
         const std::wstring data = L"donn\u00e9es \u00fc.bin";
-        // Beyond ASCII the key (the name in the cabinet) has "_"; the file name stays.
-        EXPECT_EQ((Row{L"DONN_ES _.BINCOMP", data, L"70000", L"16384", L"4"}), At(files, L"donn_es _.bin"));
-        EXPECT_EQ((Row{L"IT'S.TXTCOMP", L"it's.txt", L"21", L"16384", L"3"}), At(files, L"it's.txt"));
-        EXPECT_EQ((Row{L"README.TXT1COMP", L"readme.txt", L"17", L"16384", L"5"}), At(files, L"readme.txt1"));
-        EXPECT_EQ((Row{L"README.TXT2COMP", L"README.TXT", L"200000", L"16384", L"6"}), At(files, L"README.TXT2"));
-        EXPECT_EQ((Row{L"SETTINGS.DATCOMP", L"settings.dat", L"19", L"16384", L"7"}), At(files, L"settings.dat"));
+        // Keys are installer identifiers (the name in the cabinet too): what is
+        // not a letter, digit, period or underscore becomes "_"; the file name stays.
+        EXPECT_EQ((Row{L"__.BINCOMP", L"\u65e5\u672c.bin", L"31", L"16384", L"3"}), At(files, L"__.bin"));
+        EXPECT_EQ((Row{L"DONN_ES__.BINCOMP", data, L"70000", L"16384", L"5"}), At(files, L"donn_es__.bin"));
+        EXPECT_EQ((Row{L"IT_S.TXTCOMP", L"it's.txt", L"21", L"16384", L"4"}), At(files, L"it_s.txt"));
+        EXPECT_EQ((Row{L"README.TXT1COMP", L"readme.txt", L"17", L"16384", L"6"}), At(files, L"readme.txt1"));
+        EXPECT_EQ((Row{L"README.TXT2COMP", L"README.TXT", L"200000", L"16384", L"7"}), At(files, L"README.TXT2"));
+        EXPECT_EQ((Row{L"SETTINGS.DATCOMP", L"settings.dat", L"19", L"16384", L"8"}), At(files, L"settings.dat"));
 
         const auto components = Keyed(Query(db.get(), L"SELECT `Component`,`Directory_`,`Attributes`,`ComponentId` "
                                                       L"FROM `Component`"));
         EXPECT_EQ(L"APP", At(components, L"APP.EXECOMP")[0]);
-        EXPECT_EQ(L"DATA", At(components, L"IT'S.TXTCOMP")[0]);
+        EXPECT_EQ(L"DATA", At(components, L"IT_S.TXTCOMP")[0]);
+        EXPECT_EQ(L"DATA", At(components, L"__.BINCOMP")[0]);
         EXPECT_EQ(L"SUB", At(components, L"README.TXT2COMP")[0]);
         EXPECT_EQ(L"8", At(components, L"README.TXT2COMP")[1]);
         const Row registryComponent = At(components, L"REGDIFFCOMP");
@@ -208,9 +207,9 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 
         const auto features = Query(db.get(), L"SELECT `Component_` FROM `FeatureComponents` WHERE "
                                               L"`Feature_`='MSIFeature'");
-        EXPECT_EQ(9u, features.size()); // seven files and the template's two fixed components
+        EXPECT_EQ(10u, features.size()); // eight files and the template's two fixed components
 
-        EXPECT_EQ((std::vector<Row>{{L"1", L"7", L"#MSIProject.cab"}}),
+        EXPECT_EQ((std::vector<Row>{{L"1", L"8", L"#MSIProject.cab"}}),
                   Query(db.get(), L"SELECT `DiskId`,`LastSequence`,`Cabinet` FROM `Media`"));
 
         // Registry data read live at build time, in the installer's notation.
@@ -280,7 +279,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     // The cabinet went into the package; the directive file names every packed file.
     EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\MSIProject.cab"));
     const std::string ddf = ReadFileBytes(m_temp / L"work\\Temp\\MSIProject.ddf");
-    EXPECT_NE(std::string::npos, ddf.find("\"" + ToUtf8(scene.Real(L"\\App\\Data\\it's.txt")) + "\" \"it's.txt\"\n"));
+    EXPECT_NE(std::string::npos, ddf.find("\"" + ToUtf8(scene.Real(L"\\App\\Data\\it's.txt")) + "\" 'it_s.txt'\n"));
     EXPECT_NE(std::string::npos, ddf.find("' 'README.TXT2'\n"));
     EXPECT_EQ(std::string::npos, ddf.find("cache.tmp"));
     scene.RemovePayload();
@@ -352,39 +351,191 @@ TEST_F(BuilderTest, GivenPackageNameIsUsedAsIs)
     EXPECT_TRUE(PathExists(m_temp / L"out\\Packages\\Bar.msi"));
 }
 
-TEST_F(BuilderTest, CabinetFailuresFailTheBuildButKeepTheRows)
+TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
 {
     CapturedLog log(m_temp);
     CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
     WriteFileBytes(m_temp / L"payload\\one.txt", "one");
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", {m_temp / L"payload\\one.txt"}}});
-
-    // No cabinet maker at all.
+    const std::wstring package = m_temp / L"out\\Packages\\Foo.msi";
     {
         CMSIHandler builder;
-        builder.SetCabinetMaker(m_temp / L"no-makecab.exe");
         ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
-        EXPECT_EQ(0, builder.BuildMSI());
+        ASSERT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
-        UniqueMsiHandle db = OpenPackage(builder.PackagePath());
-        EXPECT_EQ(1u, Query(db.get(), L"SELECT `File` FROM `File` WHERE `File`='one.txt'").size());
     }
-    // The cabinet's place is taken by a folder.
-    ASSERT_TRUE(CreateDirectoryW((m_temp / L"out\\Packages\\MSIProject.cab").c_str(), nullptr));
+    const std::string good = ReadFileBytes(package);
+
+    struct Case
     {
-        CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
-        EXPECT_EQ(0, builder.BuildMSI());
-        builder.Uninitialize();
-        UniqueMsiHandle db = OpenPackage(builder.PackagePath());
-        EXPECT_EQ(1u, Query(db.get(), L"SELECT `File` FROM `File`").size());
-        EXPECT_EQ(0u, Query(db.get(), L"SELECT `Name` FROM `_Streams` WHERE `Name`='MSIProject.cab'").size());
+        const char* name;
+        std::wstring cabinetMaker;
+        bool folderInTheCabinetsPlace;
+        bool buildRuns; // false: Initialize alone, the build never runs
+    };
+    const Case cases[] = {
+        {"no cabinet maker", m_temp / L"no-makecab.exe", false, true},
+        {"cabinet cannot be made", L"", true, true},
+        {"initialised, never built", L"", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.folderInTheCabinetsPlace)
+            ASSERT_TRUE(CreateDirectoryW((m_temp / L"out\\Packages\\MSIProject.cab").c_str(), nullptr));
+        {
+            CMSIHandler builder;
+            if (!c.cabinetMaker.empty())
+                builder.SetCabinetMaker(c.cabinetMaker);
+            ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+            if (c.buildRuns)
+                EXPECT_EQ(0, builder.BuildMSI());
+            builder.Uninitialize();
+        }
+        RemoveDirectoryW((m_temp / L"out\\Packages\\MSIProject.cab").c_str());
+        EXPECT_EQ(ReadFileBytes(package), good) << "the earlier package is untouched";
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileW((m_temp / L"out\\Packages\\*.tmp").c_str(), &data));
+        EXPECT_FALSE(find.valid()) << "no half-made package is left";
     }
     const auto lines = log.Messages();
     EXPECT_TRUE(HasLine(lines, "CMSIHandler::RunBatchFile: Create Process Fail"));
     EXPECT_TRUE(HasLine(lines, "CMSIHandler::RunBatchFile: Unable to remove the old cabinet " + m_temp.Utf8() +
                                    "\\out\\Packages\\MSIProject.cab"));
+}
+
+TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDatabaseOpens)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
+    const std::string blank = ReadFileBytes(ExecutableFolder() + L"\\..\\bin\\Blank.msi");
+    const std::size_t room = 259 - (m_temp / L"out\\Packages\\").size();
+    struct Case
+    {
+        const char* name;
+        std::string msiName;
+        std::string templateBytes; // empty: the shipped template
+        const char* logText;
+    };
+    const Case cases[] = {
+        {"package path of 260 characters", std::string(room - 3, 'a') + ".msi", "", " characters long"},
+        {"template cut in half", "", blank.substr(0, blank.size() / 2), " cannot be used: "},
+        {"template cut at a sector", "", blank.substr(0, blank.size() - 512), " cannot be used: "},
+        {"template of text", "", std::string(4096, 'x'), " cannot be used: "},
+        {"template header only", "", blank.substr(0, 1536), " cannot be used: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Paths().MsiFileName = c.msiName;
+        Paths().ProgramFolder = ToUtf8(ExecutableFolder() + L"\\..\\bin");
+        if (!c.templateBytes.empty()) {
+            WriteFileBytes(m_temp / L"Blank.msi", c.templateBytes);
+            Paths().ProgramFolder = m_temp.Utf8();
+        }
+        CMSIHandler builder;
+        EXPECT_EQ(0, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(0, builder.BuildMSI());
+        builder.Uninitialize();
+        const auto lines = log.Messages();
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(c.logText) != std::string::npos;
+        })) << c.logText;
+    }
+    Paths().MsiFileName = std::string(room - 4, 'a') + ".msi";
+    Paths().ProgramFolder = ToUtf8(ExecutableFolder() + L"\\..\\bin");
+    CMSIHandler builder;
+    EXPECT_EQ(1, builder.Initialize(ToUtf8(ProjectPath()))) << "259 characters are fine";
+    EXPECT_EQ(1, builder.BuildMSI());
+    builder.Uninitialize();
+}
+
+TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
+{
+    // A CJK folder and file, a product and company outside code page 1252,
+    // names that are not installer identifiers, a registry key with brackets,
+    // and a folder on a drive other than the system drive.
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    const std::wstring cjk = m_temp / L"\u8cc7\u6599";
+    CreateDirectoryW(cjk.c_str(), nullptr);
+    WriteFileBytes(cjk + L"\\\u65e5\u672c\u8a9e.txt", "nihongo");
+    CreateDirectoryW((m_temp / L"Sample Files").c_str(), nullptr);
+    WriteFileBytes(m_temp / L"Sample Files\\read me.txt", "read me");
+    WriteFileBytes(m_temp / L"Sample Files\\1st.txt", "first");
+    const std::wstring otherDrive = TokenValues().systemdrive == L"D:" ? L"E:\\Tools" : L"D:\\Tools";
+    TestRegistryKey odd(L"Odd [x]");
+    SetRegistryString(odd.Key(), L"V", REG_SZ, L"odd");
+
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
+    SetProjectFilePath(ProjectPath());
+    const std::string save = ToUtf8(ProjectPath());
+    DirectoryChangeMap files{{cjk, {cjk + L"\\\u65e5\u672c\u8a9e.txt"}},
+                             {m_temp / L"Sample Files",
+                              {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
+                             {otherDrive, {otherDrive + L"\\tool.exe"}}};
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
+    const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
+    RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
+    doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, save);
+    doc.InsertProductInfoInXML(NodePath::Product, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"});
+
+    MsiBuildCounts counts;
+    std::string packagePath;
+    {
+        CMSIHandler builder;
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.BuildMSI());
+        counts = builder.Counts();
+        packagePath = builder.PackagePath();
+        builder.Uninitialize();
+    }
+    EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\\u88fd\u54c1.msi"), packagePath);
+    EXPECT_EQ(3u, counts.FilesPacked);
+    EXPECT_EQ(1u, counts.FilesLeftOut);
+    EXPECT_EQ(1u, counts.FoldersLeftOut);
+    EXPECT_EQ(1u, counts.RegistryRows);
+    EXPECT_TRUE(HasLine(log.Messages(), "CMSIHandler::AddFileRows: " + ToUtf8(otherDrive) +
+                                            " is not on the system drive, where the package installs; its files "
+                                            "are left out"));
+
+    UniqueMsiHandle db = OpenPackage(packagePath);
+    ASSERT_TRUE(db);
+    const auto files1 = Keyed(Query(db.get(), L"SELECT `File`,`Component_`,`FileName` FROM `File`"));
+    EXPECT_EQ((Row{L"___.TXTCOMP", L"\u65e5\u672c\u8a9e.txt"}), At(files1, L"___.txt"));
+    EXPECT_EQ((Row{L"READ_ME.TXTCOMP", L"read me.txt"}), At(files1, L"read_me.txt"));
+    EXPECT_EQ((Row{L"_1ST.TXTCOMP", L"1st.txt"}), At(files1, L"_1st.txt"));
+    const auto directories = Keyed(Query(db.get(), L"SELECT * FROM `Directory`"));
+    EXPECT_EQ(L"Sample Files", At(directories, L"SAMPLE_FILES")[1]);
+    EXPECT_EQ(L"\u8cc7\u6599", At(directories, L"__")[1]);
+    for (const auto& [directory, row] : directories) {
+        const bool parentKnown = row[0].empty() || directories.count(row[0]) || row[0] == L"TARGETDIR";
+        EXPECT_TRUE(parentKnown) << ToUtf8(directory) << " has the parent " << ToUtf8(row[0]) << " without a row";
+        EXPECT_EQ(directory.find_first_not_of(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_."),
+                  std::wstring::npos)
+            << ToUtf8(directory);
+    }
+    const auto properties = Keyed(Query(db.get(), L"SELECT * FROM `Property`"));
+    EXPECT_EQ(L"\u88fd\u54c1", At(properties, L"ProductName")[0]);
+    EXPECT_EQ(L"\u4f1a\u793e", At(properties, L"Manufacturer")[0]);
+    EXPECT_EQ((std::vector<Row>{{L"Software\\CorvaneTest\\Odd [\\[]x[\\]]", L"V"}}),
+              Query(db.get(), L"SELECT `Key`,`Name` FROM `Registry`"));
+    // The summary information says UTF-8 and holds the title in it. (Wine's
+    // msi.dll reads the bytes back through the ANSI code page: the 8-bit
+    // function shows them as stored.)
+    UniqueMsiHandle summary;
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS), MsiGetSummaryInformationW(db.get(), nullptr, 0, summary.put()));
+    UINT type = 0;
+    INT codePage = 0;
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
+              MsiSummaryInfoGetPropertyW(summary.get(), 1, &type, &codePage, nullptr, nullptr, nullptr));
+    EXPECT_EQ(65001, static_cast<std::uint16_t>(codePage));
+    char title[64] = {};
+    DWORD length = sizeof title;
+    ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
+              MsiSummaryInfoGetPropertyA(summary.get(), 2, &type, nullptr, nullptr, title, &length));
+    EXPECT_EQ(ToUtf8(L"\u88fd\u54c1_1.0"), std::string(title, length));
 }
 
 TEST_F(BuilderTest, OnOneProcessorTheCabinetIsMadeAfterTheRows)
@@ -552,10 +703,18 @@ TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
         EXPECT_TRUE(PathExists(FromUtf8(builder.PackagePath())));
+        // A later stopped build keeps that earlier package.
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        {
+            CStopScope scope(stop.get_token());
+            EXPECT_EQ(0, builder.BuildMSI());
+        }
+        builder.Uninitialize();
+        EXPECT_TRUE(PathExists(FromUtf8(builder.PackagePath()))) << "a stopped build removed the earlier package";
     }
-    EXPECT_EQ(log.Messages(), (std::vector<std::string>{"CMSIHandler::BuildMSI: Stopped before the package was "
-                                                        "complete; " +
-                                                        m_temp.Utf8() + "\\out\\Packages\\Foo.msi removed"}));
+    const std::string stopped = "CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_temp.Utf8() +
+                                "\\out\\Packages\\Foo.msi not written";
+    EXPECT_EQ(log.Messages(), (std::vector<std::string>{stopped, stopped}));
 }
 
 // ---- Upgrades ---------------------------------------------------------------

@@ -45,7 +45,10 @@ row() { msiinfo export "$pkg" "$1" | tail -n +4 | tr -d '\r'; }
 row Registry | grep -qP '^CorvaneRegistry4\t1\tSoftware\\CorvaneTest\\BuilderCheck\tList\ta\[~\]b b\[~\]c\tREGDIFFCOMP$' \
   || fail "Registry List row: $(row Registry | grep List)"
 row Registry | grep -qP '\tIcon\t#%%SystemRoot%\\system32\\shell32.dll,3\t' || fail "Registry Icon row"
-row File | grep -qP "^it's.txt\tIT'S.TXTCOMP\tit's.txt\t21\t" || fail "File row of it's.txt"
+row File | grep -qP "^it_s.txt\tIT_S.TXTCOMP\tit's.txt\t21\t" || fail "File row of it's.txt"
+# A name outside code page 1252 makes a UTF-8 database, which msitools read as such.
+row File | grep -qP "^__.bin\t__.BINCOMP\t日本.bin\t" || fail "File row of 日本.bin: $(row File | grep bin)"
+[ "$(msiinfo export "$pkg" _ForceCodepage | tr -d '\r' | sed -n 3p | cut -f1)" = 65001 ] || fail "code page"
 [ "$(msiinfo suminfo "$pkg" | grep -i '^Title' | sed 's/^[^:]*: *//')" = "CorvaneBT_1.2" ] || fail "summary title"
 
 # The cabinet from _Streams, opened with gcab: every file byte for byte.
@@ -55,8 +58,8 @@ cab=$(find "$work/streams" -name 'MSIProject.cab' | head -n1)
 [ -s "$cab" ] || fail "no MSIProject.cab stream"
 gcab -x -C "$work/cab" "$cab" >/dev/null || fail "gcab -x"
 declare -A expect=(
-  ["app.exe"]="App/app.exe" ["readme.txt"]="App/readme.txt" ["it's.txt"]="App/Data/it's.txt"
-  ["donn_es _.bin"]="App/Data/données ü.bin" ["readme.txt1"]="Other/readme.txt"
+  ["app.exe"]="App/app.exe" ["readme.txt"]="App/readme.txt" ["it_s.txt"]="App/Data/it's.txt"
+  ["donn_es__.bin"]="App/Data/données ü.bin" ["__.bin"]="App/Data/日本.bin" ["readme.txt1"]="Other/readme.txt"
   ["README.TXT2"]="Other/Sub/README.TXT" ["settings.dat"]="App/settings.dat")
 [ "$(gcab -l "$cab" | wc -l)" = "${#expect[@]}" ] || fail "cabinet holds $(gcab -l "$cab" | wc -l) files"
 for name in "${!expect[@]}"; do

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 const char* const SampleFile =
@@ -140,4 +142,25 @@ TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
                   "CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find "
                   "RegistrySystem//ExcludedItems node in XML file",
               }));
+}
+
+TEST_F(IncludeExcludeFile, EntriesWithoutANameAreSkippedWithALogLine)
+{
+    WriteFileBytes(Default(), "<IncludeExclude><FileSystem><IncludedItems><IncludedEntry Name=\"\"/>"
+                              "<IncludedEntry/><IncludedEntry Description=\"no name\"/>"
+                              "<IncludedEntry Name=\"%PROGRAMFILES%\"/></IncludedItems><ExcludedItems>"
+                              "<ExcludedEntry Description=\"nameless\"/></ExcludedItems></FileSystem>"
+                              "<RegistrySystem><IncludedItems><IncludedEntry/></IncludedItems></RegistrySystem>"
+                              "</IncludeExclude>");
+    {
+        CXMLDocumentHandler doc;
+        LoadAll(doc, Default());
+    }
+    EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{L"%PROGRAMFILES%", L"%PROGRAMFILES%"}}));
+    EXPECT_TRUE(FileExcludedItems().empty());
+    EXPECT_TRUE(RegistryIncludedItems().empty());
+    const auto messages = m_log.Messages();
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& m) { return m.find("has no name; skipped") != std::string::npos; }),
+              5);
 }

@@ -1,4 +1,5 @@
 #include "common/Paths.h"
+#include "project/ProjectCheck.h"
 #include "tests/project/XmlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -206,4 +207,57 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
     CXMLDocumentHandler raw;
     ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
     EXPECT_EQ(raw.GetRootNode().SelectSingleNode(NodePath::FilesAdded).GetChildCount(), 0);
+}
+
+TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuildCheck)
+{
+    struct Case
+    {
+        const char* name;
+        const char* xml;
+        ProductInfo product; // as read
+        const wchar_t* problem; // part of ProjectFileProblem's answer; "" when it passes
+    };
+    const Case cases[] = {
+        {"attributes in another order",
+         "<CorvaneProject><ProductInformation><ProductInformation CompanyName=\"Acme\" Version=\"2.0\" "
+         "ApplicationName=\"App\"/></ProductInformation></CorvaneProject>",
+         {L"App", L"2.0", L"Acme"}, L""},
+        {"no Version",
+         "<CorvaneProject><ProductInformation><ProductInformation ApplicationName=\"App\" CompanyName=\"Acme\"/>"
+         "</ProductInformation></CorvaneProject>",
+         {L"App", L"", L"Acme"}, L"no Version"},
+        {"empty product information",
+         "<CorvaneProject><ProductInformation/></CorvaneProject>", {}, L"product information"},
+        {"include/exclude file",
+         "<IncludeExclude><FileSystem><IncludedItems/></FileSystem></IncludeExclude>", {}, L"root element"},
+        {"web page", "<html><body>x</body></html>", {}, L"root element"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(ProjectFile(), c.xml);
+        CXMLDocumentHandler doc;
+        ASSERT_EQ(doc.Load(ProjectFile()), 1);
+        ProductInfo read;
+        doc.ReadProductInfo(read);
+        EXPECT_EQ(read, c.product);
+        const std::wstring problem = ProjectFileProblem(doc);
+        if (*c.problem == L'\0')
+            EXPECT_EQ(problem, L"");
+        else
+            EXPECT_NE(problem.find(c.problem), std::wstring::npos) << ToUtf8(problem);
+    }
+    // A section whose elements lack attributes reads them as empty, not as
+    // their neighbours'.
+    WriteFileBytes(ProjectFile(), "<CorvaneProject><RegistrySystem><AddedItems><SubKeyList><SubKey Name=\"HKCU\\K\">"
+                                  "<Value Type=\"REG_SZ\"/></SubKey></SubKeyList></AddedItems></RegistrySystem>"
+                                  "<INIFileSystem><AddedItems><FileList><File Name=\"a.ini\"><Section Key=\"k\" "
+                                  "Value=\"v\"/></File></FileList></AddedItems></INIFileSystem></CorvaneProject>");
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ProjectFile()), 1);
+    doc.ReadSubKeyList(NodePath::RegistryAdded);
+    ASSERT_EQ(doc.AddedKeys().at(L"HKCU\\K").size(), 1u);
+    EXPECT_EQ(doc.AddedKeys().at(L"HKCU\\K")[0], (RegistryChangeEntry{L"HKCU\\K", L"", L"REG_SZ", L""}));
+    doc.ReadINIFileList(NodePath::IniAdded);
+    EXPECT_EQ(doc.AddedIni().at(L"a.ini")[0], (IniChangeEntry{L"", L"k", L"v"}));
 }

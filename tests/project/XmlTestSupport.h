@@ -48,13 +48,13 @@ inline std::vector<std::wstring> Attributes(const CXMLNodeHandler& node)
 class CapturedLog
 {
 public:
-    explicit CapturedLog(const TempFolder& folder)
-        : m_path(folder / L"ErrorLog.txt"), m_cd(folder.Path())
+    explicit CapturedLog(const TempFolder& folder) : CapturedLog(folder.Path()) {}
+    explicit CapturedLog(const std::wstring& folder) : m_path(folder + L"\\ErrorLog.txt"), m_cd(folder)
     {
-        const std::wstring text = L"[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=" + m_path + L"\r\n";
+        const std::wstring text = L"[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=ErrorLog.txt\r\n";
         std::string bytes = "\xff\xfe";
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-        WriteFileBytes(folder / L"CorvaneRepackager.ini", bytes);
+        WriteFileBytes(folder + L"\\CorvaneRepackager.ini", bytes);
     }
 
     // The messages logged so far (time stamps cut off). Call after every

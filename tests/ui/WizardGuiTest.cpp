@@ -457,7 +457,7 @@ TEST_F(WizardTest, ExistingProjectFileLeadsToItsReview)
 {
     const std::wstring project =
         File(L"Project.xml", "<?xml version=\"1.0\"?><CorvaneProject><ProductInformation>"
-                             "<Product Name=\"Viewer\" Version=\"3.1\" Company=\"Acme\"/>"
+                             "<ProductInformation ApplicationName=\"Viewer\" Version=\"3.1\" CompanyName=\"Acme\"/>"
                              "</ProductInformation></CorvaneProject>");
     WizardDriver& w = OpenBasicInformation(IDC_BUILD_PACKAGE);
 

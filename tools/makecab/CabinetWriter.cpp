@@ -188,8 +188,12 @@ FNFCIWRITE(Write)
     DWORD put = 0;
     if (!WriteFile(reinterpret_cast<HANDLE>(hf), memory, cb, &put, nullptr) || put != cb) {
         const DWORD code = GetLastError();
-        Note(*static_cast<Context*>(pv), L"cannot write (" + Win32Text(code) + L")");
         *err = static_cast<int>(code);
+        // The note builds strings: nothing may unwind through cabinet.dll.
+        try {
+            Note(*static_cast<Context*>(pv), L"cannot write (" + Win32Text(code) + L")");
+        } catch (...) {
+        }
         return static_cast<UINT>(-1);
     }
     return put;
@@ -265,7 +269,10 @@ FNFCIFILEPLACED(FilePlaced)
 FNFCIGETNEXTCABINET(GetNextCabinet)
 {
     (void)pccab, (void)cbPrevCab;
-    Note(*static_cast<Context*>(pv), L"the files do not fit in one cabinet");
+    try {
+        Note(*static_cast<Context*>(pv), L"the files do not fit in one cabinet");
+    } catch (...) {
+    }
     return FALSE;
 }
 

@@ -55,7 +55,9 @@ bool ReadAll(const std::wstring& path, std::string& bytes, DWORD& code)
 
 } // namespace
 
-int wmain(int argc, wchar_t** argv)
+namespace {
+
+int Run(int argc, wchar_t** argv)
 {
     std::wstring ddf;
     for (int i = 1; i < argc; ++i) {
@@ -86,4 +88,16 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    try {
+        return Run(argc, argv);
+    } catch (...) {
+        std::fprintf(stderr, "makecab: unexpected failure (out of memory?)\n");
+        return 1;
+    }
 }

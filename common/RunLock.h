@@ -1,0 +1,26 @@
+#pragma once
+// One run at a time per program folder: every mode (the wizard, the build
+// from a project file, the capture commands) holds a named mutex derived from
+// the program folder for the whole run, so two runs never share the working
+// folders, the snapshots or the logs.
+#include "common/UniqueHandle.h"
+
+#include <string>
+
+class CRunLock
+{
+public:
+    // Takes the lock of `programFolder` (any letter case, with or without a
+    // trailing backslash). False when another run holds it, or when the
+    // mutex cannot be made (with a log line).
+    [[nodiscard]] bool Acquire(const std::wstring& programFolder);
+    void Release();
+    ~CRunLock() { Release(); }
+
+    // The mutex name of a program folder.
+    static std::wstring NameFor(const std::wstring& programFolder);
+
+private:
+    UniqueKernelHandle m_mutex;
+    bool m_owned = false;
+};

@@ -1,0 +1,20 @@
+#pragma once
+// Completion records of snapshot files. A snapshot file is complete only once
+// its record stands beside it: "<file>.complete", written after the file was
+// closed, holds the file's size and CRC-32. A file cut short, changed, or
+// left without a record by a run that ended early is never compared.
+#include <string>
+
+// Writes the record of `file` (UTF-8 path). False (with a log line) when the
+// file cannot be read or the record cannot be written.
+[[nodiscard]] bool WriteSnapshotSeal(const std::string& file);
+
+// True when the record of `file` exists and matches the file. Otherwise false,
+// with a log line naming the file and what is wrong.
+[[nodiscard]] bool CheckSnapshotSeal(const std::string& file);
+
+// Removes the record of `file` (before the file is written again).
+void RemoveSnapshotSeal(const std::string& file);
+
+// The record's path.
+std::string SnapshotSealPath(const std::string& file);

@@ -1,0 +1,13 @@
+#pragma once
+// The test a document passes before a package is built from it.
+#include "project/XMLDocumentHandler.h"
+
+#include <string>
+
+// The root element of every project file.
+inline constexpr const wchar_t* ProjectRootName = L"CorvaneProject";
+
+// Why the loaded document is not a project file a package can be built from
+// ("" when it is): a root element other than CorvaneProject, no product
+// information, or an empty application name, version or company.
+std::wstring ProjectFileProblem(const CXMLDocumentHandler& document);

@@ -1,0 +1,103 @@
+// Plain file names, the run lock and the snapshot completion records.
+#include "common/FileNames.h"
+#include "common/RunLock.h"
+#include "common/SnapshotSeal.h"
+#include "common/Utf.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+TEST(PlainFileNames, PathsDevicesAndForbiddenCharactersAreRefusedOrReplaced)
+{
+    struct Case
+    {
+        const wchar_t* name;
+        bool plain;
+        const wchar_t* made; // MakePlainFileName's result
+    };
+    const Case cases[] = {
+        {L"App 1.0.msi", true, L"App 1.0.msi"},
+        {L"\u65e5\u672c\u8a9e.msi", true, L"\u65e5\u672c\u8a9e.msi"},
+        {L"..x.msi", true, L"..x.msi"},
+        {L"..\\..\\..\\windows\\evil.msi", false, L".._.._.._windows_evil.msi"},
+        {L"sub/evil.msi", false, L"sub_evil.msi"},
+        {L"C:evil.msi", false, L"C_evil.msi"},
+        {L"\\\\server\\share\\x.msi", false, L"__server_share_x.msi"},
+        {L"..", false, L"__"},
+        {L"CON", false, L"CON_"},
+        {L"nul.msi", false, L"nul_.msi"},
+        {L"Com7.txt", false, L"Com7_.txt"},
+        {L"LPT1 .msi", false, L"LPT1_ .msi"},
+        {L"COM0.msi", true, L"COM0.msi"},
+        {L"CONSOLE.msi", true, L"CONSOLE.msi"},
+        {L"a<b>c|d?e*f\"g.msi", false, L"a_b_c_d_e_f_g.msi"},
+        {L"tab\there.msi", false, L"tab_here.msi"},
+        {L"trailing.", false, L"trailing_"},
+        {L"trailing. .", false, L"trailing___"},
+        {L"", false, L"_"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.name));
+        EXPECT_EQ(PlainFileNameProblem(c.name).empty(), c.plain) << ToUtf8(PlainFileNameProblem(c.name));
+        EXPECT_EQ(MakePlainFileName(c.name), c.made);
+        EXPECT_EQ(PlainFileNameProblem(MakePlainFileName(c.name)), L"") << "what is made is plain";
+    }
+}
+
+TEST(RunLock, OneHolderPerProgramFolderUntilItLetsGo)
+{
+    const std::wstring folder = L"C:\\Corvane\\Test-" + NewGuidText();
+    CRunLock first;
+    ASSERT_TRUE(first.Acquire(folder));
+    // A mutex is held per thread: another run is another thread (or process).
+    auto tryOther = [](const std::wstring& path) {
+        bool got = false;
+        std::thread([&] {
+            CRunLock other;
+            got = other.Acquire(path);
+        }).join();
+        return got;
+    };
+    EXPECT_FALSE(tryOther(folder));
+    EXPECT_FALSE(tryOther(folder + L"\\")) << "a trailing backslash names the same folder";
+    EXPECT_FALSE(tryOther(L"c:\\corvane\\TEST-" + folder.substr(16))) << "letter case does not matter";
+    EXPECT_TRUE(tryOther(folder + L"-other")) << "another program folder runs alongside";
+    first.Release();
+    EXPECT_TRUE(tryOther(folder));
+}
+
+TEST(SnapshotSeal, OnlyAFileThatMatchesItsRecordPasses)
+{
+    TempFolder root;
+    const std::string file = ToUtf8(root / L"FirstSnapShot.txt");
+    const std::string content(3 * 1060, 'r');
+    struct Case
+    {
+        const char* name;
+        std::string after; // the file's bytes when checked; empty: no record written
+        bool sealed;
+        bool passes;
+    };
+    std::string changed = content;
+    changed[1500] = 's';
+    const Case cases[] = {
+        {"untouched", content, true, true},
+        {"cut at a record boundary", content.substr(0, 2 * 1060), true, false},
+        {"cut inside a record", content.substr(0, 1500), true, false},
+        {"one byte changed", changed, true, false},
+        {"grown", content + "x", true, false},
+        {"no record", content, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(FromUtf8(file), content);
+        RemoveSnapshotSeal(file);
+        if (c.sealed)
+            ASSERT_TRUE(WriteSnapshotSeal(file));
+        WriteFileBytes(FromUtf8(file), c.after);
+        EXPECT_EQ(CheckSnapshotSeal(file), c.passes);
+    }
+    EXPECT_FALSE(WriteSnapshotSeal(ToUtf8(root / L"missing.txt")));
+}
