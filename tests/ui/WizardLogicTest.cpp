@@ -119,6 +119,29 @@ TEST_F(BasicInformationRules, SetupProgramProposesItsVersionStrings)
     EXPECT_EQ(ProposeFromSetupFile(m_folder / L"missing.exe", true), ProductInfo{});
 }
 
+TEST_F(BasicInformationRules, LeavingTheLocationProposesOnlyFromANewLocationAndOnlyWhatTheResourceHas)
+{
+    const std::wstring setup = m_folder / L"App.exe";
+    ASSERT_TRUE(CopyFileW(ThisProgram().c_str(), setup.c_str(), FALSE));
+    const std::wstring plain = File(L"plain.exe");
+    const ProductInfo typed{L"My App", L"1.0", L"Acme"};
+    const ProductInfo resource{L"Widget Maker", L"2.5", L"Acme Test Corp"};
+    std::wstring proposedFrom;
+
+    // A setup without a version resource: the typed fields stay, whether the location changed or not.
+    EXPECT_EQ(ProposeOnLeavingLocation(plain, proposedFrom, typed), typed);
+    EXPECT_EQ(proposedFrom, plain);
+    EXPECT_EQ(ProposeOnLeavingLocation(plain, proposedFrom, typed), typed);
+    // A setup with one proposes its values when the location changes to it...
+    EXPECT_EQ(ProposeOnLeavingLocation(setup, proposedFrom, typed), resource);
+    // ...but not again while the location stays the same: corrections stay.
+    EXPECT_EQ(ProposeOnLeavingLocation(setup, proposedFrom, typed), typed);
+    // Back to a setup without one: what is shown stays.
+    EXPECT_EQ(ProposeOnLeavingLocation(plain, proposedFrom, resource), resource);
+    // A resource with some values only replaces those.
+    EXPECT_EQ(KeepTypedWhereEmpty(typed, ProductInfo{L"", L"3.0", L""}), (ProductInfo{L"My App", L"3.0", L"Acme"}));
+}
+
 TEST(LocationNamesFile, FoldersAndDotEntriesAreNoFiles)
 {
     TempFolder folder;
