@@ -173,11 +173,14 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
     m_productInfo = {};
     m_project->ReadProductInfo(m_productInfo);
 
-    std::string& msiName = Paths().MsiFileName;
+    // The path table is only read here: a worker may run the build while the
+    // window thread owns the table.
+    const std::string& msiName = Paths().MsiFileName;
     if (msiName.empty()) {
-        msiName = ToUtf8(m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject")
-                                                                 : m_productInfo.ApplicationName);
-        m_packagePath = PackagesFolder() + "\\" + msiName + ".msi";
+        m_packagePath = PackagesFolder() + "\\" +
+                        ToUtf8(m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject")
+                                                                     : m_productInfo.ApplicationName) +
+                        ".msi";
     } else {
         m_packagePath = PackagesFolder() + "\\" + msiName;
     }

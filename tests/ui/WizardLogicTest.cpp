@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <vector>
+
 namespace {
 
 std::wstring ThisProgram()
@@ -231,3 +234,34 @@ TEST(ResumeDecision, AdministratorGoesOnAndOthersAreAsked)
 }
 
 } // namespace
+
+// ---- Artwork ------------------------------------------------------------------------
+
+TEST(TreeIcons, EveryTreeIconIsAResourceOfItsOwn)
+{
+    // The colour bits of each icon at 16 x 16; no two icons may be the same picture.
+    std::map<std::string, int> pictures;
+    for (int id : {IDI_CD_DRIVE, IDI_FIXED_DRIVE, IDI_FLOPPY_DRIVE, IDI_REMOVABLE_DRIVE, IDI_CLOSED_FOLDER,
+                   IDI_OPEN_FOLDER, IDI_TREE_ITEM}) {
+        HICON icon = static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        ASSERT_NE(icon, nullptr) << "icon " << id;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << id;
+        BITMAPINFO header{};
+        header.bmiHeader.biSize = sizeof header.bmiHeader;
+        header.bmiHeader.biWidth = 16;
+        header.bmiHeader.biHeight = 16;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        std::string bits(16 * 16 * 4, '\0');
+        HDC dc = GetDC(nullptr);
+        EXPECT_EQ(GetDIBits(dc, info.hbmColor, 0, 16, bits.data(), &header, DIB_RGB_COLORS), 16) << id;
+        ReleaseDC(nullptr, dc);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+        const auto [at, added] = pictures.emplace(bits, id);
+        EXPECT_TRUE(added) << "icons " << at->second << " and " << id << " are the same picture";
+    }
+}
