@@ -629,6 +629,10 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
         ASSERT_GE(seen.size(), 2u);
         EXPECT_EQ(seen.front(), 7);
         seen.erase(seen.begin());
-        EXPECT_EQ(seen, (std::vector<int>{0, 1})) << "0 for the first half of the work, then 1";
+        // 0 from the start of the build (a busy machine may hide that short
+        // moment from the watcher), then 1, and never back.
+        if (seen.front() == 0)
+            seen.erase(seen.begin());
+        EXPECT_EQ(seen, std::vector<int>{1});
     }
 }
