@@ -606,8 +606,9 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
 
     for (const bool oneProcessor : {false, true}) {
         SCOPED_TRACE(oneProcessor ? "cabinet after the rows" : "cabinet beside the rows");
-        if (oneProcessor)
+        if (oneProcessor) {
             ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1)));
+        }
         Progress().SetStepCount(7);
         std::atomic<bool> building{true};
         std::vector<int> seen;
