@@ -1,7 +1,13 @@
 #pragma once
 // The path table, the environment values behind the folder tokens, the two
-// process-wide flags and the registry lookup tables. Filled once at start-up
-// (InitializePaths) and read-only afterwards, except the project file path.
+// process-wide flags and the registry lookup tables. Filled at start-up
+// (InitializePaths) on the window thread.
+//
+// Threads: the path table and the token values are written only on the window
+// thread while no worker runs (start-up; the build pages set OutputFolder and
+// MsiFileName before they start the build); workers only read them. The
+// project file path, which a worker may read while a page replaces it, has
+// its own lock; the two flags are atomic.
 #include <windows.h>
 
 #include <atomic>

@@ -1,7 +1,8 @@
 #pragma once
 // The progress state shared by the worker in progress (writer) and the page
 // that polls it from a timer (reader). Texts are replaced and copied whole
-// under a lock, so a reader never sees half a text.
+// under a lock, so a reader never sees half a text; the step count is atomic.
+// Safe to use from any thread.
 #include <atomic>
 #include <mutex>
 #include <string>

@@ -21,7 +21,9 @@
 // worker's stop token installed (StopToken.h), which the long operations
 // check between entries. The operation must not touch windows: it reports
 // through the progress state (Progress.h) and its result. An exception it
-// throws is logged and gives the result 0.
+// throws is logged and gives the result 0. The object itself is used from
+// the thread that owns it (the window thread); only the operation runs on
+// the worker.
 #include <windows.h>
 
 #include <atomic>

@@ -3,6 +3,12 @@
 // reach the project data: the project and include/exclude documents, the
 // snapshot coordinator, the product information, the setup program and the
 // scan details of the capture. A process-wide, reference-counted instance.
+//
+// Threads: the pages run the long operations (the captures and the comparison
+// through Coordinator(), CreateProjectFile, BuildPackage) on a worker
+// (common/Worker.h), one at a time; everything else, the setters included,
+// runs on the window thread while no worker runs. The documents are
+// free-threaded, so the worker may use those the window thread loaded.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "engine/EnumerateWrapper.h"

@@ -10,12 +10,14 @@
 #include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "msi/BuildPacer.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
@@ -308,7 +310,9 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
     m_productInfo = {};
     m_project->ReadProductInfo(m_productInfo);
 
-    std::string& msiName = Paths().MsiFileName;
+    // The path table is only read here: a worker may run the build while the
+    // window thread owns the table.
+    const std::string& msiName = Paths().MsiFileName;
     if (msiName.empty()) {
         // A name made of product information: one plain file name in the
         // packages folder, whatever the product is called.
@@ -318,8 +322,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
         if (plain != product + L".msi")
             (*m_log)->WriteError("CMSIHandler::Initialize: The product name \"" + ToUtf8(product) +
                                  "\" does not make a plain file name; the package is named \"" + ToUtf8(plain) + "\"");
-        msiName = ToUtf8(plain.substr(0, plain.size() - 4));
-        m_packagePath = PackagesFolder() + "\\" + msiName + ".msi";
+        m_packagePath = PackagesFolder() + "\\" + ToUtf8(plain);
     } else {
         m_packagePath = PackagesFolder() + "\\" + msiName;
     }
@@ -387,6 +390,51 @@ int CMSIHandler::BuildMSI()
     WriteBatchFile();
     Progress().SetStatusText(L"DDF File Creation is in progress.");
 
+    std::vector<std::wstring> folders;
+    for (const DirectoryChangeMap* map : {&m_project->AddedFiles(), &m_project->ModifiedFiles()})
+        for (const auto& [folder, files] : *map)
+            if (!files.empty())
+                folders.push_back(folder);
+    int registryNumber = 0;
+    const auto valueCount = [](const RegistryChangeMap& keys) {
+        std::size_t count = 0;
+        for (const auto& [key, values] : keys)
+            count += values.size();
+        return count;
+    };
+    // Each step of the rows with the number of rows it is about to insert
+    // (at least one), and the cabinet weighing as much as all the rows: the
+    // step count rises at the middle of the build whatever finishes first.
+    const std::pair<std::size_t, std::function<void()>> rowSteps[] = {
+        {folders.size(), [&] { AddDirectoryRows(folders); }},
+        {m_files.size(), [&] { AddFileRows(); }},
+        {1, [&] { AddProperties(); }},
+        {1, [&] { AddUpgradeRows(); }},
+        {1, [&] { AddMediaRow(); }},
+        {valueCount(m_project->AddedKeys()), [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); }},
+        {valueCount(m_project->ModifiedKeys()), [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber); }},
+        {1,
+         [&] {
+             m_project->ReadShortcutList();
+             AddShortcutRows(m_project->Shortcuts());
+         }},
+        {1, [&] { AddIniRows(); }},
+    };
+    std::size_t rowUnits = 0;
+    for (const auto& [units, step] : rowSteps)
+        rowUnits += std::max<std::size_t>(units, 1);
+    const std::size_t cabinetUnits = m_files.empty() ? 0 : rowUnits;
+    CBuildPacer pacer(rowUnits + cabinetUnits);
+    bool cabinetCounted = cabinetUnits == 0;
+    const auto countCabinet = [&](bool onlyIfEnded) {
+        if (cabinetCounted)
+            return;
+        if (onlyIfEnded && (!m_cabinetProcess || WaitForSingleObject(m_cabinetProcess.get(), 0) != WAIT_OBJECT_0))
+            return;
+        cabinetCounted = true;
+        pacer.Finished(cabinetUnits);
+    };
+
     // With more than one processor the cabinet maker works while the rows go
     // in; with one, it runs after them (side by side they would only take
     // turns, and the switching costs more than it overlaps).
@@ -394,37 +442,16 @@ int CMSIHandler::BuildMSI()
     const bool cabinetBesideRows = ProcessorsAvailable() > 1;
     if (!m_files.empty() && cabinetBesideRows) {
         Progress().SetStatusText(L"CAB File Creation is in progress.");
-        Progress().SetStepCount(0);
         cabinetOk = StartCabinetMaker();
     }
 
     Progress().SetStatusText(L"MSI TABLE Entry is in progress.");
-    Progress().SetStepCount(1);
-
-    std::vector<std::wstring> folders;
-    for (const DirectoryChangeMap* map : {&m_project->AddedFiles(), &m_project->ModifiedFiles()})
-        for (const auto& [folder, files] : *map)
-            if (!files.empty())
-                folders.push_back(folder);
-    int registryNumber = 0;
-    const std::function<void()> rowSteps[] = {
-        [&] { AddDirectoryRows(folders); },
-        [&] { AddFileRows(); },
-        [&] { AddProperties(); },
-        [&] { AddUpgradeRows(); },
-        [&] { AddMediaRow(); },
-        [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); },
-        [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber); },
-        [&] {
-            m_project->ReadShortcutList();
-            AddShortcutRows(m_project->Shortcuts());
-        },
-        [&] { AddIniRows(); },
-    };
-    for (const auto& step : rowSteps) {
+    for (const auto& [units, step] : rowSteps) {
         if (StopRequested())
             return Stopped();
         step();
+        pacer.Finished(std::max<std::size_t>(units, 1));
+        countCabinet(true);
     }
     if (StopRequested())
         return Stopped();
@@ -440,6 +467,7 @@ int CMSIHandler::BuildMSI()
             Progress().SetStatusText(L"Creating Internal CAB is in progress.");
         }
         cabinetOk = FinishCabinetMaker() && cabinetOk;
+        countCabinet(false);
         if (StopRequested())
             return Stopped();
         cabinetOk = cabinetOk && StoreCabinet();

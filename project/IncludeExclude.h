@@ -2,6 +2,11 @@
 // The included and excluded folders and registry keys of the include/exclude
 // file, held in four process-wide maps keyed by the upper-cased name (so names
 // that differ only in case are one entry; the first one read wins).
+//
+// Threads: the maps have no lock. They are written only while no capture
+// worker runs: on the window thread, or by the advanced sheet's loader while
+// that sheet (modal, its OK and Cancel disabled) is open. A capture worker
+// reads the excluded maps when it starts (CEnumerateWrapper::CaptureSnapshot).
 #include <map>
 #include <string>
 

@@ -2,6 +2,9 @@
 // Process-wide data that the pages hand to the project file writer: the
 // shortcuts the user chose, the icons extracted for them, and the product
 // information mirrored from the shared manager.
+//
+// Threads: no lock. Written on the window thread before the page starts the
+// project writer's worker, and not while it runs; the worker only reads.
 #include "common/ChangeTypes.h"
 
 ShortcutList& SelectedShortcuts();

@@ -148,6 +148,28 @@ ProductInfo ProposeFromSetupFile(const std::wstring& path, bool trim)
     return product;
 }
 
+ProductInfo KeepTypedWhereEmpty(const ProductInfo& typed, const ProductInfo& proposed)
+{
+    ProductInfo result = typed;
+    if (!proposed.ApplicationName.empty())
+        result.ApplicationName = proposed.ApplicationName;
+    if (!proposed.Version.empty())
+        result.Version = proposed.Version;
+    if (!proposed.CompanyName.empty())
+        result.CompanyName = proposed.CompanyName;
+    return result;
+}
+
+ProductInfo ProposeOnLeavingLocation(const std::wstring& location, std::wstring& proposedFrom, const ProductInfo& typed)
+{
+    // Tabbing through an unchanged location must not undo what was typed
+    // since the last proposal.
+    if (location == proposedFrom)
+        return typed;
+    proposedFrom = location;
+    return KeepTypedWhereEmpty(typed, ProposeFromSetupFile(location, true));
+}
+
 ProductInfo ProposeFromProjectFile(CUIManager& manager, const std::wstring& path)
 {
     SetProjectFilePath(path);

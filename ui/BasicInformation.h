@@ -56,6 +56,14 @@ UINT AcceptBasicInformation(CUIManager& manager, int choice, const BasicInformat
 // Product information from the version resource of a setup program; empty
 // when it has none. `trim` removes leading and trailing white space.
 ProductInfo ProposeFromSetupFile(const std::wstring& path, bool trim);
+// The product fields after the location field of a new capture was left.
+// The version resource is read only when `location` differs from
+// `proposedFrom`, the location text last proposed from (then updated); each
+// field takes the resource's value (trimmed) only where the resource has one
+// and otherwise keeps what was typed.
+ProductInfo ProposeOnLeavingLocation(const std::wstring& location, std::wstring& proposedFrom, const ProductInfo& typed);
+// `typed` with every field replaced for which `proposed` has a value.
+ProductInfo KeepTypedWhereEmpty(const ProductInfo& typed, const ProductInfo& proposed);
 // Product information of a project file (which becomes the project file path);
 // empty when it cannot be read.
 ProductInfo ProposeFromProjectFile(CUIManager& manager, const std::wstring& path);

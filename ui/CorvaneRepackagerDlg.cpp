@@ -127,6 +127,7 @@ void CCorvaneRepackagerDlg::OnChoiceClicked(int choice)
         UpdateData(false);
     else
         EmptyFields();
+    m_proposedFrom = ItemText(IDC_LOCATION);
 }
 
 void CCorvaneRepackagerDlg::OnLocationKillFocus()
@@ -134,7 +135,7 @@ void CCorvaneRepackagerDlg::OnLocationKillFocus()
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     m_location = ItemText(IDC_LOCATION);
     if (SelectedChoice() == IDC_CREATE_PROJECT)
-        FillProductFields(ProposeFromSetupFile(m_location, true));
+        FillProductFields(ProposeOnLeavingLocation(m_location, m_proposedFrom, TypedProduct()));
     else
         FillProductFields(ProposeFromProjectFile(Manager(), m_location));
 }
@@ -148,10 +149,12 @@ void CCorvaneRepackagerDlg::OnBrowse()
     SetItemText(IDC_LOCATION, path);
     if (path.empty())
         return;
-    if (setup)
-        FillProductFields(ProposeFromSetupFile(path, false));
-    else
+    if (setup) {
+        m_proposedFrom = path;
+        FillProductFields(KeepTypedWhereEmpty(TypedProduct(), ProposeFromSetupFile(path, false)));
+    } else {
         FillProductFields(ProposeFromProjectFile(Manager(), path));
+    }
 }
 
 LRESULT CCorvaneRepackagerDlg::OnWizardNext()
@@ -204,8 +207,14 @@ void CCorvaneRepackagerDlg::FillProductFields(const ProductInfo& product) const
     SetItemText(IDC_COMPANY_NAME, product.CompanyName);
 }
 
-void CCorvaneRepackagerDlg::EmptyFields() const
+ProductInfo CCorvaneRepackagerDlg::TypedProduct() const
+{
+    return {ItemText(IDC_APPLICATION_NAME), ItemText(IDC_VERSION), ItemText(IDC_COMPANY_NAME)};
+}
+
+void CCorvaneRepackagerDlg::EmptyFields()
 {
     for (int id : {IDC_LOCATION, IDC_APPLICATION_NAME, IDC_VERSION, IDC_COMPANY_NAME})
         SetItemText(id, L"");
+    m_proposedFrom.clear();
 }

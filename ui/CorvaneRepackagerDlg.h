@@ -38,13 +38,16 @@ protected:
 
 private:
     void FillProductFields(const ProductInfo& product) const;
-    void EmptyFields() const;
+    ProductInfo TypedProduct() const;
+    void EmptyFields();
     CUIManager& Manager();
 
     std::wstring m_location;
     std::wstring m_applicationName;
     std::wstring m_version;
     std::wstring m_companyName;
+    // The location text the product fields were last proposed from.
+    std::wstring m_proposedFrom;
     CUIManager* m_manager = nullptr;
     std::vector<int> m_markedLabels;
     int m_rememberedChoice = 0;

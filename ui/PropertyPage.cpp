@@ -150,6 +150,7 @@ INT_PTR CPropertyPage::HandleNotify(const NMHDR& header)
 {
     switch (header.code) {
     case PSN_SETACTIVE: {
+        m_savedOnLeave = false;
         const BOOL accept = OnSetActive();
         // A wizard shows the current page's title as its caption.
         if (accept && m_sheet && m_sheet->GetMode() == CPropertySheet::Mode::Wizard && SheetWindow())
@@ -157,15 +158,24 @@ INT_PTR CPropertyPage::HandleNotify(const NMHDR& header)
         SetResult(accept ? 0 : -1);
         return TRUE;
     }
+    // Leaving the page (Back, Next, or another page chosen) first copies the
+    // controls into the members, so that a page shown again gets back what was
+    // typed; the page's own handler runs afterwards and its changes win. The
+    // kill-active notice that may follow Back or Next saves nothing again.
     case PSN_KILLACTIVE:
+        if (!m_savedOnLeave)
+            UpdateData(true);
+        m_savedOnLeave = false;
         SetResult(OnKillActive() ? FALSE : TRUE);
         return TRUE;
     case PSN_WIZBACK:
-        SetResult(OnWizardBack());
+    case PSN_WIZNEXT: {
+        UpdateData(true);
+        const LRESULT target = header.code == PSN_WIZBACK ? OnWizardBack() : OnWizardNext();
+        m_savedOnLeave = target != StayOnPage;
+        SetResult(target);
         return TRUE;
-    case PSN_WIZNEXT:
-        SetResult(OnWizardNext());
-        return TRUE;
+    }
     case PSN_WIZFINISH:
         SetResult(OnWizardFinish() ? FALSE : TRUE);
         return TRUE;

@@ -63,6 +63,8 @@ protected:
     virtual void OnCancel() {}
     // Return FALSE to refuse activation. The base refreshes the controls from
     // the members on every activation but the first; overrides end with it.
+    // (Before OnKillActive, OnWizardBack and OnWizardNext the framework copies
+    // the controls into the members, so the fields keep what was typed.)
     virtual BOOL OnSetActive();
     // Return FALSE to keep the page (validation failed).
     virtual BOOL OnKillActive() { return TRUE; }
@@ -84,6 +86,8 @@ private:
     std::wstring m_title;
     CPropertySheet* m_sheet = nullptr;
     bool m_firstSetActive = true;
+    // Back or Next copied the controls into the members for this leave.
+    bool m_savedOnLeave = false;
     PROPSHEETPAGEW m_page{};
     CWorker m_worker;
 };

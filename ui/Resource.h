@@ -20,6 +20,16 @@
 #define IDB_BANNER                 174
 #define IDS_ABOUTBOX               101
 
+// Tree icons (16 x 16): the folder and registry trees use 140, 141, 136, 139,
+// 138, 137 in this order; the project trees 140, 141, 137, 166.
+#define IDI_CD_DRIVE               136
+#define IDI_FIXED_DRIVE            137
+#define IDI_FLOPPY_DRIVE           138
+#define IDI_REMOVABLE_DRIVE        139
+#define IDI_CLOSED_FOLDER          140
+#define IDI_OPEN_FOLDER            141
+#define IDI_TREE_ITEM              166
+
 // System-menu command of the About box.
 #define IDM_ABOUTBOX               0x0010
 

@@ -1,7 +1,9 @@
 // The MSI builder against the real msi.dll, the template from the build and
 // the cabinet maker from the build: rows of every table, the stored cabinet,
 // the failure paths and their log lines.
+#include "common/Progress.h"
 #include "common/StopToken.h"
+#include "msi/BuildPacer.h"
 #include "msi/MSIHandler.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
@@ -12,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <set>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -853,4 +857,82 @@ TEST_F(UpgradeBuildTest, APinnedUpgradeCodeIsUsedAndNamesTheComponentCodes)
     EXPECT_EQ((std::vector<std::wstring>{L"The UpgradeCode \"not a code\" of the project file is not a GUID; the "
                                          L"package uses " + fallback + L"."}),
               broken.notes);
+}
+
+TEST(BuildPacer, TheStepCountTurnsOneAtTheMiddleAndStays)
+{
+    struct Case
+    {
+        std::size_t total;
+        std::vector<std::size_t> finished;
+        std::vector<int> counts; // after each Finished
+    };
+    const Case cases[] = {
+        {10, {3, 1, 1, 4, 1}, {0, 0, 1, 1, 1}}, // rows first, the cabinet (half) last
+        {10, {5, 1, 1}, {1, 1, 1}},             // the cabinet first
+        {3, {1, 1, 1}, {0, 1, 1}},              // no cabinet: half the rows
+        {0, {0}, {1}},                          // nothing to do
+    };
+    for (const Case& c : cases) {
+        Progress().SetStepCount(7);
+        CBuildPacer pacer(c.total);
+        EXPECT_EQ(Progress().StepCount(), 0);
+        std::vector<int> seen;
+        for (std::size_t units : c.finished) {
+            pacer.Finished(units);
+            seen.push_back(Progress().StepCount());
+        }
+        EXPECT_EQ(seen, c.counts) << "total " << c.total;
+    }
+}
+
+TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
+{
+    CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < 100; ++i) {
+        paths.push_back(m_temp / (L"payload\\f" + std::to_wstring(i) + L".bin"));
+        WriteFileBytes(paths.back(), RandomBytes(2000, static_cast<unsigned>(i)));
+    }
+    WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", paths}});
+    DWORD_PTR process = 0, system = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process, &system));
+    struct RestoreAffinity
+    {
+        DWORD_PTR mask;
+        ~RestoreAffinity() { SetProcessAffinityMask(GetCurrentProcess(), mask); }
+    } restore{process};
+
+    for (const bool oneProcessor : {false, true}) {
+        SCOPED_TRACE(oneProcessor ? "cabinet after the rows" : "cabinet beside the rows");
+        if (oneProcessor) {
+            ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1)));
+        }
+        Progress().SetStepCount(7);
+        std::atomic<bool> building{true};
+        std::vector<int> seen;
+        std::thread watcher([&] {
+            int last = Progress().StepCount();
+            seen.push_back(last);
+            while (building) {
+                const int now = Progress().StepCount();
+                if (now != last)
+                    seen.push_back(last = now);
+            }
+        });
+        CMSIHandler builder;
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.BuildMSI());
+        builder.Uninitialize();
+        building = false;
+        watcher.join();
+        ASSERT_GE(seen.size(), 2u);
+        EXPECT_EQ(seen.front(), 7);
+        seen.erase(seen.begin());
+        // 0 from the start of the build (a busy machine may hide that short
+        // moment from the watcher), then 1, and never back.
+        if (seen.front() == 0)
+            seen.erase(seen.begin());
+        EXPECT_EQ(seen, std::vector<int>{1});
+    }
 }

@@ -396,12 +396,35 @@ TEST_F(WizardTest, VersionResourceProposesTheProductInformation)
     EXPECT_EQ(w.Text(IDC_LOCATION), setup);
     EXPECT_EQ(w.Text(IDC_COMPANY_NAME), L"  Acme Test Corp  ");
 
-    // A file without a version resource empties the three fields.
+    // A file without a version resource leaves what the fields hold, as does
+    // tabbing through an unchanged location after the user typed.
+    TypeProduct(w, L"Typed", L"9.9", L"Typed Inc");
+    w.Leave(IDC_LOCATION, IDC_VERSION);
     w.Type(IDC_LOCATION, File(L"plain.exe", "MZ"));
     w.Leave(IDC_LOCATION, IDC_VERSION);
-    for (int id : {IDC_APPLICATION_NAME, IDC_VERSION, IDC_COMPANY_NAME})
-        EXPECT_EQ(w.Text(id), L"") << id;
+    w.Leave(IDC_LOCATION, IDC_VERSION);
+    EXPECT_EQ(w.Text(IDC_APPLICATION_NAME), L"Typed");
+    EXPECT_EQ(w.Text(IDC_VERSION), L"9.9");
+    EXPECT_EQ(w.Text(IDC_COMPANY_NAME), L"Typed Inc");
     EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(WizardTest, TypedFieldsSurviveBackThenNext)
+{
+    const std::wstring setup = SetupProgram();
+    WizardDriver& w = OpenBasicInformation(IDC_CREATE_PROJECT);
+    w.Type(IDC_LOCATION, setup);
+    TypeProduct(w, L"Typed App", L"3.0", L"Typed Inc");
+    w.PressBack();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::Welcome));
+    ASSERT_TRUE(w.LeaveWelcome(PagePosition::CaptureBasicInformation));
+    EXPECT_EQ(w.Text(IDC_LOCATION), setup);
+    EXPECT_EQ(w.Text(IDC_APPLICATION_NAME), L"Typed App");
+    EXPECT_EQ(w.Text(IDC_VERSION), L"3.0");
+    EXPECT_EQ(w.Text(IDC_COMPANY_NAME), L"Typed Inc");
+    w.PressNext();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::PreInstallationSnapshot));
+    EXPECT_EQ(m_manager->GetProductInfo(), (ProductInfo{L"TypedApp", L"3.0", L"TypedInc"}));
 }
 
 TEST_F(WizardTest, NewCaptureIsAcceptedWithoutBlanks)

@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <vector>
+
 namespace {
 
 std::wstring ThisProgram()
@@ -119,6 +122,29 @@ TEST_F(BasicInformationRules, SetupProgramProposesItsVersionStrings)
     EXPECT_EQ(ProposeFromSetupFile(m_folder / L"missing.exe", true), ProductInfo{});
 }
 
+TEST_F(BasicInformationRules, LeavingTheLocationProposesOnlyFromANewLocationAndOnlyWhatTheResourceHas)
+{
+    const std::wstring setup = m_folder / L"App.exe";
+    ASSERT_TRUE(CopyFileW(ThisProgram().c_str(), setup.c_str(), FALSE));
+    const std::wstring plain = File(L"plain.exe");
+    const ProductInfo typed{L"My App", L"1.0", L"Acme"};
+    const ProductInfo resource{L"Widget Maker", L"2.5", L"Acme Test Corp"};
+    std::wstring proposedFrom;
+
+    // A setup without a version resource: the typed fields stay, whether the location changed or not.
+    EXPECT_EQ(ProposeOnLeavingLocation(plain, proposedFrom, typed), typed);
+    EXPECT_EQ(proposedFrom, plain);
+    EXPECT_EQ(ProposeOnLeavingLocation(plain, proposedFrom, typed), typed);
+    // A setup with one proposes its values when the location changes to it...
+    EXPECT_EQ(ProposeOnLeavingLocation(setup, proposedFrom, typed), resource);
+    // ...but not again while the location stays the same: corrections stay.
+    EXPECT_EQ(ProposeOnLeavingLocation(setup, proposedFrom, typed), typed);
+    // Back to a setup without one: what is shown stays.
+    EXPECT_EQ(ProposeOnLeavingLocation(plain, proposedFrom, resource), resource);
+    // A resource with some values only replaces those.
+    EXPECT_EQ(KeepTypedWhereEmpty(typed, ProductInfo{L"", L"3.0", L""}), (ProductInfo{L"My App", L"3.0", L"Acme"}));
+}
+
 TEST(LocationNamesFile, FoldersAndDotEntriesAreNoFiles)
 {
     TempFolder folder;
@@ -208,3 +234,34 @@ TEST(ResumeDecision, AdministratorGoesOnAndOthersAreAsked)
 }
 
 } // namespace
+
+// ---- Artwork ------------------------------------------------------------------------
+
+TEST(TreeIcons, EveryTreeIconIsAResourceOfItsOwn)
+{
+    // The colour bits of each icon at 16 x 16; no two icons may be the same picture.
+    std::map<std::string, int> pictures;
+    for (int id : {IDI_CD_DRIVE, IDI_FIXED_DRIVE, IDI_FLOPPY_DRIVE, IDI_REMOVABLE_DRIVE, IDI_CLOSED_FOLDER,
+                   IDI_OPEN_FOLDER, IDI_TREE_ITEM}) {
+        HICON icon = static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        ASSERT_NE(icon, nullptr) << "icon " << id;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(icon, &info)) << id;
+        BITMAPINFO header{};
+        header.bmiHeader.biSize = sizeof header.bmiHeader;
+        header.bmiHeader.biWidth = 16;
+        header.bmiHeader.biHeight = 16;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        std::string bits(16 * 16 * 4, '\0');
+        HDC dc = GetDC(nullptr);
+        EXPECT_EQ(GetDIBits(dc, info.hbmColor, 0, 16, bits.data(), &header, DIB_RGB_COLORS), 16) << id;
+        ReleaseDC(nullptr, dc);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+        const auto [at, added] = pictures.emplace(bits, id);
+        EXPECT_TRUE(added) << "icons " << at->second << " and " << id << " are the same picture";
+    }
+}
