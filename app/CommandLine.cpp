@@ -57,6 +57,13 @@ std::wstring Number(long long value)
 
 // ---- Build from a project file -------------------------------------------------
 
+// Which platform the package was built for: an x64 package when it has a
+// 64-bit component, else an Intel one.
+void ReportPlatform(const CMSIHandler& builder, const ReportLine& report)
+{
+    report(L"Package platform: " + builder.Counts().Platform + L".");
+}
+
 int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
 {
     CLogReference log;
@@ -89,6 +96,8 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
     report(L"Building the package from " + projectFile);
     const int result = manager->BuildPackage();
     report(result == 1 ? L"Package built in " + FromUtf8(PackagesFolder()) : L"The build failed; see the error log.");
+    if (result == 1)
+        ReportPlatform(manager->Builder(), report);
     return result == 1 ? ExitSuccess : ExitFailure;
 }
 
@@ -252,6 +261,7 @@ int FinishCapture(CUIManager& manager, const ReportLine& report)
         return ExitFailure;
     }
     report(L"Package: " + FromUtf8(PackagesFolder() + "\\" + Paths().MsiFileName));
+    ReportPlatform(manager.Builder(), report);
     return ExitSuccess;
 }
 

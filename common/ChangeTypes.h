@@ -66,6 +66,9 @@ struct ProductInfo
     std::wstring ApplicationName;
     std::wstring Version;
     std::wstring CompanyName;
+    // "x64" when the capture ran on 64-bit Windows; empty otherwise (and in
+    // project files written before the platform was recorded).
+    std::wstring Platform = {};
 
     friend bool operator==(const ProductInfo&, const ProductInfo&) = default;
 };

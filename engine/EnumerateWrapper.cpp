@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
 #include "project/IncludeExclude.h"
 #include "project/SharedProjectData.h"
 
@@ -130,7 +131,12 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
         ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem");
         m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts());
         m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons());
-        m_project.InsertProductInfoInXML(NodePath::Product, product);
+        // The capture saw the machine as it is: a 64-bit one's paths and keys
+        // name both views, and the builder needs to know.
+        ProductInfo recorded = product;
+        if (IsWow64Windows())
+            recorded.Platform = L"x64";
+        m_project.InsertProductInfoInXML(NodePath::Product, recorded);
     }
     return 1;
 }

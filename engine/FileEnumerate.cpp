@@ -6,6 +6,7 @@
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
 
 #include <windows.h>
 
@@ -491,6 +492,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     m_unreadableFolders = 0;
     CWalk walk(*this, map, writer, !second);
     std::wstring key;
+    // System32 as itself and SysWOW64 once, on 64-bit Windows. The walk only
+    // enumerates, writes the snapshot file and copies INI files.
+    const CFsRedirectionOff realFolders;
     for (const std::wstring& root : roots) {
         key = root;
         ToTokenPath(key);
@@ -612,6 +616,7 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path)
     const auto pieces = SplitPath(path);
     if (pieces.size() < 2)
         return 1;
+    const CFsRedirectionOff realFolders; // the INI file may lie in System32
     std::wstring backup = FromUtf8(Paths().IniBackupFolder);
     if (!m_firstSnapshotTaken)
         EnsureFolder(Paths().IniBackupFolder);

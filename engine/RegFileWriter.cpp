@@ -1,6 +1,7 @@
 #include "engine/RegFileWriter.h"
 
 #include "common/Progress.h"
+#include "common/Wow64.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -247,7 +248,7 @@ DWORD RegFileWriter::ExportKeyTree(HKEY hive, std::wstring_view subkey)
 
     const std::wstring subkeyText(subkey);
     UniqueHKey key;
-    const LONG rc = RegOpenKeyExW(hive, subkeyText.c_str(), 0, KEY_READ, key.put());
+    const LONG rc = RegOpenKeyExW(hive, subkeyText.c_str(), 0, KEY_READ | RegistryViewAccess(), key.put());
     if (rc != ERROR_SUCCESS)
         return static_cast<DWORD>(rc);
     return ExportOpenKey(key.get(), 0);
@@ -493,7 +494,8 @@ DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t de
         m_path.append(nameOf(i));
         if (!IsExcluded()) {
             UniqueHKey child;
-            const LONG rc = RegOpenKeyExW(key, level.names.data() + level.offsets[i], 0, KEY_READ, child.put());
+            const LONG rc = RegOpenKeyExW(key, level.names.data() + level.offsets[i], 0,
+                                          KEY_READ | RegistryViewAccess(), child.put());
             // A key that cannot be read (access denied) is left out with its subtree.
             result = rc == ERROR_SUCCESS ? ExportOpenKey(child.get(), depth + 1) : static_cast<DWORD>(rc);
         }

@@ -8,13 +8,18 @@
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
+#include "msi/MsiPlatform.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
+
+#include <msidefs.h>
 
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -26,6 +31,7 @@ constexpr const wchar_t* TemplateDirectoryKeys[] = {
     L"TARGETDIR",       L"ProgramFilesFolder", L"SystemFolder",         L"System16Folder",   L"AppDataFolder",
     L"APPDATA",         L"USERPROFILE",        L"ALLUSERSPROFILE",      L"INSTALLDIR",       L"DesktopFolder",
     L"ProgramMenuFolder", L"QuickLaunchMicrosoft", L"QuickLaunchExplorer", L"QuickLaunchFolder", L"WindowsFolder",
+    L"ProgramFiles64Folder", L"System64Folder",
 };
 
 std::wstring LastComponent(const std::wstring& path)
@@ -168,6 +174,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
 
     m_productInfo = {};
     m_project->ReadProductInfo(m_productInfo);
+    m_x64Capture = IsX64Platform(m_productInfo.Platform);
 
     std::string& msiName = Paths().MsiFileName;
     if (msiName.empty()) {
@@ -216,6 +223,7 @@ int CMSIHandler::BuildMSI()
                   !m_cabinetMaker.ends_with(L"\\system32\\makecab.exe");
     CollectFiles(m_project->AddedFiles());
     CollectFiles(m_project->ModifiedFiles());
+    StageRedirectedFiles();
 
     if (!WriteDdf())
         return 0;
@@ -290,6 +298,9 @@ void CMSIHandler::Uninitialize()
     m_directoryKeys.clear();
     m_windowsFolderAdded = false;
     m_registryComponentAdded = false;
+    m_registry64ComponentAdded = false;
+    m_has64BitComponent = false;
+    m_platformFolderRows.clear();
     m_iconNumbers.clear();
     m_project.reset();
     m_isProjectLoaded = false;
@@ -316,6 +327,10 @@ bool CMSIHandler::IsPackableFile(const std::wstring& realPath, std::uint64_t& si
     size = 0;
     if (realPath.find(L".tmp") != std::wstring::npos || realPath.find(L".lnk") != std::wstring::npos)
         return false;
+    // A capture of 64-bit Windows named System32 as itself.
+    std::optional<CFsRedirectionOff> realFolders;
+    if (m_x64Capture)
+        realFolders.emplace();
     UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -391,6 +406,7 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
             file.key = MakeUniqueName(keyName, m_usedFileKeys, m_fileKeyCounts);
             file.component = UpperKey(file.key + L"Comp");
             file.size = static_cast<std::uint32_t>(size);
+            file.is64Bit = IsFolder64Bit(file.folder, m_x64Capture);
             m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
             m_files.push_back(std::move(file));
         }
@@ -570,7 +586,7 @@ static std::wstring FallbackFolderProperty(const std::wstring& folder)
 std::wstring CMSIHandler::DirectoryKeyFor(const std::wstring& folder, bool& isProperty)
 {
     isProperty = false;
-    const std::wstring property = ParentFolderProperty(folder);
+    const std::wstring property = FolderProperty(folder);
     if (!property.empty()) {
         isProperty = true;
         return property;
@@ -594,7 +610,7 @@ std::wstring CMSIHandler::DirectoryKeyFor(const std::wstring& folder, bool& isPr
             }
             break;
         }
-        const std::wstring parentProperty = ParentFolderProperty(parent);
+        const std::wstring parentProperty = FolderProperty(parent);
         if (!parentProperty.empty()) {
             parentKey = parentProperty;
             break;
@@ -652,10 +668,24 @@ void CMSIHandler::AddDirectoryRows(const std::vector<std::wstring>& folders)
     }
 }
 
+// The standard folder that stands for the whole folder, its row added when
+// it is one of the 64-bit folders that the template does not have.
+std::wstring CMSIHandler::FolderProperty(const std::wstring& folder)
+{
+    const std::wstring platform = PlatformFolderProperty(folder, m_x64Capture);
+    if (!platform.empty()) {
+        EnsurePlatformFolderRow(platform);
+        return platform;
+    }
+    return ParentFolderProperty(folder);
+}
+
 std::wstring CMSIHandler::ComponentDirectory(const std::wstring& folder) const
 {
     if (auto known = m_directoryKeys.find(UpperKey(folder)); known != m_directoryKeys.end())
         return known->second;
+    if (const std::wstring platform = PlatformFolderProperty(folder, m_x64Capture); !platform.empty())
+        return platform;
     const std::wstring property = ParentFolderProperty(folder);
     return property.empty() ? FallbackFolderProperty(folder) : property;
 }
@@ -676,8 +706,11 @@ void CMSIHandler::AddFileRows()
     // also lie together in memory, which keeps that search fast.
     for (const PackedFile& file : m_files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
-    for (const PackedFile& file : m_files)
-        (void)components.Insert({file.component, NewGuidString(), ComponentDirectory(file.folder), 8});
+    for (const PackedFile& file : m_files) {
+        (void)components.Insert({file.component, NewGuidString(), ComponentDirectory(file.folder),
+                                 file.is64Bit ? 8 | msidbComponentAttributes64bit : 8});
+        m_has64BitComponent = m_has64BitComponent || file.is64Bit;
+    }
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;

@@ -37,6 +37,8 @@ struct MsiBuildCounts
     std::size_t IniRows = 0;
     std::size_t ShortcutRows = 0;
     std::size_t RejectedRows = 0; // rows the database refused, any table
+    // "x64" when the package has a 64-bit component, else "Intel".
+    std::wstring Platform = L"Intel";
 };
 
 class CMSIHandler
@@ -80,6 +82,7 @@ private:
         std::wstring key;      // File key, also the name inside the cabinet
         std::wstring component;
         std::uint32_t size = 0;
+        bool is64Bit = false; // a 64-bit component (capture of 64-bit Windows)
     };
 
     // Files
@@ -97,6 +100,12 @@ private:
     void AddMediaRow();
     [[nodiscard]] bool StoreCabinet();
     std::wstring ComponentDirectory(const std::wstring& folder) const;
+    std::wstring FolderProperty(const std::wstring& folder);
+
+    // Platform (MsiPlatform.cpp)
+    void EnsurePlatformFolderRow(const std::wstring& property);
+    std::wstring RegistryComponent(bool is64Bit);
+    void StageRedirectedFiles();
 
     // Registry
     void AddRegistryRows(const RegistryChangeMap& keys, int& number);
@@ -145,6 +154,10 @@ private:
     std::map<std::wstring, std::wstring> m_directoryKeys;   // upper-case folder (token form) -> key
     bool m_windowsFolderAdded = false;
     bool m_registryComponentAdded = false;
+    bool m_x64Capture = false;        // the project file says Platform="x64"
+    bool m_has64BitComponent = false; // makes the package an x64 package
+    bool m_registry64ComponentAdded = false;
+    std::set<std::wstring> m_platformFolderRows;
     std::map<std::wstring, int> m_iconNumbers;
     MsiBuildCounts m_counts;
 };

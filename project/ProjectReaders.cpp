@@ -140,7 +140,8 @@ int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
         for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
             if (!child.IsElement())
                 continue;
-            destination = {child.GetAttribute(0), child.GetAttribute(1), child.GetAttribute(2)};
+            destination = {child.GetAttribute(0), child.GetAttribute(1), child.GetAttribute(2),
+                           child.GetNamedAttribute(L"Platform")};
             return 1;
         }
     } catch (...) {

@@ -340,6 +340,8 @@ void CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
         element.SetAttribute(L"ApplicationName", product.ApplicationName);
         element.SetAttribute(L"Version", product.Version);
         element.SetAttribute(L"CompanyName", product.CompanyName);
+        if (!product.Platform.empty())
+            element.SetAttribute(L"Platform", product.Platform);
         if (!Save(GetProjectFilePath()))
             WriteError(ProductWriter + SaveFailed);
     } catch (...) {

@@ -218,6 +218,30 @@ long CXMLNodeHandler::GetAttributeCount() const
     return count;
 }
 
+std::wstring CXMLNodeHandler::GetNamedAttribute(const std::wstring& name) const
+{
+    if (!m_node)
+        return {};
+    try {
+        ComPtr<IXMLDOMNamedNodeMap> attributes;
+        if (m_node->get_attributes(attributes.GetAddressOf()) != S_OK || !attributes)
+            return {};
+        const Bstr attributeName(name);
+        ComPtr<IXMLDOMNode> attribute;
+        if (attributes->getNamedItem(attributeName.Get(), attribute.GetAddressOf()) != S_OK || !attribute)
+            return {};
+        BSTR raw = nullptr;
+        if (attribute->get_text(&raw) != S_OK) {
+            SysFreeString(raw);
+            return {};
+        }
+        Bstr text(Bstr::Adopt{}, raw);
+        return text.Text();
+    } catch (...) {
+        return {};
+    }
+}
+
 long CXMLNodeHandler::GetChildCount() const
 {
     if (!m_node)

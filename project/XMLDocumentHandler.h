@@ -53,6 +53,9 @@ public:
     // this is no element.
     std::wstring GetAttribute(long index) const;
     long GetAttributeCount() const;
+    // Text of the named attribute; "" when this element has none of that name.
+    // For optional attributes, whose position is not fixed.
+    std::wstring GetNamedAttribute(const std::wstring& name) const;
 
     long GetChildCount() const;
     CXMLNodeHandler GetChild(long index) const;

@@ -1,0 +1,50 @@
+; A 32-bit setup as 64-bit Windows sees it. By default it installs a
+; 64-bit application with 32-bit parts: the same file name in both Program
+; Files folders and in both system folders (the real System32 reached with
+; redirection off), and the same key in both registry views. With -DPLAIN32 it
+; is a plain 32-bit setup that knows nothing of 64 bits.
+; makensis -DOUTFILE=<exe> [-DPLAIN32] x64_setup.nsi
+Unicode true
+SilentInstall silent
+RequestExecutionLevel admin
+!include x64.nsh
+OutFile "${OUTFILE}"
+
+!macro WriteText path text
+  FileOpen $0 "${path}" w
+  FileWrite $0 "${text}"
+  FileClose $0
+!macroend
+
+!ifdef PLAIN32
+Name "Corvane Narrow Test"
+Section
+  CreateDirectory "$PROGRAMFILES\Corvane Narrow"
+  !insertmacro WriteText "$PROGRAMFILES\Corvane Narrow\app.txt" "narrow application"
+  !insertmacro WriteText "$SYSDIR\corvane-narrow.dll" "narrow library"
+  WriteRegStr HKLM "Software\CorvaneNarrow" "InstallPath" "$PROGRAMFILES\Corvane Narrow"
+  WriteRegStr HKCU "Software\CorvaneNarrow" "User" "shared"
+SectionEnd
+!else
+Name "Corvane Wide Test"
+Section
+  CreateDirectory "$PROGRAMFILES64\Corvane Wide"
+  !insertmacro WriteText "$PROGRAMFILES64\Corvane Wide\app.txt" "64-bit application"
+  CreateDirectory "$PROGRAMFILES32\Corvane Wide"
+  !insertmacro WriteText "$PROGRAMFILES32\Corvane Wide\app.txt" "32-bit application"
+  ${DisableX64FSRedirection}
+  !insertmacro WriteText "$SYSDIR\corvane-wide.dll" "64-bit library"
+  ${EnableX64FSRedirection}
+  !insertmacro WriteText "$SYSDIR\corvane-wide.dll" "32-bit library"
+
+  SetRegView 64
+  WriteRegStr HKLM "Software\CorvaneWide" "View" "64"
+  WriteRegStr HKLM "Software\CorvaneWide" "InstallPath" "$PROGRAMFILES64\Corvane Wide"
+  WriteRegDWORD HKLM "Software\CorvaneWide" "Bits" 64
+  SetRegView 32
+  WriteRegStr HKLM "Software\CorvaneWide" "View" "32"
+  WriteRegStr HKLM "Software\CorvaneWide" "InstallPath" "$PROGRAMFILES32\Corvane Wide"
+  WriteRegDWORD HKLM "Software\CorvaneWide" "Bits" 32
+  WriteRegStr HKCU "Software\CorvaneWide" "User" "shared"
+SectionEnd
+!endif
