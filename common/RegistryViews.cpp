@@ -97,6 +97,22 @@ bool StripWow6432Node(const std::wstring& root, std::wstring& key)
     return false;
 }
 
+bool IsIn32BitView(std::wstring_view keyPath)
+{
+    const std::size_t slash = keyPath.find(L'\\');
+    if (slash == std::wstring_view::npos)
+        return false;
+    const std::wstring_view root = keyPath.substr(0, slash);
+    const std::wstring_view key = keyPath.substr(slash + 1);
+    for (const ViewBase& view : Bases) {
+        std::wstring_view rest;
+        if (SameText(root, view.root) && Below(key, view.base, rest) && LeadingKeys(rest, Node) != 0 &&
+            rest.size() > Node.size())
+            return true;
+    }
+    return false;
+}
+
 bool IsOnly64BitViewKey(const std::wstring& root, const std::wstring& key)
 {
     std::wstring stripped = key;

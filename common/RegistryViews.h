@@ -19,6 +19,10 @@ std::vector<std::wstring> Wow6432NodeTwins(std::wstring_view keyPath);
 // "SOFTWARE\Vendor". False, and the key unchanged, for any other key.
 bool StripWow6432Node(const std::wstring& root, std::wstring& key);
 
+// True for a key path with its root that lies in the 32-bit view (below a
+// WOW6432Node level), the node itself excluded.
+bool IsIn32BitView(std::wstring_view keyPath);
+
 // True for a key (without its root) that only a 64-bit program sees there:
 // redirected on 64-bit Windows and not in the 32-bit view. Shared keys
 // (HKEY_CURRENT_USER\Software, HKEY_LOCAL_MACHINE\SYSTEM) are false.

@@ -2,6 +2,8 @@
 
 #include "common/Log.h"
 
+#include <cwchar>
+
 bool IsWow64Windows() noexcept
 {
     static const bool wow64 = [] {
@@ -14,6 +16,23 @@ bool IsWow64Windows() noexcept
 REGSAM RegistryViewAccess() noexcept
 {
     return IsWow64Windows() ? KEY_WOW64_64KEY : 0;
+}
+
+std::wstring RegistryLinkTarget(HKEY root, const std::wstring& subkey)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subkey.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | RegistryViewAccess(), &key) !=
+        ERROR_SUCCESS)
+        return {};
+    wchar_t target[1024] = {};
+    DWORD type = 0, size = sizeof target - sizeof(wchar_t);
+    const LSTATUS rc = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target),
+                                        &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || type != REG_LINK)
+        return {};
+    // Stored without a terminator.
+    return std::wstring(target, wcsnlen(target, size / sizeof(wchar_t)));
 }
 
 CFsRedirectionOff::CFsRedirectionOff() noexcept

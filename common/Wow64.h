@@ -5,6 +5,8 @@
 // see the real machine; on 32-bit Windows they change nothing.
 #include <windows.h>
 
+#include <string>
+
 // True when this process runs under WOW64 (64-bit Windows). Asked once.
 [[nodiscard]] bool IsWow64Windows() noexcept;
 
@@ -13,6 +15,11 @@
 // that must see both views: the 64-bit view holds the 32-bit one as
 // SOFTWARE\WOW6432Node.
 [[nodiscard]] REGSAM RegistryViewAccess() noexcept;
+
+// The target of a registry link ("\REGISTRY\MACHINE\Software\...") when the
+// key (in the 64-bit view on 64-bit Windows) is one, as the keys below
+// WOW6432Node that the 32-bit view shares with the 64-bit one; "" otherwise.
+[[nodiscard]] std::wstring RegistryLinkTarget(HKEY root, const std::wstring& subkey);
 
 // Turns file-system redirection off for the calling thread while it lives and
 // restores the previous state when it ends, whatever way the scope is left.

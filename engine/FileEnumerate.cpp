@@ -492,9 +492,6 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     m_unreadableFolders = 0;
     CWalk walk(*this, map, writer, !second);
     std::wstring key;
-    // System32 as itself and SysWOW64 once, on 64-bit Windows. The walk only
-    // enumerates, writes the snapshot file and copies INI files.
-    const CFsRedirectionOff realFolders;
     for (const std::wstring& root : roots) {
         key = root;
         ToTokenPath(key);
@@ -502,6 +499,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             key.pop_back();
         if (m_excludedFolders.count(ToUpperAscii(key)) == 0) {
             Progress().SetStatusText(L"Scanning File System:- " + root);
+            // System32 as itself and SysWOW64 once, on 64-bit Windows. The walk
+            // only enumerates, writes the snapshot file and copies INI files.
+            const CFsRedirectionOff realFolders;
             walk.ScanRoot(root);
         }
         Progress().AddStep();

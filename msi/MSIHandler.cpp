@@ -301,6 +301,7 @@ void CMSIHandler::Uninitialize()
     m_registry64ComponentAdded = false;
     m_has64BitComponent = false;
     m_platformFolderRows.clear();
+    m_sharedKeys.clear();
     m_iconNumbers.clear();
     m_project.reset();
     m_isProjectLoaded = false;

@@ -105,6 +105,7 @@ private:
     // Platform (MsiPlatform.cpp)
     void EnsurePlatformFolderRow(const std::wstring& property);
     std::wstring RegistryComponent(bool is64Bit);
+    [[nodiscard]] bool IsSharedRegistryKey(const std::wstring& root, const std::wstring& key);
     void StageRedirectedFiles();
 
     // Registry
@@ -158,6 +159,7 @@ private:
     bool m_has64BitComponent = false; // makes the package an x64 package
     bool m_registry64ComponentAdded = false;
     std::set<std::wstring> m_platformFolderRows;
+    std::map<std::wstring, bool> m_sharedKeys; // upper-case key path -> shared by both views
     std::map<std::wstring, int> m_iconNumbers;
     MsiBuildCounts m_counts;
 };

@@ -79,6 +79,42 @@ void CMSIHandler::EnsurePlatformFolderRow(const std::wstring& property)
         ++m_counts.DirectoryRows;
 }
 
+bool CMSIHandler::IsSharedRegistryKey(const std::wstring& root, const std::wstring& key)
+{
+    if (!IsWow64Windows())
+        return false;
+    const auto hive = HiveNames().find(root);
+    if (hive == HiveNames().end())
+        return false;
+    const std::wstring path = root + L"\\" + key;
+    if (const auto known = m_sharedKeys.find(UpperKey(path)); known != m_sharedKeys.end())
+        return known->second;
+    bool shared = false;
+    // The key's place in the 32-bit view, or a key above it there, is a link
+    // to the same place in the 64-bit view. (Other links lead elsewhere:
+    // SOFTWARE\WOW6432Node\Classes to SOFTWARE\Classes\WOW6432Node.)
+    for (const std::wstring& twin : Wow6432NodeTwins(path)) {
+        const std::wstring subkey = twin.substr(root.size() + 1);
+        const std::size_t node = UpperKey(subkey).find(L"WOW6432NODE");
+        for (std::size_t end = subkey.find(L'\\', node);; end = subkey.find(L'\\', end + 1)) {
+            std::wstring level = subkey.substr(0, end);
+            const std::wstring target = UpperKey(RegistryLinkTarget(hive->second, level));
+            if (!target.empty()) {
+                (void)StripWow6432Node(root, level); // the same key in the 64-bit view
+                const std::wstring own = L"\\" + UpperKey(level);
+                shared = target.size() >= own.size() && target.compare(target.size() - own.size(), own.size(), own) == 0;
+                break;
+            }
+            if (end == std::wstring::npos)
+                break;
+        }
+        if (shared)
+            break;
+    }
+    m_sharedKeys.emplace(UpperKey(path), shared);
+    return shared;
+}
+
 std::wstring CMSIHandler::RegistryComponent(bool is64Bit)
 {
     if (!is64Bit)

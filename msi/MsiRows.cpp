@@ -210,7 +210,12 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
                 continue;
             }
             // Written in its own view: without WOW6432Node by a 32-bit component.
-            const std::wstring component = RegistryComponent(TakeRegistryKeyView(root, key, m_x64Capture));
+            // A key both views share is written by a 32-bit component too, so
+            // that a 32-bit application stays an Intel package.
+            const std::wstring fullKey = key;
+            const bool is64Bit =
+                TakeRegistryKeyView(root, key, m_x64Capture) && !IsSharedRegistryKey(root, fullKey);
+            const std::wstring component = RegistryComponent(is64Bit);
             wchar_t id[40];
             std::swprintf(id, 40, L"CorvaneRegistry%d", n);
             if (registry.Insert({id, rootNumber, key, EscapeFormatted(name), value, component}))

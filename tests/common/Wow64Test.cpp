@@ -84,6 +84,12 @@ TEST(RegistryViews, TwinsStripAndSixtyFourBitKeys)
     EXPECT_EQ(Wow6432NodeTwins(L"HKEY_LOCAL_MACHINE\\SOFTWAREX\\A"), Twins{});
     EXPECT_EQ(Wow6432NodeTwins(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\A"), Twins{});
 
+    EXPECT_TRUE(IsIn32BitView(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft"));
+    EXPECT_TRUE(IsIn32BitView(L"HKEY_LOCAL_MACHINE\\Software\\Classes\\Wow6432Node\\AppId"));
+    EXPECT_FALSE(IsIn32BitView(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node")) << "the node itself";
+    EXPECT_FALSE(IsIn32BitView(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft"));
+    EXPECT_FALSE(IsIn32BitView(L"HKEY_CURRENT_USER\\Software\\Vendor\\Wow6432Node\\X"));
+
     struct Case
     {
         const wchar_t* root;

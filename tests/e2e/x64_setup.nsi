@@ -24,6 +24,8 @@ Section
   !insertmacro WriteText "$SYSDIR\corvane-narrow.dll" "narrow library"
   WriteRegStr HKLM "Software\CorvaneNarrow" "InstallPath" "$PROGRAMFILES\Corvane Narrow"
   WriteRegStr HKCU "Software\CorvaneNarrow" "User" "shared"
+  ; A key that both registry views share.
+  WriteRegStr HKLM "Software\Microsoft\Windows\CurrentVersion\App Paths\corvane-narrow.exe" "" "$PROGRAMFILES\Corvane Narrow\app.txt"
 SectionEnd
 !else
 Name "Corvane Wide Test"
@@ -41,10 +43,13 @@ Section
   WriteRegStr HKLM "Software\CorvaneWide" "View" "64"
   WriteRegStr HKLM "Software\CorvaneWide" "InstallPath" "$PROGRAMFILES64\Corvane Wide"
   WriteRegDWORD HKLM "Software\CorvaneWide" "Bits" 64
+  WriteRegStr HKLM "Software\Classes\CLSID\{C0C0A000-0000-4000-8000-00000000C064}" "" "Corvane Wide 64"
   SetRegView 32
   WriteRegStr HKLM "Software\CorvaneWide" "View" "32"
   WriteRegStr HKLM "Software\CorvaneWide" "InstallPath" "$PROGRAMFILES32\Corvane Wide"
   WriteRegDWORD HKLM "Software\CorvaneWide" "Bits" 32
+  ; The 32-bit classes, reached two ways in the 64-bit view.
+  WriteRegStr HKLM "Software\Classes\CLSID\{C0C0A000-0000-4000-8000-00000000C064}" "" "Corvane Wide 32"
   WriteRegStr HKCU "Software\CorvaneWide" "User" "shared"
 SectionEnd
 !endif

@@ -40,8 +40,9 @@ capture() {
 package_checks() {
   local msi="$(drive_c capture)/out/Packages/$1.msi"
   check $CHECK project "$(drive_c capture)/out/Packages/$1_1.0.xml" "$EXPECT" "project-$2"
-  check $CHECK msi-table "$msi" File 2,3 "$EXPECT" "msi-files-$2"
-  check $CHECK msi-table "$msi" Component 2,3 "$EXPECT" "msi-components-$2"
+  check $CHECK msi-table "$msi" File 1,2 "$EXPECT" "msi-files-$2"
+  check $CHECK msi-table "$msi" Component 0,2,3 "$EXPECT" "msi-components-$2"
+  [ "$2" = wide ] && check $CHECK msi-table "$msi" Directory 0,1,2 "$EXPECT" "msi-directories-$2"
   check $CHECK msi-table "$msi" Registry 1,2,3,4,5 "$EXPECT" "msi-registry-$2"
   msiinfo suminfo "$msi" | grep -i '^template' | tr -d '\r' >"$WORK/template-$2.txt"
   check $CHECK lines "$WORK/template-$2.txt" "$EXPECT" "template-$2"
@@ -58,7 +59,8 @@ installed_state() {
   local view key
   for view in 64 32; do
     for key in 'HKLM\Software\CorvaneWide' 'HKLM\Software\CorvaneNarrow' 'HKCU\Software\CorvaneWide' \
-               'HKCU\Software\CorvaneNarrow'; do
+               'HKCU\Software\CorvaneNarrow' 'HKLM\Software\Classes\CLSID\{C0C0A000-0000-4000-8000-00000000C064}' \
+               'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\corvane-narrow.exe'; do
       in_prefix target wine reg query "$key" /reg:$view </dev/null 2>/dev/null | tr -d '\r' |
         awk -v v="$view" -v k="$key" '/^    / {d=$3; for (i = 4; i <= NF; i++) d = d " " $i; print v "|" k "|" $1 "|" d}' || true
     done
