@@ -36,6 +36,7 @@ Section
   !insertmacro WriteText "$PROGRAMFILES32\Corvane Wide\app.txt" "32-bit application"
   ${DisableX64FSRedirection}
   !insertmacro WriteText "$SYSDIR\corvane-wide.dll" "64-bit library"
+  !insertmacro WriteText "$SYSDIR\corvane-wide64.dll" "64-bit only library"
   ${EnableX64FSRedirection}
   !insertmacro WriteText "$SYSDIR\corvane-wide.dll" "32-bit library"
 
