@@ -1,6 +1,7 @@
 #include "common/Wow64.h"
 
 #include "common/Log.h"
+#include "common/UniqueHandle.h"
 
 #include <cwchar>
 
@@ -20,15 +21,14 @@ REGSAM RegistryViewAccess() noexcept
 
 std::wstring RegistryLinkTarget(HKEY root, const std::wstring& subkey)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, subkey.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | RegistryViewAccess(), &key) !=
-        ERROR_SUCCESS)
+    UniqueHKey key;
+    if (RegOpenKeyExW(root, subkey.c_str(), REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE | RegistryViewAccess(),
+                      key.put()) != ERROR_SUCCESS)
         return {};
     wchar_t target[1024] = {};
     DWORD type = 0, size = sizeof target - sizeof(wchar_t);
-    const LSTATUS rc = RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, reinterpret_cast<BYTE*>(target),
-                                        &size);
-    RegCloseKey(key);
+    const LSTATUS rc = RegQueryValueExW(key.get(), L"SymbolicLinkValue", nullptr, &type,
+                                        reinterpret_cast<BYTE*>(target), &size);
     if (rc != ERROR_SUCCESS || type != REG_LINK)
         return {};
     // Stored without a terminator.
@@ -40,8 +40,12 @@ CFsRedirectionOff::CFsRedirectionOff() noexcept
     if (!IsWow64Windows())
         return;
     m_active = Wow64DisableWow64FsRedirection(&m_previous) != FALSE;
-    if (!m_active)
-        LogError("CFsRedirectionOff: Unable to turn file-system redirection off; System32 is seen as SysWOW64");
+    if (!m_active) {
+        try {
+            LogError("CFsRedirectionOff: Unable to turn file-system redirection off; System32 is seen as SysWOW64");
+        } catch (...) {
+        }
+    }
 }
 
 CFsRedirectionOff::~CFsRedirectionOff()

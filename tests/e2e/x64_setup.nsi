@@ -49,6 +49,8 @@ Section
   WriteRegStr HKLM "Software\CorvaneWide" "View" "32"
   WriteRegStr HKLM "Software\CorvaneWide" "InstallPath" "$PROGRAMFILES32\Corvane Wide"
   WriteRegDWORD HKLM "Software\CorvaneWide" "Bits" 32
+  ; Below a key the default exclusions name (in the 64-bit view): excluded in this view too.
+  WriteRegStr HKLM "Software\Microsoft\Cryptography\CorvaneWide" "Seed" "excluded"
   ; The 32-bit classes, reached two ways in the 64-bit view.
   WriteRegStr HKLM "Software\Classes\CLSID\{C0C0A000-0000-4000-8000-00000000C064}" "" "Corvane Wide 32"
   WriteRegStr HKCU "Software\CorvaneWide" "User" "shared"
