@@ -655,18 +655,4 @@ TEST_F(PlatformBuildTest, SixtyFourBitLocationsMakeAnX64Package)
     EXPECT_EQ(1u, Query(db.get(), L"SELECT `Name` FROM `_Streams` WHERE `Name`='MSIProject.cab'").size());
 }
 
-TEST_F(PlatformBuildTest, ThirtyTwoBitApplicationOfAnX64CaptureStaysIntel)
-{
-    const std::wstring pf32 = m_temp / L"PF32";
-    WriteMinimalProject({L"Plain", L"1.0", L"Acme", L"x64"}, {{pf32, {pf32 + L"\\app32.exe"}}});
-    std::wstring platform;
-    UniqueMsiHandle db = Build(platform);
-    EXPECT_EQ(L"Intel", platform);
-    EXPECT_EQ(L"Intel;1033", SummaryText(db.get(), 7));
-    EXPECT_EQ(Components(db.get()), (std::vector<Row>{{L"APP32.EXECOMP", L"PF32", L"8"}}));
-    EXPECT_EQ(0u, Query(db.get(), L"SELECT `Directory` FROM `Directory` WHERE `Directory`='ProgramFiles64Folder' "
-                                  L"OR `Directory`='System64Folder'")
-                      .size());
-}
-
 } // namespace
