@@ -145,11 +145,19 @@ bool PrepareOutputFolder(const std::wstring& output, const ReportLine& report)
     return true;
 }
 
+// Which platform the package was built for: an x64 package when it has a
+// 64-bit component, else an Intel one.
+void ReportPlatform(const CMSIHandler& builder, const ReportLine& report)
+{
+    report(L"Package platform: " + builder.Counts().Platform + L".");
+}
+
 // The console lines and exit code of a finished build: 0 when everything of
 // the project went into the package, 3 when something was left out.
 int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const ReportLine& report)
 {
     report(packageLine);
+    ReportPlatform(manager.Builder(), report);
     const MsiBuildCounts& counts = manager.Builder().Counts();
     std::wstring leftOut;
     auto add = [&leftOut](std::size_t count, const wchar_t* one, const wchar_t* many) {

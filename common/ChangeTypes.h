@@ -69,6 +69,9 @@ struct ProductInfo
     // Optional: the product's UpgradeCode as the project file pins it; empty
     // when the project file names none (the build then derives it).
     std::wstring UpgradeCode = {};
+    // "x64" when the capture ran on 64-bit Windows; empty otherwise (and in
+    // project files written before the platform was recorded).
+    std::wstring Platform = {};
 
     friend bool operator==(const ProductInfo&, const ProductInfo&) = default;
 };

@@ -14,6 +14,9 @@ struct TokenRow
 // profile, so it must be tried first.
 constexpr TokenRow PrefixRows[] = {
     {L"%PROGRAMFILES%", &FolderTokenValues::programfiles},
+    // 64-bit Windows only: the 64-bit Program Files folder (ProgramW6432);
+    // for this 32-bit program %PROGRAMFILES% is Program Files (x86) there.
+    {L"%PROGRAMFILES64%", &FolderTokenValues::programfiles64},
     {L"%WINDIR%", &FolderTokenValues::windir},
     {L"%APPDATA%", &FolderTokenValues::appdata},
     {L"%USERPROFILE%", &FolderTokenValues::userprofile},
@@ -39,6 +42,31 @@ bool ReplaceIfLeading(std::wstring& path, const std::wstring& from, const std::w
     return true;
 }
 
+// True when `at` ends a folder name of the path: the end or a backslash.
+bool EndsAFolderName(const std::wstring& path, std::wstring::size_type at)
+{
+    return at == path.size() || path[at] == L'\\';
+}
+
+// A real folder matches only whole folder names, so that C:\Program Files
+// never takes the start of C:\Program Files (x86): every occurrence that ends
+// at a separator is replaced when the first one starts the path.
+bool ReplaceLeadingFolder(std::wstring& path, const std::wstring& folder, const std::wstring& token)
+{
+    if (folder.empty() || path.compare(0, folder.size(), folder) != 0 || !EndsAFolderName(path, folder.size()))
+        return false;
+    std::wstring::size_type at = 0;
+    while ((at = path.find(folder, at)) != std::wstring::npos) {
+        if (!EndsAFolderName(path, at + folder.size())) {
+            at += folder.size();
+            continue;
+        }
+        path.replace(at, folder.size(), token);
+        at += token.size();
+    }
+    return true;
+}
+
 } // namespace
 
 void ToTokenPath(std::wstring& path)
@@ -46,7 +74,7 @@ void ToTokenPath(std::wstring& path)
     const FolderTokenValues& values = TokenValues();
     for (const TokenRow& row : PrefixRows) {
         // An unset variable is skipped, so the later rows are still tried.
-        if (ReplaceIfLeading(path, values.*row.value, row.token))
+        if (ReplaceLeadingFolder(path, values.*row.value, row.token))
             return;
     }
     if (!values.systemdrive.empty() && path == values.systemdrive)

@@ -82,6 +82,8 @@ bool ReadEnvironment()
     v.appdata = ReadVariable(L"appdata", ok);
     v.temp = ReadVariable(L"temp", ok);
     v.systemdrive = ReadVariable(L"systemdrive", ok);
+    bool optional = true; // only 64-bit Windows sets it
+    v.programfiles64 = ReadVariable(L"ProgramW6432", optional);
     return ok;
 }
 

@@ -48,6 +48,8 @@ struct FolderTokenValues
     std::wstring appdata;
     std::wstring temp;
     std::wstring systemdrive;
+    // ProgramW6432: set on 64-bit Windows only, empty elsewhere.
+    std::wstring programfiles64;
 };
 
 PathTable& Paths();
@@ -56,8 +58,9 @@ FolderTokenValues& TokenValues();
 extern std::atomic<bool> IsCommandLineMode;
 extern std::atomic<bool> IsSnapshotTaken;
 
-// Reads the seven environment variables. A variable that is not set reads as
-// empty. Returns false when any of them is missing.
+// Reads the seven environment variables, and ProgramW6432 where it is set. A
+// variable that is not set reads as empty. Returns false when any of the seven
+// is missing.
 bool ReadEnvironment();
 
 // Fills the path table. Either argument may be empty. Returns false (with a log

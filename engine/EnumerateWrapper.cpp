@@ -6,6 +6,7 @@
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
 #include "project/IncludeExclude.h"
 #include "project/SharedProjectData.h"
 
@@ -170,6 +171,10 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
     ProductInfo written = product;
     if (written.UpgradeCode.empty())
         written.UpgradeCode = DeriveUpgradeCode(product.CompanyName, product.ApplicationName);
+    // The capture saw the machine as it is: a 64-bit one's paths and keys
+    // name both views, and the builder needs to know.
+    if (IsWow64Windows())
+        written.Platform = L"x64";
     // Every step saves the whole document: the project file is complete only
     // when each save succeeded. A stop between them leaves none, since a file
     // without all its sections would build a short package.

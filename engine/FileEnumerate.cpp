@@ -8,6 +8,7 @@
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
 
 #include <windows.h>
 
@@ -525,6 +526,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             key.pop_back();
         if (m_excludedFolders.count(ToUpperAscii(key)) == 0) {
             Progress().SetStatusText(L"Scanning File System:- " + root);
+            // System32 as itself and SysWOW64 once, on 64-bit Windows. The walk
+            // only enumerates, writes the snapshot file and copies INI files.
+            const CFsRedirectionOff realFolders;
             walk.ScanRoot(root);
         }
         if (walk.Stopped())
@@ -652,6 +656,7 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path)
     const auto pieces = SplitPath(path);
     if (pieces.size() < 2)
         return 1;
+    const CFsRedirectionOff realFolders; // the INI file may lie in System32
     std::wstring backup = FromUtf8(Paths().IniBackupFolder);
     if (!m_firstSnapshotTaken)
         EnsureFolder(Paths().IniBackupFolder);

@@ -2,6 +2,8 @@
 
 #include "common/Progress.h"
 #include "common/StopToken.h"
+#include "common/RegistryViews.h"
+#include "common/Wow64.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -255,7 +257,7 @@ DWORD RegFileWriter::ExportKeyTree(HKEY hive, std::wstring_view subkey)
 
     const std::wstring subkeyText(subkey);
     UniqueHKey key;
-    const LONG rc = RegOpenKeyExW(hive, subkeyText.c_str(), 0, KEY_READ, key.put());
+    const LONG rc = RegOpenKeyExW(hive, subkeyText.c_str(), 0, KEY_READ | RegistryViewAccess(), key.put());
     if (rc != ERROR_SUCCESS)
         return static_cast<DWORD>(rc);
     const DWORD result = ExportOpenKey(key.get(), 0);
@@ -446,6 +448,18 @@ void RegFileWriter::WriteValueData(DWORD type, const BYTE* data, std::uint32_t l
     WriteHexBytes(data, length);
 }
 
+namespace {
+
+// A key opened with REG_OPTION_OPEN_LINK that is a link and not a key of its own.
+bool IsLinkKey(HKEY key)
+{
+    DWORD type = 0;
+    return RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+} // namespace
+
 DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t depth)
 {
     while (m_levels.size() <= depth)
@@ -501,10 +515,18 @@ DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t de
         m_path += L'\\';
         m_path.append(nameOf(i));
         if (!IsExcluded()) {
+            // The keys that the 32-bit view shares with the 64-bit one are links
+            // below WOW6432Node: they are walked where they lie, not again here.
+            const bool mayBeLink = IsWow64Windows() && IsIn32BitView(m_path);
             UniqueHKey child;
-            const LONG rc = RegOpenKeyExW(key, level.names.data() + level.offsets[i], 0, KEY_READ, child.put());
+            const LONG rc = RegOpenKeyExW(key, level.names.data() + level.offsets[i],
+                                          mayBeLink ? REG_OPTION_OPEN_LINK : 0, KEY_READ | RegistryViewAccess(),
+                                          child.put());
             // A key that cannot be read (access denied) is left out with its subtree.
-            result = rc == ERROR_SUCCESS ? ExportOpenKey(child.get(), depth + 1) : static_cast<DWORD>(rc);
+            if (rc != ERROR_SUCCESS)
+                result = static_cast<DWORD>(rc);
+            else if (!mayBeLink || !IsLinkKey(child.get()))
+                result = ExportOpenKey(child.get(), depth + 1);
         }
         m_path.resize(parentLength);
     }

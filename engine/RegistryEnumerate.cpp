@@ -4,7 +4,9 @@
 #include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
+#include "common/RegistryViews.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegLineReader.h"
 
@@ -286,10 +288,18 @@ void CRegistryEnumerate::SetExcludedKeys(std::set<std::wstring> keyPaths)
         const auto hive = HiveNames().find(hiveName);
         if (hive != HiveNames().end())
             path.replace(0, hiveName.size(), RegFileWriter::LongHiveName(hive->second));
-        for (wchar_t& c : path)
-            c = RegOrder::Fold(c);
-        if (!path.empty())
-            m_excludedKeys.insert(std::move(path));
+        // On 64-bit Windows the walk sees both views: an excluded key is
+        // excluded in the 32-bit view (below WOW6432Node) as well.
+        std::vector<std::wstring> paths{path};
+        if (IsWow64Windows())
+            for (std::wstring& twin : Wow6432NodeTwins(path))
+                paths.push_back(std::move(twin));
+        for (std::wstring& each : paths) {
+            for (wchar_t& c : each)
+                c = RegOrder::Fold(c);
+            if (!each.empty())
+                m_excludedKeys.insert(std::move(each));
+        }
     }
 }
 

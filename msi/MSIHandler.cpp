@@ -11,10 +11,13 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "msi/BuildPacer.h"
+#include "common/Wow64.h"
+#include "msi/MsiPlatform.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
 
+#include <msidefs.h>
 #include <objbase.h>
 
 #include <algorithm>
@@ -23,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -34,6 +38,7 @@ constexpr const wchar_t* TemplateDirectoryKeys[] = {
     L"TARGETDIR",       L"ProgramFilesFolder", L"SystemFolder",         L"System16Folder",   L"AppDataFolder",
     L"APPDATA",         L"USERPROFILE",        L"ALLUSERSPROFILE",      L"INSTALLDIR",       L"DesktopFolder",
     L"ProgramMenuFolder", L"QuickLaunchMicrosoft", L"QuickLaunchExplorer", L"QuickLaunchFolder", L"WindowsFolder",
+    L"ProgramFiles64Folder", L"System64Folder",
 };
 
 std::wstring LastComponent(const std::wstring& path)
@@ -309,6 +314,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
 
     m_productInfo = {};
     m_project->ReadProductInfo(m_productInfo);
+    m_x64Capture = IsX64Platform(m_productInfo.Platform);
 
     // The path table is only read here: a worker may run the build while the
     // window thread owns the table.
@@ -382,6 +388,7 @@ int CMSIHandler::BuildMSI()
                   !m_cabinetMaker.ends_with(L"\\system32\\makecab.exe");
     CollectFiles(m_project->AddedFiles());
     CollectFiles(m_project->ModifiedFiles());
+    StageRedirectedFiles();
 
     if (StopRequested())
         return Stopped();
@@ -535,6 +542,10 @@ void CMSIHandler::Uninitialize()
     m_leftOutFolders.clear();
     m_windowsFolderAdded = false;
     m_registryComponentAdded = false;
+    m_registry64ComponentAdded = false;
+    m_has64BitComponent = false;
+    m_platformFolderRows.clear();
+    m_sharedKeys.clear();
     m_iconNumbers.clear();
     m_project.reset();
     m_isProjectLoaded = false;
@@ -562,6 +573,10 @@ bool CMSIHandler::IsPackableFile(const std::wstring& realPath, std::uint64_t& si
     size = 0;
     if (realPath.find(L".tmp") != std::wstring::npos || realPath.find(L".lnk") != std::wstring::npos)
         return false;
+    // A capture of 64-bit Windows named System32 as itself.
+    std::optional<CFsRedirectionOff> realFolders;
+    if (m_x64Capture)
+        realFolders.emplace();
     UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -644,6 +659,7 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
             file.key = MakeUniqueName(MsiIdentifier(file.name), m_usedFileKeys, m_fileKeyCounts);
             file.component = UpperKey(file.key + L"Comp");
             file.size = static_cast<std::uint32_t>(size);
+            file.is64Bit = IsFolder64Bit(file.folder, m_x64Capture);
             m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
             m_files.push_back(std::move(file));
         }
@@ -823,7 +839,7 @@ static std::wstring FallbackFolderProperty(const std::wstring& folder)
 std::wstring CMSIHandler::DirectoryKeyFor(const std::wstring& folder, bool& isProperty)
 {
     isProperty = false;
-    const std::wstring property = ParentFolderProperty(folder);
+    const std::wstring property = FolderProperty(folder);
     if (!property.empty()) {
         isProperty = true;
         return property;
@@ -847,7 +863,7 @@ std::wstring CMSIHandler::DirectoryKeyFor(const std::wstring& folder, bool& isPr
             }
             break;
         }
-        const std::wstring parentProperty = ParentFolderProperty(parent);
+        const std::wstring parentProperty = FolderProperty(parent);
         if (!parentProperty.empty()) {
             parentKey = parentProperty;
             break;
@@ -919,10 +935,24 @@ bool CMSIHandler::LeaveOutFolder(const std::wstring& folder)
     return true;
 }
 
+// The standard folder that stands for the whole folder, its row added when
+// it is one of the 64-bit folders that the template does not have.
+std::wstring CMSIHandler::FolderProperty(const std::wstring& folder)
+{
+    const std::wstring platform = PlatformFolderProperty(folder, m_x64Capture);
+    if (!platform.empty()) {
+        EnsurePlatformFolderRow(platform);
+        return platform;
+    }
+    return ParentFolderProperty(folder);
+}
+
 std::wstring CMSIHandler::ComponentDirectory(const std::wstring& folder) const
 {
     if (auto known = m_directoryKeys.find(UpperKey(folder)); known != m_directoryKeys.end())
         return known->second;
+    if (const std::wstring platform = PlatformFolderProperty(folder, m_x64Capture); !platform.empty())
+        return platform;
     const std::wstring property = ParentFolderProperty(folder);
     return property.empty() ? FallbackFolderProperty(folder) : property;
 }
@@ -943,9 +973,14 @@ void CMSIHandler::AddFileRows()
     // also lie together in memory, which keeps that search fast.
     for (const PackedFile& file : m_files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
-    for (const PackedFile& file : m_files)
-        (void)components.Insert({file.component, ComponentId(FileComponentIdentity(file.folder, file.name)),
-                                 ComponentDirectory(file.folder), 8});
+    for (const PackedFile& file : m_files) {
+        // A component that changes its bitness is another component: its code too.
+        const std::wstring identity =
+            FileComponentIdentity(file.folder, file.name) + (file.is64Bit ? L"|x64" : L"");
+        (void)components.Insert({file.component, ComponentId(identity), ComponentDirectory(file.folder),
+                                 file.is64Bit ? 8 | msidbComponentAttributes64bit : 8});
+        m_has64BitComponent = m_has64BitComponent || file.is64Bit;
+    }
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;

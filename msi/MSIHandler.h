@@ -40,6 +40,8 @@ struct MsiBuildCounts
     std::size_t IniRows = 0;
     std::size_t ShortcutRows = 0;
     std::size_t RejectedRows = 0; // rows the database refused, any table
+    // "x64" when the package has a 64-bit component, else "Intel".
+    std::wstring Platform = L"Intel";
 };
 
 class CMSIHandler
@@ -94,6 +96,7 @@ private:
         std::wstring key;      // File key, also the name inside the cabinet
         std::wstring component;
         std::uint32_t size = 0;
+        bool is64Bit = false; // a 64-bit component (capture of 64-bit Windows)
     };
 
     // Files
@@ -114,6 +117,14 @@ private:
     // Records a folder left out of the package (off the system drive); true
     // the first time, when the caller logs it.
     bool LeaveOutFolder(const std::wstring& folder);
+
+    std::wstring FolderProperty(const std::wstring& folder);
+
+    // Platform (MsiPlatform.cpp)
+    void EnsurePlatformFolderRow(const std::wstring& property);
+    std::wstring RegistryComponent(bool is64Bit);
+    [[nodiscard]] bool IsSharedRegistryKey(const std::wstring& root, const std::wstring& key);
+    void StageRedirectedFiles();
 
     // Registry
     void AddRegistryRows(const RegistryChangeMap& keys, int& number);
@@ -177,6 +188,11 @@ private:
     std::set<std::wstring> m_leftOutFolders;                // upper case
     bool m_windowsFolderAdded = false;
     bool m_registryComponentAdded = false;
+    bool m_x64Capture = false;        // the project file says Platform="x64"
+    bool m_has64BitComponent = false; // makes the package an x64 package
+    bool m_registry64ComponentAdded = false;
+    std::set<std::wstring> m_platformFolderRows;
+    std::map<std::wstring, bool> m_sharedKeys; // upper-case key path -> shared by both views
     std::map<std::wstring, int> m_iconNumbers;
     MsiBuildCounts m_counts;
     std::wstring m_upgradeCode;

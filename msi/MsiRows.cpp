@@ -7,6 +7,8 @@
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
+#include "msi/MsiPlatform.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
@@ -64,7 +66,8 @@ std::wstring ReplaceFolderPaths(std::wstring value)
 {
     const FolderTokenValues& env = TokenValues();
     const std::pair<const std::wstring*, const wchar_t*> table[] = {
-        {&env.programfiles, L"[ProgramFilesFolder]"}, {&env.windir, L"[WindowsFolder]"},
+        {&env.programfiles, L"[ProgramFilesFolder]"}, {&env.programfiles64, L"[ProgramFiles64Folder]"},
+        {&env.windir, L"[WindowsFolder]"},
         {&env.appdata, L"[APPDATA]"},                 {&env.temp, L"[TempFolder]"},
         {&env.userprofile, L"[USERPROFILE]"},         {&env.allusersprofile, L"[ALLUSERSPROFILE]"},
     };
@@ -99,7 +102,9 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
     const auto hive = HiveNames().find(root);
     UniqueHKey opened;
     if (hive == HiveNames().end() ||
-        RegOpenKeyExW(hive->second, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) {
+        // A capture of 64-bit Windows recorded the 64-bit view, the 32-bit one below WOW6432Node.
+        RegOpenKeyExW(hive->second, key.c_str(), 0, KEY_READ | (m_x64Capture ? RegistryViewAccess() : 0),
+                      opened.put()) != ERROR_SUCCESS) {
         opened.reset();
         LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key));
         return 1;
@@ -207,9 +212,16 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
                 ++m_counts.RegistryLeftOut;
                 continue;
             }
+            // Written in its own view: without WOW6432Node by a 32-bit component.
+            // A key both views share is written by a 32-bit component too, so
+            // that a 32-bit application stays an Intel package.
+            const std::wstring fullKey = key;
+            const bool is64Bit =
+                TakeRegistryKeyView(root, key, m_x64Capture) && !IsSharedRegistryKey(root, fullKey);
+            const std::wstring component = RegistryComponent(is64Bit);
             wchar_t id[40];
             std::swprintf(id, 40, L"CorvaneRegistry%d", n);
-            if (registry.Insert({id, rootNumber, EscapeFormatted(key), EscapeFormatted(name), value, L"REGDIFFCOMP"}))
+            if (registry.Insert({id, rootNumber, EscapeFormatted(key), EscapeFormatted(name), value, component}))
                 ++m_counts.RegistryRows;
         }
     }
@@ -411,6 +423,14 @@ void CMSIHandler::WriteSummaryInformation(const std::wstring& title, const std::
         setText(id, *text);
     setText(8, empty);
     setText(18, application);
+    // A package with a 64-bit component is an x64 package (schema 200, as
+    // the template's); without one it stays the template's Intel package.
+    m_counts.Platform = m_has64BitComponent ? L"x64" : L"Intel";
+    if (m_has64BitComponent) {
+        const std::wstring platform = L"x64;1033";
+        MsiSummaryInfoSetPropertyW(summary.get(), 7, VT_LPSTR, 0, nullptr, platform.c_str());
+        MsiSummaryInfoSetPropertyW(summary.get(), 14, VT_I4, 200, nullptr, nullptr);
+    }
     if (MsiSummaryInfoPersist(summary.get()) != ERROR_SUCCESS)
         LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information");
 }

@@ -145,9 +145,10 @@ int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
         for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
             if (!child.IsElement())
                 continue;
-            // UpgradeCode is optional (empty when absent).
+            // UpgradeCode and Platform are optional (empty when absent).
             destination = {child.GetNamedAttribute(L"ApplicationName"), child.GetNamedAttribute(L"Version"),
-                           child.GetNamedAttribute(L"CompanyName"), child.GetNamedAttribute(L"UpgradeCode")};
+                           child.GetNamedAttribute(L"CompanyName"), child.GetNamedAttribute(L"UpgradeCode"),
+                           child.GetNamedAttribute(L"Platform")};
             return 1;
         }
     } catch (...) {

@@ -9,6 +9,7 @@
 #include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "common/Wow64.h"
 #include "project/XmlInternal.h"
 
 #include <algorithm>
@@ -51,9 +52,14 @@ bool IsPackable(const std::wstring& tokenPath)
     // hundred thousand files of a large capture. Whether it can be read is
     // decided where it is read, by the package build, which opens every file
     // and leaves out (and logs) what it cannot read.
+    // On 64-bit Windows a captured System32 path names the real System32.
     WIN32_FILE_ATTRIBUTE_DATA data;
-    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    BOOL found;
+    {
+        const CFsRedirectionOff realFolders;
+        found = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    }
+    return found && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool EndsWith(const std::wstring& text, std::wstring_view tail)
@@ -369,6 +375,8 @@ bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
         element.SetAttribute(L"CompanyName", product.CompanyName);
         if (!product.UpgradeCode.empty())
             element.SetAttribute(L"UpgradeCode", product.UpgradeCode);
+        if (!product.Platform.empty())
+            element.SetAttribute(L"Platform", product.Platform);
         if (!Save(GetProjectFilePath())) {
             WriteError(ProductWriter + SaveFailed);
             return false;

@@ -41,8 +41,8 @@ private:
 TEST_F(FolderTokens, LeadingFolderBecomesItsTokenAndBack)
 {
     EXPECT_EQ(Token(L"C:\\Program Files\\App\\a.dll"), L"%PROGRAMFILES%\\App\\a.dll");
-    // The prefix test does not look at the character after the match.
-    EXPECT_EQ(Token(L"C:\\Program Files (x86)\\App"), L"%PROGRAMFILES% (x86)\\App");
+    // A folder matches whole folder names only.
+    EXPECT_EQ(Token(L"C:\\Program Files (x86)\\App"), L"C:\\Program Files (x86)\\App");
     EXPECT_EQ(Real(L"%PROGRAMFILES%\\App\\a.dll"), L"C:\\Program Files\\App\\a.dll");
     EXPECT_EQ(Real(L"%PROGRAMFILES% (x86)\\App"), L"C:\\Program Files (x86)\\App");
     EXPECT_EQ(Token(L"C:\\windows\\win.ini"), L"%WINDIR%\\win.ini");
@@ -93,4 +93,38 @@ TEST_F(FolderTokens, NonAsciiFolderNamesConvert)
     TokenValues().programfiles = L"C:\\Programme \u00fcber";
     EXPECT_EQ(Token(L"C:\\Programme \u00fcber\\Caf\u00e9"), L"%PROGRAMFILES%\\Caf\u00e9");
     EXPECT_EQ(Real(L"%PROGRAMFILES%\\Caf\u00e9"), L"C:\\Programme \u00fcber\\Caf\u00e9");
+}
+
+// 32-bit Windows (no ProgramW6432) and 64-bit Windows, where this 32-bit
+// program's Program Files is the (x86) one and the 64-bit one has its own token.
+TEST_F(FolderTokens, ProgramFilesFoldersOf32And64BitWindows)
+{
+    struct Case
+    {
+        const wchar_t* programFiles;
+        const wchar_t* programFiles64;
+        const wchar_t* real;
+        const wchar_t* token;
+    };
+    const Case cases[] = {
+        {L"C:\\Program Files", L"", L"C:\\Program Files", L"%PROGRAMFILES%"},
+        {L"C:\\Program Files", L"", L"C:\\Program Files\\App\\a.exe", L"%PROGRAMFILES%\\App\\a.exe"},
+        {L"C:\\Program Files", L"", L"C:\\Program Files (x86)\\App", L"C:\\Program Files (x86)\\App"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\Program Files (x86)", L"%PROGRAMFILES%"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\Program Files (x86)\\App\\a.exe",
+         L"%PROGRAMFILES%\\App\\a.exe"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\Program Files", L"%PROGRAMFILES64%"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\Program Files\\App\\a.exe",
+         L"%PROGRAMFILES64%\\App\\a.exe"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\Program Files\\App\\C:\\Program Files (x86)",
+         L"%PROGRAMFILES64%\\App\\C:\\Program Files (x86)"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\Program Filesx\\a", L"C:\\Program Filesx\\a"},
+        {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\windows\\system32\\a.dll", L"%WINDIR%\\system32\\a.dll"},
+    };
+    for (const Case& c : cases) {
+        TokenValues().programfiles = c.programFiles;
+        TokenValues().programfiles64 = c.programFiles64;
+        EXPECT_EQ(Token(c.real), c.token) << c.real;
+        EXPECT_EQ(Real(c.token), c.real) << c.token;
+    }
 }

@@ -73,7 +73,8 @@ def project_lines(path):
     for s in root.findall("ShortcutList/Shortcut"):
         out.append(f"shortcut {s.get('Name')}|{s.get('ExeName')}|{s.get('Directory')}")
     for p in root.findall("ProductInformation/ProductInformation"):
-        out.append(f"product {p.get('ApplicationName')}|{p.get('Version')}|{p.get('CompanyName')}")
+        platform = f"|{p.get('Platform')}" if p.get('Platform') is not None else ""
+        out.append(f"product {p.get('ApplicationName')}|{p.get('Version')}|{p.get('CompanyName')}{platform}")
     return out
 
 

@@ -37,9 +37,12 @@ finish() {
   echo "$SCENARIO: all checks passed"
 }
 
-# new_prefix <name>: a fresh 32-bit prefix in $WORK/<name>/pfx.
+# new_prefix <name> [win64]: a fresh prefix in $WORK/<name>/pfx, 32-bit unless
+# win64 is given. A 64-bit prefix runs the 32-bit program under WOW64, as
+# 64-bit Windows does.
 new_prefix() {
   mkdir -p "$WORK/$1/home"
+  [ "${2:-win32}" = win64 ] && echo win64 >"$WORK/$1/arch"
   started_prefixes+=("$1")
   in_prefix "$1" wineboot -i >/dev/null 2>&1 </dev/null || true
   in_prefix "$1" wineserver -w
@@ -48,9 +51,10 @@ new_prefix() {
 
 # in_prefix <name> <command...>: runs a command with that prefix and HOME.
 in_prefix() {
-  local name=$1
+  local name=$1 arch=win32
   shift
-  (export WINEPREFIX="$WORK/$name/pfx" HOME="$WORK/$name/home"; "$@")
+  [ -f "$WORK/$name/arch" ] && arch=$(cat "$WORK/$name/arch")
+  (export WINEPREFIX="$WORK/$name/pfx" HOME="$WORK/$name/home" WINEARCH=$arch; "$@")
 }
 
 drive_c() { echo "$WORK/$1/pfx/drive_c"; }

@@ -2,12 +2,19 @@
 # Captures around a setup that does nothing must find nothing: whatever they
 # report leaked through DefaultIncludeExclude.xml. Once in one process
 # (-capture), once split by a restart (-snapshot, restart, -resume).
-#   bash noise.sh <build folder>
+# With win64, in a 64-bit prefix (the program under WOW64).
+#   bash noise.sh <build folder> [win64]
+ARCH=${2:-win32}
 SCENARIO=noise
+[ "$ARCH" = win64 ] && SCENARIO=noise64
 source "$(dirname "$0")/lib.sh"
+EXPECT="$E2E_DIR/noise.expect"
+# A capture of 64-bit Windows records its platform.
+suffix=
+[ "$ARCH" = win64 ] && suffix=-win64
 
 build_setup noop_setup.nsi "$WORK/noop.exe"
-new_prefix capture
+new_prefix capture "$ARCH"
 install_program capture
 cp "$WORK/noop.exe" "$(drive_c capture)/"
 
@@ -15,7 +22,7 @@ step "capture in one process"
 rc=0
 repackager capture -capture 'C:\noop.exe' '-Path=C:\out' -Name=Noise -Version=1 -Company=Corvane || rc=$?
 check test "$rc" = 0
-check $CHECK project "$(drive_c capture)/out/Packages/Noise_1.xml" "$EXPECT" project
+check $CHECK project "$(drive_c capture)/out/Packages/Noise_1.xml" "$EXPECT" project$suffix
 check msiinfo export "$(drive_c capture)/out/Packages/Noise.msi" File >/dev/null
 check $CHECK msi-table "$(drive_c capture)/out/Packages/Noise.msi" File 0 "$EXPECT" empty
 check $CHECK msi-table "$(drive_c capture)/out/Packages/Noise.msi" Registry 0 "$EXPECT" empty
@@ -33,5 +40,5 @@ in_prefix capture wineboot -r >/dev/null 2>&1 </dev/null || true
 rc=0
 repackager capture -resume '-Path=C:\out' || rc=$?
 check test "$rc" = 0
-check $CHECK project "$(drive_c capture)/out/Packages/Noise_2.xml" "$EXPECT" project-restarted
+check $CHECK project "$(drive_c capture)/out/Packages/Noise_2.xml" "$EXPECT" project-restarted$suffix
 finish

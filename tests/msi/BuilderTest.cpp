@@ -5,6 +5,7 @@
 #include "common/StopToken.h"
 #include "msi/BuildPacer.h"
 #include "msi/MSIHandler.h"
+#include "msi/MsiPlatform.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
 #include "common/NameUuid.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwctype>
 #include <map>
 #include <set>
 #include <thread>
@@ -679,6 +681,136 @@ TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
     EXPECT_EQ(L"[APPDATA]x;[USERPROFILE]y", ReplaceFolderPaths(env.appdata + L"\\x;" + env.userprofile + L"\\y"));
     // The folder itself, without a backslash after it, stays as it is.
     EXPECT_EQ(env.programfiles, ReplaceFolderPaths(env.programfiles));
+}
+
+TEST(PackagePlatform, EachLocationKindGetsItsComponentAndFolder)
+{
+    struct Folder
+    {
+        const wchar_t* folder;
+        bool is64;            // in a capture of 64-bit Windows
+        const wchar_t* standard; // its installer folder there, "" for none
+    };
+    const Folder folders[] = {
+        {L"%PROGRAMFILES64%", true, L"ProgramFiles64Folder"},
+        {L"%PROGRAMFILES64%\\Vendor\\App", true, L""},
+        {L"%programfiles64%\\Vendor", true, L""},
+        {L"%WINDIR%\\System32", true, L"System64Folder"},
+        {L"%WINDIR%\\system32\\drivers", true, L""},
+        {L"%WINDIR%\\SysWOW64", false, L"SystemFolder"},
+        {L"%WINDIR%\\System32x", false, L""},
+        {L"%PROGRAMFILES%\\Vendor\\App", false, L""},
+        {L"%WINDIR%", false, L""},
+        {L"%APPDATA%\\Vendor", false, L""},
+        {L"%SYSDRIVE%\\Data", false, L""},
+    };
+    for (const Folder& f : folders) {
+        EXPECT_EQ(IsFolder64Bit(f.folder, true), f.is64) << ToUtf8(f.folder);
+        EXPECT_EQ(PlatformFolderProperty(f.folder, true), f.standard) << ToUtf8(f.folder);
+        // A project without the platform builds as before.
+        EXPECT_FALSE(IsFolder64Bit(f.folder, false)) << ToUtf8(f.folder);
+        EXPECT_EQ(PlatformFolderProperty(f.folder, false), L"") << ToUtf8(f.folder);
+    }
+
+    struct Key
+    {
+        const wchar_t* root;
+        const wchar_t* key;
+        bool is64;
+        const wchar_t* written;
+    };
+    const Key keys[] = {
+        {L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\Vendor\\App", true, L"SOFTWARE\\Vendor\\App"},
+        {L"HKEY_LOCAL_MACHINE", L"SOFTWARE\\WOW6432Node\\Vendor\\App", false, L"SOFTWARE\\Vendor\\App"},
+        {L"HKEY_CURRENT_USER", L"Software\\Vendor\\App", false, L"Software\\Vendor\\App"},
+    };
+    for (const Key& k : keys) {
+        std::wstring key = k.key;
+        EXPECT_EQ(TakeRegistryKeyView(k.root, key, true), k.is64) << ToUtf8(k.key);
+        EXPECT_EQ(key, k.written);
+        key = k.key;
+        EXPECT_FALSE(TakeRegistryKeyView(k.root, key, false));
+        EXPECT_EQ(key, k.key) << "a 32-bit capture keeps its keys as they are";
+    }
+    EXPECT_TRUE(IsX64Platform(L"X64"));
+    EXPECT_FALSE(IsX64Platform(L""));
+}
+
+// A capture of 64-bit Windows as the build machine's folders allow it: the
+// 64-bit Program Files is a test folder, System32 the prefix's own.
+class PlatformBuildTest : public BuilderTest
+{
+protected:
+    void SetUp() override
+    {
+        BuilderTest::SetUp();
+        m_savedTokens = TokenValues();
+        TokenValues().programfiles64 = m_temp / L"PF64";
+        CreateDirectoryW((m_temp / L"PF64").c_str(), nullptr);
+        CreateDirectoryW((m_temp / L"PF64\\App64").c_str(), nullptr);
+        CreateDirectoryW((m_temp / L"PF32").c_str(), nullptr);
+        WriteFileBytes(m_temp / L"PF64\\App64\\app64.exe", "64-bit program");
+        WriteFileBytes(m_temp / L"PF32\\app32.exe", "32-bit program");
+        wchar_t windows[MAX_PATH];
+        GetWindowsDirectoryW(windows, MAX_PATH);
+        std::wstring unique = NewGuidText();
+        std::erase_if(unique, [](wchar_t c) { return !iswalnum(c); });
+        m_systemFile = std::wstring(windows) + L"\\system32\\corvane" + unique.substr(0, 12) + L".dll";
+        WriteFileBytes(m_systemFile, "64-bit library");
+    }
+    void TearDown() override
+    {
+        DeleteFileW(m_systemFile.c_str());
+        TokenValues() = m_savedTokens;
+        BuilderTest::TearDown();
+    }
+
+    // Builds the project and opens the package.
+    UniqueMsiHandle Build(std::wstring& platform)
+    {
+        CMSIHandler builder;
+        EXPECT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.BuildMSI());
+        platform = builder.Counts().Platform;
+        const std::string path = builder.PackagePath();
+        builder.Uninitialize();
+        return OpenPackage(path);
+    }
+
+    static std::vector<Row> Components(MSIHANDLE db)
+    {
+        std::vector<Row> rows = Query(db, L"SELECT `Component`,`Directory_`,`Attributes` FROM `Component` WHERE "
+                                          L"`Component`<>'REGDIFFCOMP' AND `Component`<>'INIHANDLECOMP'");
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+    FolderTokenValues m_savedTokens;
+    std::wstring m_systemFile;
+};
+
+TEST_F(PlatformBuildTest, SixtyFourBitLocationsMakeAnX64Package)
+{
+    const std::wstring systemName = m_systemFile.substr(m_systemFile.find_last_of(L'\\') + 1);
+    const std::wstring pf32 = m_temp / L"PF32";
+    WriteMinimalProject({L"Mixed", L"1.0", L"Acme", L"", L"x64"},
+                        {{L"%PROGRAMFILES64%\\App64", {L"%PROGRAMFILES64%\\App64\\app64.exe"}},
+                         {L"%WINDIR%\\system32", {L"%WINDIR%\\system32\\" + systemName}},
+                         {pf32, {pf32 + L"\\app32.exe"}}});
+    std::wstring platform;
+    UniqueMsiHandle db = Build(platform);
+    EXPECT_EQ(L"x64", platform);
+    EXPECT_EQ(L"x64;1033", SummaryText(db.get(), 7));
+    const std::wstring systemKey = UpperKey(systemName + L"Comp");
+    EXPECT_EQ(Components(db.get()), (std::vector<Row>{{L"APP32.EXECOMP", L"PF32", L"8"},
+                                                      {L"APP64.EXECOMP", L"APP64", L"264"},
+                                                      {systemKey, L"System64Folder", L"264"}}));
+    const auto directories = Keyed(Query(db.get(), L"SELECT `Directory`,`Directory_Parent`,`DefaultDir` FROM "
+                                                   L"`Directory`"));
+    EXPECT_EQ(At(directories, L"ProgramFiles64Folder"), (Row{L"TARGETDIR", L"."}));
+    EXPECT_EQ(At(directories, L"System64Folder"), (Row{L"TARGETDIR", L"."}));
+    EXPECT_EQ(At(directories, L"APP64"), (Row{L"ProgramFiles64Folder", L"App64"}));
+    EXPECT_EQ(1u, Query(db.get(), L"SELECT `Name` FROM `_Streams` WHERE `Name`='MSIProject.cab'").size());
 }
 
 } // namespace

@@ -261,3 +261,42 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
     doc.ReadINIFileList(NodePath::IniAdded);
     EXPECT_EQ(doc.AddedIni().at(L"a.ini")[0], (IniChangeEntry{L"", L"k", L"v"}));
 }
+
+TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
+{
+    struct Case
+    {
+        const char* element;
+        const wchar_t* platform;
+    };
+    const Case cases[] = {
+        {"<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\"/>", L""},
+        {"<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Platform=\"x64\"/>", L"x64"},
+        // Another optional attribute before it: the position does not matter.
+        {"<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Extra=\"{1}\" Platform=\"x64\"/>",
+         L"x64"},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(ProjectFile(), std::string("<?xml version=\"1.0\"?>\r\n<P><ProductInformation>") + c.element +
+                                          "</ProductInformation></P>\r\n");
+        CXMLDocumentHandler doc;
+        ASSERT_EQ(doc.Load(ProjectFile()), 1);
+        ProductInfo product;
+        ASSERT_EQ(doc.ReadProductInfo(product), 1);
+        EXPECT_EQ(product, (ProductInfo{L"A", L"1", L"C", L"", c.platform})) << c.element;
+    }
+
+    // Written only when there is one, after the three attributes readers take by position.
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    SetProjectFilePath(ProjectFile());
+    doc.InsertProductInfoInXML(NodePath::Product, {L"A", L"1", L"C", L"", L"x64"});
+    doc.InsertProductInfoInXML(NodePath::Product, {L"B", L"2", L"C"});
+    const std::string saved = ReadFileBytes(ProjectFile());
+    EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Platform=\"x64\"/>"),
+              std::string::npos)
+        << saved;
+    EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"B\" Version=\"2\" CompanyName=\"C\"/>"),
+              std::string::npos)
+        << saved;
+}
