@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -151,13 +152,14 @@ void TypeProduct(WizardDriver& w, const wchar_t* name, const wchar_t* version, c
 }
 
 // The included lists of the include/exclude file beside the program.
-void WriteIncludedLists(const WizardEnvironment& environment, const std::wstring& folder, const std::wstring& key)
+void WriteIncludedLists(const WizardEnvironment& environment, const std::vector<std::wstring>& folders,
+                        const std::vector<std::wstring>& keys)
 {
     std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>";
-    if (!folder.empty())
+    for (const std::wstring& folder : folders)
         xml += L"<IncludedEntry Name=\"" + folder + L"\"/>";
     xml += L"</IncludedItems><ExcludedItems/></FileSystem><RegistrySystem><IncludedItems>";
-    if (!key.empty())
+    for (const std::wstring& key : keys)
         xml += L"<IncludedEntry Name=\"" + key + L"\"/>";
     xml += L"</IncludedItems><ExcludedItems/></RegistrySystem></IncludeExclude>";
     WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", ToUtf8(xml));
@@ -249,9 +251,12 @@ int wmain(int argc, wchar_t** argv)
         // start, then it is not launched; the warning about an installer setup.
         {
             const wchar_t* windir = _wgetenv(L"windir");
-            WriteIncludedLists(environment, std::wstring(windir ? windir : L"C:\\windows") + L"\\system32",
-                               L"HKEY_CURRENT_CONFIG");
+            const wchar_t* programFiles = _wgetenv(L"ProgramFiles");
+            WriteIncludedLists(environment,
+                               {windir ? windir : L"C:\\windows", programFiles ? programFiles : L"C:\\Program Files"},
+                               {L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"HKEY_CURRENT_CONFIG"});
             manager->SetSetupFilePath(environment.Files() + L"\\Setup.exe");
+            manager->SetProductInfo(L"Widget Maker", L"2.5", L"Acme Test Corp");
             SetShellLaunchFunction([](HWND, const std::wstring&, const std::wstring&, UniqueKernelHandle& process) {
                 process.reset();
                 SetLastError(ERROR_FILE_NOT_FOUND);
@@ -261,10 +266,12 @@ int wmain(int argc, wchar_t** argv)
             SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
             w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);
             w.WaitForPosition(PagePosition::PreInstallationSnapshot);
+            // The buttons as the basic information page leaves them.
+            PostMessageW(w.Window(), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_NEXT);
             Settle(w);
             Capture(w.Window(), L"133_PreInstallationSnapshot_Selection");
             w.PressNext();
-            WaitUntil([] { return false; }, 1500);
+            WaitUntil([] { return false; }, 500);
             Capture(w.Window(), L"133_PreInstallationSnapshot_Capturing");
             w.WaitForPosition(PagePosition::LaunchSetup, 180000);
             Settle(w);
@@ -279,11 +286,10 @@ int wmain(int argc, wchar_t** argv)
             Settle(w);
             Capture(w.Window(), L"131_PostInstallationSnapshot_Ready");
             w.PressNext();
-            WaitUntil([] { return false; }, 1500);
+            WaitUntil([] { return false; }, 500);
             Capture(w.Window(), L"131_PostInstallationSnapshot_Capturing");
             const CSecondSnapshotDlg& post = w.Sheet().PostInstallationPage();
             WaitUntil([&] { return post.CurrentPhase() != CSecondSnapshotDlg::Phase::Capturing; }, 180000);
-            WaitUntil([] { return false; }, 700);
             Capture(w.Window(), L"131_PostInstallationSnapshot_Comparing");
             w.WaitForPosition(PagePosition::ReviewFiles, 180000);
             WaitUntil([&] { return w.IsButtonEnabled(ID_WIZBACK); });
@@ -294,7 +300,7 @@ int wmain(int argc, wchar_t** argv)
             SetShellLaunchFunction(nullptr);
         }
         {
-            WriteIncludedLists(environment, L"", L"");
+            WriteIncludedLists(environment, {}, {});
             WizardDriver w;
             SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
             w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);
