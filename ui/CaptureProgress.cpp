@@ -42,7 +42,7 @@ void FillToEnd(HWND bar, int barStep)
     }
 }
 
-int ShowSelection(HWND folderTree, HWND hiveTree, const std::map<std::wstring, std::vector<std::wstring>>& details)
+int ShowSelection(HWND folderTree, HWND hiveTree, const ScanDetails& details)
 {
     int count = 0;
     const std::pair<const wchar_t*, HWND> lists[] = {{L"File", folderTree}, {L"Registry", hiveTree}};

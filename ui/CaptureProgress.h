@@ -2,11 +2,9 @@
 // What the two snapshot pages share: the pacing of their progress bar (range
 // 0 to 1000, polled from a 100 ms timer) and the short pauses they make on the
 // window thread while their windows keep painting.
-#include <windows.h>
+#include "common/ChangeTypes.h"
 
-#include <map>
-#include <string>
-#include <vector>
+#include <windows.h>
 
 namespace CaptureProgress {
 
@@ -33,6 +31,6 @@ void FillToEnd(HWND bar, int barStep);
 // The folders ("File") and hives ("Registry") of scan details as two tree
 // lists; inserts them as root items at the end of the trees. Returns the
 // number of items inserted.
-int ShowSelection(HWND folderTree, HWND hiveTree, const std::map<std::wstring, std::vector<std::wstring>>& details);
+int ShowSelection(HWND folderTree, HWND hiveTree, const ScanDetails& details);
 
 } // namespace CaptureProgress

@@ -197,12 +197,6 @@ void CALLBACK AnswerWarning(HWND, UINT, UINT_PTR, DWORD)
     PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(g_warning.button), 0);
 }
 
-DWORD WINAPI RunSetupBody(void* body)
-{
-    (*static_cast<std::function<void()>*>(body))();
-    return 0;
-}
-
 constexpr wchar_t LaunchDescription[] =
     L"Corvane Repackager is now ready to launch the installation to be repackaged.\r\n\r\nChoose the first option to "
     L"launch the selected application for installation and then move to next screen. Alternately use the second "
@@ -230,7 +224,20 @@ protected:
                 SetLastError(ERROR_FILE_NOT_FOUND);
                 return false;
             }
-            process.reset(CreateThread(nullptr, 0, RunSetupBody, &m_setupBody, 0, nullptr));
+            // The setup's run: a thread of the test whose end sets an event
+            // the page waits on as on a process.
+            if (m_setupThread.joinable())
+                m_setupThread.join();
+            HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            HANDLE waited = nullptr;
+            DuplicateHandle(GetCurrentProcess(), ended, GetCurrentProcess(), &waited, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS);
+            process.reset(waited);
+            m_setupThread = std::thread([this, ended] {
+                m_setupBody();
+                SetEvent(ended);
+                CloseHandle(ended);
+            });
             return process.valid();
         });
         SetProcessListFunction([this](std::vector<ProcessEntry>& list) {
@@ -245,6 +252,8 @@ protected:
 
     void TearDown() override
     {
+        if (m_setupThread.joinable())
+            m_setupThread.join();
         m_wizard.reset();
         m_manager->Uninitialize();
         CUIManager::ReleaseInstance(m_manager);
@@ -336,6 +345,7 @@ protected:
     std::vector<std::wstring> m_launches;
     bool m_launchFails = false;
     std::function<void()> m_setupBody = [] {};
+    std::thread m_setupThread;
     std::mutex m_processLock;
     std::vector<ProcessEntry> m_processes;
     std::atomic<int> m_listCalls{0};
