@@ -13,9 +13,6 @@ constexpr LRESULT Stay = CPropertyPage::StayOnPage;
 
 CApplicationMain::CApplicationMain()
     : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard),
-      m_preInstallation(IDD_PRE_INSTALLATION, L"Pre Installation Snapshot", IDD_BASIC_INFORMATION, IDD_LAUNCH_SETUP),
-      m_launchSetup(IDD_LAUNCH_SETUP, L"Launch Setup", IDD_PRE_INSTALLATION, IDD_POST_INSTALLATION),
-      m_postInstallation(IDD_POST_INSTALLATION, L"Post Installation Snapshot", IDD_LAUNCH_SETUP, IDD_REVIEW_FILES),
       m_reviewFiles(IDD_REVIEW_FILES, L"Package Content Review", IDD_POST_INSTALLATION, IDD_REVIEW_REGISTRY),
       m_reviewRegistry(IDD_REVIEW_REGISTRY, L"Package Content Review", IDD_REVIEW_FILES, IDD_CREATE_PROJECT),
       m_createProject(IDD_CREATE_PROJECT, L"Create Project File and MSI", IDD_REVIEW_REGISTRY, Stay),

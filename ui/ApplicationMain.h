@@ -1,10 +1,13 @@
 #pragma once
 // The wizard sheet: eleven pages in a fixed order, the banner across the top,
 // the program icon, and the buttons moved into the place of the hidden Help.
+#include "ui/CaptureSnapshotDlg.h"
 #include "ui/CorvaneRepackagerDlg.h"
 #include "ui/ExistingSnapshotDlg.h"
+#include "ui/LaunchSetupDlg.h"
 #include "ui/PlaceholderPage.h"
 #include "ui/PropertyPage.h"
+#include "ui/SecondSnapshotDlg.h"
 #include "ui/StartDlg.h"
 
 // The positions of the pages in the sheet.
@@ -32,6 +35,9 @@ public:
     CCorvaneRepackagerStartDlg& WelcomePage() noexcept { return m_welcome; }
     CCorvaneRepackagerDlg& BasicInformationPage() noexcept { return m_basicInformation; }
     CExistingSnapshotDlg& ExistingSnapshotPage() noexcept { return m_existingSnapshot; }
+    CCaptureSnapshotDlg& PreInstallationPage() noexcept { return m_preInstallation; }
+    CLaunchSetupDlg& LaunchSetupPage() noexcept { return m_launchSetup; }
+    CSecondSnapshotDlg& PostInstallationPage() noexcept { return m_postInstallation; }
 
 protected:
     void OnInitDialog() override;
@@ -44,9 +50,9 @@ private:
 
     CCorvaneRepackagerStartDlg m_welcome;
     CCorvaneRepackagerDlg m_basicInformation;
-    CPlaceholderPage m_preInstallation;
-    CPlaceholderPage m_launchSetup;
-    CPlaceholderPage m_postInstallation;
+    CCaptureSnapshotDlg m_preInstallation;
+    CLaunchSetupDlg m_launchSetup;
+    CSecondSnapshotDlg m_postInstallation;
     CPlaceholderPage m_reviewFiles;
     CPlaceholderPage m_reviewRegistry;
     CPlaceholderPage m_createProject;

@@ -64,6 +64,27 @@
 #define IDC_ABOUT_VERSION          1140
 #define IDC_ABOUT_YEAR             1141
 
+// Capture pages: Pre Installation Snapshot (133), Launch Setup (130), Post
+// Installation Snapshot (131) and the warning about a Windows Installer setup.
+#define IDD_WARNING_MSI            185
+#define IDC_SNAPSHOT_PROGRESS      1007
+#define IDC_ADVANCED               1024
+#define IDC_SNAPSHOT_DONE          1036
+#define IDC_SNAPSHOT_STATUS        1037
+#define IDC_FOLDERS_LABEL          1068
+#define IDC_HIVES_LABEL            1070
+#define IDC_FOLDER_TREE            1086
+#define IDC_HIVE_TREE              1087
+#define IDC_SNAPSHOT_DETAIL        1104
+#define IDC_POST_STATUS            1105
+#define IDC_POST_DETAIL            1106
+#define IDC_POST_PROGRESS          1037
+#define IDC_LAUNCH_SETUP           1128
+#define IDC_DO_NOT_LAUNCH          1129
+#define IDC_LAUNCH_GROUP           1130
+#define IDC_MSI_WARNING_TEXT       1155
+#define IDT_CAPTURE_PROGRESS       1035
+
 // The sheet's banner.
 #define IDC_SHEET_BANNER           4000
 

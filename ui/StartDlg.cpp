@@ -16,17 +16,6 @@ namespace {
 
 constexpr UINT_PTR WaitTimerId = 1;
 
-// Reads the default value of a key below HKEY_CLASSES_ROOT; empty on failure.
-std::wstring ClassesRootDefault(const std::wstring& subKey)
-{
-    wchar_t buffer[1024] = {};
-    DWORD size = sizeof buffer - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, subKey.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
-                     buffer, &size) != ERROR_SUCCESS)
-        return {};
-    return buffer;
-}
-
 } // namespace
 
 // ---- CWelcomeSequence ----------------------------------------------------------
@@ -203,26 +192,6 @@ void CCorvaneRepackagerStartDlg::OpenMoreInformation() const
         ShellExecuteW(Window(), L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32)
         return;
-    // No association for the address: start the browser registered for .htm by hand.
-    const std::wstring htmClass = ClassesRootDefault(L".htm");
-    if (htmClass.empty())
-        return;
-    std::wstring command = ClassesRootDefault(htmClass + L"\\shell\\open\\command");
-    if (command.empty())
-        return;
-    std::size_t cut = command.find(L"\"%1\"");
-    if (cut == std::wstring::npos)
-        cut = command.find(L"%1");
-    if (cut != std::wstring::npos)
-        command.erase(cut);
-    command += L" " + address;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+    // No association for the address: the browser registered for .htm.
+    OpenWithHtmHandler(address);
 }

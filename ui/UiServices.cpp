@@ -76,7 +76,9 @@ bool RealLaunchWithShell(HWND owner, const std::wstring& file, const std::wstrin
     info.lpFile = file.c_str();
     info.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&info)) {
-        LogError("LaunchWithShell: Unable to start " + ToUtf8(file) + " (error " + std::to_string(GetLastError()) + ")");
+        const DWORD error = GetLastError();
+        LogError("LaunchWithShell: Unable to start " + ToUtf8(file) + " (error " + std::to_string(error) + ")");
+        SetLastError(error);
         return false;
     }
     process.reset(info.hProcess);
@@ -105,6 +107,17 @@ bool RealListProcesses(std::vector<ProcessEntry>& processes)
         processes.push_back(std::move(entry));
     }
     return true;
+}
+
+// Reads the default value of a key below HKEY_CLASSES_ROOT; empty on failure.
+std::wstring ClassesRootDefault(const std::wstring& subKey)
+{
+    wchar_t buffer[1024] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, subKey.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
+                     buffer, &size) != ERROR_SUCCESS)
+        return {};
+    return buffer;
 }
 
 std::wstring RealFileOpenDialog(HWND owner, const std::wstring& filter)
@@ -178,6 +191,31 @@ bool LaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& v
     if (ShellLaunchSlot())
         return ShellLaunchSlot()(owner, file, verb, process);
     return RealLaunchWithShell(owner, file, verb, process);
+}
+
+void OpenWithHtmHandler(const std::wstring& address)
+{
+    const std::wstring htmClass = ClassesRootDefault(L".htm");
+    if (htmClass.empty())
+        return;
+    std::wstring command = ClassesRootDefault(htmClass + L"\\shell\\open\\command");
+    if (command.empty())
+        return;
+    std::size_t cut = command.find(L"\"%1\"");
+    if (cut == std::wstring::npos)
+        cut = command.find(L"%1");
+    if (cut != std::wstring::npos)
+        command.erase(cut);
+    command += L" " + address;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
 }
 
 void SetProcessListFunction(ProcessListFunction function)

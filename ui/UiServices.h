@@ -36,11 +36,16 @@ std::wstring BrowseForFolder(HWND owner, const std::wstring& title);
 // show state, no parameters, no working folder) and asks for the process
 // handle: `process` receives it, empty when the shell started no new process
 // (a document handed to a running program). False when the shell reported
-// failure.
+// failure; the thread's last error then holds the system's error code.
 using ShellLaunchFunction =
     std::function<bool(HWND, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process)>;
 void SetShellLaunchFunction(ShellLaunchFunction function);
 bool LaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process);
+
+// Starts the program registered for ".htm" (the open command of its class
+// below HKEY_CLASSES_ROOT, cut before "%1") with `address`, for when the shell
+// has nothing to open the address with. Registry failures end it silently.
+void OpenWithHtmHandler(const std::wstring& address);
 
 // One running process: its identifier and the base name of its first module
 // ("<unknown>" when the process cannot be opened for query and read access or

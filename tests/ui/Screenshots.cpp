@@ -1,18 +1,23 @@
 // Pictures of the wizard: every page that exists, the states of the basic
-// information page, each of its message boxes drawn as a real message box,
-// and the About box; one PNG each in the folder given as the argument.
+// information page and of the capture pages, each of their message boxes
+// drawn as a real message box, the installer warning and the About box; one
+// PNG each in the folder given as the argument.
 #include "common/Paths.h"
+#include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/AboutDlg.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
+#include "ui/WarningMSIDetected.h"
 
 #include <ole2.h>
 #include <wincodec.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -146,6 +151,22 @@ void TypeProduct(WizardDriver& w, const wchar_t* name, const wchar_t* version, c
     w.Type(IDC_COMPANY_NAME, company);
 }
 
+// The included lists of the include/exclude file beside the program.
+void WriteIncludedLists(const WizardEnvironment& environment, const std::vector<std::wstring>& folders,
+                        const std::vector<std::wstring>& keys)
+{
+    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>";
+    for (const std::wstring& folder : folders)
+        xml += L"<IncludedEntry Name=\"" + folder + L"\"/>";
+    xml += L"</IncludedItems><ExcludedItems/></FileSystem><RegistrySystem><IncludedItems>";
+    for (const std::wstring& key : keys)
+        xml += L"<IncludedEntry Name=\"" + key + L"\"/>";
+    xml += L"</IncludedItems><ExcludedItems/></RegistrySystem></IncludeExclude>";
+    WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", ToUtf8(xml));
+    FileIncludedItems().clear();
+    RegistryIncludedItems().clear();
+}
+
 // Presses Next and pictures the message box it brings up.
 void NextWithMessage(WizardDriver& w, const std::wstring& name)
 {
@@ -226,6 +247,74 @@ int wmain(int argc, wchar_t** argv)
                 Capture(w.Window(), std::to_wstring(page->Id()) + L"_" + name);
             }
         }
+        // The capture pages at work, on a small selection: the setup cannot
+        // start, then it is not launched; the warning about an installer setup.
+        {
+            const wchar_t* windir = _wgetenv(L"windir");
+            const wchar_t* programFiles = _wgetenv(L"ProgramFiles");
+            WriteIncludedLists(environment,
+                               {windir ? windir : L"C:\\windows", programFiles ? programFiles : L"C:\\Program Files"},
+                               {L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"HKEY_CURRENT_CONFIG"});
+            manager->SetSetupFilePath(environment.Files() + L"\\Setup.exe");
+            manager->SetProductInfo(L"Widget Maker", L"2.5", L"Acme Test Corp");
+            SetShellLaunchFunction([](HWND, const std::wstring&, const std::wstring&, UniqueKernelHandle& process) {
+                process.reset();
+                SetLastError(ERROR_FILE_NOT_FOUND);
+                return false;
+            });
+            WizardDriver w;
+            SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+            w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);
+            w.WaitForPosition(PagePosition::PreInstallationSnapshot);
+            // The buttons as the basic information page leaves them.
+            PostMessageW(w.Window(), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_NEXT);
+            Settle(w);
+            Capture(w.Window(), L"133_PreInstallationSnapshot_Selection");
+            w.PressNext();
+            WaitUntil([] { return false; }, 500);
+            Capture(w.Window(), L"133_PreInstallationSnapshot_Capturing");
+            w.WaitForPosition(PagePosition::LaunchSetup, 180000);
+            Settle(w);
+            Capture(w.Window(), L"130_LaunchSetup_Ready");
+            SendMessageW(w.Control(IDC_LAUNCH_SETUP), BM_SETCHECK, BST_UNCHECKED, 0);
+            NextWithMessage(w, L"Message_SelectLaunchChoice");
+            w.Click(IDC_LAUNCH_SETUP);
+            NextWithMessage(w, L"Message_SetupCannotStart");
+            w.Click(IDC_DO_NOT_LAUNCH);
+            w.PressNext();
+            w.WaitForPosition(PagePosition::PostInstallationSnapshot);
+            Settle(w);
+            Capture(w.Window(), L"131_PostInstallationSnapshot_Ready");
+            w.PressNext();
+            WaitUntil([] { return false; }, 500);
+            Capture(w.Window(), L"131_PostInstallationSnapshot_Capturing");
+            const CSecondSnapshotDlg& post = w.Sheet().PostInstallationPage();
+            WaitUntil([&] { return post.CurrentPhase() != CSecondSnapshotDlg::Phase::Capturing; }, 180000);
+            Capture(w.Window(), L"131_PostInstallationSnapshot_Comparing");
+            w.WaitForPosition(PagePosition::ReviewFiles, 180000);
+            WaitUntil([&] { return w.IsButtonEnabled(ID_WIZBACK); });
+            w.PressBack();
+            w.WaitForPosition(PagePosition::PostInstallationSnapshot);
+            Settle(w);
+            Capture(w.Window(), L"131_PostInstallationSnapshot_Compared");
+            SetShellLaunchFunction(nullptr);
+        }
+        {
+            WriteIncludedLists(environment, {}, {});
+            WizardDriver w;
+            SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+            w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);
+            w.WaitForPosition(PagePosition::PreInstallationSnapshot);
+            Settle(w);
+            NextWithMessage(w, L"Message_NoItemSelected");
+        }
+        CWarningMSIDetected warning(DeploymentNotesAddress());
+        HWND warningBox = warning.Create(nullptr);
+        SetWindowPos(warningBox, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        WaitUntil([] { return false; }, 300);
+        Capture(warningBox, L"185_WarningMsiDetected");
+        DestroyWindow(warningBox);
+
         CAboutDlg aboutDialog;
         HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);

@@ -1,0 +1,177 @@
+#include "ui/CaptureSnapshotDlg.h"
+
+#include "common/Progress.h"
+#include "manager/UIManager.h"
+#include "ui/ApplicationMain.h"
+#include "ui/CaptureProgress.h"
+#include "ui/Resource.h"
+#include "ui/UiServices.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr wchar_t Description[] =
+    L"This screen shows you the list of directories and registry keys that will be included in snapshot of the "
+    L"system. You can change this default list of included items by clicking the \"Advanced\" button. You may also "
+    L"modify items that are excluded by default by clicking the \"Advanced\" button.";
+
+} // namespace
+
+CCaptureSnapshotDlg::CCaptureSnapshotDlg()
+    : CPropertyPage(IDD_PRE_INSTALLATION, L"Corvane Repackager 1.0: Pre Installation Snapshot")
+{
+}
+
+CCaptureSnapshotDlg::~CCaptureSnapshotDlg()
+{
+    if (m_manager)
+        CUIManager::ReleaseInstance(m_manager);
+}
+
+CUIManager& CCaptureSnapshotDlg::Manager()
+{
+    if (!m_manager)
+        m_manager = CUIManager::GetInstance();
+    return *m_manager;
+}
+
+BOOL CCaptureSnapshotDlg::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    for (int id : {IDC_FOLDERS_LABEL, IDC_HIVES_LABEL, IDC_SNAPSHOT_DONE, IDC_SNAPSHOT_STATUS, IDC_ADVANCED,
+                   IDC_SNAPSHOT_DETAIL, IDC_FOLDER_TREE, IDC_HIVE_TREE, IDC_DESCRIPTION})
+        SetItemFont(id, DialogFont());
+    SetItemText(IDC_DESCRIPTION, Description);
+    // The advanced include/exclude sheet is not part of this version.
+    EnableItem(IDC_ADVANCED, false);
+
+    // The selection of both snapshots, with the setup program and the product
+    // information; the manager saves it so that a restart can resume.
+    CUIManager& manager = Manager();
+    manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
+    manager.WriteScanDetails();
+    ReloadSelection();
+
+    SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETRANGE32, 0, CaptureProgress::Range);
+    SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETSTEP, 1, 0);
+    return TRUE;
+}
+
+void CCaptureSnapshotDlg::ReloadSelection()
+{
+    SendMessageW(Item(IDC_FOLDER_TREE), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    SendMessageW(Item(IDC_HIVE_TREE), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    m_itemCount = CaptureProgress::ShowSelection(Item(IDC_FOLDER_TREE), Item(IDC_HIVE_TREE), Manager().GetScanDetails());
+}
+
+BOOL CCaptureSnapshotDlg::OnSetActive()
+{
+    ShowItem(IDC_FOLDERS_LABEL, true);
+    ShowItem(IDC_HIVES_LABEL, true);
+    ShowItem(IDC_SNAPSHOT_STATUS, false);
+    ShowItem(IDC_SNAPSHOT_DETAIL, false);
+    if (m_snapshotDone)
+        SetItemText(IDC_DESCRIPTION, L"Pre installation snapshot done");
+    ShowItem(IDC_FOLDER_TREE, true);
+    ShowItem(IDC_HIVE_TREE, true);
+    return CPropertyPage::OnSetActive();
+}
+
+LRESULT CCaptureSnapshotDlg::OnWizardBack()
+{
+    return IDD_BASIC_INFORMATION;
+}
+
+LRESULT CCaptureSnapshotDlg::OnWizardNext()
+{
+    if (m_capturing)
+        return StayOnPage;
+    if (m_itemCount == 0 &&
+        ShowMessage(L"No item selected for snapshot. Do you wish to continue?", L"Warning",
+                    MB_YESNO | MB_ICONWARNING) == IDNO)
+        return StayOnPage;
+    if (m_snapshotDone)
+        return IDD_LAUNCH_SETUP;
+    StartCapture();
+    return StayOnPage;
+}
+
+void CCaptureSnapshotDlg::StartCapture()
+{
+    EnableItem(IDC_ADVANCED, false);
+    SetItemText(IDC_DESCRIPTION,
+                L"Corvane Repackager is now taking snapshot of the file system and the system registry.");
+    EnableSheetButton(ID_WIZNEXT, false);
+    EnableSheetButton(ID_WIZBACK, false);
+    for (int id : {IDC_ADVANCED, IDC_SNAPSHOT_DONE, IDC_FOLDERS_LABEL, IDC_HIVES_LABEL, IDC_FOLDER_TREE, IDC_HIVE_TREE})
+        ShowItem(id, false);
+    for (int id : {IDC_SNAPSHOT_STATUS, IDC_SNAPSHOT_DETAIL, IDC_SNAPSHOT_PROGRESS})
+        ShowItem(id, true);
+    m_progressStep = CaptureProgress::StepFor(m_itemCount, m_progressStep);
+
+    // The basic information may have changed since the page was first shown:
+    // the setup program and product information of the saved selection follow it.
+    CUIManager& manager = Manager();
+    ScanDetails details = manager.GetScanDetails();
+    const ProductInfo& product = manager.GetProductInfo();
+    details[L"SetupFilePath"] = {manager.GetSetupFilePath()};
+    details[L"SetupFileInfo"] = {product.ApplicationName, product.Version, product.CompanyName};
+    manager.SetScanDetails(details);
+    manager.WriteScanDetails();
+
+    m_capturing = true;
+    SetTimer(Window(), IDT_CAPTURE_PROGRESS, 100, nullptr);
+    CUIManager* shared = &manager;
+    Worker().Start([shared, details] { return shared->Coordinator().CaptureSnapshot(details); });
+}
+
+void CCaptureSnapshotDlg::OnCancel()
+{
+    // The sheet closes: a tick that still arrives must not take the stopped
+    // capture for a finished one.
+    m_cancelled = true;
+    KillTimer(Window(), IDT_CAPTURE_PROGRESS);
+}
+
+void CCaptureSnapshotDlg::OnTimer(UINT_PTR timerId)
+{
+    if (timerId != IDT_CAPTURE_PROGRESS)
+        return;
+    if (m_cancelled) {
+        KillTimer(Window(), IDT_CAPTURE_PROGRESS);
+        return;
+    }
+    if (!Worker().IsRunning()) {
+        CaptureEnded();
+        return;
+    }
+    HWND bar = Item(IDC_SNAPSHOT_PROGRESS);
+    const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    if (CaptureProgress::ShouldAdvance(m_progressStep, Progress().StepCount(), position))
+        SendMessageW(bar, PBM_STEPIT, 0, 0);
+    // The first line keeps its announcement until the capture reports.
+    const std::wstring status = Progress().StatusText();
+    if (!status.empty())
+        SetItemText(IDC_SNAPSHOT_STATUS, status);
+    SetItemText(IDC_SNAPSHOT_DETAIL, Progress().DetailText());
+}
+
+void CCaptureSnapshotDlg::CaptureEnded()
+{
+    // A failed capture is logged by the coordinator; the page moves on either way.
+    KillTimer(Window(), IDT_CAPTURE_PROGRESS);
+    CaptureProgress::FillToEnd(Item(IDC_SNAPSHOT_PROGRESS), 2);
+    Progress().SetStatusText(L"");
+    Progress().SetDetailText(L"");
+    ShowItem(IDC_SNAPSHOT_PROGRESS, false);
+    SetItemText(IDC_SNAPSHOT_DONE, L"Initial snapshot done ");
+    ShowItem(IDC_SNAPSHOT_DONE, true);
+    m_snapshotDone = true;
+    m_capturing = false;
+    CaptureProgress::PauseWhilePainting(500);
+    if (m_cancelled)
+        return;
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    SetActivePage(PagePosition::LaunchSetup);
+}

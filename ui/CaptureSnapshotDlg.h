@@ -1,0 +1,45 @@
+#pragma once
+// The Pre Installation Snapshot page: the folders and registry hives the
+// snapshots will cover, and the first snapshot, taken on the page's worker
+// with a progress bar and two status lines, after which the sheet moves to
+// the Launch Setup page by itself.
+#include "ui/PropertyPage.h"
+
+class CUIManager;
+
+class CCaptureSnapshotDlg : public CPropertyPage
+{
+public:
+    CCaptureSnapshotDlg();
+    ~CCaptureSnapshotDlg() override;
+
+    // Folders and hives listed in the trees, which the bar divides its range by.
+    int ItemCount() const noexcept { return m_itemCount; }
+    int ProgressStep() const noexcept { return m_progressStep; }
+    bool IsSnapshotDone() const noexcept { return m_snapshotDone; }
+    bool IsCapturing() const noexcept { return m_capturing; }
+
+    // Lists the manager's scan details in the trees again and recounts the
+    // items (after the selection changed).
+    void ReloadSelection();
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    LRESULT OnWizardBack() override;
+    LRESULT OnWizardNext() override;
+    void OnCancel() override;
+    void OnTimer(UINT_PTR timerId) override;
+
+private:
+    CUIManager& Manager();
+    void StartCapture();
+    void CaptureEnded();
+
+    CUIManager* m_manager = nullptr;
+    int m_itemCount = 0;
+    int m_progressStep = 0;
+    bool m_snapshotDone = false;
+    bool m_capturing = false;
+    bool m_cancelled = false;
+};
