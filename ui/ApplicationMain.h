@@ -2,6 +2,7 @@
 // The wizard sheet: eleven pages in a fixed order, the banner across the top,
 // the program icon, and the buttons moved into the place of the hidden Help.
 #include "ui/CorvaneRepackagerDlg.h"
+#include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ExistingSnapshotDlg.h"
 #include "ui/PlaceholderPage.h"
 #include "ui/PropertyPage.h"
@@ -49,7 +50,7 @@ private:
     CPlaceholderPage m_postInstallation;
     CPlaceholderPage m_reviewFiles;
     CPlaceholderPage m_reviewRegistry;
-    CPlaceholderPage m_createProject;
+    CCreateProjectFileMsiDlg m_createProject;
     CPlaceholderPage m_showProject;
     CPlaceholderPage m_buildMsi;
     CExistingSnapshotDlg m_existingSnapshot;
