@@ -3,6 +3,7 @@
 // the program icon, and the buttons moved into the place of the hidden Help.
 #include "ui/CaptureSnapshotDlg.h"
 #include "ui/CorvaneRepackagerDlg.h"
+#include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ExistingSnapshotDlg.h"
 #include "ui/LaunchSetupDlg.h"
 #include "ui/PlaceholderPage.h"
@@ -55,7 +56,7 @@ private:
     CSecondSnapshotDlg m_postInstallation;
     CPlaceholderPage m_reviewFiles;
     CPlaceholderPage m_reviewRegistry;
-    CPlaceholderPage m_createProject;
+    CCreateProjectFileMsiDlg m_createProject;
     CPlaceholderPage m_showProject;
     CPlaceholderPage m_buildMsi;
     CExistingSnapshotDlg m_existingSnapshot;

@@ -90,3 +90,27 @@
 
 // Sent by a browser to its page when a navigation completed (the user message base + 101).
 #define WM_BANNER_NAVIGATED        (0x0400 + 101)
+
+// Create Project File and MSI page (145) and its Shortcut dialog.
+#define IDD_SHORTCUT               147
+#define IDC_SELECT_SHORTCUT        1099
+#define IDC_EXECUTABLE_COMBO       5192
+#define IDC_SHORTCUT_LIST          1138
+#define IDC_PROJECT_STATUS         1055
+#define IDC_PROJECT_DETAIL         1070
+#define IDC_PROJECT_PROGRESS       1037
+#define IDC_TARGET_PATH            1083
+#define IDC_PROJECT_FILE_NAME      1032
+#define IDC_MSI_NAME               1033
+#define IDC_BUILD_MSI_CHECK        1152
+#define IDC_TARGET_PATH_LABEL      1034
+#define IDC_PROJECT_FILE_LABEL     1035
+#define IDC_MSI_NAME_LABEL         1036
+#define IDC_SHORTCUT_NAME          1139
+#define IDC_ICON_SOURCE            1140
+#define IDC_ICON_BROWSE            1145
+#define IDC_ICON_PREVIEW           1138
+#define IDC_ICON_LIST              1141
+#define IDC_SHORTCUT_DESKTOP       1142
+#define IDC_SHORTCUT_PROGRAM_MENU  1143
+#define IDC_SHORTCUT_QUICK_LAUNCH  1144

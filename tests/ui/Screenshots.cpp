@@ -8,6 +8,7 @@
 #include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/AboutDlg.h"
+#include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 #include "ui/WarningMSIDetected.h"
@@ -175,6 +176,72 @@ void NextWithMessage(WizardDriver& w, const std::wstring& name)
     Settle(w);
 }
 
+// ---- Create Project File and MSI page and the Shortcut dialog ---------------------------
+
+std::wstring g_dialogName;
+
+// Runs inside the shortcut dialog's loop: pictures it and presses OK.
+void CALLBACK CaptureShortcutDialog(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, timer);
+    Capture(dialog, g_dialogName);
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// A capture in which a setup added app.exe (this program, with its icon), then
+// the page with its executables, the dialog, a chosen shortcut, the build and
+// a failed build.
+void CaptureProjectPage(WizardEnvironment& environment, CUIManager& manager)
+{
+    const std::wstring app = environment.Files() + L"\\App";
+    CreateDirectoryW(app.c_str(), nullptr);
+    const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
+    for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
+        CopyFileW((bin + file).c_str(), (environment.Program() + L"\\" + file).c_str(), FALSE);
+    manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
+    const ScanDetails details{{L"File", {app}}};
+    manager.SetScanDetails(details);
+    manager.WriteScanDetails();
+    manager.Coordinator().IsFirstSnapshotTaken();
+    manager.Coordinator().CaptureSnapshot(details);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    CopyFileW(self, (app + L"\\app.exe").c_str(), FALSE);
+    manager.Coordinator().CaptureSnapshot(details);
+    manager.Coordinator().CompareSnapshot();
+
+    for (bool fails : {false, true}) {
+        if (fails)
+            DeleteFileW((environment.Program() + L"\\Blank.msi").c_str());
+        WizardDriver w;
+        SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        w.Sheet().SetActivePageById(IDD_CREATE_PROJECT);
+        w.WaitForPosition(PagePosition::CreateProjectFile);
+        Settle(w);
+        SendMessageW(w.Control(IDC_EXECUTABLE_COMBO), CB_SETCURSEL, 0, 0);
+        if (!fails) {
+            Capture(w.Window(), L"145_CreateProjectFile_Executables");
+            g_dialogName = L"147_Shortcut";
+            SetTimer(nullptr, 0, 300, CaptureShortcutDialog);
+            w.Click(IDC_SELECT_SHORTCUT);
+            Settle(w);
+            Capture(w.Window(), L"145_CreateProjectFile_Shortcut");
+            w.Type(IDC_MSI_NAME, L"package.MSI");
+            NextWithMessage(w, L"Message_MsiExtension");
+        }
+        w.PressNext();
+        WaitUntil([&] { return w.Text(IDC_PROJECT_STATUS).find(L"is now creating") != std::wstring::npos; }, 5000);
+        Capture(w.Window(), L"145_CreateProjectFile_Creating");
+        WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }, 120000);
+        Settle(w);
+        Capture(w.Window(), fails ? L"145_CreateProjectFile_Failed" : L"145_CreateProjectFile_Built");
+        DeleteFileW((environment.Program() + L"\\Packages\\ProjectFile.xml").c_str());
+    }
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -315,6 +382,7 @@ int wmain(int argc, wchar_t** argv)
         Capture(warningBox, L"185_WarningMsiDetected");
         DestroyWindow(warningBox);
 
+        CaptureProjectPage(environment, *manager);
         CAboutDlg aboutDialog;
         HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);

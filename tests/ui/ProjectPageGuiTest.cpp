@@ -1,0 +1,306 @@
+// The Create Project File and MSI page in the real sheet: a prepared capture
+// of one executable, a shortcut chosen with Select in the real shortcut
+// dialog, and Next up to the built package, whose Shortcut and Icon tables
+// are read back; and the roads that end early.
+#include "common/Config.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "msi/MsiHandle.h"
+#include "tests/ui/WizardHarness.h"
+#include "ui/CreateProjectFileMsiDlg.h"
+#include "ui/Resource.h"
+#include "ui/UiServices.h"
+
+#include <gtest/gtest.h>
+
+#include <ole2.h>
+
+#include <functional>
+#include <set>
+
+namespace {
+
+// Runs `action` on the shortcut dialog once it shows, from inside its modal loop.
+std::function<void(HWND)> g_dialogAction;
+bool g_dialogSeen = false;
+
+VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, id);
+    g_dialogSeen = true;
+    g_dialogAction(dialog);
+}
+
+// Starts `open` (which shows the dialog modally) and lets `action` work the dialog.
+void WithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action)
+{
+    g_dialogAction = std::move(action);
+    g_dialogSeen = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
+    open();
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
+}
+
+std::wstring DialogText(HWND dialog, int id)
+{
+    wchar_t text[512] = {};
+    GetDlgItemTextW(dialog, id, text, 512);
+    return text;
+}
+
+std::vector<std::vector<std::wstring>> Query(MSIHANDLE database, const wchar_t* sql, std::vector<DWORD>* streamSizes)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    UniqueMsiHandle view;
+    if (MsiDatabaseOpenViewW(database, sql, view.put()) != ERROR_SUCCESS || MsiViewExecute(view.get(), 0)) {
+        ADD_FAILURE() << "cannot query " << ToUtf8(sql);
+        return rows;
+    }
+    for (;;) {
+        UniqueMsiHandle record;
+        if (MsiViewFetch(view.get(), record.put()) != ERROR_SUCCESS)
+            break;
+        std::vector<std::wstring> row;
+        const UINT fields = MsiRecordGetFieldCount(record.get());
+        for (UINT i = 1; i <= fields; ++i) {
+            if (streamSizes && i == fields) {
+                streamSizes->push_back(MsiRecordDataSize(record.get(), i));
+                continue;
+            }
+            wchar_t text[1024] = {};
+            DWORD size = 1024;
+            MsiRecordGetStringW(record.get(), i, text, &size);
+            row.push_back(text);
+        }
+        rows.push_back(row);
+    }
+    MsiViewClose(view.get());
+    return rows;
+}
+
+class ProjectPage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        OleInitialize(nullptr);
+        m_environment = std::make_unique<WizardEnvironment>();
+        // An error log of the test's own, named in the page's failure text.
+        m_errorLog = m_environment->Files() + L"\\ErrorLog.txt";
+        WriteFileBytes(m_environment->ConfigPath(), "[LogFileDetails]\r\nLogLevel=2\r\nDebugLogFileName=" +
+                                                         ToUtf8(m_environment->Files()) + "\\DebugLog.txt\r\n"
+                                                         "ErrorLogFileName=" + ToUtf8(m_errorLog) + "\r\n");
+        SetAdministratorCheck([] { return true; });
+        const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
+        for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
+            ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
+        m_manager = CUIManager::GetInstance();
+        ASSERT_EQ(m_manager->Initialize(), 1);
+    }
+
+    void TearDown() override
+    {
+        m_manager->Uninitialize();
+        CUIManager::ReleaseInstance(m_manager);
+        RemoveSnapshotTakenKey();
+        SetAdministratorCheck(nullptr);
+        m_environment.reset();
+        OleUninitialize();
+    }
+
+    // A capture in which a setup added app.exe (this program, with its icon) and a text file.
+    void PrepareCapture()
+    {
+        const std::wstring app = m_environment->Files() + L"\\App";
+        ASSERT_TRUE(CreateDirectoryW(app.c_str(), nullptr));
+        m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
+        const ScanDetails details{{L"File", {app}}};
+        m_manager->SetScanDetails(details);
+        ASSERT_EQ(m_manager->WriteScanDetails(), 1);
+        CEnumerateWrapper& coordinator = m_manager->Coordinator();
+        ASSERT_FALSE(coordinator.IsFirstSnapshotTaken()); // also makes the snapshot folders
+        ASSERT_EQ(coordinator.CaptureSnapshot(details), 1) << ReadFileBytes(m_errorLog);
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        ASSERT_TRUE(CopyFileW(self, (app + L"\\app.exe").c_str(), FALSE));
+        WriteFileBytes(app + L"\\readme.txt", "read me");
+        ASSERT_EQ(coordinator.CaptureSnapshot(details), 1);
+        ASSERT_EQ(coordinator.CompareSnapshot(), 1);
+        m_output = m_environment->Files() + L"\\Out";
+        ASSERT_TRUE(CreateDirectoryW(m_output.c_str(), nullptr));
+    }
+
+    // The sheet on the page, with the target folder set.
+    CCreateProjectFileMsiDlg& OpenPage(WizardDriver& w)
+    {
+        EXPECT_TRUE(w.Sheet().SetActivePageById(IDD_CREATE_PROJECT));
+        EXPECT_TRUE(w.WaitForPosition(PagePosition::CreateProjectFile));
+        EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.Type(IDC_TARGET_PATH, m_output);
+        return dynamic_cast<CCreateProjectFileMsiDlg&>(*w.Sheet().ActivePage());
+    }
+
+    // Presses Next and collects the first status line until `last` shows.
+    std::vector<std::wstring> RunUntil(WizardDriver& w, const std::function<bool(const std::wstring&)>& last)
+    {
+        std::vector<std::wstring> statuses;
+        w.PressNext();
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const std::wstring status = w.Text(IDC_PROJECT_STATUS);
+                if (statuses.empty() || statuses.back() != status)
+                    statuses.push_back(status);
+                return last(status);
+            },
+            180000))
+            << ToUtf8(statuses.empty() ? L"" : statuses.back());
+        return statuses;
+    }
+
+    std::unique_ptr<WizardEnvironment> m_environment;
+    MessageBoxRecorder m_messages;
+    CUIManager* m_manager = nullptr;
+    std::wstring m_output;
+    std::wstring m_errorLog;
+};
+
+} // namespace
+
+TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
+{
+    ASSERT_NO_FATAL_FAILURE(PrepareCapture());
+    WizardDriver w;
+    CCreateProjectFileMsiDlg& page = OpenPage(w);
+    EXPECT_TRUE(w.IsVisible(IDC_SELECT_SHORTCUT));
+    EXPECT_EQ(w.Text(IDC_MSI_NAME), L"IconApp.msi");
+    EXPECT_EQ(w.Text(IDC_DESCRIPTION).substr(0, 32), L"This screen allows you to choose");
+    HWND combo = w.Control(IDC_EXECUTABLE_COMBO);
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 1);
+    const std::wstring app = m_environment->Files() + L"\\App\\app.exe";
+    EXPECT_EQ(page.ExecutableNames(), (std::map<std::wstring, std::wstring>{{L"app.exe", app}}));
+
+    // A refused name is put back as it was when the page opened.
+    w.Type(IDC_MSI_NAME, L"package.MSI");
+    w.PressNext();
+    PumpMessages();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text, L"Repackager file should have .msi extension");
+    EXPECT_EQ(m_messages.shown[0].caption, L"Warning");
+    EXPECT_EQ(m_messages.shown[0].type & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(w.Text(IDC_MSI_NAME), L"IconApp.msi");
+    EXPECT_EQ(page.CurrentState(), CCreateProjectFileMsiDlg::State::Editing);
+
+    // Select opens the dialog for the chosen executable: its name, its icons, every place ticked.
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    WithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); },
+                       [&](HWND dialog) {
+                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"app");
+                           EXPECT_EQ(DialogText(dialog, IDC_ICON_SOURCE), app);
+                           EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
+                           EXPECT_NE(SendDlgItemMessageW(dialog, IDC_ICON_PREVIEW, STM_GETICON, 0, 0), 0);
+                           for (int id : {IDC_SHORTCUT_DESKTOP, IDC_SHORTCUT_PROGRAM_MENU, IDC_SHORTCUT_QUICK_LAUNCH})
+                               EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;
+                           SetDlgItemTextW(dialog, IDC_SHORTCUT_NAME, L"My App");
+                           CheckDlgButton(dialog, IDC_SHORTCUT_QUICK_LAUNCH, BST_UNCHECKED);
+                           SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+                       });
+    HWND list = w.Control(IDC_SHORTCUT_LIST);
+    ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+    const ShortcutEntry chosen{L"My App", L"app.exe", app, 0, true, true, false};
+    EXPECT_EQ(page.Entries(), (ShortcutEntryMap{{L"My App", chosen}}));
+    // Select on the same executable again adds nothing.
+    w.Click(IDC_SELECT_SHORTCUT);
+    EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+
+    // A double-click opens the stored entry; Cancel changes nothing.
+    WithShortcutDialog([&] { page.OnEditShortcut(0); },
+                       [](HWND dialog) {
+                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"My App");
+                           EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_QUICK_LAUNCH), BST_UNCHECKED);
+                           SetDlgItemTextW(dialog, IDC_SHORTCUT_NAME, L"Changed");
+                           SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                       });
+    EXPECT_EQ(page.Entries(), (ShortcutEntryMap{{L"My App", chosen}}));
+
+    const std::vector<std::wstring> statuses =
+        RunUntil(w, [](const std::wstring& s) { return s == L"Successfully built MSI file" || s.find(L"could not") != s.npos; });
+    ASSERT_EQ(w.Text(IDC_PROJECT_STATUS), L"Successfully built MSI file");
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"Successfully created project file"), statuses.end());
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"Corvane Repackager is now building MSI setup file."),
+              statuses.end());
+    EXPECT_FALSE(w.IsVisible(IDC_PROJECT_PROGRESS));
+    EXPECT_FALSE(w.IsVisible(IDC_SHORTCUT_LIST));
+    EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
+    EXPECT_EQ(FromUtf8(GetProjectFilePath()), m_output + L"\\Packages\\ProjectFile.xml");
+
+    // The package has both shortcuts of the entry and one icon, the extracted file's bytes.
+    const std::wstring icon = FromUtf8(Paths().ExtractedIconFolder) + L"\\app.exe_0.ico";
+    ASSERT_TRUE(PathExists(icon));
+    {
+        UniqueMsiHandle database;
+        ASSERT_EQ(MsiOpenDatabaseW((m_output + L"\\Packages\\IconApp.msi").c_str(), MSIDBOPEN_READONLY,
+                                   database.put()),
+                  static_cast<UINT>(ERROR_SUCCESS));
+        const auto shortcuts = Query(database.get(),
+                                     L"SELECT `Shortcut`,`Directory_`,`Name`,`Target`,`Icon_`,`IconIndex` FROM "
+                                     L"`Shortcut` ORDER BY `Shortcut`",
+                                     nullptr);
+        // The project writer puts each new element first, so the records come back reversed.
+        EXPECT_EQ(shortcuts, (std::vector<std::vector<std::wstring>>{
+                                 {L"Shortcut0", L"ProgramMenuFolder", L"My App", L"[#app.exe]", L"Icon1", L"0"},
+                                 {L"Shortcut1", L"DesktopFolder", L"My App", L"[#app.exe]", L"Icon1", L"0"}}));
+        std::vector<DWORD> sizes;
+        const auto icons = Query(database.get(), L"SELECT `Name`,`Data` FROM `Icon`", &sizes);
+        EXPECT_EQ(icons, (std::vector<std::vector<std::wstring>>{{L"Icon1"}}));
+        EXPECT_EQ(sizes, (std::vector<DWORD>{static_cast<DWORD>(ReadFileBytes(icon).size())}));
+    }
+    EXPECT_EQ(MsiCloseAllHandles(), 0u);
+
+    // Finish ends the capture.
+    w.Sheet().PressButton(PSBTN_FINISH);
+    EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
+    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
+}
+
+TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
+{
+    ASSERT_NO_FATAL_FAILURE(PrepareCapture());
+    struct Case
+    {
+        const char* name;
+        bool buildMsi;
+        std::wstring expectedStatus;
+    };
+    const std::wstring errorLog =
+        ReadConfigString(ConfigFile(), L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
+    const Case cases[] = {
+        {"project file only", false, L"Successfully created project file"},
+        {"the build fails", true, L"The MSI file could not be built. The reason is in the error log " + errorLog + L"."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Without the template database the build cannot start.
+        if (c.buildMsi)
+            ASSERT_TRUE(DeleteFileW((m_environment->Program() + L"\\Blank.msi").c_str()));
+        WizardDriver w;
+        CCreateProjectFileMsiDlg& page = OpenPage(w);
+        CheckDlgButton(page.Window(), IDC_BUILD_MSI_CHECK, c.buildMsi ? BST_CHECKED : BST_UNCHECKED);
+        RunUntil(w, [&](const std::wstring& s) { return s == c.expectedStatus; });
+        EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
+        EXPECT_TRUE(w.IsButtonEnabled(IDCANCEL));
+        EXPECT_FALSE(w.IsVisible(IDC_PROJECT_PROGRESS));
+        PumpMessages();
+        EXPECT_EQ(w.Text(IDC_PROJECT_STATUS), c.expectedStatus) << "nothing follows the end";
+        EXPECT_TRUE(PathExists(m_output + L"\\Packages\\ProjectFile.xml"));
+        EXPECT_EQ(page.CurrentState(), c.buildMsi ? CCreateProjectFileMsiDlg::State::Failed
+                                                   : CCreateProjectFileMsiDlg::State::Finished);
+        DeleteFileW((m_output + L"\\Packages\\ProjectFile.xml").c_str());
+    }
+    EXPECT_TRUE(m_messages.shown.empty());
+}

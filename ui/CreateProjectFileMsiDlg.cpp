@@ -1,0 +1,408 @@
+#include "ui/CreateProjectFileMsiDlg.h"
+
+#include "common/Config.h"
+#include "common/Paths.h"
+#include "common/Progress.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "project/SharedProjectData.h"
+#include "ui/Resource.h"
+#include "ui/ShortcutDlg.h"
+#include "ui/UiServices.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr wchar_t Header[] =
+    L"This screen allows you to choose shortcuts to be installed for the listed executables. Choose an executable "
+    L"and then use the Select button to specify an alternate icon, shortcut name. You can subsequently edit these by "
+    L"clicking on the shortcut name.You may also choose the target path, project name, and MSI file name.";
+constexpr wchar_t CreatingText[] = L"Corvane Repackager is now creating project file.";
+constexpr wchar_t CreatedText[] = L"Successfully created project file";
+constexpr wchar_t BuildingText[] = L"Corvane Repackager is now building MSI setup file.";
+constexpr wchar_t BuiltText[] = L"Successfully built MSI file";
+
+constexpr int EditControls[] = {IDC_TARGET_PATH, IDC_PROJECT_FILE_NAME, IDC_MSI_NAME};
+
+std::wstring ErrorLogPath()
+{
+    return ReadConfigString(ConfigFile(), L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
+}
+
+} // namespace
+
+CCreateProjectFileMsiDlg::CCreateProjectFileMsiDlg()
+    : CPropertyPage(IDD_CREATE_PROJECT, L"Corvane Repackager 1.0: Create Project File and MSI")
+{
+}
+
+CCreateProjectFileMsiDlg::~CCreateProjectFileMsiDlg()
+{
+    if (m_manager)
+        CUIManager::ReleaseInstance(m_manager);
+    if (m_smallIcons)
+        ImageList_Destroy(m_smallIcons);
+}
+
+CUIManager& CCreateProjectFileMsiDlg::Manager()
+{
+    if (!m_manager)
+        m_manager = CUIManager::GetInstance();
+    return *m_manager;
+}
+
+BOOL CCreateProjectFileMsiDlg::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    for (int id : {IDC_DESCRIPTION, IDC_SELECT_SHORTCUT, IDC_SHORTCUT_LIST, IDC_PROJECT_STATUS, IDC_PROJECT_DETAIL,
+                   IDC_TARGET_PATH_LABEL, IDC_PROJECT_FILE_LABEL, IDC_MSI_NAME_LABEL, IDC_TARGET_PATH,
+                   IDC_PROJECT_FILE_NAME, IDC_MSI_NAME, IDC_BUILD_MSI_CHECK, IDC_CREATE_PROJECT})
+        SetItemFont(id, DialogFont());
+    SetItemText(IDC_DESCRIPTION, Header);
+    for (int id : EditControls)
+        SendMessageW(Item(id), EM_LIMITTEXT, 128, 0);
+    CheckDlgButton(Window(), IDC_CREATE_PROJECT, BST_CHECKED);
+    CheckDlgButton(Window(), IDC_BUILD_MSI_CHECK, BST_CHECKED);
+
+    // The captured executables, as the file writer recorded them.
+    const auto& executables = Manager().Coordinator().FileSide().Document().AddedExecutables();
+    if (!executables.empty()) {
+        CreateExecutableCombo();
+        for (const std::wstring& path : executables) {
+            const std::wstring name = LastPathComponent(path);
+            SendMessageW(m_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+            m_executables[name] = path;
+        }
+        ShowItem(IDC_SELECT_SHORTCUT, true);
+    }
+    SetUpShortcutList();
+
+    SetItemText(IDC_TARGET_PATH, FromUtf8(Paths().OutputFolder));
+    SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(FromUtf8(GetProjectFilePath())));
+    SetItemText(IDC_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
+    for (int id : EditControls)
+        m_openingTexts[id] = ItemText(id);
+
+    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETRANGE32, 0, ProgressRange);
+    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETSTEP, 1, 0);
+    return TRUE;
+}
+
+void CCreateProjectFileMsiDlg::CreateExecutableCombo()
+{
+    RECT r{15, 140, 180, 155};
+    MapDialogRect(Window(), &r);
+    // The drop-down part needs room below the box for a few lines.
+    m_combo = CreateWindowExW(0, WC_COMBOBOXW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                              r.left, r.top, r.right - r.left, r.bottom - r.top + 120, Window(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_EXECUTABLE_COMBO)),
+                              GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(m_combo, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), TRUE);
+}
+
+void CCreateProjectFileMsiDlg::SetUpShortcutList()
+{
+    HWND list = Item(IDC_SHORTCUT_LIST);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    m_smallIcons = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                    ILC_COLOR32 | ILC_MASK, 4, 4);
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_smallIcons));
+    RECT client{};
+    GetClientRect(list, &client);
+    const int width = client.right - client.left;
+    const wchar_t* titles[] = {L"Shortcut Name", L"Exe name"};
+    for (int i = 0; i < 2; ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<wchar_t*>(titles[i]);
+        column.cx = i == 0 ? width / 2 : width - width / 2 - 4;
+        column.iSubItem = i;
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+BOOL CCreateProjectFileMsiDlg::OnSetActive()
+{
+    if (m_state == State::Editing)
+        SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    return CPropertyPage::OnSetActive();
+}
+
+LRESULT CCreateProjectFileMsiDlg::OnWizardBack()
+{
+    return IDD_REVIEW_REGISTRY;
+}
+
+bool CCreateProjectFileMsiDlg::OnCommand(WORD controlId, WORD code, HWND)
+{
+    if (controlId == IDC_SELECT_SHORTCUT && code == BN_CLICKED) {
+        OnSelect();
+        return true;
+    }
+    return false;
+}
+
+INT_PTR CCreateProjectFileMsiDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handled)
+{
+    if (message != WM_NOTIFY)
+        return 0;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->idFrom == IDC_SHORTCUT_LIST && header->code == NM_DBLCLK) {
+        const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
+        if (activate->iItem >= 0)
+            OnEditShortcut(activate->iItem);
+        handled = true;
+    }
+    return 0;
+}
+
+std::set<std::wstring> CCreateProjectFileMsiDlg::NamesOtherThan(const std::wstring& name) const
+{
+    std::set<std::wstring> names;
+    for (const auto& [key, entry] : m_entries)
+        if (key != name)
+            names.insert(key);
+    return names;
+}
+
+void CCreateProjectFileMsiDlg::OnSelect()
+{
+    if (!m_combo)
+        return;
+    const LRESULT selection = SendMessageW(m_combo, CB_GETCURSEL, 0, 0);
+    if (selection == CB_ERR)
+        return;
+    wchar_t text[MAX_PATH] = {};
+    if (SendMessageW(m_combo, CB_GETLBTEXTLEN, selection, 0) >= MAX_PATH)
+        return;
+    SendMessageW(m_combo, CB_GETLBTEXT, selection, reinterpret_cast<LPARAM>(text));
+    const std::wstring executable = text;
+    for (const auto& [key, entry] : m_entries)
+        if (entry.executable == executable)
+            return;
+
+    CShortcutDlg dialog(DefaultShortcutName(executable), m_executables[executable]);
+    dialog.SetTakenNames(NamesOtherThan(L""));
+    if (dialog.DoModal(SheetWindow()) != IDOK)
+        return;
+    ShortcutEntry entry{dialog.Name(),     executable,          dialog.IconSource(), dialog.IconIndex(),
+                        dialog.Desktop(),  dialog.ProgramMenu(), dialog.QuickLaunch()};
+    m_entries[entry.name] = entry;
+    ShowEntry(entry, -1);
+}
+
+void CCreateProjectFileMsiDlg::OnEditShortcut(int line)
+{
+    wchar_t text[64] = {};
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.pszText = text;
+    item.cchTextMax = 64;
+    SendMessageW(Item(IDC_SHORTCUT_LIST), LVM_GETITEMTEXTW, line, reinterpret_cast<LPARAM>(&item));
+    const auto found = m_entries.find(text);
+    if (found == m_entries.end())
+        return;
+
+    CShortcutDlg dialog(found->second);
+    dialog.SetTakenNames(NamesOtherThan(found->first));
+    if (dialog.DoModal(SheetWindow()) != IDOK)
+        return;
+    ShortcutEntry entry = found->second;
+    entry.name = dialog.Name();
+    entry.iconSource = dialog.IconSource();
+    entry.iconIndex = dialog.IconIndex();
+    entry.desktop = dialog.Desktop();
+    entry.programMenu = dialog.ProgramMenu();
+    entry.quickLaunch = dialog.QuickLaunch();
+    m_entries.erase(found);
+    m_entries[entry.name] = entry;
+    ShowEntry(entry, line);
+}
+
+void CCreateProjectFileMsiDlg::ShowEntry(const ShortcutEntry& entry, int line)
+{
+    HWND list = Item(IDC_SHORTCUT_LIST);
+    int image = -1;
+    if (HICON icon = ExtractIconAt(entry.iconSource,
+                                   ClassifyIconSource(entry.iconSource) == IconSourceKind::IconFile ? 0 : entry.iconIndex,
+                                   false)) {
+        image = ImageList_AddIcon(m_smallIcons, icon);
+        DestroyIcon(icon);
+    }
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = line < 0 ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : line;
+    item.pszText = const_cast<wchar_t*>(entry.name.c_str());
+    item.iImage = image;
+    if (line < 0)
+        item.iItem = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    else
+        SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    LVITEMW sub{};
+    sub.iSubItem = 1;
+    sub.pszText = const_cast<wchar_t*>(entry.executable.c_str());
+    SendMessageW(list, LVM_SETITEMTEXTW, item.iItem, reinterpret_cast<LPARAM>(&sub));
+}
+
+bool CCreateProjectFileMsiDlg::ValidateInputs()
+{
+    const ProjectInputCheck check =
+        CheckProjectInputs({ItemText(IDC_TARGET_PATH), ItemText(IDC_PROJECT_FILE_NAME), ItemText(IDC_MSI_NAME)});
+    // Once the folder is found, the field shows it as the file system does.
+    if (check.field != IDC_TARGET_PATH)
+        SetItemText(IDC_TARGET_PATH, check.values.targetPath);
+    if (!check.accepted) {
+        ShowMessage(check.message, L"Warning", MB_OK | MB_ICONWARNING);
+        SetItemText(check.field, m_openingTexts[check.field]);
+        return false;
+    }
+    // The process-wide lists the project writer stores.
+    ExtractedIcons().clear();
+    return PrepareShortcuts(m_entries, FromUtf8(Paths().ExtractedIconFolder), SelectedShortcuts(), ExtractedIcons());
+}
+
+LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
+{
+    if (m_state != State::Editing || !ValidateInputs())
+        return StayOnPage;
+
+    const std::wstring target = TrimText(ItemText(IDC_TARGET_PATH));
+    ShowItem(IDC_SHORTCUT_LIST, false);
+    Paths().OutputFolder = ToUtf8(target);
+    SetProjectFilePath(target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)));
+    Paths().MsiFileName = ToUtf8(TrimText(ItemText(IDC_MSI_NAME)));
+
+    ShowItem(IDC_PROJECT_PROGRESS, true);
+    ShowItem(IDC_PROJECT_STATUS, true);
+    ShowItem(IDC_PROJECT_DETAIL, true);
+    EnableItem(IDC_BUILD_MSI_CHECK, false);
+    EnableItem(IDC_CREATE_PROJECT, false);
+    for (int id : {IDC_SELECT_SHORTCUT, IDC_EXECUTABLE_COMBO, IDC_DESCRIPTION})
+        ShowItem(id, false);
+    for (int id : EditControls)
+        SendMessageW(Item(id), EM_SETREADONLY, TRUE, 0);
+    SetWizardButtons(PSWIZB_DISABLEDFINISH);
+
+    SetItemText(IDC_PROJECT_STATUS, CreatingText);
+    m_buildMsi = IsChecked(IDC_BUILD_MSI_CHECK);
+    m_increment = ProgressRange;
+    if (StartOperation(State::Creating))
+        SetTimer(Window(), TimerId, 50, nullptr);
+    return StayOnPage;
+}
+
+bool CCreateProjectFileMsiDlg::StartOperation(State state)
+{
+    CUIManager* manager = &Manager();
+    Progress().SetStepCount(0);
+    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
+    const bool started = state == State::Creating ? Worker().Start([manager] { return manager->CreateProjectFile(); })
+                                                  : Worker().Start([manager] { return manager->BuildPackage(); });
+    m_state = state;
+    if (!started)
+        WorkerEnded(false);
+    return started;
+}
+
+void CCreateProjectFileMsiDlg::OnTimer(UINT_PTR timerId)
+{
+    if (timerId != TimerId)
+        return;
+    SetItemText(IDC_PROJECT_DETAIL, Progress().StatusText());
+    HWND bar = Item(IDC_PROJECT_PROGRESS);
+    switch (m_state) {
+    case State::Creating:
+    case State::Building:
+        if (Worker().IsDone()) {
+            WorkerEnded(Worker().Result() == 1);
+        } else {
+            const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+            const int next = NextProgressPosition(position, m_increment, Progress().StepCount());
+            if (next != position)
+                SendMessageW(bar, PBM_SETPOS, next, 0);
+        }
+        break;
+    case State::ProjectCreated:
+        if (GetTickCount64() >= m_buildAt) {
+            SetItemText(IDC_PROJECT_STATUS, BuildingText);
+            ShowItem(IDC_PROJECT_PROGRESS, true);
+            m_increment = ProgressRange / 2;
+            StartOperation(State::Building);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void CCreateProjectFileMsiDlg::FillBar()
+{
+    // Steps of two, set one by one: a step past the end would start the bar over.
+    HWND bar = Item(IDC_PROJECT_PROGRESS);
+    for (int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0)); position < ProgressRange;) {
+        position = std::min(position + 2, ProgressRange);
+        SendMessageW(bar, PBM_SETPOS, position, 0);
+        UpdateWindow(bar);
+        Sleep(1);
+    }
+}
+
+void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
+{
+    if (!succeeded) {
+        ShowFailure(m_state == State::Creating ? L"The project file could not be created"
+                                               : L"The MSI file could not be built");
+        return;
+    }
+    FillBar();
+    Progress().SetStatusText(L"");
+    HWND bar = Item(IDC_PROJECT_PROGRESS);
+    if (m_state == State::Creating) {
+        ShowItem(IDC_PROJECT_DETAIL, true);
+        SetItemText(IDC_PROJECT_STATUS, CreatedText);
+        ShowItem(IDC_PROJECT_PROGRESS, false);
+        SendMessageW(bar, PBM_SETPOS, 0, 0);
+        if (m_buildMsi) {
+            // A moment to read the message before the build starts.
+            m_state = State::ProjectCreated;
+            m_buildAt = GetTickCount64() + 500;
+            return;
+        }
+    } else {
+        SetItemText(IDC_PROJECT_STATUS, BuiltText);
+        ShowItem(IDC_PROJECT_PROGRESS, false);
+    }
+    m_state = State::Finished;
+    KillTimer(Window(), TimerId);
+    SetWizardButtons(PSWIZB_FINISH);
+}
+
+void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
+{
+    KillTimer(Window(), TimerId);
+    m_state = State::Failed;
+    Progress().SetStatusText(L"");
+    SetItemText(IDC_PROJECT_DETAIL, L"");
+    ShowItem(IDC_PROJECT_PROGRESS, false);
+    SetItemText(IDC_PROJECT_STATUS, what + L". The reason is in the error log " + ErrorLogPath() + L".");
+    SetWizardButtons(PSWIZB_FINISH);
+    EnableSheetButton(IDCANCEL, true);
+}
+
+BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
+{
+    KillTimer(Window(), TimerId);
+    if (m_manager) {
+        m_manager->Uninitialize();
+        CUIManager::ReleaseInstance(m_manager);
+        m_manager = nullptr;
+    }
+    return TRUE;
+}
+
+void CCreateProjectFileMsiDlg::OnDestroy()
+{
+    KillTimer(Window(), TimerId);
+    m_combo = nullptr;
+}

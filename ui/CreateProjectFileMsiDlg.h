@@ -1,0 +1,68 @@
+#pragma once
+// The Create Project File and MSI page: shortcuts for the captured
+// executables, the target folder, the project file name and the MSI name;
+// Next writes the project file and then builds the package, each on the
+// page's worker, while a timer moves the bar and the status lines.
+#include "ui/ProjectPageLogic.h"
+#include "ui/PropertyPage.h"
+
+#include <commctrl.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+class CUIManager;
+
+class CCreateProjectFileMsiDlg : public CPropertyPage
+{
+public:
+    CCreateProjectFileMsiDlg();
+    ~CCreateProjectFileMsiDlg() override;
+
+    enum class State { Editing, Creating, ProjectCreated, Building, Finished, Failed };
+    State CurrentState() const noexcept { return m_state; }
+    const ShortcutEntryMap& Entries() const noexcept { return m_entries; }
+    const std::map<std::wstring, std::wstring>& ExecutableNames() const noexcept { return m_executables; }
+
+    // The handlers, callable by tests as the controls would call them.
+    void OnSelect();
+    void OnEditShortcut(int line);
+    bool ValidateInputs();
+
+    static constexpr UINT_PTR TimerId = 1035;
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    LRESULT OnWizardBack() override;
+    LRESULT OnWizardNext() override;
+    BOOL OnWizardFinish() override;
+    bool OnCommand(WORD controlId, WORD code, HWND control) override;
+    void OnTimer(UINT_PTR timerId) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    void OnDestroy() override;
+
+private:
+    void CreateExecutableCombo();
+    void SetUpShortcutList();
+    // Adds (line < 0) or updates a list line with the entry's texts and small icon.
+    void ShowEntry(const ShortcutEntry& entry, int line);
+    std::set<std::wstring> NamesOtherThan(const std::wstring& name) const;
+    bool StartOperation(State state);
+    void FillBar();
+    void WorkerEnded(bool succeeded);
+    void ShowFailure(const std::wstring& what);
+    CUIManager& Manager();
+
+    CUIManager* m_manager = nullptr;
+    HWND m_combo = nullptr;
+    HIMAGELIST m_smallIcons = nullptr;
+    ShortcutEntryMap m_entries;
+    std::map<std::wstring, std::wstring> m_executables;
+    std::map<int, std::wstring> m_openingTexts;
+    State m_state = State::Editing;
+    bool m_buildMsi = true;
+    int m_increment = ProgressRange;
+    ULONGLONG m_buildAt = 0;
+};
