@@ -91,7 +91,6 @@ check_package() {
   check $CHECK msi-table "$msi" Shortcut 2 "$EXPECT" msi-shortcuts
   check $CHECK msi-table "$msi" Property 0,1 "$EXPECT" msi-product
   check_key_paths "$msi"
-  check_package_rules "$capture"
   # The cabinet, taken out of the package's _Streams table and opened with
   # gcab: it holds exactly the File keys, and each member equals the captured
   # file, whose size the File table carries.
@@ -202,12 +201,16 @@ check_key_paths() {
 # check_package_rules <capture prefix>: the build's own check of its rows
 # (written to the error log) found no key path, component code or directory
 # fault. Keys made from captured names with blanks or letters beyond ASCII are
-# still reported as identifiers; they are not counted here.
+# still reported as identifiers; they are not counted here. Call it before
+# another run of the program in the prefix starts a new error log.
 check_package_rules() {
-  local findings
+  local findings count
   findings=$(find "$(drive_c $1)" -name ErrorLog.txt -exec cat {} + 2>/dev/null | tr -d '\r' |
     grep -o 'CMSIHandler::CheckPackage: .*' || true)
   [ -z "$findings" ] || echo "$findings"
+  # The count of the console report and the log lines agree.
+  count=$(grep -o 'The package check found [0-9]*' "$WORK/$1/report.txt" | tail -n1 | awk '{print $5}')
+  check test "${count:-0}" = "$(grep -c . <<<"$findings")"
   check not grep -v -e 'is not an identifier\.$' -e '^$' <<<"$findings"
 }
 

@@ -90,10 +90,13 @@ registered() { in_prefix target wine reg query "HKLM\\Software\\Microsoft\\Windo
 
 step "install 1.0"
 # The machine already has a newer high.dll and an older low.dll: the newer
-# one is kept, the older one replaced by the package's.
+# one is kept, the older one replaced by the package's. It also has a
+# common.txt of the same size but other content, which the package's file
+# hash tells apart (the sizes alone would keep it).
 mkdir -p "$app"
 cp "$WORK/high-newer.dll" "$app/high.dll"
 cp "$WORK/low-older.dll" "$app/low.dll"
+cp "$WORK/payload2/common.txt" "$app/common.txt"
 check test "$(msiexec_rc /i 'C:\v1.msi' /qn /l*v 'C:\install1.log')" = 0
 check cmp "$WORK/payload1/common.txt" "$app/common.txt"
 check cmp "$WORK/payload1/only1.txt" "$app/only1.txt"
