@@ -13,6 +13,7 @@
 #include "msi/BuildPacer.h"
 #include "common/Wow64.h"
 #include "msi/MsiPlatform.h"
+#include "msi/FileRules.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
@@ -482,6 +483,7 @@ int CMSIHandler::BuildMSI()
     for (const auto& [id, table] : m_tables)
         m_counts.RejectedRows += table->Rejected();
     m_tables.clear();
+    CheckOwnRows();
 
     const UINT committed = MsiDatabaseCommit(m_database.get());
     m_database.reset();
@@ -973,19 +975,32 @@ void CMSIHandler::AddFileRows()
     // also lie together in memory, which keeps that search fast.
     for (const PackedFile& file : m_files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
+    // Each file is its component's key path.
     for (const PackedFile& file : m_files) {
         // A component that changes its bitness is another component: its code too.
         const std::wstring identity =
             FileComponentIdentity(file.folder, file.name) + (file.is64Bit ? L"|x64" : L"");
         (void)components.Insert({file.component, ComponentId(identity), ComponentDirectory(file.folder),
-                                 file.is64Bit ? 8 | msidbComponentAttributes64bit : 8});
+                                 file.is64Bit ? 8 | msidbComponentAttributes64bit : 8, file.key});
         m_has64BitComponent = m_has64BitComponent || file.is64Bit;
     }
+    // A versioned file is compared by its version; an unversioned one by its
+    // hash (without one the installer judges it by size and dates alone).
+    std::vector<const PackedFile*> unversioned;
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;
-        (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), L"", L"", 16384,
-                            sequence});
+        std::wstring version, language;
+        if (!ReadFileVersionColumns(file.realPath, version, language))
+            unversioned.push_back(&file);
+        (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), version, language,
+                            16384, sequence});
+    }
+    CTableInserter& hashes = Table(TableId::MsiFileHash);
+    for (const PackedFile* file : unversioned) {
+        int parts[4];
+        if (ReadFileHash(file->realPath, parts))
+            (void)hashes.Insert({file->key, 0, parts[0], parts[1], parts[2], parts[3]});
     }
 }
 

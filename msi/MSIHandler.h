@@ -42,6 +42,7 @@ struct MsiBuildCounts
     std::size_t RejectedRows = 0; // rows the database refused, any table
     // "x64" when the package has a 64-bit component, else "Intel".
     std::wstring Platform = L"Intel";
+    std::size_t RuleFindings = 0; // what the package check found in the rows
 };
 
 class CMSIHandler
@@ -137,6 +138,12 @@ private:
     std::wstring ComponentId(std::wstring_view identity) const;
     void AddUpgradeRows();
     void Note(const std::wstring& line);
+
+    // Key paths of the registry and INI components, and the check of the
+    // written rows (FileRules.h).
+    static constexpr int RegistryKeyPathAttribute = 0x4; // msidbComponentAttributesRegistryKeyPath
+    std::wstring AddKeyPathValue(const std::wstring& component, const std::wstring& valueName);
+    void CheckOwnRows();
 
     // Properties, shortcuts, icons, INI files, summary information
     void AddProperties();

@@ -122,8 +122,10 @@ std::wstring CMSIHandler::RegistryComponent(bool is64Bit)
         return L"REGDIFFCOMP";
     if (!std::exchange(m_registry64ComponentAdded, true)) {
         EnsurePlatformFolderRow(L"ProgramFiles64Folder");
-        (void)Table(TableId::Component).Insert({L"REGDIFFCOMP64", ComponentId(FixedComponentIdentity(L"REGDIFFCOMP64")), L"ProgramFiles64Folder",
-                                               8 | msidbComponentAttributes64bit});
+        (void)Table(TableId::Component)
+            .Insert({L"REGDIFFCOMP64", ComponentId(FixedComponentIdentity(L"REGDIFFCOMP64")), L"ProgramFiles64Folder",
+                     8 | RegistryKeyPathAttribute | msidbComponentAttributes64bit,
+                     AddKeyPathValue(L"REGDIFFCOMP64", L"Registry64")});
         (void)Table(TableId::FeatureComponent).Insert({L"MSIFeature", L"REGDIFFCOMP64"});
         m_has64BitComponent = true;
     }

@@ -9,6 +9,7 @@
 #include "common/Utf.h"
 #include "common/Wow64.h"
 #include "msi/MsiPlatform.h"
+#include "msi/FileRules.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
@@ -172,9 +173,11 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
 {
     CTableInserter& components = Table(TableId::Component);
     CTableInserter& registry = Table(TableId::Registry);
-    if (!std::exchange(m_registryComponentAdded, true))
-        (void)components.Insert(
-            {L"REGDIFFCOMP", ComponentId(FixedComponentIdentity(L"REGDIFFCOMP")), L"ProgramFilesFolder", 8});
+    if (!std::exchange(m_registryComponentAdded, true)) {
+        (void)components.Insert({L"REGDIFFCOMP", ComponentId(FixedComponentIdentity(L"REGDIFFCOMP")),
+                                 L"ProgramFilesFolder", 8 | RegistryKeyPathAttribute,
+                                 AddKeyPathValue(L"REGDIFFCOMP", L"Registry")});
+    }
 
     for (const auto& [path, records] : keys) {
         for (const RegistryChangeEntry& record : records) {
@@ -235,6 +238,36 @@ void CMSIHandler::AddProperties()
     (void)table.Insert({L"ProductVersion", m_productVersion});
     (void)table.Insert({L"ProductCode", NewGuidString()});
     (void)table.Insert({L"UpgradeCode", m_upgradeCode});
+}
+
+// ---- Key paths and the package check -----------------------------------------
+
+// A value of the component's own below the product's key: it exists exactly
+// while the component is installed, so the installer can tell that it is.
+std::wstring CMSIHandler::AddKeyPathValue(const std::wstring& component, const std::wstring& valueName)
+{
+    std::wstring key = L"Software";
+    if (!m_productInfo.CompanyName.empty())
+        key += L"\\[Manufacturer]";
+    key += m_productInfo.ApplicationName.empty() ? L"\\Corvane Repackager" : L"\\[ProductName]";
+    const std::wstring id = L"CorvaneKeyPath" + component;
+    constexpr int UserOrMachine = -1; // HKCU or HKLM, as ALLUSERS decides
+    if (!Table(TableId::Registry).Insert({id, UserOrMachine, key, valueName, L"[ProductVersion]", component}))
+        return L"";
+    return id;
+}
+
+// What Windows Installer's validation would reject in the rows just written:
+// each finding goes to the log, their number to the notes.
+void CMSIHandler::CheckOwnRows()
+{
+    const std::vector<std::wstring> findings = CheckPackageRules(m_database.get());
+    for (const std::wstring& finding : findings)
+        LogError("CMSIHandler::CheckPackage: " + ToUtf8(finding));
+    m_counts.RuleFindings = findings.size();
+    if (!findings.empty())
+        Note(L"The package check found " + std::to_wstring(findings.size()) +
+             L" row problem(s) that Windows Installer's validation would reject; see the error log.");
 }
 
 // ---- Upgrades ----------------------------------------------------------------
@@ -343,7 +376,8 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
 void CMSIHandler::AddIniRows()
 {
     (void)Table(TableId::Component)
-        .Insert({L"INIHANDLECOMP", ComponentId(FixedComponentIdentity(L"INIHANDLECOMP")), L"INSTALLDIR", 0});
+        .Insert({L"INIHANDLECOMP", ComponentId(FixedComponentIdentity(L"INIHANDLECOMP")), L"INSTALLDIR",
+                 RegistryKeyPathAttribute, AddKeyPathValue(L"INIHANDLECOMP", L"IniFiles")});
     for (const wchar_t* list : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
         m_project->ReadINIFileList(list);
 

@@ -6,7 +6,7 @@ const std::vector<TableLayout>& TableLayouts()
 {
     static const std::vector<TableLayout> layouts = [] {
         std::vector<TableLayout> s(TableId::Count);
-        s[TableId::Component] = {L"Component", {L"Component", L"ComponentId", L"Directory_", L"Attributes"},
+        s[TableId::Component] = {L"Component", {L"Component", L"ComponentId", L"Directory_", L"Attributes", L"KeyPath"},
                                  OPEN_FAILURE("MsiDatabaseOpenViewA in COMPONENT_TABLE case")};
         s[TableId::FeatureComponent] = {L"FeatureComponents", {L"Feature_", L"Component_"},
                                         OPEN_FAILURE("MsiDatabaseOpenViewA in FEATURE_COMPONENT_TABLE case")};
@@ -37,6 +37,9 @@ const std::vector<TableLayout>& TableLayouts()
                                {L"UpgradeCode", L"VersionMin", L"VersionMax", L"Language", L"Attributes", L"Remove",
                                 L"ActionProperty"},
                                OPEN_FAILURE("MsiDatabaseOpenViewA in UPGRADE_TABLE case")};
+        s[TableId::MsiFileHash] = {L"MsiFileHash",
+                                   {L"File_", L"Options", L"HashPart1", L"HashPart2", L"HashPart3", L"HashPart4"},
+                                   OPEN_FAILURE("MsiDatabaseOpenViewA in MSI_FILE_HASH_TABLE case")};
         return s;
     }();
     return layouts;

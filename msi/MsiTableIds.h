@@ -18,7 +18,8 @@ enum : int
     IniFile = 10,
     RemoveIniFile = 11,
     Upgrade = 12,
-    Count = 13,
+    MsiFileHash = 13,
+    Count = 14,
 };
 }
 

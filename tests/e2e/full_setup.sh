@@ -49,6 +49,7 @@ check grep -q 'Files: 6 added, 0 modified, 0 deleted.' "$WORK/capture/report.txt
 check grep -q 'Registry values: 14 added, 0 modified, 0 deleted.' "$WORK/capture/report.txt"
 check grep -q 'INI entries: 2 added, 1 modified, 0 deleted.' "$WORK/capture/report.txt"
 
+check_package_rules capture
 check_package "$msi" capture
 install_and_check "$msi" capture
 finish

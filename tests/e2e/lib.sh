@@ -94,6 +94,7 @@ check_package() {
   check $CHECK msi-table "$msi" IniFile 1,3,4,5,6 "$EXPECT" msi-ini
   check $CHECK msi-table "$msi" Shortcut 2 "$EXPECT" msi-shortcuts
   check $CHECK msi-table "$msi" Property 0,1 "$EXPECT" msi-product
+  check_key_paths "$msi"
   # The cabinet, taken out of the package's _Streams table and opened with
   # gcab: it holds exactly the File keys, and each member equals the captured
   # file, whose size the File table carries.
@@ -188,4 +189,64 @@ ini_entries() {
     [ -f "$path" ] || continue
     tr -d '\r' <"$path" | awk -v f="$file" '/^\[/{s=substr($0,2,length($0)-2); next} /=/ && s ~ /^(Corvane|General)/ {print f "|" s "|" $0}'
   done < <(python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import e2e_check as c; print("\n".join(c.expected(sys.argv[2], "ini-files")))' "$E2E_DIR" "$EXPECT")
+}
+
+# check_key_paths <package.msi>: every component has its key path, a file of
+# its own or, for the registry and INI components, a registry value of its own.
+check_key_paths() {
+  local rows
+  rows=$(msiinfo export "$1" Component | tail -n +4 | tr -d '\r')
+  check test -n "$rows"
+  check test -z "$(awk -F'\t' '$6 == ""' <<<"$rows")"
+  check test "$(awk -F'\t' '$1 == "REGDIFFCOMP" {print $4 "|" $6}' <<<"$rows")" = '12|CorvaneKeyPathREGDIFFCOMP'
+  check test "$(awk -F'\t' '$1 == "INIHANDLECOMP" {print $4 "|" $6}' <<<"$rows")" = '4|CorvaneKeyPathINIHANDLECOMP'
+}
+
+# check_package_rules <capture prefix>: the build's own check of its rows
+# (written to the error log) found nothing: no invalid identifier, key path,
+# component code or directory fault. Call it before another run of the program
+# in the prefix starts a new error log.
+check_package_rules() {
+  local findings count
+  findings=$(find "$(drive_c $1)" -name ErrorLog.txt -exec cat {} + 2>/dev/null | tr -d '\r' |
+    grep -o 'CMSIHandler::CheckPackage: .*' || true)
+  [ -z "$findings" ] || echo "$findings"
+  # The count of the console report and the log lines agree.
+  count=$(grep -o 'The package check found [0-9]*' "$WORK/$1/report.txt" | tail -n1 | awk '{print $5}')
+  check test "${count:-0}" = "$(grep -c . <<<"$findings")"
+  check test -z "$findings"
+}
+
+# build_versioned_dll <out.dll> <a,b,c,d>: a DLL with nothing but an entry
+# point and a version resource of that file version (language 1033), made
+# with the cross toolchain.
+build_versioned_dll() {
+  local dir
+  dir=$(mktemp -d "$WORK/dll.XXXXXX")
+  cat >"$dir/version.rc" <<RC
+#include <winver.h>
+1 VERSIONINFO
+FILEVERSION $2
+PRODUCTVERSION $2
+FILETYPE VFT_DLL
+BEGIN
+  BLOCK "StringFileInfo"
+  BEGIN
+    BLOCK "040904B0"
+    BEGIN
+      VALUE "FileVersion", "$(tr , . <<<"$2")"
+    END
+  END
+  BLOCK "VarFileInfo"
+  BEGIN
+    VALUE "Translation", 0x0409, 1200
+  END
+END
+RC
+  echo 'int __stdcall DllEntry(void* a, unsigned b, void* c) { return 1; }' >"$dir/entry.c"
+  i686-w64-mingw32-windres "$dir/version.rc" -O coff -o "$dir/version.o" &&
+    i686-w64-mingw32-gcc -shared -nostdlib -Wl,-e,_DllEntry@12 -o "$1" "$dir/entry.c" "$dir/version.o"
+  local rc=$?
+  rm -rf "$dir"
+  return $rc
 }

@@ -46,6 +46,7 @@ project="$(drive_c capture)/out/Packages/CorvaneUpdate_2.0.xml"
 msi="$(drive_c capture)/out/Packages/CorvaneUpdate.msi"
 check test -f "$msi"
 check $CHECK project "$project" "$EXPECT" project
+check_package_rules capture
 # The capture is over: a second -resume has nothing to resume.
 check not grep -q '^IsSnapshotTaken=1' "$(drive_c capture)/corvane/CorvaneRepackager.ini"
 rc=0

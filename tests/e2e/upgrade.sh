@@ -7,15 +7,26 @@ SCENARIO=upgrade
 source "$(dirname "$0")/lib.sh"
 
 step "build the setups"
+# 1.0 also brings two shared DLLs of version 2.0.0.0; the target machine will
+# already have a newer high.dll and an older low.dll.
+build_versioned_dll "$WORK/high.dll" 2,0,0,0 || fail "cannot build a versioned DLL"
+cp "$WORK/high.dll" "$WORK/low.dll"
+build_versioned_dll "$WORK/high-newer.dll" 3,0,0,0 || fail "cannot build a versioned DLL"
+build_versioned_dll "$WORK/low-older.dll" 1,0,0,0 || fail "cannot build a versioned DLL"
 for v in 1 2; do
   mkdir -p "$WORK/payload$v"
-  # makensis keeps the files' times: 2.0's common file differs in size too,
-  # so that the comparison sees it modified.
-  printf 'common file of version %s.0%*s\r\n' $v $((v * 8)) '' >"$WORK/payload$v/common.txt"
+  # Both versions' common file has the same size: the package's file hash,
+  # not the size, tells the installer that it differs. makensis keeps the
+  # files' times; 2.0's is a day later, so that the comparison sees it modified.
+  printf 'common file of version %s.0\r\n' $v >"$WORK/payload$v/common.txt"
+  touch -d "2024-01-0$v 12:00" "$WORK/payload$v/common.txt"
   printf 'only in version %s.0\r\n' $v >"$WORK/payload$v/only$v.txt"
+  dlls=()
+  [ $v = 1 ] && dlls=("-DDLLS=$WORK")
   makensis -V2 -INPUTCHARSET UTF8 "-DPAYLOAD=$WORK/payload$v" "-DOUTFILE=$WORK/setup$v.exe" "-DVERSION=$v" \
-    "$E2E_DIR/upgrade_setup.nsi" >/dev/null
+    "${dlls[@]}" "$E2E_DIR/upgrade_setup.nsi" >/dev/null
 done
+check test "$(stat -c %s "$WORK/payload1/common.txt")" = "$(stat -c %s "$WORK/payload2/common.txt")"
 
 step "capture 1.0, then 2.0 over it"
 new_prefix capture
@@ -56,6 +67,15 @@ check test "$(component_id "$msi1" COMMON.TXTCOMP)" = "$(component_id "$msi2" CO
 check test "$(component_id "$msi1" REGDIFFCOMP)" = "$(component_id "$msi2" REGDIFFCOMP)"
 check $CHECK msi-table "$msi2" File 2 "$EXPECT" msi-files-2
 check $CHECK msi-table "$msi2" Upgrade 0,1,2,4,6 "$EXPECT" msi-upgrade-2
+# A versioned file carries its version and languages; an unversioned one a
+# hash instead (the sum msitools keeps is not compared here: msi.dll made it).
+check $CHECK msi-table "$msi1" File 2,4,5 "$EXPECT" msi-files-1
+hashed() { msiinfo export "$1" MsiFileHash | tail -n +4 | tr -d '\r' | cut -f1 | sort | tr '\n' ' '; }
+check test "$(hashed "$msi1")" = 'common.txt only1.txt '
+check test "$(hashed "$msi2")" = 'common.txt only2.txt '
+check_key_paths "$msi1"
+check_key_paths "$msi2"
+check_package_rules capture
 
 new_prefix target
 cp "$msi1" "$(drive_c target)/v1.msi"
@@ -69,9 +89,19 @@ msiexec_rc() {
 registered() { in_prefix target wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" >/dev/null 2>&1 </dev/null; }
 
 step "install 1.0"
+# The machine already has a newer high.dll and an older low.dll: the newer
+# one is kept, the older one replaced by the package's. It also has a
+# common.txt of the same size but other content, which the package's file
+# hash tells apart (the sizes alone would keep it).
+mkdir -p "$app"
+cp "$WORK/high-newer.dll" "$app/high.dll"
+cp "$WORK/low-older.dll" "$app/low.dll"
+cp "$WORK/payload2/common.txt" "$app/common.txt"
 check test "$(msiexec_rc /i 'C:\v1.msi' /qn /l*v 'C:\install1.log')" = 0
 check cmp "$WORK/payload1/common.txt" "$app/common.txt"
 check cmp "$WORK/payload1/only1.txt" "$app/only1.txt"
+check cmp "$WORK/high-newer.dll" "$app/high.dll"
+check cmp "$WORK/low.dll" "$app/low.dll"
 check registered "$product1"
 export_keys target installed1
 check $CHECK reg-export "$WORK/installed1.reg" "$EXPECT" registry-1

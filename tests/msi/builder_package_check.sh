@@ -106,6 +106,12 @@ regq() { wine reg query "$key" "$@" 2>/dev/null | tr -d '\r' | grep -P '^    ' |
 [ "$(regq /ve)" = 'REG_SZ default text' ] || fail "default value: $(regq /ve)"
 [ "$(regq /v Hash)" = 'REG_SZ #not a number' ] || fail "Hash: $(regq /v Hash)"
 [ "$(wine reg query "$key\\Sub" /v Mod 2>/dev/null | tr -d '\r' | grep -c 'REG_SZ    modified')" = 1 ] || fail "Sub\\Mod"
+# The registry and INI components' key paths: values of their own below the product's key.
+product_key="HKLM\\Software\\Corvane Test\\CorvaneBT"
+for v in Registry IniFiles; do
+  [ "$(wine reg query "$product_key" /v $v 2>/dev/null | tr -d '\r' | grep -c 'REG_SZ    1.2$')" = 1 ] \
+    || fail "key path value $v"
+done
 
 ini_has() { tr -d '\r' < "$1" | grep -qxF "$2"; }
 ini_has "$drive/windows/corvane_bt.ini" 'Mode=fast' || fail "INI Mode"
@@ -124,6 +130,7 @@ for name in "${!expect[@]}"; do
 done
 [ -z "$(regq /v Path)" ] || fail "registry Path left behind"
 [ -z "$(regq /v List)" ] || fail "registry List left behind"
+! wine reg query "$product_key" /v Registry >/dev/null 2>&1 || fail "key path value left behind"
 ! ini_has "$drive/windows/corvane_bt.ini" 'Mode=fast' 2>/dev/null || fail "INI entry left behind"
 [ ! -e "$desktop_lnk" ] || fail "desktop shortcut left behind"
 echo "package built by CMSIHandler: tables, cabinet, install and removal ok"

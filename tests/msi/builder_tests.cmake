@@ -1,6 +1,9 @@
 # The MSI builder: rows, cabinet and failure paths in-process, and the host-side
 # checks of a built package with independent tools and Wine's own msiexec.
-corvane_test(builder_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuilderTest.cpp LIBS msibuilder project)
+corvane_test(builder_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuilderTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FileRulesTest.cpp
+          ${CMAKE_SOURCE_DIR}/tests/common/VersionResource.rc
+  LIBS msibuilder project)
 add_dependencies(builder_tests blankmsi makecab)
 
 # Builds the package the host-side check installs.

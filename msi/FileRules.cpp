@@ -1,0 +1,195 @@
+#include "msi/FileRules.h"
+
+#include "common/Log.h"
+#include "common/Utf.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cwctype>
+#include <map>
+#include <msi.h>
+#include <msiquery.h>
+#include <set>
+
+bool ReadFileVersionColumns(const std::wstring& path, std::wstring& version, std::wstring& language)
+{
+    version.clear();
+    language.clear();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0)
+        return false;
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
+        return false;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO) || fixed->dwSignature != 0xFEEF04BD)
+        return false;
+    version = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS)) +
+              L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+              std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+
+    // Pairs of (language, code page); the languages go in, in their order.
+    const WORD* pairs = nullptr;
+    UINT bytes = 0;
+    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(const_cast<WORD**>(&pairs)),
+                       &bytes) &&
+        pairs) {
+        std::set<WORD> seen;
+        for (UINT i = 0; i + 1 < bytes / sizeof(WORD); i += 2) {
+            if (!seen.insert(pairs[i]).second)
+                continue;
+            if (!language.empty())
+                language += L',';
+            language += std::to_wstring(pairs[i]);
+        }
+    }
+    return true;
+}
+
+bool ReadFileHash(const std::wstring& path, int (&parts)[4])
+{
+    MSIFILEHASHINFO hash{};
+    hash.dwFileHashInfoSize = sizeof hash;
+    const UINT rc = MsiGetFileHashW(path.c_str(), 0, &hash);
+    if (rc != ERROR_SUCCESS) {
+        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (error " + std::to_string(rc) + ")");
+        return false;
+    }
+    for (int i = 0; i < 4; ++i)
+        parts[i] = static_cast<int>(hash.dwData[i]);
+    return true;
+}
+
+bool IsInstallerIdentifier(std::wstring_view text)
+{
+    if (text.empty())
+        return false;
+    auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_'; };
+    if (!letter(text[0]))
+        return false;
+    for (const wchar_t c : text)
+        if (!letter(c) && !(c >= L'0' && c <= L'9') && c != L'.')
+            return false;
+    return true;
+}
+
+namespace {
+
+using Row = std::vector<std::wstring>;
+
+std::wstring Field(MSIHANDLE record, UINT field)
+{
+    if (MsiRecordIsNull(record, field))
+        return L"";
+    DWORD size = 0;
+    wchar_t empty[1] = L"";
+    if (MsiRecordGetStringW(record, field, empty, &size) != ERROR_MORE_DATA)
+        return L"";
+    std::wstring text(size + 1, L'\0');
+    DWORD got = size + 1;
+    MsiRecordGetStringW(record, field, text.data(), &got);
+    text.resize(got);
+    return text;
+}
+
+// The rows of a query, each field as text (null as empty). False when the
+// query cannot run (a table the database does not have).
+bool Select(MSIHANDLE database, const std::wstring& sql, std::vector<Row>& rows)
+{
+    rows.clear();
+    UniqueMsiHandle view;
+    if (MsiDatabaseOpenViewW(database, sql.c_str(), view.put()) != ERROR_SUCCESS)
+        return false;
+    if (MsiViewExecute(view.get(), 0) != ERROR_SUCCESS)
+        return false;
+    for (;;) {
+        UniqueMsiHandle record;
+        if (MsiViewFetch(view.get(), record.put()) != ERROR_SUCCESS)
+            break;
+        Row row;
+        const UINT count = MsiRecordGetFieldCount(record.get());
+        for (UINT i = 1; i <= count; ++i)
+            row.push_back(Field(record.get(), i));
+        rows.push_back(std::move(row));
+    }
+    MsiViewClose(view.get());
+    return true;
+}
+
+std::wstring Upper(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towupper(c));
+    return text;
+}
+
+constexpr int RegistryKeyPath = 0x4; // msidbComponentAttributesRegistryKeyPath
+
+} // namespace
+
+std::vector<std::wstring> CheckPackageRules(MSIHANDLE database)
+{
+    std::vector<std::wstring> findings;
+    std::vector<Row> rows;
+
+    std::vector<Row> identifierColumns;
+    (void)Select(database, L"SELECT `Table`,`Column` FROM `_Validation` WHERE `Category`='Identifier'",
+                 identifierColumns);
+    for (const Row& column : identifierColumns) {
+        if (!Select(database, L"SELECT `" + column[1] + L"` FROM `" + column[0] + L"`", rows))
+            continue;
+        for (const Row& row : rows)
+            if (!row[0].empty() && !IsInstallerIdentifier(row[0]))
+                findings.push_back(column[0] + L"." + column[1] + L" \"" + row[0] + L"\" is not an identifier.");
+    }
+
+    std::map<std::wstring, std::wstring> fileComponent, registryComponent;
+    if (Select(database, L"SELECT `File`,`Component_` FROM `File`", rows))
+        for (const Row& row : rows)
+            fileComponent[row[0]] = row[1];
+    if (Select(database, L"SELECT `Registry`,`Component_` FROM `Registry`", rows))
+        for (const Row& row : rows)
+            registryComponent[row[0]] = row[1];
+
+    std::map<std::wstring, std::wstring> componentOfCode; // upper-case ComponentId -> first component
+    if (Select(database, L"SELECT `Component`,`ComponentId`,`Attributes`,`KeyPath` FROM `Component`", rows)) {
+        for (const Row& row : rows) {
+            const std::wstring& component = row[0];
+            if (!row[1].empty()) {
+                const auto [first, isNew] = componentOfCode.emplace(Upper(row[1]), component);
+                if (!isNew)
+                    findings.push_back(L"Components " + first->second + L" and " + component +
+                                       L" have the same ComponentId " + row[1] + L".");
+            }
+            const std::wstring& keyPath = row[3];
+            if (keyPath.empty()) {
+                findings.push_back(L"Component " + component + L" has no key path.");
+                continue;
+            }
+            const bool isRegistry = (std::wcstol(row[2].c_str(), nullptr, 10) & RegistryKeyPath) != 0;
+            const auto& owners = isRegistry ? registryComponent : fileComponent;
+            const wchar_t* table = isRegistry ? L"Registry" : L"File";
+            const auto owner = owners.find(keyPath);
+            if (owner == owners.end())
+                findings.push_back(L"The key path " + keyPath + L" of component " + component + L" has no " + table +
+                                   L" row.");
+            else if (owner->second != component)
+                findings.push_back(L"The key path " + keyPath + L" of component " + component + L" is a " + table +
+                                   L" row of component " + owner->second + L".");
+        }
+    }
+
+    if (Select(database, L"SELECT `Directory`,`Directory_Parent` FROM `Directory`", rows)) {
+        std::set<std::wstring> keys;
+        for (const Row& row : rows)
+            keys.insert(row[0]);
+        for (const Row& row : rows)
+            if (!row[1].empty() && row[1] != row[0] && !keys.contains(row[1]))
+                findings.push_back(L"The parent " + row[1] + L" of directory " + row[0] + L" has no row.");
+    }
+    return findings;
+}

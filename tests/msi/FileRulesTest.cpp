@@ -1,0 +1,232 @@
+// Windows Installer's file rules in the built package: key paths, the File
+// table's Version and Language, MsiFileHash rows, and the check of the rows
+// against what the installer's validation rejects. This executable carries
+// the version resource of tests/common/VersionResource.rc.
+#include "msi/FileRules.h"
+#include "msi/MSIHandler.h"
+#include "tests/msi/BuilderScene.h"
+#include "tests/project/XmlTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace {
+
+using Row = std::vector<std::wstring>;
+
+std::vector<Row> Rows(MSIHANDLE database, const std::wstring& sql)
+{
+    std::vector<Row> rows;
+    UniqueMsiHandle view;
+    if (MsiDatabaseOpenViewW(database, sql.c_str(), view.put()) != ERROR_SUCCESS ||
+        MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot run " << ToUtf8(sql);
+        return rows;
+    }
+    for (UniqueMsiHandle record; MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS;) {
+        Row row;
+        for (UINT i = 1; i <= MsiRecordGetFieldCount(record.get()); ++i) {
+            wchar_t text[1024] = {};
+            DWORD size = 1024;
+            MsiRecordGetStringW(record.get(), i, text, &size);
+            row.emplace_back(text);
+        }
+        rows.push_back(std::move(row));
+    }
+    MsiViewClose(view.get());
+    return rows;
+}
+
+void Execute(MSIHANDLE database, const std::wstring& sql)
+{
+    UniqueMsiHandle view;
+    ASSERT_EQ(ERROR_SUCCESS, MsiDatabaseOpenViewW(database, sql.c_str(), view.put())) << ToUtf8(sql);
+    ASSERT_EQ(ERROR_SUCCESS, MsiViewExecute(view.get(), 0)) << ToUtf8(sql);
+    MsiViewClose(view.get());
+}
+
+std::wstring OwnPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Wine's ORDER BY on text follows the string pool, not the alphabet.
+template <typename T> std::vector<T> Sorted(std::vector<T> lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class FileRulesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { SetUpBuilderPaths(m_temp.Path()); }
+    void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
+    TempFolder m_temp;
+};
+
+} // namespace
+
+TEST(FileVersionColumns, FromTheVersionResourceOrEmpty)
+{
+    TempFolder temp;
+    std::wstring version = L"x", language = L"x";
+    // Two translations of one resource: both languages, in the table's order.
+    EXPECT_TRUE(ReadFileVersionColumns(OwnPath(), version, language));
+    EXPECT_EQ(L"2.5.0.7", version);
+    EXPECT_EQ(L"1031,1033", language);
+
+    WriteFileBytes(temp / L"notes.txt", "no version here\r\n");
+    version = L"x";
+    language = L"x";
+    EXPECT_FALSE(ReadFileVersionColumns(temp / L"notes.txt", version, language));
+    EXPECT_EQ(L"", version);
+    EXPECT_EQ(L"", language);
+    EXPECT_FALSE(ReadFileVersionColumns(temp / L"missing.dll", version, language));
+}
+
+TEST(InstallerIdentifiers, LetterOrUnderscoreThenLettersDigitsUnderscoresPeriods)
+{
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"a", true},           {L"_x", true},     {L"README.TXT2COMP", true}, {L"A_b.9", true},
+        {L"", false},           {L"9a", false},    {L".a", false},             {L"CORVANE UPGRADE", false},
+        {L"it's.txt", false},   {L"DONN\u00c9ES", false}, {L"{GUID}", false},  {L"a-b", false},
+    };
+    for (const auto& [text, valid] : cases)
+        EXPECT_EQ(valid, IsInstallerIdentifier(text)) << ToUtf8(text);
+}
+
+// A package whose names are all identifiers: each file is its component's key
+// path, a versioned file has its version and languages, every other file a
+// hash equal to msi.dll's, and the package check finds nothing.
+TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    const std::wstring root = TokenValues().programfiles + L"\\CorvaneRules" + NewGuidText().substr(1, 8);
+    CreateDirectoryW(root.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(OwnPath().c_str(), (root + L"\\tool.exe").c_str(), FALSE));
+    WriteFileBytes(root + L"\\notes.txt", "same size A\r\n");
+    WriteFileBytes(root + L"\\other.txt", "same size B\r\n");
+    WriteFileBytes(root + L"\\empty.txt", "");
+
+    CXMLDocumentHandler doc;
+    ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
+    const std::wstring project = m_temp / L"Project.xml";
+    SetProjectFilePath(project);
+    DirectoryChangeMap files{{root,
+                              {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
+                               root + L"\\empty.txt"}}};
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, ToUtf8(project), true);
+    doc.InsertProductInfoInXML(NodePath::Product, {L"Rules", L"1.0", L"Acme"});
+
+    std::string packagePath;
+    MsiBuildCounts counts;
+    std::vector<std::wstring> notes;
+    {
+        CMSIHandler builder;
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(project)));
+        EXPECT_EQ(1, builder.BuildMSI());
+        packagePath = builder.PackagePath();
+        counts = builder.Counts();
+        notes = builder.BuildNotes();
+        builder.Uninitialize();
+    }
+    EXPECT_EQ(0u, counts.RejectedRows);
+    EXPECT_EQ(0u, counts.RuleFindings);
+    EXPECT_TRUE(notes.empty());
+
+    UniqueMsiHandle db;
+    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(FromUtf8(packagePath).c_str(), MSIDBOPEN_READONLY, db.put()));
+    EXPECT_EQ((std::vector<Row>{{L"empty.txt", L"EMPTY.TXTCOMP", L"", L""},
+                                {L"notes.txt", L"NOTES.TXTCOMP", L"", L""},
+                                {L"other.txt", L"OTHER.TXTCOMP", L"", L""},
+                                {L"tool.exe", L"TOOL.EXECOMP", L"2.5.0.7", L"1031,1033"}}),
+              Sorted(Rows(db.get(), L"SELECT `File`,`Component_`,`Version`,`Language` FROM `File`")));
+
+    const auto keyPaths = Sorted(Rows(db.get(), L"SELECT `Component`,`Attributes`,`KeyPath` FROM `Component`"));
+    EXPECT_EQ((std::vector<Row>{{L"EMPTY.TXTCOMP", L"8", L"empty.txt"},
+                                {L"INIHANDLECOMP", L"4", L"CorvaneKeyPathINIHANDLECOMP"},
+                                {L"NOTES.TXTCOMP", L"8", L"notes.txt"},
+                                {L"OTHER.TXTCOMP", L"8", L"other.txt"},
+                                {L"REGDIFFCOMP", L"12", L"CorvaneKeyPathREGDIFFCOMP"},
+                                {L"TOOL.EXECOMP", L"8", L"tool.exe"}}),
+              keyPaths);
+    // Values of their own below the product's key, one per component.
+    EXPECT_EQ((std::vector<Row>{{L"CorvaneKeyPathINIHANDLECOMP", L"-1", L"Software\\[Manufacturer]\\[ProductName]",
+                                 L"IniFiles", L"[ProductVersion]", L"INIHANDLECOMP"},
+                                {L"CorvaneKeyPathREGDIFFCOMP", L"-1", L"Software\\[Manufacturer]\\[ProductName]",
+                                 L"Registry", L"[ProductVersion]", L"REGDIFFCOMP"}}),
+              Sorted(Rows(db.get(), L"SELECT * FROM `Registry`")));
+
+    // The unversioned files have msi.dll's hash; the two of the same size differ.
+    std::map<std::wstring, Row> hashes;
+    for (const Row& row : Rows(db.get(), L"SELECT * FROM `MsiFileHash`"))
+        hashes[row[0]] = Row(row.begin() + 1, row.end());
+    ASSERT_EQ(3u, hashes.size());
+    EXPECT_EQ(0u, hashes.count(L"tool.exe"));
+    for (const wchar_t* name : {L"empty.txt", L"notes.txt", L"other.txt"}) {
+        MSIFILEHASHINFO hash{sizeof(MSIFILEHASHINFO), {}};
+        ASSERT_EQ(ERROR_SUCCESS, MsiGetFileHashW((root + L"\\" + name).c_str(), 0, &hash));
+        Row expected{L"0"};
+        for (ULONG part : hash.dwData)
+            expected.push_back(std::to_wstring(static_cast<int>(part)));
+        EXPECT_EQ(expected, hashes[name]) << ToUtf8(name);
+    }
+    EXPECT_NE(hashes[L"notes.txt"], hashes[L"other.txt"]);
+    EXPECT_TRUE(CheckPackageRules(db.get()).empty());
+    db.reset();
+    RemoveFolderTree(root);
+}
+
+// The template is clean; a database made to have each defect kind gives one
+// finding per defect.
+TEST_F(FileRulesTest, ThePackageCheckFindsEachDefectKind)
+{
+    const std::wstring path = m_temp / L"defects.msi";
+    ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\..\\bin\\Blank.msi").c_str(), path.c_str(), FALSE));
+    UniqueMsiHandle db;
+    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_TRANSACT, db.put()));
+    EXPECT_EQ(std::vector<std::wstring>{}, CheckPackageRules(db.get()));
+
+    const wchar_t* statements[] = {
+        L"INSERT INTO `Directory` (`Directory`,`Directory_Parent`,`DefaultDir`) VALUES ('APP','ProgramFilesFolder','App')",
+        L"INSERT INTO `Directory` (`Directory`,`Directory_Parent`,`DefaultDir`) VALUES ('ORPHAN','NOWHERE','Orphan')",
+        L"INSERT INTO `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`,`KeyPath`) VALUES "
+        L"('GOOD','{11111111-2222-3333-4444-555555555555}','APP',8,'good.txt')",
+        L"INSERT INTO `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`) VALUES "
+        L"('NOKEY','{21111111-2222-3333-4444-555555555555}','APP',8)",
+        L"INSERT INTO `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`,`KeyPath`) VALUES "
+        L"('TWIN','{11111111-2222-3333-4444-555555555555}','APP',8,'twin.txt')",
+        L"INSERT INTO `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`,`KeyPath`) VALUES "
+        L"('THIEF','{31111111-2222-3333-4444-555555555555}','APP',8,'good.txt')",
+        L"INSERT INTO `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`,`KeyPath`) VALUES "
+        L"('REG','{41111111-2222-3333-4444-555555555555}','APP',4,'NoValue')",
+        L"INSERT INTO `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`,`KeyPath`) VALUES "
+        L"('bad name','{51111111-2222-3333-4444-555555555555}','APP',8,'bad.txt')",
+        L"INSERT INTO `File` (`File`,`Component_`,`FileName`,`FileSize`,`Sequence`) VALUES "
+        L"('good.txt','GOOD','good.txt',1,1)",
+        L"INSERT INTO `File` (`File`,`Component_`,`FileName`,`FileSize`,`Sequence`) VALUES "
+        L"('twin.txt','TWIN','twin.txt',1,2)",
+        L"INSERT INTO `File` (`File`,`Component_`,`FileName`,`FileSize`,`Sequence`) VALUES "
+        L"('bad.txt','bad name','bad.txt',1,3)",
+    };
+    for (const wchar_t* sql : statements)
+        Execute(db.get(), sql);
+
+    EXPECT_EQ(Sorted<std::wstring>({
+                  L"Component.Component \"bad name\" is not an identifier.",
+                  L"File.Component_ \"bad name\" is not an identifier.",
+                  L"Component NOKEY has no key path.",
+                  L"Components GOOD and TWIN have the same ComponentId {11111111-2222-3333-4444-555555555555}.",
+                  L"The key path good.txt of component THIEF is a File row of component GOOD.",
+                  L"The key path NoValue of component REG has no Registry row.",
+                  L"The parent NOWHERE of directory ORPHAN has no row.",
+              }),
+              Sorted(CheckPackageRules(db.get())));
+}
