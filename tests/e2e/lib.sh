@@ -212,8 +212,8 @@ check_package_rules() {
     grep -o 'CMSIHandler::CheckPackage: .*' || true)
   [ -z "$findings" ] || echo "$findings"
   # The count of the console report and the log lines agree.
-  count=$(grep -o 'The package check found [0-9]*' "$WORK/$1/report.txt" | tail -n1 | awk '{print $5}')
-  check test "${count:-0}" = "$(grep -c . <<<"$findings")"
+  count=$( (grep -o 'The package check found [0-9]*' "$WORK/$1/report.txt" || true) | tail -n1 | awk '{print $5}')
+  check test "${count:-0}" = "$(grep -c . <<<"$findings" || true)"
   check test -z "$findings"
 }
 

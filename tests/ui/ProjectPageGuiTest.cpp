@@ -9,6 +9,7 @@
 #include "msi/MsiHandle.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/CreateProjectFileMsiDlg.h"
+#include "ui/ProjectPageLogic.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 
@@ -202,7 +203,7 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
                        [&](HWND dialog) {
                            EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"app");
                            EXPECT_EQ(DialogText(dialog, IDC_ICON_SOURCE), app);
-                           EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
+                           EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), CountIcons(app));
                            EXPECT_NE(SendDlgItemMessageW(dialog, IDC_ICON_PREVIEW, STM_GETICON, 0, 0), 0);
                            for (int id : {IDC_SHORTCUT_DESKTOP, IDC_SHORTCUT_PROGRAM_MENU, IDC_SHORTCUT_QUICK_LAUNCH})
                                EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;
