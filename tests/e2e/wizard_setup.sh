@@ -84,7 +84,8 @@ findings=$(find "$(drive_c capture)/corvane" -name ErrorLog.txt -exec cat {} + 2
 check test -z "$findings"
 SHORTCUT_COLUMNS=1,2 check_package "$msi" capture
 step "the shortcut's icon in the package"
-check test "$(msiinfo export "$msi" Icon | tail -n +4 | cut -f1 | tr -d '\r')" = Icon1
+# msiinfo writes the icon data into Icon/ below the current folder: run it in the work folder.
+check test "$(cd "$WORK" && msiinfo export "$msi" Icon | tail -n +4 | cut -f1 | tr -d '\r')" = Icon1
 check test "$(msiinfo export "$msi" Shortcut | tail -n +4 | cut -f9,10 | tr -d '\r' | sort -u)" = $'Icon1\t0'
 
 install_check_shortcuts() {
