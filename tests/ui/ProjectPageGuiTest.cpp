@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <ole2.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <set>
@@ -202,7 +203,9 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
                        [&](HWND dialog) {
                            EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"app");
                            EXPECT_EQ(DialogText(dialog, IDC_ICON_SOURCE), app);
-                           EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
+                           // One item for each icon the program carries.
+                           EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0),
+                                     static_cast<LRESULT>(ExtractIconExW(app.c_str(), -1, nullptr, nullptr, 0)));
                            EXPECT_NE(SendDlgItemMessageW(dialog, IDC_ICON_PREVIEW, STM_GETICON, 0, 0), 0);
                            for (int id : {IDC_SHORTCUT_DESKTOP, IDC_SHORTCUT_PROGRAM_MENU, IDC_SHORTCUT_QUICK_LAUNCH})
                                EXPECT_EQ(IsDlgButtonChecked(dialog, id), BST_CHECKED) << id;

@@ -136,7 +136,10 @@ TEST(ProjectPageLogic, PrepareShortcutsMakesRecordsAndIconFilesInEntryOrder)
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring app = root / L"app.exe";
     ASSERT_TRUE(CopyFileW(self, app.c_str(), FALSE));
-    ASSERT_EQ(CountIcons(app), 1) << "the test program carries the wizard's icon";
+    // The test program carries the wizard's icons; the index after the last has none.
+    const int iconCount = CountIcons(app);
+    ASSERT_GE(iconCount, 1);
+    const std::wstring missingIndex = std::to_wstring(iconCount);
     const std::wstring icons = root / L"ExtractedIcon";
     const std::wstring firstIcon = icons + L"\\app.exe_0.ico";
     const std::wstring dll = L"C:\\windows\\system32\\shell32.dll";
@@ -145,14 +148,14 @@ TEST(ProjectPageLogic, PrepareShortcutsMakesRecordsAndIconFilesInEntryOrder)
     entries[L"App"] = {L" App ", L"app.exe", L" " + app + L" ", 0, true, true, true};
     entries[L"Dll"] = {L"Dll", L"app.exe", dll, 3, false, true, false};
     entries[L"Ico"] = {L"Ico", L"other.exe", firstIcon, 0, false, false, true};
-    entries[L"Missing"] = {L"Missing", L"tool.exe", app, 2, true, false, false};
+    entries[L"Missing"] = {L"Missing", L"tool.exe", app, iconCount, true, false, false};
     entries[L"Unticked"] = {L"", L"quiet.exe", app, 0, false, false, false};
 
     ShortcutList records{{L"Earlier", L"x.exe", L"DesktopFolder", L"", L"0"}};
     IconMap iconFiles;
     ASSERT_TRUE(PrepareShortcuts(entries, icons, records, iconFiles));
 
-    const std::wstring missingIcon = icons + L"\\app.exe_2.ico";
+    const std::wstring missingIcon = icons + L"\\app.exe_" + missingIndex + L".ico";
     const ShortcutList expected = {
         {L"Earlier", L"x.exe", L"DesktopFolder", L"", L"0"},
         {L"App", L"app.exe", L"DesktopFolder", firstIcon, L"0"},
@@ -160,7 +163,7 @@ TEST(ProjectPageLogic, PrepareShortcutsMakesRecordsAndIconFilesInEntryOrder)
         {L"App", L"app.exe", L"QuickLaunchFolder", firstIcon, L"0"},
         {L"Dll", L"app.exe", L"ProgramMenuFolder", dll, L"3"},
         {L"Ico", L"other.exe", L"QuickLaunchFolder", firstIcon, L"0"},
-        {L"Missing", L"tool.exe", L"DesktopFolder", missingIcon, L"2"},
+        {L"Missing", L"tool.exe", L"DesktopFolder", missingIcon, missingIndex},
     };
     EXPECT_EQ(records, expected);
     EXPECT_EQ(entries[L"Unticked"].name, L"quiet.exe") << "an empty name becomes the executable's";
