@@ -10,6 +10,7 @@ a .tmp file, a shortcut) are both reported.
   e2e_check.py msi-table <package.msi> <table> <columns> <expect> <section>
   e2e_check.py reg-export <export.reg> <expect> <section>
   e2e_check.py lines <file> <expect> <section>
+  e2e_check.py same-project <project.xml> <other project.xml> <ignored element>...
 
 <columns> is a comma-separated list of 0-based column numbers of the table.
 """
@@ -78,6 +79,34 @@ def project_lines(path):
     return out
 
 
+def element_lines(element, ignored, depth=0):
+    """The element and everything below it, one line each, in document order;
+    identifiers made afresh at each run compare as {GUID}."""
+    if element.tag in ignored:
+        return []
+    guid = re.compile(r"\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\}")
+    attributes = " ".join(f'{k}="{guid.sub("{GUID}", v)}"' for k, v in sorted(element.attrib.items()))
+    text = (element.text or "").strip()
+    out = [f"{'  ' * depth}<{element.tag} {attributes}> {text}"]
+    for child in element:
+        out += element_lines(child, ignored, depth + 1)
+    return out
+
+
+def same_project(path, other, ignored):
+    """Both project files equal element for element, apart from the ignored elements."""
+    a = element_lines(ET.parse(path).getroot(), ignored)
+    b = element_lines(ET.parse(other).getroot(), ignored)
+    if a == b:
+        print(f"project files: {len(a)} elements alike")
+        return 0
+    import difflib
+    print("project files differ:")
+    for line in difflib.unified_diff(b, a, other, path, lineterm="", n=2):
+        print("  " + line)
+    return 1
+
+
 def msi_rows(package, table):
     text = subprocess.run(["msiinfo", "export", package, table], check=True,
                           capture_output=True).stdout.decode("utf-8")
@@ -121,6 +150,8 @@ def main(argv):
         with open(argv[2], encoding="utf-8") as f:
             actual = [l.rstrip("\r\n") for l in f if l.strip()]
         return compare(f"{argv[2]} [{argv[4]}]", actual, expected(argv[3], argv[4]))
+    if command == "same-project":
+        return same_project(argv[2], argv[3], set(argv[4:]))
     print(f"unknown command {command}")
     return 2
 

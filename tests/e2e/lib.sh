@@ -92,7 +92,7 @@ check_package() {
   check $CHECK msi-table "$msi" File 2 "$EXPECT" msi-files
   check $CHECK msi-table "$msi" Registry 1,2,3,4 "$EXPECT" msi-registry
   check $CHECK msi-table "$msi" IniFile 1,3,4,5,6 "$EXPECT" msi-ini
-  check $CHECK msi-table "$msi" Shortcut 2 "$EXPECT" msi-shortcuts
+  check $CHECK msi-table "$msi" Shortcut "${SHORTCUT_COLUMNS:-2}" "$EXPECT" msi-shortcuts
   check $CHECK msi-table "$msi" Property 0,1 "$EXPECT" msi-product
   check_key_paths "$msi"
   # The cabinet, taken out of the package's _Streams table and opened with
@@ -129,7 +129,8 @@ check_package() {
 
 # install_and_check <package.msi> <capture prefix>: installs into a fresh
 # prefix whose Program Files folder is C:\Apps (so paths must be translated),
-# checks files, registry values and INI entries, uninstalls, checks they are gone.
+# checks files, registry values and INI entries (and whatever $AFTER_INSTALL
+# checks, given the prefix), uninstalls, checks they are gone.
 install_and_check() {
   local msi=$1 capture=$2 target=target
   step "install into a fresh prefix"
@@ -145,6 +146,7 @@ install_and_check() {
     installed="$(drive_c $target)/${rel/#Program Files/Apps}"
     check cmp "$WORK/extract/$rel" "$installed"
   done <"$WORK/extracted.txt"
+  [ -n "${AFTER_INSTALL:-}" ] && $AFTER_INSTALL $target
   export_keys $target installed
   check $CHECK reg-export "$WORK/installed.reg" "$EXPECT" installed-registry
   ini_entries $target >"$WORK/installed-ini.txt"

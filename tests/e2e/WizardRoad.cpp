@@ -1,0 +1,175 @@
+// The whole capture road through the real wizard sheet, as a user goes it:
+// run by wizard_setup.sh from the program folder of a private Wine prefix,
+// with the real setup launched through the shell, the real process list and
+// the real workers. Arguments: the setup's path and the output folder.
+// Prints "PROJECT=<path>" for the script once the package is built.
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "tests/ui/WizardHarness.h"
+#include "ui/CreateProjectFileMsiDlg.h"
+#include "ui/Resource.h"
+#include "ui/UiServices.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+std::wstring g_setup;
+std::wstring g_output;
+
+std::function<void(HWND)> g_dialogAction;
+bool g_dialogSeen = false;
+
+VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, id);
+    g_dialogSeen = true;
+    g_dialogAction(dialog);
+}
+
+std::wstring DialogText(HWND dialog, int id)
+{
+    wchar_t text[512] = {};
+    GetDlgItemTextW(dialog, id, text, 512);
+    return text;
+}
+
+// Presses Next until the sheet shows `pageId` (the review placeholders pass through).
+bool NextUntilPage(WizardDriver& w, UINT pageId)
+{
+    for (int presses = 0; presses < 4 && w.PageId() != pageId; ++presses) {
+        if (!WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }, 30000))
+            return false;
+        const UINT before = w.PageId();
+        w.PressNext();
+        WaitUntil([&] { return w.PageId() != before; }, 10000);
+    }
+    return w.PageId() == pageId;
+}
+
+} // namespace
+
+TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
+{
+    ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
+    // As the program starts its wizard: program folder as current folder, the
+    // working folders, the manager.
+    IsCommandLineMode = false;
+    OleInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
+    InitCommonControlsEx(&controls);
+    SetCurrentDirectoryW(ExecutableFolder().c_str());
+    ASSERT_TRUE(InitializePaths(L"", L""));
+    CUIManager* manager = CUIManager::GetInstance();
+    ASSERT_EQ(manager->Initialize(), 1);
+    MessageBoxRecorder messages;
+    {
+        WizardDriver w;
+        ASSERT_TRUE(w.LeaveWelcome(PagePosition::CaptureBasicInformation));
+        w.Click(IDC_CREATE_PROJECT);
+        w.Type(IDC_LOCATION, g_setup);
+        w.Type(IDC_APPLICATION_NAME, L"CorvaneFull");
+        w.Type(IDC_VERSION, L"1.0");
+        w.Type(IDC_COMPANY_NAME, L"Corvane");
+        w.PressNext();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::PreInstallationSnapshot));
+
+        // First snapshot; the page moves on to Launch Setup by itself.
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.PressNext();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::LaunchSetup, 300000)) << "no first snapshot";
+
+        // The setup really runs (silent by its own script) and is waited for.
+        EXPECT_EQ(w.Text(IDC_LAUNCH_SETUP), L"Launch full-setup.exe");
+        ASSERT_EQ(SendMessageW(w.Control(IDC_LAUNCH_SETUP), BM_GETCHECK, 0, 0), BST_CHECKED);
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.PressNext();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot, 300000)) << "the setup did not end";
+        EXPECT_TRUE(w.Sheet().LaunchSetupPage().IsLaunched());
+
+        // Second snapshot and comparison; the page moves on to the first review page.
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.PressNext();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles, 300000)) << "no second snapshot or comparison";
+        EXPECT_EQ(w.Sheet().PostInstallationPage().CurrentPhase(), CSecondSnapshotDlg::Phase::Compared);
+
+        // The review placeholders, then the project page.
+        ASSERT_TRUE(NextUntilPage(w, IDD_CREATE_PROJECT));
+        EXPECT_EQ(w.Position(), PagePosition::CreateProjectFile);
+        auto& page = dynamic_cast<CCreateProjectFileMsiDlg&>(*w.Sheet().ActivePage());
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.Type(IDC_TARGET_PATH, g_output);
+        EXPECT_EQ(w.Text(IDC_MSI_NAME), L"CorvaneFull.msi");
+
+        // The captured executable, chosen with Select; the dialog's defaults kept.
+        HWND combo = w.Control(IDC_EXECUTABLE_COMBO);
+        const LRESULT uninstaller = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                 reinterpret_cast<LPARAM>(L"uninstall.exe"));
+        ASSERT_NE(uninstaller, CB_ERR) << "the captured executable is not offered";
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(uninstaller), 0);
+        g_dialogSeen = false;
+        g_dialogAction = [](HWND dialog) {
+            EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"uninstall");
+            EXPECT_GE(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
+            CheckDlgButton(dialog, IDC_SHORTCUT_QUICK_LAUNCH, BST_UNCHECKED);
+            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        };
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
+        w.Click(IDC_SELECT_SHORTCUT);
+        KillTimer(nullptr, timer);
+        ASSERT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
+        ASSERT_EQ(page.Entries().size(), 1u);
+
+        // Next: the project file, then the package.
+        w.PressNext();
+        std::wstring status;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                status = w.Text(IDC_PROJECT_STATUS);
+                return status == L"Successfully built MSI file" || status.find(L"could not") != status.npos ||
+                       !messages.shown.empty();
+            },
+            300000));
+        for (const ShownMessage& shown : messages.shown)
+            ADD_FAILURE() << "message box: " << ToUtf8(shown.text);
+        ASSERT_EQ(status, L"Successfully built MSI file");
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
+        std::printf("PROJECT=%s\n", GetProjectFilePath().c_str());
+        std::fflush(stdout);
+        w.Sheet().PressButton(PSBTN_FINISH);
+        EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
+    }
+    EXPECT_TRUE(messages.shown.empty());
+    manager->Uninitialize();
+    CUIManager::ReleaseInstance(manager);
+    OleUninitialize();
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> rest;
+    for (int i = 1; arguments && i < count; ++i)
+        if (std::wstring(arguments[i]).rfind(L"--gtest", 0) != 0)
+            rest.emplace_back(arguments[i]);
+    if (arguments)
+        LocalFree(arguments);
+    if (rest.size() == 2) {
+        g_setup = rest[0];
+        g_output = rest[1];
+    }
+    return RUN_ALL_TESTS();
+}
