@@ -1,7 +1,7 @@
 // Start-up: the command-line modes run without a window and end the process
 // with an exit code; without arguments the wizard runs.
 #include "app/CommandLine.h"
-#include "common/RunLock.h"
+#include "app/Startup.h"
 #include "common/Utf.h"
 #include "ui/Wizard.h"
 
@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -117,25 +118,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         const std::wstring programFolder = ExecutableFolder();
         SetCurrentDirectoryW(programFolder.c_str());
 
-        // Runs from one program folder share its working folders, snapshots
-        // and logs: one at a time, held until the process ends.
-        const wchar_t* busy = L"Another run of Corvane Repackager from this program folder is in progress; wait "
-                              L"until it has ended.";
-        CRunLock runLock;
-        const bool locked = runLock.Acquire(programFolder);
-        if (arguments.empty()) {
-            if (!locked) {
-                MessageBoxW(nullptr, busy, L"Corvane Repackager", MB_OK | MB_ICONWARNING);
-                return ExitFailure;
-            }
-            return RunWizard();
-        }
-        ConsoleReport console;
-        if (!locked) {
-            console.Line(busy);
-            return ExitFailure;
-        }
-        return RunCommandLine(arguments, [&console](const std::wstring& line) { console.Line(line); });
+        // The console is reached only when there is something to say on it:
+        // the wizard attaches to none.
+        std::optional<ConsoleReport> console;
+        const auto line = [&console](const std::wstring& text) {
+            if (!console)
+                console.emplace();
+            console->Line(text);
+        };
+        return RunProgram(arguments, programFolder, line, RunWizard);
     } catch (...) {
         return ExitFailure;
     }

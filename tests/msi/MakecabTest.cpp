@@ -8,12 +8,15 @@
 
 #include <map>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 #include "tools/makecab/Ddf.h"
+#include "tools/makecab/FciGuard.h"
 
 namespace {
 
@@ -360,6 +363,33 @@ TEST(MakecabTest, RefusesFilesOfTwoGibibytes)
     EXPECT_NE(std::string::npos, run.errors.find("(14)")) << run.errors;
     EXPECT_NE(std::string::npos, run.errors.find(ToUtf8(big) + "' is 2 GiB or larger")) << run.errors;
     EXPECT_FALSE(PathExists(folder / L"Packages\\MSIProject.cab"));
+}
+
+TEST(MakecabTest, CallbackExceptionsBecomeFailuresInsteadOfUnwindingThroughCabinetDll)
+{
+    struct Case
+    {
+        const char* what;
+        void (*body)();
+    };
+    const Case throwing[] = {
+        {"out of memory", [] { throw std::bad_alloc(); }},
+        {"a library error", [] { throw std::length_error("too long"); }},
+        {"anything else", [] { throw 42; }},
+    };
+    for (const Case& c : throwing) {
+        int err = 0;
+        const UINT result = FciGuard(static_cast<UINT>(-1), &err, [&]() -> UINT {
+            c.body();
+            return 7;
+        });
+        EXPECT_EQ(static_cast<UINT>(-1), result) << c.what;
+        EXPECT_EQ(ENOMEM, err) << c.what;
+    }
+    int err = 0;
+    EXPECT_EQ(7u, FciGuard(static_cast<UINT>(-1), &err, [] { return 7u; }));
+    EXPECT_EQ(0, err);
+    EXPECT_EQ(FALSE, FciGuard(BOOL(FALSE), nullptr, []() -> BOOL { throw std::bad_alloc(); })) << "no error slot to set";
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "tools/makecab/FciGuard.h"
 
 namespace {
 
@@ -185,18 +186,16 @@ FNFCIREAD(Read)
 
 FNFCIWRITE(Write)
 {
-    DWORD put = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(hf), memory, cb, &put, nullptr) || put != cb) {
-        const DWORD code = GetLastError();
-        *err = static_cast<int>(code);
-        // The note builds strings: nothing may unwind through cabinet.dll.
-        try {
+    return FciGuard(static_cast<UINT>(-1), err, [&]() -> UINT {
+        DWORD put = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(hf), memory, cb, &put, nullptr) || put != cb) {
+            const DWORD code = GetLastError();
+            *err = static_cast<int>(code);
             Note(*static_cast<Context*>(pv), L"cannot write (" + Win32Text(code) + L")");
-        } catch (...) {
+            return static_cast<UINT>(-1);
         }
-        return static_cast<UINT>(-1);
-    }
-    return put;
+        return put;
+    });
 }
 
 FNFCICLOSE(Close)
@@ -269,11 +268,10 @@ FNFCIFILEPLACED(FilePlaced)
 FNFCIGETNEXTCABINET(GetNextCabinet)
 {
     (void)pccab, (void)cbPrevCab;
-    try {
+    return FciGuard(BOOL(FALSE), nullptr, [&] {
         Note(*static_cast<Context*>(pv), L"the files do not fit in one cabinet");
-    } catch (...) {
-    }
-    return FALSE;
+        return BOOL(FALSE);
+    });
 }
 
 FNFCISTATUS(Status)
