@@ -1,0 +1,113 @@
+// The store of excluded changes: what a folder, key or file exclusion takes
+// out of the three change maps, and that including it again puts every entry
+// back into the map it came from.
+#include "engine/ExcludedChanges.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct FileMaps
+{
+    DirectoryChangeMap added, modified, deleted;
+    ChangeMaps<std::wstring> Maps() { return {added, modified, deleted}; }
+};
+
+FileMaps Capture()
+{
+    FileMaps maps;
+    maps.added = {{L"C:\\App", {L"C:\\App\\a.exe", L"C:\\App\\b.dll"}},
+                  {L"C:\\App\\sub", {L"C:\\App\\sub\\c.txt"}},
+                  {L"C:\\App2", {L"C:\\App2\\d.txt"}}};
+    maps.modified = {{L"C:\\App", {L"C:\\App\\old.cfg"}}, {L"C:\\Windows", {L"C:\\Windows\\win.dat"}}};
+    maps.deleted = {{L"C:\\App\\gone", {L"C:\\App\\gone\\e.txt"}}, {L"C:", {L"C:\\root.txt"}}};
+    return maps;
+}
+
+TEST(ExcludedChanges, PathsCompareByComponents)
+{
+    struct Case { const wchar_t* key; const wchar_t* path; bool below; };
+    const Case cases[] = {
+        {L"C:\\App", L"C:\\App", true},      {L"C:\\App\\sub", L"C:\\App", true},
+        {L"C:\\App2", L"C:\\App", false},    {L"C:\\app", L"C:\\App", false},
+        {L"C:\\App", L"C:", true},           {L"HKEY_CURRENT_USER\\Run", L"HKEY_CURRENT_USER\\RunOnce", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsSameOrBelow(c.key, c.path), c.below) << c.key << L" under " << c.path;
+    EXPECT_EQ(ParentKey(L"C:\\App\\bin\\a.dll"), L"C:\\App\\bin");
+    EXPECT_EQ(ParentKey(L"C:\\a.txt"), L"C:");
+}
+
+TEST(ExcludedChanges, FolderExclusionKeepsOriginsAndComesBackWhole)
+{
+    FileMaps maps = Capture();
+    const FileMaps before = maps;
+    CExcludedFileChanges store;
+
+    const auto moved = store.ExcludeKey(maps.Maps(), L"C:\\App", L"the application");
+    // Added App and App\sub, modified App, deleted App\gone; App2 is a sibling.
+    ASSERT_EQ(moved.size(), 4u);
+    EXPECT_EQ(maps.added, (DirectoryChangeMap{{L"C:\\App2", {L"C:\\App2\\d.txt"}}}));
+    EXPECT_EQ(maps.modified, (DirectoryChangeMap{{L"C:\\Windows", {L"C:\\Windows\\win.dat"}}}));
+    EXPECT_EQ(maps.deleted, (DirectoryChangeMap{{L"C:", {L"C:\\root.txt"}}}));
+    EXPECT_EQ(store.DescriptionOf(L"C:\\App\\gone"), L"the application");
+    EXPECT_EQ(store.EntriesByKey().at(L"C:\\App"),
+              (std::vector<std::wstring>{L"C:\\App\\a.exe", L"C:\\App\\b.dll", L"C:\\App\\old.cfg"}));
+
+    // A modified entry returns as modified although the modified map lost the key.
+    const auto restored = store.RestoreKey(maps.Maps(), L"C:\\App");
+    EXPECT_EQ(restored.size(), 4u);
+    EXPECT_TRUE(store.Empty());
+    EXPECT_EQ(maps.added, before.added);
+    EXPECT_EQ(maps.modified, before.modified);
+    EXPECT_EQ(maps.deleted, before.deleted);
+}
+
+TEST(ExcludedChanges, FileExclusionAndPartialRestore)
+{
+    FileMaps maps = Capture();
+    CExcludedFileChanges store;
+
+    EXPECT_TRUE(store.ExcludeEntry(maps.Maps(), L"C:", L"C:\\root.txt", L"deleted file"));
+    EXPECT_TRUE(maps.deleted.at(L"C:").empty());
+    EXPECT_FALSE(store.ExcludeEntry(maps.Maps(), L"C:\\App", L"C:\\App\\none.txt", L"x"));
+
+    // A file of a folder that is then excluded whole comes back alone; the
+    // rest of the folder stays excluded until the folder is included.
+    store.ExcludeKey(maps.Maps(), L"C:\\App\\sub", L"sub folder");
+    ASSERT_FALSE(maps.added.count(L"C:\\App\\sub"));
+    EXPECT_TRUE(store.RestoreEntry(maps.Maps(), L"C:\\App\\sub", L"C:\\App\\sub\\c.txt"));
+    EXPECT_EQ(maps.added.at(L"C:\\App\\sub"), std::vector<std::wstring>{L"C:\\App\\sub\\c.txt"});
+    EXPECT_EQ(store.Changes().size(), 2u); // the deleted file and the (now empty) sub folder
+
+    // Reapplying after the maps were filled again takes the same entries out.
+    FileMaps fresh = Capture();
+    store.Reapply(fresh.Maps());
+    EXPECT_FALSE(fresh.added.count(L"C:\\App\\sub"));
+    EXPECT_TRUE(fresh.deleted.at(L"C:").empty());
+
+    store.RestoreEntry(maps.Maps(), L"C:", L"C:\\root.txt");
+    EXPECT_EQ(maps.deleted.at(L"C:"), std::vector<std::wstring>{L"C:\\root.txt"});
+}
+
+TEST(ExcludedChanges, RegistryKeysAndTheProcessWideStores)
+{
+    const RegistryChangeEntry run{L"[HKEY_CURRENT_USER\\Run]", L"\"x\"", L"REG_SZ", L"\"1\""};
+    RegistryChangeMap added{{L"HKEY_CURRENT_USER\\Run", {run}}, {L"HKEY_CURRENT_USER\\RunOnce", {}}};
+    RegistryChangeMap modified, deleted{{L"HKEY_CURRENT_USER\\Run\\Old", {}}};
+    ChangeMaps<RegistryChangeEntry> maps{added, modified, deleted};
+
+    CExcludedRegistryChanges& store = ExcludedRegistryChanges();
+    store.Clear();
+    store.ExcludeKey(maps, L"HKEY_CURRENT_USER\\Run", L"run key");
+    EXPECT_EQ(added.size(), 1u);
+    EXPECT_TRUE(deleted.empty());
+    EXPECT_EQ(&store, &ExcludedRegistryChanges());
+    EXPECT_EQ(ExcludedRegistryChanges().Changes().size(), 2u);
+    store.RestoreKey(maps, L"HKEY_CURRENT_USER");
+    EXPECT_EQ(added.at(L"HKEY_CURRENT_USER\\Run"), std::vector<RegistryChangeEntry>{run});
+    EXPECT_EQ(deleted.size(), 1u);
+    EXPECT_TRUE(store.Empty());
+}
+
+} // namespace
