@@ -1,6 +1,7 @@
-// The store of excluded changes: what a folder, key or file exclusion takes
-// out of the three change maps, and that including it again puts every entry
-// back into the map it came from.
+// The store of excluded changes, where the review pages do not reach: paths
+// compared by components, a file taken back out of a folder excluded whole,
+// and exclusions applied again to maps filled anew. (Folders and keys going
+// out and back whole are tested through the review pages.)
 #include "engine/ExcludedChanges.h"
 
 #include <gtest/gtest.h>
@@ -38,31 +39,6 @@ TEST(ExcludedChanges, PathsCompareByComponents)
     EXPECT_EQ(ParentKey(L"C:\\a.txt"), L"C:");
 }
 
-TEST(ExcludedChanges, FolderExclusionKeepsOriginsAndComesBackWhole)
-{
-    FileMaps maps = Capture();
-    const FileMaps before = maps;
-    CExcludedFileChanges store;
-
-    const auto moved = store.ExcludeKey(maps.Maps(), L"C:\\App", L"the application");
-    // Added App and App\sub, modified App, deleted App\gone; App2 is a sibling.
-    ASSERT_EQ(moved.size(), 4u);
-    EXPECT_EQ(maps.added, (DirectoryChangeMap{{L"C:\\App2", {L"C:\\App2\\d.txt"}}}));
-    EXPECT_EQ(maps.modified, (DirectoryChangeMap{{L"C:\\Windows", {L"C:\\Windows\\win.dat"}}}));
-    EXPECT_EQ(maps.deleted, (DirectoryChangeMap{{L"C:", {L"C:\\root.txt"}}}));
-    EXPECT_EQ(store.DescriptionOf(L"C:\\App\\gone"), L"the application");
-    EXPECT_EQ(store.EntriesByKey().at(L"C:\\App"),
-              (std::vector<std::wstring>{L"C:\\App\\a.exe", L"C:\\App\\b.dll", L"C:\\App\\old.cfg"}));
-
-    // A modified entry returns as modified although the modified map lost the key.
-    const auto restored = store.RestoreKey(maps.Maps(), L"C:\\App");
-    EXPECT_EQ(restored.size(), 4u);
-    EXPECT_TRUE(store.Empty());
-    EXPECT_EQ(maps.added, before.added);
-    EXPECT_EQ(maps.modified, before.modified);
-    EXPECT_EQ(maps.deleted, before.deleted);
-}
-
 TEST(ExcludedChanges, FileExclusionAndPartialRestore)
 {
     FileMaps maps = Capture();
@@ -88,26 +64,6 @@ TEST(ExcludedChanges, FileExclusionAndPartialRestore)
 
     store.RestoreEntry(maps.Maps(), L"C:", L"C:\\root.txt");
     EXPECT_EQ(maps.deleted.at(L"C:"), std::vector<std::wstring>{L"C:\\root.txt"});
-}
-
-TEST(ExcludedChanges, RegistryKeysAndTheProcessWideStores)
-{
-    const RegistryChangeEntry run{L"[HKEY_CURRENT_USER\\Run]", L"\"x\"", L"REG_SZ", L"\"1\""};
-    RegistryChangeMap added{{L"HKEY_CURRENT_USER\\Run", {run}}, {L"HKEY_CURRENT_USER\\RunOnce", {}}};
-    RegistryChangeMap modified, deleted{{L"HKEY_CURRENT_USER\\Run\\Old", {}}};
-    ChangeMaps<RegistryChangeEntry> maps{added, modified, deleted};
-
-    CExcludedRegistryChanges& store = ExcludedRegistryChanges();
-    store.Clear();
-    store.ExcludeKey(maps, L"HKEY_CURRENT_USER\\Run", L"run key");
-    EXPECT_EQ(added.size(), 1u);
-    EXPECT_TRUE(deleted.empty());
-    EXPECT_EQ(&store, &ExcludedRegistryChanges());
-    EXPECT_EQ(ExcludedRegistryChanges().Changes().size(), 2u);
-    store.RestoreKey(maps, L"HKEY_CURRENT_USER");
-    EXPECT_EQ(added.at(L"HKEY_CURRENT_USER\\Run"), std::vector<RegistryChangeEntry>{run});
-    EXPECT_EQ(deleted.size(), 1u);
-    EXPECT_TRUE(store.Empty());
 }
 
 } // namespace
