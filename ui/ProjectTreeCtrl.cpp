@@ -18,6 +18,9 @@ namespace {
 constexpr LPARAM KindMask = 0x3;
 constexpr LPARAM InsertedFlag = 0x4;
 constexpr LPARAM MissingFlag = 0x8;
+// Ticked by the user, or below an item the user ticked; an ancestor ticked
+// because all its children are does not have it.
+constexpr LPARAM TickedFlag = 0x10;
 
 // Image list positions of the icons 140, 141, 137, 166.
 constexpr int ClosedFolderImage = 0;
@@ -181,6 +184,7 @@ void CProjectTreeCtrl::SetCheck(HTREEITEM item, bool checked)
         HTREEITEM current = pending.back();
         pending.pop_back();
         SetCheckState(current, checked);
+        SetItemData(current, checked ? ItemData(current) | TickedFlag : ItemData(current) & ~TickedFlag);
         for (HTREEITEM child = Next(m_tree, current, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT))
             pending.push_back(child);
     }
@@ -199,6 +203,7 @@ void CProjectTreeCtrl::RefreshAncestors(HTREEITEM item)
         }
         SetCheckState(parent, all);
         SetItemBold(parent, all || anyBold);
+        SetItemData(parent, ItemData(parent) & ~TickedFlag);
     }
 }
 
@@ -215,13 +220,17 @@ CProjectList CProjectTreeCtrl::GetCheckedItems() const
     while (!pending.empty()) {
         HTREEITEM item = pending.back();
         pending.pop_back();
-        if (IsChecked(item)) {
+        const bool checked = IsChecked(item);
+        if (checked && (ItemData(item) & TickedFlag)) {
             list.push_back({item, PathOf(item), KindOf(item)});
             continue;
         }
+        // An item ticked only because all its children are stands for them,
+        // not for itself: a folder or key that is a change of its own must
+        // not go with a child that was ticked.
         std::vector<HTREEITEM> children;
         for (HTREEITEM child = Next(m_tree, item, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT))
-            if (IsItemBold(child))
+            if (checked || IsItemBold(child))
                 children.push_back(child);
         pending.insert(pending.end(), children.rbegin(), children.rend());
     }
@@ -324,8 +333,10 @@ HTREEITEM CProjectTreeCtrl::InsertChild(HTREEITEM parent, const std::wstring& te
     HTREEITEM item =
         reinterpret_cast<HTREEITEM>(SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
     // A child of a ticked item is ticked too.
-    if (item && parent && IsChecked(parent))
+    if (item && parent && IsChecked(parent)) {
         SetCheckState(item, true);
+        SetItemData(item, ItemData(item) | (ItemData(parent) & TickedFlag));
+    }
     return item;
 }
 

@@ -77,8 +77,10 @@ public:
     void SetCheck(HTREEITEM item, bool checked);
     // What a click on the item's check box does.
     void ToggleCheck(HTREEITEM item) { SetCheck(item, !IsChecked(item)); }
-    // The ticked items: a ticked item is taken whole (its descendants are not
-    // listed); an unticked one is looked into only through bold children.
+    // The ticked items: an item the user ticked (or one below it) is taken
+    // whole, its descendants not listed; an item ticked only because all its
+    // children are is looked into, as is an unticked one through its bold
+    // children.
     CProjectList GetCheckedItems() const;
 
     // ---- Filling ---------------------------------------------------------------------

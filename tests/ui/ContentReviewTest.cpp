@@ -158,7 +158,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     EXPECT_EQ(page.LastDescription(), L"the application");
     EXPECT_EQ(side.AddedItems(), (DirectoryChangeMap{*std::prev(m_files.added.end())}));
     EXPECT_TRUE(side.ModifiedItems().empty());
-    EXPECT_TRUE(side.DeletedItems().empty()) << "the deleted file's folder went whole: its only file was ticked";
+    EXPECT_TRUE(side.DeletedItems().empty()) << "the deleted file's folder is left without files";
     EXPECT_EQ(page.IncludedTree().InsertedPaths(),
               (std::vector<std::wstring>{m_environment->Files() + L"\\Other",
                                          m_environment->Files() + L"\\Other\\d.txt"}));

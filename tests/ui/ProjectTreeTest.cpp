@@ -137,6 +137,16 @@ TEST(ProjectTree, ClicksTickSubtreesAndAncestorsFollowTheirChildren)
     window.ClickCheckBox(b);
     EXPECT_TRUE(tree.IsChecked(app)) << "all children ticked";
     EXPECT_FALSE(tree.IsChecked(root));
+    auto paths = [&] {
+        std::vector<std::wstring> list;
+        for (const auto& checked : tree.GetCheckedItems())
+            list.push_back(checked.Path);
+        return list;
+    };
+    // App is ticked for its children: they are listed, not App (a change of its own).
+    EXPECT_EQ(paths(), (std::vector<std::wstring>{L"C:\\App\\a.txt", L"C:\\App\\b.txt"}));
+    window.ClickCheckBox(app);
+    window.ClickCheckBox(app);
     ASSERT_EQ(tree.GetCheckedItems().size(), 1u);
     EXPECT_EQ(tree.GetCheckedItems()[0].Path, L"C:\\App");
     EXPECT_EQ(tree.GetCheckedItems()[0].Kind, CProjectTreeCtrl::ItemKind::Folder);
@@ -147,10 +157,7 @@ TEST(ProjectTree, ClicksTickSubtreesAndAncestorsFollowTheirChildren)
     EXPECT_FALSE(tree.IsChecked(app));
     EXPECT_FALSE(tree.IsChecked(root));
     EXPECT_TRUE(tree.IsItemBold(root));
-    std::vector<std::wstring> paths;
-    for (const auto& checked : tree.GetCheckedItems())
-        paths.push_back(checked.Path);
-    EXPECT_EQ(paths, (std::vector<std::wstring>{L"C:\\App\\a.txt", L"C:\\Other"}));
+    EXPECT_EQ(paths(), (std::vector<std::wstring>{L"C:\\App\\a.txt", L"C:\\Other"}));
 }
 
 TEST(ProjectTree, RemovedPathsTakeEmptyAncestorsAndTheirColoursWithThem)
