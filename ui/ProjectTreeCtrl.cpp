@@ -459,7 +459,7 @@ void CProjectTreeCtrl::MarkMissing(HTREEITEM item)
         SetItemColor(item, MissingColor);
 }
 
-void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map)
+void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
 {
     if (!map)
         return;
@@ -475,7 +475,7 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map)
             HTREEITEM item = FindChild(folderItem, name);
             if (!item)
                 item = InsertChild(folderItem, name, ItemKind::File, true);
-            if (!item || !m_checkExistence)
+            if (!item || !check)
                 continue;
             if (FileExists(real)) {
                 if (!(ItemData(item) & MissingFlag))
@@ -489,7 +489,7 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map)
     }
 }
 
-void CProjectTreeCtrl::FillKeys(RegistryChangeMap* map)
+void CProjectTreeCtrl::FillKeys(RegistryChangeMap* map, bool check)
 {
     if (!map)
         return;
@@ -498,7 +498,7 @@ void CProjectTreeCtrl::FillKeys(RegistryChangeMap* map)
         if (!item)
             continue;
         ++m_total;
-        if (!m_checkExistence)
+        if (!check)
             continue;
         if (RegistryKeyExists(key)) {
             if (!(ItemData(item) & MissingFlag))
@@ -540,10 +540,11 @@ void CProjectTreeCtrl::Refill()
     m_missing = 0;
     m_missingEntries.clear();
     for (int i = 0; i < 3; ++i) {
+        const bool check = m_checkExistence && (i < 2 || m_checkDeleted);
         if (m_registry)
-            FillKeys(m_keys[i]);
+            FillKeys(m_keys[i], check);
         else
-            FillFiles(m_files[i]);
+            FillFiles(m_files[i], check);
     }
 }
 

@@ -119,6 +119,10 @@ public:
     bool MarkFound(const std::wstring& folderOrKey, const std::wstring& file = {});
     // Whether the fills test files (keys) for existence.
     bool ChecksExistence() const noexcept { return m_checkExistence; }
+    // Whether the existence check covers the deleted map too (the default).
+    // A deleted file or key is absent by nature; a caller that only needs the
+    // entries the build reads from the machine turns this off.
+    void SetCheckDeletedEntries(bool check) noexcept { m_checkDeleted = check; }
 
     // ---- Paths -----------------------------------------------------------------------
     // Inserts a path, one item per "\"-separated component, reusing items
@@ -164,8 +168,8 @@ private:
     void SetCheckState(HTREEITEM item, bool checked);
     void RefreshAncestors(HTREEITEM item);
     void RefreshCountLabel();
-    void FillFiles(DirectoryChangeMap* map);
-    void FillKeys(RegistryChangeMap* map);
+    void FillFiles(DirectoryChangeMap* map, bool check);
+    void FillKeys(RegistryChangeMap* map, bool check);
     bool HoldsMissing(HTREEITEM item) const;
 
     HWND m_tree = nullptr;
@@ -175,6 +179,7 @@ private:
 
     bool m_registry = false;
     bool m_checkExistence = false;
+    bool m_checkDeleted = true;
     DirectoryChangeMap* m_files[3] = {};
     RegistryChangeMap* m_keys[3] = {};
     long m_total = 0;

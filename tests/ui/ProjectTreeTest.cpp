@@ -105,10 +105,17 @@ TEST(ProjectTree, RegistryKeysAreCheckedForReadingOnly)
     const std::wstring present = L"HKEY_CURRENT_USER\\" + key.SubPath();
     const std::wstring absent = present + L"\\Absent";
     RegistryChangeMap added{{present, {}}, {absent, {}}, {L"HKEY_NOWHERE\\Software", {}}};
+    RegistryChangeMap deleted{{present + L"\\Gone", {}}};
     TreeWindow window;
-    window.tree.ShowRegistry(&added, nullptr, nullptr, true);
-    EXPECT_EQ(window.tree.TotalCount(), 3);
+    window.tree.ShowRegistry(&added, nullptr, &deleted, true);
+    EXPECT_EQ(window.tree.TotalCount(), 4);
+    EXPECT_EQ(window.tree.MissingCount(), 3);
+    // A deleted key is absent by nature; left out of the check on request.
+    window.tree.SetCheckDeletedEntries(false);
+    window.tree.Refill();
+    EXPECT_EQ(window.tree.TotalCount(), 4);
     EXPECT_EQ(window.tree.MissingCount(), 2);
+    EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(present + L"\\Gone")), CProjectTreeCtrl::DefaultColor);
     EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(absent)), CProjectTreeCtrl::MissingColor);
     // The present key holds a missing one: red as its ancestor.
     EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(present)), CProjectTreeCtrl::MissingColor);
