@@ -2,6 +2,7 @@
 // The wizard sheet: eleven pages in a fixed order, the banner across the top,
 // the program icon, and the buttons moved into the place of the hidden Help.
 #include "ui/CaptureSnapshotDlg.h"
+#include "ui/ContentReviewDlg.h"
 #include "ui/CorvaneRepackagerDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ExistingSnapshotDlg.h"
@@ -39,6 +40,8 @@ public:
     CCaptureSnapshotDlg& PreInstallationPage() noexcept { return m_preInstallation; }
     CLaunchSetupDlg& LaunchSetupPage() noexcept { return m_launchSetup; }
     CSecondSnapshotDlg& PostInstallationPage() noexcept { return m_postInstallation; }
+    CContentReviewFileDlg& ReviewFilesPage() noexcept { return m_reviewFiles; }
+    CContentReviewRegistryDlg& ReviewRegistryPage() noexcept { return m_reviewRegistry; }
 
 protected:
     void OnInitDialog() override;
@@ -54,8 +57,8 @@ private:
     CCaptureSnapshotDlg m_preInstallation;
     CLaunchSetupDlg m_launchSetup;
     CSecondSnapshotDlg m_postInstallation;
-    CPlaceholderPage m_reviewFiles;
-    CPlaceholderPage m_reviewRegistry;
+    CContentReviewFileDlg m_reviewFiles;
+    CContentReviewRegistryDlg m_reviewRegistry;
     CCreateProjectFileMsiDlg m_createProject;
     CPlaceholderPage m_showProject;
     CPlaceholderPage m_buildMsi;

@@ -114,3 +114,14 @@
 #define IDC_SHORTCUT_DESKTOP       1142
 #define IDC_SHORTCUT_PROGRAM_MENU  1143
 #define IDC_SHORTCUT_QUICK_LAUNCH  1144
+
+// Package Content Review pages (143, 144).
+#define IDC_INCLUDED_TREE              1047
+#define IDC_EXCLUDED_FILE_TREE         1048
+#define IDC_EXCLUDED_REGISTRY_TREE     1154
+#define IDC_EXCLUDE                    1049
+#define IDC_INCLUDE                    1050
+#define IDC_EXCLUDE_DESCRIPTION_LABEL  1052
+#define IDC_EXCLUDE_DESCRIPTION        1083
+#define IDC_INCLUDED_LABEL             1092
+#define IDC_EXCLUDED_LABEL             1085
