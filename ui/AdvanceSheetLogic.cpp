@@ -75,13 +75,16 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
             result.saved[key] = recorded->second;
             continue;
         }
-        // No description of its own: what was excluded below it stays.
+        // No description of its own: what was excluded below it stays, loaded
+        // or recorded (ticking the only subfolder ticks its parent too).
         const std::wstring prefix = key + L"\\";
         bool carried = false;
-        for (const auto& [loadedKey, item] : loaded) {
-            if (loadedKey.compare(0, prefix.size(), prefix) == 0) {
-                result.saved[loadedKey] = item;
-                carried = true;
+        for (const ExcludedItemMap* map : {&addToExclude, &loaded}) {
+            for (const auto& [belowKey, item] : *map) {
+                if (belowKey.compare(0, prefix.size(), prefix) == 0) {
+                    result.saved.emplace(belowKey, item);
+                    carried = true;
+                }
             }
         }
         if (!carried)

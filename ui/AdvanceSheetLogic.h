@@ -39,8 +39,8 @@ struct ExclusionSave
 
 // The excluded list to save from the ticked items (token paths without the
 // final "\"): an item keeps the description it was loaded with, else the one
-// "Add To Exclude" recorded; an item with neither is left out, but the loaded
-// exclusions below it are kept with their own descriptions. The hidden
+// "Add To Exclude" recorded; an item with neither is left out, but the
+// exclusions below it (recorded or loaded) are kept with their descriptions. The hidden
 // exclusions (those the tree cannot show) are kept as they are.
 ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths, const ExcludedItemMap& loaded,
                                const ExcludedItemMap& addToExclude, const ExcludedItemMap& hidden);

@@ -38,14 +38,16 @@ TEST(AdvanceSheetRules, WhichTickedExclusionsAreSavedAndWithWhichDescription)
                                         {L"%WINDIR%\\Logs\\Old", L"old logs"},
                                         {L"%WINDIR%\\LogsArchive", L"archive"},
                                         {L"%WINDIR%\\Unticked", L"dropped"}});
-    const ExcludedItemMap recorded = Map({{L"%WINDIR%\\Temp", L"recorded later"}, {L"C:\\Data", L"data"}});
+    const ExcludedItemMap recorded = Map(
+        {{L"%WINDIR%\\Temp", L"recorded later"}, {L"C:\\Data", L"data"}, {L"C:\\Only\\Child", L"child"}});
     const ExcludedItemMap hidden = Map({{L"%SYSDRIVE%\\pagefile.sys", L"paging"}});
 
     const AdvanceSheet::ExclusionSave save = AdvanceSheet::ExclusionsToSave(
-        {L"%windir%\\temp", L"C:\\DATA", L"%WINDIR%\\Logs", L"C:\\Bare"}, loaded, recorded, hidden);
+        {L"%windir%\\temp", L"C:\\DATA", L"%WINDIR%\\Logs", L"C:\\Bare", L"C:\\Only"}, loaded, recorded, hidden);
     EXPECT_EQ(save.saved, Map({{L"%WINDIR%\\Temp", L"temp"},            // its own loaded description first
                                {L"C:\\Data", L"data"},                  // the "Add To Exclude" record
                                {L"%WINDIR%\\Logs\\Old", L"old logs"},   // carried below a bare folder...
+                               {L"C:\\Only\\Child", L"child"},         // ...loaded or recorded...
                                {L"%SYSDRIVE%\\pagefile.sys", L"paging"}}))
         << "...but not a sibling that merely begins with the same letters, nor an unticked entry";
     EXPECT_EQ(save.withoutDescription, std::vector<std::wstring>{L"C:\\Bare"});
@@ -128,7 +130,7 @@ protected:
             RegCloseKey(sub);
         }
         m_files = m_environment->Files();
-        for (const wchar_t* name : {L"watched", L"skip", L"other", L"bare"})
+        for (const wchar_t* name : {L"watched", L"skip", L"other", L"other\\private", L"bare"})
             CreateDirectoryW((m_files + L"\\" + name).c_str(), nullptr);
         WriteFileBytes(m_files + L"\\watched\\before.txt", "before");
         WriteIncludeExclude();
@@ -334,28 +336,38 @@ TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCapture
     ASSERT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
     EXPECT_EQ(pre.ItemCount(), 2);
 
-    // In the sheet: "other" and "skip" join the watched folder, the key stays.
+    // In the sheet: "other" and "skip" join the watched folder, the key
+    // stays; on "Excluded Items", "other\private" is excluded with a description.
     bool done = false;
+    int stage = 0;
     g_step = [&] {
         HWND sheet = FindWindowW(nullptr, L"Corvane Repackager 1.0: Advance Functionality");
         if (!sheet)
             return false;
         HWND pageWindow = PropSheet_GetCurrentPageHwnd(sheet);
-        auto* page = dynamic_cast<CAdvanceInclude*>(
-            reinterpret_cast<CPropertyPage*>(GetWindowLongPtrW(pageWindow, DWLP_USER)));
-        if (!page || page->IsLoading())
-            return false;
-        page->FolderTree().TickByPath(m_files + L"\\other");
-        page->FolderTree().TickByPath(m_files + L"\\skip");
-        PropSheet_PressButton(sheet, PSBTN_OK);
-        done = true;
-        return true;
+        auto* page = reinterpret_cast<CPropertyPage*>(GetWindowLongPtrW(pageWindow, DWLP_USER));
+        if (auto* include = dynamic_cast<CAdvanceInclude*>(page); include && stage == 0 && !include->IsLoading()) {
+            include->FolderTree().TickByPath(m_files + L"\\other");
+            include->FolderTree().TickByPath(m_files + L"\\skip");
+            PropSheet_SetCurSel(sheet, nullptr, 1);
+            stage = 1;
+        } else if (auto* exclude = dynamic_cast<CAdvanceExclude*>(page); exclude && !exclude->IsLoading()) {
+            CFolderTreeCtrl& tree = exclude->FolderTree();
+            tree.PressItem(tree.Find(m_files + L"\\other\\private"), false);
+            SetDlgItemTextW(pageWindow, IDC_EXCLUDE_DESCRIPTION, L"private files");
+            exclude->AddToExclude();
+            PropSheet_PressButton(sheet, PSBTN_OK);
+            done = true;
+            return true;
+        }
+        return false;
     };
     SetTimer(nullptr, 0, 50, RunStep);
     w.Click(IDC_ADVANCED);
     ASSERT_TRUE(WaitUntil([&] { return done; }, 20000));
     g_step = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return pre.ItemCount() == 4; }));
+    EXPECT_TRUE(m_messages.shown.empty()) << "\"other\" ticked with its only subfolder keeps that one's description";
     EXPECT_EQ(TreeTexts(w.Control(IDC_FOLDER_TREE)),
               (std::vector<std::wstring>{m_files + L"\\other", m_files + L"\\skip", m_files + L"\\watched"}));
     EXPECT_EQ(TreeTexts(w.Control(IDC_HIVE_TREE)), std::vector<std::wstring>{m_hive});
@@ -367,6 +379,17 @@ TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCapture
     ASSERT_TRUE(WaitUntil([&] { return pre.IsCapturing() || pre.IsSnapshotDone(); }));
     EXPECT_EQ(pre.ProgressStep(), 250);
     ASSERT_TRUE(w.WaitForPosition(PagePosition::LaunchSetup, 60000));
+
+    // What the setup would add: the excluded folders' files stay out of the changes.
+    WriteFileBytes(m_files + L"\\other\\visible.txt", "in");
+    WriteFileBytes(m_files + L"\\other\\private\\secret.txt", "out");
+    WriteFileBytes(m_files + L"\\skip\\skipped.txt", "out");
+    ASSERT_EQ(m_manager->Coordinator().CaptureSnapshot(m_manager->GetScanDetails()), 1);
+    ASSERT_EQ(m_manager->Coordinator().CompareSnapshot(), 1);
+    const std::string changes = ReadFileBytes(FromUtf8(Paths().FileChangesPath));
+    EXPECT_NE(changes.find("visible.txt"), std::string::npos);
+    EXPECT_EQ(changes.find("secret.txt"), std::string::npos);
+    EXPECT_EQ(changes.find("skipped.txt"), std::string::npos);
 }
 
 } // namespace
