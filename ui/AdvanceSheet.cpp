@@ -75,6 +75,8 @@ BOOL CAdvanceInclude::OnInitDialog()
     ShowItem(IDC_INCLUDE_FOLDER_TREE, false);
     ShowItem(IDC_INCLUDE_REGISTRY_TREE, false);
     ShowItem(IDC_INCLUDE_WAIT, true);
+    // Saving before the trees are filled would save an empty selection.
+    EnableItem(IDC_SET_AS_DEFAULT, false);
     m_loading = true;
     m_sheet.LoaderStarted();
     CUIManager* manager = &*m_manager;
@@ -105,6 +107,7 @@ void CAdvanceInclude::ShowLoaded()
     for (const std::wstring& key : m_loaded[L"Registry"])
         m_registry.TickByPath(key);
     ShowItem(IDC_INCLUDE_WAIT, false);
+    EnableItem(IDC_SET_AS_DEFAULT, true);
     for (int id : {IDC_INCLUDE_FOLDER_TREE, IDC_INCLUDE_REGISTRY_TREE, IDC_ADVANCE_FOLDER_LABEL,
                    IDC_ADVANCE_REGISTRY_LABEL})
         ShowItem(id, true);
@@ -359,19 +362,26 @@ void CParentSheet::OnInitDialog()
                          LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, LR_SHARED)));
     }
     ShowWindow(GetDlgItem(sheet, IDHELP), SW_HIDE);
-    // OK and Cancel move right, into the room of the hidden buttons.
-    auto move = [sheet](int id, int left, int right) {
-        HWND button = GetDlgItem(sheet, id);
-        if (!button)
-            return;
+    // OK and Cancel move right, into the room of the hidden Apply and Help
+    // buttons, unless the platform has placed them at the right edge already.
+    RECT client{};
+    GetClientRect(sheet, &client);
+    auto placeOf = [sheet](int id) {
         RECT rect{};
-        GetWindowRect(button, &rect);
-        MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&rect), 2);
-        MoveWindow(button, rect.left + left, rect.top, rect.right + right - rect.left - left, rect.bottom - rect.top,
-                   TRUE);
+        if (HWND button = GetDlgItem(sheet, id)) {
+            GetWindowRect(button, &rect);
+            MapWindowPoints(nullptr, sheet, reinterpret_cast<POINT*>(&rect), 2);
+        }
+        return rect;
     };
-    move(IDOK, 105, 92);
-    move(IDCANCEL, 95, 80);
+    const RECT ok = placeOf(IDOK);
+    const RECT cancel = placeOf(IDCANCEL);
+    if (cancel.right + 80 <= client.right) {
+        MoveWindow(GetDlgItem(sheet, IDOK), ok.left + 105, ok.top, ok.right + 92 - ok.left - 105, ok.bottom - ok.top,
+                   TRUE);
+        MoveWindow(GetDlgItem(sheet, IDCANCEL), cancel.left + 95, cancel.top, cancel.right + 80 - cancel.left - 95,
+                   cancel.bottom - cancel.top, TRUE);
+    }
     EnableCloseButtons(m_loaders == 0);
 }
 

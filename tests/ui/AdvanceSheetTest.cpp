@@ -203,7 +203,9 @@ TEST_F(AdvanceSheetGui, LoadersSetAsDefaultAddToExcludeAndOK)
     EXPECT_FALSE(Enabled(window, IDOK)) << "the included loader runs";
     EXPECT_FALSE(Enabled(window, IDCANCEL));
     CAdvanceInclude& include = sheet.IncludePage();
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(include.Window(), IDC_SET_AS_DEFAULT)));
     ASSERT_TRUE(WaitUntil([&] { return !include.IsLoading(); }));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(include.Window(), IDC_SET_AS_DEFAULT)));
     EXPECT_TRUE(Enabled(window, IDOK));
     EXPECT_TRUE(Enabled(window, IDCANCEL));
     EXPECT_TRUE(IsWindowVisible(include.FolderTree().Window()));
