@@ -120,6 +120,9 @@ bool CAdvanceInclude::OnCommand(WORD controlId, WORD code, HWND)
 {
     if (controlId != IDC_SET_AS_DEFAULT || code != BN_CLICKED)
         return false;
+    // The other page's loader may be reading the include/exclude file.
+    if (m_sheet.LoadersRunning() > 0)
+        return true;
     EnableItem(IDC_SET_AS_DEFAULT, false);
     Save(DefaultIncludeExcludeName);
     return true;
@@ -283,6 +286,8 @@ bool CAdvanceExclude::OnCommand(WORD controlId, WORD code, HWND)
         return true;
     }
     if (controlId == IDC_SET_AS_DEFAULT) {
+        if (m_sheet.LoadersRunning() > 0)
+            return true;
         EnableItem(IDC_SET_AS_DEFAULT, false);
         SaveAndTell(DefaultIncludeExcludeName);
         return true;
