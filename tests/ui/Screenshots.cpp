@@ -263,6 +263,43 @@ void CALLBACK CaptureRegistryBrowser(HWND, UINT, UINT_PTR timer, DWORD)
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
+BOOL CALLBACK FindPopupMenu(HWND window, LPARAM found)
+{
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (IsWindowVisible(window) && std::wstring(name) == L"#32768") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs inside the menu's own loop: pictures the menu and closes it.
+void CALLBACK CaptureTreeMenu(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menu = nullptr;
+    EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&menu));
+    if (!menu)
+        return;
+    KillTimer(nullptr, timer);
+    Capture(menu, L"TreeMenu_DriveWithTickedFolders");
+    EndMenu();
+}
+
+// The right-button menu of a tree item, opened as a user would.
+void CaptureTreeMenu(CSelectionTreeCtrl& tree, HTREEITEM item)
+{
+    RECT rect{};
+    *reinterpret_cast<HTREEITEM*>(&rect) = item;
+    SendMessageW(tree.Window(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+    POINT at{rect.left + 4, (rect.top + rect.bottom) / 2};
+    POINT screen = at;
+    ClientToScreen(tree.Window(), &screen);
+    SetCursorPos(screen.x, screen.y);
+    SetTimer(nullptr, 0, 300, CaptureTreeMenu);
+    SendMessageW(tree.Window(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+}
+
 void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& manager)
 {
     const std::string xml =
@@ -284,6 +321,8 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& mana
         Capture(window, L"165_AdvanceInclude_Loading");
         WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }, 60000);
         Capture(window, L"165_AdvanceInclude");
+        CFolderTreeCtrl& included = sheet.IncludePage().FolderTree();
+        CaptureTreeMenu(included, included.Tree().FirstRoot());
         sheet.SetActivePage(1);
         Capture(window, L"164_AdvanceExclude_Loading");
         CAdvanceExclude& exclude = sheet.ExcludePage();
