@@ -59,12 +59,14 @@ for k in root.findall("RegistrySystem/AddedItems/SubKeyList/SubKey"):
 for i in root.findall("INIFileSystem/*/FileList/File"):
     for s in i.findall("Section"):
         print(f"   INI       {i.get('Name')}  [{s.get('Name')}] {s.get('Key')}={s.get('Value')}")
+for s in root.findall("ShortcutList/Shortcut"):
+    print(f"   shortcut  {s.get('Directory')}  {s.get('Name')} -> {s.get('ExeName')}")
 PY
-echo "   (the desktop shortcut .lnk is seen by the capture but never packaged as a file)"
+echo "   (the desktop shortcut .lnk becomes a shortcut of the package, not a file)"
 echo "4. Project file: $project"
 echo "   Package:      $msi ($(stat -c %s "$msi") bytes)"
 echo "   Rows of the main tables (msiinfo export):"
-for t in Directory Component File Registry IniFile Property Media; do
+for t in Directory Component File Registry IniFile Shortcut Property Media; do
   printf '     %-10s %s\n' "$t" "$(msiinfo export "$msi" "$t" | tail -n +4 | grep -c . || true)"
 done
 
