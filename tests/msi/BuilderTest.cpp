@@ -278,8 +278,9 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         // The captured shortcut: its nested subfolder chained below the program
         // menu and removed on uninstall; arguments with the folder property, the
         // working folder by its Directory key.
+        const std::wstring rootName = scene.Root().substr(scene.Root().find_last_of(L'\\') + 1);
         EXPECT_EQ((std::vector<Row>{{L"TOOLS", L"Corvane BT 3", L"APP.EXECOMP", L"[#app.exe]",
-                                     L"--ini \"[ProgramFilesFolder]" + top + L"\\App\\app.ini\" [\\[]x[\\]]",
+                                     L"--ini \"[ProgramFilesFolder]" + rootName + L"\\App\\app.ini\" [\\[]x[\\]]",
                                      L"Runs the tool", L"", L"", L"7", L"DATA"}}),
                   Query(db.get(), L"SELECT `Directory_`,`Name`,`Component_`,`Target`,`Arguments`,`Description`,"
                                   L"`Icon_`,`IconIndex`,`ShowCmd`,`WkDir` FROM `Shortcut` WHERE `Shortcut`='Shortcut3'"));
