@@ -87,6 +87,6 @@ done
 in_prefix target wine reg query 'HKLM\Software\Corvane Demo' </dev/null 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */   HKLM\\Software\\Corvane Demo  /' || rc=1
 in_prefix target wine reg query 'HKCU\Software\Corvane Demo' </dev/null 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */   HKCU\\Software\\Corvane Demo  /' || rc=1
 grep -q '^Language=en' "$t/demo.ini" 2>/dev/null && echo "   INI entry: demo.ini [Settings] Language=en" || { echo "   INI entry MISSING"; rc=1; }
-link=$(cd "$demo/target/pfx/drive_c" && find -L users -iname 'Corvane Demo.lnk' 2>/dev/null | grep -i '/Desktop/' | head -1)
+link=$(cd "$demo/target/pfx/drive_c" && find -L users -iname 'Corvane Demo.lnk' 2>/dev/null | grep -i '/Desktop/' | head -1 || true)
 [ -n "$link" ] && echo "   shortcut: C:\\${link//\//\\}" || { echo "   desktop shortcut MISSING"; rc=1; }
 [ "$rc" = 0 ] && echo "Demo finished: everything is in $demo" || { echo "Demo finished with problems: see $demo"; exit 1; }
