@@ -414,6 +414,26 @@ std::size_t RegistryRootCount(const ScanDetails& details)
     return roots == details.end() ? 0 : roots->second.size();
 }
 
+// What the comparison's clean-up left out and turned into shortcuts.
+void ReportCleanCapture(CEnumerateWrapper& coordinator, const ReportLine& report)
+{
+    std::size_t keys = 0, files = 0;
+    std::wstring lastKey;
+    for (const MovedChangeEntry& entry : coordinator.ExcludedUninstallEntries()) {
+        if (!entry.FilePath.empty())
+            ++files;
+        else if (entry.Location != lastKey)
+            ++keys;
+        lastKey = entry.Location;
+    }
+    if (keys + files > 0)
+        report(L"Uninstall registration of the setup left out: " + Plural(keys, L"key", L"keys") + L", " +
+               Plural(files, L"file", L"files") + L" (the package registers its own).");
+    const CapturedShortcutResult& shortcuts = coordinator.CapturedShortcuts();
+    report(L"Shortcuts: " + Number(static_cast<long long>(shortcuts.Shortcuts.size())) + L" captured, " +
+           Number(static_cast<long long>(shortcuts.LeftOut.size())) + L" left out (target not captured).");
+}
+
 int FinishCapture(CUIManager& manager, const CaptureOptions& options, const ReportLine& report)
 {
     if (!manager.Coordinator().CheckFirstSnapshot(RegistryRootCount(manager.GetScanDetails()))) {
@@ -443,6 +463,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
     report(L"INI entries: " + Number(CountEntries(ini.AddedItems())) + L" added, " +
            Number(CountEntries(ini.ModifiedItems())) + L" modified, " + Number(CountEntries(ini.DeletedItems())) +
            L" deleted.");
+    ReportCleanCapture(manager.Coordinator(), report);
     const std::wstring project = FromUtf8(GetProjectFilePath());
     if (manager.CreateProjectFile() != 1) {
         // The snapshots stay, and so does the pending mark.

@@ -44,6 +44,15 @@ struct ShortcutRecord
     std::wstring Directory;
     std::wstring Icon;
     std::wstring IconIndex;
+    // Optional; empty in shortcuts chosen on the project page and in project
+    // files written before they were kept. A captured shortcut's Start-menu
+    // subfolder below its Directory (Vendor\App), arguments, working folder,
+    // description and show command ("3" maximised, "7" minimised; empty: normal).
+    std::wstring Subfolder = {};
+    std::wstring Arguments = {};
+    std::wstring WorkingFolder = {};
+    std::wstring Description = {};
+    std::wstring ShowCommand = {};
 
     friend bool operator==(const ShortcutRecord&, const ShortcutRecord&) = default;
 };

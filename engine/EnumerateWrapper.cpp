@@ -147,6 +147,7 @@ int CEnumerateWrapper::CompareSnapshot()
         return 0;
     }
     Progress().SetStepCount(0);
+    CleanCapture();
     return 1;
 }
 

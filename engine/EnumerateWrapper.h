@@ -5,8 +5,10 @@
 // document.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "engine/CapturedShortcuts.h"
 #include "engine/FileEnumerate.h"
 #include "engine/RegistryEnumerate.h"
+#include "engine/UninstallRegistration.h"
 #include "project/XMLDocumentHandler.h"
 
 #include <string>
@@ -38,8 +40,16 @@ public:
     // snapshot so that the pending capture can be resumed, and a stopped
     // project writer removes the project file.
     int CaptureSnapshot(const ScanDetails& details);
-    // Compares both sides and writes the three change documents. 1 or 0.
+    // Compares both sides and writes the three change documents, then cleans
+    // the capture (CleanCapture). 1 or 0.
     int CompareSnapshot();
+    // After a comparison: moves the setup's own Uninstall registration out of
+    // the added maps (ExcludedUninstallEntries) and writes the change
+    // documents again when it found one; reads the added links into shortcut
+    // records (CapturedShortcuts), merged into the process-wide shortcut list.
+    void CleanCapture();
+    const std::vector<MovedChangeEntry>& ExcludedUninstallEntries() const noexcept { return m_uninstallEntries; }
+    const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
     // saves to the project file path. Returns 1, or 0 (logged) when stopped,
@@ -71,4 +81,6 @@ private:
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
     CXMLDocumentHandler m_project;
+    std::vector<MovedChangeEntry> m_uninstallEntries;
+    CapturedShortcutResult m_capturedShortcuts;
 };

@@ -750,10 +750,15 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
         map = &m_deletedItems;
     else
         return;
-    if (isDirectory)
+    if (isDirectory) {
         (*map)[path];
-    else
-        (*map)[FolderOf(path)].push_back(path);
+        return;
+    }
+    (*map)[FolderOf(path)].push_back(path);
+    // The writer drops links as files; the coordinator reads them as shortcuts.
+    if (map == &m_addedItems && path.size() > 4 &&
+        CompareStringOrdinal(path.c_str() + path.size() - 4, 4, L".lnk", 4, TRUE) == CSTR_EQUAL)
+        m_addedLinks.push_back(path);
 }
 
 bool CFileEnumerate::WriteChangeDocument(bool keepAll)
@@ -779,6 +784,7 @@ void CFileEnumerate::Reset()
     m_addedItems.clear();
     m_deletedItems.clear();
     m_modifiedItems.clear();
+    m_addedLinks.clear();
     m_excludedFolders.clear();
     m_iniTracker.Reset();
 }

@@ -95,6 +95,9 @@ public:
     DirectoryChangeMap& AddedItems() noexcept { return m_addedItems; }
     DirectoryChangeMap& DeletedItems() noexcept { return m_deletedItems; }
     DirectoryChangeMap& ModifiedItems() noexcept { return m_modifiedItems; }
+    // The added .lnk files of the comparison (real paths), which the change
+    // document leaves out.
+    const std::vector<std::wstring>& AddedLinkFiles() const noexcept { return m_addedLinks; }
     const std::set<std::wstring>& ExcludedFolders() const noexcept { return m_excludedFolders; }
     CIniChangeTracker& IniTracker() noexcept { return m_iniTracker; }
     CXMLDocumentHandler& Document() noexcept { return m_document; }
@@ -118,5 +121,6 @@ private:
     DirectoryChangeMap m_addedItems;
     DirectoryChangeMap m_deletedItems;
     DirectoryChangeMap m_modifiedItems;
+    std::vector<std::wstring> m_addedLinks;
     std::set<std::wstring> m_excludedFolders;
 };

@@ -39,7 +39,7 @@ constexpr const wchar_t* TemplateDirectoryKeys[] = {
     L"TARGETDIR",       L"ProgramFilesFolder", L"SystemFolder",         L"System16Folder",   L"AppDataFolder",
     L"APPDATA",         L"USERPROFILE",        L"ALLUSERSPROFILE",      L"INSTALLDIR",       L"DesktopFolder",
     L"ProgramMenuFolder", L"QuickLaunchMicrosoft", L"QuickLaunchExplorer", L"QuickLaunchFolder", L"WindowsFolder",
-    L"ProgramFiles64Folder", L"System64Folder",
+    L"ProgramFiles64Folder", L"System64Folder", L"StartMenuFolder",
 };
 
 std::wstring LastComponent(const std::wstring& path)
@@ -117,6 +117,8 @@ UINT DatabaseCodePage(MSIHANDLE database, const std::wstring& folder)
     return codePage == 0 ? CP_ACP : codePage;
 }
 
+} // namespace
+
 // A Windows Installer identifier made of a name: ASCII letters, digits,
 // underscores and periods, never starting with a digit or a period; every
 // other character becomes "_".
@@ -133,6 +135,8 @@ std::wstring MsiIdentifier(const std::wstring& name)
         id.insert(0, 1, L'_');
     return id;
 }
+
+namespace {
 
 // True for a folder (token form or real) on the system drive: the installer's
 // Directory table can only place folders below TARGETDIR, the system drive.
@@ -542,6 +546,7 @@ void CMSIHandler::Uninitialize()
     m_directoryNameCounts.clear();
     m_directoryKeys.clear();
     m_leftOutFolders.clear();
+    m_shortcutFolderKeys.clear();
     m_windowsFolderAdded = false;
     m_registryComponentAdded = false;
     m_registry64ComponentAdded = false;

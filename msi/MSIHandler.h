@@ -26,6 +26,8 @@ class CTableInserter;
 // The build machine's folders in a registry value text become installer
 // folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
 std::wstring ReplaceFolderPaths(std::wstring value);
+// A Windows Installer identifier made of a name (MSIHandler.cpp).
+std::wstring MsiIdentifier(const std::wstring& name);
 
 // What a build put into the package, for the command line's report.
 struct MsiBuildCounts
@@ -148,6 +150,8 @@ private:
     // Properties, shortcuts, icons, INI files, summary information
     void AddProperties();
     void AddShortcutRows(const ShortcutList& shortcuts);
+    std::wstring ShortcutFolderKey(const std::wstring& place, const std::wstring& subfolder,
+                                   const std::wstring& component);
     std::wstring AddIconRow(const std::wstring& path);
     void AddIniRows();
     void AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number);
@@ -193,6 +197,7 @@ private:
     std::map<std::wstring, unsigned> m_directoryNameCounts; // upper-case name -> suffixes used
     std::map<std::wstring, std::wstring> m_directoryKeys;   // upper-case folder (token form) -> key
     std::set<std::wstring> m_leftOutFolders;                // upper case
+    std::map<std::wstring, std::wstring> m_shortcutFolderKeys; // upper-case place\subfolder -> key
     bool m_windowsFolderAdded = false;
     bool m_registryComponentAdded = false;
     bool m_x64Capture = false;        // the project file says Platform="x64"

@@ -14,6 +14,7 @@
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
@@ -335,6 +336,40 @@ std::wstring CMSIHandler::AddIconRow(const std::wstring& path)
     return key;
 }
 
+// The folder of a captured shortcut's Start-menu subfolder (Vendor\App below
+// ProgramMenuFolder): one Directory row per level, shared by the shortcuts in
+// it, and a RemoveFile row per level so that uninstall takes the folders away.
+std::wstring CMSIHandler::ShortcutFolderKey(const std::wstring& place, const std::wstring& subfolder,
+                                            const std::wstring& component)
+{
+    if (place == L"StartMenuFolder" && m_shortcutFolderKeys.emplace(L"\\StartMenuFolder", place).second)
+        (void)Table(TableId::Directory).Insert({place, L"TARGETDIR", L"."});
+    std::wstring parent = place;
+    std::wstring path = place;
+    std::size_t start = 0;
+    while (start <= subfolder.size()) {
+        const auto end = std::min(subfolder.find(L'\\', start), subfolder.size());
+        const std::wstring name = subfolder.substr(start, end - start);
+        start = end + 1;
+        if (name.empty())
+            continue;
+        path += L"\\" + name;
+        const auto known = m_shortcutFolderKeys.find(UpperKey(path));
+        if (known != m_shortcutFolderKeys.end()) {
+            parent = known->second;
+            continue;
+        }
+        const std::wstring key =
+            UpperKey(MakeUniqueName(MsiIdentifier(name), m_usedDirectoryKeys, m_directoryNameCounts));
+        m_shortcutFolderKeys.emplace(UpperKey(path), key);
+        if (Table(TableId::Directory).Insert({key, parent, name}))
+            ++m_counts.DirectoryRows;
+        (void)Table(TableId::RemoveFile).Insert({L"Remove" + key, component, L"", key, 2});
+        parent = key;
+    }
+    return parent;
+}
+
 void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
 {
     CTableInserter& table = Table(TableId::Shortcut);
@@ -350,7 +385,8 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
             ++m_counts.OtherLeftOut;
             continue;
         }
-        if (!FitsCodePage(record.Name)) {
+        if (!FitsCodePage(record.Name) || !FitsCodePage(record.Subfolder) || !FitsCodePage(record.Arguments) ||
+            !FitsCodePage(record.Description)) {
             LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) +
                      " cannot be written in the package's code page; left out");
             ++m_counts.OtherLeftOut;
@@ -359,16 +395,32 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
         const std::wstring target = L"[#" + file->second + L"]";
         const std::wstring shortcut = L"Shortcut" + std::to_wstring(i);
         const std::wstring component = UpperKey(file->second + L"Comp");
+        const std::wstring directory =
+            record.Subfolder.empty() && record.Directory != L"StartMenuFolder"
+                ? record.Directory
+                : ShortcutFolderKey(record.Directory, record.Subfolder, component);
         const std::wstring icon = AddIconRow(record.Icon);
+        // The working folder is named by its Directory key: a captured folder's.
+        std::wstring workingFolder;
+        if (!record.WorkingFolder.empty()) {
+            std::wstring token = record.WorkingFolder;
+            ToTokenPath(token);
+            if (auto known = m_directoryKeys.find(UpperKey(token)); known != m_directoryKeys.end())
+                workingFolder = known->second;
+        }
+        const std::wstring arguments = ReplaceFolderPaths(EscapeFormatted(record.Arguments));
         wchar_t* end = nullptr;
+        const long show = std::wcstol(record.ShowCommand.c_str(), &end, 10);
+        const MsiField showCommand = !record.ShowCommand.empty() && end && *end == L'\0'
+                                         ? MsiField(static_cast<int>(show))
+                                         : MsiField(std::wstring_view());
+        end = nullptr;
         const long index = std::wcstol(record.IconIndex.c_str(), &end, 10);
-        bool ok;
-        if (!record.IconIndex.empty() && end && *end == L'\0')
-            ok = table.Insert({shortcut, record.Directory, record.Name, component, target, icon,
-                               static_cast<int>(index)});
-        else
-            ok = table.Insert({shortcut, record.Directory, record.Name, component, target, icon, L""});
-        if (ok)
+        const MsiField iconIndex = !record.IconIndex.empty() && end && *end == L'\0'
+                                       ? MsiField(static_cast<int>(index))
+                                       : MsiField(std::wstring_view());
+        if (table.Insert({shortcut, directory, record.Name, component, target, icon, iconIndex, arguments,
+                          record.Description, showCommand, workingFolder}))
             ++m_counts.ShortcutRows;
     }
 }
@@ -418,7 +470,7 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
             }
             const std::wstring key = L"INIFile" + std::to_wstring(number++);
             if (table.Insert({key, fileName, directory, EscapeFormatted(entry.Section), EscapeFormatted(entry.Key),
-                              EscapeFormatted(entry.Value), action, L"INIHANDLECOMP"}))
+                              ReplaceFolderPaths(EscapeFormatted(entry.Value)), action, L"INIHANDLECOMP"}))
                 ++m_counts.IniRows;
         }
     }

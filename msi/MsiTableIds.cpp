@@ -24,7 +24,8 @@ const std::vector<TableLayout>& TableLayouts()
         s[TableId::Property] = {L"Property", {L"Property", L"Value"},
                                 OPEN_FAILURE("MsiDatabaseOpenViewA in PROPERTY_TABLE case")};
         s[TableId::Shortcut] = {L"Shortcut",
-                                {L"Shortcut", L"Directory_", L"Name", L"Component_", L"Target", L"Icon_", L"IconIndex"},
+                                {L"Shortcut", L"Directory_", L"Name", L"Component_", L"Target", L"Icon_", L"IconIndex",
+                                 L"Arguments", L"Description", L"ShowCmd", L"WkDir"},
                                 OPEN_FAILURE("MsiDatabaseOpenViewA in SHORTCUT_TABLE case")};
         const std::vector<const wchar_t*> ini = {L"IniFile", L"FileName", L"DirProperty", L"Section",
                                                  L"Key",     L"Value",    L"Action",      L"Component_"};
@@ -40,6 +41,8 @@ const std::vector<TableLayout>& TableLayouts()
         s[TableId::MsiFileHash] = {L"MsiFileHash",
                                    {L"File_", L"Options", L"HashPart1", L"HashPart2", L"HashPart3", L"HashPart4"},
                                    OPEN_FAILURE("MsiDatabaseOpenViewA in MSI_FILE_HASH_TABLE case")};
+        s[TableId::RemoveFile] = {L"RemoveFile", {L"FileKey", L"Component_", L"FileName", L"DirProperty", L"InstallMode"},
+                                  OPEN_FAILURE("MsiDatabaseOpenViewA in REMOVE_FILE_TABLE case")};
         return s;
     }();
     return layouts;

@@ -19,7 +19,8 @@ enum : int
     RemoveIniFile = 11,
     Upgrade = 12,
     MsiFileHash = 13,
-    Count = 14,
+    RemoveFile = 14,
+    Count = 15,
 };
 }
 

@@ -107,6 +107,12 @@ void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
                                   shortcut.GetNamedAttribute(L"Directory"), shortcut.GetNamedAttribute(L"Icon"),
                                   shortcut.GetNamedAttribute(L"IconIndex")};
             ToRealPath(record.Icon);
+            record.Subfolder = shortcut.GetNamedAttribute(L"Subfolder");
+            record.Arguments = shortcut.GetNamedAttribute(L"Arguments");
+            record.WorkingFolder = shortcut.GetNamedAttribute(L"WorkingFolder");
+            ToRealPath(record.WorkingFolder);
+            record.Description = shortcut.GetNamedAttribute(L"Description");
+            record.ShowCommand = shortcut.GetNamedAttribute(L"ShowCmd");
             destination.push_back(std::move(record));
         });
     } catch (...) {

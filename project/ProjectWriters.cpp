@@ -270,6 +270,27 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
     }
 }
 
+namespace {
+
+// The attributes of a captured shortcut, after the five every reader takes by
+// position; written only when set, so that a project without them reads as
+// before.
+void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& shortcut)
+{
+    std::wstring workingFolder = shortcut.WorkingFolder;
+    ToTokenPath(workingFolder);
+    const std::pair<const wchar_t*, const std::wstring*> optional[] = {
+        {L"Subfolder", &shortcut.Subfolder},     {L"Arguments", &shortcut.Arguments},
+        {L"WorkingFolder", &workingFolder},      {L"Description", &shortcut.Description},
+        {L"ShowCmd", &shortcut.ShowCommand},
+    };
+    for (const auto& [name, value] : optional)
+        if (!value->empty())
+            (void)SetElementAttribute(element, Bstr(name).Get(), *value);
+}
+
+} // namespace
+
 bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
 {
     try {
@@ -297,6 +318,7 @@ bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, cons
             (void)SetElementAttribute(element, names[2].Get(), shortcut.Directory);
             (void)SetElementAttribute(element, names[3].Get(), icon);
             (void)SetElementAttribute(element, names[4].Get(), shortcut.IconIndex);
+            SetOptionalShortcutAttributes(element, shortcut);
         }
         if (!Save(GetProjectFilePath())) {
             WriteError(ShortcutWriter + SaveFailed);

@@ -32,6 +32,10 @@ echo "1. Sample setup built from examples/demo-setup.nsi: $demo/demo-setup.exe"
 
 new_prefix capture
 c="$demo/capture/pfx/drive_c"
+# Wine links the profile's Desktop to HOME, which the snapshot walk does not go
+# through; as on Windows, it is a folder here, so the desktop shortcut is seen.
+rm -f "$c/users/$(whoami)/Desktop"
+mkdir -p "$c/users/$(whoami)/Desktop"
 mkdir -p "$c/corvane"
 cp "$build"/bin/* "$c/corvane/"
 cp "$demo/demo-setup.exe" "$c/"
@@ -59,12 +63,14 @@ for k in root.findall("RegistrySystem/AddedItems/SubKeyList/SubKey"):
 for i in root.findall("INIFileSystem/*/FileList/File"):
     for s in i.findall("Section"):
         print(f"   INI       {i.get('Name')}  [{s.get('Name')}] {s.get('Key')}={s.get('Value')}")
+for s in root.findall("ShortcutList/Shortcut"):
+    print(f"   shortcut  {s.get('Directory')}  {s.get('Name')} -> {s.get('ExeName')}")
 PY
-echo "   (the desktop shortcut .lnk is seen by the capture but never packaged as a file)"
+echo "   (the desktop shortcut .lnk becomes a shortcut of the package, not a file)"
 echo "4. Project file: $project"
 echo "   Package:      $msi ($(stat -c %s "$msi") bytes)"
 echo "   Rows of the main tables (msiinfo export):"
-for t in Directory Component File Registry IniFile Property Media; do
+for t in Directory Component File Registry IniFile Shortcut Property Media; do
   printf '     %-10s %s\n' "$t" "$(msiinfo export "$msi" "$t" | tail -n +4 | grep -c . || true)"
 done
 
@@ -81,4 +87,6 @@ done
 in_prefix target wine reg query 'HKLM\Software\Corvane Demo' </dev/null 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */   HKLM\\Software\\Corvane Demo  /' || rc=1
 in_prefix target wine reg query 'HKCU\Software\Corvane Demo' </dev/null 2>/dev/null | tr -d '\r' | grep REG_ | sed 's/^ */   HKCU\\Software\\Corvane Demo  /' || rc=1
 grep -q '^Language=en' "$t/demo.ini" 2>/dev/null && echo "   INI entry: demo.ini [Settings] Language=en" || { echo "   INI entry MISSING"; rc=1; }
+link=$(cd "$demo/target/pfx/drive_c" && find -L users -iname 'Corvane Demo.lnk' 2>/dev/null | grep -i '/Desktop/' | head -1 || true)
+[ -n "$link" ] && echo "   shortcut: C:\\${link//\//\\}" || { echo "   desktop shortcut MISSING"; rc=1; }
 [ "$rc" = 0 ] && echo "Demo finished: everything is in $demo" || { echo "Demo finished with problems: see $demo"; exit 1; }

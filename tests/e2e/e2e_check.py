@@ -73,7 +73,10 @@ def project_lines(path):
             for s in i.findall("Section"):
                 out.append(f"ini {kind} {i.get('Name')}|{s.get('Name')}|{s.get('Key')}|{s.get('Value')}")
     for s in root.findall("ShortcutList/Shortcut"):
-        out.append(f"shortcut {s.get('Name')}|{s.get('ExeName')}|{s.get('Directory')}")
+        # The optional attributes of a captured shortcut, where present.
+        extra = "".join(f"|{a}={s.get(a)}" for a in ("Subfolder", "Arguments", "WorkingFolder", "Description",
+                                                      "ShowCmd") if s.get(a) is not None)
+        out.append(f"shortcut {s.get('Name')}|{s.get('ExeName')}|{s.get('Directory')}{extra}")
     for p in root.findall("ProductInformation/ProductInformation"):
         platform = f"|{p.get('Platform')}" if p.get('Platform') is not None else ""
         out.append(f"product {p.get('ApplicationName')}|{p.get('Version')}|{p.get('CompanyName')}{platform}")

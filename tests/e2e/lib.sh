@@ -130,7 +130,8 @@ check_package() {
 # install_and_check <package.msi> <capture prefix>: installs into a fresh
 # prefix whose Program Files folder is C:\Apps (so paths must be translated),
 # checks files, registry values and INI entries (and whatever $AFTER_INSTALL
-# checks, given the prefix), uninstalls, checks they are gone.
+# checks, given the prefix), uninstalls, checks they are gone (and whatever
+# $AFTER_UNINSTALL checks).
 install_and_check() {
   local msi=$1 capture=$2 target=target
   step "install into a fresh prefix"
@@ -164,6 +165,8 @@ install_and_check() {
   check $CHECK reg-export "$WORK/uninstalled.reg" "$EXPECT" uninstalled-registry
   ini_entries $target >"$WORK/uninstalled-ini.txt"
   check $CHECK lines "$WORK/uninstalled-ini.txt" "$EXPECT" uninstalled-ini
+  [ -n "${AFTER_UNINSTALL:-}" ] && $AFTER_UNINSTALL $target
+  return 0
 }
 
 # export_keys <prefix> <name>: every key of the scenario's [keys] section,

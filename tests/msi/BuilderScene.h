@@ -150,7 +150,11 @@ public:
     {
         return {{L"%WINDIR%\\corvane_bt.ini", {{L"Settings", L"Mode", L"fast"}, {L"Settings", L"Quote", L"it's on"}}}};
     }
-    IniChangeMap ModifiedIni() const { return {{Token(L"\\App") + L"\\app.ini", {{L"Main", L"Key", L"v"}}}}; }
+    // An INI value holding a folder gets the folder property, as registry values do.
+    IniChangeMap ModifiedIni() const
+    {
+        return {{Token(L"\\App") + L"\\app.ini", {{L"Main", L"Key", L"v"}, {L"Main", L"Home", Real(L"\\App")}}}};
+    }
     IniChangeMap DeletedIni() const { return {{L"%WINDIR%\\corvane_old.ini", {{L"Old", L"Gone", L"1"}}}}; }
 
     // Writes the project file at `path` from the raw project file.
@@ -172,11 +176,25 @@ public:
         doc.InsertINIKeyAndValueInXML(NodePath::IniModified, m, save);
         doc.InsertINIKeyAndValueInXML(NodePath::IniDeleted, d, save);
         doc.InsertShortcutInXML(NodePath::Shortcuts,
-                                {{L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
+                                {CapturedShortcut(),
+                                 {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}});
         doc.InsertProductInfoInXML(NodePath::Product, {L"CorvaneBT", L"1.2", L"Corvane Test"});
         return PathExists(path);
+    }
+
+    // A shortcut as the capture reads it from a setup's link, in a nested
+    // Start-menu subfolder; it stands last in the file (Shortcut3).
+    ShortcutRecord CapturedShortcut() const
+    {
+        ShortcutRecord tool{L"Corvane BT 3", Token(L"\\App\\app.exe"), L"ProgramMenuFolder", L"", L""};
+        tool.Subfolder = L"Corvane BT\\Tools";
+        tool.Arguments = L"--ini \"" + Real(L"\\App\\app.ini") + L"\" [x]";
+        tool.WorkingFolder = Real(L"\\App\\Data");
+        tool.Description = L"Runs the tool";
+        tool.ShowCommand = L"7";
+        return tool;
     }
 
     std::wstring Real(const wchar_t* sub) const { return m_root + sub; }

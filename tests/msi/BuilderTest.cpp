@@ -157,8 +157,8 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     EXPECT_EQ(2u, counts.FilesLeftOut);
     EXPECT_EQ(11u, counts.RegistryRows); // ten added (one is gone) and one modified
     EXPECT_EQ(1u, counts.RegistryLeftOut);
-    EXPECT_EQ(4u, counts.IniRows);
-    EXPECT_EQ(2u, counts.ShortcutRows);
+    EXPECT_EQ(5u, counts.IniRows);
+    EXPECT_EQ(3u, counts.ShortcutRows);
     EXPECT_EQ(0u, counts.RejectedRows);
     // Captured names that are not identifiers become valid keys: the package
     // check finds nothing in the builder's own rows.
@@ -256,7 +256,11 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
                                      L"it's on", L"0", L"INIHANDLECOMP"},
                                     {L"INIFile2", L"corvane_bt.ini", L"WindowsFolder", L"Settings", L"Mode", L"fast",
                                      L"0", L"INIHANDLECOMP"},
-                                    {L"INIFile3", L"app.ini", L"APP", L"Main", L"Key", L"v", L"0",
+                                    {L"INIFile3", L"app.ini", L"APP", L"Main", L"Home",
+                                     L"[ProgramFilesFolder]" + scene.Root().substr(scene.Root().find_last_of(L'\\') + 1) +
+                                         L"\\App",
+                                     L"0", L"INIHANDLECOMP"},
+                                    {L"INIFile4", L"app.ini", L"APP", L"Main", L"Key", L"v", L"0",
                                      L"INIHANDLECOMP"}}),
                   Query(db.get(), L"SELECT * FROM `IniFile` ORDER BY `IniFile`"));
         EXPECT_EQ((std::vector<Row>{{L"INIFile1", L"corvane_old.ini", L"WindowsFolder", L"Old", L"Gone", L"1", L"2",
@@ -269,8 +273,22 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
                                     {L"Shortcut2", L"DesktopFolder", L"Corvane BT", L"APP.EXECOMP", L"[#app.exe]",
                                      L"Icon1", L"0"}}),
                   Query(db.get(), L"SELECT `Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,`Icon_`,`IconIndex` "
-                                  L"FROM `Shortcut` ORDER BY `Shortcut`"));
+                                  L"FROM `Shortcut` WHERE `Shortcut`<>'Shortcut3' ORDER BY `Shortcut`"));
         EXPECT_EQ((std::vector<Row>{{L"Icon1"}}), Query(db.get(), L"SELECT `Name` FROM `Icon`"));
+        // The captured shortcut: its nested subfolder chained below the program
+        // menu and removed on uninstall; arguments with the folder property, the
+        // working folder by its Directory key.
+        const std::wstring rootName = scene.Root().substr(scene.Root().find_last_of(L'\\') + 1);
+        EXPECT_EQ((std::vector<Row>{{L"TOOLS", L"Corvane BT 3", L"APP.EXECOMP", L"[#app.exe]",
+                                     L"--ini \"[ProgramFilesFolder]" + rootName + L"\\App\\app.ini\" [\\[]x[\\]]",
+                                     L"Runs the tool", L"", L"", L"7", L"DATA"}}),
+                  Query(db.get(), L"SELECT `Directory_`,`Name`,`Component_`,`Target`,`Arguments`,`Description`,"
+                                  L"`Icon_`,`IconIndex`,`ShowCmd`,`WkDir` FROM `Shortcut` WHERE `Shortcut`='Shortcut3'"));
+        EXPECT_EQ((Row{L"ProgramMenuFolder", L"Corvane BT"}), At(directories, L"CORVANE_BT"));
+        EXPECT_EQ((Row{L"CORVANE_BT", L"Tools"}), At(directories, L"TOOLS"));
+        EXPECT_EQ((std::vector<Row>{{L"APP.EXECOMP", L"", L"CORVANE_BT", L"2"}, {L"APP.EXECOMP", L"", L"TOOLS", L"2"}}),
+                  Query(db.get(), L"SELECT `Component_`,`FileName`,`DirProperty`,`InstallMode` FROM `RemoveFile` "
+                                  L"ORDER BY `DirProperty`"));
 
         const auto properties = Keyed(Query(db.get(), L"SELECT * FROM `Property`"));
         EXPECT_EQ(L"CorvaneBT", At(properties, L"ProductName")[0]);

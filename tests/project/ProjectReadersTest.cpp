@@ -54,11 +54,24 @@ protected:
         doc.InsertINIKeyAndValueInXML(NodePath::IniModified, ini, path);
         doc.InsertINIKeyAndValueInXML(NodePath::IniDeleted, noIni, path);
         doc.InsertShortcutInXML(NodePath::Shortcuts,
-                                {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"}});
+                                {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"},
+                                 CapturedShortcut()});
         doc.InsertShortcutICONInXML(NodePath::ShortcutIcons,
                                     {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}});
         doc.InsertProductInfoInXML(NodePath::Product, {L"First", L"1.0", L"Maker"});
         doc.InsertProductInfoInXML(NodePath::Product, {L"Second", L"2.0", L"Maker", Pinned});
+    }
+
+    // A shortcut the capture read from a setup's link, with the optional attributes.
+    static ShortcutRecord CapturedShortcut()
+    {
+        ShortcutRecord tool{L"Tool", L"%PROGRAMFILES%\\App\\a.exe", L"ProgramMenuFolder", L"", L""};
+        tool.Subfolder = L"Vendor\\Tools";
+        tool.Arguments = L"--mode \"fast\"";
+        tool.WorkingFolder = L"C:\\Program Files\\App";
+        tool.Description = L"Runs the tool";
+        tool.ShowCommand = L"7";
+        return tool;
     }
 
     // An UpgradeCode the user wrote into the project file.
@@ -103,9 +116,10 @@ TEST_F(ProjectReadersTest, FullProjectFileReadsBackIntoTheModel)
 
     ShortcutList shortcuts;
     doc.ReadShortcutList(shortcuts);
-    EXPECT_EQ(shortcuts, (ShortcutList{{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico",
-                                        L"1"}}))
-        << "the icon path comes back real";
+    EXPECT_EQ(shortcuts, (ShortcutList{CapturedShortcut(), {L"App", L"a.exe", L"[ProgramMenuFolder]",
+                                                             L"C:\\Program Files\\App\\app.ico", L"1"}}))
+        << "the icon path and working folder come back real; a shortcut without the optional attributes reads "
+           "them empty";
     IconMap icons;
     doc.ReadShortcutICONs(icons);
     EXPECT_EQ(icons, (IconMap{{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"b.exe", L"a.exe"}}}}));
@@ -192,8 +206,9 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
 
     ShortcutList shortcuts;
     check.ReadShortcutList(shortcuts);
-    ASSERT_EQ(shortcuts.size(), 1u);
+    ASSERT_EQ(shortcuts.size(), 2u);
     EXPECT_EQ(shortcuts[0].Icon, L"C:\\Program Files\\App\\app.ico");
+    EXPECT_EQ(shortcuts[1], CapturedShortcut()) << "the optional attributes survive a rebuild";
     IconMap icons;
     check.ReadShortcutICONs(icons);
     EXPECT_EQ(icons.size(), 1u);

@@ -1,0 +1,30 @@
+// The coordinator's clean-up of a compared capture: the setup's own uninstall
+// registration left out, its shortcut files read as shortcuts.
+#include "engine/EnumerateWrapper.h"
+
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "project/SharedProjectData.h"
+
+void CEnumerateWrapper::CleanCapture()
+{
+    m_uninstallEntries = MoveOutUninstallRegistration(m_files.AddedItems(), m_registry.AddedChanges());
+    if (!m_uninstallEntries.empty()) {
+        if (m_files.WriteFileChanges() != 1)
+            WriteError("CEnumerateWrapper::CleanCapture Unable to write " + Paths().FileChangesPath);
+        if (m_registry.WriteRegistryChanges() != 1)
+            WriteError("CEnumerateWrapper::CleanCapture Unable to write " + Paths().RegChangesPath);
+    }
+
+    // A shortcut is kept when the package installs its target: an added or
+    // modified file that the change document kept.
+    std::vector<std::wstring> captured;
+    for (const DirectoryChangeMap* map : {&m_files.AddedItems(), &m_files.ModifiedItems()})
+        for (const auto& [folder, files] : *map)
+            captured.insert(captured.end(), files.begin(), files.end());
+    m_capturedShortcuts = ShortcutsFromLinks(m_files.AddedLinkFiles(), ShortcutPlacesOfThisMachine(), captured);
+    for (ShortcutRecord& record : m_capturedShortcuts.Shortcuts)
+        ToTokenPath(record.ExeName);
+    MergeShortcuts(SelectedShortcuts(), m_capturedShortcuts.Shortcuts);
+}
