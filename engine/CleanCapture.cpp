@@ -2,6 +2,7 @@
 // registration left out, its shortcut files read as shortcuts.
 #include "engine/EnumerateWrapper.h"
 
+#include "engine/ExcludedChanges.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
@@ -10,6 +11,16 @@
 void CEnumerateWrapper::CleanCapture()
 {
     m_uninstallEntries = MoveOutUninstallRegistration(m_files.AddedItems(), m_registry.AddedChanges());
+    // Filed with the other excluded changes: the review pages list them with
+    // their description, and "<<" puts them back into the added maps.
+    for (const MovedChangeEntry& entry : m_uninstallEntries) {
+        if (entry.Origin == NodePath::FilesAdded)
+            ExcludedFileChanges().Add({ChangeOrigin::Added, entry.Location, false, {entry.FilePath}, entry.Description});
+        else if (entry.Value == RegistryChangeEntry{})
+            ExcludedRegistryChanges().Add({ChangeOrigin::Added, entry.Location, true, {}, entry.Description});
+        else
+            ExcludedRegistryChanges().Add({ChangeOrigin::Added, entry.Location, true, {entry.Value}, entry.Description});
+    }
     if (!m_uninstallEntries.empty()) {
         if (m_files.WriteFileChanges() != 1)
             WriteError("CEnumerateWrapper::CleanCapture Unable to write " + Paths().FileChangesPath);

@@ -257,8 +257,11 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
         SetItemText(check.field, m_openingTexts[check.field]);
         return false;
     }
-    // The process-wide lists the project writer stores.
+    // The process-wide lists the project writer stores: the shortcuts the
+    // capture found, then the page's own, made again on every Next so that a
+    // second Next does not repeat them.
     ExtractedIcons().clear();
+    SelectedShortcuts() = Manager().Coordinator().CapturedShortcuts().Shortcuts;
     return PrepareShortcuts(m_entries, FromUtf8(Paths().ExtractedIconFolder), SelectedShortcuts(), ExtractedIcons());
 }
 

@@ -8,12 +8,15 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "common/Worker.h"
+#include "engine/ExcludedChanges.h"
+#include "engine/UninstallRegistration.h"
 #include "manager/UIManager.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -303,4 +306,47 @@ TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
         else
             EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), oneThread);
     }
+}
+
+TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanComeBack)
+{
+    CUIManager* manager = CUIManager::GetInstance();
+    FirstHalf(*manager);
+    RunFakeSetup();
+    const std::wstring uninstaller = m_target + L"\\bin\\uninstall.exe";
+    WriteFileBytes(uninstaller, "MZ uninstall");
+    const std::wstring entry = L"Microsoft\\Windows\\CurrentVersion\\Uninstall\\RoadApp";
+    HKEY sub = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(m_key->Key(), entry.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+              ERROR_SUCCESS);
+    SetString(sub, L"UninstallString", L"\"" + uninstaller + L"\" /S");
+    RegCloseKey(sub);
+    ASSERT_EQ(manager->Coordinator().CaptureSnapshot(manager->GetScanDetails()), 1);
+    ASSERT_EQ(manager->Coordinator().CompareSnapshot(), 1);
+
+    // Out of the added maps, into the stores the review pages list, with the reason.
+    CEnumerateWrapper& coordinator = manager->Coordinator();
+    const std::wstring bin = m_target + L"\\bin";
+    const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Road\\" + entry;
+    const auto& files = coordinator.FileSide().AddedItems().at(bin);
+    EXPECT_EQ(std::count(files.begin(), files.end(), uninstaller), 0);
+    EXPECT_EQ(coordinator.RegistrySide().AddedChanges().count(key), 0u);
+    EXPECT_EQ(ExcludedFileChanges().EntriesByKey()[bin], std::vector<std::wstring>{uninstaller});
+    EXPECT_EQ(ExcludedFileChanges().DescriptionOf(bin), UninstallEntryDescription);
+    EXPECT_EQ(ExcludedRegistryChanges().EntriesByKey()[key].size(), 1u);
+    EXPECT_EQ(ExcludedRegistryChanges().DescriptionOf(key), UninstallEntryDescription);
+
+    // "<<" puts them back where they came from.
+    CFileEnumerate& fileSide = coordinator.FileSide();
+    CRegistryEnumerate& registrySide = coordinator.RegistrySide();
+    ExcludedFileChanges().RestoreKey({fileSide.AddedItems(), fileSide.ModifiedItems(), fileSide.DeletedItems()}, bin);
+    ExcludedRegistryChanges().RestoreKey(
+        {registrySide.AddedChanges(), registrySide.ModifiedChanges(), registrySide.DeletedChanges()}, key);
+    const auto& restored = fileSide.AddedItems().at(bin);
+    EXPECT_EQ(std::count(restored.begin(), restored.end(), uninstaller), 1);
+    EXPECT_EQ(registrySide.AddedChanges().at(key).size(), 1u);
+    EXPECT_TRUE(ExcludedFileChanges().Empty());
+    EXPECT_TRUE(ExcludedRegistryChanges().Empty());
+    EXPECT_EQ(manager->Uninitialize(), 1);
+    CUIManager::ReleaseInstance(manager);
 }
