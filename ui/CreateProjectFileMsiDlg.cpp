@@ -77,6 +77,11 @@ BOOL CCreateProjectFileMsiDlg::OnInitDialog()
         ShowItem(IDC_SELECT_SHORTCUT, true);
     }
     SetUpShortcutList();
+    // The shortcuts the setup made come filled in; the user can change them.
+    for (const auto& [name, entry] : EntriesFromCapturedShortcuts(Manager().Coordinator().CapturedShortcuts().Shortcuts)) {
+        m_entries[name] = entry;
+        ShowEntry(entry, -1);
+    }
 
     SetItemText(IDC_TARGET_PATH, FromUtf8(Paths().OutputFolder));
     SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(FromUtf8(GetProjectFilePath())));
@@ -179,7 +184,7 @@ void CCreateProjectFileMsiDlg::OnSelect()
     SendMessageW(m_combo, CB_GETLBTEXT, selection, reinterpret_cast<LPARAM>(text));
     const std::wstring executable = text;
     for (const auto& [key, entry] : m_entries)
-        if (entry.executable == executable)
+        if (LastPathComponent(entry.executable) == executable)
             return;
 
     CShortcutDlg dialog(DefaultShortcutName(executable), m_executables[executable]);
@@ -241,7 +246,8 @@ void CCreateProjectFileMsiDlg::ShowEntry(const ShortcutEntry& entry, int line)
         SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     LVITEMW sub{};
     sub.iSubItem = 1;
-    sub.pszText = const_cast<wchar_t*>(entry.executable.c_str());
+    const std::wstring executable = LastPathComponent(entry.executable);
+    sub.pszText = const_cast<wchar_t*>(executable.c_str());
     SendMessageW(list, LVM_SETITEMTEXTW, item.iItem, reinterpret_cast<LPARAM>(&sub));
 }
 
@@ -257,11 +263,11 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
         SetItemText(check.field, m_openingTexts[check.field]);
         return false;
     }
-    // The process-wide lists the project writer stores: the shortcuts the
-    // capture found, then the page's own, made again on every Next so that a
-    // second Next does not repeat them.
+    // The process-wide lists the project writer stores, made again from the
+    // page's entries (the captured shortcuts among them) on every Next, so
+    // that a second Next does not repeat them.
     ExtractedIcons().clear();
-    SelectedShortcuts() = Manager().Coordinator().CapturedShortcuts().Shortcuts;
+    SelectedShortcuts().clear();
     return PrepareShortcuts(m_entries, FromUtf8(Paths().ExtractedIconFolder), SelectedShortcuts(), ExtractedIcons());
 }
 

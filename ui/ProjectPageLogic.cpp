@@ -351,12 +351,50 @@ bool PrepareShortcuts(ShortcutEntryMap& entries, const std::wstring& iconFolder,
         const std::pair<bool, const wchar_t*> places[] = {{entry.desktop, L"DesktopFolder"},
                                                           {entry.programMenu, L"ProgramMenuFolder"},
                                                           {entry.quickLaunch, L"QuickLaunchFolder"}};
-        for (const auto& [ticked, directory] : places)
-            if (ticked)
-                records.push_back(
-                    {entry.name, entry.executable, directory, entry.iconSource, std::to_wstring(entry.iconIndex)});
+        const ShortcutRecord plain{entry.name, entry.executable, L"", entry.iconSource,
+                                   std::to_wstring(entry.iconIndex)};
+        const auto withEntry = [&](ShortcutRecord record) {
+            record.Name = plain.Name;
+            record.Icon = plain.Icon;
+            record.IconIndex = plain.IconIndex;
+            return record;
+        };
+        for (const auto& [ticked, directory] : places) {
+            if (!ticked)
+                continue;
+            bool fromCapture = false;
+            for (const ShortcutRecord& record : entry.captured)
+                if (record.Directory == directory) {
+                    records.push_back(withEntry(record));
+                    fromCapture = true;
+                }
+            if (!fromCapture) {
+                records.push_back(plain);
+                records.back().Directory = directory;
+            }
+        }
+        for (const ShortcutRecord& record : entry.captured)
+            if (std::none_of(std::begin(places), std::end(places),
+                             [&](const auto& place) { return record.Directory == place.second; }))
+                records.push_back(withEntry(record));
     }
     return true;
+}
+
+ShortcutEntryMap EntriesFromCapturedShortcuts(const ShortcutList& captured)
+{
+    ShortcutEntryMap entries;
+    for (const ShortcutRecord& record : captured) {
+        auto [it, isNew] = entries.try_emplace(record.Name);
+        ShortcutEntry& entry = it->second;
+        if (isNew)
+            entry = {record.Name, record.ExeName, record.Icon, _wtoi(record.IconIndex.c_str()), false, false, false};
+        entry.desktop |= record.Directory == L"DesktopFolder";
+        entry.programMenu |= record.Directory == L"ProgramMenuFolder";
+        entry.quickLaunch |= record.Directory == L"QuickLaunchFolder";
+        entry.captured.push_back(record);
+    }
+    return entries;
 }
 
 // ---- Progress bar ------------------------------------------------------------------------

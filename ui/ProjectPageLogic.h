@@ -21,6 +21,11 @@ struct ShortcutEntry
     bool desktop = true;
     bool programMenu = true;
     bool quickLaunch = true;
+    // The shortcuts the setup made for this name, when the capture found them
+    // (one record per place): their Start-menu subfolder, arguments, working
+    // folder, description and show command go into the records made from the
+    // entry. `executable` then holds the target's token path.
+    ShortcutList captured = {};
 
     friend bool operator==(const ShortcutEntry&, const ShortcutEntry&) = default;
 };
@@ -81,8 +86,14 @@ std::wstring ExtractedIconPath(const std::wstring& iconFolder, const std::wstrin
 // .exe source gives its icon at the entry's index saved under `iconFolder`
 // (the entry's source becomes that .ico path, even when no icon could be
 // extracted), anything else is used unchanged; one record per ticked flag in
-// the order desktop, program menu, quick launch. The folder is created when
+// the order desktop, program menu, quick launch; a captured entry's record of
+// a ticked place keeps its details, and its records of other places (the
+// Start menu itself) are kept as they are. The folder is created when
 // missing. True unless the folder cannot be made (logged).
+// The page's entries for the shortcuts the capture found, one per name: the
+// places ticked where the setup put a shortcut of that name.
+ShortcutEntryMap EntriesFromCapturedShortcuts(const ShortcutList& captured);
+
 bool PrepareShortcuts(ShortcutEntryMap& entries, const std::wstring& iconFolder, ShortcutList& records,
                       IconMap& icons);
 

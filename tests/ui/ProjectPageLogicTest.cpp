@@ -192,6 +192,50 @@ TEST(ProjectPageLogic, PrepareShortcutsMakesRecordsAndIconFilesInEntryOrder)
     OleUninitialize();
 }
 
+TEST(ProjectPageLogic, CapturedShortcutsBecomeEntriesAndKeepTheirDetailsThroughTheUsersEdits)
+{
+    TempFolder root;
+    const auto captured = [](const wchar_t* name, const wchar_t* directory, const wchar_t* subfolder) {
+        ShortcutRecord record{name, L"%PROGRAMFILES%\\Vendor\\app.exe", directory, L"", L""};
+        record.Subfolder = subfolder;
+        record.Arguments = L"--start";
+        record.WorkingFolder = L"%PROGRAMFILES%\\Vendor";
+        return record;
+    };
+    const ShortcutRecord menu = captured(L"App", L"ProgramMenuFolder", L"Vendor\\App");
+    const ShortcutRecord desktop = captured(L"App", L"DesktopFolder", L"");
+    const ShortcutRecord startMenu = captured(L"Tool", L"StartMenuFolder", L"");
+    ShortcutEntryMap entries = EntriesFromCapturedShortcuts({menu, desktop, startMenu});
+    ASSERT_EQ(entries.size(), 2u);
+    const ShortcutEntry& app = entries[L"App"];
+    EXPECT_TRUE(app.desktop && app.programMenu && !app.quickLaunch);
+    EXPECT_EQ(app.executable, L"%PROGRAMFILES%\\Vendor\\app.exe");
+    EXPECT_EQ(app.captured, (ShortcutList{menu, desktop}));
+    EXPECT_FALSE(entries[L"Tool"].desktop || entries[L"Tool"].programMenu || entries[L"Tool"].quickLaunch);
+
+    // The user renames App, takes it off the desktop and adds the quick-launch bar.
+    ShortcutEntry edited = entries[L"App"];
+    edited.name = L"My App";
+    edited.desktop = false;
+    edited.quickLaunch = true;
+    entries.erase(L"App");
+    entries[L"My App"] = edited;
+    ShortcutList records;
+    IconMap icons;
+    ASSERT_TRUE(PrepareShortcuts(entries, root / L"ExtractedIcon", records, icons));
+    ShortcutRecord renamedMenu = menu;
+    renamedMenu.Name = L"My App";
+    renamedMenu.IconIndex = L"0";
+    ShortcutRecord tool = startMenu;
+    tool.IconIndex = L"0";
+    const ShortcutList expected = {
+        renamedMenu,
+        {L"My App", L"%PROGRAMFILES%\\Vendor\\app.exe", L"QuickLaunchFolder", L"", L"0"},
+        tool,
+    };
+    EXPECT_EQ(records, expected);
+}
+
 TEST(ProjectPageLogic, TheBarStopsShortOfEachWorkersShare)
 {
     // The project writer has the whole bar; the build has half per step.
