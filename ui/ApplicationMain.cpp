@@ -5,18 +5,11 @@
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 
-namespace {
-
-constexpr LRESULT Stay = CPropertyPage::StayOnPage;
-
-} // namespace
-
 CApplicationMain::CApplicationMain()
     : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard),
       m_reviewFiles(IDD_REVIEW_FILES, L"Package Content Review", IDD_POST_INSTALLATION, IDD_REVIEW_REGISTRY),
       m_reviewRegistry(IDD_REVIEW_REGISTRY, L"Package Content Review", IDD_REVIEW_FILES, IDD_CREATE_PROJECT),
-      m_showProject(IDD_SHOW_PROJECT, L"Project File Content Review", IDD_BASIC_INFORMATION, IDD_BUILD_MSI),
-      m_buildMsi(IDD_BUILD_MSI, L"Build MSI", IDD_SHOW_PROJECT, Stay)
+      m_showProject(IDD_SHOW_PROJECT, L"Project File Content Review", IDD_BASIC_INFORMATION, IDD_BUILD_MSI)
 {
     for (CPropertyPage* page :
          {static_cast<CPropertyPage*>(&m_welcome), static_cast<CPropertyPage*>(&m_basicInformation),

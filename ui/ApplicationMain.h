@@ -1,6 +1,7 @@
 #pragma once
 // The wizard sheet: eleven pages in a fixed order, the banner across the top,
 // the program icon, and the buttons moved into the place of the hidden Help.
+#include "ui/BuildMSIDlg.h"
 #include "ui/CaptureSnapshotDlg.h"
 #include "ui/CorvaneRepackagerDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
@@ -39,6 +40,7 @@ public:
     CCaptureSnapshotDlg& PreInstallationPage() noexcept { return m_preInstallation; }
     CLaunchSetupDlg& LaunchSetupPage() noexcept { return m_launchSetup; }
     CSecondSnapshotDlg& PostInstallationPage() noexcept { return m_postInstallation; }
+    CBuildMSIDlg& BuildMsiPage() noexcept { return m_buildMsi; }
 
 protected:
     void OnInitDialog() override;
@@ -58,7 +60,7 @@ private:
     CPlaceholderPage m_reviewRegistry;
     CCreateProjectFileMsiDlg m_createProject;
     CPlaceholderPage m_showProject;
-    CPlaceholderPage m_buildMsi;
+    CBuildMSIDlg m_buildMsi;
     CExistingSnapshotDlg m_existingSnapshot;
     HICON m_icon = nullptr;
     HBITMAP m_banner = nullptr;

@@ -7,6 +7,7 @@
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "msi/MsiHandle.h"
+#include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ProjectPageLogic.h"
@@ -21,68 +22,6 @@
 #include <set>
 
 namespace {
-
-// Runs `action` on the shortcut dialog once it shows, from inside its modal loop.
-std::function<void(HWND)> g_dialogAction;
-bool g_dialogSeen = false;
-
-VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
-    if (!dialog || !IsWindowVisible(dialog))
-        return;
-    KillTimer(nullptr, id);
-    g_dialogSeen = true;
-    g_dialogAction(dialog);
-}
-
-// Starts `open` (which shows the dialog modally) and lets `action` work the dialog.
-void WithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action)
-{
-    g_dialogAction = std::move(action);
-    g_dialogSeen = false;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
-    open();
-    KillTimer(nullptr, timer);
-    EXPECT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
-}
-
-std::wstring DialogText(HWND dialog, int id)
-{
-    wchar_t text[512] = {};
-    GetDlgItemTextW(dialog, id, text, 512);
-    return text;
-}
-
-std::vector<std::vector<std::wstring>> Query(MSIHANDLE database, const wchar_t* sql, std::vector<DWORD>* streamSizes)
-{
-    std::vector<std::vector<std::wstring>> rows;
-    UniqueMsiHandle view;
-    if (MsiDatabaseOpenViewW(database, sql, view.put()) != ERROR_SUCCESS || MsiViewExecute(view.get(), 0)) {
-        ADD_FAILURE() << "cannot query " << ToUtf8(sql);
-        return rows;
-    }
-    for (;;) {
-        UniqueMsiHandle record;
-        if (MsiViewFetch(view.get(), record.put()) != ERROR_SUCCESS)
-            break;
-        std::vector<std::wstring> row;
-        const UINT fields = MsiRecordGetFieldCount(record.get());
-        for (UINT i = 1; i <= fields; ++i) {
-            if (streamSizes && i == fields) {
-                streamSizes->push_back(MsiRecordDataSize(record.get(), i));
-                continue;
-            }
-            wchar_t text[1024] = {};
-            DWORD size = 1024;
-            MsiRecordGetStringW(record.get(), i, text, &size);
-            row.push_back(text);
-        }
-        rows.push_back(row);
-    }
-    MsiViewClose(view.get());
-    return rows;
-}
 
 class ProjectPage : public ::testing::Test
 {
