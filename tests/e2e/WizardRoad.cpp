@@ -25,6 +25,26 @@ namespace {
 std::wstring g_setup;
 std::wstring g_output;
 
+std::function<void(HWND)> g_dialogAction;
+bool g_dialogSeen = false;
+
+VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, id);
+    g_dialogSeen = true;
+    g_dialogAction(dialog);
+}
+
+std::wstring DialogText(HWND dialog, int id)
+{
+    wchar_t text[512] = {};
+    GetDlgItemTextW(dialog, id, text, 512);
+    return text;
+}
+
 // Presses Next until the sheet shows `pageId` (the review placeholders pass through).
 bool NextUntilPage(WizardDriver& w, UINT pageId)
 {
@@ -98,13 +118,17 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
                                                  reinterpret_cast<LPARAM>(L"uninstall.exe"));
         ASSERT_NE(uninstaller, CB_ERR) << "the captured executable is not offered";
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(uninstaller), 0);
-        WithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); },
-                           [](HWND dialog) {
-                               EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"uninstall");
-                               EXPECT_GE(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
-                               CheckDlgButton(dialog, IDC_SHORTCUT_QUICK_LAUNCH, BST_UNCHECKED);
-                               SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-                           });
+        g_dialogSeen = false;
+        g_dialogAction = [](HWND dialog) {
+            EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"uninstall");
+            EXPECT_GE(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
+            CheckDlgButton(dialog, IDC_SHORTCUT_QUICK_LAUNCH, BST_UNCHECKED);
+            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        };
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
+        w.Click(IDC_SELECT_SHORTCUT);
+        KillTimer(nullptr, timer);
+        ASSERT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
         ASSERT_EQ(page.Entries().size(), 1u);
 
         // Next: the project file, then the package.

@@ -133,9 +133,9 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
     EXPECT_EQ(page.CurrentState(), CBuildMSIDlg::State::Editing);
 
     // The dialog opens with the stored places; a new name, other places, the program's second icon.
-    WithShortcutDialog([&] { page.OnEditShortcut(0); },
+    RunWithShortcutDialog([&] { page.OnEditShortcut(0); },
                        [&](HWND dialog) {
-                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"App");
+                           EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"App");
                            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_DESKTOP), BST_CHECKED);
                            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_PROGRAM_MENU), BST_UNCHECKED);
                            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_QUICK_LAUNCH), BST_CHECKED);

@@ -138,10 +138,10 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
 
     // Select opens the dialog for the chosen executable: its name, its icons, every place ticked.
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    WithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); },
+    RunWithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); },
                        [&](HWND dialog) {
-                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"app");
-                           EXPECT_EQ(DialogText(dialog, IDC_ICON_SOURCE), app);
+                           EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"app");
+                           EXPECT_EQ(DialogItemText(dialog, IDC_ICON_SOURCE), app);
                            EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), CountIcons(app));
                            EXPECT_NE(SendDlgItemMessageW(dialog, IDC_ICON_PREVIEW, STM_GETICON, 0, 0), 0);
                            for (int id : {IDC_SHORTCUT_DESKTOP, IDC_SHORTCUT_PROGRAM_MENU, IDC_SHORTCUT_QUICK_LAUNCH})
@@ -159,9 +159,9 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
 
     // A double-click opens the stored entry; Cancel changes nothing.
-    WithShortcutDialog([&] { page.OnEditShortcut(0); },
+    RunWithShortcutDialog([&] { page.OnEditShortcut(0); },
                        [](HWND dialog) {
-                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"My App");
+                           EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"My App");
                            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_QUICK_LAUNCH), BST_UNCHECKED);
                            SetDlgItemTextW(dialog, IDC_SHORTCUT_NAME, L"Changed");
                            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);

@@ -200,7 +200,7 @@ VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
 }
 } // namespace
 
-void WithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action)
+void RunWithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action)
 {
     g_dialogAction = std::move(action);
     g_dialogSeen = false;
@@ -210,7 +210,7 @@ void WithShortcutDialog(const std::function<void()>& open, std::function<void(HW
     EXPECT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
 }
 
-std::wstring DialogText(HWND dialog, int id)
+std::wstring DialogItemText(HWND dialog, int id)
 {
     wchar_t text[512] = {};
     GetDlgItemTextW(dialog, id, text, 512);

@@ -98,6 +98,6 @@ private:
 
 // Runs `open` (which shows the shortcut dialog modally) and lets `action` work
 // the dialog from inside its modal loop once it shows; a test failure when it did not show.
-void WithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action);
+void RunWithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action);
 // The text of a dialog's control.
-std::wstring DialogText(HWND dialog, int id);
+std::wstring DialogItemText(HWND dialog, int id);
