@@ -2,6 +2,7 @@
 
 #include "common/Progress.h"
 #include "manager/UIManager.h"
+#include "ui/AdvanceSheet.h"
 #include "ui/ApplicationMain.h"
 #include "ui/CaptureProgress.h"
 #include "ui/Resource.h"
@@ -43,8 +44,6 @@ BOOL CCaptureSnapshotDlg::OnInitDialog()
                    IDC_SNAPSHOT_DETAIL, IDC_FOLDER_TREE, IDC_HIVE_TREE, IDC_DESCRIPTION})
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
-    // The advanced include/exclude sheet is not part of this version.
-    EnableItem(IDC_ADVANCED, false);
 
     // The selection of both snapshots, with the setup program and the product
     // information; the manager saves it so that a restart can resume.
@@ -63,6 +62,25 @@ void CCaptureSnapshotDlg::ReloadSelection()
     SendMessageW(Item(IDC_FOLDER_TREE), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     SendMessageW(Item(IDC_HIVE_TREE), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     m_itemCount = CaptureProgress::ShowSelection(Item(IDC_FOLDER_TREE), Item(IDC_HIVE_TREE), Manager().GetScanDetails());
+}
+
+bool CCaptureSnapshotDlg::OnCommand(WORD controlId, WORD code, HWND)
+{
+    if (controlId != IDC_ADVANCED || code != BN_CLICKED || m_capturing)
+        return false;
+    OnAdvanced();
+    return true;
+}
+
+void CCaptureSnapshotDlg::OnAdvanced()
+{
+    // The sheet's result does not matter: its OK has already handed the new
+    // selection to the manager, and Cancel left the old one.
+    {
+        CParentSheet sheet;
+        sheet.DoModal(SheetWindow());
+    }
+    ReloadSelection();
 }
 
 BOOL CCaptureSnapshotDlg::OnSetActive()

@@ -22,6 +22,9 @@ public:
     // Lists the manager's scan details in the trees again and recounts the
     // items (after the selection changed).
     void ReloadSelection();
+    // "Advanced": runs the advanced include/exclude sheet modally, then lists
+    // the manager's scan details again.
+    void OnAdvanced();
 
 protected:
     BOOL OnInitDialog() override;
@@ -30,6 +33,7 @@ protected:
     LRESULT OnWizardNext() override;
     void OnCancel() override;
     void OnTimer(UINT_PTR timerId) override;
+    bool OnCommand(WORD controlId, WORD code, HWND control) override;
 
 private:
     CUIManager& Manager();

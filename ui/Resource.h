@@ -138,3 +138,25 @@
 #define IDC_RESCAN_REGISTRY        1074
 #define IDC_IGNORE_MISSING         1134
 #define IDC_CHOSEN_FOLDER          1061
+
+// Selection trees: the "Browse for Registry" dialog and the advanced
+// include/exclude sheet with its "Included Items" (165) and "Excluded Items"
+// (164) pages.
+#define IDD_BROWSE_REGISTRY        177
+#define IDC_BROWSE_REGISTRY_TREE   1153
+#define IDD_ADVANCE_INCLUDE        165
+#define IDD_ADVANCE_EXCLUDE        164
+#define IDC_ADVANCE_FOLDER_LABEL   1039
+#define IDC_ADVANCE_REGISTRY_LABEL 1038
+#define IDC_INCLUDE_FOLDER_TREE    1034
+#define IDC_INCLUDE_REGISTRY_TREE  1033
+#define IDC_INCLUDE_WAIT           1132
+#define IDC_SET_AS_DEFAULT         1014
+#define IDC_EXCLUDE_FOLDER_TREE    1109
+#define IDC_EXCLUDE_REGISTRY_TREE  1111
+#define IDC_EXCLUDE_WAIT           1133
+#define IDC_SELECTION_RECORD       1113
+#define IDC_EXCLUDE_DESCRIPTION    1083
+#define IDC_EXCLUDE_DESCRIPTION_LABEL 1051
+#define IDC_ADD_TO_EXCLUDE         1050
+#define IDT_ADVANCE_LOADER         1201

@@ -370,7 +370,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_EQ(TreeItems(w.Control(IDC_HIVE_TREE)), std::vector<std::wstring>{m_hive});
     EXPECT_EQ(w.Text(IDC_FOLDERS_LABEL), L"Directories");
     EXPECT_TRUE(w.IsVisible(IDC_ADVANCED));
-    EXPECT_FALSE(IsWindowEnabled(w.Control(IDC_ADVANCED))) << "the advanced sheet is not there yet";
+    EXPECT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(w.Control(IDC_FOLDER_TREE), WM_GETFONT, 0, 0)), DialogFont());
     EXPECT_TRUE(PathExists(FromUtf8(m_manager->SnapshotFolder()) + L"\\ScanDetails.txt"));
     EXPECT_FALSE(ReadSnapshotTakenKey());

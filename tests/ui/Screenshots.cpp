@@ -8,6 +8,8 @@
 #include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/AboutDlg.h"
+#include "ui/AdvanceSheet.h"
+#include "ui/BrowseDialogs.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
@@ -242,6 +244,72 @@ void CaptureProjectPage(WizardEnvironment& environment, CUIManager& manager)
     }
 }
 
+
+// The advanced include/exclude sheet: both pages while they load and loaded,
+// a selected exclusion, the warning of "Add To Exclude"; the registry browser.
+CDialogRegistry* g_registryBrowser = nullptr;
+
+void CALLBACK CaptureRegistryBrowser(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = g_registryBrowser->Window();
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, timer);
+    CRegistryTreeCtrl& tree = g_registryBrowser->Tree();
+    HTREEITEM software = tree.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE");
+    SendMessageW(tree.Window(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(tree.Find(L"HKEY_LOCAL_MACHINE")));
+    SendMessageW(tree.Window(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(software));
+    Capture(dialog, L"177_BrowseForRegistry");
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& manager)
+{
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>"
+        "<IncludedEntry Name=\"%WINDIR%\"/><IncludedEntry Name=\"%PROGRAMFILES%\"/></IncludedItems><ExcludedItems>"
+        "<ExcludedEntry Name=\"%WINDIR%\\Temp\" Description=\"Temporary files of Windows and setups\"/>"
+        "<ExcludedEntry Name=\"%SYSDRIVE%\\pagefile.sys\" Description=\"Paging file\"/></ExcludedItems></FileSystem>"
+        "<RegistrySystem><IncludedItems><IncludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\"/></IncludedItems>"
+        "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\" "
+        "Description=\"Machine keys and random seeds\"/></ExcludedItems></RegistrySystem></IncludeExclude>";
+    WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", xml);
+    for (auto* map : {&FileIncludedItems(), &RegistryIncludedItems()})
+        map->clear();
+    manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
+    {
+        CParentSheet sheet;
+        HWND window = sheet.Create(nullptr);
+        SetWindowPos(window, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        Capture(window, L"165_AdvanceInclude_Loading");
+        WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }, 60000);
+        Capture(window, L"165_AdvanceInclude");
+        sheet.SetActivePage(1);
+        Capture(window, L"164_AdvanceExclude_Loading");
+        CAdvanceExclude& exclude = sheet.ExcludePage();
+        WaitUntil([&] { return !exclude.IsLoading(); }, 60000);
+        Capture(window, L"164_AdvanceExclude");
+        const wchar_t* windir = _wgetenv(L"windir");
+        CFolderTreeCtrl& folders = exclude.FolderTree();
+        if (HTREEITEM temp = folders.Find(std::wstring(windir ? windir : L"C:\\windows") + L"\\Temp")) {
+            SendMessageW(folders.Window(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(temp));
+            folders.PressItem(temp, false);
+        }
+        WaitUntil([] { return false; }, 300);
+        Capture(window, L"164_AdvanceExclude_Selected");
+        SetDlgItemTextW(exclude.Window(), IDC_EXCLUDE_DESCRIPTION, L"");
+        g_messageName = L"Message_AddToExcludeDescription";
+        exclude.AddToExclude();
+        sheet.PressButton(PSBTN_CANCEL);
+        WaitUntil([&] { return sheet.IsFinished(); });
+        sheet.Destroy();
+    }
+    CDialogRegistry browser;
+    g_registryBrowser = &browser;
+    SetTimer(nullptr, 0, 300, CaptureRegistryBrowser);
+    browser.DoModal(nullptr);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -375,6 +443,7 @@ int wmain(int argc, wchar_t** argv)
             Settle(w);
             NextWithMessage(w, L"Message_NoItemSelected");
         }
+        CaptureAdvancedSheet(environment, *manager);
         CWarningMSIDetected warning(DeploymentNotesAddress());
         HWND warningBox = warning.Create(nullptr);
         SetWindowPos(warningBox, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
