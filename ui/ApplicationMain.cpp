@@ -7,8 +7,6 @@
 
 CApplicationMain::CApplicationMain()
     : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard),
-      m_reviewFiles(IDD_REVIEW_FILES, L"Package Content Review", IDD_POST_INSTALLATION, IDD_REVIEW_REGISTRY),
-      m_reviewRegistry(IDD_REVIEW_REGISTRY, L"Package Content Review", IDD_REVIEW_FILES, IDD_CREATE_PROJECT),
       m_showProject(IDD_SHOW_PROJECT, L"Project File Content Review", IDD_BASIC_INFORMATION, IDD_BUILD_MSI)
 {
     for (CPropertyPage* page :

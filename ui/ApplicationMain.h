@@ -3,13 +3,14 @@
 // the program icon, and the buttons moved into the place of the hidden Help.
 #include "ui/BuildMSIDlg.h"
 #include "ui/CaptureSnapshotDlg.h"
+#include "ui/ContentReviewDlg.h"
 #include "ui/CorvaneRepackagerDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ExistingSnapshotDlg.h"
 #include "ui/LaunchSetupDlg.h"
-#include "ui/PlaceholderPage.h"
 #include "ui/PropertyPage.h"
 #include "ui/SecondSnapshotDlg.h"
+#include "ui/PlaceholderPage.h"
 #include "ui/StartDlg.h"
 
 // The positions of the pages in the sheet.
@@ -40,6 +41,8 @@ public:
     CCaptureSnapshotDlg& PreInstallationPage() noexcept { return m_preInstallation; }
     CLaunchSetupDlg& LaunchSetupPage() noexcept { return m_launchSetup; }
     CSecondSnapshotDlg& PostInstallationPage() noexcept { return m_postInstallation; }
+    CContentReviewFileDlg& ReviewFilesPage() noexcept { return m_reviewFiles; }
+    CContentReviewRegistryDlg& ReviewRegistryPage() noexcept { return m_reviewRegistry; }
     CBuildMSIDlg& BuildMsiPage() noexcept { return m_buildMsi; }
 
 protected:
@@ -56,8 +59,8 @@ private:
     CCaptureSnapshotDlg m_preInstallation;
     CLaunchSetupDlg m_launchSetup;
     CSecondSnapshotDlg m_postInstallation;
-    CPlaceholderPage m_reviewFiles;
-    CPlaceholderPage m_reviewRegistry;
+    CContentReviewFileDlg m_reviewFiles;
+    CContentReviewRegistryDlg m_reviewRegistry;
     CCreateProjectFileMsiDlg m_createProject;
     CPlaceholderPage m_showProject;
     CBuildMSIDlg m_buildMsi;

@@ -160,3 +160,13 @@
 #define IDC_EXCLUDE_DESCRIPTION_LABEL 1051
 #define IDC_ADD_TO_EXCLUDE         1050
 #define IDT_ADVANCE_LOADER         1201
+
+// Package Content Review pages (143, 144).
+#define IDC_INCLUDED_TREE              1047
+#define IDC_EXCLUDED_FILE_TREE         1048
+#define IDC_EXCLUDED_REGISTRY_TREE     1154
+#define IDC_EXCLUDE                    1049
+#define IDC_INCLUDE                    1050
+// IDC_EXCLUDE_DESCRIPTION_LABEL and IDC_EXCLUDE_DESCRIPTION: as for the Excluded Items page above.
+#define IDC_INCLUDED_LABEL             1092
+#define IDC_EXCLUDED_LABEL             1085

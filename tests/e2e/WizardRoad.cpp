@@ -3,10 +3,12 @@
 // with the real setup launched through the shell, the real process list and
 // the real workers. Arguments: the setup's path and the output folder.
 // Prints "PROJECT=<path>" for the script once the package is built.
+#include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
+#include "ui/ContentReviewDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
@@ -43,19 +45,6 @@ std::wstring DialogText(HWND dialog, int id)
     wchar_t text[512] = {};
     GetDlgItemTextW(dialog, id, text, 512);
     return text;
-}
-
-// Presses Next until the sheet shows `pageId` (the review placeholders pass through).
-bool NextUntilPage(WizardDriver& w, UINT pageId)
-{
-    for (int presses = 0; presses < 4 && w.PageId() != pageId; ++presses) {
-        if (!WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }, 30000))
-            return false;
-        const UINT before = w.PageId();
-        w.PressNext();
-        WaitUntil([&] { return w.PageId() != before; }, 10000);
-    }
-    return w.PageId() == pageId;
 }
 
 } // namespace
@@ -104,8 +93,25 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
         ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles, 300000)) << "no second snapshot or comparison";
         EXPECT_EQ(w.Sheet().PostInstallationPage().CurrentPhase(), CSecondSnapshotDlg::Phase::Compared);
 
-        // The review placeholders, then the project page.
-        ASSERT_TRUE(NextUntilPage(w, IDD_CREATE_PROJECT));
+        // The review pages: one captured folder and one captured registry key
+        // excluded, each with a description; the package must lack exactly them.
+        std::wstring folder = L"%PROGRAMFILES%\\Corvane Full\\App\\Donn\u00e9es";
+        ToRealPath(folder);
+        const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneFull\\User";
+        for (auto [page, path] : {std::pair<CContentReviewPage*, std::wstring>{&w.Sheet().ReviewFilesPage(), folder},
+                                  {&w.Sheet().ReviewRegistryPage(), key}}) {
+            ASSERT_TRUE(WaitUntil([&] { return w.Sheet().ActivePage() == page && w.IsButtonEnabled(ID_WIZNEXT); }));
+            HTREEITEM item = page->IncludedTree().FindPath(path);
+            ASSERT_TRUE(item) << "not offered for review: " << ToUtf8(path);
+            page->IncludedTree().SetCheck(item, true);
+            w.Type(IDC_EXCLUDE_DESCRIPTION, L"Left out on the review page");
+            w.Click(IDC_EXCLUDE);
+            EXPECT_FALSE(page->IncludedTree().FindPath(path));
+            EXPECT_TRUE(page->ExcludedTree().FindPath(path));
+            EXPECT_TRUE(page->Changed());
+            w.PressNext();
+        }
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::CreateProjectFile));
         EXPECT_EQ(w.Position(), PagePosition::CreateProjectFile);
         auto& page = dynamic_cast<CCreateProjectFileMsiDlg&>(*w.Sheet().ActivePage());
         ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));

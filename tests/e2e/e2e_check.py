@@ -11,6 +11,7 @@ a .tmp file, a shortcut) are both reported.
   e2e_check.py reg-export <export.reg> <expect> <section>
   e2e_check.py lines <file> <expect> <section>
   e2e_check.py same-project <project.xml> <other project.xml> <ignored element>...
+      (an ignored element is a tag, or Tag@Name=value for the elements of that Name)
 
 <columns> is a comma-separated list of 0-based column numbers of the table.
 """
@@ -82,7 +83,7 @@ def project_lines(path):
 def element_lines(element, ignored, depth=0):
     """The element and everything below it, one line each, in document order;
     identifiers made afresh at each run compare as {GUID}."""
-    if element.tag in ignored:
+    if element.tag in ignored or f"{element.tag}@Name={element.get('Name')}" in ignored:
         return []
     guid = re.compile(r"\{[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}\}")
     attributes = " ".join(f'{k}="{guid.sub("{GUID}", v)}"' for k, v in sorted(element.attrib.items()))

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The capture road through the wizard: wizard_road.exe drives the real sheet
 # (basic information, both snapshots around the real setup launched from the
-# Launch Setup page, the comparison, the review pages, a shortcut chosen with
+# Launch Setup page, the comparison, the review pages (a folder and a key
+# excluded), a shortcut chosen with
 # Select, the project file and the package). The package is checked and
 # installed on a fresh machine, and the project file must equal the one the
-# command line writes for the same setup, apart from the shortcut.
+# command line writes for the same setup, apart from the shortcut and the two
+# excluded entries.
 #   bash wizard_setup.sh <build folder>
 SCENARIO=wizard_setup
 source "$(dirname "$0")/lib.sh"
@@ -76,7 +78,9 @@ repackager command -capture 'C:\full-setup.exe' '-Path=C:\out' -Name=CorvaneFull
   fail "capture exit code $?"
 step "project files"
 check $CHECK project "$project" "$EXPECT" project
-check $CHECK same-project "$project" "$(drive_c command)/out/Packages/CorvaneFull_1.0.xml" ShortcutList ShortcutICONs
+# Apart from the shortcut and the two entries excluded on the review pages.
+check $CHECK same-project "$project" "$(drive_c command)/out/Packages/CorvaneFull_1.0.xml" ShortcutList ShortcutICONs \
+  'Directory@Name=%PROGRAMFILES%\Corvane Full\App\Données' 'SubKey@Name=HKEY_CURRENT_USER\Software\CorvaneFull\User'
 
 # The build's own check of its rows found nothing (written to the error log).
 findings=$(find "$(drive_c capture)/corvane" -name ErrorLog.txt -exec cat {} + 2>/dev/null | tr -d '\r' |
@@ -109,5 +113,13 @@ install_check_shortcuts() {
     strings -el "$(drive_c "$1")/$link" | grep -qi 'Installer\\{.*}\\Icon1' || fail "$link does not name the icon"
   done <<<"$links"
 }
-AFTER_INSTALL=install_check_shortcuts install_and_check "$msi" capture
+# The folder excluded on the review page is not installed (the key's absence
+# is checked with the registry export).
+install_check_excluded() {
+  install_check_shortcuts "$1"
+  step "the folder excluded on the review page"
+  check test ! -e "$(drive_c "$1")/Apps/Corvane Full/App/Données"
+  check test -e "$(drive_c "$1")/Apps/Corvane Full/App/readme.txt"
+}
+AFTER_INSTALL=install_check_excluded install_and_check "$msi" capture
 finish

@@ -10,6 +10,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/AdvanceSheet.h"
 #include "ui/BrowseDialogs.h"
+#include "ui/ContentReviewDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
@@ -308,6 +309,50 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& mana
     g_registryBrowser = &browser;
     SetTimer(nullptr, 0, 300, CaptureRegistryBrowser);
     browser.DoModal(nullptr);
+// ---- Package Content Review pages -------------------------------------------------------
+
+// The two review pages on changes of a made-up capture: as they open, with
+// items ticked and a description typed, and after ">>"; the message of ">>"
+// without a description.
+void CaptureReviewPages(WizardEnvironment& environment, CUIManager& manager)
+{
+    const std::wstring app = environment.Files() + L"\\Review App";
+    CFileEnumerate& files = manager.Coordinator().FileSide();
+    files.AddedItems() = {{app, {app + L"\\review.exe", app + L"\\review.dll", app + L"\\readme.txt"}},
+                          {app + L"\\Data", {app + L"\\Data\\cache.db", app + L"\\Data\\log.txt"}}};
+    files.ModifiedItems() = {{app, {app + L"\\settings.cfg"}}};
+    CRegistryEnumerate& registry = manager.Coordinator().RegistrySide();
+    registry.AddedChanges() = {{L"HKEY_LOCAL_MACHINE\\Software\\Review App", {}},
+                               {L"HKEY_LOCAL_MACHINE\\Software\\Review App\\Settings", {}},
+                               {L"HKEY_CURRENT_USER\\Software\\Review App\\Recent", {}}};
+    WizardDriver w;
+    SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+    struct Shot { int position; const wchar_t* name; std::wstring ticked; };
+    for (const Shot& shot : {Shot{PagePosition::ReviewFiles, L"143_ReviewFiles", app + L"\\Data"},
+                             Shot{PagePosition::ReviewRegistry, L"144_ReviewRegistry",
+                                  L"HKEY_LOCAL_MACHINE\\Software\\Review App\\Settings"}}) {
+        w.Sheet().SetActivePage(shot.position);
+        w.WaitForPosition(shot.position);
+        auto& page = dynamic_cast<CContentReviewPage&>(*w.Sheet().ActivePage());
+        Settle(w);
+        Capture(w.Window(), std::wstring(shot.name) + L"_Opened");
+        page.IncludedTree().SetCheck(page.IncludedTree().FindPath(shot.ticked), true);
+        if (shot.position == PagePosition::ReviewFiles) {
+            g_messageName = L"Message_ExclusionDescription";
+            w.Click(IDC_EXCLUDE);
+            Settle(w);
+        }
+        w.Type(IDC_EXCLUDE_DESCRIPTION, L"Scratch data of the application");
+        Settle(w);
+        Capture(w.Window(), std::wstring(shot.name) + L"_Ticked");
+        w.Click(IDC_EXCLUDE);
+        Settle(w);
+        Capture(w.Window(), std::wstring(shot.name) + L"_Excluded");
+    }
+    files.Reset();
+    registry.Reset();
+    ExcludedFileChanges().Clear();
+    ExcludedRegistryChanges().Clear();
 }
 
 } // namespace
@@ -452,6 +497,7 @@ int wmain(int argc, wchar_t** argv)
         DestroyWindow(warningBox);
 
         CaptureProjectPage(environment, *manager);
+        CaptureReviewPages(environment, *manager);
         CAboutDlg aboutDialog;
         HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);

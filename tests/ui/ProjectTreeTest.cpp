@@ -1,0 +1,216 @@
+// The project tree in a real tree-view window: existence colours up to the
+// top item, the counters and the missing-only view, the tick rules through
+// real clicks on the check boxes, paths added and removed, and the coloured
+// labels in the painted picture.
+#include "common/Utf.h"
+#include "tests/support/TestSupport.h"
+#include "ui/ProjectTreeCtrl.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+class TreeWindow
+{
+public:
+    TreeWindow()
+    {
+        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_TREEVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        m_frame = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 420, 600, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_tree = CreateWindowExW(0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | TVS_SHOWSELALWAYS, 0, 0,
+                                 400, 560, m_frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+        tree.Attach(m_tree);
+    }
+    ~TreeWindow()
+    {
+        tree.Detach();
+        DestroyWindow(m_frame);
+    }
+    CProjectTreeCtrl tree;
+
+    // A real left click on the item's check box.
+    void ClickCheckBox(HTREEITEM item)
+    {
+        RECT label{};
+        ASSERT_TRUE(tree.LabelRect(item, label));
+        const int y = (label.top + label.bottom) / 2;
+        for (int x = 0; x < label.left; ++x) {
+            TVHITTESTINFO hit{};
+            hit.pt = {x, y};
+            SendMessageW(m_tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+            if (hit.hItem == item && (hit.flags & TVHT_ONITEMSTATEICON)) {
+                SendMessageW(m_tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+                SendMessageW(m_tree, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+                return;
+            }
+        }
+        FAIL() << "no check box found left of the label";
+    }
+
+private:
+    HWND m_frame = nullptr;
+    HWND m_tree = nullptr;
+};
+
+void WriteFile(const std::wstring& path)
+{
+    std::ofstream(ToUtf8(path)) << "x";
+}
+
+TEST(ProjectTree, OneMissingFileAmongTenIsRedUpToTheTopItem)
+{
+    TempFolder folder;
+    const std::wstring app = folder / L"App";
+    CreateDirectoryW(app.c_str(), nullptr);
+    DirectoryChangeMap added{{app, {}}}, modified, deleted;
+    for (int i = 0; i < 10; ++i) {
+        const std::wstring file = app + L"\\f" + std::to_wstring(i) + L".txt";
+        if (i != 7)
+            WriteFile(file);
+        added[app].push_back(file);
+    }
+    TreeWindow window;
+    CProjectTreeCtrl& tree = window.tree;
+    tree.ShowFileSystem(&added, &modified, &deleted, true);
+
+    EXPECT_EQ(tree.TotalCount(), 10);
+    EXPECT_EQ(tree.MissingCount(), 1);
+    const std::wstring missing = app + L"\\f7.txt";
+    EXPECT_EQ(tree.MissingEntries(), (std::map<std::wstring, std::vector<std::wstring>>{{app, {missing}}}));
+    HTREEITEM item = tree.FindPath(missing);
+    ASSERT_TRUE(item);
+    for (HTREEITEM up = item; up; up = TreeView_GetParent(tree.Window(), up))
+        EXPECT_EQ(tree.ItemColor(up), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(up));
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(app + L"\\f3.txt")), CProjectTreeCtrl::ExistingColor);
+
+    // The missing-only view, and the file found again after a move.
+    tree.ShowOnlyMissing();
+    EXPECT_EQ(tree.InsertedPaths(), (std::vector<std::wstring>{app, missing}));
+    tree.Refill();
+    EXPECT_EQ(tree.InsertedPaths().size(), 11u);
+    ASSERT_TRUE(tree.MarkFound(app, missing));
+    EXPECT_EQ(tree.MissingCount(), 0);
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(missing)), CProjectTreeCtrl::ExistingColor);
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(app)), CProjectTreeCtrl::DefaultColor);
+    EXPECT_FALSE(tree.MarkFound(app, missing));
+}
+
+TEST(ProjectTree, RegistryKeysAreCheckedForReadingOnly)
+{
+    TestRegistryKey key(L"ProjectTree");
+    const std::wstring present = L"HKEY_CURRENT_USER\\" + key.SubPath();
+    const std::wstring absent = present + L"\\Absent";
+    RegistryChangeMap added{{present, {}}, {absent, {}}, {L"HKEY_NOWHERE\\Software", {}}};
+    TreeWindow window;
+    window.tree.ShowRegistry(&added, nullptr, nullptr, true);
+    EXPECT_EQ(window.tree.TotalCount(), 3);
+    EXPECT_EQ(window.tree.MissingCount(), 2);
+    EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(absent)), CProjectTreeCtrl::MissingColor);
+    // The present key holds a missing one: red as its ancestor.
+    EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(present)), CProjectTreeCtrl::MissingColor);
+    HKEY opened = nullptr;
+    EXPECT_NE(RegOpenKeyExW(key.Key(), L"Absent", 0, KEY_READ, &opened), ERROR_SUCCESS) << "the check created a key";
+    EXPECT_TRUE(RegistryKeyExists(L"HKCU\\" + key.SubPath()));
+}
+
+TEST(ProjectTree, ClicksTickSubtreesAndAncestorsFollowTheirChildren)
+{
+    TreeWindow window;
+    CProjectTreeCtrl& tree = window.tree;
+    for (const wchar_t* path : {L"C:\\App\\a.txt", L"C:\\App\\b.txt", L"C:\\Other\\c.txt"})
+        tree.AddPath(path, CProjectTreeCtrl::ItemKind::File);
+    tree.ExpandAll();
+    HTREEITEM a = tree.FindPath(L"C:\\App\\a.txt");
+    HTREEITEM b = tree.FindPath(L"C:\\App\\b.txt");
+    HTREEITEM app = tree.FindPath(L"C:\\App");
+    HTREEITEM root = tree.FindPath(L"C:");
+
+    window.ClickCheckBox(a);
+    EXPECT_TRUE(tree.IsChecked(a));
+    EXPECT_FALSE(tree.IsChecked(app));
+    EXPECT_TRUE(tree.IsItemBold(app));
+    EXPECT_TRUE(tree.IsItemBold(root));
+    window.ClickCheckBox(b);
+    EXPECT_TRUE(tree.IsChecked(app)) << "all children ticked";
+    EXPECT_FALSE(tree.IsChecked(root));
+    ASSERT_EQ(tree.GetCheckedItems().size(), 1u);
+    EXPECT_EQ(tree.GetCheckedItems()[0].Path, L"C:\\App");
+    EXPECT_EQ(tree.GetCheckedItems()[0].Kind, CProjectTreeCtrl::ItemKind::Folder);
+
+    window.ClickCheckBox(root);
+    EXPECT_TRUE(tree.IsChecked(tree.FindPath(L"C:\\Other\\c.txt")));
+    window.ClickCheckBox(b);
+    EXPECT_FALSE(tree.IsChecked(app));
+    EXPECT_FALSE(tree.IsChecked(root));
+    EXPECT_TRUE(tree.IsItemBold(root));
+    std::vector<std::wstring> paths;
+    for (const auto& checked : tree.GetCheckedItems())
+        paths.push_back(checked.Path);
+    EXPECT_EQ(paths, (std::vector<std::wstring>{L"C:\\App\\a.txt", L"C:\\Other"}));
+}
+
+TEST(ProjectTree, RemovedPathsTakeEmptyAncestorsAndTheirColoursWithThem)
+{
+    TreeWindow window;
+    CProjectTreeCtrl& tree = window.tree;
+    window.tree.AddPath(L"HKEY_CURRENT_USER\\Software\\Vendor", CProjectTreeCtrl::ItemKind::Key);
+    window.tree.AddPath(L"HKEY_CURRENT_USER\\Software\\Vendor\\App\\Settings", CProjectTreeCtrl::ItemKind::Key);
+    window.tree.AddPath(L"HKEY_LOCAL_MACHINE\\Software\\X", CProjectTreeCtrl::ItemKind::Key);
+    tree.SetItemColor(tree.FindPath(L"HKEY_LOCAL_MACHINE\\Software\\X"), CProjectTreeCtrl::MissingColor);
+
+    EXPECT_TRUE(tree.RemovePath(L"HKEY_CURRENT_USER\\Software\\Vendor\\App\\Settings"));
+    EXPECT_TRUE(tree.RemovePath(L"HKEY_LOCAL_MACHINE\\Software\\X"));
+    EXPECT_FALSE(tree.RemovePath(L"HKEY_LOCAL_MACHINE\\Software\\X"));
+    // Vendor was inserted itself and stays; App and the HKLM branch go.
+    EXPECT_EQ(tree.InsertedPaths(), std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\Vendor"});
+    EXPECT_FALSE(tree.FindPath(L"HKEY_CURRENT_USER\\Software\\Vendor\\App"));
+    EXPECT_FALSE(tree.FindPath(L"HKEY_LOCAL_MACHINE"));
+    for (int i = 0; i < 20; ++i) {
+        HTREEITEM fresh = tree.AddPath(L"HKEY_USERS\\K" + std::to_wstring(i), CProjectTreeCtrl::ItemKind::Key);
+        EXPECT_EQ(tree.ItemColor(fresh), CProjectTreeCtrl::DefaultColor);
+    }
+}
+
+TEST(ProjectTree, ColouredLabelsArePainted)
+{
+    TempFolder folder;
+    const std::wstring present = folder / L"here.txt";
+    WriteFile(present);
+    DirectoryChangeMap added{{folder.Path(), {present, folder / L"gone.txt"}}};
+    TreeWindow window;
+    CProjectTreeCtrl& tree = window.tree;
+    tree.ShowFileSystem(&added, nullptr, nullptr, true);
+    tree.ExpandAll();
+    SetFocus(nullptr);
+
+    RECT client{};
+    GetClientRect(tree.Window(), &client);
+    HDC screen = GetDC(tree.Window());
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    tree.PaintInto(memory);
+    auto labelHas = [&](const std::wstring& path, COLORREF colour) {
+        RECT label{};
+        if (!tree.LabelRect(tree.FindPath(path), label))
+            return false;
+        for (int y = label.top; y < label.bottom; ++y)
+            for (int x = label.left; x < label.right; ++x)
+                if (GetPixel(memory, x, y) == colour)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(labelHas(folder / L"gone.txt", CProjectTreeCtrl::MissingColor));
+    EXPECT_TRUE(labelHas(present, CProjectTreeCtrl::ExistingColor));
+    EXPECT_FALSE(labelHas(present, CProjectTreeCtrl::MissingColor));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(tree.Window(), screen);
+}
+
+} // namespace
