@@ -6,8 +6,7 @@
 #include "ui/UiServices.h"
 
 CApplicationMain::CApplicationMain()
-    : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard),
-      m_showProject(IDD_SHOW_PROJECT, L"Project File Content Review", IDD_BASIC_INFORMATION, IDD_BUILD_MSI)
+    : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard)
 {
     for (CPropertyPage* page :
          {static_cast<CPropertyPage*>(&m_welcome), static_cast<CPropertyPage*>(&m_basicInformation),

@@ -10,7 +10,7 @@
 #include "ui/LaunchSetupDlg.h"
 #include "ui/PropertyPage.h"
 #include "ui/SecondSnapshotDlg.h"
-#include "ui/PlaceholderPage.h"
+#include "ui/ShowProjectFileDlg.h"
 #include "ui/StartDlg.h"
 
 // The positions of the pages in the sheet.
@@ -43,6 +43,7 @@ public:
     CSecondSnapshotDlg& PostInstallationPage() noexcept { return m_postInstallation; }
     CContentReviewFileDlg& ReviewFilesPage() noexcept { return m_reviewFiles; }
     CContentReviewRegistryDlg& ReviewRegistryPage() noexcept { return m_reviewRegistry; }
+    CShowProjectFileDlg& ShowProjectPage() noexcept { return m_showProject; }
     CBuildMSIDlg& BuildMsiPage() noexcept { return m_buildMsi; }
 
 protected:
@@ -62,7 +63,7 @@ private:
     CContentReviewFileDlg m_reviewFiles;
     CContentReviewRegistryDlg m_reviewRegistry;
     CCreateProjectFileMsiDlg m_createProject;
-    CPlaceholderPage m_showProject;
+    CShowProjectFileDlg m_showProject;
     CBuildMSIDlg m_buildMsi;
     CExistingSnapshotDlg m_existingSnapshot;
     HICON m_icon = nullptr;

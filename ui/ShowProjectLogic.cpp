@@ -1,9 +1,9 @@
 #include "ui/ShowProjectLogic.h"
 
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
 #include "common/Utf.h"
 #include "ui/ProjectPageLogic.h"
+#include "ui/ProjectTreeCtrl.h"
 
 #include <windows.h>
 
@@ -52,21 +52,6 @@ bool IsFile(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The key (its first component a hive name) opens for reading.
-bool RegistryKeyOpens(const std::wstring& keyPath)
-{
-    const std::size_t slash = keyPath.find(L'\\');
-    const auto hive = HiveNames().find(keyPath.substr(0, slash));
-    if (hive == HiveNames().end())
-        return false;
-    const std::wstring rest = slash == std::wstring::npos ? std::wstring() : keyPath.substr(slash + 1);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(hive->second, rest.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 } // namespace
@@ -141,7 +126,7 @@ std::vector<Relocation> RelocateKeys(const std::array<RegistryChangeMap*, 3>& ma
     for (const std::wstring& key : keys) {
         const std::wstring name = LastPathComponent(key);
         const std::wstring newKey = parent + L"\\" + name;
-        if (name.empty() || _wcsicmp(key.c_str(), newKey.c_str()) == 0 || !RegistryKeyOpens(newKey))
+        if (name.empty() || _wcsicmp(key.c_str(), newKey.c_str()) == 0 || !RegistryKeyExists(newKey))
             continue;
         for (RegistryChangeMap* map : maps) {
             if (!map)

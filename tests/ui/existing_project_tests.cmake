@@ -8,3 +8,8 @@ corvane_test(build_msi_page_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuildMsiPageTest.cpp ${CMAKE_CURRENT_LIST_DIR}/WizardHarness.cpp
           ${CMAKE_CURRENT_LIST_DIR}/TestManifest.rc
   LIBS ui msibuilder)
+
+corvane_test(show_project_page_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ShowProjectPageTest.cpp ${CMAKE_CURRENT_LIST_DIR}/WizardHarness.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/TestManifest.rc
+  LIBS ui)
