@@ -1,17 +1,20 @@
 // Pictures of the wizard: every page that exists, the states of the basic
-// information page and of the capture pages, each of their message boxes
-// drawn as a real message box, the installer warning and the About box; one
-// PNG each in the folder given as the argument.
+// information page, of the capture pages and of the existing-project road,
+// each of their message boxes drawn as a real message box, the installer
+// warning and the About box; one PNG each in the folder given as the argument.
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/Base64.h"
 #include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/AboutDlg.h"
 #include "ui/AdvanceSheet.h"
 #include "ui/BrowseDialogs.h"
+#include "ui/BuildMSIDlg.h"
 #include "ui/ContentReviewDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
+#include "ui/ProjectPageLogic.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 #include "ui/WarningMSIDetected.h"
@@ -309,6 +312,8 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& mana
     g_registryBrowser = &browser;
     SetTimer(nullptr, 0, 300, CaptureRegistryBrowser);
     browser.DoModal(nullptr);
+}
+
 // ---- Package Content Review pages -------------------------------------------------------
 
 // The two review pages on changes of a made-up capture: as they open, with
@@ -353,6 +358,79 @@ void CaptureReviewPages(WizardEnvironment& environment, CUIManager& manager)
     registry.Reset();
     ExcludedFileChanges().Clear();
     ExcludedRegistryChanges().Clear();
+}
+
+// The existing-project road on a project of app.exe (left by
+// CaptureProjectPage) with a file and a key that this machine lacks: the
+// review page, its messages and its full tree, then the Build MSI page with
+// the stored shortcut, its dialog, the build and a failed build.
+void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
+{
+    const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
+    CopyFileW((bin + L"Blank.msi").c_str(), (environment.Program() + L"\\Blank.msi").c_str(), FALSE);
+    const std::wstring app = environment.Files() + L"\\App";
+    const std::wstring exe = app + L"\\app.exe";
+    const std::wstring output = environment.Files() + L"\\Out2";
+    CreateDirectoryW(output.c_str(), nullptr);
+    EnsureFolder(PackagesFolder());
+    SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\IconApp_1.0.xml");
+    const std::wstring icon = environment.Files() + L"\\app.exe_0.ico";
+    SaveIconFile(ExtractIconAt(exe, 0), icon);
+    IconMap icons;
+    (void)ReadIconFile(icon, icons[icon]);
+    CXMLDocumentHandler project;
+    project.Load(Paths().RawProjectFilePath);
+    DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
+    project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true);
+    const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
+    RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
+    project.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, GetProjectFilePath());
+    project.InsertShortcutInXML(NodePath::Shortcuts, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
+                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}});
+    project.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons);
+    project.InsertProductInfoInXML(NodePath::Product, {L"IconApp", L"1.0", L"Acme"});
+    manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
+
+    for (bool fails : {false, true}) {
+        if (fails)
+            DeleteFileW((environment.Program() + L"\\Blank.msi").c_str());
+        WizardDriver w;
+        SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        if (!fails) {
+            w.Sheet().SetActivePageById(IDD_SHOW_PROJECT);
+            w.WaitForPosition(PagePosition::ShowProjectFile);
+            Settle(w);
+            Capture(w.Window(), L"146_ProjectFileContentReview_Missing");
+            NextWithMessage(w, L"Message_MissingEntries");
+            g_messageName = L"Message_SelectEntry";
+            w.Click(IDC_UPDATE_FILES);
+            Settle(w);
+            w.Click(IDC_SHOW_MISSING_FILES);
+            w.Click(IDC_SHOW_MISSING_REGISTRIES);
+            w.Click(IDC_IGNORE_MISSING);
+            Settle(w);
+            Capture(w.Window(), L"146_ProjectFileContentReview_All");
+            w.PressNext();
+            w.WaitForPosition(PagePosition::BuildMsi);
+            Settle(w);
+            Capture(w.Window(), L"163_BuildMsi_Shortcuts");
+            g_dialogName = L"147_Shortcut_Stored";
+            SetTimer(nullptr, 0, 300, CaptureShortcutDialog);
+            w.Sheet().BuildMsiPage().OnEditShortcut(0);
+            Settle(w);
+        } else {
+            w.Sheet().SetActivePageById(IDD_BUILD_MSI);
+            w.WaitForPosition(PagePosition::BuildMsi);
+        }
+        w.Type(IDC_BUILD_TARGET_PATH, output);
+        w.PressNext();
+        WaitUntil([&] { return w.IsVisible(IDC_BUILD_PROGRESS); }, 5000);
+        if (!fails)
+            Capture(w.Window(), L"163_BuildMsi_Building");
+        WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }, 120000);
+        Settle(w);
+        Capture(w.Window(), fails ? L"163_BuildMsi_Failed" : L"163_BuildMsi_Built");
+    }
 }
 
 } // namespace
@@ -498,6 +576,7 @@ int wmain(int argc, wchar_t** argv)
 
         CaptureProjectPage(environment, *manager);
         CaptureReviewPages(environment, *manager);
+        CaptureExistingProject(environment, *manager);
         CAboutDlg aboutDialog;
         HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
