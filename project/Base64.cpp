@@ -34,6 +34,62 @@ std::wstring EncodeBase64(const void* data, std::size_t size)
     return text;
 }
 
+std::vector<unsigned char> DecodeBase64(std::wstring_view text)
+{
+    auto value = [](wchar_t c) -> int {
+        if (c >= L'A' && c <= L'Z')
+            return c - L'A';
+        if (c >= L'a' && c <= L'z')
+            return c - L'a' + 26;
+        if (c >= L'0' && c <= L'9')
+            return c - L'0' + 52;
+        if (c == L'+')
+            return 62;
+        if (c == L'/')
+            return 63;
+        return -1;
+    };
+    std::vector<unsigned char> bytes;
+    bytes.reserve(text.size() / 4 * 3 + 2);
+    unsigned group = 0;
+    int count = 0;
+    for (const wchar_t c : text) {
+        if (c == L'\0' && count == 0)
+            break;
+        const int v = value(c);
+        if (v < 0)
+            continue;
+        group = (group << 6) | static_cast<unsigned>(v);
+        if (++count == 4) {
+            bytes.push_back(static_cast<unsigned char>(group >> 16));
+            bytes.push_back(static_cast<unsigned char>(group >> 8));
+            bytes.push_back(static_cast<unsigned char>(group));
+            group = 0;
+            count = 0;
+        }
+    }
+    // Two characters carry one byte (12 bits, 4 of them filler), three carry two.
+    if (count == 2) {
+        bytes.push_back(static_cast<unsigned char>(group >> 4));
+    } else if (count == 3) {
+        bytes.push_back(static_cast<unsigned char>(group >> 10));
+        bytes.push_back(static_cast<unsigned char>(group >> 2));
+    }
+    return bytes;
+}
+
+bool WriteIconFile(const IconRecord& record, const std::wstring& path)
+{
+    const std::vector<unsigned char> bytes = DecodeBase64(record.Data);
+    UniqueFile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DWORD written = 0;
+    return bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                             written == bytes.size());
+}
+
 bool ReadIconFile(const std::wstring& path, IconRecord& record)
 {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

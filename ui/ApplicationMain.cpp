@@ -5,16 +5,8 @@
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 
-namespace {
-
-constexpr LRESULT Stay = CPropertyPage::StayOnPage;
-
-} // namespace
-
 CApplicationMain::CApplicationMain()
-    : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard),
-      m_showProject(IDD_SHOW_PROJECT, L"Project File Content Review", IDD_BASIC_INFORMATION, IDD_BUILD_MSI),
-      m_buildMsi(IDD_BUILD_MSI, L"Build MSI", IDD_SHOW_PROJECT, Stay)
+    : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard)
 {
     for (CPropertyPage* page :
          {static_cast<CPropertyPage*>(&m_welcome), static_cast<CPropertyPage*>(&m_basicInformation),

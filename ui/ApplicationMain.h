@@ -1,15 +1,16 @@
 #pragma once
 // The wizard sheet: eleven pages in a fixed order, the banner across the top,
 // the program icon, and the buttons moved into the place of the hidden Help.
+#include "ui/BuildMSIDlg.h"
 #include "ui/CaptureSnapshotDlg.h"
 #include "ui/ContentReviewDlg.h"
 #include "ui/CorvaneRepackagerDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ExistingSnapshotDlg.h"
 #include "ui/LaunchSetupDlg.h"
-#include "ui/PlaceholderPage.h"
 #include "ui/PropertyPage.h"
 #include "ui/SecondSnapshotDlg.h"
+#include "ui/ShowProjectFileDlg.h"
 #include "ui/StartDlg.h"
 
 // The positions of the pages in the sheet.
@@ -42,6 +43,8 @@ public:
     CSecondSnapshotDlg& PostInstallationPage() noexcept { return m_postInstallation; }
     CContentReviewFileDlg& ReviewFilesPage() noexcept { return m_reviewFiles; }
     CContentReviewRegistryDlg& ReviewRegistryPage() noexcept { return m_reviewRegistry; }
+    CShowProjectFileDlg& ShowProjectPage() noexcept { return m_showProject; }
+    CBuildMSIDlg& BuildMsiPage() noexcept { return m_buildMsi; }
 
 protected:
     void OnInitDialog() override;
@@ -60,8 +63,8 @@ private:
     CContentReviewFileDlg m_reviewFiles;
     CContentReviewRegistryDlg m_reviewRegistry;
     CCreateProjectFileMsiDlg m_createProject;
-    CPlaceholderPage m_showProject;
-    CPlaceholderPage m_buildMsi;
+    CShowProjectFileDlg m_showProject;
+    CBuildMSIDlg m_buildMsi;
     CExistingSnapshotDlg m_existingSnapshot;
     HICON m_icon = nullptr;
     HBITMAP m_banner = nullptr;

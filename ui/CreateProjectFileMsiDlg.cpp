@@ -8,6 +8,7 @@
 #include "project/SharedProjectData.h"
 #include "ui/Resource.h"
 #include "ui/ShortcutDlg.h"
+#include "ui/ProjectPageControls.h"
 #include "ui/UiServices.h"
 
 #include <algorithm>
@@ -24,11 +25,6 @@ constexpr wchar_t BuildingText[] = L"Corvane Repackager is now building MSI setu
 constexpr wchar_t BuiltText[] = L"Successfully built MSI file";
 
 constexpr int EditControls[] = {IDC_TARGET_PATH, IDC_PROJECT_FILE_NAME, IDC_MSI_NAME};
-
-std::wstring ErrorLogPath()
-{
-    return ReadConfigString(ConfigFile(), L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
-}
 
 } // namespace
 
@@ -108,23 +104,7 @@ void CCreateProjectFileMsiDlg::CreateExecutableCombo()
 
 void CCreateProjectFileMsiDlg::SetUpShortcutList()
 {
-    HWND list = Item(IDC_SHORTCUT_LIST);
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    m_smallIcons = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                    ILC_COLOR32 | ILC_MASK, 4, 4);
-    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(m_smallIcons));
-    RECT client{};
-    GetClientRect(list, &client);
-    const int width = client.right - client.left;
-    const wchar_t* titles[] = {L"Shortcut Name", L"Exe name"};
-    for (int i = 0; i < 2; ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = const_cast<wchar_t*>(titles[i]);
-        column.cx = i == 0 ? width / 2 : width - width / 2 - 4;
-        column.iSubItem = i;
-        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    m_smallIcons = SetUpShortcutListView(Item(IDC_SHORTCUT_LIST));
 }
 
 BOOL CCreateProjectFileMsiDlg::OnSetActive()
@@ -199,13 +179,7 @@ void CCreateProjectFileMsiDlg::OnSelect()
 
 void CCreateProjectFileMsiDlg::OnEditShortcut(int line)
 {
-    wchar_t text[64] = {};
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = text;
-    item.cchTextMax = 64;
-    SendMessageW(Item(IDC_SHORTCUT_LIST), LVM_GETITEMTEXTW, line, reinterpret_cast<LPARAM>(&item));
-    const auto found = m_entries.find(text);
+    const auto found = m_entries.find(ShortcutLineName(Item(IDC_SHORTCUT_LIST), line));
     if (found == m_entries.end())
         return;
 
@@ -227,28 +201,7 @@ void CCreateProjectFileMsiDlg::OnEditShortcut(int line)
 
 void CCreateProjectFileMsiDlg::ShowEntry(const ShortcutEntry& entry, int line)
 {
-    HWND list = Item(IDC_SHORTCUT_LIST);
-    int image = -1;
-    if (HICON icon = ExtractIconAt(entry.iconSource,
-                                   ClassifyIconSource(entry.iconSource) == IconSourceKind::IconFile ? 0 : entry.iconIndex,
-                                   false)) {
-        image = ImageList_AddIcon(m_smallIcons, icon);
-        DestroyIcon(icon);
-    }
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = line < 0 ? static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) : line;
-    item.pszText = const_cast<wchar_t*>(entry.name.c_str());
-    item.iImage = image;
-    if (line < 0)
-        item.iItem = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    else
-        SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    LVITEMW sub{};
-    sub.iSubItem = 1;
-    const std::wstring executable = LastPathComponent(entry.executable);
-    sub.pszText = const_cast<wchar_t*>(executable.c_str());
-    SendMessageW(list, LVM_SETITEMTEXTW, item.iItem, reinterpret_cast<LPARAM>(&sub));
+    ShowShortcutLine(Item(IDC_SHORTCUT_LIST), m_smallIcons, entry, line);
 }
 
 bool CCreateProjectFileMsiDlg::ValidateInputs()
@@ -347,14 +300,7 @@ void CCreateProjectFileMsiDlg::OnTimer(UINT_PTR timerId)
 
 void CCreateProjectFileMsiDlg::FillBar()
 {
-    // Steps of two, set one by one: a step past the end would start the bar over.
-    HWND bar = Item(IDC_PROJECT_PROGRESS);
-    for (int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0)); position < ProgressRange;) {
-        position = std::min(position + 2, ProgressRange);
-        SendMessageW(bar, PBM_SETPOS, position, 0);
-        UpdateWindow(bar);
-        Sleep(1);
-    }
+    FillProgressBar(Item(IDC_PROJECT_PROGRESS));
 }
 
 void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)

@@ -125,6 +125,31 @@
 #define IDC_EXCLUDE_DESCRIPTION        1083
 #define IDC_INCLUDED_LABEL             1092
 #define IDC_EXCLUDED_LABEL             1085
+
+// Build MSI page (163).
+#define IDC_BUILD_SHORTCUT_LIST    1150
+#define IDC_BUILD_STATUS           1055
+#define IDC_BUILD_DETAIL           1112
+#define IDC_BUILD_PROGRESS         1037
+#define IDC_BUILD_TARGET_PATH      1119
+#define IDC_BUILD_MSI_NAME         1120
+#define IDC_BUILD_TARGET_LABEL     1121
+#define IDC_BUILD_MSI_LABEL        1122
+
+// Project File Content Review page (146).
+#define IDC_SHOW_FILE_TREE         1086
+#define IDC_SHOW_REGISTRY_TREE     1087
+#define IDC_SHOW_FILES_LABEL       1084
+#define IDC_SHOW_REGISTRY_LABEL    1085
+#define IDC_SHOW_FILES_SUMMARY     1137
+#define IDC_SHOW_REGISTRY_SUMMARY  1136
+#define IDC_SHOW_MISSING_FILES     1059
+#define IDC_SHOW_MISSING_REGISTRIES 1060
+#define IDC_UPDATE_FILES           1073
+#define IDC_RESCAN_REGISTRY        1074
+#define IDC_IGNORE_MISSING         1134
+#define IDC_CHOSEN_FOLDER          1061
+
 // Selection trees: the "Browse for Registry" dialog and the advanced
 // include/exclude sheet with its "Included Items" (165) and "Excluded Items"
 // (164) pages.

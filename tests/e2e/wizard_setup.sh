@@ -122,4 +122,7 @@ install_check_excluded() {
   check test -e "$(drive_c "$1")/Apps/Corvane Full/App/readme.txt"
 }
 AFTER_INSTALL=install_check_excluded install_and_check "$msi" capture
+
+# The existing-project road on the same machine (second_road.sh).
+source "$(dirname "$0")/second_road.sh"
 finish

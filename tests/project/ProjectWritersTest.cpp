@@ -262,6 +262,48 @@ TEST(Base64Test, FourByteIconFileGivesSixCharacters)
     EXPECT_EQ(record.Data, L"AAECAw") << "a failed read leaves the record alone";
 }
 
+TEST(Base64Test, DecodingInvertsTheEncodingAndSkipsForeignCharacters)
+{
+    auto bytes = [](std::string_view text) { return std::vector<unsigned char>(text.begin(), text.end()); };
+    const struct {
+        std::wstring text;
+        std::vector<unsigned char> expected;
+    } cases[] = {
+        {L"", {}},
+        {L"Zg", bytes("f")},
+        {L"Zm8", bytes("fo")},
+        {L"Zm9vYmFy", bytes("foobar")},
+        {L"Zg==", bytes("f")},                     // padding skipped
+        {L"Zm9v\r\nYm Fy", bytes("foobar")},     // line breaks and blanks skipped without counting
+        {L"Zm9v*Y!mFy", bytes("foobar")},
+        {L"Z", {}},                                // a lone character carries no byte
+        {std::wstring(L"Zm9v\0Zm9v", 9), bytes("foo")}, // NUL where a group begins ends the text
+        {std::wstring(L"Zm\09v", 5), bytes("foo")},     // ...but not inside a group
+        {L"//79++++", {0xFF, 0xFE, 0xFD, 0xFB, 0xEF, 0xBE}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecodeBase64(c.text), c.expected) << ToUtf8(c.text);
+
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    for (std::size_t size : {0u, 1u, 2u, 3u, 254u, 255u, 256u})
+        EXPECT_EQ(DecodeBase64(EncodeBase64(all.data(), size)), bytes(std::string_view(all).substr(0, size)));
+}
+
+TEST(Base64Test, IconFileWrittenBackIsTheFileRead)
+{
+    TempFolder folder;
+    std::string contents("\x00\x00\x01\x00\xFF\x10\x0D\x0A\x1A", 9);
+    WriteFileBytes(folder / L"app.ico", contents);
+    IconRecord record;
+    ASSERT_TRUE(ReadIconFile(folder / L"app.ico", record));
+    WriteFileBytes(folder / L"old.ico", std::string(100, 'x'));
+    ASSERT_TRUE(WriteIconFile(record, folder / L"old.ico"));
+    EXPECT_EQ(ReadFileBytes(folder / L"old.ico"), contents) << "created or truncated, binary";
+    EXPECT_FALSE(WriteIconFile(record, folder / L"no such folder\\a.ico"));
+}
+
 TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
 {
     TempFolder logs;

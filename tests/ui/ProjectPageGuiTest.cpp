@@ -7,6 +7,7 @@
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "msi/MsiHandle.h"
+#include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/CreateProjectFileMsiDlg.h"
 #include "ui/ProjectPageLogic.h"
@@ -21,68 +22,6 @@
 #include <set>
 
 namespace {
-
-// Runs `action` on the shortcut dialog once it shows, from inside its modal loop.
-std::function<void(HWND)> g_dialogAction;
-bool g_dialogSeen = false;
-
-VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
-    if (!dialog || !IsWindowVisible(dialog))
-        return;
-    KillTimer(nullptr, id);
-    g_dialogSeen = true;
-    g_dialogAction(dialog);
-}
-
-// Starts `open` (which shows the dialog modally) and lets `action` work the dialog.
-void WithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action)
-{
-    g_dialogAction = std::move(action);
-    g_dialogSeen = false;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
-    open();
-    KillTimer(nullptr, timer);
-    EXPECT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
-}
-
-std::wstring DialogText(HWND dialog, int id)
-{
-    wchar_t text[512] = {};
-    GetDlgItemTextW(dialog, id, text, 512);
-    return text;
-}
-
-std::vector<std::vector<std::wstring>> Query(MSIHANDLE database, const wchar_t* sql, std::vector<DWORD>* streamSizes)
-{
-    std::vector<std::vector<std::wstring>> rows;
-    UniqueMsiHandle view;
-    if (MsiDatabaseOpenViewW(database, sql, view.put()) != ERROR_SUCCESS || MsiViewExecute(view.get(), 0)) {
-        ADD_FAILURE() << "cannot query " << ToUtf8(sql);
-        return rows;
-    }
-    for (;;) {
-        UniqueMsiHandle record;
-        if (MsiViewFetch(view.get(), record.put()) != ERROR_SUCCESS)
-            break;
-        std::vector<std::wstring> row;
-        const UINT fields = MsiRecordGetFieldCount(record.get());
-        for (UINT i = 1; i <= fields; ++i) {
-            if (streamSizes && i == fields) {
-                streamSizes->push_back(MsiRecordDataSize(record.get(), i));
-                continue;
-            }
-            wchar_t text[1024] = {};
-            DWORD size = 1024;
-            MsiRecordGetStringW(record.get(), i, text, &size);
-            row.push_back(text);
-        }
-        rows.push_back(row);
-    }
-    MsiViewClose(view.get());
-    return rows;
-}
 
 class ProjectPage : public ::testing::Test
 {
@@ -199,10 +138,10 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
 
     // Select opens the dialog for the chosen executable: its name, its icons, every place ticked.
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    WithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); },
+    RunWithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); },
                        [&](HWND dialog) {
-                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"app");
-                           EXPECT_EQ(DialogText(dialog, IDC_ICON_SOURCE), app);
+                           EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"app");
+                           EXPECT_EQ(DialogItemText(dialog, IDC_ICON_SOURCE), app);
                            EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), CountIcons(app));
                            EXPECT_NE(SendDlgItemMessageW(dialog, IDC_ICON_PREVIEW, STM_GETICON, 0, 0), 0);
                            for (int id : {IDC_SHORTCUT_DESKTOP, IDC_SHORTCUT_PROGRAM_MENU, IDC_SHORTCUT_QUICK_LAUNCH})
@@ -220,9 +159,9 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
 
     // A double-click opens the stored entry; Cancel changes nothing.
-    WithShortcutDialog([&] { page.OnEditShortcut(0); },
+    RunWithShortcutDialog([&] { page.OnEditShortcut(0); },
                        [](HWND dialog) {
-                           EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"My App");
+                           EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"My App");
                            EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_QUICK_LAUNCH), BST_UNCHECKED);
                            SetDlgItemTextW(dialog, IDC_SHORTCUT_NAME, L"Changed");
                            SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);

@@ -1,17 +1,20 @@
 // Pictures of the wizard: every page that exists, the states of the basic
-// information page and of the capture pages, each of their message boxes
-// drawn as a real message box, the installer warning and the About box; one
-// PNG each in the folder given as the argument.
+// information page, of the capture pages and of the existing-project road,
+// each of their message boxes drawn as a real message box, the installer
+// warning and the About box; one PNG each in the folder given as the argument.
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/Base64.h"
 #include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/AboutDlg.h"
 #include "ui/AdvanceSheet.h"
 #include "ui/BrowseDialogs.h"
+#include "ui/BuildMSIDlg.h"
 #include "ui/ContentReviewDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
+#include "ui/ProjectPageLogic.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 #include "ui/WarningMSIDetected.h"
@@ -245,6 +248,72 @@ void CaptureProjectPage(WizardEnvironment& environment, CUIManager& manager)
     }
 }
 
+
+// The advanced include/exclude sheet: both pages while they load and loaded,
+// a selected exclusion, the warning of "Add To Exclude"; the registry browser.
+CDialogRegistry* g_registryBrowser = nullptr;
+
+void CALLBACK CaptureRegistryBrowser(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND dialog = g_registryBrowser->Window();
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, timer);
+    CRegistryTreeCtrl& tree = g_registryBrowser->Tree();
+    HTREEITEM software = tree.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE");
+    SendMessageW(tree.Window(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(tree.Find(L"HKEY_LOCAL_MACHINE")));
+    SendMessageW(tree.Window(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(software));
+    Capture(dialog, L"177_BrowseForRegistry");
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+
+void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& manager)
+{
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>"
+        "<IncludedEntry Name=\"%WINDIR%\"/><IncludedEntry Name=\"%PROGRAMFILES%\"/></IncludedItems><ExcludedItems>"
+        "<ExcludedEntry Name=\"%WINDIR%\\Temp\" Description=\"Temporary files of Windows and setups\"/>"
+        "<ExcludedEntry Name=\"%SYSDRIVE%\\pagefile.sys\" Description=\"Paging file\"/></ExcludedItems></FileSystem>"
+        "<RegistrySystem><IncludedItems><IncludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\"/></IncludedItems>"
+        "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\" "
+        "Description=\"Machine keys and random seeds\"/></ExcludedItems></RegistrySystem></IncludeExclude>";
+    WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", xml);
+    for (auto* map : {&FileIncludedItems(), &RegistryIncludedItems()})
+        map->clear();
+    manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
+    {
+        CParentSheet sheet;
+        HWND window = sheet.Create(nullptr);
+        SetWindowPos(window, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        Capture(window, L"165_AdvanceInclude_Loading");
+        WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }, 60000);
+        Capture(window, L"165_AdvanceInclude");
+        sheet.SetActivePage(1);
+        Capture(window, L"164_AdvanceExclude_Loading");
+        CAdvanceExclude& exclude = sheet.ExcludePage();
+        WaitUntil([&] { return !exclude.IsLoading(); }, 60000);
+        Capture(window, L"164_AdvanceExclude");
+        const wchar_t* windir = _wgetenv(L"windir");
+        CFolderTreeCtrl& folders = exclude.FolderTree();
+        if (HTREEITEM temp = folders.Find(std::wstring(windir ? windir : L"C:\\windows") + L"\\Temp")) {
+            SendMessageW(folders.Window(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(temp));
+            folders.PressItem(temp, false);
+        }
+        WaitUntil([] { return false; }, 300);
+        Capture(window, L"164_AdvanceExclude_Selected");
+        SetDlgItemTextW(exclude.Window(), IDC_EXCLUDE_DESCRIPTION, L"");
+        g_messageName = L"Message_AddToExcludeDescription";
+        exclude.AddToExclude();
+        sheet.PressButton(PSBTN_CANCEL);
+        WaitUntil([&] { return sheet.IsFinished(); });
+        sheet.Destroy();
+    }
+    CDialogRegistry browser;
+    g_registryBrowser = &browser;
+    SetTimer(nullptr, 0, 300, CaptureRegistryBrowser);
+    browser.DoModal(nullptr);
+}
+
 // ---- Package Content Review pages -------------------------------------------------------
 
 // The two review pages on changes of a made-up capture: as they open, with
@@ -291,108 +360,77 @@ void CaptureReviewPages(WizardEnvironment& environment, CUIManager& manager)
     ExcludedRegistryChanges().Clear();
 }
 
-// The advanced include/exclude sheet: both pages while they load and loaded,
-// a selected exclusion, the warning of "Add To Exclude"; the registry browser.
-CDialogRegistry* g_registryBrowser = nullptr;
-
-void CALLBACK CaptureRegistryBrowser(HWND, UINT, UINT_PTR timer, DWORD)
+// The existing-project road on a project of app.exe (left by
+// CaptureProjectPage) with a file and a key that this machine lacks: the
+// review page, its messages and its full tree, then the Build MSI page with
+// the stored shortcut, its dialog, the build and a failed build.
+void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
 {
-    HWND dialog = g_registryBrowser->Window();
-    if (!dialog || !IsWindowVisible(dialog))
-        return;
-    KillTimer(nullptr, timer);
-    CRegistryTreeCtrl& tree = g_registryBrowser->Tree();
-    HTREEITEM software = tree.Find(L"HKEY_LOCAL_MACHINE\\SOFTWARE");
-    SendMessageW(tree.Window(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(tree.Find(L"HKEY_LOCAL_MACHINE")));
-    SendMessageW(tree.Window(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(software));
-    Capture(dialog, L"177_BrowseForRegistry");
-    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-}
+    const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
+    CopyFileW((bin + L"Blank.msi").c_str(), (environment.Program() + L"\\Blank.msi").c_str(), FALSE);
+    const std::wstring app = environment.Files() + L"\\App";
+    const std::wstring exe = app + L"\\app.exe";
+    const std::wstring output = environment.Files() + L"\\Out2";
+    CreateDirectoryW(output.c_str(), nullptr);
+    EnsureFolder(PackagesFolder());
+    SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\IconApp_1.0.xml");
+    const std::wstring icon = environment.Files() + L"\\app.exe_0.ico";
+    SaveIconFile(ExtractIconAt(exe, 0), icon);
+    IconMap icons;
+    (void)ReadIconFile(icon, icons[icon]);
+    CXMLDocumentHandler project;
+    project.Load(Paths().RawProjectFilePath);
+    DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
+    project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true);
+    const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
+    RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
+    project.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, GetProjectFilePath());
+    project.InsertShortcutInXML(NodePath::Shortcuts, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
+                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}});
+    project.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons);
+    project.InsertProductInfoInXML(NodePath::Product, {L"IconApp", L"1.0", L"Acme"});
+    manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
 
-BOOL CALLBACK FindPopupMenu(HWND window, LPARAM found)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (IsWindowVisible(window) && std::wstring(name) == L"#32768") {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// Runs inside the menu's own loop: pictures the menu and closes it.
-void CALLBACK CaptureTreeMenu(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND menu = nullptr;
-    EnumWindows(FindPopupMenu, reinterpret_cast<LPARAM>(&menu));
-    if (!menu)
-        return;
-    KillTimer(nullptr, timer);
-    Capture(menu, L"TreeMenu_DriveWithTickedFolders");
-    EndMenu();
-}
-
-// The right-button menu of a tree item, opened as a user would.
-void CaptureTreeMenu(CSelectionTreeCtrl& tree, HTREEITEM item)
-{
-    RECT rect{};
-    *reinterpret_cast<HTREEITEM*>(&rect) = item;
-    SendMessageW(tree.Window(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
-    POINT at{rect.left + 4, (rect.top + rect.bottom) / 2};
-    POINT screen = at;
-    ClientToScreen(tree.Window(), &screen);
-    SetCursorPos(screen.x, screen.y);
-    SetTimer(nullptr, 0, 300, CaptureTreeMenu);
-    SendMessageW(tree.Window(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
-}
-
-void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& manager)
-{
-    const std::string xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>"
-        "<IncludedEntry Name=\"%WINDIR%\"/><IncludedEntry Name=\"%PROGRAMFILES%\"/></IncludedItems><ExcludedItems>"
-        "<ExcludedEntry Name=\"%WINDIR%\\Temp\" Description=\"Temporary files of Windows and setups\"/>"
-        "<ExcludedEntry Name=\"%SYSDRIVE%\\pagefile.sys\" Description=\"Paging file\"/></ExcludedItems></FileSystem>"
-        "<RegistrySystem><IncludedItems><IncludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\"/></IncludedItems>"
-        "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\" "
-        "Description=\"Machine keys and random seeds\"/></ExcludedItems></RegistrySystem></IncludeExclude>";
-    WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", xml);
-    for (auto* map : {&FileIncludedItems(), &RegistryIncludedItems()})
-        map->clear();
-    manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
-    {
-        CParentSheet sheet;
-        HWND window = sheet.Create(nullptr);
-        SetWindowPos(window, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
-        Capture(window, L"165_AdvanceInclude_Loading");
-        WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }, 60000);
-        Capture(window, L"165_AdvanceInclude");
-        CFolderTreeCtrl& included = sheet.IncludePage().FolderTree();
-        CaptureTreeMenu(included, included.Tree().FirstRoot());
-        sheet.SetActivePage(1);
-        Capture(window, L"164_AdvanceExclude_Loading");
-        CAdvanceExclude& exclude = sheet.ExcludePage();
-        WaitUntil([&] { return !exclude.IsLoading(); }, 60000);
-        Capture(window, L"164_AdvanceExclude");
-        const wchar_t* windir = _wgetenv(L"windir");
-        CFolderTreeCtrl& folders = exclude.FolderTree();
-        if (HTREEITEM temp = folders.Find(std::wstring(windir ? windir : L"C:\\windows") + L"\\Temp")) {
-            SendMessageW(folders.Window(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(temp));
-            folders.PressItem(temp, false);
+    for (bool fails : {false, true}) {
+        if (fails)
+            DeleteFileW((environment.Program() + L"\\Blank.msi").c_str());
+        WizardDriver w;
+        SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
+        if (!fails) {
+            w.Sheet().SetActivePageById(IDD_SHOW_PROJECT);
+            w.WaitForPosition(PagePosition::ShowProjectFile);
+            Settle(w);
+            Capture(w.Window(), L"146_ProjectFileContentReview_Missing");
+            NextWithMessage(w, L"Message_MissingEntries");
+            g_messageName = L"Message_SelectEntry";
+            w.Click(IDC_UPDATE_FILES);
+            Settle(w);
+            w.Click(IDC_SHOW_MISSING_FILES);
+            w.Click(IDC_SHOW_MISSING_REGISTRIES);
+            w.Click(IDC_IGNORE_MISSING);
+            Settle(w);
+            Capture(w.Window(), L"146_ProjectFileContentReview_All");
+            w.PressNext();
+            w.WaitForPosition(PagePosition::BuildMsi);
+            Settle(w);
+            Capture(w.Window(), L"163_BuildMsi_Shortcuts");
+            g_dialogName = L"147_Shortcut_Stored";
+            SetTimer(nullptr, 0, 300, CaptureShortcutDialog);
+            w.Sheet().BuildMsiPage().OnEditShortcut(0);
+            Settle(w);
+        } else {
+            w.Sheet().SetActivePageById(IDD_BUILD_MSI);
+            w.WaitForPosition(PagePosition::BuildMsi);
         }
-        WaitUntil([] { return false; }, 300);
-        Capture(window, L"164_AdvanceExclude_Selected");
-        SetDlgItemTextW(exclude.Window(), IDC_EXCLUDE_DESCRIPTION, L"");
-        g_messageName = L"Message_AddToExcludeDescription";
-        exclude.AddToExclude();
-        sheet.PressButton(PSBTN_CANCEL);
-        WaitUntil([&] { return sheet.IsFinished(); });
-        sheet.Destroy();
+        w.Type(IDC_BUILD_TARGET_PATH, output);
+        w.PressNext();
+        WaitUntil([&] { return w.IsVisible(IDC_BUILD_PROGRESS); }, 5000);
+        if (!fails)
+            Capture(w.Window(), L"163_BuildMsi_Building");
+        WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }, 120000);
+        Settle(w);
+        Capture(w.Window(), fails ? L"163_BuildMsi_Failed" : L"163_BuildMsi_Built");
     }
-    CDialogRegistry browser;
-    g_registryBrowser = &browser;
-    SetTimer(nullptr, 0, 300, CaptureRegistryBrowser);
-    browser.DoModal(nullptr);
 }
 
 } // namespace
@@ -538,6 +576,7 @@ int wmain(int argc, wchar_t** argv)
 
         CaptureProjectPage(environment, *manager);
         CaptureReviewPages(environment, *manager);
+        CaptureExistingProject(environment, *manager);
         CAboutDlg aboutDialog;
         HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);

@@ -6,6 +6,8 @@
 #include "manager/UIManager.h"
 #include "ui/UiServices.h"
 
+#include <gtest/gtest.h>
+
 #include <ole2.h>
 
 // ---- WizardEnvironment ----------------------------------------------------------
@@ -179,4 +181,38 @@ bool WizardDriver::LeaveWelcome(int expectedPosition)
         return false;
     PressNext();
     return WaitForPosition(expectedPosition);
+}
+
+// ---- Shortcut dialog ------------------------------------------------------------------
+
+namespace {
+std::function<void(HWND)> g_dialogAction;
+bool g_dialogSeen = false;
+
+VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
+{
+    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
+    if (!dialog || !IsWindowVisible(dialog))
+        return;
+    KillTimer(nullptr, id);
+    g_dialogSeen = true;
+    g_dialogAction(dialog);
+}
+} // namespace
+
+void RunWithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action)
+{
+    g_dialogAction = std::move(action);
+    g_dialogSeen = false;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
+    open();
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
+}
+
+std::wstring DialogItemText(HWND dialog, int id)
+{
+    wchar_t text[512] = {};
+    GetDlgItemTextW(dialog, id, text, 512);
+    return text;
 }

@@ -95,3 +95,9 @@ public:
 private:
     CApplicationMain m_sheet;
 };
+
+// Runs `open` (which shows the shortcut dialog modally) and lets `action` work
+// the dialog from inside its modal loop once it shows; a test failure when it did not show.
+void RunWithShortcutDialog(const std::function<void()>& open, std::function<void(HWND)> action);
+// The text of a dialog's control.
+std::wstring DialogItemText(HWND dialog, int id);

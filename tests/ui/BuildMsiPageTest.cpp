@@ -1,0 +1,226 @@
+// The Build MSI page in the real sheet: a project file written by the
+// project writers with a shortcut in two places and its icon; the page shows
+// it as one entry, the shortcut dialog edits its name, places and icon, and
+// Next writes the edits into the project file and builds the package, whose
+// Shortcut and Icon tables are read back. A build that fails ends the page
+// with its reason and Finish.
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "project/Base64.h"
+#include "tests/ui/MsiQuery.h"
+#include "tests/ui/WizardHarness.h"
+#include "ui/BuildMSIDlg.h"
+#include "ui/ProjectPageControls.h"
+#include "ui/Resource.h"
+#include "ui/UiServices.h"
+
+#include <gtest/gtest.h>
+
+#include <ole2.h>
+
+namespace {
+
+class BuildMsiPage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        OleInitialize(nullptr);
+        m_environment = std::make_unique<WizardEnvironment>();
+        const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
+        for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
+            ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
+        SetAdministratorCheck([] { return true; });
+        m_manager = CUIManager::GetInstance();
+        ASSERT_EQ(m_manager->Initialize(), 1);
+        m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
+        ASSERT_NO_FATAL_FAILURE(WriteProject());
+    }
+
+    void TearDown() override
+    {
+        m_manager->Uninitialize();
+        CUIManager::ReleaseInstance(m_manager);
+        SetAdministratorCheck(nullptr);
+        m_environment.reset();
+        OleUninitialize();
+    }
+
+    // A project of one program (this test program, with its icons) whose
+    // shortcut "App" stands on the desktop and in the quick launch bar, with
+    // the icon it had when the project was written, which is gone since.
+    void WriteProject()
+    {
+        const std::wstring app = m_environment->Files() + L"\\App";
+        ASSERT_TRUE(CreateDirectoryW(app.c_str(), nullptr));
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        m_app = app + L"\\app.exe";
+        ASSERT_TRUE(CopyFileW(self, m_app.c_str(), FALSE));
+        m_output = m_environment->Files() + L"\\Out";
+        ASSERT_TRUE(CreateDirectoryW(m_output.c_str(), nullptr));
+        ASSERT_TRUE(EnsureFolder(PackagesFolder()));
+        SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\IconApp_1.0.xml");
+
+        const std::wstring oldIcon = m_environment->Files() + L"\\app.exe_0.ico";
+        ASSERT_TRUE(SaveIconFile(ExtractIconAt(m_app, 0), oldIcon));
+        m_storedIcon = ReadFileBytes(oldIcon);
+        IconMap icons;
+        ASSERT_TRUE(ReadIconFile(oldIcon, icons[oldIcon]));
+        icons[oldIcon].Executables = {L"app.exe"};
+        ASSERT_TRUE(DeleteFileW(oldIcon.c_str()));
+
+        CXMLDocumentHandler project;
+        ASSERT_EQ(project.Load(Paths().RawProjectFilePath), 1);
+        DirectoryChangeMap files{{app, {m_app}}};
+        ASSERT_TRUE(project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true));
+        ASSERT_TRUE(project.InsertShortcutInXML(
+            NodePath::Shortcuts, {{L"App", L"app.exe", L"DesktopFolder", oldIcon, L"0"},
+                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}));
+        ASSERT_TRUE(project.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons));
+        ASSERT_TRUE(project.InsertProductInfoInXML(NodePath::Product, {L"IconApp", L"1.0", L"Acme"}));
+    }
+
+    CBuildMSIDlg& OpenPage(WizardDriver& w)
+    {
+        EXPECT_TRUE(w.Sheet().SetActivePageById(IDD_BUILD_MSI));
+        EXPECT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
+        EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        return w.Sheet().BuildMsiPage();
+    }
+
+    bool WaitForEnd(WizardDriver& w, CBuildMSIDlg& page)
+    {
+        return WaitUntil([&] { return page.CurrentState() != CBuildMSIDlg::State::Building; }, 180000) &&
+               WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); });
+    }
+
+    std::unique_ptr<WizardEnvironment> m_environment;
+    MessageBoxRecorder m_messages;
+    CUIManager* m_manager = nullptr;
+    std::wstring m_app;
+    std::wstring m_output;
+    std::string m_storedIcon;
+};
+
+} // namespace
+
+TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndThePackage)
+{
+    WizardDriver w;
+    CBuildMSIDlg& page = OpenPage(w);
+    const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
+    // The stored icon is back, and the two records are one line with both places.
+    EXPECT_EQ(ReadFileBytes(iconFolder + L"\\app.exe_0.ico"), m_storedIcon);
+    EXPECT_EQ(page.Entries(), (ShortcutEntryMap{{L"App", {L"App", L"app.exe", iconFolder + L"\\app.exe_0.ico", 0,
+                                                          true, false, true}}}));
+    HWND list = w.Control(IDC_BUILD_SHORTCUT_LIST);
+    ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
+    EXPECT_EQ(ShortcutLineName(list, 0), L"App");
+    EXPECT_EQ(w.Text(IDC_BUILD_MSI_NAME), L"IconApp.msi");
+    EXPECT_EQ(w.Text(IDC_DESCRIPTION).substr(0, 42), L"This screen shows you the details of the s");
+
+    // A file is no target folder; the field shows what it showed when the page opened.
+    const std::wstring opening = w.Text(IDC_BUILD_TARGET_PATH);
+    w.Type(IDC_BUILD_TARGET_PATH, m_app);
+    w.PressNext();
+    PumpMessages();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text, L"Given Path is not an direectory");
+    EXPECT_EQ(m_messages.shown[0].caption, L"Warning");
+    EXPECT_EQ(w.Text(IDC_BUILD_TARGET_PATH), opening);
+    EXPECT_EQ(page.CurrentState(), CBuildMSIDlg::State::Editing);
+
+    // The dialog opens with the stored places; a new name, other places, the program's second icon.
+    RunWithShortcutDialog([&] { page.OnEditShortcut(0); },
+                       [&](HWND dialog) {
+                           EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"App");
+                           EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_DESKTOP), BST_CHECKED);
+                           EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_PROGRAM_MENU), BST_UNCHECKED);
+                           EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHORTCUT_QUICK_LAUNCH), BST_CHECKED);
+                           SetDlgItemTextW(dialog, IDC_SHORTCUT_NAME, L"Renamed");
+                           CheckDlgButton(dialog, IDC_SHORTCUT_DESKTOP, BST_UNCHECKED);
+                           CheckDlgButton(dialog, IDC_SHORTCUT_PROGRAM_MENU, BST_CHECKED);
+                           SetDlgItemTextW(dialog, IDC_ICON_SOURCE, m_app.c_str());
+                           SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ICON_SOURCE, EN_KILLFOCUS),
+                                        reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_ICON_SOURCE)));
+                           ASSERT_GE(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 2);
+                           LVITEMW item{};
+                           item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+                           item.state = LVIS_SELECTED | LVIS_FOCUSED;
+                           SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_SETITEMSTATE, 1,
+                                               reinterpret_cast<LPARAM>(&item));
+                           SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+                       });
+    EXPECT_EQ(ShortcutLineName(list, 0), L"Renamed");
+    EXPECT_EQ(page.Entries(),
+              (ShortcutEntryMap{{L"Renamed", {L"Renamed", L"app.exe", m_app, 1, false, true, true}}}));
+
+    w.Type(IDC_BUILD_TARGET_PATH, m_output);
+    w.PressNext();
+    ASSERT_TRUE(WaitForEnd(w, page));
+    ASSERT_EQ(w.Text(IDC_BUILD_STATUS), L"Successfully built MSI file");
+    EXPECT_FALSE(w.IsVisible(IDC_BUILD_PROGRESS));
+    EXPECT_FALSE(w.IsVisible(IDC_BUILD_SHORTCUT_LIST));
+    EXPECT_EQ(Paths().OutputFolder, ToUtf8(m_output));
+
+    // The project file holds the edited shortcut and exactly the icon it uses now.
+    const std::wstring newIcon = iconFolder + L"\\app.exe_1.ico";
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(GetProjectFilePath()), 1);
+    ShortcutList records;
+    saved.ReadShortcutList(records);
+    EXPECT_EQ(records, (ShortcutList{{L"Renamed", L"app.exe", L"QuickLaunchFolder", newIcon, L"1"},
+                                     {L"Renamed", L"app.exe", L"ProgramMenuFolder", newIcon, L"1"}}));
+    IconMap icons;
+    saved.ReadShortcutICONs(icons);
+    ASSERT_EQ(icons.size(), 1u);
+    EXPECT_EQ(icons.begin()->first, newIcon);
+    EXPECT_EQ(DecodeBase64(icons.begin()->second.Data).size(), ReadFileBytes(newIcon).size());
+
+    {
+        UniqueMsiHandle database;
+        ASSERT_EQ(MsiOpenDatabaseW((m_output + L"\\Packages\\IconApp.msi").c_str(), MSIDBOPEN_READONLY,
+                                   database.put()),
+                  static_cast<UINT>(ERROR_SUCCESS));
+        const auto shortcuts = Query(database.get(),
+                                     L"SELECT `Directory_`,`Name`,`Icon_`,`IconIndex` FROM `Shortcut` ORDER BY "
+                                     L"`Shortcut`",
+                                     nullptr);
+        EXPECT_EQ(shortcuts, (std::vector<std::vector<std::wstring>>{{L"QuickLaunchFolder", L"Renamed", L"Icon1", L"1"},
+                                                                     {L"ProgramMenuFolder", L"Renamed", L"Icon1", L"1"}}));
+        std::vector<DWORD> sizes;
+        EXPECT_EQ(Query(database.get(), L"SELECT `Name`,`Data` FROM `Icon`", &sizes),
+                  (std::vector<std::vector<std::wstring>>{{L"Icon1"}}));
+        EXPECT_EQ(sizes, (std::vector<DWORD>{static_cast<DWORD>(ReadFileBytes(newIcon).size())}));
+    }
+    EXPECT_EQ(MsiCloseAllHandles(), 0u);
+
+    w.Sheet().PressButton(PSBTN_FINISH);
+    EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
+    EXPECT_EQ(m_messages.shown.size(), 1u);
+}
+
+TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
+{
+    // Without the template database the build cannot start.
+    ASSERT_TRUE(DeleteFileW((m_environment->Program() + L"\\Blank.msi").c_str()));
+    WizardDriver w;
+    CBuildMSIDlg& page = OpenPage(w);
+    w.Type(IDC_BUILD_TARGET_PATH, m_output);
+    w.PressNext();
+    ASSERT_TRUE(WaitForEnd(w, page));
+    EXPECT_EQ(page.CurrentState(), CBuildMSIDlg::State::Failed);
+    EXPECT_EQ(w.Text(IDC_BUILD_STATUS),
+              L"The MSI file could not be built. The reason is in the error log " + ErrorLogPath() + L".");
+    EXPECT_TRUE(w.IsButtonEnabled(IDCANCEL));
+    EXPECT_FALSE(PathExists(m_output + L"\\Packages\\IconApp.msi"));
+    // The shortcuts were written back before the build.
+    CXMLDocumentHandler saved;
+    ASSERT_EQ(saved.Load(GetProjectFilePath()), 1);
+    ShortcutList records;
+    saved.ReadShortcutList(records);
+    EXPECT_EQ(records.size(), 2u);
+    EXPECT_TRUE(m_messages.shown.empty());
+}

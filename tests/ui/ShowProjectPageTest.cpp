@@ -1,0 +1,265 @@
+// The Project File Content Review page in the real sheet, on project files
+// written by the project writers over real files and registry keys: what is
+// missing is counted and drawn red up to the top item, "Update Files" and
+// "Rescan Registry" move missing entries to where they now are, and Next
+// rewrites the project file only after such a change.
+#include "common/FolderTokens.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "tests/support/RegistryTestHelpers.h"
+#include "tests/ui/WizardHarness.h"
+#include "ui/Resource.h"
+#include "ui/ShowProjectFileDlg.h"
+#include "ui/UiServices.h"
+
+#include <gtest/gtest.h>
+
+#include <ole2.h>
+
+namespace {
+
+class ShowProjectPage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        OleInitialize(nullptr);
+        m_environment = std::make_unique<WizardEnvironment>();
+        SetAdministratorCheck([] { return true; });
+        m_manager = CUIManager::GetInstance();
+        ASSERT_EQ(m_manager->Initialize(), 1);
+        ASSERT_TRUE(EnsureFolder(PackagesFolder()));
+        SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\Review.xml");
+        m_app = m_environment->Files() + L"\\App";
+        ASSERT_TRUE(CreateDirectoryW(m_app.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((m_app + L"\\Sub").c_str(), nullptr));
+    }
+
+    void TearDown() override
+    {
+        SetFolderBrowseFunction(nullptr);
+        m_manager->Uninitialize();
+        CUIManager::ReleaseInstance(m_manager);
+        SetAdministratorCheck(nullptr);
+        m_environment.reset();
+        OleUninitialize();
+    }
+
+    // Ten files, nine in App and one alone in App\Sub, all written to disk
+    // unless named in `absent`; and the given registry keys, each with one value.
+    void WriteProject(const std::vector<std::wstring>& absent, const std::vector<std::wstring>& keys = {})
+    {
+        DirectoryChangeMap files;
+        for (int i = 0; i < 9; ++i)
+            files[m_app].push_back(m_app + L"\\file" + std::to_wstring(i) + L".txt");
+        files[m_app + L"\\Sub"].push_back(m_app + L"\\Sub\\lonely.txt");
+        for (const auto& [folder, list] : files)
+            for (const std::wstring& file : list)
+                if (std::find(absent.begin(), absent.end(), file) == absent.end())
+                    WriteFileBytes(file, "data");
+        RegistryChangeMap added;
+        for (const std::wstring& key : keys)
+            added[key].push_back({key, L"\"v\"", L"REG_SZ", L"x"});
+        CXMLDocumentHandler project;
+        ASSERT_EQ(project.Load(Paths().RawProjectFilePath), 1);
+        ASSERT_TRUE(project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true));
+        ASSERT_TRUE(project.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, added, GetProjectFilePath()));
+        ASSERT_TRUE(project.InsertProductInfoInXML(NodePath::Product, {L"Review", L"1.0", L"Acme"}));
+        m_written = ReadFileBytes(FromUtf8(GetProjectFilePath()));
+    }
+
+    CShowProjectFileDlg& OpenPage(WizardDriver& w)
+    {
+        EXPECT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
+        EXPECT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+        return w.Sheet().ShowProjectPage();
+    }
+
+    static bool Checked(const CShowProjectFileDlg& page, int id)
+    {
+        return IsDlgButtonChecked(page.Window(), id) == BST_CHECKED;
+    }
+    static bool Enabled(const CShowProjectFileDlg& page, int id) { return IsWindowEnabled(GetDlgItem(page.Window(), id)); }
+
+    // Every item of the tree, depth first.
+    static std::vector<HTREEITEM> Items(const CProjectTreeCtrl& tree)
+    {
+        std::vector<HTREEITEM> items;
+        std::vector<HTREEITEM> stack;
+        for (HTREEITEM root = TreeView_GetRoot(tree.Window()); root; root = TreeView_GetNextSibling(tree.Window(), root))
+            stack.push_back(root);
+        while (!stack.empty()) {
+            HTREEITEM item = stack.back();
+            stack.pop_back();
+            items.push_back(item);
+            for (HTREEITEM child = TreeView_GetChild(tree.Window(), item); child;
+                 child = TreeView_GetNextSibling(tree.Window(), child))
+                stack.push_back(child);
+        }
+        return items;
+    }
+
+    std::unique_ptr<WizardEnvironment> m_environment;
+    MessageBoxRecorder m_messages;
+    CUIManager* m_manager = nullptr;
+    std::wstring m_app;
+    std::string m_written;
+};
+
+} // namespace
+
+TEST_F(ShowProjectPage, AProjectThatIsCompleteIsGreenAndGoesOnUnchanged)
+{
+    TestRegistryKey key(L"ShowProjectComplete");
+    ASSERT_NO_FATAL_FAILURE(WriteProject({}, {L"HKEY_CURRENT_USER\\" + key.SubPath()}));
+    WizardDriver w;
+    CShowProjectFileDlg& page = OpenPage(w);
+    EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 0");
+    EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
+              L"Registry Summary:\nTotal number of Subkeys: 1\nNumber of missing subkeys: 0");
+    for (const CProjectTreeCtrl* tree : {&page.FileTree(), &page.RegistryTree()}) {
+        const auto items = Items(*tree);
+        EXPECT_GE(items.size(), 3u);
+        for (HTREEITEM item : items)
+            EXPECT_NE(tree->ItemColor(item), CProjectTreeCtrl::MissingColor) << ToUtf8(tree->PathOf(item));
+    }
+    EXPECT_EQ(page.FileTree().ItemColor(page.FileTree().FindPath(m_app + L"\\file3.txt")),
+              CProjectTreeCtrl::ExistingColor);
+    for (int id : {IDC_SHOW_MISSING_FILES, IDC_SHOW_MISSING_REGISTRIES, IDC_UPDATE_FILES, IDC_RESCAN_REGISTRY,
+                   IDC_IGNORE_MISSING})
+        EXPECT_FALSE(Enabled(page, id)) << id;
+    ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+    w.PressNext();
+    EXPECT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
+    EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), m_written);
+    EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesTheProject)
+{
+    const std::wstring lonely = m_app + L"\\Sub\\lonely.txt";
+    ASSERT_NO_FATAL_FAILURE(WriteProject({lonely}));
+    const std::wstring moved = m_environment->Files() + L"\\Moved";
+    ASSERT_TRUE(CreateDirectoryW(moved.c_str(), nullptr));
+    WriteFileBytes(moved + L"\\lonely.txt", "data");
+    std::vector<std::wstring> titles;
+    SetFolderBrowseFunction([&](HWND, const std::wstring& title) {
+        titles.push_back(title);
+        return moved;
+    });
+
+    WizardDriver w;
+    CShowProjectFileDlg& page = OpenPage(w);
+    CProjectTreeCtrl& tree = page.FileTree();
+    EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 1");
+    EXPECT_TRUE(Checked(page, IDC_SHOW_MISSING_FILES));
+    EXPECT_TRUE(Enabled(page, IDC_SHOW_MISSING_FILES));
+    EXPECT_TRUE(Enabled(page, IDC_UPDATE_FILES));
+    EXPECT_TRUE(Enabled(page, IDC_IGNORE_MISSING));
+    EXPECT_FALSE(Enabled(page, IDC_RESCAN_REGISTRY));
+    // Only the missing file is shown, red with every ancestor up to the top item.
+    HTREEITEM item = tree.FindPath(lonely);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(tree.FindPath(m_app + L"\\file0.txt"), nullptr);
+    for (HTREEITEM it = item; it; it = TreeView_GetParent(tree.Window(), it))
+        EXPECT_EQ(tree.ItemColor(it), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(it));
+    // The whole tree on demand: the nine others green, their folder still red for its missing subfolder.
+    w.Click(IDC_SHOW_MISSING_FILES);
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(m_app + L"\\file0.txt")), CProjectTreeCtrl::ExistingColor);
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(m_app)), CProjectTreeCtrl::MissingColor);
+    w.Click(IDC_SHOW_MISSING_FILES);
+    EXPECT_EQ(tree.FindPath(m_app + L"\\file0.txt"), nullptr);
+
+    // Nothing ticked; Next with a missing file: two messages, nothing moves.
+    w.Click(IDC_UPDATE_FILES);
+    ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+    w.PressNext();
+    PumpMessages();
+    ASSERT_EQ(m_messages.shown.size(), 2u);
+    EXPECT_EQ(m_messages.shown[0].text, L"Please select entry to update the list");
+    EXPECT_EQ(m_messages.shown[1].text,
+              L"Project file contains some missing file entries. Due to missing files repackager can not build MSI");
+    for (const ShownMessage& shown : m_messages.shown) {
+        EXPECT_EQ(shown.caption, L"Information");
+        EXPECT_EQ(shown.type & MB_ICONMASK, static_cast<UINT>(MB_ICONINFORMATION));
+    }
+    EXPECT_TRUE(titles.empty());
+    EXPECT_EQ(w.Position(), PagePosition::ShowProjectFile);
+
+    // Ticked and updated from the folder where it now is: found, and its old folder leaves the project.
+    tree.SetCheck(tree.FindPath(m_app), true);
+    w.Click(IDC_UPDATE_FILES);
+    EXPECT_EQ(titles.size(), 1u);
+    EXPECT_EQ(w.Text(IDC_CHOSEN_FOLDER), moved);
+    EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 0");
+    EXPECT_TRUE(page.IsModified());
+    EXPECT_FALSE(Checked(page, IDC_SHOW_MISSING_FILES));
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(moved + L"\\lonely.txt")), CProjectTreeCtrl::ExistingColor);
+    EXPECT_EQ(tree.FindPath(m_app + L"\\Sub"), nullptr);
+    for (HTREEITEM it : Items(tree))
+        EXPECT_NE(tree.ItemColor(it), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(it));
+
+    w.PressNext();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
+    CXMLDocumentHandler rewritten;
+    ASSERT_EQ(rewritten.Load(GetProjectFilePath()), 1);
+    rewritten.ReadProjectLists();
+    std::vector<std::wstring> files = rewritten.AllFiles();
+    for (std::wstring& file : files)
+        ToRealPath(file);
+    EXPECT_EQ(files.size(), 10u);
+    EXPECT_EQ(std::count(files.begin(), files.end(), moved + L"\\lonely.txt"), 1);
+    EXPECT_EQ(std::count(files.begin(), files.end(), lonely), 0);
+    ProductInfo product;
+    EXPECT_EQ(rewritten.ReadProductInfo(product), 1);
+    EXPECT_EQ(product.ApplicationName, L"Review");
+}
+
+TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
+{
+    TestRegistryKey root(L"ShowProjectKeys");
+    const std::wstring base = L"HKEY_CURRENT_USER\\" + root.SubPath();
+    CreateKey(root.Key(), L"Now\\Settings");
+    const std::wstring gone = base + L"\\Was\\Settings";
+    const std::wstring unknownHive = L"HKEY_NOWHERE\\Software\\Other";
+    ASSERT_NO_FATAL_FAILURE(WriteProject({}, {gone, unknownHive, base}));
+
+    WizardDriver w;
+    CShowProjectFileDlg& page = OpenPage(w);
+    CProjectTreeCtrl& tree = page.RegistryTree();
+    EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
+              L"Registry Summary:\nTotal number of Subkeys: 3\nNumber of missing subkeys: 2");
+    EXPECT_TRUE(Checked(page, IDC_SHOW_MISSING_REGISTRIES));
+    EXPECT_TRUE(Enabled(page, IDC_RESCAN_REGISTRY));
+    EXPECT_FALSE(Enabled(page, IDC_UPDATE_FILES));
+    ASSERT_NE(tree.FindPath(unknownHive), nullptr);
+    EXPECT_EQ(tree.ItemColor(tree.FindPath(unknownHive)), CProjectTreeCtrl::MissingColor);
+
+    // Both ticked; only the one that exists below the chosen key moves.
+    tree.SetCheck(tree.FindPath(gone), true);
+    tree.SetCheck(tree.FindPath(unknownHive), true);
+    page.RescanRegistryUnder(base + L"\\Now");
+    EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
+              L"Registry Summary:\nTotal number of registries: 3\nNumber of missing registries: 1");
+    EXPECT_TRUE(page.IsModified());
+    EXPECT_TRUE(Checked(page, IDC_SHOW_MISSING_REGISTRIES));
+    EXPECT_EQ(tree.FindPath(gone), nullptr);
+
+    // Back before Next drops the unwritten change: the page shows the project file again.
+    w.PressBack();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
+    ASSERT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+    EXPECT_FALSE(page.IsModified());
+    EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
+              L"Registry Summary:\nTotal number of Subkeys: 3\nNumber of missing subkeys: 2");
+    EXPECT_NE(tree.FindPath(gone), nullptr);
+    // Ignoring what is missing goes on without writing.
+    w.Click(IDC_IGNORE_MISSING);
+    ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+    w.PressNext();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
+    EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), m_written);
+    EXPECT_TRUE(m_messages.shown.empty());
+}
