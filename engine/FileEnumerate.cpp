@@ -202,7 +202,7 @@ public:
         return !m_failed;
     }
 
-    void Append(const char* path, std::size_t pathBytes, const SnapshotEntry& entry)
+    void Append(const char* path, std::size_t pathBytes, std::int64_t creationTime, const SnapshotEntry& entry)
     {
         if (m_failed)
             return;
@@ -215,7 +215,7 @@ public:
         std::memcpy(p, path, pathBytes);
         std::memset(p + pathBytes, 0, sizeof(SnapshotRecord::Path) - pathBytes);
         p += offsetof(SnapshotRecord, CreationTime);
-        std::memcpy(p, &entry.CreationTime, 8);
+        std::memcpy(p, &creationTime, 8);
         std::memcpy(p + 8, &entry.LastWriteTime, 8);
         std::memcpy(p + 16, &entry.Size, 8);
         p[24] = entry.IsDirectory ? 1 : 0;
@@ -444,8 +444,8 @@ private:
         }
 
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const std::int64_t creationTime = m_times.ToSeconds(data.ftCreationTime);
         SnapshotEntry entry;
-        entry.CreationTime = m_times.ToSeconds(data.ftCreationTime);
         entry.LastWriteTime = m_times.ToSeconds(data.ftLastWriteTime);
         entry.IsDirectory = isFolder;
         if (isFolder)
@@ -461,7 +461,7 @@ private:
             m_target.insert_or_assign(FromUtf8(std::string_view(m_utf8, bytes)), entry);
         else
             m_target.insert_or_assign(m_path, entry);
-        m_writer.Append(m_utf8, bytes, entry);
+        m_writer.Append(m_utf8, bytes, creationTime, entry);
         if (((m_owner.m_foldersScanned + m_owner.m_filesScanned) & (DetailInterval - 1)) == 0)
             PublishCounters(m_owner.m_foldersScanned, m_owner.m_filesScanned);
 
@@ -694,7 +694,6 @@ int CFileEnumerate::ReadFirstSnapshot()
         }
         if (pathBytes > 0) {
             SnapshotEntry entry;
-            std::memcpy(&entry.CreationTime, record + offsetof(SnapshotRecord, CreationTime), 8);
             std::memcpy(&entry.LastWriteTime, record + offsetof(SnapshotRecord, LastWriteTime), 8);
             std::memcpy(&entry.Size, record + offsetof(SnapshotRecord, Size), 8);
             entry.IsDirectory = record[offsetof(SnapshotRecord, IsDirectory)] != 0;

@@ -4,13 +4,13 @@ namespace {
 
 using FileCompare = FileEnumerateFixture;
 
-SnapshotEntry File(std::int64_t written, std::uint64_t size, std::int64_t created = 1)
+SnapshotEntry File(std::int64_t written, std::uint64_t size)
 {
-    return SnapshotEntry{created, written, size, false};
+    return SnapshotEntry{written, size, false};
 }
 SnapshotEntry Folder(std::int64_t written)
 {
-    return SnapshotEntry{1, written, 0, true};
+    return SnapshotEntry{written, 0, true};
 }
 
 using Files = std::vector<std::wstring>;
@@ -30,7 +30,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     before[L"C:\\App\\same.dll"] = File(100, 10);
     before[L"C:\\App\\bigger.dll"] = File(100, 10);
     before[L"C:\\App\\newer.dll"] = File(100, 10);
-    before[L"C:\\App\\created.dll"] = File(100, 10, 1);
+    before[L"C:\\App\\created.dll"] = File(100, 10);
     before[L"C:\\App\\a.txt"] = File(100, 1);
     before[L"C:\\gone.txt"] = File(100, 1);
     before[L"C:\\Old"] = Folder(100);
@@ -40,7 +40,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     after[L"C:\\App\\same.dll"] = File(100, 10);
     after[L"C:\\App\\bigger.dll"] = File(100, 11);
     after[L"C:\\App\\newer.dll"] = File(101, 10);
-    after[L"C:\\App\\created.dll"] = File(100, 10, 999); // creation time plays no part
+    after[L"C:\\App\\created.dll"] = File(100, 10); // a new creation time is not kept at all
     after[L"C:\\App\\A.TXT"] = File(100, 1);            // a case-only rename
     after[L"C:\\New"] = Folder(200);
     after[L"C:\\New\\n1.txt"] = File(200, 1);
