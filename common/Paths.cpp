@@ -173,41 +173,58 @@ bool EnsureFolder(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+namespace {
+
+// Empties and removes the folder in `path`, which it leaves as it found it.
+void RemoveTree(std::wstring& path)
+{
+    const std::size_t length = path.size();
+    path += L"\\*";
+    WIN32_FIND_DATAW data;
+    UniqueFind find(
+        FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (find) {
+        do {
+            const wchar_t* name = data.cFileName;
+            if (name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0')))
+                continue;
+            path.resize(length + 1);
+            path += name;
+            const bool isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
+                RemoveTree(path);
+            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // A junction or folder link: remove the link, never what it points to.
+                RemoveDirectoryW(path.c_str());
+            } else {
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                    SetFileAttributesW(path.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    path.resize(length);
+    if (!RemoveDirectoryW(path.c_str())) {
+        // A read-only folder is removed once the attribute is off.
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
+            RemoveDirectoryW(path.c_str());
+    }
+}
+
+} // namespace
+
 void RemoveFolderTree(const std::wstring& path)
 {
     if (path.empty())
         return;
     std::wstring folder = path;
-    if (folder.back() != L'\\')
-        folder += L'\\';
-
-    WIN32_FIND_DATAW data;
-    UniqueFind find(FindFirstFileW((folder + L"*.*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring full = folder + name;
-            const bool isLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
-                RemoveFolderTree(full);
-            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                // A junction or folder link: remove the link, never what it points to.
-                RemoveDirectoryW(full.c_str());
-            } else {
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-                    SetFileAttributesW(full.c_str(), data.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-                DeleteFileW(full.c_str());
-            }
-        } while (FindNextFileW(find.get(), &data));
-    }
-    find.reset();
-
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    RemoveDirectoryW(path.c_str());
+    while (folder.size() > 1 && folder.back() == L'\\')
+        folder.pop_back();
+    folder.reserve(folder.size() + 300);
+    RemoveTree(folder);
 }
 
 void RemoveFolderTree(const std::string& path)

@@ -13,19 +13,25 @@
 
 namespace {
 
-const std::array<std::uint32_t, 256>& CrcTable()
+// Eight tables for the CRC-32 (reflected, 0xEDB88320) eight bytes at a time.
+using CrcTables = std::array<std::array<std::uint32_t, 256>, 8>;
+
+const CrcTables& CrcTable()
 {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
+    static const CrcTables tables = [] {
+        CrcTables t{};
         for (std::uint32_t i = 0; i < 256; ++i) {
             std::uint32_t c = i;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
+            t[0][i] = c;
         }
+        for (std::uint32_t i = 0; i < 256; ++i)
+            for (std::size_t k = 1; k < 8; ++k)
+                t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
         return t;
     }();
-    return table;
+    return tables;
 }
 
 // Size and CRC-32 of the file; false when it cannot be read to the end.
@@ -35,21 +41,18 @@ bool Measure(const std::string& file, std::uint64_t& size, std::uint32_t& crc)
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!handle)
         return false;
-    const auto& table = CrcTable();
     std::vector<unsigned char> buffer(1 << 20);
-    std::uint32_t c = 0xFFFFFFFFu;
-    size = 0;
+    CSnapshotChecksum sum;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(handle.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
             return false;
         if (got == 0)
             break;
-        for (DWORD i = 0; i < got; ++i)
-            c = table[(c ^ buffer[i]) & 0xFF] ^ (c >> 8);
-        size += got;
+        sum.Add(buffer.data(), got);
     }
-    crc = c ^ 0xFFFFFFFFu;
+    size = sum.Size();
+    crc = sum.Crc();
     return true;
 }
 
@@ -62,6 +65,23 @@ std::string RecordText(std::uint64_t size, std::uint32_t crc)
 }
 
 } // namespace
+
+void CSnapshotChecksum::Add(const void* data, std::size_t size) noexcept
+{
+    const CrcTables& t = CrcTable();
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::uint32_t c = m_state;
+    m_size += size;
+    for (; size >= 8; size -= 8, p += 8) {
+        const std::uint32_t low = c ^ (static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                       static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+        c = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^ t[3][p[4]] ^
+            t[2][p[5]] ^ t[1][p[6]] ^ t[0][p[7]];
+    }
+    for (; size > 0; --size, ++p)
+        c = t[0][(c ^ *p) & 0xFF] ^ (c >> 8);
+    m_state = c;
+}
 
 std::string SnapshotSealPath(const std::string& file)
 {
@@ -76,6 +96,11 @@ bool WriteSnapshotSeal(const std::string& file)
         LogError("WriteSnapshotSeal: Unable to read the snapshot file " + file);
         return false;
     }
+    return WriteSnapshotSeal(file, size, crc);
+}
+
+bool WriteSnapshotSeal(const std::string& file, std::uint64_t size, std::uint32_t crc)
+{
     const std::string text = RecordText(size, crc);
     UniqueFile record(CreateFileW(FromUtf8(SnapshotSealPath(file)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

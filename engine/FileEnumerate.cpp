@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -201,7 +202,7 @@ public:
         return !m_failed;
     }
 
-    void Append(const char* path, std::size_t pathBytes, const SnapshotEntry& entry)
+    void Append(const char* path, std::size_t pathBytes, std::int64_t creationTime, const SnapshotEntry& entry)
     {
         if (m_failed)
             return;
@@ -214,7 +215,7 @@ public:
         std::memcpy(p, path, pathBytes);
         std::memset(p + pathBytes, 0, sizeof(SnapshotRecord::Path) - pathBytes);
         p += offsetof(SnapshotRecord, CreationTime);
-        std::memcpy(p, &entry.CreationTime, 8);
+        std::memcpy(p, &creationTime, 8);
         std::memcpy(p + 8, &entry.LastWriteTime, 8);
         std::memcpy(p + 16, &entry.Size, 8);
         p[24] = entry.IsDirectory ? 1 : 0;
@@ -230,9 +231,14 @@ public:
         return !m_failed;
     }
 
+    // Size and CRC-32 of what was written, for the completion record.
+    const CSnapshotChecksum& Checksum() const noexcept { return m_checksum; }
+
 private:
     void Flush()
     {
+        if (!m_failed)
+            m_checksum.Add(m_buffer.data(), m_used);
         std::size_t done = 0;
         while (!m_failed && done < m_used) {
             DWORD written = 0;
@@ -248,6 +254,7 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = true;
+    CSnapshotChecksum m_checksum;
 };
 
 // The form FindFirstFileExW accepts for a folder of any length.
@@ -290,6 +297,42 @@ std::wstring FolderOf(const std::wstring& path)
     return folder;
 }
 
+// Copies the bytes of `source` into `target`, created or replaced (the INI
+// backup keeps only the contents, which is all the comparison reads). False
+// when either file cannot be opened or a read or write fails.
+bool CopyWholeFile(const std::wstring& source, const std::wstring& target)
+{
+    UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in)
+        return false;
+    UniqueFile out(
+        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
+        return false;
+    char buffer[32768];
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0, written = 0;
+        if (!ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        if (!WriteFile(out.get(), buffer, got, &written, nullptr) || written != got) {
+            ok = false;
+            break;
+        }
+    }
+    if (!ok) {
+        // Half a copy would compare as changed entries.
+        out.reset();
+        DeleteFileW(target.c_str());
+    }
+    return ok;
+}
+
 void PublishCounters(int folders, int files)
 {
     char text[256];
@@ -302,6 +345,29 @@ void PublishCounters(int folders, int files)
 }
 
 } // namespace
+
+// Lets BackupINIFile remember the backup folders it made sure of, for the
+// length of one capture or comparison (outside them the backup tree may be
+// removed at any time).
+class CFileEnumerate::CBackupFolderScope
+{
+public:
+    explicit CBackupFolderScope(CFileEnumerate& owner) : m_owner(owner)
+    {
+        m_owner.m_cacheBackupFolders = true;
+        m_owner.m_ensuredBackupFolder.clear();
+    }
+    ~CBackupFolderScope()
+    {
+        m_owner.m_cacheBackupFolders = false;
+        m_owner.m_ensuredBackupFolder.clear();
+    }
+    CBackupFolderScope(const CBackupFolderScope&) = delete;
+    CBackupFolderScope& operator=(const CBackupFolderScope&) = delete;
+
+private:
+    CFileEnumerate& m_owner;
+};
 
 // One capture's walk: the path being built, the target map and the writer.
 class CFileEnumerate::CWalk
@@ -378,8 +444,8 @@ private:
         }
 
         const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const std::int64_t creationTime = m_times.ToSeconds(data.ftCreationTime);
         SnapshotEntry entry;
-        entry.CreationTime = m_times.ToSeconds(data.ftCreationTime);
         entry.LastWriteTime = m_times.ToSeconds(data.ftLastWriteTime);
         entry.IsDirectory = isFolder;
         if (isFolder)
@@ -395,7 +461,7 @@ private:
             m_target.insert_or_assign(FromUtf8(std::string_view(m_utf8, bytes)), entry);
         else
             m_target.insert_or_assign(m_path, entry);
-        m_writer.Append(m_utf8, bytes, entry);
+        m_writer.Append(m_utf8, bytes, creationTime, entry);
         if (((m_owner.m_foldersScanned + m_owner.m_filesScanned) & (DetailInterval - 1)) == 0)
             PublishCounters(m_owner.m_foldersScanned, m_owner.m_filesScanned);
 
@@ -442,6 +508,7 @@ int CFileEnumerate::Initialize()
 
 int CFileEnumerate::IsFirstSnapshotTaken()
 {
+    m_firstSnapshotHeld = false;
     if (GetFileAttributesW(FromUtf8(m_firstSnapshotPath).c_str()) == INVALID_FILE_ATTRIBUTES) {
         EnsureFolder(m_fileSystemDirPath);
         m_firstSnapshotTaken = false;
@@ -481,6 +548,7 @@ bool CFileEnumerate::IsExcluded(std::wstring& key) const
 
 int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 {
+    const CBackupFolderScope backupFolders(*this);
     const bool second = m_firstSnapshotTaken;
     std::string target;
     if (second) {
@@ -489,7 +557,10 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             return 0;
         Progress().SetStatusText(L"");
         Progress().SetStatusText(L"Reading First Snapshot");
-        ReadFirstSnapshot();
+        // The first capture of this run left the same entries in memory as
+        // it wrote to the file (the seal proves the file unchanged since).
+        if (!m_firstSnapshotHeld)
+            ReadFirstSnapshot();
         DeleteFileW(FromUtf8(m_secondSnapshotPath).c_str());
         RemoveFolderTree(WorkingTempFolder());
         // The change files of an earlier comparison are gone with that folder;
@@ -507,6 +578,8 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     // capture of the same kind may linger in the map.
     SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
     map.clear();
+    if (!second)
+        m_firstSnapshotHeld = false;
 
     RemoveSnapshotSeal(target);
     CSnapshotFileWriter writer;
@@ -551,8 +624,10 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         LogError("CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
         ok = false;
     }
-    if (ok && !WriteSnapshotSeal(target))
+    if (ok && !WriteSnapshotSeal(target, writer.Checksum().Size(), writer.Checksum().Crc()))
         ok = false;
+    if (!second)
+        m_firstSnapshotHeld = ok;
     if (m_unreadableFolders > 0)
         LogError("CFileEnumerate::CaptureSnapshot: " + std::to_string(m_unreadableFolders) +
                  " folder(s) could not be read and were skipped");
@@ -619,7 +694,6 @@ int CFileEnumerate::ReadFirstSnapshot()
         }
         if (pathBytes > 0) {
             SnapshotEntry entry;
-            std::memcpy(&entry.CreationTime, record + offsetof(SnapshotRecord, CreationTime), 8);
             std::memcpy(&entry.LastWriteTime, record + offsetof(SnapshotRecord, LastWriteTime), 8);
             std::memcpy(&entry.Size, record + offsetof(SnapshotRecord, Size), 8);
             entry.IsDirectory = record[offsetof(SnapshotRecord, IsDirectory)] != 0;
@@ -657,20 +731,37 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path)
     if (pieces.size() < 2)
         return 1;
     const CFsRedirectionOff realFolders; // the INI file may lie in System32
-    std::wstring backup = FromUtf8(Paths().IniBackupFolder);
-    if (!m_firstSnapshotTaken)
-        EnsureFolder(Paths().IniBackupFolder);
+    // The backup folder, and where each of its folders ends: the backup
+    // folder itself, then one per piece of the path but the first and last.
+    std::wstring folder = FromUtf8(Paths().IniBackupFolder);
+    std::vector<std::size_t> ends{folder.size()};
     for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
-        backup += L'\\';
-        backup += pieces[i];
-        EnsureFolder(ToUtf8(backup));
+        folder += L'\\';
+        folder += pieces[i];
+        ends.push_back(folder.size());
     }
-    backup += L'\\';
-    backup += pieces.back();
+    // The walk meets the INI files folder by folder: the folders that the
+    // last backup made sure of need no second look.
+    const auto known = [this, &folder](std::size_t end) {
+        const std::wstring& last = m_ensuredBackupFolder;
+        return last.size() >= end && (last.size() == end || last[end] == L'\\') &&
+               last.compare(0, end, folder, 0, end) == 0;
+    };
+    std::size_t first = 0;
+    while (!m_ensuredBackupFolder.empty() && first < ends.size() && known(ends[first]))
+        ++first;
+    bool ensured = true;
+    if (first == 0 && !m_firstSnapshotTaken)
+        ensured = EnsureFolder(Paths().IniBackupFolder);
+    for (std::size_t k = std::max<std::size_t>(first, 1); k < ends.size(); ++k)
+        ensured = EnsureFolder(ToUtf8(folder.substr(0, ends[k]))) && ensured;
+    if (m_cacheBackupFolders)
+        m_ensuredBackupFolder = ensured ? folder : std::wstring();
+    const std::wstring backup = folder + L'\\' + pieces.back();
     if (!m_firstSnapshotTaken)
         // A failed copy is not reported: the comparison then sees every entry
         // of the file as added.
-        CopyFileW(path.c_str(), backup.c_str(), FALSE);
+        (void)CopyWholeFile(path, backup);
     else
         m_iniTracker.CompareINIFile(backup, path);
     return 1;
@@ -678,6 +769,8 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path)
 
 int CFileEnumerate::CompareSnapshot()
 {
+    const CBackupFolderScope backupFolders(*this);
+    m_firstSnapshotHeld = false; // the comparison takes the entries out
     if (!m_firstSnapshot.empty() || !m_secondSnapshot.empty())
         Progress().SetStatusText(L"Comparing File System Snapshot");
 
@@ -779,6 +872,7 @@ int CFileEnumerate::WriteFileChanges()
 
 void CFileEnumerate::Reset()
 {
+    m_firstSnapshotHeld = false;
     m_firstSnapshot.clear();
     m_secondSnapshot.clear();
     m_addedItems.clear();

@@ -84,7 +84,11 @@ public:
     // Folders the last capture could not enumerate (access denied, vanished).
     int UnreadableFolders() const noexcept { return m_unreadableFolders; }
     bool FirstSnapshotTaken() const noexcept { return m_firstSnapshotTaken; }
-    void SetFirstSnapshotTaken(bool taken) noexcept { m_firstSnapshotTaken = taken; }
+    void SetFirstSnapshotTaken(bool taken) noexcept
+    {
+        m_firstSnapshotTaken = taken;
+        m_firstSnapshotHeld = false;
+    }
 
     const std::string& FirstSnapshotPath() const noexcept { return m_firstSnapshotPath; }
     const std::string& SecondSnapshotPath() const noexcept { return m_secondSnapshotPath; }
@@ -104,6 +108,7 @@ public:
 
 private:
     class CWalk;
+    class CBackupFolderScope;
     [[nodiscard]] bool IsExcluded(std::wstring& keyBuffer) const;
     [[nodiscard]] bool WriteChangeDocument(bool keepAll);
 
@@ -111,6 +116,9 @@ private:
     int m_filesScanned = 0;
     int m_unreadableFolders = 0;
     bool m_firstSnapshotTaken = false;
+    // True from a successful first capture until the first snapshot in memory
+    // is changed (comparison, reset): a second capture then needs no reload.
+    bool m_firstSnapshotHeld = false;
     std::string m_firstSnapshotPath;
     std::string m_secondSnapshotPath;
     std::string m_fileSystemDirPath;
@@ -123,4 +131,8 @@ private:
     DirectoryChangeMap m_modifiedItems;
     std::vector<std::wstring> m_addedLinks;
     std::set<std::wstring> m_excludedFolders;
+    // While a capture or a comparison runs: the deepest INI backup folder made
+    // sure of, so that the next INI file of the same folder needs no look.
+    bool m_cacheBackupFolders = false;
+    std::wstring m_ensuredBackupFolder;
 };

@@ -286,7 +286,7 @@ DWORD RegFileWriter::ExportOpenKey(HKEY key, std::size_t depth)
     if (m_writeError != 0)
         return result;
     if (subkeyCount > 0) {
-        const DWORD sub = ExportSubkeys(key, maxSubkeyLength, depth);
+        const DWORD sub = ExportSubkeys(key, subkeyCount, maxSubkeyLength, depth);
         if (sub != 0)
             result = sub;
     }
@@ -306,7 +306,9 @@ DWORD RegFileWriter::WriteValues(HKEY key, DWORD valueCount, DWORD maxNameLength
 
     DWORD result = 0;
     int retries = 0;
-    for (DWORD index = 0;;) {
+    // Up to the count the key reported: asking once more only to hear that
+    // there are no more values would cost a call per key.
+    for (DWORD index = 0; index < valueCount;) {
         DWORD nameLength = static_cast<DWORD>(m_nameBuffer.size());
         DWORD dataLength = static_cast<DWORD>(m_dataBuffer.size());
         DWORD type = 0;
@@ -460,7 +462,7 @@ bool IsLinkKey(HKEY key)
 
 } // namespace
 
-DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t depth)
+DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD subkeyCount, DWORD maxNameLength, std::size_t depth)
 {
     while (m_levels.size() <= depth)
         m_levels.push_back(std::make_unique<Level>());
@@ -473,7 +475,7 @@ DWORD RegFileWriter::ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t de
 
     DWORD result = 0;
     int retries = 0;
-    for (DWORD index = 0;;) {
+    for (DWORD index = 0; index < subkeyCount;) {
         DWORD length = static_cast<DWORD>(m_nameBuffer.size());
         const LONG rc = RegEnumKeyExW(key, index, m_nameBuffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (rc == ERROR_NO_MORE_ITEMS)

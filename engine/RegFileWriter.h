@@ -102,7 +102,7 @@ private:
 
     DWORD ExportOpenKey(HKEY key, std::size_t depth);
     DWORD WriteValues(HKEY key, DWORD valueCount, DWORD maxNameLength, DWORD maxDataLength);
-    DWORD ExportSubkeys(HKEY key, DWORD maxNameLength, std::size_t depth);
+    DWORD ExportSubkeys(HKEY key, DWORD subkeyCount, DWORD maxNameLength, std::size_t depth);
     void WriteValueData(DWORD type, const BYTE* data, std::uint32_t length);
     void WriteHexBytes(const BYTE* data, std::uint32_t length);
     bool IsExcluded();

@@ -2,56 +2,91 @@
 
 #include "common/UniqueHandle.h"
 
+#include <cstring>
 #include <new>
+
+namespace {
+
+// Characters of the reading window: large enough that a snapshot is read in
+// few calls, small enough to stay in the heap's ordinary blocks.
+constexpr std::size_t WindowChars = 1 << 17;
+
+} // namespace
 
 DWORD CRegLineReader::Open(const std::wstring& path)
 {
-    m_text.clear();
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
+    Assign(std::wstring());
+    m_file.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!m_file)
         return GetLastError();
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size))
-        return GetLastError();
-    if (size.QuadPart > 0x7FFFFFF0LL)
-        return ERROR_FILE_TOO_LARGE;
-
-    std::wstring text;
     try {
-        // An odd last byte cannot be half a character: it is left out.
-        text.resize(static_cast<std::size_t>(size.QuadPart) / 2);
+        m_text.assign(WindowChars, L'\0');
     } catch (const std::bad_alloc&) {
+        m_file.reset();
         return ERROR_NOT_ENOUGH_MEMORY;
     }
-    char* bytes = reinterpret_cast<char*>(text.data());
-    std::size_t left = text.size() * sizeof(wchar_t);
-    while (left > 0) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), bytes, static_cast<DWORD>(left), &got, nullptr))
-            return GetLastError();
-        if (got == 0) {
-            // The file shrank meanwhile: keep what was read.
-            text.resize((text.size() * sizeof(wchar_t) - left) / sizeof(wchar_t));
-            break;
-        }
-        bytes += got;
-        left -= got;
+    m_filled = 0;
+    while (m_filled == 0 && Refill()) {
     }
-    Assign(std::move(text));
+    if (m_readError != 0)
+        return m_readError;
+    m_position = (m_filled > 0 && m_text[0] == L'\xFEFF') ? 1 : 0;
     return 0;
 }
 
 void CRegLineReader::Assign(std::wstring text)
 {
+    m_file.reset();
+    m_readError = 0;
+    m_hasOddByte = false;
     m_text = std::move(text);
+    m_filled = m_text.size();
     m_position = (!m_text.empty() && m_text.front() == L'\xFEFF') ? 1 : 0;
     m_line = {};
+    m_currentKeyText.clear();
     m_currentKey = {};
     m_escapedName = {};
     m_nameEnd = 0;
     m_isDefault = false;
     m_atEnd = false;
+}
+
+bool CRegLineReader::Refill()
+{
+    if (!m_file)
+        return false;
+    const std::size_t keep = m_filled - m_position;
+    if (m_position > 0 && keep > 0)
+        std::memmove(m_text.data(), m_text.data() + m_position, keep * sizeof(wchar_t));
+    m_filled = keep;
+    m_position = 0;
+    if (m_filled == m_text.size())
+        m_text.resize(m_text.size() * 2); // one line longer than the window
+    char* bytes = reinterpret_cast<char*>(m_text.data() + m_filled);
+    const std::size_t room = (m_text.size() - m_filled) * sizeof(wchar_t);
+    std::size_t have = 0;
+    if (m_hasOddByte) {
+        bytes[have++] = m_oddByte;
+        m_hasOddByte = false;
+    }
+    DWORD got = 0;
+    if (!ReadFile(m_file.get(), bytes + have, static_cast<DWORD>(room - have), &got, nullptr)) {
+        m_readError = GetLastError() != 0 ? GetLastError() : ERROR_READ_FAULT;
+        got = 0;
+    }
+    if (got == 0) {
+        // The end (an odd last byte cannot be half a character: it is left out).
+        m_file.reset();
+        return false;
+    }
+    have += got;
+    m_filled += have / sizeof(wchar_t);
+    if (have % sizeof(wchar_t) != 0) {
+        m_oddByte = bytes[have - 1];
+        m_hasOddByte = true;
+    }
+    return true;
 }
 
 std::wstring_view CRegLineReader::KeyPath() const
@@ -64,13 +99,21 @@ std::wstring_view CRegLineReader::KeyPath() const
 
 bool CRegLineReader::Next()
 {
-    if (IsKey())
-        m_currentKey = m_line;
-    const std::wstring_view all(m_text);
-    while (m_position < all.size()) {
+    if (IsKey()) {
+        m_currentKeyText.assign(m_line);
+        m_currentKey = m_currentKeyText;
+    }
+    for (;;) {
+        const std::wstring_view all(m_text.data(), m_filled);
         std::size_t end = all.find_first_of(L"\r\n", m_position);
-        if (end == std::wstring_view::npos)
-            end = all.size();
+        if (end == std::wstring_view::npos) {
+            // The line may go on in the part of the file not read yet.
+            if (Refill())
+                continue;
+            if (m_position >= m_filled)
+                break;
+            end = m_filled;
+        }
         const std::wstring_view line = all.substr(m_position, end - m_position);
         m_position = end;
         if (m_position < all.size() && all[m_position] == L'\r')

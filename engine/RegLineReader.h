@@ -1,9 +1,12 @@
 #pragma once
 // Reads a registry snapshot file (UTF-16LE with a byte order mark) line by
-// line for the comparison. The whole file is read into memory with one read;
-// lines are handed out as views into that buffer, so nothing is allocated per
+// line for the comparison. The file is read through a window of a few hundred
+// kilobytes, whatever its size; lines are handed out as views into that
+// window (valid until the next line is read), so nothing is allocated per
 // line. Only key lines ("[") and value lines ('"' or "@") are significant;
 // empty lines and the header line are passed over.
+#include "common/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <string>
@@ -13,9 +16,13 @@
 class CRegLineReader
 {
 public:
-    // Reads the whole file (an existing one only). Returns 0 or the platform
-    // error code. The reader is then positioned before the first line.
+    // Opens the file (an existing one only) and reads its first window.
+    // Returns 0 or the platform error code. The reader is then positioned
+    // before the first line.
     [[nodiscard]] DWORD Open(const std::wstring& path);
+    // 0, or the platform error code of a read that failed after Open; the
+    // reader then ends as if the file ended there.
+    DWORD ReadError() const { return m_readError; }
     // Takes the text itself (for files already in memory).
     void Assign(std::wstring text);
 
@@ -38,13 +45,22 @@ public:
     std::wstring_view Data() const { return HasEquals() ? m_line.substr(m_nameEnd + 1) : std::wstring_view(); }
 
     // The last key line the reader has moved past: the key that the current
-    // value line belongs to.
+    // value line belongs to. Valid until the reader moves past another key.
     std::wstring_view CurrentKeyLine() const { return m_currentKey; }
 
 private:
     void ParseValueLine();
+    // Moves the unread text to the front of the window and reads more after
+    // it. False when nothing more could be read.
+    bool Refill();
 
-    std::wstring m_text;
+    UniqueFile m_file;
+    DWORD m_readError = 0;
+    std::wstring m_text;        // the window; its characters up to m_filled hold text
+    std::size_t m_filled = 0;   // characters of m_text read from the file
+    char m_oddByte = 0;         // the first half of a character cut by a read
+    bool m_hasOddByte = false;
+    std::wstring m_currentKeyText;
     std::size_t m_position = 0;
     std::wstring_view m_line;
     std::wstring_view m_currentKey;

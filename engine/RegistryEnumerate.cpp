@@ -202,7 +202,8 @@ private:
     {
         const std::wstring_view line = m_a.Line();
         if (m_a.IsKey()) {
-            const std::wstring_view path = m_a.KeyPath();
+            // A copy: the reader's lines last only until it moves on.
+            const std::wstring path(m_a.KeyPath());
             m_difference.Write(L"\r\n[-");
             m_difference.Write(path);
             m_difference.Write(L"]\r\n");
@@ -454,6 +455,14 @@ int CRegistryEnumerate::CompareSnapshotFiles(const std::string& firstFile, const
             WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to write difference file " + differenceFile +
                      ErrorSuffix(error));
             return 0;
+        }
+        // A snapshot that could not be read to its end would compare as deletions or additions.
+        for (const auto& [reader, file] : {std::pair{&first, &firstFile}, std::pair{&second, &secondFile}}) {
+            if (reader->ReadError() != 0) {
+                WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to read snapshot file " + *file +
+                         ErrorSuffix(reader->ReadError()));
+                return 0;
+            }
         }
         return 1;
     } catch (const std::bad_alloc&) {

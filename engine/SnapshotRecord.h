@@ -31,16 +31,19 @@ inline constexpr std::uint32_t SnapshotRecordLength = sizeof(SnapshotRecord);
 // Longest path the record holds, in UTF-8 bytes, terminator excluded.
 inline constexpr std::size_t SnapshotPathCapacity = sizeof(SnapshotRecord::Path) - 1;
 
-// What an in-memory snapshot keeps per entry; the path is the map key.
+// What an in-memory snapshot keeps per entry; the path is the map key. The
+// creation time goes to the snapshot file only: the comparison never looks at
+// it, and two maps of every entry are the capture's largest memory.
 struct SnapshotEntry
 {
-    std::int64_t CreationTime = 0;
     std::int64_t LastWriteTime = 0;
     std::uint64_t Size = 0;
     bool IsDirectory = false;
 
     friend bool operator==(const SnapshotEntry&, const SnapshotEntry&) = default;
 };
+// A map node of 64 bytes: 8 fewer per entry on the heap than with the creation time.
+static_assert(sizeof(SnapshotEntry) == 24);
 
 // Full real path (wide) to its entry, ordered by plain 16-bit comparison.
 using SnapshotMap = std::map<std::wstring, SnapshotEntry>;

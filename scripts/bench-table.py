@@ -75,6 +75,29 @@ if wixl:
     row("Package build vs wixl (same files)", f"{msi} s vs {wixl} s",
         msi / wixl if msi else None, "(reference)", None)
 
+workload = re.search(r"road_bench: workload (\w+)", text)
+workload = workload.group(1) if workload else "?"
+road = grab(r"road_bench: capture road \(-capture\): wall ([\d.]+) s")
+floor = grab(r"road_bench: floor \(walk.exe shots\): wall ([\d.]+) s")
+row(f"Capture road vs walk.exe shots ({workload}, wall)", f"{road} s vs {floor} s",
+    road / floor if road and floor else None, "<= 1.50", 1.50)
+first = grab(r"road_bench: phases, median: first snapshot ([\d.]+) s")
+second = grab(r"road_bench: phases, median: .*second snapshot ([\d.]+) s")
+project = grab(r"road_bench: phases, median: .*project file ([\d.]+) s")
+row("Road: first snapshot / second snapshot", f"{first} s vs {second} s",
+    first / second if first and second else None, "<= 1.20", 1.20)
+row("Road: project file / one snapshot", f"{project} s vs {second} s",
+    project / second if project is not None and second else None, "< 0.10", 0.10)
+peak = grab(r"road_bench: capture road .*peak working set ([\d.]+) MiB")
+floor_peak = grab(r"road_bench: floor .*peak working set ([\d.]+) MiB")
+if peak is None or floor_peak is None:
+    rows.append(("Road peak memory vs floor", "not measured", "-", "<= 75 MiB", "MISSING"))
+else:
+    # The 75 MiB target is set for N100k; smaller workloads are shown only.
+    verdict = ("ok" if peak <= 75 else "MISSED") if workload == "N100k" else "-"
+    rows.append(("Road peak memory vs floor", f"{peak} MiB vs {floor_peak} MiB", f"{peak / floor_peak:.2f}",
+                 "<= 75 MiB (N100k)", verdict))
+
 headers = ("Figure", "Measured", "Ratio", "Target", "Result")
 widths = [max(len(str(r[i])) for r in rows + [headers]) for i in range(5)]
 line = lambda r: "  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()

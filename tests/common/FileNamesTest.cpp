@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 TEST(PlainFileNames, PathsDevicesAndForbiddenCharactersAreRefusedOrReplaced)
@@ -100,4 +101,33 @@ TEST(SnapshotSeal, OnlyAFileThatMatchesItsRecordPasses)
         EXPECT_EQ(CheckSnapshotSeal(file), c.passes);
     }
     EXPECT_FALSE(WriteSnapshotSeal(ToUtf8(root / L"missing.txt")));
+}
+
+// A writer that counts its bytes seals the file as a read-back would, however
+// the bytes were handed over; counts of other bytes do not pass.
+TEST(SnapshotSeal, CountedWhileWrittenSealsLikeAReadBack)
+{
+    CSnapshotChecksum check;
+    check.Add("123456789", 9);
+    EXPECT_EQ(check.Crc(), 0xCBF43926u) << "the CRC-32 check value";
+
+    TempFolder root;
+    const std::string file = ToUtf8(root / L"SecondSnapShot.txt");
+    std::string content;
+    for (int i = 0; i < 5000; ++i)
+        content += static_cast<char>(i * 7 + i / 13);
+    WriteFileBytes(FromUtf8(file), content);
+    for (const std::size_t chunk : {1u, 3u, 8u, 13u, 4096u, 5000u}) {
+        SCOPED_TRACE(chunk);
+        CSnapshotChecksum sum;
+        for (std::size_t at = 0; at < content.size(); at += chunk)
+            sum.Add(content.data() + at, std::min(chunk, content.size() - at));
+        EXPECT_EQ(sum.Size(), content.size());
+        ASSERT_TRUE(WriteSnapshotSeal(file, sum.Size(), sum.Crc()));
+        EXPECT_TRUE(CheckSnapshotSeal(file));
+    }
+    CSnapshotChecksum shorter;
+    shorter.Add(content.data(), content.size() - 1);
+    ASSERT_TRUE(WriteSnapshotSeal(file, shorter.Size(), shorter.Crc()));
+    EXPECT_FALSE(CheckSnapshotSeal(file));
 }

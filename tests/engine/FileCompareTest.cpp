@@ -4,13 +4,13 @@ namespace {
 
 using FileCompare = FileEnumerateFixture;
 
-SnapshotEntry File(std::int64_t written, std::uint64_t size, std::int64_t created = 1)
+SnapshotEntry File(std::int64_t written, std::uint64_t size)
 {
-    return SnapshotEntry{created, written, size, false};
+    return SnapshotEntry{written, size, false};
 }
 SnapshotEntry Folder(std::int64_t written)
 {
-    return SnapshotEntry{1, written, 0, true};
+    return SnapshotEntry{written, 0, true};
 }
 
 using Files = std::vector<std::wstring>;
@@ -30,7 +30,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     before[L"C:\\App\\same.dll"] = File(100, 10);
     before[L"C:\\App\\bigger.dll"] = File(100, 10);
     before[L"C:\\App\\newer.dll"] = File(100, 10);
-    before[L"C:\\App\\created.dll"] = File(100, 10, 1);
+    before[L"C:\\App\\created.dll"] = File(100, 10);
     before[L"C:\\App\\a.txt"] = File(100, 1);
     before[L"C:\\gone.txt"] = File(100, 1);
     before[L"C:\\Old"] = Folder(100);
@@ -40,7 +40,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     after[L"C:\\App\\same.dll"] = File(100, 10);
     after[L"C:\\App\\bigger.dll"] = File(100, 11);
     after[L"C:\\App\\newer.dll"] = File(101, 10);
-    after[L"C:\\App\\created.dll"] = File(100, 10, 999); // creation time plays no part
+    after[L"C:\\App\\created.dll"] = File(100, 10); // a new creation time is not kept at all
     after[L"C:\\App\\A.TXT"] = File(100, 1);            // a case-only rename
     after[L"C:\\New"] = Folder(200);
     after[L"C:\\New\\n1.txt"] = File(200, 1);
@@ -210,5 +210,50 @@ TEST_F(FileCompare, AChangeDocumentThatCannotBeWrittenFailsTheComparison)
         e.reset();
         EXPECT_NE(ErrorLog().find(c.logText + Paths().*c.path), std::string::npos) << ErrorLog();
         Paths().*c.path = saved;
+    }
+}
+
+// One run (no restart): the second capture compares against the first
+// snapshot the run still holds, and a repeated second capture after a
+// comparison reloads it from its file. INI files in sibling, nested and
+// similarly named folders are all backed up on the way.
+TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt)
+{
+    const FILETIME t1 = MakeFileTime(2020, 1, 1, 10, 0, 0);
+    const FILETIME t2 = MakeFileTime(2020, 1, 1, 10, 0, 5);
+    const wchar_t* inis[] = {L"App\\Sub\\b.ini", L"App\\Sub\\Deep\\c.ini", L"App\\Subx\\d.ini", L"Other\\e.ini",
+                             L"App\\top.ini"};
+    for (const wchar_t* folder : {L"App", L"App\\Sub", L"App\\Sub\\Deep", L"App\\Subx", L"Other"})
+        MakeFolder(In(folder));
+    WriteFileBytes(In(L"App\\a.dll"), "a");
+    for (const wchar_t* ini : inis)
+        WriteFileBytes(In(ini), "[S]\r\nK=1\r\n");
+    SetFileAttributesW(In(L"App\\Sub\\b.ini").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetTimes(In(L"App\\a.dll"), t1, t1);
+    SetTimes(In(L"App\\Subx\\d.ini"), t1, t1);
+    ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
+
+    auto e = NewEnumerator();
+    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    for (const wchar_t* ini : inis)
+        EXPECT_EQ(ReadFileBytes(CFileEnumerate::BackupPathOf(In(ini))), "[S]\r\nK=1\r\n") << ini;
+
+    WriteFileBytes(In(L"App\\a.dll"), "aa");
+    SetTimes(In(L"App\\a.dll"), t1, t2);
+    WriteFileBytes(In(L"App\\Subx\\d.ini"), "[S]\r\nK=2\r\n");
+    SetTimes(In(L"App\\Subx\\d.ini"), t1, t2);
+    WriteFileBytes(In(L"New.txt"), "n");
+
+    const DirectoryChangeMap modified = {{In(L"App"), Files{In(L"App\\a.dll")}}};
+    const DirectoryChangeMap added = {{Tree(), Files{In(L"New.txt")}}};
+    const IniChangeMap iniModified = {{In(L"App\\Subx\\d.ini"), {IniChangeEntry{L"S", L"K", L"2"}}}};
+    for (const char* round : {"second capture", "repeated second capture"}) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+        ASSERT_EQ(e->CompareSnapshot(), 0) << "without a raw project file no change document is written";
+        EXPECT_EQ(e->ModifiedItems(), modified);
+        EXPECT_EQ(e->AddedItems(), added);
+        EXPECT_TRUE(e->DeletedItems().empty());
+        EXPECT_EQ(e->IniTracker().ModifiedItems(), iniModified);
     }
 }

@@ -2,6 +2,7 @@
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "engine/RegLineReader.h"
 #include "engine/RegistryEnumerate.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <optional>
 #include <ostream>
+#include <utility>
+#include <vector>
 
 void PrintTo(const RegistryChangeEntry& e, std::ostream* os)
 {
@@ -410,5 +413,42 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
         m_registry.reset();
         EXPECT_NE(LogText().find(ToUtf8(*damaged) + " does not match its completion record"), std::string::npos)
             << LogText();
+    }
+}
+
+// A snapshot read from its file in windows gives the same lines, each with the
+// same key, as the whole text in memory: lines and line ends cut by a window,
+// a line longer than a window, and an odd last byte (left out).
+TEST(RegistryLineReader, AFileReadInWindowsGivesTheLinesOfTheWholeText)
+{
+    std::wstring text = L"\xFEFFWindows Registry Editor Version 5.00\r\n\r\n";
+    for (int key = 0; key < 6000; ++key) {
+        text += L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\key" + std::to_wstring(key) + L"]\r\n";
+        text += L"\"v\"=\"" + std::wstring(static_cast<std::size_t>(key % 97), L'x') + L"\"\r\n";
+        if (key == 3000)
+            text += L"\"long\"=hex:" + std::wstring(300000, L'0') + L"\r\n";
+        text += L"@=dword:0000000" + std::to_wstring(key % 10) + L"\r\n\r\n";
+    }
+    text += L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\last]"; // no line end
+    const auto lines = [](CRegLineReader& reader) {
+        std::vector<std::pair<std::wstring, std::wstring>> all;
+        while (reader.Next())
+            all.emplace_back(reader.Line(), reader.CurrentKeyLine());
+        return all;
+    };
+    CRegLineReader whole;
+    whole.Assign(text);
+    const auto expected = lines(whole);
+    ASSERT_EQ(expected.size(), 6000u * 3 + 2);
+
+    TempFolder root;
+    std::string bytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    for (const char* tail : {"", "\x41"}) {
+        SCOPED_TRACE(*tail ? "odd last byte" : "even");
+        WriteFileBytes(root / L"RegSnapShot0.reg", bytes + tail);
+        CRegLineReader reader;
+        ASSERT_EQ(reader.Open(root / L"RegSnapShot0.reg"), 0u);
+        EXPECT_EQ(lines(reader), expected);
+        EXPECT_EQ(reader.ReadError(), 0u);
     }
 }
