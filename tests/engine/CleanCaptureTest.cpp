@@ -104,7 +104,7 @@ TEST(UninstallRegistration, TheSetupsEntryAndTheFilesItNamesMoveOut)
 
 namespace {
 
-struct LinkSpec
+struct LinkFields
 {
     std::wstring target, arguments, folder, description, icon;
     int iconIndex = 0;
@@ -112,18 +112,18 @@ struct LinkSpec
 };
 
 // A .lnk written through the same shell interfaces the capture reads with.
-void WriteLink(const std::wstring& path, const LinkSpec& spec)
+void WriteLink(const std::wstring& path, const LinkFields& fields)
 {
     IShellLinkW* link = nullptr;
     ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                            reinterpret_cast<void**>(&link))));
-    link->SetPath(spec.target.c_str());
-    link->SetArguments(spec.arguments.c_str());
-    link->SetWorkingDirectory(spec.folder.c_str());
-    link->SetDescription(spec.description.c_str());
-    if (!spec.icon.empty())
-        link->SetIconLocation(spec.icon.c_str(), spec.iconIndex);
-    link->SetShowCmd(spec.show);
+    link->SetPath(fields.target.c_str());
+    link->SetArguments(fields.arguments.c_str());
+    link->SetWorkingDirectory(fields.folder.c_str());
+    link->SetDescription(fields.description.c_str());
+    if (!fields.icon.empty())
+        link->SetIconLocation(fields.icon.c_str(), fields.iconIndex);
+    link->SetShowCmd(fields.show);
     IPersistFile* file = nullptr;
     ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
     const HRESULT saved = file->Save(path.c_str(), TRUE);
