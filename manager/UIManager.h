@@ -135,3 +135,32 @@ public:
 private:
     CUIManager* m_manager;
 };
+
+// A page's hold on the shared manager: taken on first use, given back by
+// Release or when the hold goes with its page.
+class CUIManagerHold
+{
+public:
+    CUIManagerHold() = default;
+    ~CUIManagerHold() { Release(); }
+    CUIManagerHold(const CUIManagerHold&) = delete;
+    CUIManagerHold& operator=(const CUIManagerHold&) = delete;
+
+    CUIManager& Get()
+    {
+        if (!m_manager)
+            m_manager = CUIManager::GetInstance();
+        return *m_manager;
+    }
+    // The manager when it is held, else null.
+    CUIManager* Held() const noexcept { return m_manager; }
+    void Release()
+    {
+        if (m_manager)
+            CUIManager::ReleaseInstance(m_manager);
+        m_manager = nullptr;
+    }
+
+private:
+    CUIManager* m_manager = nullptr;
+};

@@ -36,17 +36,8 @@ CBuildMSIDlg::CBuildMSIDlg() : CPropertyPage(IDD_BUILD_MSI, L"Corvane Repackager
 
 CBuildMSIDlg::~CBuildMSIDlg()
 {
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
     if (m_smallIcons)
         ImageList_Destroy(m_smallIcons);
-}
-
-CUIManager& CBuildMSIDlg::Manager()
-{
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
-    return *m_manager;
 }
 
 BOOL CBuildMSIDlg::OnInitDialog()
@@ -242,10 +233,9 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
 BOOL CBuildMSIDlg::OnWizardFinish()
 {
     KillTimer(Window(), TimerId);
-    if (m_manager) {
-        m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
-        m_manager = nullptr;
+    if (CUIManager* manager = m_manager.Held()) {
+        manager->Uninitialize();
+        m_manager.Release();
     }
     return TRUE;
 }

@@ -4,6 +4,7 @@
 // the MSI name; Next writes the edited shortcuts and their icons back into
 // the project file and builds the package on the page's worker while a timer
 // moves the bar and the status lines.
+#include "manager/UIManager.h"
 #include "ui/ProjectPageLogic.h"
 #include "ui/PropertyPage.h"
 
@@ -12,8 +13,6 @@
 #include <map>
 #include <set>
 #include <string>
-
-class CUIManager;
 
 class CBuildMSIDlg : public CPropertyPage
 {
@@ -50,9 +49,9 @@ private:
     void ShowEntry(const ShortcutEntry& entry, int line);
     void WriteShortcutsToProject();
     void BuildEnded(bool succeeded);
-    CUIManager& Manager();
+    CUIManager& Manager() { return m_manager.Get(); }
 
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     HIMAGELIST m_smallIcons = nullptr;
     ShortcutEntryMap m_entries;
     ShortcutList m_records;

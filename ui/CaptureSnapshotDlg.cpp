@@ -24,19 +24,6 @@ CCaptureSnapshotDlg::CCaptureSnapshotDlg()
 {
 }
 
-CCaptureSnapshotDlg::~CCaptureSnapshotDlg()
-{
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
-}
-
-CUIManager& CCaptureSnapshotDlg::Manager()
-{
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
-    return *m_manager;
-}
-
 BOOL CCaptureSnapshotDlg::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();

@@ -3,15 +3,13 @@
 // snapshots will cover, and the first snapshot, taken on the page's worker
 // with a progress bar and two status lines, after which the sheet moves to
 // the Launch Setup page by itself.
+#include "manager/UIManager.h"
 #include "ui/PropertyPage.h"
-
-class CUIManager;
 
 class CCaptureSnapshotDlg : public CPropertyPage
 {
 public:
     CCaptureSnapshotDlg();
-    ~CCaptureSnapshotDlg() override;
 
     // Folders and hives listed in the trees, which the bar divides its range by.
     int ItemCount() const noexcept { return m_itemCount; }
@@ -36,11 +34,11 @@ protected:
     bool OnCommand(WORD controlId, WORD code, HWND control) override;
 
 private:
-    CUIManager& Manager();
+    CUIManager& Manager() { return m_manager.Get(); }
     void StartCapture();
     void CaptureEnded();
 
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     int m_itemCount = 0;
     int m_progressStep = 0;
     bool m_snapshotDone = false;

@@ -48,8 +48,6 @@ CContentReviewPage::~CContentReviewPage()
 {
     m_included.Detach();
     m_excluded.Detach();
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
 }
 
 BOOL CContentReviewPage::OnInitDialog()
@@ -62,18 +60,17 @@ BOOL CContentReviewPage::OnInitDialog()
     SetItemText(IDC_DESCRIPTION, DescriptionText);
     SendMessageW(Item(IDC_EXCLUDE_DESCRIPTION), EM_LIMITTEXT, 512, 0);
 
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
     const std::wstring list = m_registry ? IncludeExcludePath::RegistryExcluded : IncludeExcludePath::FilesExcluded;
+    CUIManager& manager = m_manager.Get();
     if (const ExcludedItemMap* defaults =
-            m_manager->LoadExcludedItems(list, m_manager->IncludeExcludeDocument().GetIncludeExcludePath()))
+            manager.LoadExcludedItems(list, manager.IncludeExcludeDocument().GetIncludeExcludePath()))
         m_defaults = *defaults;
 
     // Earlier exclusions stay in force.
     if (m_registry)
-        ExcludedRegistryChanges().Reapply(RegistryMaps(*m_manager));
+        ExcludedRegistryChanges().Reapply(RegistryMaps(m_manager.Get()));
     else
-        ExcludedFileChanges().Reapply(FileMaps(*m_manager));
+        ExcludedFileChanges().Reapply(FileMaps(m_manager.Get()));
 
     m_included.Attach(Item(IDC_INCLUDED_TREE));
     m_excluded.Attach(Item(excludedTree));
@@ -85,10 +82,10 @@ BOOL CContentReviewPage::OnInitDialog()
 void CContentReviewPage::RefillTrees()
 {
     if (m_registry) {
-        auto maps = RegistryMaps(*m_manager);
+        auto maps = RegistryMaps(m_manager.Get());
         m_included.ShowRegistry(&maps.Added, &maps.Modified, &maps.Deleted, false);
     } else {
-        auto maps = FileMaps(*m_manager);
+        auto maps = FileMaps(m_manager.Get());
         m_included.ShowFileSystem(&maps.Added, &maps.Modified, &maps.Deleted, false);
     }
     m_excluded.ShowExclusions(m_defaults);
@@ -119,8 +116,8 @@ void CContentReviewPage::PublishExclusions() const
 bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, const std::wstring& description)
 {
     if (m_registry)
-        return !ExcludedRegistryChanges().ExcludeKey(RegistryMaps(*m_manager), item.Path, description).empty();
-    const auto maps = FileMaps(*m_manager);
+        return !ExcludedRegistryChanges().ExcludeKey(RegistryMaps(m_manager.Get()), item.Path, description).empty();
+    const auto maps = FileMaps(m_manager.Get());
     if (item.Kind != CProjectTreeCtrl::ItemKind::File)
         return !ExcludedFileChanges().ExcludeKey(maps, item.Path, description).empty();
     const std::wstring folder = ParentKey(item.Path);
@@ -138,8 +135,8 @@ bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, 
 bool CContentReviewPage::IncludeItem(const CProjectTreeCtrl::CheckedItem& item)
 {
     if (m_registry)
-        return !ExcludedRegistryChanges().RestoreKey(RegistryMaps(*m_manager), item.Path).empty();
-    const auto maps = FileMaps(*m_manager);
+        return !ExcludedRegistryChanges().RestoreKey(RegistryMaps(m_manager.Get()), item.Path).empty();
+    const auto maps = FileMaps(m_manager.Get());
     if (item.Kind == CProjectTreeCtrl::ItemKind::File)
         return ExcludedFileChanges().RestoreEntry(maps, ParentKey(item.Path), item.Path);
     return !ExcludedFileChanges().RestoreKey(maps, item.Path).empty();
@@ -225,12 +222,12 @@ LRESULT CContentReviewPage::OnWizardBack()
 
 LRESULT CContentReviewPage::OnWizardNext()
 {
-    if (m_changed && m_manager) {
+    if (m_changed && m_manager.Held()) {
         // A failed write is logged by the engine.
         if (m_registry)
-            m_manager->Coordinator().RegistrySide().WriteRegistryChanges();
+            m_manager.Get().Coordinator().RegistrySide().WriteRegistryChanges();
         else
-            m_manager->Coordinator().FileSide().WriteFileChanges();
+            m_manager.Get().Coordinator().FileSide().WriteFileChanges();
         m_changed = false;
     }
     return m_registry ? IDD_CREATE_PROJECT : IDD_REVIEW_REGISTRY;

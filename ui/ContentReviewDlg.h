@@ -11,11 +11,10 @@
 // exactly the maps (included) and the default exclusions plus the store
 // (excluded).
 #include "engine/ExcludedChanges.h"
+#include "manager/UIManager.h"
 #include "project/IncludeExclude.h"
 #include "ui/ProjectTreeCtrl.h"
 #include "ui/PropertyPage.h"
-
-class CUIManager;
 
 class CContentReviewPage : public CPropertyPage
 {
@@ -56,7 +55,7 @@ private:
 
     bool m_registry;
     std::wstring m_description;
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     CProjectTreeCtrl m_included;
     CProjectTreeCtrl m_excluded;
     ExcludedItemMap m_defaults;

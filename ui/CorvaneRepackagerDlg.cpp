@@ -25,19 +25,6 @@ CCorvaneRepackagerDlg::CCorvaneRepackagerDlg()
 {
 }
 
-CCorvaneRepackagerDlg::~CCorvaneRepackagerDlg()
-{
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
-}
-
-CUIManager& CCorvaneRepackagerDlg::Manager()
-{
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
-    return *m_manager;
-}
-
 int CCorvaneRepackagerDlg::SelectedChoice() const
 {
     if (IsChecked(IDC_CREATE_PROJECT))

@@ -1,19 +1,17 @@
 #pragma once
 // The Capture Basic Information page: the choice between a new capture and an
 // existing project file, the file to start from and the product information.
+#include "manager/UIManager.h"
 #include "ui/BasicInformation.h"
 #include "ui/PropertyPage.h"
 
 #include <string>
 #include <vector>
 
-class CUIManager;
-
 class CCorvaneRepackagerDlg : public CPropertyPage
 {
 public:
     CCorvaneRepackagerDlg();
-    ~CCorvaneRepackagerDlg() override;
 
     // The selected radio button, 0 when none.
     int SelectedChoice() const;
@@ -40,7 +38,7 @@ private:
     void FillProductFields(const ProductInfo& product) const;
     ProductInfo TypedProduct() const;
     void EmptyFields();
-    CUIManager& Manager();
+    CUIManager& Manager() { return m_manager.Get(); }
 
     std::wstring m_location;
     std::wstring m_applicationName;
@@ -48,7 +46,7 @@ private:
     std::wstring m_companyName;
     // The location text the product fields were last proposed from.
     std::wstring m_proposedFrom;
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     std::vector<int> m_markedLabels;
     int m_rememberedChoice = 0;
     bool m_cameBack = false;

@@ -35,17 +35,8 @@ CCreateProjectFileMsiDlg::CCreateProjectFileMsiDlg()
 
 CCreateProjectFileMsiDlg::~CCreateProjectFileMsiDlg()
 {
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
     if (m_smallIcons)
         ImageList_Destroy(m_smallIcons);
-}
-
-CUIManager& CCreateProjectFileMsiDlg::Manager()
-{
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
-    return *m_manager;
 }
 
 BOOL CCreateProjectFileMsiDlg::OnInitDialog()
@@ -348,10 +339,9 @@ void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
 BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
 {
     KillTimer(Window(), TimerId);
-    if (m_manager) {
-        m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
-        m_manager = nullptr;
+    if (CUIManager* manager = m_manager.Held()) {
+        manager->Uninitialize();
+        m_manager.Release();
     }
     return TRUE;
 }

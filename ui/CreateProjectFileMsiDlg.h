@@ -3,6 +3,7 @@
 // executables, the target folder, the project file name and the MSI name;
 // Next writes the project file and then builds the package, each on the
 // page's worker, while a timer moves the bar and the status lines.
+#include "manager/UIManager.h"
 #include "ui/ProjectPageLogic.h"
 #include "ui/PropertyPage.h"
 
@@ -11,8 +12,6 @@
 #include <map>
 #include <set>
 #include <string>
-
-class CUIManager;
 
 class CCreateProjectFileMsiDlg : public CPropertyPage
 {
@@ -53,9 +52,9 @@ private:
     void FillBar();
     void WorkerEnded(bool succeeded);
     void ShowFailure(const std::wstring& what);
-    CUIManager& Manager();
+    CUIManager& Manager() { return m_manager.Get(); }
 
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     HWND m_combo = nullptr;
     HIMAGELIST m_smallIcons = nullptr;
     ShortcutEntryMap m_entries;

@@ -15,18 +15,6 @@ CSecondSnapshotDlg::CSecondSnapshotDlg()
 {
 }
 
-CSecondSnapshotDlg::~CSecondSnapshotDlg()
-{
-    ReleaseManager();
-}
-
-void CSecondSnapshotDlg::ReleaseManager()
-{
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
-    m_manager = nullptr;
-}
-
 std::wstring CSecondSnapshotDlg::ReadyText(const std::wstring& name)
 {
     return L"The application \"" + name +
@@ -44,12 +32,11 @@ BOOL CSecondSnapshotDlg::OnInitDialog()
     SendMessageW(Item(IDC_POST_PROGRESS), PBM_SETRANGE32, 0, CaptureProgress::Range);
     SendMessageW(Item(IDC_POST_PROGRESS), PBM_SETSTEP, 1, 0);
 
-    m_manager = CUIManager::GetInstance();
-    const ScanDetails details = m_manager->GetScanDetails();
+    const ScanDetails details = m_manager.Get().GetScanDetails();
     m_itemCount = CaptureProgress::ShowSelection(Item(IDC_FOLDER_TREE), Item(IDC_HIVE_TREE), details);
     const auto info = details.find(L"SetupFileInfo");
     const std::wstring name = info != details.end() && !info->second.empty() ? info->second.front()
-                                                                             : m_manager->GetProductInfo().ApplicationName;
+                                                                             : m_manager.Get().GetProductInfo().ApplicationName;
     SetItemText(IDC_DESCRIPTION, ReadyText(name));
     return TRUE;
 }
@@ -102,11 +89,9 @@ void CSecondSnapshotDlg::StartCapture()
     m_progressStep = CaptureProgress::StepFor(m_itemCount, m_progressStep);
     ShowItem(IDC_POST_PROGRESS, true);
 
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
     m_phase = Phase::Capturing;
     SetTimer(Window(), IDT_CAPTURE_PROGRESS, 100, nullptr);
-    CUIManager* manager = m_manager;
+    CUIManager* manager = &m_manager.Get();
     const ScanDetails details = manager->GetScanDetails();
     Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); });
 }
@@ -162,7 +147,7 @@ void CSecondSnapshotDlg::CaptureEnded()
     m_progressStep = CaptureProgress::ComparisonStep;
     Progress().SetStepCount(0);
     m_phase = Phase::Comparing;
-    CUIManager* manager = m_manager;
+    CUIManager* manager = &m_manager.Get();
     Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); });
 }
 
@@ -171,7 +156,7 @@ void CSecondSnapshotDlg::ComparisonEnded()
     Progress().SetStatusText(L"");
     Progress().SetDetailText(L"");
     SetItemText(IDC_DESCRIPTION, L"Comparision finished.\r\n");
-    ReleaseManager();
+    m_manager.Release();
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_phase = Phase::Compared;
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);

@@ -4,9 +4,8 @@
 // on the page's worker, after which the sheet moves to the first package
 // content review page by itself. Reached from Launch Setup, or directly when
 // a pending capture is resumed.
+#include "manager/UIManager.h"
 #include "ui/PropertyPage.h"
-
-class CUIManager;
 
 class CSecondSnapshotDlg : public CPropertyPage
 {
@@ -14,7 +13,6 @@ public:
     enum class Phase { Ready, Capturing, Comparing, Compared };
 
     CSecondSnapshotDlg();
-    ~CSecondSnapshotDlg() override;
 
     Phase CurrentPhase() const noexcept { return m_phase; }
     int ItemCount() const noexcept { return m_itemCount; }
@@ -36,9 +34,8 @@ private:
     void CaptureEnded();
     void ComparisonEnded();
     void ShowSelectionControls(bool show) const;
-    void ReleaseManager();
 
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     int m_itemCount = 0;
     int m_progressStep = 0;
     Phase m_phase = Phase::Ready;

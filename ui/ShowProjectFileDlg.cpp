@@ -25,19 +25,6 @@ CShowProjectFileDlg::CShowProjectFileDlg()
 {
 }
 
-CShowProjectFileDlg::~CShowProjectFileDlg()
-{
-    if (m_manager)
-        CUIManager::ReleaseInstance(m_manager);
-}
-
-CUIManager& CShowProjectFileDlg::Manager()
-{
-    if (!m_manager)
-        m_manager = CUIManager::GetInstance();
-    return *m_manager;
-}
-
 BOOL CShowProjectFileDlg::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();

@@ -5,6 +5,7 @@
 // missing files now are), "Rescan Registry" (a key below which missing keys
 // now are), or "Ignore missing items and continue". Next rebuilds the project
 // file when an update changed it.
+#include "manager/UIManager.h"
 #include "ui/ProjectTreeCtrl.h"
 #include "ui/PropertyPage.h"
 
@@ -12,13 +13,10 @@
 #include <string>
 #include <vector>
 
-class CUIManager;
-
 class CShowProjectFileDlg : public CPropertyPage
 {
 public:
     CShowProjectFileDlg();
-    ~CShowProjectFileDlg() override;
 
     CProjectTreeCtrl& FileTree() noexcept { return m_fileTree; }
     CProjectTreeCtrl& RegistryTree() noexcept { return m_registryTree; }
@@ -48,10 +46,10 @@ private:
     void ShowFiles(bool onlyMissing);
     void ShowRegistry(bool onlyMissing);
     static std::vector<std::wstring> TickedPaths(const CProjectTreeCtrl& tree);
-    CUIManager& Manager();
+    CUIManager& Manager() { return m_manager.Get(); }
 
     std::wstring m_text;
-    CUIManager* m_manager = nullptr;
+    CUIManagerHold m_manager;
     CProjectTreeCtrl m_fileTree;
     CProjectTreeCtrl m_registryTree;
     std::array<RegistryChangeMap*, 3> m_keys{};
