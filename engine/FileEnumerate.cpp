@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -297,40 +298,23 @@ std::wstring FolderOf(const std::wstring& path)
     return folder;
 }
 
-// Copies the bytes of `source` into `target`, created or replaced (the INI
-// backup keeps only the contents, which is all the comparison reads). False
-// when either file cannot be opened or a read or write fails.
-bool CopyWholeFile(const std::wstring& source, const std::wstring& target)
+// Writes `contents` to `target`, created or replaced. False when the file
+// cannot be created or the write fails (a half-written file is removed).
+bool WriteWholeFile(const std::wstring& target, const std::string& contents)
 {
-    UniqueFile in(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in)
-        return false;
     UniqueFile out(
         CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out)
         return false;
-    char buffer[32768];
-    bool ok = true;
-    for (;;) {
-        DWORD got = 0, written = 0;
-        if (!ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (got == 0)
-            break;
-        if (!WriteFile(out.get(), buffer, got, &written, nullptr) || written != got) {
-            ok = false;
-            break;
-        }
-    }
-    if (!ok) {
-        // Half a copy would compare as changed entries.
+    DWORD written = 0;
+    if (!contents.empty() &&
+        (!WriteFile(out.get(), contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr) ||
+         written != contents.size())) {
         out.reset();
         DeleteFileW(target.c_str());
+        return false;
     }
-    return ok;
+    return true;
 }
 
 void PublishCounters(int folders, int files)
@@ -470,7 +454,7 @@ private:
             // can lead out of the root or round in a loop.
             return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
         if (m_backupIni && IsINIFile(m_path))
-            m_owner.BackupINIFile(m_path);
+            m_owner.BackupINIFile(m_path, entry.Size);
         return false;
     }
 
@@ -578,8 +562,14 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     // capture of the same kind may linger in the map.
     SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
     map.clear();
-    if (!second)
+    if (!second) {
         m_firstSnapshotHeld = false;
+        // A failed pack is logged; the capture goes on without INI backups
+        // (their files then compare as new).
+        EnsureFolder(Paths().IniBackupFolder);
+        (void)m_backupPack.Create(CIniBackupPack::PackPathIn(Paths().IniBackupFolder));
+        m_backupPackLooked = false;
+    }
 
     RemoveSnapshotSeal(target);
     CSnapshotFileWriter writer;
@@ -614,11 +604,16 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         // first snapshot and can take the second one again).
         (void)writer.Close();
         DeleteFileW(FromUtf8(target).c_str());
+        if (!second)
+            m_backupPack.Discard();
         LogError("CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete; " + target + " removed");
         return 0;
     }
-    if (!second)
+    if (!second) {
         m_firstSnapshotTaken = true;
+        // Sealed before the snapshot: a sealed first snapshot has its backups.
+        (void)m_backupPack.Close();
+    }
 
     if (!writer.Close() && ok) {
         LogError("CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
@@ -725,12 +720,16 @@ std::wstring CFileEnumerate::BackupPathOf(const std::wstring& path)
     return backup;
 }
 
-int CFileEnumerate::BackupINIFile(const std::wstring& path)
+int CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeHint)
 {
+    const CFsRedirectionOff realFolders; // the INI file may lie in System32
+    if (!m_firstSnapshotTaken) {
+        m_backupPack.Add(path, sizeHint);
+        return 1;
+    }
     const auto pieces = SplitPath(path);
     if (pieces.size() < 2)
         return 1;
-    const CFsRedirectionOff realFolders; // the INI file may lie in System32
     // The backup folder, and where each of its folders ends: the backup
     // folder itself, then one per piece of the path but the first and last.
     std::wstring folder = FromUtf8(Paths().IniBackupFolder);
@@ -740,8 +739,8 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path)
         folder += pieces[i];
         ends.push_back(folder.size());
     }
-    // The walk meets the INI files folder by folder: the folders that the
-    // last backup made sure of need no second look.
+    // Changed INI files come folder by folder: the folders that the last
+    // backup copy made sure of need no second look.
     const auto known = [this, &folder](std::size_t end) {
         const std::wstring& last = m_ensuredBackupFolder;
         return last.size() >= end && (last.size() == end || last[end] == L'\\') &&
@@ -751,19 +750,28 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path)
     while (!m_ensuredBackupFolder.empty() && first < ends.size() && known(ends[first]))
         ++first;
     bool ensured = true;
-    if (first == 0 && !m_firstSnapshotTaken)
-        ensured = EnsureFolder(Paths().IniBackupFolder);
-    for (std::size_t k = std::max<std::size_t>(first, 1); k < ends.size(); ++k)
+    for (std::size_t k = first; k < ends.size(); ++k)
         ensured = EnsureFolder(ToUtf8(folder.substr(0, ends[k]))) && ensured;
     if (m_cacheBackupFolders)
         m_ensuredBackupFolder = ensured ? folder : std::wstring();
     const std::wstring backup = folder + L'\\' + pieces.back();
-    if (!m_firstSnapshotTaken)
-        // A failed copy is not reported: the comparison then sees every entry
-        // of the file as added.
-        (void)CopyWholeFile(path, backup);
-    else
-        m_iniTracker.CompareINIFile(backup, path);
+
+    // The pack of this capture's first snapshot gives the copy that is
+    // compared (none when the pack cannot be trusted). Without a pack (a
+    // capture begun by a version that copied every INI file into the tree)
+    // the copy already stands there.
+    if (!m_backupPackLooked) {
+        m_backupPackLooked = true;
+        (void)m_backupPack.Load(CIniBackupPack::PackPathIn(Paths().IniBackupFolder));
+    }
+    if (m_backupPack.Found()) {
+        const std::optional<std::string> contents = m_backupPack.Contents(path);
+        // No backup: the file is new, and a copy left by an earlier capture
+        // must not stand in for one.
+        if (!contents || !WriteWholeFile(backup, *contents))
+            DeleteFileW(backup.c_str());
+    }
+    m_iniTracker.CompareINIFile(backup, path);
     return 1;
 }
 
@@ -881,4 +889,6 @@ void CFileEnumerate::Reset()
     m_addedLinks.clear();
     m_excludedFolders.clear();
     m_iniTracker.Reset();
+    m_backupPack.Unload();
+    m_backupPackLooked = false;
 }

@@ -2,10 +2,11 @@
 // The file system side of the snapshot engine. A capture walks the root
 // folders, writes every file and folder below them to a snapshot file and
 // keeps the same entries in memory; the first capture also backs up every INI
-// file it meets. The comparison of the two snapshots fills three change maps
+// file it meets (into one pack file). The comparison of the two snapshots fills three change maps
 // (added, modified, deleted), grouped by folder, and writes them to
 // "FileChanges.xml"; changed INI files go to the INI change tracker instead.
 #include "common/ChangeTypes.h"
+#include "engine/IniBackupPack.h"
 #include "engine/IniChangeTracker.h"
 #include "engine/SnapshotRecord.h"
 #include "project/XMLDocumentHandler.h"
@@ -63,11 +64,13 @@ public:
     // character (other letter cases are ordinary files).
     static bool IsINIFile(const std::wstring& path);
 
-    // First capture: copies the INI file into the backup tree. Once a first
-    // snapshot exists: compares the backup copy with the file (INI tracker).
-    int BackupINIFile(const std::wstring& path);
-    // The backup copy's path of an INI file: the INI backup folder plus the
-    // path without its first component.
+    // First capture: adds the INI file to the capture's backup pack
+    // (IniBackupPack.h); `sizeHint` is the size the walk saw. Once a first
+    // snapshot exists: writes the backup out to its backup path and compares
+    // it with the file (INI tracker).
+    int BackupINIFile(const std::wstring& path, std::uint64_t sizeHint = 0);
+    // Where the backup copy of an INI file is compared: the INI backup folder
+    // plus the path without its first component.
     static std::wstring BackupPathOf(const std::wstring& path);
 
     // Excludes a folder (real or token path) from every later capture: it is
@@ -131,6 +134,10 @@ private:
     DirectoryChangeMap m_modifiedItems;
     std::vector<std::wstring> m_addedLinks;
     std::set<std::wstring> m_excludedFolders;
+    // The INI backups of the first snapshot: written by the first capture,
+    // read once (when the first changed INI file is compared) afterwards.
+    CIniBackupPack m_backupPack;
+    bool m_backupPackLooked = false;
     // While a capture or a comparison runs: the deepest INI backup folder made
     // sure of, so that the next INI file of the same folder needs no look.
     bool m_cacheBackupFolders = false;

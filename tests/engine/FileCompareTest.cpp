@@ -235,8 +235,14 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
 
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    for (const wchar_t* ini : inis)
-        EXPECT_EQ(ReadFileBytes(CFileEnumerate::BackupPathOf(In(ini))), "[S]\r\nK=1\r\n") << ini;
+    {
+        CIniBackupPack pack;
+        ASSERT_TRUE(pack.Load(CIniBackupPack::PackPathIn(Paths().IniBackupFolder)));
+        for (const wchar_t* ini : inis)
+            EXPECT_EQ(pack.Contents(In(ini)), "[S]\r\nK=1\r\n") << ini;
+        // Only compared files become copies of their own.
+        EXPECT_FALSE(PathExists(CFileEnumerate::BackupPathOf(In(L"App\\Subx\\d.ini"))));
+    }
 
     WriteFileBytes(In(L"App\\a.dll"), "aa");
     SetTimes(In(L"App\\a.dll"), t1, t2);
@@ -255,5 +261,103 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
         EXPECT_EQ(e->AddedItems(), added);
         EXPECT_TRUE(e->DeletedItems().empty());
         EXPECT_EQ(e->IniTracker().ModifiedItems(), iniModified);
+        EXPECT_EQ(ReadFileBytes(CFileEnumerate::BackupPathOf(In(L"App\\Subx\\d.ini"))), "[S]\r\nK=1\r\n");
+        EXPECT_FALSE(PathExists(CFileEnumerate::BackupPathOf(In(L"App\\top.ini"))));
+    }
+}
+
+// The backup a changed INI file is compared with comes from the first
+// capture's sealed pack; a pack that is unsealed or changed is not trusted, a
+// capture begun with the copies in the tree (no pack) compares those, and a
+// new file never borrows a copy left in the tree.
+TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
+{
+    const FILETIME t1 = MakeFileTime(2020, 1, 1, 10, 0, 0);
+    const FILETIME t2 = MakeFileTime(2020, 1, 1, 10, 0, 5);
+    const std::string packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    const std::wstring pack = FromUtf8(packPath);
+    enum class Damage { None, Unsealed, Changed, NoPack };
+    struct Case
+    {
+        const char* name;
+        Damage damage;
+        bool modified; // compared with the old contents, rather than all new
+        const char* log;
+    };
+    const Case cases[] = {
+        {"sealed pack", Damage::None, true, ""},
+        {"seal removed", Damage::Unsealed, false, "has no completion record"},
+        {"pack changed", Damage::Changed, false, "does not match its completion record"},
+        {"copies in the tree, no pack", Damage::NoPack, true, ""},
+    };
+    ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveFolderTree(Paths().IniBackupFolder);
+        EnsureFolder(Paths().IniBackupFolder);
+        DeleteFileW(FromUtf8(WorkingSnapshotFolder() + "\\FileSystemDir\\FirstSnapShot.txt").c_str());
+        DeleteFileW(In(L"new.ini").c_str());
+        WriteFileBytes(In(L"app.ini"), "[S]\r\nK=1\r\n");
+        SetTimes(In(L"app.ini"), t1, t1);
+
+        auto e = NewEnumerator();
+        ASSERT_FALSE(e->FirstSnapshotTaken());
+        ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+        const std::wstring copy = CFileEnumerate::BackupPathOf(In(L"app.ini"));
+        switch (c.damage) {
+        case Damage::None:
+            break;
+        case Damage::Unsealed:
+            ASSERT_TRUE(DeleteFileW(FromUtf8(SnapshotSealPath(packPath)).c_str()));
+            break;
+        case Damage::Changed: {
+            std::string bytes = ReadFileBytes(pack);
+            bytes.back() ^= 1;
+            WriteFileBytes(pack, bytes);
+            break;
+        }
+        case Damage::NoPack:
+            ASSERT_TRUE(DeleteFileW(pack.c_str()));
+            break;
+        }
+        // A copy left in the tree by an earlier capture, of a file this one
+        // first meets after the setup.
+        const std::wstring stale = CFileEnumerate::BackupPathOf(In(L"new.ini"));
+        const std::wstring backupFolder = FromUtf8(Paths().IniBackupFolder);
+        for (std::size_t at = stale.find(L'\\', backupFolder.size() + 1); at != std::wstring::npos;
+             at = stale.find(L'\\', at + 1))
+            CreateDirectoryW(stale.substr(0, at).c_str(), nullptr);
+        WriteFileBytes(stale, "[Old]\r\nGone=1\r\n");
+        if (c.damage == Damage::NoPack)
+            WriteFileBytes(copy, "[S]\r\nK=1\r\n"); // the same folder as the stale copy
+
+        WriteFileBytes(In(L"app.ini"), "[S]\r\nK=2\r\n");
+        SetTimes(In(L"app.ini"), t1, t2);
+        WriteFileBytes(In(L"new.ini"), "[N]\r\nk=v\r\n");
+        e = NewEnumerator(); // as after a restart
+        ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+        ASSERT_EQ(e->CompareSnapshot(), 0) << "without a raw project file no change document is written";
+
+        IniChangeMap added = {{In(L"new.ini"), {IniChangeEntry{L"N", L"k", L"v"}}}};
+        IniChangeMap modified;
+        if (c.modified)
+            modified[In(L"app.ini")] = {IniChangeEntry{L"S", L"K", L"2"}};
+        else
+            added[In(L"app.ini")] = {IniChangeEntry{L"S", L"K", L"2"}};
+        EXPECT_EQ(e->IniTracker().ModifiedItems(), modified);
+        EXPECT_EQ(e->IniTracker().AddedItems(), added);
+        if (c.damage == Damage::NoPack) {
+            EXPECT_EQ(e->IniTracker().DeletedItems(), (IniChangeMap{{In(L"new.ini"), {IniChangeEntry{L"Old", L"Gone", L"1"}}}}))
+                << "without a pack the tree's copies are the backups";
+        } else {
+            EXPECT_TRUE(e->IniTracker().DeletedItems().empty()) << "the stale copy stood in for a backup";
+        }
+        const std::string log = ErrorLog();
+        if (*c.log) {
+            EXPECT_NE(log.find(c.log), std::string::npos) << log;
+            EXPECT_NE(log.find("CIniBackupPack::Load: The INI backups in"), std::string::npos) << log;
+        } else {
+            EXPECT_EQ(log.find("CIniBackupPack"), std::string::npos) << log;
+        }
     }
 }

@@ -389,8 +389,13 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     WriteFileBytes(In(L"app.ini"), "[Main]\r\nKey=1\r\n");
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const std::wstring backup = CFileEnumerate::BackupPathOf(In(L"app.ini"));
-    EXPECT_EQ(ReadFileBytes(backup), "[Main]\r\nKey=1\r\n") << "the first capture backs up INI files";
+    const std::string packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    const auto backupOf = [&packPath](const std::wstring& path) {
+        CIniBackupPack pack;
+        EXPECT_TRUE(pack.Load(packPath));
+        return pack.Contents(path);
+    };
+    EXPECT_EQ(backupOf(In(L"app.ini")), "[Main]\r\nKey=1\r\n") << "the first capture backs up INI files";
 
     // A restart: the first snapshot comes back from its file.
     e = NewEnumerator();
@@ -403,8 +408,8 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     EXPECT_EQ(e->FirstSnapshot().size(), 1u);
     EXPECT_EQ(e->SecondSnapshot().size(), 2u);
     EXPECT_EQ(ParseSnapshotFile(ReadFileBytes(FromUtf8(e->SecondSnapshotPath()))).size(), 2u);
-    EXPECT_EQ(ReadFileBytes(backup), "[Main]\r\nKey=1\r\n");
-    EXPECT_FALSE(PathExists(CFileEnumerate::BackupPathOf(In(L"new.ini"))));
+    EXPECT_EQ(backupOf(In(L"app.ini")), "[Main]\r\nKey=1\r\n");
+    EXPECT_EQ(backupOf(In(L"new.ini")), std::nullopt);
     EXPECT_FALSE(PathExists(m_root / L"work\\Temp")) << "the second capture clears the old change files";
 
     // A repeated second capture describes the tree as it is now.
@@ -530,6 +535,8 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
         EXPECT_LT(Progress().StepCount(), static_cast<int>(roots.size())) << "the walk went on to the end";
         EXPECT_FALSE(PathExists(FromUtf8(target))) << "a cut snapshot file would be trusted";
         EXPECT_EQ(e->FirstSnapshotTaken(), second) << "a stopped first capture counts as not taken";
+        EXPECT_EQ(PathExists(FromUtf8(CIniBackupPack::PackPathIn(Paths().IniBackupFolder))), second)
+            << "a stopped first capture leaves no INI backups";
         if (second) {
             EXPECT_TRUE(PathExists(FromUtf8(e->FirstSnapshotPath()))) << "the pending capture stays resumable";
         }

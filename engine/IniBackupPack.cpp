@@ -1,0 +1,259 @@
+#include "engine/IniBackupPack.h"
+
+#include "common/Log.h"
+#include "common/Utf.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr std::size_t BufferBytes = 256 * 1024;
+constexpr std::size_t HeaderBytes = 8;
+
+// Reads a file front to back through a window; Skip passes over contents
+// without copying them.
+class CPackReader
+{
+public:
+    explicit CPackReader(HANDLE file) : m_file(file), m_window(BufferBytes) {}
+
+    [[nodiscard]] bool Read(void* out, std::size_t bytes)
+    {
+        char* target = static_cast<char*>(out);
+        while (bytes > 0) {
+            if (m_begin == m_end && !Fill())
+                return false;
+            const std::size_t take = std::min(bytes, m_end - m_begin);
+            std::memcpy(target, m_window.data() + m_begin, take);
+            m_begin += take;
+            m_offset += take;
+            target += take;
+            bytes -= take;
+        }
+        return true;
+    }
+
+    [[nodiscard]] bool Skip(std::uint64_t bytes)
+    {
+        const std::size_t inWindow = m_end - m_begin;
+        if (bytes <= inWindow) {
+            m_begin += static_cast<std::size_t>(bytes);
+            m_offset += bytes;
+            return true;
+        }
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(m_offset + bytes);
+        m_begin = m_end = 0;
+        if (!SetFilePointerEx(m_file, to, nullptr, FILE_BEGIN))
+            return false;
+        m_offset += bytes;
+        return m_offset <= m_size;
+    }
+
+    void SetSize(std::uint64_t size) noexcept { m_size = size; }
+    std::uint64_t Offset() const noexcept { return m_offset; }
+    bool AtEnd() const noexcept { return m_offset >= m_size; }
+
+private:
+    bool Fill()
+    {
+        DWORD got = 0;
+        if (!ReadFile(m_file, m_window.data(), static_cast<DWORD>(m_window.size()), &got, nullptr) || got == 0)
+            return false;
+        m_begin = 0;
+        m_end = got;
+        return true;
+    }
+
+    HANDLE m_file;
+    std::vector<char> m_window;
+    std::size_t m_begin = 0, m_end = 0;
+    std::uint64_t m_offset = 0;
+    std::uint64_t m_size = 0;
+};
+
+} // namespace
+
+std::string CIniBackupPack::PackPathIn(const std::string& backupFolder)
+{
+    return backupFolder + "\\INIBackup.pack";
+}
+
+bool CIniBackupPack::Create(const std::string& packPath)
+{
+    Unload();
+    m_packPath = packPath;
+    m_checksum = CSnapshotChecksum();
+    RemoveSnapshotSeal(packPath);
+    m_file.reset(CreateFileW(FromUtf8(packPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    m_failed = !m_file;
+    m_buffer.clear();
+    if (m_failed)
+        LogError("CIniBackupPack::Create: Unable to create " + packPath + "; INI files are not backed up");
+    else
+        m_buffer.reserve(BufferBytes);
+    return !m_failed;
+}
+
+void CIniBackupPack::Add(const std::wstring& path, std::uint64_t sizeHint)
+{
+    if (m_failed)
+        return;
+    {
+        UniqueFile in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!in)
+            return;
+        // One read more than the size the walk saw tells the end of the file
+        // without a second call; a file that has grown since is read on.
+        std::size_t ask = static_cast<std::size_t>(std::min<std::uint64_t>(sizeHint, 1u << 30)) + 1;
+        m_contents.clear();
+        for (;;) {
+            const std::size_t used = m_contents.size();
+            m_contents.resize(used + ask);
+            DWORD got = 0;
+            if (!ReadFile(in.get(), m_contents.data() + used, static_cast<DWORD>(ask), &got, nullptr))
+                return;
+            m_contents.resize(used + got);
+            if (got < ask)
+                break;
+            if (m_contents.size() > std::numeric_limits<std::uint32_t>::max() / 2) {
+                LogError("CIniBackupPack::Add: " + ToUtf8(path) + " is too large to back up");
+                return;
+            }
+            ask = std::max<std::size_t>(65536, m_contents.size());
+        }
+    }
+    const std::uint32_t pathUnits = static_cast<std::uint32_t>(path.size());
+    const std::uint32_t bytes = static_cast<std::uint32_t>(m_contents.size());
+    const std::size_t record = HeaderBytes + pathUnits * sizeof(wchar_t) + bytes;
+    if (m_buffer.size() + record > BufferBytes)
+        Flush();
+    const std::size_t at = m_buffer.size();
+    m_buffer.resize(at + HeaderBytes + pathUnits * sizeof(wchar_t));
+    std::memcpy(m_buffer.data() + at, &pathUnits, 4);
+    std::memcpy(m_buffer.data() + at + 4, &bytes, 4);
+    std::memcpy(m_buffer.data() + at + HeaderBytes, path.data(), pathUnits * sizeof(wchar_t));
+    m_buffer.insert(m_buffer.end(), m_contents.begin(), m_contents.end());
+    if (m_buffer.size() >= BufferBytes)
+        Flush(); // one large file: the buffer does not keep it
+}
+
+void CIniBackupPack::Flush()
+{
+    if (!m_failed)
+        m_checksum.Add(m_buffer.data(), m_buffer.size());
+    std::size_t done = 0;
+    while (!m_failed && done < m_buffer.size()) {
+        DWORD written = 0;
+        if (!WriteFile(m_file.get(), m_buffer.data() + done, static_cast<DWORD>(m_buffer.size() - done), &written,
+                       nullptr) ||
+            written == 0)
+            m_failed = true;
+        done += written;
+    }
+    m_buffer.clear();
+    if (m_buffer.capacity() > BufferBytes)
+        m_buffer.shrink_to_fit();
+}
+
+bool CIniBackupPack::Close()
+{
+    if (!m_file)
+        return false;
+    Flush();
+    m_file.reset();
+    if (m_failed) {
+        LogError("CIniBackupPack::Close: Unable to write " + m_packPath + "; INI files are not backed up");
+        DeleteFileW(FromUtf8(m_packPath).c_str());
+        return false;
+    }
+    m_failed = true; // closed: later Adds go nowhere
+    return WriteSnapshotSeal(m_packPath, m_checksum.Size(), m_checksum.Crc());
+}
+
+void CIniBackupPack::Discard()
+{
+    m_buffer.clear();
+    m_failed = true;
+    if (m_file) {
+        m_file.reset();
+        DeleteFileW(FromUtf8(m_packPath).c_str());
+    }
+}
+
+bool CIniBackupPack::Load(const std::string& packPath)
+{
+    Unload();
+    m_packPath = packPath;
+    const std::wstring wide = FromUtf8(packPath);
+    if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return false; // no pack: nothing was backed up this way
+    m_found = true;
+    if (!CheckSnapshotSeal(packPath)) {
+        LogError("CIniBackupPack::Load: The INI backups in " + packPath +
+                 " are not used; changed INI files compare as new");
+        return false;
+    }
+    UniqueFile file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size)) {
+        LogError("CIniBackupPack::Load: Unable to read " + packPath);
+        return false;
+    }
+    CPackReader reader(file.get());
+    reader.SetSize(static_cast<std::uint64_t>(size.QuadPart));
+    std::wstring path;
+    while (!reader.AtEnd()) {
+        std::uint32_t header[2];
+        if (!reader.Read(header, sizeof header)) {
+            m_index.clear();
+            LogError("CIniBackupPack::Load: " + packPath + " is damaged; its INI backups are not used");
+            return false;
+        }
+        path.resize(header[0]);
+        Slot slot{};
+        slot.Bytes = header[1];
+        if (!reader.Read(path.data(), path.size() * sizeof(wchar_t)) ||
+            (slot.Offset = reader.Offset(), !reader.Skip(slot.Bytes))) {
+            m_index.clear();
+            LogError("CIniBackupPack::Load: " + packPath + " is damaged; its INI backups are not used");
+            return false;
+        }
+        m_index.insert_or_assign(path, slot);
+    }
+    m_loaded = true;
+    return true;
+}
+
+std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) const
+{
+    const auto found = m_index.find(path);
+    if (found == m_index.end())
+        return std::nullopt;
+    UniqueFile file(CreateFileW(FromUtf8(m_packPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(found->second.Offset);
+    std::string contents(found->second.Bytes, '\0');
+    DWORD got = 0;
+    if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+        (!contents.empty() && (!ReadFile(file.get(), contents.data(), found->second.Bytes, &got, nullptr) ||
+                               got != found->second.Bytes))) {
+        LogError("CIniBackupPack::Contents: Unable to read the backup of " + ToUtf8(path) + " from " + m_packPath);
+        return std::nullopt;
+    }
+    return contents;
+}
+
+void CIniBackupPack::Unload()
+{
+    m_loaded = false;
+    m_found = false;
+    m_index.clear();
+}
