@@ -104,7 +104,7 @@ void CIniBackupPack::Add(const std::wstring& path, std::uint64_t sizeHint)
     if (m_failed)
         return;
     {
-        UniqueFile in(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        UniqueFile in(CreateFileW(path.c_str(), FILE_READ_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!in)
             return;
@@ -167,6 +167,7 @@ bool CIniBackupPack::Close()
         return false;
     Flush();
     m_file.reset();
+    ReleaseBuffers();
     if (m_failed) {
         LogError("CIniBackupPack::Close: Unable to write " + m_packPath + "; INI files are not backed up");
         DeleteFileW(FromUtf8(m_packPath).c_str());
@@ -178,12 +179,19 @@ bool CIniBackupPack::Close()
 
 void CIniBackupPack::Discard()
 {
-    m_buffer.clear();
+    ReleaseBuffers();
     m_failed = true;
     if (m_file) {
         m_file.reset();
         DeleteFileW(FromUtf8(m_packPath).c_str());
     }
+}
+
+void CIniBackupPack::ReleaseBuffers()
+{
+    // The second capture holds two snapshots: the pack gives its memory back.
+    std::vector<char>().swap(m_buffer);
+    std::string().swap(m_contents);
 }
 
 bool CIniBackupPack::Load(const std::string& packPath)

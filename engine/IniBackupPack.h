@@ -58,6 +58,7 @@ public:
 
 private:
     void Flush();
+    void ReleaseBuffers();
 
     std::string m_packPath;
     UniqueFile m_file;
