@@ -6,9 +6,12 @@
 #   bash bench/msi_bench.sh <build folder>
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
-work="$build/bench/msi-bench"
+# On the prefix's system drive: the builder leaves out files of other drives.
+prefix="$build/wineprefix"
+[ -f "$prefix/system.reg" ] || bash "$(dirname "$0")/../scripts/make-prefix.sh" "$prefix"
+work="$prefix/drive_c/msi-bench"
 data="$work/data"
-winpath() { echo "Z:${1//\//\\}"; }
+winpath() { local rest=${1#"$prefix/drive_c"}; echo "C:${rest//\//\\}"; }
 now() { date +%s.%N; }
 
 rm -rf "$work"

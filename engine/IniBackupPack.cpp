@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::size_t BufferBytes = 256 * 1024;
 constexpr std::size_t HeaderBytes = 8;
+// The longest path Windows has (a "\\?\" path of 32,767 characters).
+constexpr std::uint32_t MaxPathUnits = 32767;
 
 // Reads a file front to back through a window; Skip passes over contents
 // without copying them.
@@ -219,7 +221,7 @@ bool CIniBackupPack::Load(const std::string& packPath)
     std::wstring path;
     while (!reader.AtEnd()) {
         std::uint32_t header[2];
-        if (!reader.Read(header, sizeof header)) {
+        if (!reader.Read(header, sizeof header) || header[0] > MaxPathUnits) {
             m_index.clear();
             LogError("CIniBackupPack::Load: " + packPath + " is damaged; its INI backups are not used");
             return false;

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <bcrypt.h>
+#include <cstdint>
+
 #include <cstdlib>
 #include <cwctype>
 #include <map>
@@ -62,6 +65,53 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4])
     for (int i = 0; i < 4; ++i)
         parts[i] = static_cast<int>(hash.dwData[i]);
     return true;
+}
+
+FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)[4])
+{
+    // msi.dll's hash is the MD5 digest as four little-endian DWORDs.
+    struct Algorithm
+    {
+        BCRYPT_ALG_HANDLE handle = nullptr;
+        Algorithm() { (void)BCryptOpenAlgorithmProvider(&handle, BCRYPT_MD5_ALGORITHM, nullptr, 0); }
+        ~Algorithm()
+        {
+            if (handle)
+                BCryptCloseAlgorithmProvider(handle, 0);
+        }
+    };
+    static const Algorithm md5; // a provider handle serves every thread
+    std::vector<unsigned char> buffer(1 << 16);
+
+    DWORD got = 0;
+    if (!md5.handle || !ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+        return ReadFileHash(path, parts) ? FileHashRead::Hashed : FileHashRead::Failed;
+    if (got >= 2 && buffer[0] == 'M' && buffer[1] == 'Z')
+        return FileHashRead::Image;
+    if (got == 0) // what msi.dll gives an empty file, whatever it is
+        return ReadFileHash(path, parts) ? FileHashRead::Hashed : FileHashRead::Failed;
+
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptCreateHash(md5.handle, &hash, nullptr, 0, nullptr, 0, 0)))
+        return ReadFileHash(path, parts) ? FileHashRead::Hashed : FileHashRead::Failed;
+    bool ok = true;
+    while (ok && got > 0) {
+        ok = BCRYPT_SUCCESS(BCryptHashData(hash, buffer.data(), got, 0)) &&
+             ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+    }
+    unsigned char digest[16];
+    ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
+    BCryptDestroyHash(hash);
+    if (!ok) {
+        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (read failed)");
+        return FileHashRead::Failed;
+    }
+    for (int i = 0; i < 4; ++i)
+        parts[i] = static_cast<int>(static_cast<std::uint32_t>(digest[4 * i]) |
+                                    static_cast<std::uint32_t>(digest[4 * i + 1]) << 8 |
+                                    static_cast<std::uint32_t>(digest[4 * i + 2]) << 16 |
+                                    static_cast<std::uint32_t>(digest[4 * i + 3]) << 24);
+    return FileHashRead::Hashed;
 }
 
 bool IsInstallerIdentifier(std::wstring_view text)

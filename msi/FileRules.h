@@ -19,6 +19,14 @@ bool ReadFileVersionColumns(const std::wstring& path, std::wstring& version, std
 // MsiFileHash table. False after one log line when the file cannot be read.
 bool ReadFileHash(const std::wstring& path, int (&parts)[4]);
 
+// One read of a file for its MsiFileHash row: an executable image (a file
+// that starts with "MZ") is left to ReadFileVersionColumns, which answers
+// whether it needs a hash at all; any other file has no version resource and
+// is hashed in the same read, as msi.dll hashes it.
+// `file` is open for reading at its start; `path` names it.
+enum class FileHashRead { Hashed, Image, Failed };
+FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)[4]);
+
 // True when the text is an installer identifier: an ASCII letter or "_"
 // first, then ASCII letters, digits, "_" and ".".
 bool IsInstallerIdentifier(std::wstring_view text);

@@ -575,24 +575,44 @@ void CMSIHandler::CloseAll()
 
 // ---- Files ----------------------------------------------------------------
 
-bool CMSIHandler::IsPackableFile(const std::wstring& realPath, std::uint64_t& size) const
+UniqueFile CMSIHandler::OpenPackableFile(const std::wstring& realPath, std::uint64_t& size) const
 {
     size = 0;
     if (realPath.find(L".tmp") != std::wstring::npos || realPath.find(L".lnk") != std::wstring::npos)
-        return false;
+        return UniqueFile();
     // A capture of 64-bit Windows named System32 as itself.
     std::optional<CFsRedirectionOff> realFolders;
     if (m_x64Capture)
         realFolders.emplace();
     UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER length{};
-    if (!GetFileSizeEx(file.get(), &length))
-        return false;
+    if (!file || !GetFileSizeEx(file.get(), &length))
+        return UniqueFile();
     size = static_cast<std::uint64_t>(length.QuadPart);
-    return true;
+    return file;
+}
+
+void CMSIHandler::ReadFileIdentity(PackedFile& file, HANDLE open) const
+{
+    // A versioned file is compared by its version; an unversioned one by its
+    // hash (without one the installer judges it by size and dates alone).
+    // Only an executable image can have a version: every other file is hashed
+    // in the one read that tells it is none.
+    std::optional<CFsRedirectionOff> realFolders;
+    if (m_x64Capture)
+        realFolders.emplace();
+    switch (HashUnlessImage(open, file.realPath, file.hash)) {
+    case FileHashRead::Hashed:
+        file.hashed = true;
+        break;
+    case FileHashRead::Image:
+        if (!ReadFileVersionColumns(file.realPath, file.version, file.language))
+            file.hashed = ReadFileHash(file.realPath, file.hash);
+        break;
+    case FileHashRead::Failed:
+        break;
+    }
 }
 
 std::wstring CMSIHandler::MakeUniqueName(const std::wstring& name, std::set<std::wstring>& used,
@@ -628,7 +648,8 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
                 continue;
             }
             std::uint64_t size = 0;
-            if (!IsPackableFile(real, size)) {
+            const UniqueFile open = OpenPackableFile(real, size);
+            if (!open) {
                 m_leftOut.push_back(real);
                 ++m_counts.FilesLeftOut;
                 continue;
@@ -667,6 +688,7 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
             file.component = UpperKey(file.key + L"Comp");
             file.size = static_cast<std::uint32_t>(size);
             file.is64Bit = IsFolder64Bit(file.folder, m_x64Capture);
+            ReadFileIdentity(file, open.get());
             m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
             m_files.push_back(std::move(file));
         }
@@ -989,24 +1011,16 @@ void CMSIHandler::AddFileRows()
                                  file.is64Bit ? 8 | msidbComponentAttributes64bit : 8, file.key});
         m_has64BitComponent = m_has64BitComponent || file.is64Bit;
     }
-    // A versioned file is compared by its version; an unversioned one by its
-    // hash (without one the installer judges it by size and dates alone).
-    std::vector<const PackedFile*> unversioned;
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;
-        std::wstring version, language;
-        if (!ReadFileVersionColumns(file.realPath, version, language))
-            unversioned.push_back(&file);
-        (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), version, language,
-                            16384, sequence});
+        (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), file.version,
+                            file.language, 16384, sequence});
     }
     CTableInserter& hashes = Table(TableId::MsiFileHash);
-    for (const PackedFile* file : unversioned) {
-        int parts[4];
-        if (ReadFileHash(file->realPath, parts))
-            (void)hashes.Insert({file->key, 0, parts[0], parts[1], parts[2], parts[3]});
-    }
+    for (const PackedFile& file : m_files)
+        if (file.hashed)
+            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
 }
 
 void CMSIHandler::AddMediaRow()

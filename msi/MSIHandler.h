@@ -9,6 +9,7 @@
 // thread (installer handles are closed on the thread that opened them).
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "common/UniqueHandle.h"
 #include "msi/MsiHandle.h"
 #include "project/XMLDocumentHandler.h"
 
@@ -100,11 +101,19 @@ private:
         std::wstring component;
         std::uint32_t size = 0;
         bool is64Bit = false; // a 64-bit component (capture of 64-bit Windows)
+        // The File row's Version and Language, or (unversioned) the MsiFileHash row's parts.
+        std::wstring version;
+        std::wstring language;
+        bool hashed = false;
+        int hash[4] = {};
     };
 
     // Files
     void CollectFiles(const DirectoryChangeMap& files);
-    [[nodiscard]] bool IsPackableFile(const std::wstring& realPath, std::uint64_t& size) const;
+    // The file open for reading, with its size; none when it is not packed.
+    [[nodiscard]] UniqueFile OpenPackableFile(const std::wstring& realPath, std::uint64_t& size) const;
+    // Version and language, or the hash, of a file being collected.
+    void ReadFileIdentity(PackedFile& file, HANDLE open) const;
     std::wstring MakeUniqueName(const std::wstring& name, std::set<std::wstring>& used,
                                 std::map<std::wstring, unsigned>& counts);
     [[nodiscard]] bool WriteDdf();

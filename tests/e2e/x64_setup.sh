@@ -43,6 +43,7 @@ package_checks() {
   check $CHECK msi-table "$msi" File 1,2 "$EXPECT" "msi-files-$2"
   check $CHECK msi-table "$msi" Component 0,2,3 "$EXPECT" "msi-components-$2"
   [ "$2" = wide ] && check $CHECK msi-table "$msi" Directory 0,1,2 "$EXPECT" "msi-directories-$2"
+  [ "$2" = wide ] && check $CHECK msi-table "$msi" MsiFileHash 0,2,3,4,5 "$EXPECT" "msi-hashes-$2"
   check $CHECK msi-table "$msi" Registry 1,2,3,4,5 "$EXPECT" "msi-registry-$2"
   msiinfo suminfo "$msi" | grep -i '^template' | tr -d '\r' >"$WORK/template-$2.txt"
   check $CHECK lines "$WORK/template-$2.txt" "$EXPECT" "template-$2"
