@@ -454,7 +454,7 @@ private:
             // can lead out of the root or round in a loop.
             return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
         if (m_backupIni && IsINIFile(m_path))
-            m_owner.BackupINIFile(m_path, entry.Size);
+            m_owner.m_metIniFiles.emplace_back(m_path, entry.Size);
         return false;
     }
 
@@ -581,6 +581,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     m_filesScanned = 0;
     m_unreadableFolders = 0;
     CWalk walk(*this, map, writer, !second);
+    bool backupsStopped = false;
     std::wstring key;
     for (const std::wstring& root : roots) {
         key = root;
@@ -590,15 +591,18 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         if (m_excludedFolders.count(ToUpperAscii(key)) == 0) {
             Progress().SetStatusText(L"Scanning File System:- " + root);
             // System32 as itself and SysWOW64 once, on 64-bit Windows. The walk
-            // only enumerates, writes the snapshot file and copies INI files.
+            // only enumerates, writes the snapshot file and reads INI files.
             const CFsRedirectionOff realFolders;
             walk.ScanRoot(root);
+            if (!second && !walk.Stopped())
+                backupsStopped = !BackupMetIniFiles();
         }
-        if (walk.Stopped())
+        if (walk.Stopped() || backupsStopped)
             break;
         Progress().AddStep();
     }
-    if (walk.Stopped()) {
+    m_metIniFiles.clear();
+    if (walk.Stopped() || backupsStopped) {
         // A cut walk would compare as a mass deletion: its file goes, and a
         // first snapshot counts as not taken (a pending capture keeps its
         // first snapshot and can take the second one again).
@@ -627,6 +631,18 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         LogError("CFileEnumerate::CaptureSnapshot: " + std::to_string(m_unreadableFolders) +
                  " folder(s) could not be read and were skipped");
     return ok ? 1 : 0;
+}
+
+bool CFileEnumerate::BackupMetIniFiles()
+{
+    const std::stop_token stop = CurrentStopToken();
+    for (const auto& [path, size] : m_metIniFiles) {
+        if (stop.stop_requested())
+            return false;
+        BackupINIFile(path, size);
+    }
+    m_metIniFiles.clear();
+    return true;
 }
 
 int CFileEnumerate::ReadFirstSnapshot()

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CFileEnumerate
@@ -114,6 +115,9 @@ private:
     class CBackupFolderScope;
     [[nodiscard]] bool IsExcluded(std::wstring& keyBuffer) const;
     [[nodiscard]] bool WriteChangeDocument(bool keepAll);
+    // Backs up the INI files the first capture's walk of one root met; false
+    // when a stop request ended it.
+    [[nodiscard]] bool BackupMetIniFiles();
 
     int m_foldersScanned = 0;
     int m_filesScanned = 0;
@@ -137,6 +141,10 @@ private:
     // The INI backups of the first snapshot: written by the first capture,
     // read once (when the first changed INI file is compared) afterwards.
     CIniBackupPack m_backupPack;
+    // The INI files (with their sizes) of the root being walked: read once
+    // its walk is done, so that the walk's entries lie together in memory
+    // rather than between the buffers of the reads.
+    std::vector<std::pair<std::wstring, std::uint64_t>> m_metIniFiles;
     bool m_backupPackLooked = false;
     // While a capture or a comparison runs: the deepest INI backup folder made
     // sure of, so that the next INI file of the same folder needs no look.
