@@ -81,7 +81,7 @@ FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)
         }
     };
     static const Algorithm md5; // a provider handle serves every thread
-    std::vector<unsigned char> buffer(1 << 16);
+    thread_local std::vector<unsigned char> buffer(1 << 16); // one per thread, not per file
 
     DWORD got = 0;
     if (!md5.handle || !ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
