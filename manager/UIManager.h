@@ -160,6 +160,13 @@ public:
             CUIManager::ReleaseInstance(m_manager);
         m_manager = nullptr;
     }
+    // At the end of the wizard: uninitializes the held manager, then gives it back.
+    void UninitializeAndRelease()
+    {
+        if (m_manager)
+            m_manager->Uninitialize();
+        Release();
+    }
 
 private:
     CUIManager* m_manager = nullptr;

@@ -233,10 +233,7 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
 BOOL CBuildMSIDlg::OnWizardFinish()
 {
     KillTimer(Window(), TimerId);
-    if (CUIManager* manager = m_manager.Held()) {
-        manager->Uninitialize();
-        m_manager.Release();
-    }
+    m_manager.UninitializeAndRelease();
     return TRUE;
 }
 

@@ -339,10 +339,7 @@ void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
 BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
 {
     KillTimer(Window(), TimerId);
-    if (CUIManager* manager = m_manager.Held()) {
-        manager->Uninitialize();
-        m_manager.Release();
-    }
+    m_manager.UninitializeAndRelease();
     return TRUE;
 }
 

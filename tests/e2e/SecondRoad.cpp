@@ -10,6 +10,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/BuildMSIDlg.h"
 #include "ui/ProjectPageControls.h"
@@ -21,7 +22,6 @@
 
 #include <commctrl.h>
 #include <ole2.h>
-#include <shellapi.h>
 
 #include <cstdio>
 
@@ -146,14 +146,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> rest;
-    for (int i = 1; arguments && i < count; ++i)
-        if (std::wstring(arguments[i]).rfind(L"--gtest", 0) != 0)
-            rest.emplace_back(arguments[i]);
-    if (arguments)
-        LocalFree(arguments);
+    const std::vector<std::wstring> rest = ProgramArguments();
     if (rest.size() == 5) {
         g_project = rest[0];
         g_missing = rest[1];

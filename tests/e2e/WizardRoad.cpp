@@ -7,6 +7,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/ContentReviewDlg.h"
 #include "ui/CreateProjectFileMsiDlg.h"
@@ -17,35 +18,13 @@
 
 #include <commctrl.h>
 #include <ole2.h>
-#include <shellapi.h>
 
 #include <cstdio>
-#include <functional>
 
 namespace {
 
 std::wstring g_setup;
 std::wstring g_output;
-
-std::function<void(HWND)> g_dialogAction;
-bool g_dialogSeen = false;
-
-VOID CALLBACK WatchForShortcutDialog(HWND, UINT, UINT_PTR id, DWORD)
-{
-    HWND dialog = FindWindowW(nullptr, L"Corvane Repackager 1.0: Shortcut");
-    if (!dialog || !IsWindowVisible(dialog))
-        return;
-    KillTimer(nullptr, id);
-    g_dialogSeen = true;
-    g_dialogAction(dialog);
-}
-
-std::wstring DialogText(HWND dialog, int id)
-{
-    wchar_t text[512] = {};
-    GetDlgItemTextW(dialog, id, text, 512);
-    return text;
-}
 
 } // namespace
 
@@ -124,17 +103,12 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
                                                  reinterpret_cast<LPARAM>(L"uninstall.exe"));
         ASSERT_NE(uninstaller, CB_ERR) << "the captured executable is not offered";
         SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(uninstaller), 0);
-        g_dialogSeen = false;
-        g_dialogAction = [](HWND dialog) {
-            EXPECT_EQ(DialogText(dialog, IDC_SHORTCUT_NAME), L"uninstall");
+        RunWithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); }, [](HWND dialog) {
+            EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), L"uninstall");
             EXPECT_GE(SendDlgItemMessageW(dialog, IDC_ICON_LIST, LVM_GETITEMCOUNT, 0, 0), 1);
             CheckDlgButton(dialog, IDC_SHORTCUT_QUICK_LAUNCH, BST_UNCHECKED);
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-        };
-        const UINT_PTR timer = SetTimer(nullptr, 0, 50, WatchForShortcutDialog);
-        w.Click(IDC_SELECT_SHORTCUT);
-        KillTimer(nullptr, timer);
-        ASSERT_TRUE(g_dialogSeen) << "the shortcut dialog did not show";
+        });
         ASSERT_EQ(page.Entries().size(), 1u);
 
         // Next: the project file, then the package.
@@ -165,14 +139,7 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> rest;
-    for (int i = 1; arguments && i < count; ++i)
-        if (std::wstring(arguments[i]).rfind(L"--gtest", 0) != 0)
-            rest.emplace_back(arguments[i]);
-    if (arguments)
-        LocalFree(arguments);
+    const std::vector<std::wstring> rest = ProgramArguments();
     if (rest.size() == 2) {
         g_setup = rest[0];
         g_output = rest[1];
