@@ -152,6 +152,27 @@ void ReportPlatform(const CMSIHandler& builder, const ReportLine& report)
     report(L"Package platform: " + builder.Counts().Platform + L".");
 }
 
+// What removal of the package leaves on the machine: the files, values and
+// INI entries that existed before the setup (permanent components). One line
+// on the console and in the error log; none when there is nothing.
+void ReportKept(const MsiBuildCounts& counts, const ReportLine& report)
+{
+    std::wstring kept;
+    auto add = [&kept](std::size_t count, const wchar_t* one, const wchar_t* many) {
+        if (count == 0)
+            return;
+        kept += (kept.empty() ? L"" : L", ") + Plural(count, one, many);
+    };
+    add(counts.FilesKept, L"file", L"files");
+    add(counts.RegistryKept, L"registry value", L"registry values");
+    add(counts.IniKept, L"INI entry", L"INI entries");
+    if (kept.empty())
+        return;
+    const std::wstring line = L"Kept on removal: " + kept + L" that existed before the setup.";
+    report(line);
+    LogError("CMSIHandler::BuildMSI: " + ToUtf8(line));
+}
+
 // The console lines and exit code of a finished build: 0 when everything of
 // the project went into the package, 3 when something was left out.
 int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const ReportLine& report)
@@ -159,6 +180,7 @@ int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const Repo
     report(packageLine);
     ReportPlatform(manager.Builder(), report);
     const MsiBuildCounts& counts = manager.Builder().Counts();
+    ReportKept(counts, report);
     std::wstring leftOut;
     auto add = [&leftOut](std::size_t count, const wchar_t* one, const wchar_t* many) {
         if (count == 0)
@@ -547,6 +569,27 @@ int RunSnapshot(CaptureOptions options, const ReportLine& report)
     return ExitSuccess;
 }
 
+// The newest project file in the Packages folder of the output folder, or "".
+std::wstring WrittenProjectFile()
+{
+    const std::wstring packages = FromUtf8(PackagesFolder());
+    WIN32_FIND_DATAW data{};
+    UniqueFind find(FindFirstFileW((packages + L"\\*.xml").c_str(), &data));
+    if (!find)
+        return L"";
+    std::wstring newest;
+    FILETIME newestTime{};
+    do {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        if (newest.empty() || CompareFileTime(&data.ftLastWriteTime, &newestTime) > 0) {
+            newest = packages + L"\\" + data.cFileName;
+            newestTime = data.ftLastWriteTime;
+        }
+    } while (FindNextFileW(find.get(), &data));
+    return newest;
+}
+
 int RunResume(CaptureOptions options, const ReportLine& report)
 {
     CLogReference log;
@@ -558,6 +601,14 @@ int RunResume(CaptureOptions options, const ReportLine& report)
         return ExitFailure;
     }
     if (!IsSnapshotTaken || !manager->Coordinator().IsFirstSnapshotTaken()) {
+        // Interrupted after its project file was complete: nothing is left to
+        // capture, only the package to build from that file.
+        if (const std::wstring project = WrittenProjectFile(); IsSnapshotTaken && !project.empty()) {
+            report(L"No pending capture to resume: the capture already wrote its project file " + project +
+                   L". Build the package with: CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path +
+                   L"\"");
+            return ExitFailure;
+        }
         report(L"No pending capture to resume: take the first snapshot with -snapshot.");
         return ExitFailure;
     }

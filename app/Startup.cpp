@@ -3,6 +3,12 @@
 #include "common/RunLock.h"
 #include "ui/UiServices.h"
 
+std::wstring WorkingFoldersInUse(const std::wstring& holder)
+{
+    return L"Another run of Corvane Repackager" + (holder.empty() ? std::wstring() : L", from " + holder + L",") +
+           L" is using this user's working folders; wait until it has ended.";
+}
+
 int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& programFolder,
                const ReportLine& console, const std::function<int()>& wizard)
 {
@@ -10,15 +16,23 @@ int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& p
     // logs: one at a time, held until the run ends.
     CRunLock runLock;
     const bool locked = runLock.Acquire(programFolder);
+    // Runs from other program folders share this user's working folders.
+    CWorkingFoldersLock workingLock;
+    std::wstring holder;
+    std::wstring refusal;
+    if (!locked)
+        refusal = AnotherRunInProgress;
+    else if (!workingLock.Acquire(programFolder, holder))
+        refusal = WorkingFoldersInUse(holder);
     if (arguments.empty()) {
-        if (!locked) {
-            ShowMessageBox(nullptr, AnotherRunInProgress, L"Corvane Repackager", MB_OK | MB_ICONWARNING);
+        if (!refusal.empty()) {
+            ShowMessageBox(nullptr, refusal, L"Corvane Repackager", MB_OK | MB_ICONWARNING);
             return ExitFailure;
         }
         return wizard();
     }
-    if (!locked) {
-        console(AnotherRunInProgress);
+    if (!refusal.empty()) {
+        console(refusal);
         return ExitFailure;
     }
     return RunCommandLine(arguments, console);

@@ -12,6 +12,10 @@
 inline constexpr const wchar_t* AnotherRunInProgress =
     L"Another run of Corvane Repackager from this program folder is in progress; wait until it has ended.";
 
+// The message of a run refused because a run from another program folder
+// (`holder`, "" when unknown) holds this user's working folders.
+std::wstring WorkingFoldersInUse(const std::wstring& holder);
+
 // Holds the run lock of `programFolder` for the whole run. `wizard` runs the
 // wizard mode (RunWizard in the program). Returns the process exit code.
 int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& programFolder,

@@ -1,5 +1,7 @@
 #include "common/FileNames.h"
 
+#include <windows.h>
+
 #include <cwctype>
 
 namespace {
@@ -68,4 +70,17 @@ std::wstring MakePlainFileName(const std::wstring& name)
     if (plain.empty())
         plain = L"_";
     return plain;
+}
+
+bool IsTemporaryOrLinkFile(const std::wstring& path)
+{
+    const std::size_t nameStart = path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1;
+    const std::size_t dot = path.find_last_of(L'.');
+    if (dot == std::wstring::npos || dot < nameStart)
+        return false;
+    const std::wstring extension = path.substr(dot);
+    for (const wchar_t* leftOut : {L".tmp", L".lnk"})
+        if (CompareStringOrdinal(extension.c_str(), -1, leftOut, -1, TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
 }

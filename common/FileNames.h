@@ -14,3 +14,9 @@ std::wstring PlainFileNameProblem(const std::wstring& name);
 // drive colons included) and trailing dots and blanks become "_", a reserved
 // device name gets "_" after its base name, an empty name becomes "_".
 std::wstring MakePlainFileName(const std::wstring& name);
+
+// True for a captured file that is never packaged: a temporary file or a shell
+// link, told by the extension of the last path component alone (".tmp" or
+// ".lnk", any letter case). "layout.tmpl", "my.lnkhelper.dll" and
+// "cache.tmpdir\data.bin" are ordinary files.
+bool IsTemporaryOrLinkFile(const std::wstring& path);

@@ -53,3 +53,49 @@ void CRunLock::Release()
     m_owned = false;
     m_mutex.reset();
 }
+
+namespace {
+
+std::wstring Environment(const wchar_t* name)
+{
+    wchar_t value[MAX_PATH * 2] = {};
+    const DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
+    return n > 0 && n < MAX_PATH * 2 ? std::wstring(value, n) : std::wstring();
+}
+
+} // namespace
+
+std::wstring CWorkingFoldersLock::Key()
+{
+    return L"WorkingFolders|" + Environment(L"TEMP") + L"|" + Environment(L"APPDATA");
+}
+
+std::wstring CWorkingFoldersLock::HolderFile()
+{
+    const std::wstring temp = Environment(L"TEMP");
+    return temp.empty() ? std::wstring() : temp + L"\\CorvaneRepackager.run";
+}
+
+bool CWorkingFoldersLock::Acquire(const std::wstring& programFolder, std::wstring& holder)
+{
+    holder.clear();
+    const std::wstring file = HolderFile();
+    if (m_lock.Acquire(Key())) {
+        if (!file.empty()) {
+            UniqueFile out(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+            DWORD written = 0;
+            if (out)
+                WriteFile(out.get(), programFolder.data(), static_cast<DWORD>(programFolder.size() * sizeof(wchar_t)),
+                          &written, nullptr);
+        }
+        return true;
+    }
+    UniqueFile in(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    wchar_t text[MAX_PATH * 2] = {};
+    DWORD got = 0;
+    if (in && ReadFile(in.get(), text, sizeof text - sizeof(wchar_t), &got, nullptr))
+        holder.assign(text, got / sizeof(wchar_t));
+    return false;
+}

@@ -24,3 +24,24 @@ private:
     UniqueKernelHandle m_mutex;
     bool m_owned = false;
 };
+
+// One run at a time per user's working folders: runs from two program folders
+// share the user's %TEMP%\SnapShot, %TEMP%\Temp and %APPDATA%\INIBackup, and
+// the start-up clean-up of one would wipe the other's pending capture. The
+// holder records its program folder beside the working folders, so a refused
+// run can name it.
+class CWorkingFoldersLock
+{
+public:
+    // False when another run holds the working folders; `holder` is then the
+    // program folder it runs from ("" when unknown).
+    [[nodiscard]] bool Acquire(const std::wstring& programFolder, std::wstring& holder);
+    void Release() { m_lock.Release(); }
+
+    // The lock's key: the user's temporary and application-data folders.
+    static std::wstring Key();
+
+private:
+    static std::wstring HolderFile();
+    CRunLock m_lock;
+};

@@ -855,8 +855,15 @@ int CFileEnumerate::CompareSnapshot()
 void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory)
 {
     if (IsINIFile(path)) {
-        BackupINIFile(path);
-        return;
+        // A new INI file whose text entries cannot hold goes into the
+        // package whole, as an ordinary file.
+        const std::wstring beyond = category == NodePath::FilesAdded ? IniFileBeyondEntries(path) : std::wstring();
+        if (beyond.empty()) {
+            BackupINIFile(path);
+            return;
+        }
+        LogError("CFileEnumerate::CompareSnapshot: " + ToUtf8(path) + " is packaged as a file, not as INI entries: " +
+                 ToUtf8(beyond));
     }
     DirectoryChangeMap* map = nullptr;
     if (category == NodePath::FilesAdded)

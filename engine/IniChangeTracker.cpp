@@ -2,9 +2,12 @@
 
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
+#include "common/UniqueHandle.h"
+#include "common/Wow64.h"
 
 #include <windows.h>
 
+#include <set>
 #include <vector>
 
 namespace {
@@ -43,26 +46,6 @@ std::vector<std::wstring> SplitMultiString(const std::vector<wchar_t>& text)
     return items;
 }
 
-// key=value with the usual reading: leading "=" are skipped, the key ends at
-// the first "=", the value starts after the "=" run and ends at the next "=".
-// Returns false when there is no key or no value.
-bool SplitEntry(const std::wstring& entry, std::wstring& key, std::wstring& value)
-{
-    std::size_t at = entry.find_first_not_of(L'=');
-    if (at == std::wstring::npos)
-        return false;
-    const std::size_t keyEnd = entry.find(L'=', at);
-    if (keyEnd == std::wstring::npos)
-        return false;
-    key.assign(entry, at, keyEnd - at);
-    at = entry.find_first_not_of(L'=', keyEnd);
-    if (at == std::wstring::npos)
-        return false;
-    const std::size_t valueEnd = entry.find(L'=', at);
-    value.assign(entry, at, valueEnd == std::wstring::npos ? std::wstring::npos : valueEnd - at);
-    return true;
-}
-
 } // namespace
 
 int CIniChangeTracker::Initialize()
@@ -85,7 +68,7 @@ IniSectionMap CIniChangeTracker::ReadIniFile(const std::wstring& path)
         }));
         std::map<std::wstring, std::wstring> keys;
         for (const std::wstring& entry : entries) {
-            if (SplitEntry(entry, key, value))
+            if (SplitIniEntry(entry, key, value))
                 keys.emplace(key, value);
         }
         if (!keys.empty())
@@ -179,4 +162,100 @@ void CIniChangeTracker::Reset()
     m_added.clear();
     m_modified.clear();
     m_deleted.clear();
+}
+
+// Read as the profile functions read a line: leading "=" are skipped, the key
+// ends at the first "=" and the value is everything after it, further "="
+// included; an empty value is a value.
+bool SplitIniEntry(const std::wstring& entry, std::wstring& key, std::wstring& value)
+{
+    const std::size_t at = entry.find_first_not_of(L'=');
+    if (at == std::wstring::npos)
+        return false;
+    const std::size_t keyEnd = entry.find(L'=', at);
+    if (keyEnd == std::wstring::npos)
+        return false;
+    key.assign(entry, at, keyEnd - at);
+    value.assign(entry, keyEnd + 1);
+    return true;
+}
+
+namespace {
+
+std::wstring Trimmed(const std::wstring& text)
+{
+    const auto first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos)
+        return L"";
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+// The profile functions match section and key names without regard to case.
+std::wstring Folded(std::wstring text)
+{
+    if (!text.empty())
+        CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+} // namespace
+
+std::wstring IniTextBeyondEntries(const std::wstring& text)
+{
+    std::set<std::wstring> sections;
+    std::set<std::wstring> keys;
+    std::wstring section;
+    bool inSection = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        const std::wstring line = Trimmed(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == L';' || line[0] == L'#')
+            continue;
+        if (line[0] == L'[') {
+            const auto close = line.find(L']');
+            section = Trimmed(line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+            if (!sections.insert(Folded(section)).second)
+                return L"section [" + section + L"] appears twice";
+            inSection = true;
+            keys.clear();
+            continue;
+        }
+        if (!inSection)
+            return L"the line \"" + line + L"\" stands outside any section";
+        const auto equals = line.find(L'=');
+        if (equals == std::wstring::npos)
+            return L"the line \"" + line + L"\" of [" + section + L"] has no \"=\"";
+        const std::wstring key = Trimmed(line.substr(0, equals));
+        if (!keys.insert(Folded(key)).second)
+            return L"key " + key + L" appears twice in [" + section + L"]";
+    }
+    return L"";
+}
+
+std::wstring IniFileBeyondEntries(const std::wstring& path)
+{
+    std::string bytes;
+    {
+        const CFsRedirectionOff realFolders; // the file may lie in System32
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (16 << 20))
+            return L"";
+        bytes.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+                               got != bytes.size()))
+            return L"";
+    }
+    std::wstring text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE)
+        text.assign(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    else
+        text.assign(bytes.begin(), bytes.end()); // the structure lies in ASCII characters
+    return IniTextBeyondEntries(text);
 }

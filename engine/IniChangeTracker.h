@@ -10,6 +10,19 @@
 #include <map>
 #include <string>
 
+// One "key=value" line of a section: the key up to the first "=" (leading "="
+// skipped), the value all the rest, "=" and emptiness included. False for a
+// line without "=" or without a key.
+bool SplitIniEntry(const std::wstring& entry, std::wstring& key, std::wstring& value);
+
+// What the IniFile table cannot hold of an INI file's text: a section that
+// appears twice, a key repeated in a section, a line without "=" or a line
+// outside any section (comments and blank lines aside). The first such thing
+// found, described for the log; "" when entries express the whole file.
+std::wstring IniTextBeyondEntries(const std::wstring& text);
+// The same for a file (UTF-16 with its byte order mark, or 8-bit text).
+std::wstring IniFileBeyondEntries(const std::wstring& path);
+
 // Section name to (key to value); plain 16-bit ordering, so case-sensitive.
 using IniSectionMap = std::map<std::wstring, std::map<std::wstring, std::wstring>>;
 
@@ -41,10 +54,10 @@ public:
     // Empties the change maps, the section maps and the current path.
     void Reset();
 
-    // Reads one INI file through the private-profile functions. Only entries
-    // of the form key=value with a non-empty value are kept; the value ends at
-    // the next "=". A section enters the map only with at least one kept
-    // entry; a repeated key keeps its first value.
+    // Reads one INI file through the private-profile functions. Entries of
+    // the form key=value are kept (SplitIniEntry), empty values included. A
+    // section enters the map only with at least one kept entry; a repeated key
+    // keeps its first value.
     static IniSectionMap ReadIniFile(const std::wstring& path);
 
     IniChangeMap& AddedItems() noexcept { return m_added; }

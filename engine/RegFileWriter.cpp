@@ -431,16 +431,8 @@ void RegFileWriter::WriteValueData(DWORD type, const BYTE* data, std::uint32_t l
             return;
         }
         break;
-    case REG_DWORD_BIG_ENDIAN:
-        if (length == 4) {
-            m_out += L"dword:";
-            for (int i = 0; i < 4; ++i) {
-                m_out += HexDigits[data[i] >> 4];
-                m_out += HexDigits[data[i] & 15];
-            }
-            return;
-        }
-        break;
+    // REG_DWORD_BIG_ENDIAN and the other types go out as hex(<type>): bytes,
+    // so the comparison can tell their true type.
     default:
         break;
     }

@@ -4,12 +4,14 @@
 #include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
+#include "common/RegistryTypes.h"
 #include "common/RegistryViews.h"
 #include "common/Utf.h"
 #include "common/Wow64.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegLineReader.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -108,6 +110,12 @@ RegistryChangeEntry MakeValueChange(std::wstring_view keyLine, std::wstring_view
             entry.Data = L'"' + RegOrder::Unescape(data.substr(1, data.size() - 2)) + L'"';
         else
             entry.Data.assign(data);
+        // The project file names the true type (hex(7): a multi-string,
+        // hex(0): REG_NONE...); hex(1): is a string that a line cannot hold.
+        DWORD hexType = 0;
+        std::size_t prefixLength = 0;
+        if (ParseHexTypePrefix(data, hexType, prefixLength) && hexType != REG_SZ)
+            entry.TypeName = RegistryTypeName(hexType);
         break;
     }
     return entry;
@@ -304,6 +312,47 @@ void CRegistryEnumerate::SetExcludedKeys(std::set<std::wstring> keyPaths)
     }
 }
 
+// A root below a redirected key has a twin in the 32-bit view (below
+// WOW6432Node) on 64-bit Windows, where a 32-bit setup writes: both go into
+// the root's snapshot file, in the export's order, as the whole-hive walk sees
+// both. A root that exists in neither view is logged.
+DWORD CRegistryEnumerate::ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey)
+{
+    const std::wstring longRoot(RegFileWriter::LongHiveName(hive));
+    std::wstring own = subkey;
+    while (!own.empty() && own.back() == L'\\')
+        own.pop_back();
+    std::vector<std::wstring> trees{own};
+    if (IsWow64Windows() && !own.empty()) {
+        for (const std::wstring& twin : Wow6432NodeTwins(longRoot + L"\\" + own)) {
+            std::wstring twinKey = twin.substr(longRoot.size() + 1);
+            // A twin inside the root's own tree is walked with it.
+            if (twinKey.size() > own.size() && RegOrder::CompareKeyPaths(twinKey.substr(0, own.size()), own) == 0 &&
+                twinKey[own.size()] == L'\\')
+                continue;
+            trees.push_back(std::move(twinKey));
+        }
+        std::sort(trees.begin(), trees.end(),
+                  [](const std::wstring& a, const std::wstring& b) { return RegOrder::CompareKeyPaths(a, b) < 0; });
+    }
+    DWORD result = ERROR_FILE_NOT_FOUND;
+    bool found = false;
+    for (const std::wstring& tree : trees) {
+        const DWORD rc = writer.ExportKeyTree(hive, tree);
+        if (rc == ERROR_CANCELLED)
+            return rc;
+        if (rc != ERROR_FILE_NOT_FOUND) {
+            found = true;
+            if (result == ERROR_FILE_NOT_FOUND || result == 0)
+                result = rc;
+        }
+    }
+    if (!found)
+        WriteLog("CRegistryEnumerate::CaptureSnapshot The registry root " + ToUtf8(longRoot + L"\\" + own) +
+                 (trees.size() > 1 ? " exists in neither registry view" : " does not exist") + "; nothing captured there");
+    return result;
+}
+
 DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::string& fileName, DWORD& writeError)
 {
     writeError = 0;
@@ -324,7 +373,7 @@ DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::string&
         result = ERROR_INVALID_PARAMETER;
     } else {
         try {
-            result = writer.ExportKeyTree(hive->second, subkey);
+            result = ExportRootViews(writer, hive->second, subkey);
         } catch (const std::bad_alloc&) {
             result = ERROR_NOT_ENOUGH_MEMORY;
             writeError = ERROR_NOT_ENOUGH_MEMORY;

@@ -75,6 +75,7 @@ public:
     // a key that could not be read (ignored by the capture); `writeError`
     // receives the error of a file that could not be created or written.
     DWORD ExportKey(const std::wstring& root, const std::string& fileName, DWORD& writeError);
+    DWORD ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey);
 
     // Keys left out of every capture, with their subtrees: full key paths
     // (short or long hive names, any letter case).

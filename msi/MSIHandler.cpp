@@ -60,6 +60,22 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The read-only, hidden and system bits of an open file as File.Attributes bits.
+int FileRowAttributes(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information))
+        return 0;
+    int attributes = 0;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        attributes |= msidbFileAttributesReadOnly;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)
+        attributes |= msidbFileAttributesHidden;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM)
+        attributes |= msidbFileAttributesSystem;
+    return attributes;
+}
+
 // Quotes a DDF item with ' or, when the text holds that character, with ".
 std::string DdfQuote(const std::string& text)
 {
@@ -392,7 +408,7 @@ int CMSIHandler::BuildMSI()
     m_ddfIsUtf8 = !m_cabinetMaker.ends_with(L"\\System32\\makecab.exe") &&
                   !m_cabinetMaker.ends_with(L"\\system32\\makecab.exe");
     CollectFiles(m_project->AddedFiles());
-    CollectFiles(m_project->ModifiedFiles());
+    CollectFiles(m_project->ModifiedFiles(), true);
     StageRedirectedFiles();
 
     if (StopRequested())
@@ -407,6 +423,11 @@ int CMSIHandler::BuildMSI()
         for (const auto& [folder, files] : *map)
             if (!files.empty())
                 folders.push_back(folder);
+    // An added folder without files is one the setup left empty.
+    std::vector<std::wstring> emptyFolders;
+    for (const auto& [folder, files] : m_project->AddedFiles())
+        if (files.empty())
+            emptyFolders.push_back(folder);
     int registryNumber = 0;
     const auto valueCount = [](const RegistryChangeMap& keys) {
         std::size_t count = 0;
@@ -419,12 +440,14 @@ int CMSIHandler::BuildMSI()
     // step count rises at the middle of the build whatever finishes first.
     const std::pair<std::size_t, std::function<void()>> rowSteps[] = {
         {folders.size(), [&] { AddDirectoryRows(folders); }},
+        {emptyFolders.size(), [&] { AddEmptyFolderRows(emptyFolders); }},
         {m_files.size(), [&] { AddFileRows(); }},
         {1, [&] { AddProperties(); }},
         {1, [&] { AddUpgradeRows(); }},
         {1, [&] { AddMediaRow(); }},
         {valueCount(m_project->AddedKeys()), [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); }},
-        {valueCount(m_project->ModifiedKeys()), [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber); }},
+        {valueCount(m_project->ModifiedKeys()),
+         [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber, true); }},
         {1,
          [&] {
              m_project->ReadShortcutList();
@@ -550,6 +573,10 @@ void CMSIHandler::Uninitialize()
     m_windowsFolderAdded = false;
     m_registryComponentAdded = false;
     m_registry64ComponentAdded = false;
+    m_keptRegistryComponentAdded = false;
+    m_keptRegistry64ComponentAdded = false;
+    m_keptIniComponentAdded = false;
+    m_emptyFolderComponentAdded = false;
     m_has64BitComponent = false;
     m_platformFolderRows.clear();
     m_sharedKeys.clear();
@@ -578,8 +605,10 @@ void CMSIHandler::CloseAll()
 UniqueFile CMSIHandler::OpenPackableFile(const std::wstring& realPath, std::uint64_t& size) const
 {
     size = 0;
-    if (realPath.find(L".tmp") != std::wstring::npos || realPath.find(L".lnk") != std::wstring::npos)
+    if (IsTemporaryOrLinkFile(realPath)) {
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " is a temporary file or a shell link; left out");
         return UniqueFile();
+    }
     // A capture of 64-bit Windows named System32 as itself.
     std::optional<CFsRedirectionOff> realFolders;
     if (m_x64Capture)
@@ -587,8 +616,11 @@ UniqueFile CMSIHandler::OpenPackableFile(const std::wstring& realPath, std::uint
     UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER length{};
-    if (!file || !GetFileSizeEx(file.get(), &length))
+    if (!file || !GetFileSizeEx(file.get(), &length)) {
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " cannot be read (error " +
+                 std::to_string(GetLastError()) + "); left out");
         return UniqueFile();
+    }
     size = static_cast<std::uint64_t>(length.QuadPart);
     return file;
 }
@@ -631,7 +663,7 @@ std::wstring CMSIHandler::MakeUniqueName(const std::wstring& name, std::set<std:
     }
 }
 
-void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
+void CMSIHandler::CollectFiles(const DirectoryChangeMap& files, bool keptOnRemoval)
 {
     for (const auto& [folder, paths] : files) {
         for (const std::wstring& path : paths) {
@@ -643,6 +675,7 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
                 if (LeaveOutFolder(ParentOf(path)))
                     LogError("CMSIHandler::AddFileRows: " + ToUtf8(ParentOf(path)) +
                              " is not on the system drive, where the package installs; its files are left out");
+                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) + " left out with its folder");
                 m_leftOut.push_back(real);
                 ++m_counts.FilesLeftOut;
                 continue;
@@ -688,12 +721,16 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files)
             file.component = UpperKey(file.key + L"Comp");
             file.size = static_cast<std::uint32_t>(size);
             file.is64Bit = IsFolder64Bit(file.folder, m_x64Capture);
+            file.keptOnRemoval = keptOnRemoval;
+            file.attributes = FileRowAttributes(open.get());
             ReadFileIdentity(file, open.get());
             m_firstKeyOfName.emplace(UpperKey(file.name), file.key);
             m_files.push_back(std::move(file));
         }
     }
     m_counts.FilesPacked = m_files.size();
+    m_counts.FilesKept = static_cast<std::size_t>(
+        std::count_if(m_files.begin(), m_files.end(), [](const PackedFile& file) { return file.keptOnRemoval; }));
 }
 
 bool CMSIHandler::WriteDdf()
@@ -1007,20 +1044,52 @@ void CMSIHandler::AddFileRows()
         // A component that changes its bitness is another component: its code too.
         const std::wstring identity =
             FileComponentIdentity(file.folder, file.name) + (file.is64Bit ? L"|x64" : L"");
-        (void)components.Insert({file.component, ComponentId(identity), ComponentDirectory(file.folder),
-                                 file.is64Bit ? 8 | msidbComponentAttributes64bit : 8, file.key});
+        int attributes = 8; // msidbComponentAttributesSharedDllRefCount
+        if (file.is64Bit)
+            attributes |= msidbComponentAttributes64bit;
+        if (file.keptOnRemoval)
+            attributes |= msidbComponentAttributesPermanent;
+        (void)components.Insert({file.component, ComponentId(identity), ComponentDirectory(file.folder), attributes,
+                                 file.key});
         m_has64BitComponent = m_has64BitComponent || file.is64Bit;
     }
     int sequence = 0;
     for (const PackedFile& file : m_files) {
         ++sequence;
         (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), file.version,
-                            file.language, 16384, sequence});
+                            file.language, msidbFileAttributesCompressed | file.attributes, sequence});
     }
     CTableInserter& hashes = Table(TableId::MsiFileHash);
     for (const PackedFile& file : m_files)
         if (file.hashed)
             (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
+}
+
+// Folders the setup created and left empty: a CreateFolder row each, so the
+// installation creates them, and a RemoveFile row that takes them away again
+// on removal. One component with a value of its own as key path holds them.
+void CMSIHandler::AddEmptyFolderRows(const std::vector<std::wstring>& folders)
+{
+    AddDirectoryRows(folders);
+    const std::wstring component = L"EMPTYFOLDERCOMP";
+    int number = 0;
+    for (const std::wstring& folder : folders) {
+        if (m_leftOutFolders.count(UpperKey(folder)))
+            continue; // logged and counted with the folder
+        const auto known = m_directoryKeys.find(UpperKey(folder));
+        if (known == m_directoryKeys.end())
+            continue; // a standard folder: it exists anyway
+        if (!std::exchange(m_emptyFolderComponentAdded, true)) {
+            (void)Table(TableId::Component)
+                .Insert({component, ComponentId(FixedComponentIdentity(component)), L"ProgramFilesFolder",
+                         RegistryKeyPathAttribute, AddKeyPathValue(component, L"EmptyFolders")});
+            (void)Table(TableId::FeatureComponent).Insert({L"MSIFeature", component});
+        }
+        if (Table(TableId::CreateFolder).Insert({known->second, component}))
+            ++m_counts.EmptyFolders;
+        (void)Table(TableId::RemoveFile)
+            .Insert({L"RemoveEmpty" + std::to_wstring(++number), component, L"", known->second, 2});
+    }
 }
 
 void CMSIHandler::AddMediaRow()

@@ -27,8 +27,18 @@ class CTableInserter;
 // The build machine's folders in a registry value text become installer
 // folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
 std::wstring ReplaceFolderPaths(std::wstring value);
+// The Registry table's Value of a registry value's type and bytes: formatted
+// text with the type's prefix (#x, #%, #, [~]). False for a type Windows
+// Installer cannot write. Empty strings inside a multi-string are dropped and
+// counted.
+bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wstring& value,
+                        std::size_t& emptyStringsDropped);
+// True when the type name a project file recorded stands for the live type.
+bool RecordedTypeCovers(const std::wstring& recorded, DWORD actual);
 // A Windows Installer identifier made of a name (MSIHandler.cpp).
 std::wstring MsiIdentifier(const std::wstring& name);
+// An INI value as the IniFile table's Value (an empty one stays empty on install).
+std::wstring IniValueField(const std::wstring& value, int action);
 
 // What a build put into the package, for the command line's report.
 struct MsiBuildCounts
@@ -46,6 +56,12 @@ struct MsiBuildCounts
     // "x64" when the package has a 64-bit component, else "Intel".
     std::wstring Platform = L"Intel";
     std::size_t RuleFindings = 0; // what the package check found in the rows
+    // Items that existed before the setup, in permanent components: removing
+    // the package leaves them.
+    std::size_t FilesKept = 0;
+    std::size_t RegistryKept = 0;
+    std::size_t IniKept = 0;
+    std::size_t EmptyFolders = 0; // CreateFolder rows of folders the setup left empty
 };
 
 class CMSIHandler
@@ -101,6 +117,8 @@ private:
         std::wstring component;
         std::uint32_t size = 0;
         bool is64Bit = false; // a 64-bit component (capture of 64-bit Windows)
+        bool keptOnRemoval = false; // the machine had it before the setup: a permanent component
+        int attributes = 0;         // read-only, hidden and system bits of File.Attributes
         // The File row's Version and Language, or (unversioned) the MsiFileHash row's parts.
         std::wstring version;
         std::wstring language;
@@ -109,7 +127,7 @@ private:
     };
 
     // Files
-    void CollectFiles(const DirectoryChangeMap& files);
+    void CollectFiles(const DirectoryChangeMap& files, bool keptOnRemoval = false);
     // The file open for reading, with its size; none when it is not packed.
     [[nodiscard]] UniqueFile OpenPackableFile(const std::wstring& realPath, std::uint64_t& size) const;
     // Version and language, or the hash, of a file being collected.
@@ -121,6 +139,7 @@ private:
     [[nodiscard]] bool StartCabinetMaker();
     [[nodiscard]] bool FinishCabinetMaker();
     void AddDirectoryRows(const std::vector<std::wstring>& folders);
+    void AddEmptyFolderRows(const std::vector<std::wstring>& folders);
     std::wstring DirectoryKeyFor(const std::wstring& folder, bool& isProperty);
     void AddFileRows();
     void AddMediaRow();
@@ -139,7 +158,11 @@ private:
     void StageRedirectedFiles();
 
     // Registry
-    void AddRegistryRows(const RegistryChangeMap& keys, int& number);
+    // keptOnRemoval: values that existed before the setup (permanent components).
+    void AddRegistryRows(const RegistryChangeMap& keys, int& number, bool keptOnRemoval = false);
+    std::wstring KeptRegistryComponent(bool is64Bit) const;
+    void AddKeptRegistryComponent(bool is64Bit, const std::wstring& firstRow);
+    std::wstring IniComponent(bool keptOnRemoval);
     int QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
                  const std::wstring& type, std::wstring& value);
 
@@ -163,7 +186,8 @@ private:
                                    const std::wstring& component);
     std::wstring AddIconRow(const std::wstring& path);
     void AddIniRows();
-    void AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number);
+    void AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number,
+                        bool keptOnRemoval = false);
     void WriteSummaryInformation(const std::wstring& title, const std::wstring& subject, const std::wstring& author,
                                  const std::wstring& comments);
 
@@ -212,6 +236,10 @@ private:
     bool m_x64Capture = false;        // the project file says Platform="x64"
     bool m_has64BitComponent = false; // makes the package an x64 package
     bool m_registry64ComponentAdded = false;
+    bool m_keptRegistryComponentAdded = false;
+    bool m_keptRegistry64ComponentAdded = false;
+    bool m_keptIniComponentAdded = false;
+    bool m_emptyFolderComponentAdded = false;
     std::set<std::wstring> m_platformFolderRows;
     std::map<std::wstring, bool> m_sharedKeys; // upper-case key path -> shared by both views
     std::map<std::wstring, int> m_iconNumbers;

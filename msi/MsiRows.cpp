@@ -4,6 +4,7 @@
 
 #include "common/FolderTokens.h"
 #include "common/NameUuid.h"
+#include "common/RegistryTypes.h"
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -13,6 +14,8 @@
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
+
+#include <msidefs.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -97,6 +100,81 @@ static std::wstring StringValue(const std::wstring& text)
     return value;
 }
 
+// The Registry table's Value text of a value as the registry holds it; false
+// for the types Windows Installer cannot write (REG_QWORD, REG_NONE,
+// REG_DWORD_BIG_ENDIAN, REG_LINK, the resource lists and any other).
+bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wstring& value,
+                        std::size_t& emptyStringsDropped)
+{
+    value.clear();
+    emptyStringsDropped = 0;
+    // Strings may lack their terminator: the size decides, not the NUL.
+    const wchar_t* chars = reinterpret_cast<const wchar_t*>(data);
+    const std::size_t count = size / sizeof(wchar_t);
+    auto firstString = [&] { return std::wstring(chars, wcsnlen(chars, count)); };
+    switch (type) {
+    case REG_SZ:
+        value = StringValue(firstString());
+        return true;
+    case REG_EXPAND_SZ:
+        value = L"#%" + ReplaceFolderPaths(EscapeFormatted(firstString()));
+        return true;
+    case REG_MULTI_SZ: {
+        // "a[~]b[~]c"; one string alone is framed so it is still a list. An
+        // empty string cannot stand inside a multi-string: it is dropped.
+        std::size_t end = count;
+        while (end > 0 && chars[end - 1] == L'\0')
+            --end;
+        std::vector<std::wstring> strings;
+        for (std::size_t start = 0; start < end;) {
+            const std::size_t length = wcsnlen(chars + start, end - start);
+            if (length == 0)
+                ++emptyStringsDropped;
+            else
+                strings.emplace_back(chars + start, length);
+            start += length + 1;
+        }
+        if (strings.size() == 1)
+            value = L"[~]" + ReplaceFolderPaths(EscapeFormatted(strings[0])) + L"[~]";
+        else if (strings.empty())
+            value = L"[~]";
+        for (std::size_t i = 0; strings.size() > 1 && i < strings.size(); ++i) {
+            if (i)
+                value += L"[~]";
+            value += ReplaceFolderPaths(EscapeFormatted(strings[i]));
+        }
+        return true;
+    }
+    case REG_BINARY:
+        value = L"#x" + Hex(data, size);
+        return true;
+    case REG_DWORD: {
+        if (size != 4)
+            return false;
+        std::int32_t number;
+        std::memcpy(&number, data, 4);
+        value = L"#" + std::to_wstring(number);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// True when a type name of the project file stands for the live type: its own
+// name, or, for project files written before the types had names of their
+// own, REG_SZ for the string and hex types and REG_DWORD for big-endian.
+bool RecordedTypeCovers(const std::wstring& recorded, DWORD actual)
+{
+    if (recorded == RegistryTypeName(actual))
+        return true;
+    if (recorded == L"REG_SZ")
+        return actual != REG_BINARY && actual != REG_DWORD && actual != REG_QWORD;
+    if (recorded == L"REG_DWORD")
+        return actual == REG_DWORD_BIG_ENDIAN;
+    return false;
+}
+
 int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
                           const std::wstring& type, std::wstring& value)
 {
@@ -111,66 +189,37 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
         LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key));
         return 1;
     }
-    if (type != L"REG_SZ" && type != L"REG_EXPAND_SZ" && type != L"REG_BINARY" && type != L"REG_DWORD" &&
-        type != L"REG_QWORD")
+    // A value without a type name creates its key alone.
+    if (type.empty())
         return 0;
-
+    const std::string where = ToUtf8(root) + "\\" + ToUtf8(key) + " value \"" + ToUtf8(name) + "\"";
     DWORD actual = 0, size = 0;
     LSTATUS rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, nullptr, &size);
-    if (rc != ERROR_SUCCESS)
-        return static_cast<int>(rc);
     std::vector<BYTE> data(size + sizeof(wchar_t) * 2);
-    rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, data.data(), &size);
-    if (rc != ERROR_SUCCESS)
+    if (rc == ERROR_SUCCESS)
+        rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, data.data(), &size);
+    if (rc != ERROR_SUCCESS) {
+        LogError("CMSIHandler::QueryKey Unable to read " + where + " (error " + std::to_string(rc) + "); left out");
         return static_cast<int>(rc);
-    // Strings may lack their terminator: the size decides, not the NUL.
-    const wchar_t* chars = reinterpret_cast<const wchar_t*>(data.data());
-    const std::size_t count = size / sizeof(wchar_t);
-    auto firstString = [&] { return std::wstring(chars, wcsnlen(chars, count)); };
-
-    // A type name of the project file covers the live type it was captured as;
-    // REG_SZ also stands for the types the comparison reports as hex text
-    // (multi-strings in particular).
-    if (type == L"REG_SZ" && actual == REG_SZ) {
-        value = StringValue(firstString());
-    } else if ((type == L"REG_SZ" || type == L"REG_EXPAND_SZ") && actual == REG_EXPAND_SZ) {
-        value = L"#%" + ReplaceFolderPaths(EscapeFormatted(firstString()));
-    } else if (type == L"REG_SZ" && actual == REG_MULTI_SZ) {
-        // "a[~]b[~]c"; one string alone is framed so it is still a list.
-        std::vector<std::wstring> strings;
-        std::size_t start = 0;
-        while (start < count) {
-            const std::size_t length = wcsnlen(chars + start, count - start);
-            if (length == 0)
-                break;
-            strings.emplace_back(chars + start, length);
-            start += length + 1;
-        }
-        if (strings.size() == 1)
-            value = L"[~]" + ReplaceFolderPaths(EscapeFormatted(strings[0])) + L"[~]";
-        else if (strings.empty())
-            value = L"[~]";
-        for (std::size_t i = 0; strings.size() > 1 && i < strings.size(); ++i) {
-            if (i)
-                value += L"[~]";
-            value += ReplaceFolderPaths(EscapeFormatted(strings[i]));
-        }
-    } else if (type == L"REG_BINARY" && actual == REG_BINARY) {
-        value = L"#x" + Hex(data.data(), size);
-    } else if (type == L"REG_DWORD" && actual == REG_DWORD && size == 4) {
-        std::int32_t number;
-        std::memcpy(&number, data.data(), 4);
-        value = L"#" + std::to_wstring(number);
-    } else if (type == L"REG_QWORD" && actual == REG_QWORD && size == 8) {
-        // No installer notation for 64-bit numbers: its eight bytes, little-endian.
-        value = L"#x" + Hex(data.data(), 8);
-    } else {
+    }
+    if (!RecordedTypeCovers(type, actual)) {
+        LogError("CMSIHandler::QueryKey " + where + " was captured as " + ToUtf8(type) + " and is now " +
+                 ToUtf8(RegistryTypeName(actual)) + "; left out");
         return ERROR_INVALID_DATA;
     }
+    std::size_t dropped = 0;
+    if (!RegistryValueField(actual, data.data(), size, value, dropped)) {
+        LogError("CMSIHandler::QueryKey " + where + " is of type " + ToUtf8(RegistryTypeName(actual)) +
+                 ", which Windows Installer cannot write; left out");
+        return ERROR_INVALID_DATA;
+    }
+    if (dropped > 0)
+        LogError("CMSIHandler::QueryKey " + where + ": " + std::to_string(dropped) +
+                 " empty string(s) of the multi-string dropped (a multi-string cannot hold one)");
     return 0;
 }
 
-void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
+void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number, bool keptOnRemoval)
 {
     CTableInserter& components = Table(TableId::Component);
     CTableInserter& registry = Table(TableId::Registry);
@@ -222,13 +271,73 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number)
             const std::wstring fullKey = key;
             const bool is64Bit =
                 TakeRegistryKeyView(root, key, m_x64Capture) && !IsSharedRegistryKey(root, fullKey);
-            const std::wstring component = RegistryComponent(is64Bit);
             wchar_t id[40];
             std::swprintf(id, 40, L"CorvaneRegistry%d", n);
-            if (registry.Insert({id, rootNumber, EscapeFormatted(key), EscapeFormatted(name), value, component}))
+            const std::wstring component = keptOnRemoval ? KeptRegistryComponent(is64Bit) : RegistryComponent(is64Bit);
+            if (registry.Insert({id, rootNumber, EscapeFormatted(key), EscapeFormatted(name), value, component})) {
                 ++m_counts.RegistryRows;
+                if (keptOnRemoval) {
+                    ++m_counts.RegistryKept;
+                    AddKeptRegistryComponent(is64Bit, id);
+                }
+            }
         }
     }
+}
+
+// ---- What removal keeps ---------------------------------------------------------
+// Values, INI entries and files that the machine had before the setup changed
+// them belong to the machine: their components are permanent, so removing
+// the package leaves them (with the setup's data) instead of deleting what
+// was there first.
+
+std::wstring CMSIHandler::KeptRegistryComponent(bool is64Bit) const
+{
+    return is64Bit ? L"REGKEEPCOMP64" : L"REGKEEPCOMP";
+}
+
+// The component row once its first value is in: that value is its key path
+// (it lives on after removal anyway, so no value of the product's own is left).
+void CMSIHandler::AddKeptRegistryComponent(bool is64Bit, const std::wstring& firstRow)
+{
+    bool& added = is64Bit ? m_keptRegistry64ComponentAdded : m_keptRegistryComponentAdded;
+    if (std::exchange(added, true))
+        return;
+    const std::wstring component = KeptRegistryComponent(is64Bit);
+    if (is64Bit)
+        EnsurePlatformFolderRow(L"ProgramFiles64Folder");
+    (void)Table(TableId::Component)
+        .Insert({component, ComponentId(FixedComponentIdentity(component)),
+                 is64Bit ? L"ProgramFiles64Folder" : L"ProgramFilesFolder",
+                 msidbComponentAttributesPermanent | RegistryKeyPathAttribute |
+                     (is64Bit ? msidbComponentAttributes64bit : 0),
+                 firstRow});
+    (void)Table(TableId::FeatureComponent).Insert({L"MSIFeature", component});
+    m_has64BitComponent = m_has64BitComponent || is64Bit;
+}
+
+std::wstring CMSIHandler::IniComponent(bool keptOnRemoval)
+{
+    if (!keptOnRemoval)
+        return L"INIHANDLECOMP";
+    if (!std::exchange(m_keptIniComponentAdded, true)) {
+        (void)Table(TableId::Component)
+            .Insert({L"INIKEEPCOMP", ComponentId(FixedComponentIdentity(L"INIKEEPCOMP")), L"INSTALLDIR",
+                     msidbComponentAttributesPermanent | RegistryKeyPathAttribute,
+                     AddKeyPathValue(L"INIKEEPCOMP", L"IniFilesKept")});
+        (void)Table(TableId::FeatureComponent).Insert({L"MSIFeature", L"INIKEEPCOMP"});
+    }
+    return L"INIKEEPCOMP";
+}
+
+// An INI value as the IniFile table's Value: an empty value is written as a
+// reference to a property that is never set, which formats to nothing (a null
+// Value would make the line be removed instead of written as "key=").
+std::wstring IniValueField(const std::wstring& value, int action)
+{
+    if (value.empty() && action == 0)
+        return L"[CORVANEEMPTYINIVALUE]";
+    return ReplaceFolderPaths(EscapeFormatted(value));
 }
 
 void CMSIHandler::AddProperties()
@@ -444,19 +553,23 @@ void CMSIHandler::AddIniRows()
 
     int number = 1;
     AddIniListRows(m_project->AddedIni(), Table(TableId::IniFile), 0, number);
-    AddIniListRows(m_project->ModifiedIni(), Table(TableId::IniFile), 0, number);
+    AddIniListRows(m_project->ModifiedIni(), Table(TableId::IniFile), 0, number, true);
     number = 1;
     AddIniListRows(m_project->DeletedIni(), Table(TableId::RemoveIniFile), 2, number);
 }
 
-void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number)
+void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table, int action, int& number,
+                                 bool keptOnRemoval)
 {
     for (const auto& [file, entries] : list) {
         const auto slash = file.find_last_of(L'\\');
         const std::wstring fileName = slash == std::wstring::npos ? file : file.substr(slash + 1);
         const std::wstring folder = slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
         if (m_leftOutFolders.count(UpperKey(folder))) {
-            m_counts.OtherLeftOut += entries.size(); // logged with the folder
+            for (const IniChangeEntry& entry : entries)
+                LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
+                         ToUtf8(entry.Key) + " left out with its folder");
+            m_counts.OtherLeftOut += entries.size();
             continue;
         }
         const std::wstring directory = ComponentDirectory(folder);
@@ -470,8 +583,10 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
             }
             const std::wstring key = L"INIFile" + std::to_wstring(number++);
             if (table.Insert({key, fileName, directory, EscapeFormatted(entry.Section), EscapeFormatted(entry.Key),
-                              ReplaceFolderPaths(EscapeFormatted(entry.Value)), action, L"INIHANDLECOMP"}))
+                              IniValueField(entry.Value, action), action, IniComponent(keptOnRemoval)})) {
                 ++m_counts.IniRows;
+                m_counts.IniKept += keptOnRemoval ? 1 : 0;
+            }
         }
     }
 }

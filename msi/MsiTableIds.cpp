@@ -43,6 +43,8 @@ const std::vector<TableLayout>& TableLayouts()
                                    OPEN_FAILURE("MsiDatabaseOpenViewA in MSI_FILE_HASH_TABLE case")};
         s[TableId::RemoveFile] = {L"RemoveFile", {L"FileKey", L"Component_", L"FileName", L"DirProperty", L"InstallMode"},
                                   OPEN_FAILURE("MsiDatabaseOpenViewA in REMOVE_FILE_TABLE case")};
+        s[TableId::CreateFolder] = {L"CreateFolder", {L"Directory_", L"Component_"},
+                                    OPEN_FAILURE("MsiDatabaseOpenViewA in CREATE_FOLDER_TABLE case")};
         return s;
     }();
     return layouts;

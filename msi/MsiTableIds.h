@@ -20,7 +20,8 @@ enum : int
     Upgrade = 12,
     MsiFileHash = 13,
     RemoveFile = 14,
-    Count = 15,
+    CreateFolder = 15,
+    Count = 16,
 };
 }
 

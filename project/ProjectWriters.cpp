@@ -4,7 +4,9 @@
 // file on disk is always a complete document.
 #include "project/XMLDocumentHandler.h"
 
+#include "common/FileNames.h"
 #include "common/FolderTokens.h"
+#include "common/Log.h"
 #include "common/Paths.h"
 #include "common/StopToken.h"
 #include "common/UniqueHandle.h"
@@ -45,8 +47,11 @@ bool IsPackable(const std::wstring& tokenPath)
 {
     std::wstring path = tokenPath;
     ToRealPath(path);
-    if (path.find(L".tmp") != std::wstring::npos || path.find(L".lnk") != std::wstring::npos)
+    if (IsTemporaryOrLinkFile(path)) {
+        LogError("CXMLDocumentHandler::InsertDirectoryAndFileInXML: " + ToUtf8(path) +
+                 " is a temporary file or a shell link; left out");
         return false;
+    }
     // The change documents only need to know that the file is still there:
     // its attributes answer that without opening it, which matters for the
     // hundred thousand files of a large capture. Whether it can be read is
@@ -60,6 +65,14 @@ bool IsPackable(const std::wstring& tokenPath)
         found = GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
     }
     return found && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// True when no other folder of the map lies below the entry's folder.
+bool IsLeafFolder(const DirectoryChangeMap& map, DirectoryChangeMap::const_iterator entry)
+{
+    const std::wstring below = entry->first + L"\\";
+    const auto next = map.lower_bound(below);
+    return next == map.end() || next->first.compare(0, below.size(), below) != 0;
 }
 
 bool EndsWith(const std::wstring& text, std::wstring_view tail)
@@ -129,13 +142,16 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             if (StopRequested())
                 return false;
             std::vector<std::wstring>& files = it->second;
+            // A folder the setup created and left empty is written without
+            // files, so that the package creates it too.
+            const bool emptyFolder = files.empty() && listPath == NodePath::FilesAdded && IsLeafFolder(map, it);
             if (!keepAll) {
                 // Files that cannot be packed leave the caller's list.
                 files.erase(std::remove_if(files.begin(), files.end(),
                                            [](const std::wstring& file) { return !IsPackable(file); }),
                             files.end());
             }
-            if (files.empty()) {
+            if (files.empty() && !emptyFolder) {
                 it = map.erase(it);
                 continue;
             }

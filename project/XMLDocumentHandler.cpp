@@ -395,9 +395,40 @@ CXMLDocumentHandler::~CXMLDocumentHandler()
         CoUninitialize();
 }
 
+// The parser's own account of why the last load failed: its reason, with the
+// line and column where it gave up; "" when it has none.
+std::wstring CXMLDocumentHandler::ReadParseError() const
+{
+    ComPtr<IXMLDOMParseError> error;
+    if (!m_document || m_document->get_parseError(error.GetAddressOf()) != S_OK || !error)
+        return L"";
+    BSTR reason = nullptr;
+    long line = 0, column = 0, code = 0;
+    std::wstring text;
+    if (error->get_reason(&reason) == S_OK && reason) {
+        text.assign(reason, SysStringLen(reason));
+        SysFreeString(reason);
+    }
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    (void)error->get_errorCode(&code);
+    if (text.empty() && code == 0)
+        return L"";
+    if (text.empty())
+        text = L"parser error " + std::to_wstring(code);
+    if (error->get_line(&line) == S_OK && line > 0) {
+        text += L" (line " + std::to_wstring(line);
+        if (error->get_linepos(&column) == S_OK && column > 0)
+            text += L", column " + std::to_wstring(column);
+        text += L")";
+    }
+    return text;
+}
+
 int CXMLDocumentHandler::Load(const std::wstring& path)
 {
     m_loaded = false;
+    m_loadError.clear();
     if (!m_document)
         return 0;
     try {
@@ -406,8 +437,10 @@ int CXMLDocumentHandler::Load(const std::wstring& path)
         Variant source(path);
         VARIANT_BOOL ok = VARIANT_FALSE;
         // A missing or malformed file gives S_FALSE, not a failure code.
-        if (m_document->load(source.Get(), &ok) != S_OK || ok != VARIANT_TRUE)
+        if (m_document->load(source.Get(), &ok) != S_OK || ok != VARIANT_TRUE) {
+            m_loadError = ReadParseError();
             return 0;
+        }
         m_loadedPath = path;
         m_loaded = true;
         return 1;

@@ -103,6 +103,9 @@ public:
     int Save(const std::string& utf8Path);
 
     bool IsLoaded() const noexcept { return m_loaded; }
+    // Why the last Load failed in the parser's words, with the line ("" when
+    // it loaded, or when the parser gave no reason).
+    const std::wstring& LoadError() const noexcept { return m_loadError; }
     CXMLNodeHandler GetRootNode() const;
     IXMLDOMDocument* Document() const noexcept { return m_document.Get(); }
 
@@ -207,10 +210,13 @@ private:
     void WriteError(const std::string& message) const;
     CXMLNodeHandler SelectList(const std::wstring& listPath) const;
 
+    std::wstring ReadParseError() const;
+
     std::wstring m_includeExcludePath;
     Microsoft::WRL::ComPtr<IXMLDOMDocument> m_document;
     CLogReference m_log;
     bool m_loaded = false;
+    std::wstring m_loadError; // the parser's reason and line of the last failed load
     bool m_comInitialized = false;
     std::wstring m_loadedPath;
 

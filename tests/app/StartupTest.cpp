@@ -78,6 +78,41 @@ TEST(Startup, ASecondRunFromTheSameProgramFolderEndsAtOnceInEveryMode)
     EXPECT_EQ(1, wizardRuns);
 }
 
+// Two program folders of one user share the working folders: the second run
+// is refused, naming the folder of the run that holds them.
+TEST(Startup, ARunFromAnotherProgramFolderOfTheSameUserEndsAtOnce)
+{
+    MessageBoxes boxes;
+    const std::wstring first = L"C:\\CorvA-" + NewGuidText();
+    const std::wstring second = L"C:\\CorvB-" + NewGuidText();
+    CWorkingFoldersLock holding;
+    std::wstring holder;
+    ASSERT_TRUE(holding.Acquire(first, holder));
+
+    std::vector<std::wstring> console;
+    int wizardRuns = 0;
+    EXPECT_EQ(ExitFailure, RunElsewhere({L"-resume", L"-Path=C:\\x"}, second, console, wizardRuns));
+    EXPECT_EQ(std::vector<std::wstring>{WorkingFoldersInUse(first)}, console);
+    EXPECT_NE(std::wstring::npos, console[0].find(first)) << ToUtf8(console[0]);
+    EXPECT_EQ(ExitFailure, RunElsewhere({}, second, console, wizardRuns)) << "the wizard";
+    ASSERT_EQ(1u, boxes.texts.size());
+    EXPECT_EQ(WorkingFoldersInUse(first), boxes.texts[0]);
+    EXPECT_EQ(0, wizardRuns);
+
+    // Another thread is another run for the lock: it is refused while this
+    // holds, and takes the folders once they are let go.
+    bool other = true;
+    std::thread([&] {
+        CWorkingFoldersLock lock;
+        std::wstring seen;
+        other = lock.Acquire(second, seen);
+    }).join();
+    EXPECT_FALSE(other);
+    holding.Release();
+    EXPECT_EQ(0, RunElsewhere({}, second, console, wizardRuns)) << "free again";
+    EXPECT_EQ(1, wizardRuns);
+}
+
 // Restores an environment variable when the test ends.
 class EnvironmentVariable
 {

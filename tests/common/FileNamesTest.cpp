@@ -47,6 +47,28 @@ TEST(PlainFileNames, PathsDevicesAndForbiddenCharactersAreRefusedOrReplaced)
     }
 }
 
+// Temporary files and shell links are told by the extension of the name alone.
+TEST(LeftOutFiles, TheExtensionDecidesInAnyLetterCase)
+{
+    const std::pair<const wchar_t*, bool> cases[] = {
+        {L"C:\\App\\scratch.tmp", true},
+        {L"C:\\App\\SCRATCH.TMP", true},
+        {L"C:\\Users\\a\\Desktop\\App.Lnk", true},
+        {L"C:\\App\\a.b.tmp", true},
+        {L"C:\\App\\.tmp", true},
+        {L"C:\\App\\layout.tmpl", false},
+        {L"C:\\App\\my.lnkhelper.dll", false},
+        {L"C:\\App\\cache.tmpdir\\data.bin", false},
+        {L"C:\\App.tmp\\readme", false},
+        {L"C:\\App\\tmp", false},
+        {L"C:\\App\\notatmp", false},
+        {L"scratch.tmp", true},
+        {L"", false},
+    };
+    for (const auto& [path, leftOut] : cases)
+        EXPECT_EQ(IsTemporaryOrLinkFile(path), leftOut) << ToUtf8(path);
+}
+
 TEST(RunLock, OneHolderPerProgramFolderUntilItLetsGo)
 {
     const std::wstring folder = L"C:\\Corvane\\Test-" + NewGuidText();

@@ -27,9 +27,13 @@ TEST_F(IniTracker, ReadsKeyValueEntriesTheWayTheFormatDefines)
     const IniSectionMap sections = CIniChangeTracker::ReadIniFile(file);
     ASSERT_EQ(sections.count(L"Main"), 1u);
     const auto& main = sections.at(L"Main");
-    EXPECT_EQ(main, (std::map<std::wstring, std::wstring>{
-                        {L"plain", L"value"}, {L"split", L"a"}, {L"lead", L"v"}, {L"twice", L"first"}}));
-    EXPECT_EQ(sections.count(L"Nothing"), 0u) << "a section without a kept entry is left out";
+    EXPECT_EQ(main, (std::map<std::wstring, std::wstring>{{L"plain", L"value"},
+                                                          {L"split", L"a=b"},
+                                                          {L"empty", L""},
+                                                          {L"lead", L"v"},
+                                                          {L"twice", L"first"}}));
+    ASSERT_EQ(sections.count(L"Nothing"), 1u) << "an empty value is kept";
+    EXPECT_EQ(sections.at(L"Nothing"), (std::map<std::wstring, std::wstring>{{L"empty", L""}}));
     EXPECT_TRUE(CIniChangeTracker::ReadIniFile(m_root / L"missing.ini").empty());
 }
 
@@ -61,10 +65,68 @@ TEST_F(IniTracker, NewFileYieldsOnlyAddedEntries)
     WriteFileBytes(file, "[B]\r\nz=1\r\ny=2\r\n[A]\r\nx=3\r\nnone=\r\n");
     EXPECT_EQ(tracker.CompareINIFile(m_root / L"nobackup.ini", file), 1);
     EXPECT_EQ(tracker.CurrentPath(), L"%WINDIR%\\new.ini");
-    const IniChangeMap expected = {{L"%WINDIR%\\new.ini", Entries{{L"A", L"x", L"3"}, {L"B", L"y", L"2"}, {L"B", L"z", L"1"}}}};
+    const IniChangeMap expected = {
+        {L"%WINDIR%\\new.ini", Entries{{L"A", L"none", L""}, {L"A", L"x", L"3"}, {L"B", L"y", L"2"}, {L"B", L"z", L"1"}}}};
     EXPECT_EQ(tracker.AddedItems(), expected);
     EXPECT_TRUE(tracker.ModifiedItems().empty());
     EXPECT_TRUE(tracker.DeletedItems().empty());
+}
+
+// As the profile functions read a line: the key ends at the first "=", the
+// value is all the rest.
+TEST(IniEntrySplit, KeyUpToTheFirstEqualsValueAllTheRest)
+{
+    const struct
+    {
+        const wchar_t* line;
+        bool kept;
+        const wchar_t* key;
+        const wchar_t* value;
+    } cases[] = {
+        {L"plain=value", true, L"plain", L"value"},
+        {L"url=http://h/?a=b&c=d", true, L"url", L"http://h/?a=b&c=d"},
+        {L"dsn=Server=db;Database=x", true, L"dsn", L"Server=db;Database=x"},
+        {L"empty=", true, L"empty", L""},
+        {L"trail==", true, L"trail", L"="},
+        {L"==lead=v", true, L"lead", L"v"},
+        {L"spaced = v ", true, L"spaced ", L" v "},
+        {L"novalue", false, L"", L""},
+        {L"===", false, L"", L""},
+        {L"", false, L"", L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring key, value;
+        ASSERT_EQ(SplitIniEntry(c.line, key, value), c.kept) << ToUtf8(c.line);
+        if (!c.kept)
+            continue;
+        EXPECT_EQ(key, c.key) << ToUtf8(c.line);
+        EXPECT_EQ(value, c.value) << ToUtf8(c.line);
+    }
+}
+
+// What the IniFile table cannot hold sends a new INI file into the package whole.
+TEST(IniFileBeyondEntries, RepeatsAndLinesWithoutEqualsAreFound)
+{
+    const struct
+    {
+        const wchar_t* text;
+        const wchar_t* found; // part of the answer; "" when entries hold it all
+    } cases[] = {
+        {L"[S]\r\na=1\r\nb=\r\n\r\n; comment\r\n[T]\r\na=2\r\n", L""},
+        {L"", L""},
+        {L"[S]\r\na=1\r\n[T]\r\n[s]\r\nb=2\r\n", L"section [s] appears twice"},
+        {L"[S]\na=1\nA = 2\n", L"key A appears twice in [S]"},
+        {L"[S]\r\njust a line\r\n", L"has no \"=\""},
+        {L"a=1\r\n[S]\r\n", L"outside any section"},
+        {L"  [ S ]  \r\n  a = 1 \r\n[T]\r\na=1\r\n", L""},
+    };
+    for (const auto& c : cases) {
+        const std::wstring found = IniTextBeyondEntries(c.text);
+        if (*c.found == L'\0')
+            EXPECT_EQ(found, L"") << ToUtf8(c.text);
+        else
+            EXPECT_NE(found.find(c.found), std::wstring::npos) << ToUtf8(c.text) << " gave " << ToUtf8(found);
+    }
 }
 
 TEST_F(IniTracker, ChangesAreFiledPerSectionAndKeyUnderTheTokenPath)
@@ -81,10 +143,12 @@ TEST_F(IniTracker, ChangesAreFiledPerSectionAndKeyUnderTheTokenPath)
 
     // (not win.ini: the platform maps that name to the registry wherever it lies)
     const std::wstring key = L"%WINDIR%\\app.ini";
-    EXPECT_EQ(tracker.ModifiedItems(), (IniChangeMap{{key, Entries{{L"Main", L"Version", L"2"}}}}));
+    // A value set to empty is a change of the value, not a removal of the key.
+    EXPECT_EQ(tracker.ModifiedItems(),
+              (IniChangeMap{{key, Entries{{L"Main", L"Emptied", L""}, {L"Main", L"Version", L"2"}}}}));
     EXPECT_EQ(tracker.DeletedItems(),
-              (IniChangeMap{{key, Entries{{L"Main", L"Emptied", L"e"}, {L"Main", L"Gone", L"g"},
-                                          {L"Removed", L"r", L"1"}, {L"Section", L"k", L"v"}}}}));
+              (IniChangeMap{{key, Entries{{L"Main", L"Gone", L"g"}, {L"Removed", L"r", L"1"},
+                                          {L"Section", L"k", L"v"}}}}));
     EXPECT_EQ(tracker.AddedItems(),
               (IniChangeMap{{key, Entries{{L"Main", L"New", L"n"}, {L"Added", L"a", L"1"}, {L"SECTION", L"k", L"v"}}}}));
 

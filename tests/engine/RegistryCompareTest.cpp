@@ -365,7 +365,14 @@ TEST(RegistryValueChange, NormalisesTheDataTextByType)
     check(L"\"a\"", L"hex(2):25,00,00,00", L"REG_EXPAND_SZ", L"25000000");
     check(L"\"a\"", L"hex:", L"REG_BINARY", L"");
     check(L"\"a\"", L"hex(b):01,02,00,00,00,00,00,00", L"REG_QWORD", L"0102000000000000");
-    check(L"\"a\"", L"hex(7):61,00,00,00", L"REG_SZ", L"hex(7):61,00,00,00");
+    // Types without a notation of their own keep their text and their true type.
+    check(L"\"a\"", L"hex(7):61,00,00,00", L"REG_MULTI_SZ", L"hex(7):61,00,00,00");
+    check(L"\"a\"", L"hex(0):ab", L"REG_NONE", L"hex(0):ab");
+    check(L"\"a\"", L"hex(5):00,00,01,02", L"REG_DWORD_BIG_ENDIAN", L"hex(5):00,00,01,02");
+    check(L"\"a\"", L"hex(8):01", L"REG_RESOURCE_LIST", L"hex(8):01");
+    check(L"\"a\"", L"hex(20):01", L"REG_TYPE_32", L"hex(20):01");
+    check(L"\"a\"", L"hex(1):61,00,0a,00", L"REG_SZ", L"hex(1):61,00,0a,00");
+    check(L"\"a\"", L"hex(zz):01", L"REG_SZ", L"hex(zz):01");
     check(L"\"a\"", L"\"x \\\"y\\\" \\\\z\"", L"REG_SZ", L"\"x \"y\" \\z\"");
     check(L"@", L"\"\"", L"REG_SZ", L"\"\"");
     EXPECT_EQ(MakeValueChange(key, L"\"q\\\"u\\\\o\"", true, L"hex:").ValueName, L"\"q\"u\\o\"");

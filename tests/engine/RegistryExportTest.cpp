@@ -68,7 +68,7 @@ TEST_F(RegistryExport, WritesEveryTypeSortedAndEscapedByteForByte)
     const std::wstring path = L"HKEY_CURRENT_USER\\" + test.SubPath();
     const std::wstring expected = Header + L"[" + path + L"]\r\n" +
                                   L"@=\"\"\r\n"
-                                  L"\"Big\"=dword:00000102\r\n"
+                                  L"\"Big\"=hex(5):00,00,01,02\r\n"
                                   L"\"Bin\"=hex:01,ff\r\n"
                                   L"\"Dw\"=dword:0000000a\r\n"
                                   L"\"EmptyBin\"=hex:\r\n"

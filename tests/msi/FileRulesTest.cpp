@@ -72,6 +72,79 @@ protected:
 
 } // namespace
 
+// The Registry table's Value of each registry type: the types Windows
+// Installer can write get their prefix, the others are refused.
+TEST(RegistryValueFields, EachTypeItsNotationOrRefused)
+{
+    const auto bytes = [](const std::wstring& text) {
+        return std::vector<BYTE>(reinterpret_cast<const BYTE*>(text.data()),
+                                 reinterpret_cast<const BYTE*>(text.data() + text.size()));
+    };
+    const struct
+    {
+        const char* what;
+        DWORD type;
+        std::vector<BYTE> data;
+        bool written;
+        const wchar_t* value;
+        std::size_t dropped;
+    } cases[] = {
+        {"string", REG_SZ, bytes(std::wstring(L"a[b]\0", 5)), true, L"a[\\[]b[\\]]", 0},
+        {"string without terminator", REG_SZ, bytes(L"ab"), true, L"ab", 0},
+        {"leading #", REG_SZ, bytes(std::wstring(L"#1\0", 3)), true, L"##1", 0},
+        {"expandable", REG_EXPAND_SZ, bytes(std::wstring(L"%x%\0", 4)), true, L"#%%x%", 0},
+        {"multi-string", REG_MULTI_SZ, bytes(std::wstring(L"a\0b\0c\0\0", 7)), true, L"a[~]b[~]c", 0},
+        {"multi-string with empty strings", REG_MULTI_SZ, bytes(std::wstring(L"a\0\0b\0\0\0c\0\0", 11)), true,
+         L"a[~]b[~]c", 3},
+        {"multi-string of one", REG_MULTI_SZ, bytes(std::wstring(L"a\0\0", 3)), true, L"[~]a[~]", 0},
+        {"multi-string without terminators", REG_MULTI_SZ, bytes(std::wstring(L"a\0b", 3)), true, L"a[~]b", 0},
+        {"empty multi-string", REG_MULTI_SZ, bytes(std::wstring(L"\0", 1)), true, L"[~]", 0},
+        {"binary", REG_BINARY, {0x0a, 0xb0}, true, L"#x0ab0", 0},
+        {"empty binary", REG_BINARY, {}, true, L"#x", 0},
+        {"dword", REG_DWORD, {0xff, 0xff, 0xff, 0xff}, true, L"#-1", 0},
+        {"short dword", REG_DWORD, {1, 0}, false, L"", 0},
+        {"qword", REG_QWORD, {1, 0, 0, 0, 1, 0, 0, 0}, false, L"", 0},
+        {"none", REG_NONE, {0xab}, false, L"", 0},
+        {"big-endian dword", REG_DWORD_BIG_ENDIAN, {0, 0, 0, 1}, false, L"", 0},
+        {"resource list", REG_RESOURCE_LIST, {1}, false, L"", 0},
+        {"link", REG_LINK, bytes(L"\\x"), false, L"", 0},
+    };
+    for (const auto& c : cases) {
+        std::wstring value = L"stale";
+        std::size_t dropped = 99;
+        EXPECT_EQ(RegistryValueField(c.type, c.data.data(), c.data.size(), value, dropped), c.written) << c.what;
+        if (c.written) {
+            EXPECT_EQ(value, c.value) << c.what;
+        }
+        EXPECT_EQ(dropped, c.dropped) << c.what;
+    }
+}
+
+// Project files name a value's type; older ones named every string and hex
+// type REG_SZ and a big-endian number REG_DWORD.
+TEST(RegistryValueFields, RecordedTypeNamesCoverTheirLiveTypes)
+{
+    const struct
+    {
+        const wchar_t* recorded;
+        DWORD actual;
+        bool covers;
+    } cases[] = {
+        {L"REG_SZ", REG_SZ, true},           {L"REG_SZ", REG_EXPAND_SZ, true},
+        {L"REG_SZ", REG_MULTI_SZ, true},     {L"REG_SZ", REG_NONE, true},
+        {L"REG_SZ", REG_BINARY, false},      {L"REG_SZ", REG_DWORD, false},
+        {L"REG_SZ", REG_QWORD, false},       {L"REG_EXPAND_SZ", REG_EXPAND_SZ, true},
+        {L"REG_EXPAND_SZ", REG_SZ, false},   {L"REG_MULTI_SZ", REG_MULTI_SZ, true},
+        {L"REG_MULTI_SZ", REG_SZ, false},    {L"REG_DWORD", REG_DWORD, true},
+        {L"REG_DWORD", REG_DWORD_BIG_ENDIAN, true}, {L"REG_DWORD", REG_BINARY, false},
+        {L"REG_QWORD", REG_QWORD, true},     {L"REG_NONE", REG_NONE, true},
+        {L"REG_BINARY", REG_BINARY, true},   {L"REG_BINARY", REG_NONE, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RecordedTypeCovers(c.recorded, c.actual), c.covers)
+            << ToUtf8(c.recorded) << " for type " << c.actual;
+}
+
 TEST(FileVersionColumns, FromTheVersionResourceOrEmpty)
 {
     TempFolder temp;

@@ -247,6 +247,19 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
         {"include/exclude file",
          "<IncludeExclude><FileSystem><IncludedItems/></FileSystem></IncludeExclude>", {}, L"root element"},
         {"web page", "<html><body>x</body></html>", {}, L"root element"},
+        {"a file listed twice, once in each list and another letter case",
+         "<CorvaneProject><FileSystem><AddedItems><DirectoryList><Directory Name=\"%PROGRAMFILES%\\App\">"
+         "<File Name=\"a.dll\"/></Directory></DirectoryList></AddedItems><ModifiedItems><DirectoryList>"
+         "<Directory Name=\"%PROGRAMFILES%\\app\"><File Name=\"A.DLL\"/></Directory></DirectoryList>"
+         "</ModifiedItems></FileSystem><ProductInformation><ProductInformation ApplicationName=\"App\" "
+         "Version=\"1\" CompanyName=\"Acme\"/></ProductInformation></CorvaneProject>",
+         {L"App", L"1", L"Acme"}, L"the file %PROGRAMFILES%\\app\\A.DLL is listed twice"},
+        {"the same name in two folders",
+         "<CorvaneProject><FileSystem><AddedItems><DirectoryList><Directory Name=\"C:\\A\"><File Name=\"x\"/>"
+         "</Directory><Directory Name=\"C:\\B\"><File Name=\"x\"/></Directory></DirectoryList></AddedItems>"
+         "</FileSystem><ProductInformation><ProductInformation ApplicationName=\"App\" Version=\"1\" "
+         "CompanyName=\"Acme\"/></ProductInformation></CorvaneProject>",
+         {L"App", L"1", L"Acme"}, L""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -275,6 +288,19 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
     EXPECT_EQ(doc.AddedKeys().at(L"HKCU\\K")[0], (RegistryChangeEntry{L"HKCU\\K", L"", L"REG_SZ", L""}));
     doc.ReadINIFileList(NodePath::IniAdded);
     EXPECT_EQ(doc.AddedIni().at(L"a.ini")[0], (IniChangeEntry{L"", L"k", L"v"}));
+
+    // A document the parser refuses: its reason and line come with the answer.
+    WriteFileBytes(ProjectFile(), "<CorvaneProject>\n<FileSystem>\n</CorvaneProject>\n");
+    CXMLDocumentHandler broken;
+    EXPECT_EQ(broken.Load(ProjectFile()), 0);
+    const std::wstring problem = ProjectFileProblem(broken);
+    const std::wstring lead = L"not a well-formed XML document: ";
+    const auto at = problem.find(lead);
+    ASSERT_NE(at, std::wstring::npos) << ToUtf8(problem);
+    EXPECT_GT(problem.size(), at + lead.size()) << "the parser's reason follows";
+    // MSXML gives the line where it stopped; Wine's parser gives a reason only.
+    if (const auto line = problem.find(L"(line "); line != std::wstring::npos)
+        EXPECT_EQ(problem.substr(line, 8), L"(line 3,") << ToUtf8(problem);
 }
 
 TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)

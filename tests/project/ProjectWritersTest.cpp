@@ -61,11 +61,15 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
     const std::wstring gone = app + L"\\deleted.dll";
     const std::wstring temps = ProgramFiles() + L"\\Temps";
     const std::wstring lib = MakeFile(L"Lib", L"core.dll");
+    CreateDirectoryW((ProgramFiles() + L"\\Tree").c_str(), nullptr);
     DirectoryChangeMap map{
         {app, {readme, scratch, setup, gone, link, upper}},
         {temps, {MakeFile(L"Temps", L"a.tmp"), MakeFile(L"Temps", L"b.tmp")}},
         {ProgramFiles() + L"\\Vanished", {ProgramFiles() + L"\\Vanished\\x.dll"}},
         {ProgramFiles() + L"\\Empty", {}},
+        // Not empty: its subfolder holds a file.
+        {ProgramFiles() + L"\\Tree", {}},
+        {ProgramFiles() + L"\\Tree\\Sub", {MakeFile(L"Tree\\Sub", L"leaf.txt")}},
         {ProgramFiles() + L"\\Lib", {lib}},
     };
 
@@ -74,19 +78,25 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
     doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, Changes(), false);
 
     // The caller's map is pruned: folders with nothing packable disappear,
-    // and unpackable files leave their lists in place.
-    EXPECT_EQ(map, (DirectoryChangeMap{{app, {readme, setup, upper}}, {ProgramFiles() + L"\\Lib", {lib}}}));
+    // and unpackable files leave their lists in place; a folder the setup
+    // left empty stays. Only the extension tells temporary files and links.
+    EXPECT_EQ(map, (DirectoryChangeMap{{app, {readme, setup, link, upper}},
+                                       {ProgramFiles() + L"\\Empty", {}},
+                                       {ProgramFiles() + L"\\Tree\\Sub", {ProgramFiles() + L"\\Tree\\Sub\\leaf.txt"}},
+                                       {ProgramFiles() + L"\\Lib", {lib}}}));
     EXPECT_EQ(doc.AddedExecutables(), std::vector<std::wstring>{setup}) << "only a lower-case .exe counts";
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(Changes()), 1);
     const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
-    EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"Directory", L"Directory"}));
-    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\Lib", L"%PROGRAMFILES%\\App"}))
+    EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>(4, L"Directory")));
+    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\Tree\\Sub", L"%PROGRAMFILES%\\Lib",
+                                                           L"%PROGRAMFILES%\\Empty", L"%PROGRAMFILES%\\App"}))
         << "folders in descending order, in token form";
-    const CXMLNodeHandler appDir = list.GetChild(1);
-    EXPECT_EQ(ElementNames(appDir), (std::vector<std::wstring>{L"File", L"File", L"File"}));
-    EXPECT_EQ(ChildNames(appDir), (std::vector<std::wstring>{L"TOOL.EXE", L"setup.exe", L"readme.txt"}))
+    EXPECT_TRUE(ElementNames(list.GetChild(2)).empty()) << "the empty folder has no files";
+    const CXMLNodeHandler appDir = list.GetChild(3);
+    EXPECT_EQ(ElementNames(appDir), (std::vector<std::wstring>(4, L"File")));
+    EXPECT_EQ(ChildNames(appDir), (std::vector<std::wstring>{L"TOOL.EXE", L"start.lnk.txt", L"setup.exe", L"readme.txt"}))
         << "files in reverse input order, bare names";
     EXPECT_EQ(Attributes(appDir.GetChild(0)), std::vector<std::wstring>{L"TOOL.EXE"});
     EXPECT_TRUE(ElementNames(List(saved, NodePath::FilesModified)).empty());
@@ -104,14 +114,20 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
     CXMLDocumentHandler doc;
     ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
     doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, Changes(), true);
-    EXPECT_EQ(map.size(), 2u) << "only the folder without files goes";
+    EXPECT_EQ(map.size(), 3u) << "an added folder without files is an empty folder";
     EXPECT_TRUE(doc.AddedExecutables().empty());
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(Changes()), 1);
     const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
-    EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\B", L"%PROGRAMFILES%\\A"}));
-    EXPECT_EQ(ChildNames(list.GetChild(1)), (std::vector<std::wstring>{L"x.tmp", L"missing.exe"}));
+    EXPECT_EQ(ChildNames(list),
+              (std::vector<std::wstring>{L"%PROGRAMFILES%\\C", L"%PROGRAMFILES%\\B", L"%PROGRAMFILES%\\A"}));
+    EXPECT_EQ(ChildNames(list.GetChild(2)), (std::vector<std::wstring>{L"x.tmp", L"missing.exe"}));
+
+    // In the other lists a folder without files is no empty folder: it goes.
+    DirectoryChangeMap modified{{ProgramFiles() + L"\\C", {}}};
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, modified, Changes(), true);
+    EXPECT_TRUE(modified.empty());
 }
 
 TEST_F(ProjectWritersTest, ExecutablesAreCollectedFromTheAddedListOnly)
