@@ -58,6 +58,17 @@ std::wstring Number(long long value)
 }
 
 // The builder's remarks on the package just built (each is also in the log).
+// ": " and the builder's reason for a failed build, or "".
+std::wstring BuildFailureReason(CUIManager& manager)
+{
+    std::string reason = manager.Builder().FailureReason();
+    // The log line's own place ("CMSIHandler::BuildMSI: ") is not for the user.
+    if (reason.starts_with("CMSIHandler::"))
+        if (const auto colon = reason.find(": "); colon != std::string::npos)
+            reason.erase(0, colon + 2);
+    return reason.empty() ? std::wstring() : L": " + FromUtf8(reason);
+}
+
 void ReportBuildNotes(CUIManager& manager, const ReportLine& report)
 {
     for (const std::wstring& note : manager.Builder().BuildNotes())
@@ -252,11 +263,13 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(ToUtf8(outputFolder) + "\\Packages");
     report(L"Building the package from " + projectFile);
+    manager->Builder().SetProgressReport(report);
     const int built = manager->BuildPackage();
+    manager->Builder().SetProgressReport({});
     ReportBuildNotes(*manager, report);
     if (built != 1) {
-        report(L"The build failed; see the error log. No package was written (an earlier package of that name is "
-               L"kept).");
+        report(L"The build failed" + BuildFailureReason(*manager) +
+               L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
     }
     return ReportBuilt(*manager, L"Package built: " + FromUtf8(manager->Builder().PackagePath()), report);
@@ -499,11 +512,14 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(PackagesFolder());
     report(L"Building the package...");
+    manager.Builder().SetProgressReport(report);
     const int built = manager.BuildPackage();
+    manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     manager.Uninitialize();
     if (built != 1) {
-        report(L"The package build failed; see the error log. The project file is kept; build again with: "
+        report(L"The package build failed" + BuildFailureReason(manager) +
+               L"; see the error log. The project file is kept; build again with: "
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
         return ExitFailure;
     }

@@ -11,6 +11,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "msi/BuildPacer.h"
+#include "msi/CabinetJob.h"
 #include "common/Wow64.h"
 #include "msi/MsiPlatform.h"
 #include "msi/FileRules.h"
@@ -397,6 +398,7 @@ int CMSIHandler::BuildMSI()
     m_counts = {};
     m_files.clear();
     m_leftOut.clear();
+    m_failure.clear();
     ResolveUpgradeCodeAndVersion();
     m_leftOutFolders.clear();
 
@@ -413,6 +415,7 @@ int CMSIHandler::BuildMSI()
 
     if (StopRequested())
         return Stopped();
+    PlanPackageCabinets();
     if (!WriteDdf())
         return 0;
     WriteBatchFile();
@@ -460,14 +463,17 @@ int CMSIHandler::BuildMSI()
         rowUnits += std::max<std::size_t>(units, 1);
     const std::size_t cabinetUnits = m_files.empty() ? 0 : rowUnits;
     CBuildPacer pacer(rowUnits + cabinetUnits);
-    bool cabinetCounted = cabinetUnits == 0;
-    const auto countCabinet = [&](bool onlyIfEnded) {
-        if (cabinetCounted)
-            return;
-        if (onlyIfEnded && (!m_cabinetProcess || WaitForSingleObject(m_cabinetProcess.get(), 0) != WAIT_OBJECT_0))
-            return;
-        cabinetCounted = true;
-        pacer.Finished(cabinetUnits);
+    // The cabinets' share of the work grows with the bytes packed.
+    std::size_t cabinetCounted = 0;
+    const std::function<void(std::uint64_t, std::uint64_t)> paceCabinet = [&](std::uint64_t done, std::uint64_t total) {
+        const std::size_t units =
+            total == 0 ? cabinetUnits
+                       : static_cast<std::size_t>(static_cast<double>(cabinetUnits) * static_cast<double>(done) /
+                                                  static_cast<double>(total));
+        if (units > cabinetCounted) {
+            pacer.Finished(units - cabinetCounted);
+            cabinetCounted = units;
+        }
     };
 
     // With more than one processor the cabinet maker works while the rows go
@@ -486,7 +492,7 @@ int CMSIHandler::BuildMSI()
             return Stopped();
         step();
         pacer.Finished(std::max<std::size_t>(units, 1));
-        countCabinet(true);
+        PollCabinetMaker(paceCabinet);
     }
     if (StopRequested())
         return Stopped();
@@ -501,11 +507,9 @@ int CMSIHandler::BuildMSI()
             cabinetOk = StartCabinetMaker();
             Progress().SetStatusText(L"Creating Internal CAB is in progress.");
         }
-        cabinetOk = FinishCabinetMaker() && cabinetOk;
-        countCabinet(false);
+        cabinetOk = cabinetOk && FinishCabinetMaker(paceCabinet);
         if (StopRequested())
             return Stopped();
-        cabinetOk = cabinetOk && StoreCabinet();
     }
     for (const auto& [id, table] : m_tables)
         m_counts.RejectedRows += table->Rejected();
@@ -514,20 +518,16 @@ int CMSIHandler::BuildMSI()
 
     const UINT committed = MsiDatabaseCommit(m_database.get());
     m_database.reset();
-    Progress().SetStatusText(L"");
     if (committed != ERROR_SUCCESS) {
-        LogError("CMSIHandler::BuildMSI: Unable to commit " + m_packagePath);
+        Progress().SetStatusText(L"");
+        Fail("CMSIHandler::BuildMSI: Unable to commit " + m_packagePath);
         DiscardBuild();
         return 0;
     }
-    if (!cabinetOk) {
-        DiscardBuild();
-        return 0;
-    }
-    if (!MoveFileExW(FromUtf8(m_buildPath).c_str(), FromUtf8(m_packagePath).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        LogError("CMSIHandler::BuildMSI: Unable to replace " + m_packagePath + " (error " +
-                 std::to_string(GetLastError()) + ")");
+    // The embedded cabinets go into the committed package's file.
+    cabinetOk = cabinetOk && StoreCabinets();
+    Progress().SetStatusText(L"");
+    if (!cabinetOk || !PublishPackage()) {
         DiscardBuild();
         return 0;
     }
@@ -538,6 +538,7 @@ void CMSIHandler::DiscardBuild()
 {
     if (!m_buildPath.empty())
         DeleteFileW(FromUtf8(m_buildPath).c_str());
+    DiscardCabinets();
 }
 
 int CMSIHandler::Stopped()
@@ -545,15 +546,9 @@ int CMSIHandler::Stopped()
     // Nothing of a stopped build is kept: the cabinet maker is ended, and the
     // half-made package and the cabinet are removed; an earlier package of the
     // same name stays.
-    if (m_cabinetProcess) {
-        TerminateProcess(m_cabinetProcess.get(), 1);
-        WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
-        m_cabinetProcess.reset();
-    }
     m_tables.clear();
     m_database.reset();
     DiscardBuild();
-    DeleteFileW(FromUtf8(m_cabinetPath).c_str());
     Progress().SetStatusText(L"");
     LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_packagePath + " not written");
     return 0;
@@ -594,10 +589,8 @@ void CMSIHandler::CloseAll()
         m_database.reset();
         DiscardBuild();
     }
-    if (m_cabinetProcess) {
-        WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
-        m_cabinetProcess.reset();
-    }
+    // A cabinet maker still at work is ended with what it wrote.
+    DiscardCabinets();
 }
 
 // ---- Files ----------------------------------------------------------------
@@ -735,49 +728,66 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files, bool keptOnRemov
 
 bool CMSIHandler::WriteDdf()
 {
-    std::FILE* ddf = _wfopen(FromUtf8(m_ddfPath).c_str(), L"wb");
-    if (!ddf) {
-        LogError("CMSIHandler::BuildMSI: Unable to Open DDF File");
-        return false;
-    }
     std::string packages;
     if (!ToDdfText(FromUtf8(PackagesFolder()), m_ddfIsUtf8, packages))
         packages = PackagesFolder();
-    std::string text;
-    if (m_ddfIsUtf8)
-        text = "\xEF\xBB\xBF";
-    text += ".Option EXPLICIT\n"
-            ".Set Cabinet = off\n"
-            ".Set Compress = off\n"
-            ".Set MaxDiskSize = CDROM\n"
-            ".Set ReservePerCabinetSize = 6144\n"
-            ".Set DiskDirectoryTemplate = " +
-            DdfQuote(packages) +
-            "\n"
-            ".Set CompressionType = MSZIP\n"
-            ".Set CompressionLevel = 7\n"
-            ".Set CompressionMemory = 21\n"
-            ".Set CabinetNameTemplate = 'MSIProject.cab'\n"
-            ".Set Cabinet=on\n"
-            ".Set Compress=on\n"
-            ".Set UniqueFiles=off\n";
-    for (const PackedFile& file : m_files) {
-        std::string real, name;
-        (void)ToDdfText(file.realPath, m_ddfIsUtf8, real);
-        (void)ToDdfText(file.key, m_ddfIsUtf8, name);
-        text += DdfQuote(real) + " " + DdfQuote(name) + "\n";
-    }
-    const bool ok = std::fwrite(text.data(), 1, text.size(), ddf) == text.size();
-    const bool closed = std::fclose(ddf) == 0;
-    if (!ok || !closed) {
-        LogError("CMSIHandler::BuildMSI: Unable to Open DDF File");
-        return false;
+    // Without files, the header alone (no cabinet maker runs).
+    const std::size_t count = std::max<std::size_t>(m_plan.cabinets.size(), 1);
+    for (std::size_t c = 0; c < count; ++c) {
+        const PlannedCabinet cabinet = c < m_plan.cabinets.size() ? m_plan.cabinets[c] : PlannedCabinet{};
+        std::FILE* ddf = _wfopen(c < m_cabinetDdfs.size() ? m_cabinetDdfs[c].c_str() : FromUtf8(m_ddfPath).c_str(),
+                                 L"wb");
+        if (!ddf) {
+            Fail("CMSIHandler::BuildMSI: Unable to Open DDF File");
+            return false;
+        }
+        std::string cabinetName = CabinetName;
+        if (c < m_cabinetFiles.size())
+            (void)ToDdfText(LastComponent(m_cabinetFiles[c]), m_ddfIsUtf8, cabinetName);
+        // A cabinet larger than a CD's worth says so: a cabinet maker that
+        // splits at MaxDiskSize must not split it.
+        const bool beyondCd = cabinet.bound > 681984000ull;
+        std::string text;
+        if (m_ddfIsUtf8)
+            text = "\xEF\xBB\xBF";
+        text += ".Option EXPLICIT\n"
+                ".Set Cabinet = off\n"
+                ".Set Compress = off\n"
+                ".Set MaxDiskSize = " +
+                std::string(beyondCd ? "0" : "CDROM") +
+                "\n"
+                ".Set ReservePerCabinetSize = 6144\n"
+                ".Set DiskDirectoryTemplate = " +
+                DdfQuote(packages) +
+                "\n"
+                ".Set CompressionType = MSZIP\n"
+                ".Set CompressionLevel = 7\n"
+                ".Set CompressionMemory = 21\n"
+                ".Set CabinetNameTemplate = " +
+                DdfQuote(cabinetName) +
+                "\n"
+                ".Set Cabinet=on\n"
+                ".Set Compress=on\n"
+                ".Set UniqueFiles=off\n";
+        for (std::size_t i = cabinet.firstFile; i < cabinet.firstFile + cabinet.fileCount; ++i) {
+            const PackedFile& file = m_files[i];
+            std::string real, name;
+            (void)ToDdfText(file.realPath, m_ddfIsUtf8, real);
+            (void)ToDdfText(file.key, m_ddfIsUtf8, name);
+            text += DdfQuote(real) + " " + DdfQuote(name) + "\n";
+        }
+        const bool ok = std::fwrite(text.data(), 1, text.size(), ddf) == text.size();
+        const bool closed = std::fclose(ddf) == 0;
+        if (!ok || !closed) {
+            Fail("CMSIHandler::BuildMSI: Unable to Open DDF File");
+            return false;
+        }
     }
     return true;
 }
 
-// A record of how the cabinet was made, for someone who wants to run it again
-// by hand. It names the cabinet maker by its full path; the build itself
+// A record of how the cabinets were made, for someone who wants to run it
+// again by hand. It names the cabinet maker by its full path; the build itself
 // starts the cabinet maker directly.
 void CMSIHandler::WriteBatchFile()
 {
@@ -787,77 +797,12 @@ void CMSIHandler::WriteBatchFile()
     std::string maker;
     if (!ToDdfText(m_cabinetMaker, false, maker))
         maker = ToUtf8(m_cabinetMaker);
-    const std::string text = "@echo off\r\ndel \"" + m_cabinetPath + "\"\r\n\"" + maker + "\" /f \"MSIProject.ddf\"";
+    std::string text = "@echo off";
+    for (std::size_t c = 0; c < m_cabinetFiles.size(); ++c)
+        text += "\r\ndel \"" + ToUtf8(m_cabinetFiles[c]) + "\"\r\n\"" + maker + "\" /f \"" +
+                ToUtf8(LastComponent(m_cabinetDdfs[c])) + "\"";
     std::fwrite(text.data(), 1, text.size(), batch);
     std::fclose(batch);
-}
-
-bool CMSIHandler::StartCabinetMaker()
-{
-    const std::wstring cabinet = FromUtf8(m_cabinetPath);
-    if (!DeleteFileW(cabinet.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        LogError("CMSIHandler::RunBatchFile: Unable to remove the old cabinet " + m_cabinetPath);
-        return false;
-    }
-    std::wstring command = L"\"" + m_cabinetMaker + L"\" /f \"" + FromUtf8(m_ddfPath) + L"\"";
-    const std::wstring workingFolder = FromUtf8(WorkingTempFolder());
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(m_cabinetMaker.c_str(), command.data(), nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, workingFolder.c_str(), &startup,
-                        &process)) {
-        LogError("CMSIHandler::RunBatchFile: Create Process Fail");
-        return false;
-    }
-    CloseHandle(process.hThread);
-    m_cabinetProcess.reset(process.hProcess);
-    return true;
-}
-
-bool CMSIHandler::FinishCabinetMaker()
-{
-    if (!m_cabinetProcess)
-        return false;
-    WaitForSingleObject(m_cabinetProcess.get(), INFINITE);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(m_cabinetProcess.get(), &exitCode);
-    m_cabinetProcess.reset();
-    if (exitCode != 0) {
-        LogError("CMSIHandler::RunBatchFile: the cabinet maker failed with exit code " + std::to_string(exitCode));
-        return false;
-    }
-    return true;
-}
-
-bool CMSIHandler::StoreCabinet()
-{
-    UniqueMsiHandle view;
-    if (MsiDatabaseOpenViewW(m_database.get(), L"SELECT `Name`,`Data` FROM `_Streams`", view.put()) !=
-        ERROR_SUCCESS) {
-        LogError("CMSIHandler::BuildMSI:Unable to Open View for select * from `_Streams` ");
-        return false;
-    }
-    UniqueMsiHandle record(MsiCreateRecord(2));
-    if (!record || MsiRecordSetStringW(record.get(), 1, L"MSIProject.cab") != ERROR_SUCCESS) {
-        LogError("CMSIHandler::BuildMSI:Unable set MsiRecordSetString");
-        return false;
-    }
-    const std::wstring cabinet = FromUtf8(m_cabinetPath);
-    if (MsiRecordSetStreamW(record.get(), 2, cabinet.c_str()) != ERROR_SUCCESS) {
-        LogError("CMSIHandler::BuildMSI:Unable to set MsiRecordSetStream for " + m_cabinetPath);
-        return false;
-    }
-    MsiViewExecute(view.get(), 0);
-    const UINT inserted = MsiViewModify(view.get(), MSIMODIFY_INSERT, record.get());
-    MsiViewClose(view.get());
-    if (inserted != ERROR_SUCCESS) {
-        LogError("CMSIHandler::BuildMSI: Unable to store " + m_cabinetPath + " in the package");
-        return false;
-    }
-    record.reset(); // releases the file before it is deleted
-    DeleteFileW(cabinet.c_str());
-    return true;
 }
 
 // ---- Directory, File, Component, FeatureComponents, Media -------------------
@@ -1094,8 +1039,13 @@ void CMSIHandler::AddEmptyFolderRows(const std::vector<std::wstring>& folders)
 
 void CMSIHandler::AddMediaRow()
 {
-    const int last = static_cast<int>(m_files.size());
-    (void)Table(TableId::Media).Insert({1, last, m_files.empty() ? L"" : L"#MSIProject.cab"});
+    CTableInserter& media = Table(TableId::Media);
+    if (m_plan.cabinets.empty()) {
+        (void)media.Insert({1, 0, L""});
+        return;
+    }
+    for (std::size_t c = 0; c < m_plan.cabinets.size(); ++c)
+        (void)media.Insert({m_plan.cabinets[c].diskId, m_plan.cabinets[c].lastSequence, m_cabinetNames[c]});
 }
 
 CTableInserter& CMSIHandler::Table(int id)

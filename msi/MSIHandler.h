@@ -10,11 +10,13 @@
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
+#include "msi/CabinetPlan.h"
 #include "msi/MsiHandle.h"
 #include "project/XMLDocumentHandler.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -23,6 +25,7 @@
 #include <vector>
 
 class CTableInserter;
+class CCabinetJob;
 
 // The build machine's folders in a registry value text become installer
 // folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
@@ -107,6 +110,16 @@ public:
     static std::wstring DefaultCabinetMaker();
     void SetCabinetMaker(const std::wstring& path) { m_cabinetMaker = path; }
 
+    // Why the last build failed, as its log line said (the cabinet maker's
+    // own message included); empty after a build that succeeded.
+    const std::string& FailureReason() const noexcept { return m_failure; }
+    // Receives a line about once a second while a long build packs its
+    // files ("Packed 1200 of 4000 files, 512 of 3072 MB"); none by default.
+    void SetProgressReport(std::function<void(const std::wstring&)> report) { m_progressReport = std::move(report); }
+    // The cabinets of the last build: their Media.Cabinet names ("#" and the
+    // stream name when embedded), in DiskId order.
+    const std::vector<std::wstring>& CabinetNames() const noexcept { return m_cabinetNames; }
+
 private:
     struct PackedFile
     {
@@ -134,16 +147,24 @@ private:
     void ReadFileIdentity(PackedFile& file, HANDLE open) const;
     std::wstring MakeUniqueName(const std::wstring& name, std::set<std::wstring>& used,
                                 std::map<std::wstring, unsigned>& counts);
+    // Cabinets (MsiCabinets.cpp): the plan, one DDF per cabinet, the runs of
+    // the cabinet maker, the Media rows, the cabinets stored in the package or
+    // moved beside it with the package.
+    void PlanPackageCabinets();
     [[nodiscard]] bool WriteDdf();
     void WriteBatchFile();
     [[nodiscard]] bool StartCabinetMaker();
-    [[nodiscard]] bool FinishCabinetMaker();
+    [[nodiscard]] bool FinishCabinetMaker(const std::function<void(std::uint64_t, std::uint64_t)>& paced);
+    void PollCabinetMaker(const std::function<void(std::uint64_t, std::uint64_t)>& paced);
+    [[nodiscard]] bool StoreCabinets();
+    [[nodiscard]] bool PublishPackage();
+    void DiscardCabinets();
+    void Fail(const std::string& line);
     void AddDirectoryRows(const std::vector<std::wstring>& folders);
     void AddEmptyFolderRows(const std::vector<std::wstring>& folders);
     std::wstring DirectoryKeyFor(const std::wstring& folder, bool& isProperty);
     void AddFileRows();
     void AddMediaRow();
-    [[nodiscard]] bool StoreCabinet();
     std::wstring ComponentDirectory(const std::wstring& folder) const;
     // Records a folder left out of the package (off the system drive); true
     // the first time, when the caller logs it.
@@ -214,12 +235,19 @@ private:
     std::string m_ddfPath;
     std::string m_cabinetPath;
     std::wstring m_cabinetMaker;
+    CabinetPlan m_plan;
+    std::vector<std::wstring> m_cabinetNames; // Media.Cabinet of each planned cabinet
+    std::vector<std::wstring> m_cabinetFiles; // where the cabinet maker writes each
+    std::vector<std::wstring> m_cabinetDdfs;
+    std::vector<std::wstring> m_earlierCabinets; // external cabinets of the package this build replaces
+    std::unique_ptr<CCabinetJob> m_cabinetJob;
+    std::string m_failure;
+    std::function<void(const std::wstring&)> m_progressReport;
     bool m_ddfIsUtf8 = true;
     UINT m_codePage = 1252;
 
     UniqueMsiHandle m_database;
     std::map<int, std::unique_ptr<CTableInserter>> m_tables;
-    UniqueKernelHandle m_cabinetProcess;
 
     std::vector<PackedFile> m_files;
     std::vector<std::wstring> m_leftOut;

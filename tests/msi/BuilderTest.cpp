@@ -1105,3 +1105,143 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
         EXPECT_EQ(seen, std::vector<int>{1});
     }
 }
+
+// ---- Cabinets beyond one ----------------------------------------------------
+
+TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    DirectoryChangeMap files;
+    std::mt19937 random(29);
+    for (int i = 1; i <= 4; ++i) {
+        // 40,000 bytes that do not compress: one file per cabinet of 64K.
+        std::string bytes(40000, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(random());
+        const std::wstring path = root + L"\\f" + std::to_wstring(i) + L".bin";
+        WriteFileBytes(path, bytes);
+        files[root].push_back(path);
+    }
+    struct RemoveRoot
+    {
+        std::wstring root;
+        ~RemoveRoot() { RemoveFolderTree(root); }
+    } removeRoot{root};
+    WriteMinimalProject({L"Cabs", L"1.0", L"Acme"}, files);
+    const std::wstring packages = m_temp / L"out\\Packages";
+    // A file of another package has the name data2.cab.
+    WriteFileBytes(packages + L"\\data2.cab", "not ours");
+    Paths().ConfigFilePath = ToUtf8(m_temp / L"CorvaneRepackager.ini");
+
+    struct Case
+    {
+        const char* name;
+        const char* embedLimit;
+        std::vector<std::wstring> cabinets; // Media.Cabinet by DiskId
+    };
+    const Case cases[] = {
+        {"embedded", "2000M", {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab", L"#MSIProject4.cab"}},
+        {"beside the package", "64K", {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"}},
+        {"beside it again, the earlier cabinets replaced", "64K",
+         {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"}},
+        {"embedded again, the earlier cabinets gone", "2000M",
+         {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab", L"#MSIProject4.cab"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(m_temp / L"CorvaneRepackager.ini", std::string("[PackageBuild]\r\nCabinetSizeLimit=64K\r\n"
+                                                                      "EmbeddedCabinetLimit=") +
+                                                              c.embedLimit + "\r\n");
+        CMSIHandler builder;
+        builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
+        builder.Uninitialize();
+        EXPECT_EQ(builder.FailureReason(), "");
+        const bool external = c.cabinets[0][0] != L'#';
+        EXPECT_EQ(external, std::any_of(builder.BuildNotes().begin(), builder.BuildNotes().end(), [](auto& note) {
+                      return note.find(L"a folder of files to be deployed together") != std::wstring::npos;
+                  }));
+
+        UniqueMsiHandle db = OpenPackage(ToUtf8(packages + L"\\Cabs.msi"));
+        std::vector<Row> expected;
+        for (std::size_t i = 0; i < c.cabinets.size(); ++i)
+            expected.push_back({std::to_wstring(i + 1), std::to_wstring(i + 1), c.cabinets[i]});
+        EXPECT_EQ(expected, Query(db.get(), L"SELECT `DiskId`,`LastSequence`,`Cabinet` FROM `Media` ORDER BY `DiskId`"));
+        for (const std::wstring& cabinet : c.cabinets) {
+            SCOPED_TRACE(ToUtf8(cabinet));
+            // Each cabinet whole: its header's size field gives its length.
+            std::string bytes;
+            if (external) {
+                bytes = ReadFileBytes(packages + L"\\" + cabinet);
+            } else {
+                UniqueMsiHandle view;
+                ASSERT_EQ(ERROR_SUCCESS, MsiDatabaseOpenViewW(db.get(),
+                                                              (L"SELECT `Data` FROM `_Streams` WHERE `Name`='" +
+                                                               cabinet.substr(1) + L"'").c_str(),
+                                                              view.put()));
+                ASSERT_EQ(ERROR_SUCCESS, MsiViewExecute(view.get(), 0));
+                UniqueMsiHandle record;
+                ASSERT_EQ(ERROR_SUCCESS, MsiViewFetch(view.get(), record.put()));
+                bytes.resize(MsiRecordDataSize(record.get(), 1));
+                DWORD size = static_cast<DWORD>(bytes.size());
+                ASSERT_EQ(ERROR_SUCCESS, MsiRecordReadStream(record.get(), 1, bytes.data(), &size));
+                EXPECT_FALSE(PathExists(packages + L"\\" + cabinet.substr(1))) << "stored, then removed";
+            }
+            ASSERT_GT(bytes.size(), 40000u);
+            EXPECT_EQ(bytes.substr(0, 4), "MSCF");
+            const std::uint32_t length = static_cast<unsigned char>(bytes[8]) |
+                                         static_cast<unsigned char>(bytes[9]) << 8 |
+                                         static_cast<unsigned char>(bytes[10]) << 16 |
+                                         static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[11])) << 24;
+            EXPECT_EQ(length, bytes.size());
+        }
+        for (const wchar_t* name : {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"})
+            EXPECT_EQ(PathExists(packages + L"\\" + name), external) << ToUtf8(name);
+        EXPECT_EQ(ReadFileBytes(packages + L"\\data2.cab"), "not ours");
+        WIN32_FIND_DATAW data;
+        UniqueFind find(FindFirstFileW((packages + L"\\*.tmp").c_str(), &data));
+        EXPECT_FALSE(find.valid()) << "no temporary file is left";
+    }
+    Paths().ConfigFilePath.clear();
+}
+
+TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    WriteFileBytes(root + L"\\a.txt", "a");
+    struct RemoveRoot
+    {
+        std::wstring root;
+        ~RemoveRoot() { RemoveFolderTree(root); }
+    } removeRoot{root};
+    WriteMinimalProject({L"Reason", L"1.0", L"Acme"}, {{root, {root + L"\\a.txt"}}});
+    // The cabinet maker's temporary files go to a folder that is not there.
+    const std::wstring missing = m_temp / L"no-such-temp";
+    wchar_t saved[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", saved, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", missing.c_str());
+    SetEnvironmentVariableW(L"TEMP", missing.c_str());
+    CMSIHandler builder;
+    builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
+    ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+    EXPECT_EQ(0, builder.BuildMSI());
+    builder.Uninitialize();
+    SetEnvironmentVariableW(L"TMP", saved);
+    SetEnvironmentVariableW(L"TEMP", saved);
+
+    const std::string reason = builder.FailureReason();
+    EXPECT_TRUE(reason.starts_with("CMSIHandler::RunBatchFile: the cabinet maker failed with exit code 1: makecab: "))
+        << reason;
+    EXPECT_NE(reason.find("MSIProject.ddf"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("cannot make a temporary file in '" + ToUtf8(missing)), std::string::npos) << reason;
+    EXPECT_NE(reason.find("(error "), std::string::npos) << "the system's reason: " << reason;
+    EXPECT_TRUE(HasLine(log.Messages(), reason));
+    EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\Reason.msi"));
+}

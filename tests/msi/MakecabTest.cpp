@@ -276,7 +276,11 @@ TEST(MakecabTest, StoresEveryFileByteForByte)
                         Line(folder / L"src\\nested\\deeper\\text.txt", L"text.txt1"));
     const RunResult run = RunMakecab(folder, ddf);
     ASSERT_EQ(0u, run.exitCode) << run.errors;
-    EXPECT_EQ("", run.errors);
+    // Progress lines only, the last one for the whole cabinet.
+    EXPECT_EQ(std::string::npos, run.errors.find("makecab:")) << run.errors;
+    EXPECT_TRUE(run.errors.ends_with("Packed 5 of 5 files, " +
+                                     std::to_string(text.size() + random.size() + 16 + 23) + " bytes\r\n"))
+        << run.errors;
 
     const std::wstring cabinet = folder / L"Packages\\MSIProject.cab";
     const std::string cab = ReadFileBytes(cabinet);
@@ -393,3 +397,49 @@ TEST(MakecabTest, CallbackExceptionsBecomeFailuresInsteadOfUnwindingThroughCabin
 }
 
 } // namespace
+
+TEST(MakecabTest, EveryFailureNamesItsFileAndTheSystemsReason)
+{
+    TempFolder folder;
+    const std::wstring big = folder / L"big.bin";
+    WriteFileBytes(big, RandomBytes(200000));
+    const std::wstring missing = folder / L"missing.bin";
+    const std::string header = ".Set MaxDiskSize=50000\n";
+    struct Case
+    {
+        const char* name;
+        std::string lines;
+        bool cabinetIsAFolder;
+        std::string expected; // in the message
+        const char* code;     // the system's error code in the message, if any
+    };
+    const std::string ddf = ToUtf8(folder / L"MSIProject.ddf");
+    const std::string cabinet = ToUtf8(folder / L"Packages\\MSIProject.cab");
+    const Case cases[] = {
+        {"a file that cannot be read", Line(missing, L"missing.bin"), false,
+         "(14): cannot open source file '" + ToUtf8(missing) + "': ", "(error 2)"},
+        {"the cabinet's limit", header + Line(big, L"big.bin"), false,
+         "the cabinet '" + cabinet + "' would pass its limit of 50000 bytes at '" + ToUtf8(big) + "'", nullptr},
+        {"a cabinet that cannot be written", Line(big, L"big.bin"), true, ": cannot write the cabinet '" + cabinet +
+         "': cannot open '" + cabinet + "': ", "(error 5)"},
+        {"a bad directive file", Line(big, L"big.bin") + "'unclosed\n", false, "(15): missing closing quote", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CreateDirectoryW((folder / L"Packages").c_str(), nullptr);
+        if (c.cabinetIsAFolder)
+            ASSERT_TRUE(CreateDirectoryW((folder / L"Packages\\MSIProject.cab").c_str(), nullptr));
+        const RunResult run = RunMakecab(folder, Ddf(folder, c.lines));
+        RemoveDirectoryW((folder / L"Packages\\MSIProject.cab").c_str());
+        EXPECT_EQ(1u, run.exitCode);
+        EXPECT_NE(std::string::npos, run.errors.find("makecab: " + ddf)) << run.errors;
+        EXPECT_NE(std::string::npos, run.errors.find(c.expected)) << run.errors;
+        if (c.code) {
+            // The system's text stands before its code.
+            const std::size_t at = run.errors.find(c.code);
+            ASSERT_NE(std::string::npos, at) << run.errors;
+            EXPECT_GT(at, run.errors.find(c.expected) + c.expected.size() + 3) << run.errors;
+        }
+        EXPECT_FALSE(PathExists(folder / L"Packages\\MSIProject.cab"));
+    }
+}

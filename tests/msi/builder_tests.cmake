@@ -2,6 +2,7 @@
 # checks of a built package with independent tools and Wine's own msiexec.
 corvane_test(builder_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuilderTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FileRulesTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/CabinetPlanTest.cpp
           ${CMAKE_SOURCE_DIR}/tests/common/VersionResource.rc
   LIBS msibuilder project)
 add_dependencies(builder_tests blankmsi makecab)
@@ -16,3 +17,14 @@ add_dependencies(builder_package_maker blankmsi makecab data wineprefix)
 add_test(NAME builder_package_check
          COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/builder_package_check.sh ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
 set_tests_properties(builder_package_check PROPERTIES TIMEOUT 900)
+
+# A package beyond one cabinet: three 1 GB files and thousands of small ones,
+# built by the program's command line into a package with cabinets beside it,
+# extracted with msiextract, installed and removed with Wine's msiexec.
+add_executable(large_project_writer ${CMAKE_CURRENT_LIST_DIR}/LargeProjectWriter.cpp)
+target_link_libraries(large_project_writer PRIVATE project testsupport)
+target_link_options(large_project_writer PRIVATE -municode)
+set_target_properties(large_project_writer PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_dependencies(large_project_writer data)
+add_test(NAME e2e_large_package COMMAND bash ${CMAKE_SOURCE_DIR}/tests/e2e/large_package.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(e2e_large_package PROPERTIES TIMEOUT 2400)

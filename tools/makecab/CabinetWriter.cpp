@@ -29,13 +29,23 @@ struct Context
     std::wstring cabinetPath;
     std::wstring tempFolder;
     std::vector<std::wstring> temps;
+    std::map<INT_PTR, std::wstring> openFiles; // handle -> path, for messages
     size_t current = 0;      // index of the file being added
     std::wstring problem;    // first failure seen by a callback
+    unsigned long long limit = kMaxCabinetSize;
+    CabinetProgress* progress = nullptr;
+    unsigned long long bytesRead = 0;
 };
 
 std::wstring Win32Text(DWORD code)
 {
-    return L"error " + std::to_wstring(code);
+    return CabinetSystemText(code);
+}
+
+std::wstring PathOf(const Context& ctx, INT_PTR handle)
+{
+    const auto found = ctx.openFiles.find(handle);
+    return found == ctx.openFiles.end() ? std::wstring(L"a file") : L"'" + found->second + L"'";
 }
 
 bool Resolve(const Context& ctx, const char* token, std::wstring& path)
@@ -162,10 +172,11 @@ FNFCIOPEN(Open)
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
-            Note(ctx, L"cannot open '" + path + L"' (" + Win32Text(code) + L")");
+            Note(ctx, L"cannot open '" + path + L"': " + Win32Text(code));
             *err = static_cast<int>(code);
             return -1;
         }
+        ctx.openFiles[reinterpret_cast<INT_PTR>(h)] = path;
         return reinterpret_cast<INT_PTR>(h);
     } catch (...) {
         *err = ENOMEM;
@@ -175,13 +186,17 @@ FNFCIOPEN(Open)
 
 FNFCIREAD(Read)
 {
-    (void)pv;
-    DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(hf), memory, cb, &got, nullptr)) {
-        *err = static_cast<int>(GetLastError());
-        return static_cast<UINT>(-1);
-    }
-    return got;
+    return FciGuard(static_cast<UINT>(-1), err, [&]() -> UINT {
+        auto& ctx = *static_cast<Context*>(pv);
+        DWORD got = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(hf), memory, cb, &got, nullptr)) {
+            const DWORD code = GetLastError();
+            *err = static_cast<int>(code);
+            Note(ctx, L"cannot read " + PathOf(ctx, hf) + L": " + Win32Text(code));
+            return static_cast<UINT>(-1);
+        }
+        return got;
+    });
 }
 
 FNFCIWRITE(Write)
@@ -191,7 +206,8 @@ FNFCIWRITE(Write)
         if (!WriteFile(reinterpret_cast<HANDLE>(hf), memory, cb, &put, nullptr) || put != cb) {
             const DWORD code = GetLastError();
             *err = static_cast<int>(code);
-            Note(*static_cast<Context*>(pv), L"cannot write (" + Win32Text(code) + L")");
+            auto& ctx = *static_cast<Context*>(pv);
+            Note(ctx, L"cannot write " + PathOf(ctx, hf) + L": " + Win32Text(code));
             return static_cast<UINT>(-1);
         }
         return put;
@@ -200,7 +216,7 @@ FNFCIWRITE(Write)
 
 FNFCICLOSE(Close)
 {
-    (void)pv;
+    static_cast<Context*>(pv)->openFiles.erase(hf);
     if (!CloseHandle(reinterpret_cast<HANDLE>(hf))) {
         *err = static_cast<int>(GetLastError());
         return -1;
@@ -248,8 +264,10 @@ FNFCIGETTEMPFILE(GetTempFile)
             return FALSE;
         wchar_t name[MAX_PATH];
         // A unique name; FCI creates the file itself with _O_EXCL.
-        if (!GetTempFileNameW(ctx.tempFolder.c_str(), L"cab", 0, name))
+        if (!GetTempFileNameW(ctx.tempFolder.c_str(), L"cab", 0, name)) {
+            Note(ctx, L"cannot make a temporary file in '" + ctx.tempFolder + L"': " + Win32Text(GetLastError()));
             return FALSE;
+        }
         DeleteFileW(name);
         ctx.temps.emplace_back(name);
         std::memcpy(pszTempName, token.c_str(), token.size() + 1);
@@ -269,14 +287,27 @@ FNFCIGETNEXTCABINET(GetNextCabinet)
 {
     (void)pccab, (void)cbPrevCab;
     return FciGuard(BOOL(FALSE), nullptr, [&] {
-        Note(*static_cast<Context*>(pv), L"the files do not fit in one cabinet");
+        auto& ctx = *static_cast<Context*>(pv);
+        const std::wstring at = ctx.current < ctx.script->files.size()
+                                    ? L" at '" + ctx.script->files[ctx.current].source + L"'"
+                                    : std::wstring();
+        Note(ctx, L"the cabinet '" + ctx.cabinetPath + L"' would pass " +
+                      (ctx.limit == kMaxCabinetSize ? std::wstring(L"2 GB, the largest a cabinet can be")
+                                                    : L"its limit of " + std::to_wstring(ctx.limit) + L" bytes") +
+                      at);
         return BOOL(FALSE);
     });
 }
 
 FNFCISTATUS(Status)
 {
-    (void)typeStatus, (void)cb1, (void)cb2, (void)pv;
+    auto& ctx = *static_cast<Context*>(pv);
+    if (typeStatus == statusFile) {
+        ctx.bytesRead += cb2;
+        if (ctx.progress)
+            ctx.progress->Packed(ctx.current, ctx.bytesRead, false);
+    }
+    (void)cb1;
     return 0;
 }
 
@@ -305,7 +336,7 @@ FNFCIGETOPENINFO(GetOpenInfo)
             if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
                 Note(ctx, L"source '" + path + L"' is a folder, not a file");
             else
-                Note(ctx, L"cannot open source file '" + path + L"' (" + Win32Text(code) + L")");
+                Note(ctx, L"cannot open source file '" + path + L"': " + Win32Text(code));
             *err = static_cast<int>(code);
             return -1;
         }
@@ -316,6 +347,7 @@ FNFCIGETOPENINFO(GetOpenInfo)
             return -1;
         }
         HANDLE h = file.get();
+        ctx.openFiles[reinterpret_cast<INT_PTR>(h)] = path;
         // The basic information holds the times and attributes; the handle
         // information would also ask the volume for its serial number, a
         // round trip to the mount manager for every file.
@@ -408,7 +440,7 @@ bool RunFci(Context& ctx, DdfError& error)
 {
     const DdfScript& script = *ctx.script;
     CCAB ccab{};
-    ccab.cb = CB_MAX_DISK;
+    ccab.cb = static_cast<ULONG>(ctx.limit);
     ccab.cbFolderThresh = CB_MAX_DISK;
     ccab.cbReserveCFHeader = script.reserveCabinet;
     ccab.cbReserveCFFolder = script.reserveFolder;
@@ -441,6 +473,8 @@ bool RunFci(Context& ctx, DdfError& error)
                                 : ctx.problem;
             return false;
         }
+        if (ctx.progress)
+            ctx.progress->Packed(i + 1, ctx.bytesRead, false);
     }
     error.line = 0;
     if (!FCIFlushCabinet(fci.h, FALSE, GetNextCabinet, Status)) {
@@ -453,7 +487,21 @@ bool RunFci(Context& ctx, DdfError& error)
 
 } // namespace
 
-bool WriteCabinet(const DdfScript& script, DdfError& error)
+std::wstring CabinetSystemText(unsigned long code)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n && text ? std::wstring(text, n) : std::wstring();
+    if (text)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return (message.empty() ? std::wstring() : message + L" ") + L"(error " + std::to_wstring(code) + L")";
+}
+
+bool WriteCabinet(const DdfScript& script, DdfError& error, CabinetProgress* progress)
 {
     error = {};
     if (!CheckNames(script, error))
@@ -461,6 +509,9 @@ bool WriteCabinet(const DdfScript& script, DdfError& error)
 
     Context ctx;
     ctx.script = &script;
+    ctx.progress = progress;
+    if (script.maxDiskSize != 0 && script.maxDiskSize < kMaxCabinetSize)
+        ctx.limit = script.maxDiskSize;
     wchar_t full[32768];
     const std::wstring target = script.CabinetPath();
     const DWORD n = GetFullPathNameW(target.c_str(), 32768, full, nullptr);
@@ -470,7 +521,7 @@ bool WriteCabinet(const DdfScript& script, DdfError& error)
     }
     ctx.cabinetPath = full;
     if (!MakeFolders(FolderOf(ctx.cabinetPath))) {
-        error.message = L"cannot create the folder of '" + ctx.cabinetPath + L"' (" + Win32Text(GetLastError()) + L")";
+        error.message = L"cannot create the folder of '" + ctx.cabinetPath + L"': " + Win32Text(GetLastError());
         return false;
     }
     wchar_t temp[MAX_PATH + 1];
@@ -491,5 +542,7 @@ bool WriteCabinet(const DdfScript& script, DdfError& error)
         DeleteFileW(name.c_str());
     if (!ok)
         DeleteFileW(ctx.cabinetPath.c_str());
+    else if (progress)
+        progress->Packed(script.files.size(), ctx.bytesRead, true);
     return ok;
 }

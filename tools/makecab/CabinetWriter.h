@@ -5,10 +5,27 @@
 // the _A_NAME_IS_UTF attribute.
 #include "tools/makecab/Ddf.h"
 
+#include <string>
+
 // A cabinet holds files below 2 GiB; this is the largest size accepted.
 constexpr unsigned long long kMaxCabinetFileSize = 0x7FFFFFFFull;
+// And a cabinet itself is at most this large.
+constexpr unsigned long long kMaxCabinetSize = 0x7FFFFFFFull;
+
+// Told how far a cabinet has come: files stored so far and source bytes read.
+class CabinetProgress
+{
+public:
+    virtual ~CabinetProgress() = default;
+    // `done` once the cabinet is complete.
+    virtual void Packed(size_t files, unsigned long long bytes, bool done) = 0;
+};
 
 // Writes script.CabinetPath() (its folder is created when missing). On failure
-// returns false with the DDF line of the file at fault (0 when none) and
-// leaves no cabinet behind.
-[[nodiscard]] bool WriteCabinet(const DdfScript& script, DdfError& error);
+// returns false with the DDF line of the file at fault (0 when none) and a
+// message naming the file and the system's reason, and leaves no cabinet
+// behind. A cabinet that would pass script.maxDiskSize (2 GB when 0) fails.
+[[nodiscard]] bool WriteCabinet(const DdfScript& script, DdfError& error, CabinetProgress* progress = nullptr);
+
+// The system's text for an error code with its number: "Access denied. (error 5)".
+std::wstring CabinetSystemText(unsigned long code);

@@ -199,8 +199,26 @@ bool ApplySet(const std::wstring& variable, const std::wstring& value, ParserSta
             problem = L"ReservePerDataBlockSize must be 0 to 255";
             return false;
         }
+    } else if (var == L"maxdisksize") {
+        // A number of bytes; the named sizes (CDROM, 1.44M...) leave the
+        // one cabinet written here at the format's own limit.
+        if (!value.empty() && value[0] >= L'0' && value[0] <= L'9') {
+            unsigned long long size = 0;
+            for (wchar_t c : value) {
+                if (c < L'0' || c > L'9' || size > 0x7FFFFFFFull) {
+                    size = ~0ull;
+                    break;
+                }
+                size = size * 10 + static_cast<unsigned>(c - L'0');
+            }
+            if (size > 0x7FFFFFFFull) {
+                problem = L"MaxDiskSize must be a number of bytes below 2 GB";
+                return false;
+            }
+            script.maxDiskSize = size;
+        }
     }
-    // Everything else (MaxDiskSize, CompressionLevel, CompressionMemory, the
+    // Everything else (CompressionLevel, CompressionMemory, the
     // report and INF settings, thresholds...) does not change the one cabinet
     // written here and is accepted as it is.
     return true;

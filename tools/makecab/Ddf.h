@@ -22,6 +22,7 @@ struct DdfScript
     unsigned reserveCabinet = 0;           // ReservePerCabinetSize
     unsigned reserveFolder = 0;            // ReservePerFolderSize
     unsigned reserveData = 0;              // ReservePerDataBlockSize
+    unsigned long long maxDiskSize = 0;    // MaxDiskSize in bytes; 0: no limit but the format's
     std::vector<DdfFile> files;
 
     // Where the cabinet goes: diskDirectory\cabinetName (or cabinetName alone).

@@ -3,8 +3,11 @@
 //   makecab /F <directive file>
 //
 // Reads the DDF and writes the one cabinet it describes (MSZIP compressed).
-// Exit code 0 on success; 1 with a message "<ddf>(<line>): <problem>" on
-// standard error for a DDF it cannot read or a file it cannot store.
+// Exit code 0 on success; 1 with one message "makecab: <ddf>(<line>): <problem>"
+// on standard error for a DDF it cannot read or a file it cannot store, the
+// problem naming the file and the system's reason. While it works it writes
+// "Packed <files> of <total> files, <bytes> bytes" on standard output, at
+// most four times a second and once at the end.
 #include <windows.h>
 
 #include <cstdio>
@@ -53,9 +56,26 @@ bool ReadAll(const std::wstring& path, std::string& bytes, DWORD& code)
     }
 }
 
-} // namespace
+class ConsoleProgress final : public CabinetProgress
+{
+public:
+    explicit ConsoleProgress(size_t total) : m_total(total) {}
+    void Packed(size_t files, unsigned long long bytes, bool done) override
+    {
+        const ULONGLONG now = GetTickCount64();
+        if (!done && now - m_last < 250)
+            return;
+        m_last = now;
+        const std::string line = "Packed " + std::to_string(files) + " of " + std::to_string(m_total) +
+                                 " files, " + std::to_string(bytes) + " bytes\n";
+        std::fputs(line.c_str(), stdout);
+        std::fflush(stdout);
+    }
 
-namespace {
+private:
+    size_t m_total;
+    ULONGLONG m_last = 0;
+};
 
 int Run(int argc, wchar_t** argv)
 {
@@ -78,12 +98,17 @@ int Run(int argc, wchar_t** argv)
     std::string bytes;
     DWORD code = 0;
     if (!ReadAll(ddf, bytes, code)) {
-        Report(ddf, 0, L"cannot read the directive file (error " + std::to_wstring(code) + L")");
+        Report(ddf, 0, L"cannot read the directive file: " + CabinetSystemText(code));
         return 1;
     }
     DdfScript script;
     DdfError error;
-    if (!ParseDdf(DecodeDdfText(bytes), script, error) || !WriteCabinet(script, error)) {
+    if (!ParseDdf(DecodeDdfText(bytes), script, error)) {
+        Report(ddf, error.line, error.message);
+        return 1;
+    }
+    ConsoleProgress progress(script.files.size());
+    if (!WriteCabinet(script, error, &progress)) {
         Report(ddf, error.line, error.message);
         return 1;
     }

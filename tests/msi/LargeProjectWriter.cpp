@@ -1,0 +1,57 @@
+// Writes a project file that adds every file below a folder, for the test of
+// large packages:
+//   large_project_writer <folder> <project file> <product name>
+// Exit code 0 when the project file was written.
+#include "common/Utf.h"
+#include "project/XMLDocumentHandler.h"
+#include "common/Paths.h"
+#include "tests/support/TestSupport.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+void Walk(const std::wstring& folder, DirectoryChangeMap& files)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            Walk(folder + L"\\" + name, files);
+        else
+            files[folder].push_back(folder + L"\\" + name);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: large_project_writer <folder> <project file> <product name>\n");
+        return 2;
+    }
+    ReadEnvironment();
+    DirectoryChangeMap files;
+    Walk(argv[1], files);
+    CXMLDocumentHandler doc;
+    if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
+        return 1;
+    const std::string save = ToUtf8(argv[2]);
+    SetProjectFilePath(argv[2]);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
+    doc.InsertProductInfoInXML(NodePath::Product, {argv[3], L"1.0", L"Corvane Test"});
+    std::size_t count = 0;
+    for (const auto& [folder, list] : files)
+        count += list.size();
+    std::printf("%u files\n", static_cast<unsigned>(count));
+    return GetFileAttributesW(argv[2]) != INVALID_FILE_ATTRIBUTES ? 0 : 1;
+}
