@@ -394,6 +394,7 @@ int CMSIHandler::BuildMSI()
     CollectFiles(m_project->AddedFiles());
     CollectFiles(m_project->ModifiedFiles());
     StageRedirectedFiles();
+    TakeSystemSettings();
 
     if (StopRequested())
         return Stopped();
@@ -425,6 +426,11 @@ int CMSIHandler::BuildMSI()
         {1, [&] { AddMediaRow(); }},
         {valueCount(m_project->AddedKeys()), [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); }},
         {valueCount(m_project->ModifiedKeys()), [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber); }},
+        {m_services.size() + m_environment.size(),
+         [&] {
+             AddServiceRows();
+             AddEnvironmentRows();
+         }},
         {1,
          [&] {
              m_project->ReadShortcutList();
