@@ -28,6 +28,8 @@ void CEnumerateWrapper::CleanCapture()
             WriteError("CEnumerateWrapper::CleanCapture Unable to write " + Paths().RegChangesPath);
     }
 
+    ClassifySystemSettings();
+
     // A shortcut is kept when the package installs its target: an added or
     // modified file that the change document kept.
     std::vector<std::wstring> captured;

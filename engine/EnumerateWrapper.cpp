@@ -182,6 +182,7 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
     const std::function<bool()> steps[] = {
         [&] { return ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem"); },
         [&] { return ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
+        [&] { return CopySystemSettingsToProjectFile(); },
         [&] { return ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
         [&] { return m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
         [&] { return m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },

@@ -9,6 +9,7 @@
 #include "engine/FileEnumerate.h"
 #include "engine/RegistryEnumerate.h"
 #include "engine/UninstallRegistration.h"
+#include "project/SystemSettings.h"
 #include "project/XMLDocumentHandler.h"
 
 #include <string>
@@ -50,6 +51,15 @@ public:
     void CleanCapture();
     const std::vector<MovedChangeEntry>& ExcludedUninstallEntries() const noexcept { return m_uninstallEntries; }
     const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
+    // Part of CleanCapture: the services and environment variables among the
+    // registry changes (their values stay in the change maps, where the review
+    // pages list them under their keys), written into "RegChanges.xml".
+    void ClassifySystemSettings();
+    const ServiceList& CapturedServices() const noexcept { return m_services; }
+    const EnvironmentList& CapturedEnvironment() const noexcept { return m_environment; }
+    // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
+    // project file. True when saved.
+    bool CopySystemSettingsToProjectFile();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
     // saves to the project file path. Returns 1, or 0 (logged) when stopped,
@@ -83,4 +93,6 @@ private:
     CXMLDocumentHandler m_project;
     std::vector<MovedChangeEntry> m_uninstallEntries;
     CapturedShortcutResult m_capturedShortcuts;
+    ServiceList m_services;
+    EnvironmentList m_environment;
 };

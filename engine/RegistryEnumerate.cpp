@@ -10,6 +10,7 @@
 #include "common/Wow64.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegLineReader.h"
+#include "project/SystemSettings.h"
 
 #include <algorithm>
 #include <new>
@@ -235,6 +236,11 @@ private:
     {
         EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryModified);
         WriteLine(m_b.Line());
+        // An environment variable's old value tells what the setup added to it.
+        const std::wstring_view keyLine = m_a.CurrentKeyLine();
+        if (keyLine.size() > 2 && IsEnvironmentKey(std::wstring(keyLine.substr(1, keyLine.size() - 2))))
+            m_owner.m_previousEnvironment.push_back(
+                MakeValueChange(keyLine, m_a.NamePart(), m_a.HasEquals(), m_a.Data()));
         m_owner.AddRegistryChange(NodePath::RegistryModified,
                                   MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
     }
@@ -526,6 +532,7 @@ int CRegistryEnumerate::CompareSnapshot()
     m_added.clear();
     m_modified.clear();
     m_deleted.clear();
+    m_previousEnvironment.clear();
     if (m_snapshotFileCount > 0)
         Progress().SetStatusText(L"Comparing Registry System Snapshot");
     EnsureFolder(WorkingTempFolder());
@@ -575,6 +582,7 @@ int CRegistryEnumerate::WriteRegistryChanges()
 
 void CRegistryEnumerate::Reset()
 {
+    m_previousEnvironment.clear();
     m_added.clear();
     m_modified.clear();
     m_deleted.clear();

@@ -88,6 +88,13 @@ public:
     RegistryChangeMap& AddedChanges() noexcept { return m_added; }
     RegistryChangeMap& ModifiedChanges() noexcept { return m_modified; }
     RegistryChangeMap& DeletedChanges() noexcept { return m_deleted; }
+    // The first snapshot's entries of the environment variables (Session
+    // Manager\Environment, HKEY_CURRENT_USER\Environment) that the last
+    // comparison found modified: their values before the setup ran.
+    const std::vector<RegistryChangeEntry>& PreviousEnvironmentValues() const noexcept
+    {
+        return m_previousEnvironment;
+    }
 
     int SnapshotFileCount() const noexcept { return m_snapshotFileCount; }
     bool FirstSnapshotTaken() const noexcept { return m_firstSnapshotTaken; }
@@ -125,6 +132,7 @@ private:
     RegistryChangeMap m_added;
     RegistryChangeMap m_modified;
     RegistryChangeMap m_deleted;
+    std::vector<RegistryChangeEntry> m_previousEnvironment;
 };
 
 // How a value line is reported: the value name part (quotes kept, escapes

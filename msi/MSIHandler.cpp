@@ -412,6 +412,7 @@ int CMSIHandler::BuildMSI()
     CollectFiles(m_project->AddedFiles());
     CollectFiles(m_project->ModifiedFiles(), true);
     StageRedirectedFiles();
+    TakeSystemSettings();
 
     if (StopRequested())
         return Stopped();
@@ -451,6 +452,11 @@ int CMSIHandler::BuildMSI()
         {valueCount(m_project->AddedKeys()), [&] { AddRegistryRows(m_project->AddedKeys(), registryNumber); }},
         {valueCount(m_project->ModifiedKeys()),
          [&] { AddRegistryRows(m_project->ModifiedKeys(), registryNumber, true); }},
+        {m_services.size() + m_environment.size(),
+         [&] {
+             AddServiceRows();
+             AddEnvironmentRows();
+         }},
         {1,
          [&] {
              m_project->ReadShortcutList();

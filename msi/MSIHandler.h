@@ -12,6 +12,7 @@
 #include "common/UniqueHandle.h"
 #include "msi/CabinetPlan.h"
 #include "msi/MsiHandle.h"
+#include "project/SystemSettings.h"
 #include "project/XMLDocumentHandler.h"
 
 #include <cstddef>
@@ -55,6 +56,8 @@ struct MsiBuildCounts
     std::size_t OtherLeftOut = 0;   // shortcuts and INI entries that could not be written
     std::size_t IniRows = 0;
     std::size_t ShortcutRows = 0;
+    std::size_t ServiceRows = 0;     // services installed through ServiceInstall
+    std::size_t EnvironmentRows = 0; // Environment rows
     std::size_t RejectedRows = 0; // rows the database refused, any table
     // "x64" when the package has a 64-bit component, else "Intel".
     std::wstring Platform = L"Intel";
@@ -187,6 +190,15 @@ private:
     int QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
                  const std::wstring& type, std::wstring& value);
 
+    // Services and environment variables (MsiServiceRows.cpp,
+    // MsiEnvironmentRows.cpp). TakeSystemSettings, after the files are
+    // collected and before the registry rows: the project's services whose
+    // program is a packed file and its variables, whose registry values leave
+    // the registry maps; the other services stay registry values (a note each).
+    void TakeSystemSettings();
+    void AddServiceRows();
+    void AddEnvironmentRows();
+
     // Upgrades: the UpgradeCode (pinned by the project file or derived from
     // the names), the ProductVersion, the component codes and the Upgrade rows.
     void ResolveUpgradeCodeAndVersion();
@@ -272,6 +284,13 @@ private:
     std::map<std::wstring, bool> m_sharedKeys; // upper-case key path -> shared by both views
     std::map<std::wstring, int> m_iconNumbers;
     MsiBuildCounts m_counts;
+    struct PackagedService
+    {
+        ServiceRecord Service;
+        std::wstring Component; // the component of its program, which carries its rows
+    };
+    std::vector<PackagedService> m_services;
+    EnvironmentList m_environment;
     std::wstring m_upgradeCode;
     std::wstring m_productVersion;
     std::vector<std::wstring> m_notes;

@@ -6,6 +6,7 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
+#include "project/SystemSettings.h"
 
 namespace {
 
@@ -180,6 +181,11 @@ int CXMLDocumentHandler::RegenerateProjectFile()
         ProductInfo product;
         if (ReadProductInfo(product))
             m_product = product;
+        // Services and variables go as they are; a file without their
+        // sections gets none (and builds as before).
+        const bool hasSystemSettings = !GetRootNode().SelectSingleNode(SystemSection::Services).IsNull();
+        const ServiceList services = ReadServiceList(*this);
+        const EnvironmentList variables = ReadEnvironmentList(*this);
 
         if (!Load(Paths().RawProjectFilePath)) {
             WriteError("CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + Paths().RawProjectFilePath +
@@ -196,6 +202,10 @@ int CXMLDocumentHandler::RegenerateProjectFile()
         InsertShortcutInXML(NodePath::Shortcuts, m_shortcuts);
         InsertShortcutICONInXML(NodePath::ShortcutIcons, m_icons);
         InsertProductInfoInXML(NodePath::Product, m_product);
+        if (hasSystemSettings) {
+            WriteServiceList(*this, services, projectFile);
+            WriteEnvironmentList(*this, variables, projectFile);
+        }
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
         m_loadedPath = FromUtf8(projectFile);

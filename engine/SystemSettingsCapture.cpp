@@ -1,0 +1,39 @@
+// The coordinator's reading of services and environment variables out of a
+// compared capture's registry changes.
+#include "engine/EnumerateWrapper.h"
+
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "engine/EnvironmentChanges.h"
+#include "engine/ServiceChanges.h"
+
+void CEnumerateWrapper::ClassifySystemSettings()
+{
+    m_services = ServiceChangesOf(m_registry.AddedChanges());
+    m_environment = EnvironmentChangesOf(m_registry.AddedChanges(), m_registry.ModifiedChanges(),
+                                         m_registry.DeletedChanges(), m_registry.PreviousEnvironmentValues());
+    for (const ServiceRecord& service : m_services)
+        WriteError("CEnumerateWrapper::ClassifySystemSettings Service " + ToUtf8(service.Name) + " (" +
+                   ToUtf8(service.Key) + ") created by the setup");
+    CXMLDocumentHandler changes;
+    if (changes.Load(Paths().RegChangesPath) != 1) {
+        WriteError("CEnumerateWrapper::ClassifySystemSettings Unable to load " + Paths().RegChangesPath);
+        return;
+    }
+    if (!WriteServiceList(changes, m_services, Paths().RegChangesPath) ||
+        !WriteEnvironmentList(changes, m_environment, Paths().RegChangesPath))
+        WriteError("CEnumerateWrapper::ClassifySystemSettings Unable to write " + Paths().RegChangesPath);
+}
+
+bool CEnumerateWrapper::CopySystemSettingsToProjectFile()
+{
+    // The change document's lists; those of this run's comparison where a
+    // later rewrite of the document (from the raw project file) dropped them.
+    CXMLDocumentHandler changes;
+    const bool loaded = changes.Load(Paths().RegChangesPath) == 1;
+    const bool recorded = loaded && !changes.GetRootNode().SelectSingleNode(SystemSection::Services).IsNull();
+    const ServiceList services = recorded ? ReadServiceList(changes) : m_services;
+    const EnvironmentList variables = recorded ? ReadEnvironmentList(changes) : m_environment;
+    return WriteServiceList(m_project, services, GetProjectFilePath()) &&
+           WriteEnvironmentList(m_project, variables, GetProjectFilePath());
+}

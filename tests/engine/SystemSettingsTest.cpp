@@ -1,0 +1,273 @@
+// Services and environment variables among a capture's registry changes: the
+// list-variable rules, the reading of a service's key, and their records in
+// the project file.
+#include "engine/EnvironmentChanges.h"
+#include "engine/ServiceChanges.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+using Entries = std::vector<std::wstring>;
+
+const std::wstring MachineEnvironment =
+    L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+
+// A string value as the comparison keeps it: REG_SZ quoted, other string types as hex(n) bytes.
+RegistryChangeEntry Value(const std::wstring& key, const std::wstring& name, const std::wstring& type,
+                          const std::wstring& data)
+{
+    return {L"[" + key + L"]", L"\"" + name + L"\"", type, data};
+}
+
+std::wstring HexOf(const Entries& strings, bool multi)
+{
+    std::wstring hex;
+    wchar_t byte[3];
+    auto put = [&](wchar_t c) {
+        std::swprintf(byte, 3, L"%02x", c & 0xff);
+        hex += byte;
+        std::swprintf(byte, 3, L"%02x", (c >> 8) & 0xff);
+        hex += byte;
+    };
+    for (const std::wstring& s : strings) {
+        for (wchar_t c : s)
+            put(c);
+        put(L'\0');
+    }
+    if (multi)
+        put(L'\0');
+    return hex;
+}
+
+TEST(EnvironmentRules, ListVariableChanges)
+{
+    struct Case
+    {
+        const char* what;
+        std::wstring before, after;
+        bool extension;
+        Entries prepend, append;
+        bool between;
+    };
+    const Case cases[] = {
+        {"appended", L"C:\\A;C:\\B", L"C:\\A;C:\\B;C:\\App\\bin", true, {}, {L"C:\\App\\bin"}, false},
+        {"prepended", L"C:\\A;C:\\B", L"C:\\P1;C:\\P2;C:\\A;C:\\B", true, {L"C:\\P1", L"C:\\P2"}, {}, false},
+        {"both", L"C:\\A", L"C:\\P;C:\\A;C:\\Z", true, {L"C:\\P"}, {L"C:\\Z"}, false},
+        {"kept entries reordered", L"C:\\A;C:\\B", L"C:\\B;C:\\A", true, {}, {}, false},
+        {"reordered and appended", L"C:\\A;C:\\B", L"C:\\B;C:\\A;C:\\N", true, {}, {L"C:\\N"}, false},
+        {"case, trailing backslash, empty entries", L"C:\\A\\;C:\\B", L"c:\\a;;C:\\B;C:\\N;", true, {}, {L"C:\\N"},
+         false},
+        {"added between kept entries", L"C:\\A;C:\\B", L"C:\\A;C:\\M;C:\\B", true, {}, {L"C:\\M"}, true},
+        {"added twice", L"C:\\A", L"C:\\A;C:\\N;C:\\N", true, {}, {L"C:\\N"}, false},
+        {"an entry removed", L"C:\\A;C:\\B", L"C:\\A;C:\\N", false, {}, {}, false},
+        {"a non-list value replaced", L"C:\\jdk8", L"C:\\jdk11", false, {}, {}, false},
+        {"empty before", L"", L"C:\\N", true, {}, {L"C:\\N"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ListVariableChange change = CompareListValues(c.before, c.after);
+        EXPECT_EQ(change.IsExtension, c.extension);
+        EXPECT_EQ(change.Prepend, c.prepend);
+        EXPECT_EQ(change.Append, c.append);
+        EXPECT_EQ(change.AddedBetween, c.between);
+    }
+}
+
+TEST(EnvironmentRules, WhatThePackageDoes)
+{
+    struct Case
+    {
+        const char* what;
+        std::optional<std::wstring> before;
+        std::wstring after;
+        EnvironmentAction action;
+        std::wstring value;
+        Entries append;
+        bool noted;
+    };
+    const Case cases[] = {
+        {"new variable", std::nullopt, L"C:\\App", EnvironmentAction::Create, L"C:\\App", {}, false},
+        {"list extended", L"C:\\A", L"C:\\A;C:\\App\\bin", EnvironmentAction::Extend, L"", {L"C:\\App\\bin"}, false},
+        {"value replaced", L"old", L"new", EnvironmentAction::Set, L"new", {}, true},
+        {"order only", L"C:\\A;C:\\B", L"C:\\B;C:\\A", EnvironmentAction::Extend, L"", {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::wstring note;
+        const EnvironmentRecord record = ClassifyVariable(MachineEnvironment, L"Path", true, c.before, c.after, note);
+        EXPECT_EQ(record.Action, c.action);
+        EXPECT_EQ(record.Value, c.value);
+        EXPECT_EQ(record.Append, c.append);
+        EXPECT_EQ(!note.empty(), c.noted) << ToUtf8(note);
+    }
+}
+
+TEST(EnvironmentRules, ChangeMapsGiveOneRecordPerVariable)
+{
+    const std::wstring numbered =
+        L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Session Manager\\Environment";
+    RegistryChangeMap added, modified, deleted;
+    added[MachineEnvironment] = {Value(MachineEnvironment, L"CORVANE_HOME", L"REG_SZ", L"\"C:\\App\"")};
+    added[numbered] = {Value(numbered, L"CORVANE_HOME", L"REG_SZ", L"\"C:\\App\"")};
+    added[L"HKEY_CURRENT_USER\\Environment"] = {
+        Value(L"HKEY_CURRENT_USER\\Environment", L"CORVANE_USER", L"REG_EXPAND_SZ", HexOf({L"%USERPROFILE%\\x"}, false))};
+    modified[MachineEnvironment] = {
+        Value(MachineEnvironment, L"Path", L"REG_EXPAND_SZ", HexOf({L"C:\\windows;C:\\App\\bin"}, false))};
+    deleted[MachineEnvironment] = {Value(MachineEnvironment, L"OLD", L"REG_SZ", L"\"x\"")};
+    added[L"HKEY_LOCAL_MACHINE\\Software\\Other"] = {Value(L"HKEY_LOCAL_MACHINE\\Software\\Other", L"Path", L"REG_SZ",
+                                                           L"\"C:\\x\"")};
+    const std::vector<RegistryChangeEntry> previous = {
+        Value(MachineEnvironment, L"Path", L"REG_EXPAND_SZ", HexOf({L"C:\\windows"}, false))};
+
+    const EnvironmentList variables = EnvironmentChangesOf(added, modified, deleted, previous);
+    // In the maps' order: the user's key sorts first.
+    ASSERT_EQ(variables.size(), 3u);
+    EXPECT_EQ(variables[0].Name, L"CORVANE_USER");
+    EXPECT_FALSE(variables[0].System);
+    EXPECT_EQ(variables[0].Value, L"%USERPROFILE%\\x");
+    EXPECT_EQ(variables[1].Name, L"CORVANE_HOME");
+    EXPECT_TRUE(variables[1].System);
+    EXPECT_EQ(variables[2].Action, EnvironmentAction::Extend);
+    EXPECT_EQ(variables[2].Append, Entries{L"C:\\App\\bin"});
+
+    // Without its old value a changed variable is left alone, never written whole.
+    const EnvironmentList unknown = EnvironmentChangesOf({}, modified, {}, {});
+    ASSERT_EQ(unknown.size(), 1u);
+    EXPECT_EQ(unknown[0].Action, EnvironmentAction::Extend);
+    EXPECT_TRUE(unknown[0].Append.empty() && unknown[0].Prepend.empty());
+}
+
+TEST(SystemKeys, ControlSetsEnvironmentAndServices)
+{
+    struct Case
+    {
+        std::wstring key;
+        std::wstring relative;
+        bool environment, system;
+        std::wstring service;
+        bool ownKey;
+    };
+    const Case cases[] = {
+        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Svc", L"Services\\Svc", false, false, L"Svc", true},
+        {L"HKEY_LOCAL_MACHINE\\system\\ControlSet002\\services\\Svc\\Parameters", L"services\\Svc\\Parameters", false,
+         false, L"Svc", false},
+        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSetX01\\Services\\Svc", L"", false, false, L"", false},
+        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services", L"Services", false, false, L"", false},
+        {MachineEnvironment, L"Control\\Session Manager\\Environment", true, true, L"", false},
+        {L"HKEY_CURRENT_USER\\Environment", L"", true, false, L"", false},
+        {L"HKEY_CURRENT_USER\\Environment\\Sub", L"", false, false, L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.key));
+        EXPECT_EQ(ControlSetRelativePath(c.key), c.relative);
+        bool system = false;
+        EXPECT_EQ(IsEnvironmentKey(c.key, &system), c.environment);
+        EXPECT_EQ(system, c.system);
+        bool ownKey = false;
+        EXPECT_EQ(ServiceOfKey(c.key, &ownKey), c.service);
+        EXPECT_EQ(ownKey, c.ownKey);
+    }
+}
+
+TEST(ServiceKeys, ImagePathSplitsIntoProgramAndArguments)
+{
+    wchar_t windows[MAX_PATH];
+    ASSERT_GT(GetEnvironmentVariableW(L"SystemRoot", windows, MAX_PATH), 0u);
+    struct Case
+    {
+        std::wstring imagePath, program, arguments;
+    };
+    const Case cases[] = {
+        {L"\"C:\\Program Files\\App\\svc.exe\" -service  x ", L"C:\\Program Files\\App\\svc.exe", L"-service  x"},
+        {L"C:\\Program Files\\App\\svc.exe -k", L"C:\\Program Files\\App\\svc.exe", L"-k"},
+        {L"C:\\Apps\\my.exefile\\svc.exe", L"C:\\Apps\\my.exefile\\svc.exe", L""},
+        {L"%SystemRoot%\\system32\\svchost.exe -k netsvcs", std::wstring(windows) + L"\\system32\\svchost.exe",
+         L"-k netsvcs"},
+        {L"\\??\\C:\\Drivers\\x.sys", L"C:\\Drivers\\x.sys", L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.imagePath));
+        const ImagePathParts parts = SplitImagePath(c.imagePath);
+        EXPECT_EQ(parts.Program, c.program);
+        EXPECT_EQ(parts.Arguments, c.arguments);
+    }
+}
+
+TEST(ServiceKeys, AddedServiceKeyReadOnceAcrossControlSets)
+{
+    const std::wstring current = L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\CorvaneSvc";
+    const std::wstring numbered = L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services\\CorvaneSvc";
+    const std::vector<RegistryChangeEntry> values = {
+        {L"[" + current + L"]", L"\"Type\"", L"REG_DWORD", L"110"},
+        {L"[" + current + L"]", L"\"Start\"", L"REG_DWORD", L"2"},
+        {L"[" + current + L"]", L"\"ErrorControl\"", L"REG_DWORD", L"1"},
+        Value(current, L"ImagePath", L"REG_EXPAND_SZ", HexOf({L"\"C:\\Program Files\\Svc\\svc.exe\" -run"}, false)),
+        Value(current, L"DisplayName", L"REG_SZ", L"\"Corvane Service\""),
+        Value(current, L"ObjectName", L"REG_SZ", L"\"NT AUTHORITY\\LocalService\""),
+        Value(current, L"DependOnService", L"REG_SZ", L"hex(7):" + HexOf({L"RpcSs", L"Tcpip"}, true)),
+    };
+    RegistryChangeMap added;
+    added[current] = values;
+    added[numbered] = values;
+    const FolderTokenValues saved = TokenValues();
+    TokenValues().programfiles = L"C:\\Program Files";
+    added[current + L"\\Parameters"] = {Value(current + L"\\Parameters", L"Type", L"REG_SZ", L"\"not a service\"")};
+    added[L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\NoType"] = {
+        Value(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\NoType", L"Start", L"REG_SZ", L"\"3\"")};
+
+    const ServiceList services = ServiceChangesOf(added);
+    TokenValues() = saved;
+    ASSERT_EQ(services.size(), 1u);
+    const ServiceRecord& s = services[0];
+    EXPECT_EQ(s.Name, L"CorvaneSvc");
+    EXPECT_EQ(s.Type, 0x110u);
+    EXPECT_EQ(s.Start, 2u);
+    EXPECT_EQ(s.DisplayName, L"Corvane Service");
+    EXPECT_EQ(s.Account, L"NT AUTHORITY\\LocalService");
+    EXPECT_EQ(s.Program, L"%PROGRAMFILES%\\Svc\\svc.exe");
+    EXPECT_EQ(s.Arguments, L"-run");
+    EXPECT_EQ(s.DependOnService, (Entries{L"RpcSs", L"Tcpip"}));
+}
+
+TEST(SystemSettingsXml, ListsSurviveTheProjectFile)
+{
+    TempFolder folder;
+    const std::wstring path = folder / L"project.xml";
+    {
+        std::ofstream file(ToUtf8(path));
+        file << "<Project><FileSystem/><ServiceList><Service Name=\"stale\"/></ServiceList></Project>";
+    }
+    CXMLDocumentHandler document;
+    ASSERT_EQ(document.Load(path), 1);
+    ServiceRecord service{L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\S", L"S", L"Display", L"Desc",
+                          0x10, 2, 1, L"Group", {L"RpcSs", L"Tcpip"}, {L"NetGroup"}, L"", L"%PROGRAMFILES%\\S\\s.exe",
+                          L"-a \"b\""};
+    EnvironmentRecord path1{MachineEnvironment, L"Path", true, EnvironmentAction::Extend, L"", {L"C:\\P"},
+                            {L"C:\\A", L"C:\\B"}};
+    EnvironmentRecord home{L"HKEY_CURRENT_USER\\Environment", L"HOME", false, EnvironmentAction::Set, L"C:\\h"};
+    ASSERT_TRUE(WriteServiceList(document, {service}, ToUtf8(path)));
+    ASSERT_TRUE(WriteEnvironmentList(document, {path1, home}, ToUtf8(path)));
+
+    CXMLDocumentHandler reread;
+    ASSERT_EQ(reread.Load(path), 1);
+    EXPECT_EQ(ReadServiceList(reread), ServiceList{service}); // the stale element was replaced
+    EXPECT_EQ(ReadEnvironmentList(reread), (EnvironmentList{path1, home}));
+
+    // An earlier project file has neither section: both lists read empty.
+    {
+        std::ofstream file(ToUtf8(path));
+        file << "<Project><FileSystem/></Project>";
+    }
+    ASSERT_EQ(reread.Load(path), 1);
+    EXPECT_TRUE(ReadServiceList(reread).empty());
+    EXPECT_TRUE(ReadEnvironmentList(reread).empty());
+}
+
+} // namespace
