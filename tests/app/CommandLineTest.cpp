@@ -160,6 +160,22 @@ TEST_F(CommandLineRun, ResumeWithoutAPendingCaptureFails)
 {
     EXPECT_EQ(Run({L"-resume", L"-Path=" + (m_root / L"out")}), ExitFailure);
     EXPECT_NE(m_report.back().find(L"No pending capture"), std::wstring::npos);
+    EXPECT_NE(m_report.back().find(L"-snapshot"), std::wstring::npos);
+
+    // Stopped after its project file was written: the mark without snapshots.
+    // Nothing is left to capture; the report names the file and the build.
+    WriteFileBytes(m_root / L"CorvaneRepackager.ini", "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName="
+                                                      "ErrorLog.txt\r\n[SnapshotDetails]\r\nIsSnapshotTaken=1\r\n");
+    CreateDirectoryW((m_root / L"out").c_str(), nullptr);
+    CreateDirectoryW((m_root / L"out\\Packages").c_str(), nullptr);
+    const std::wstring project = m_root / L"out\\Packages\\App_1.0.xml";
+    WriteFileBytes(project, "<CorvaneProject/>");
+    EXPECT_EQ(Run({L"-resume", L"-Path=" + (m_root / L"out")}), ExitFailure);
+    ASSERT_FALSE(m_report.empty());
+    EXPECT_NE(m_report.back().find(L"already wrote its project file " + project), std::wstring::npos)
+        << ToUtf8(m_report.back());
+    EXPECT_NE(m_report.back().find(L"CorvaneRepackager.exe \"" + project + L"\" -Path="), std::wstring::npos)
+        << ToUtf8(m_report.back());
 }
 
 TEST(CaptureOptions, FileNamesAndTimeoutsAreChecked)

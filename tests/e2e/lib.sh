@@ -130,8 +130,8 @@ check_package() {
 # install_and_check <package.msi> <capture prefix>: installs into a fresh
 # prefix whose Program Files folder is C:\Apps (so paths must be translated),
 # checks files, registry values and INI entries (and whatever $AFTER_INSTALL
-# checks, given the prefix), uninstalls, checks they are gone (and whatever
-# $AFTER_UNINSTALL checks).
+# checks, given the prefix), uninstalls, checks they are gone but for the
+# files of $KEPT_ON_REMOVAL (and whatever $AFTER_UNINSTALL checks).
 install_and_check() {
   local msi=$1 capture=$2 target=target
   step "install into a fresh prefix"
@@ -157,9 +157,14 @@ install_and_check() {
   rc=0
   in_prefix $target wine msiexec /x 'C:\package.msi' /qn </dev/null || rc=$?
   check test "$rc" = 0
+  # Files the target machine had before ($KEPT_ON_REMOVAL, one per line) stay.
   while read -r rel; do
     installed="$(drive_c $target)/${rel/#Program Files/Apps}"
-    [ ! -e "$installed" ] || fail "still there after uninstall: $installed"
+    if grep -qxF "$rel" <<<"${KEPT_ON_REMOVAL:-}"; then
+      [ -e "$installed" ] || fail "removed although the machine had it before: $installed"
+    else
+      [ ! -e "$installed" ] || fail "still there after uninstall: $installed"
+    fi
   done <"$WORK/extracted.txt"
   export_keys $target uninstalled
   check $CHECK reg-export "$WORK/uninstalled.reg" "$EXPECT" uninstalled-registry

@@ -62,5 +62,7 @@ prepare_target() {
   printf '[CorvaneLegacy]\r\nMode=old\r\n' >>"$(drive_c "$1")/windows/win.ini"
 }
 PREPARE_TARGET=prepare_target
+# The machine had the configuration file before: its removal leaves it.
+KEPT_ON_REMOVAL='Program Files/Corvane Legacy/config.txt'
 install_and_check "$msi" capture
 finish

@@ -95,16 +95,18 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     ASSERT_EQ(Compare(*e), 1);
 
     // Added: folders in descending order of name, the files of each reversed;
-    // the temporary file and the empty folder have nothing to pack.
+    // the temporary file has nothing to pack, the empty folder is written
+    // without files (the package creates it).
     const auto added = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
     std::vector<ListedItem> expected = {
         {L"%PROGRAMFILES%\\\u6587\u4ef6", Names{{L"\u6f22.dat"}}},
+        {L"%PROGRAMFILES%\\Empty", Names{}},
         {L"%PROGRAMFILES%\\Caf\u00e9", Names{{L"na\u00efve.txt"}}},
         {L"%PROGRAMFILES%\\App", Names{{L"b.dll"}, {L"a.exe"}}},
         {L"%PROGRAMFILES%\\Alpha", Names{{L"x.txt"}}},
     };
     EXPECT_EQ(added, expected);
-    EXPECT_EQ(e->AddedItems().count(pf + L"\\Empty"), 0u) << "the writer drops folders with nothing to write";
+    EXPECT_EQ(e->AddedItems().count(pf + L"\\Empty"), 1u) << "the empty folder stays in the map";
     EXPECT_EQ(e->Document().AddedExecutables(), std::vector<std::wstring>{pf + L"\\App\\a.exe"});
 
     // A deleted file cannot be packed, so nothing is written for it.
@@ -125,7 +127,7 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     e->AddedItems().erase(pf + L"\\Alpha");
     EXPECT_EQ(e->WriteFileChanges(), 1);
     const auto rewritten = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
-    ASSERT_EQ(rewritten.size(), 3u);
+    ASSERT_EQ(rewritten.size(), 4u);
     EXPECT_EQ(rewritten.back().Name, L"%PROGRAMFILES%\\App");
     EXPECT_EQ(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted),
               (std::vector<ListedItem>{{L"%PROGRAMFILES%\\App", Names{{L"gone.dll"}}}}));

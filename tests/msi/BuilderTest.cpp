@@ -155,8 +155,13 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\CorvaneBT.msi"), packagePath);
     EXPECT_EQ(8u, counts.FilesPacked);
     EXPECT_EQ(2u, counts.FilesLeftOut);
-    EXPECT_EQ(11u, counts.RegistryRows); // ten added (one is gone) and one modified
-    EXPECT_EQ(1u, counts.RegistryLeftOut);
+    // Nine added (one is gone, the QWORD cannot be written) and one modified.
+    EXPECT_EQ(10u, counts.RegistryRows);
+    EXPECT_EQ(2u, counts.RegistryLeftOut);
+    // What existed before the setup: the modified file, value and INI entries.
+    EXPECT_EQ(1u, counts.FilesKept);
+    EXPECT_EQ(1u, counts.RegistryKept);
+    EXPECT_EQ(2u, counts.IniKept);
     EXPECT_EQ(5u, counts.IniRows);
     EXPECT_EQ(3u, counts.ShortcutRows);
     EXPECT_EQ(0u, counts.RejectedRows);
@@ -204,6 +209,12 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         EXPECT_EQ(L"DATA", At(components, L"__.BINCOMP")[0]);
         EXPECT_EQ(L"SUB", At(components, L"README.TXT2COMP")[0]);
         EXPECT_EQ(L"8", At(components, L"README.TXT2COMP")[1]);
+        // The modified file is kept on removal: a permanent component.
+        EXPECT_EQ(L"24", At(components, L"SETTINGS.DATCOMP")[1]);
+        const Row keptValues = At(components, L"REGKEEPCOMP");
+        EXPECT_EQ((Row{L"ProgramFilesFolder", L"20"}), Row(keptValues.begin(), keptValues.begin() + 2));
+        const Row keptIni = At(components, L"INIKEEPCOMP");
+        EXPECT_EQ((Row{L"INSTALLDIR", L"20"}), Row(keptIni.begin(), keptIni.begin() + 2));
         // The fixed components' key paths are registry values of their own.
         const Row registryComponent = At(components, L"REGDIFFCOMP");
         EXPECT_EQ((Row{L"ProgramFilesFolder", L"12"}), Row(registryComponent.begin(), registryComponent.begin() + 2));
@@ -217,7 +228,8 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 
         const auto features = Query(db.get(), L"SELECT `Component_` FROM `FeatureComponents` WHERE "
                                               L"`Feature_`='MSIFeature'");
-        EXPECT_EQ(10u, features.size()); // eight files and the template's two fixed components
+        // Eight files, the template's two fixed components and the two permanent ones.
+        EXPECT_EQ(12u, features.size());
 
         EXPECT_EQ((std::vector<Row>{{L"1", L"8", L"#MSIProject.cab"}}),
                   Query(db.get(), L"SELECT `DiskId`,`LastSequence`,`Cabinet` FROM `Media`"));
@@ -230,7 +242,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
             if (row[0].starts_with(L"CorvaneKeyPath"))
                 continue;
             EXPECT_EQ(L"1", row[1]);
-            EXPECT_EQ(L"REGDIFFCOMP", row[5]);
+            EXPECT_EQ(row[3] == L"Mod" ? L"REGKEEPCOMP" : L"REGDIFFCOMP", row[5]) << ToUtf8(row[3]);
             byName[row[3]] = {row[0], row[2], row[4]};
         }
         const std::wstring key = scene.KeyPath();
@@ -242,7 +254,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         EXPECT_EQ(L"#x0a0bff", At(byName, L"Blob")[2]);
         EXPECT_EQ(L"#10", At(byName, L"Count")[2]);
         EXPECT_EQ(L"#-1", At(byName, L"Minus")[2]);
-        EXPECT_EQ(L"#x0807060504030201", At(byName, L"Big")[2]);
+        EXPECT_EQ(0u, byName.count(L"Big")) << "no installer notation for a QWORD";
         EXPECT_EQ(L"a[~]b b[~]c", At(byName, L"List")[2]);
         EXPECT_EQ(L"it's [\\[]literal[\\]]", At(byName, L"Say \"hi\"")[2]);
         EXPECT_EQ((Row{L"CorvaneRegistry2", key, L"default text"}), At(byName, L""));
@@ -259,9 +271,9 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
                                     {L"INIFile3", L"app.ini", L"APP", L"Main", L"Home",
                                      L"[ProgramFilesFolder]" + scene.Root().substr(scene.Root().find_last_of(L'\\') + 1) +
                                          L"\\App",
-                                     L"0", L"INIHANDLECOMP"},
+                                     L"0", L"INIKEEPCOMP"},
                                     {L"INIFile4", L"app.ini", L"APP", L"Main", L"Key", L"v", L"0",
-                                     L"INIHANDLECOMP"}}),
+                                     L"INIKEEPCOMP"}}),
                   Query(db.get(), L"SELECT * FROM `IniFile` ORDER BY `IniFile`"));
         EXPECT_EQ((std::vector<Row>{{L"INIFile1", L"corvane_old.ini", L"WindowsFolder", L"Old", L"Gone", L"1", L"2",
                                      L"INIHANDLECOMP"}}),
