@@ -30,6 +30,7 @@ void CProgressState::Clear()
     m_statusText.clear();
     m_detailText.clear();
     m_stepCount.store(0);
+    m_share.store(-1);
 }
 
 CProgressState& Progress()

@@ -19,6 +19,11 @@ public:
     void AddStep() { m_stepCount.fetch_add(1); }
     int StepCount() const { return m_stepCount.load(); }
 
+    // How much of a measured operation is done, in thousandths; -1 while no
+    // operation measures itself (the pages then pace their bars by the step count).
+    void SetShare(int permille) { m_share.store(permille); }
+    int Share() const { return m_share.load(); }
+
     void Clear();
 
 private:
@@ -26,6 +31,7 @@ private:
     std::wstring m_statusText;
     std::wstring m_detailText;
     std::atomic<int> m_stepCount{0};
+    std::atomic<int> m_share{-1};
 };
 
 // The process-wide instance (ProgressStatusText, ProgressDetailText, ProgressStepCount).

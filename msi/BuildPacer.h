@@ -2,8 +2,9 @@
 // Paces ProgressStepCount (Progress.h) over a package build, whose cabinet is
 // made beside the rows or after them: the count is 0 for the first half of
 // the build's work and 1 from its middle on, and it never falls back,
-// whatever order the steps finish in. The build pages pace their bar by it:
-// up to 450 while it is 0, up to 950 while it is 1.
+// whatever order the steps finish in. The share of the work done (Progress
+// Share, in thousandths) follows every unit, so that a bar can move with the
+// files packed; it is -1 again once the pacer is gone.
 #include <cstddef>
 
 class CBuildPacer
@@ -11,6 +12,9 @@ class CBuildPacer
 public:
     // Sets the step count to 0.
     explicit CBuildPacer(std::size_t totalUnits);
+    ~CBuildPacer();
+    CBuildPacer(const CBuildPacer&) = delete;
+    CBuildPacer& operator=(const CBuildPacer&) = delete;
     // Counts finished work; the step count becomes 1 once half of the total
     // is done.
     void Finished(std::size_t units);

@@ -203,7 +203,7 @@ void CBuildMSIDlg::OnTimer(UINT_PTR timerId)
     }
     HWND bar = Item(IDC_BUILD_PROGRESS);
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    const int next = NextProgressPosition(position, Increment, Progress().StepCount());
+    const int next = NextMeasuredProgressPosition(position, Increment, Progress().StepCount(), Progress().Share());
     if (next != position)
         SendMessageW(bar, PBM_SETPOS, next, 0);
 }

@@ -271,7 +271,8 @@ void CCreateProjectFileMsiDlg::OnTimer(UINT_PTR timerId)
             WorkerEnded(Worker().Result() == 1);
         } else {
             const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-            const int next = NextProgressPosition(position, m_increment, Progress().StepCount());
+            const int next =
+                NextMeasuredProgressPosition(position, m_increment, Progress().StepCount(), Progress().Share());
             if (next != position)
                 SendMessageW(bar, PBM_SETPOS, next, 0);
         }

@@ -410,3 +410,11 @@ int NextProgressPosition(int position, int increment, int stepCount)
         return position + 1;
     return position;
 }
+
+int NextMeasuredProgressPosition(int position, int increment, int stepCount, int share)
+{
+    if (share < 0)
+        return NextProgressPosition(position, increment, stepCount);
+    const int target = std::min(share, 1000) * (ProgressRange - 50) / 1000;
+    return std::max(position, target);
+}

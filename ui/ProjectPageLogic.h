@@ -104,3 +104,7 @@ inline constexpr int ProgressRange = 1000;
 int ProgressCeiling(int increment, int stepCount);
 // The bar's next position on a timer tick: one step while at or below the ceiling.
 int NextProgressPosition(int position, int increment, int stepCount);
+// The same for a worker that measures its share of the work (Progress Share,
+// thousandths, -1 when it does not): the bar follows the share up to 50 short
+// of its end and never moves back.
+int NextMeasuredProgressPosition(int position, int increment, int stepCount, int share);

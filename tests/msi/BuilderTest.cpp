@@ -1047,23 +1047,31 @@ TEST(BuildPacer, TheStepCountTurnsOneAtTheMiddleAndStays)
         std::size_t total;
         std::vector<std::size_t> finished;
         std::vector<int> counts; // after each Finished
+        std::vector<int> shares; // thousandths, after each Finished
     };
     const Case cases[] = {
-        {10, {3, 1, 1, 4, 1}, {0, 0, 1, 1, 1}}, // rows first, the cabinet (half) last
-        {10, {5, 1, 1}, {1, 1, 1}},             // the cabinet first
-        {3, {1, 1, 1}, {0, 1, 1}},              // no cabinet: half the rows
-        {0, {0}, {1}},                          // nothing to do
+        {10, {3, 1, 1, 4, 1}, {0, 0, 1, 1, 1}, {300, 400, 500, 900, 1000}}, // rows first, the cabinet (half) last
+        {10, {5, 1, 1}, {1, 1, 1}, {500, 600, 700}},                         // the cabinet first
+        {3, {1, 1, 1}, {0, 1, 1}, {333, 666, 1000}},                          // no cabinet: half the rows
+        {0, {0}, {1}, {1000}},                                                // nothing to do
+        {4, {3, 3}, {1, 1}, {750, 1000}},                                      // more than the total
     };
     for (const Case& c : cases) {
         Progress().SetStepCount(7);
-        CBuildPacer pacer(c.total);
-        EXPECT_EQ(Progress().StepCount(), 0);
-        std::vector<int> seen;
-        for (std::size_t units : c.finished) {
-            pacer.Finished(units);
-            seen.push_back(Progress().StepCount());
+        {
+            CBuildPacer pacer(c.total);
+            EXPECT_EQ(Progress().StepCount(), 0);
+            EXPECT_EQ(Progress().Share(), 0);
+            std::vector<int> seen, shares;
+            for (std::size_t units : c.finished) {
+                pacer.Finished(units);
+                seen.push_back(Progress().StepCount());
+                shares.push_back(Progress().Share());
+            }
+            EXPECT_EQ(seen, c.counts) << "total " << c.total;
+            EXPECT_EQ(shares, c.shares) << "total " << c.total;
         }
-        EXPECT_EQ(seen, c.counts) << "total " << c.total;
+        EXPECT_EQ(Progress().Share(), -1) << "no share once the build is over";
     }
 }
 

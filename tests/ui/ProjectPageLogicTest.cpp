@@ -255,4 +255,15 @@ TEST(ProjectPageLogic, TheBarStopsShortOfEachWorkersShare)
     for (const Case& c : cases)
         EXPECT_EQ(NextProgressPosition(c.position, c.increment, c.steps), c.next)
             << c.position << " " << c.increment << " " << c.steps;
+
+    // A measured build: the bar follows its share, never back, never full.
+    struct Measured
+    {
+        int position, share, next;
+    };
+    const Measured measured[] = {
+        {0, -1, 1}, {451, -1, 451}, {0, 0, 0}, {10, 500, 475}, {600, 500, 600}, {0, 1000, 950}, {0, 1200, 950},
+    };
+    for (const Measured& m : measured)
+        EXPECT_EQ(NextMeasuredProgressPosition(m.position, 500, 0, m.share), m.next) << m.position << " " << m.share;
 }
