@@ -53,12 +53,13 @@ public:
     const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
     // Part of CleanCapture: the services and environment variables among the
     // registry changes (their values stay in the change maps, where the review
-    // pages list them under their keys), written into "RegChanges.xml".
+    // pages list them under their keys), written into "RegChanges.xml" when
+    // there are any.
     void ClassifySystemSettings();
     const ServiceList& CapturedServices() const noexcept { return m_services; }
     const EnvironmentList& CapturedEnvironment() const noexcept { return m_environment; }
     // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
-    // project file. True when saved.
+    // project file (nothing when both are empty). True unless a save failed.
     bool CopySystemSettingsToProjectFile();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
