@@ -7,6 +7,7 @@
 #include "common/Log.h"
 #include "engine/CapturedShortcuts.h"
 #include "engine/FileEnumerate.h"
+#include "engine/PerUserData.h"
 #include "engine/RegistryEnumerate.h"
 #include "engine/UninstallRegistration.h"
 #include "project/XMLDocumentHandler.h"
@@ -50,6 +51,9 @@ public:
     void CleanCapture();
     const std::vector<MovedChangeEntry>& ExcludedUninstallEntries() const noexcept { return m_uninstallEntries; }
     const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
+    // After a comparison: the added and modified files below the capturing
+    // user's profile and values below HKEY_CURRENT_USER (also in the error log).
+    PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
     // saves to the project file path. Returns 1, or 0 (logged) when stopped,
