@@ -7,6 +7,7 @@
 #include "common/Log.h"
 #include "engine/CapturedShortcuts.h"
 #include "engine/FileEnumerate.h"
+#include "engine/PerUserData.h"
 #include "engine/RegistryEnumerate.h"
 #include "engine/UninstallRegistration.h"
 #include "project/SystemSettings.h"
@@ -61,6 +62,9 @@ public:
     // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
     // project file (nothing when both are empty). True unless a save failed.
     bool CopySystemSettingsToProjectFile();
+    // After a comparison: the added and modified files below the capturing
+    // user's profile and values below HKEY_CURRENT_USER (also in the error log).
+    PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
     // saves to the project file path. Returns 1, or 0 (logged) when stopped,
