@@ -5,6 +5,7 @@
 #include "common/FileVersionInfo.h"
 #include "common/Log.h"
 #include "common/Paths.h"
+#include "common/SetupProcess.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
@@ -292,29 +293,39 @@ SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
     if (!options.args.empty())
         commandLine += L" " + options.args;
     std::wstring folder = options.setup.substr(0, options.setup.find_last_of(L'\\'));
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
     report(L"Running the setup: " + commandLine);
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    CSetupProcess setup;
+    if (!setup.Start(commandLine, folder)) {
         const std::wstring message = SystemMessage(GetLastError());
         LogError("RunSetup: Unable to start " + ToUtf8(options.setup) + ": " + ToUtf8(message));
         report(L"The setup could not be started: " + message + L".");
         return SetupOutcome::NotStarted;
     }
-    UniqueKernelHandle processHandle(process.hProcess);
-    UniqueKernelHandle threadHandle(process.hThread);
+    if (!setup.FollowsChildren())
+        report(L"The setup cannot be followed into the programs it starts (see the error log); only it is waited "
+               L"for.");
+    // The whole setup, its children included, shares the one limit.
     const DWORD limit = options.timeoutMinutes == 0 ? INFINITE : options.timeoutMinutes * 60u * 1000u;
-    if (WaitForSingleObject(processHandle.get(), limit) == WAIT_TIMEOUT) {
+    const ULONGLONG started = GetTickCount64();
+    // First the setup's own process, to say so when its children go on.
+    const DWORD ownWait = WaitForSingleObject(setup.Process(), limit);
+    if (ownWait == WAIT_OBJECT_0 && !setup.WaitForAll(0))
+        report(L"The setup's own process has ended; waiting for the programs it started: " +
+               DescribePrograms(setup.StillRunning()));
+    const ULONGLONG spent = GetTickCount64() - started;
+    const DWORD rest = limit == INFINITE ? INFINITE : (spent >= limit ? 0 : static_cast<DWORD>(limit - spent));
+    if (!setup.WaitForAll(rest)) {
+        const std::wstring running = DescribePrograms(setup.StillRunning());
         LogError("RunSetup: " + ToUtf8(options.setup) + " was still running after " +
-                 std::to_string(options.timeoutMinutes) + " minute(s)");
+                 std::to_string(options.timeoutMinutes) + " minute(s): " + ToUtf8(running));
         report(L"The setup was still running after " + Plural(options.timeoutMinutes, L"minute", L"minutes") +
-               L" (-Timeout=); the second snapshot is not taken.");
+               L" (-Timeout=): " + running + L"; the second snapshot is not taken.");
         return SetupOutcome::TimedOut;
     }
     DWORD exitCode = 0;
-    GetExitCodeProcess(processHandle.get(), &exitCode);
+    if (!setup.ExitCode(exitCode))
+        LogError("RunSetup: the exit code of " + ToUtf8(options.setup) + " cannot be read (error " +
+                 std::to_string(GetLastError()) + ")");
     report(L"The setup ended with exit code " + Number(exitCode) + L".");
     // 3010 and 1641: installed, a restart is needed or was started.
     if (exitCode == 0 || exitCode == 3010 || exitCode == 1641)
@@ -498,6 +509,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
     report(L"INI entries: " + Number(CountEntries(ini.AddedItems())) + L" added, " +
            Number(CountEntries(ini.ModifiedItems())) + L" modified, " + Number(CountEntries(ini.DeletedItems())) +
            L" deleted.");
+    report(PerUserDataLine(manager.Coordinator().PerUserData()));
     ReportCleanCapture(manager.Coordinator(), report);
     const std::wstring project = FromUtf8(GetProjectFilePath());
     if (manager.CreateProjectFile() != 1) {

@@ -148,7 +148,14 @@ int CEnumerateWrapper::CompareSnapshot()
     }
     Progress().SetStepCount(0);
     CleanCapture();
+    WriteError("CEnumerateWrapper::CompareSnapshot " + ToUtf8(PerUserDataLine(PerUserData())));
     return 1;
+}
+
+PerUserDataCount CEnumerateWrapper::PerUserData()
+{
+    return CountPerUserData({&m_files.AddedItems(), &m_files.ModifiedItems()},
+                            {&m_registry.AddedChanges(), &m_registry.ModifiedChanges()}, TokenValues().userprofile);
 }
 
 bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)

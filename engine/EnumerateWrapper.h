@@ -7,6 +7,7 @@
 #include "common/Log.h"
 #include "engine/CapturedShortcuts.h"
 #include "engine/FileEnumerate.h"
+#include "engine/PerUserData.h"
 #include "engine/RegistryEnumerate.h"
 #include "engine/UninstallRegistration.h"
 #include "project/SystemSettings.h"
@@ -53,13 +54,17 @@ public:
     const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
     // Part of CleanCapture: the services and environment variables among the
     // registry changes (their values stay in the change maps, where the review
-    // pages list them under their keys), written into "RegChanges.xml".
+    // pages list them under their keys), written into "RegChanges.xml" when
+    // there are any.
     void ClassifySystemSettings();
     const ServiceList& CapturedServices() const noexcept { return m_services; }
     const EnvironmentList& CapturedEnvironment() const noexcept { return m_environment; }
     // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
-    // project file. True when saved.
+    // project file (nothing when both are empty). True unless a save failed.
     bool CopySystemSettingsToProjectFile();
+    // After a comparison: the added and modified files below the capturing
+    // user's profile and values below HKEY_CURRENT_USER (also in the error log).
+    PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
     // saves to the project file path. Returns 1, or 0 (logged) when stopped,

@@ -15,6 +15,9 @@ void CEnumerateWrapper::ClassifySystemSettings()
     for (const ServiceRecord& service : m_services)
         WriteError("CEnumerateWrapper::ClassifySystemSettings Service " + ToUtf8(service.Name) + " (" +
                    ToUtf8(service.Key) + ") created by the setup");
+    // A capture without either writes no section: its files look as before.
+    if (m_services.empty() && m_environment.empty())
+        return;
     CXMLDocumentHandler changes;
     if (changes.Load(Paths().RegChangesPath) != 1) {
         WriteError("CEnumerateWrapper::ClassifySystemSettings Unable to load " + Paths().RegChangesPath);
@@ -34,6 +37,8 @@ bool CEnumerateWrapper::CopySystemSettingsToProjectFile()
     const bool recorded = loaded && !changes.GetRootNode().SelectSingleNode(SystemSection::Services).IsNull();
     const ServiceList services = recorded ? ReadServiceList(changes) : m_services;
     const EnvironmentList variables = recorded ? ReadEnvironmentList(changes) : m_environment;
+    if (services.empty() && variables.empty())
+        return true;
     return WriteServiceList(m_project, services, GetProjectFilePath()) &&
            WriteEnvironmentList(m_project, variables, GetProjectFilePath());
 }

@@ -178,8 +178,8 @@ void CMSIHandler::TakeSystemSettings()
     RegistryChangeMap& added = m_project->AddedKeys();
     RegistryChangeMap& modified = m_project->ModifiedKeys();
 
-    // Values of a key (under any control set) named by `relative` or by a
-    // HKEY_CURRENT_USER key, taken out of both maps; true when any was there.
+    // The values `matchesValue` accepts of the keys `matchesKey` accepts, taken
+    // out of the added and the modified map; true when any was there.
     auto takeOut = [&](auto&& matchesKey, auto&& matchesValue) {
         bool found = false;
         for (RegistryChangeMap* map : {&added, &modified})
@@ -194,29 +194,36 @@ void CMSIHandler::TakeSystemSettings()
     };
 
     for (ServiceRecord& service : ReadServiceList(*m_project)) {
-        std::string problem;
+        // The service's own key (under any control set) and the subkeys the
+        // service control manager keeps; other subkeys (Parameters) stay.
+        const auto ownValues = [&](const std::wstring& key) {
+            bool ownKey = false;
+            if (!SameName(ServiceOfKey(key, &ownKey), service.Name))
+                return false;
+            const std::wstring last = key.substr(key.find_last_of(L'\\') + 1);
+            return ownKey || SameName(last, L"Security") || SameName(last, L"Enum");
+        };
+        // The user may have taken the service's values out of the project.
+        const bool listed = std::any_of(added.begin(), added.end(), [&](const auto& key) {
+            return ownValues(key.first) && !key.second.empty();
+        });
+        if (!listed)
+            continue;
         std::wstring real = service.Program;
         ToRealPath(real);
         const auto file = std::find_if(m_files.begin(), m_files.end(),
                                        [&](const PackedFile& f) { return SameName(f.realPath, real); });
+        std::string problem;
         if (!InstallerServiceType(service.Type) || !InstallerStartType(service.Start))
             problem = "is a driver or a kind of service Windows Installer does not install";
         else if (file == m_files.end())
             problem = "runs " + ToUtf8(real) + ", which is not a file of the package";
-        const auto ownValues = [&](const std::wstring& key) {
-            bool ownKey = false;
-            return SameName(ServiceOfKey(key, &ownKey), service.Name) &&
-                   (ownKey || SameName(key.substr(key.find_last_of(L'\\') + 1), L"Security") ||
-                    SameName(key.substr(key.find_last_of(L'\\') + 1), L"Enum"));
-        };
         if (!problem.empty()) {
             Note(L"The service " + service.Name + L" " + FromUtf8(problem) +
                  L"; it stays as registry values and becomes active at the next restart.");
             continue;
         }
-        // The user may have taken the service's values out of the project.
-        if (!takeOut(ownValues, [](const RegistryChangeEntry&) { return true; }))
-            continue;
+        (void)takeOut(ownValues, [](const RegistryChangeEntry&) { return true; });
         m_services.push_back({std::move(service), file->component});
     }
 

@@ -49,17 +49,17 @@ struct ServiceRecord
 {
     std::wstring Key; // the service's key
     std::wstring Name;
-    std::wstring DisplayName;
-    std::wstring Description;
+    std::wstring DisplayName = {};
+    std::wstring Description = {};
     std::uint32_t Type = 0;
     std::uint32_t Start = 3;
     std::uint32_t ErrorControl = 1;
-    std::wstring Group;
-    std::vector<std::wstring> DependOnService;
-    std::vector<std::wstring> DependOnGroup;
-    std::wstring Account;   // ObjectName; empty means LocalSystem
-    std::wstring Program;   // the image path's program, in token form
-    std::wstring Arguments; // the rest of the image path
+    std::wstring Group = {};
+    std::vector<std::wstring> DependOnService = {};
+    std::vector<std::wstring> DependOnGroup = {};
+    std::wstring Account = {};   // ObjectName; empty means LocalSystem
+    std::wstring Program = {};   // the image path's program, in token form
+    std::wstring Arguments = {}; // the rest of the image path
 
     friend bool operator==(const ServiceRecord&, const ServiceRecord&) = default;
 };

@@ -1,7 +1,9 @@
 #include "ui/LaunchSetupDlg.h"
 
 #include "common/Config.h"
+#include "common/Log.h"
 #include "common/Paths.h"
+#include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
@@ -14,23 +16,25 @@ constexpr wchar_t Description[] =
     L"launch the selected application for installation and then move to next screen. Alternately use the second "
     L"option to move to next screen after externally launching the application.";
 
-// Waits for `handle` while the windows keep painting and timers keep firing;
-// no input gets through, and what was typed or clicked meanwhile is dropped.
-void WaitWithoutInput(HANDLE handle)
+// Waits up to `milliseconds` for `handle` (none: only the time) while the
+// windows keep painting and timers keep firing. Input goes only to `accepted`
+// (none: nowhere); what was typed or clicked elsewhere is dropped.
+void WaitWithoutInput(HANDLE handle, DWORD milliseconds, HWND accepted)
 {
-    for (;;) {
-        const DWORD woken =
-            MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_PAINT | QS_TIMER | QS_SENDMESSAGE);
-        if (woken != WAIT_OBJECT_0 + 1)
-            break;
-        MSG message;
+    const DWORD wake = QS_PAINT | QS_TIMER | QS_SENDMESSAGE | (accepted ? QS_INPUT : 0);
+    const DWORD woken = MsgWaitForMultipleObjects(handle ? 1 : 0, &handle, FALSE, milliseconds, wake);
+    MSG message;
+    if (woken == (handle ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0)) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
             DispatchMessageW(&message);
         while (PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
             DispatchMessageW(&message);
     }
-    MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT)) {
+        if (accepted && message.hwnd == accepted) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
 }
 
@@ -63,7 +67,7 @@ BOOL CLaunchSetupDlg::OnInitDialog()
     CPropertyPage::OnInitDialog();
     // From now on a restart offers to resume the capture.
     WriteSnapshotTakenKey();
-    for (int id : {IDC_DESCRIPTION, IDC_LAUNCH_SETUP, IDC_DO_NOT_LAUNCH})
+    for (int id : {IDC_DESCRIPTION, IDC_LAUNCH_SETUP, IDC_DO_NOT_LAUNCH, IDC_STILL_RUNNING, IDC_STOP_WAITING})
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
 
@@ -131,18 +135,65 @@ LRESULT CLaunchSetupDlg::OnWizardNext()
 bool CLaunchSetupDlg::LaunchAndWatch(const std::wstring& setupPath)
 {
     m_watch.TakeBefore();
-    UniqueKernelHandle process;
-    if (!LaunchWithShell(SheetWindow(), setupPath, L"open", process))
+    CSetupProcess setup;
+    if (!LaunchSetup(SheetWindow(), setupPath, setup))
         return false;
     Worker().Start([this] { return m_watch.Monitor(); });
     // A setup handed to a program that was already running gives no handle:
     // there is nothing to wait for.
-    if (process.valid())
-        WaitWithoutInput(process.get());
+    WaitForSetup(setup);
     m_watch.StopMonitoring();
     // The lists are read only once the monitor has ended.
     Worker().WaitWhilePainting();
     return true;
+}
+
+std::wstring CLaunchSetupDlg::StillRunningText(const std::vector<RunningProgram>& programs)
+{
+    return L"The setup has ended, but programs it started are still running: " + DescribePrograms(programs) +
+           L".\r\n\r\nThe second snapshot waits until they end. Choose \"Continue without waiting\" if they "
+           L"are meant to keep running (the installed application, a tray program).";
+}
+
+void CLaunchSetupDlg::WaitForSetup(CSetupProcess& setup)
+{
+    m_waitedFor.clear();
+    m_wentOn = false;
+    m_goOnPressed = false;
+    constexpr DWORD Slice = 100;  // how often the wait looks at the job
+    constexpr ULONGLONG ListEvery = 1000;
+    ULONGLONG listed = 0;
+    while (!setup.WaitForAll(0)) {
+        const bool ownEnded = setup.SetupHasEnded();
+        if (ownEnded && GetTickCount64() - listed >= ListEvery) {
+            const std::vector<RunningProgram> running = setup.StillRunning();
+            if (!running.empty()) {
+                m_waitedFor = running;
+                SetItemText(IDC_STILL_RUNNING, StillRunningText(running));
+                ShowItem(IDC_STILL_RUNNING, true);
+                ShowItem(IDC_STOP_WAITING, true);
+            }
+            listed = GetTickCount64();
+        }
+        if (m_goOnPressed) {
+            m_wentOn = true;
+            LogError("CLaunchSetupDlg: went on without waiting for " + ToUtf8(DescribePrograms(setup.StillRunning())));
+            break;
+        }
+        WaitWithoutInput(ownEnded ? nullptr : setup.Process(), Slice,
+                         ownEnded ? GetDlgItem(Window(), IDC_STOP_WAITING) : nullptr);
+    }
+    ShowItem(IDC_STILL_RUNNING, false);
+    ShowItem(IDC_STOP_WAITING, false);
+}
+
+bool CLaunchSetupDlg::OnCommand(WORD controlId, WORD code, HWND control)
+{
+    if (controlId == IDC_STOP_WAITING && code == BN_CLICKED) {
+        m_goOnPressed = true;
+        return true;
+    }
+    return CPropertyPage::OnCommand(controlId, code, control);
 }
 
 void CLaunchSetupDlg::Quit()

@@ -81,6 +81,8 @@
 #define IDC_POST_PROGRESS          1037
 #define IDC_LAUNCH_SETUP           1128
 #define IDC_DO_NOT_LAUNCH          1129
+#define IDC_STILL_RUNNING          1170
+#define IDC_STOP_WAITING           1171
 #define IDC_LAUNCH_GROUP           1130
 #define IDC_MSI_WARNING_TEXT       1155
 #define IDT_CAPTURE_PROGRESS       1035

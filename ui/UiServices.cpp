@@ -42,6 +42,24 @@ ShellLaunchFunction& ShellLaunchSlot()
     return slot;
 }
 
+SetupLaunchFunction& SetupLaunchSlot()
+{
+    static SetupLaunchFunction slot;
+    return slot;
+}
+
+bool RealLaunchSetup(HWND owner, const std::wstring& file, CSetupProcess& setup)
+{
+    if (setup.Start(L"\"" + file + L"\"", std::wstring()))
+        return true;
+    // Not a program the platform starts by itself: the shell knows what opens it.
+    UniqueKernelHandle process;
+    if (!LaunchWithShell(owner, file, L"open", process))
+        return false;
+    setup.Follow(std::move(process));
+    return true;
+}
+
 ProcessListFunction& ProcessListSlot()
 {
     static ProcessListFunction slot;
@@ -191,6 +209,18 @@ bool LaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& v
     if (ShellLaunchSlot())
         return ShellLaunchSlot()(owner, file, verb, process);
     return RealLaunchWithShell(owner, file, verb, process);
+}
+
+void SetSetupLaunchFunction(SetupLaunchFunction function)
+{
+    SetupLaunchSlot() = std::move(function);
+}
+
+bool LaunchSetup(HWND owner, const std::wstring& file, CSetupProcess& setup)
+{
+    if (SetupLaunchSlot())
+        return SetupLaunchSlot()(owner, file, setup);
+    return RealLaunchSetup(owner, file, setup);
 }
 
 void OpenWithHtmHandler(const std::wstring& address)

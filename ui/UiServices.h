@@ -2,9 +2,10 @@
 // What the pages ask of the user and of the platform, each behind one
 // replaceable function so that tests answer instead of a person and nothing
 // real is started: message boxes, the file-open dialog, the folder browser,
-// the administrator check, launching a program with the shell and listing
-// processes. Each Set...Function takes the stand-in; an empty one restores
+// the administrator check, launching a program with the shell, starting the
+// setup and listing processes. Each Set...Function takes the stand-in; an empty one restores
 // the real function. Also the one dialog font of the process.
+#include "common/SetupProcess.h"
 #include "common/UniqueHandle.h"
 
 #include <windows.h>
@@ -41,6 +42,17 @@ using ShellLaunchFunction =
     std::function<bool(HWND, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process)>;
 void SetShellLaunchFunction(ShellLaunchFunction function);
 bool LaunchWithShell(HWND owner, const std::wstring& file, const std::wstring& verb, UniqueKernelHandle& process);
+
+// Starts the setup program `file` of the Launch Setup page and has `setup`
+// follow it and every process it starts (SetupProcess.h): created suspended in
+// a job, with no arguments and this process's working folder. A file that the
+// platform cannot start as a program (a document, a program that asks for
+// elevation) is opened with the shell's "open" verb and the process the shell
+// reports is followed from then on. False when neither started it; the
+// thread's last error then holds the system's error code.
+using SetupLaunchFunction = std::function<bool(HWND, const std::wstring& file, CSetupProcess& setup)>;
+void SetSetupLaunchFunction(SetupLaunchFunction function);
+bool LaunchSetup(HWND owner, const std::wstring& file, CSetupProcess& setup);
 
 // Starts the program registered for ".htm" (the open command of its class
 // below HKEY_CLASSES_ROOT, cut before "%1") with `address`, for when the shell

@@ -77,6 +77,13 @@ def project_lines(path):
         extra = "".join(f"|{a}={s.get(a)}" for a in ("Subfolder", "Arguments", "WorkingFolder", "Description",
                                                       "ShowCmd") if s.get(a) is not None)
         out.append(f"shortcut {s.get('Name')}|{s.get('ExeName')}|{s.get('Directory')}{extra}")
+    # Services and environment variables, where the capture found any.
+    for s in root.findall("ServiceList/Service"):
+        out.append("service " + "|".join(s.get(a) or "" for a in ("Name", "DisplayName", "Type", "Start", "Account",
+                                                                   "Program", "Arguments")))
+    for v in root.findall("EnvironmentList/Variable"):
+        out.append("variable " + "|".join(v.get(a) or "" for a in ("Name", "System", "Action", "Value", "Prepend",
+                                                                    "Append")))
     for p in root.findall("ProductInformation/ProductInformation"):
         platform = f"|{p.get('Platform')}" if p.get('Platform') is not None else ""
         out.append(f"product {p.get('ApplicationName')}|{p.get('Version')}|{p.get('CompanyName')}{platform}")

@@ -1,6 +1,5 @@
 // Services and environment variables among a capture's registry changes: the
-// list-variable rules, the reading of a service's key, and their records in
-// the project file.
+// list-variable rules and the reading of a service's key.
 #include "engine/EnvironmentChanges.h"
 #include "engine/ServiceChanges.h"
 #include "common/Paths.h"
@@ -10,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -144,38 +142,6 @@ TEST(EnvironmentRules, ChangeMapsGiveOneRecordPerVariable)
     EXPECT_TRUE(unknown[0].Append.empty() && unknown[0].Prepend.empty());
 }
 
-TEST(SystemKeys, ControlSetsEnvironmentAndServices)
-{
-    struct Case
-    {
-        std::wstring key;
-        std::wstring relative;
-        bool environment, system;
-        std::wstring service;
-        bool ownKey;
-    };
-    const Case cases[] = {
-        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Svc", L"Services\\Svc", false, false, L"Svc", true},
-        {L"HKEY_LOCAL_MACHINE\\system\\ControlSet002\\services\\Svc\\Parameters", L"services\\Svc\\Parameters", false,
-         false, L"Svc", false},
-        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSetX01\\Services\\Svc", L"", false, false, L"", false},
-        {L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services", L"Services", false, false, L"", false},
-        {MachineEnvironment, L"Control\\Session Manager\\Environment", true, true, L"", false},
-        {L"HKEY_CURRENT_USER\\Environment", L"", true, false, L"", false},
-        {L"HKEY_CURRENT_USER\\Environment\\Sub", L"", false, false, L"", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(ToUtf8(c.key));
-        EXPECT_EQ(ControlSetRelativePath(c.key), c.relative);
-        bool system = false;
-        EXPECT_EQ(IsEnvironmentKey(c.key, &system), c.environment);
-        EXPECT_EQ(system, c.system);
-        bool ownKey = false;
-        EXPECT_EQ(ServiceOfKey(c.key, &ownKey), c.service);
-        EXPECT_EQ(ownKey, c.ownKey);
-    }
-}
-
 TEST(ServiceKeys, ImagePathSplitsIntoProgramAndArguments)
 {
     wchar_t windows[MAX_PATH];
@@ -234,40 +200,6 @@ TEST(ServiceKeys, AddedServiceKeyReadOnceAcrossControlSets)
     EXPECT_EQ(s.Program, L"%PROGRAMFILES%\\Svc\\svc.exe");
     EXPECT_EQ(s.Arguments, L"-run");
     EXPECT_EQ(s.DependOnService, (Entries{L"RpcSs", L"Tcpip"}));
-}
-
-TEST(SystemSettingsXml, ListsSurviveTheProjectFile)
-{
-    TempFolder folder;
-    const std::wstring path = folder / L"project.xml";
-    {
-        std::ofstream file(ToUtf8(path));
-        file << "<Project><FileSystem/><ServiceList><Service Name=\"stale\"/></ServiceList></Project>";
-    }
-    CXMLDocumentHandler document;
-    ASSERT_EQ(document.Load(path), 1);
-    ServiceRecord service{L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\S", L"S", L"Display", L"Desc",
-                          0x10, 2, 1, L"Group", {L"RpcSs", L"Tcpip"}, {L"NetGroup"}, L"", L"%PROGRAMFILES%\\S\\s.exe",
-                          L"-a \"b\""};
-    EnvironmentRecord path1{MachineEnvironment, L"Path", true, EnvironmentAction::Extend, L"", {L"C:\\P"},
-                            {L"C:\\A", L"C:\\B"}};
-    EnvironmentRecord home{L"HKEY_CURRENT_USER\\Environment", L"HOME", false, EnvironmentAction::Set, L"C:\\h"};
-    ASSERT_TRUE(WriteServiceList(document, {service}, ToUtf8(path)));
-    ASSERT_TRUE(WriteEnvironmentList(document, {path1, home}, ToUtf8(path)));
-
-    CXMLDocumentHandler reread;
-    ASSERT_EQ(reread.Load(path), 1);
-    EXPECT_EQ(ReadServiceList(reread), ServiceList{service}); // the stale element was replaced
-    EXPECT_EQ(ReadEnvironmentList(reread), (EnvironmentList{path1, home}));
-
-    // An earlier project file has neither section: both lists read empty.
-    {
-        std::ofstream file(ToUtf8(path));
-        file << "<Project><FileSystem/></Project>";
-    }
-    ASSERT_EQ(reread.Load(path), 1);
-    EXPECT_TRUE(ReadServiceList(reread).empty());
-    EXPECT_TRUE(ReadEnvironmentList(reread).empty());
 }
 
 } // namespace

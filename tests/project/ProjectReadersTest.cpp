@@ -1,5 +1,6 @@
 #include "common/Paths.h"
 #include "project/ProjectCheck.h"
+#include "project/SystemSettings.h"
 #include "tests/project/XmlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -340,4 +341,31 @@ TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
     EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"B\" Version=\"2\" CompanyName=\"C\"/>"),
               std::string::npos)
         << saved;
+}
+
+TEST_F(ProjectReadersTest, RegenerateKeepsServicesAndVariablesOnlyWhereTheFileHadThem)
+{
+    WriteFullProject();
+    const ServiceList services{{L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\S", L"S", L"Display"}};
+    const EnvironmentList variables{{L"HKEY_CURRENT_USER\\Environment", L"Path", false, EnvironmentAction::Extend,
+                                     L"", {}, {L"C:\\Program Files\\App\\bin"}}};
+    for (const bool recorded : {true, false}) {
+        SCOPED_TRACE(recorded ? "recorded" : "an earlier project file");
+        CXMLDocumentHandler doc;
+        ASSERT_EQ(doc.Load(ProjectFile()), 1);
+        if (recorded) {
+            ASSERT_TRUE(WriteServiceList(doc, services, ToUtf8(ProjectFile())));
+            ASSERT_TRUE(WriteEnvironmentList(doc, variables, ToUtf8(ProjectFile())));
+        }
+        doc.ReadProjectLists();
+        ASSERT_EQ(doc.RegenerateProjectFile(), 1);
+
+        CXMLDocumentHandler check;
+        ASSERT_EQ(check.Load(ProjectFile()), 1);
+        EXPECT_EQ(ReadServiceList(check), recorded ? services : ServiceList{});
+        EXPECT_EQ(ReadEnvironmentList(check), recorded ? variables : EnvironmentList{});
+        EXPECT_EQ(check.GetRootNode().SelectSingleNode(SystemSection::Services).IsNull(), !recorded);
+        if (recorded)
+            WriteFullProject(); // the next round starts from a file without the sections
+    }
 }

@@ -12,6 +12,7 @@
 #include "tests/ui/WizardHarness.h"
 #include "ui/CaptureProgress.h"
 #include "ui/InstallerWatch.h"
+#include "ui/LaunchSetupDlg.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
 
@@ -197,6 +198,28 @@ void CALLBACK AnswerWarning(HWND, UINT, UINT_PTR, DWORD)
     PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(g_warning.button), 0);
 }
 
+// Presses "Continue without waiting" once the Launch Setup page shows it,
+// from inside the page's wait (which runs the thread's timers).
+struct GoOnPress
+{
+    HWND page = nullptr;
+    std::wstring text;
+    bool pressed = false;
+};
+GoOnPress g_goOn;
+
+void CALLBACK PressGoOnWhenShown(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND button = g_goOn.page ? GetDlgItem(g_goOn.page, IDC_STOP_WAITING) : nullptr;
+    if (g_goOn.pressed || !button || !IsWindowVisible(button))
+        return;
+    wchar_t text[1024] = {};
+    GetDlgItemTextW(g_goOn.page, IDC_STILL_RUNNING, text, 1024);
+    g_goOn.text = text;
+    g_goOn.pressed = true;
+    SendMessageW(button, BM_CLICK, 0, 0);
+}
+
 constexpr wchar_t LaunchDescription[] =
     L"Corvane Repackager is now ready to launch the installation to be repackaged.\r\n\r\nChoose the first option to "
     L"launch the selected application for installation and then move to next screen. Alternately use the second "
@@ -240,6 +263,15 @@ protected:
             });
             return process.valid();
         });
+        // The page's launch goes to the shell's stand-in above, as a file the
+        // platform cannot start itself does.
+        SetSetupLaunchFunction([](HWND owner, const std::wstring& file, CSetupProcess& setup) {
+            UniqueKernelHandle process;
+            if (!LaunchWithShell(owner, file, L"open", process))
+                return false;
+            setup.Follow(std::move(process));
+            return true;
+        });
         SetProcessListFunction([this](std::vector<ProcessEntry>& list) {
             ++m_listCalls;
             std::lock_guard<std::mutex> lock(m_processLock);
@@ -259,6 +291,7 @@ protected:
         CUIManager::ReleaseInstance(m_manager);
         SetAdministratorCheck(nullptr);
         SetShellLaunchFunction(nullptr);
+        SetSetupLaunchFunction(nullptr);
         SetProcessListFunction(nullptr);
         IsSnapshotTaken = false;
         m_key.reset();
@@ -572,6 +605,59 @@ TEST_F(CapturePages, InstallerStartedByTheSetupIsWarnedAndQuitEndsTheCapture)
         m_wizard.reset();
         EnsureFolder(WorkingSnapshotFolder());
         EnsureFolder(Paths().IniBackupFolder);
+    }
+    KillTimer(nullptr, timer);
+}
+
+TEST_F(CapturePages, LaunchSetupWaitsForTheProgramsTheSetupStartsAndCanGoOnWithoutThem)
+{
+    // The real launch of a bootstrapper that exits at once while its inner setup works.
+    SetSetupLaunchFunction(nullptr);
+    m_manager->SetSetupFilePath(ExecutableFolder() + L"\\setup_tree.exe");
+    struct Case
+    {
+        const char* what;
+        int milliseconds; // how long the inner setup works
+        bool goOn;        // the user goes on while it still runs
+    };
+    const Case cases[] = {
+        {"the inner setup ends by itself", 2500, false},
+        {"a program left running, the user goes on", 120000, true},
+    };
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, PressGoOnWhenShown);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring marker = m_environment->Files() + L"\\inner" + std::to_wstring(++n) + L".txt";
+        ScopedEnvironment arguments(L"SETUP_TREE_ARGS",
+                                    (L"1 " + std::to_wstring(c.milliseconds) + L" 0 \"" + marker + L"\"").c_str());
+        WizardDriver& w = OpenAt(PagePosition::LaunchSetup);
+        CLaunchSetupDlg& page = w.Sheet().LaunchSetupPage();
+        g_goOn = GoOnPress{};
+        g_goOn.page = c.goOn ? page.Window() : nullptr;
+        ASSERT_TRUE(BackAndNextEnabled(w));
+        w.PressNext();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot, 60000));
+        EXPECT_EQ(page.WentOnWithoutWaiting(), c.goOn);
+        if (!c.goOn) {
+            EXPECT_TRUE(PathExists(marker)) << "the page went on before the inner setup had finished";
+            EXPECT_FALSE(g_goOn.pressed);
+        } else {
+            EXPECT_TRUE(g_goOn.pressed) << "the page did not offer to go on";
+            EXPECT_FALSE(PathExists(marker));
+            ASSERT_EQ(page.ProgramsWaitedFor().size(), 1u);
+            const RunningProgram inner = page.ProgramsWaitedFor()[0];
+            EXPECT_EQ(inner.name, L"setup_tree.exe");
+            EXPECT_EQ(g_goOn.text, CLaunchSetupDlg::StillRunningText({inner}));
+            EXPECT_NE(g_goOn.text.find(L"setup_tree.exe (" + std::to_wstring(inner.id) + L")"), std::wstring::npos);
+            EXPECT_FALSE(IsWindowVisible(GetDlgItem(page.Window(), IDC_STOP_WAITING)));
+            UniqueKernelHandle left(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, inner.id));
+            ASSERT_TRUE(left.valid());
+            TerminateProcess(left.get(), 0);
+            WaitForSingleObject(left.get(), 10000);
+        }
+        EXPECT_TRUE(m_messages.shown.empty());
+        m_wizard.reset();
     }
     KillTimer(nullptr, timer);
 }
