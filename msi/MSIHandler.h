@@ -10,6 +10,7 @@
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
+#include "msi/MachineValues.h"
 #include "msi/MsiHandle.h"
 #include "project/XMLDocumentHandler.h"
 
@@ -24,8 +25,8 @@
 
 class CTableInserter;
 
-// The build machine's folders in a registry value text become installer
-// folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
+// The build machine's folders in a formatted text become installer folder
+// properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x"); MachineValues.h.
 std::wstring ReplaceFolderPaths(std::wstring value);
 // A Windows Installer identifier made of a name (MSIHandler.cpp).
 std::wstring MsiIdentifier(const std::wstring& name);
@@ -46,6 +47,7 @@ struct MsiBuildCounts
     // "x64" when the package has a 64-bit component, else "Intel".
     std::wstring Platform = L"Intel";
     std::size_t RuleFindings = 0; // what the package check found in the rows
+    std::size_t ComputerNameValues = 0; // values naming the capturing computer, packaged as they are
 };
 
 class CMSIHandler
@@ -138,6 +140,12 @@ private:
     [[nodiscard]] bool IsSharedRegistryKey(const std::wstring& root, const std::wstring& key);
     void StageRedirectedFiles();
 
+    // A captured value as the formatted text of a column: the capture
+    // machine's folders and user name made the installing machine's, the
+    // computer's name counted (MachineValues.h). `where` names the value in
+    // the error log.
+    std::wstring MachineValue(const std::wstring& raw, const std::wstring& where);
+
     // Registry
     void AddRegistryRows(const RegistryChangeMap& keys, int& number);
     int QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
@@ -219,4 +227,5 @@ private:
     std::wstring m_upgradeCode;
     std::wstring m_productVersion;
     std::vector<std::wstring> m_notes;
+    std::unique_ptr<CMachineValues> m_machineValues; // made anew by each build
 };
