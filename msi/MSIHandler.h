@@ -11,6 +11,7 @@
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
 #include "msi/CabinetPlan.h"
+#include "msi/MachineValues.h"
 #include "msi/MsiHandle.h"
 #include "project/SystemSettings.h"
 #include "project/XMLDocumentHandler.h"
@@ -28,21 +29,25 @@
 class CTableInserter;
 class CCabinetJob;
 
-// The build machine's folders in a registry value text become installer
-// folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
+// The build machine's folders in a formatted text become installer folder
+// properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x"); MachineValues.h.
 std::wstring ReplaceFolderPaths(std::wstring value);
 // The Registry table's Value of a registry value's type and bytes: formatted
 // text with the type's prefix (#x, #%, #, [~]). False for a type Windows
 // Installer cannot write. Empty strings inside a multi-string are dropped and
 // counted.
+// `formatted` turns a captured string into formatted text (the capture
+// machine's folders and user made the installing machine's); empty: the
+// folders only.
+using ValueFormatter = std::function<std::wstring(const std::wstring&)>;
 bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wstring& value,
-                        std::size_t& emptyStringsDropped);
+                        std::size_t& emptyStringsDropped, const ValueFormatter& formatted = {});
 // True when the type name a project file recorded stands for the live type.
 bool RecordedTypeCovers(const std::wstring& recorded, DWORD actual);
 // A Windows Installer identifier made of a name (MSIHandler.cpp).
 std::wstring MsiIdentifier(const std::wstring& name);
 // An INI value as the IniFile table's Value (an empty one stays empty on install).
-std::wstring IniValueField(const std::wstring& value, int action);
+std::wstring IniValueField(const std::wstring& value, int action, const ValueFormatter& formatted = {});
 
 // What a build put into the package, for the command line's report.
 struct MsiBuildCounts
@@ -68,6 +73,7 @@ struct MsiBuildCounts
     std::size_t RegistryKept = 0;
     std::size_t IniKept = 0;
     std::size_t EmptyFolders = 0; // CreateFolder rows of folders the setup left empty
+    std::size_t ComputerNameValues = 0; // values naming the capturing computer, packaged as they are
 };
 
 class CMSIHandler
@@ -180,6 +186,12 @@ private:
     std::wstring RegistryComponent(bool is64Bit);
     [[nodiscard]] bool IsSharedRegistryKey(const std::wstring& root, const std::wstring& key);
     void StageRedirectedFiles();
+
+    // A captured value as the formatted text of a column: the capture
+    // machine's folders and user name made the installing machine's, the
+    // computer's name counted (MachineValues.h). `where` names the value in
+    // the error log.
+    std::wstring MachineValue(const std::wstring& raw, const std::wstring& where);
 
     // Registry
     // keptOnRemoval: values that existed before the setup (permanent components).
@@ -294,4 +306,5 @@ private:
     std::wstring m_upgradeCode;
     std::wstring m_productVersion;
     std::vector<std::wstring> m_notes;
+    std::unique_ptr<CMachineValues> m_machineValues; // made anew by each build
 };

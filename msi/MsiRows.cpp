@@ -64,37 +64,17 @@ std::size_t FindNoCase(const std::wstring& text, const std::wstring& what, std::
 } // namespace
 
 // The build machine's folders in a value become the installer's folder
-// properties, so the value points to the right place on the target machine.
-// Every folder of the list is tried, in this order (the application-data and
-// temporary folders lie inside the profile, so they come first).
+// properties, so the value points to the right place on the target machine
+// (MachineValues.h).
 std::wstring ReplaceFolderPaths(std::wstring value)
 {
-    const FolderTokenValues& env = TokenValues();
-    const std::pair<const std::wstring*, const wchar_t*> table[] = {
-        {&env.programfiles, L"[ProgramFilesFolder]"}, {&env.programfiles64, L"[ProgramFiles64Folder]"},
-        {&env.windir, L"[WindowsFolder]"},
-        {&env.appdata, L"[APPDATA]"},                 {&env.temp, L"[TempFolder]"},
-        {&env.userprofile, L"[USERPROFILE]"},         {&env.allusersprofile, L"[ALLUSERSPROFILE]"},
-    };
-    for (const auto& [folder, property] : table) {
-        if (folder->empty())
-            continue;
-        const std::wstring from = *folder + L"\\";
-        const std::wstring to = property;
-        std::size_t at = 0;
-        while ((at = FindNoCase(value, from, at)) != std::wstring::npos) {
-            value.replace(at, from.size(), to);
-            at += to.size();
-        }
-    }
-    return value;
+    return ReplaceFolderPaths(std::move(value), CaptureMachine::Current().folders);
 }
 
-// A string as a formatted Registry value: brackets kept literally, a leading
-// "#" doubled so that it is not taken for a type prefix, folders translated.
-static std::wstring StringValue(const std::wstring& text)
+// A formatted string as a Registry value: a leading "#" doubled so that it is
+// not taken for a type prefix.
+static std::wstring StringValue(std::wstring value)
 {
-    std::wstring value = ReplaceFolderPaths(EscapeFormatted(text));
     if (!value.empty() && value[0] == L'#')
         value.insert(0, 1, L'#');
     return value;
@@ -104,8 +84,11 @@ static std::wstring StringValue(const std::wstring& text)
 // for the types Windows Installer cannot write (REG_QWORD, REG_NONE,
 // REG_DWORD_BIG_ENDIAN, REG_LINK, the resource lists and any other).
 bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wstring& value,
-                        std::size_t& emptyStringsDropped)
+                        std::size_t& emptyStringsDropped, const ValueFormatter& formatted)
 {
+    auto text = [&](const std::wstring& raw) {
+        return formatted ? formatted(raw) : ReplaceFolderPaths(EscapeFormatted(raw));
+    };
     value.clear();
     emptyStringsDropped = 0;
     // Strings may lack their terminator: the size decides, not the NUL.
@@ -114,10 +97,10 @@ bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wst
     auto firstString = [&] { return std::wstring(chars, wcsnlen(chars, count)); };
     switch (type) {
     case REG_SZ:
-        value = StringValue(firstString());
+        value = StringValue(text(firstString()));
         return true;
     case REG_EXPAND_SZ:
-        value = L"#%" + ReplaceFolderPaths(EscapeFormatted(firstString()));
+        value = L"#%" + text(firstString());
         return true;
     case REG_MULTI_SZ: {
         // "a[~]b[~]c"; one string alone is framed so it is still a list. An
@@ -135,13 +118,13 @@ bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wst
             start += length + 1;
         }
         if (strings.size() == 1)
-            value = L"[~]" + ReplaceFolderPaths(EscapeFormatted(strings[0])) + L"[~]";
+            value = L"[~]" + text(strings[0]) + L"[~]";
         else if (strings.empty())
             value = L"[~]";
         for (std::size_t i = 0; strings.size() > 1 && i < strings.size(); ++i) {
             if (i)
                 value += L"[~]";
-            value += ReplaceFolderPaths(EscapeFormatted(strings[i]));
+            value += text(strings[i]);
         }
         return true;
     }
@@ -173,6 +156,13 @@ bool RecordedTypeCovers(const std::wstring& recorded, DWORD actual)
     if (recorded == L"REG_DWORD")
         return actual == REG_DWORD_BIG_ENDIAN;
     return false;
+}
+
+std::wstring CMSIHandler::MachineValue(const std::wstring& raw, const std::wstring& where)
+{
+    if (!m_machineValues)
+        m_machineValues = std::make_unique<CMachineValues>(CaptureMachine::Current());
+    return m_machineValues->Formatted(raw, where);
 }
 
 int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
@@ -208,7 +198,9 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
         return ERROR_INVALID_DATA;
     }
     std::size_t dropped = 0;
-    if (!RegistryValueField(actual, data.data(), size, value, dropped)) {
+    const std::wstring valuePath = root + L"\\" + key + L"\\" + (name.empty() ? L"(Default)" : name);
+    if (!RegistryValueField(actual, data.data(), size, value, dropped,
+                            [&](const std::wstring& text) { return MachineValue(text, valuePath); })) {
         LogError("CMSIHandler::QueryKey " + where + " is of type " + ToUtf8(RegistryTypeName(actual)) +
                  ", which Windows Installer cannot write; left out");
         return ERROR_INVALID_DATA;
@@ -333,11 +325,11 @@ std::wstring CMSIHandler::IniComponent(bool keptOnRemoval)
 // An INI value as the IniFile table's Value: an empty value is written as a
 // reference to a property that is never set, which formats to nothing (a null
 // Value would make the line be removed instead of written as "key=").
-std::wstring IniValueField(const std::wstring& value, int action)
+std::wstring IniValueField(const std::wstring& value, int action, const ValueFormatter& formatted)
 {
     if (value.empty() && action == 0)
         return L"[CORVANEEMPTYINIVALUE]";
-    return ReplaceFolderPaths(EscapeFormatted(value));
+    return formatted ? formatted(value) : ReplaceFolderPaths(EscapeFormatted(value));
 }
 
 void CMSIHandler::AddProperties()
@@ -517,7 +509,8 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
             if (auto known = m_directoryKeys.find(UpperKey(token)); known != m_directoryKeys.end())
                 workingFolder = known->second;
         }
-        const std::wstring arguments = ReplaceFolderPaths(EscapeFormatted(record.Arguments));
+        const std::wstring arguments =
+            MachineValue(record.Arguments, L"the arguments of the shortcut " + record.Name);
         wchar_t* end = nullptr;
         const long show = std::wcstol(record.ShowCommand.c_str(), &end, 10);
         const MsiField showCommand = !record.ShowCommand.empty() && end && *end == L'\0'
@@ -583,7 +576,9 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
             }
             const std::wstring key = L"INIFile" + std::to_wstring(number++);
             if (table.Insert({key, fileName, directory, EscapeFormatted(entry.Section), EscapeFormatted(entry.Key),
-                              IniValueField(entry.Value, action), action, IniComponent(keptOnRemoval)})) {
+                              IniValueField(entry.Value, action, [&](const std::wstring& text) {
+                                  return MachineValue(text, file + L" [" + entry.Section + L"] " + entry.Key);
+                              }), action, IniComponent(keptOnRemoval)})) {
                 ++m_counts.IniRows;
                 m_counts.IniKept += keptOnRemoval ? 1 : 0;
             }
