@@ -379,6 +379,7 @@ int CMSIHandler::BuildMSI()
         return 0;
     }
     m_counts = {};
+    m_machineValues = std::make_unique<CMachineValues>(CaptureMachine::Current());
     m_files.clear();
     m_leftOut.clear();
     ResolveUpgradeCodeAndVersion();
@@ -494,6 +495,10 @@ int CMSIHandler::BuildMSI()
         m_counts.RejectedRows += table->Rejected();
     m_tables.clear();
     CheckOwnRows();
+    m_counts.ComputerNameValues = m_machineValues->ComputerNameValues();
+    if (m_counts.ComputerNameValues > 0)
+        Note(L"The capturing computer's name is in " + std::to_wstring(m_counts.ComputerNameValues) +
+             L" value(s), packaged as they are; the error log names each one.");
 
     const UINT committed = MsiDatabaseCommit(m_database.get());
     m_database.reset();

@@ -10,6 +10,7 @@
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
+#include "msi/MachineValues.h"
 #include "msi/MsiHandle.h"
 #include "project/SystemSettings.h"
 #include "project/XMLDocumentHandler.h"
@@ -25,8 +26,8 @@
 
 class CTableInserter;
 
-// The build machine's folders in a registry value text become installer
-// folder properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x").
+// The build machine's folders in a formatted text become installer folder
+// properties ("C:\Program Files\x" -> "[ProgramFilesFolder]x"); MachineValues.h.
 std::wstring ReplaceFolderPaths(std::wstring value);
 // A Windows Installer identifier made of a name (MSIHandler.cpp).
 std::wstring MsiIdentifier(const std::wstring& name);
@@ -49,6 +50,7 @@ struct MsiBuildCounts
     // "x64" when the package has a 64-bit component, else "Intel".
     std::wstring Platform = L"Intel";
     std::size_t RuleFindings = 0; // what the package check found in the rows
+    std::size_t ComputerNameValues = 0; // values naming the capturing computer, packaged as they are
 };
 
 class CMSIHandler
@@ -140,6 +142,12 @@ private:
     std::wstring RegistryComponent(bool is64Bit);
     [[nodiscard]] bool IsSharedRegistryKey(const std::wstring& root, const std::wstring& key);
     void StageRedirectedFiles();
+
+    // A captured value as the formatted text of a column: the capture
+    // machine's folders and user name made the installing machine's, the
+    // computer's name counted (MachineValues.h). `where` names the value in
+    // the error log.
+    std::wstring MachineValue(const std::wstring& raw, const std::wstring& where);
 
     // Registry
     void AddRegistryRows(const RegistryChangeMap& keys, int& number);
@@ -238,4 +246,5 @@ private:
     std::wstring m_upgradeCode;
     std::wstring m_productVersion;
     std::vector<std::wstring> m_notes;
+    std::unique_ptr<CMachineValues> m_machineValues; // made anew by each build
 };

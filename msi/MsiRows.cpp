@@ -61,40 +61,27 @@ std::size_t FindNoCase(const std::wstring& text, const std::wstring& what, std::
 } // namespace
 
 // The build machine's folders in a value become the installer's folder
-// properties, so the value points to the right place on the target machine.
-// Every folder of the list is tried, in this order (the application-data and
-// temporary folders lie inside the profile, so they come first).
+// properties, so the value points to the right place on the target machine
+// (MachineValues.h).
 std::wstring ReplaceFolderPaths(std::wstring value)
 {
-    const FolderTokenValues& env = TokenValues();
-    const std::pair<const std::wstring*, const wchar_t*> table[] = {
-        {&env.programfiles, L"[ProgramFilesFolder]"}, {&env.programfiles64, L"[ProgramFiles64Folder]"},
-        {&env.windir, L"[WindowsFolder]"},
-        {&env.appdata, L"[APPDATA]"},                 {&env.temp, L"[TempFolder]"},
-        {&env.userprofile, L"[USERPROFILE]"},         {&env.allusersprofile, L"[ALLUSERSPROFILE]"},
-    };
-    for (const auto& [folder, property] : table) {
-        if (folder->empty())
-            continue;
-        const std::wstring from = *folder + L"\\";
-        const std::wstring to = property;
-        std::size_t at = 0;
-        while ((at = FindNoCase(value, from, at)) != std::wstring::npos) {
-            value.replace(at, from.size(), to);
-            at += to.size();
-        }
-    }
-    return value;
+    return ReplaceFolderPaths(std::move(value), CaptureMachine::Current().folders);
 }
 
-// A string as a formatted Registry value: brackets kept literally, a leading
-// "#" doubled so that it is not taken for a type prefix, folders translated.
-static std::wstring StringValue(const std::wstring& text)
+// A formatted string as a Registry value: a leading "#" doubled so that it is
+// not taken for a type prefix.
+static std::wstring StringValue(std::wstring value)
 {
-    std::wstring value = ReplaceFolderPaths(EscapeFormatted(text));
     if (!value.empty() && value[0] == L'#')
         value.insert(0, 1, L'#');
     return value;
+}
+
+std::wstring CMSIHandler::MachineValue(const std::wstring& raw, const std::wstring& where)
+{
+    if (!m_machineValues)
+        m_machineValues = std::make_unique<CMachineValues>(CaptureMachine::Current());
+    return m_machineValues->Formatted(raw, where);
 }
 
 int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
@@ -124,6 +111,7 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
     if (rc != ERROR_SUCCESS)
         return static_cast<int>(rc);
     // Strings may lack their terminator: the size decides, not the NUL.
+    const std::wstring where = root + L"\\" + key + L"\\" + (name.empty() ? L"(Default)" : name);
     const wchar_t* chars = reinterpret_cast<const wchar_t*>(data.data());
     const std::size_t count = size / sizeof(wchar_t);
     auto firstString = [&] { return std::wstring(chars, wcsnlen(chars, count)); };
@@ -132,9 +120,9 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
     // REG_SZ also stands for the types the comparison reports as hex text
     // (multi-strings in particular).
     if (type == L"REG_SZ" && actual == REG_SZ) {
-        value = StringValue(firstString());
+        value = StringValue(MachineValue(firstString(), where));
     } else if ((type == L"REG_SZ" || type == L"REG_EXPAND_SZ") && actual == REG_EXPAND_SZ) {
-        value = L"#%" + ReplaceFolderPaths(EscapeFormatted(firstString()));
+        value = L"#%" + MachineValue(firstString(), where);
     } else if (type == L"REG_SZ" && actual == REG_MULTI_SZ) {
         // "a[~]b[~]c"; one string alone is framed so it is still a list.
         std::vector<std::wstring> strings;
@@ -147,13 +135,13 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
             start += length + 1;
         }
         if (strings.size() == 1)
-            value = L"[~]" + ReplaceFolderPaths(EscapeFormatted(strings[0])) + L"[~]";
+            value = L"[~]" + MachineValue(strings[0], where) + L"[~]";
         else if (strings.empty())
             value = L"[~]";
         for (std::size_t i = 0; strings.size() > 1 && i < strings.size(); ++i) {
             if (i)
                 value += L"[~]";
-            value += ReplaceFolderPaths(EscapeFormatted(strings[i]));
+            value += MachineValue(strings[i], where);
         }
     } else if (type == L"REG_BINARY" && actual == REG_BINARY) {
         value = L"#x" + Hex(data.data(), size);
@@ -408,7 +396,8 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
             if (auto known = m_directoryKeys.find(UpperKey(token)); known != m_directoryKeys.end())
                 workingFolder = known->second;
         }
-        const std::wstring arguments = ReplaceFolderPaths(EscapeFormatted(record.Arguments));
+        const std::wstring arguments =
+            MachineValue(record.Arguments, L"the arguments of the shortcut " + record.Name);
         wchar_t* end = nullptr;
         const long show = std::wcstol(record.ShowCommand.c_str(), &end, 10);
         const MsiField showCommand = !record.ShowCommand.empty() && end && *end == L'\0'
@@ -470,7 +459,8 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
             }
             const std::wstring key = L"INIFile" + std::to_wstring(number++);
             if (table.Insert({key, fileName, directory, EscapeFormatted(entry.Section), EscapeFormatted(entry.Key),
-                              ReplaceFolderPaths(EscapeFormatted(entry.Value)), action, L"INIHANDLECOMP"}))
+                              MachineValue(entry.Value, file + L" [" + entry.Section + L"] " + entry.Key), action,
+                              L"INIHANDLECOMP"}))
                 ++m_counts.IniRows;
         }
     }

@@ -705,8 +705,8 @@ TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
               ReplaceFolderPaths(L"\"" + UpperKey(env.programfiles) + L"\\A\\a.exe\" /ini " + env.windir +
                                  L"\\a.ini"));
     EXPECT_EQ(L"[APPDATA]x;[USERPROFILE]y", ReplaceFolderPaths(env.appdata + L"\\x;" + env.userprofile + L"\\y"));
-    // The folder itself, without a backslash after it, stays as it is.
-    EXPECT_EQ(env.programfiles, ReplaceFolderPaths(env.programfiles));
+    // The folder itself becomes its property (which ends with a backslash).
+    EXPECT_EQ(L"[ProgramFilesFolder]", ReplaceFolderPaths(env.programfiles));
 }
 
 TEST(PackagePlatform, EachLocationKindGetsItsComponentAndFolder)

@@ -2,6 +2,7 @@
 # checks of a built package with independent tools and Wine's own msiexec.
 corvane_test(builder_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuilderTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FileRulesTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/MachineValuesTest.cpp
           ${CMAKE_SOURCE_DIR}/tests/common/VersionResource.rc
   LIBS msibuilder project)
 add_dependencies(builder_tests blankmsi makecab)
