@@ -35,6 +35,8 @@ check test -f "$project"
 check test -f "$msi"
 # The setup really ran as packager: its value names that profile.
 check test -d "$(drive_c capture)/users/packager"
+check grep -q '^Services installed through the service control manager: 1; environment variable rows: 2\.$' \
+  "$WORK/capture/report.txt"
 
 step "project file"
 check $CHECK project "$project" "$EXPECT" project
