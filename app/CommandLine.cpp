@@ -185,6 +185,16 @@ void ReportKept(const MsiBuildCounts& counts, const ReportLine& report)
     LogError("CMSIHandler::BuildMSI: " + ToUtf8(line));
 }
 
+// Services and environment variables that Windows Installer's own tables
+// carry, when the package has any.
+void ReportSystemRows(const MsiBuildCounts& counts, const ReportLine& report)
+{
+    if (counts.ServiceRows == 0 && counts.EnvironmentRows == 0)
+        return;
+    report(L"Services installed through the service control manager: " + std::to_wstring(counts.ServiceRows) +
+           L"; environment variable rows: " + std::to_wstring(counts.EnvironmentRows) + L".");
+}
+
 // The console lines and exit code of a finished build: 0 when everything of
 // the project went into the package, 3 when something was left out.
 int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const ReportLine& report)
@@ -193,6 +203,7 @@ int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const Repo
     ReportPlatform(manager.Builder(), report);
     const MsiBuildCounts& counts = manager.Builder().Counts();
     ReportKept(counts, report);
+    ReportSystemRows(counts, report);
     std::wstring leftOut;
     auto add = [&leftOut](std::size_t count, const wchar_t* one, const wchar_t* many) {
         if (count == 0)

@@ -151,14 +151,21 @@ EnvironmentList EnvironmentChangesOf(const RegistryChangeMap& added, const Regis
             }
         }
     }
+    std::vector<std::pair<std::wstring, bool>> gone; // once, under whichever control set
     for (const auto& [key, values] : deleted) {
         bool system = false;
         if (!IsEnvironmentKey(key, &system))
             continue;
-        for (const RegistryChangeEntry& value : values)
-            if (!CapturedValueName(value).empty())
-                LogError("EnvironmentChangesOf: " + Describe(CapturedValueName(value), system) +
-                         " was deleted by the setup; the package leaves it alone");
+        for (const RegistryChangeEntry& value : values) {
+            const std::wstring name = CapturedValueName(value);
+            if (name.empty() || std::any_of(gone.begin(), gone.end(), [&](const auto& g) {
+                    return g.second == system && SameName(g.first, name);
+                }))
+                continue;
+            gone.emplace_back(name, system);
+            LogError("EnvironmentChangesOf: " + Describe(name, system) +
+                     " was deleted by the setup; the package leaves it alone");
+        }
     }
     return variables;
 }

@@ -4,7 +4,7 @@
 ; appends its bin folder to Path, registers a file type and writes a
 ; machine-wide value naming the installing user's AppData.
 ;   makensis -DINNER -DPAYLOAD=<folder> -DOUTFILE=<inner.exe> services_setup.nsi
-;   makensis -DINNER_EXE=<inner.exe> -DOUTFILE=<setup.exe> [-DWAIT_INNER] services_setup.nsi
+;   makensis -DINNER_EXE=<inner.exe> -DOUTFILE=<setup.exe> services_setup.nsi
 Unicode true
 SilentInstall silent
 RequestExecutionLevel admin
@@ -40,10 +40,6 @@ Section
   ; temporary folder, which no package takes.
   SetOutPath "$TEMP\nsCorvaneBoot.tmp"
   File "/oname=inner.exe" "${INNER_EXE}"
-!ifdef WAIT_INNER
-  ExecWait '"$TEMP\nsCorvaneBoot.tmp\inner.exe"'
-!else
   Exec '"$TEMP\nsCorvaneBoot.tmp\inner.exe"'
-!endif
 SectionEnd
 !endif

@@ -6,8 +6,6 @@
 # service there, Path keeps that entry and gains (and loses again) only the
 # setup's, and nothing of the packager's profile comes along.
 #   bash services_setup.sh <build folder>
-# SERVICES_E2E_WAIT_INNER=1 builds the bootstrapper with ExecWait instead of
-# Exec, for a capture that waits only for the process it started.
 SCENARIO=services_setup
 source "$(dirname "$0")/lib.sh"
 
@@ -20,8 +18,7 @@ printf 'MZ corvane service\r\n' >"$payload/corvane-svc.exe"
 printf 'MZ corvane application\r\n' >"$payload/corvane-app.exe"
 printf 'Corvane service test\r\n' >"$payload/readme.txt"
 makensis -V2 -DINNER "-DPAYLOAD=$payload" "-DOUTFILE=$WORK/inner.exe" "$E2E_DIR/services_setup.nsi" >/dev/null
-makensis -V2 "-DINNER_EXE=$WORK/inner.exe" "-DOUTFILE=$WORK/services-setup.exe" \
-  ${SERVICES_E2E_WAIT_INNER:+-DWAIT_INNER} "$E2E_DIR/services_setup.nsi" >/dev/null
+makensis -V2 "-DINNER_EXE=$WORK/inner.exe" "-DOUTFILE=$WORK/services-setup.exe" "$E2E_DIR/services_setup.nsi" >/dev/null
 
 step "capture as packager"
 export USER=packager LOGNAME=packager
@@ -38,6 +35,8 @@ check test -f "$project"
 check test -f "$msi"
 # The setup really ran as packager: its value names that profile.
 check test -d "$(drive_c capture)/users/packager"
+check grep -q '^Services installed through the service control manager: 1; environment variable rows: 2\.$' \
+  "$WORK/capture/report.txt"
 
 step "project file"
 check $CHECK project "$project" "$EXPECT" project
