@@ -41,8 +41,9 @@ public:
     ExcludedItemMap* LoadExcludedItems(const std::wstring& listPath, const std::wstring& file);
     // Loads the default include/exclude file and reads an included list.
     IncludedItemMap* LoadIncludedItems(const std::wstring& listPath);
-    // Mode 0: included lists, 1: excluded lists; saved under `targetName`
-    // ("UpdatedIncludeExclude.xml" or "DefaultIncludeExclude.xml").
+    // Mode 0: included lists, 1: excluded lists; saved into exactly the file
+    // `targetName` names ("UpdatedIncludeExclude.xml" or
+    // "DefaultIncludeExclude.xml"), whose other lists stay as they were.
     void SaveIncludeExclude(int mode, const std::wstring& targetName);
     // Copies an excluded list into `destination` (replacing its content).
     void CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination);
@@ -76,8 +77,10 @@ public:
     // Reads the shortcuts (into the model when `replaceModel`) and, when
     // `icons` is given, the shortcut icons.
     int ParseShortcutList(IconMap* icons, bool replaceModel);
-    // Puts the project file together; on success the snapshot and INI backup
-    // folders are removed. Returns the coordinator's result.
+    // Puts the project file together; once it is completely written the
+    // capture is no longer pending (IsSnapshotTaken and its key cleared) and
+    // the snapshot and INI backup folders are removed. On failure all of them
+    // stay, so that the capture can be resumed. Returns the coordinator's result.
     int CreateProjectFile();
 
     // Builds the package from the project file: the MSI builder's whole run.
