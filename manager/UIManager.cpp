@@ -89,6 +89,7 @@ int CUIManager::Uninitialize()
 
 ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
 {
+    const std::lock_guard lock(m_includeExcludeLock);
     if (m_includeExcludeDocument.Load(file) != 1) {
         LogError(" Unable to Load " + ToUtf8(file) + " File");
         return nullptr;
@@ -101,6 +102,7 @@ ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, con
 
 IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
 {
+    const std::lock_guard lock(m_includeExcludeLock);
     if (m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath) != 1) {
         LogError(" Unable to Load " + Paths().DefaultIncludeExcludePath + " File");
         return nullptr;
@@ -113,6 +115,7 @@ IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
 
 void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
 {
+    const std::lock_guard lock(m_includeExcludeLock);
     // A save rewrites the lists of one mode in its own target and keeps the
     // other lists as that target has them: it starts from the target itself
     // (from the default file while the target does not exist yet). Starting

@@ -16,6 +16,7 @@
 #include "project/IncludeExclude.h"
 #include "project/XMLDocumentHandler.h"
 
+#include <mutex>
 #include <string>
 
 class CUIManager
@@ -35,6 +36,7 @@ public:
     bool IsInitialized() const noexcept { return m_initialized; }
 
     // ---- Include/exclude file ------------------------------------------------
+    // The loads and the save below take turns (any thread).
     // Loads `file` and reads an excluded list (file-system or registry) into its
     // process-wide map. Null when the file cannot be loaded or the path names no
     // excluded list.
@@ -117,6 +119,10 @@ private:
     ScanDetails m_scanDetails;
     CXMLDocumentHandler m_projectDocument;
     CXMLDocumentHandler m_includeExcludeDocument;
+    // One load or save of the include/exclude document (and of the
+    // process-wide lists it fills) at a time: the advanced sheet's two pages
+    // load on their own workers.
+    std::mutex m_includeExcludeLock;
 };
 
 // A package or project file name made of product information (the name, the

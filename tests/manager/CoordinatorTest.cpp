@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <memory>
 #include <stop_token>
 
@@ -329,4 +331,35 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     EXPECT_EQ(first.count(output), 1u);
     EXPECT_EQ(first.count(output + L"\\Packages"), 0u);
     EXPECT_EQ(first.count(output + L"\\Packages\\App_1.xml"), 0u);
+}
+
+TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
+{
+    // The advanced sheet's pages load on their own workers: the included lists
+    // from the default file, the excluded ones from the user's file.
+    const auto xml = [](const char* excluded) {
+        return std::string("<R><FileSystem><IncludedItems><IncludedEntry Name=\"C:\\Data\"/></IncludedItems>"
+                           "<ExcludedItems><ExcludedEntry Name=\"") +
+               excluded + "\" Description=\"d\"/></ExcludedItems></FileSystem></R>";
+    };
+    WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", xml("C:\\FromDefault"));
+    const std::wstring user = m_root / L"prog\\UpdatedIncludeExclude.xml";
+    WriteFileBytes(user, xml("C:\\FromUser"));
+    CUIManager* manager = CUIManager::GetInstance();
+    std::atomic<bool> done{false};
+    std::thread included([&] {
+        while (!done)
+            manager->LoadIncludedItems(IncludeExcludePath::FilesIncluded);
+    });
+    int wrong = 0;
+    for (int i = 0; i < 300; ++i) {
+        FileExcludedItems().clear();
+        manager->LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
+        if (FileExcludedItems().size() != 1 || FileExcludedItems().begin()->second.Name != L"C:\\FromUser")
+            ++wrong;
+    }
+    done = true;
+    included.join();
+    CUIManager::ReleaseInstance(manager);
+    EXPECT_EQ(wrong, 0) << "a load read the document while the other thread loaded another file";
 }
