@@ -197,8 +197,8 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
         return false;
     }
     // The builder drops a shortcut whose target the package lacks: say so now.
-    if (const ShortcutEntry* orphan =
-            ShortcutWithoutTarget(m_entries, Manager().Coordinator().FileSide().AddedItems())) {
+    CFileEnumerate& files = Manager().Coordinator().FileSide();
+    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(m_entries, {&files.AddedItems(), &files.ModifiedItems()})) {
         ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +
                         L", which is not in the project. Include the file again on the review page, or clear "
                         L"the shortcut's places by clicking on its name.",

@@ -431,14 +431,16 @@ std::vector<std::wstring> IncludedExecutables(const std::vector<std::wstring>& r
     return included;
 }
 
-const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries, const DirectoryChangeMap& added)
+const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
+                                           const std::vector<const DirectoryChangeMap*>& captured)
 {
     std::set<std::wstring> paths, names;
-    for (const auto& [folder, list] : added)
-        for (const std::wstring& file : list) {
-            paths.insert(UpperPath(file));
-            names.insert(UpperPath(LastPathComponent(file)));
-        }
+    for (const DirectoryChangeMap* map : captured)
+        for (const auto& [folder, list] : *map)
+            for (const std::wstring& file : list) {
+                paths.insert(UpperPath(file));
+                names.insert(UpperPath(LastPathComponent(file)));
+            }
     for (const auto& [key, entry] : entries) {
         if (!entry.desktop && !entry.programMenu && !entry.quickLaunch)
             continue;

@@ -111,10 +111,12 @@ std::set<std::wstring> TakenShortcutNames(const ShortcutEntryMap& entries,
 std::vector<std::wstring> IncludedExecutables(const std::vector<std::wstring>& recorded,
                                               const DirectoryChangeMap& added);
 
-// The first entry with a ticked place whose target is not among the added
-// files: an entry of the page names its executable by file name, a captured
-// one by its token path. Null when every target is in the project.
-const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries, const DirectoryChangeMap& added);
+// The first entry with a ticked place whose target is not among the files of
+// `captured` (the added and the modified files, folder to files): an entry
+// of the page names its executable by file name, a captured one by its token
+// path. Null when every target is in the project.
+const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
+                                           const std::vector<const DirectoryChangeMap*>& captured);
 
 // ---- Progress bar ------------------------------------------------------------------------
 

@@ -282,10 +282,21 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         CCreateProjectFileMsiDlg& page = OpenPage(*w);
         CheckDlgButton(page.Window(), IDC_BUILD_MSI_CHECK, c.buildMsi ? BST_CHECKED : BST_UNCHECKED);
         w->PressNext();
-        // The project file is never cut short by Cancel (the state changes on
-        // the page's next tick at the earliest).
-        ASSERT_TRUE(WaitUntil([&] { return page.CurrentState() == CCreateProjectFileMsiDlg::State::Creating; }));
-        EXPECT_FALSE(w->IsButtonEnabled(IDCANCEL));
+        // The project file is never cut short by Cancel: looked at after each
+        // message, since the page's next tick may already end the state.
+        bool creating = false;
+        for (const ULONGLONG deadline = GetTickCount64() + 10000; !creating && GetTickCount64() < deadline;) {
+            MSG message;
+            if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+            if ((creating = page.CurrentState() == CCreateProjectFileMsiDlg::State::Creating))
+                EXPECT_FALSE(w->IsButtonEnabled(IDCANCEL));
+        }
+        ASSERT_TRUE(creating);
         if (c.blockProject) {
             ASSERT_TRUE(WaitUntil([&] { return !m_messages.shown.empty(); }, 60000));
             PumpMessages();

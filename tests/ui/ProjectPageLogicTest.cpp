@@ -282,11 +282,13 @@ TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCoun
         {"left out but in no place", {L"U", L"uninstall.exe", L"", 0, false, false, false}, false},
         {"captured, target in the project", {L"T", app + L"\\tool.exe", L"", 0}, false},
         {"captured, target left out", {L"C", app + L"\\uninstall.exe", L"", 0}, true},
+        {"captured, target modified", {L"M", L"C:\\Windows\\notepad.exe", L"", 0}, false},
     };
+    const DirectoryChangeMap modified = {{L"C:\\Windows", {L"C:\\Windows\\notepad.exe"}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ShortcutEntryMap entries = {{c.entry.name, c.entry}};
-        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, added);
+        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified});
         EXPECT_EQ(refused != nullptr, c.refused);
         if (refused)
             EXPECT_EQ(refused->name, c.entry.name);
