@@ -90,6 +90,14 @@ void ToRealPath(std::wstring& path)
         if (ReplaceIfLeading(path, row.token, values.*row.value))
             return;
     }
-    if (!values.systemdrive.empty() && path == SysDriveToken)
-        path = values.systemdrive;
+    if (values.systemdrive.empty())
+        return;
+    // The drive's token stands alone or starts a path ("%SYSDRIVE%\pagefile.sys"
+    // in the include/exclude file), in any case.
+    const std::size_t length = std::char_traits<wchar_t>::length(SysDriveToken);
+    if (path.size() >= length &&
+        CompareStringOrdinal(path.c_str(), static_cast<int>(length), SysDriveToken, static_cast<int>(length), TRUE) ==
+            CSTR_EQUAL &&
+        EndsAFolderName(path, length))
+        path.replace(0, length, values.systemdrive);
 }

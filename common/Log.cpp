@@ -116,6 +116,9 @@ bool CLogHandler::Open()
         m_errorStream = _wfopen(m_errorLogFileName.c_str(), L"w");
         if (!m_errorStream)
             return false;
+        wchar_t full[MAX_PATH] = {};
+        const DWORD n = GetFullPathNameW(m_errorLogFileName.c_str(), MAX_PATH, full, nullptr);
+        m_errorLogFile = n > 0 && n < MAX_PATH ? std::wstring(full) : m_errorLogFileName;
     }
     m_opened = true;
     for (const std::string& note : m_notes)

@@ -22,6 +22,12 @@ public:
 
     int Level() const { return m_level; }
     bool IsOpened() const { return m_opened; }
+    // The error log as the log really writes it (the fallback name when the
+    // configured one cannot be used), made a full path when it was opened;
+    // "" when this level keeps no error log or the file could not be opened.
+    const std::wstring& ErrorLogFile() const { return m_errorLogFile; }
+    // The configuration file the settings came from.
+    const std::wstring& ConfigFilePath() const { return m_configFilePath; }
 
     CLogHandler(const CLogHandler&) = delete;
     CLogHandler& operator=(const CLogHandler&) = delete;
@@ -39,6 +45,7 @@ private:
     std::wstring m_debugLogFileName;
     std::wstring m_errorLogFileName;
     std::wstring m_configFilePath;
+    std::wstring m_errorLogFile;
     std::vector<std::string> m_notes; // written once the log is open
     bool m_opened = false;
     std::mutex m_writeLock;

@@ -120,11 +120,15 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
             }
         }
     }
-    if (stopped && firstFiles && m_files.FirstSnapshotTaken()) {
-        // Half a first snapshot is none: the file side's part goes as well.
-        DeleteFileW(FromUtf8(m_files.FirstSnapshotPath()).c_str());
-        m_files.FirstSnapshot().clear();
-        m_files.SetFirstSnapshotTaken(false);
+    if ((stopped || result != 1) && firstFiles) {
+        // Half a first snapshot is none: what one side took goes as well, so
+        // that the next capture is a first one again on both sides.
+        if (m_files.FirstSnapshotTaken()) {
+            DeleteFileW(FromUtf8(m_files.FirstSnapshotPath()).c_str());
+            m_files.FirstSnapshot().clear();
+            m_files.SetFirstSnapshotTaken(false);
+        }
+        m_registry.SetFirstSnapshotTaken(false);
     }
     return stopped ? 0 : result;
 }
@@ -195,7 +199,6 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
         [&] { return m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
         [&] { return m_project.InsertProductInfoInXML(NodePath::Product, written); },
     };
-    bool saved = true;
     for (const auto& step : steps) {
         if (StopRequested()) {
             DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
@@ -203,11 +206,14 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
                        GetProjectFilePath() + " removed");
             return 0;
         }
-        saved = step() && saved;
+        if (!step()) {
+            // What the earlier steps saved lacks this step's part.
+            DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
+            WriteError("CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
+            return 0;
+        }
     }
-    if (!saved)
-        WriteError("CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
-    return saved ? 1 : 0;
+    return 1;
 }
 
 bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section)
@@ -218,7 +224,15 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocume
         WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
     } else {
         CXMLDocumentHandler changes;
-        if (changes.Load(changeDocumentPath) == 1) {
+        const bool exists = GetFileAttributesW(FromUtf8(changeDocumentPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (exists && changes.Load(changeDocumentPath) != 1) {
+            // A damaged change document is no empty one: the project file
+            // would lack every change it holds.
+            WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change document " +
+                       changeDocumentPath + "; the project file is not written");
+            return false;
+        }
+        if (exists) {
             CXMLNodeHandler replacement = changes.GetRootNode().SelectSingleNode(section);
             if (replacement.IsNull()) {
                 WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");

@@ -33,7 +33,9 @@ public:
     // Runs the file ("File") and registry ("Registry") captures of the scan
     // details, in map order. The excluded folders and keys of the
     // include/exclude lists, and the program's own folders, are left out.
-    // 1 when every capture succeeded, else 0 (each failure logged).
+    // 1 when every capture succeeded, else 0 (each failure logged). A first
+    // capture that failed counts as not taken on both sides, so that the
+    // next one is a first capture again.
     //
     // These three stop between entries when the thread's stop token asks to
     // (StopToken.h) and then return 0 after one log line, leaving no file a
@@ -68,9 +70,12 @@ public:
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
     // saves to the project file path. Returns 1, or 0 (logged) when stopped,
-    // when the raw project file was not loaded or when any save failed.
+    // when the raw project file was not loaded or when any step failed; a
+    // project file left incomplete by a stop or a failed step is removed.
     int BuildProjectFile(const ProductInfo& product);
-    // True when the project file was saved afterwards.
+    // True when the project file was saved afterwards. A change document that
+    // is missing leaves the section as the raw project file has it; one that
+    // exists but does not load is a failure (logged) and nothing is saved.
     bool ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section);
 
     // True when the first snapshot's files (the file side's and the registry

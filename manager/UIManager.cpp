@@ -89,6 +89,7 @@ int CUIManager::Uninitialize()
 
 ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
 {
+    const std::lock_guard lock(m_includeExcludeLock);
     if (m_includeExcludeDocument.Load(file) != 1) {
         LogError(" Unable to Load " + ToUtf8(file) + " File");
         return nullptr;
@@ -101,6 +102,7 @@ ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, con
 
 IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
 {
+    const std::lock_guard lock(m_includeExcludeLock);
     if (m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath) != 1) {
         LogError(" Unable to Load " + Paths().DefaultIncludeExcludePath + " File");
         return nullptr;
@@ -113,14 +115,17 @@ IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
 
 void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
 {
-    // A save rewrites the lists of one mode and keeps the others from the file
-    // it starts from. Once the user's lists live in "UpdatedIncludeExclude.xml",
-    // start from that file: starting from the default one would silently drop
-    // the included (or excluded) items saved there before.
-    const std::wstring updated = FromUtf8(Paths().UpdatedIncludeExcludePath);
-    const bool useUpdated = m_includeExcludeDocument.GetIncludeExcludePath() == updated &&
-                            GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const std::wstring source = useUpdated ? updated : FromUtf8(Paths().DefaultIncludeExcludePath);
+    const std::lock_guard lock(m_includeExcludeLock);
+    // A save rewrites the lists of one mode in its own target and keeps the
+    // other lists as that target has them: it starts from the target itself
+    // (from the default file while the target does not exist yet). Starting
+    // from another file would carry that file's lists into the target (the
+    // user's updated exclusions into the default file, say).
+    const std::wstring target = FromUtf8(targetName == UpdatedIncludeExcludeName ? Paths().UpdatedIncludeExcludePath
+                                                                                 : Paths().DefaultIncludeExcludePath);
+    const std::wstring source = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
+                                    ? target
+                                    : FromUtf8(Paths().DefaultIncludeExcludePath);
     if (m_includeExcludeDocument.Load(source) == 1)
         m_includeExcludeDocument.RegenerateIncludeExcludeFile(mode, targetName);
 }
@@ -251,6 +256,12 @@ int CUIManager::CreateProjectFile()
 {
     const int result = m_coordinator.BuildProjectFile(m_product);
     if (result == 1) {
+        // The capture lives on in the project file: nothing is pending any
+        // more, so a later start must not offer to continue it.
+        IsSnapshotTaken = false;
+        if (!RemoveSnapshotTakenKey())
+            LogError("CUIManager::CreateProjectFile: Unable to remove IsSnapshotTaken from " +
+                     Paths().ConfigFilePath);
         RemoveFolderTree(m_snapshotFolder);
         RemoveFolderTree(m_iniBackupFolder);
     }

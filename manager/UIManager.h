@@ -16,6 +16,7 @@
 #include "project/IncludeExclude.h"
 #include "project/XMLDocumentHandler.h"
 
+#include <mutex>
 #include <string>
 
 class CUIManager
@@ -35,14 +36,16 @@ public:
     bool IsInitialized() const noexcept { return m_initialized; }
 
     // ---- Include/exclude file ------------------------------------------------
+    // The loads and the save below take turns (any thread).
     // Loads `file` and reads an excluded list (file-system or registry) into its
     // process-wide map. Null when the file cannot be loaded or the path names no
     // excluded list.
     ExcludedItemMap* LoadExcludedItems(const std::wstring& listPath, const std::wstring& file);
     // Loads the default include/exclude file and reads an included list.
     IncludedItemMap* LoadIncludedItems(const std::wstring& listPath);
-    // Mode 0: included lists, 1: excluded lists; saved under `targetName`
-    // ("UpdatedIncludeExclude.xml" or "DefaultIncludeExclude.xml").
+    // Mode 0: included lists, 1: excluded lists; saved into exactly the file
+    // `targetName` names ("UpdatedIncludeExclude.xml" or
+    // "DefaultIncludeExclude.xml"), whose other lists stay as they were.
     void SaveIncludeExclude(int mode, const std::wstring& targetName);
     // Copies an excluded list into `destination` (replacing its content).
     void CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination);
@@ -76,8 +79,10 @@ public:
     // Reads the shortcuts (into the model when `replaceModel`) and, when
     // `icons` is given, the shortcut icons.
     int ParseShortcutList(IconMap* icons, bool replaceModel);
-    // Puts the project file together; on success the snapshot and INI backup
-    // folders are removed. Returns the coordinator's result.
+    // Puts the project file together; once it is completely written the
+    // capture is no longer pending (IsSnapshotTaken and its key cleared) and
+    // the snapshot and INI backup folders are removed. On failure all of them
+    // stay, so that the capture can be resumed. Returns the coordinator's result.
     int CreateProjectFile();
 
     // Builds the package from the project file: the MSI builder's whole run.
@@ -114,6 +119,10 @@ private:
     ScanDetails m_scanDetails;
     CXMLDocumentHandler m_projectDocument;
     CXMLDocumentHandler m_includeExcludeDocument;
+    // One load or save of the include/exclude document (and of the
+    // process-wide lists it fills) at a time: the advanced sheet's two pages
+    // load on their own workers.
+    std::mutex m_includeExcludeLock;
 };
 
 // A package or project file name made of product information (the name, the

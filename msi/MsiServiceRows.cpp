@@ -121,14 +121,14 @@ std::wstring InstallerDependencies(const std::vector<std::wstring>& services, co
 
 bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
 {
-    const auto table = std::find_if(SystemTables().begin(), SystemTables().end(),
+    const auto definition = std::find_if(SystemTables().begin(), SystemTables().end(),
                                    [&](const SystemTable& t) { return table == t.name; });
-    if (table == SystemTables().end())
+    if (definition == SystemTables().end())
         return false;
-    if (MsiDatabaseIsTablePersistentW(database, table->name) != MSICONDITION_NONE)
+    if (MsiDatabaseIsTablePersistentW(database, definition->name) != MSICONDITION_NONE)
         return true;
     UniqueMsiHandle view;
-    UINT rc = MsiDatabaseOpenViewW(database, table->create, view.put());
+    UINT rc = MsiDatabaseOpenViewW(database, definition->create, view.put());
     if (rc == ERROR_SUCCESS)
         rc = MsiViewExecute(view.get(), 0);
     if (rc != ERROR_SUCCESS) {
@@ -139,9 +139,9 @@ bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
     CTableInserter validation(database, L"_Validation",
                               {L"Table", L"Column", L"Nullable", L"KeyTable", L"KeyColumn", L"Category"},
                               "CMSIHandler::EnsureSystemTable: Unable to open the _Validation table");
-    for (const auto& column : table->validation) {
+    for (const auto& column : definition->validation) {
         const bool foreign = column[2][0] != L'\0';
-        (void)validation.Insert({table->name, column[0], column[1], column[2],
+        (void)validation.Insert({definition->name, column[0], column[1], column[2],
                                  foreign ? MsiField(1) : MsiField(std::wstring_view()), column[3]});
     }
     return true;

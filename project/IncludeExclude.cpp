@@ -101,12 +101,11 @@ void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstr
                        ToUtf8(listName) + " node in XML file");
     }
 
-    if (mode == 0) {
-        if (targetName == UpdatedIncludeExcludeName)
-            SetIncludeExcludePath(FromUtf8(Paths().UpdatedIncludeExcludePath));
-        else if (targetName == DefaultIncludeExcludeName)
-            SetIncludeExcludePath(FromUtf8(Paths().DefaultIncludeExcludePath));
-    }
+    // Each save goes to its own target, whichever file the document came from.
+    if (targetName == UpdatedIncludeExcludeName)
+        SetIncludeExcludePath(FromUtf8(Paths().UpdatedIncludeExcludePath));
+    else if (targetName == DefaultIncludeExcludeName)
+        SetIncludeExcludePath(FromUtf8(Paths().DefaultIncludeExcludePath));
     if (!Save(GetIncludeExcludePath()))
         WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
 

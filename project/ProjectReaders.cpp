@@ -192,23 +192,30 @@ int CXMLDocumentHandler::RegenerateProjectFile()
                        " File");
             return 0;
         }
+        // Every step saves the whole file: it holds the repairs only when each
+        // step succeeded (a read-only file fails them all).
         const std::string projectFile = GetProjectFilePath();
+        bool written = true;
         for (const wchar_t* path : {NodePath::FilesAdded, NodePath::FilesModified, NodePath::FilesDeleted})
-            InsertDirectoryAndFileInXML(path, *DirectoryMapFor(path), projectFile, true);
+            written = InsertDirectoryAndFileInXML(path, *DirectoryMapFor(path), projectFile, true) && written;
         for (const wchar_t* path : {NodePath::RegistryAdded, NodePath::RegistryModified, NodePath::RegistryDeleted})
-            InsertRegistryKeyAndValueInXML(path, *RegistryMapFor(path), projectFile);
+            written = InsertRegistryKeyAndValueInXML(path, *RegistryMapFor(path), projectFile) && written;
         for (const wchar_t* path : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
-            InsertINIKeyAndValueInXML(path, *IniMapFor(path), projectFile);
-        InsertShortcutInXML(NodePath::Shortcuts, m_shortcuts);
-        InsertShortcutICONInXML(NodePath::ShortcutIcons, m_icons);
-        InsertProductInfoInXML(NodePath::Product, m_product);
+            written = InsertINIKeyAndValueInXML(path, *IniMapFor(path), projectFile) && written;
+        written = InsertShortcutInXML(NodePath::Shortcuts, m_shortcuts) && written;
+        written = InsertShortcutICONInXML(NodePath::ShortcutIcons, m_icons) && written;
+        written = InsertProductInfoInXML(NodePath::Product, m_product) && written;
         if (hasSystemSettings) {
-            WriteServiceList(*this, services, projectFile);
-            WriteEnvironmentList(*this, variables, projectFile);
+            written = WriteServiceList(*this, services, projectFile) && written;
+            written = WriteEnvironmentList(*this, variables, projectFile) && written;
         }
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
         m_loadedPath = FromUtf8(projectFile);
+        if (!written) {
+            WriteError("CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
+            return 0;
+        }
         return 1;
     } catch (...) {
         WriteError("CXMLDocumentHandler::RegenerateProjectFile Out of memory");

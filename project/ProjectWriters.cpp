@@ -440,16 +440,16 @@ void EmptyList(const CXMLNodeHandler& root, const std::wstring& listPath)
 
 } // namespace
 
-void CXMLDocumentHandler::ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
+bool CXMLDocumentHandler::ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
 {
     if (m_loaded)
         EmptyList(GetRootNode(), listPath);
-    InsertShortcutInXML(listPath, shortcuts);
+    return InsertShortcutInXML(listPath, shortcuts);
 }
 
-void CXMLDocumentHandler::ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons)
+bool CXMLDocumentHandler::ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons)
 {
     if (m_loaded)
         EmptyList(GetRootNode(), listPath);
-    InsertShortcutICONInXML(listPath, icons);
+    return InsertShortcutICONInXML(listPath, icons);
 }

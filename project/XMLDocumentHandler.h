@@ -115,9 +115,9 @@ public:
 
     // ---- Include/exclude file ------------------------------------------------
     // Mode 0 rewrites the included lists, mode 1 the excluded lists, from the
-    // process-wide maps, and saves. An inclusion save named
-    // "UpdatedIncludeExclude.xml" (or "DefaultIncludeExclude.xml") switches the
-    // include/exclude path to that file first.
+    // process-wide maps, and saves. A save named "UpdatedIncludeExclude.xml"
+    // (or "DefaultIncludeExclude.xml") switches the include/exclude path to
+    // that file first, whichever mode it is.
     void RegenerateIncludeExcludeFile(int mode, const std::wstring& targetName);
     // Writes the entries of the map that belongs to the list path and saves to
     // the include/exclude path.
@@ -142,9 +142,10 @@ public:
     bool InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
     bool InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons);
     bool InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product);
-    // Empty the list first, then insert.
-    void ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
-    void ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons);
+    // Empty the list first, then insert. True when the list was replaced and
+    // the project file saved (the insert's result).
+    bool ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
+    bool ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons);
 
     // Full paths of the added ".exe" files that the file writer wrote.
     const std::vector<std::wstring>& AddedExecutables() const noexcept { return m_addedExecutables; }
@@ -177,7 +178,8 @@ public:
     // Rebuilds the loaded project file: shortcuts, icons, INI lists and the
     // product information are read from it, then the raw project file is
     // loaded and every section is written from the model; saves go to the
-    // project file path. 1 on success, 0 when a file could not be loaded.
+    // project file path. 1 on success, 0 (logged) when a file could not be
+    // loaded or any step could not write the project file.
     int RegenerateProjectFile();
 
     // ---- Reader model ---------------------------------------------------------

@@ -102,10 +102,14 @@ void CAdvanceInclude::ShowLoaded()
 {
     m_folders.FillRoots();
     m_registry.FillRoots();
+    m_hiddenFolders.clear();
+    m_hiddenKeys.clear();
     for (const std::wstring& folder : m_loaded[L"File"])
-        m_folders.TickByPath(folder);
+        if (!m_folders.TickByPath(folder))
+            m_hiddenFolders.push_back(folder);
     for (const std::wstring& key : m_loaded[L"Registry"])
-        m_registry.TickByPath(key);
+        if (!m_registry.TickByPath(key))
+            m_hiddenKeys.push_back(key);
     ShowItem(IDC_INCLUDE_WAIT, false);
     EnableItem(IDC_SET_AS_DEFAULT, true);
     for (int id : {IDC_INCLUDE_FOLDER_TREE, IDC_INCLUDE_REGISTRY_TREE, IDC_ADVANCE_FOLDER_LABEL,
@@ -137,8 +141,10 @@ void CAdvanceInclude::OnOK()
 void CAdvanceInclude::Save(const std::wstring& targetName)
 {
     CUIManagerReference& manager = m_manager;
-    const ScanDetails details = AdvanceSheet::SaveIncluded(TickedPaths(m_folders), TickedPaths(m_registry),
-                                                           manager->GetSetupFilePath(), manager->GetProductInfo());
+    const ScanDetails details =
+        AdvanceSheet::SaveIncluded(AdvanceSheet::WithHidden(TickedPaths(m_folders), m_hiddenFolders),
+                                   AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys),
+                                   manager->GetSetupFilePath(), manager->GetProductInfo());
     manager->SetScanDetails(details);
     manager->WriteScanDetails();
     manager->SaveIncludeExclude(0, targetName);
@@ -202,16 +208,26 @@ void CAdvanceExclude::ShowLoaded()
     m_registry.FillRoots();
     // What the trees cannot show (a folder missing here, a file) is kept aside
     // and saved again as it was.
+    ExcludedItemMap rekeyed;
     for (auto entry = m_loadedFiles.begin(); entry != m_loadedFiles.end();) {
         std::wstring real = entry->second.Name;
         ToRealPath(real);
         if (m_folders.TickByPath(real)) {
-            ++entry;
+            // Kept under the key its ticked item gives on a save (a name such
+            // as "%SYSDRIVE%\Data" comes back as "C:\Data"); the name stays.
+            const std::wstring key = ToUpperAscii(TokenOf(real));
+            if (key == entry->first) {
+                ++entry;
+                continue;
+            }
+            rekeyed.emplace(key, entry->second);
+            entry = m_loadedFiles.erase(entry);
         } else {
             m_hiddenFiles[entry->first] = entry->second;
             entry = m_loadedFiles.erase(entry);
         }
     }
+    m_loadedFiles.merge(rekeyed);
     for (auto entry = m_loadedKeys.begin(); entry != m_loadedKeys.end();) {
         if (m_registry.TickByPath(entry->second.Name)) {
             ++entry;

@@ -48,6 +48,10 @@ private:
     bool m_loading = false;
     // Written by the loader, read by the window thread once it is done.
     ScanDetails m_loaded;
+    // Included folders and keys the trees cannot tick (an absent drive, a key
+    // not made yet): saved again as they were.
+    std::vector<std::wstring> m_hiddenFolders;
+    std::vector<std::wstring> m_hiddenKeys;
 };
 
 class CAdvanceExclude : public CPropertyPage

@@ -2,6 +2,9 @@
 
 #include "common/FolderTokens.h"
 #include "common/Utf.h"
+#include "ui/SelectionTree.h"
+
+#include <algorithm>
 
 namespace AdvanceSheet {
 
@@ -67,12 +70,14 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
     ExclusionSave result;
     for (const std::wstring& token : tickedTokenPaths) {
         const std::wstring key = ToUpperAscii(token);
-        if (const auto found = loaded.find(key); found != loaded.end()) {
-            result.saved[key] = found->second;
-            continue;
-        }
+        // A description edited with "Add To Exclude" in this run is the one
+        // the page shows: it wins over the one the item was loaded with.
         if (const auto recorded = addToExclude.find(key); recorded != addToExclude.end()) {
             result.saved[key] = recorded->second;
+            continue;
+        }
+        if (const auto found = loaded.find(key); found != loaded.end()) {
+            result.saved[key] = found->second;
             continue;
         }
         // No description of its own: what was excluded below it stays, loaded
@@ -118,6 +123,18 @@ ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::ve
     details[L"SetupFilePath"] = {setupFilePath};
     details[L"SetupFileInfo"] = {product.ApplicationName, product.Version, product.CompanyName};
     return details;
+}
+
+std::vector<std::wstring> WithHidden(std::vector<std::wstring> ticked, const std::vector<std::wstring>& hidden)
+{
+    for (const std::wstring& path : hidden) {
+        const std::wstring key = ToUpperAscii(SelectionTree::WithoutFinalSeparator(path));
+        if (std::none_of(ticked.begin(), ticked.end(), [&](const std::wstring& t) {
+                return ToUpperAscii(SelectionTree::WithoutFinalSeparator(t)) == key;
+            }))
+            ticked.push_back(path);
+    }
+    return ticked;
 }
 
 std::wstring NotSavedMessage(const std::vector<std::wstring>& withoutDescription)

@@ -38,8 +38,9 @@ struct ExclusionSave
 };
 
 // The excluded list to save from the ticked items (token paths without the
-// final "\"): an item keeps the description it was loaded with, else the one
-// "Add To Exclude" recorded; an item with neither is left out, but the
+// final "\"): an item gets the description "Add To Exclude" recorded in this
+// run (the one the page shows), else the one it was loaded with; an item with
+// neither is left out, but the
 // exclusions below it (recorded or loaded) are kept with their descriptions. The hidden
 // exclusions (those the tree cannot show) are kept as they are.
 ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths, const ExcludedItemMap& loaded,
@@ -51,6 +52,10 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
 // program and the product information.
 ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::vector<std::wstring>& keys,
                          const std::wstring& setupFilePath, const ProductInfo& product);
+
+// The ticked paths followed by the hidden ones (loaded, but not in the tree)
+// that are not among them, compared without regard to case.
+std::vector<std::wstring> WithHidden(std::vector<std::wstring> ticked, const std::vector<std::wstring>& hidden);
 
 // The message listing the ticked items that were not saved, empty when none.
 std::wstring NotSavedMessage(const std::vector<std::wstring>& withoutDescription);

@@ -11,6 +11,7 @@
 #include "ui/ProjectPageControls.h"
 #include "ui/UiServices.h"
 
+#include <optional>
 
 namespace {
 
@@ -49,33 +50,48 @@ BOOL CBuildMSIDlg::OnInitDialog()
     SetItemText(IDC_DESCRIPTION, Header);
     for (int id : EditControls)
         SendMessageW(Item(id), EM_LIMITTEXT, 128, 0);
-
-    // The project's shortcuts, with the icon files they use written back
-    // where the shortcut dialog and the build find them.
-    IconMap storedIcons;
-    Manager().ParseShortcutList(&storedIcons, true);
-    const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
-    RestoreIconFiles(storedIcons, iconFolder);
-    m_entries = MergeShortcutRecords(Manager().ProjectDocument().Shortcuts(), iconFolder);
-
     m_smallIcons = SetUpShortcutListView(Item(IDC_BUILD_SHORTCUT_LIST));
-    for (const auto& [name, entry] : m_entries)
-        ShowShortcutLine(Item(IDC_BUILD_SHORTCUT_LIST), m_smallIcons, entry, -1);
-
-    SetItemText(IDC_BUILD_TARGET_PATH, FromUtf8(Paths().OutputFolder));
-    SetItemText(IDC_BUILD_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
-    for (int id : EditControls)
-        m_openingTexts[id] = ItemText(id);
-
+    LoadProject();
     SendMessageW(Item(IDC_BUILD_PROGRESS), PBM_SETRANGE32, 0, ProgressRange);
     SendMessageW(Item(IDC_BUILD_PROGRESS), PBM_SETSTEP, 1, 0);
     return TRUE;
 }
 
+void CBuildMSIDlg::LoadProject()
+{
+    m_loadedProject = GetProjectFilePath();
+    // The project's shortcuts, with the icon files they use written back
+    // where the shortcut dialog and the build find them.
+    IconMap storedIcons;
+    ShortcutList records;
+    if (Manager().ParseShortcutList(&storedIcons, true) == 1)
+        records = Manager().ProjectDocument().Shortcuts();
+    const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
+    RestoreIconFiles(storedIcons, iconFolder);
+    m_entries = MergeShortcutRecords(records, iconFolder);
+
+    HWND list = Item(IDC_BUILD_SHORTCUT_LIST);
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    ImageList_RemoveAll(m_smallIcons);
+    for (const auto& [name, entry] : m_entries)
+        ShowShortcutLine(list, m_smallIcons, entry, -1);
+
+    // The package is named after the product the basic information page
+    // holds for this project.
+    SetItemText(IDC_BUILD_TARGET_PATH, FromUtf8(Paths().OutputFolder));
+    SetItemText(IDC_BUILD_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
+    for (int id : EditControls)
+        m_openingTexts[id] = ItemText(id);
+}
+
 BOOL CBuildMSIDlg::OnSetActive()
 {
-    if (m_state == State::Editing)
+    if (m_state == State::Editing) {
+        // Another project chosen on the way back: what Next writes and builds is that one.
+        if (m_loadedProject != GetProjectFilePath())
+            LoadProject();
         SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    }
     return CPropertyPage::OnSetActive();
 }
 
@@ -100,31 +116,11 @@ INT_PTR CBuildMSIDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handl
 
 void CBuildMSIDlg::OnEditShortcut(int line)
 {
-    HWND list = Item(IDC_BUILD_SHORTCUT_LIST);
-    const auto found = m_entries.find(ShortcutLineName(list, line));
-    if (found == m_entries.end())
-        return;
     ShowItem(IDC_BUILD_STATUS, false);
     ShowItem(IDC_BUILD_DETAIL, false);
-
-    CShortcutDlg dialog(found->second);
-    std::set<std::wstring> others;
-    for (const auto& [name, entry] : m_entries)
-        if (name != found->first)
-            others.insert(name);
-    dialog.SetTakenNames(std::move(others));
-    if (dialog.DoModal(SheetWindow()) != IDOK)
+    HWND list = Item(IDC_BUILD_SHORTCUT_LIST);
+    if (!EditShortcutLine(SheetWindow(), list, m_smallIcons, line, m_entries))
         return;
-    ShortcutEntry entry = found->second;
-    entry.name = dialog.Name();
-    entry.iconSource = dialog.IconSource();
-    entry.iconIndex = dialog.IconIndex();
-    entry.desktop = dialog.Desktop();
-    entry.programMenu = dialog.ProgramMenu();
-    entry.quickLaunch = dialog.QuickLaunch();
-    m_entries.erase(found);
-    m_entries[entry.name] = entry;
-    ShowShortcutLine(list, m_smallIcons, entry, line);
     InvalidateRect(list, nullptr, TRUE);
     UpdateWindow(list);
 }
@@ -146,23 +142,34 @@ bool CBuildMSIDlg::ValidateBuildTarget()
     return PrepareShortcuts(m_entries, FromUtf8(Paths().ExtractedIconFolder), m_records, m_iconFiles);
 }
 
-void CBuildMSIDlg::WriteShortcutsToProject()
+bool CBuildMSIDlg::WriteShortcutsToProject()
 {
     CXMLDocumentHandler& document = Manager().ProjectDocument();
     const std::string path = GetProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
     if (document.Load(path) != 1) {
         LogError("CBuildMSIDlg::OnWizardNext: Unable to Load " + path + " File");
-        return;
+        return true;
     }
-    document.ReplaceShortcutsInXML(NodePath::Shortcuts, m_records);
-    document.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, m_iconFiles);
+    bool written = document.ReplaceShortcutsInXML(NodePath::Shortcuts, m_records);
+    written = document.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, m_iconFiles) && written;
+    if (!written)
+        LogError("CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
+    return written;
 }
 
 LRESULT CBuildMSIDlg::OnWizardNext()
 {
     if (m_state != State::Editing || !ValidateBuildTarget())
         return StayOnPage;
+    // The build reads the project file: with the old shortcuts in it, it
+    // would build what the page no longer shows.
+    if (!WriteShortcutsToProject()) {
+        ShowMessage(L"The shortcuts could not be written into the project file " + FromUtf8(GetProjectFilePath()) +
+                        L"; nothing was built. " + FailureReasonText(),
+                    L"Error", MB_OK | MB_ICONERROR);
+        return StayOnPage;
+    }
 
     EnableSheetButton(IDCANCEL, false);
     ShowItem(IDC_BUILD_SHORTCUT_LIST, false);
@@ -177,8 +184,6 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     for (int id : EditControls)
         SendMessageW(Item(id), EM_SETREADONLY, TRUE, 0);
     ShowItem(IDC_DESCRIPTION, false);
-
-    WriteShortcutsToProject();
 
     SetItemText(IDC_BUILD_STATUS, BuildingText);
     Progress().SetStepCount(0);
@@ -196,16 +201,9 @@ void CBuildMSIDlg::OnTimer(UINT_PTR timerId)
 {
     if (timerId != TimerId || m_state != State::Building)
         return;
-    SetItemText(IDC_BUILD_DETAIL, Progress().StatusText());
-    if (Worker().IsDone()) {
-        BuildEnded(Worker().Result() == 1);
-        return;
-    }
-    HWND bar = Item(IDC_BUILD_PROGRESS);
-    const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    const int next = NextMeasuredProgressPosition(position, Increment, Progress().StepCount(), Progress().Share());
-    if (next != position)
-        SendMessageW(bar, PBM_SETPOS, next, 0);
+    if (const std::optional<int> result =
+            TickWorkerBar(Worker(), Item(IDC_BUILD_PROGRESS), Item(IDC_BUILD_DETAIL), Increment))
+        BuildEnded(*result == 1);
 }
 
 void CBuildMSIDlg::BuildEnded(bool succeeded)
@@ -224,7 +222,7 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
         m_state = State::Failed;
         SetItemText(IDC_BUILD_DETAIL, L"");
         SetItemText(IDC_BUILD_STATUS,
-                    L"The MSI file could not be built. The reason is in the error log " + ErrorLogPath() + L".");
+                    L"The MSI file could not be built. " + FailureReasonText());
         EnableSheetButton(IDCANCEL, true);
     }
     SetWizardButtons(PSWIZB_FINISH);

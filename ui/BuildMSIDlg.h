@@ -45,9 +45,14 @@ protected:
 
 private:
     void SetUpShortcutList();
+    // Reads the project file's shortcuts, icons and product into the page
+    // (again when another project was chosen on the way back).
+    void LoadProject();
     // Adds (line < 0) or updates a list line with the entry's texts and small icon.
     void ShowEntry(const ShortcutEntry& entry, int line);
-    void WriteShortcutsToProject();
+    // False (logged) when the loaded project file could not take the page's
+    // shortcuts and icons.
+    bool WriteShortcutsToProject();
     void BuildEnded(bool succeeded);
     CUIManager& Manager() { return m_manager.Get(); }
 
@@ -58,4 +63,6 @@ private:
     IconMap m_iconFiles;
     std::map<int, std::wstring> m_openingTexts;
     State m_state = State::Editing;
+    // The project file the page shows.
+    std::string m_loadedProject;
 };

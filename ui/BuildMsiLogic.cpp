@@ -27,27 +27,18 @@ int RestoreIconFiles(const IconMap& icons, const std::wstring& iconFolder)
 
 ShortcutEntryMap MergeShortcutRecords(const ShortcutList& records, const std::wstring& iconFolder)
 {
-    ShortcutEntryMap entries;
-    for (const ShortcutRecord& record : records) {
-        auto [it, added] = entries.try_emplace(record.Name);
-        ShortcutEntry& entry = it->second;
-        if (added) {
-            entry.name = record.Name;
-            entry.desktop = entry.programMenu = entry.quickLaunch = false;
-        }
-        entry.executable = record.ExeName;
-        entry.iconIndex = _wtoi(record.IconIndex.c_str());
-        entry.iconSource = record.Icon.empty() ? std::wstring() : iconFolder + L"\\" + LastPathComponent(record.Icon);
+    // The records stay with their entry, as the project page keeps those the
+    // capture found: what the dialog does not edit is written back unchanged.
+    ShortcutEntryMap entries = EntriesFromCapturedShortcuts(records);
+    for (auto& [name, entry] : entries) {
+        const ShortcutRecord& last = entry.captured.back();
+        entry.executable = last.ExeName;
+        entry.iconIndex = _wtoi(last.IconIndex.c_str());
+        entry.iconSource = last.Icon.empty() ? std::wstring() : iconFolder + L"\\" + LastPathComponent(last.Icon);
         // Only the icons the project file stores are restored into the folder.
-        if (!record.Icon.empty() && GetFileAttributesW(entry.iconSource.c_str()) == INVALID_FILE_ATTRIBUTES &&
-            GetFileAttributesW(record.Icon.c_str()) != INVALID_FILE_ATTRIBUTES)
-            entry.iconSource = record.Icon;
-        if (record.Directory == L"DesktopFolder")
-            entry.desktop = true;
-        else if (record.Directory == L"ProgramMenuFolder")
-            entry.programMenu = true;
-        else if (record.Directory == L"QuickLaunchFolder")
-            entry.quickLaunch = true;
+        if (!last.Icon.empty() && GetFileAttributesW(entry.iconSource.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            GetFileAttributesW(last.Icon.c_str()) != INVALID_FILE_ATTRIBUTES)
+            entry.iconSource = last.Icon;
     }
     return entries;
 }

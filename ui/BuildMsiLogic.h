@@ -18,7 +18,10 @@ int RestoreIconFiles(const IconMap& icons, const std::wstring& iconFolder);
 // of the name's last record, and one flag per record's Directory
 // ("DesktopFolder", "ProgramMenuFolder", "QuickLaunchFolder"). A record whose
 // icon is not in `iconFolder` (an icon that was not stored, such as one taken
-// from a .dll) keeps its own icon path while that file exists.
+// from a .dll) keeps its own icon path while that file exists. Every record
+// of the name stays in the entry (`captured`), so that PrepareShortcuts writes
+// them back with their subfolder, arguments, working folder, description and
+// show command, and records of other folders (StartMenuFolder) as they are.
 ShortcutEntryMap MergeShortcutRecords(const ShortcutList& records, const std::wstring& iconFolder);
 
 // The target folder and MSI name checks of the Create Project File and MSI

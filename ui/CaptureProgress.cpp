@@ -1,5 +1,7 @@
 #include "ui/CaptureProgress.h"
 
+#include "ui/ProjectPageControls.h"
+
 #include <commctrl.h>
 
 namespace CaptureProgress {
@@ -40,6 +42,46 @@ void FillToEnd(HWND bar, int barStep)
         UpdateWindow(bar);
         Sleep(1);
     }
+}
+
+int FillPosition(int start, int barStep, ULONGLONG elapsedMs)
+{
+    const ULONGLONG position = static_cast<ULONGLONG>(start < 0 ? 0 : start) +
+                               static_cast<ULONGLONG>(barStep < 1 ? 1 : barStep) * elapsedMs;
+    return position < static_cast<ULONGLONG>(Range) ? static_cast<int>(position) : Range;
+}
+
+void CBarFill::Begin(HWND bar, int barStep)
+{
+    m_bar = bar;
+    m_barStep = barStep;
+    m_start = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    m_begun = GetTickCount64();
+    SendMessageW(bar, PBM_SETSTEP, static_cast<WPARAM>(barStep < 1 ? 1 : barStep), 0);
+}
+
+bool CBarFill::Tick()
+{
+    if (!m_bar)
+        return true;
+    const int position = FillPosition(m_start, m_barStep, GetTickCount64() - m_begun);
+    // Positions are set rather than stepped: a step past the end would wrap.
+    SendMessageW(m_bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    if (position < Range)
+        return false;
+    m_bar = nullptr;
+    return true;
+}
+
+std::wstring FailureText(const std::wstring& what, bool pending)
+{
+    std::wstring text = what + L" " + FailureReasonText();
+    if (pending)
+        text += L" The capture stays pending: press Next to try again, or Cancel; the next start of Corvane "
+                L"Repackager offers to continue it.";
+    else
+        text += L" Press Next to take the snapshot again.";
+    return text;
 }
 
 int ShowSelection(HWND folderTree, HWND hiveTree, const ScanDetails& details)

@@ -28,6 +28,34 @@ void PauseWhilePainting(DWORD milliseconds);
 // repainting as it goes.
 void FillToEnd(HWND bar, int barStep);
 
+// The bar's final fill paced by the page's timer instead of a blocking loop:
+// from `start`, `barStep` per millisecond elapsed, at most Range.
+int FillPosition(int start, int barStep, ULONGLONG elapsedMs);
+
+// The final fill of a page's bar, one call per timer tick: the window keeps
+// answering while the bar runs to its end.
+class CBarFill
+{
+public:
+    // Starts the fill of `bar` from its position now.
+    void Begin(HWND bar, int barStep);
+    bool IsFilling() const noexcept { return m_bar != nullptr; }
+    // Moves the bar on for the time since Begin; true once it is at its end
+    // (the fill is then over).
+    bool Tick();
+
+private:
+    HWND m_bar = nullptr;
+    int m_start = 0;
+    int m_barStep = 1;
+    ULONGLONG m_begun = 0;
+};
+
+// The text a snapshot page shows when a capture or the comparison failed:
+// `what` failed, where the reason is, and what the user can do now
+// (`pending`: the setup ran, so the capture stays pending).
+std::wstring FailureText(const std::wstring& what, bool pending);
+
 // The folders ("File") and hives ("Registry") of scan details as two tree
 // lists; inserts them as root items at the end of the trees. Returns the
 // number of items inserted.

@@ -126,9 +126,14 @@ void CCaptureSnapshotDlg::StartCapture()
     manager.WriteScanDetails();
 
     m_capturing = true;
-    SetTimer(Window(), IDT_CAPTURE_PROGRESS, 100, nullptr);
+    SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETPOS, 0, 0);
+    SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETSTEP, 1, 0);
     CUIManager* shared = &manager;
-    Worker().Start([shared, details] { return shared->Coordinator().CaptureSnapshot(details); });
+    if (!Worker().Start([shared, details] { return shared->Coordinator().CaptureSnapshot(details); })) {
+        CaptureFailed();
+        return;
+    }
+    SetTimer(Window(), IDT_CAPTURE_PROGRESS, 100, nullptr);
 }
 
 void CCaptureSnapshotDlg::OnCancel()
@@ -147,8 +152,18 @@ void CCaptureSnapshotDlg::OnTimer(UINT_PTR timerId)
         KillTimer(Window(), IDT_CAPTURE_PROGRESS);
         return;
     }
+    if (m_fill.IsFilling()) {
+        if (m_fill.Tick())
+            CaptureEnded();
+        return;
+    }
     if (!Worker().IsRunning()) {
-        CaptureEnded();
+        if (Worker().Result() != 1) {
+            CaptureFailed();
+            return;
+        }
+        // The bar runs to its end on the following ticks.
+        m_fill.Begin(Item(IDC_SNAPSHOT_PROGRESS), 2);
         return;
     }
     HWND bar = Item(IDC_SNAPSHOT_PROGRESS);
@@ -164,9 +179,7 @@ void CCaptureSnapshotDlg::OnTimer(UINT_PTR timerId)
 
 void CCaptureSnapshotDlg::CaptureEnded()
 {
-    // A failed capture is logged by the coordinator; the page moves on either way.
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
-    CaptureProgress::FillToEnd(Item(IDC_SNAPSHOT_PROGRESS), 2);
     Progress().SetStatusText(L"");
     Progress().SetDetailText(L"");
     ShowItem(IDC_SNAPSHOT_PROGRESS, false);
@@ -179,4 +192,25 @@ void CCaptureSnapshotDlg::CaptureEnded()
         return;
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     SetActivePage(PagePosition::LaunchSetup);
+}
+
+void CCaptureSnapshotDlg::CaptureFailed()
+{
+    // Nothing of the failed capture counts (the coordinator dropped it): the
+    // page is back in its listing, and Next takes the snapshot again.
+    KillTimer(Window(), IDT_CAPTURE_PROGRESS);
+    m_capturing = false;
+    m_snapshotDone = false;
+    Progress().SetStatusText(L"");
+    Progress().SetDetailText(L"");
+    for (int id : {IDC_SNAPSHOT_STATUS, IDC_SNAPSHOT_DETAIL, IDC_SNAPSHOT_PROGRESS})
+        ShowItem(id, false);
+    for (int id : {IDC_ADVANCED, IDC_FOLDERS_LABEL, IDC_HIVES_LABEL, IDC_FOLDER_TREE, IDC_HIVE_TREE})
+        ShowItem(id, true);
+    EnableItem(IDC_ADVANCED, true);
+    const std::wstring text = CaptureProgress::FailureText(L"The snapshot of the system could not be taken.", false);
+    SetItemText(IDC_DESCRIPTION, text);
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    if (!m_cancelled)
+        ShowMessage(text, L"Error", MB_OK | MB_ICONERROR);
 }

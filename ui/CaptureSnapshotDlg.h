@@ -4,6 +4,7 @@
 // with a progress bar and two status lines, after which the sheet moves to
 // the Launch Setup page by itself.
 #include "manager/UIManager.h"
+#include "ui/CaptureProgress.h"
 #include "ui/PropertyPage.h"
 
 class CCaptureSnapshotDlg : public CPropertyPage
@@ -37,6 +38,9 @@ private:
     CUIManager& Manager() { return m_manager.Get(); }
     void StartCapture();
     void CaptureEnded();
+    // A failed capture (or one that could not start): the listing again, with
+    // the failure in the description and a message; Next tries again.
+    void CaptureFailed();
 
     CUIManagerHold m_manager;
     int m_itemCount = 0;
@@ -44,4 +48,5 @@ private:
     bool m_snapshotDone = false;
     bool m_capturing = false;
     bool m_cancelled = false;
+    CaptureProgress::CBarFill m_fill;
 };

@@ -12,6 +12,7 @@
 #include "ui/UiServices.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -52,17 +53,7 @@ BOOL CCreateProjectFileMsiDlg::OnInitDialog()
     CheckDlgButton(Window(), IDC_CREATE_PROJECT, BST_CHECKED);
     CheckDlgButton(Window(), IDC_BUILD_MSI_CHECK, BST_CHECKED);
 
-    // The captured executables, as the file writer recorded them.
-    const auto& executables = Manager().Coordinator().FileSide().Document().AddedExecutables();
-    if (!executables.empty()) {
-        CreateExecutableCombo();
-        for (const std::wstring& path : executables) {
-            const std::wstring name = LastPathComponent(path);
-            SendMessageW(m_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-            m_executables[name] = path;
-        }
-        ShowItem(IDC_SELECT_SHORTCUT, true);
-    }
+    FillExecutableCombo();
     SetUpShortcutList();
     // The shortcuts the setup made come filled in; the user can change them.
     for (const auto& [name, entry] : EntriesFromCapturedShortcuts(Manager().Coordinator().CapturedShortcuts().Shortcuts)) {
@@ -93,6 +84,28 @@ void CCreateProjectFileMsiDlg::CreateExecutableCombo()
     SendMessageW(m_combo, WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), TRUE);
 }
 
+void CCreateProjectFileMsiDlg::FillExecutableCombo()
+{
+    // The captured executables, as the file writer recorded them, without
+    // those the review pages or the clean-up of the capture left out.
+    CFileEnumerate& files = Manager().Coordinator().FileSide();
+    const std::vector<std::wstring> executables =
+        IncludedExecutables(files.Document().AddedExecutables(), files.AddedItems());
+    m_executables.clear();
+    if (m_combo)
+        SendMessageW(m_combo, CB_RESETCONTENT, 0, 0);
+    if (!executables.empty() && !m_combo)
+        CreateExecutableCombo();
+    for (const std::wstring& path : executables) {
+        const std::wstring name = LastPathComponent(path);
+        SendMessageW(m_combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+        m_executables[name] = path;
+    }
+    ShowItem(IDC_SELECT_SHORTCUT, !executables.empty());
+    if (m_combo)
+        ShowWindow(m_combo, executables.empty() ? SW_HIDE : SW_SHOW);
+}
+
 void CCreateProjectFileMsiDlg::SetUpShortcutList()
 {
     m_smallIcons = SetUpShortcutListView(Item(IDC_SHORTCUT_LIST));
@@ -100,8 +113,10 @@ void CCreateProjectFileMsiDlg::SetUpShortcutList()
 
 BOOL CCreateProjectFileMsiDlg::OnSetActive()
 {
-    if (m_state == State::Editing)
+    if (m_state == State::Editing) {
+        FillExecutableCombo();
         SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    }
     return CPropertyPage::OnSetActive();
 }
 
@@ -133,15 +148,6 @@ INT_PTR CCreateProjectFileMsiDlg::OnMessage(UINT message, WPARAM, LPARAM lParam,
     return 0;
 }
 
-std::set<std::wstring> CCreateProjectFileMsiDlg::NamesOtherThan(const std::wstring& name) const
-{
-    std::set<std::wstring> names;
-    for (const auto& [key, entry] : m_entries)
-        if (key != name)
-            names.insert(key);
-    return names;
-}
-
 void CCreateProjectFileMsiDlg::OnSelect()
 {
     if (!m_combo)
@@ -159,7 +165,7 @@ void CCreateProjectFileMsiDlg::OnSelect()
             return;
 
     CShortcutDlg dialog(DefaultShortcutName(executable), m_executables[executable]);
-    dialog.SetTakenNames(NamesOtherThan(L""));
+    dialog.SetTakenNames(TakenShortcutNames(m_entries));
     if (dialog.DoModal(SheetWindow()) != IDOK)
         return;
     ShortcutEntry entry{dialog.Name(),     executable,          dialog.IconSource(), dialog.IconIndex(),
@@ -170,24 +176,7 @@ void CCreateProjectFileMsiDlg::OnSelect()
 
 void CCreateProjectFileMsiDlg::OnEditShortcut(int line)
 {
-    const auto found = m_entries.find(ShortcutLineName(Item(IDC_SHORTCUT_LIST), line));
-    if (found == m_entries.end())
-        return;
-
-    CShortcutDlg dialog(found->second);
-    dialog.SetTakenNames(NamesOtherThan(found->first));
-    if (dialog.DoModal(SheetWindow()) != IDOK)
-        return;
-    ShortcutEntry entry = found->second;
-    entry.name = dialog.Name();
-    entry.iconSource = dialog.IconSource();
-    entry.iconIndex = dialog.IconIndex();
-    entry.desktop = dialog.Desktop();
-    entry.programMenu = dialog.ProgramMenu();
-    entry.quickLaunch = dialog.QuickLaunch();
-    m_entries.erase(found);
-    m_entries[entry.name] = entry;
-    ShowEntry(entry, line);
+    EditShortcutLine(SheetWindow(), Item(IDC_SHORTCUT_LIST), m_smallIcons, line, m_entries);
 }
 
 void CCreateProjectFileMsiDlg::ShowEntry(const ShortcutEntry& entry, int line)
@@ -207,6 +196,15 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
         SetItemText(check.field, m_openingTexts[check.field]);
         return false;
     }
+    // The builder drops a shortcut whose target the package lacks: say so now.
+    CFileEnumerate& files = Manager().Coordinator().FileSide();
+    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(m_entries, {&files.AddedItems(), &files.ModifiedItems()})) {
+        ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +
+                        L", which is not in the project. Include the file again on the review page, or clear "
+                        L"the shortcut's places by clicking on its name.",
+                    L"Warning", MB_OK | MB_ICONWARNING);
+        return false;
+    }
     // The process-wide lists the project writer stores, made again from the
     // page's entries (the captured shortcuts among them) on every Next, so
     // that a second Next does not repeat them.
@@ -221,20 +219,13 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
         return StayOnPage;
 
     const std::wstring target = TrimText(ItemText(IDC_TARGET_PATH));
-    ShowItem(IDC_SHORTCUT_LIST, false);
     Paths().OutputFolder = ToUtf8(target);
     SetProjectFilePath(target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)));
     Paths().MsiFileName = ToUtf8(TrimText(ItemText(IDC_MSI_NAME)));
 
-    ShowItem(IDC_PROJECT_PROGRESS, true);
-    ShowItem(IDC_PROJECT_STATUS, true);
-    ShowItem(IDC_PROJECT_DETAIL, true);
-    EnableItem(IDC_BUILD_MSI_CHECK, false);
-    EnableItem(IDC_CREATE_PROJECT, false);
-    for (int id : {IDC_SELECT_SHORTCUT, IDC_EXECUTABLE_COMBO, IDC_DESCRIPTION})
-        ShowItem(id, false);
-    for (int id : EditControls)
-        SendMessageW(Item(id), EM_SETREADONLY, TRUE, 0);
+    // A project file cut short would lose the capture: no Cancel while it is written.
+    EnableSheetButton(IDCANCEL, false);
+    ShowEditingControls(false);
     SetWizardButtons(PSWIZB_DISABLEDFINISH);
 
     SetItemText(IDC_PROJECT_STATUS, CreatingText);
@@ -258,24 +249,31 @@ bool CCreateProjectFileMsiDlg::StartOperation(State state)
     return started;
 }
 
+void CCreateProjectFileMsiDlg::ShowEditingControls(bool editing)
+{
+    ShowItem(IDC_SHORTCUT_LIST, editing);
+    ShowItem(IDC_PROJECT_PROGRESS, !editing);
+    ShowItem(IDC_PROJECT_STATUS, true);
+    ShowItem(IDC_PROJECT_DETAIL, !editing);
+    EnableItem(IDC_BUILD_MSI_CHECK, editing);
+    EnableItem(IDC_CREATE_PROJECT, editing);
+    ShowItem(IDC_SELECT_SHORTCUT, editing && !m_executables.empty());
+    ShowItem(IDC_EXECUTABLE_COMBO, editing && !m_executables.empty());
+    ShowItem(IDC_DESCRIPTION, editing);
+    for (int id : EditControls)
+        SendMessageW(Item(id), EM_SETREADONLY, editing ? FALSE : TRUE, 0);
+}
+
 void CCreateProjectFileMsiDlg::OnTimer(UINT_PTR timerId)
 {
     if (timerId != TimerId)
         return;
-    SetItemText(IDC_PROJECT_DETAIL, Progress().StatusText());
-    HWND bar = Item(IDC_PROJECT_PROGRESS);
     switch (m_state) {
     case State::Creating:
     case State::Building:
-        if (Worker().IsDone()) {
-            WorkerEnded(Worker().Result() == 1);
-        } else {
-            const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-            const int next =
-                NextMeasuredProgressPosition(position, m_increment, Progress().StepCount(), Progress().Share());
-            if (next != position)
-                SendMessageW(bar, PBM_SETPOS, next, 0);
-        }
+        if (const std::optional<int> result =
+                TickWorkerBar(Worker(), Item(IDC_PROJECT_PROGRESS), Item(IDC_PROJECT_DETAIL), m_increment))
+            WorkerEnded(*result == 1);
         break;
     case State::ProjectCreated:
         if (GetTickCount64() >= m_buildAt) {
@@ -298,14 +296,21 @@ void CCreateProjectFileMsiDlg::FillBar()
 void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
 {
     if (!succeeded) {
-        ShowFailure(m_state == State::Creating ? L"The project file could not be created"
-                                               : L"The MSI file could not be built");
+        if (m_state == State::Creating)
+            CreationFailed();
+        else
+            ShowFailure(L"The MSI file could not be built");
         return;
     }
     FillBar();
     Progress().SetStatusText(L"");
     HWND bar = Item(IDC_PROJECT_PROGRESS);
     if (m_state == State::Creating) {
+        // The capture now lives in the project file (the manager cleared the
+        // pending mark): Cancel during the build stops the build, and the
+        // project file stays.
+        m_projectCreated = true;
+        EnableSheetButton(IDCANCEL, true);
         ShowItem(IDC_PROJECT_DETAIL, true);
         SetItemText(IDC_PROJECT_STATUS, CreatedText);
         ShowItem(IDC_PROJECT_PROGRESS, false);
@@ -332,15 +337,37 @@ void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
     Progress().SetStatusText(L"");
     SetItemText(IDC_PROJECT_DETAIL, L"");
     ShowItem(IDC_PROJECT_PROGRESS, false);
-    SetItemText(IDC_PROJECT_STATUS, what + L". The reason is in the error log " + ErrorLogPath() + L".");
+    SetItemText(IDC_PROJECT_STATUS, what + L". " + FailureReasonText());
     SetWizardButtons(PSWIZB_FINISH);
     EnableSheetButton(IDCANCEL, true);
+}
+
+void CCreateProjectFileMsiDlg::CreationFailed()
+{
+    KillTimer(Window(), TimerId);
+    m_state = State::Editing;
+    Progress().SetStatusText(L"");
+    SetItemText(IDC_PROJECT_DETAIL, L"");
+    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
+    ShowEditingControls(true);
+    const std::wstring text =
+        L"The project file " + FromUtf8(GetProjectFilePath()) + L" could not be created. " + FailureReasonText() +
+        L" Nothing was deleted and the capture stays pending: press Next to try again, or Cancel; the next start "
+        L"of Corvane Repackager offers to continue it.";
+    SetItemText(IDC_PROJECT_STATUS, text);
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    EnableSheetButton(IDCANCEL, true);
+    ShowMessage(text, L"Error", MB_OK | MB_ICONERROR);
 }
 
 BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
 {
     KillTimer(Window(), TimerId);
-    m_manager.UninitializeAndRelease();
+    // Without a project file the capture stays pending, as Cancel leaves it.
+    if (m_projectCreated)
+        m_manager.UninitializeAndRelease();
+    else
+        m_manager.Release();
     return TRUE;
 }
 

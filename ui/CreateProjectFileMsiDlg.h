@@ -44,14 +44,21 @@ protected:
 
 private:
     void CreateExecutableCombo();
+    // The combo box lists the captured executables the project still holds
+    // (the review pages may have left some out since the last visit).
+    void FillExecutableCombo();
     void SetUpShortcutList();
     // Adds (line < 0) or updates a list line with the entry's texts and small icon.
     void ShowEntry(const ShortcutEntry& entry, int line);
-    std::set<std::wstring> NamesOtherThan(const std::wstring& name) const;
     bool StartOperation(State state);
     void FillBar();
     void WorkerEnded(bool succeeded);
     void ShowFailure(const std::wstring& what);
+    // A project file that could not be written: the page is editable again,
+    // Next tries again, and the capture stays pending.
+    void CreationFailed();
+    // The controls of the editing state shown (true) or those of the run.
+    void ShowEditingControls(bool editing);
     CUIManager& Manager() { return m_manager.Get(); }
 
     CUIManagerHold m_manager;
@@ -62,6 +69,7 @@ private:
     std::map<int, std::wstring> m_openingTexts;
     State m_state = State::Editing;
     bool m_buildMsi = true;
+    bool m_projectCreated = false;
     int m_increment = ProgressRange;
     ULONGLONG m_buildAt = 0;
 };

@@ -1,6 +1,10 @@
 #include "ui/ProjectPageControls.h"
 
 #include "common/Config.h"
+#include "common/Log.h"
+#include "common/Progress.h"
+#include "common/Worker.h"
+#include "ui/ShortcutDlg.h"
 
 #include <algorithm>
 
@@ -52,13 +56,55 @@ void ShowShortcutLine(HWND list, HIMAGELIST icons, const ShortcutEntry& entry, i
 
 std::wstring ShortcutLineName(HWND list, int line)
 {
-    wchar_t text[64] = {};
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = text;
-    item.cchTextMax = 64;
-    SendMessageW(list, LVM_GETITEMTEXTW, line, reinterpret_cast<LPARAM>(&item));
-    return text;
+    // The message answers with the length it copied: a buffer it filled may
+    // have cut the text, so read again with a larger one.
+    for (std::size_t size = 64;; size *= 2) {
+        std::wstring text(size, L'\0');
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(size);
+        const auto length =
+            static_cast<std::size_t>(SendMessageW(list, LVM_GETITEMTEXTW, line, reinterpret_cast<LPARAM>(&item)));
+        if (length + 1 < size || size >= 32768) {
+            text.resize(std::min(length, size - 1));
+            return text;
+        }
+    }
+}
+
+bool EditShortcutLine(HWND owner, HWND list, HIMAGELIST icons, int line, ShortcutEntryMap& entries)
+{
+    const auto found = entries.find(ShortcutLineName(list, line));
+    if (found == entries.end())
+        return false;
+    CShortcutDlg dialog(found->second);
+    dialog.SetTakenNames(TakenShortcutNames(entries, found->first));
+    if (dialog.DoModal(owner) != IDOK)
+        return false;
+    ShortcutEntry entry = found->second;
+    entry.name = dialog.Name();
+    entry.iconSource = dialog.IconSource();
+    entry.iconIndex = dialog.IconIndex();
+    entry.desktop = dialog.Desktop();
+    entry.programMenu = dialog.ProgramMenu();
+    entry.quickLaunch = dialog.QuickLaunch();
+    entries.erase(found);
+    entries[entry.name] = entry;
+    ShowShortcutLine(list, icons, entry, line);
+    return true;
+}
+
+std::optional<int> TickWorkerBar(const CWorker& worker, HWND bar, HWND detailLine, int increment)
+{
+    SetWindowTextW(detailLine, Progress().StatusText().c_str());
+    if (worker.IsDone())
+        return worker.Result();
+    const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+    const int next = NextMeasuredProgressPosition(position, increment, Progress().StepCount(), Progress().Share());
+    if (next != position)
+        SendMessageW(bar, PBM_SETPOS, next, 0);
+    return std::nullopt;
 }
 
 void FillProgressBar(HWND bar)
@@ -72,7 +118,14 @@ void FillProgressBar(HWND bar)
     }
 }
 
-std::wstring ErrorLogPath()
+std::wstring FailureReasonText()
 {
-    return ReadConfigString(ConfigFile(), L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
+    CLogReference log;
+    if (!log->ErrorLogFile().empty())
+        return L"The reason is in the error log " + log->ErrorLogFile() + L".";
+    const std::wstring config = log->ConfigFilePath().empty() ? ConfigFile() : log->ConfigFilePath();
+    if (log->Level() == 2 || log->Level() == 3)
+        return L"The error log named in section [LogFileDetails] of " + config + L" could not be opened.";
+    return L"No error log is kept at LogLevel " + std::to_wstring(log->Level()) +
+           L": set LogLevel=2 in section [LogFileDetails] of " + config + L" to keep one, then try again.";
 }

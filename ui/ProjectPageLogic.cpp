@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cwctype>
 #include <memory>
+#include <set>
 #include <type_traits>
 #include <vector>
 
@@ -395,6 +396,62 @@ ShortcutEntryMap EntriesFromCapturedShortcuts(const ShortcutList& captured)
         entry.captured.push_back(record);
     }
     return entries;
+}
+
+std::set<std::wstring> TakenShortcutNames(const ShortcutEntryMap& entries, const std::optional<std::wstring>& editing)
+{
+    std::set<std::wstring> names;
+    for (const auto& [key, entry] : entries)
+        if (!editing || key != *editing)
+            names.insert(key);
+    return names;
+}
+
+namespace {
+
+std::wstring UpperPath(std::wstring path)
+{
+    for (wchar_t& c : path)
+        c = static_cast<wchar_t>(std::towupper(c));
+    return path;
+}
+
+} // namespace
+
+std::vector<std::wstring> IncludedExecutables(const std::vector<std::wstring>& recorded, const DirectoryChangeMap& added)
+{
+    std::set<std::wstring> files;
+    for (const auto& [folder, list] : added)
+        for (const std::wstring& file : list)
+            files.insert(UpperPath(file));
+    std::vector<std::wstring> included;
+    for (const std::wstring& path : recorded)
+        if (files.count(UpperPath(path)))
+            included.push_back(path);
+    return included;
+}
+
+const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
+                                           const std::vector<const DirectoryChangeMap*>& captured)
+{
+    std::set<std::wstring> paths, names;
+    for (const DirectoryChangeMap* map : captured)
+        for (const auto& [folder, list] : *map)
+            for (const std::wstring& file : list) {
+                paths.insert(UpperPath(file));
+                names.insert(UpperPath(LastPathComponent(file)));
+            }
+    for (const auto& [key, entry] : entries) {
+        if (!entry.desktop && !entry.programMenu && !entry.quickLaunch)
+            continue;
+        std::wstring target = entry.executable;
+        const bool byPath = target.find(L'\\') != std::wstring::npos;
+        if (byPath)
+            ToRealPath(target);
+        if (!(byPath ? paths : names).count(UpperPath(target)))
+            return &entry;
+    }
+    return nullptr;
 }
 
 // ---- Progress bar ------------------------------------------------------------------------

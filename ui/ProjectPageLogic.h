@@ -9,7 +9,10 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 // One shortcut the user chose for a captured executable.
 struct ShortcutEntry
@@ -96,6 +99,24 @@ ShortcutEntryMap EntriesFromCapturedShortcuts(const ShortcutList& captured);
 
 bool PrepareShortcuts(ShortcutEntryMap& entries, const std::wstring& iconFolder, ShortcutList& records,
                       IconMap& icons);
+
+// The names the shortcut dialog refuses: every entry's name but `editing`'s
+// (none left out for a new shortcut).
+std::set<std::wstring> TakenShortcutNames(const ShortcutEntryMap& entries,
+                                          const std::optional<std::wstring>& editing = std::nullopt);
+
+// The captured executables the project still holds: those of `recorded` (in
+// its order) that are among the added files of `added` (folder to files), which
+// the review pages and the clean-up of the capture left in.
+std::vector<std::wstring> IncludedExecutables(const std::vector<std::wstring>& recorded,
+                                              const DirectoryChangeMap& added);
+
+// The first entry with a ticked place whose target is not among the files of
+// `captured` (the added and the modified files, folder to files): an entry
+// of the page names its executable by file name, a captured one by its token
+// path. Null when every target is in the project.
+const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
+                                           const std::vector<const DirectoryChangeMap*>& captured);
 
 // ---- Progress bar ------------------------------------------------------------------------
 

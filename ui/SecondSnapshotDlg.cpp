@@ -90,10 +90,16 @@ void CSecondSnapshotDlg::StartCapture()
     ShowItem(IDC_POST_PROGRESS, true);
 
     m_phase = Phase::Capturing;
-    SetTimer(Window(), IDT_CAPTURE_PROGRESS, 100, nullptr);
+    HWND bar = Item(IDC_POST_PROGRESS);
+    SendMessageW(bar, PBM_SETPOS, 0, 0);
+    SendMessageW(bar, PBM_SETSTEP, 1, 0);
     CUIManager* manager = &m_manager.Get();
     const ScanDetails details = manager->GetScanDetails();
-    Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); });
+    if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); })) {
+        Failed(L"The post installation snapshot could not be started.");
+        return;
+    }
+    SetTimer(Window(), IDT_CAPTURE_PROGRESS, 100, nullptr);
 }
 
 void CSecondSnapshotDlg::OnCancel()
@@ -114,15 +120,24 @@ void CSecondSnapshotDlg::OnTimer(UINT_PTR timerId)
     SetItemText(IDC_POST_STATUS, Progress().StatusText());
     SetItemText(IDC_POST_DETAIL, Progress().DetailText());
     HWND bar = Item(IDC_POST_PROGRESS);
-    if (!Worker().IsRunning()) {
-        // Failures are logged by the coordinator; the page moves on either way.
-        CaptureProgress::FillToEnd(bar, 2);
+    if (m_fill.IsFilling()) {
+        if (!m_fill.Tick())
+            return;
         if (m_phase == Phase::Capturing) {
             CaptureEnded();
-        } else if (m_phase == Phase::Comparing) {
+        } else {
             ComparisonEnded();
             return;
         }
+    } else if (!Worker().IsRunning()) {
+        if (Worker().Result() != 1) {
+            Failed(m_phase == Phase::Capturing ? L"The post installation snapshot could not be taken."
+                                               : L"The snapshots could not be compared.");
+            return;
+        }
+        // The bar runs to its end on the following ticks, then the page goes on.
+        m_fill.Begin(bar, 2);
+        return;
     }
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
     if (CaptureProgress::ShouldAdvance(m_progressStep, Progress().StepCount(), position))
@@ -148,7 +163,8 @@ void CSecondSnapshotDlg::CaptureEnded()
     Progress().SetStepCount(0);
     m_phase = Phase::Comparing;
     CUIManager* manager = &m_manager.Get();
-    Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); });
+    if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
+        Failed(L"The comparison of the snapshots could not be started.");
 }
 
 void CSecondSnapshotDlg::ComparisonEnded()
@@ -161,4 +177,22 @@ void CSecondSnapshotDlg::ComparisonEnded()
     m_phase = Phase::Compared;
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     SetActivePage(PagePosition::ReviewFiles);
+}
+
+void CSecondSnapshotDlg::Failed(const std::wstring& what)
+{
+    // The first snapshot and the pending mark stay: Next takes the second
+    // snapshot again, and Cancel leaves the capture for a later start.
+    KillTimer(Window(), IDT_CAPTURE_PROGRESS);
+    m_phase = Phase::Ready;
+    Progress().SetStatusText(L"");
+    Progress().SetDetailText(L"");
+    for (int id : {IDC_POST_PROGRESS, IDC_POST_STATUS, IDC_POST_DETAIL})
+        ShowItem(id, false);
+    ShowSelectionControls(true);
+    const std::wstring text = CaptureProgress::FailureText(what, true);
+    SetItemText(IDC_DESCRIPTION, text);
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    if (!m_cancelled)
+        ShowMessage(text, L"Error", MB_OK | MB_ICONERROR);
 }

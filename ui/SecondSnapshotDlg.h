@@ -5,6 +5,7 @@
 // content review page by itself. Reached from Launch Setup, or directly when
 // a pending capture is resumed.
 #include "manager/UIManager.h"
+#include "ui/CaptureProgress.h"
 #include "ui/PropertyPage.h"
 
 class CSecondSnapshotDlg : public CPropertyPage
@@ -33,6 +34,9 @@ private:
     void StartCapture();
     void CaptureEnded();
     void ComparisonEnded();
+    // A failed capture or comparison (or a worker that could not start): the
+    // page is ready again with the failure shown; the capture stays pending.
+    void Failed(const std::wstring& what);
     void ShowSelectionControls(bool show) const;
 
     CUIManagerHold m_manager;
@@ -40,4 +44,5 @@ private:
     int m_progressStep = 0;
     Phase m_phase = Phase::Ready;
     bool m_cancelled = false;
+    CaptureProgress::CBarFill m_fill;
 };

@@ -162,6 +162,12 @@ INT_PTR CShortcutDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handl
 void CShortcutDlg::OnOK()
 {
     const std::wstring name = TrimText(ItemText(IDC_SHORTCUT_NAME));
+    // The entries are keyed by their name: an empty one would stand for no
+    // shortcut in particular (and a second one would replace the first).
+    if (name.empty()) {
+        ShowMessage(L"Shortcut Name can not be empty", L"Warning", MB_OK | MB_ICONWARNING);
+        return;
+    }
     if (m_takenNames.count(name)) {
         ShowMessage(L"A shortcut named \"" + name + L"\" exists already. Please choose another name.", L"Warning",
                     MB_OK | MB_ICONWARNING);

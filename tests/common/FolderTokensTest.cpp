@@ -63,13 +63,16 @@ TEST_F(FolderTokens, ComparisonIsCaseSensitiveAndAnchoredAtTheStart)
     EXPECT_EQ(Token(L"D:\\C:\\Program Files"), L"D:\\C:\\Program Files");
 }
 
-TEST_F(FolderTokens, SystemDriveOnlyAsTheWholePath)
+TEST_F(FolderTokens, SystemDriveTokenMadeOnlyForTheWholePathButExpandedWhereverItLeads)
 {
     EXPECT_EQ(Token(L"C:"), L"%SYSDRIVE%");
     EXPECT_EQ(Token(L"C:\\"), L"C:\\");
     EXPECT_EQ(Token(L"C:\\data"), L"C:\\data");
     EXPECT_EQ(Real(L"%SYSDRIVE%"), L"C:");
-    EXPECT_EQ(Real(L"%SYSDRIVE%\\data"), L"%SYSDRIVE%\\data");
+    // Include/exclude files name paths below the drive by its token.
+    EXPECT_EQ(Real(L"%SYSDRIVE%\\data"), L"C:\\data");
+    EXPECT_EQ(Real(L"%SysDrive%\\pagefile.sys"), L"C:\\pagefile.sys");
+    EXPECT_EQ(Real(L"%SYSDRIVE%data"), L"%SYSDRIVE%data");
 }
 
 TEST_F(FolderTokens, EveryOccurrenceOfTheLeadingValueIsReplacedButOnlyOneKind)

@@ -3,6 +3,7 @@
 // with the real setup launched through the shell, the real process list and
 // the real workers. Arguments: the setup's path and the output folder.
 // Prints "PROJECT=<path>" for the script once the package is built.
+#include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
@@ -26,25 +27,26 @@ namespace {
 std::wstring g_setup;
 std::wstring g_output;
 
-} // namespace
-
-TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
+// As the program starts its wizard: program folder as current folder, the
+// working folders, the manager.
+CUIManager* StartAsTheProgramDoes()
 {
-    ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
-    // As the program starts its wizard: program folder as current folder, the
-    // working folders, the manager.
     IsCommandLineMode = false;
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
-    ASSERT_TRUE(InitializePaths(L"", L""));
+    EXPECT_TRUE(InitializePaths(L"", L""));
     CUIManager* manager = CUIManager::GetInstance();
-    ASSERT_EQ(manager->Initialize(), 1);
-    MessageBoxRecorder messages;
-    {
-        WizardDriver w;
-        ASSERT_TRUE(w.LeaveWelcome(PagePosition::CaptureBasicInformation));
+    EXPECT_EQ(manager->Initialize(), 1);
+    return manager;
+}
+
+// Basic information, the first snapshot and the real setup, up to the Post
+// Installation Snapshot page.
+void GoToThePostInstallationPage(WizardDriver& w)
+{
+    ASSERT_TRUE(w.LeaveWelcome(PagePosition::CaptureBasicInformation));
         w.Click(IDC_CREATE_PROJECT);
         w.Type(IDC_LOCATION, g_setup);
         w.Type(IDC_APPLICATION_NAME, L"CorvaneFull");
@@ -65,6 +67,18 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
         w.PressNext();
         ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot, 300000)) << "the setup did not end";
         EXPECT_TRUE(w.Sheet().LaunchSetupPage().IsLaunched());
+}
+
+} // namespace
+
+TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
+{
+    ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
+    CUIManager* manager = StartAsTheProgramDoes();
+    MessageBoxRecorder messages;
+    {
+        WizardDriver w;
+        ASSERT_NO_FATAL_FAILURE(GoToThePostInstallationPage(w));
 
         // Second snapshot and comparison; the page moves on to the first review page.
         ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
@@ -134,6 +148,44 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
     manager->Uninitialize();
     CUIManager::ReleaseInstance(manager);
     OleUninitialize();
+}
+
+// The second snapshot's file cannot be written: the page says so and stays,
+// Cancel leaves the capture pending (the script then finishes it with -resume).
+// Prints "PENDING" once the wizard is closed with the capture pending.
+TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
+{
+    ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
+    CUIManager* manager = StartAsTheProgramDoes();
+    MessageBoxRecorder messages;
+    const std::wstring second = FromUtf8(manager->Coordinator().FileSide().SecondSnapshotPath());
+    {
+        WizardDriver w;
+        ASSERT_NO_FATAL_FAILURE(GoToThePostInstallationPage(w));
+        ASSERT_TRUE(CreateDirectoryW(second.c_str(), nullptr));
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.PressNext();
+        ASSERT_TRUE(WaitUntil([&] { return !messages.shown.empty(); }, 300000)) << "the failure was not shown";
+        const std::wstring text = messages.shown[0].text;
+        EXPECT_EQ(text.rfind(L"The post installation snapshot could not be taken.", 0), 0u) << ToUtf8(text);
+        EXPECT_NE(text.find(L"The capture stays pending"), std::wstring::npos) << ToUtf8(text);
+        PumpMessages();
+        EXPECT_EQ(w.Position(), PagePosition::PostInstallationSnapshot);
+        EXPECT_NE(w.Sheet().PostInstallationPage().CurrentPhase(), CSecondSnapshotDlg::Phase::Compared);
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(IDCANCEL); }));
+        w.Sheet().PressButton(PSBTN_CANCEL);
+        EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
+    }
+    RemoveDirectoryW(second.c_str());
+    EXPECT_TRUE(ReadSnapshotTakenKey());
+    EXPECT_TRUE(manager->Coordinator().CheckFirstSnapshot(manager->GetScanDetails().at(L"Registry").size()));
+    EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    // The program ends here without ending the capture.
+    CUIManager::ReleaseInstance(manager);
+    OleUninitialize();
+    std::printf("PENDING\n");
+    std::fflush(stdout);
 }
 
 int main(int argc, char** argv)

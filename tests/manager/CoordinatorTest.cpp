@@ -1,5 +1,6 @@
 // The snapshot coordinator's own decisions and the manager's include/exclude
 // operations, on real folders, keys and documents.
+#include "common/Config.h"
 #include "common/NameUuid.h"
 #include "common/Paths.h"
 #include "common/StopToken.h"
@@ -9,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <memory>
 #include <stop_token>
 
@@ -128,35 +131,49 @@ TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
                                      "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid"}));
 }
 
-TEST_F(Coordinator, AProjectFileThatCannotBeSavedFailsAndTheManagerKeepsTheCapture)
+TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
 {
     struct Case
     {
         const char* name;
         std::wstring projectFile;
         bool removeRawProject;
+        const char* fileChanges; // written as the file change document when given
+        int result;
     };
     CreateDirectoryW((m_root / L"is a folder.xml").c_str(), nullptr);
     WriteFileBytes(m_root / L"a file", "x");
     const Case cases[] = {
-        {"folder missing", m_root / L"no such folder\\p.xml", false},
-        {"path under a file", m_root / L"a file\\p.xml", false},
-        {"path names a folder", m_root / L"is a folder.xml", false},
-        {"raw project file missing", m_root / L"p.xml", true},
+        {"folder missing", m_root / L"no such folder\\p.xml", false, nullptr, 0},
+        {"path under a file", m_root / L"a file\\p.xml", false, nullptr, 0},
+        {"path names a folder", m_root / L"is a folder.xml", false, nullptr, 0},
+        {"change document that does not load", m_root / L"damaged.xml", false, "<FileSystem><Added>", 0},
+        {"change documents missing", m_root / L"whole.xml", false, nullptr, 1},
+        {"raw project file missing", m_root / L"p.xml", true, nullptr, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.removeRawProject)
             DeleteFileW((m_root / L"prog\\RawProjectFile.xml").c_str());
+        DeleteFileW(FromUtf8(Paths().FileChangesPath).c_str());
+        EnsureFolder(WorkingTempFolder()); // the last case's Uninitialize removed it
+        if (c.fileChanges)
+            WriteFileBytes(FromUtf8(Paths().FileChangesPath), c.fileChanges);
         SetProjectFilePath(c.projectFile);
+        ASSERT_TRUE(WriteSnapshotTakenKey());
         CUIManager* manager = CUIManager::GetInstance();
         ASSERT_EQ(manager->Initialize(), 1);
+        ASSERT_TRUE(IsSnapshotTaken);
         manager->Coordinator().IsFirstSnapshotTaken();
         ASSERT_EQ(manager->Coordinator().CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
-        EXPECT_EQ(manager->CreateProjectFile(), 0);
-        EXPECT_TRUE(PathExists(FromUtf8(manager->Coordinator().FileSide().FirstSnapshotPath())))
-            << "a failed project file keeps the snapshots";
-        EXPECT_TRUE(PathExists(FromUtf8(Paths().IniBackupFolder)));
+        EXPECT_EQ(manager->CreateProjectFile(), c.result);
+        // Pending exactly while the capture is not in a complete project file.
+        EXPECT_EQ(ReadSnapshotTakenKey(), c.result == 0);
+        EXPECT_EQ(IsSnapshotTaken.load(), c.result == 0);
+        EXPECT_EQ(PathExists(FromUtf8(manager->Coordinator().FileSide().FirstSnapshotPath())), c.result == 0);
+        EXPECT_EQ(PathExists(FromUtf8(Paths().IniBackupFolder)), c.result == 0);
+        if (c.fileChanges)
+            EXPECT_FALSE(PathExists(c.projectFile)) << "no project file without the file changes";
         manager->Uninitialize();
         CUIManager::ReleaseInstance(manager);
     }
@@ -202,6 +219,30 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
               (std::vector<std::wstring>{L"%WINDIR%\\Temp"}));
     EXPECT_EQ(ReadFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml").find("Temp"), std::string::npos)
         << "the default file is left alone";
+
+    // Set As Default after those saves: each save writes exactly its own
+    // target, with its own lists, the target's other lists kept.
+    struct Save
+    {
+        int mode;
+        const wchar_t* target;
+    };
+    manager = CUIManager::GetInstance();
+    FileExcludedItems() = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
+    RegistryIncludedItems() = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
+    for (const Save& save : {Save{1, L"DefaultIncludeExclude.xml"}, Save{0, L"DefaultIncludeExclude.xml"}})
+        manager->SaveIncludeExclude(save.mode, save.target);
+    CUIManager::ReleaseInstance(manager);
+    CXMLDocumentHandler defaults;
+    ASSERT_EQ(defaults.Load(m_root / L"prog\\DefaultIncludeExclude.xml"), 1);
+    EXPECT_EQ(ChildNames(defaults.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+              (std::vector<std::wstring>{L"%WINDIR%\\Logs"}));
+    EXPECT_EQ(ChildNames(defaults.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
+              (std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE"}));
+    ASSERT_EQ(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"), 1);
+    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+              (std::vector<std::wstring>{L"%WINDIR%\\Temp"}))
+        << "the updated file is left alone";
 }
 
 TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterStepWouldTrust)
@@ -290,4 +331,35 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     EXPECT_EQ(first.count(output), 1u);
     EXPECT_EQ(first.count(output + L"\\Packages"), 0u);
     EXPECT_EQ(first.count(output + L"\\Packages\\App_1.xml"), 0u);
+}
+
+TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
+{
+    // The advanced sheet's pages load on their own workers: the included lists
+    // from the default file, the excluded ones from the user's file.
+    const auto xml = [](const char* excluded) {
+        return std::string("<R><FileSystem><IncludedItems><IncludedEntry Name=\"C:\\Data\"/></IncludedItems>"
+                           "<ExcludedItems><ExcludedEntry Name=\"") +
+               excluded + "\" Description=\"d\"/></ExcludedItems></FileSystem></R>";
+    };
+    WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", xml("C:\\FromDefault"));
+    const std::wstring user = m_root / L"prog\\UpdatedIncludeExclude.xml";
+    WriteFileBytes(user, xml("C:\\FromUser"));
+    CUIManager* manager = CUIManager::GetInstance();
+    std::atomic<bool> done{false};
+    std::thread included([&] {
+        while (!done)
+            manager->LoadIncludedItems(IncludeExcludePath::FilesIncluded);
+    });
+    int wrong = 0;
+    for (int i = 0; i < 300; ++i) {
+        FileExcludedItems().clear();
+        manager->LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
+        if (FileExcludedItems().size() != 1 || FileExcludedItems().begin()->second.Name != L"C:\\FromUser")
+            ++wrong;
+    }
+    done = true;
+    included.join();
+    CUIManager::ReleaseInstance(manager);
+    EXPECT_EQ(wrong, 0) << "a load read the document while the other thread loaded another file";
 }

@@ -78,18 +78,19 @@ TEST_F(IncludeExcludeFile, ListsAreKeyedByUpperCaseNamesAndTheFirstEntryWins)
     EXPECT_EQ(FileExcludedItems().size(), 3u);
 }
 
-TEST_F(IncludeExcludeFile, ExcludedSavesGoToTheDefaultFileUntilAnInclusionSaveSwitches)
+TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCameFrom)
 {
     CXMLDocumentHandler doc;
     doc.SetIncludeExcludePath(Default());
     LoadAll(doc, Default());
     FileExcludedItems().emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
 
+    // OK on Excluded Items: the updated file, made from the default one.
     doc.RegenerateIncludeExcludeFile(1, L"UpdatedIncludeExclude.xml");
-    EXPECT_FALSE(PathExists(Updated())) << "an exclusion save never switches files";
+    EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().UpdatedIncludeExcludePath));
     {
         CXMLDocumentHandler saved;
-        ASSERT_EQ(saved.Load(Default()), 1);
+        ASSERT_EQ(saved.Load(Updated()), 1);
         // Entries are added as first children: descending order of the upper-cased names.
         EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
                   (std::vector<std::wstring>{L"%WINDIR%\\temp", L"%WINDIR%\\Prefetch", L"%WINDIR%\\Logs",
@@ -103,24 +104,27 @@ TEST_F(IncludeExcludeFile, ExcludedSavesGoToTheDefaultFileUntilAnInclusionSaveSw
     }
 
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
-    ASSERT_EQ(doc.Load(Default()), 1);
+    ASSERT_EQ(doc.Load(Updated()), 1);
     doc.RegenerateIncludeExcludeFile(0, L"UpdatedIncludeExclude.xml");
     EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().UpdatedIncludeExcludePath));
-    ASSERT_TRUE(PathExists(Updated()));
 
-    // The manager starts an exclusion save from the file it writes to.
+    // Set As Default on Excluded Items after that: the default file, though
+    // the document came from the updated one.
     FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
-    ASSERT_EQ(doc.Load(Updated()), 1);
+    ASSERT_EQ(doc.Load(Default()), 1);
     doc.RegenerateIncludeExcludeFile(1, L"DefaultIncludeExclude.xml");
+    EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().DefaultIncludeExcludePath));
     CXMLDocumentHandler updated;
     ASSERT_EQ(updated.Load(Updated()), 1);
     EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
               (std::vector<std::wstring>{L"HKEY_USERS", L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER"}));
-    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 5u)
-        << "after the switch, excluded items follow into the updated file";
+    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 4u)
+        << "the updated file keeps its own exclusions";
     CXMLDocumentHandler original;
     ASSERT_EQ(original.Load(Default()), 1);
-    EXPECT_EQ(ChildNames(original.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 4u);
+    EXPECT_EQ(ChildNames(original.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 5u);
+    EXPECT_EQ(ChildNames(original.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)).size(), 2u)
+        << "its included lists stay as they were";
 }
 
 TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)

@@ -1,4 +1,5 @@
 #include "common/Paths.h"
+#include "common/UniqueHandle.h"
 #include "project/ProjectCheck.h"
 #include "project/SystemSettings.h"
 #include "tests/project/XmlTestSupport.h"
@@ -223,6 +224,20 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
     CXMLDocumentHandler raw;
     ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
     EXPECT_EQ(raw.GetRootNode().SelectSingleNode(NodePath::FilesAdded).GetChildCount(), 0);
+
+    // A project file that cannot be written fails the rebuild and keeps its content.
+    const std::wstring project = ProjectFile();
+    const std::string before = ReadFileBytes(project);
+    ASSERT_EQ(check.Load(project), 1);
+    check.ReadProjectLists();
+    check.AddedFiles()[L"E:\\Later"].push_back(L"E:\\Later\\d.txt");
+    {
+        // Another program holds the file open for reading, sharing no writes.
+        UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.valid());
+        EXPECT_EQ(check.RegenerateProjectFile(), 0);
+    }
+    EXPECT_EQ(ReadFileBytes(project), before);
 }
 
 TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuildCheck)

@@ -44,7 +44,7 @@ TEST(AdvanceSheetRules, WhichTickedExclusionsAreSavedAndWithWhichDescription)
 
     const AdvanceSheet::ExclusionSave save = AdvanceSheet::ExclusionsToSave(
         {L"%windir%\\temp", L"C:\\DATA", L"%WINDIR%\\Logs", L"C:\\Bare", L"C:\\Only"}, loaded, recorded, hidden);
-    EXPECT_EQ(save.saved, Map({{L"%WINDIR%\\Temp", L"temp"},            // its own loaded description first
+    EXPECT_EQ(save.saved, Map({{L"%WINDIR%\\Temp", L"recorded later"},  // edited in this run, as shown
                                {L"C:\\Data", L"data"},                  // the "Add To Exclude" record
                                {L"%WINDIR%\\Logs\\Old", L"old logs"},   // carried below a bare folder...
                                {L"C:\\Only\\Child", L"child"},         // ...loaded or recorded...
@@ -282,6 +282,46 @@ TEST_F(AdvanceSheetGui, LoadersSetAsDefaultAddToExcludeAndOK)
     EXPECT_NE(updated.find("Description=\"other files\""), std::string::npos);
     EXPECT_EQ(m_manager->GetScanDetails()[L"File"],
               (std::vector<std::wstring>{m_files + L"\\other", m_files + L"\\watched"}));
+}
+
+TEST_F(AdvanceSheetGui, AnExclusionsOnlyOKKeepsIncludedItemsAndExclusionsTheTreesCannotShow)
+{
+    // An included folder on a drive this machine lacks, a key made later, and
+    // an exclusion named below the system drive's token.
+    const std::wstring absent = L"Q:\\Data";
+    const std::wstring later = m_hive + L"\\Later";
+    const std::string file = File(L"DefaultIncludeExclude.xml");
+    std::string xml = file;
+    xml.insert(xml.find("</IncludedItems>"), "<IncludedEntry Name=\"" + ToUtf8(absent) + "\"/>");
+    xml.insert(xml.rfind("</IncludedItems>"), "<IncludedEntry Name=\"" + ToUtf8(later) + "\"/>");
+    xml.insert(xml.find("</ExcludedItems>"),
+               "<ExcludedEntry Name=\"%SYSDRIVE%\\windows\" Description=\"the system folder\"/>");
+    WriteFileBytes(m_environment->Program() + L"\\DefaultIncludeExclude.xml", xml);
+    m_manager->SetScanDetails(m_manager->ScanDetailsFromIncludedLists());
+
+    CParentSheet sheet;
+    ASSERT_NE(sheet.Create(nullptr), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }));
+    ASSERT_TRUE(sheet.SetActivePage(1));
+    CAdvanceExclude& exclude = sheet.ExcludePage();
+    ASSERT_TRUE(WaitUntil([&] { return !exclude.IsLoading(); }));
+    // The exclusion below the token is shown (and so can be removed there).
+    CFolderTreeCtrl& tree = exclude.FolderTree();
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_TRUE(tree.IsTicked(tree.Find(windows)));
+    EXPECT_TRUE(exclude.HiddenFiles().count(L"%SYSDRIVE%\\WINDOWS") == 0);
+    // Only the exclusions change: the included items come back as they were.
+    sheet.PressButton(PSBTN_OK);
+    ASSERT_TRUE(WaitUntil([&] { return sheet.IsFinished(); }));
+    sheet.Destroy();
+    const std::string updated = File(L"UpdatedIncludeExclude.xml");
+    for (const std::wstring& listed : {absent, later, std::wstring(L"%SYSDRIVE%\\windows")})
+        EXPECT_TRUE(Lists(updated, listed)) << ToUtf8(listed) << "\n" << updated;
+    ScanDetails details = m_manager->GetScanDetails();
+    EXPECT_NE(std::find(details[L"File"].begin(), details[L"File"].end(), absent), details[L"File"].end());
+    EXPECT_NE(std::find(details[L"Registry"].begin(), details[L"Registry"].end(), later), details[L"Registry"].end());
+    EXPECT_TRUE(m_messages.shown.empty());
 }
 
 TEST_F(AdvanceSheetGui, CancelSavesNothing)

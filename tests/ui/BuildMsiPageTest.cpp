@@ -5,6 +5,7 @@
 // Shortcut and Icon tables are read back. A build that fails ends the page
 // with its reason and Finish.
 #include "common/Paths.h"
+#include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/Base64.h"
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <ole2.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -63,7 +66,7 @@ protected:
         ASSERT_TRUE(EnsureFolder(PackagesFolder()));
         SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\IconApp_1.0.xml");
 
-        const std::wstring oldIcon = m_environment->Files() + L"\\app.exe_0.ico";
+        const std::wstring oldIcon = m_oldIcon = m_environment->Files() + L"\\app.exe_0.ico";
         ASSERT_TRUE(SaveIconFile(ExtractIconAt(m_app, 0), oldIcon));
         m_storedIcon = ReadFileBytes(oldIcon);
         IconMap icons;
@@ -80,6 +83,26 @@ protected:
                                   {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}));
         ASSERT_TRUE(project.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons));
         ASSERT_TRUE(project.InsertProductInfoInXML(NodePath::Product, {L"IconApp", L"1.0", L"Acme"}));
+    }
+
+    // The project's shortcut list replaced by `records` (the writer saves to the project file path).
+    void StoreShortcuts(const std::wstring& project, const ShortcutList& records)
+    {
+        const std::wstring current = FromUtf8(GetProjectFilePath());
+        SetProjectFilePath(project);
+        CXMLDocumentHandler document;
+        ASSERT_EQ(document.Load(project), 1);
+        EXPECT_TRUE(document.ReplaceShortcutsInXML(NodePath::Shortcuts, records));
+        SetProjectFilePath(current);
+    }
+
+    static ShortcutList StoredShortcuts(const std::wstring& project)
+    {
+        CXMLDocumentHandler saved;
+        EXPECT_EQ(saved.Load(project), 1);
+        ShortcutList records;
+        saved.ReadShortcutList(records);
+        return records;
     }
 
     CBuildMSIDlg& OpenPage(WizardDriver& w)
@@ -102,6 +125,7 @@ protected:
     std::wstring m_app;
     std::wstring m_output;
     std::string m_storedIcon;
+    std::wstring m_oldIcon;
 };
 
 } // namespace
@@ -113,8 +137,10 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
     const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
     // The stored icon is back, and the two records are one line with both places.
     EXPECT_EQ(ReadFileBytes(iconFolder + L"\\app.exe_0.ico"), m_storedIcon);
+    const ShortcutList stored = {{L"App", L"app.exe", L"QuickLaunchFolder", m_oldIcon, L"0"},
+                                 {L"App", L"app.exe", L"DesktopFolder", m_oldIcon, L"0"}};
     EXPECT_EQ(page.Entries(), (ShortcutEntryMap{{L"App", {L"App", L"app.exe", iconFolder + L"\\app.exe_0.ico", 0,
-                                                          true, false, true}}}));
+                                                          true, false, true, stored}}}));
     HWND list = w.Control(IDC_BUILD_SHORTCUT_LIST);
     ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
     EXPECT_EQ(ShortcutLineName(list, 0), L"App");
@@ -155,7 +181,7 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
                        });
     EXPECT_EQ(ShortcutLineName(list, 0), L"Renamed");
     EXPECT_EQ(page.Entries(),
-              (ShortcutEntryMap{{L"Renamed", {L"Renamed", L"app.exe", m_app, 1, false, true, true}}}));
+              (ShortcutEntryMap{{L"Renamed", {L"Renamed", L"app.exe", m_app, 1, false, true, true, stored}}}));
 
     w.Type(IDC_BUILD_TARGET_PATH, m_output);
     w.PressNext();
@@ -213,7 +239,7 @@ TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
     ASSERT_TRUE(WaitForEnd(w, page));
     EXPECT_EQ(page.CurrentState(), CBuildMSIDlg::State::Failed);
     EXPECT_EQ(w.Text(IDC_BUILD_STATUS),
-              L"The MSI file could not be built. The reason is in the error log " + ErrorLogPath() + L".");
+              L"The MSI file could not be built. " + FailureReasonText());
     EXPECT_TRUE(w.IsButtonEnabled(IDCANCEL));
     EXPECT_FALSE(PathExists(m_output + L"\\Packages\\IconApp.msi"));
     // The shortcuts were written back before the build.
@@ -223,4 +249,114 @@ TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
     saved.ReadShortcutList(records);
     EXPECT_EQ(records.size(), 2u);
     EXPECT_TRUE(m_messages.shown.empty());
+}
+
+namespace {
+
+// The records as sorted rows of their fields: the order of a list written
+// back may differ, its records may not.
+std::vector<std::vector<std::wstring>> Rows(const ShortcutList& records)
+{
+    std::vector<std::vector<std::wstring>> rows;
+    for (const ShortcutRecord& r : records)
+        rows.push_back({r.Name, r.ExeName, r.Directory, r.Icon, r.IconIndex, r.Subfolder, r.Arguments,
+                        r.WorkingFolder, r.Description, r.ShowCommand});
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherProjectAfresh)
+{
+    // Captured shortcuts: two of one name in different Start-menu subfolders,
+    // one with every detail, one in the Start menu itself.
+    const std::wstring project = FromUtf8(GetProjectFilePath());
+    const ShortcutList detailed = {
+        {L"App", L"app.exe", L"ProgramMenuFolder", m_oldIcon, L"0", L"Vendor\\App", L"/run", L"[APPDIR]", L"Runs it",
+         L"7"},
+        {L"App", L"app.exe", L"ProgramMenuFolder", m_oldIcon, L"0", L"Vendor\\Tools"},
+        {L"App", L"app.exe", L"DesktopFolder", m_oldIcon, L"0"},
+        {L"Help", L"app.exe", L"StartMenuFolder", m_oldIcon, L"0", L"", L"/help", L"", L"Help", L"3"},
+    };
+    ASSERT_NO_FATAL_FAILURE(StoreShortcuts(project, detailed));
+    // A second project of another product, with a shortcut of its own.
+    const std::wstring other = FromUtf8(PackagesFolder()) + L"\\Other_2.0.xml";
+    ASSERT_TRUE(CopyFileW(project.c_str(), other.c_str(), FALSE));
+    const ShortcutList otherShortcuts = {{L"Other", L"app.exe", L"QuickLaunchFolder", m_oldIcon, L"0"}};
+    ASSERT_NO_FATAL_FAILURE(StoreShortcuts(other, otherShortcuts));
+
+    const std::wstring icon = FromUtf8(Paths().ExtractedIconFolder) + L"\\app.exe_0.ico";
+    auto withRestoredIcon = [&](ShortcutList records) {
+        for (ShortcutRecord& r : records)
+            r.Icon = icon;
+        return records;
+    };
+    {
+        WizardDriver w;
+        CBuildMSIDlg& page = OpenPage(w);
+        EXPECT_EQ(page.Entries().size(), 2u);
+
+        // Back to the basic information, where the other project is chosen, and on to this page again.
+        w.PressBack();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZBACK); }));
+        w.PressBack();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
+        SetProjectFilePath(other);
+        m_manager->SetProductInfo(L"Other", L"2.0", L"Acme");
+        ASSERT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        w.PressNext();
+        ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
+        ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+        EXPECT_EQ(w.Text(IDC_BUILD_MSI_NAME), L"Other.msi");
+        ASSERT_EQ(page.Entries().size(), 1u);
+        EXPECT_EQ(page.Entries().begin()->first, L"Other");
+        EXPECT_EQ(ShortcutLineName(w.Control(IDC_BUILD_SHORTCUT_LIST), 0), L"Other");
+
+        // Next writes the other project only, its stored shortcut unchanged; then the first one the same way.
+        w.Type(IDC_BUILD_TARGET_PATH, m_output);
+        w.PressNext();
+        ASSERT_TRUE(WaitForEnd(w, page));
+        EXPECT_TRUE(PathExists(m_output + L"\\Packages\\Other.msi"));
+        EXPECT_FALSE(PathExists(m_output + L"\\Packages\\IconApp.msi"));
+        EXPECT_EQ(Rows(StoredShortcuts(other)), Rows(withRestoredIcon(otherShortcuts)));
+        EXPECT_EQ(Rows(StoredShortcuts(project)), Rows(detailed)) << "the first project was not touched";
+    }
+
+    WizardDriver again;
+    SetProjectFilePath(project);
+    CBuildMSIDlg& first = OpenPage(again);
+    again.Type(IDC_BUILD_TARGET_PATH, m_output);
+    again.PressNext();
+    ASSERT_TRUE(WaitForEnd(again, first));
+    EXPECT_EQ(Rows(StoredShortcuts(project)), Rows(withRestoredIcon(detailed)));
+    EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(BuildMsiPage, AProjectFileThatCannotTakeTheShortcutsStopsTheBuild)
+{
+    const std::wstring project = FromUtf8(GetProjectFilePath());
+    const std::string before = ReadFileBytes(project);
+    // Another program holds the file open for reading, sharing no writes.
+    UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+    WizardDriver w;
+    CBuildMSIDlg& page = OpenPage(w);
+    w.Type(IDC_BUILD_TARGET_PATH, m_output);
+    w.PressNext();
+    PumpMessages();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].caption, L"Error");
+    EXPECT_EQ(m_messages.shown[0].text.rfind(L"The shortcuts could not be written into the project file " + project +
+                                             L"; nothing was built.", 0),
+              0u)
+        << ToUtf8(m_messages.shown[0].text);
+    EXPECT_EQ(page.CurrentState(), CBuildMSIDlg::State::Editing);
+    EXPECT_TRUE(w.IsVisible(IDC_BUILD_SHORTCUT_LIST));
+    EXPECT_FALSE(PathExists(m_output + L"\\Packages\\IconApp.msi"));
+    held.reset();
+    EXPECT_EQ(ReadFileBytes(project), before);
 }

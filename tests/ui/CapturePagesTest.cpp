@@ -6,6 +6,7 @@
 #include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
+#include "common/Workspace.h"
 #include "manager/UIManager.h"
 #include "project/IncludeExclude.h"
 #include "tests/support/RegistryTestHelpers.h"
@@ -74,6 +75,19 @@ TEST(CaptureProgressPacing, StepsAndWhereTheBarWaitsForTheNextRoot)
     CaptureProgress::FillToEnd(bar, 2);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), CaptureProgress::Range);
     DestroyWindow(bar);
+
+    // The final fill paced by the page's timer: two per millisecond from where
+    // the bar stood, never past the end.
+    struct Fill
+    {
+        int start, barStep;
+        ULONGLONG elapsed;
+        int position;
+    };
+    for (const Fill& f : {Fill{117, 2, 0, 117}, Fill{117, 2, 100, 317}, Fill{117, 2, 441, 999},
+                          Fill{117, 2, 442, 1000}, Fill{952, 2, 100000000000ULL, 1000}, Fill{0, 0, 5, 5}})
+        EXPECT_EQ(CaptureProgress::FillPosition(f.start, f.barStep, f.elapsed), f.position)
+            << f.start << " after " << f.elapsed << " ms";
 }
 
 TEST(InstallerWatch, OnlyInstallersStartedDuringTheRunCount)
@@ -732,3 +746,108 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
 }
 
 } // namespace
+
+namespace {
+
+// Where a capture writes its snapshot file, made a folder so that it cannot be written.
+struct BlockedFile
+{
+    explicit BlockedFile(const std::string& path) : path(FromUtf8(path))
+    {
+        DeleteFileW(this->path.c_str());
+        CreateDirectoryW(this->path.c_str(), nullptr);
+    }
+    ~BlockedFile() { Clear(); }
+    void Clear() const { RemoveDirectoryW(path.c_str()); }
+    std::wstring path;
+};
+
+} // namespace
+
+TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
+{
+    enum class Fails { FirstSnapshot, SecondSnapshot, Comparison };
+    struct Case
+    {
+        const char* name;
+        Fails fails;
+        bool retry; // else Cancel
+        const wchar_t* what;
+    };
+    const Case cases[] = {
+        {"first snapshot, then again", Fails::FirstSnapshot, true, L"The snapshot of the system could not be taken."},
+        {"second snapshot, then Cancel", Fails::SecondSnapshot, false,
+         L"The post installation snapshot could not be taken."},
+        {"comparison, then again", Fails::Comparison, true, L"The snapshots could not be compared."},
+    };
+    CEnumerateWrapper& coordinator = m_manager->Coordinator();
+    const std::wstring raw = FromUtf8(Paths().RawProjectFilePath);
+    const std::string rawProject = ReadFileBytes(raw);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_messages.shown.clear();
+        IsSnapshotTaken = false;
+        DiscardPendingCapture();
+        coordinator.IsFirstSnapshotTaken();
+        std::unique_ptr<BlockedFile> blocked;
+        WizardDriver* driven = nullptr;
+        if (c.fails == Fails::FirstSnapshot) {
+            blocked = std::make_unique<BlockedFile>(coordinator.FileSide().FirstSnapshotPath());
+            driven = &OpenPreInstallation();
+        } else {
+            // A pending capture, resumed on the second page.
+            ASSERT_EQ(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}), 1);
+            ASSERT_TRUE(WriteSnapshotTakenKey());
+            m_manager->SetScanDetails({{L"File", {m_watched}}, {L"Registry", {m_hive}},
+                                       {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}});
+            ASSERT_EQ(m_manager->WriteScanDetails(), 1);
+            if (c.fails == Fails::SecondSnapshot)
+                blocked = std::make_unique<BlockedFile>(coordinator.FileSide().SecondSnapshotPath());
+            else
+                WriteFileBytes(raw, "<not a project");
+            driven = &OpenAt(PagePosition::PostInstallationSnapshot);
+        }
+        WizardDriver& w = *driven;
+        const int page = w.Position();
+        ASSERT_TRUE(BackAndNextEnabled(w));
+        w.PressNext();
+        ASSERT_TRUE(WaitUntil([&] { return !m_messages.shown.empty(); }, 60000)) << "no failure shown";
+        PumpMessages();
+        // The page stays, names the failure and the error log, and offers Next again.
+        const std::wstring text = m_messages.shown[0].text;
+        EXPECT_EQ(m_messages.shown[0].caption, L"Error");
+        EXPECT_EQ(text.rfind(c.what, 0), 0u) << ToUtf8(text);
+        EXPECT_NE(text.find(L"error log"), std::wstring::npos) << ToUtf8(text);
+        const bool pending = c.fails != Fails::FirstSnapshot;
+        EXPECT_EQ(text.find(L"The capture stays pending") != std::wstring::npos, pending) << ToUtf8(text);
+        EXPECT_EQ(w.Text(IDC_DESCRIPTION), text);
+        EXPECT_EQ(w.Position(), page);
+        EXPECT_TRUE(w.IsVisible(IDC_FOLDER_TREE));
+        EXPECT_TRUE(BackAndNextEnabled(w));
+        EXPECT_EQ(ReadSnapshotTakenKey(), pending);
+        if (pending) {
+            EXPECT_EQ(w.Sheet().PostInstallationPage().CurrentPhase(), CSecondSnapshotDlg::Phase::Ready);
+            EXPECT_TRUE(coordinator.CheckFirstSnapshot(1)) << "the first snapshot stays";
+        } else {
+            EXPECT_FALSE(w.Sheet().PreInstallationPage().IsSnapshotDone());
+            EXPECT_FALSE(coordinator.FileSide().FirstSnapshotTaken()) << "a failed first snapshot is none";
+            EXPECT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
+        }
+
+        if (blocked)
+            blocked->Clear();
+        WriteFileBytes(raw, rawProject);
+        if (c.retry) {
+            w.PressNext();
+            const int next = pending ? PagePosition::ReviewFiles : PagePosition::LaunchSetup;
+            EXPECT_TRUE(w.WaitForPosition(next, 60000)) << "the second try did not go on";
+            EXPECT_EQ(m_messages.shown.size(), 1u);
+        } else {
+            w.Sheet().PressButton(PSBTN_CANCEL);
+            ASSERT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
+            EXPECT_TRUE(ReadSnapshotTakenKey()) << "Cancel leaves the capture pending";
+            EXPECT_TRUE(PathExists(FromUtf8(coordinator.FileSide().FirstSnapshotPath())));
+        }
+        m_wizard.reset();
+    }
+}

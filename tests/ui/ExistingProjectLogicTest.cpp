@@ -54,9 +54,9 @@ TEST(BuildMsiLogic, RecordsOfOneNameMergeIntoOneEntryWithTheirPlaces)
     };
     const ShortcutEntryMap entries = MergeShortcutRecords(records, icons);
     const ShortcutEntryMap expected = {
-        {L"App", {L"App", L"app.exe", icons + L"\\app.exe_0.ico", 0, true, false, true}},
-        {L"Gone", {L"Gone", L"gone.exe", icons + L"\\gone.ico", 1, false, false, false}},
-        {L"Tool", {L"Tool", L"tool.exe", dll, 3, false, true, false}},
+        {L"App", {L"App", L"app.exe", icons + L"\\app.exe_0.ico", 0, true, false, true, {records[0], records[2]}}},
+        {L"Gone", {L"Gone", L"gone.exe", icons + L"\\gone.ico", 1, false, false, false, {records[3]}}},
+        {L"Tool", {L"Tool", L"tool.exe", dll, 3, false, true, false, {records[1]}}},
     };
     EXPECT_EQ(entries, expected);
 

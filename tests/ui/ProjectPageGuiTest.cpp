@@ -10,6 +10,7 @@
 #include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/CreateProjectFileMsiDlg.h"
+#include "ui/ProjectPageControls.h"
 #include "ui/ProjectPageLogic.h"
 #include "ui/Resource.h"
 #include "ui/UiServices.h"
@@ -54,12 +55,15 @@ protected:
     }
 
     // A capture in which a setup added app.exe (this program, with its icon) and a text file.
-    void PrepareCapture()
+    void PrepareCapture(const std::wstring& folder = L"App")
     {
-        const std::wstring app = m_environment->Files() + L"\\App";
+        const std::wstring app = m_environment->Files() + L"\\" + folder;
         ASSERT_TRUE(CreateDirectoryW(app.c_str(), nullptr));
         m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
         const ScanDetails details{{L"File", {app}}};
+        // A project file written by an earlier case took the working folders along.
+        EnsureFolder(m_manager->SnapshotFolder());
+        EnsureFolder(Paths().IniBackupFolder);
         m_manager->SetScanDetails(details);
         ASSERT_EQ(m_manager->WriteScanDetails(), 1);
         CEnumerateWrapper& coordinator = m_manager->Coordinator();
@@ -72,7 +76,8 @@ protected:
         ASSERT_EQ(coordinator.CaptureSnapshot(details), 1);
         ASSERT_EQ(coordinator.CompareSnapshot(), 1);
         m_output = m_environment->Files() + L"\\Out";
-        ASSERT_TRUE(CreateDirectoryW(m_output.c_str(), nullptr));
+        CreateDirectoryW(m_output.c_str(), nullptr);
+        ASSERT_TRUE(IsFolder(m_output));
     }
 
     // The sheet on the page, with the target folder set.
@@ -217,11 +222,11 @@ TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
         bool buildMsi;
         std::wstring expectedStatus;
     };
-    const std::wstring errorLog =
-        ReadConfigString(ConfigFile(), L"LogFileDetails", L"ErrorLogFileName", L"c:\\ErrorLog.txt");
+    // The configured name is a path, which the log refuses: the message names
+    // the file the log writes instead.
     const Case cases[] = {
         {"project file only", false, L"Successfully created project file"},
-        {"the build fails", true, L"The MSI file could not be built. The reason is in the error log " + errorLog + L"."},
+        {"the build fails", true, L"The MSI file could not be built. The reason is in the error log c:\\ErrorLog.txt."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -243,4 +248,150 @@ TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
         DeleteFileW((m_output + L"\\Packages\\ProjectFile.xml").c_str());
     }
     EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
+{
+    struct Case
+    {
+        const char* name;
+        bool blockProject; // the project file's path is a folder
+        bool retry;        // Next again once the folder is gone (else Cancel)
+        bool buildMsi;
+    };
+    const Case cases[] = {
+        {"written, Cancel during the build", false, false, true},
+        {"not written, Cancel", true, false, false},
+        {"not written, then written on the second Next", true, true, false},
+    };
+    int run = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_messages.shown.clear();
+        ASSERT_NO_FATAL_FAILURE(PrepareCapture(L"App" + std::to_wstring(++run)));
+        ASSERT_TRUE(WriteSnapshotTakenKey());
+        IsSnapshotTaken = true;
+        const std::wstring project = m_output + L"\\Packages\\ProjectFile.xml";
+        DeleteFileW(project.c_str());
+        EnsureFolder(ToUtf8(m_output + L"\\Packages"));
+        if (c.blockProject)
+            ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
+        const std::wstring firstSnapshot = FromUtf8(m_manager->Coordinator().FileSide().FirstSnapshotPath());
+
+        auto w = std::make_unique<WizardDriver>();
+        CCreateProjectFileMsiDlg& page = OpenPage(*w);
+        CheckDlgButton(page.Window(), IDC_BUILD_MSI_CHECK, c.buildMsi ? BST_CHECKED : BST_UNCHECKED);
+        w->PressNext();
+        // The project file is never cut short by Cancel: looked at after each
+        // message, since the page's next tick may already end the state.
+        bool creating = false;
+        for (const ULONGLONG deadline = GetTickCount64() + 10000; !creating && GetTickCount64() < deadline;) {
+            MSG message;
+            if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+            if ((creating = page.CurrentState() == CCreateProjectFileMsiDlg::State::Creating))
+                EXPECT_FALSE(w->IsButtonEnabled(IDCANCEL));
+        }
+        ASSERT_TRUE(creating);
+        if (c.blockProject) {
+            ASSERT_TRUE(WaitUntil([&] { return !m_messages.shown.empty(); }, 60000));
+            PumpMessages();
+            const std::wstring text = m_messages.shown[0].text;
+            EXPECT_EQ(text.rfind(L"The project file " + project + L" could not be created.", 0), 0u) << ToUtf8(text);
+            EXPECT_NE(text.find(L"the capture stays pending"), std::wstring::npos) << ToUtf8(text);
+            EXPECT_EQ(w->Text(IDC_PROJECT_STATUS), text);
+            EXPECT_EQ(page.CurrentState(), CCreateProjectFileMsiDlg::State::Editing);
+            EXPECT_TRUE(WaitUntil([&] { return w->IsButtonEnabled(ID_WIZNEXT) && w->IsButtonEnabled(IDCANCEL); }));
+            EXPECT_TRUE(w->IsVisible(IDC_SHORTCUT_LIST));
+            EXPECT_TRUE(ReadSnapshotTakenKey());
+            EXPECT_TRUE(PathExists(firstSnapshot));
+            RemoveDirectoryW(project.c_str());
+            if (c.retry)
+                RunUntil(*w, [](const std::wstring& s) { return s == L"Successfully created project file"; });
+        } else {
+            ASSERT_TRUE(WaitUntil([&] { return page.CurrentState() != CCreateProjectFileMsiDlg::State::Creating; },
+                                  60000));
+            EXPECT_TRUE(w->IsButtonEnabled(IDCANCEL)) << "the build can be stopped";
+        }
+        const bool written = !c.blockProject || c.retry;
+        if (!c.retry) {
+            w->Sheet().PressButton(PSBTN_CANCEL);
+            ASSERT_TRUE(WaitUntil([&] { return w->Sheet().IsFinished(); }, 60000));
+        }
+        w.reset();
+        EXPECT_EQ(ReadSnapshotTakenKey(), !written);
+        EXPECT_EQ(IsSnapshotTaken.load(), !written);
+        EXPECT_EQ(PathExists(firstSnapshot), !written);
+        EXPECT_EQ(PathExists(project), written);
+        EXPECT_EQ(m_messages.shown.size(), c.blockProject ? 1u : 0u);
+    }
+}
+
+TEST_F(ProjectPage, TheShortcutListHoldsOnlyNamedShortcutsToFilesOfTheProject)
+{
+    ASSERT_NO_FATAL_FAILURE(PrepareCapture());
+    WizardDriver w;
+    CCreateProjectFileMsiDlg& page = OpenPage(w);
+    HWND combo = w.Control(IDC_EXECUTABLE_COMBO);
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    // Names the dialog refuses (an empty one would replace the next empty
+    // one), then a name longer than the list's first read.
+    const std::wstring longName(80, L'n');
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {L"", L"Shortcut Name can not be empty"},
+        {L"   ", L"Shortcut Name can not be empty"},
+        {longName, L""},
+    };
+    for (const auto& [name, message] : cases) {
+        SCOPED_TRACE(ToUtf8(name));
+        m_messages.shown.clear();
+        RunWithShortcutDialog([&] { w.Click(IDC_SELECT_SHORTCUT); }, [&, &name = name](HWND dialog) {
+            SetDlgItemTextW(dialog, IDC_SHORTCUT_NAME, name.c_str());
+            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+            if (IsWindow(dialog) && IsWindowVisible(dialog))
+                SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_EQ(m_messages.shown.size(), message.empty() ? 0u : 1u);
+        if (!m_messages.shown.empty()) {
+            EXPECT_EQ(m_messages.shown[0].text, message);
+            EXPECT_EQ(m_messages.shown[0].caption, L"Warning");
+        }
+        EXPECT_EQ(page.Entries().size(), message.empty() ? 1u : 0u);
+    }
+    ASSERT_EQ(page.Entries().size(), 1u);
+    // A name longer than the list's first buffer is read whole, so the line stays editable.
+    HWND list = w.Control(IDC_SHORTCUT_LIST);
+    EXPECT_EQ(ShortcutLineName(list, 0), longName);
+    RunWithShortcutDialog([&] { page.OnEditShortcut(0); }, [&](HWND dialog) {
+        EXPECT_EQ(DialogItemText(dialog, IDC_SHORTCUT_NAME), longName);
+        SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+
+    // The review pages leave app.exe out: the combo box no longer offers it,
+    // and its shortcut is refused before anything is written.
+    m_messages.shown.clear();
+    DirectoryChangeMap& added = m_manager->Coordinator().FileSide().AddedItems();
+    added.begin()->second.clear();
+    w.PressBack();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
+    ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+    w.PressNext();
+    ASSERT_TRUE(w.WaitForPosition(PagePosition::CreateProjectFile));
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_FALSE(w.IsVisible(IDC_SELECT_SHORTCUT));
+    EXPECT_TRUE(page.ExecutableNames().empty());
+    ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
+    w.PressNext();
+    PumpMessages();
+    ASSERT_EQ(m_messages.shown.size(), 1u);
+    EXPECT_EQ(m_messages.shown[0].text.rfind(L"The shortcut \"" + longName + L"\" points to app.exe, which is not in "
+                                             L"the project.", 0),
+              0u)
+        << ToUtf8(m_messages.shown[0].text);
+    EXPECT_EQ(page.CurrentState(), CCreateProjectFileMsiDlg::State::Editing);
+    EXPECT_FALSE(PathExists(m_output + L"\\Packages\\ProjectFile.xml"));
 }

@@ -5,6 +5,7 @@
 #include "common/Utf.h"
 #include "project/Base64.h"
 #include "tests/support/TestSupport.h"
+#include "ui/ProjectPageControls.h"
 #include "ui/ProjectPageLogic.h"
 #include "ui/Resource.h"
 
@@ -266,4 +267,70 @@ TEST(ProjectPageLogic, TheBarStopsShortOfEachWorkersShare)
     };
     for (const Measured& m : measured)
         EXPECT_EQ(NextMeasuredProgressPosition(m.position, 500, 0, m.share), m.next) << m.position << " " << m.share;
+}
+
+TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCount)
+{
+    const std::wstring app = L"C:\\Program Files\\App";
+    const std::vector<std::wstring> recorded = {app + L"\\app.exe", app + L"\\uninstall.exe", app + L"\\tool.exe"};
+    // The review page left tool.exe out, the clean-up the uninstaller.
+    const DirectoryChangeMap added = {{app, {app + L"\\readme.txt", app + L"\\TOOL.EXE"}},
+                                      {app + L"\\Bin", {app + L"\\Bin\\helper.dll"}},
+                                      {L"C:\\Other", {app + L"\\app.exe"}}};
+    EXPECT_EQ(IncludedExecutables(recorded, added),
+              (std::vector<std::wstring>{app + L"\\app.exe", app + L"\\tool.exe"}));
+    EXPECT_TRUE(IncludedExecutables(recorded, {}).empty());
+
+    struct Case
+    {
+        const char* name;
+        ShortcutEntry entry;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"chosen for a file of the project", {L"A", L"app.exe", L"", 0}, false},
+        {"chosen for a file left out", {L"U", L"uninstall.exe", L"", 0}, true},
+        {"left out but in no place", {L"U", L"uninstall.exe", L"", 0, false, false, false}, false},
+        {"captured, target in the project", {L"T", app + L"\\tool.exe", L"", 0}, false},
+        {"captured, target left out", {L"C", app + L"\\uninstall.exe", L"", 0}, true},
+        {"captured, target modified", {L"M", L"C:\\Windows\\notepad.exe", L"", 0}, false},
+    };
+    const DirectoryChangeMap modified = {{L"C:\\Windows", {L"C:\\Windows\\notepad.exe"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ShortcutEntryMap entries = {{c.entry.name, c.entry}};
+        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified});
+        EXPECT_EQ(refused != nullptr, c.refused);
+        if (refused)
+            EXPECT_EQ(refused->name, c.entry.name);
+    }
+}
+
+TEST(ProjectPageLogic, AFailureNamesTheErrorLogTheLogWritesOrTheSettingThatKeepsOne)
+{
+    TempFolder folder;
+    ScopedCurrentDirectory current(folder.Path());
+    const std::wstring config = folder / L"CorvaneRepackager.ini";
+    struct Case
+    {
+        const char* name;
+        std::string settings;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"configured name", "LogLevel=2\r\nErrorLogFileName=Problems.txt",
+         L"The reason is in the error log " + (folder / L"Problems.txt") + L"."},
+        {"a path, which the log replaces by its default", "LogLevel=3\r\nErrorLogFileName=D:\\logs\\e.txt",
+         L"The reason is in the error log c:\\ErrorLog.txt."},
+        {"debug log only", "LogLevel=1\r\nErrorLogFileName=Problems.txt",
+         L"No error log is kept at LogLevel 1: set LogLevel=2 in section [LogFileDetails] of " + config +
+             L" to keep one, then try again."},
+        {"no log", "LogLevel=0", L"No error log is kept at LogLevel 0: set LogLevel=2 in section [LogFileDetails] of " +
+                                     config + L" to keep one, then try again."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(config, "[LogFileDetails]\r\nDebugLogFileName=Debug.txt\r\n" + c.settings + "\r\n");
+        EXPECT_EQ(FailureReasonText(), c.text);
+    }
 }
