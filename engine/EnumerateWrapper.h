@@ -52,7 +52,7 @@ public:
     const std::vector<MovedChangeEntry>& ExcludedUninstallEntries() const noexcept { return m_uninstallEntries; }
     const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
     // After a comparison: the added and modified files below the capturing
-    // user's profile and values below HKEY_CURRENT_USER (also in the error log).
+    // user's profile and values below HKEY_CURRENT_USER.
     PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
