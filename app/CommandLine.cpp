@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cwctype>
 
 namespace {
@@ -320,9 +321,12 @@ SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
     const ULONGLONG started = GetTickCount64();
     // First the setup's own process, to say so when its children go on.
     const DWORD ownWait = WaitForSingleObject(setup.Process(), limit);
-    if (ownWait == WAIT_OBJECT_0 && !setup.WaitForAll(0))
-        report(L"The setup's own process has ended; waiting for the programs it started: " +
-               DescribePrograms(setup.StillRunning()));
+    // A moment's grace: the job reports its end just after the last process.
+    if (ownWait == WAIT_OBJECT_0 && !setup.WaitForAll(limit == INFINITE ? 200 : std::min<DWORD>(limit, 200))) {
+        if (const std::vector<RunningProgram> running = setup.StillRunning(); !running.empty())
+            report(L"The setup's own process has ended; waiting for the programs it started: " +
+                   DescribePrograms(running));
+    }
     const ULONGLONG spent = GetTickCount64() - started;
     const DWORD rest = limit == INFINITE ? INFINITE : (spent >= limit ? 0 : static_cast<DWORD>(limit - spent));
     if (!setup.WaitForAll(rest)) {

@@ -152,7 +152,6 @@ int CEnumerateWrapper::CompareSnapshot()
     }
     Progress().SetStepCount(0);
     CleanCapture();
-    WriteError("CEnumerateWrapper::CompareSnapshot " + ToUtf8(PerUserDataLine(PerUserData())));
     return 1;
 }
 

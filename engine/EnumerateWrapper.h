@@ -65,7 +65,7 @@ public:
     // project file (nothing when both are empty). True unless a save failed.
     bool CopySystemSettingsToProjectFile();
     // After a comparison: the added and modified files below the capturing
-    // user's profile and values below HKEY_CURRENT_USER (also in the error log).
+    // user's profile and values below HKEY_CURRENT_USER.
     PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and

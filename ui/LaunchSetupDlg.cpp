@@ -22,14 +22,12 @@ constexpr wchar_t Description[] =
 void WaitWithoutInput(HANDLE handle, DWORD milliseconds, HWND accepted)
 {
     const DWORD wake = QS_PAINT | QS_TIMER | QS_SENDMESSAGE | (accepted ? QS_INPUT : 0);
-    const DWORD woken = MsgWaitForMultipleObjects(handle ? 1 : 0, &handle, FALSE, milliseconds, wake);
+    MsgWaitForMultipleObjects(handle ? 1 : 0, &handle, FALSE, milliseconds, wake);
     MSG message;
-    if (woken == (handle ? WAIT_OBJECT_0 + 1 : WAIT_OBJECT_0)) {
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
-            DispatchMessageW(&message);
-        while (PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
-            DispatchMessageW(&message);
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE))
+        DispatchMessageW(&message);
+    while (PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+        DispatchMessageW(&message);
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT)) {
         if (accepted && message.hwnd == accepted) {
             TranslateMessage(&message);

@@ -3,8 +3,9 @@
 // replaceable function so that tests answer instead of a person and nothing
 // real is started: message boxes, the file-open dialog, the folder browser,
 // the administrator check, launching a program with the shell, starting the
-// setup and listing processes. Each Set...Function takes the stand-in; an empty one restores
-// the real function. Also the one dialog font of the process.
+// setup and listing processes. Each Set...Function takes the stand-in; an
+// empty one restores the real function. Also the one dialog font of the
+// process.
 #include "common/SetupProcess.h"
 #include "common/UniqueHandle.h"
 

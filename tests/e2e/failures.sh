@@ -66,7 +66,7 @@ step "a setup still running at the time limit"
 fail_setup slow.exe -DMARK=slow.txt -DSLEEP=100000
 run -capture 'C:\slow.exe' '-Path=C:\out3' $product -Timeout=1
 check test "$rc" = 1
-check reported 'The setup was still running after 1 minute'
+check reported 'The setup was still running after 1 minute (-Timeout=): slow.exe ('
 check pending
 check test ! -e "$(drive_c capture)/out3/Packages/Fail_1.xml"
 

@@ -1,17 +1,14 @@
 // The capture machine in captured values: its folders become folder
 // properties, its user's name [LogonUser]; its computer's name is counted.
 #include "common/Log.h"
-#include "common/Paths.h"
 #include "common/Utf.h"
 #include "msi/MachineValues.h"
-#include "msi/MSIHandler.h"
 #include "tests/project/XmlTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <shlobj.h>
 
 namespace {
 
@@ -99,25 +96,4 @@ TEST(MachineValues, FoldersLongestFirstAtPathBoundariesUserNameAndComputerNameCo
                             "it is: \\\\capturepc\\share\\setup.exe"),
                   lines.end());
     }
-}
-
-TEST(MachineValues, ThisMachinesProfileFoldersAndNamesAreKnown)
-{
-    ReadEnvironment();
-    const CaptureMachine machine = CaptureMachine::Current();
-    wchar_t path[MAX_PATH] = {};
-    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path));
-    EXPECT_EQ(L"[LocalAppDataFolder]App\\x.dat", ReplaceFolderPaths(std::wstring(path) + L"\\App\\x.dat",
-                                                                      machine.folders));
-    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path));
-    EXPECT_EQ(L"[PersonalFolder]Reports", ReplaceFolderPaths(std::wstring(path) + L"\\Reports", machine.folders));
-    EXPECT_TRUE(std::is_sorted(machine.folders.begin(), machine.folders.end(),
-                               [](const FolderProperty& a, const FolderProperty& b) {
-                                   return a.folder.size() > b.folder.size();
-                               }));
-    wchar_t user[256] = {};
-    DWORD size = 256;
-    ASSERT_TRUE(GetUserNameW(user, &size));
-    EXPECT_EQ(user, machine.userName);
-    ASSERT_FALSE(machine.computerNames.empty());
 }
