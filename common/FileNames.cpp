@@ -74,9 +74,9 @@ std::wstring MakePlainFileName(const std::wstring& name)
 
 bool IsTemporaryOrLinkFile(const std::wstring& path)
 {
-    const std::size_t nameStart = path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1;
+    const std::size_t slash = path.find_last_of(L"\\/");
     const std::size_t dot = path.find_last_of(L'.');
-    if (dot == std::wstring::npos || dot < nameStart)
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
         return false;
     const std::wstring extension = path.substr(dot);
     for (const wchar_t* leftOut : {L".tmp", L".lnk"})

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Version 2 replaces version 1: two setups of one application are captured,
+# Version 2 replaces version 1: two setups of one application are captured
+# (each on a machine without the other),
 # and on a fresh machine the 1.0 package is installed, then the 2.0 package;
 # the older package is then refused, and removing 2.0 leaves nothing.
 #   bash upgrade.sh <build folder>
@@ -17,7 +18,7 @@ for v in 1 2; do
   mkdir -p "$WORK/payload$v"
   # Both versions' common file has the same size: the package's file hash,
   # not the size, tells the installer that it differs. makensis keeps the
-  # files' times; 2.0's is a day later, so that the comparison sees it modified.
+  # files' times; 2.0's is a day later.
   printf 'common file of version %s.0\r\n' $v >"$WORK/payload$v/common.txt"
   touch -d "2024-01-0$v 12:00" "$WORK/payload$v/common.txt"
   printf 'only in version %s.0\r\n' $v >"$WORK/payload$v/only$v.txt"
@@ -28,13 +29,17 @@ for v in 1 2; do
 done
 check test "$(stat -c %s "$WORK/payload1/common.txt")" = "$(stat -c %s "$WORK/payload2/common.txt")"
 
-step "capture 1.0, then 2.0 over it"
+step "capture 1.0, then 2.0 on the same machine without 1.0"
 new_prefix capture
 install_program capture
 cp "$WORK/setup1.exe" "$WORK/setup2.exe" "$(drive_c capture)/"
 rc=0
 repackager capture -capture 'C:\setup1.exe' '-Path=C:\out1' -Name=CorvaneUpgrade -Version=1.0 -Company=Corvane || rc=$?
 [ "$rc" = 0 ] || { fail "capture of 1.0: exit code $rc"; finish; }
+# 1.0 goes before 2.0 is captured, as on a clean machine: what 1.0 left would
+# count as the machine's own, which removal of 2.0 keeps.
+rm -rf "$(drive_c capture)/Program Files/Corvane Upgrade"
+in_prefix capture wine reg delete 'HKLM\Software\CorvaneUpgrade' /f </dev/null >/dev/null 2>&1 || true
 # The version text of 2.0 is not an installer version: the package says 2.0.
 rc=0
 repackager capture -capture 'C:\setup2.exe' '-Path=C:\out2' -Name=CorvaneUpgrade '-Version=2.0 final' -Company=corvane || rc=$?

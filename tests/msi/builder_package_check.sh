@@ -125,9 +125,17 @@ desktop_lnk=$(find "$drive/users" -path '*Desktop/Corvane BT.lnk' | head -n1)
 product=$(row Property | awk -F'\t' '$1 == "ProductCode" { print $2 }')
 wine msiexec /x "$product" /qn /l*v "$(winpath "$work/uninstall.log")" \
   || { iconv -f utf-16 -t utf-8 "$work/uninstall.log" 2>/dev/null | tail -40 || true; fail "msiexec /x"; }
+# The modified file, value and INI entries existed before the setup: kept.
 for name in "${!expect[@]}"; do
-  [ ! -e "$installed/${expect[$name]}" ] || fail "${expect[$name]} left behind"
+  if [ "$name" = settings.dat ]; then
+    [ -e "$installed/${expect[$name]}" ] || fail "${expect[$name]} removed although it existed before the setup"
+  else
+    [ ! -e "$installed/${expect[$name]}" ] || fail "${expect[$name]} left behind"
+  fi
 done
+[ "$(wine reg query "$key\\Sub" /v Mod 2>/dev/null | tr -d '\r' | grep -c 'REG_SZ    modified')" = 1 ] ||
+  fail "Sub\\Mod removed although it existed before the setup"
+ini_has "$installed/App/app.ini" 'Key=v' || fail "INI entry that existed before the setup removed"
 [ -z "$(regq /v Path)" ] || fail "registry Path left behind"
 [ -z "$(regq /v List)" ] || fail "registry List left behind"
 ! wine reg query "$product_key" /v Registry >/dev/null 2>&1 || fail "key path value left behind"
