@@ -600,8 +600,13 @@ void CMSIHandler::ReadFileIdentity(PackedFile& file, HANDLE open) const
         file.hashed = true;
         break;
     case FileHashRead::Image:
-        if (!ReadFileVersionColumns(file.realPath, file.version, file.language))
-            file.hashed = ReadFileHash(file.realPath, file.hash);
+        // Without a version, hashed in pieces through the same handle (msi.dll
+        // would map the whole file).
+        if (!ReadFileVersionColumns(file.realPath, file.version, file.language)) {
+            LARGE_INTEGER start{};
+            file.hashed = SetFilePointerEx(open, start, nullptr, FILE_BEGIN) &&
+                          HashUnlessImage(open, file.realPath, file.hash, true) == FileHashRead::Hashed;
+        }
         break;
     case FileHashRead::Failed:
         break;
