@@ -80,10 +80,11 @@ fi
 [ -n "${KEEP_MSI_BENCH:-}" ] || rm -rf "$work"
 
 # A large package: three files of random data (1 GB each; MSI_BENCH_LARGE_GB
-# changes it), built into a package with its cabinets beside it, against gcab
+# changes it; 0 leaves this part out), built into a package with its cabinets beside it, against gcab
 # making one cabinet of each file. Time and the largest process's memory
 # (ru_maxrss: the builder or its cabinet maker) for both.
 gb=${MSI_BENCH_LARGE_GB:-1}
+[ "$gb" != 0 ] || exit 0
 large="$prefix/drive_c/msi-bench-large"
 rm -rf "$large"
 mkdir -p "$large/data" "$large/out" "$large/gcab"

@@ -487,6 +487,8 @@ int CMSIHandler::BuildMSI()
         cabinetOk = cabinetOk && FinishCabinetMaker(paceCabinet);
         if (StopRequested())
             return Stopped();
+        if (cabinetOk)
+            AddDeferredHashRows();
     }
     for (const auto& [id, table] : m_tables)
         m_counts.RejectedRows += table->Rejected();
@@ -595,6 +597,19 @@ void CMSIHandler::ReadFileIdentity(PackedFile& file, HANDLE open) const
     std::optional<CFsRedirectionOff> realFolders;
     if (m_x64Capture)
         realFolders.emplace();
+    // Our cabinet maker reports each file's digest as it compresses it: a
+    // file that is not an image (its first two bytes tell) is then read once
+    // in the build. Empty files keep msi.dll's own answer.
+    if (m_ddfIsUtf8 && file.size > 0) {
+        char start[2] = {};
+        DWORD got = 0;
+        LARGE_INTEGER zero{};
+        if (ReadFile(open, start, sizeof start, &got, nullptr) && SetFilePointerEx(open, zero, nullptr, FILE_BEGIN) &&
+            !(got == 2 && start[0] == 'M' && start[1] == 'Z')) {
+            file.hashPending = true;
+            return;
+        }
+    }
     switch (HashUnlessImage(open, file.realPath, file.hash)) {
     case FileHashRead::Hashed:
         file.hashed = true;

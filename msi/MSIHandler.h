@@ -118,6 +118,7 @@ private:
         std::wstring version;
         std::wstring language;
         bool hashed = false;
+        bool hashPending = false; // hashed by the cabinet maker in its read (AddDeferredHashRows)
         int hash[4] = {};
     };
 
@@ -141,6 +142,7 @@ private:
     [[nodiscard]] bool StoreCabinets();
     [[nodiscard]] bool PublishPackage();
     void DiscardCabinets();
+    void AddDeferredHashRows();
     void Fail(const std::string& line);
     void AddDirectoryRows(const std::vector<std::wstring>& folders);
     std::wstring DirectoryKeyFor(const std::wstring& folder, bool& isProperty);
