@@ -78,3 +78,30 @@ else
   echo "wixl: not installed"
 fi
 [ -n "${KEEP_MSI_BENCH:-}" ] || rm -rf "$work"
+
+# A large package: three files of random data (1 GB each; MSI_BENCH_LARGE_GB
+# changes it; 0 leaves this part out), built into a package with its cabinets beside it, against gcab
+# making one cabinet of each file. Time and the largest process's memory
+# (ru_maxrss: the builder or its cabinet maker) for both.
+gb=${MSI_BENCH_LARGE_GB:-1}
+[ "$gb" != 0 ] || exit 0
+large="$prefix/drive_c/msi-bench-large"
+rm -rf "$large"
+mkdir -p "$large/data" "$large/out" "$large/gcab"
+for i in 1 2 3; do head -c "${gb}G" /dev/urandom >"$large/data/big$i.bin"; done
+start=$(now)
+for i in 1 2 3; do
+  (cd "$large/data" && taskset -c 0 /usr/bin/time -f '%M' -a -o "$large/gcab.rss" \
+    gcab -c -z "$large/gcab/big$i.cab" "big$i.bin") >/dev/null
+done
+large_gcab_s=$(echo "$(now) - $start" | bc)
+large_gcab_kb=$(sort -n "$large/gcab.rss" | tail -n1)
+printf 'gcab -c -z, %s GB: %.2f s, %d MiB\n' "$((3 * gb))" "$large_gcab_s" "$((large_gcab_kb / 1024))"
+line=$(taskset -c 0 /usr/bin/time -f '%M' -o "$large/msi.rss" "$build/wine-run.sh" "$build/bench/msi_bench.exe" \
+  "$(winpath "$large/data")" "$(winpath "$large/out")" | tr -d '\r' | grep '^msi build')
+large_msi_s=$(sed -E 's/^msi build: ([0-9.]+) s.*/\1/' <<<"$line")
+large_msi_kb=$(cat "$large/msi.rss")
+printf 'msi build, %s GB: %.2f s, %d MiB (%.2fx gcab)\n' "$((3 * gb))" "$large_msi_s" "$((large_msi_kb / 1024))" \
+  "$(echo "$large_msi_s / $large_gcab_s" | bc -l)"
+ls "$large/out/Packages" | tr '\n' ' ' | sed 's/^/large package: /; s/ $/\n/'
+rm -rf "$large"

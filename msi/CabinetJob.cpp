@@ -44,7 +44,7 @@ std::string CabinetMakerMessage(const std::string& output)
         start = end + 1;
         std::size_t files = 0;
         std::uint64_t bytes = 0;
-        if (line.empty() || IsProgressLine(line, files, bytes))
+        if (line.empty() || IsProgressLine(line, files, bytes) || line.starts_with("Hash "))
             continue;
         if (line.starts_with("makecab:"))
             own += (own.empty() ? "" : " ") + line;
@@ -131,9 +131,17 @@ void CCabinetJob::ReadOutput()
             m_pending.erase(0, end + 1);
             std::size_t files = 0;
             std::uint64_t bytes = 0;
+            unsigned long index = 0, parts[4] = {};
             if (IsProgressLine(line, files, bytes)) {
                 m_runFiles = files;
                 m_runBytes = bytes;
+            } else if (line.starts_with("Hash ") &&
+                       std::sscanf(line.c_str(), "Hash %lu %lu %lu %lu %lu", &index, &parts[0], &parts[1], &parts[2],
+                                   &parts[3]) == 5) {
+                if (m_current < m_runs.size() && index < m_runs[m_current].files)
+                    m_hashes[m_runs[m_current].firstFile + index] = {
+                        static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2]),
+                        static_cast<int>(parts[3])};
             } else if (!line.empty() && m_messages.size() < 64) {
                 m_messages.push_back(line);
             }

@@ -10,7 +10,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@ struct CabinetRun
     std::wstring cabinetPath; // what it writes, removed again when a run fails or is stopped
     std::size_t files = 0;    // what it packs, for the progress
     std::uint64_t bytes = 0;
+    std::size_t firstFile = 0; // the index its first file has among all runs' files
 };
 
 struct CabinetJobProgress
@@ -59,6 +62,11 @@ public:
     // with exit code 1: makecab: ...", or "Create Process Fail"; empty while
     // nothing failed.
     const std::string& Failure() const noexcept { return m_failure; }
+    // The MD5 digests the cabinet maker reported while reading the files
+    // ("Hash <index> <four numbers>"), by the file's index among all runs'
+    // files, as MsiFileHash keeps them. A cabinet maker that reports none
+    // leaves this empty.
+    const std::map<std::size_t, std::array<int, 4>>& Hashes() const noexcept { return m_hashes; }
 
 private:
     [[nodiscard]] bool StartRun(std::size_t index);
@@ -81,6 +89,7 @@ private:
     std::size_t m_runFiles = 0; // progress of the current run
     std::uint64_t m_runBytes = 0;
     std::string m_failure;
+    std::map<std::size_t, std::array<int, 4>> m_hashes;
 };
 
 // The cabinet maker's message in its output: its "makecab:" lines, else the

@@ -103,12 +103,8 @@ bool StoreStreams(const std::wstring& package, const std::vector<StreamSource>& 
         ComRelease<IStream> stream;
         hr = storage.p->CreateStream(MsiStreamStorageName(source.name).c_str(),
                                      STGM_WRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, 0, &stream.p);
-        ULARGE_INTEGER length{};
-        length.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
-        // The whole length first: the sectors are allocated in one go.
-        if (SUCCEEDED(hr))
-            hr = stream.p->SetSize(length);
-        std::uint64_t left = length.QuadPart;
+        // (Setting the stream's whole size first was measured no faster.)
+        std::uint64_t left = static_cast<std::uint64_t>(size.QuadPart);
         while (SUCCEEDED(hr) && left > 0) {
             DWORD got = 0;
             if (!ReadFile(file.get(), piece.data(), PieceSize, &got, nullptr) || got == 0) {

@@ -67,7 +67,7 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4])
     return true;
 }
 
-FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)[4])
+FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)[4], bool images)
 {
     // msi.dll's hash is the MD5 digest as four little-endian DWORDs.
     struct Algorithm
@@ -86,7 +86,7 @@ FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)
     DWORD got = 0;
     if (!md5.handle || !ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
         return ReadFileHash(path, parts) ? FileHashRead::Hashed : FileHashRead::Failed;
-    if (got >= 2 && buffer[0] == 'M' && buffer[1] == 'Z')
+    if (!images && got >= 2 && buffer[0] == 'M' && buffer[1] == 'Z')
         return FileHashRead::Image;
     if (got == 0) // what msi.dll gives an empty file, whatever it is
         return ReadFileHash(path, parts) ? FileHashRead::Hashed : FileHashRead::Failed;

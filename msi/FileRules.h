@@ -25,7 +25,9 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4]);
 // is hashed in the same read, as msi.dll hashes it.
 // `file` is open for reading at its start; `path` names it.
 enum class FileHashRead { Hashed, Image, Failed };
-FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)[4]);
+// With `images` set, an executable image is hashed too (one without a
+// version); the handle must then be at the file's start again.
+FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)[4], bool images = false);
 
 // True when the text is an installer identifier: an ASCII letter or "_"
 // first, then ASCII letters, digits, "_" and ".".

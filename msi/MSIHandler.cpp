@@ -517,6 +517,8 @@ int CMSIHandler::BuildMSI()
         cabinetOk = cabinetOk && FinishCabinetMaker(paceCabinet);
         if (StopRequested())
             return Stopped();
+        if (cabinetOk)
+            AddDeferredHashRows();
     }
     for (const auto& [id, table] : m_tables)
         m_counts.RejectedRows += table->Rejected();
@@ -638,13 +640,31 @@ void CMSIHandler::ReadFileIdentity(PackedFile& file, HANDLE open) const
     std::optional<CFsRedirectionOff> realFolders;
     if (m_x64Capture)
         realFolders.emplace();
+    // Our cabinet maker reports each file's digest as it compresses it: a
+    // file that is not an image (its first two bytes tell) is then read once
+    // in the build. Empty files keep msi.dll's own answer.
+    if (m_ddfIsUtf8 && file.size > 0) {
+        char start[2] = {};
+        DWORD got = 0;
+        LARGE_INTEGER zero{};
+        if (ReadFile(open, start, sizeof start, &got, nullptr) && SetFilePointerEx(open, zero, nullptr, FILE_BEGIN) &&
+            !(got == 2 && start[0] == 'M' && start[1] == 'Z')) {
+            file.hashPending = true;
+            return;
+        }
+    }
     switch (HashUnlessImage(open, file.realPath, file.hash)) {
     case FileHashRead::Hashed:
         file.hashed = true;
         break;
     case FileHashRead::Image:
-        if (!ReadFileVersionColumns(file.realPath, file.version, file.language))
-            file.hashed = ReadFileHash(file.realPath, file.hash);
+        // Without a version, hashed in pieces through the same handle (msi.dll
+        // would map the whole file).
+        if (!ReadFileVersionColumns(file.realPath, file.version, file.language)) {
+            LARGE_INTEGER start{};
+            file.hashed = SetFilePointerEx(open, start, nullptr, FILE_BEGIN) &&
+                          HashUnlessImage(open, file.realPath, file.hash, true) == FileHashRead::Hashed;
+        }
         break;
     case FileHashRead::Failed:
         break;

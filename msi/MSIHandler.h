@@ -145,6 +145,7 @@ private:
         std::wstring version;
         std::wstring language;
         bool hashed = false;
+        bool hashPending = false; // hashed by the cabinet maker in its read (AddDeferredHashRows)
         int hash[4] = {};
     };
 
@@ -168,6 +169,7 @@ private:
     [[nodiscard]] bool StoreCabinets();
     [[nodiscard]] bool PublishPackage();
     void DiscardCabinets();
+    void AddDeferredHashRows();
     void Fail(const std::string& line);
     void AddDirectoryRows(const std::vector<std::wstring>& folders);
     void AddEmptyFolderRows(const std::vector<std::wstring>& folders);

@@ -11,7 +11,13 @@
 #include "common/Utf.h"
 #include "msi/CabinetJob.h"
 #include "msi/CabinetStore.h"
+#include "msi/FileRules.h"
+#include "msi/MsiTableIds.h"
+#include "msi/MsiTables.h"
 
+#include <algorithm>
+#include <array>
+#include <map>
 #include <cwctype>
 
 namespace {
@@ -140,7 +146,7 @@ bool CMSIHandler::StartCabinetMaker()
         std::uint64_t bytes = 0;
         for (std::size_t i = cabinet.firstFile; i < cabinet.firstFile + cabinet.fileCount; ++i)
             bytes += m_files[i].size;
-        m_cabinetJob->Add({m_cabinetDdfs[c], m_cabinetFiles[c], cabinet.fileCount, bytes});
+        m_cabinetJob->Add({m_cabinetDdfs[c], m_cabinetFiles[c], cabinet.fileCount, bytes, cabinet.firstFile});
     }
     if (!m_cabinetJob->Start()) {
         Fail("CMSIHandler::RunBatchFile: " + m_cabinetJob->Failure());
@@ -188,6 +194,30 @@ bool CMSIHandler::FinishCabinetMaker(const std::function<void(std::uint64_t, std
     if (made)
         paced(1, 1);
     return made;
+}
+
+void CMSIHandler::AddDeferredHashRows()
+{
+    // The digests the cabinet maker counted while it packed the files; a file
+    // it did not report (another cabinet maker) is read here once more.
+    CTableInserter& hashes = Table(TableId::MsiFileHash);
+    const auto& reported = m_cabinetJob ? m_cabinetJob->Hashes() : std::map<std::size_t, std::array<int, 4>>{};
+    for (std::size_t i = 0; i < m_files.size(); ++i) {
+        PackedFile& file = m_files[i];
+        if (!file.hashPending)
+            continue;
+        file.hashPending = false;
+        if (const auto found = reported.find(i); found != reported.end()) {
+            std::copy(found->second.begin(), found->second.end(), file.hash);
+            file.hashed = true;
+        } else {
+            UniqueFile open(CreateFileW(file.realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            file.hashed = open && HashUnlessImage(open.get(), file.realPath, file.hash, true) == FileHashRead::Hashed;
+        }
+        if (file.hashed)
+            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
+    }
 }
 
 bool CMSIHandler::StoreCabinets()

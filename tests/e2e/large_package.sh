@@ -31,6 +31,24 @@ for d in range(30):
             out.write(("%d/%d " % (d, f)).encode() * rnd.randint(1, 400))
 PY
 mkdir -p "$drive/large"
+
+step "a cabinet maker that fails says why on the console"
+# Its temporary files would go to a folder that is not there (TMP is what the
+# cabinet maker's temporary folder comes from; the program's own folders
+# come from TEMP).
+in_prefix big wine "$BUILD/tests/large_project_writer.exe" "C:\\Program Files\\$folder\\Small" \
+  'C:\large\Small.xml' CorvaneSmall >/dev/null || { fail "small project file"; finish; }
+rc=0
+(cd "$drive/corvane" && in_prefix big wine cmd /c \
+  'set TMP=C:\no-such-temp&& C:\corvane\CorvaneRepackager.exe C:\large\Small.xml -Path=C:\large\small' \
+  </dev/null) >"$WORK/big/failed.raw" || rc=$?
+tr -d '\r' <"$WORK/big/failed.raw" >"$WORK/big/failed.txt"
+check test "$rc" = 1
+check grep -qF "The build failed: the cabinet maker failed with exit code 1: makecab: " "$WORK/big/failed.txt"
+check grep -qF "cannot make a temporary file in 'C:\\no-such-temp\\': " "$WORK/big/failed.txt"
+check grep -qE "[a-z]\. \(error [0-9]+\); see the error log" "$WORK/big/failed.txt"
+check test -z "$(find "$drive/large/small/Packages" -type f 2>/dev/null)"
+
 in_prefix big wine "$BUILD/tests/large_project_writer.exe" "C:\\Program Files\\$folder" 'C:\large\Project.xml' \
   CorvaneLarge >/dev/null || { fail "project file"; finish; }
 

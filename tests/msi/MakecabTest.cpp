@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <fcntl.h>
 #include <fdi.h>
+#include <msi.h>
 
 #include <gtest/gtest.h>
 
@@ -281,6 +282,20 @@ TEST(MakecabTest, StoresEveryFileByteForByte)
     EXPECT_TRUE(run.errors.ends_with("Packed 5 of 5 files, " +
                                      std::to_string(text.size() + random.size() + 16 + 23) + " bytes\r\n"))
         << run.errors;
+    // The digest of every file read, as msi.dll counts it.
+    const std::wstring sources[] = {folder / L"src\\text.txt", folder / L"src\\random.bin", L"",
+                                    folder / (L"src\\" + nonAscii), folder / L"src\\nested\\deeper\\text.txt"};
+    for (int i = 0; i < 5; ++i) {
+        if (sources[i].empty())
+            continue;
+        MSIFILEHASHINFO hash{};
+        hash.dwFileHashInfoSize = sizeof hash;
+        ASSERT_EQ(ERROR_SUCCESS, MsiGetFileHashW(sources[i].c_str(), 0, &hash));
+        std::string line = "Hash " + std::to_string(i);
+        for (unsigned long part : hash.dwData)
+            line += " " + std::to_string(part);
+        EXPECT_NE(std::string::npos, run.errors.find(line + "\r\n")) << line << "\n" << run.errors;
+    }
 
     const std::wstring cabinet = folder / L"Packages\\MSIProject.cab";
     const std::string cab = ReadFileBytes(cabinet);

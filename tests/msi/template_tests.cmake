@@ -17,6 +17,6 @@ add_dependencies(template_tests blankmsi)
 
 add_test(NAME blank_msi_check COMMAND bash ${TEMPLATE_TEST_DIR}/blank_msi_check.sh ${CMAKE_BINARY_DIR})
 
-corvane_test(makecab_tests SOURCES ${TEMPLATE_TEST_DIR}/MakecabTest.cpp LIBS makecabcore cabinet)
+corvane_test(makecab_tests SOURCES ${TEMPLATE_TEST_DIR}/MakecabTest.cpp LIBS makecabcore cabinet msi)
 add_dependencies(makecab_tests makecab)
 add_test(NAME makecab_gcab_check COMMAND bash ${TEMPLATE_TEST_DIR}/makecab_gcab_check.sh ${CMAKE_BINARY_DIR})

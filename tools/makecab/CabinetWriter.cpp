@@ -1,6 +1,7 @@
 #include "tools/makecab/CabinetWriter.h"
 
 #include <windows.h>
+#include <bcrypt.h>
 #include <fci.h>
 #include <fcntl.h>
 
@@ -35,6 +36,9 @@ struct Context
     unsigned long long limit = kMaxCabinetSize;
     CabinetProgress* progress = nullptr;
     unsigned long long bytesRead = 0;
+    // MD5 of each source as FCI reads it (handle -> file index, running hash).
+    BCRYPT_ALG_HANDLE md5 = nullptr;
+    std::map<INT_PTR, std::pair<size_t, BCRYPT_HASH_HANDLE>> hashing;
 };
 
 std::wstring Win32Text(DWORD code)
@@ -195,6 +199,12 @@ FNFCIREAD(Read)
             Note(ctx, L"cannot read " + PathOf(ctx, hf) + L": " + Win32Text(code));
             return static_cast<UINT>(-1);
         }
+        if (const auto hashing = ctx.hashing.find(hf); hashing != ctx.hashing.end() && got > 0 &&
+                                                       hashing->second.second)
+            if (!BCRYPT_SUCCESS(BCryptHashData(hashing->second.second, static_cast<PUCHAR>(memory), got, 0))) {
+                BCryptDestroyHash(hashing->second.second);
+                hashing->second.second = nullptr; // no hash for this file, the file itself is fine
+            }
         return got;
     });
 }
@@ -216,7 +226,23 @@ FNFCIWRITE(Write)
 
 FNFCICLOSE(Close)
 {
-    static_cast<Context*>(pv)->openFiles.erase(hf);
+    auto& ctx = *static_cast<Context*>(pv);
+    ctx.openFiles.erase(hf);
+    if (const auto hashing = ctx.hashing.find(hf); hashing != ctx.hashing.end()) {
+        const auto [index, hash] = hashing->second;
+        ctx.hashing.erase(hashing);
+        unsigned char digest[16];
+        if (hash && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0)) && ctx.progress) {
+            unsigned long parts[4];
+            for (int i = 0; i < 4; ++i)
+                parts[i] = static_cast<unsigned long>(digest[4 * i]) | static_cast<unsigned long>(digest[4 * i + 1]) << 8 |
+                           static_cast<unsigned long>(digest[4 * i + 2]) << 16 |
+                           static_cast<unsigned long>(digest[4 * i + 3]) << 24;
+            ctx.progress->Hashed(index, parts);
+        }
+        if (hash)
+            BCryptDestroyHash(hash);
+    }
     if (!CloseHandle(reinterpret_cast<HANDLE>(hf))) {
         *err = static_cast<int>(GetLastError());
         return -1;
@@ -348,6 +374,11 @@ FNFCIGETOPENINFO(GetOpenInfo)
         }
         HANDLE h = file.get();
         ctx.openFiles[reinterpret_cast<INT_PTR>(h)] = path;
+        BCRYPT_HASH_HANDLE hash = nullptr;
+        if (ctx.md5 && ctx.progress &&
+            !BCRYPT_SUCCESS(BCryptCreateHash(ctx.md5, &hash, nullptr, 0, nullptr, 0, 0)))
+            hash = nullptr;
+        ctx.hashing[reinterpret_cast<INT_PTR>(h)] = {ctx.current, hash};
         // The basic information holds the times and attributes; the handle
         // information would also ask the volume for its serial number, a
         // round trip to the mount manager for every file.
@@ -532,12 +563,19 @@ bool WriteCabinet(const DdfScript& script, DdfError& error, CabinetProgress* pro
     }
     ctx.tempFolder = temp;
 
+    if (progress && !BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&ctx.md5, BCRYPT_MD5_ALGORITHM, nullptr, 0)))
+        ctx.md5 = nullptr;
     bool ok = false;
     try {
         ok = RunFci(ctx, error);
     } catch (...) {
         error.message = L"out of memory";
     }
+    for (auto& [handle, hashing] : ctx.hashing)
+        if (hashing.second)
+            BCryptDestroyHash(hashing.second);
+    if (ctx.md5)
+        BCryptCloseAlgorithmProvider(ctx.md5, 0);
     for (const std::wstring& name : ctx.temps)
         DeleteFileW(name.c_str());
     if (!ok)

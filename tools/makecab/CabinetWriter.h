@@ -19,6 +19,9 @@ public:
     virtual ~CabinetProgress() = default;
     // `done` once the cabinet is complete.
     virtual void Packed(size_t files, unsigned long long bytes, bool done) = 0;
+    // The MD5 digest of the file of the index (in the DDF's order), as four
+    // little-endian numbers, once the file has been read whole.
+    virtual void Hashed(size_t index, const unsigned long (&parts)[4]) = 0;
 };
 
 // Writes script.CabinetPath() (its folder is created when missing). On failure

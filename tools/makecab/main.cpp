@@ -7,7 +7,9 @@
 // on standard error for a DDF it cannot read or a file it cannot store, the
 // problem naming the file and the system's reason. While it works it writes
 // "Packed <files> of <total> files, <bytes> bytes" on standard output, at
-// most four times a second and once at the end.
+// most four times a second and once at the end, and for each file stored
+// "Hash <index> <four numbers>", the MD5 digest of its bytes as four
+// little-endian 32-bit numbers (index 0 for the DDF's first file).
 #include <windows.h>
 
 #include <cstdio>
@@ -70,6 +72,15 @@ public:
                                  " files, " + std::to_string(bytes) + " bytes\n";
         std::fputs(line.c_str(), stdout);
         std::fflush(stdout);
+    }
+
+    void Hashed(size_t index, const unsigned long (&parts)[4]) override
+    {
+        std::string line = "Hash " + std::to_string(index);
+        for (unsigned long part : parts)
+            line += " " + std::to_string(part);
+        line += "\n";
+        std::fputs(line.c_str(), stdout);
     }
 
 private:
