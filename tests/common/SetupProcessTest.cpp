@@ -9,15 +9,10 @@
 
 namespace {
 
-std::wstring SetupTree()
-{
-    return ExecutableFolder() + L"\\setup_tree.exe";
-}
-
 std::wstring TreeCommand(int depth, int milliseconds, int exitCode, const std::wstring& marker)
 {
-    return L"\"" + SetupTree() + L"\" " + std::to_wstring(depth) + L" " + std::to_wstring(milliseconds) + L" " +
-           std::to_wstring(exitCode) + L" \"" + marker + L"\"";
+    return L"\"" + ExecutableFolder() + L"\\setup_tree.exe\" " + std::to_wstring(depth) + L" " +
+           std::to_wstring(milliseconds) + L" " + std::to_wstring(exitCode) + L" \"" + marker + L"\"";
 }
 
 } // namespace

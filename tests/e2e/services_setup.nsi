@@ -1,8 +1,8 @@
 ; A setup as vendors ship them: a bootstrapper that unpacks the real setup,
 ; starts it and exits at once; the real setup waits a few seconds, then installs
 ; a program, registers it as a service with sc.exe, sets a system variable,
-; appends its bin folder to Path, registers a file type and writes a
-; machine-wide value naming the installing user's AppData.
+; appends its bin folder to Path, registers a file type and writes
+; machine-wide values naming the installing user's name and folders.
 ;   makensis -DINNER -DPAYLOAD=<folder> -DOUTFILE=<inner.exe> services_setup.nsi
 ;   makensis -DINNER_EXE=<inner.exe> -DOUTFILE=<setup.exe> services_setup.nsi
 Unicode true
@@ -32,6 +32,10 @@ Section
 
   SetShellVarContext current
   WriteRegStr HKLM "Software\CorvaneSvc" "DataFolder" "$APPDATA\CorvaneSvc"
+  WriteRegStr HKLM "Software\CorvaneSvc" "Cache" "$LOCALAPPDATA\CorvaneSvc\cache"
+  WriteRegStr HKLM "Software\CorvaneSvc" "Documents" "$DOCUMENTS"
+  System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN})'
+  WriteRegStr HKLM "Software\CorvaneSvc" "Owner" "$1"
 SectionEnd
 !else
 Name "Corvane Service Bootstrapper"

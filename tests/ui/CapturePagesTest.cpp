@@ -78,12 +78,7 @@ TEST(CaptureProgressPacing, StepsAndWhereTheBarWaitsForTheNextRoot)
 
     // The final fill paced by the page's timer: two per millisecond from where
     // the bar stood, never past the end.
-    struct Fill
-    {
-        int start, barStep;
-        ULONGLONG elapsed;
-        int position;
-    };
+    struct Fill { int start, barStep; ULONGLONG elapsed; int position; };
     for (const Fill& f : {Fill{117, 2, 0, 117}, Fill{117, 2, 100, 317}, Fill{117, 2, 441, 999},
                           Fill{117, 2, 442, 1000}, Fill{952, 2, 100000000000ULL, 1000}, Fill{0, 0, 5, 5}})
         EXPECT_EQ(CaptureProgress::FillPosition(f.start, f.barStep, f.elapsed), f.position)
@@ -628,12 +623,8 @@ TEST_F(CapturePages, LaunchSetupWaitsForTheProgramsTheSetupStartsAndCanGoOnWitho
     // The real launch of a bootstrapper that exits at once while its inner setup works.
     SetSetupLaunchFunction(nullptr);
     m_manager->SetSetupFilePath(ExecutableFolder() + L"\\setup_tree.exe");
-    struct Case
-    {
-        const char* what;
-        int milliseconds; // how long the inner setup works
-        bool goOn;        // the user goes on while it still runs
-    };
+    // How long the inner setup works; whether the user goes on while it still runs.
+    struct Case { const char* what; int milliseconds; bool goOn; };
     const Case cases[] = {
         {"the inner setup ends by itself", 2500, false},
         {"a program left running, the user goes on", 120000, true},
@@ -767,13 +758,7 @@ struct BlockedFile
 TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
 {
     enum class Fails { FirstSnapshot, SecondSnapshot, Comparison };
-    struct Case
-    {
-        const char* name;
-        Fails fails;
-        bool retry; // else Cancel
-        const wchar_t* what;
-    };
+    struct Case { const char* name; Fails fails; bool retry /* else Cancel */; const wchar_t* what; };
     const Case cases[] = {
         {"first snapshot, then again", Fails::FirstSnapshot, true, L"The snapshot of the system could not be taken."},
         {"second snapshot, then Cancel", Fails::SecondSnapshot, false,
