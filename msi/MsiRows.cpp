@@ -52,15 +52,6 @@ std::wstring Hex(const BYTE* data, std::size_t size)
     return text;
 }
 
-// Case-insensitive search.
-std::size_t FindNoCase(const std::wstring& text, const std::wstring& what, std::size_t from)
-{
-    if (what.empty() || text.size() < what.size())
-        return std::wstring::npos;
-    const std::wstring upperText = UpperKey(text);
-    return upperText.find(UpperKey(what), from);
-}
-
 } // namespace
 
 // The build machine's folders in a value become the installer's folder
