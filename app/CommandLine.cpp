@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <initializer_list>
 
 namespace {
 
@@ -165,20 +166,30 @@ void ReportPlatform(const CMSIHandler& builder, const ReportLine& report)
     report(L"Package platform: " + builder.Counts().Platform + L".");
 }
 
+// "2 files, 1 registry value": the counts that are not zero, each with its noun.
+struct CountedNoun
+{
+    std::size_t count;
+    const wchar_t* one;
+    const wchar_t* many;
+};
+std::wstring CountList(std::initializer_list<CountedNoun> counts)
+{
+    std::wstring list;
+    for (const CountedNoun& c : counts)
+        if (c.count != 0)
+            list += (list.empty() ? L"" : L", ") + Plural(c.count, c.one, c.many);
+    return list;
+}
+
 // What removal of the package leaves on the machine: the files, values and
 // INI entries that existed before the setup (permanent components). One line
 // on the console and in the error log; none when there is nothing.
 void ReportKept(const MsiBuildCounts& counts, const ReportLine& report)
 {
-    std::wstring kept;
-    auto add = [&kept](std::size_t count, const wchar_t* one, const wchar_t* many) {
-        if (count == 0)
-            return;
-        kept += (kept.empty() ? L"" : L", ") + Plural(count, one, many);
-    };
-    add(counts.FilesKept, L"file", L"files");
-    add(counts.RegistryKept, L"registry value", L"registry values");
-    add(counts.IniKept, L"INI entry", L"INI entries");
+    const std::wstring kept = CountList({{counts.FilesKept, L"file", L"files"},
+                                         {counts.RegistryKept, L"registry value", L"registry values"},
+                                         {counts.IniKept, L"INI entry", L"INI entries"}});
     if (kept.empty())
         return;
     const std::wstring line = L"Kept on removal: " + kept + L" that existed before the setup.";
@@ -205,17 +216,11 @@ int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const Repo
     const MsiBuildCounts& counts = manager.Builder().Counts();
     ReportKept(counts, report);
     ReportSystemRows(counts, report);
-    std::wstring leftOut;
-    auto add = [&leftOut](std::size_t count, const wchar_t* one, const wchar_t* many) {
-        if (count == 0)
-            return;
-        leftOut += (leftOut.empty() ? L"" : L", ") + Plural(count, one, many);
-    };
-    add(counts.FilesLeftOut, L"file", L"files");
-    add(counts.FoldersLeftOut, L"folder", L"folders");
-    add(counts.RegistryLeftOut, L"registry value", L"registry values");
-    add(counts.OtherLeftOut, L"other item", L"other items");
-    add(counts.RejectedRows, L"table row", L"table rows");
+    const std::wstring leftOut = CountList({{counts.FilesLeftOut, L"file", L"files"},
+                                            {counts.FoldersLeftOut, L"folder", L"folders"},
+                                            {counts.RegistryLeftOut, L"registry value", L"registry values"},
+                                            {counts.OtherLeftOut, L"other item", L"other items"},
+                                            {counts.RejectedRows, L"table row", L"table rows"}});
     if (leftOut.empty())
         return ExitSuccess;
     report(L"Left out: " + leftOut + L" (see the error log).");
