@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 
 namespace {
 
@@ -155,4 +156,11 @@ std::wstring CMachineValues::Formatted(const std::wstring& raw, const std::wstri
                  ToUtf8(m_machine.computerNames.front()) + "); packaged as it is: " + ToUtf8(raw));
     }
     return ReplaceFolderPaths(EscapeFormatted(raw), m_machine.folders);
+}
+
+// The build machine's folders in a value become the installer's folder
+// properties, so the value points to the right place on the target machine.
+std::wstring ReplaceFolderPaths(std::wstring value)
+{
+    return ReplaceFolderPaths(std::move(value), CaptureMachine::Current().folders);
 }

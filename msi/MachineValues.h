@@ -47,6 +47,8 @@ void SortLongestFirst(std::vector<FolderProperty>& folders);
 // followed by "." ("C:\Users\Ann\." for "C:\Users\Ann"), so that the
 // property's trailing backslash does not escape the quote in a command line.
 std::wstring ReplaceFolderPaths(std::wstring value, const std::vector<FolderProperty>& folders);
+// The same with this machine's folders (CaptureMachine::Current()).
+std::wstring ReplaceFolderPaths(std::wstring value);
 
 // How many of `names` occur in `value` as a whole word (no letter, digit, "-"
 // or "_" on either side), without regard to case.

@@ -20,6 +20,9 @@
 // 32-bit capture.
 [[nodiscard]] std::wstring PlatformFolderProperty(const std::wstring& folder, bool x64Capture);
 
+// True for %WINDIR%\System32 and the folders below it (token form, any case).
+[[nodiscard]] bool IsInRealSystem32(const std::wstring& folder);
+
 // Decides a registry value's component for a key path without its root as the
 // capture recorded it (the 64-bit view on 64-bit Windows). A key of the 32-bit
 // view loses its WOW6432Node level and is 32-bit; a key only the 64-bit view

@@ -1,11 +1,9 @@
-// Services: the ServiceInstall and ServiceControl rows of the captured
-// services whose program the package installs, in place of their registry
-// values; and the tables and actions the service and environment rows need.
+// How a captured service becomes ServiceInstall and ServiceControl columns,
+// and the tables and actions the service and environment rows need.
 #include "msi/MsiServiceRows.h"
 
-#include "common/FolderTokens.h"
+#include "common/Log.h"
 #include "common/Utf.h"
-#include "msi/MSIHandler.h"
 #include "msi/MsiTables.h"
 
 #include <algorithm>
@@ -167,123 +165,4 @@ bool EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int seq
     CTableInserter sequenceTable(database, L"InstallExecuteSequence", {L"Action", L"Sequence"},
                                  "CMSIHandler::EnsureExecuteAction: Unable to open InstallExecuteSequence");
     return sequenceTable.Insert({action, sequence});
-}
-
-// ---- The builder's part -------------------------------------------------------
-
-void CMSIHandler::TakeSystemSettings()
-{
-    m_services.clear();
-    m_environment.clear();
-    RegistryChangeMap& added = m_project->AddedKeys();
-    RegistryChangeMap& modified = m_project->ModifiedKeys();
-
-    // The values `matchesValue` accepts of the keys `matchesKey` accepts, taken
-    // out of the added and the modified map; true when any was there.
-    auto takeOut = [&](auto&& matchesKey, auto&& matchesValue) {
-        bool found = false;
-        for (RegistryChangeMap* map : {&added, &modified})
-            for (auto& [key, values] : *map) {
-                if (!matchesKey(key))
-                    continue;
-                const auto end = std::remove_if(values.begin(), values.end(), matchesValue);
-                found = found || end != values.end();
-                values.erase(end, values.end());
-            }
-        return found;
-    };
-
-    for (ServiceRecord& service : ReadServiceList(*m_project)) {
-        // The service's own key (under any control set) and the subkeys the
-        // service control manager keeps; other subkeys (Parameters) stay.
-        const auto ownValues = [&](const std::wstring& key) {
-            bool ownKey = false;
-            if (!SameName(ServiceOfKey(key, &ownKey), service.Name))
-                return false;
-            const std::wstring last = key.substr(key.find_last_of(L'\\') + 1);
-            return ownKey || SameName(last, L"Security") || SameName(last, L"Enum");
-        };
-        // The user may have taken the service's values out of the project.
-        const bool listed = std::any_of(added.begin(), added.end(), [&](const auto& key) {
-            return ownValues(key.first) && !key.second.empty();
-        });
-        if (!listed)
-            continue;
-        std::wstring real = service.Program;
-        ToRealPath(real);
-        const auto file = std::find_if(m_files.begin(), m_files.end(),
-                                       [&](const PackedFile& f) { return SameName(f.realPath, real); });
-        std::string problem;
-        if (!InstallerServiceType(service.Type) || !InstallerStartType(service.Start))
-            problem = "is a driver or a kind of service Windows Installer does not install";
-        else if (file == m_files.end())
-            problem = "runs " + ToUtf8(real) + ", which is not a file of the package";
-        if (!problem.empty()) {
-            Note(L"The service " + service.Name + L" " + FromUtf8(problem) +
-                 L"; it stays as registry values and becomes active at the next restart.");
-            continue;
-        }
-        (void)takeOut(ownValues, [](const RegistryChangeEntry&) { return true; });
-        m_services.push_back({std::move(service), file->component});
-    }
-
-    for (EnvironmentRecord& variable : ReadEnvironmentList(*m_project)) {
-        const auto variableKey = [&](const std::wstring& key) {
-            bool system = false;
-            return IsEnvironmentKey(key, &system) && system == variable.System;
-        };
-        const auto variableValue = [&](const RegistryChangeEntry& value) {
-            const std::wstring& name = value.ValueName;
-            return name.size() >= 2 && SameName(name.substr(1, name.size() - 2), variable.Name);
-        };
-        if (takeOut(variableKey, variableValue))
-            m_environment.push_back(std::move(variable));
-    }
-}
-
-void CMSIHandler::AddServiceRows()
-{
-    if (m_services.empty())
-        return;
-    const MSIHANDLE database = m_database.get();
-    if (!EnsureSystemTable(database, L"ServiceInstall") || !EnsureSystemTable(database, L"ServiceControl"))
-        return;
-    for (const auto& [action, sequence] : {std::pair{L"StopServices", 1900}, std::pair{L"DeleteServices", 2000},
-                                           std::pair{L"InstallServices", 5800}, std::pair{L"StartServices", 5900}})
-        (void)EnsureExecuteAction(database, action, sequence);
-    CTableInserter install(database, L"ServiceInstall",
-                           {L"ServiceInstall", L"Name", L"DisplayName", L"ServiceType", L"StartType", L"ErrorControl",
-                            L"LoadOrderGroup", L"Dependencies", L"StartName", L"Password", L"Arguments",
-                            L"Component_", L"Description"},
-                           "CMSIHandler::AddServiceRows: Unable to open the ServiceInstall table");
-    CTableInserter control(database, L"ServiceControl",
-                           {L"ServiceControl", L"Name", L"Event", L"Arguments", L"Wait", L"Component_"},
-                           "CMSIHandler::AddServiceRows: Unable to open the ServiceControl table");
-    int number = 0;
-    for (const auto& [service, component] : m_services) {
-        std::optional<std::wstring> account = InstallerAccount(service.Account);
-        if (!account) {
-            Note(L"The service " + service.Name + L" runs as " + service.Account +
-                 L" on the capture machine; the package installs it as LocalSystem, and the installing "
-                 L"administrator sets its account.");
-            account = L"LocalSystem";
-        }
-        const std::wstring texts[] = {service.Name, service.DisplayName, service.Description, service.Group,
-                                      service.Arguments};
-        if (!std::all_of(std::begin(texts), std::end(texts), [&](const std::wstring& t) { return FitsCodePage(t); })) {
-            Note(L"The service " + service.Name + L" cannot be written in the package's code page; left out.");
-            continue;
-        }
-        const std::wstring key = L"CorvaneService" + std::to_wstring(++number);
-        const bool installed =
-            install.Insert({key, EscapeFormatted(service.Name), EscapeFormatted(service.DisplayName),
-                            *InstallerServiceType(service.Type), *InstallerStartType(service.Start),
-                            static_cast<int>(service.ErrorControl), EscapeFormatted(service.Group),
-                            InstallerDependencies(service.DependOnService, service.DependOnGroup), *account,
-                            L"", ReplaceFolderPaths(EscapeFormatted(service.Arguments)), component,
-                            EscapeFormatted(service.Description)});
-        if (installed && control.Insert({key, EscapeFormatted(service.Name), ServiceControlEvents(service.Start), L"",
-                                         1, component}))
-            ++m_counts.ServiceRows;
-    }
 }

@@ -4,6 +4,7 @@ corvane_test(builder_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/BuilderTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FileRulesTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/CabinetPlanTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/MachineValuesTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/PipelinePartsTest.cpp
           ${CMAKE_SOURCE_DIR}/tests/common/VersionResource.rc
   LIBS msibuilder project)
 add_dependencies(builder_tests blankmsi makecab)

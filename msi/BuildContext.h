@@ -1,0 +1,79 @@
+#pragma once
+// What the parts of one package build share: the open database and its
+// table inserters, the package's code page, the project and its product, the
+// keys handed out, the collected files, the folders left out, and the results
+// (counts, notes) the caller reads afterwards. Made by the build for one run,
+// used on the thread that opened the database.
+#include "msi/BuildCounts.h"
+#include "msi/MachineValues.h"
+#include "msi/MsiHandle.h"
+#include "msi/PackedFile.h"
+#include "msi/TableKeys.h"
+#include "project/XMLDocumentHandler.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CTableInserter;
+
+// The Component attribute of the registry and INI components, whose key path
+// is a registry value (msidbComponentAttributesRegistryKeyPath).
+inline constexpr int RegistryKeyPathAttribute = 0x4;
+
+struct BuildContext
+{
+    BuildContext(MSIHANDLE database, UINT codePage, CXMLDocumentHandler& project, const ProductInfo& product,
+                 MsiBuildResults& results);
+    ~BuildContext();
+    BuildContext(const BuildContext&) = delete;
+    BuildContext& operator=(const BuildContext&) = delete;
+
+    // The table's inserter, opened at its first use.
+    CTableInserter& Table(int id);
+    // Closes every table's inserter; returns how many rows the tables refused.
+    std::size_t CloseTables();
+    // True when the text survives the package's code page unchanged; a text
+    // that does not fit the ANSI code page switches the package to UTF-8.
+    [[nodiscard]] bool FitsCodePage(const std::wstring& text);
+    UINT CodePage() const noexcept { return m_codePage; }
+    // A line for the user, also written to the log.
+    void Note(const std::wstring& line);
+    // The first failure's line is kept as the build's failure reason.
+    void Fail(const std::string& line);
+    // A captured value as the formatted text of a column (MachineValues.h);
+    // `where` names the value in the error log.
+    std::wstring MachineValue(const std::wstring& raw, const std::wstring& where);
+    // The component code for a component identity (Upgrade.h).
+    std::wstring ComponentId(std::wstring_view identity) const;
+    // A value of the component's own below the product's key, its key path;
+    // the Registry key of the row, "" when it could not be inserted.
+    std::wstring AddKeyPathValue(const std::wstring& component, const std::wstring& valueName);
+    // Records a folder left out of the package (off the system drive); true
+    // the first time, when the caller logs it.
+    bool LeaveOutFolder(const std::wstring& folder);
+    bool IsLeftOutFolder(const std::wstring& folder) const;
+
+    const MSIHANDLE database;
+    CXMLDocumentHandler& project;
+    const ProductInfo& product;
+    MsiBuildResults& results;
+    MsiBuildCounts& counts;
+    const bool x64Capture;
+    bool ddfIsUtf8 = true;      // the cabinet maker reads UTF-8 directive files
+    bool has64BitComponent = false; // makes the package an x64 package
+    TableKeys keys;
+    std::vector<PackedFile> files;
+    std::map<std::wstring, std::wstring> firstKeyOfName; // upper-case file name -> its first File key
+    CMachineValues machineValues;
+
+private:
+    [[nodiscard]] bool SwitchToUtf8();
+
+    UINT m_codePage;
+    std::map<int, std::unique_ptr<CTableInserter>> m_tables;
+    std::set<std::wstring> m_leftOutFolders; // upper case
+};

@@ -1,0 +1,241 @@
+#include "msi/FileCollection.h"
+
+#include "common/FileNames.h"
+#include "common/FolderTokens.h"
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/StopToken.h"
+#include "common/UniqueHandle.h"
+#include "common/Utf.h"
+#include "common/Wow64.h"
+#include "msi/BuildContext.h"
+#include "msi/CabinetDirectives.h"
+#include "msi/FileRules.h"
+#include "msi/MsiPlatform.h"
+#include "msi/MsiTables.h"
+
+#include <msidefs.h>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+constexpr std::uint64_t CabinetFileLimit = 0x80000000ull; // 2 GiB: no file of this size fits a cabinet
+
+// The read-only, hidden and system bits of an open file as File.Attributes bits.
+int FileRowAttributes(HANDLE file)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(file, &information))
+        return 0;
+    int attributes = 0;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        attributes |= msidbFileAttributesReadOnly;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN)
+        attributes |= msidbFileAttributesHidden;
+    if (information.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM)
+        attributes |= msidbFileAttributesSystem;
+    return attributes;
+}
+
+// The file open for reading, with its size; none when it is not packed.
+UniqueFile OpenPackableFile(const std::wstring& realPath, bool x64Capture, std::uint64_t& size)
+{
+    size = 0;
+    if (IsTemporaryOrLinkFile(realPath)) {
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " is a temporary file or a shell link; left out");
+        return UniqueFile();
+    }
+    // A capture of 64-bit Windows named System32 as itself.
+    std::optional<CFsRedirectionOff> realFolders;
+    if (x64Capture)
+        realFolders.emplace();
+    UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER length{};
+    if (!file || !GetFileSizeEx(file.get(), &length)) {
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " cannot be read (error " +
+                 std::to_string(GetLastError()) + "); left out");
+        return UniqueFile();
+    }
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return file;
+}
+
+// Version and language, or the hash, of a file being collected.
+void ReadFileIdentity(const BuildContext& build, PackedFile& file, HANDLE open)
+{
+    // A versioned file is compared by its version; an unversioned one by its
+    // hash (without one the installer judges it by size and dates alone).
+    // Only an executable image can have a version: every other file is hashed
+    // in the one read that tells it is none.
+    std::optional<CFsRedirectionOff> realFolders;
+    if (build.x64Capture)
+        realFolders.emplace();
+    // Our cabinet maker reports each file's digest as it compresses it: a
+    // file that is not an image (its first two bytes tell) is then read once
+    // in the build. Empty files keep msi.dll's own answer.
+    if (build.ddfIsUtf8 && file.size > 0) {
+        char start[2] = {};
+        DWORD got = 0;
+        LARGE_INTEGER zero{};
+        if (ReadFile(open, start, sizeof start, &got, nullptr) && SetFilePointerEx(open, zero, nullptr, FILE_BEGIN) &&
+            !(got == 2 && start[0] == 'M' && start[1] == 'Z')) {
+            file.hashPending = true;
+            return;
+        }
+    }
+    switch (HashUnlessImage(open, file.realPath, file.hash)) {
+    case FileHashRead::Hashed:
+        file.hashed = true;
+        break;
+    case FileHashRead::Image:
+        // Without a version, hashed in pieces through the same handle (msi.dll
+        // would map the whole file).
+        if (!ReadFileVersionColumns(file.realPath, file.version, file.language)) {
+            LARGE_INTEGER start{};
+            file.hashed = SetFilePointerEx(open, start, nullptr, FILE_BEGIN) &&
+                          HashUnlessImage(open, file.realPath, file.hash, true) == FileHashRead::Hashed;
+        }
+        break;
+    case FileHashRead::Failed:
+        break;
+    }
+}
+
+// True, after its log line, when a file that opened cannot be packed.
+bool Unpackable(BuildContext& build, const std::wstring& path, const std::wstring& real, std::uint64_t size)
+{
+    if (size >= CabinetFileLimit) {
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
+                 " is 2 GiB or larger and cannot be stored in a cabinet; left out");
+        return true;
+    }
+    if (!build.FitsCodePage(path)) {
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
+                 " cannot be named in the package's code page; left out");
+        return true;
+    }
+    std::string probe;
+    if (!ToDdfText(real, build.ddfIsUtf8, probe) || !ToDdfText(LastComponent(path), build.ddfIsUtf8, probe)) {
+        LogError("CMSIHandler::WriteCabinetList: " + ToUtf8(real) +
+                 " cannot be named in the cabinet maker's code page; left out");
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool OnSystemDrive(const std::wstring& folder)
+{
+    if (folder.starts_with(L"%"))
+        return true;
+    const std::wstring& drive = TokenValues().systemdrive;
+    if (drive.empty())
+        return true;
+    const std::wstring head = folder.substr(0, drive.size());
+    const bool sameDrive = CompareStringOrdinal(head.c_str(), static_cast<int>(head.size()), drive.c_str(),
+                                                static_cast<int>(drive.size()), TRUE) == CSTR_EQUAL;
+    return sameDrive && (folder.size() == drive.size() || folder[drive.size()] == L'\\');
+}
+
+std::wstring LastComponent(const std::wstring& path)
+{
+    const auto slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring ParentOf(const std::wstring& path)
+{
+    const auto slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool keptOnRemoval)
+{
+    const auto leaveOut = [&](std::wstring real) {
+        build.results.leftOut.push_back(std::move(real));
+        ++build.counts.FilesLeftOut;
+    };
+    for (const auto& [folder, paths] : files) {
+        for (const std::wstring& path : paths) {
+            if (StopRequested())
+                return; // the build ends itself
+            std::wstring real = path;
+            ToRealPath(real);
+            if (!OnSystemDrive(ParentOf(path))) {
+                if (build.LeaveOutFolder(ParentOf(path)))
+                    LogError("CMSIHandler::AddFileRows: " + ToUtf8(ParentOf(path)) +
+                             " is not on the system drive, where the package installs; its files are left out");
+                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) + " left out with its folder");
+                leaveOut(real);
+                continue;
+            }
+            std::uint64_t size = 0;
+            const UniqueFile open = OpenPackableFile(real, build.x64Capture, size);
+            if (!open || Unpackable(build, path, real, size)) {
+                leaveOut(real);
+                continue;
+            }
+            PackedFile file;
+            file.folder = ParentOf(path);
+            file.name = LastComponent(path);
+            file.realPath = std::move(real);
+            // The File key is also the file's name inside the cabinet, where the
+            // installer looks it up as 8-bit text: characters beyond ASCII
+            // become "_" there (the File table keeps the real name).
+            // (It is also a table key: a valid identifier.)
+            file.key = build.keys.files.Make(MsiIdentifier(file.name));
+            file.component = UpperKey(file.key + L"Comp");
+            file.size = static_cast<std::uint32_t>(size);
+            file.is64Bit = IsFolder64Bit(file.folder, build.x64Capture);
+            file.keptOnRemoval = keptOnRemoval;
+            file.attributes = FileRowAttributes(open.get());
+            ReadFileIdentity(build, file, open.get());
+            build.firstKeyOfName.emplace(UpperKey(file.name), file.key);
+            build.files.push_back(std::move(file));
+        }
+    }
+    build.counts.FilesPacked = build.files.size();
+    build.counts.FilesKept = static_cast<std::size_t>(std::count_if(
+        build.files.begin(), build.files.end(), [](const PackedFile& file) { return file.keptOnRemoval; }));
+}
+
+void StageRedirectedFiles(BuildContext& build)
+{
+    // A cabinet maker of 32 bits (ours, or the platform's run from this
+    // process) would read SysWOW64 for System32: the real System32 files are
+    // copied to the working folder, with redirection off, and packed from there.
+    if (!build.x64Capture || !IsWow64Windows())
+        return;
+    const std::wstring stage = FromUtf8(WorkingTempFolder()) + L"\\System64Files";
+    bool created = false;
+    for (PackedFile& file : build.files) {
+        if (!IsInRealSystem32(file.folder))
+            continue;
+        if (!created) {
+            RemoveFolderTree(stage);
+            created = EnsureFolder(ToUtf8(stage));
+        }
+        const std::wstring copy = stage + L"\\" + file.key;
+        bool copied;
+        {
+            const CFsRedirectionOff realFolders;
+            copied = CopyFileW(file.realPath.c_str(), copy.c_str(), FALSE) != FALSE;
+        }
+        if (copied)
+            file.realPath = copy;
+        else
+            LogError("CMSIHandler::StageRedirectedFiles: Unable to copy " + ToUtf8(file.realPath) + " to " +
+                     ToUtf8(copy));
+    }
+}
+
+bool HashPackedFile(PackedFile& file)
+{
+    UniqueFile open(CreateFileW(file.realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return open && HashUnlessImage(open.get(), file.realPath, file.hash, true) == FileHashRead::Hashed;
+}

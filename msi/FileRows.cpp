@@ -1,0 +1,84 @@
+#include "msi/FileRows.h"
+
+#include "msi/BuildContext.h"
+#include "msi/DirectoryRows.h"
+#include "msi/FileCollection.h"
+#include "msi/MsiTableIds.h"
+#include "msi/MsiTables.h"
+#include "msi/Upgrade.h"
+
+#include <msidefs.h>
+
+#include <algorithm>
+
+void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
+{
+    CTableInserter& files = build.Table(TableId::File);
+    CTableInserter& components = build.Table(TableId::Component);
+    CTableInserter& featureComponents = build.Table(TableId::FeatureComponent);
+    // The order of the rows matters for speed, not for the package. Before a
+    // row goes in, the database looks for a row with the same key, and some
+    // implementations (Wine's) do that by reading every row of the table,
+    // unless a key text is new to the database, which cannot match. The
+    // component names are new to the FeatureComponents rows and the File keys
+    // to the File rows; only the Component rows, whose keys the
+    // FeatureComponents rows have already named, pay for a search (one column
+    // per row, the cheapest). Going in one after another, the Component rows
+    // also lie together in memory, which keeps that search fast.
+    for (const PackedFile& file : build.files)
+        (void)featureComponents.Insert({L"MSIFeature", file.component});
+    // Each file is its component's key path.
+    for (const PackedFile& file : build.files) {
+        // A component that changes its bitness is another component: its code too.
+        const std::wstring identity =
+            FileComponentIdentity(file.folder, file.name) + (file.is64Bit ? L"|x64" : L"");
+        int attributes = 8; // msidbComponentAttributesSharedDllRefCount
+        if (file.is64Bit)
+            attributes |= msidbComponentAttributes64bit;
+        if (file.keptOnRemoval)
+            attributes |= msidbComponentAttributesPermanent;
+        (void)components.Insert({file.component, build.ComponentId(identity),
+                                 directories.ComponentDirectory(file.folder), attributes, file.key});
+        build.has64BitComponent = build.has64BitComponent || file.is64Bit;
+    }
+    int sequence = 0;
+    for (const PackedFile& file : build.files) {
+        ++sequence;
+        (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), file.version,
+                            file.language, msidbFileAttributesCompressed | file.attributes, sequence});
+    }
+    CTableInserter& hashes = build.Table(TableId::MsiFileHash);
+    for (const PackedFile& file : build.files)
+        if (file.hashed)
+            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
+}
+
+void AddDeferredHashRows(BuildContext& build, const std::map<std::size_t, std::array<int, 4>>& reported)
+{
+    CTableInserter& hashes = build.Table(TableId::MsiFileHash);
+    for (std::size_t i = 0; i < build.files.size(); ++i) {
+        PackedFile& file = build.files[i];
+        if (!file.hashPending)
+            continue;
+        file.hashPending = false;
+        if (const auto found = reported.find(i); found != reported.end()) {
+            std::copy(found->second.begin(), found->second.end(), file.hash);
+            file.hashed = true;
+        } else {
+            file.hashed = HashPackedFile(file);
+        }
+        if (file.hashed)
+            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
+    }
+}
+
+void AddMediaRows(BuildContext& build, const CabinetPlan& plan, const std::vector<std::wstring>& cabinetNames)
+{
+    CTableInserter& media = build.Table(TableId::Media);
+    if (plan.cabinets.empty()) {
+        (void)media.Insert({1, 0, L""});
+        return;
+    }
+    for (std::size_t c = 0; c < plan.cabinets.size(); ++c)
+        (void)media.Insert({plan.cabinets[c].diskId, plan.cabinets[c].lastSequence, cabinetNames[c]});
+}

@@ -1,0 +1,239 @@
+#include "msi/PackageBuild.h"
+
+#include "common/Log.h"
+#include "common/Progress.h"
+#include "common/StopToken.h"
+#include "common/Utf.h"
+#include "msi/FileCollection.h"
+#include "msi/FileRows.h"
+#include "msi/PackageTransaction.h"
+#include "msi/ProductRows.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+namespace {
+
+// The processors this process may run on.
+int ProcessorsAvailable()
+{
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0)
+        return 1;
+    return std::popcount(static_cast<std::uintptr_t>(process));
+}
+
+std::size_t ValueCount(const RegistryChangeMap& keys)
+{
+    std::size_t count = 0;
+    for (const auto& [key, values] : keys)
+        count += values.size();
+    return count;
+}
+
+// The platform's cabinet maker reads its directive files in the ANSI code page.
+bool ReadsUtf8(const std::wstring& cabinetMaker)
+{
+    return !cabinetMaker.ends_with(L"\\System32\\makecab.exe") && !cabinetMaker.ends_with(L"\\system32\\makecab.exe");
+}
+
+} // namespace
+
+CPackageBuild::CPackageBuild(CPackageTransaction& transaction, CXMLDocumentHandler& project,
+                             const ProductInfo& product, MsiBuildResults& results,
+                             const PackageBuildSettings& settings)
+    : m_transaction(transaction), m_build(transaction.Database(), transaction.CodePage(), project, product, results),
+      m_directories(m_build), m_registry(m_build, m_directories), m_ini(m_build, m_directories),
+      m_shortcuts(m_build, m_directories), m_settings(m_build),
+      m_cabinets(m_build, settings.cabinetMaker, settings.progressReport)
+{
+    m_build.ddfIsUtf8 = ReadsUtf8(settings.cabinetMaker);
+}
+
+void CPackageBuild::Collect()
+{
+    CXMLDocumentHandler& project = m_build.project;
+    project.ReadProjectLists();
+    // A product name outside the code page switches the database to UTF-8 now.
+    for (const std::wstring* text : {&m_build.product.ApplicationName, &m_build.product.CompanyName,
+                                     &m_build.product.Version})
+        (void)m_build.FitsCodePage(*text);
+    CollectFiles(m_build, project.AddedFiles());
+    CollectFiles(m_build, project.ModifiedFiles(), true);
+    StageRedirectedFiles(m_build);
+    m_settings.Take();
+}
+
+int CPackageBuild::Run()
+{
+    ResolveUpgradeCodeAndVersion(m_build);
+    Collect();
+    if (StopRequested())
+        return Stopped();
+    m_cabinets.Plan(m_transaction.PackagePath());
+    m_build.results.cabinetNames = m_cabinets.Names();
+    if (!m_cabinets.WriteDirectives())
+        return 0;
+    Progress().SetStatusText(L"DDF File Creation is in progress.");
+
+    CXMLDocumentHandler& project = m_build.project;
+    for (const DirectoryChangeMap* map : {&project.AddedFiles(), &project.ModifiedFiles()})
+        for (const auto& [folder, files] : *map)
+            if (!files.empty())
+                m_folders.push_back(folder);
+    // An added folder without files is one the setup left empty.
+    for (const auto& [folder, files] : project.AddedFiles())
+        if (files.empty())
+            m_emptyFolders.push_back(folder);
+
+    bool cabinetOk = true;
+    if (!WriteRowsAndCabinets(cabinetOk))
+        return Stopped();
+    CloseRows();
+    return Commit(cabinetOk);
+}
+
+// Each step of the rows with the number of rows it is about to insert (at
+// least one counts).
+std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
+{
+    CXMLDocumentHandler& project = m_build.project;
+    return {
+        {m_folders.size(), [this] { m_directories.AddFolders(m_folders); }},
+        {m_emptyFolders.size(), [this] { m_directories.AddEmptyFolders(m_emptyFolders); }},
+        {m_build.files.size(), [this] { AddFileRows(m_build, m_directories); }},
+        {1, [this] { AddProperties(m_build); }},
+        {1, [this] { AddUpgradeRows(m_build); }},
+        {1, [this] { AddMediaRows(m_build, m_cabinets.Layout(), m_cabinets.Names()); }},
+        {ValueCount(project.AddedKeys()), [this, &project] { m_registry.Add(project.AddedKeys()); }},
+        {ValueCount(project.ModifiedKeys()), [this, &project] { m_registry.Add(project.ModifiedKeys(), true); }},
+        {m_settings.Count(),
+         [this] {
+             m_settings.AddServiceRows();
+             m_settings.AddEnvironmentRows();
+         }},
+        {1,
+         [this, &project] {
+             project.ReadShortcutList();
+             m_shortcuts.Add(project.Shortcuts());
+         }},
+        {1, [this] { m_ini.Add(); }},
+    };
+}
+
+bool CPackageBuild::WriteRowsAndCabinets(bool& cabinetOk)
+{
+    const std::vector<RowStep> rowSteps = RowSteps();
+    std::size_t rowUnits = 0;
+    for (const auto& [units, step] : rowSteps)
+        rowUnits += std::max<std::size_t>(units, 1);
+    // The cabinet weighs as much as all the rows: the step count rises at the
+    // middle of the build whatever finishes first.
+    const bool hasFiles = !m_build.files.empty();
+    const std::size_t cabinetUnits = hasFiles ? rowUnits : 0;
+    m_pacer = std::make_unique<CBuildPacer>(rowUnits + cabinetUnits);
+    CBuildPacer& pacer = *m_pacer;
+    // The cabinets' share of the work grows with the bytes packed.
+    std::size_t cabinetCounted = 0;
+    const CPackageCabinets::Paced paceCabinet = [&](std::uint64_t done, std::uint64_t total) {
+        const std::size_t units =
+            total == 0 ? cabinetUnits
+                       : static_cast<std::size_t>(static_cast<double>(cabinetUnits) * static_cast<double>(done) /
+                                                  static_cast<double>(total));
+        if (units > cabinetCounted) {
+            pacer.Finished(units - cabinetCounted);
+            cabinetCounted = units;
+        }
+    };
+
+    // With more than one processor the cabinet maker works while the rows go
+    // in; with one, it runs after them (side by side they would only take
+    // turns, and the switching costs more than it overlaps).
+    const bool cabinetBesideRows = ProcessorsAvailable() > 1;
+    if (hasFiles && cabinetBesideRows) {
+        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        cabinetOk = m_cabinets.Start();
+    }
+    Progress().SetStatusText(L"MSI TABLE Entry is in progress.");
+    for (const auto& [units, step] : rowSteps) {
+        if (StopRequested())
+            return false;
+        step();
+        pacer.Finished(std::max<std::size_t>(units, 1));
+        m_cabinets.Poll(paceCabinet);
+    }
+    if (StopRequested())
+        return false;
+
+    Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+    WriteSummaryInformation(m_build);
+    if (!hasFiles)
+        return true;
+    if (!cabinetBesideRows) {
+        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        cabinetOk = m_cabinets.Start();
+        Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+    }
+    cabinetOk = cabinetOk && m_cabinets.Finish(paceCabinet);
+    if (StopRequested())
+        return false;
+    if (cabinetOk)
+        AddDeferredHashRows(m_build, m_cabinets.ReportedHashes());
+    return true;
+}
+
+void CPackageBuild::CloseRows()
+{
+    m_build.counts.RejectedRows += m_build.CloseTables();
+    CheckOwnRows(m_build);
+    m_build.counts.ComputerNameValues = m_build.machineValues.ComputerNameValues();
+    if (m_build.counts.ComputerNameValues > 0)
+        m_build.Note(L"The capturing computer's name is in " + std::to_wstring(m_build.counts.ComputerNameValues) +
+                     L" value(s), packaged as they are; the error log names each one.");
+}
+
+int CPackageBuild::Commit(bool cabinetOk)
+{
+    const std::string packagePath = ToUtf8(m_transaction.PackagePath());
+    if (m_transaction.Commit() != ERROR_SUCCESS) {
+        Progress().SetStatusText(L"");
+        m_build.Fail("CMSIHandler::BuildMSI: Unable to commit " + packagePath);
+        Discard();
+        return 0;
+    }
+    // The embedded cabinets go into the committed package's file.
+    cabinetOk = cabinetOk && m_cabinets.Store(m_transaction.BuildPath());
+    Progress().SetStatusText(L"");
+    if (!cabinetOk) {
+        Discard();
+        return 0;
+    }
+    if (const std::string failure = m_transaction.Publish(m_cabinets.PublishMoves()); !failure.empty()) {
+        m_build.Fail(failure);
+        Discard();
+        return 0;
+    }
+    m_cabinets.RemoveUnusedEarlierCabinets();
+    return 1;
+}
+
+void CPackageBuild::Discard()
+{
+    m_transaction.Discard();
+    m_cabinets.Discard();
+}
+
+int CPackageBuild::Stopped()
+{
+    // Nothing of a stopped build is kept: the cabinet maker is ended, and the
+    // half-made package and the cabinet are removed; an earlier package of the
+    // same name stays.
+    (void)m_build.CloseTables();
+    Discard();
+    Progress().SetStatusText(L"");
+    LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " +
+             ToUtf8(m_transaction.PackagePath()) + " not written");
+    return 0;
+}
