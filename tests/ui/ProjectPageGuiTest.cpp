@@ -9,11 +9,11 @@
 #include "msi/MsiHandle.h"
 #include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/CreateProjectFileMsiDlg.h"
-#include "ui/ProjectPageControls.h"
-#include "ui/ProjectPageLogic.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/controls/ProjectPageControls.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/CreateProjectFileAndMsiPage.h"
+#include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

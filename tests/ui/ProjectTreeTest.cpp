@@ -4,7 +4,7 @@
 // labels in the painted picture.
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "ui/ProjectTreeCtrl.h"
+#include "ui/controls/ProjectTreeCtrl.h"
 
 #include <gtest/gtest.h>
 
