@@ -2,7 +2,7 @@
 
 #include "common/Workspace.h"
 #include "ui/framework/UiServices.h"
-#include "ui/wizard/ApplicationMain.h"
+#include "ui/wizard/PagePositions.h"
 #include "ui/wizard/Resource.h"
 
 CExistingSnapshotDlg::CExistingSnapshotDlg()

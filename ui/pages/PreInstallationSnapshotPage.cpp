@@ -5,7 +5,7 @@
 #include "ui/dialogs/AdvanceSheet.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/CaptureProgress.h"
-#include "ui/wizard/ApplicationMain.h"
+#include "ui/wizard/PagePositions.h"
 #include "ui/wizard/Resource.h"
 
 #include <commctrl.h>

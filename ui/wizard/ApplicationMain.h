@@ -12,22 +12,7 @@
 #include "ui/pages/PreInstallationSnapshotPage.h"
 #include "ui/pages/ProjectFileContentReviewPage.h"
 #include "ui/pages/WelcomePage.h"
-
-// The positions of the pages in the sheet.
-namespace PagePosition {
-inline constexpr int Welcome = 0;
-inline constexpr int CaptureBasicInformation = 1;
-inline constexpr int PreInstallationSnapshot = 2;
-inline constexpr int LaunchSetup = 3;
-inline constexpr int PostInstallationSnapshot = 4;
-inline constexpr int ReviewFiles = 5;
-inline constexpr int ReviewRegistry = 6;
-inline constexpr int CreateProjectFile = 7;
-inline constexpr int ShowProjectFile = 8;
-inline constexpr int BuildMsi = 9;
-inline constexpr int ExistingSnapshot = 10;
-inline constexpr int Count = 11;
-} // namespace PagePosition
+#include "ui/wizard/PagePositions.h"
 
 class CApplicationMain : public CPropertySheet
 {
