@@ -12,7 +12,6 @@
 #include "manager/UIManager.h"
 #include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/controls/ProjectPageControls.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/BuildMsiPage.h"
 #include "ui/pages/ProjectFileContentReviewPage.h"

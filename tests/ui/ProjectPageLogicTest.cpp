@@ -5,8 +5,8 @@
 #include "common/Utf.h"
 #include "project/Base64.h"
 #include "tests/support/TestSupport.h"
-#include "ui/controls/ProjectPageControls.h"
 #include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/pages/FailureReason.h"
 #include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,11 @@
 
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
-#include "ui/controls/ProjectPageControls.h"
-#include "ui/dialogs/ShortcutDlg.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/BuildMsiRules.h"
+#include "ui/pages/FailureReason.h"
 #include "ui/wizard/Resource.h"
 
 #include <optional>
@@ -33,12 +31,10 @@ int PageField(int checkedField)
 
 } // namespace
 
-CBuildMSIDlg::CBuildMSIDlg() : CPropertyPage(IDD_BUILD_MSI, L"Corvane Repackager 1.0: Build MSI") {}
-
-CBuildMSIDlg::~CBuildMSIDlg()
+CBuildMSIDlg::CBuildMSIDlg()
+    : CPropertyPage(IDD_BUILD_MSI, L"Corvane Repackager 1.0: Build MSI"),
+      m_run(*this, IDC_BUILD_PROGRESS, IDC_BUILD_DETAIL, 100)
 {
-    if (m_smallIcons)
-        ImageList_Destroy(m_smallIcons);
 }
 
 BOOL CBuildMSIDlg::OnInitDialog()
@@ -50,10 +46,9 @@ BOOL CBuildMSIDlg::OnInitDialog()
     SetItemText(IDC_DESCRIPTION, Header);
     for (int id : EditControls)
         SendMessageW(Item(id), EM_LIMITTEXT, 128, 0);
-    m_smallIcons = SetUpShortcutListView(Item(IDC_BUILD_SHORTCUT_LIST));
+    m_shortcuts.Attach(Item(IDC_BUILD_SHORTCUT_LIST));
     LoadProject();
-    SendMessageW(Item(IDC_BUILD_PROGRESS), PBM_SETRANGE32, 0, ProgressRange);
-    SendMessageW(Item(IDC_BUILD_PROGRESS), PBM_SETSTEP, 1, 0);
+    m_run.SetUpBar();
     return TRUE;
 }
 
@@ -68,13 +63,7 @@ void CBuildMSIDlg::LoadProject()
         records = Manager().ProjectDocument().Shortcuts();
     const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
     RestoreIconFiles(storedIcons, iconFolder);
-    m_entries = MergeShortcutRecords(records, iconFolder);
-
-    HWND list = Item(IDC_BUILD_SHORTCUT_LIST);
-    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-    ImageList_RemoveAll(m_smallIcons);
-    for (const auto& [name, entry] : m_entries)
-        ShowShortcutLine(list, m_smallIcons, entry, -1);
+    m_shortcuts.ShowEntries(MergeShortcutRecords(records, iconFolder));
 
     // The package is named after the product the basic information page
     // holds for this project.
@@ -104,11 +93,9 @@ INT_PTR CBuildMSIDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handl
 {
     if (message != WM_NOTIFY)
         return 0;
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->idFrom == IDC_BUILD_SHORTCUT_LIST && header->code == NM_DBLCLK) {
-        const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
-        if (activate->iItem >= 0 && m_state == State::Editing)
-            OnEditShortcut(activate->iItem);
+    if (const std::optional<int> line = m_shortcuts.DoubleClickedLine(*reinterpret_cast<const NMHDR*>(lParam))) {
+        if (*line >= 0 && m_state == State::Editing)
+            OnEditShortcut(*line);
         handled = true;
     }
     return 0;
@@ -118,9 +105,9 @@ void CBuildMSIDlg::OnEditShortcut(int line)
 {
     ShowItem(IDC_BUILD_STATUS, false);
     ShowItem(IDC_BUILD_DETAIL, false);
-    HWND list = Item(IDC_BUILD_SHORTCUT_LIST);
-    if (!EditShortcutLine(SheetWindow(), list, m_smallIcons, line, m_entries))
+    if (!m_shortcuts.EditLine(SheetWindow(), line))
         return;
+    HWND list = m_shortcuts.Window();
     InvalidateRect(list, nullptr, TRUE);
     UpdateWindow(list);
 }
@@ -139,7 +126,7 @@ bool CBuildMSIDlg::ValidateBuildTarget()
     }
     m_records.clear();
     m_iconFiles.clear();
-    return PrepareShortcuts(m_entries, FromUtf8(Paths().ExtractedIconFolder), m_records, m_iconFiles);
+    return PrepareShortcuts(m_shortcuts.Entries(), FromUtf8(Paths().ExtractedIconFolder), m_records, m_iconFiles);
 }
 
 bool CBuildMSIDlg::WriteShortcutsToProject()
@@ -186,12 +173,10 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     ShowItem(IDC_DESCRIPTION, false);
 
     SetItemText(IDC_BUILD_STATUS, BuildingText);
-    Progress().SetStepCount(0);
-    SendMessageW(Item(IDC_BUILD_PROGRESS), PBM_SETPOS, 0, 0);
     CUIManager* manager = &Manager();
     m_state = State::Building;
-    if (Worker().Start([manager] { return manager->BuildPackage(); }))
-        SetTimer(Window(), TimerId, 100, nullptr);
+    if (m_run.Start([manager] { return manager->BuildPackage(); }, Increment))
+        m_run.StartTimer();
     else
         BuildEnded(false);
     return StayOnPage;
@@ -199,20 +184,16 @@ LRESULT CBuildMSIDlg::OnWizardNext()
 
 void CBuildMSIDlg::OnTimer(UINT_PTR timerId)
 {
-    if (timerId != TimerId || m_state != State::Building)
+    if (m_state != State::Building)
         return;
-    if (const std::optional<int> result =
-            TickWorkerBar(Worker(), Item(IDC_BUILD_PROGRESS), Item(IDC_BUILD_DETAIL), Increment))
+    if (const std::optional<int> result = m_run.Tick(timerId))
         BuildEnded(*result == 1);
 }
 
 void CBuildMSIDlg::BuildEnded(bool succeeded)
 {
-    KillTimer(Window(), TimerId);
-    HWND bar = Item(IDC_BUILD_PROGRESS);
-    if (succeeded)
-        FillProgressBar(bar);
-    Progress().SetStatusText(L"");
+    m_run.StopTimer();
+    m_run.Ended(succeeded);
     ShowItem(IDC_BUILD_PROGRESS, false);
     if (succeeded) {
         m_state = State::Finished;
@@ -230,12 +211,12 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
 
 BOOL CBuildMSIDlg::OnWizardFinish()
 {
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
     m_manager.UninitializeAndRelease();
     return TRUE;
 }
 
 void CBuildMSIDlg::OnDestroy()
 {
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
 }

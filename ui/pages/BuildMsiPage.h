@@ -5,7 +5,9 @@
 // the project file and builds the package on the page's worker while a timer
 // moves the bar and the status lines.
 #include "manager/UIManager.h"
+#include "ui/controls/ShortcutListEditor.h"
 #include "ui/framework/PropertyPage.h"
+#include "ui/pages/BuildRunner.h"
 #include "ui/pages/CreateProjectFileAndMsiRules.h"
 
 #include <commctrl.h>
@@ -18,11 +20,10 @@ class CBuildMSIDlg : public CPropertyPage
 {
 public:
     CBuildMSIDlg();
-    ~CBuildMSIDlg() override;
 
     enum class State { Editing, Building, Finished, Failed };
     State CurrentState() const noexcept { return m_state; }
-    const ShortcutEntryMap& Entries() const noexcept { return m_entries; }
+    const ShortcutEntryMap& Entries() const noexcept { return m_shortcuts.Entries(); }
     // The records and icon files of the last accepted ValidateBuildTarget.
     const ShortcutList& Records() const noexcept { return m_records; }
     const IconMap& IconFiles() const noexcept { return m_iconFiles; }
@@ -30,8 +31,6 @@ public:
     // The handlers, callable by tests as the controls would call them.
     void OnEditShortcut(int line);
     bool ValidateBuildTarget();
-
-    static constexpr UINT_PTR TimerId = 1035;
 
 protected:
     BOOL OnInitDialog() override;
@@ -44,12 +43,9 @@ protected:
     void OnDestroy() override;
 
 private:
-    void SetUpShortcutList();
     // Reads the project file's shortcuts, icons and product into the page
     // (again when another project was chosen on the way back).
     void LoadProject();
-    // Adds (line < 0) or updates a list line with the entry's texts and small icon.
-    void ShowEntry(const ShortcutEntry& entry, int line);
     // False (logged) when the loaded project file could not take the page's
     // shortcuts and icons.
     bool WriteShortcutsToProject();
@@ -57,8 +53,8 @@ private:
     CUIManager& Manager() { return m_manager.Get(); }
 
     CUIManagerHold m_manager;
-    HIMAGELIST m_smallIcons = nullptr;
-    ShortcutEntryMap m_entries;
+    CShortcutListEditor m_shortcuts;
+    CBuildRunner m_run;
     ShortcutList m_records;
     IconMap m_iconFiles;
     std::map<int, std::wstring> m_openingTexts;

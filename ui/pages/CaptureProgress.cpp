@@ -1,6 +1,6 @@
 #include "ui/pages/CaptureProgress.h"
 
-#include "ui/controls/ProjectPageControls.h"
+#include "ui/pages/FailureReason.h"
 
 #include <commctrl.h>
 

@@ -2,13 +2,11 @@
 
 #include "common/Config.h"
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/SharedProjectData.h"
-#include "ui/controls/ProjectPageControls.h"
-#include "ui/dialogs/ShortcutDlg.h"
 #include "ui/framework/UiServices.h"
+#include "ui/pages/FailureReason.h"
 #include "ui/wizard/Resource.h"
 
 #include <algorithm>
@@ -30,14 +28,9 @@ constexpr int EditControls[] = {IDC_TARGET_PATH, IDC_PROJECT_FILE_NAME, IDC_MSI_
 } // namespace
 
 CCreateProjectFileMsiDlg::CCreateProjectFileMsiDlg()
-    : CPropertyPage(IDD_CREATE_PROJECT, L"Corvane Repackager 1.0: Create Project File and MSI")
+    : CPropertyPage(IDD_CREATE_PROJECT, L"Corvane Repackager 1.0: Create Project File and MSI"),
+      m_run(*this, IDC_PROJECT_PROGRESS, IDC_PROJECT_DETAIL, 50)
 {
-}
-
-CCreateProjectFileMsiDlg::~CCreateProjectFileMsiDlg()
-{
-    if (m_smallIcons)
-        ImageList_Destroy(m_smallIcons);
 }
 
 BOOL CCreateProjectFileMsiDlg::OnInitDialog()
@@ -54,12 +47,10 @@ BOOL CCreateProjectFileMsiDlg::OnInitDialog()
     CheckDlgButton(Window(), IDC_BUILD_MSI_CHECK, BST_CHECKED);
 
     FillExecutableCombo();
-    SetUpShortcutList();
+    m_shortcuts.Attach(Item(IDC_SHORTCUT_LIST));
     // The shortcuts the setup made come filled in; the user can change them.
-    for (const auto& [name, entry] : EntriesFromCapturedShortcuts(Manager().Coordinator().CapturedShortcuts().Shortcuts)) {
-        m_entries[name] = entry;
-        ShowEntry(entry, -1);
-    }
+    for (const auto& [name, entry] : EntriesFromCapturedShortcuts(Manager().Coordinator().CapturedShortcuts().Shortcuts))
+        m_shortcuts.Add(entry);
 
     SetItemText(IDC_TARGET_PATH, FromUtf8(Paths().OutputFolder));
     SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(FromUtf8(GetProjectFilePath())));
@@ -67,8 +58,7 @@ BOOL CCreateProjectFileMsiDlg::OnInitDialog()
     for (int id : EditControls)
         m_openingTexts[id] = ItemText(id);
 
-    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETRANGE32, 0, ProgressRange);
-    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETSTEP, 1, 0);
+    m_run.SetUpBar();
     return TRUE;
 }
 
@@ -106,11 +96,6 @@ void CCreateProjectFileMsiDlg::FillExecutableCombo()
         ShowWindow(m_combo, executables.empty() ? SW_HIDE : SW_SHOW);
 }
 
-void CCreateProjectFileMsiDlg::SetUpShortcutList()
-{
-    m_smallIcons = SetUpShortcutListView(Item(IDC_SHORTCUT_LIST));
-}
-
 BOOL CCreateProjectFileMsiDlg::OnSetActive()
 {
     if (m_state == State::Editing) {
@@ -138,11 +123,9 @@ INT_PTR CCreateProjectFileMsiDlg::OnMessage(UINT message, WPARAM, LPARAM lParam,
 {
     if (message != WM_NOTIFY)
         return 0;
-    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header->idFrom == IDC_SHORTCUT_LIST && header->code == NM_DBLCLK) {
-        const auto* activate = reinterpret_cast<const NMITEMACTIVATE*>(lParam);
-        if (activate->iItem >= 0)
-            OnEditShortcut(activate->iItem);
+    if (const std::optional<int> line = m_shortcuts.DoubleClickedLine(*reinterpret_cast<const NMHDR*>(lParam))) {
+        if (*line >= 0)
+            OnEditShortcut(*line);
         handled = true;
     }
     return 0;
@@ -160,28 +143,12 @@ void CCreateProjectFileMsiDlg::OnSelect()
         return;
     SendMessageW(m_combo, CB_GETLBTEXT, selection, reinterpret_cast<LPARAM>(text));
     const std::wstring executable = text;
-    for (const auto& [key, entry] : m_entries)
-        if (LastPathComponent(entry.executable) == executable)
-            return;
-
-    CShortcutDlg dialog(DefaultShortcutName(executable), m_executables[executable]);
-    dialog.SetTakenNames(TakenShortcutNames(m_entries));
-    if (dialog.DoModal(SheetWindow()) != IDOK)
-        return;
-    ShortcutEntry entry{dialog.Name(),     executable,          dialog.IconSource(), dialog.IconIndex(),
-                        dialog.Desktop(),  dialog.ProgramMenu(), dialog.QuickLaunch()};
-    m_entries[entry.name] = entry;
-    ShowEntry(entry, -1);
+    m_shortcuts.AddWithDialog(SheetWindow(), executable, m_executables[executable]);
 }
 
 void CCreateProjectFileMsiDlg::OnEditShortcut(int line)
 {
-    EditShortcutLine(SheetWindow(), Item(IDC_SHORTCUT_LIST), m_smallIcons, line, m_entries);
-}
-
-void CCreateProjectFileMsiDlg::ShowEntry(const ShortcutEntry& entry, int line)
-{
-    ShowShortcutLine(Item(IDC_SHORTCUT_LIST), m_smallIcons, entry, line);
+    m_shortcuts.EditLine(SheetWindow(), line);
 }
 
 bool CCreateProjectFileMsiDlg::ValidateInputs()
@@ -198,7 +165,7 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     }
     // The builder drops a shortcut whose target the package lacks: say so now.
     CFileEnumerate& files = Manager().Coordinator().FileSide();
-    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(m_entries, {&files.AddedItems(), &files.ModifiedItems()})) {
+    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(m_shortcuts.Entries(), {&files.AddedItems(), &files.ModifiedItems()})) {
         ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +
                         L", which is not in the project. Include the file again on the review page, or clear "
                         L"the shortcut's places by clicking on its name.",
@@ -210,7 +177,7 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     // that a second Next does not repeat them.
     ExtractedIcons().clear();
     SelectedShortcuts().clear();
-    return PrepareShortcuts(m_entries, FromUtf8(Paths().ExtractedIconFolder), SelectedShortcuts(), ExtractedIcons());
+    return PrepareShortcuts(m_shortcuts.Entries(), FromUtf8(Paths().ExtractedIconFolder), SelectedShortcuts(), ExtractedIcons());
 }
 
 LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
@@ -230,19 +197,19 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
 
     SetItemText(IDC_PROJECT_STATUS, CreatingText);
     m_buildMsi = IsChecked(IDC_BUILD_MSI_CHECK);
-    m_increment = ProgressRange;
     if (StartOperation(State::Creating))
-        SetTimer(Window(), TimerId, 50, nullptr);
+        m_run.StartTimer();
     return StayOnPage;
 }
 
 bool CCreateProjectFileMsiDlg::StartOperation(State state)
 {
     CUIManager* manager = &Manager();
-    Progress().SetStepCount(0);
-    SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
-    const bool started = state == State::Creating ? Worker().Start([manager] { return manager->CreateProjectFile(); })
-                                                  : Worker().Start([manager] { return manager->BuildPackage(); });
+    // The bar's share of each step: the project writer has one, the build
+    // two (the cabinet, then the tables).
+    const bool started = state == State::Creating
+                             ? m_run.Start([manager] { return manager->CreateProjectFile(); }, ProgressRange)
+                             : m_run.Start([manager] { return manager->BuildPackage(); }, ProgressRange / 2);
     m_state = state;
     if (!started)
         WorkerEnded(false);
@@ -266,31 +233,24 @@ void CCreateProjectFileMsiDlg::ShowEditingControls(bool editing)
 
 void CCreateProjectFileMsiDlg::OnTimer(UINT_PTR timerId)
 {
-    if (timerId != TimerId)
+    if (timerId != CBuildRunner::TimerId)
         return;
     switch (m_state) {
     case State::Creating:
     case State::Building:
-        if (const std::optional<int> result =
-                TickWorkerBar(Worker(), Item(IDC_PROJECT_PROGRESS), Item(IDC_PROJECT_DETAIL), m_increment))
+        if (const std::optional<int> result = m_run.Tick(timerId))
             WorkerEnded(*result == 1);
         break;
     case State::ProjectCreated:
         if (GetTickCount64() >= m_buildAt) {
             SetItemText(IDC_PROJECT_STATUS, BuildingText);
             ShowItem(IDC_PROJECT_PROGRESS, true);
-            m_increment = ProgressRange / 2;
             StartOperation(State::Building);
         }
         break;
     default:
         break;
     }
-}
-
-void CCreateProjectFileMsiDlg::FillBar()
-{
-    FillProgressBar(Item(IDC_PROJECT_PROGRESS));
 }
 
 void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
@@ -302,8 +262,7 @@ void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
             ShowFailure(L"The MSI file could not be built");
         return;
     }
-    FillBar();
-    Progress().SetStatusText(L"");
+    m_run.Ended(true);
     HWND bar = Item(IDC_PROJECT_PROGRESS);
     if (m_state == State::Creating) {
         // The capture now lives in the project file (the manager cleared the
@@ -326,15 +285,15 @@ void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
         ShowItem(IDC_PROJECT_PROGRESS, false);
     }
     m_state = State::Finished;
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
     SetWizardButtons(PSWIZB_FINISH);
 }
 
 void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
 {
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
     m_state = State::Failed;
-    Progress().SetStatusText(L"");
+    m_run.Ended(false);
     SetItemText(IDC_PROJECT_DETAIL, L"");
     ShowItem(IDC_PROJECT_PROGRESS, false);
     SetItemText(IDC_PROJECT_STATUS, what + L". " + FailureReasonText());
@@ -344,9 +303,9 @@ void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
 
 void CCreateProjectFileMsiDlg::CreationFailed()
 {
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
     m_state = State::Editing;
-    Progress().SetStatusText(L"");
+    m_run.Ended(false);
     SetItemText(IDC_PROJECT_DETAIL, L"");
     SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
     ShowEditingControls(true);
@@ -362,7 +321,7 @@ void CCreateProjectFileMsiDlg::CreationFailed()
 
 BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
 {
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
     // Without a project file the capture stays pending, as Cancel leaves it.
     if (m_projectCreated)
         m_manager.UninitializeAndRelease();
@@ -373,6 +332,6 @@ BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
 
 void CCreateProjectFileMsiDlg::OnDestroy()
 {
-    KillTimer(Window(), TimerId);
+    m_run.StopTimer();
     m_combo = nullptr;
 }

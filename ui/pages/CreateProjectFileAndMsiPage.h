@@ -4,7 +4,9 @@
 // Next writes the project file and then builds the package, each on the
 // page's worker, while a timer moves the bar and the status lines.
 #include "manager/UIManager.h"
+#include "ui/controls/ShortcutListEditor.h"
 #include "ui/framework/PropertyPage.h"
+#include "ui/pages/BuildRunner.h"
 #include "ui/pages/CreateProjectFileAndMsiRules.h"
 
 #include <commctrl.h>
@@ -17,19 +19,16 @@ class CCreateProjectFileMsiDlg : public CPropertyPage
 {
 public:
     CCreateProjectFileMsiDlg();
-    ~CCreateProjectFileMsiDlg() override;
 
     enum class State { Editing, Creating, ProjectCreated, Building, Finished, Failed };
     State CurrentState() const noexcept { return m_state; }
-    const ShortcutEntryMap& Entries() const noexcept { return m_entries; }
+    const ShortcutEntryMap& Entries() const noexcept { return m_shortcuts.Entries(); }
     const std::map<std::wstring, std::wstring>& ExecutableNames() const noexcept { return m_executables; }
 
     // The handlers, callable by tests as the controls would call them.
     void OnSelect();
     void OnEditShortcut(int line);
     bool ValidateInputs();
-
-    static constexpr UINT_PTR TimerId = 1035;
 
 protected:
     BOOL OnInitDialog() override;
@@ -47,11 +46,7 @@ private:
     // The combo box lists the captured executables the project still holds
     // (the review pages may have left some out since the last visit).
     void FillExecutableCombo();
-    void SetUpShortcutList();
-    // Adds (line < 0) or updates a list line with the entry's texts and small icon.
-    void ShowEntry(const ShortcutEntry& entry, int line);
     bool StartOperation(State state);
-    void FillBar();
     void WorkerEnded(bool succeeded);
     void ShowFailure(const std::wstring& what);
     // A project file that could not be written: the page is editable again,
@@ -63,13 +58,12 @@ private:
 
     CUIManagerHold m_manager;
     HWND m_combo = nullptr;
-    HIMAGELIST m_smallIcons = nullptr;
-    ShortcutEntryMap m_entries;
+    CShortcutListEditor m_shortcuts;
     std::map<std::wstring, std::wstring> m_executables;
     std::map<int, std::wstring> m_openingTexts;
     State m_state = State::Editing;
     bool m_buildMsi = true;
     bool m_projectCreated = false;
-    int m_increment = ProgressRange;
+    CBuildRunner m_run;
     ULONGLONG m_buildAt = 0;
 };
