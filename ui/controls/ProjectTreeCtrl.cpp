@@ -4,6 +4,7 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
+#include "ui/controls/SelectionTree.h"
 #include "ui/framework/DialogWindow.h"
 #include "ui/wizard/Resource.h"
 
@@ -31,22 +32,6 @@ constexpr int ItemImage = 3;
 constexpr UINT Unchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT Checked = INDEXTOSTATEIMAGEMASK(2);
 
-std::vector<std::wstring> SplitComponents(const std::wstring& path)
-{
-    std::vector<std::wstring> parts;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        const std::size_t end = path.find(L'\\', start);
-        const std::size_t stop = end == std::wstring::npos ? path.size() : end;
-        if (stop > start)
-            parts.push_back(path.substr(start, stop - start));
-        if (end == std::wstring::npos)
-            break;
-        start = end + 1;
-    }
-    return parts;
-}
-
 std::wstring RealPath(std::wstring path)
 {
     ToRealPath(path);
@@ -65,6 +50,38 @@ HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation)
 }
 
 } // namespace
+
+// The project tree as the selection trees' tick rules (SelectionTree.h) see
+// it. A tick that comes down from the item the user ticked marks the items as
+// ticked by the user; an ancestor that the rules tick because all its
+// children are is not.
+class CProjectTreeCtrl::TickView
+{
+public:
+    using Node = HTREEITEM;
+
+    TickView(CProjectTreeCtrl& tree, bool userTick) noexcept : m_tree(tree), m_userTick(userTick) {}
+
+    Node FirstRoot() const { return Next(m_tree.m_tree, nullptr, TVGN_ROOT); }
+    Node FirstChild(Node node) const { return Next(m_tree.m_tree, node, TVGN_CHILD); }
+    Node NextSibling(Node node) const { return Next(m_tree.m_tree, node, TVGN_NEXT); }
+    Node Parent(Node node) const { return Next(m_tree.m_tree, node, TVGN_PARENT); }
+    bool IsTicked(Node node) const { return m_tree.IsChecked(node); }
+    void SetTicked(Node node, bool ticked)
+    {
+        m_tree.SetCheckState(node, ticked);
+        const LPARAM data = m_tree.ItemData(node);
+        m_tree.SetItemData(node, m_userTick && ticked ? data | TickedFlag : data & ~TickedFlag);
+    }
+    bool IsBold(Node node) const { return m_tree.IsItemBold(node); }
+    void SetBold(Node node, bool bold) { m_tree.SetItemBold(node, bold); }
+    std::wstring Text(Node node) const { return m_tree.TextOf(node); }
+    void LoadChildren(Node) const {}
+
+private:
+    CProjectTreeCtrl& m_tree;
+    bool m_userTick;
+};
 
 bool RegistryKeyExists(const std::wstring& keyPath)
 {
@@ -119,6 +136,7 @@ void CProjectTreeCtrl::Detach()
     }
     m_tree = nullptr;
     m_colors.clear();
+    m_children.clear();
     if (m_images)
         ImageList_Destroy(m_images);
     m_images = nullptr;
@@ -178,33 +196,17 @@ void CProjectTreeCtrl::SetCheck(HTREEITEM item, bool checked)
 {
     if (!item)
         return;
-    // The item and its whole subtree.
-    std::vector<HTREEITEM> pending{item};
-    while (!pending.empty()) {
-        HTREEITEM current = pending.back();
-        pending.pop_back();
-        SetCheckState(current, checked);
-        SetItemData(current, checked ? ItemData(current) | TickedFlag : ItemData(current) & ~TickedFlag);
-        for (HTREEITEM child = Next(m_tree, current, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT))
-            pending.push_back(child);
-    }
+    // The item and its whole subtree, ticked by the user.
+    TickView subtree(*this, true);
+    SelectionTree::SetSubtree(subtree, item, checked);
     RefreshAncestors(item);
     RefreshCountLabel();
 }
 
 void CProjectTreeCtrl::RefreshAncestors(HTREEITEM item)
 {
-    for (HTREEITEM parent = Next(m_tree, item, TVGN_PARENT); parent; parent = Next(m_tree, parent, TVGN_PARENT)) {
-        bool all = true;
-        bool anyBold = false;
-        for (HTREEITEM child = Next(m_tree, parent, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT)) {
-            all = all && IsChecked(child);
-            anyBold = anyBold || IsItemBold(child);
-        }
-        SetCheckState(parent, all);
-        SetItemBold(parent, all || anyBold);
-        SetItemData(parent, ItemData(parent) & ~TickedFlag);
-    }
+    TickView ancestors(*this, false);
+    SelectionTree::UpdateAncestors(ancestors, item);
 }
 
 CProjectList CProjectTreeCtrl::GetCheckedItems() const
@@ -245,9 +247,7 @@ void CProjectTreeCtrl::RefreshCountLabel()
     for (const CheckedItem& checked : GetCheckedItems())
         if (checked.Kind != ItemKind::File)
             ++folders;
-    wchar_t text[64];
-    swprintf(text, 64, L"%d Selected Folder(s)", folders);
-    SetWindowTextW(m_countLabel, text);
+    SetWindowTextW(m_countLabel, SelectionTree::CountText(folders).c_str());
 }
 
 // ---- Items -------------------------------------------------------------------------------
@@ -305,11 +305,11 @@ std::wstring CProjectTreeCtrl::PathOf(HTREEITEM item) const
 
 HTREEITEM CProjectTreeCtrl::FindChild(HTREEITEM parent, const std::wstring& text) const
 {
-    for (HTREEITEM child = Next(m_tree, parent, parent ? TVGN_CHILD : TVGN_ROOT); child;
-         child = Next(m_tree, child, TVGN_NEXT))
-        if (TextOf(child) == text)
-            return child;
-    return nullptr;
+    const auto children = m_children.find(parent);
+    if (children == m_children.end())
+        return nullptr;
+    const auto child = children->second.find(text);
+    return child == children->second.end() ? nullptr : child->second;
 }
 
 HTREEITEM CProjectTreeCtrl::InsertChild(HTREEITEM parent, const std::wstring& text, ItemKind kind, bool inserted)
@@ -332,6 +332,9 @@ HTREEITEM CProjectTreeCtrl::InsertChild(HTREEITEM parent, const std::wstring& te
     insert.item.state = Unchecked;
     HTREEITEM item =
         reinterpret_cast<HTREEITEM>(SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    // The first child of a name is the one a path leads to.
+    if (item)
+        m_children[parent].emplace(text, item);
     // A child of a ticked item is ticked too.
     if (item && parent && IsChecked(parent)) {
         SetCheckState(item, true);
@@ -342,7 +345,7 @@ HTREEITEM CProjectTreeCtrl::InsertChild(HTREEITEM parent, const std::wstring& te
 
 HTREEITEM CProjectTreeCtrl::AddPath(const std::wstring& path, ItemKind kind)
 {
-    const std::vector<std::wstring> parts = SplitComponents(path);
+    const std::vector<std::wstring> parts = SelectionTree::SplitPath(path);
     HTREEITEM item = nullptr;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
@@ -363,7 +366,7 @@ HTREEITEM CProjectTreeCtrl::AddPath(const std::wstring& path, ItemKind kind)
 HTREEITEM CProjectTreeCtrl::FindPath(const std::wstring& path) const
 {
     HTREEITEM item = nullptr;
-    for (const std::wstring& part : SplitComponents(path)) {
+    for (const std::wstring& part : SelectionTree::SplitPath(path)) {
         item = FindChild(item, part);
         if (!item)
             return nullptr;
@@ -374,13 +377,21 @@ HTREEITEM CProjectTreeCtrl::FindPath(const std::wstring& path) const
 void CProjectTreeCtrl::ForgetSubtree(HTREEITEM item)
 {
     m_colors.erase(item);
+    m_children.erase(item);
     for (HTREEITEM child = Next(m_tree, item, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT))
         ForgetSubtree(child);
 }
 
 void CProjectTreeCtrl::DeleteItem(HTREEITEM item)
 {
-    // Handles are reused: the colours of deleted items must not pass to new ones.
+    // Handles are reused: the colours and the index entries of deleted items
+    // must not pass to new ones.
+    const auto siblings = m_children.find(Next(m_tree, item, TVGN_PARENT));
+    if (siblings != m_children.end()) {
+        const auto entry = siblings->second.find(TextOf(item));
+        if (entry != siblings->second.end() && entry->second == item)
+            siblings->second.erase(entry);
+    }
     ForgetSubtree(item);
     SendMessageW(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item));
 }
@@ -425,6 +436,7 @@ std::vector<std::wstring> CProjectTreeCtrl::InsertedPaths() const
 void CProjectTreeCtrl::Clear()
 {
     m_colors.clear();
+    m_children.clear();
     if (m_tree)
         SendMessageW(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     RefreshCountLabel();

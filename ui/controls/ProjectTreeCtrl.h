@@ -152,6 +152,8 @@ public:
     void PaintInto(HDC dc);
 
 private:
+    class TickView;
+
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -176,6 +178,9 @@ private:
     HWND m_countLabel = nullptr;
     HIMAGELIST m_images = nullptr;
     std::unordered_map<HTREEITEM, Color_Font> m_colors = std::unordered_map<HTREEITEM, Color_Font>(17);
+    // The path index: each item's children by name (the roots under null),
+    // kept beside the window so that a path is found without walking siblings.
+    std::unordered_map<HTREEITEM, std::unordered_map<std::wstring, HTREEITEM>> m_children;
 
     bool m_registry = false;
     bool m_checkExistence = false;
