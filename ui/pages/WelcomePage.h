@@ -4,34 +4,9 @@
 // administrator rights and chooses between a new capture and a pending one.
 #include "ui/controls/BannerCtrl.h"
 #include "ui/framework/PropertyPage.h"
+#include "ui/pages/WelcomeRules.h"
 
 #include <string>
-
-// What the welcome page does as its second browser reports and its timer
-// fires. The user is never kept on the page: Next is enabled once the
-// advertisement shows or the time-out passes, whichever comes first.
-class CWelcomeSequence
-{
-public:
-    enum class Action { None, ShowAdvertisement, LoadStaticPage };
-    // Failed loads of the local page after which the browser is left alone.
-    static constexpr int StaticPageAttempts = 2;
-
-    // The second browser completed a navigation (`loaded`: without error).
-    Action OnAdvertisementNavigated(bool loaded);
-    // The time-out passed; `loaded`: the second browser's last navigation succeeded.
-    Action OnTimeOut(bool loaded);
-
-    bool NextEnabled() const noexcept { return m_nextEnabled; }
-    bool AdvertisementShown() const noexcept { return m_shown; }
-
-private:
-    Action RequestStaticPage();
-
-    bool m_shown = false;
-    bool m_nextEnabled = false;
-    int m_staticAttempts = 0;
-};
 
 // The two loads of the second browser, as the banner sees them.
 class CBannerCallback
