@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Startup.h"
 #include "common/Utf.h"
-#include "ui/Wizard.h"
+#include "ui/wizard/Wizard.h"
 
 #include <windows.h>
 #include <commctrl.h>

@@ -1,7 +1,7 @@
 #include "app/Startup.h"
 
 #include "common/RunLock.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
 
 std::wstring WorkingFoldersInUse(const std::wstring& holder)
 {

@@ -4,8 +4,8 @@
 #include "common/RunLock.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "ui/UiServices.h"
-#include "ui/Wizard.h"
+#include "ui/framework/UiServices.h"
+#include "ui/wizard/Wizard.h"
 
 #include <gtest/gtest.h>
 

@@ -12,11 +12,10 @@
 #include "manager/UIManager.h"
 #include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/BuildMSIDlg.h"
-#include "ui/ProjectPageControls.h"
-#include "ui/Resource.h"
-#include "ui/ShowProjectFileDlg.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/BuildMsiPage.h"
+#include "ui/pages/ProjectFileContentReviewPage.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

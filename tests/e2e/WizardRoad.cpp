@@ -10,10 +10,10 @@
 #include "manager/UIManager.h"
 #include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/ContentReviewDlg.h"
-#include "ui/CreateProjectFileMsiDlg.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/CreateProjectFileAndMsiPage.h"
+#include "ui/pages/PackageContentReviewPage.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

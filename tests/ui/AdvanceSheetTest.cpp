@@ -8,12 +8,12 @@
 #include "manager/UIManager.h"
 #include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/AdvanceSheet.h"
-#include "ui/AdvanceSheetLogic.h"
-#include "ui/ApplicationMain.h"
-#include "ui/CaptureSnapshotDlg.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/dialogs/AdvanceSheet.h"
+#include "ui/dialogs/AdvanceSheetRules.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/PreInstallationSnapshotPage.h"
+#include "ui/wizard/ApplicationMain.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -11,10 +11,11 @@
 #include "project/Base64.h"
 #include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/BuildMSIDlg.h"
-#include "ui/ProjectPageControls.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/controls/ShortcutListEditor.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/BuildMsiPage.h"
+#include "ui/pages/FailureReason.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

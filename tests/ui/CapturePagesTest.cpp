@@ -11,11 +11,11 @@
 #include "project/IncludeExclude.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/CaptureProgress.h"
-#include "ui/InstallerWatch.h"
-#include "ui/LaunchSetupDlg.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/CaptureProgress.h"
+#include "ui/pages/InstallerWatch.h"
+#include "ui/pages/LaunchSetupPage.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

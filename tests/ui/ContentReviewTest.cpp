@@ -8,8 +8,8 @@
 #include "engine/ExcludedChanges.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/ContentReviewDlg.h"
-#include "ui/Resource.h"
+#include "ui/pages/PackageContentReviewPage.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -7,9 +7,9 @@
 #include "project/Base64.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
-#include "ui/BuildMsiLogic.h"
-#include "ui/Resource.h"
-#include "ui/ShowProjectLogic.h"
+#include "ui/pages/BuildMsiRules.h"
+#include "ui/pages/ProjectFileContentReviewRules.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

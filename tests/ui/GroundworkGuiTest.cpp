@@ -8,9 +8,9 @@
 #include "common/Worker.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/AboutDlg.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/dialogs/AboutDlg.h"
+#include "ui/framework/UiServices.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -9,17 +9,19 @@
 #include "msi/MsiHandle.h"
 #include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/CreateProjectFileMsiDlg.h"
-#include "ui/ProjectPageControls.h"
-#include "ui/ProjectPageLogic.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/controls/ShortcutListEditor.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/CreateProjectFileAndMsiPage.h"
+#include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
 #include <ole2.h>
 
 #include <functional>
+#include <optional>
 #include <set>
 
 namespace {
@@ -394,4 +396,67 @@ TEST_F(ProjectPage, TheShortcutListHoldsOnlyNamedShortcutsToFilesOfTheProject)
         << ToUtf8(m_messages.shown[0].text);
     EXPECT_EQ(page.CurrentState(), CCreateProjectFileMsiDlg::State::Editing);
     EXPECT_FALSE(PathExists(m_output + L"\\Packages\\ProjectFile.xml"));
+}
+
+// The shortcut list both project pages share, on a list view of its own:
+// lines in name order with the executable's file name, a line rewritten in
+// place, only this list's double-clicks, and no second entry for an
+// executable that has one.
+TEST(ShortcutListEditor, LinesFollowTheEntriesAndOnlyThisListsDoubleClicksCount)
+{
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_POPUP | LVS_REPORT, 0, 0, 300, 120, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(list, nullptr);
+    {
+        CShortcutListEditor editor;
+        editor.Attach(list);
+        ASSERT_EQ(editor.Window(), list);
+        EXPECT_EQ(SendMessageW(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT,
+                  LVS_EX_FULLROWSELECT);
+        // The editor destroys its image list itself: the window must not as well.
+        EXPECT_NE(GetWindowLongPtrW(list, GWL_STYLE) & LVS_SHAREIMAGELISTS, 0);
+        const ShortcutEntry zeta{L"Zeta", L"[ProgramFilesFolder]\\Acme\\zeta.exe", L"", 0, true, false, false};
+        const ShortcutEntry alpha{L"Alpha", L"alpha.exe", L"", 0, false, true, false};
+        editor.Add(zeta);
+        editor.ShowEntries({{alpha.name, alpha}, {zeta.name, zeta}});
+        ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 2);
+        EXPECT_EQ(ShortcutLineName(list, 0), L"Alpha");
+        EXPECT_EQ(ShortcutLineName(list, 1), L"Zeta");
+        EXPECT_EQ(ShortcutLineName(list, 2), L"");
+        wchar_t executable[64] = {};
+        LVITEMW sub{};
+        sub.iSubItem = 1;
+        sub.pszText = executable;
+        sub.cchTextMax = 64;
+        SendMessageW(list, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&sub));
+        EXPECT_STREQ(executable, L"zeta.exe");
+        EXPECT_EQ(editor.Entries(), (ShortcutEntryMap{{L"Alpha", alpha}, {L"Zeta", zeta}}));
+
+        EXPECT_FALSE(editor.AddWithDialog(nullptr, L"zeta.exe", L"")) << "zeta.exe has its shortcut already";
+        EXPECT_EQ(editor.Entries().size(), 2u);
+
+        struct Case
+        {
+            const char* name;
+            HWND from;
+            UINT code;
+            int item;
+            std::optional<int> line;
+        };
+        const Case cases[] = {
+            {"double-click on a line", list, static_cast<UINT>(NM_DBLCLK), 1, 1},
+            {"double-click below the lines", list, static_cast<UINT>(NM_DBLCLK), -1, -1},
+            {"single click", list, static_cast<UINT>(NM_CLICK), 1, std::nullopt},
+            {"another control's double-click", GetDesktopWindow(), static_cast<UINT>(NM_DBLCLK), 0, std::nullopt},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            NMITEMACTIVATE activate{};
+            activate.hdr.hwndFrom = c.from;
+            activate.hdr.code = c.code;
+            activate.iItem = c.item;
+            EXPECT_EQ(editor.DoubleClickedLine(activate.hdr), c.line);
+        }
+    }
+    DestroyWindow(list);
 }

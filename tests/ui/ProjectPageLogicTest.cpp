@@ -5,9 +5,9 @@
 #include "common/Utf.h"
 #include "project/Base64.h"
 #include "tests/support/TestSupport.h"
-#include "ui/ProjectPageControls.h"
-#include "ui/ProjectPageLogic.h"
-#include "ui/Resource.h"
+#include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/pages/FailureReason.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // labels in the painted picture.
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "ui/ProjectTreeCtrl.h"
+#include "ui/controls/ProjectTreeCtrl.h"
 
 #include <gtest/gtest.h>
 
@@ -187,6 +187,37 @@ TEST(ProjectTree, RemovedPathsTakeEmptyAncestorsAndTheirColoursWithThem)
         HTREEITEM fresh = tree.AddPath(L"HKEY_USERS\\K" + std::to_wstring(i), CProjectTreeCtrl::ItemKind::Key);
         EXPECT_EQ(tree.ItemColor(fresh), CProjectTreeCtrl::DefaultColor);
     }
+}
+
+TEST(ProjectTree, EachPathIsFoundUnderItsOwnParentAlsoAfterRemovalsAndClearing)
+{
+    using Kind = CProjectTreeCtrl::ItemKind;
+    TreeWindow window;
+    CProjectTreeCtrl& tree = window.tree;
+    const std::wstring inA = L"C:\\A\\same\\f.txt";
+    const std::wstring inB = L"C:\\B\\same\\f.txt";
+    HTREEITEM first = tree.AddPath(inA, Kind::File);
+    HTREEITEM second = tree.AddPath(inB, Kind::File);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(tree.FindPath(inA), first);
+    EXPECT_EQ(tree.FindPath(inB), second);
+    EXPECT_EQ(tree.AddPath(inA, Kind::File), first) << "an existing path is reused";
+    EXPECT_FALSE(tree.FindPath(L"C:\\a\\same\\f.txt")) << "names compare exactly";
+    EXPECT_FALSE(tree.FindPath(L"C:\\A\\same\\g.txt"));
+
+    ASSERT_TRUE(tree.RemovePath(L"C:\\A"));
+    EXPECT_FALSE(tree.FindPath(inA));
+    EXPECT_EQ(tree.FindPath(inB), second);
+    HTREEITEM again = tree.AddPath(inA, Kind::File);
+    EXPECT_EQ(tree.FindPath(inA), again);
+    EXPECT_EQ(tree.InsertedPaths(), (std::vector<std::wstring>{inB, inA}));
+
+    tree.Clear();
+    EXPECT_FALSE(tree.FindPath(inB));
+    EXPECT_FALSE(tree.FindPath(L"C:"));
+    EXPECT_TRUE(tree.AddPath(inB, Kind::File));
+    EXPECT_EQ(tree.InsertedPaths(), std::vector<std::wstring>{inB});
 }
 
 TEST(ProjectTree, ColouredLabelsArePainted)

@@ -1,10 +1,10 @@
 // The selection trees: their rules on an in-memory tree, then the real
 // controls over real folders and registry keys, and the two browse dialogs.
 #include "tests/support/TestSupport.h"
-#include "ui/BrowseDialogs.h"
-#include "ui/SelectionTree.h"
-#include "ui/SelectionTreeCtrl.h"
-#include "ui/UiServices.h"
+#include "ui/controls/SelectionTree.h"
+#include "ui/controls/SelectionTreeCtrl.h"
+#include "ui/framework/BrowseDialogs.h"
+#include "ui/framework/UiServices.h"
 
 #include <gtest/gtest.h>
 

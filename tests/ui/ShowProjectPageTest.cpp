@@ -9,9 +9,9 @@
 #include "manager/UIManager.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/Resource.h"
-#include "ui/ShowProjectFileDlg.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/ProjectFileContentReviewPage.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
-#include "ui/Resource.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // root and configuration of the test's own, every message box answered by the
 // test, and helpers that press buttons, type and wait for window conditions.
 #include "tests/support/TestSupport.h"
-#include "ui/ApplicationMain.h"
+#include "ui/wizard/ApplicationMain.h"
 
 #include <windows.h>
 

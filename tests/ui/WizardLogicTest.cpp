@@ -4,10 +4,10 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
-#include "ui/BasicInformation.h"
-#include "ui/Resource.h"
-#include "ui/StartDlg.h"
-#include "ui/UiServices.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/BasicInformationRules.h"
+#include "ui/pages/WelcomePage.h"
+#include "ui/wizard/Resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,199 @@
+#pragma once
+// A tree view that shows the files and folders or the registry keys of a
+// project or of the comparison's change maps, draws each item in its own
+// colour and font, and ticks items with the ancestor rules of the selection
+// trees. Used by the Project File Content Review page and by the two Package
+// Content Review pages.
+//
+// The control takes over a tree-view window of a dialog (Attach): it sets the
+// check-box style, subclasses the window for the click rules and for the
+// drawing (the default tree is painted into an off-screen bitmap, the
+// coloured labels drawn over it, and the bitmap copied to the screen at once).
+// Everything else is an operation on the items that tests call directly.
+#include "common/ChangeTypes.h"
+#include "project/IncludeExclude.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class CProjectTreeCtrl
+{
+public:
+    // Colours of the existence check.
+    static constexpr COLORREF ExistingColor = RGB(60, 148, 44);
+    static constexpr COLORREF MissingColor = RGB(255, 0, 0);
+    // The colour value that stands for the window text colour.
+    static constexpr COLORREF DefaultColor = 0xFFFFFFFF;
+
+    // An item's own colour and font. An empty face name means the tree's font.
+    struct Color_Font
+    {
+        COLORREF Color = DefaultColor;
+        LOGFONTW Font{};
+    };
+
+    enum class ItemKind { Folder, File, Key };
+
+    // One ticked item: its handle, its full path (components joined by "\",
+    // no final separator) and its kind.
+    struct CheckedItem
+    {
+        HTREEITEM Item = nullptr;
+        std::wstring Path;
+        ItemKind Kind = ItemKind::Folder;
+    };
+    using CProjectList = std::vector<CheckedItem>;
+
+    CProjectTreeCtrl() = default;
+    ~CProjectTreeCtrl();
+    CProjectTreeCtrl(const CProjectTreeCtrl&) = delete;
+    CProjectTreeCtrl& operator=(const CProjectTreeCtrl&) = delete;
+
+    // Takes over a tree-view control (before any item is inserted): check
+    // boxes, lines and buttons, the four icons, the click and paint rules.
+    void Attach(HWND tree);
+    // Gives the window back (also done by the destructor and when the window goes).
+    void Detach();
+    HWND Window() const noexcept { return m_tree; }
+    // A label that receives "%d Selected Folder(s)" after every tick; null for none.
+    void SetCountLabel(HWND label) noexcept { m_countLabel = label; }
+
+    // ---- Colours, fonts, ticks -----------------------------------------------------
+    void SetItemColor(HTREEITEM item, COLORREF color);
+    // The item's colour, DefaultColor when it has none.
+    COLORREF ItemColor(HTREEITEM item) const;
+    void SetItemFont(HTREEITEM item, const LOGFONTW& font);
+    void SetItemBold(HTREEITEM item, bool bold);
+    bool IsItemBold(HTREEITEM item) const;
+    bool IsChecked(HTREEITEM item) const;
+    // Ticks or unticks the item and all its descendants; then, from the
+    // parent up, an ancestor is ticked exactly when all its children are, and
+    // bold when it or an item below it is ticked; the count label follows.
+    void SetCheck(HTREEITEM item, bool checked);
+    // What a click on the item's check box does.
+    void ToggleCheck(HTREEITEM item) { SetCheck(item, !IsChecked(item)); }
+    // The ticked items: an item the user ticked (or one below it) is taken
+    // whole, its descendants not listed; an item ticked only because all its
+    // children are is looked into, as is an unticked one through its bold
+    // children.
+    CProjectList GetCheckedItems() const;
+
+    // ---- Filling ---------------------------------------------------------------------
+    // Clears the tree and shows the three maps (any may be null); the maps are
+    // kept for ShowOnlyMissing and for a refill. Folders are converted to real
+    // paths; one item per path component, reused where it exists. With
+    // `checkExistence`, each file (each key) is looked up on the machine: found
+    // ones are drawn green; missing ones red with every ancestor, and listed
+    // in MissingEntries. TotalCount and MissingCount start from 0.
+    void ShowFileSystem(DirectoryChangeMap* added, DirectoryChangeMap* modified, DirectoryChangeMap* deleted,
+                        bool checkExistence);
+    void ShowRegistry(RegistryChangeMap* added, RegistryChangeMap* modified, RegistryChangeMap* deleted,
+                      bool checkExistence);
+    // Fills the tree again from the maps of the last Show call.
+    void Refill();
+    // Clears the tree and shows only the missing entries (drawn red with their
+    // ancestors); the counters keep their values.
+    void ShowOnlyMissing();
+    // Clears the tree and shows the names of an exclusion map (real paths,
+    // no existence check).
+    void ShowExclusions(const ExcludedItemMap& exclusions);
+    // Removes every item.
+    void Clear();
+
+    // Files (keys) shown by the last fill, and how many of them are missing.
+    long TotalCount() const noexcept { return m_total; }
+    long MissingCount() const noexcept { return m_missing; }
+    // Folder (as in its map) -> its missing files; for keys, key -> nothing.
+    const std::map<std::wstring, std::vector<std::wstring>>& MissingEntries() const noexcept
+    {
+        return m_missingEntries;
+    }
+    // Marks a missing file or key as found: the item turns green and leaves
+    // MissingEntries; the missing count goes down; ancestors that no longer
+    // hold a missing item lose the red colour. False when it was not missing.
+    bool MarkFound(const std::wstring& folderOrKey, const std::wstring& file = {});
+    // Whether the fills test files (keys) for existence.
+    bool ChecksExistence() const noexcept { return m_checkExistence; }
+    // Whether the existence check covers the deleted map too (the default).
+    // A deleted file or key is absent by nature; a caller that only needs the
+    // entries the build reads from the machine turns this off.
+    void SetCheckDeletedEntries(bool check) noexcept { m_checkDeleted = check; }
+
+    // ---- Paths -----------------------------------------------------------------------
+    // Inserts a path, one item per "\"-separated component, reusing items
+    // that exist; the last one gets `kind` (the others are folders, or keys in
+    // a registry tree). Returns the last item.
+    HTREEITEM AddPath(const std::wstring& path, ItemKind kind);
+    // Deletes the item of `path` with everything below it, and then each
+    // ancestor left without children that was not itself inserted as a path.
+    // False when no item has that path.
+    bool RemovePath(const std::wstring& path);
+    // The item whose components match the path from the root, null when none.
+    HTREEITEM FindPath(const std::wstring& path) const;
+    std::wstring PathOf(HTREEITEM item) const;
+    ItemKind KindOf(HTREEITEM item) const;
+    std::wstring TextOf(HTREEITEM item) const;
+    // The rectangle of the item's label in client coordinates; false when it is not shown.
+    bool LabelRect(HTREEITEM item, RECT& rect) const;
+    // The inserted paths of the tree, depth first (for checks and tests).
+    std::vector<std::wstring> InsertedPaths() const;
+
+    // Opens every item, depth first; selects the first item.
+    void ExpandAll();
+    void SelectFirst();
+
+    // Draws the default tree and the coloured labels into `dc` (the paint
+    // handler does this on an off-screen bitmap).
+    void PaintInto(HDC dc);
+
+private:
+    class TickView;
+
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnLeftButton(LPARAM lParam);
+    void Paint();
+
+    HTREEITEM InsertChild(HTREEITEM parent, const std::wstring& text, ItemKind kind, bool inserted);
+    HTREEITEM FindChild(HTREEITEM parent, const std::wstring& text) const;
+    LPARAM ItemData(HTREEITEM item) const;
+    void SetItemData(HTREEITEM item, LPARAM data);
+    void DeleteItem(HTREEITEM item);
+    void ForgetSubtree(HTREEITEM item);
+    void MarkMissing(HTREEITEM item);
+    void SetCheckState(HTREEITEM item, bool checked);
+    void RefreshAncestors(HTREEITEM item);
+    void RefreshCountLabel();
+    void FillFiles(DirectoryChangeMap* map, bool check);
+    void FillKeys(RegistryChangeMap* map, bool check);
+    bool HoldsMissing(HTREEITEM item) const;
+
+    HWND m_tree = nullptr;
+    HWND m_countLabel = nullptr;
+    HIMAGELIST m_images = nullptr;
+    std::unordered_map<HTREEITEM, Color_Font> m_colors = std::unordered_map<HTREEITEM, Color_Font>(17);
+    // The path index: each item's children by name (the roots under null),
+    // kept beside the window so that a path is found without walking siblings.
+    std::unordered_map<HTREEITEM, std::unordered_map<std::wstring, HTREEITEM>> m_children;
+
+    bool m_registry = false;
+    bool m_checkExistence = false;
+    bool m_checkDeleted = true;
+    DirectoryChangeMap* m_files[3] = {};
+    RegistryChangeMap* m_keys[3] = {};
+    long m_total = 0;
+    long m_missing = 0;
+    std::map<std::wstring, std::vector<std::wstring>> m_missingEntries;
+};
+
+using CProjectList = CProjectTreeCtrl::CProjectList;
+
+// True when the registry key (its first component a short or long hive name)
+// opens for reading.
+bool RegistryKeyExists(const std::wstring& keyPath);

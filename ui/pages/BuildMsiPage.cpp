@@ -1,0 +1,222 @@
+#include "ui/pages/BuildMsiPage.h"
+
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/BuildMsiRules.h"
+#include "ui/pages/FailureReason.h"
+#include "ui/wizard/Resource.h"
+
+#include <optional>
+
+namespace {
+
+constexpr wchar_t Header[] = L"This screen shows you the details of the shorcuts available in project file.You can edit "
+                             L"the information by clicking on the displayed shortcut";
+constexpr wchar_t BuildingText[] = L"Building MSI setup file is in progress:";
+constexpr wchar_t BuiltText[] = L"Successfully built MSI file";
+// The bar's share of each build step: up to 450 while the cabinet is made,
+// up to 950 while the tables are filled.
+constexpr int Increment = ProgressRange / 2;
+
+constexpr int EditControls[] = {IDC_BUILD_TARGET_PATH, IDC_BUILD_MSI_NAME};
+
+// The page's own control for a field of the shared checks.
+int PageField(int checkedField)
+{
+    return checkedField == IDC_TARGET_PATH ? IDC_BUILD_TARGET_PATH : IDC_BUILD_MSI_NAME;
+}
+
+} // namespace
+
+CBuildMSIDlg::CBuildMSIDlg()
+    : CPropertyPage(IDD_BUILD_MSI, L"Corvane Repackager 1.0: Build MSI"),
+      m_run(*this, IDC_BUILD_PROGRESS, IDC_BUILD_DETAIL, 100)
+{
+}
+
+BOOL CBuildMSIDlg::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    for (int id : {IDC_DESCRIPTION, IDC_BUILD_SHORTCUT_LIST, IDC_BUILD_STATUS, IDC_BUILD_DETAIL,
+                   IDC_BUILD_TARGET_LABEL, IDC_BUILD_MSI_LABEL, IDC_BUILD_TARGET_PATH, IDC_BUILD_MSI_NAME})
+        SetItemFont(id, DialogFont());
+    SetItemText(IDC_DESCRIPTION, Header);
+    for (int id : EditControls)
+        SendMessageW(Item(id), EM_LIMITTEXT, 128, 0);
+    m_shortcuts.Attach(Item(IDC_BUILD_SHORTCUT_LIST));
+    LoadProject();
+    m_run.SetUpBar();
+    return TRUE;
+}
+
+void CBuildMSIDlg::LoadProject()
+{
+    m_loadedProject = GetProjectFilePath();
+    // The project's shortcuts, with the icon files they use written back
+    // where the shortcut dialog and the build find them.
+    IconMap storedIcons;
+    ShortcutList records;
+    if (Manager().ParseShortcutList(&storedIcons, true) == 1)
+        records = Manager().ProjectDocument().Shortcuts();
+    const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
+    RestoreIconFiles(storedIcons, iconFolder);
+    m_shortcuts.ShowEntries(MergeShortcutRecords(records, iconFolder));
+
+    // The package is named after the product the basic information page
+    // holds for this project.
+    SetItemText(IDC_BUILD_TARGET_PATH, FromUtf8(Paths().OutputFolder));
+    SetItemText(IDC_BUILD_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
+    for (int id : EditControls)
+        m_openingTexts[id] = ItemText(id);
+}
+
+BOOL CBuildMSIDlg::OnSetActive()
+{
+    if (m_state == State::Editing) {
+        // Another project chosen on the way back: what Next writes and builds is that one.
+        if (m_loadedProject != GetProjectFilePath())
+            LoadProject();
+        SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    }
+    return CPropertyPage::OnSetActive();
+}
+
+LRESULT CBuildMSIDlg::OnWizardBack()
+{
+    return IDD_SHOW_PROJECT;
+}
+
+INT_PTR CBuildMSIDlg::OnMessage(UINT message, WPARAM, LPARAM lParam, bool& handled)
+{
+    if (message != WM_NOTIFY)
+        return 0;
+    if (const std::optional<int> line = m_shortcuts.DoubleClickedLine(*reinterpret_cast<const NMHDR*>(lParam))) {
+        if (*line >= 0 && m_state == State::Editing)
+            OnEditShortcut(*line);
+        handled = true;
+    }
+    return 0;
+}
+
+void CBuildMSIDlg::OnEditShortcut(int line)
+{
+    ShowItem(IDC_BUILD_STATUS, false);
+    ShowItem(IDC_BUILD_DETAIL, false);
+    if (!m_shortcuts.EditLine(SheetWindow(), line))
+        return;
+    HWND list = m_shortcuts.Window();
+    InvalidateRect(list, nullptr, TRUE);
+    UpdateWindow(list);
+}
+
+bool CBuildMSIDlg::ValidateBuildTarget()
+{
+    const ProjectInputCheck check = CheckBuildTarget(ItemText(IDC_BUILD_TARGET_PATH), ItemText(IDC_BUILD_MSI_NAME));
+    // Once the folder is found, the field shows it as the file system does.
+    if (check.accepted || check.field != IDC_TARGET_PATH)
+        SetItemText(IDC_BUILD_TARGET_PATH, check.values.targetPath);
+    if (!check.accepted) {
+        ShowMessage(check.message, L"Warning", MB_OK | MB_ICONWARNING);
+        const int field = PageField(check.field);
+        SetItemText(field, m_openingTexts[field]);
+        return false;
+    }
+    m_records.clear();
+    m_iconFiles.clear();
+    return PrepareShortcuts(m_shortcuts.Entries(), FromUtf8(Paths().ExtractedIconFolder), m_records, m_iconFiles);
+}
+
+bool CBuildMSIDlg::WriteShortcutsToProject()
+{
+    CXMLDocumentHandler& document = Manager().ProjectDocument();
+    const std::string path = GetProjectFilePath();
+    // A project file that cannot be loaded is built as it is stored.
+    if (document.Load(path) != 1) {
+        LogError("CBuildMSIDlg::OnWizardNext: Unable to Load " + path + " File");
+        return true;
+    }
+    bool written = document.ReplaceShortcutsInXML(NodePath::Shortcuts, m_records);
+    written = document.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, m_iconFiles) && written;
+    if (!written)
+        LogError("CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
+    return written;
+}
+
+LRESULT CBuildMSIDlg::OnWizardNext()
+{
+    if (m_state != State::Editing || !ValidateBuildTarget())
+        return StayOnPage;
+    // The build reads the project file: with the old shortcuts in it, it
+    // would build what the page no longer shows.
+    if (!WriteShortcutsToProject()) {
+        ShowMessage(L"The shortcuts could not be written into the project file " + FromUtf8(GetProjectFilePath()) +
+                        L"; nothing was built. " + FailureReasonText(),
+                    L"Error", MB_OK | MB_ICONERROR);
+        return StayOnPage;
+    }
+
+    EnableSheetButton(IDCANCEL, false);
+    ShowItem(IDC_BUILD_SHORTCUT_LIST, false);
+    SetWizardButtons(PSWIZB_DISABLEDFINISH);
+
+    Paths().OutputFolder = ToUtf8(TrimText(ItemText(IDC_BUILD_TARGET_PATH)));
+    Paths().MsiFileName = ToUtf8(TrimText(ItemText(IDC_BUILD_MSI_NAME)));
+    EnsureFolder(Paths().OutputFolder + "\\Packages");
+
+    for (int id : {IDC_BUILD_PROGRESS, IDC_BUILD_STATUS, IDC_BUILD_DETAIL})
+        ShowItem(id, true);
+    for (int id : EditControls)
+        SendMessageW(Item(id), EM_SETREADONLY, TRUE, 0);
+    ShowItem(IDC_DESCRIPTION, false);
+
+    SetItemText(IDC_BUILD_STATUS, BuildingText);
+    CUIManager* manager = &Manager();
+    m_state = State::Building;
+    if (m_run.Start([manager] { return manager->BuildPackage(); }, Increment))
+        m_run.StartTimer();
+    else
+        BuildEnded(false);
+    return StayOnPage;
+}
+
+void CBuildMSIDlg::OnTimer(UINT_PTR timerId)
+{
+    if (m_state != State::Building)
+        return;
+    if (const std::optional<int> result = m_run.Tick(timerId))
+        BuildEnded(*result == 1);
+}
+
+void CBuildMSIDlg::BuildEnded(bool succeeded)
+{
+    m_run.StopTimer();
+    m_run.Ended(succeeded);
+    ShowItem(IDC_BUILD_PROGRESS, false);
+    if (succeeded) {
+        m_state = State::Finished;
+        SetItemText(IDC_BUILD_STATUS, BuiltText);
+    } else {
+        // The user learns that the package is not there and where to look.
+        m_state = State::Failed;
+        SetItemText(IDC_BUILD_DETAIL, L"");
+        SetItemText(IDC_BUILD_STATUS,
+                    L"The MSI file could not be built. " + FailureReasonText());
+        EnableSheetButton(IDCANCEL, true);
+    }
+    SetWizardButtons(PSWIZB_FINISH);
+}
+
+BOOL CBuildMSIDlg::OnWizardFinish()
+{
+    m_run.StopTimer();
+    m_manager.UninitializeAndRelease();
+    return TRUE;
+}
+
+void CBuildMSIDlg::OnDestroy()
+{
+    m_run.StopTimer();
+}

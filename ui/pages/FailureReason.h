@@ -1,0 +1,10 @@
+#pragma once
+// The sentence a page's failure message ends with, for the pages whose
+// worker can fail (the snapshots, the comparison, the project writer, the
+// build).
+#include <string>
+
+// Where the reason is written (the error log the log really writes), or,
+// when this log level keeps no error log, which setting of which file to
+// raise to keep one.
+std::wstring FailureReasonText();

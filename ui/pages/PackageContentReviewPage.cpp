@@ -1,0 +1,234 @@
+#include "ui/pages/PackageContentReviewPage.h"
+
+#include "common/FolderTokens.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/wizard/Resource.h"
+
+const wchar_t* const CContentReviewPage::DescriptionText =
+    L"This screen allows you to review (and optionally include or exclude items) the contents of your package. To "
+    L"move an item, check it and press the appropriate button to move the item between the lists of included and "
+    L"excluded items. When moving an item to the excluded list be sure to enter a brief description of the item in "
+    L"the space below.";
+
+namespace {
+
+std::wstring TokenPath(std::wstring path)
+{
+    ToTokenPath(path);
+    return path;
+}
+
+ChangeMaps<std::wstring> FileMaps(CUIManager& manager)
+{
+    CFileEnumerate& files = manager.Coordinator().FileSide();
+    return {files.AddedItems(), files.ModifiedItems(), files.DeletedItems()};
+}
+
+ChangeMaps<RegistryChangeEntry> RegistryMaps(CUIManager& manager)
+{
+    CRegistryEnumerate& registry = manager.Coordinator().RegistrySide();
+    return {registry.AddedChanges(), registry.ModifiedChanges(), registry.DeletedChanges()};
+}
+
+} // namespace
+
+CContentReviewPage::CContentReviewPage(UINT pageId, bool registry)
+    : CPropertyPage(pageId, L"Corvane Repackager 1.0: Package Content Review"), m_registry(registry)
+{
+}
+
+CContentReviewFileDlg::CContentReviewFileDlg() : CContentReviewPage(IDD_REVIEW_FILES, false) {}
+
+CContentReviewRegistryDlg::CContentReviewRegistryDlg() : CContentReviewPage(IDD_REVIEW_REGISTRY, true) {}
+
+CContentReviewPage::~CContentReviewPage()
+{
+    m_included.Detach();
+    m_excluded.Detach();
+}
+
+BOOL CContentReviewPage::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    const int excludedTree = m_registry ? IDC_EXCLUDED_REGISTRY_TREE : IDC_EXCLUDED_FILE_TREE;
+    for (int id : {IDC_INCLUDED_LABEL, IDC_EXCLUDED_LABEL, IDC_EXCLUDE_DESCRIPTION_LABEL, IDC_EXCLUDE_DESCRIPTION,
+                   IDC_EXCLUDE, IDC_INCLUDE, IDC_DESCRIPTION, IDC_INCLUDED_TREE, excludedTree})
+        SetItemFont(id, DialogFont());
+    SetItemText(IDC_DESCRIPTION, DescriptionText);
+    SendMessageW(Item(IDC_EXCLUDE_DESCRIPTION), EM_LIMITTEXT, 512, 0);
+
+    const std::wstring list = m_registry ? IncludeExcludePath::RegistryExcluded : IncludeExcludePath::FilesExcluded;
+    CUIManager& manager = m_manager.Get();
+    if (const ExcludedItemMap* defaults =
+            manager.LoadExcludedItems(list, manager.IncludeExcludeDocument().GetIncludeExcludePath()))
+        m_defaults = *defaults;
+
+    // Earlier exclusions stay in force.
+    if (m_registry)
+        ExcludedRegistryChanges().Reapply(RegistryMaps(m_manager.Get()));
+    else
+        ExcludedFileChanges().Reapply(FileMaps(m_manager.Get()));
+
+    m_included.Attach(Item(IDC_INCLUDED_TREE));
+    m_excluded.Attach(Item(excludedTree));
+    RefillTrees();
+    PublishExclusions();
+    return TRUE;
+}
+
+void CContentReviewPage::RefillTrees()
+{
+    if (m_registry) {
+        auto maps = RegistryMaps(m_manager.Get());
+        m_included.ShowRegistry(&maps.Added, &maps.Modified, &maps.Deleted, false);
+    } else {
+        auto maps = FileMaps(m_manager.Get());
+        m_included.ShowFileSystem(&maps.Added, &maps.Modified, &maps.Deleted, false);
+    }
+    m_excluded.ShowExclusions(m_defaults);
+    if (m_registry) {
+        for (const auto& [key, entries] : ExcludedRegistryChanges().EntriesByKey())
+            m_excluded.AddPath(key, CProjectTreeCtrl::ItemKind::Key);
+    } else {
+        for (const auto& change : ExcludedFileChanges().Changes()) {
+            if (change.WholeKey)
+                m_excluded.AddPath(change.Key, CProjectTreeCtrl::ItemKind::Folder);
+            for (const std::wstring& file : change.Entries)
+                m_excluded.AddPath(file, CProjectTreeCtrl::ItemKind::File);
+        }
+    }
+    for (CProjectTreeCtrl* tree : {&m_included, &m_excluded}) {
+        tree->ExpandAll();
+        tree->SelectFirst();
+    }
+}
+
+void CContentReviewPage::PublishExclusions() const
+{
+    ReviewExclusionCopies& copies = ReviewExclusions();
+    (m_registry ? copies.DefaultRegistry : copies.DefaultFiles) = m_defaults;
+    (m_registry ? copies.ReviewRegistry : copies.ReviewFiles) = m_pageExclusions;
+}
+
+bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, const std::wstring& description)
+{
+    if (m_registry)
+        return !ExcludedRegistryChanges().ExcludeKey(RegistryMaps(m_manager.Get()), item.Path, description).empty();
+    const auto maps = FileMaps(m_manager.Get());
+    if (item.Kind != CProjectTreeCtrl::ItemKind::File)
+        return !ExcludedFileChanges().ExcludeKey(maps, item.Path, description).empty();
+    const std::wstring folder = ParentKey(item.Path);
+    if (!ExcludedFileChanges().ExcludeEntry(maps, folder, item.Path, description))
+        return false;
+    // A folder left without files has nothing to write (the writer drops it too).
+    for (DirectoryChangeMap* map : {&maps.Added, &maps.Modified, &maps.Deleted}) {
+        const auto it = map->find(folder);
+        if (it != map->end() && it->second.empty())
+            map->erase(it);
+    }
+    return true;
+}
+
+bool CContentReviewPage::IncludeItem(const CProjectTreeCtrl::CheckedItem& item)
+{
+    if (m_registry)
+        return !ExcludedRegistryChanges().RestoreKey(RegistryMaps(m_manager.Get()), item.Path).empty();
+    const auto maps = FileMaps(m_manager.Get());
+    if (item.Kind == CProjectTreeCtrl::ItemKind::File)
+        return ExcludedFileChanges().RestoreEntry(maps, ParentKey(item.Path), item.Path);
+    return !ExcludedFileChanges().RestoreKey(maps, item.Path).empty();
+}
+
+void CContentReviewPage::ExcludeChecked()
+{
+    const CProjectList checked = m_included.GetCheckedItems();
+    if (checked.empty()) {
+        if (!m_registry)
+            ShowMessage(L"Please check the item that need to be excluded", L"Warning", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    bool stopped = false;
+    bool moved = false;
+    for (const auto& item : checked) {
+        const std::wstring token = TokenPath(item.Path);
+        const std::wstring description = TrimText(ItemText(IDC_EXCLUDE_DESCRIPTION));
+        if (description.empty()) {
+            ShowMessage(L"Please provide description for excluded item and then click >> button", L"Warning",
+                        MB_OK | MB_ICONWARNING);
+            stopped = true;
+            break;
+        }
+        m_description = description;
+        if (!ExcludeItem(item, description))
+            continue;
+        m_pageExclusions[ToUpperAscii(token)] = ExcludedItem{token, description};
+        m_changed = moved = true;
+    }
+    if (!stopped)
+        SetItemText(IDC_EXCLUDE_DESCRIPTION, L"");
+    PublishExclusions();
+    // Nothing moved: the ticks stay for another try.
+    if (moved)
+        RefillTrees();
+}
+
+void CContentReviewPage::IncludeChecked()
+{
+    const CProjectList checked = m_excluded.GetCheckedItems();
+    if (checked.empty()) {
+        if (!m_registry)
+            ShowMessage(L"Please check the item that need to be included", L"Warning", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    bool moved = false;
+    for (const auto& item : checked) {
+        if (!IncludeItem(item))
+            continue; // a default exclusion: nothing of it was captured
+        const std::wstring upper = ToUpperAscii(TokenPath(item.Path));
+        std::erase_if(m_pageExclusions, [&](const auto& entry) { return IsSameOrBelow(entry.first, upper); });
+        m_changed = moved = true;
+    }
+    PublishExclusions();
+    if (moved)
+        RefillTrees();
+}
+
+bool CContentReviewPage::OnCommand(WORD controlId, WORD code, HWND control)
+{
+    if (code == BN_CLICKED && controlId == IDC_EXCLUDE) {
+        ExcludeChecked();
+        return true;
+    }
+    if (code == BN_CLICKED && controlId == IDC_INCLUDE) {
+        IncludeChecked();
+        return true;
+    }
+    return CPropertyPage::OnCommand(controlId, code, control);
+}
+
+BOOL CContentReviewPage::OnSetActive()
+{
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    return CPropertyPage::OnSetActive();
+}
+
+LRESULT CContentReviewPage::OnWizardBack()
+{
+    return m_registry ? IDD_REVIEW_FILES : IDD_POST_INSTALLATION;
+}
+
+LRESULT CContentReviewPage::OnWizardNext()
+{
+    if (m_changed && m_manager.Held()) {
+        // A failed write is logged by the engine.
+        if (m_registry)
+            m_manager.Get().Coordinator().RegistrySide().WriteRegistryChanges();
+        else
+            m_manager.Get().Coordinator().FileSide().WriteFileChanges();
+        m_changed = false;
+    }
+    return m_registry ? IDD_CREATE_PROJECT : IDD_REVIEW_REGISTRY;
+}

@@ -1,0 +1,252 @@
+#include "ui/pages/ProjectFileContentReviewPage.h"
+
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/Utf.h"
+#include "manager/UIManager.h"
+#include "ui/framework/BrowseDialogs.h"
+#include "ui/framework/UiServices.h"
+#include "ui/pages/ProjectFileContentReviewRules.h"
+#include "ui/wizard/Resource.h"
+
+namespace {
+
+constexpr wchar_t Description[] =
+    L"On this screen you can review the contents of Project file. Items in \"Red\" color does not exist on the "
+    L"system. Going further may create problem in repackaged application.";
+constexpr wchar_t NothingTicked[] = L"Please select entry to update the list";
+constexpr wchar_t MissingRefused[] =
+    L"Project file contains some missing file entries. Due to missing files repackager can not build MSI";
+
+} // namespace
+
+CShowProjectFileDlg::CShowProjectFileDlg()
+    : CPropertyPage(IDD_SHOW_PROJECT, L"Corvane Repackager 1.0: Project File Content Review")
+{
+}
+
+BOOL CShowProjectFileDlg::OnInitDialog()
+{
+    CPropertyPage::OnInitDialog();
+    for (int id : {IDC_DESCRIPTION, IDC_SHOW_FILES_LABEL, IDC_SHOW_REGISTRY_LABEL, IDC_SHOW_FILES_SUMMARY,
+                   IDC_SHOW_REGISTRY_SUMMARY, IDC_SHOW_MISSING_FILES, IDC_SHOW_MISSING_REGISTRIES, IDC_UPDATE_FILES,
+                   IDC_RESCAN_REGISTRY, IDC_IGNORE_MISSING, IDC_SHOW_FILE_TREE, IDC_SHOW_REGISTRY_TREE})
+        SetItemFont(id, DialogFont());
+    SetItemText(IDC_DESCRIPTION, Description);
+    SendMessageW(Item(IDC_CHOSEN_FOLDER), EM_LIMITTEXT, 128, 0);
+    m_fileTree.Attach(Item(IDC_SHOW_FILE_TREE));
+    m_registryTree.Attach(Item(IDC_SHOW_REGISTRY_TREE));
+    LoadProject();
+    return TRUE;
+}
+
+void CShowProjectFileDlg::LoadProject()
+{
+    m_loadedProject = GetProjectFilePath();
+    // A project file that cannot be read leaves the maps empty (the reader logs why).
+    CXMLDocumentHandler& document = Manager().ProjectDocument();
+    if (Manager().ParseProjectFile() != 1)
+        document.ClearModel();
+    m_keys = {&document.AddedKeys(), &document.ModifiedKeys(), &document.DeletedKeys()};
+    m_files = {&document.AddedFiles(), &document.ModifiedFiles(), &document.DeletedFiles()};
+
+    m_fileTree.ShowFileSystem(m_files[0], m_files[1], m_files[2], true);
+    m_registryTree.ShowRegistry(m_keys[0], m_keys[1], m_keys[2], true);
+    for (int id : {IDC_SHOW_MISSING_FILES, IDC_SHOW_MISSING_REGISTRIES, IDC_UPDATE_FILES, IDC_RESCAN_REGISTRY,
+                   IDC_IGNORE_MISSING}) {
+        EnableItem(id, false);
+        CheckDlgButton(Window(), id, BST_UNCHECKED);
+    }
+    if (m_fileTree.MissingCount() > 0) {
+        m_fileTree.ShowOnlyMissing();
+        EnableItem(IDC_UPDATE_FILES, true);
+        CheckDlgButton(Window(), IDC_SHOW_MISSING_FILES, BST_CHECKED);
+        EnableItem(IDC_SHOW_MISSING_FILES, true);
+        EnableItem(IDC_IGNORE_MISSING, true);
+    }
+    if (m_registryTree.MissingCount() > 0) {
+        m_registryTree.ShowOnlyMissing();
+        EnableItem(IDC_RESCAN_REGISTRY, true);
+        CheckDlgButton(Window(), IDC_SHOW_MISSING_REGISTRIES, BST_CHECKED);
+        EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
+        EnableItem(IDC_IGNORE_MISSING, true);
+    }
+    for (CProjectTreeCtrl* tree : {&m_fileTree, &m_registryTree}) {
+        tree->ExpandAll();
+        tree->SelectFirst();
+    }
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::Opening,
+                                                               m_registryTree.TotalCount(),
+                                                               m_registryTree.MissingCount()));
+}
+
+BOOL CShowProjectFileDlg::OnSetActive()
+{
+    // Another project file chosen on the way back is read afresh, and so is
+    // one whose repairs were not written: the trees show what Next builds.
+    if (m_loadedProject != GetProjectFilePath() || m_modified)
+        LoadProject();
+    SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
+    if (m_fileTree.MissingCount() > 0)
+        EnableItem(IDC_SHOW_MISSING_FILES, true);
+    if (m_registryTree.MissingCount() > 0)
+        EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
+    m_modified = false;
+    return CPropertyPage::OnSetActive();
+}
+
+LRESULT CShowProjectFileDlg::OnWizardBack()
+{
+    return IDD_BASIC_INFORMATION;
+}
+
+bool CShowProjectFileDlg::OnCommand(WORD controlId, WORD code, HWND)
+{
+    if (code != BN_CLICKED)
+        return false;
+    switch (controlId) {
+    case IDC_SHOW_MISSING_FILES:
+        OnShowOnlyMissingFiles();
+        return true;
+    case IDC_SHOW_MISSING_REGISTRIES:
+        OnShowOnlyMissingRegistries();
+        return true;
+    case IDC_UPDATE_FILES:
+        OnUpdateFiles();
+        return true;
+    case IDC_RESCAN_REGISTRY:
+        OnRescanRegistry();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CShowProjectFileDlg::ShowFiles(bool onlyMissing)
+{
+    if (onlyMissing)
+        m_fileTree.ShowOnlyMissing();
+    else
+        m_fileTree.Refill();
+    m_fileTree.ExpandAll();
+    m_fileTree.SelectFirst();
+}
+
+void CShowProjectFileDlg::ShowRegistry(bool onlyMissing)
+{
+    if (onlyMissing)
+        m_registryTree.ShowOnlyMissing();
+    else
+        m_registryTree.Refill();
+    m_registryTree.ExpandAll();
+    m_registryTree.SelectFirst();
+}
+
+void CShowProjectFileDlg::OnShowOnlyMissingFiles()
+{
+    ShowFiles(IsChecked(IDC_SHOW_MISSING_FILES));
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
+}
+
+void CShowProjectFileDlg::OnShowOnlyMissingRegistries()
+{
+    ShowRegistry(IsChecked(IDC_SHOW_MISSING_REGISTRIES));
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::ShowOnlyMissing,
+                                                               m_registryTree.TotalCount(),
+                                                               m_registryTree.MissingCount()));
+}
+
+std::vector<std::wstring> CShowProjectFileDlg::TickedPaths(const CProjectTreeCtrl& tree)
+{
+    std::vector<std::wstring> paths;
+    for (const auto& item : tree.GetCheckedItems())
+        paths.push_back(item.Path);
+    return paths;
+}
+
+void CShowProjectFileDlg::OnUpdateFiles()
+{
+    if (m_fileTree.GetCheckedItems().empty()) {
+        ShowMessage(NothingTicked, L"Information", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    CFolderDialog folders;
+    if (folders.DoModal(Window()) != IDOK)
+        return;
+    SetItemText(IDC_CHOSEN_FOLDER, folders.GetFolderPath());
+    UpdateFilesFrom(ItemText(IDC_CHOSEN_FOLDER));
+}
+
+void CShowProjectFileDlg::UpdateFilesFrom(const std::wstring& folder)
+{
+    const auto files = MissingFilesUnder(m_fileTree.MissingEntries(), TickedPaths(m_fileTree));
+    for (const Relocation& moved : RelocateFiles(m_files, files, folder)) {
+        m_fileTree.MarkFound(moved.oldFolder, moved.oldPath);
+        m_modified = true;
+    }
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
+    const bool missing = m_fileTree.MissingCount() > 0;
+    ShowFiles(missing);
+    if (missing)
+        EnableItem(IDC_UPDATE_FILES, true);
+    CheckDlgButton(Window(), IDC_SHOW_MISSING_FILES, missing ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void CShowProjectFileDlg::OnRescanRegistry()
+{
+    if (m_registryTree.GetCheckedItems().empty()) {
+        ShowMessage(NothingTicked, L"Information", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    CDialogRegistry keys;
+    if (keys.DoModal(SheetWindow()) != IDOK || keys.GetKeyPath().empty())
+        return;
+    RescanRegistryUnder(keys.GetKeyPath());
+}
+
+void CShowProjectFileDlg::RescanRegistryUnder(const std::wstring& key)
+{
+    const auto keys = MissingKeysUnder(m_registryTree.MissingEntries(), TickedPaths(m_registryTree));
+    for (const Relocation& moved : RelocateKeys(m_keys, keys, key)) {
+        m_registryTree.MarkFound(moved.oldPath);
+        m_modified = true;
+    }
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::Rescanned,
+                                                               m_registryTree.TotalCount(),
+                                                               m_registryTree.MissingCount()));
+    const bool missing = m_registryTree.MissingCount() > 0;
+    ShowRegistry(missing);
+    if (missing)
+        EnableItem(IDC_RESCAN_REGISTRY, true);
+    CheckDlgButton(Window(), IDC_SHOW_MISSING_REGISTRIES, missing ? BST_CHECKED : BST_UNCHECKED);
+}
+
+LRESULT CShowProjectFileDlg::OnWizardNext()
+{
+    const bool missing = m_fileTree.MissingCount() > 0 || m_registryTree.MissingCount() > 0;
+    switch (DecideShowProjectNext(missing, IsChecked(IDC_IGNORE_MISSING), m_modified)) {
+    case ShowProjectNext::Refuse:
+        ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);
+        return StayOnPage;
+    case ShowProjectNext::RegenerateAndGoOn:
+        if (Manager().ProjectDocument().RegenerateProjectFile() != 1) {
+            // The reader logged why; the old file would build without the repairs.
+            ShowMessage(L"The project file " + FromUtf8(GetProjectFilePath()) +
+                            L" could not be rewritten with the updated entries.",
+                        L"Error", MB_OK | MB_ICONERROR);
+            return StayOnPage;
+        }
+        m_modified = false;
+        return IDD_BUILD_MSI;
+    case ShowProjectNext::GoOn:
+        break;
+    }
+    return IDD_BUILD_MSI;
+}
+
+void CShowProjectFileDlg::OnDestroy()
+{
+    m_fileTree.Detach();
+    m_registryTree.Detach();
+}

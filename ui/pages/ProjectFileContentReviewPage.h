@@ -1,0 +1,59 @@
+#pragma once
+// The Project File Content Review page of the existing-project road: the
+// project's files and registry keys in two trees, what is missing on this
+// machine in red, and the ways to repair it: "Update Files" (a folder where
+// missing files now are), "Rescan Registry" (a key below which missing keys
+// now are), or "Ignore missing items and continue". Next rebuilds the project
+// file when an update changed it.
+#include "manager/UIManager.h"
+#include "ui/controls/ProjectTreeCtrl.h"
+#include "ui/framework/PropertyPage.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+class CShowProjectFileDlg : public CPropertyPage
+{
+public:
+    CShowProjectFileDlg();
+
+    CProjectTreeCtrl& FileTree() noexcept { return m_fileTree; }
+    CProjectTreeCtrl& RegistryTree() noexcept { return m_registryTree; }
+    // An update changed the maps since the page became current.
+    bool IsModified() const noexcept { return m_modified; }
+
+    // The handlers, callable by tests as the controls would call them.
+    void OnShowOnlyMissingFiles();
+    void OnShowOnlyMissingRegistries();
+    void OnUpdateFiles();
+    void OnRescanRegistry();
+    // What the two buttons do once the user has chosen a folder or a key.
+    void UpdateFilesFrom(const std::wstring& folder);
+    void RescanRegistryUnder(const std::wstring& key);
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    LRESULT OnWizardBack() override;
+    LRESULT OnWizardNext() override;
+    bool OnCommand(WORD controlId, WORD code, HWND control) override;
+    void OnDestroy() override;
+
+private:
+    // Reads the project file and fills both trees.
+    void LoadProject();
+    void ShowFiles(bool onlyMissing);
+    void ShowRegistry(bool onlyMissing);
+    static std::vector<std::wstring> TickedPaths(const CProjectTreeCtrl& tree);
+    CUIManager& Manager() { return m_manager.Get(); }
+
+    std::wstring m_text;
+    CUIManagerHold m_manager;
+    CProjectTreeCtrl m_fileTree;
+    CProjectTreeCtrl m_registryTree;
+    std::array<RegistryChangeMap*, 3> m_keys{};
+    std::array<DirectoryChangeMap*, 3> m_files{};
+    bool m_modified = false;
+    std::string m_loadedProject;
+};
