@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/Utf.h"
+#include "msi/MsiResult.h"
 
 #include <windows.h>
 
@@ -59,7 +60,7 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4])
     hash.dwFileHashInfoSize = sizeof hash;
     const UINT rc = MsiGetFileHashW(path.c_str(), 0, &hash);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (error " + std::to_string(rc) + ")");
+        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + InstallerSuffix(rc));
         return false;
     }
     for (int i = 0; i < 4; ++i)

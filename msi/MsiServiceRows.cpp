@@ -4,6 +4,7 @@
 
 #include "common/Log.h"
 #include "common/Utf.h"
+#include "msi/MsiResult.h"
 #include "msi/MsiTables.h"
 
 #include <algorithm>
@@ -130,8 +131,8 @@ bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
     if (rc == ERROR_SUCCESS)
         rc = MsiViewExecute(view.get(), 0);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::EnsureSystemTable: Unable to create the " + ToUtf8(table) + " table (error " +
-                 std::to_string(rc) + ")");
+        LogError("CMSIHandler::EnsureSystemTable: Unable to create the " + ToUtf8(table) + " table" +
+                 InstallerSuffix(rc));
         return false;
     }
     CTableInserter validation(database, L"_Validation",
@@ -149,11 +150,13 @@ bool EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int seq
 {
     UniqueMsiHandle view;
     UniqueMsiHandle parameter(MsiCreateRecord(1));
-    if (MsiDatabaseOpenViewW(database, L"SELECT `Action` FROM `InstallExecuteSequence` WHERE `Action` = ?",
-                             view.put()) != ERROR_SUCCESS ||
-        !parameter || MsiRecordSetStringW(parameter.get(), 1, action.c_str()) != ERROR_SUCCESS ||
-        MsiViewExecute(view.get(), parameter.get()) != ERROR_SUCCESS) {
-        LogError("CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence");
+    UINT rc = ERROR_SUCCESS;
+    if ((rc = MsiDatabaseOpenViewW(database, L"SELECT `Action` FROM `InstallExecuteSequence` WHERE `Action` = ?",
+                                   view.put())) != ERROR_SUCCESS ||
+        (rc = parameter ? ERROR_SUCCESS : ERROR_OUTOFMEMORY) != ERROR_SUCCESS ||
+        (rc = MsiRecordSetStringW(parameter.get(), 1, action.c_str())) != ERROR_SUCCESS ||
+        (rc = MsiViewExecute(view.get(), parameter.get())) != ERROR_SUCCESS) {
+        LogError("CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence" + InstallerSuffix(rc));
         return false;
     }
     UniqueMsiHandle found;

@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "common/RegistryTypes.h"
 #include "common/RegistryViews.h"
+#include "common/Result.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "common/Wow64.h"
@@ -158,12 +159,15 @@ int CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key, c
     value.clear();
     const auto hive = HiveNames().find(root);
     UniqueHKey opened;
+    LSTATUS openError = ERROR_INVALID_HANDLE; // a root without a hive
     if (hive == HiveNames().end() ||
         // A capture of 64-bit Windows recorded the 64-bit view, the 32-bit one below WOW6432Node.
-        RegOpenKeyExW(hive->second, key.c_str(), 0, KEY_READ | (m_build.x64Capture ? RegistryViewAccess() : 0),
-                      opened.put()) != ERROR_SUCCESS) {
+        (openError = RegOpenKeyExW(hive->second, key.c_str(), 0,
+                                   KEY_READ | (m_build.x64Capture ? RegistryViewAccess() : 0), opened.put())) !=
+            ERROR_SUCCESS) {
         opened.reset();
-        LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key));
+        LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key) +
+                 ToUtf8(Result::Suffix(static_cast<DWORD>(openError))));
         return 1;
     }
     // A value without a type name creates its key alone.
@@ -176,7 +180,8 @@ int CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key, c
     if (rc == ERROR_SUCCESS)
         rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, data.data(), &size);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::QueryKey Unable to read " + where + " (error " + std::to_string(rc) + "); left out");
+        LogError("CMSIHandler::QueryKey Unable to read " + where + ToUtf8(Result::Suffix(static_cast<DWORD>(rc))) +
+                 "; left out");
         return static_cast<int>(rc);
     }
     if (!RecordedTypeCovers(type, actual)) {
