@@ -51,15 +51,15 @@ bool BuildContext::FitsCodePage(const std::wstring& text)
         return true;
     // The database keeps the ANSI code page while every string fits it, and
     // turns to UTF-8 at the first one that does not.
-    return SwitchToUtf8();
+    return static_cast<bool>(SwitchToUtf8());
 }
 
-bool BuildContext::SwitchToUtf8()
+Result BuildContext::SwitchToUtf8()
 {
     if (m_codePage == CP_UTF8)
-        return true;
+        return Result::Ok();
     if (!database)
-        return false;
+        return Result::Failure(ERROR_INVALID_HANDLE, L"no database");
     const std::wstring folder = FromUtf8(WorkingTempFolder());
     const std::wstring name = L"utf8-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
     const std::wstring path = folder + L"\\" + name;
@@ -78,11 +78,14 @@ bool BuildContext::SwitchToUtf8()
         error = GetLastError();
     }
     if (!imported) {
-        LogError("CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001" + InstallerSuffix(error));
-        return false;
+        const Result failure = Result::Installer(
+            error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
+            L"CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001", InstallerErrorDetail());
+        LogError(ToUtf8(failure.Text()));
+        return failure;
     }
     m_codePage = CP_UTF8;
-    return true;
+    return Result::Ok();
 }
 
 void BuildContext::Note(const std::wstring& line)

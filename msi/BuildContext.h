@@ -74,7 +74,8 @@ struct BuildContext
     CMachineValues machineValues;
 
 private:
-    [[nodiscard]] bool SwitchToUtf8();
+    // A failure after its log line leaves the ANSI code page.
+    Result SwitchToUtf8();
 
     UINT m_codePage;
     std::map<int, std::unique_ptr<CTableInserter>> m_tables;
