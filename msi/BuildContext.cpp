@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "msi/MsiPlatform.h"
+#include "msi/MsiResult.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
@@ -50,32 +51,41 @@ bool BuildContext::FitsCodePage(const std::wstring& text)
         return true;
     // The database keeps the ANSI code page while every string fits it, and
     // turns to UTF-8 at the first one that does not.
-    return SwitchToUtf8();
+    return static_cast<bool>(SwitchToUtf8());
 }
 
-bool BuildContext::SwitchToUtf8()
+Result BuildContext::SwitchToUtf8()
 {
     if (m_codePage == CP_UTF8)
-        return true;
+        return Result::Ok();
     if (!database)
-        return false;
+        return Result::Failure(ERROR_INVALID_HANDLE, L"no database");
     const std::wstring folder = FromUtf8(WorkingTempFolder());
     const std::wstring name = L"utf8-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
     const std::wstring path = folder + L"\\" + name;
     bool imported = false;
+    UINT error = ERROR_SUCCESS;
     if (std::FILE* file = _wfopen(path.c_str(), L"wb")) {
         const char text[] = "\r\n\r\n65001\t_ForceCodepage\r\n";
         const bool written = std::fwrite(text, 1, sizeof text - 1, file) == sizeof text - 1;
-        imported = std::fclose(file) == 0 && written &&
-                   MsiDatabaseImportW(database, folder.c_str(), name.c_str()) == ERROR_SUCCESS;
+        if (std::fclose(file) != 0 || !written)
+            error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        else
+            error = MsiDatabaseImportW(database, folder.c_str(), name.c_str());
+        imported = error == ERROR_SUCCESS;
         DeleteFileW(path.c_str());
+    } else {
+        error = GetLastError();
     }
     if (!imported) {
-        LogError("CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001");
-        return false;
+        const Result failure = Result::Installer(
+            error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
+            L"CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001", InstallerErrorDetail());
+        LogError(ToUtf8(failure.Text()));
+        return failure;
     }
     m_codePage = CP_UTF8;
-    return true;
+    return Result::Ok();
 }
 
 void BuildContext::Note(const std::wstring& line)
@@ -89,6 +99,12 @@ void BuildContext::Fail(const std::string& line)
     LogError(line);
     if (results.failure.empty())
         results.failure = line;
+}
+
+Result BuildContext::Fail(Result failure)
+{
+    Fail(ToUtf8(failure.Text()));
+    return failure;
 }
 
 std::wstring BuildContext::MachineValue(const std::wstring& raw, const std::wstring& where)

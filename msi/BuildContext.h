@@ -4,6 +4,7 @@
 // keys handed out, the collected files, the folders left out, and the results
 // (counts, notes) the caller reads afterwards. Made by the build for one run,
 // used on the thread that opened the database.
+#include "common/Result.h"
 #include "msi/BuildCounts.h"
 #include "msi/MachineValues.h"
 #include "msi/MsiHandle.h"
@@ -44,6 +45,8 @@ struct BuildContext
     void Note(const std::wstring& line);
     // The first failure's line is kept as the build's failure reason.
     void Fail(const std::string& line);
+    // The same for a failed result, whose text is the line; returns it.
+    Result Fail(Result failure);
     // A captured value as the formatted text of a column (MachineValues.h);
     // `where` names the value in the error log.
     std::wstring MachineValue(const std::wstring& raw, const std::wstring& where);
@@ -71,7 +74,8 @@ struct BuildContext
     CMachineValues machineValues;
 
 private:
-    [[nodiscard]] bool SwitchToUtf8();
+    // A failure after its log line leaves the ANSI code page.
+    Result SwitchToUtf8();
 
     UINT m_codePage;
     std::map<int, std::unique_ptr<CTableInserter>> m_tables;

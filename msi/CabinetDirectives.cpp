@@ -74,7 +74,7 @@ bool ToDdfText(const std::wstring& text, bool utf8, std::string& out)
     return !lossy;
 }
 
-bool WriteDirectiveFiles(const DirectiveFiles& target, const CabinetPlan& plan, const std::vector<PackedFile>& files)
+Result WriteDirectiveFiles(const DirectiveFiles& target, const CabinetPlan& plan, const std::vector<PackedFile>& files)
 {
     std::string packages;
     if (!ToDdfText(target.packagesFolder, target.utf8, packages))
@@ -83,9 +83,10 @@ bool WriteDirectiveFiles(const DirectiveFiles& target, const CabinetPlan& plan, 
     const std::size_t count = std::max<std::size_t>(plan.cabinets.size(), 1);
     for (std::size_t c = 0; c < count; ++c) {
         const PlannedCabinet cabinet = c < plan.cabinets.size() ? plan.cabinets[c] : PlannedCabinet{};
-        std::FILE* ddf = _wfopen(c < target.ddfs.size() ? target.ddfs[c].c_str() : target.singleDdf.c_str(), L"wb");
+        const std::wstring& path = c < target.ddfs.size() ? target.ddfs[c] : target.singleDdf;
+        std::FILE* ddf = _wfopen(path.c_str(), L"wb");
         if (!ddf)
-            return false;
+            return Result::LastError(L"Unable to write " + path);
         std::string cabinetName = CabinetName;
         if (c < target.cabinetFiles.size())
             (void)ToDdfText(FileNameOf(target.cabinetFiles[c]), target.utf8, cabinetName);
@@ -102,10 +103,12 @@ bool WriteDirectiveFiles(const DirectiveFiles& target, const CabinetPlan& plan, 
         }
         const bool ok = std::fwrite(text.data(), 1, text.size(), ddf) == text.size();
         const bool closed = std::fclose(ddf) == 0;
-        if (!ok || !closed)
-            return false;
+        if (!ok || !closed) {
+            const DWORD error = GetLastError();
+            return Result::Win32(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error, L"Unable to write " + path);
+        }
     }
-    return true;
+    return Result::Ok();
 }
 
 // It names the cabinet maker by its full path; the build itself starts the

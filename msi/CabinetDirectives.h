@@ -2,6 +2,7 @@
 // The cabinet maker's directive files (one per cabinet) and the batch file
 // that records how the cabinets were made. The directive files are 8-bit
 // text: UTF-8 for our cabinet maker, the ANSI code page for the platform's.
+#include "common/Result.h"
 #include "msi/CabinetPlan.h"
 #include "msi/PackedFile.h"
 
@@ -22,8 +23,9 @@ struct DirectiveFiles
 };
 
 // Writes one directive file per planned cabinet (the header alone when there
-// is none). False after the first one that cannot be written.
-[[nodiscard]] bool WriteDirectiveFiles(const DirectiveFiles& target, const CabinetPlan& plan,
+// is none). Fails with the system's code at the first one that cannot be
+// written.
+Result WriteDirectiveFiles(const DirectiveFiles& target, const CabinetPlan& plan,
                                        const std::vector<PackedFile>& files);
 // A record of how the cabinets were made, for someone who wants to run it
 // again by hand; written where it can be, else left out.

@@ -69,14 +69,14 @@ void CCabinetJob::Add(CabinetRun run)
     m_runs.push_back(std::move(run));
 }
 
-bool CCabinetJob::Start()
+Result CCabinetJob::Start()
 {
     m_started = true;
     m_current = 0;
-    return m_runs.empty() || StartRun(0);
+    return m_runs.empty() ? Result::Ok() : StartRun(0);
 }
 
-bool CCabinetJob::StartRun(std::size_t index)
+Result CCabinetJob::StartRun(std::size_t index)
 {
     const CabinetRun& run = m_runs[index];
     m_current = index;
@@ -86,8 +86,8 @@ bool CCabinetJob::StartRun(std::size_t index)
     m_messages.clear();
     const std::wstring cabinet = run.cabinetPath;
     if (!DeleteFileW(cabinet.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        m_failure = "Unable to remove the old cabinet " + ToUtf8(cabinet);
-        return false;
+        m_failure = Result::LastError(L"Unable to remove the old cabinet " + cabinet);
+        return m_failure;
     }
     // The output file, inherited as the run's standard output and error.
     m_outputPath = run.ddfPath + L".out";
@@ -109,12 +109,12 @@ bool CCabinetJob::StartRun(std::size_t index)
     if (!CreateProcessW(m_maker.c_str(), command.data(), nullptr, nullptr, output ? TRUE : FALSE,
                         CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, m_workingFolder.c_str(), &startup,
                         &process)) {
-        m_failure = "Create Process Fail";
-        return false;
+        m_failure = Result::LastError(L"Create Process Fail");
+        return m_failure;
     }
     CloseHandle(process.hThread);
     m_process.reset(process.hProcess);
-    return true;
+    return Result::Ok();
 }
 
 void CCabinetJob::ReadOutput()
@@ -151,7 +151,7 @@ void CCabinetJob::ReadOutput()
     }
 }
 
-bool CCabinetJob::EndRun()
+Result CCabinetJob::EndRun()
 {
     DWORD exitCode = 1;
     GetExitCodeProcess(m_process.get(), &exitCode);
@@ -164,11 +164,11 @@ bool CCabinetJob::EndRun()
     m_outputReader.reset();
     DeleteFileW(m_outputPath.c_str());
     if (exitCode == 0)
-        return true;
+        return Result::Ok();
     const std::string message = CabinetMakerMessage(output);
-    m_failure = "the cabinet maker failed with exit code " + std::to_string(exitCode) +
-                (message.empty() ? std::string() : ": " + message);
-    return false;
+    m_failure = Result::Failure(exitCode, L"the cabinet maker failed with exit code " + std::to_wstring(exitCode) +
+                                              (message.empty() ? std::wstring() : L": " + FromUtf8(message)));
+    return m_failure;
 }
 
 bool CCabinetJob::Poll()
@@ -193,22 +193,26 @@ bool CCabinetJob::Poll()
     return true;
 }
 
-bool CCabinetJob::Wait(const std::function<bool()>& tick, unsigned intervalMs)
+Result CCabinetJob::Wait(const std::function<bool()>& tick, unsigned intervalMs)
 {
     if (!m_started)
-        return false;
+        return Result::Failure(ERROR_INVALID_FUNCTION, L"the cabinet maker was not started");
     while (m_process) {
         if (WaitForSingleObject(m_process.get(), intervalMs) == WAIT_TIMEOUT) {
             ReadOutput();
             if (tick && !tick()) {
                 Stop();
-                return false;
+                return Result::Failure(ERROR_CANCELLED, L"the cabinet maker was stopped");
             }
             continue;
         }
         (void)Poll();
     }
-    return m_failure.empty() && m_current >= m_runs.size();
+    if (!m_failure)
+        return m_failure;
+    if (m_current < m_runs.size())
+        return Result::Failure(ERROR_GEN_FAILURE, L"the cabinet maker failed");
+    return Result::Ok();
 }
 
 void CCabinetJob::Stop()

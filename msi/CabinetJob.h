@@ -6,6 +6,7 @@
 // come ("Packed <files> of <total> files, <bytes> bytes") and, when a run
 // fails, why (its "makecab: ..." lines). Not thread-safe: one thread starts,
 // polls and waits.
+#include "common/Result.h"
 #include "common/UniqueHandle.h"
 
 #include <cstddef>
@@ -44,24 +45,25 @@ public:
     void Add(CabinetRun run);
     bool Empty() const noexcept { return m_runs.empty(); }
 
-    // Starts the first run. False (see Failure) when the maker cannot start.
-    [[nodiscard]] bool Start();
+    // Starts the first run; fails (as Failure) when the maker cannot start.
+    Result Start();
     // Starts the next run when the current one has ended well; never waits.
     // True while a run is still going.
     bool Poll();
     // Waits for every run, calling `tick` about every `intervalMs` meanwhile;
-    // a tick that returns false stops the job. True when every cabinet was made.
-    [[nodiscard]] bool Wait(const std::function<bool()>& tick, unsigned intervalMs);
+    // a tick that returns false stops the job (ERROR_CANCELLED). Ok when
+    // every cabinet was made, else the first failure.
+    Result Wait(const std::function<bool()>& tick, unsigned intervalMs);
     // Ends the running cabinet maker and removes what the runs wrote.
     void Stop();
     bool Started() const noexcept { return m_started; }
     bool Running() const noexcept { return static_cast<bool>(m_process); }
 
     CabinetJobProgress Progress() const;
-    // The reason of the first failure, for the log: "the cabinet maker failed
-    // with exit code 1: makecab: ...", or "Create Process Fail"; empty while
-    // nothing failed.
-    const std::string& Failure() const noexcept { return m_failure; }
+    // The first failure, its text for the log: "the cabinet maker failed with
+    // exit code 1: makecab: ..." (the exit code as its code), or "Create
+    // Process Fail (error 2: ...)"; Ok while nothing failed.
+    const Result& Failure() const noexcept { return m_failure; }
     // The MD5 digests the cabinet maker reported while reading the files
     // ("Hash <index> <four numbers>"), by the file's index among all runs'
     // files, as MsiFileHash keeps them. A cabinet maker that reports none
@@ -69,11 +71,11 @@ public:
     const std::map<std::size_t, std::array<int, 4>>& Hashes() const noexcept { return m_hashes; }
 
 private:
-    [[nodiscard]] bool StartRun(std::size_t index);
+    Result StartRun(std::size_t index);
     // Reads the run's new output; keeps the last progress line and the messages.
     void ReadOutput();
-    // Collects the ended run's exit code; false (with Failure) when it failed.
-    [[nodiscard]] bool EndRun();
+    // Collects the ended run's exit code; a failure (kept as Failure) when it failed.
+    Result EndRun();
     void RemoveOutputs();
 
     std::wstring m_maker;
@@ -88,7 +90,7 @@ private:
     std::vector<std::string> m_messages;
     std::size_t m_runFiles = 0; // progress of the current run
     std::uint64_t m_runBytes = 0;
-    std::string m_failure;
+    Result m_failure = Result::Ok();
     std::map<std::size_t, std::array<int, 4>> m_hashes;
 };
 

@@ -80,16 +80,18 @@ std::wstring MsiStreamStorageName(const std::wstring& name)
     return out;
 }
 
-bool StoreStreams(const std::wstring& package, const std::vector<StreamSource>& streams, std::string& failure)
+Result StoreStreams(const std::wstring& package, const std::vector<StreamSource>& streams)
 {
+    const auto failed = [](HRESULT code, const std::string& what) {
+        return Result::Failure(static_cast<DWORD>(code), FromUtf8(what + HresultText(code)));
+    };
     if (streams.empty())
-        return true;
+        return Result::Ok();
     ComRelease<IStorage> storage;
     HRESULT hr = StgOpenStorage(package.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DIRECT,
                                 nullptr, 0, &storage.p);
     if (FAILED(hr) || !storage.p) {
-        failure = "Unable to open " + ToUtf8(package) + " to store its cabinets: " + HresultText(hr);
-        return false;
+        return failed(hr, "Unable to open " + ToUtf8(package) + " to store its cabinets: ");
     }
     std::vector<char> piece(PieceSize);
     for (const StreamSource& source : streams) {
@@ -97,8 +99,8 @@ bool StoreStreams(const std::wstring& package, const std::vector<StreamSource>& 
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         LARGE_INTEGER size{};
         if (!file || !GetFileSizeEx(file.get(), &size)) {
-            failure = "Unable to read " + ToUtf8(source.file) + ": " + HresultText(HRESULT_FROM_WIN32(GetLastError()));
-            return false;
+            const HRESULT error = HRESULT_FROM_WIN32(GetLastError());
+            return failed(error, "Unable to read " + ToUtf8(source.file) + ": ");
         }
         ComRelease<IStream> stream;
         hr = storage.p->CreateStream(MsiStreamStorageName(source.name).c_str(),
@@ -108,9 +110,8 @@ bool StoreStreams(const std::wstring& package, const std::vector<StreamSource>& 
         while (SUCCEEDED(hr) && left > 0) {
             DWORD got = 0;
             if (!ReadFile(file.get(), piece.data(), PieceSize, &got, nullptr) || got == 0) {
-                failure = "Unable to read " + ToUtf8(source.file) + ": " +
-                          HresultText(HRESULT_FROM_WIN32(got == 0 ? ERROR_HANDLE_EOF : GetLastError()));
-                return false;
+                const HRESULT error = HRESULT_FROM_WIN32(got == 0 ? ERROR_HANDLE_EOF : GetLastError());
+                return failed(error, "Unable to read " + ToUtf8(source.file) + ": ");
             }
             ULONG put = 0;
             hr = stream.p->Write(piece.data(), got, &put);
@@ -119,15 +120,13 @@ bool StoreStreams(const std::wstring& package, const std::vector<StreamSource>& 
             left -= got < left ? got : left;
         }
         if (FAILED(hr)) {
-            failure = "Unable to store " + ToUtf8(source.file) + " in " + ToUtf8(package) + " as the stream " +
-                      ToUtf8(source.name) + ": " + HresultText(hr);
-            return false;
+            return failed(hr, "Unable to store " + ToUtf8(source.file) + " in " + ToUtf8(package) + " as the stream " +
+                                  ToUtf8(source.name) + ": ");
         }
     }
     hr = storage.p->Commit(STGC_DEFAULT);
     if (FAILED(hr)) {
-        failure = "Unable to store the cabinets in " + ToUtf8(package) + ": " + HresultText(hr);
-        return false;
+        return failed(hr, "Unable to store the cabinets in " + ToUtf8(package) + ": ");
     }
-    return true;
+    return Result::Ok();
 }

@@ -3,6 +3,8 @@
 // is committed and closed: each stream is written into the package's compound
 // file in large pieces, so that no file is ever held in memory whole. The
 // installer lists such streams in its `_Streams` table like any other.
+#include "common/Result.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +20,7 @@ struct StreamSource
     std::wstring file; // the file whose bytes it holds
 };
 
-// Writes each file into the package as a stream of its name. False with a
-// log-ready reason naming the file and the system's error text.
-[[nodiscard]] bool StoreStreams(const std::wstring& package, const std::vector<StreamSource>& streams,
-                                std::string& failure);
+// Writes each file into the package as a stream of its name. A failure's
+// code is the HRESULT, its text a log-ready reason naming the file and the
+// system's error text.
+Result StoreStreams(const std::wstring& package, const std::vector<StreamSource>& streams);

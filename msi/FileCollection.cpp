@@ -4,6 +4,7 @@
 #include "common/FolderTokens.h"
 #include "common/Log.h"
 #include "common/Paths.h"
+#include "common/Result.h"
 #include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -55,8 +56,9 @@ UniqueFile OpenPackableFile(const std::wstring& realPath, bool x64Capture, std::
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER length{};
     if (!file || !GetFileSizeEx(file.get(), &length)) {
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " cannot be read (error " +
-                 std::to_string(GetLastError()) + "); left out");
+        const DWORD error = GetLastError();
+        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " cannot be read" + ToUtf8(Result::Suffix(error)) +
+                 "; left out");
         return UniqueFile();
     }
     size = static_cast<std::uint64_t>(length.QuadPart);
@@ -221,15 +223,18 @@ void StageRedirectedFiles(BuildContext& build)
         }
         const std::wstring copy = stage + L"\\" + file.key;
         bool copied;
+        DWORD error = ERROR_SUCCESS;
         {
             const CFsRedirectionOff realFolders;
             copied = CopyFileW(file.realPath.c_str(), copy.c_str(), FALSE) != FALSE;
+            if (!copied)
+                error = GetLastError();
         }
         if (copied)
             file.realPath = copy;
         else
             LogError("CMSIHandler::StageRedirectedFiles: Unable to copy " + ToUtf8(file.realPath) + " to " +
-                     ToUtf8(copy));
+                     ToUtf8(copy) + ToUtf8(Result::Suffix(error)));
     }
 }
 

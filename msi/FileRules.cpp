@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/Utf.h"
+#include "msi/MsiResult.h"
 
 #include <windows.h>
 
@@ -59,7 +60,7 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4])
     hash.dwFileHashInfoSize = sizeof hash;
     const UINT rc = MsiGetFileHashW(path.c_str(), 0, &hash);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (error " + std::to_string(rc) + ")");
+        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + InstallerSuffix(rc));
         return false;
     }
     for (int i = 0; i < 4; ++i)
@@ -95,15 +96,19 @@ FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)
     if (!BCRYPT_SUCCESS(BCryptCreateHash(md5.handle, &hash, nullptr, 0, nullptr, 0, 0)))
         return ReadFileHash(path, parts) ? FileHashRead::Hashed : FileHashRead::Failed;
     bool ok = true;
+    DWORD error = ERROR_SUCCESS; // of the read that failed, or the hash's ERROR_GEN_FAILURE
     while (ok && got > 0) {
-        ok = BCRYPT_SUCCESS(BCryptHashData(hash, buffer.data(), got, 0)) &&
-             ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+        const bool hashed = BCRYPT_SUCCESS(BCryptHashData(hash, buffer.data(), got, 0));
+        ok = hashed && ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr);
+        if (hashed && !ok)
+            error = GetLastError();
     }
     unsigned char digest[16];
     ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
     BCryptDestroyHash(hash);
     if (!ok) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (read failed)");
+        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (read failed)" +
+                 ToUtf8(Result::Suffix(error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error)));
         return FileHashRead::Failed;
     }
     for (int i = 0; i < 4; ++i)

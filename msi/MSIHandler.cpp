@@ -85,8 +85,8 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
     EnsureFolder(WorkingTempFolder());
 
     auto transaction = std::make_unique<CPackageTransaction>(FromUtf8(m_packagePath), FromUtf8(buildPath));
-    if (const std::string failure = transaction->Begin(FromUtf8(templatePath)); !failure.empty())
-        return InitializeFailed(failure);
+    if (const Result begun = transaction->Begin(FromUtf8(templatePath)); !begun)
+        return InitializeFailed(ToUtf8(begun.Text()));
     m_transaction = std::move(transaction);
     return 1;
 }
@@ -101,7 +101,7 @@ int CMSIHandler::BuildMSI()
     m_results.leftOut.clear();
     m_results.failure.clear();
     CPackageBuild build(*m_transaction, *m_project, m_productInfo, m_results, {m_cabinetMaker, m_progressReport});
-    return build.Run();
+    return build.Run() ? 1 : 0;
 }
 
 void CMSIHandler::Uninitialize()

@@ -4,6 +4,7 @@
 
 #include "common/Log.h"
 #include "common/Utf.h"
+#include "msi/MsiResult.h"
 #include "msi/MsiTables.h"
 
 #include <algorithm>
@@ -117,22 +118,23 @@ std::wstring InstallerDependencies(const std::vector<std::wstring>& services, co
     return text;
 }
 
-bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
+Result EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
 {
     const auto definition = std::find_if(SystemTables().begin(), SystemTables().end(),
                                    [&](const SystemTable& t) { return table == t.name; });
     if (definition == SystemTables().end())
-        return false;
+        return Result::Failure(ERROR_INVALID_TABLE, L"no definition of the " + table + L" table");
     if (MsiDatabaseIsTablePersistentW(database, definition->name) != MSICONDITION_NONE)
-        return true;
+        return Result::Ok();
     UniqueMsiHandle view;
     UINT rc = MsiDatabaseOpenViewW(database, definition->create, view.put());
     if (rc == ERROR_SUCCESS)
         rc = MsiViewExecute(view.get(), 0);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::EnsureSystemTable: Unable to create the " + ToUtf8(table) + " table (error " +
-                 std::to_string(rc) + ")");
-        return false;
+        const Result created = InstallerResult(rc, L"CMSIHandler::EnsureSystemTable: Unable to create the " + table +
+                                                        L" table");
+        LogError(ToUtf8(created.Text()));
+        return created;
     }
     CTableInserter validation(database, L"_Validation",
                               {L"Table", L"Column", L"Nullable", L"KeyTable", L"KeyColumn", L"Category"},
@@ -142,27 +144,33 @@ bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
         (void)validation.Insert({definition->name, column[0], column[1], column[2],
                                  foreign ? MsiField(1) : MsiField(std::wstring_view()), column[3]});
     }
-    return true;
+    return Result::Ok();
 }
 
-bool EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int sequence)
+Result EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int sequence)
 {
     UniqueMsiHandle view;
     UniqueMsiHandle parameter(MsiCreateRecord(1));
-    if (MsiDatabaseOpenViewW(database, L"SELECT `Action` FROM `InstallExecuteSequence` WHERE `Action` = ?",
-                             view.put()) != ERROR_SUCCESS ||
-        !parameter || MsiRecordSetStringW(parameter.get(), 1, action.c_str()) != ERROR_SUCCESS ||
-        MsiViewExecute(view.get(), parameter.get()) != ERROR_SUCCESS) {
-        LogError("CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence");
-        return false;
+    UINT rc = ERROR_SUCCESS;
+    if ((rc = MsiDatabaseOpenViewW(database, L"SELECT `Action` FROM `InstallExecuteSequence` WHERE `Action` = ?",
+                                   view.put())) != ERROR_SUCCESS ||
+        (rc = parameter ? ERROR_SUCCESS : ERROR_OUTOFMEMORY) != ERROR_SUCCESS ||
+        (rc = MsiRecordSetStringW(parameter.get(), 1, action.c_str())) != ERROR_SUCCESS ||
+        (rc = MsiViewExecute(view.get(), parameter.get())) != ERROR_SUCCESS) {
+        const Result read = InstallerResult(rc, L"CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence");
+        LogError(ToUtf8(read.Text()));
+        return read;
     }
     UniqueMsiHandle found;
     const UINT fetched = MsiViewFetch(view.get(), found.put());
     MsiViewClose(view.get());
     if (fetched == ERROR_SUCCESS)
-        return true;
+        return Result::Ok();
     found.reset();
     CTableInserter sequenceTable(database, L"InstallExecuteSequence", {L"Action", L"Sequence"},
                                  "CMSIHandler::EnsureExecuteAction: Unable to open InstallExecuteSequence");
-    return sequenceTable.Insert({action, sequence});
+    // A refused row has its own log line.
+    if (!sequenceTable.Insert({action, sequence}))
+        return Result::Failure(ERROR_FUNCTION_FAILED, L"CMSIHandler::EnsureExecuteAction: " + action + L" not added");
+    return Result::Ok();
 }

@@ -2,6 +2,7 @@
 // How a captured service and a captured environment variable become Windows
 // Installer's own rows (ServiceInstall, ServiceControl, Environment), and the
 // tables and standard actions those rows need when the template lacks them.
+#include "common/Result.h"
 #include "msi/MsiHandle.h"
 #include "project/SystemSettings.h"
 
@@ -64,9 +65,10 @@ std::vector<EnvironmentRow> EnvironmentRows(const EnvironmentRecord& variable, F
 }
 
 // Creates the table (with its _Validation rows) when the database lacks it;
-// `table` is one of "Environment", "ServiceInstall", "ServiceControl". False
-// after one log line when it cannot be made.
-[[nodiscard]] bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table);
+// `table` is one of "Environment", "ServiceInstall", "ServiceControl". A
+// failure after its log line when it cannot be made (without one for a table
+// of another name).
+Result EnsureSystemTable(MSIHANDLE database, const std::wstring& table);
 // Adds the standard action to InstallExecuteSequence at its usual number when
-// the sequence does not hold it. False after one log line.
-[[nodiscard]] bool EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int sequence);
+// the sequence does not hold it. A failure after its log line.
+Result EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int sequence);

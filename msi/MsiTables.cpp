@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/Utf.h"
+#include "msi/MsiResult.h"
 
 #include <rpc.h>
 
@@ -26,9 +27,9 @@ CTableInserter::CTableInserter(MSIHANDLE database, std::wstring_view table,
         marks += L'?';
     }
     sql += L") VALUES (" + marks + L")";
-    if (MsiDatabaseOpenViewW(database, sql.c_str(), m_view.put()) != ERROR_SUCCESS) {
+    if (const UINT rc = MsiDatabaseOpenViewW(database, sql.c_str(), m_view.put()); rc != ERROR_SUCCESS) {
         m_view.reset();
-        LogError(openFailure);
+        LogError(openFailure + InstallerSuffix(rc));
         return;
     }
     m_record.reset(MsiCreateRecord(static_cast<UINT>(m_columns)));
@@ -64,7 +65,7 @@ bool CTableInserter::Execute(std::wstring_view firstField)
     }
     ++m_rejected;
     LogError("CMSIHandler::PopulateMSITable: row " + ToUtf8(firstField) + " rejected by the " + ToUtf8(m_table) +
-             " table (error " + std::to_string(rc) + ")");
+             " table" + InstallerSuffix(rc));
     return false;
 }
 
@@ -82,9 +83,9 @@ bool CTableInserter::InsertWithStream(std::initializer_list<MsiField> fields, co
 {
     if (!SetFields(fields))
         return false;
-    if (MsiRecordSetStreamW(m_record.get(), static_cast<UINT>(fields.size() + 1), streamPath.c_str()) !=
-        ERROR_SUCCESS) {
-        LogError(streamFailure);
+    if (const UINT rc = MsiRecordSetStreamW(m_record.get(), static_cast<UINT>(fields.size() + 1), streamPath.c_str());
+        rc != ERROR_SUCCESS) {
+        LogError(streamFailure + InstallerSuffix(rc));
         return false;
     }
     const std::wstring_view* key = std::get_if<std::wstring_view>(fields.begin());

@@ -66,7 +66,7 @@ void CPackageBuild::Collect()
     m_settings.Take();
 }
 
-int CPackageBuild::Run()
+Result CPackageBuild::Run()
 {
     ResolveUpgradeCodeAndVersion(m_build);
     Collect();
@@ -74,8 +74,8 @@ int CPackageBuild::Run()
         return Stopped();
     m_cabinets.Plan(m_transaction.PackagePath());
     m_build.results.cabinetNames = m_cabinets.Names();
-    if (!m_cabinets.WriteDirectives())
-        return 0;
+    if (Result written = m_cabinets.WriteDirectives(); !written)
+        return written;
     Progress().SetStatusText(L"DDF File Creation is in progress.");
 
     CXMLDocumentHandler& project = m_build.project;
@@ -88,11 +88,11 @@ int CPackageBuild::Run()
         if (files.empty())
             m_emptyFolders.push_back(folder);
 
-    bool cabinetOk = true;
-    if (!WriteRowsAndCabinets(cabinetOk))
+    Result cabinet = Result::Ok();
+    if (!WriteRowsAndCabinets(cabinet))
         return Stopped();
     CloseRows();
-    return Commit(cabinetOk);
+    return Commit(std::move(cabinet));
 }
 
 // Each step of the rows with the number of rows it is about to insert (at
@@ -123,7 +123,7 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
     };
 }
 
-bool CPackageBuild::WriteRowsAndCabinets(bool& cabinetOk)
+bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
 {
     const std::vector<RowStep> rowSteps = RowSteps();
     std::size_t rowUnits = 0;
@@ -154,7 +154,7 @@ bool CPackageBuild::WriteRowsAndCabinets(bool& cabinetOk)
     const bool cabinetBesideRows = ProcessorsAvailable() > 1;
     if (hasFiles && cabinetBesideRows) {
         Progress().SetStatusText(L"CAB File Creation is in progress.");
-        cabinetOk = m_cabinets.Start();
+        cabinet = m_cabinets.Start();
     }
     Progress().SetStatusText(L"MSI TABLE Entry is in progress.");
     for (const auto& [units, step] : rowSteps) {
@@ -173,13 +173,14 @@ bool CPackageBuild::WriteRowsAndCabinets(bool& cabinetOk)
         return true;
     if (!cabinetBesideRows) {
         Progress().SetStatusText(L"CAB File Creation is in progress.");
-        cabinetOk = m_cabinets.Start();
+        cabinet = m_cabinets.Start();
         Progress().SetStatusText(L"Creating Internal CAB is in progress.");
     }
-    cabinetOk = cabinetOk && m_cabinets.Finish(paceCabinet);
+    if (cabinet)
+        cabinet = m_cabinets.Finish(paceCabinet);
     if (StopRequested())
         return false;
-    if (cabinetOk)
+    if (cabinet)
         AddDeferredHashRows(m_build, m_cabinets.ReportedHashes());
     return true;
 }
@@ -194,29 +195,29 @@ void CPackageBuild::CloseRows()
                      L" value(s), packaged as they are; the error log names each one.");
 }
 
-int CPackageBuild::Commit(bool cabinetOk)
+Result CPackageBuild::Commit(Result cabinet)
 {
-    const std::string packagePath = ToUtf8(m_transaction.PackagePath());
-    if (m_transaction.Commit() != ERROR_SUCCESS) {
+    if (Result committed = m_transaction.Commit(); !committed) {
         Progress().SetStatusText(L"");
-        m_build.Fail("CMSIHandler::BuildMSI: Unable to commit " + packagePath);
+        Result failure = m_build.Fail(std::move(committed));
         Discard();
-        return 0;
+        return failure;
     }
     // The embedded cabinets go into the committed package's file.
-    cabinetOk = cabinetOk && m_cabinets.Store(m_transaction.BuildPath());
+    if (cabinet)
+        cabinet = m_cabinets.Store(m_transaction.BuildPath());
     Progress().SetStatusText(L"");
-    if (!cabinetOk) {
+    if (!cabinet) {
         Discard();
-        return 0;
+        return cabinet;
     }
-    if (const std::string failure = m_transaction.Publish(m_cabinets.PublishMoves()); !failure.empty()) {
-        m_build.Fail(failure);
+    if (Result published = m_transaction.Publish(m_cabinets.PublishMoves()); !published) {
+        Result failure = m_build.Fail(std::move(published));
         Discard();
-        return 0;
+        return failure;
     }
     m_cabinets.RemoveUnusedEarlierCabinets();
-    return 1;
+    return Result::Ok();
 }
 
 void CPackageBuild::Discard()
@@ -225,7 +226,7 @@ void CPackageBuild::Discard()
     m_cabinets.Discard();
 }
 
-int CPackageBuild::Stopped()
+Result CPackageBuild::Stopped()
 {
     // Nothing of a stopped build is kept: the cabinet maker is ended, and the
     // half-made package and the cabinet are removed; an earlier package of the
@@ -233,7 +234,8 @@ int CPackageBuild::Stopped()
     (void)m_build.CloseTables();
     Discard();
     Progress().SetStatusText(L"");
-    LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " +
-             ToUtf8(m_transaction.PackagePath()) + " not written");
-    return 0;
+    const std::wstring line =
+        L"CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_transaction.PackagePath() + L" not written";
+    LogError(ToUtf8(line));
+    return Result::Failure(ERROR_CANCELLED, line);
 }

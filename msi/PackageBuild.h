@@ -4,6 +4,7 @@
 // while the cabinet maker packs (or after them on one processor), the
 // summary information and the check, then the transaction committed and the
 // package published. Runs on the thread that opened the database.
+#include "common/Result.h"
 #include "msi/BuildContext.h"
 #include "msi/BuildPacer.h"
 #include "msi/DirectoryRows.h"
@@ -37,9 +38,10 @@ public:
     CPackageBuild(const CPackageBuild&) = delete;
     CPackageBuild& operator=(const CPackageBuild&) = delete;
 
-    // 1 when the package is in place; 0 after one log line (or a stop), the
-    // temporary file removed and an earlier package untouched.
-    int Run();
+    // Ok when the package is in place; a failure after its log line (or a
+    // stop, ERROR_CANCELLED), the temporary file removed and an earlier
+    // package untouched.
+    Result Run();
 
 private:
     // A row writer's step and the number of rows it is about to insert.
@@ -48,12 +50,12 @@ private:
     void Collect();
     std::vector<RowStep> RowSteps();
     // The row steps with the cabinet maker beside them or after them; false
-    // when a stop was seen.
-    [[nodiscard]] bool WriteRowsAndCabinets(bool& cabinetOk);
+    // when a stop was seen. `cabinet` receives the cabinet job's failure.
+    [[nodiscard]] bool WriteRowsAndCabinets(Result& cabinet);
     void CloseRows();
-    int Commit(bool cabinetOk);
-    // Ends a stopped build; returns 0.
-    int Stopped();
+    Result Commit(Result cabinet);
+    // Ends a stopped build with its log line.
+    Result Stopped();
     void Discard();
 
     CPackageTransaction& m_transaction;

@@ -10,6 +10,7 @@
 #include "msi/CabinetJob.h"
 #include "msi/CabinetStore.h"
 #include "msi/MsiHandle.h"
+#include "msi/MsiResult.h"
 
 #include <cwctype>
 
@@ -40,8 +41,12 @@ std::vector<std::wstring> ExternalCabinetsOf(const std::wstring& package)
     if (!PathExists(package))
         return names;
     UniqueMsiHandle database;
-    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put()) != ERROR_SUCCESS)
+    if (const Result opened = InstallerResult(MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put()),
+                                              L"CMSIHandler::BuildMSI: Unable to read the cabinets of " + package);
+        !opened) {
+        LogError(ToUtf8(opened.Text()));
         return names;
+    }
     UniqueMsiHandle view;
     if (MsiDatabaseOpenViewW(database.get(), L"SELECT `Cabinet` FROM `Media`", view.put()) != ERROR_SUCCESS ||
         MsiViewExecute(view.get(), 0) != ERROR_SUCCESS)
@@ -138,17 +143,15 @@ void CPackageCabinets::Plan(const std::wstring& packagePath)
     }
 }
 
-bool CPackageCabinets::WriteDirectives()
+Result CPackageCabinets::WriteDirectives()
 {
-    if (!WriteDirectiveFiles(m_directives, m_plan, m_build.files)) {
-        m_build.Fail("CMSIHandler::BuildMSI: Unable to Open DDF File");
-        return false;
-    }
+    if (const Result written = WriteDirectiveFiles(m_directives, m_plan, m_build.files); !written)
+        return m_build.Fail(Result::Win32(written.Code(), L"CMSIHandler::BuildMSI: Unable to Open DDF File"));
     WriteCabinetBatchFile(FromUtf8(WorkingTempFolder() + "\\BuildAllCab.bat"), m_cabinetMaker, m_directives);
-    return true;
+    return Result::Ok();
 }
 
-bool CPackageCabinets::Start()
+Result CPackageCabinets::Start()
 {
     m_job = std::make_unique<CCabinetJob>(m_cabinetMaker, FromUtf8(WorkingTempFolder()));
     for (std::size_t c = 0; c < m_plan.cabinets.size(); ++c) {
@@ -158,11 +161,9 @@ bool CPackageCabinets::Start()
             bytes += m_build.files[i].size;
         m_job->Add({m_directives.ddfs[c], m_directives.cabinetFiles[c], cabinet.fileCount, bytes, cabinet.firstFile});
     }
-    if (!m_job->Start()) {
-        m_build.Fail("CMSIHandler::RunBatchFile: " + m_job->Failure());
-        return false;
-    }
-    return true;
+    if (const Result started = m_job->Start(); !started)
+        return m_build.Fail(Result::Failure(started.Code(), L"CMSIHandler::RunBatchFile: " + started.Text()));
+    return Result::Ok();
 }
 
 void CPackageCabinets::Poll(const Paced& paced)
@@ -174,10 +175,10 @@ void CPackageCabinets::Poll(const Paced& paced)
     paced(progress.bytesPacked + progress.filesPacked, progress.bytesTotal + progress.filesTotal);
 }
 
-bool CPackageCabinets::Finish(const Paced& paced)
+Result CPackageCabinets::Finish(const Paced& paced)
 {
     if (!m_job || !m_job->Started())
-        return false;
+        return Result::Failure(ERROR_INVALID_FUNCTION, L"the cabinet maker was not started");
     ULONGLONG lastReport = GetTickCount64();
     CabinetJobProgress reported;
     const auto tick = [&] {
@@ -196,10 +197,9 @@ bool CPackageCabinets::Finish(const Paced& paced)
         }
         return !StopRequested();
     };
-    const bool made = m_job->Wait(tick, 250);
+    const Result made = m_job->Wait(tick, 250);
     if (!made && !StopRequested())
-        m_build.Fail("CMSIHandler::RunBatchFile: " +
-                     (m_job->Failure().empty() ? std::string("the cabinet maker failed") : m_job->Failure()));
+        return m_build.Fail(Result::Failure(made.Code(), L"CMSIHandler::RunBatchFile: " + made.Text()));
     if (made)
         paced(1, 1);
     return made;
@@ -211,22 +211,19 @@ const std::map<std::size_t, std::array<int, 4>>& CPackageCabinets::ReportedHashe
     return m_job ? m_job->Hashes() : none;
 }
 
-bool CPackageCabinets::Store(const std::wstring& package)
+Result CPackageCabinets::Store(const std::wstring& package)
 {
     if (m_plan.external || m_plan.cabinets.empty())
-        return true;
+        return Result::Ok();
     Progress().SetStatusText(L"Creating Internal CAB is in progress.");
     std::vector<StreamSource> streams;
     for (std::size_t c = 0; c < m_names.size(); ++c)
         streams.push_back({m_names[c].substr(1), m_directives.cabinetFiles[c]});
-    std::string failure;
-    if (!StoreStreams(package, streams, failure)) {
-        m_build.Fail("CMSIHandler::BuildMSI: " + failure);
-        return false;
-    }
+    if (const Result stored = StoreStreams(package, streams); !stored)
+        return m_build.Fail(Result::Failure(stored.Code(), L"CMSIHandler::BuildMSI: " + stored.Text()));
     for (const std::wstring& file : m_directives.cabinetFiles)
         DeleteFileW(file.c_str());
-    return true;
+    return Result::Ok();
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> CPackageCabinets::PublishMoves() const

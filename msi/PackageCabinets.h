@@ -3,6 +3,7 @@
 // cabinets, their directive files, the runs of the cabinet maker (beside the
 // rows or after them), and the cabinets stored in the package or placed
 // beside it. A cabinet not delivered is removed when the job goes.
+#include "common/Result.h"
 #include "msi/CabinetDirectives.h"
 #include "msi/CabinetPlan.h"
 
@@ -34,20 +35,20 @@ public:
     // Spreads the build's files over cabinets and names them; a package whose
     // files are too large to embed gets its cabinets beside it (a note says so).
     void Plan(const std::wstring& packagePath);
-    // The directive files and the batch file; false after one log line.
-    [[nodiscard]] bool WriteDirectives();
-    // Starts the cabinet maker; false after one log line.
-    [[nodiscard]] bool Start();
+    // The directive files and the batch file; a failure after its log line.
+    Result WriteDirectives();
+    // Starts the cabinet maker; a failure after its log line.
+    Result Start();
     // Lets the cabinet maker go on with its next run; never waits.
     void Poll(const Paced& paced);
-    // Waits for every cabinet; false after one log line when one could not be
-    // made, or without one when the thread is asked to stop.
-    [[nodiscard]] bool Finish(const Paced& paced);
+    // Waits for every cabinet; a failure after one log line when one could
+    // not be made, or without one when the thread is asked to stop.
+    Result Finish(const Paced& paced);
     // The digests the cabinet maker reported, by file index.
     const std::map<std::size_t, std::array<int, 4>>& ReportedHashes() const;
-    // The embedded cabinets as streams of the committed package; false after
-    // one log line.
-    [[nodiscard]] bool Store(const std::wstring& package);
+    // The embedded cabinets as streams of the committed package; a failure
+    // after its log line.
+    Result Store(const std::wstring& package);
     // The external cabinets' moves from their temporary names to their own.
     std::vector<std::pair<std::wstring, std::wstring>> PublishMoves() const;
     // Removes the cabinets of the replaced package that this one does not use.

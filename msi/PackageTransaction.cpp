@@ -3,6 +3,7 @@
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "msi/MsiResult.h"
 
 #include <objbase.h>
 
@@ -63,36 +64,45 @@ std::string StreamProblem(IStorage* storage)
 }
 
 // A database template must at least be a compound file whose root storage
-// opens: msi.dll does not survive some damaged ones. Why it is not, or "".
-std::string TemplateProblem(const std::wstring& path)
+// opens: msi.dll does not survive some damaged ones. Why it is not, with the
+// system's code (ERROR_INSTALL_PACKAGE_INVALID where no call failed), or Ok.
+Result TemplateProblem(const std::wstring& path)
 {
     static const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return "it cannot be opened (error " + std::to_string(GetLastError()) + ")";
+    if (!file) {
+        const DWORD error = GetLastError();
+        return Result::Failure(error, L"it cannot be opened");
+    }
     LARGE_INTEGER size{};
     unsigned char header[512] = {};
     DWORD got = 0;
     if (!GetFileSizeEx(file.get(), &size) || !ReadFile(file.get(), header, sizeof header, &got, nullptr) ||
         got != sizeof header || std::memcmp(header, signature, sizeof signature) != 0)
-        return "it is not a Windows Installer database";
+        return Result::Failure(ERROR_INSTALL_PACKAGE_INVALID, L"it is not a Windows Installer database");
     // Sectors are 512 bytes (version 3) or 4096 (version 4); the header takes one.
     const unsigned sectorShift = header[30] | (header[31] << 8);
     const long long sector = sectorShift == 9 ? 512 : sectorShift == 12 ? 4096 : 0;
     if (sector == 0 || size.QuadPart < 3 * sector || size.QuadPart % sector != 0)
-        return "it is cut short or damaged";
+        return Result::Failure(ERROR_INSTALL_PACKAGE_INVALID, L"it is cut short or damaged");
     file.reset();
     IStorage* storage = nullptr;
     const HRESULT opened = StgOpenStorage(path.c_str(), nullptr, STGM_READ | STGM_SHARE_DENY_WRITE, nullptr, 0,
                                           &storage);
-    if (FAILED(opened) || !storage)
-        return "its storage cannot be opened";
+    if (FAILED(opened) || !storage) {
+        // Storage failures keep the Win32 code in their low word.
+        const bool win32 = HRESULT_FACILITY(opened) == FACILITY_STORAGE || HRESULT_FACILITY(opened) == FACILITY_WIN32;
+        return Result::Failure(win32 ? HRESULT_CODE(opened) : ERROR_INSTALL_PACKAGE_INVALID,
+                               L"its storage cannot be opened");
+    }
     // Every stream must read to its recorded end: a broken sector chain
     // shows here rather than inside msi.dll.
     const std::string problem = StreamProblem(storage);
     storage->Release();
-    return problem;
+    if (!problem.empty())
+        return Result::Failure(ERROR_INSTALL_PACKAGE_INVALID, FromUtf8(problem));
+    return Result::Ok();
 }
 
 // The code page the database keeps its strings in, from its _ForceCodepage
@@ -137,42 +147,50 @@ CPackageTransaction::~CPackageTransaction()
         Discard();
 }
 
-std::string CPackageTransaction::Begin(const std::wstring& templatePath)
+Result CPackageTransaction::Begin(const std::wstring& templatePath)
 {
     // The whole template, whatever its size; the copy must be writable.
     for (const std::wstring* path : {&m_packagePath, &m_buildPath})
         if (path->size() > PackagePathLimit)
-            return "CMSIHandler::Initialize: The package path " + ToUtf8(*path) + " is " +
-                   std::to_string(path->size()) +
-                   " characters long; Windows Installer opens paths of at most 259 characters";
-    const std::string templateName = ToUtf8(templatePath);
-    if (!FileExists(templatePath))
-        return "CMSIHandler::Initialize: Unable to Open " + templateName + " File";
-    if (const std::string problem = TemplateProblem(templatePath); !problem.empty())
-        return "CMSIHandler::Initialize: The template " + templateName + " cannot be used: " + problem;
+            return Result::Win32(ERROR_FILENAME_EXCED_RANGE,
+                                 L"CMSIHandler::Initialize: The package path " + *path + L" is " +
+                                     std::to_wstring(path->size()) +
+                                     L" characters long; Windows Installer opens paths of at most 259 characters");
+    if (!FileExists(templatePath)) {
+        const DWORD error = GetLastError();
+        return Result::Win32(error == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : error,
+                             L"CMSIHandler::Initialize: Unable to Open " + templatePath + L" File");
+    }
+    if (const Result problem = TemplateProblem(templatePath); !problem)
+        return Result::Win32(problem.Code(), L"CMSIHandler::Initialize: The template " + templatePath +
+                                                 L" cannot be used: " + problem.Text());
     if (!CopyFileW(templatePath.c_str(), m_buildPath.c_str(), FALSE))
-        return "CMSIHandler::Initialize: Unable to Open " + ToUtf8(m_buildPath) + " File";
+        return Result::LastError(L"CMSIHandler::Initialize: Unable to Open " + m_buildPath + L" File");
     const DWORD attributes = GetFileAttributesW(m_buildPath.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(m_buildPath.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
 
-    if (MsiOpenDatabaseW(m_buildPath.c_str(), MSIDBOPEN_DIRECT, m_database.put()) != ERROR_SUCCESS) {
+    if (const Result opened = InstallerResult(MsiOpenDatabaseW(m_buildPath.c_str(), MSIDBOPEN_DIRECT,
+                                                               m_database.put()),
+                                              L"CMSIHandler::Initialize: Unable to Open MSI File");
+        !opened) {
         m_database.reset();
         DeleteFileW(m_buildPath.c_str());
-        return "CMSIHandler::Initialize: Unable to Open MSI File";
+        return opened;
     }
     m_codePage = DatabaseCodePage(m_database.get(), FromUtf8(WorkingTempFolder()));
-    return "";
+    return Result::Ok();
 }
 
-UINT CPackageTransaction::Commit()
+Result CPackageTransaction::Commit()
 {
-    const UINT committed = MsiDatabaseCommit(m_database.get());
+    Result committed =
+        InstallerResult(MsiDatabaseCommit(m_database.get()), L"CMSIHandler::BuildMSI: Unable to commit " + m_packagePath);
     m_database.reset();
     return committed;
 }
 
-std::string CPackageTransaction::Publish(const std::vector<std::pair<std::wstring, std::wstring>>& cabinetMoves)
+Result CPackageTransaction::Publish(const std::vector<std::pair<std::wstring, std::wstring>>& cabinetMoves)
 {
     // Every file of the package, from its temporary name to its own; names
     // that are taken are first moved aside, and put back when a move fails,
@@ -206,11 +224,11 @@ std::string CPackageTransaction::Publish(const std::vector<std::pair<std::wstrin
             DeleteFileW(path.c_str());
         for (const std::wstring& path : movedAside)
             MoveFileExW((path + aside).c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-        return "CMSIHandler::BuildMSI: Unable to replace " + ToUtf8(failed) + " (error " + std::to_string(error) + ")";
+        return Result::Win32(error, L"CMSIHandler::BuildMSI: Unable to replace " + failed);
     }
     for (const std::wstring& path : movedAside)
         DeleteFileW((path + aside).c_str());
-    return "";
+    return Result::Ok();
 }
 
 void CPackageTransaction::Discard()

@@ -4,6 +4,7 @@
 // package moved over its own name (with its external cabinets) only when it
 // is complete. A failed or stopped build removes the temporary file and
 // leaves an earlier package of that name whole.
+#include "common/Result.h"
 #include "msi/MsiHandle.h"
 
 #include <string>
@@ -19,18 +20,18 @@ public:
     CPackageTransaction& operator=(const CPackageTransaction&) = delete;
 
     // Copies the template (checked first) to the temporary name and opens it
-    // for writing. The log line of the failure, "" on success.
-    [[nodiscard]] std::string Begin(const std::wstring& templatePath);
+    // for writing. A failure's text is its log line.
+    Result Begin(const std::wstring& templatePath);
     MSIHANDLE Database() const noexcept { return m_database.get(); }
     bool IsOpen() const noexcept { return m_database.valid(); }
     // The code page the template's strings are kept in.
     UINT CodePage() const noexcept { return m_codePage; }
-    // Commits and closes the database; an MSI error code, ERROR_SUCCESS when done.
-    [[nodiscard]] UINT Commit();
+    // Commits and closes the database; a failure carries msi.dll's code.
+    Result Commit();
     // Moves each file from its temporary name to its own, the package last;
     // a name that is taken is moved aside first and put back when a move
-    // fails. The log line of the failure, "" on success.
-    [[nodiscard]] std::string Publish(const std::vector<std::pair<std::wstring, std::wstring>>& cabinetMoves);
+    // fails. A failure's text is its log line.
+    Result Publish(const std::vector<std::pair<std::wstring, std::wstring>>& cabinetMoves);
     // Closes the database and removes the temporary file.
     void Discard();
 

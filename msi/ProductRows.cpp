@@ -5,6 +5,7 @@
 #include "common/Utf.h"
 #include "msi/BuildContext.h"
 #include "msi/FileRules.h"
+#include "msi/MsiResult.h"
 #include "msi/MsiTableIds.h"
 #include "msi/MsiTables.h"
 #include "msi/Upgrade.h"
@@ -67,9 +68,9 @@ void WriteSummaryInformation(BuildContext& build)
     const std::wstring title = build.product.ApplicationName + L"_" + build.product.Version;
     const std::wstring comments = L"MSI created with the Corvane Repackager.";
     UniqueMsiHandle summary;
-    if (MsiGetSummaryInformationW(build.database, nullptr, 10, summary.put()) != ERROR_SUCCESS) {
+    if (const UINT rc = MsiGetSummaryInformationW(build.database, nullptr, 10, summary.put()); rc != ERROR_SUCCESS) {
         summary.reset();
-        LogError("CMSIHandler::WriteSummaryInformation: Unable to open the summary information");
+        LogError("CMSIHandler::WriteSummaryInformation: Unable to open the summary information" + InstallerSuffix(rc));
         return;
     }
     const std::wstring revision = NewGuidString();
@@ -105,8 +106,8 @@ void WriteSummaryInformation(BuildContext& build)
         MsiSummaryInfoSetPropertyW(summary.get(), 7, VT_LPSTR, 0, nullptr, platform.c_str());
         MsiSummaryInfoSetPropertyW(summary.get(), 14, VT_I4, 200, nullptr, nullptr);
     }
-    if (MsiSummaryInfoPersist(summary.get()) != ERROR_SUCCESS)
-        LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information");
+    if (const UINT rc = MsiSummaryInfoPersist(summary.get()); rc != ERROR_SUCCESS)
+        LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information" + InstallerSuffix(rc));
 }
 
 void CheckOwnRows(BuildContext& build)

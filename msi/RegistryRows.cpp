@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "common/RegistryTypes.h"
 #include "common/RegistryViews.h"
+#include "common/Result.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "common/Wow64.h"
@@ -152,23 +153,30 @@ CRegistryRows::CRegistryRows(BuildContext& build, CDirectoryRows& directories)
 {
 }
 
-int CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
-                            const std::wstring& type, std::wstring& value)
+Result CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
+                               const std::wstring& type, std::wstring& value)
 {
+    const auto leftOut = [](DWORD code, const std::string& line) {
+        LogError(line);
+        return Result::Failure(code, FromUtf8(line));
+    };
     value.clear();
     const auto hive = HiveNames().find(root);
     UniqueHKey opened;
+    LSTATUS openError = ERROR_INVALID_HANDLE; // a root without a hive
     if (hive == HiveNames().end() ||
         // A capture of 64-bit Windows recorded the 64-bit view, the 32-bit one below WOW6432Node.
-        RegOpenKeyExW(hive->second, key.c_str(), 0, KEY_READ | (m_build.x64Capture ? RegistryViewAccess() : 0),
-                      opened.put()) != ERROR_SUCCESS) {
+        (openError = RegOpenKeyExW(hive->second, key.c_str(), 0,
+                                   KEY_READ | (m_build.x64Capture ? RegistryViewAccess() : 0), opened.put())) !=
+            ERROR_SUCCESS) {
         opened.reset();
-        LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key));
-        return 1;
+        return leftOut(static_cast<DWORD>(openError), "CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" +
+                                                          ToUtf8(key) +
+                                                          ToUtf8(Result::Suffix(static_cast<DWORD>(openError))));
     }
     // A value without a type name creates its key alone.
     if (type.empty())
-        return 0;
+        return Result::Ok();
     const std::string where = ToUtf8(root) + "\\" + ToUtf8(key) + " value \"" + ToUtf8(name) + "\"";
     DWORD actual = 0, size = 0;
     LSTATUS rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, nullptr, &size);
@@ -176,26 +184,25 @@ int CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key, c
     if (rc == ERROR_SUCCESS)
         rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, data.data(), &size);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::QueryKey Unable to read " + where + " (error " + std::to_string(rc) + "); left out");
-        return static_cast<int>(rc);
+        return leftOut(static_cast<DWORD>(rc), "CMSIHandler::QueryKey Unable to read " + where +
+                                                   ToUtf8(Result::Suffix(static_cast<DWORD>(rc))) + "; left out");
     }
     if (!RecordedTypeCovers(type, actual)) {
-        LogError("CMSIHandler::QueryKey " + where + " was captured as " + ToUtf8(type) + " and is now " +
-                 ToUtf8(RegistryTypeName(actual)) + "; left out");
-        return ERROR_INVALID_DATA;
+        return leftOut(ERROR_INVALID_DATA, "CMSIHandler::QueryKey " + where + " was captured as " + ToUtf8(type) +
+                                               " and is now " + ToUtf8(RegistryTypeName(actual)) + "; left out");
     }
     std::size_t dropped = 0;
     const std::wstring valuePath = root + L"\\" + key + L"\\" + (name.empty() ? L"(Default)" : name);
     if (!RegistryValueField(actual, data.data(), size, value, dropped,
                             [&](const std::wstring& text) { return m_build.MachineValue(text, valuePath); })) {
-        LogError("CMSIHandler::QueryKey " + where + " is of type " + ToUtf8(RegistryTypeName(actual)) +
-                 ", which Windows Installer cannot write; left out");
-        return ERROR_INVALID_DATA;
+        return leftOut(ERROR_INVALID_DATA, "CMSIHandler::QueryKey " + where + " is of type " +
+                                               ToUtf8(RegistryTypeName(actual)) +
+                                               ", which Windows Installer cannot write; left out");
     }
     if (dropped > 0)
         LogError("CMSIHandler::QueryKey " + where + ": " + std::to_string(dropped) +
                  " empty string(s) of the multi-string dropped (a multi-string cannot hold one)");
-    return 0;
+    return Result::Ok();
 }
 
 void CRegistryRows::Add(const RegistryChangeMap& keys, bool keptOnRemoval)
@@ -239,7 +246,7 @@ void CRegistryRows::AddValue(const RegistryChangeEntry& record, int number, bool
         return;
     }
     std::wstring value;
-    if (QueryKey(root, key, name, record.TypeName, value) != 0) {
+    if (!QueryKey(root, key, name, record.TypeName, value)) {
         ++m_build.counts.RegistryLeftOut;
         return;
     }

@@ -3,6 +3,7 @@
 // registry and written in its own view, in the registry components (64-bit
 // ones for the keys only the 64-bit view has, permanent ones for values that
 // existed before the setup).
+#include "common/Result.h"
 #include "common/ChangeTypes.h"
 
 #include <windows.h>
@@ -38,8 +39,9 @@ public:
     void Add(const RegistryChangeMap& keys, bool keptOnRemoval = false);
 
 private:
-    // The value's Registry Value text; 0, or an error code after a log line.
-    int QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
+    // The value's Registry Value text; a failure (the value left out) after
+    // its log line.
+    Result QueryKey(const std::wstring& root, const std::wstring& key, const std::wstring& name,
                  const std::wstring& type, std::wstring& value);
     void AddValue(const RegistryChangeEntry& record, int number, bool keptOnRemoval);
     std::wstring Component(bool is64Bit);

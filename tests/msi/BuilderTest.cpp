@@ -101,6 +101,15 @@ bool HasLine(const std::vector<std::string>& lines, const std::string& line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+// A failure's line: `start`, then " (error <code>: <the system's text>)".
+bool HasFailureLine(const std::vector<std::string>& lines, const std::string& start, DWORD code)
+{
+    const std::string head = start + " (error " + std::to_string(code) + ": ";
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.starts_with(head) && line.size() > head.size() + 1 && line.ends_with(")");
+    });
+}
+
 class BuilderTest : public ::testing::Test
 {
 protected:
@@ -354,8 +363,36 @@ TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
         EXPECT_EQ(0, builder.Initialize(ToUtf8(ProjectPath())));
         builder.Uninitialize();
     }
-    EXPECT_TRUE(HasLine(log.Messages(), "CMSIHandler::Initialize: Unable to Open " + m_temp.Utf8() +
-                                            "\\Blank.msi File"));
+    EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::Initialize: Unable to Open " + m_temp.Utf8() +
+                                                   "\\Blank.msi File",
+                               ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(BuilderTest, EarlierPackageThatIsNoDatabaseIsReplacedWithItsErrorLogged)
+{
+    CapturedLog log(m_temp);
+    CLogReference keepLogOpen;
+    WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
+    CreateDirectoryW((m_temp / L"out").c_str(), nullptr);
+    CreateDirectoryW((m_temp / L"out\\Packages").c_str(), nullptr);
+    const std::wstring package = m_temp / L"out\\Packages\\Foo.msi";
+    WriteFileBytes(package, std::string(4096, 'x'));
+    UINT code = ERROR_SUCCESS;
+    {
+        UniqueMsiHandle database;
+        code = MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put());
+    }
+    ASSERT_NE(static_cast<UINT>(ERROR_SUCCESS), code);
+    {
+        CMSIHandler builder;
+        builder.SetCabinetMaker(m_temp / L"never-run.exe");
+        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.BuildMSI());
+        builder.Uninitialize();
+    }
+    EXPECT_TRUE(OpenPackage(ToUtf8(package))) << "the new package replaced it";
+    EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::BuildMSI: Unable to read the cabinets of " + ToUtf8(package),
+                               code));
 }
 
 TEST_F(BuilderTest, ProjectWithoutFilesNeedsNoCabinet)
@@ -441,9 +478,10 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
         EXPECT_FALSE(find.valid()) << "no half-made package is left";
     }
     const auto lines = log.Messages();
-    EXPECT_TRUE(HasLine(lines, "CMSIHandler::RunBatchFile: Create Process Fail"));
-    EXPECT_TRUE(HasLine(lines, "CMSIHandler::RunBatchFile: Unable to remove the old cabinet " + m_temp.Utf8() +
-                                   "\\out\\Packages\\MSIProject.cab"));
+    EXPECT_TRUE(HasFailureLine(lines, "CMSIHandler::RunBatchFile: Create Process Fail", ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(HasFailureLine(lines, "CMSIHandler::RunBatchFile: Unable to remove the old cabinet " + m_temp.Utf8() +
+                                          "\\out\\Packages\\MSIProject.cab",
+                               ERROR_ACCESS_DENIED));
 }
 
 TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDatabaseOpens)

@@ -1,6 +1,7 @@
 // Parts of the package build on their own: key allocation, the cabinet
 // maker's directive files and the transaction's publishing of a package with
 // its cabinets.
+#include "common/Utf.h"
 #include "msi/CabinetDirectives.h"
 #include "msi/PackageTransaction.h"
 #include "msi/TableKeys.h"
@@ -61,15 +62,20 @@ TEST(PackageTransaction, PublishMovesEverythingOrPutsTheEarlierPackageBack)
             WriteFileBytes(builtCabinet, "new cabinet");
 
         CPackageTransaction transaction(package, built);
-        const std::string failure = transaction.Publish({{builtCabinet, cabinet}});
+        const Result published = transaction.Publish({{builtCabinet, cabinet}});
+        const std::string failure = ToUtf8(published.Text());
         if (c.cabinetMade) {
+            EXPECT_TRUE(published) << c.what;
             EXPECT_EQ("", failure) << c.what;
             EXPECT_EQ("new package", ReadFileBytes(package)) << c.what;
             EXPECT_EQ("new cabinet", ReadFileBytes(cabinet)) << c.what;
             EXPECT_FALSE(PathExists(built)) << c.what;
         } else {
-            EXPECT_EQ("CMSIHandler::BuildMSI: Unable to replace " + temp.Utf8() + "\\Product1.cab (error 2)", failure)
-                << c.what;
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), published.Code()) << c.what;
+            EXPECT_TRUE(failure.starts_with("CMSIHandler::BuildMSI: Unable to replace " + temp.Utf8() +
+                                            "\\Product1.cab (error 2: ") &&
+                        failure.ends_with(")"))
+                << failure;
             EXPECT_EQ("earlier package", ReadFileBytes(package)) << c.what;
             EXPECT_EQ("earlier cabinet", ReadFileBytes(cabinet)) << c.what;
             transaction.Discard();

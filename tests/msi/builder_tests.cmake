@@ -5,6 +5,7 @@ corvane_test(builder_tests
           ${CMAKE_CURRENT_LIST_DIR}/CabinetPlanTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/MachineValuesTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/PipelinePartsTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/ResultTest.cpp
           ${CMAKE_SOURCE_DIR}/tests/common/VersionResource.rc
   LIBS msibuilder project)
 add_dependencies(builder_tests blankmsi makecab)
