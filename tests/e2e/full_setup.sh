@@ -7,20 +7,7 @@ source "$(dirname "$0")/lib.sh"
 
 step "build the setup"
 payload="$WORK/payload"
-mkdir -p "$payload"
-python3 - "$payload" <<'PY'
-import random, sys, os
-d = sys.argv[1]
-rnd = random.Random(11)
-def put(name, data):
-    open(os.path.join(d, name), "wb").write(data)
-put("readme.txt", b"Corvane full test\r\n")
-put("big.dat", bytes(rnd.getrandbits(8) for _ in range(1536 * 1024 + 7)))
-put("scratch.tmp", b"scratch data\r\n")
-put("nested.bin", bytes(range(256)) * 4)
-put("accented.txt", "accented name: résumé\r\n".encode("utf-8"))
-put("quoted.txt", b"quote in the name\r\n")
-PY
+full_setup_payload "$payload" $((1536 * 1024 + 7))
 build_setup full_setup.nsi "$WORK/full-setup.exe" "$payload"
 
 step "capture"

@@ -260,3 +260,22 @@ RC
   rm -rf "$dir"
   return $rc
 }
+
+# full_setup_payload <folder> <size of big.dat>: the files the full setup
+# installs (full_setup.nsi), the same for every road that builds it.
+full_setup_payload() {
+  mkdir -p "$1"
+  python3 - "$1" "$2" <<'PY'
+import random, sys, os
+d, big = sys.argv[1], int(sys.argv[2])
+rnd = random.Random(11)
+def put(name, data):
+    open(os.path.join(d, name), "wb").write(data)
+put("readme.txt", b"Corvane full test\r\n")
+put("big.dat", bytes(rnd.getrandbits(8) for _ in range(big)))
+put("scratch.tmp", b"scratch data\r\n")
+put("nested.bin", bytes(range(256)) * 4)
+put("accented.txt", "accented name: résumé\r\n".encode("utf-8"))
+put("quoted.txt", b"quote in the name\r\n")
+PY
+}

@@ -4,20 +4,7 @@
 build_full_setup() {
   step "build the setup"
   payload="$WORK/payload"
-  mkdir -p "$payload"
-  python3 - "$payload" <<'PY'
-import random, sys, os
-d = sys.argv[1]
-rnd = random.Random(11)
-def put(name, data):
-    open(os.path.join(d, name), "wb").write(data)
-put("readme.txt", b"Corvane full test\r\n")
-put("big.dat", bytes(rnd.getrandbits(8) for _ in range(256 * 1024 + 7)))
-put("scratch.tmp", b"scratch data\r\n")
-put("nested.bin", bytes(range(256)) * 4)
-put("accented.txt", "accented name: résumé\r\n".encode("utf-8"))
-put("quoted.txt", b"quote in the name\r\n")
-PY
+  full_setup_payload "$payload" $((256 * 1024 + 7))
   build_setup full_setup.nsi "$WORK/full-setup.exe" "$payload"
 }
 
@@ -50,3 +37,15 @@ XML
   in_prefix "$1" wine reg add 'HKCU\Software\CorvaneFull' /f >/dev/null 2>&1 </dev/null
 }
 
+
+# wizard_road <prefix> <test>: runs one test of wizard_road.exe on the setup
+# in that prefix, output in $WORK/<prefix>/road.txt; a road that does not end
+# well ends the scenario.
+wizard_road() {
+  local rc=0
+  (cd "$(drive_c "$1")/corvane" &&
+    in_prefix "$1" xvfb-run -a wine 'C:\corvane\wizard_road.exe' --gtest_color=no \
+      --gtest_filter="WizardRoad.$2" 'C:\full-setup.exe' 'C:\out' </dev/null) >"$WORK/$1/road.txt" 2>&1 || rc=$?
+  tr -d '\r' <"$WORK/$1/road.txt"
+  [ "$rc" = 0 ] || { fail "the wizard road ended with $rc"; finish; }
+}

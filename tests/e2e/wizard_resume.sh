@@ -13,13 +13,7 @@ build_full_setup
 
 step "capture in the wizard, the second snapshot fails"
 prepare capture
-rc=0
-(cd "$(drive_c capture)/corvane" &&
-  in_prefix capture xvfb-run -a wine 'C:\corvane\wizard_road.exe' --gtest_color=no \
-    --gtest_filter=WizardRoad.ASecondSnapshotThatFailsLeavesTheCapturePending 'C:\full-setup.exe' 'C:\out' \
-    </dev/null) >"$WORK/capture/road.txt" 2>&1 || rc=$?
-tr -d '\r' <"$WORK/capture/road.txt"
-[ "$rc" = 0 ] || { fail "the wizard road ended with $rc"; finish; }
+wizard_road capture ASecondSnapshotThatFailsLeavesTheCapturePending
 check grep -q '^PENDING' "$WORK/capture/road.txt"
 ini="$(drive_c capture)/corvane/CorvaneRepackager.ini"
 check grep -q '^IsSnapshotTaken=1' <(tr -d '\r' <"$ini")

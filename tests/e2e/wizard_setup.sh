@@ -16,13 +16,7 @@ build_full_setup
 
 step "capture in the wizard"
 prepare capture
-rc=0
-(cd "$(drive_c capture)/corvane" &&
-  in_prefix capture xvfb-run -a wine 'C:\corvane\wizard_road.exe' --gtest_color=no \
-    --gtest_filter=WizardRoad.FromBasicInformationToTheBuiltPackage 'C:\full-setup.exe' 'C:\out' \
-    </dev/null) >"$WORK/capture/road.txt" 2>&1 || rc=$?
-tr -d '\r' <"$WORK/capture/road.txt"
-[ "$rc" = 0 ] || { fail "the wizard road ended with $rc"; finish; }
+wizard_road capture FromBasicInformationToTheBuiltPackage
 project="$(drive_c capture)/out/Packages/CorvaneFull_1.0.xml"
 msi="$(drive_c capture)/out/Packages/CorvaneFull.msi"
 check grep -q 'PROJECT=C:\\out\\Packages\\CorvaneFull_1.0.xml' "$WORK/capture/road.txt"
