@@ -1,5 +1,6 @@
 #include "common/NameUuid.h"
 
+#include "common/RegistryTypes.h"
 #include "common/Utf.h"
 
 #include <bcrypt.h>
@@ -52,17 +53,6 @@ bool Sha1(const unsigned char* a, ULONG aSize, const unsigned char* b, ULONG bSi
     }
     BCryptCloseAlgorithmProvider(algorithm, 0);
     return ok;
-}
-
-int HexDigit(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
 }
 
 std::wstring_view Trimmed(std::wstring_view text)
@@ -119,8 +109,8 @@ bool ParseGuid(std::wstring_view text, GUID& out)
                 return false;
             ++at;
         }
-        const int high = HexDigit(text[at]);
-        const int low = HexDigit(text[at + 1]);
+        const int high = HexDigitValue(text[at]);
+        const int low = HexDigitValue(text[at + 1]);
         if (high < 0 || low < 0)
             return false;
         bytes[i] = static_cast<unsigned char>(high * 16 + low);

@@ -31,10 +31,7 @@ bool ParseHexTypePrefix(std::wstring_view data, DWORD& type, std::size_t& prefix
     DWORD value = 0;
     for (std::size_t i = 4; i < close; ++i) {
         const wchar_t c = data[i];
-        const int digit = c >= L'0' && c <= L'9' ? c - L'0'
-                          : c >= L'a' && c <= L'f' ? c - L'a' + 10
-                          : c >= L'A' && c <= L'F' ? c - L'A' + 10
-                                                   : -1;
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             return false;
         value = value * 16 + static_cast<DWORD>(digit);

@@ -1,5 +1,7 @@
 #include "engine/CapturedValues.h"
 
+#include "common/RegistryTypes.h"
+
 #include <cwchar>
 
 namespace {
@@ -7,15 +9,6 @@ namespace {
 // Bytes from hexadecimal digits; none when a pair is not hexadecimal.
 std::optional<std::vector<unsigned char>> HexBytes(std::wstring_view digits)
 {
-    auto nibble = [](wchar_t c) -> int {
-        if (c >= L'0' && c <= L'9')
-            return c - L'0';
-        if (c >= L'a' && c <= L'f')
-            return c - L'a' + 10;
-        if (c >= L'A' && c <= L'F')
-            return c - L'A' + 10;
-        return -1;
-    };
     std::vector<unsigned char> bytes;
     std::wstring clean;
     for (const wchar_t c : digits)
@@ -24,8 +17,8 @@ std::optional<std::vector<unsigned char>> HexBytes(std::wstring_view digits)
     if (clean.size() % 2 != 0)
         return std::nullopt;
     for (std::size_t i = 0; i < clean.size(); i += 2) {
-        const int high = nibble(clean[i]);
-        const int low = nibble(clean[i + 1]);
+        const int high = HexDigitValue(clean[i]);
+        const int low = HexDigitValue(clean[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes.push_back(static_cast<unsigned char>(high << 4 | low));
