@@ -7,7 +7,7 @@
 
 std::wstring ConfigFile()
 {
-    return FromUtf8(Paths().ConfigFilePath);
+    return Paths().ConfigFilePath;
 }
 
 int ReadConfigInt(const std::wstring& file, const wchar_t* section, const wchar_t* key, int fallback)

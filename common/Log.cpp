@@ -148,8 +148,8 @@ int CLogHandler::WriteError(const char* message)
     return 1;
 }
 
-void LogError(const std::string& message)
+void LogError(const std::wstring& message)
 {
     CLogReference log;
-    log->WriteError(message);
+    log->WriteError(ToUtf8(message));
 }

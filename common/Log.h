@@ -68,4 +68,5 @@ private:
 };
 
 // Writes one line through a short-lived reference; for code without a holder.
-void LogError(const std::string& message);
+// The line is written as UTF-8.
+void LogError(const std::wstring& message);

@@ -59,7 +59,7 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4])
     hash.dwFileHashInfoSize = sizeof hash;
     const UINT rc = MsiGetFileHashW(path.c_str(), 0, &hash);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (error " + std::to_string(rc) + ")");
+        LogError(L"CMSIHandler::AddFileRows: no hash of " + path + L" (error " + std::to_wstring(rc) + L")");
         return false;
     }
     for (int i = 0; i < 4; ++i)
@@ -103,7 +103,7 @@ FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)
     ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
     BCryptDestroyHash(hash);
     if (!ok) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (read failed)");
+        LogError(L"CMSIHandler::AddFileRows: no hash of " + path + L" (read failed)");
         return FileHashRead::Failed;
     }
     for (int i = 0; i < 4; ++i)

@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr const char* CabinetName = "MSIProject.cab";
+constexpr const wchar_t* CabinetName = L"MSIProject.cab";
 constexpr std::uint64_t CabinetFileLimit = 0x80000000ull; // 2 GiB: no file of this size fits a cabinet
 
 // The template's own Directory keys: a captured folder never takes one of them.
@@ -275,7 +275,7 @@ bool CMSIHandler::SwitchToUtf8()
         return true;
     if (!m_database)
         return false;
-    const std::wstring folder = FromUtf8(WorkingTempFolder());
+    const std::wstring folder = WorkingTempFolder();
     const std::wstring name = L"utf8-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
     const std::wstring path = folder + L"\\" + name;
     bool imported = false;
@@ -287,7 +287,7 @@ bool CMSIHandler::SwitchToUtf8()
         DeleteFileW(path.c_str());
     }
     if (!imported) {
-        LogError("CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001");
+        LogError(L"CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001");
         return false;
     }
     m_codePage = CP_UTF8;
@@ -308,31 +308,31 @@ std::wstring CMSIHandler::DefaultCabinetMaker()
         if (FileExists(platform))
             return platform;
     }
-    return FromUtf8(Paths().ProgramFolder) + L"\\makecab.exe";
+    return Paths().ProgramFolder + L"\\makecab.exe";
 }
 
-int CMSIHandler::Initialize(const std::string& projectFileUtf8)
+int CMSIHandler::Initialize(const std::wstring& projectFile)
 {
     CloseAll();
-    m_cabinetPath = PackagesFolder() + "\\" + CabinetName;
-    m_batchPath = WorkingTempFolder() + "\\BuildAllCab.bat";
-    m_ddfPath = WorkingTempFolder() + "\\MSIProject.ddf";
+    m_cabinetPath = PackagesFolder() + L"\\" + CabinetName;
+    m_batchPath = WorkingTempFolder() + L"\\BuildAllCab.bat";
+    m_ddfPath = WorkingTempFolder() + L"\\MSIProject.ddf";
     if (m_cabinetMaker.empty())
         m_cabinetMaker = DefaultCabinetMaker();
     if (!m_log)
         m_log = std::make_unique<CLogReference>();
 
-    auto fail = [this](const std::string& message) {
-        (*m_log)->WriteError(message);
+    auto fail = [this](const std::wstring& message) {
+        (*m_log)->WriteError(ToUtf8(message));
         m_log.reset();
         return 0;
     };
 
     m_notes.clear();
     m_project = std::make_unique<CXMLDocumentHandler>();
-    m_isProjectLoaded = m_project->Load(projectFileUtf8) == 1;
+    m_isProjectLoaded = m_project->Load(projectFile) == 1;
     if (!m_isProjectLoaded)
-        return fail("CMSIHandler::Initialize: Unable to load Project File");
+        return fail(L"CMSIHandler::Initialize: Unable to load Project File");
 
     m_productInfo = {};
     m_project->ReadProductInfo(m_productInfo);
@@ -340,7 +340,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
 
     // The path table is only read here: a worker may run the build while the
     // window thread owns the table.
-    const std::string& msiName = Paths().MsiFileName;
+    const std::wstring& msiName = Paths().MsiFileName;
     if (msiName.empty()) {
         // A name made of product information: one plain file name in the
         // packages folder, whatever the product is called.
@@ -348,34 +348,36 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
             m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject") : m_productInfo.ApplicationName;
         const std::wstring plain = MakePlainFileName(product + L".msi");
         if (plain != product + L".msi")
-            (*m_log)->WriteError("CMSIHandler::Initialize: The product name \"" + ToUtf8(product) +
-                                 "\" does not make a plain file name; the package is named \"" + ToUtf8(plain) + "\"");
-        m_packagePath = PackagesFolder() + "\\" + ToUtf8(plain);
+            (*m_log)->WriteError(ToUtf8(L"CMSIHandler::Initialize: The product name \"" + product +
+                                        L"\" does not make a plain file name; the package is named \"" + plain +
+                                        L"\""));
+        m_packagePath = PackagesFolder() + L"\\" + plain;
     } else {
-        m_packagePath = PackagesFolder() + "\\" + msiName;
+        m_packagePath = PackagesFolder() + L"\\" + msiName;
     }
     // Built under a name of its own in the same folder, and moved over the
     // package's name only when complete: an earlier package survives a failed build.
-    m_buildPath = PackagesFolder() + "\\~build-" + std::to_string(GetCurrentProcessId()) + ".msi.tmp";
-    m_templatePath = Paths().ProgramFolder + "\\Blank.msi";
+    m_buildPath = PackagesFolder() + L"\\~build-" + std::to_wstring(GetCurrentProcessId()) + L".msi.tmp";
+    m_templatePath = Paths().ProgramFolder + L"\\Blank.msi";
 
     EnsureFolder(PackagesFolder());
     EnsureFolder(WorkingTempFolder());
 
     // The whole template, whatever its size; the copy must be writable.
-    const std::wstring templateW = FromUtf8(m_templatePath);
-    const std::wstring buildW = FromUtf8(m_buildPath);
-    for (const std::string* path : {&m_packagePath, &m_buildPath})
-        if (FromUtf8(*path).size() > PackagePathLimit)
-            return fail("CMSIHandler::Initialize: The package path " + *path + " is " +
-                        std::to_string(FromUtf8(*path).size()) +
-                        " characters long; Windows Installer opens paths of at most 259 characters");
+    const std::wstring& templateW = m_templatePath;
+    const std::wstring& buildW = m_buildPath;
+    for (const std::wstring* path : {&m_packagePath, &m_buildPath})
+        if (path->size() > PackagePathLimit)
+            return fail(L"CMSIHandler::Initialize: The package path " + *path + L" is " +
+                        std::to_wstring(path->size()) +
+                        L" characters long; Windows Installer opens paths of at most 259 characters");
     if (!FileExists(templateW))
-        return fail("CMSIHandler::Initialize: Unable to Open " + m_templatePath + " File");
+        return fail(L"CMSIHandler::Initialize: Unable to Open " + m_templatePath + L" File");
     if (const std::string problem = TemplateProblem(templateW); !problem.empty())
-        return fail("CMSIHandler::Initialize: The template " + m_templatePath + " cannot be used: " + problem);
+        return fail(L"CMSIHandler::Initialize: The template " + m_templatePath + L" cannot be used: " +
+                    FromUtf8(problem));
     if (!CopyFileW(templateW.c_str(), buildW.c_str(), FALSE))
-        return fail("CMSIHandler::Initialize: Unable to Open " + m_buildPath + " File");
+        return fail(L"CMSIHandler::Initialize: Unable to Open " + m_buildPath + L" File");
     const DWORD attributes = GetFileAttributesW(buildW.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesW(buildW.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -383,16 +385,16 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
     if (MsiOpenDatabaseW(buildW.c_str(), MSIDBOPEN_DIRECT, m_database.put()) != ERROR_SUCCESS) {
         m_database.reset();
         DeleteFileW(buildW.c_str());
-        return fail("CMSIHandler::Initialize: Unable to Open MSI File");
+        return fail(L"CMSIHandler::Initialize: Unable to Open MSI File");
     }
-    m_codePage = DatabaseCodePage(m_database.get(), FromUtf8(WorkingTempFolder()));
+    m_codePage = DatabaseCodePage(m_database.get(), WorkingTempFolder());
     return 1;
 }
 
 int CMSIHandler::BuildMSI()
 {
     if (!m_isProjectLoaded || !m_database) {
-        LogError("CMSIHandler::BuildMSI: XML not loaded");
+        LogError(L"CMSIHandler::BuildMSI: XML not loaded");
         return 0;
     }
     m_counts = {};
@@ -533,7 +535,7 @@ int CMSIHandler::BuildMSI()
     m_database.reset();
     if (committed != ERROR_SUCCESS) {
         Progress().SetStatusText(L"");
-        Fail("CMSIHandler::BuildMSI: Unable to commit " + m_packagePath);
+        Fail("CMSIHandler::BuildMSI: Unable to commit " + ToUtf8(m_packagePath));
         DiscardBuild();
         return 0;
     }
@@ -550,7 +552,7 @@ int CMSIHandler::BuildMSI()
 void CMSIHandler::DiscardBuild()
 {
     if (!m_buildPath.empty())
-        DeleteFileW(FromUtf8(m_buildPath).c_str());
+        DeleteFileW(m_buildPath.c_str());
     DiscardCabinets();
 }
 
@@ -563,7 +565,7 @@ int CMSIHandler::Stopped()
     m_database.reset();
     DiscardBuild();
     Progress().SetStatusText(L"");
-    LogError("CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_packagePath + " not written");
+    LogError(L"CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_packagePath + L" not written");
     return 0;
 }
 
@@ -612,7 +614,7 @@ UniqueFile CMSIHandler::OpenPackableFile(const std::wstring& realPath, std::uint
 {
     size = 0;
     if (IsTemporaryOrLinkFile(realPath)) {
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " is a temporary file or a shell link; left out");
+        LogError(L"CMSIHandler::AddFileRows: " + realPath + L" is a temporary file or a shell link; left out");
         return UniqueFile();
     }
     // A capture of 64-bit Windows named System32 as itself.
@@ -623,8 +625,8 @@ UniqueFile CMSIHandler::OpenPackableFile(const std::wstring& realPath, std::uint
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER length{};
     if (!file || !GetFileSizeEx(file.get(), &length)) {
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " cannot be read (error " +
-                 std::to_string(GetLastError()) + "); left out");
+        LogError(L"CMSIHandler::AddFileRows: " + realPath + L" cannot be read (error " +
+                 std::to_wstring(GetLastError()) + L"); left out");
         return UniqueFile();
     }
     size = static_cast<std::uint64_t>(length.QuadPart);
@@ -697,9 +699,9 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files, bool keptOnRemov
             ToRealPath(real);
             if (!OnSystemDrive(ParentOf(path))) {
                 if (LeaveOutFolder(ParentOf(path)))
-                    LogError("CMSIHandler::AddFileRows: " + ToUtf8(ParentOf(path)) +
-                             " is not on the system drive, where the package installs; its files are left out");
-                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) + " left out with its folder");
+                    LogError(L"CMSIHandler::AddFileRows: " + ParentOf(path) +
+                             L" is not on the system drive, where the package installs; its files are left out");
+                LogError(L"CMSIHandler::AddFileRows: " + real + L" left out with its folder");
                 m_leftOut.push_back(real);
                 ++m_counts.FilesLeftOut;
                 continue;
@@ -712,15 +714,15 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files, bool keptOnRemov
                 continue;
             }
             if (size >= CabinetFileLimit) {
-                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
-                         " is 2 GiB or larger and cannot be stored in a cabinet; left out");
+                LogError(L"CMSIHandler::AddFileRows: " + real +
+                         L" is 2 GiB or larger and cannot be stored in a cabinet; left out");
                 m_leftOut.push_back(real);
                 ++m_counts.FilesLeftOut;
                 continue;
             }
             if (!FitsCodePage(path)) {
-                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
-                         " cannot be named in the package's code page; left out");
+                LogError(L"CMSIHandler::AddFileRows: " + real +
+                         L" cannot be named in the package's code page; left out");
                 m_leftOut.push_back(real);
                 ++m_counts.FilesLeftOut;
                 continue;
@@ -730,8 +732,8 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files, bool keptOnRemov
             file.name = LastComponent(path);
             std::string probe;
             if (!ToDdfText(real, m_ddfIsUtf8, probe) || !ToDdfText(file.name, m_ddfIsUtf8, probe)) {
-                LogError("CMSIHandler::WriteCabinetList: " + ToUtf8(real) +
-                         " cannot be named in the cabinet maker's code page; left out");
+                LogError(L"CMSIHandler::WriteCabinetList: " + real +
+                         L" cannot be named in the cabinet maker's code page; left out");
                 m_leftOut.push_back(real);
                 ++m_counts.FilesLeftOut;
                 continue;
@@ -760,19 +762,19 @@ void CMSIHandler::CollectFiles(const DirectoryChangeMap& files, bool keptOnRemov
 bool CMSIHandler::WriteDdf()
 {
     std::string packages;
-    if (!ToDdfText(FromUtf8(PackagesFolder()), m_ddfIsUtf8, packages))
-        packages = PackagesFolder();
+    if (!ToDdfText(PackagesFolder(), m_ddfIsUtf8, packages))
+        packages = ToUtf8(PackagesFolder());
     // Without files, the header alone (no cabinet maker runs).
     const std::size_t count = std::max<std::size_t>(m_plan.cabinets.size(), 1);
     for (std::size_t c = 0; c < count; ++c) {
         const PlannedCabinet cabinet = c < m_plan.cabinets.size() ? m_plan.cabinets[c] : PlannedCabinet{};
-        std::FILE* ddf = _wfopen(c < m_cabinetDdfs.size() ? m_cabinetDdfs[c].c_str() : FromUtf8(m_ddfPath).c_str(),
+        std::FILE* ddf = _wfopen(c < m_cabinetDdfs.size() ? m_cabinetDdfs[c].c_str() : m_ddfPath.c_str(),
                                  L"wb");
         if (!ddf) {
             Fail("CMSIHandler::BuildMSI: Unable to Open DDF File");
             return false;
         }
-        std::string cabinetName = CabinetName;
+        std::string cabinetName = ToUtf8(CabinetName);
         if (c < m_cabinetFiles.size())
             (void)ToDdfText(LastComponent(m_cabinetFiles[c]), m_ddfIsUtf8, cabinetName);
         // A cabinet larger than a CD's worth says so: a cabinet maker that
@@ -822,7 +824,7 @@ bool CMSIHandler::WriteDdf()
 // starts the cabinet maker directly.
 void CMSIHandler::WriteBatchFile()
 {
-    std::FILE* batch = _wfopen(FromUtf8(m_batchPath).c_str(), L"wb");
+    std::FILE* batch = _wfopen(m_batchPath.c_str(), L"wb");
     if (!batch)
         return;
     std::string maker;
@@ -958,8 +960,8 @@ void CMSIHandler::AddDirectoryRows(const std::vector<std::wstring>& folders)
             continue;
         if (!OnSystemDrive(clean)) {
             if (LeaveOutFolder(clean))
-                LogError("CMSIHandler::AddDirectoryRows: " + ToUtf8(clean) +
-                         " is not on the system drive, where the package installs; left out");
+                LogError(L"CMSIHandler::AddDirectoryRows: " + clean +
+                         L" is not on the system drive, where the package installs; left out");
             continue;
         }
         bool isProperty = false;

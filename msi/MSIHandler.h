@@ -84,10 +84,10 @@ public:
     CMSIHandler(const CMSIHandler&) = delete;
     CMSIHandler& operator=(const CMSIHandler&) = delete;
 
-    // Loads the project file (UTF-8 path) into the builder's own document,
+    // Loads the project file into the builder's own document,
     // copies the template to the package path and opens the package.
     // 1 on success; 0 after one log line.
-    int Initialize(const std::string& projectFileUtf8);
+    int Initialize(const std::wstring& projectFile);
     // Runs the whole pipeline under a temporary name beside the package and
     // moves the result over the package's name. 1 when the package is
     // complete; 0 when the build could not start, the cabinet could not be
@@ -111,8 +111,8 @@ public:
     // The UpgradeCode and ProductVersion of the last build.
     const std::wstring& UpgradeCode() const noexcept { return m_upgradeCode; }
     const std::wstring& ProductVersion() const noexcept { return m_productVersion; }
-    // The package's final path (UTF-8), known after Initialize.
-    const std::string& PackagePath() const noexcept { return m_packagePath; }
+    // The package's final path, known after Initialize.
+    const std::wstring& PackagePath() const noexcept { return m_packagePath; }
 
     // The cabinet maker to run: %SystemRoot%\System32\makecab.exe where the
     // platform has one, else ProgramFolder\makecab.exe. A test may name another.
@@ -254,12 +254,12 @@ private:
     bool m_isProjectLoaded = false;
     ProductInfo m_productInfo;
 
-    std::string m_templatePath;
-    std::string m_packagePath;
-    std::string m_buildPath;
-    std::string m_batchPath;
-    std::string m_ddfPath;
-    std::string m_cabinetPath;
+    std::wstring m_templatePath;
+    std::wstring m_packagePath;
+    std::wstring m_buildPath;
+    std::wstring m_batchPath;
+    std::wstring m_ddfPath;
+    std::wstring m_cabinetPath;
     std::wstring m_cabinetMaker;
     CabinetPlan m_plan;
     std::vector<std::wstring> m_cabinetNames; // Media.Cabinet of each planned cabinet

@@ -77,7 +77,7 @@ std::string Megabytes(std::uint64_t bytes)
 
 void CMSIHandler::Fail(const std::string& line)
 {
-    LogError(line);
+    LogError(FromUtf8(line));
     if (m_failure.empty())
         m_failure = line;
 }
@@ -87,17 +87,17 @@ void CMSIHandler::PlanPackageCabinets()
     std::wstring problem;
     const CabinetLimits limits = ReadCabinetLimits(ConfigFile(), problem);
     if (!problem.empty())
-        LogError("CMSIHandler::BuildMSI: " + ToUtf8(problem));
+        LogError(L"CMSIHandler::BuildMSI: " + problem);
     std::vector<CabinetFileSize> sizes;
     sizes.reserve(m_files.size());
     for (const PackedFile& file : m_files)
         sizes.push_back({file.size, ToUtf8(file.key).size()});
     m_plan = PlanCabinets(sizes, limits);
 
-    const std::wstring packages = FromUtf8(PackagesFolder());
-    const std::wstring temp = FromUtf8(WorkingTempFolder());
-    const std::wstring packageName = Upper(FileNameOf(FromUtf8(m_packagePath)));
-    m_earlierCabinets = ExternalCabinetsOf(FromUtf8(m_packagePath));
+    const std::wstring packages = PackagesFolder();
+    const std::wstring temp = WorkingTempFolder();
+    const std::wstring packageName = Upper(FileNameOf(m_packagePath));
+    m_earlierCabinets = ExternalCabinetsOf(m_packagePath);
     std::vector<std::wstring> external;
     if (m_plan.external) {
         // A name is free unless another file has it: the cabinets of the
@@ -134,13 +134,13 @@ void CMSIHandler::PlanPackageCabinets()
             list += (list.empty() ? L"" : L", ") + name;
         Note(L"The files hold " + FromUtf8(Megabytes(m_plan.totalBound)) +
              L" MB, more than a package can embed: the package is a folder of files to be deployed together, " +
-             FileNameOf(FromUtf8(m_packagePath)) + L" with its cabinets " + list + L" beside it in " + packages);
+             FileNameOf(m_packagePath) + L" with its cabinets " + list + L" beside it in " + packages);
     }
 }
 
 bool CMSIHandler::StartCabinetMaker()
 {
-    m_cabinetJob = std::make_unique<CCabinetJob>(m_cabinetMaker, FromUtf8(WorkingTempFolder()));
+    m_cabinetJob = std::make_unique<CCabinetJob>(m_cabinetMaker, WorkingTempFolder());
     for (std::size_t c = 0; c < m_plan.cabinets.size(); ++c) {
         const PlannedCabinet& cabinet = m_plan.cabinets[c];
         std::uint64_t bytes = 0;
@@ -229,7 +229,7 @@ bool CMSIHandler::StoreCabinets()
     for (std::size_t c = 0; c < m_cabinetNames.size(); ++c)
         streams.push_back({m_cabinetNames[c].substr(1), m_cabinetFiles[c]});
     std::string failure;
-    if (!StoreStreams(FromUtf8(m_buildPath), streams, failure)) {
+    if (!StoreStreams(m_buildPath, streams, failure)) {
         Fail("CMSIHandler::BuildMSI: " + failure);
         return false;
     }
@@ -243,12 +243,12 @@ bool CMSIHandler::PublishPackage()
     // Every file of the package, from its temporary name to its own; names
     // that are taken are first moved aside, and put back when a move fails,
     // so that an earlier package stays whole with its own cabinets.
-    const std::wstring packages = FromUtf8(PackagesFolder());
+    const std::wstring packages = PackagesFolder();
     std::vector<std::pair<std::wstring, std::wstring>> moves;
     if (m_plan.external)
         for (std::size_t c = 0; c < m_cabinetFiles.size(); ++c)
             moves.emplace_back(m_cabinetFiles[c], packages + L"\\" + m_cabinetNames[c]);
-    moves.emplace_back(FromUtf8(m_buildPath), FromUtf8(m_packagePath));
+    moves.emplace_back(m_buildPath, m_packagePath);
 
     const std::wstring aside = L".~old-" + std::to_wstring(GetCurrentProcessId());
     std::vector<std::wstring> movedAside;

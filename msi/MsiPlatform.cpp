@@ -139,14 +139,14 @@ void CMSIHandler::StageRedirectedFiles()
     // copied to the working folder, with redirection off, and packed from there.
     if (!m_x64Capture || !IsWow64Windows())
         return;
-    const std::wstring stage = FromUtf8(WorkingTempFolder()) + L"\\System64Files";
+    const std::wstring stage = WorkingTempFolder() + L"\\System64Files";
     bool created = false;
     for (PackedFile& file : m_files) {
         if (!IsAtOrBelow(UpperKey(file.folder), System32Folder))
             continue;
         if (!created) {
             RemoveFolderTree(stage);
-            created = EnsureFolder(ToUtf8(stage));
+            created = EnsureFolder(stage);
         }
         const std::wstring copy = stage + L"\\" + file.key;
         bool copied;
@@ -157,7 +157,7 @@ void CMSIHandler::StageRedirectedFiles()
         if (copied)
             file.realPath = copy;
         else
-            LogError("CMSIHandler::StageRedirectedFiles: Unable to copy " + ToUtf8(file.realPath) + " to " +
-                     ToUtf8(copy));
+            LogError(L"CMSIHandler::StageRedirectedFiles: Unable to copy " + file.realPath + L" to " +
+                     copy);
     }
 }

@@ -167,38 +167,38 @@ int CMSIHandler::QueryKey(const std::wstring& root, const std::wstring& key, con
         RegOpenKeyExW(hive->second, key.c_str(), 0, KEY_READ | (m_x64Capture ? RegistryViewAccess() : 0),
                       opened.put()) != ERROR_SUCCESS) {
         opened.reset();
-        LogError("CMSIHandler::QueryKey Unable to Open " + ToUtf8(root) + "\\" + ToUtf8(key));
+        LogError(L"CMSIHandler::QueryKey Unable to Open " + root + L"\\" + key);
         return 1;
     }
     // A value without a type name creates its key alone.
     if (type.empty())
         return 0;
-    const std::string where = ToUtf8(root) + "\\" + ToUtf8(key) + " value \"" + ToUtf8(name) + "\"";
+    const std::wstring where = root + L"\\" + key + L" value \"" + name + L"\"";
     DWORD actual = 0, size = 0;
     LSTATUS rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, nullptr, &size);
     std::vector<BYTE> data(size + sizeof(wchar_t) * 2);
     if (rc == ERROR_SUCCESS)
         rc = RegQueryValueExW(opened.get(), name.c_str(), nullptr, &actual, data.data(), &size);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::QueryKey Unable to read " + where + " (error " + std::to_string(rc) + "); left out");
+        LogError(L"CMSIHandler::QueryKey Unable to read " + where + L" (error " + std::to_wstring(rc) + L"); left out");
         return static_cast<int>(rc);
     }
     if (!RecordedTypeCovers(type, actual)) {
-        LogError("CMSIHandler::QueryKey " + where + " was captured as " + ToUtf8(type) + " and is now " +
-                 ToUtf8(RegistryTypeName(actual)) + "; left out");
+        LogError(L"CMSIHandler::QueryKey " + where + L" was captured as " + type + L" and is now " +
+                 RegistryTypeName(actual) + L"; left out");
         return ERROR_INVALID_DATA;
     }
     std::size_t dropped = 0;
     const std::wstring valuePath = root + L"\\" + key + L"\\" + (name.empty() ? L"(Default)" : name);
     if (!RegistryValueField(actual, data.data(), size, value, dropped,
                             [&](const std::wstring& text) { return MachineValue(text, valuePath); })) {
-        LogError("CMSIHandler::QueryKey " + where + " is of type " + ToUtf8(RegistryTypeName(actual)) +
-                 ", which Windows Installer cannot write; left out");
+        LogError(L"CMSIHandler::QueryKey " + where + L" is of type " + RegistryTypeName(actual) +
+                 L", which Windows Installer cannot write; left out");
         return ERROR_INVALID_DATA;
     }
     if (dropped > 0)
-        LogError("CMSIHandler::QueryKey " + where + ": " + std::to_string(dropped) +
-                 " empty string(s) of the multi-string dropped (a multi-string cannot hold one)");
+        LogError(L"CMSIHandler::QueryKey " + where + L": " + std::to_wstring(dropped) +
+                 L" empty string(s) of the multi-string dropped (a multi-string cannot hold one)");
     return 0;
 }
 
@@ -232,8 +232,8 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number, bo
 
             const int rootNumber = RootNumber(root);
             if (rootNumber < 0) {
-                LogError("CMSIHandler::AddRegistryRows: " + ToUtf8(root) + " has no installer root; " +
-                         ToUtf8(key) + " left out");
+                LogError(L"CMSIHandler::AddRegistryRows: " + root + L" has no installer root; " +
+                         key + L" left out");
                 ++m_counts.RegistryLeftOut;
                 continue;
             }
@@ -243,8 +243,8 @@ void CMSIHandler::AddRegistryRows(const RegistryChangeMap& keys, int& number, bo
                 continue;
             }
             if (!FitsCodePage(key) || !FitsCodePage(name) || !FitsCodePage(value)) {
-                LogError("CMSIHandler::AddRegistryRows: " + ToUtf8(root) + "\\" + ToUtf8(key) + " " + ToUtf8(name) +
-                         " cannot be written in the package's code page; left out");
+                LogError(L"CMSIHandler::AddRegistryRows: " + root + L"\\" + key + L" " + name +
+                         L" cannot be written in the package's code page; left out");
                 ++m_counts.RegistryLeftOut;
                 continue;
             }
@@ -356,7 +356,7 @@ void CMSIHandler::CheckOwnRows()
 {
     const std::vector<std::wstring> findings = CheckPackageRules(m_database.get());
     for (const std::wstring& finding : findings)
-        LogError("CMSIHandler::CheckPackage: " + ToUtf8(finding));
+        LogError(L"CMSIHandler::CheckPackage: " + finding);
     m_counts.RuleFindings = findings.size();
     if (!findings.empty())
         Note(L"The package check found " + std::to_wstring(findings.size()) +
@@ -367,7 +367,7 @@ void CMSIHandler::CheckOwnRows()
 
 void CMSIHandler::Note(const std::wstring& line)
 {
-    LogError("CMSIHandler::BuildMSI: " + ToUtf8(line));
+    LogError(L"CMSIHandler::BuildMSI: " + line);
     m_notes.push_back(line);
 }
 
@@ -472,15 +472,15 @@ void CMSIHandler::AddShortcutRows(const ShortcutList& shortcuts)
             exe = exe.substr(slash + 1);
         const auto file = m_firstKeyOfName.find(UpperKey(exe));
         if (file == m_firstKeyOfName.end()) {
-            LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) + " points to " + ToUtf8(exe) +
-                     ", which is not in the package; left out");
+            LogError(L"CMSIHandler::AddShortcutRows: " + record.Name + L" points to " + exe +
+                     L", which is not in the package; left out");
             ++m_counts.OtherLeftOut;
             continue;
         }
         if (!FitsCodePage(record.Name) || !FitsCodePage(record.Subfolder) || !FitsCodePage(record.Arguments) ||
             !FitsCodePage(record.Description)) {
-            LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) +
-                     " cannot be written in the package's code page; left out");
+            LogError(L"CMSIHandler::AddShortcutRows: " + record.Name +
+                     L" cannot be written in the package's code page; left out");
             ++m_counts.OtherLeftOut;
             continue;
         }
@@ -551,8 +551,8 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
         const std::wstring folder = slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
         if (m_leftOutFolders.count(UpperKey(folder))) {
             for (const IniChangeEntry& entry : entries)
-                LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
-                         ToUtf8(entry.Key) + " left out with its folder");
+                LogError(L"CMSIHandler::AddIniListRows: " + file + L" [" + entry.Section + L"] " +
+                         entry.Key + L" left out with its folder");
             m_counts.OtherLeftOut += entries.size();
             continue;
         }
@@ -560,8 +560,8 @@ void CMSIHandler::AddIniListRows(const IniChangeMap& list, CTableInserter& table
         for (const IniChangeEntry& entry : entries) {
             if (!FitsCodePage(file) || !FitsCodePage(entry.Section) || !FitsCodePage(entry.Key) ||
                 !FitsCodePage(entry.Value)) {
-                LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
-                         ToUtf8(entry.Key) + " cannot be written in the package's code page; left out");
+                LogError(L"CMSIHandler::AddIniListRows: " + file + L" [" + entry.Section + L"] " +
+                         entry.Key + L" cannot be written in the package's code page; left out");
                 ++m_counts.OtherLeftOut;
                 continue;
             }
@@ -583,7 +583,7 @@ void CMSIHandler::WriteSummaryInformation(const std::wstring& title, const std::
     UniqueMsiHandle summary;
     if (MsiGetSummaryInformationW(m_database.get(), nullptr, 10, summary.put()) != ERROR_SUCCESS) {
         summary.reset();
-        LogError("CMSIHandler::WriteSummaryInformation: Unable to open the summary information");
+        LogError(L"CMSIHandler::WriteSummaryInformation: Unable to open the summary information");
         return;
     }
     const std::wstring revision = NewGuidString();
@@ -619,5 +619,5 @@ void CMSIHandler::WriteSummaryInformation(const std::wstring& title, const std::
         MsiSummaryInfoSetPropertyW(summary.get(), 14, VT_I4, 200, nullptr, nullptr);
     }
     if (MsiSummaryInfoPersist(summary.get()) != ERROR_SUCCESS)
-        LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information");
+        LogError(L"CMSIHandler::WriteSummaryInformation: Unable to save the summary information");
 }

@@ -132,8 +132,8 @@ bool EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
     if (rc == ERROR_SUCCESS)
         rc = MsiViewExecute(view.get(), 0);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::EnsureSystemTable: Unable to create the " + ToUtf8(table) + " table (error " +
-                 std::to_string(rc) + ")");
+        LogError(L"CMSIHandler::EnsureSystemTable: Unable to create the " + table + L" table (error " +
+                 std::to_wstring(rc) + L")");
         return false;
     }
     CTableInserter validation(database, L"_Validation",
@@ -155,7 +155,7 @@ bool EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int seq
                              view.put()) != ERROR_SUCCESS ||
         !parameter || MsiRecordSetStringW(parameter.get(), 1, action.c_str()) != ERROR_SUCCESS ||
         MsiViewExecute(view.get(), parameter.get()) != ERROR_SUCCESS) {
-        LogError("CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence");
+        LogError(L"CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence");
         return false;
     }
     UniqueMsiHandle found;

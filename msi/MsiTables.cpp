@@ -28,7 +28,7 @@ CTableInserter::CTableInserter(MSIHANDLE database, std::wstring_view table,
     sql += L") VALUES (" + marks + L")";
     if (MsiDatabaseOpenViewW(database, sql.c_str(), m_view.put()) != ERROR_SUCCESS) {
         m_view.reset();
-        LogError(openFailure);
+        LogError(FromUtf8(openFailure));
         return;
     }
     m_record.reset(MsiCreateRecord(static_cast<UINT>(m_columns)));
@@ -63,8 +63,8 @@ bool CTableInserter::Execute(std::wstring_view firstField)
         return true;
     }
     ++m_rejected;
-    LogError("CMSIHandler::PopulateMSITable: row " + ToUtf8(firstField) + " rejected by the " + ToUtf8(m_table) +
-             " table (error " + std::to_string(rc) + ")");
+    LogError(L"CMSIHandler::PopulateMSITable: row " + std::wstring(firstField) + L" rejected by the " + m_table +
+             L" table (error " + std::to_wstring(rc) + L")");
     return false;
 }
 
@@ -84,7 +84,7 @@ bool CTableInserter::InsertWithStream(std::initializer_list<MsiField> fields, co
         return false;
     if (MsiRecordSetStreamW(m_record.get(), static_cast<UINT>(fields.size() + 1), streamPath.c_str()) !=
         ERROR_SUCCESS) {
-        LogError(streamFailure);
+        LogError(FromUtf8(streamFailure));
         return false;
     }
     const std::wstring_view* key = std::get_if<std::wstring_view>(fields.begin());

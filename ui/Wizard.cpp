@@ -44,7 +44,7 @@ int RunWizard()
             OleUninitialize();
         return result < 0 ? 1 : 0;
     } catch (...) {
-        LogError("RunWizard: unexpected exception");
+        LogError(L"RunWizard: unexpected exception");
         return 1;
     }
 }

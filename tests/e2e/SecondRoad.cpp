@@ -130,7 +130,8 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         ASSERT_EQ(build.IconFiles().size(), 1u);
         EXPECT_TRUE(CopyFileW(build.IconFiles().begin()->first.c_str(), (g_output + L"\\shortcut-icon.ico").c_str(),
                               FALSE));
-        std::printf("MSI=%s\\Packages\\%s\n", Paths().OutputFolder.c_str(), Paths().MsiFileName.c_str());
+        std::printf("MSI=%s\\Packages\\%s\n", ToUtf8(Paths().OutputFolder).c_str(),
+                    ToUtf8(Paths().MsiFileName).c_str());
         std::fflush(stdout);
         w.Sheet().PressButton(PSBTN_FINISH);
         EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));

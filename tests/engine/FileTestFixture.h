@@ -154,12 +154,12 @@ protected:
         MakeFolder(m_root / L"tree");
         WriteFileBytes(m_root / L"Raw.xml", RawProjectSkeleton);
 
-        PathTable& p = Paths();
-        p.WorkingRoot = ToUtf8(m_root / L"work");
-        p.IniBackupFolder = ToUtf8(m_root / L"AppData\\INIBackup");
-        p.RawProjectFilePath = ToUtf8(m_root / L"Raw.xml");
-        p.FileChangesPath = p.WorkingRoot + "\\Temp\\FileChanges.xml";
-        p.IniChangesPath = p.WorkingRoot + "\\Temp\\INIChanges.xml";
+        WorkPaths& p = Paths();
+        p.WorkingRoot = m_root / L"work";
+        p.IniBackupFolder = m_root / L"AppData\\INIBackup";
+        p.RawProjectFilePath = m_root / L"Raw.xml";
+        p.FileChangesPath = p.WorkingRoot + L"\\Temp\\FileChanges.xml";
+        p.IniChangesPath = p.WorkingRoot + L"\\Temp\\INIChanges.xml";
 
         FolderTokenValues& t = TokenValues();
         t.windir = m_root / L"Windows";
@@ -196,11 +196,11 @@ protected:
     std::wstring In(const std::wstring& name) const { return m_root / (L"tree\\" + name); }
     std::vector<SnapshotFileEntry> FirstFile(const CFileEnumerate& e) const
     {
-        return ParseSnapshotFile(ReadFileBytes(FromUtf8(e.FirstSnapshotPath())));
+        return ParseSnapshotFile(ReadFileBytes(e.FirstSnapshotPath()));
     }
 
     TempFolder m_root;
     std::optional<ScopedCurrentDirectory> m_cd;
-    PathTable m_savedPaths;
+    WorkPaths m_savedPaths;
     FolderTokenValues m_savedTokens;
 };

@@ -182,10 +182,10 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     EXPECT_FALSE(w.IsVisible(IDC_PROJECT_PROGRESS));
     EXPECT_FALSE(w.IsVisible(IDC_SHORTCUT_LIST));
     EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
-    EXPECT_EQ(FromUtf8(GetProjectFilePath()), m_output + L"\\Packages\\ProjectFile.xml");
+    EXPECT_EQ(GetProjectFilePath(), m_output + L"\\Packages\\ProjectFile.xml");
 
     // The package has both shortcuts of the entry and one icon, the extracted file's bytes.
-    const std::wstring icon = FromUtf8(Paths().ExtractedIconFolder) + L"\\app.exe_0.ico";
+    const std::wstring icon = Paths().ExtractedIconFolder + L"\\app.exe_0.ico";
     ASSERT_TRUE(PathExists(icon));
     {
         UniqueMsiHandle database;
@@ -210,7 +210,7 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     // Finish ends the capture.
     w.Sheet().PressButton(PSBTN_FINISH);
     EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
-    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
+    EXPECT_FALSE(PathExists(WorkingTempFolder()));
 }
 
 TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
@@ -273,10 +273,10 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         IsSnapshotTaken = true;
         const std::wstring project = m_output + L"\\Packages\\ProjectFile.xml";
         DeleteFileW(project.c_str());
-        EnsureFolder(ToUtf8(m_output + L"\\Packages"));
+        EnsureFolder(m_output + L"\\Packages");
         if (c.blockProject)
             ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
-        const std::wstring firstSnapshot = FromUtf8(m_manager->Coordinator().FileSide().FirstSnapshotPath());
+        const std::wstring firstSnapshot = m_manager->Coordinator().FileSide().FirstSnapshotPath();
 
         auto w = std::make_unique<WizardDriver>();
         CCreateProjectFileMsiDlg& page = OpenPage(*w);
