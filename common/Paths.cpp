@@ -1,5 +1,6 @@
 #include "common/Paths.h"
 
+#include "common/Config.h"
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -152,6 +153,26 @@ void SetProjectFilePath(const std::wstring& path)
 {
     std::lock_guard lock(g_projectFileLock);
     g_projectFilePath = path;
+}
+
+std::wstring ConfigFile()
+{
+    return Paths().ConfigFilePath;
+}
+
+bool ReadSnapshotTakenKey()
+{
+    return ReadConfigInt(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", 0) != 0;
+}
+
+bool WriteSnapshotTakenKey()
+{
+    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", L"1");
+}
+
+bool RemoveSnapshotTakenKey()
+{
+    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", nullptr);
 }
 
 std::wstring WorkingTempFolder() { return Paths().WorkingRoot + L"\\Temp"; }

@@ -74,6 +74,14 @@ bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFi
 std::wstring GetProjectFilePath();
 void SetProjectFilePath(const std::wstring& path);
 
+// The configuration file of the path table (program folder + "\CorvaneRepackager.ini").
+std::wstring ConfigFile();
+
+// The pending-capture key of section SnapshotDetails of the configuration file.
+bool ReadSnapshotTakenKey();
+bool WriteSnapshotTakenKey(); // "1"
+bool RemoveSnapshotTakenKey();
+
 // Working folders built where they are used.
 std::wstring WorkingTempFolder();     // working root + "\Temp"
 std::wstring WorkingSnapshotFolder(); // working root + "\SnapShot"

@@ -1,6 +1,7 @@
 #include "ui/ProjectPageControls.h"
 
 #include "common/Config.h"
+#include "common/Paths.h"
 #include "common/Log.h"
 #include "common/Progress.h"
 #include "common/Worker.h"
