@@ -40,15 +40,30 @@ TEST(Paths, TableIsBuiltFromTheCurrentFolderAndTheEnvironment)
     EXPECT_EQ(GetProjectFilePath(), L"E:\\p\\\u00e9.xml");
 }
 
+// The limit counts a root's UTF-8 bytes, not its UTF-16 characters: with the
+// 32 bytes kept for the longest name, "C:\" and 494 two-byte characters just fit.
 TEST(Paths, ARootTooLongForTheWorkingBuffersIsRefusedNotCut)
 {
     TempFolder root;
     ScopedCurrentDirectory cd(root.Path());
-    const std::wstring longRoot = L"C:\\" + std::wstring(1100, L'x');
-    ScopedEnvironment temp(L"temp", longRoot.c_str());
-    EXPECT_FALSE(InitializePaths(L"", L""));
-    EXPECT_TRUE(Paths().WorkingRoot.empty());
-    EXPECT_TRUE(Paths().FileChangesPath.empty());
+    const std::wstring atLimit = L"C:\\" + std::wstring(494, L'\u00e9');
+    const struct
+    {
+        const char* name;
+        std::wstring temp;
+        bool accepted;
+    } cases[] = {
+        {"far beyond the limit", L"C:\\" + std::wstring(1100, L'x'), false},
+        {"two-byte characters up to the limit", atLimit, true},
+        {"one byte beyond the limit", atLimit + L"x", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnvironment temp(L"temp", c.temp.c_str());
+        EXPECT_EQ(InitializePaths(L"", L""), c.accepted);
+        EXPECT_EQ(Paths().WorkingRoot, c.accepted ? c.temp : L"");
+        EXPECT_EQ(Paths().FileChangesPath.empty(), !c.accepted);
+    }
 }
 
 TEST(Paths, HiveNamesMapShortAndLongNames)
