@@ -231,13 +231,12 @@ int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const Repo
 
 int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
 {
-    CLogReference log;
     IsCommandLineMode = true;
     const std::wstring projectFile = arguments[0];
     std::wstring outputFolder = Lower(arguments[1]);
     const bool fileOption = arguments.size() == 3 && Lower(arguments[2]).starts_with(L"-file=");
     if (!RemoveAll(outputFolder, L"-path=") || arguments.size() > 3 || (arguments.size() == 3 && !fileOption)) {
-        log->WriteError(BuildUsageLine);
+        LogError(FromUtf8(BuildUsageLine));
         if (arguments.size() > 3 || (arguments.size() == 3 && !fileOption))
             report(L"Unknown or surplus argument: " + arguments.back());
         report(BuildUsage);
@@ -256,7 +255,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         }
     }
     if (!FileExists(projectFile)) {
-        log->WriteError("Given XML file not found\n");
+        LogError(L"Given XML file not found\n");
         report(L"Project file not found: " + projectFile);
         return ExitFailure;
     }
@@ -264,7 +263,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         CXMLDocumentHandler project;
         project.Load(projectFile);
         if (const std::wstring problem = ProjectFileProblem(project); !problem.empty()) {
-            log->WriteError("The project file " + ToUtf8(projectFile) + " cannot be built: " + ToUtf8(problem));
+            LogError(L"The project file " + projectFile + L" cannot be built: " + problem);
             report(L"Not a project file that can be built: " + problem + L".");
             return ExitFailure;
         }
@@ -560,7 +559,6 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
 
 int RunCapture(CaptureOptions options, const ReportLine& report)
 {
-    CLogReference log;
     if (!FileExists(options.setup)) {
         report(L"Setup program not found: " + options.setup);
         return ExitWrongArguments;
@@ -597,7 +595,6 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
 
 int RunSnapshot(CaptureOptions options, const ReportLine& report)
 {
-    CLogReference log;
     if (!options.setup.empty() && !FileExists(options.setup)) {
         report(L"Setup program not found: " + options.setup);
         return ExitWrongArguments;
@@ -640,7 +637,6 @@ std::wstring WrittenProjectFile()
 
 int RunResume(CaptureOptions options, const ReportLine& report)
 {
-    CLogReference log;
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
     CUIManagerReference manager;
@@ -785,8 +781,7 @@ int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine&
         return RunResume(std::move(options), report);
     }
     if (arguments.size() < 2) {
-        CLogReference log;
-        log->WriteError(BuildUsageLine);
+            LogError(FromUtf8(BuildUsageLine));
         report(BuildUsage);
         return ExitWrongArguments;
     }

@@ -12,25 +12,15 @@
 
 #include <functional>
 #include <set>
-CEnumerateWrapper::~CEnumerateWrapper()
-{
-    if (m_log)
-        CLogHandler::ReleaseInstance(m_log);
-}
+CEnumerateWrapper::~CEnumerateWrapper() = default;
 
 void CEnumerateWrapper::WriteError(const std::wstring& message)
 {
-    if (m_log) {
-        m_log->WriteError(ToUtf8(message));
-    } else {
-        LogError(message);
-    }
+    LogError(message);
 }
 
 bool CEnumerateWrapper::Initialize()
 {
-    if (!m_log)
-        m_log = CLogHandler::GetInstance();
     bool ok = true;
     if (m_files.Initialize() != 1) {
         WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize FileEnumerate Class");
@@ -39,20 +29,12 @@ bool CEnumerateWrapper::Initialize()
         WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class");
         ok = false;
     }
-    if (!ok) {
-        CLogHandler::ReleaseInstance(m_log);
-        m_log = nullptr;
-    }
     m_projectLoaded = m_project.Load(Paths().RawProjectFilePath) == 1;
     return ok;
 }
 
 int CEnumerateWrapper::Uninitialize()
 {
-    if (m_log) {
-        CLogHandler::ReleaseInstance(m_log);
-        m_log = nullptr;
-    }
     RemoveFolderTree(WorkingTempFolder());
     m_files.Reset();
     m_registry.Reset();

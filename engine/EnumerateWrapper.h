@@ -97,7 +97,6 @@ private:
     void WriteError(const std::wstring& message);
 
     bool m_projectLoaded = false;
-    CLogHandler* m_log = nullptr;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
     CXMLDocumentHandler m_project;

@@ -257,10 +257,7 @@ CRegistryEnumerate::~CRegistryEnumerate() = default;
 
 void CRegistryEnumerate::WriteLog(const std::wstring& message)
 {
-    if (m_log)
-        (*m_log)->WriteError(ToUtf8(message));
-    else
-        LogError(message);
+    LogError(message);
 }
 
 int CRegistryEnumerate::Initialize()
@@ -273,8 +270,6 @@ int CRegistryEnumerate::Initialize()
     m_secondSnapshotFilePrefix = m_secondSnapshotFolder + L"\\" + L"RegSnapShot";
     m_differencePrefix = root + L"\\Temp" + L"\\" + L"Difference";
     m_document.Load(Paths().RawProjectFilePath);
-    if (!m_log)
-        m_log.emplace();
     return 1;
 }
 
@@ -587,5 +582,4 @@ void CRegistryEnumerate::Reset()
     m_added.clear();
     m_modified.clear();
     m_deleted.clear();
-    m_log.reset();
 }

@@ -125,7 +125,6 @@ private:
     std::wstring m_firstSnapshotFolder;
     std::wstring m_secondSnapshotFolder;
     std::wstring m_differencePrefix;
-    std::optional<CLogReference> m_log;
     CXMLDocumentHandler m_document;
     std::set<std::wstring> m_excludedKeys; // folded full paths, long hive names
 

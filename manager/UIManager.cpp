@@ -52,11 +52,7 @@ void CUIManager::ReleaseInstance(CUIManager* instance)
     delete doomed;
 }
 
-CUIManager::~CUIManager()
-{
-    if (m_log)
-        CLogHandler::ReleaseInstance(m_log);
-}
+CUIManager::~CUIManager() = default;
 
 int CUIManager::Initialize()
 {
@@ -68,8 +64,6 @@ int CUIManager::Initialize()
     if (!m_coordinator.Initialize())
         return 0;
     m_initialized = true;
-    if (!m_log)
-        m_log = CLogHandler::GetInstance();
     return 1;
 }
 
@@ -79,10 +73,6 @@ int CUIManager::Uninitialize()
         return 1;
     RemoveSnapshotTakenKey();
     m_coordinator.Uninitialize();
-    if (m_log) {
-        CLogHandler::ReleaseInstance(m_log);
-        m_log = nullptr;
-    }
     m_initialized = false;
     return 1;
 }

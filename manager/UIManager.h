@@ -112,7 +112,6 @@ private:
     std::wstring m_snapshotFolder;
     std::wstring m_iniBackupFolder;
     std::wstring m_setupFilePath;
-    CLogHandler* m_log = nullptr;
     CMSIHandler m_builder;
     ProductInfo m_product;
     CEnumerateWrapper m_coordinator;

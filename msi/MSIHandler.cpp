@@ -319,12 +319,9 @@ int CMSIHandler::Initialize(const std::wstring& projectFile)
     m_ddfPath = WorkingTempFolder() + L"\\MSIProject.ddf";
     if (m_cabinetMaker.empty())
         m_cabinetMaker = DefaultCabinetMaker();
-    if (!m_log)
-        m_log = std::make_unique<CLogReference>();
 
     auto fail = [this](const std::wstring& message) {
-        (*m_log)->WriteError(ToUtf8(message));
-        m_log.reset();
+        LogError(message);
         return 0;
     };
 
@@ -348,9 +345,8 @@ int CMSIHandler::Initialize(const std::wstring& projectFile)
             m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject") : m_productInfo.ApplicationName;
         const std::wstring plain = MakePlainFileName(product + L".msi");
         if (plain != product + L".msi")
-            (*m_log)->WriteError(ToUtf8(L"CMSIHandler::Initialize: The product name \"" + product +
-                                        L"\" does not make a plain file name; the package is named \"" + plain +
-                                        L"\""));
+            LogError(L"CMSIHandler::Initialize: The product name \"" + product +
+                     L"\" does not make a plain file name; the package is named \"" + plain + L"\"");
         m_packagePath = PackagesFolder() + L"\\" + plain;
     } else {
         m_packagePath = PackagesFolder() + L"\\" + msiName;
@@ -593,7 +589,6 @@ void CMSIHandler::Uninitialize()
     m_iconNumbers.clear();
     m_project.reset();
     m_isProjectLoaded = false;
-    m_log.reset();
 }
 
 void CMSIHandler::CloseAll()

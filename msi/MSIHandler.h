@@ -249,7 +249,6 @@ private:
     void DiscardBuild();
     CTableInserter& Table(int id);
 
-    std::unique_ptr<CLogReference> m_log;
     std::unique_ptr<CXMLDocumentHandler> m_project;
     bool m_isProjectLoaded = false;
     ProductInfo m_productInfo;

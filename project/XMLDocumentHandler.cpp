@@ -484,8 +484,7 @@ CXMLNodeHandler CXMLDocumentHandler::SelectList(const std::wstring& listPath) co
 
 void CXMLDocumentHandler::WriteError(const std::wstring& message) const
 {
-    if (m_log.get())
-        m_log->WriteError(ToUtf8(message));
+    LogError(message);
 }
 
 DirectoryChangeMap* CXMLDocumentHandler::DirectoryMapFor(const std::wstring& listPath) noexcept

@@ -214,7 +214,6 @@ private:
 
     std::wstring m_includeExcludePath;
     Microsoft::WRL::ComPtr<IXMLDOMDocument> m_document;
-    CLogReference m_log;
     bool m_loaded = false;
     std::wstring m_loadError; // the parser's reason and line of the last failed load
     bool m_comInitialized = false;

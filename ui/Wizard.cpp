@@ -18,7 +18,6 @@ int RunWizard()
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
         InitCommonControlsEx(&controls);
 
-        CLogReference log;
         if (!InitializePaths(L"", L"")) {
             // Without the working folders every clean-up would aim at the
             // wrong place: nothing runs.

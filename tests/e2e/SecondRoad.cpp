@@ -40,6 +40,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
+    ScopedFileLog log(ExecutableFolder());
     ASSERT_TRUE(InitializePaths(L"", L""));
     CUIManager* manager = CUIManager::GetInstance();
     ASSERT_EQ(manager->Initialize(), 1);

@@ -36,6 +36,7 @@ CUIManager* StartAsTheProgramDoes()
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
+    ScopedFileLog log(ExecutableFolder());
     EXPECT_TRUE(InitializePaths(L"", L""));
     CUIManager* manager = CUIManager::GetInstance();
     EXPECT_EQ(manager->Initialize(), 1);

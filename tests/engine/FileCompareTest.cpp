@@ -292,6 +292,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        ReopenLog();
         RemoveFolderTree(Paths().IniBackupFolder);
         EnsureFolder(Paths().IniBackupFolder);
         DeleteFileW((WorkingSnapshotFolder() + L"\\FileSystemDir\\FirstSnapShot.txt").c_str());

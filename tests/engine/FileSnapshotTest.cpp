@@ -513,6 +513,7 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
 
     for (const bool second : {false, true}) {
         SCOPED_TRACE(second ? "second capture" : "first capture");
+        ReopenLog();
         auto e = NewEnumerator();
         if (second) {
             ASSERT_EQ(e->CaptureSnapshot({Tree()}), 1);

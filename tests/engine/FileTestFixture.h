@@ -145,6 +145,7 @@ protected:
         WriteFileBytes(m_root / L"CorvaneRepackager.ini",
                        "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=ErrorLog.txt\r\n");
         m_cd.emplace(m_root.Path());
+        m_log.emplace(m_root.Path());
 
         MakeFolder(m_root / L"work");
         MakeFolder(m_root / L"work\\SnapShot");
@@ -177,6 +178,7 @@ protected:
     {
         Paths() = m_savedPaths;
         TokenValues() = m_savedTokens;
+        m_log.reset();
         m_cd.reset();
     }
 
@@ -190,6 +192,12 @@ protected:
     }
 
     std::wstring ErrorLogPath() const { return m_root / L"ErrorLog.txt"; }
+    // Opens the log afresh (emptied), as a new run of the program does.
+    void ReopenLog()
+    {
+        m_log.reset();
+        m_log.emplace(m_root.Path());
+    }
     std::string ErrorLog() const { return ReadFileBytes(ErrorLogPath()); }
     std::wstring Tree() const { return m_root / L"tree"; }
     std::wstring TreeRoot() const { return m_root / L"tree\\"; }
@@ -201,6 +209,7 @@ protected:
 
     TempFolder m_root;
     std::optional<ScopedCurrentDirectory> m_cd;
+    std::optional<ScopedFileLog> m_log;
     WorkPaths m_savedPaths;
     FolderTokenValues m_savedTokens;
 };

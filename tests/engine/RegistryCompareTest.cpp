@@ -37,6 +37,7 @@ protected:
         std::string bytes = "\xff\xfe";
         bytes.append(reinterpret_cast<const char*>(ini.data()), ini.size() * sizeof(wchar_t));
         WriteFileBytes(m_root / L"CorvaneRepackager.ini", bytes);
+        m_log.emplace(m_root.Path());
 
         WriteFileBytes(m_root / L"RawProjectFile.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                                                         "<CorvaneProject><RegistrySystem>"
@@ -77,6 +78,7 @@ protected:
 
     TempFolder m_root;
     ScopedCurrentDirectory m_cd{m_root.Path()};
+    std::optional<ScopedFileLog> m_log;
     WorkPaths m_savedPaths;
     std::optional<CRegistryEnumerate> m_registry;
 };

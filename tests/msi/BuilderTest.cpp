@@ -133,7 +133,6 @@ protected:
 TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     BuilderScene scene(L"CorvaneBuilderTest" + NewGuidText().substr(1, 8), L"BuilderRows");
     scene.CreatePayload();
     scene.CreateRegistry();
@@ -330,7 +329,6 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     {
         CMSIHandler builder;
         EXPECT_EQ(0, builder.Initialize(m_temp / L"NoSuchProject.xml"));
@@ -346,7 +344,6 @@ TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
 TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
     Paths().ProgramFolder = m_temp.Path();
     {
@@ -396,7 +393,6 @@ TEST_F(BuilderTest, GivenPackageNameIsUsedAsIs)
 TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
     WriteFileBytes(m_temp / L"payload\\one.txt", "one");
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", {m_temp / L"payload\\one.txt"}}});
@@ -449,7 +445,6 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
 TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDatabaseOpens)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
     const std::string blank = ReadFileBytes(ExecutableFolder() + L"\\..\\bin\\Blank.msi");
     const std::size_t room = 259 - (m_temp / L"out\\Packages\\").size();
@@ -498,7 +493,6 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     // names that are not installer identifiers, a registry key with brackets,
     // and a folder on a drive other than the system drive.
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring cjk = m_temp / L"\u8cc7\u6599";
     CreateDirectoryW(cjk.c_str(), nullptr);
     WriteFileBytes(cjk + L"\\\u65e5\u672c\u8a9e.txt", "nihongo");
@@ -682,7 +676,6 @@ TEST_F(BuilderTest, KeysAreUniqueWithoutRegardToCaseAtAnyDepthAndCount)
 TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"big").c_str(), nullptr);
     const std::wstring big = m_temp / L"big\\huge.bin";
     {
@@ -856,7 +849,6 @@ TEST_F(PlatformBuildTest, SixtyFourBitLocationsMakeAnX64Package)
 TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
     WriteFileBytes(m_temp / L"payload\\one.txt", "one");
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", {m_temp / L"payload\\one.txt"}}});
@@ -968,7 +960,6 @@ protected:
 TEST_F(UpgradeBuildTest, CodesStayWithTheProductAndItsFilesAcrossBuildsAndVersions)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring app = m_temp / L"App";
     CreateDirectoryW(app.c_str(), nullptr);
     WriteFileBytes(app + L"\\common.txt", "version one\r\n");
@@ -1016,7 +1007,6 @@ TEST_F(UpgradeBuildTest, CodesStayWithTheProductAndItsFilesAcrossBuildsAndVersio
 TEST_F(UpgradeBuildTest, APinnedUpgradeCodeIsUsedAndNamesTheComponentCodes)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring app = m_temp / L"App";
     CreateDirectoryW(app.c_str(), nullptr);
     WriteFileBytes(app + L"\\common.txt", "text\r\n");
@@ -1138,7 +1128,6 @@ struct RemovedFolder
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
@@ -1228,7 +1217,6 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};

@@ -180,7 +180,6 @@ TEST(InstallerIdentifiers, LetterOrUnderscoreThenLettersDigitsUnderscoresPeriods
 TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneRules" + NewGuidText().substr(1, 8);
     CreateDirectoryW(root.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(OwnPath().c_str(), (root + L"\\tool.exe").c_str(), FALSE));

@@ -20,6 +20,7 @@
 #include <ole2.h>
 
 #include <functional>
+#include <optional>
 #include <set>
 
 namespace {
@@ -36,6 +37,7 @@ protected:
         WriteFileBytes(m_environment->ConfigPath(), "[LogFileDetails]\r\nLogLevel=2\r\nDebugLogFileName=" +
                                                          ToUtf8(m_environment->Files()) + "\\DebugLog.txt\r\n"
                                                          "ErrorLogFileName=" + ToUtf8(m_errorLog) + "\r\n");
+        m_log.emplace(m_environment->Program());
         SetAdministratorCheck([] { return true; });
         const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
         for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
@@ -50,6 +52,7 @@ protected:
         CUIManager::ReleaseInstance(m_manager);
         RemoveSnapshotTakenKey();
         SetAdministratorCheck(nullptr);
+        m_log.reset();
         m_environment.reset();
         OleUninitialize();
     }
@@ -108,6 +111,7 @@ protected:
     }
 
     std::unique_ptr<WizardEnvironment> m_environment;
+    std::optional<ScopedFileLog> m_log;
     MessageBoxRecorder m_messages;
     CUIManager* m_manager = nullptr;
     std::wstring m_output;
