@@ -194,7 +194,7 @@ void ReportKept(const MsiBuildCounts& counts, const ReportLine& report)
         return;
     const std::wstring line = L"Kept on removal: " + kept + L" that existed before the setup.";
     report(line);
-    LogError("CMSIHandler::BuildMSI: " + ToUtf8(line));
+    LogError(L"CMSIHandler::BuildMSI: " + line);
 }
 
 // Services and environment variables that Windows Installer's own tables
@@ -231,13 +231,12 @@ int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const Repo
 
 int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
 {
-    CLogReference log;
     IsCommandLineMode = true;
     const std::wstring projectFile = arguments[0];
     std::wstring outputFolder = Lower(arguments[1]);
     const bool fileOption = arguments.size() == 3 && Lower(arguments[2]).starts_with(L"-file=");
     if (!RemoveAll(outputFolder, L"-path=") || arguments.size() > 3 || (arguments.size() == 3 && !fileOption)) {
-        log->WriteError(BuildUsageLine);
+        LogError(FromUtf8(BuildUsageLine));
         if (arguments.size() > 3 || (arguments.size() == 3 && !fileOption))
             report(L"Unknown or surplus argument: " + arguments.back());
         report(BuildUsage);
@@ -256,7 +255,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         }
     }
     if (!FileExists(projectFile)) {
-        log->WriteError("Given XML file not found\n");
+        LogError(L"Given XML file not found\n");
         report(L"Project file not found: " + projectFile);
         return ExitFailure;
     }
@@ -264,13 +263,13 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         CXMLDocumentHandler project;
         project.Load(projectFile);
         if (const std::wstring problem = ProjectFileProblem(project); !problem.empty()) {
-            log->WriteError("The project file " + ToUtf8(projectFile) + " cannot be built: " + ToUtf8(problem));
+            LogError(L"The project file " + projectFile + L" cannot be built: " + problem);
             report(L"Not a project file that can be built: " + problem + L".");
             return ExitFailure;
         }
     }
 
-    EnsureFolder(ToUtf8(outputFolder));
+    EnsureFolder(outputFolder);
     if (!InitializePaths(outputFolder, msiName)) {
         report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
         return ExitFailure;
@@ -279,7 +278,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
     CUIManagerReference manager;
     manager->Initialize();
     EnsureFolder(WorkingTempFolder());
-    EnsureFolder(ToUtf8(outputFolder) + "\\Packages");
+    EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
     manager->Builder().SetProgressReport(report);
     const int built = manager->BuildPackage();
@@ -290,7 +289,7 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
                L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
     }
-    return ReportBuilt(*manager, L"Package built: " + FromUtf8(manager->Builder().PackagePath()), report);
+    return ReportBuilt(*manager, L"Package built: " + manager->Builder().PackagePath(), report);
 }
 
 // ---- Unattended capture ----------------------------------------------------------
@@ -314,7 +313,7 @@ SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
     CSetupProcess setup;
     if (!setup.Start(commandLine, folder)) {
         const std::wstring message = SystemMessage(GetLastError());
-        LogError("RunSetup: Unable to start " + ToUtf8(options.setup) + ": " + ToUtf8(message));
+        LogError(L"RunSetup: Unable to start " + options.setup + L": " + message);
         report(L"The setup could not be started: " + message + L".");
         return SetupOutcome::NotStarted;
     }
@@ -336,21 +335,21 @@ SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
     const DWORD rest = limit == INFINITE ? INFINITE : (spent >= limit ? 0 : static_cast<DWORD>(limit - spent));
     if (!setup.WaitForAll(rest)) {
         const std::wstring running = DescribePrograms(setup.StillRunning());
-        LogError("RunSetup: " + ToUtf8(options.setup) + " was still running after " +
-                 std::to_string(options.timeoutMinutes) + " minute(s): " + ToUtf8(running));
+        LogError(L"RunSetup: " + options.setup + L" was still running after " +
+                 std::to_wstring(options.timeoutMinutes) + L" minute(s): " + running);
         report(L"The setup was still running after " + Plural(options.timeoutMinutes, L"minute", L"minutes") +
                L" (-Timeout=): " + running + L"; the second snapshot is not taken.");
         return SetupOutcome::TimedOut;
     }
     DWORD exitCode = 0;
     if (!setup.ExitCode(exitCode))
-        LogError("RunSetup: the exit code of " + ToUtf8(options.setup) + " cannot be read (error " +
-                 std::to_string(GetLastError()) + ")");
+        LogError(L"RunSetup: the exit code of " + options.setup + L" cannot be read (error " +
+                 std::to_wstring(GetLastError()) + L")");
     report(L"The setup ended with exit code " + Number(exitCode) + L".");
     // 3010 and 1641: installed, a restart is needed or was started.
     if (exitCode == 0 || exitCode == 3010 || exitCode == 1641)
         return SetupOutcome::Succeeded;
-    LogError("RunSetup: " + ToUtf8(options.setup) + " ended with exit code " + std::to_string(exitCode));
+    LogError(L"RunSetup: " + options.setup + L" ended with exit code " + std::to_wstring(exitCode));
     report(L"Exit code " + Number(exitCode) + L" reports a failed setup; the second snapshot is not taken.");
     return SetupOutcome::Failed;
 }
@@ -382,7 +381,7 @@ long long CountEntries(const IniChangeMap& map)
 bool SetUpPaths(const CaptureOptions& options, const std::wstring& msiName, const ReportLine& report)
 {
     IsCommandLineMode = true;
-    EnsureFolder(ToUtf8(options.path));
+    EnsureFolder(options.path);
     if (!InitializePaths(options.path, msiName)) {
         report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
         return false;
@@ -465,8 +464,8 @@ int TakeFirstSnapshot(CUIManager& manager, const CaptureOptions& options, const 
     if (!WriteSnapshotTakenKey() || !ReadSnapshotTakenKey()) {
         // Without the mark, the next start would take the snapshot for an
         // abandoned one and delete it.
-        LogError("TakeFirstSnapshot: Unable to write IsSnapshotTaken to " + Paths().ConfigFilePath);
-        report(L"The pending-capture mark cannot be written to " + FromUtf8(Paths().ConfigFilePath) +
+        LogError(L"TakeFirstSnapshot: Unable to write IsSnapshotTaken to " + Paths().ConfigFilePath);
+        report(L"The pending-capture mark cannot be written to " + Paths().ConfigFilePath +
                L" (read-only?); the capture could not be resumed. Make the file writable and start again.");
         DiscardPendingCapture();
         return ExitFailure;
@@ -531,7 +530,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
            L" deleted.");
     report(PerUserDataLine(manager.Coordinator().PerUserData()));
     ReportCleanCapture(manager.Coordinator(), report);
-    const std::wstring project = FromUtf8(GetProjectFilePath());
+    const std::wstring project = GetProjectFilePath();
     if (manager.CreateProjectFile() != 1) {
         // The snapshots stay, and so does the pending mark.
         report(L"The project file could not be written to " + project +
@@ -555,12 +554,11 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
         return ExitFailure;
     }
-    return ReportBuilt(manager, L"Package: " + FromUtf8(manager.Builder().PackagePath()), report);
+    return ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);
 }
 
 int RunCapture(CaptureOptions options, const ReportLine& report)
 {
-    CLogReference log;
     if (!FileExists(options.setup)) {
         report(L"Setup program not found: " + options.setup);
         return ExitWrongArguments;
@@ -597,7 +595,6 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
 
 int RunSnapshot(CaptureOptions options, const ReportLine& report)
 {
-    CLogReference log;
     if (!options.setup.empty() && !FileExists(options.setup)) {
         report(L"Setup program not found: " + options.setup);
         return ExitWrongArguments;
@@ -620,7 +617,7 @@ int RunSnapshot(CaptureOptions options, const ReportLine& report)
 // The newest project file in the Packages folder of the output folder, or "".
 std::wstring WrittenProjectFile()
 {
-    const std::wstring packages = FromUtf8(PackagesFolder());
+    const std::wstring packages = PackagesFolder();
     WIN32_FIND_DATAW data{};
     UniqueFind find(FindFirstFileW((packages + L"\\*.xml").c_str(), &data));
     if (!find)
@@ -640,7 +637,6 @@ std::wstring WrittenProjectFile()
 
 int RunResume(CaptureOptions options, const ReportLine& report)
 {
-    CLogReference log;
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
     CUIManagerReference manager;
@@ -671,7 +667,7 @@ int RunResume(CaptureOptions options, const ReportLine& report)
     if (!FileOptionIsNotTheProject(options, report))
         return ExitWrongArguments;
     if (options.file.empty())
-        Paths().MsiFileName = ToUtf8(PlainNameFromProduct(product.ApplicationName + L".msi"));
+        Paths().MsiFileName = PlainNameFromProduct(product.ApplicationName + L".msi");
     report(L"Resuming the capture of " + product.ApplicationName + L" " + product.Version);
     return FinishCapture(*manager, options, report);
 }
@@ -785,8 +781,7 @@ int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine&
         return RunResume(std::move(options), report);
     }
     if (arguments.size() < 2) {
-        CLogReference log;
-        log->WriteError(BuildUsageLine);
+            LogError(FromUtf8(BuildUsageLine));
         report(BuildUsage);
         return ExitWrongArguments;
     }

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "common/Log.h"
 #include "common/RunLock.h"
 #include "ui/framework/UiServices.h"
 
@@ -24,16 +25,16 @@ int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& p
         refusal = AnotherRunInProgress;
     else if (!workingLock.Acquire(programFolder, holder))
         refusal = WorkingFoldersInUse(holder);
-    if (arguments.empty()) {
-        if (!refusal.empty()) {
-            ShowMessageBox(nullptr, refusal, L"Corvane Repackager", MB_OK | MB_ICONWARNING);
-            return ExitFailure;
-        }
-        return wizard();
-    }
     if (!refusal.empty()) {
-        console(refusal);
+        if (arguments.empty())
+            ShowMessageBox(nullptr, refusal, L"Corvane Repackager", MB_OK | MB_ICONWARNING);
+        else
+            console(refusal);
         return ExitFailure;
     }
-    return RunCommandLine(arguments, console);
+    // Opened only once the run owns the program folder: opening empties the
+    // log files, which a refused run must leave to the run that holds them.
+    CFileLogSink log(programFolder);
+    CLogScope logScope(log);
+    return arguments.empty() ? wizard() : RunCommandLine(arguments, console);
 }

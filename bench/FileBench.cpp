@@ -114,7 +114,7 @@ double TimeCapture(const std::vector<std::wstring>& roots, CFileEnumerate& e)
 // only the comparison itself is timed.
 double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& files, bool withDocument = true)
 {
-    const std::string raw = Paths().RawProjectFilePath;
+    const std::wstring raw = Paths().RawProjectFilePath;
     CFileEnumerate e;
     e.Initialize();
     e.IsFirstSnapshotTaken();
@@ -127,7 +127,7 @@ double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& fil
         files += entry.IsDirectory ? 0 : 1;
     EnsureFolder(WorkingTempFolder());
     if (!withDocument)
-        Paths().RawProjectFilePath = raw + ".absent";
+        Paths().RawProjectFilePath = raw + L".absent";
     const double start = Now();
     e.CompareSnapshot();
     const double elapsed = Now() - start;
@@ -171,12 +171,12 @@ int main()
     }
 
     ReadEnvironment();
-    PathTable& p = Paths();
-    p.WorkingRoot = ToUtf8(benchRoot + L"\\work");
-    p.IniBackupFolder = ToUtf8(benchRoot + L"\\INIBackup");
-    p.RawProjectFilePath = ToUtf8(benchRoot + L"\\Raw.xml");
-    p.FileChangesPath = p.WorkingRoot + "\\Temp\\FileChanges.xml";
-    p.IniChangesPath = p.WorkingRoot + "\\Temp\\INIChanges.xml";
+    WorkPaths& p = Paths();
+    p.WorkingRoot = benchRoot + L"\\work";
+    p.IniBackupFolder = benchRoot + L"\\INIBackup";
+    p.RawProjectFilePath = benchRoot + L"\\Raw.xml";
+    p.FileChangesPath = p.WorkingRoot + L"\\Temp\\FileChanges.xml";
+    p.IniChangesPath = p.WorkingRoot + L"\\Temp\\INIChanges.xml";
     EnsureFolder(p.WorkingRoot);
     EnsureFolder(WorkingSnapshotFolder());
     EnsureFolder(p.IniBackupFolder);

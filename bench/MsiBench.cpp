@@ -47,11 +47,11 @@ int wmain(int argc, wchar_t** argv)
     }
     const std::wstring data = argv[1], work = argv[2];
     ReadEnvironment();
-    PathTable& paths = Paths();
-    paths.ProgramFolder = ToUtf8(BuildBinFolder());
-    paths.WorkingRoot = ToUtf8(work);
-    paths.OutputFolder = ToUtf8(work);
-    paths.MsiFileName = "bench.msi";
+    WorkPaths& paths = Paths();
+    paths.ProgramFolder = BuildBinFolder();
+    paths.WorkingRoot = work;
+    paths.OutputFolder = work;
+    paths.MsiFileName = L"bench.msi";
     EnsureFolder(paths.WorkingRoot);
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(PackagesFolder());
@@ -69,14 +69,14 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
         SetProjectFilePath(project);
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, ToUtf8(project), true);
+        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, project, true);
         doc.InsertProductInfoInXML(NodePath::Product, {L"Bench", L"1.0", L"Corvane"});
     }
 
     const auto start = std::chrono::steady_clock::now();
     CMSIHandler builder;
     int built = 0;
-    if (builder.Initialize(ToUtf8(project)) == 1)
+    if (builder.Initialize(project) == 1)
         built = builder.BuildMSI();
     const std::size_t packed = builder.Counts().FilesPacked;
     builder.Uninitialize();

@@ -84,15 +84,15 @@ long BareWalk(HKEY key)
     return keys;
 }
 
-double FileMegabytes(const std::string& path)
+double FileMegabytes(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(FromUtf8(path).c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return 0;
     return (double(data.nFileSizeHigh) * 4294967296.0 + data.nFileSizeLow) / (1024.0 * 1024.0);
 }
 
-double TimeExport(CRegistryEnumerate& registry, const std::wstring& root, const std::string& file)
+double TimeExport(CRegistryEnumerate& registry, const std::wstring& root, const std::wstring& file)
 {
     double best = 1e30;
     for (int run = 0; run < Runs; ++run) {
@@ -101,13 +101,13 @@ double TimeExport(CRegistryEnumerate& registry, const std::wstring& root, const 
         (void)registry.ExportKey(root, file, writeError);
         best = std::min(best, Now() - start);
         if (writeError != 0)
-            std::printf("export to %s failed: %lu\n", file.c_str(), writeError);
+            std::printf("export to %s failed: %lu\n", ToUtf8(file).c_str(), writeError);
     }
     return best;
 }
 
-double TimeCompare(CRegistryEnumerate& registry, const std::string& first, const std::string& second,
-                   const std::string& difference, std::size_t* changedKeys)
+double TimeCompare(CRegistryEnumerate& registry, const std::wstring& first, const std::wstring& second,
+                   const std::wstring& difference, std::size_t* changedKeys)
 {
     double best = 1e30;
     for (int run = 0; run < Runs; ++run) {
@@ -116,7 +116,7 @@ double TimeCompare(CRegistryEnumerate& registry, const std::string& first, const
         const int ok = registry.CompareSnapshotFiles(first, second, difference);
         best = std::min(best, Now() - start);
         if (!ok)
-            std::printf("comparison of %s failed\n", first.c_str());
+            std::printf("comparison of %s failed\n", ToUtf8(first).c_str());
     }
     *changedKeys = registry.AddedChanges().size() + registry.ModifiedChanges().size() + registry.DeletedChanges().size();
     return best;
@@ -131,7 +131,7 @@ int main()
     const std::wstring folder = std::wstring(temp) + L"CorvaneRegistryBench";
     RemoveFolderTree(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
-    const std::string base = ToUtf8(folder) + "\\";
+    const std::wstring base = folder + L"\\";
 
     RegDeleteTreeW(HKEY_CURRENT_USER, BenchKey);
     for (int half = 0; half < Halves; ++half)
@@ -157,11 +157,11 @@ int main()
         keys = BareWalk(benchKey.get());
         walk = std::min(walk, Now() - start);
     }
-    const double exportFull = TimeExport(registry, fullRoot, base + "before_full.reg");
-    (void)TimeExport(registry, halfRoot, base + "before_half.reg");
+    const double exportFull = TimeExport(registry, fullRoot, base + L"before_full.reg");
+    (void)TimeExport(registry, halfRoot, base + L"before_half.reg");
 
     std::printf("Registry export, %ld keys with 5 values each: %.1f ms (%.1f MB)\n", keys, exportFull,
-                FileMegabytes(base + "before_full.reg"));
+                FileMegabytes(base + L"before_full.reg"));
     std::printf("Bare registry walk reading every value, same keys: %.1f ms\n", walk);
     std::printf("Export / bare walk ratio: %.2f (limit 1.50)\n", exportFull / walk);
 
@@ -185,14 +185,16 @@ int main()
                     break;
                 }
             }
-    (void)TimeExport(registry, fullRoot, base + "after_full.reg");
-    (void)TimeExport(registry, halfRoot, base + "after_half.reg");
+    (void)TimeExport(registry, fullRoot, base + L"after_full.reg");
+    (void)TimeExport(registry, halfRoot, base + L"after_half.reg");
 
     std::size_t fullChanges = 0, halfChanges = 0;
     const double compareFull =
-        TimeCompare(registry, base + "before_full.reg", base + "after_full.reg", base + "diff_full.reg", &fullChanges);
+        TimeCompare(registry, base + L"before_full.reg", base + L"after_full.reg", base + L"diff_full.reg",
+                    &fullChanges);
     const double compareHalf =
-        TimeCompare(registry, base + "before_half.reg", base + "after_half.reg", base + "diff_half.reg", &halfChanges);
+        TimeCompare(registry, base + L"before_half.reg", base + L"after_half.reg", base + L"diff_half.reg",
+                    &halfChanges);
     std::printf("Comparison of two full exports (1%% changed, %zu keys reported): %.1f ms\n", fullChanges, compareFull);
     std::printf("Comparison of two half-size exports (%zu keys reported): %.1f ms\n", halfChanges, compareHalf);
     std::printf("Full / half comparison ratio: %.2f (linear: about 2)\n", compareFull / compareHalf);

@@ -33,7 +33,7 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
     if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml"))
         return -1;
     const double start = Now();
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, ToUtf8(output), true);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, output, true);
     const double milliseconds = Now() - start;
     CXMLDocumentHandler check;
     if (!check.Load(output))

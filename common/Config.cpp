@@ -1,14 +1,6 @@
 #include "common/Config.h"
 
-#include "common/Paths.h"
-#include "common/Utf.h"
-
 #include <windows.h>
-
-std::wstring ConfigFile()
-{
-    return FromUtf8(Paths().ConfigFilePath);
-}
 
 int ReadConfigInt(const std::wstring& file, const wchar_t* section, const wchar_t* key, int fallback)
 {
@@ -26,19 +18,4 @@ std::wstring ReadConfigString(const std::wstring& file, const wchar_t* section, 
 bool WriteConfigString(const std::wstring& file, const wchar_t* section, const wchar_t* key, const wchar_t* value)
 {
     return WritePrivateProfileStringW(section, key, value, file.c_str()) != FALSE;
-}
-
-bool ReadSnapshotTakenKey()
-{
-    return ReadConfigInt(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", 0) != 0;
-}
-
-bool WriteSnapshotTakenKey()
-{
-    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", L"1");
-}
-
-bool RemoveSnapshotTakenKey()
-{
-    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", nullptr);
 }

@@ -1,11 +1,9 @@
 #pragma once
 // CorvaneRepackager.ini: read and written with the wide private-profile functions.
+// The file itself is named by the caller (see ConfigFile() in common/Paths.h).
 #include <string>
 
 inline constexpr const wchar_t* ConfigFileName = L"CorvaneRepackager.ini";
-
-// The configuration file of the path table (program folder + "\CorvaneRepackager.ini").
-std::wstring ConfigFile();
 
 int ReadConfigInt(const std::wstring& file, const wchar_t* section, const wchar_t* key, int fallback);
 // Strings are cut to 255 characters, as the profile reader's buffer holds.
@@ -13,8 +11,3 @@ std::wstring ReadConfigString(const std::wstring& file, const wchar_t* section, 
                               const wchar_t* fallback);
 // Writes a value; a null value removes the key. Returns false when the write fails.
 bool WriteConfigString(const std::wstring& file, const wchar_t* section, const wchar_t* key, const wchar_t* value);
-
-// The pending-capture key of section SnapshotDetails.
-bool ReadSnapshotTakenKey();
-bool WriteSnapshotTakenKey();  // "1"
-bool RemoveSnapshotTakenKey();

@@ -10,8 +10,6 @@
 
 namespace {
 
-std::mutex g_instanceLock;
-
 // The program's own files beside the log: a log must never overwrite them.
 constexpr const wchar_t* ProtectedNames[] = {
     L"CorvaneRepackager.ini",  L"CorvaneRepackager.exe", L"DefaultIncludeExclude.xml",
@@ -29,34 +27,28 @@ std::wstring LogNameProblem(const std::wstring& name)
             return L"it names one of the program's own files";
     return L"";
 }
-CLogHandler* g_instance = nullptr;
-unsigned g_referenceCount = 0;
+std::mutex g_currentLock;
+CLogSink* g_current = nullptr;
+
+// "dd-Mon-yyyy hh:mm:ss" of the local time, or "" when it cannot be read.
+std::string TimeStamp()
+{
+    char stamp[32] = {};
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0)
+        std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &local);
+    return stamp;
+}
 
 } // namespace
 
-CLogHandler* CLogHandler::GetInstance()
+CFileLogSink::CFileLogSink(const std::wstring& programFolder)
 {
-    std::lock_guard lock(g_instanceLock);
-    if (g_referenceCount == 0) {
-        g_instance = new CLogHandler();
-        g_instance->Open();
-    }
-    ++g_referenceCount;
-    return g_instance;
+    Open(programFolder);
 }
 
-void CLogHandler::ReleaseInstance(CLogHandler* instance)
-{
-    std::lock_guard lock(g_instanceLock);
-    if (g_referenceCount == 0 || instance != g_instance)
-        return;
-    if (--g_referenceCount == 0) {
-        delete g_instance;
-        g_instance = nullptr;
-    }
-}
-
-CLogHandler::~CLogHandler()
+CFileLogSink::~CFileLogSink()
 {
     // A half-done Open may have left the debug stream open: close what is open.
     if (m_debugStream)
@@ -65,13 +57,11 @@ CLogHandler::~CLogHandler()
         std::fclose(m_errorStream);
 }
 
-bool CLogHandler::ReadLogSettings()
+bool CFileLogSink::ReadLogSettings(const std::wstring& programFolder)
 {
-    wchar_t directory[256] = {};
-    const DWORD n = GetCurrentDirectoryW(256, directory);
-    if (n == 0 || n >= 256)
+    if (programFolder.empty())
         return false;
-    m_configFilePath = std::wstring(directory) + L"\\" + ConfigFileName;
+    m_configFilePath = programFolder + L"\\" + ConfigFileName;
 
     if (GetFileAttributesW(m_configFilePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         std::printf("Configuration File Not Found \n");
@@ -96,16 +86,16 @@ bool CLogHandler::ReadLogSettings()
                               " of the configuration cannot be used (" + ToUtf8(problem) + "); " +
                               ToUtf8(fallback) + " is used instead");
             *name = fallback;
+        } else {
+            *name = programFolder + L"\\" + *name;
         }
     }
     return true;
 }
 
-bool CLogHandler::Open()
+bool CFileLogSink::Open(const std::wstring& programFolder)
 {
-    if (m_opened)
-        return true;
-    if (!ReadLogSettings())
+    if (!ReadLogSettings(programFolder))
         return false;
     if (m_level == 1 || m_level == 3) {
         m_debugStream = _wfopen(m_debugLogFileName.c_str(), L"w");
@@ -116,40 +106,64 @@ bool CLogHandler::Open()
         m_errorStream = _wfopen(m_errorLogFileName.c_str(), L"w");
         if (!m_errorStream)
             return false;
-        wchar_t full[MAX_PATH] = {};
-        const DWORD n = GetFullPathNameW(m_errorLogFileName.c_str(), MAX_PATH, full, nullptr);
-        m_errorLogFile = n > 0 && n < MAX_PATH ? std::wstring(full) : m_errorLogFileName;
+        const DWORD n = GetFullPathNameW(m_errorLogFileName.c_str(), 0, nullptr, nullptr);
+        std::wstring full(n, L'\0');
+        const DWORD got = n > 0 ? GetFullPathNameW(m_errorLogFileName.c_str(), n, full.data(), nullptr) : 0;
+        m_errorLogFile = got > 0 && got < n ? full.substr(0, got) : m_errorLogFileName;
     }
     m_opened = true;
     for (const std::string& note : m_notes)
-        WriteError(note);
+        Write(note);
     m_notes.clear();
     return true;
 }
 
-int CLogHandler::WriteError(const char* message)
+void CFileLogSink::Write(std::string_view message)
 {
-    if (!message)
-        return 0;
     if (m_level != 2 && m_level != 3)
-        return 1;
-
-    char stamp[32] = {};
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0)
-        std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &local);
-
+        return;
+    const std::string stamp = TimeStamp();
     std::lock_guard lock(m_writeLock);
     if (m_errorStream) {
-        std::fprintf(m_errorStream, "%s %s\n", stamp, message);
+        std::fprintf(m_errorStream, "%s %.*s\n", stamp.c_str(), static_cast<int>(message.size()), message.data());
         std::fflush(m_errorStream);
     }
-    return 1;
 }
 
-void LogError(const std::string& message)
+void CMemoryLogSink::Write(std::string_view message)
 {
-    CLogReference log;
-    log->WriteError(message);
+    std::lock_guard lock(m_lock);
+    m_messages.emplace_back(message);
+}
+
+std::vector<std::string> CMemoryLogSink::Messages() const
+{
+    std::lock_guard lock(m_lock);
+    return m_messages;
+}
+
+CLogScope::CLogScope(CLogSink& sink)
+{
+    std::lock_guard lock(g_currentLock);
+    m_previous = g_current;
+    g_current = &sink;
+}
+
+CLogScope::~CLogScope()
+{
+    std::lock_guard lock(g_currentLock);
+    g_current = m_previous;
+}
+
+const CFileLogSink* CurrentFileLog()
+{
+    std::lock_guard lock(g_currentLock);
+    return dynamic_cast<const CFileLogSink*>(g_current);
+}
+
+void LogError(const std::wstring& message)
+{
+    std::lock_guard lock(g_currentLock);
+    if (g_current)
+        g_current->Write(ToUtf8(message));
 }

@@ -1,43 +1,49 @@
 #pragma once
-// The process-wide diagnostic log: one time-stamped line per failure, written
-// to the error log file named in CorvaneRepackager.ini. Shared by reference
-// counting; when it cannot be set up, logging is silently off.
+// The diagnostic log: one time-stamped line per failure. The entry point opens
+// the log once (a file sink over the program folder's configuration) and makes
+// it current for the run; LogError writes to the current sink from any thread.
+// With no sink set, lines are dropped, as they are when the log cannot be set up.
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
-class CLogHandler
+// Where log lines go: one message (UTF-8 text, without its line end) at a time.
+class CLogSink
 {
 public:
-    // The first call creates the instance and opens it; every call counts.
-    static CLogHandler* GetInstance();
-    // The last release of the shared instance closes the files and frees it.
-    static void ReleaseInstance(CLogHandler* instance);
+    virtual ~CLogSink() = default;
+    virtual void Write(std::string_view message) = 0;
+};
 
-    // Writes "<time> <message>\n" and flushes. Returns 0 for a null message,
-    // 1 otherwise, whether or not anything was written (levels 2 and 3 only).
-    int WriteError(const char* message);
-    int WriteError(const std::string& message) { return WriteError(message.c_str()); }
+// The log files that section [LogFileDetails] of the program folder's
+// CorvaneRepackager.ini names; opening the sink empties them. LogLevel 2 and 3
+// keep an error log, 1 and 3 a debug log (only emptied); without the
+// configuration file nothing is opened and nothing written.
+class CFileLogSink final : public CLogSink
+{
+public:
+    explicit CFileLogSink(const std::wstring& programFolder);
+    ~CFileLogSink() override;
+    CFileLogSink(const CFileLogSink&) = delete;
+    CFileLogSink& operator=(const CFileLogSink&) = delete;
+
+    // Writes "<time> <message>\n" and flushes (levels 2 and 3 only).
+    void Write(std::string_view message) override;
 
     int Level() const { return m_level; }
     bool IsOpened() const { return m_opened; }
-    // The error log as the log really writes it (the fallback name when the
+    // The error log as the sink really writes it (the fallback name when the
     // configured one cannot be used), made a full path when it was opened;
     // "" when this level keeps no error log or the file could not be opened.
     const std::wstring& ErrorLogFile() const { return m_errorLogFile; }
     // The configuration file the settings came from.
     const std::wstring& ConfigFilePath() const { return m_configFilePath; }
 
-    CLogHandler(const CLogHandler&) = delete;
-    CLogHandler& operator=(const CLogHandler&) = delete;
-
 private:
-    CLogHandler() = default;
-    ~CLogHandler();
-
-    bool Open();
-    bool ReadLogSettings();
+    bool Open(const std::wstring& programFolder);
+    bool ReadLogSettings(const std::wstring& programFolder);
 
     std::FILE* m_debugStream = nullptr;
     std::FILE* m_errorStream = nullptr;
@@ -51,21 +57,35 @@ private:
     std::mutex m_writeLock;
 };
 
-// Holds one log reference for the life of an object (RAII over Get/Release).
-class CLogReference
+// Keeps the messages, without time stamps; for tests that assert log lines.
+class CMemoryLogSink final : public CLogSink
 {
 public:
-    CLogReference() : m_log(CLogHandler::GetInstance()) {}
-    ~CLogReference() { CLogHandler::ReleaseInstance(m_log); }
-    CLogReference(const CLogReference&) = delete;
-    CLogReference& operator=(const CLogReference&) = delete;
-
-    CLogHandler* operator->() const { return m_log; }
-    CLogHandler* get() const { return m_log; }
+    void Write(std::string_view message) override;
+    std::vector<std::string> Messages() const;
 
 private:
-    CLogHandler* m_log;
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_messages;
 };
 
-// Writes one line through a short-lived reference; for code without a holder.
-void LogError(const std::string& message);
+// Makes `sink` the current sink while it lives; the sink current before comes
+// back afterwards. The sink must outlive the scope.
+class CLogScope
+{
+public:
+    explicit CLogScope(CLogSink& sink);
+    ~CLogScope();
+    CLogScope(const CLogScope&) = delete;
+    CLogScope& operator=(const CLogScope&) = delete;
+
+private:
+    CLogSink* m_previous;
+};
+
+// The current sink when it is the file log, for the names and level it
+// reports; null otherwise. Read it on the thread that opened the log.
+const CFileLogSink* CurrentFileLog();
+
+// Writes one line (as UTF-8) to the current sink.
+void LogError(const std::wstring& message);

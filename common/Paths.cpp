@@ -1,5 +1,6 @@
 #include "common/Paths.h"
 
+#include "common/Config.h"
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -16,7 +17,7 @@ const char* const ValueTypeNames[ValueTypeCount] = {"REG_EXPAND_SZ", "REG_BINARY
 namespace {
 
 std::mutex g_projectFileLock;
-std::string g_projectFilePath;
+std::wstring g_projectFilePath;
 
 std::wstring ReadVariable(const wchar_t* name, bool& ok)
 {
@@ -42,26 +43,28 @@ std::wstring CurrentDirectory()
     return dir;
 }
 
-bool FitsRoot(const char* name, const std::string& value)
+// The limit counts the UTF-8 bytes of the value plus `reserve` more.
+bool FitsRoot(const wchar_t* name, const std::wstring& value, std::size_t reserve = 0)
 {
-    if (value.size() <= MaxPathBytes)
+    if (ToUtf8(value).size() + reserve <= MaxPathBytes)
         return true;
-    LogError(std::string("InitializePaths: ") + name + " is longer than 1023 bytes and cannot be used: " + value);
+    LogError(std::wstring(L"InitializePaths: ") + name + L" is longer than 1023 bytes and cannot be used: " + value +
+             std::wstring(reserve, L' '));
     return false;
 }
 
-std::string StripTrailingSlash(std::string path)
+std::wstring StripTrailingSlash(std::wstring path)
 {
-    while (path.size() > 3 && path.back() == '\\')
+    while (path.size() > 3 && path.back() == L'\\')
         path.pop_back();
     return path;
 }
 
 } // namespace
 
-PathTable& Paths()
+WorkPaths& Paths()
 {
-    static PathTable table;
+    static WorkPaths table;
     return table;
 }
 
@@ -89,14 +92,14 @@ bool ReadEnvironment()
 
 bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFileName)
 {
-    PathTable t;
-    t.ProgramFolder = StripTrailingSlash(ToUtf8(CurrentDirectory()));
+    WorkPaths t;
+    t.ProgramFolder = StripTrailingSlash(CurrentDirectory());
     ReadEnvironment();
     const FolderTokenValues& env = TokenValues();
-    t.WorkingRoot = StripTrailingSlash(ToUtf8(env.temp));
-    t.OutputFolder = outputFolder.empty() ? t.ProgramFolder : StripTrailingSlash(ToUtf8(outputFolder));
+    t.WorkingRoot = StripTrailingSlash(env.temp);
+    t.OutputFolder = outputFolder.empty() ? t.ProgramFolder : StripTrailingSlash(outputFolder);
     t.AppDataRoot = env.appdata;
-    const std::string appData = StripTrailingSlash(ToUtf8(env.appdata));
+    const std::wstring appData = StripTrailingSlash(env.appdata);
 
     // The longest name appended below is "\UpdatedIncludeExclude.xml" (26 bytes);
     // refusing roots that leave no room for it keeps every entry within the limit.
@@ -106,42 +109,41 @@ bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFi
     // where the start-up clean-up would remove them.
     bool ok = true;
     if (t.WorkingRoot.empty()) {
-        LogError("InitializePaths: the TEMP environment variable is not set; the working folders cannot be placed");
+        LogError(L"InitializePaths: the TEMP environment variable is not set; the working folders cannot be placed");
         ok = false;
     }
     if (appData.empty()) {
-        LogError("InitializePaths: the APPDATA environment variable is not set; the INI backup folder cannot be "
-                 "placed");
+        LogError(L"InitializePaths: the APPDATA environment variable is not set; the INI backup folder cannot be "
+                 L"placed");
         ok = false;
     }
-    ok = ok && FitsRoot("the program folder", t.ProgramFolder + std::string(longestSuffix, ' ')) &&
-              FitsRoot("the working root (temp)", t.WorkingRoot + std::string(longestSuffix, ' ')) &&
-              FitsRoot("the output folder", t.OutputFolder + std::string(longestSuffix, ' ')) &&
-              FitsRoot("the application-data folder", appData + std::string(longestSuffix, ' '));
-    if (!msiFileName.empty())
-        t.MsiFileName = ToUtf8(msiFileName);
-    ok = ok && FitsRoot("the MSI file name", t.MsiFileName);
+    ok = ok && FitsRoot(L"the program folder", t.ProgramFolder, longestSuffix) &&
+              FitsRoot(L"the working root (temp)", t.WorkingRoot, longestSuffix) &&
+              FitsRoot(L"the output folder", t.OutputFolder, longestSuffix) &&
+              FitsRoot(L"the application-data folder", appData, longestSuffix);
+    t.MsiFileName = msiFileName;
+    ok = ok && FitsRoot(L"the MSI file name", t.MsiFileName);
     if (!ok) {
-        Paths() = PathTable{};
+        Paths() = WorkPaths{};
         return false;
     }
 
-    t.ExtractedIconFolder = t.ProgramFolder + "\\ExtractedIcon";
-    t.FileChangesPath = t.WorkingRoot + "\\Temp\\FileChanges.xml";
-    t.RegChangesPath = t.WorkingRoot + "\\Temp\\RegChanges.xml";
-    t.IniChangesPath = t.WorkingRoot + "\\Temp\\INIChanges.xml";
-    SetProjectFilePathUtf8(t.OutputFolder + "\\Packages\\ProjectFile.xml");
-    t.DefaultIncludeExcludePath = t.ProgramFolder + "\\DefaultIncludeExclude.xml";
-    t.UpdatedIncludeExcludePath = t.ProgramFolder + "\\UpdatedIncludeExclude.xml";
-    t.RawProjectFilePath = t.ProgramFolder + "\\RawProjectFile.xml";
-    t.IniBackupFolder = appData + "\\INIBackup";
-    t.ConfigFilePath = t.ProgramFolder + "\\CorvaneRepackager.ini";
+    t.ExtractedIconFolder = t.ProgramFolder + L"\\ExtractedIcon";
+    t.FileChangesPath = t.WorkingRoot + L"\\Temp\\FileChanges.xml";
+    t.RegChangesPath = t.WorkingRoot + L"\\Temp\\RegChanges.xml";
+    t.IniChangesPath = t.WorkingRoot + L"\\Temp\\INIChanges.xml";
+    SetProjectFilePath(t.OutputFolder + L"\\Packages\\ProjectFile.xml");
+    t.DefaultIncludeExcludePath = t.ProgramFolder + L"\\DefaultIncludeExclude.xml";
+    t.UpdatedIncludeExcludePath = t.ProgramFolder + L"\\UpdatedIncludeExclude.xml";
+    t.RawProjectFilePath = t.ProgramFolder + L"\\RawProjectFile.xml";
+    t.IniBackupFolder = appData + L"\\INIBackup";
+    t.ConfigFilePath = t.ProgramFolder + L"\\CorvaneRepackager.ini";
     Paths() = std::move(t);
     HiveNames();
     return true;
 }
 
-std::string GetProjectFilePath()
+std::wstring GetProjectFilePath()
 {
     std::lock_guard lock(g_projectFileLock);
     return g_projectFilePath;
@@ -149,26 +151,40 @@ std::string GetProjectFilePath()
 
 void SetProjectFilePath(const std::wstring& path)
 {
-    SetProjectFilePathUtf8(ToUtf8(path));
-}
-
-void SetProjectFilePathUtf8(const std::string& path)
-{
     std::lock_guard lock(g_projectFileLock);
     g_projectFilePath = path;
 }
 
-std::string WorkingTempFolder() { return Paths().WorkingRoot + "\\Temp"; }
-std::string WorkingSnapshotFolder() { return Paths().WorkingRoot + "\\SnapShot"; }
-std::string PackagesFolder() { return Paths().OutputFolder + "\\Packages"; }
-
-bool EnsureFolder(const std::string& path)
+std::wstring ConfigFile()
 {
-    const std::wstring wide = FromUtf8(path);
-    DWORD attributes = GetFileAttributesW(wide.c_str());
+    return Paths().ConfigFilePath;
+}
+
+bool ReadSnapshotTakenKey()
+{
+    return ReadConfigInt(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", 0) != 0;
+}
+
+bool WriteSnapshotTakenKey()
+{
+    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", L"1");
+}
+
+bool RemoveSnapshotTakenKey()
+{
+    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", nullptr);
+}
+
+std::wstring WorkingTempFolder() { return Paths().WorkingRoot + L"\\Temp"; }
+std::wstring WorkingSnapshotFolder() { return Paths().WorkingRoot + L"\\SnapShot"; }
+std::wstring PackagesFolder() { return Paths().OutputFolder + L"\\Packages"; }
+
+bool EnsureFolder(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        CreateDirectoryW(wide.c_str(), nullptr);
-        attributes = GetFileAttributesW(wide.c_str());
+        CreateDirectoryW(path.c_str(), nullptr);
+        attributes = GetFileAttributesW(path.c_str());
     }
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -225,11 +241,6 @@ void RemoveFolderTree(const std::wstring& path)
         folder.pop_back();
     folder.reserve(folder.size() + 300);
     RemoveTree(folder);
-}
-
-void RemoveFolderTree(const std::string& path)
-{
-    RemoveFolderTree(FromUtf8(path));
 }
 
 const std::map<std::wstring, HKEY>& HiveNames()

@@ -16,25 +16,26 @@
 #include <string>
 #include <string_view>
 
-// Longest 8-bit (UTF-8) path the working buffers hold, terminator excluded.
+// Longest path, counted in its UTF-8 bytes (terminator excluded), a root may
+// have: the records that keep paths as 8-bit text are held to it.
 inline constexpr std::size_t MaxPathBytes = 1023;
 
-// Every entry is UTF-8, separated by single backslashes, never ending in one.
-struct PathTable
+// Every entry is separated by single backslashes, never ending in one.
+struct WorkPaths
 {
-    std::string ProgramFolder;
-    std::string WorkingRoot;
-    std::string OutputFolder;
-    std::string MsiFileName;
-    std::string ExtractedIconFolder;
-    std::string FileChangesPath;
-    std::string RegChangesPath;
-    std::string IniChangesPath;
-    std::string DefaultIncludeExcludePath;
-    std::string UpdatedIncludeExcludePath;
-    std::string RawProjectFilePath;
-    std::string IniBackupFolder;
-    std::string ConfigFilePath;
+    std::wstring ProgramFolder;
+    std::wstring WorkingRoot;
+    std::wstring OutputFolder;
+    std::wstring MsiFileName;
+    std::wstring ExtractedIconFolder;
+    std::wstring FileChangesPath;
+    std::wstring RegChangesPath;
+    std::wstring IniChangesPath;
+    std::wstring DefaultIncludeExcludePath;
+    std::wstring UpdatedIncludeExcludePath;
+    std::wstring RawProjectFilePath;
+    std::wstring IniBackupFolder;
+    std::wstring ConfigFilePath;
     std::wstring AppDataRoot;
 };
 
@@ -52,7 +53,7 @@ struct FolderTokenValues
     std::wstring programfiles64;
 };
 
-PathTable& Paths();
+WorkPaths& Paths();
 FolderTokenValues& TokenValues();
 
 extern std::atomic<bool> IsCommandLineMode;
@@ -70,24 +71,30 @@ bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFi
 
 // The project file path may be replaced after start-up (command line, basic
 // information page, scan details), so it is read and written under a lock.
-std::string GetProjectFilePath();
+std::wstring GetProjectFilePath();
 void SetProjectFilePath(const std::wstring& path);
-void SetProjectFilePathUtf8(const std::string& path);
+
+// The configuration file of the path table (program folder + "\CorvaneRepackager.ini").
+std::wstring ConfigFile();
+
+// The pending-capture key of section SnapshotDetails of the configuration file.
+bool ReadSnapshotTakenKey();
+bool WriteSnapshotTakenKey(); // "1"
+bool RemoveSnapshotTakenKey();
 
 // Working folders built where they are used.
-std::string WorkingTempFolder();     // working root + "\Temp"
-std::string WorkingSnapshotFolder(); // working root + "\SnapShot"
-std::string PackagesFolder();        // output folder + "\Packages"
+std::wstring WorkingTempFolder();     // working root + "\Temp"
+std::wstring WorkingSnapshotFolder(); // working root + "\SnapShot"
+std::wstring PackagesFolder();        // output folder + "\Packages"
 
 // Creates the folder (one level) if nothing of that name exists. Returns true
 // when a folder of that name exists afterwards.
-bool EnsureFolder(const std::string& path);
+bool EnsureFolder(const std::wstring& path);
 
 // Deletes everything below the folder and then the folder itself. Read-only
 // files are made writable first. A folder that does not exist is no failure;
 // nothing is reported.
 void RemoveFolderTree(const std::wstring& path);
-void RemoveFolderTree(const std::string& path);
 
 // The ten hive names (short and long) and their predefined roots.
 const std::map<std::wstring, HKEY>& HiveNames();

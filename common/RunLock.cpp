@@ -34,7 +34,7 @@ bool CRunLock::Acquire(const std::wstring& programFolder)
     if (!mutex)
         mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
     if (!mutex) {
-        LogError("CRunLock::Acquire: Unable to create the run mutex (error " + std::to_string(GetLastError()) + ")");
+        LogError(L"CRunLock::Acquire: Unable to create the run mutex (error " + std::to_wstring(GetLastError()) + L")");
         return false;
     }
     m_mutex.reset(mutex);

@@ -10,9 +10,9 @@ namespace {
 // The completion key of the job's messages at its port.
 constexpr ULONG_PTR JobKey = 1;
 
-std::string Code(DWORD error)
+std::wstring Code(DWORD error)
 {
-    return "(error " + std::to_string(error) + ")";
+    return L"(error " + std::to_wstring(error) + L")";
 }
 
 } // namespace
@@ -45,7 +45,7 @@ bool CSetupProcess::CreateJob()
     m_job.reset(CreateJobObjectW(nullptr, nullptr));
     m_port.reset(m_job ? CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1) : nullptr);
     if (!m_job || !m_port) {
-        LogError("CSetupProcess: Unable to create a job object or its completion port " + Code(GetLastError()));
+        LogError(L"CSetupProcess: Unable to create a job object or its completion port " + Code(GetLastError()));
         m_job.reset();
         m_port.reset();
         return false;
@@ -58,7 +58,7 @@ bool CSetupProcess::CreateJob()
     if (!SetInformationJobObject(m_job.get(), JobObjectAssociateCompletionPortInformation, &association,
                                  sizeof association) ||
         !SetInformationJobObject(m_job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-        LogError("CSetupProcess: Unable to set up the job object " + Code(GetLastError()));
+        LogError(L"CSetupProcess: Unable to set up the job object " + Code(GetLastError()));
         m_job.reset();
         m_port.reset();
         return false;
@@ -71,8 +71,8 @@ bool CSetupProcess::JoinJob(HANDLE process, const std::wstring& what)
     if (!CreateJob())
         return false;
     if (!AssignProcessToJobObject(m_job.get(), process)) {
-        LogError("CSetupProcess: " + ToUtf8(what) + " cannot be put into a job object " + Code(GetLastError()) +
-                 "; only it is waited for, not the programs it starts");
+        LogError(L"CSetupProcess: " + what + L" cannot be put into a job object " + Code(GetLastError()) +
+                 L"; only it is waited for, not the programs it starts");
         m_job.reset();
         m_port.reset();
         return false;
@@ -90,7 +90,7 @@ bool CSetupProcess::Start(std::wstring commandLine, const std::wstring& folder)
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &created)) {
         const DWORD error = GetLastError();
-        LogError("CSetupProcess: Unable to start " + ToUtf8(commandLine) + " " + Code(error));
+        LogError(L"CSetupProcess: Unable to start " + commandLine + L" " + Code(error));
         SetLastError(error);
         return false;
     }

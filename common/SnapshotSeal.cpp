@@ -35,9 +35,9 @@ const CrcTables& CrcTable()
 }
 
 // Size and CRC-32 of the file; false when it cannot be read to the end.
-bool Measure(const std::string& file, std::uint64_t& size, std::uint32_t& crc)
+bool Measure(const std::wstring& file, std::uint64_t& size, std::uint32_t& crc)
 {
-    UniqueFile handle(CreateFileW(FromUtf8(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    UniqueFile handle(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!handle)
         return false;
@@ -83,47 +83,47 @@ void CSnapshotChecksum::Add(const void* data, std::size_t size) noexcept
     m_state = c;
 }
 
-std::string SnapshotSealPath(const std::string& file)
+std::wstring SnapshotSealPath(const std::wstring& file)
 {
-    return file + ".complete";
+    return file + L".complete";
 }
 
-bool WriteSnapshotSeal(const std::string& file)
+bool WriteSnapshotSeal(const std::wstring& file)
 {
     std::uint64_t size = 0;
     std::uint32_t crc = 0;
     if (!Measure(file, size, crc)) {
-        LogError("WriteSnapshotSeal: Unable to read the snapshot file " + file);
+        LogError(L"WriteSnapshotSeal: Unable to read the snapshot file " + file);
         return false;
     }
     return WriteSnapshotSeal(file, size, crc);
 }
 
-bool WriteSnapshotSeal(const std::string& file, std::uint64_t size, std::uint32_t crc)
+bool WriteSnapshotSeal(const std::wstring& file, std::uint64_t size, std::uint32_t crc)
 {
     const std::string text = RecordText(size, crc);
-    UniqueFile record(CreateFileW(FromUtf8(SnapshotSealPath(file)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    UniqueFile record(CreateFileW(SnapshotSealPath(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     if (!record || !WriteFile(record.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written != text.size() || !FlushFileBuffers(record.get())) {
         record.reset();
-        DeleteFileW(FromUtf8(SnapshotSealPath(file)).c_str());
-        LogError("WriteSnapshotSeal: Unable to write the completion record of " + file);
+        DeleteFileW(SnapshotSealPath(file).c_str());
+        LogError(L"WriteSnapshotSeal: Unable to write the completion record of " + file);
         return false;
     }
     return true;
 }
 
-bool CheckSnapshotSeal(const std::string& file)
+bool CheckSnapshotSeal(const std::wstring& file)
 {
     std::string stored;
     {
-        UniqueFile record(CreateFileW(FromUtf8(SnapshotSealPath(file)).c_str(), GENERIC_READ, FILE_SHARE_READ,
+        UniqueFile record(CreateFileW(SnapshotSealPath(file).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!record) {
-            LogError("The snapshot file " + file +
-                     " has no completion record: it was not finished and cannot be compared");
+            LogError(L"The snapshot file " + file +
+                     L" has no completion record: it was not finished and cannot be compared");
             return false;
         }
         char text[128] = {};
@@ -134,18 +134,18 @@ bool CheckSnapshotSeal(const std::string& file)
     std::uint64_t size = 0;
     std::uint32_t crc = 0;
     if (!Measure(file, size, crc)) {
-        LogError("The snapshot file " + file + " cannot be read and cannot be compared");
+        LogError(L"The snapshot file " + file + L" cannot be read and cannot be compared");
         return false;
     }
     if (stored != RecordText(size, crc)) {
-        LogError("The snapshot file " + file +
-                 " does not match its completion record (cut short or changed) and cannot be compared");
+        LogError(L"The snapshot file " + file +
+                 L" does not match its completion record (cut short or changed) and cannot be compared");
         return false;
     }
     return true;
 }
 
-void RemoveSnapshotSeal(const std::string& file)
+void RemoveSnapshotSeal(const std::wstring& file)
 {
-    DeleteFileW(FromUtf8(SnapshotSealPath(file)).c_str());
+    DeleteFileW(SnapshotSealPath(file).c_str());
 }

@@ -21,18 +21,18 @@ private:
     std::uint64_t m_size = 0;
 };
 
-// Writes the record of `file` (UTF-8 path). False (with a log line) when the
+// Writes the record of `file`. False (with a log line) when the
 // file cannot be read or the record cannot be written.
-[[nodiscard]] bool WriteSnapshotSeal(const std::string& file);
+[[nodiscard]] bool WriteSnapshotSeal(const std::wstring& file);
 // The same for a file whose size and CRC-32 its writer counted.
-[[nodiscard]] bool WriteSnapshotSeal(const std::string& file, std::uint64_t size, std::uint32_t crc);
+[[nodiscard]] bool WriteSnapshotSeal(const std::wstring& file, std::uint64_t size, std::uint32_t crc);
 
 // True when the record of `file` exists and matches the file. Otherwise false,
 // with a log line naming the file and what is wrong.
-[[nodiscard]] bool CheckSnapshotSeal(const std::string& file);
+[[nodiscard]] bool CheckSnapshotSeal(const std::wstring& file);
 
 // Removes the record of `file` (before the file is written again).
-void RemoveSnapshotSeal(const std::string& file);
+void RemoveSnapshotSeal(const std::wstring& file);
 
 // The record's path.
-std::string SnapshotSealPath(const std::string& file);
+std::wstring SnapshotSealPath(const std::wstring& file);

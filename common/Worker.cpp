@@ -2,6 +2,7 @@
 
 #include "common/Log.h"
 #include "common/StopToken.h"
+#include "common/Utf.h"
 
 #include <objbase.h>
 
@@ -49,7 +50,7 @@ bool CWorker::Start(Operation operation)
         });
     } catch (const std::system_error& e) {
         m_running.store(false);
-        LogError(std::string("CWorker::Start: Unable to start the worker thread: ") + e.what());
+        LogError(std::wstring(L"CWorker::Start: Unable to start the worker thread: ") + FromUtf8(e.what()));
         return false;
     }
     return true;
@@ -63,10 +64,10 @@ void CWorker::Run(const Operation& operation, std::stop_token stop) noexcept
         CStopScope scope(std::move(stop));
         result = operation();
     } catch (const std::exception& e) {
-        LogError(std::string("CWorker::Run: the operation ended with an exception: ") + e.what());
+        LogError(std::wstring(L"CWorker::Run: the operation ended with an exception: ") + FromUtf8(e.what()));
         result = 0;
     } catch (...) {
-        LogError("CWorker::Run: the operation ended with an unknown exception");
+        LogError(L"CWorker::Run: the operation ended with an unknown exception");
         result = 0;
     }
     // The result before done, done before running ends: a timer that sees the

@@ -10,8 +10,8 @@ namespace {
 // would be "\Temp", "\SnapShot" and "\INIBackup" at the root of the current drive.
 bool HasWorkingRoot()
 {
-    const PathTable& paths = Paths();
-    return !paths.WorkingRoot.empty() && !paths.IniBackupFolder.empty() && paths.IniBackupFolder != "\\INIBackup";
+    const WorkPaths& paths = Paths();
+    return !paths.WorkingRoot.empty() && !paths.IniBackupFolder.empty() && paths.IniBackupFolder != L"\\INIBackup";
 }
 
 } // namespace
@@ -21,7 +21,7 @@ bool CleanWorkspaceAtStartup()
     const bool pending = ReadSnapshotTakenKey();
     IsSnapshotTaken = pending;
     if (!HasWorkingRoot()) {
-        LogError("CleanWorkspaceAtStartup: No working root; nothing is cleaned");
+        LogError(L"CleanWorkspaceAtStartup: No working root; nothing is cleaned");
         return pending;
     }
     if (!pending) {
@@ -37,7 +37,7 @@ bool CleanWorkspaceAtStartup()
 void DiscardPendingCapture()
 {
     if (!HasWorkingRoot()) {
-        LogError("DiscardPendingCapture: No working root; nothing is removed");
+        LogError(L"DiscardPendingCapture: No working root; nothing is removed");
         return;
     }
     RemoveFolderTree(WorkingTempFolder());

@@ -42,7 +42,7 @@ CFsRedirectionOff::CFsRedirectionOff() noexcept
     m_active = Wow64DisableWow64FsRedirection(&m_previous) != FALSE;
     if (!m_active) {
         try {
-            LogError("CFsRedirectionOff: Unable to turn file-system redirection off; System32 is seen as SysWOW64");
+            LogError(L"CFsRedirectionOff: Unable to turn file-system redirection off; System32 is seen as SysWOW64");
         } catch (...) {
         }
     }

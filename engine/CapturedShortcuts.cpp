@@ -78,13 +78,13 @@ bool ReadShellLink(const std::wstring& linkPath, ShellLinkDetails& details)
     Microsoft::WRL::ComPtr<IShellLinkW> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(link.GetAddressOf())))) {
-        LogError("ReadShellLink: Unable to create the shell link object for " + ToUtf8(linkPath));
+        LogError(L"ReadShellLink: Unable to create the shell link object for " + linkPath);
         return false;
     }
     Microsoft::WRL::ComPtr<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.GetAddressOf()))) ||
         FAILED(file->Load(linkPath.c_str(), STGM_READ))) {
-        LogError("ReadShellLink: Unable to load " + ToUtf8(linkPath));
+        LogError(L"ReadShellLink: Unable to load " + linkPath);
         return false;
     }
     wchar_t text[TextLength + 1] = {};
@@ -169,8 +169,8 @@ CapturedShortcutResult ShortcutsFromLinks(const std::vector<std::wstring>& links
         const auto target = std::find_if(capturedFiles.begin(), capturedFiles.end(),
                                          [&](const std::wstring& file) { return SameText(file, details.Target); });
         if (target == capturedFiles.end()) {
-            LogError("ShortcutsFromLinks: " + ToUtf8(link) + " points to " + ToUtf8(details.Target) +
-                     ", which was not captured; left out");
+            LogError(L"ShortcutsFromLinks: " + link + L" points to " + details.Target +
+                     L", which was not captured; left out");
             result.LeftOut.push_back(link);
             continue;
         }

@@ -23,9 +23,9 @@ void CEnumerateWrapper::CleanCapture()
     }
     if (!m_uninstallEntries.empty()) {
         if (m_files.WriteFileChanges() != 1)
-            WriteError("CEnumerateWrapper::CleanCapture Unable to write " + Paths().FileChangesPath);
+            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + Paths().FileChangesPath);
         if (m_registry.WriteRegistryChanges() != 1)
-            WriteError("CEnumerateWrapper::CleanCapture Unable to write " + Paths().RegChangesPath);
+            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + Paths().RegChangesPath);
     }
 
     ClassifySystemSettings();

@@ -12,36 +12,22 @@
 
 #include <functional>
 #include <set>
-CEnumerateWrapper::~CEnumerateWrapper()
-{
-    if (m_log)
-        CLogHandler::ReleaseInstance(m_log);
-}
+CEnumerateWrapper::~CEnumerateWrapper() = default;
 
-void CEnumerateWrapper::WriteError(const std::string& message)
+void CEnumerateWrapper::WriteError(const std::wstring& message)
 {
-    if (m_log) {
-        m_log->WriteError(message);
-    } else {
-        LogError(message);
-    }
+    LogError(message);
 }
 
 bool CEnumerateWrapper::Initialize()
 {
-    if (!m_log)
-        m_log = CLogHandler::GetInstance();
     bool ok = true;
     if (m_files.Initialize() != 1) {
-        WriteError("CEnumerateWrapper::Initialize Failed to Initialize FileEnumerate Class");
+        WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize FileEnumerate Class");
         ok = false;
     } else if (m_registry.Initialize() != 1) {
-        WriteError("CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class");
+        WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class");
         ok = false;
-    }
-    if (!ok) {
-        CLogHandler::ReleaseInstance(m_log);
-        m_log = nullptr;
     }
     m_projectLoaded = m_project.Load(Paths().RawProjectFilePath) == 1;
     return ok;
@@ -49,10 +35,6 @@ bool CEnumerateWrapper::Initialize()
 
 int CEnumerateWrapper::Uninitialize()
 {
-    if (m_log) {
-        CLogHandler::ReleaseInstance(m_log);
-        m_log = nullptr;
-    }
     RemoveFolderTree(WorkingTempFolder());
     m_files.Reset();
     m_registry.Reset();
@@ -77,10 +59,10 @@ void CEnumerateWrapper::ApplyExclusions()
     // folder itself may be where the setup installs (-Path="C:\Program Files").
     for (const auto& [key, item] : FileExcludedItems())
         m_files.AddExcludedFolder(item.Name);
-    const std::string packages = Paths().OutputFolder.empty() ? std::string() : PackagesFolder();
-    for (const std::string& own : {Paths().ProgramFolder, Paths().WorkingRoot, packages})
+    const std::wstring packages = Paths().OutputFolder.empty() ? std::wstring() : PackagesFolder();
+    for (const std::wstring& own : {Paths().ProgramFolder, Paths().WorkingRoot, packages})
         if (!own.empty())
-            m_files.AddExcludedFolder(FromUtf8(own));
+            m_files.AddExcludedFolder(own);
 
     std::set<std::wstring> keys;
     for (const auto& [key, item] : RegistryExcludedItems())
@@ -99,7 +81,7 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
         if (type != L"File" && type != L"Registry")
             continue;
         if (StopRequested()) {
-            WriteError("CEnumerateWrapper::CaptureSnapshot Stopped before the capture was complete");
+            WriteError(L"CEnumerateWrapper::CaptureSnapshot Stopped before the capture was complete");
             stopped = true;
             break;
         }
@@ -108,14 +90,14 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
             if (m_files.CaptureSnapshot(roots) != 1) {
                 if ((stopped = StopRequested()))
                     break;
-                WriteError("CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of FileEnumerate Class");
+                WriteError(L"CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of FileEnumerate Class");
                 result = 0;
             }
         } else {
             if (m_registry.CaptureSnapshot(roots) != 1) {
                 if ((stopped = StopRequested()))
                     break;
-                WriteError("CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of RegistryEnumerate Class");
+                WriteError(L"CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of RegistryEnumerate Class");
                 result = 0;
             }
         }
@@ -124,7 +106,7 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
         // Half a first snapshot is none: what one side took goes as well, so
         // that the next capture is a first one again on both sides.
         if (m_files.FirstSnapshotTaken()) {
-            DeleteFileW(FromUtf8(m_files.FirstSnapshotPath()).c_str());
+            DeleteFileW(m_files.FirstSnapshotPath().c_str());
             m_files.FirstSnapshot().clear();
             m_files.SetFirstSnapshotTaken(false);
         }
@@ -140,13 +122,13 @@ int CEnumerateWrapper::CompareSnapshot()
     // A side that was stopped has written its own log line.
     if (m_files.CompareSnapshot() != 1) {
         if (!StopRequested())
-            WriteError("CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
+            WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
         return 0;
     }
     Progress().SetStepCount(1);
     if (m_registry.CompareSnapshot() != 1) {
         if (!StopRequested())
-            WriteError("CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
+            WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
         Progress().SetStepCount(0);
         return 0;
     }
@@ -166,7 +148,7 @@ bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
     bool ok = CheckSnapshotSeal(m_files.FirstSnapshotPath());
     const std::size_t files = registryRoots == 0 ? 1 : registryRoots;
     for (std::size_t i = 0; i < files; ++i)
-        ok = CheckSnapshotSeal(m_registry.FirstSnapshotFilePrefix() + std::to_string(i) + ".reg") && ok;
+        ok = CheckSnapshotSeal(m_registry.FirstSnapshotFilePrefix() + std::to_wstring(i) + L".reg") && ok;
     return ok;
 }
 
@@ -175,7 +157,7 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
     EnsureFolder(PackagesFolder());
     Progress().SetStepCount(0);
     if (!m_projectLoaded) {
-        WriteError("CEnumerateWrapper::BuildProjectFile Unable to load " + Paths().RawProjectFilePath);
+        WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to load " + Paths().RawProjectFilePath);
         return 0;
     }
     // Every new capture names its UpgradeCode, so that a user can pin it.
@@ -200,41 +182,41 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
     };
     for (const auto& step : steps) {
         if (StopRequested()) {
-            DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
-            WriteError("CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
-                       GetProjectFilePath() + " removed");
+            DeleteFileW(GetProjectFilePath().c_str());
+            WriteError(L"CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
+                       GetProjectFilePath() + L" removed");
             return 0;
         }
         if (!step()) {
             // What the earlier steps saved lacks this step's part.
-            DeleteFileW(FromUtf8(GetProjectFilePath()).c_str());
-            WriteError("CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
+            DeleteFileW(GetProjectFilePath().c_str());
+            WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
             return 0;
         }
     }
     return 1;
 }
 
-bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section)
+bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section)
 {
     CXMLNodeHandler root = m_project.GetRootNode();
     CXMLNodeHandler target = root.SelectSingleNode(section);
     if (target.IsNull()) {
-        WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
+        WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
     } else {
         CXMLDocumentHandler changes;
-        const bool exists = GetFileAttributesW(FromUtf8(changeDocumentPath).c_str()) != INVALID_FILE_ATTRIBUTES;
+        const bool exists = GetFileAttributesW(changeDocumentPath.c_str()) != INVALID_FILE_ATTRIBUTES;
         if (exists && changes.Load(changeDocumentPath) != 1) {
             // A damaged change document is no empty one: the project file
             // would lack every change it holds.
-            WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change document " +
-                       changeDocumentPath + "; the project file is not written");
+            WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change document " +
+                       changeDocumentPath + L"; the project file is not written");
             return false;
         }
         if (exists) {
             CXMLNodeHandler replacement = changes.GetRootNode().SelectSingleNode(section);
             if (replacement.IsNull()) {
-                WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
+                WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
             } else {
                 // The section may sit anywhere below the root: replace it in its own parent.
                 IXMLDOMNode* parentRaw = nullptr;
@@ -247,8 +229,8 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::string& changeDocume
         }
     }
     if (m_project.Save(GetProjectFilePath()) != 1) {
-        WriteError("CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
-                   "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
+        WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
+                   L"\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
         return false;
     }
     return true;

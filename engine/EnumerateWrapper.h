@@ -76,7 +76,7 @@ public:
     // True when the project file was saved afterwards. A change document that
     // is missing leaves the section as the raw project file has it; one that
     // exists but does not load is a failure (logged) and nothing is saved.
-    bool ReplaceNodeInProjectFile(const std::string& changeDocumentPath, const std::wstring& section);
+    bool ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section);
 
     // True when the first snapshot's files (the file side's and the registry
     // side's, one per registry root) are complete: each has a completion
@@ -94,10 +94,9 @@ public:
 
 private:
     void ApplyExclusions();
-    void WriteError(const std::string& message);
+    void WriteError(const std::wstring& message);
 
     bool m_projectLoaded = false;
-    CLogHandler* m_log = nullptr;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
     CXMLDocumentHandler m_project;

@@ -38,9 +38,9 @@ bool Contains(const std::vector<std::wstring>& entries, const std::wstring& entr
     return std::any_of(entries.begin(), entries.end(), [&](const std::wstring& e) { return SameEntry(e, entry); });
 }
 
-std::string Describe(const std::wstring& name, bool system)
+std::wstring Describe(const std::wstring& name, bool system)
 {
-    return std::string(system ? "The system variable " : "The user variable ") + ToUtf8(name);
+    return std::wstring(system ? L"The system variable " : L"The user variable ") + name;
 }
 
 } // namespace
@@ -90,7 +90,7 @@ EnvironmentRecord ClassifyVariable(const std::wstring& key, const std::wstring& 
     const ListVariableChange list = CompareListValues(*oldValue, newValue);
     if (list.IsExtension && list.Prepend.empty() && list.Append.empty()) {
         // Recorded all the same: its registry value must not overwrite the target's.
-        note = FromUtf8(Describe(name, system)) + L" only changed the order of its entries; left out";
+        note = Describe(name, system) + L" only changed the order of its entries; left out";
         record.Action = EnvironmentAction::Extend;
         return record;
     }
@@ -99,13 +99,13 @@ EnvironmentRecord ClassifyVariable(const std::wstring& key, const std::wstring& 
         record.Prepend = list.Prepend;
         record.Append = list.Append;
         if (list.AddedBetween)
-            note = FromUtf8(Describe(name, system)) +
+            note = Describe(name, system) +
                    L" got entries between its old ones; the package puts them at the end";
         return record;
     }
     record.Action = EnvironmentAction::Set;
     record.Value = newValue;
-    note = FromUtf8(Describe(name, system)) + L" changed from \"" + *oldValue + L"\" to \"" + newValue +
+    note = Describe(name, system) + L" changed from \"" + *oldValue + L"\" to \"" + newValue +
            L"\"; the package sets the new value and leaves it on removal";
     return record;
 }
@@ -137,8 +137,8 @@ EnvironmentList EnvironmentChangesOf(const RegistryChangeMap& added, const Regis
                     });
                     if (before == previous.end() || !(oldValue = CapturedText(*before))) {
                         // Nothing is added, and the whole value is not written over the target's.
-                        LogError("EnvironmentChangesOf: " + Describe(name, system) +
-                                 " changed, but its old value is not known; left out");
+                        LogError(L"EnvironmentChangesOf: " + Describe(name, system) +
+                                 L" changed, but its old value is not known; left out");
                         variables.push_back({key, name, system, EnvironmentAction::Extend});
                         continue;
                     }
@@ -146,7 +146,7 @@ EnvironmentList EnvironmentChangesOf(const RegistryChangeMap& added, const Regis
                 std::wstring note;
                 EnvironmentRecord record = ClassifyVariable(key, name, system, oldValue, *text, note);
                 if (!note.empty())
-                    LogError("EnvironmentChangesOf: " + ToUtf8(note));
+                    LogError(L"EnvironmentChangesOf: " + note);
                 variables.push_back(std::move(record));
             }
         }
@@ -163,8 +163,8 @@ EnvironmentList EnvironmentChangesOf(const RegistryChangeMap& added, const Regis
                 }))
                 continue;
             gone.emplace_back(name, system);
-            LogError("EnvironmentChangesOf: " + Describe(name, system) +
-                     " was deleted by the setup; the package leaves it alone");
+            LogError(L"EnvironmentChangesOf: " + Describe(name, system) +
+                     L" was deleted by the setup; the package leaves it alone");
         }
     }
     return variables;

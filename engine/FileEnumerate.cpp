@@ -423,7 +423,7 @@ private:
         bool replaced = false;
         const std::size_t bytes = EncodeUtf8(m_path, m_utf8, SnapshotPathCapacity, replaced);
         if (bytes == std::wstring_view::npos) {
-            LogError("CFileEnumerate::ScanFolder: Path longer than 1023 bytes not recorded: " + ToUtf8(m_path));
+            LogError(L"CFileEnumerate::ScanFolder: Path longer than 1023 bytes not recorded: " + m_path);
             return false;
         }
 
@@ -479,10 +479,10 @@ CFileEnumerate::~CFileEnumerate() = default;
 
 int CFileEnumerate::Initialize()
 {
-    const std::string folder = WorkingSnapshotFolder() + "\\FileSystemDir";
+    const std::wstring folder = WorkingSnapshotFolder() + L"\\FileSystemDir";
     m_fileSystemDirPath = folder;
-    m_firstSnapshotPath = folder + "\\FirstSnapShot.txt";
-    m_secondSnapshotPath = folder + "\\SecondSnapShot.txt";
+    m_firstSnapshotPath = folder + L"\\FirstSnapShot.txt";
+    m_secondSnapshotPath = folder + L"\\SecondSnapShot.txt";
     m_document.Load(Paths().RawProjectFilePath);
     m_iniTracker.Initialize();
     for (const wchar_t* exclusion : BuiltInExclusions)
@@ -493,7 +493,7 @@ int CFileEnumerate::Initialize()
 int CFileEnumerate::IsFirstSnapshotTaken()
 {
     m_firstSnapshotHeld = false;
-    if (GetFileAttributesW(FromUtf8(m_firstSnapshotPath).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(m_firstSnapshotPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
         EnsureFolder(m_fileSystemDirPath);
         m_firstSnapshotTaken = false;
     } else {
@@ -534,7 +534,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 {
     const CBackupFolderScope backupFolders(*this);
     const bool second = m_firstSnapshotTaken;
-    std::string target;
+    std::wstring target;
     if (second) {
         // A first snapshot cut short would make everything it lost look added.
         if (!CheckSnapshotSeal(m_firstSnapshotPath))
@@ -545,7 +545,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         // it wrote to the file (the seal proves the file unchanged since).
         if (!m_firstSnapshotHeld)
             ReadFirstSnapshot();
-        DeleteFileW(FromUtf8(m_secondSnapshotPath).c_str());
+        DeleteFileW(m_secondSnapshotPath.c_str());
         RemoveFolderTree(WorkingTempFolder());
         // The change files of an earlier comparison are gone with that folder;
         // its change lists go too, or the next comparison would list every
@@ -573,9 +573,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 
     RemoveSnapshotSeal(target);
     CSnapshotFileWriter writer;
-    bool ok = writer.Create(FromUtf8(target));
+    bool ok = writer.Create(target);
     if (!ok)
-        LogError("CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
+        LogError(L"CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
 
     m_foldersScanned = 0;
     m_filesScanned = 0;
@@ -607,10 +607,10 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         // first snapshot counts as not taken (a pending capture keeps its
         // first snapshot and can take the second one again).
         (void)writer.Close();
-        DeleteFileW(FromUtf8(target).c_str());
+        DeleteFileW(target.c_str());
         if (!second)
             m_backupPack.Discard();
-        LogError("CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete; " + target + " removed");
+        LogError(L"CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete; " + target + L" removed");
         return 0;
     }
     if (!second) {
@@ -620,7 +620,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     }
 
     if (!writer.Close() && ok) {
-        LogError("CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
+        LogError(L"CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
         ok = false;
     }
     if (ok && !WriteSnapshotSeal(target, writer.Checksum().Size(), writer.Checksum().Crc()))
@@ -628,8 +628,8 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     if (!second)
         m_firstSnapshotHeld = ok;
     if (m_unreadableFolders > 0)
-        LogError("CFileEnumerate::CaptureSnapshot: " + std::to_string(m_unreadableFolders) +
-                 " folder(s) could not be read and were skipped");
+        LogError(L"CFileEnumerate::CaptureSnapshot: " + std::to_wstring(m_unreadableFolders) +
+                 L" folder(s) could not be read and were skipped");
     return ok ? 1 : 0;
 }
 
@@ -647,12 +647,12 @@ bool CFileEnumerate::BackupMetIniFiles()
 
 int CFileEnumerate::ReadFirstSnapshot()
 {
-    const std::string& source = m_firstSnapshotPath;
-    UniqueFile file(CreateFileW(FromUtf8(source).c_str(), GENERIC_READ,
+    const std::wstring& source = m_firstSnapshotPath;
+    UniqueFile file(CreateFileW(source.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        LogError("CFileEnumerate::ReadFirstSnapshot: Unable to open the snapshot file " + source);
+        LogError(L"CFileEnumerate::ReadFirstSnapshot: Unable to open the snapshot file " + source);
         return 1;
     }
 
@@ -680,27 +680,27 @@ int CFileEnumerate::ReadFirstSnapshot()
     for (;;) {
         if (!fill(sizeof(std::uint32_t))) {
             if (end > begin)
-                LogError("CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_string(offset) + " of " +
-                         source + "; the rest is ignored");
+                LogError(L"CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_wstring(offset) +
+                         L" of " + source + L"; the rest is ignored");
             break;
         }
         std::uint32_t length = 0;
         std::memcpy(&length, buffer.data() + begin, sizeof length);
         if (length != SnapshotRecordLength) {
-            LogError("CFileEnumerate::ReadFirstSnapshot: Bad record length " + std::to_string(length) +
-                     " at offset " + std::to_string(offset) + " of " + source + "; the rest is ignored");
+            LogError(L"CFileEnumerate::ReadFirstSnapshot: Bad record length " + std::to_wstring(length) +
+                     L" at offset " + std::to_wstring(offset) + L" of " + source + L"; the rest is ignored");
             break;
         }
         if (!fill(EntryBytes)) {
-            LogError("CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_string(offset) + " of " +
-                     source + "; the rest is ignored");
+            LogError(L"CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_wstring(offset) + L" of " +
+                     source + L"; the rest is ignored");
             break;
         }
         const char* record = buffer.data() + begin + sizeof length;
         const std::size_t pathBytes = strnlen(record, sizeof(SnapshotRecord::Path));
         if (pathBytes == sizeof(SnapshotRecord::Path)) {
-            LogError("CFileEnumerate::ReadFirstSnapshot: Unterminated path at offset " + std::to_string(offset) +
-                     " of " + source + "; the rest is ignored");
+            LogError(L"CFileEnumerate::ReadFirstSnapshot: Unterminated path at offset " + std::to_wstring(offset) +
+                     L" of " + source + L"; the rest is ignored");
             break;
         }
         if (pathBytes > 0) {
@@ -728,7 +728,7 @@ bool CFileEnumerate::IsINIFile(const std::wstring& path)
 std::wstring CFileEnumerate::BackupPathOf(const std::wstring& path)
 {
     const auto pieces = SplitPath(path);
-    std::wstring backup = FromUtf8(Paths().IniBackupFolder);
+    std::wstring backup = Paths().IniBackupFolder;
     for (std::size_t i = 1; i < pieces.size(); ++i) {
         backup += L'\\';
         backup += pieces[i];
@@ -748,7 +748,7 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeHi
         return 1;
     // The backup folder, and where each of its folders ends: the backup
     // folder itself, then one per piece of the path but the first and last.
-    std::wstring folder = FromUtf8(Paths().IniBackupFolder);
+    std::wstring folder = Paths().IniBackupFolder;
     std::vector<std::size_t> ends{folder.size()};
     for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
         folder += L'\\';
@@ -767,7 +767,7 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeHi
         ++first;
     bool ensured = true;
     for (std::size_t k = first; k < ends.size(); ++k)
-        ensured = EnsureFolder(ToUtf8(folder.substr(0, ends[k]))) && ensured;
+        ensured = EnsureFolder(folder.substr(0, ends[k])) && ensured;
     if (m_cacheBackupFolders)
         m_ensuredBackupFolder = ensured ? folder : std::wstring();
     const std::wstring backup = folder + L'\\' + pieces.back();
@@ -806,8 +806,8 @@ int CFileEnumerate::CompareSnapshot()
         if (stop.stop_requested()) {
             // No change document: the pending capture takes its second
             // snapshot again and compares then.
-            LogError("CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
-                     Paths().FileChangesPath + " written");
+            LogError(L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
+                     Paths().FileChangesPath + L" written");
             return 0;
         }
         if (before->first < after->first) {
@@ -836,17 +836,17 @@ int CFileEnumerate::CompareSnapshot()
     const bool written = WriteChangeDocument(false);
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
-        DeleteFileW(FromUtf8(Paths().FileChangesPath).c_str());
-        LogError("CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
-                 Paths().FileChangesPath + " written");
+        DeleteFileW(Paths().FileChangesPath.c_str());
+        LogError(L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
+                 Paths().FileChangesPath + L" written");
         return 0;
     }
     if (!written) {
-        LogError("CFileEnumerate::CompareSnapshot: Unable to write " + Paths().FileChangesPath);
+        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + Paths().FileChangesPath);
         return 0;
     }
     if (m_iniTracker.WriteINIChanges() != 1) {
-        LogError("CFileEnumerate::CompareSnapshot: Unable to write " + Paths().IniChangesPath);
+        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + Paths().IniChangesPath);
         return 0;
     }
     return 1;
@@ -862,8 +862,8 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
             BackupINIFile(path);
             return;
         }
-        LogError("CFileEnumerate::CompareSnapshot: " + ToUtf8(path) + " is packaged as a file, not as INI entries: " +
-                 ToUtf8(beyond));
+        LogError(L"CFileEnumerate::CompareSnapshot: " + path + L" is packaged as a file, not as INI entries: " +
+                 beyond);
     }
     DirectoryChangeMap* map = nullptr;
     if (category == NodePath::FilesAdded)
@@ -887,7 +887,7 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
 
 bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
-    const std::string& target = Paths().FileChangesPath;
+    const std::wstring& target = Paths().FileChangesPath;
     bool saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
     saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll) && saved;
     saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll) && saved;

@@ -94,9 +94,9 @@ public:
         m_firstSnapshotHeld = false;
     }
 
-    const std::string& FirstSnapshotPath() const noexcept { return m_firstSnapshotPath; }
-    const std::string& SecondSnapshotPath() const noexcept { return m_secondSnapshotPath; }
-    const std::string& FileSystemDirPath() const noexcept { return m_fileSystemDirPath; }
+    const std::wstring& FirstSnapshotPath() const noexcept { return m_firstSnapshotPath; }
+    const std::wstring& SecondSnapshotPath() const noexcept { return m_secondSnapshotPath; }
+    const std::wstring& FileSystemDirPath() const noexcept { return m_fileSystemDirPath; }
 
     SnapshotMap& FirstSnapshot() noexcept { return m_firstSnapshot; }
     SnapshotMap& SecondSnapshot() noexcept { return m_secondSnapshot; }
@@ -126,9 +126,9 @@ private:
     // True from a successful first capture until the first snapshot in memory
     // is changed (comparison, reset): a second capture then needs no reload.
     bool m_firstSnapshotHeld = false;
-    std::string m_firstSnapshotPath;
-    std::string m_secondSnapshotPath;
-    std::string m_fileSystemDirPath;
+    std::wstring m_firstSnapshotPath;
+    std::wstring m_secondSnapshotPath;
+    std::wstring m_fileSystemDirPath;
     CIniChangeTracker m_iniTracker;
     CXMLDocumentHandler m_document;
     SnapshotMap m_firstSnapshot;

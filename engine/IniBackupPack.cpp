@@ -79,23 +79,23 @@ private:
 
 } // namespace
 
-std::string CIniBackupPack::PackPathIn(const std::string& backupFolder)
+std::wstring CIniBackupPack::PackPathIn(const std::wstring& backupFolder)
 {
-    return backupFolder + "\\INIBackup.pack";
+    return backupFolder + L"\\INIBackup.pack";
 }
 
-bool CIniBackupPack::Create(const std::string& packPath)
+bool CIniBackupPack::Create(const std::wstring& packPath)
 {
     Unload();
     m_packPath = packPath;
     m_checksum = CSnapshotChecksum();
     RemoveSnapshotSeal(packPath);
-    m_file.reset(CreateFileW(FromUtf8(packPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    m_file.reset(CreateFileW(packPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     m_failed = !m_file;
     m_buffer.clear();
     if (m_failed)
-        LogError("CIniBackupPack::Create: Unable to create " + packPath + "; INI files are not backed up");
+        LogError(L"CIniBackupPack::Create: Unable to create " + packPath + L"; INI files are not backed up");
     else
         m_buffer.reserve(BufferBytes);
     return !m_failed;
@@ -124,7 +124,7 @@ void CIniBackupPack::Add(const std::wstring& path, std::uint64_t sizeHint)
             if (got < ask)
                 break;
             if (m_contents.size() > std::numeric_limits<std::uint32_t>::max() / 2) {
-                LogError("CIniBackupPack::Add: " + ToUtf8(path) + " is too large to back up");
+                LogError(L"CIniBackupPack::Add: " + path + L" is too large to back up");
                 return;
             }
             ask = std::max<std::size_t>(65536, m_contents.size());
@@ -171,8 +171,8 @@ bool CIniBackupPack::Close()
     m_file.reset();
     ReleaseBuffers();
     if (m_failed) {
-        LogError("CIniBackupPack::Close: Unable to write " + m_packPath + "; INI files are not backed up");
-        DeleteFileW(FromUtf8(m_packPath).c_str());
+        LogError(L"CIniBackupPack::Close: Unable to write " + m_packPath + L"; INI files are not backed up");
+        DeleteFileW(m_packPath.c_str());
         return false;
     }
     m_failed = true; // closed: later Adds go nowhere
@@ -185,7 +185,7 @@ void CIniBackupPack::Discard()
     m_failed = true;
     if (m_file) {
         m_file.reset();
-        DeleteFileW(FromUtf8(m_packPath).c_str());
+        DeleteFileW(m_packPath.c_str());
     }
 }
 
@@ -196,24 +196,24 @@ void CIniBackupPack::ReleaseBuffers()
     std::string().swap(m_contents);
 }
 
-bool CIniBackupPack::Load(const std::string& packPath)
+bool CIniBackupPack::Load(const std::wstring& packPath)
 {
     Unload();
     m_packPath = packPath;
-    const std::wstring wide = FromUtf8(packPath);
+    const std::wstring& wide = packPath;
     if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES)
         return false; // no pack: nothing was backed up this way
     m_found = true;
     if (!CheckSnapshotSeal(packPath)) {
-        LogError("CIniBackupPack::Load: The INI backups in " + packPath +
-                 " are not used; changed INI files compare as new");
+        LogError(L"CIniBackupPack::Load: The INI backups in " + packPath +
+                 L" are not used; changed INI files compare as new");
         return false;
     }
     UniqueFile file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.get(), &size)) {
-        LogError("CIniBackupPack::Load: Unable to read " + packPath);
+        LogError(L"CIniBackupPack::Load: Unable to read " + packPath);
         return false;
     }
     CPackReader reader(file.get());
@@ -223,7 +223,7 @@ bool CIniBackupPack::Load(const std::string& packPath)
         std::uint32_t header[2];
         if (!reader.Read(header, sizeof header) || header[0] > MaxPathUnits) {
             m_index.clear();
-            LogError("CIniBackupPack::Load: " + packPath + " is damaged; its INI backups are not used");
+            LogError(L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used");
             return false;
         }
         path.resize(header[0]);
@@ -232,7 +232,7 @@ bool CIniBackupPack::Load(const std::string& packPath)
         if (!reader.Read(path.data(), path.size() * sizeof(wchar_t)) ||
             (slot.Offset = reader.Offset(), !reader.Skip(slot.Bytes))) {
             m_index.clear();
-            LogError("CIniBackupPack::Load: " + packPath + " is damaged; its INI backups are not used");
+            LogError(L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used");
             return false;
         }
         m_index.insert_or_assign(path, slot);
@@ -246,7 +246,7 @@ std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) co
     const auto found = m_index.find(path);
     if (found == m_index.end())
         return std::nullopt;
-    UniqueFile file(CreateFileW(FromUtf8(m_packPath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    UniqueFile file(CreateFileW(m_packPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(found->second.Offset);
@@ -255,7 +255,7 @@ std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) co
     if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
         (!contents.empty() && (!ReadFile(file.get(), contents.data(), found->second.Bytes, &got, nullptr) ||
                                got != found->second.Bytes))) {
-        LogError("CIniBackupPack::Contents: Unable to read the backup of " + ToUtf8(path) + " from " + m_packPath);
+        LogError(L"CIniBackupPack::Contents: Unable to read the backup of " + path + L" from " + m_packPath);
         return std::nullopt;
     }
     return contents;

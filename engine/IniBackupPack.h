@@ -25,13 +25,13 @@
 class CIniBackupPack
 {
 public:
-    // The pack's path in `backupFolder` (UTF-8, as the path table holds it).
-    static std::string PackPathIn(const std::string& backupFolder);
+    // The pack's path in `backupFolder`.
+    static std::wstring PackPathIn(const std::wstring& backupFolder);
 
     // ---- Writing (first capture) ------------------------------------------
     // Starts an empty pack (removing an earlier one and its seal). False when
     // the file cannot be created; every Add is then ignored.
-    [[nodiscard]] bool Create(const std::string& packPath);
+    [[nodiscard]] bool Create(const std::wstring& packPath);
     // Appends the contents of the file `path`, whose size the walk saw as
     // `sizeHint`. A file that cannot be read is left out, as a failed copy
     // was: its comparison finds no backup.
@@ -46,7 +46,7 @@ public:
     // Reads the index of a sealed pack. False when there is no pack, or (with
     // a log line) when it is unsealed, changed or damaged; nothing is then
     // found in it.
-    [[nodiscard]] bool Load(const std::string& packPath);
+    [[nodiscard]] bool Load(const std::wstring& packPath);
     bool Loaded() const noexcept { return m_loaded; }
     // True when the last Load found a pack, trusted or not.
     bool Found() const noexcept { return m_found; }
@@ -60,7 +60,7 @@ private:
     void Flush();
     void ReleaseBuffers();
 
-    std::string m_packPath;
+    std::wstring m_packPath;
     UniqueFile m_file;
     std::vector<char> m_buffer;
     std::string m_contents; // the file being added

@@ -147,7 +147,7 @@ int CIniChangeTracker::WriteINIChanges()
     // the same run does not leave the first one's elements in the document.
     if (m_document.Load(Paths().RawProjectFilePath) != 1)
         return 0;
-    const std::string& target = Paths().IniChangesPath;
+    const std::wstring& target = Paths().IniChangesPath;
     bool saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniAdded, m_added, target);
     saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniDeleted, m_deleted, target) && saved;
     saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniModified, m_modified, target) && saved;

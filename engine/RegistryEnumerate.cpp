@@ -19,14 +19,14 @@ namespace {
 
 constexpr std::wstring_view CrLf = L"\r\n";
 
-std::string ErrorSuffix(DWORD error)
+std::wstring ErrorSuffix(DWORD error)
 {
-    return " (error " + std::to_string(error) + ")";
+    return L" (error " + std::to_wstring(error) + L")";
 }
 
-bool FileExists(const std::string& path)
+bool FileExists(const std::wstring& path)
 {
-    return GetFileAttributesW(FromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The message the registry editor's command line gives for an unknown root,
@@ -255,32 +255,27 @@ private:
 CRegistryEnumerate::CRegistryEnumerate() = default;
 CRegistryEnumerate::~CRegistryEnumerate() = default;
 
-void CRegistryEnumerate::WriteLog(const std::string& message)
+void CRegistryEnumerate::WriteLog(const std::wstring& message)
 {
-    if (m_log)
-        (*m_log)->WriteError(message);
-    else
-        LogError(message);
+    LogError(message);
 }
 
 int CRegistryEnumerate::Initialize()
 {
-    const std::string& root = Paths().WorkingRoot;
-    m_regSystemDirPath = root + "\\SnapShot" + "\\RegSystemDir";
-    m_firstSnapshotFolder = m_regSystemDirPath + "\\FirstSnapShot";
-    m_secondSnapshotFolder = m_regSystemDirPath + "\\SecondSnapShot";
-    m_firstSnapshotFilePrefix = m_firstSnapshotFolder + "\\" + "RegSnapShot";
-    m_secondSnapshotFilePrefix = m_secondSnapshotFolder + "\\" + "RegSnapShot";
-    m_differencePrefix = root + "\\Temp" + "\\" + "Difference";
+    const std::wstring& root = Paths().WorkingRoot;
+    m_regSystemDirPath = root + L"\\SnapShot" + L"\\RegSystemDir";
+    m_firstSnapshotFolder = m_regSystemDirPath + L"\\FirstSnapShot";
+    m_secondSnapshotFolder = m_regSystemDirPath + L"\\SecondSnapShot";
+    m_firstSnapshotFilePrefix = m_firstSnapshotFolder + L"\\" + L"RegSnapShot";
+    m_secondSnapshotFilePrefix = m_secondSnapshotFolder + L"\\" + L"RegSnapShot";
+    m_differencePrefix = root + L"\\Temp" + L"\\" + L"Difference";
     m_document.Load(Paths().RawProjectFilePath);
-    if (!m_log)
-        m_log.emplace();
     return 1;
 }
 
 int CRegistryEnumerate::IsFirstSnapshotTaken()
 {
-    if (!FileExists(m_firstSnapshotFilePrefix + "0.reg")) {
+    if (!FileExists(m_firstSnapshotFilePrefix + L"0.reg")) {
         EnsureFolder(WorkingSnapshotFolder());
         EnsureFolder(m_regSystemDirPath);
         EnsureFolder(m_firstSnapshotFolder);
@@ -354,16 +349,17 @@ DWORD CRegistryEnumerate::ExportRootViews(RegFileWriter& writer, HKEY hive, cons
         }
     }
     if (!found)
-        WriteLog("CRegistryEnumerate::CaptureSnapshot The registry root " + ToUtf8(longRoot + L"\\" + own) +
-                 (trees.size() > 1 ? " exists in neither registry view" : " does not exist") + "; nothing captured there");
+        WriteLog(L"CRegistryEnumerate::CaptureSnapshot The registry root " + longRoot + L"\\" + own +
+                 (trees.size() > 1 ? L" exists in neither registry view" : L" does not exist") +
+                 L"; nothing captured there");
     return result;
 }
 
-DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::string& fileName, DWORD& writeError)
+DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::wstring& fileName, DWORD& writeError)
 {
     writeError = 0;
     RegFileWriter writer(&m_excludedKeys, &m_keysOpened);
-    DWORD result = writer.Create(FromUtf8(fileName));
+    DWORD result = writer.Create(fileName);
     if (result != 0) {
         writeError = result;
         return result;
@@ -394,8 +390,8 @@ DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::string&
 int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 {
     if (roots.size() > MaxRoots) {
-        WriteLog("CRegistryEnumerate::CaptureSnapshot Unable to capture " + std::to_string(roots.size()) +
-                 " registry roots: at most 100 can be captured");
+        WriteLog(L"CRegistryEnumerate::CaptureSnapshot Unable to capture " + std::to_wstring(roots.size()) +
+                 L" registry roots: at most 100 can be captured");
         return 0;
     }
     const bool second = m_firstSnapshotTaken;
@@ -408,9 +404,9 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     EnsureFolder(second ? m_secondSnapshotFolder : m_firstSnapshotFolder);
 
     m_keysOpened = 0;
-    const std::string& prefix = second ? m_secondSnapshotFilePrefix : m_firstSnapshotFilePrefix;
+    const std::wstring& prefix = second ? m_secondSnapshotFilePrefix : m_firstSnapshotFilePrefix;
     for (std::size_t i = 0; i < roots.size(); ++i) {
-        const std::string fileName = prefix + std::to_string(i) + ".reg";
+        const std::wstring fileName = prefix + std::to_wstring(i) + L".reg";
         Progress().SetStatusText(L"Scanning Registry:- " + roots[i]);
         DWORD writeError = 0;
         RemoveSnapshotSeal(fileName);
@@ -419,16 +415,16 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             // Cut exports would compare as mass deletions: every file of this
             // capture goes. A pending capture keeps its first snapshot.
             RemoveFolderTree(second ? m_secondSnapshotFolder : m_firstSnapshotFolder);
-            WriteLog("CRegistryEnumerate::CaptureSnapshot Stopped before the export was complete; the snapshot "
-                     "files of this capture removed");
+            WriteLog(L"CRegistryEnumerate::CaptureSnapshot Stopped before the export was complete; the snapshot "
+                     L"files of this capture removed");
             return 0;
         }
         if (writeError == 0 && !WriteSnapshotSeal(fileName))
             writeError = ERROR_WRITE_FAULT;
         if (writeError != 0) {
             // A cut-off snapshot would compare as a mass deletion: drop it.
-            DeleteFileW(FromUtf8(fileName).c_str());
-            WriteLog("CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
+            DeleteFileW(fileName.c_str());
+            WriteLog(L"CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
                      ErrorSuffix(writeError));
             return 0;
         }
@@ -439,11 +435,11 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 
     if (roots.empty()) {
         // An empty first file still marks the first snapshot as taken.
-        const std::string fileName = m_firstSnapshotFilePrefix + "0.reg";
+        const std::wstring fileName = m_firstSnapshotFilePrefix + L"0.reg";
         RegFileWriter marker(nullptr, nullptr);
-        const DWORD error = marker.Create(FromUtf8(fileName));
+        const DWORD error = marker.Create(fileName);
         if (error != 0) {
-            WriteLog("CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
+            WriteLog(L"CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
                      ErrorSuffix(error));
             return 0;
         }
@@ -470,28 +466,28 @@ void CRegistryEnumerate::AddRegistryChange(const std::wstring& category, const R
         values.push_back(entry);
 }
 
-int CRegistryEnumerate::CompareSnapshotFiles(const std::string& firstFile, const std::string& secondFile,
-                                             const std::string& differenceFile)
+int CRegistryEnumerate::CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
+                                             const std::wstring& differenceFile)
 {
     try {
         CRegLineReader first;
         CRegLineReader second;
-        DWORD error = first.Open(FromUtf8(firstFile));
+        DWORD error = first.Open(firstFile);
         if (error != 0) {
-            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + firstFile +
+            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + firstFile +
                      ErrorSuffix(error));
             return 0;
         }
-        error = second.Open(FromUtf8(secondFile));
+        error = second.Open(secondFile);
         if (error != 0) {
-            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + secondFile +
+            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + secondFile +
                      ErrorSuffix(error));
             return 0;
         }
         RegFileWriter difference(nullptr, nullptr);
-        error = difference.Create(FromUtf8(differenceFile));
+        error = difference.Create(differenceFile);
         if (error != 0) {
-            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to create difference file " + differenceFile +
+            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to create difference file " + differenceFile +
                      ErrorSuffix(error));
             return 0;
         }
@@ -500,28 +496,28 @@ int CRegistryEnumerate::CompareSnapshotFiles(const std::string& firstFile, const
         CMerge(*this, first, second, difference).Run();
         if (difference.Stopped()) {
             (void)difference.Close();
-            DeleteFileW(FromUtf8(differenceFile).c_str());
-            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Stopped before the comparison was complete; " +
-                     differenceFile + " removed");
+            DeleteFileW(differenceFile.c_str());
+            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Stopped before the comparison was complete; " +
+                     differenceFile + L" removed");
             return 0;
         }
         error = difference.Close();
         if (error != 0) {
-            WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to write difference file " + differenceFile +
+            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to write difference file " + differenceFile +
                      ErrorSuffix(error));
             return 0;
         }
         // A snapshot that could not be read to its end would compare as deletions or additions.
         for (const auto& [reader, file] : {std::pair{&first, &firstFile}, std::pair{&second, &secondFile}}) {
             if (reader->ReadError() != 0) {
-                WriteLog("CRegistryEnumerate::CompareSnapshotFiles Unable to read snapshot file " + *file +
+                WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to read snapshot file " + *file +
                          ErrorSuffix(reader->ReadError()));
                 return 0;
             }
         }
         return 1;
     } catch (const std::bad_alloc&) {
-        WriteLog("CRegistryEnumerate::CompareSnapshotFiles Out of memory comparing " + firstFile + " with " +
+        WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Out of memory comparing " + firstFile + L" with " +
                  secondFile);
         return 0;
     }
@@ -538,13 +534,13 @@ int CRegistryEnumerate::CompareSnapshot()
     EnsureFolder(WorkingTempFolder());
     for (int i = 0; i < m_snapshotFileCount; ++i) {
         if (StopRequested()) {
-            WriteLog("CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
+            WriteLog(L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
             return 0;
         }
-        const std::string number = std::to_string(i) + ".reg";
+        const std::wstring number = std::to_wstring(i) + L".reg";
         // A file without a matching completion record was cut short or
         // changed: compared, it would report what it lost as changes.
-        for (const std::string* prefix : {&m_firstSnapshotFilePrefix, &m_secondSnapshotFilePrefix})
+        for (const std::wstring* prefix : {&m_firstSnapshotFilePrefix, &m_secondSnapshotFilePrefix})
             if (FileExists(*prefix + number) && !CheckSnapshotSeal(*prefix + number))
                 return 0;
         if (!CompareSnapshotFiles(m_firstSnapshotFilePrefix + number, m_secondSnapshotFilePrefix + number,
@@ -557,8 +553,8 @@ int CRegistryEnumerate::CompareSnapshot()
     WriteChangeDocument();
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
-        DeleteFileW(FromUtf8(Paths().RegChangesPath).c_str());
-        WriteLog("CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
+        DeleteFileW(Paths().RegChangesPath.c_str());
+        WriteLog(L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
         return 0;
     }
     return 1;
@@ -566,7 +562,7 @@ int CRegistryEnumerate::CompareSnapshot()
 
 void CRegistryEnumerate::WriteChangeDocument()
 {
-    const std::string& savePath = Paths().RegChangesPath;
+    const std::wstring& savePath = Paths().RegChangesPath;
     m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, m_added, savePath);
     m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, m_modified, savePath);
     m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, m_deleted, savePath);
@@ -586,5 +582,4 @@ void CRegistryEnumerate::Reset()
     m_added.clear();
     m_modified.clear();
     m_deleted.clear();
-    m_log.reset();
 }

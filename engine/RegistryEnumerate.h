@@ -58,8 +58,8 @@ public:
 
     // Merges one pair of snapshot files into the change maps and writes the
     // difference file. Returns 1, or 0 with a log line naming the file.
-    int CompareSnapshotFiles(const std::string& firstFile, const std::string& secondFile,
-                             const std::string& differenceFile);
+    int CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
+                             const std::wstring& differenceFile);
 
     // Files one change under its key in the map of `category` (one of the
     // three RegistrySystem list paths; any other files nothing). An entry with
@@ -74,7 +74,7 @@ public:
     // Exports one root into one file. Returns 0 or the platform error code of
     // a key that could not be read (ignored by the capture); `writeError`
     // receives the error of a file that could not be created or written.
-    DWORD ExportKey(const std::wstring& root, const std::string& fileName, DWORD& writeError);
+    DWORD ExportKey(const std::wstring& root, const std::wstring& fileName, DWORD& writeError);
     DWORD ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey);
 
     // Keys left out of every capture, with their subtrees: full key paths
@@ -101,31 +101,30 @@ public:
     void SetFirstSnapshotTaken(bool taken) noexcept { m_firstSnapshotTaken = taken; }
     long KeysOpened() const noexcept { return m_keysOpened; }
 
-    const std::string& FirstSnapshotFilePrefix() const noexcept { return m_firstSnapshotFilePrefix; }
-    const std::string& SecondSnapshotFilePrefix() const noexcept { return m_secondSnapshotFilePrefix; }
-    const std::string& RegSystemDirPath() const noexcept { return m_regSystemDirPath; }
-    const std::string& FirstSnapshotFolder() const noexcept { return m_firstSnapshotFolder; }
-    const std::string& SecondSnapshotFolder() const noexcept { return m_secondSnapshotFolder; }
-    const std::string& DifferencePrefix() const noexcept { return m_differencePrefix; }
+    const std::wstring& FirstSnapshotFilePrefix() const noexcept { return m_firstSnapshotFilePrefix; }
+    const std::wstring& SecondSnapshotFilePrefix() const noexcept { return m_secondSnapshotFilePrefix; }
+    const std::wstring& RegSystemDirPath() const noexcept { return m_regSystemDirPath; }
+    const std::wstring& FirstSnapshotFolder() const noexcept { return m_firstSnapshotFolder; }
+    const std::wstring& SecondSnapshotFolder() const noexcept { return m_secondSnapshotFolder; }
+    const std::wstring& DifferencePrefix() const noexcept { return m_differencePrefix; }
 
     CXMLDocumentHandler& Document() noexcept { return m_document; }
 
 private:
     class CMerge;
 
-    void WriteLog(const std::string& message);
+    void WriteLog(const std::wstring& message);
     void WriteChangeDocument();
 
     int m_snapshotFileCount = 0;
     bool m_firstSnapshotTaken = false;
     long m_keysOpened = 0;
-    std::string m_firstSnapshotFilePrefix;
-    std::string m_secondSnapshotFilePrefix;
-    std::string m_regSystemDirPath;
-    std::string m_firstSnapshotFolder;
-    std::string m_secondSnapshotFolder;
-    std::string m_differencePrefix;
-    std::optional<CLogReference> m_log;
+    std::wstring m_firstSnapshotFilePrefix;
+    std::wstring m_secondSnapshotFilePrefix;
+    std::wstring m_regSystemDirPath;
+    std::wstring m_firstSnapshotFolder;
+    std::wstring m_secondSnapshotFolder;
+    std::wstring m_differencePrefix;
     CXMLDocumentHandler m_document;
     std::set<std::wstring> m_excludedKeys; // folded full paths, long hive names
 

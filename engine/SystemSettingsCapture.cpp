@@ -13,19 +13,19 @@ void CEnumerateWrapper::ClassifySystemSettings()
     m_environment = EnvironmentChangesOf(m_registry.AddedChanges(), m_registry.ModifiedChanges(),
                                          m_registry.DeletedChanges(), m_registry.PreviousEnvironmentValues());
     for (const ServiceRecord& service : m_services)
-        WriteError("CEnumerateWrapper::ClassifySystemSettings Service " + ToUtf8(service.Name) + " (" +
-                   ToUtf8(service.Key) + ") created by the setup");
+        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Service " + service.Name + L" (" +
+                   service.Key + L") created by the setup");
     // A capture without either writes no section: its files look as before.
     if (m_services.empty() && m_environment.empty())
         return;
     CXMLDocumentHandler changes;
     if (changes.Load(Paths().RegChangesPath) != 1) {
-        WriteError("CEnumerateWrapper::ClassifySystemSettings Unable to load " + Paths().RegChangesPath);
+        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to load " + Paths().RegChangesPath);
         return;
     }
     if (!WriteServiceList(changes, m_services, Paths().RegChangesPath) ||
         !WriteEnvironmentList(changes, m_environment, Paths().RegChangesPath))
-        WriteError("CEnumerateWrapper::ClassifySystemSettings Unable to write " + Paths().RegChangesPath);
+        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to write " + Paths().RegChangesPath);
 }
 
 bool CEnumerateWrapper::CopySystemSettingsToProjectFile()

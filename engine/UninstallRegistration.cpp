@@ -95,7 +95,7 @@ bool TakeFile(DirectoryChangeMap& files, const std::wstring& path, std::vector<M
             if (!SameText(*it, path))
                 continue;
             moved.push_back({NodePath::FilesAdded, key, *it, {}, UninstallEntryDescription});
-            LogError("MoveOutUninstallRegistration: " + ToUtf8(*it) + " left out (uninstaller of the setup)");
+            LogError(L"MoveOutUninstallRegistration: " + *it + L" left out (uninstaller of the setup)");
             list.erase(it);
             return true;
         }
@@ -158,7 +158,7 @@ std::vector<MovedChangeEntry> MoveOutUninstallRegistration(DirectoryChangeMap& a
             ++it;
             continue;
         }
-        LogError("MoveOutUninstallRegistration: " + ToUtf8(it->first) + " left out (Uninstall entry of the setup)");
+        LogError(L"MoveOutUninstallRegistration: " + it->first + L" left out (Uninstall entry of the setup)");
         if (it->first.size() == entryKey.size())
             for (const std::wstring& path : UninstallerPaths(it->second))
                 programs.push_back(path);

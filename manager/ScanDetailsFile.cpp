@@ -56,7 +56,7 @@ bool WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details)
         for (const auto& text : strings) {
             const std::string bytes = ToUtf8(text);
             if (bytes.size() > static_cast<std::size_t>(MaxScanDetailsBytes)) {
-                LogError("CUIManager::WriteScanDetails String longer than 1023 bytes left out: " + bytes);
+                LogError(L"CUIManager::WriteScanDetails String longer than 1023 bytes left out: " + text);
                 continue;
             }
             AppendInt(out, code);
@@ -69,7 +69,7 @@ bool WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details)
     DWORD written = 0;
     if (!handle || !WriteFile(handle.get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr) ||
         written != out.size()) {
-        LogError("CUIManager::WriteScanDetails Unable to write " + ToUtf8(file));
+        LogError(L"CUIManager::WriteScanDetails Unable to write " + file);
         return false;
     }
     return true;
@@ -91,15 +91,15 @@ ScanDetails ReadScanDetailsFile(const std::wstring& file)
     std::size_t at = 0;
     while (at < data.size()) {
         if (data.size() - at < 8) {
-            LogError("CUIManager::ReadScanDetails Record cut short in " + ToUtf8(file));
+            LogError(L"CUIManager::ReadScanDetails Record cut short in " + file);
             break;
         }
         const std::int32_t code = ReadInt(data.data() + at);
         const std::int32_t length = ReadInt(data.data() + at + 4);
         at += 8;
         if (length < 0 || length > MaxScanDetailsBytes || data.size() - at < static_cast<std::size_t>(length)) {
-            LogError("CUIManager::ReadScanDetails Damaged record (length " + std::to_string(length) + ") in " +
-                     ToUtf8(file));
+            LogError(L"CUIManager::ReadScanDetails Damaged record (length " + std::to_wstring(length) + L") in " +
+                     file);
             break;
         }
         const std::string text = data.substr(at, static_cast<std::size_t>(length));

@@ -23,8 +23,8 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 {
     const std::wstring plain = MakePlainFileName(name);
     if (plain != name)
-        LogError("The file name \"" + ToUtf8(name) + "\" taken from the product information is not a plain file "
-                 "name (" + ToUtf8(PlainFileNameProblem(name)) + "); \"" + ToUtf8(plain) + "\" is used");
+        LogError(L"The file name \"" + name + L"\" taken from the product information is not a plain file "
+                 L"name (" + PlainFileNameProblem(name) + L"); \"" + plain + L"\" is used");
     return plain;
 }
 
@@ -52,11 +52,7 @@ void CUIManager::ReleaseInstance(CUIManager* instance)
     delete doomed;
 }
 
-CUIManager::~CUIManager()
-{
-    if (m_log)
-        CLogHandler::ReleaseInstance(m_log);
-}
+CUIManager::~CUIManager() = default;
 
 int CUIManager::Initialize()
 {
@@ -68,8 +64,6 @@ int CUIManager::Initialize()
     if (!m_coordinator.Initialize())
         return 0;
     m_initialized = true;
-    if (!m_log)
-        m_log = CLogHandler::GetInstance();
     return 1;
 }
 
@@ -79,10 +73,6 @@ int CUIManager::Uninitialize()
         return 1;
     RemoveSnapshotTakenKey();
     m_coordinator.Uninitialize();
-    if (m_log) {
-        CLogHandler::ReleaseInstance(m_log);
-        m_log = nullptr;
-    }
     m_initialized = false;
     return 1;
 }
@@ -91,7 +81,7 @@ ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, con
 {
     const std::lock_guard lock(m_includeExcludeLock);
     if (m_includeExcludeDocument.Load(file) != 1) {
-        LogError(" Unable to Load " + ToUtf8(file) + " File");
+        LogError(L" Unable to Load " + file + L" File");
         return nullptr;
     }
     ExcludedItemMap* map = ExcludedMapFor(listPath);
@@ -104,7 +94,7 @@ IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
 {
     const std::lock_guard lock(m_includeExcludeLock);
     if (m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath) != 1) {
-        LogError(" Unable to Load " + Paths().DefaultIncludeExcludePath + " File");
+        LogError(L" Unable to Load " + Paths().DefaultIncludeExcludePath + L" File");
         return nullptr;
     }
     IncludedItemMap* map = IncludedMapFor(listPath);
@@ -121,11 +111,11 @@ void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
     // (from the default file while the target does not exist yet). Starting
     // from another file would carry that file's lists into the target (the
     // user's updated exclusions into the default file, say).
-    const std::wstring target = FromUtf8(targetName == UpdatedIncludeExcludeName ? Paths().UpdatedIncludeExcludePath
-                                                                                 : Paths().DefaultIncludeExcludePath);
+    const std::wstring target = targetName == UpdatedIncludeExcludeName ? Paths().UpdatedIncludeExcludePath
+                                                                        : Paths().DefaultIncludeExcludePath;
     const std::wstring source = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
                                     ? target
-                                    : FromUtf8(Paths().DefaultIncludeExcludePath);
+                                    : Paths().DefaultIncludeExcludePath;
     if (m_includeExcludeDocument.Load(source) == 1)
         m_includeExcludeDocument.RegenerateIncludeExcludeFile(mode, targetName);
 }
@@ -170,10 +160,10 @@ void CUIManager::LoadExcludedLists()
 {
     // Excluded items saved by the user go to "UpdatedIncludeExclude.xml" once
     // an inclusion save switched to it; otherwise they live in the default file.
-    const std::wstring updated = FromUtf8(Paths().UpdatedIncludeExcludePath);
+    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
     const std::wstring file = GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
                                   ? updated
-                                  : FromUtf8(Paths().DefaultIncludeExcludePath);
+                                  : Paths().DefaultIncludeExcludePath;
     LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
     LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
 }
@@ -189,20 +179,20 @@ void CUIManager::TakeSelectionFromScanDetails()
     const auto& strings = info->second;
     SetProductInfo(strings[0], strings[1], strings[2]);
     const std::wstring projectName = PlainNameFromProduct(strings[0] + L"_" + strings[1] + L".xml");
-    SetProjectFilePathUtf8(PackagesFolder() + "\\" + ToUtf8(projectName));
+    SetProjectFilePath(PackagesFolder() + L"\\" + projectName);
 }
 
 int CUIManager::WriteScanDetails()
 {
-    const bool written = WriteScanDetailsFile(FromUtf8(m_snapshotFolder) + L"\\" + ScanDetailsFileName, m_scanDetails);
+    const bool written = WriteScanDetailsFile(m_snapshotFolder + L"\\" + ScanDetailsFileName, m_scanDetails);
     TakeSelectionFromScanDetails();
     return written ? 1 : 0;
 }
 
 void CUIManager::ReadScanDetails()
 {
-    const std::string folder = m_snapshotFolder.empty() ? WorkingSnapshotFolder() : m_snapshotFolder;
-    m_scanDetails = ReadScanDetailsFile(FromUtf8(folder) + L"\\" + ScanDetailsFileName);
+    const std::wstring folder = m_snapshotFolder.empty() ? WorkingSnapshotFolder() : m_snapshotFolder;
+    m_scanDetails = ReadScanDetailsFile(folder + L"\\" + ScanDetailsFileName);
     // The second capture of a resumed run must leave out what the first did.
     LoadExcludedLists();
     TakeSelectionFromScanDetails();
@@ -216,9 +206,9 @@ void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& ve
 
 int CUIManager::ParseProjectFile()
 {
-    const std::string path = GetProjectFilePath();
+    const std::wstring path = GetProjectFilePath();
     if (m_projectDocument.Load(path) != 1) {
-        LogError("CUIManager::ParseProjectFile Unable to Load " + path + " File");
+        LogError(L"CUIManager::ParseProjectFile Unable to Load " + path + L" File");
         return 0;
     }
     m_projectDocument.ReadProjectLists();
@@ -227,9 +217,9 @@ int CUIManager::ParseProjectFile()
 
 int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 {
-    const std::string path = GetProjectFilePath();
+    const std::wstring path = GetProjectFilePath();
     if (m_projectDocument.Load(path) != 1) {
-        LogError(" CUIManager::ParseSetupFileInfo : Unable to Load " + path + " File");
+        LogError(L" CUIManager::ParseSetupFileInfo : Unable to Load " + path + L" File");
         return 0;
     }
     ProductInfo read;
@@ -240,9 +230,9 @@ int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 
 int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 {
-    const std::string path = GetProjectFilePath();
+    const std::wstring path = GetProjectFilePath();
     if (m_projectDocument.Load(path) != 1) {
-        LogError(" CUIManager::ParseShortcutList : Unable to Load " + path + " File");
+        LogError(L" CUIManager::ParseShortcutList : Unable to Load " + path + L" File");
         return 0;
     }
     if (replaceModel)
@@ -260,7 +250,7 @@ int CUIManager::CreateProjectFile()
         // more, so a later start must not offer to continue it.
         IsSnapshotTaken = false;
         if (!RemoveSnapshotTakenKey())
-            LogError("CUIManager::CreateProjectFile: Unable to remove IsSnapshotTaken from " +
+            LogError(L"CUIManager::CreateProjectFile: Unable to remove IsSnapshotTaken from " +
                      Paths().ConfigFilePath);
         RemoveFolderTree(m_snapshotFolder);
         RemoveFolderTree(m_iniBackupFolder);
@@ -272,7 +262,7 @@ int CUIManager::BuildPackage()
 {
     const int initialized = m_builder.Initialize(GetProjectFilePath());
     if (initialized != 1) {
-        LogError(" Failed in Initialize of MSIHandler");
+        LogError(L" Failed in Initialize of MSIHandler");
         return initialized;
     }
     const int built = m_builder.BuildMSI();

@@ -94,7 +94,7 @@ public:
     CMSIHandler& Builder() noexcept { return m_builder; }
     CXMLDocumentHandler& ProjectDocument() noexcept { return m_projectDocument; }
     CXMLDocumentHandler& IncludeExcludeDocument() noexcept { return m_includeExcludeDocument; }
-    const std::string& SnapshotFolder() const noexcept { return m_snapshotFolder; }
+    const std::wstring& SnapshotFolder() const noexcept { return m_snapshotFolder; }
 
     CUIManager(const CUIManager&) = delete;
     CUIManager& operator=(const CUIManager&) = delete;
@@ -109,10 +109,9 @@ private:
     void LoadExcludedLists();
 
     bool m_initialized = false;
-    std::string m_snapshotFolder;
-    std::string m_iniBackupFolder;
+    std::wstring m_snapshotFolder;
+    std::wstring m_iniBackupFolder;
     std::wstring m_setupFilePath;
-    CLogHandler* m_log = nullptr;
     CMSIHandler m_builder;
     ProductInfo m_product;
     CEnumerateWrapper m_coordinator;

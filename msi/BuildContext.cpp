@@ -60,7 +60,7 @@ Result BuildContext::SwitchToUtf8()
         return Result::Ok();
     if (!database)
         return Result::Failure(ERROR_INVALID_HANDLE, L"no database");
-    const std::wstring folder = FromUtf8(WorkingTempFolder());
+    const std::wstring folder = WorkingTempFolder();
     const std::wstring name = L"utf8-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
     const std::wstring path = folder + L"\\" + name;
     bool imported = false;
@@ -81,7 +81,7 @@ Result BuildContext::SwitchToUtf8()
         const Result failure = Result::Installer(
             error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error,
             L"CMSIHandler::SwitchToUtf8: Unable to set the package's code page to 65001", InstallerErrorDetail());
-        LogError(ToUtf8(failure.Text()));
+        LogError(failure.Text());
         return failure;
     }
     m_codePage = CP_UTF8;
@@ -90,13 +90,13 @@ Result BuildContext::SwitchToUtf8()
 
 void BuildContext::Note(const std::wstring& line)
 {
-    LogError("CMSIHandler::BuildMSI: " + ToUtf8(line));
+    LogError(L"CMSIHandler::BuildMSI: " + line);
     results.notes.push_back(line);
 }
 
 void BuildContext::Fail(const std::string& line)
 {
-    LogError(line);
+    LogError(FromUtf8(line));
     if (results.failure.empty())
         results.failure = line;
 }

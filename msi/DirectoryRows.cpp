@@ -153,8 +153,8 @@ void CDirectoryRows::AddFolders(const std::vector<std::wstring>& folders)
             continue;
         if (!OnSystemDrive(clean)) {
             if (m_build.LeaveOutFolder(clean))
-                LogError("CMSIHandler::AddDirectoryRows: " + ToUtf8(clean) +
-                         " is not on the system drive, where the package installs; left out");
+                LogError(L"CMSIHandler::AddDirectoryRows: " + clean +
+                         L" is not on the system drive, where the package installs; left out");
             continue;
         }
         bool isProperty = false;

@@ -45,7 +45,7 @@ UniqueFile OpenPackableFile(const std::wstring& realPath, bool x64Capture, std::
 {
     size = 0;
     if (IsTemporaryOrLinkFile(realPath)) {
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " is a temporary file or a shell link; left out");
+        LogError(L"CMSIHandler::AddFileRows: " + realPath + L" is a temporary file or a shell link; left out");
         return UniqueFile();
     }
     // A capture of 64-bit Windows named System32 as itself.
@@ -57,8 +57,8 @@ UniqueFile OpenPackableFile(const std::wstring& realPath, bool x64Capture, std::
     LARGE_INTEGER length{};
     if (!file || !GetFileSizeEx(file.get(), &length)) {
         const DWORD error = GetLastError();
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(realPath) + " cannot be read" + ToUtf8(Result::Suffix(error)) +
-                 "; left out");
+        LogError(L"CMSIHandler::AddFileRows: " + realPath + L" cannot be read" + Result::Suffix(error) +
+                 L"; left out");
         return UniqueFile();
     }
     size = static_cast<std::uint64_t>(length.QuadPart);
@@ -110,19 +110,19 @@ void ReadFileIdentity(const BuildContext& build, PackedFile& file, HANDLE open)
 bool Unpackable(BuildContext& build, const std::wstring& path, const std::wstring& real, std::uint64_t size)
 {
     if (size >= CabinetFileLimit) {
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
-                 " is 2 GiB or larger and cannot be stored in a cabinet; left out");
+        LogError(L"CMSIHandler::AddFileRows: " + real +
+                 L" is 2 GiB or larger and cannot be stored in a cabinet; left out");
         return true;
     }
     if (!build.FitsCodePage(path)) {
-        LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) +
-                 " cannot be named in the package's code page; left out");
+        LogError(L"CMSIHandler::AddFileRows: " + real +
+                 L" cannot be named in the package's code page; left out");
         return true;
     }
     std::string probe;
     if (!ToDdfText(real, build.ddfIsUtf8, probe) || !ToDdfText(LastComponent(path), build.ddfIsUtf8, probe)) {
-        LogError("CMSIHandler::WriteCabinetList: " + ToUtf8(real) +
-                 " cannot be named in the cabinet maker's code page; left out");
+        LogError(L"CMSIHandler::WriteCabinetList: " + real +
+                 L" cannot be named in the cabinet maker's code page; left out");
         return true;
     }
     return false;
@@ -169,9 +169,9 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
             ToRealPath(real);
             if (!OnSystemDrive(ParentOf(path))) {
                 if (build.LeaveOutFolder(ParentOf(path)))
-                    LogError("CMSIHandler::AddFileRows: " + ToUtf8(ParentOf(path)) +
-                             " is not on the system drive, where the package installs; its files are left out");
-                LogError("CMSIHandler::AddFileRows: " + ToUtf8(real) + " left out with its folder");
+                    LogError(L"CMSIHandler::AddFileRows: " + ParentOf(path) +
+                             L" is not on the system drive, where the package installs; its files are left out");
+                LogError(L"CMSIHandler::AddFileRows: " + real + L" left out with its folder");
                 leaveOut(real);
                 continue;
             }
@@ -212,14 +212,14 @@ void StageRedirectedFiles(BuildContext& build)
     // copied to the working folder, with redirection off, and packed from there.
     if (!build.x64Capture || !IsWow64Windows())
         return;
-    const std::wstring stage = FromUtf8(WorkingTempFolder()) + L"\\System64Files";
+    const std::wstring stage = WorkingTempFolder() + L"\\System64Files";
     bool created = false;
     for (PackedFile& file : build.files) {
         if (!IsInRealSystem32(file.folder))
             continue;
         if (!created) {
             RemoveFolderTree(stage);
-            created = EnsureFolder(ToUtf8(stage));
+            created = EnsureFolder(stage);
         }
         const std::wstring copy = stage + L"\\" + file.key;
         bool copied;
@@ -233,8 +233,8 @@ void StageRedirectedFiles(BuildContext& build)
         if (copied)
             file.realPath = copy;
         else
-            LogError("CMSIHandler::StageRedirectedFiles: Unable to copy " + ToUtf8(file.realPath) + " to " +
-                     ToUtf8(copy) + ToUtf8(Result::Suffix(error)));
+            LogError(L"CMSIHandler::StageRedirectedFiles: Unable to copy " + file.realPath + L" to " +
+                     copy + Result::Suffix(error));
     }
 }
 

@@ -60,7 +60,7 @@ bool ReadFileHash(const std::wstring& path, int (&parts)[4])
     hash.dwFileHashInfoSize = sizeof hash;
     const UINT rc = MsiGetFileHashW(path.c_str(), 0, &hash);
     if (rc != ERROR_SUCCESS) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + InstallerSuffix(rc));
+        LogError(L"CMSIHandler::AddFileRows: no hash of " + path + InstallerSuffix(rc));
         return false;
     }
     for (int i = 0; i < 4; ++i)
@@ -107,8 +107,8 @@ FileHashRead HashUnlessImage(HANDLE file, const std::wstring& path, int (&parts)
     ok = ok && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
     BCryptDestroyHash(hash);
     if (!ok) {
-        LogError("CMSIHandler::AddFileRows: no hash of " + ToUtf8(path) + " (read failed)" +
-                 ToUtf8(Result::Suffix(error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error)));
+        LogError(L"CMSIHandler::AddFileRows: no hash of " + path + L" (read failed)" +
+                 Result::Suffix(error == ERROR_SUCCESS ? ERROR_GEN_FAILURE : error));
         return FileHashRead::Failed;
     }
     for (int i = 0; i < 4; ++i)

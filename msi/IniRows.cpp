@@ -78,8 +78,8 @@ void CIniRows::AddList(const IniChangeMap& list, int tableId, int action, int& n
         const std::wstring folder = slash == std::wstring::npos ? std::wstring() : file.substr(0, slash);
         if (m_build.IsLeftOutFolder(folder)) {
             for (const IniChangeEntry& entry : entries)
-                LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
-                         ToUtf8(entry.Key) + " left out with its folder");
+                LogError(L"CMSIHandler::AddIniListRows: " + file + L" [" + entry.Section + L"] " +
+                         entry.Key + L" left out with its folder");
             m_build.counts.OtherLeftOut += entries.size();
             continue;
         }
@@ -87,8 +87,8 @@ void CIniRows::AddList(const IniChangeMap& list, int tableId, int action, int& n
         for (const IniChangeEntry& entry : entries) {
             if (!m_build.FitsCodePage(file) || !m_build.FitsCodePage(entry.Section) ||
                 !m_build.FitsCodePage(entry.Key) || !m_build.FitsCodePage(entry.Value)) {
-                LogError("CMSIHandler::AddIniListRows: " + ToUtf8(file) + " [" + ToUtf8(entry.Section) + "] " +
-                         ToUtf8(entry.Key) + " cannot be written in the package's code page; left out");
+                LogError(L"CMSIHandler::AddIniListRows: " + file + L" [" + entry.Section + L"] " +
+                         entry.Key + L" cannot be written in the package's code page; left out");
                 ++m_build.counts.OtherLeftOut;
                 continue;
             }

@@ -31,21 +31,20 @@ std::wstring CMSIHandler::DefaultCabinetMaker()
         if (FileExists(platform))
             return platform;
     }
-    return FromUtf8(Paths().ProgramFolder) + L"\\makecab.exe";
+    return Paths().ProgramFolder + L"\\makecab.exe";
 }
 
-int CMSIHandler::InitializeFailed(const std::string& line)
+int CMSIHandler::InitializeFailed(const std::wstring& line)
 {
-    (*m_log)->WriteError(line);
-    m_log.reset();
+    LogError(line);
     return 0;
 }
 
-std::string CMSIHandler::PackageFileName() const
+std::wstring CMSIHandler::PackageFileName() const
 {
     // The path table is only read here: a worker may run the build while the
     // window thread owns the table.
-    const std::string& msiName = Paths().MsiFileName;
+    const std::wstring& msiName = Paths().MsiFileName;
     if (!msiName.empty())
         return msiName;
     // A name made of product information: one plain file name in the
@@ -54,39 +53,37 @@ std::string CMSIHandler::PackageFileName() const
         m_productInfo.ApplicationName.empty() ? std::wstring(L"MSIProject") : m_productInfo.ApplicationName;
     const std::wstring plain = MakePlainFileName(product + L".msi");
     if (plain != product + L".msi")
-        (*m_log)->WriteError("CMSIHandler::Initialize: The product name \"" + ToUtf8(product) +
-                             "\" does not make a plain file name; the package is named \"" + ToUtf8(plain) + "\"");
-    return ToUtf8(plain);
+        LogError(L"CMSIHandler::Initialize: The product name \"" + product +
+                 L"\" does not make a plain file name; the package is named \"" + plain + L"\"");
+    return plain;
 }
 
-int CMSIHandler::Initialize(const std::string& projectFileUtf8)
+int CMSIHandler::Initialize(const std::wstring& projectFile)
 {
     m_transaction.reset();
     if (m_cabinetMaker.empty())
         m_cabinetMaker = DefaultCabinetMaker();
-    if (!m_log)
-        m_log = std::make_unique<CLogReference>();
 
     m_results.notes.clear();
     m_project = std::make_unique<CXMLDocumentHandler>();
-    m_isProjectLoaded = m_project->Load(projectFileUtf8) == 1;
+    m_isProjectLoaded = m_project->Load(projectFile) == 1;
     if (!m_isProjectLoaded)
-        return InitializeFailed("CMSIHandler::Initialize: Unable to load Project File");
+        return InitializeFailed(L"CMSIHandler::Initialize: Unable to load Project File");
 
     m_productInfo = {};
     m_project->ReadProductInfo(m_productInfo);
-    m_packagePath = PackagesFolder() + "\\" + PackageFileName();
+    m_packagePath = PackagesFolder() + L"\\" + PackageFileName();
     // Built under a name of its own in the same folder, and moved over the
     // package's name only when complete: an earlier package survives a failed build.
-    const std::string buildPath = PackagesFolder() + "\\~build-" + std::to_string(GetCurrentProcessId()) + ".msi.tmp";
-    const std::string templatePath = Paths().ProgramFolder + "\\Blank.msi";
+    const std::wstring buildPath = PackagesFolder() + L"\\~build-" + std::to_wstring(GetCurrentProcessId()) + L".msi.tmp";
+    const std::wstring templatePath = Paths().ProgramFolder + L"\\Blank.msi";
 
     EnsureFolder(PackagesFolder());
     EnsureFolder(WorkingTempFolder());
 
-    auto transaction = std::make_unique<CPackageTransaction>(FromUtf8(m_packagePath), FromUtf8(buildPath));
-    if (const Result begun = transaction->Begin(FromUtf8(templatePath)); !begun)
-        return InitializeFailed(ToUtf8(begun.Text()));
+    auto transaction = std::make_unique<CPackageTransaction>(m_packagePath, buildPath);
+    if (const Result begun = transaction->Begin(templatePath); !begun)
+        return InitializeFailed(begun.Text());
     m_transaction = std::move(transaction);
     return 1;
 }
@@ -94,7 +91,7 @@ int CMSIHandler::Initialize(const std::string& projectFileUtf8)
 int CMSIHandler::BuildMSI()
 {
     if (!m_isProjectLoaded || !m_transaction || !m_transaction->IsOpen()) {
-        LogError("CMSIHandler::BuildMSI: XML not loaded");
+        LogError(L"CMSIHandler::BuildMSI: XML not loaded");
         return 0;
     }
     m_results.counts = {};
@@ -110,5 +107,4 @@ void CMSIHandler::Uninitialize()
     m_transaction.reset();
     m_project.reset();
     m_isProjectLoaded = false;
-    m_log.reset();
 }

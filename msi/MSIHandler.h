@@ -40,10 +40,10 @@ public:
     CMSIHandler(const CMSIHandler&) = delete;
     CMSIHandler& operator=(const CMSIHandler&) = delete;
 
-    // Loads the project file (UTF-8 path) into the builder's own document,
+    // Loads the project file into the builder's own document,
     // copies the template to the package path and opens the package.
     // 1 on success; 0 after one log line.
-    int Initialize(const std::string& projectFileUtf8);
+    int Initialize(const std::wstring& projectFile);
     // Runs the whole pipeline under a temporary name beside the package and
     // moves the result over the package's name. 1 when the package is
     // complete; 0 when the build could not start, the cabinet could not be
@@ -67,8 +67,8 @@ public:
     // The UpgradeCode and ProductVersion of the last build.
     const std::wstring& UpgradeCode() const noexcept { return m_results.upgradeCode; }
     const std::wstring& ProductVersion() const noexcept { return m_results.productVersion; }
-    // The package's final path (UTF-8), known after Initialize.
-    const std::string& PackagePath() const noexcept { return m_packagePath; }
+    // The package's final path, known after Initialize.
+    const std::wstring& PackagePath() const noexcept { return m_packagePath; }
 
     // The cabinet maker to run: %SystemRoot%\System32\makecab.exe where the
     // platform has one, else ProgramFolder\makecab.exe. A test may name another.
@@ -86,15 +86,14 @@ public:
     const std::vector<std::wstring>& CabinetNames() const noexcept { return m_results.cabinetNames; }
 
 private:
-    // The package's file name in the packages folder (UTF-8).
-    std::string PackageFileName() const;
-    int InitializeFailed(const std::string& line);
+    // The package's file name in the packages folder.
+    std::wstring PackageFileName() const;
+    int InitializeFailed(const std::wstring& line);
 
-    std::unique_ptr<CLogReference> m_log;
     std::unique_ptr<CXMLDocumentHandler> m_project;
     bool m_isProjectLoaded = false;
     ProductInfo m_productInfo;
-    std::string m_packagePath;
+    std::wstring m_packagePath;
     std::wstring m_cabinetMaker;
     std::function<void(const std::wstring&)> m_progressReport;
     std::unique_ptr<CPackageTransaction> m_transaction;

@@ -152,8 +152,8 @@ std::wstring CMachineValues::Formatted(const std::wstring& raw, const std::wstri
         return L"[LogonUser]";
     if (CountComputerNames(raw, m_machine.computerNames) > 0) {
         ++m_computerNameValues;
-        LogError("CMSIHandler: " + ToUtf8(where) + " names the capturing computer (" +
-                 ToUtf8(m_machine.computerNames.front()) + "); packaged as it is: " + ToUtf8(raw));
+        LogError(L"CMSIHandler: " + where + L" names the capturing computer (" +
+                 m_machine.computerNames.front() + L"); packaged as it is: " + raw);
     }
     return ReplaceFolderPaths(EscapeFormatted(raw), m_machine.folders);
 }

@@ -35,8 +35,8 @@ inline Result InstallerResult(UINT code, std::wstring_view what)
     return Result::Installer(code, what, InstallerErrorDetail());
 }
 
-// " (error <code>: <text>[; <detail>])" for the end of a log line (UTF-8).
-inline std::string InstallerSuffix(UINT code)
+// " (error <code>: <text>[; <detail>])" for the end of a log line.
+inline std::wstring InstallerSuffix(UINT code)
 {
-    return ToUtf8(Result::Installer(code == ERROR_SUCCESS ? ERROR_GEN_FAILURE : code, L"", InstallerErrorDetail()).Text());
+    return Result::Installer(code == ERROR_SUCCESS ? ERROR_GEN_FAILURE : code, L"", InstallerErrorDetail()).Text();
 }

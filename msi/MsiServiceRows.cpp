@@ -133,7 +133,7 @@ Result EnsureSystemTable(MSIHANDLE database, const std::wstring& table)
     if (rc != ERROR_SUCCESS) {
         const Result created = InstallerResult(rc, L"CMSIHandler::EnsureSystemTable: Unable to create the " + table +
                                                         L" table");
-        LogError(ToUtf8(created.Text()));
+        LogError(created.Text());
         return created;
     }
     CTableInserter validation(database, L"_Validation",
@@ -158,7 +158,7 @@ Result EnsureExecuteAction(MSIHANDLE database, const std::wstring& action, int s
         (rc = MsiRecordSetStringW(parameter.get(), 1, action.c_str())) != ERROR_SUCCESS ||
         (rc = MsiViewExecute(view.get(), parameter.get())) != ERROR_SUCCESS) {
         const Result read = InstallerResult(rc, L"CMSIHandler::EnsureExecuteAction: Unable to read InstallExecuteSequence");
-        LogError(ToUtf8(read.Text()));
+        LogError(read.Text());
         return read;
     }
     UniqueMsiHandle found;

@@ -29,7 +29,7 @@ CTableInserter::CTableInserter(MSIHANDLE database, std::wstring_view table,
     sql += L") VALUES (" + marks + L")";
     if (const UINT rc = MsiDatabaseOpenViewW(database, sql.c_str(), m_view.put()); rc != ERROR_SUCCESS) {
         m_view.reset();
-        LogError(openFailure + InstallerSuffix(rc));
+        LogError(FromUtf8(openFailure) + InstallerSuffix(rc));
         return;
     }
     m_record.reset(MsiCreateRecord(static_cast<UINT>(m_columns)));
@@ -64,8 +64,8 @@ bool CTableInserter::Execute(std::wstring_view firstField)
         return true;
     }
     ++m_rejected;
-    LogError("CMSIHandler::PopulateMSITable: row " + ToUtf8(firstField) + " rejected by the " + ToUtf8(m_table) +
-             " table" + InstallerSuffix(rc));
+    LogError(L"CMSIHandler::PopulateMSITable: row " + std::wstring(firstField) + L" rejected by the " + m_table +
+             L" table" + InstallerSuffix(rc));
     return false;
 }
 
@@ -85,7 +85,7 @@ bool CTableInserter::InsertWithStream(std::initializer_list<MsiField> fields, co
         return false;
     if (const UINT rc = MsiRecordSetStreamW(m_record.get(), static_cast<UINT>(fields.size() + 1), streamPath.c_str());
         rc != ERROR_SUCCESS) {
-        LogError(streamFailure + InstallerSuffix(rc));
+        LogError(FromUtf8(streamFailure) + InstallerSuffix(rc));
         return false;
     }
     const std::wstring_view* key = std::get_if<std::wstring_view>(fields.begin());

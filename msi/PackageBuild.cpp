@@ -236,6 +236,6 @@ Result CPackageBuild::Stopped()
     Progress().SetStatusText(L"");
     const std::wstring line =
         L"CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_transaction.PackagePath() + L" not written";
-    LogError(ToUtf8(line));
+    LogError(line);
     return Result::Failure(ERROR_CANCELLED, line);
 }

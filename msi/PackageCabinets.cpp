@@ -44,7 +44,7 @@ std::vector<std::wstring> ExternalCabinetsOf(const std::wstring& package)
     if (const Result opened = InstallerResult(MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.put()),
                                               L"CMSIHandler::BuildMSI: Unable to read the cabinets of " + package);
         !opened) {
-        LogError(ToUtf8(opened.Text()));
+        LogError(opened.Text());
         return names;
     }
     UniqueMsiHandle view;
@@ -77,8 +77,8 @@ CPackageCabinets::CPackageCabinets(BuildContext& build, std::wstring cabinetMake
                                    std::function<void(const std::wstring&)> progressReport)
     : m_build(build), m_cabinetMaker(std::move(cabinetMaker)), m_progressReport(std::move(progressReport))
 {
-    m_directives.packagesFolder = FromUtf8(PackagesFolder());
-    m_directives.singleDdf = FromUtf8(WorkingTempFolder() + "\\MSIProject.ddf");
+    m_directives.packagesFolder = PackagesFolder();
+    m_directives.singleDdf = WorkingTempFolder() + L"\\MSIProject.ddf";
 }
 
 CPackageCabinets::~CPackageCabinets()
@@ -91,7 +91,7 @@ void CPackageCabinets::Plan(const std::wstring& packagePath)
     std::wstring problem;
     const CabinetLimits limits = ReadCabinetLimits(ConfigFile(), problem);
     if (!problem.empty())
-        LogError("CMSIHandler::BuildMSI: " + ToUtf8(problem));
+        LogError(L"CMSIHandler::BuildMSI: " + problem);
     std::vector<CabinetFileSize> sizes;
     sizes.reserve(m_build.files.size());
     for (const PackedFile& file : m_build.files)
@@ -100,7 +100,7 @@ void CPackageCabinets::Plan(const std::wstring& packagePath)
     m_directives.utf8 = m_build.ddfIsUtf8;
 
     const std::wstring& packages = m_directives.packagesFolder;
-    const std::wstring temp = FromUtf8(WorkingTempFolder());
+    const std::wstring temp = WorkingTempFolder();
     const std::wstring packageName = Upper(FileNameOf(packagePath));
     m_earlierCabinets = ExternalCabinetsOf(packagePath);
     std::vector<std::wstring> external;
@@ -147,13 +147,13 @@ Result CPackageCabinets::WriteDirectives()
 {
     if (const Result written = WriteDirectiveFiles(m_directives, m_plan, m_build.files); !written)
         return m_build.Fail(Result::Win32(written.Code(), L"CMSIHandler::BuildMSI: Unable to Open DDF File"));
-    WriteCabinetBatchFile(FromUtf8(WorkingTempFolder() + "\\BuildAllCab.bat"), m_cabinetMaker, m_directives);
+    WriteCabinetBatchFile(WorkingTempFolder() + L"\\BuildAllCab.bat", m_cabinetMaker, m_directives);
     return Result::Ok();
 }
 
 Result CPackageCabinets::Start()
 {
-    m_job = std::make_unique<CCabinetJob>(m_cabinetMaker, FromUtf8(WorkingTempFolder()));
+    m_job = std::make_unique<CCabinetJob>(m_cabinetMaker, WorkingTempFolder());
     for (std::size_t c = 0; c < m_plan.cabinets.size(); ++c) {
         const PlannedCabinet& cabinet = m_plan.cabinets[c];
         std::uint64_t bytes = 0;

@@ -178,7 +178,7 @@ Result CPackageTransaction::Begin(const std::wstring& templatePath)
         DeleteFileW(m_buildPath.c_str());
         return opened;
     }
-    m_codePage = DatabaseCodePage(m_database.get(), FromUtf8(WorkingTempFolder()));
+    m_codePage = DatabaseCodePage(m_database.get(), WorkingTempFolder());
     return Result::Ok();
 }
 

@@ -70,7 +70,7 @@ void WriteSummaryInformation(BuildContext& build)
     UniqueMsiHandle summary;
     if (const UINT rc = MsiGetSummaryInformationW(build.database, nullptr, 10, summary.put()); rc != ERROR_SUCCESS) {
         summary.reset();
-        LogError("CMSIHandler::WriteSummaryInformation: Unable to open the summary information" + InstallerSuffix(rc));
+        LogError(L"CMSIHandler::WriteSummaryInformation: Unable to open the summary information" + InstallerSuffix(rc));
         return;
     }
     const std::wstring revision = NewGuidString();
@@ -107,14 +107,14 @@ void WriteSummaryInformation(BuildContext& build)
         MsiSummaryInfoSetPropertyW(summary.get(), 14, VT_I4, 200, nullptr, nullptr);
     }
     if (const UINT rc = MsiSummaryInfoPersist(summary.get()); rc != ERROR_SUCCESS)
-        LogError("CMSIHandler::WriteSummaryInformation: Unable to save the summary information" + InstallerSuffix(rc));
+        LogError(L"CMSIHandler::WriteSummaryInformation: Unable to save the summary information" + InstallerSuffix(rc));
 }
 
 void CheckOwnRows(BuildContext& build)
 {
     const std::vector<std::wstring> findings = CheckPackageRules(build.database);
     for (const std::wstring& finding : findings)
-        LogError("CMSIHandler::CheckPackage: " + ToUtf8(finding));
+        LogError(L"CMSIHandler::CheckPackage: " + finding);
     build.counts.RuleFindings = findings.size();
     if (!findings.empty())
         build.Note(L"The package check found " + std::to_wstring(findings.size()) +

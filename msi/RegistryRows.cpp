@@ -157,7 +157,7 @@ Result CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key
                                const std::wstring& type, std::wstring& value)
 {
     const auto leftOut = [](DWORD code, const std::string& line) {
-        LogError(line);
+        LogError(FromUtf8(line));
         return Result::Failure(code, FromUtf8(line));
     };
     value.clear();
@@ -200,8 +200,8 @@ Result CRegistryRows::QueryKey(const std::wstring& root, const std::wstring& key
                                                ", which Windows Installer cannot write; left out");
     }
     if (dropped > 0)
-        LogError("CMSIHandler::QueryKey " + where + ": " + std::to_string(dropped) +
-                 " empty string(s) of the multi-string dropped (a multi-string cannot hold one)");
+        LogError(FromUtf8("CMSIHandler::QueryKey " + where + ": " + std::to_string(dropped) +
+                 " empty string(s) of the multi-string dropped (a multi-string cannot hold one)"));
     return Result::Ok();
 }
 
@@ -240,8 +240,8 @@ void CRegistryRows::AddValue(const RegistryChangeEntry& record, int number, bool
 
     const int rootNumber = RootNumber(root);
     if (rootNumber < 0) {
-        LogError("CMSIHandler::AddRegistryRows: " + ToUtf8(root) + " has no installer root; " + ToUtf8(key) +
-                 " left out");
+        LogError(L"CMSIHandler::AddRegistryRows: " + root + L" has no installer root; " + key +
+                 L" left out");
         ++m_build.counts.RegistryLeftOut;
         return;
     }
@@ -251,8 +251,8 @@ void CRegistryRows::AddValue(const RegistryChangeEntry& record, int number, bool
         return;
     }
     if (!m_build.FitsCodePage(key) || !m_build.FitsCodePage(name) || !m_build.FitsCodePage(value)) {
-        LogError("CMSIHandler::AddRegistryRows: " + ToUtf8(root) + "\\" + ToUtf8(key) + " " + ToUtf8(name) +
-                 " cannot be written in the package's code page; left out");
+        LogError(L"CMSIHandler::AddRegistryRows: " + root + L"\\" + key + L" " + name +
+                 L" cannot be written in the package's code page; left out");
         ++m_build.counts.RegistryLeftOut;
         return;
     }

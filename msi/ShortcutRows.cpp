@@ -90,14 +90,14 @@ void CShortcutRows::Add(const ShortcutList& shortcuts)
             exe = exe.substr(slash + 1);
         const auto file = m_build.firstKeyOfName.find(UpperKey(exe));
         if (file == m_build.firstKeyOfName.end()) {
-            LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) + " points to " + ToUtf8(exe) +
-                     ", which is not in the package; left out");
+            LogError(L"CMSIHandler::AddShortcutRows: " + record.Name + L" points to " + exe +
+                     L", which is not in the package; left out");
             ++m_build.counts.OtherLeftOut;
             continue;
         }
         if (!Fits(record)) {
-            LogError("CMSIHandler::AddShortcutRows: " + ToUtf8(record.Name) +
-                     " cannot be written in the package's code page; left out");
+            LogError(L"CMSIHandler::AddShortcutRows: " + record.Name +
+                     L" cannot be written in the package's code page; left out");
             ++m_build.counts.OtherLeftOut;
             continue;
         }

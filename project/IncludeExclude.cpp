@@ -61,7 +61,7 @@ void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstr
         if (name.empty()) {
             // An empty name would stand for the root of the drive, walked past
             // every exclusion.
-            LogError("ReadIncludeExcludeList: An entry of " + ToUtf8(listPath) + " has no name; skipped");
+            LogError(L"ReadIncludeExcludeList: An entry of " + listPath + L" has no name; skipped");
             continue;
         }
         const std::wstring key = ToUpperAscii(name);
@@ -88,7 +88,7 @@ void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstr
         return;
     }
     if (!IsLoaded()) {
-        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
+        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
         return;
     }
 
@@ -97,17 +97,17 @@ void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstr
         root.RemoveNodes(std::wstring(section) + L"//" + listName);
         CXMLNodeHandler sectionNode = root.SelectSingleNode(section);
         if (sectionNode.AddChildElement(listName).IsNull())
-            WriteError(std::string("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to insert ") +
-                       ToUtf8(listName) + " node in XML file");
+            WriteError(std::wstring(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to insert ") +
+                       listName + L" node in XML file");
     }
 
     // Each save goes to its own target, whichever file the document came from.
     if (targetName == UpdatedIncludeExcludeName)
-        SetIncludeExcludePath(FromUtf8(Paths().UpdatedIncludeExcludePath));
+        SetIncludeExcludePath(Paths().UpdatedIncludeExcludePath);
     else if (targetName == DefaultIncludeExcludeName)
-        SetIncludeExcludePath(FromUtf8(Paths().DefaultIncludeExcludePath));
+        SetIncludeExcludePath(Paths().DefaultIncludeExcludePath);
     if (!Save(GetIncludeExcludePath()))
-        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
+        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
 
     WriteIncludeExcludeEntries(paths[0]);
     WriteIncludeExcludeEntries(paths[1]);
@@ -116,21 +116,21 @@ void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstr
 void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPath)
 {
     if (!IsLoaded()) {
-        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
+        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
         return;
     }
     CXMLNodeHandler list = GetRootNode().SelectSingleNode(listPath);
     if (list.IsNull()) {
-        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find " +
-                   ToUtf8(listPath) + " node in XML file");
+        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find " +
+                   listPath + L" node in XML file");
         return;
     }
     if (const ExcludedItemMap* excluded = ExcludedMapFor(listPath)) {
         for (const auto& [key, item] : *excluded) {
             CXMLNodeHandler entry = list.AddChildElement(L"ExcludedEntry");
             if (entry.IsNull()) {
-                WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to Insert ExcludedEntry node in "
-                           "XML file");
+                WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to Insert ExcludedEntry node in "
+                           L"XML file");
                 continue;
             }
             entry.SetAttribute(L"Name", item.Name);
@@ -144,5 +144,5 @@ void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPat
         }
     }
     if (!Save(GetIncludeExcludePath()))
-        WriteError("CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
+        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
 }

@@ -53,7 +53,7 @@ void CXMLDocumentHandler::ReadDirectoryList(const std::wstring& listPath)
             });
         });
     } catch (...) {
-        WriteError("CXMLDocumentHandler::ReadDirectoryList Out of memory");
+        WriteError(L"CXMLDocumentHandler::ReadDirectoryList Out of memory");
     }
 }
 
@@ -75,7 +75,7 @@ void CXMLDocumentHandler::ReadSubKeyList(const std::wstring& listPath)
             });
         });
     } catch (...) {
-        WriteError("CXMLDocumentHandler::ReadSubKeyList Out of memory");
+        WriteError(L"CXMLDocumentHandler::ReadSubKeyList Out of memory");
     }
 }
 
@@ -95,7 +95,7 @@ void CXMLDocumentHandler::ReadINIFileList(const std::wstring& listPath)
             });
         });
     } catch (...) {
-        WriteError("CXMLDocumentHandler::ReadINIFileList Out of memory");
+        WriteError(L"CXMLDocumentHandler::ReadINIFileList Out of memory");
     }
 }
 
@@ -117,7 +117,7 @@ void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
             destination.push_back(std::move(record));
         });
     } catch (...) {
-        WriteError("CXMLDocumentHandler::ReadShortcutList Out of memory");
+        WriteError(L"CXMLDocumentHandler::ReadShortcutList Out of memory");
     }
 }
 
@@ -140,7 +140,7 @@ void CXMLDocumentHandler::ReadShortcutICONs(IconMap& destination) const
             });
         });
     } catch (...) {
-        WriteError("CXMLDocumentHandler::ReadShortcutICONs Out of memory");
+        WriteError(L"CXMLDocumentHandler::ReadShortcutICONs Out of memory");
     }
 }
 
@@ -159,7 +159,7 @@ int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
             return 1;
         }
     } catch (...) {
-        WriteError("CXMLDocumentHandler::ReadProductInfo Out of memory");
+        WriteError(L"CXMLDocumentHandler::ReadProductInfo Out of memory");
     }
     return 0;
 }
@@ -168,7 +168,7 @@ int CXMLDocumentHandler::RegenerateProjectFile()
 {
     try {
         if (!m_loaded) {
-            WriteError("CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
+            WriteError(L"CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
             return 0;
         }
         // What the file-system and registry model does not hold comes from the
@@ -188,13 +188,13 @@ int CXMLDocumentHandler::RegenerateProjectFile()
         const EnvironmentList variables = ReadEnvironmentList(*this);
 
         if (!Load(Paths().RawProjectFilePath)) {
-            WriteError("CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + Paths().RawProjectFilePath +
-                       " File");
+            WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + Paths().RawProjectFilePath +
+                       L" File");
             return 0;
         }
         // Every step saves the whole file: it holds the repairs only when each
         // step succeeded (a read-only file fails them all).
-        const std::string projectFile = GetProjectFilePath();
+        const std::wstring projectFile = GetProjectFilePath();
         bool written = true;
         for (const wchar_t* path : {NodePath::FilesAdded, NodePath::FilesModified, NodePath::FilesDeleted})
             written = InsertDirectoryAndFileInXML(path, *DirectoryMapFor(path), projectFile, true) && written;
@@ -211,14 +211,14 @@ int CXMLDocumentHandler::RegenerateProjectFile()
         }
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
-        m_loadedPath = FromUtf8(projectFile);
+        m_loadedPath = projectFile;
         if (!written) {
-            WriteError("CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
+            WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
             return 0;
         }
         return 1;
     } catch (...) {
-        WriteError("CXMLDocumentHandler::RegenerateProjectFile Out of memory");
+        WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Out of memory");
         return 0;
     }
 }

@@ -21,24 +21,24 @@ using namespace XmlInternal;
 
 namespace {
 
-const std::string DirectoryWriter = "CXMLDocumentHandler::InsertDirectoryAndFileInXML";
-const std::string RegistryWriter = "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML";
-const std::string IniWriter = "CXMLDocumentHandler::InsertINIKeyAndValueInXML";
-const std::string ShortcutWriter = "CXMLDocumentHandler::InsertShortcutInXML";
-const std::string IconWriter = "CXMLDocumentHandler::InsertShortcutICONInXML";
-const std::string ProductWriter = "CXMLDocumentHandler::InsertProductInfoInXML";
+const std::wstring DirectoryWriter = L"CXMLDocumentHandler::InsertDirectoryAndFileInXML";
+const std::wstring RegistryWriter = L"CXMLDocumentHandler::InsertRegistryKeyAndValueInXML";
+const std::wstring IniWriter = L"CXMLDocumentHandler::InsertINIKeyAndValueInXML";
+const std::wstring ShortcutWriter = L"CXMLDocumentHandler::InsertShortcutInXML";
+const std::wstring IconWriter = L"CXMLDocumentHandler::InsertShortcutICONInXML";
+const std::wstring ProductWriter = L"CXMLDocumentHandler::InsertProductInfoInXML";
 
-const std::string NotLoaded = " XML File Not Loaded";
-const std::string SaveFailed = " Unable to save XML File";
+const std::wstring NotLoaded = L" XML File Not Loaded";
+const std::wstring SaveFailed = L" Unable to save XML File";
 
 // The "find" messages keep the tab and blank runs of the original wording.
-std::string DirectoryListMissing(const std::wstring& listPath)
+std::wstring DirectoryListMissing(const std::wstring& listPath)
 {
-    return DirectoryWriter + " Unable to " + std::string(8, '\t') + "find " + ToUtf8(listPath) + " node in XML file";
+    return DirectoryWriter + L" Unable to " + std::wstring(8, L'\t') + L"find " + listPath + L" node in XML file";
 }
-std::string KeyOrIniListMissing(const std::string& writer, const std::wstring& listPath)
+std::wstring KeyOrIniListMissing(const std::wstring& writer, const std::wstring& listPath)
 {
-    return writer + " Unable to " + std::string(7, '\t') + "    find " + ToUtf8(listPath) + " node in XML file";
+    return writer + L" Unable to " + std::wstring(7, L'\t') + L"    find " + listPath + L" node in XML file";
 }
 
 // A file goes into the package only if it exists, can be read, and is no
@@ -48,8 +48,8 @@ bool IsPackable(const std::wstring& tokenPath)
     std::wstring path = tokenPath;
     ToRealPath(path);
     if (IsTemporaryOrLinkFile(path)) {
-        LogError("CXMLDocumentHandler::InsertDirectoryAndFileInXML: " + ToUtf8(path) +
-                 " is a temporary file or a shell link; left out");
+        LogError(L"CXMLDocumentHandler::InsertDirectoryAndFileInXML: " + path +
+                 L" is a temporary file or a shell link; left out");
         return false;
     }
     // The change documents only need to know that the file is still there:
@@ -120,7 +120,7 @@ private:
 } // namespace
 
 bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map,
-                                                      const std::string& savePath, bool keepAll)
+                                                      const std::wstring& savePath, bool keepAll)
 {
     try {
         if (!m_loaded) {
@@ -157,7 +157,7 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             }
             IXMLDOMNode* directory = directories.Add();
             if (!directory) {
-                WriteError(DirectoryWriter + " Unable to Insert Directory node in XML file");
+                WriteError(DirectoryWriter + L" Unable to Insert Directory node in XML file");
                 ++it;
                 continue;
             }
@@ -169,7 +169,7 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             for (const std::wstring& file : files) {
                 IXMLDOMNode* element = fileElements.Add();
                 if (!element) {
-                    WriteError(DirectoryWriter + " Unable to insert File node in XML file");
+                    WriteError(DirectoryWriter + L" Unable to insert File node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(element, nameAttribute.Get(), LastComponent(file));
@@ -190,7 +190,7 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
 }
 
 bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
-                                                         const std::string& savePath)
+                                                         const std::wstring& savePath)
 {
     try {
         if (!m_loaded) {
@@ -213,7 +213,7 @@ bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
                 continue;
             IXMLDOMNode* subKey = keys.Add();
             if (!subKey) {
-                WriteError(RegistryWriter + " Unable to Insert SubKey node in XML file");
+                WriteError(RegistryWriter + L" Unable to Insert SubKey node in XML file");
                 continue;
             }
             (void)SetElementAttribute(subKey, nameAttribute.Get(), key);
@@ -221,7 +221,7 @@ bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
             for (const RegistryChangeEntry& value : values) {
                 IXMLDOMNode* element = valueElements.Add();
                 if (!element) {
-                    WriteError(RegistryWriter + " Unable to Insert Value node in XML file");
+                    WriteError(RegistryWriter + L" Unable to Insert Value node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(element, nameAttribute.Get(), value.ValueName);
@@ -240,7 +240,7 @@ bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
 }
 
 bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map,
-                                                    const std::string& savePath)
+                                                    const std::wstring& savePath)
 {
     try {
         if (!m_loaded) {
@@ -259,7 +259,7 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
         for (const auto& [iniFile, entries] : map) {
             IXMLDOMNode* fileElement = iniFiles.Add();
             if (!fileElement) {
-                WriteError(IniWriter + " Unable to Insert File node in XML file");
+                WriteError(IniWriter + L" Unable to Insert File node in XML file");
                 continue;
             }
             (void)SetElementAttribute(fileElement, nameAttribute.Get(), iniFile);
@@ -267,7 +267,7 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
             for (const IniChangeEntry& entry : entries) {
                 IXMLDOMNode* section = sections.Add();
                 if (!section) {
-                    WriteError(IniWriter + " Unable to Insert Key node in XML file");
+                    WriteError(IniWriter + L" Unable to Insert Key node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(section, nameAttribute.Get(), entry.Section);
@@ -316,7 +316,7 @@ bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, cons
         }
         const CXMLNodeHandler list = SelectList(listPath);
         if (list.IsNull()) {
-            WriteError(ShortcutWriter + " Unable to find node in XML file");
+            WriteError(ShortcutWriter + L" Unable to find node in XML file");
             return false;
         }
         FirstChildInserter elements(m_document.Get(), list.Get(), L"Shortcut");
@@ -324,7 +324,7 @@ bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, cons
         for (const ShortcutRecord& shortcut : shortcuts) {
             IXMLDOMNode* element = elements.Add();
             if (!element) {
-                WriteError(ShortcutWriter + " Unable to insert Shortcut node in XML file");
+                WriteError(ShortcutWriter + L" Unable to insert Shortcut node in XML file");
                 continue;
             }
             std::wstring icon = shortcut.Icon;
@@ -364,7 +364,7 @@ bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, 
         for (const auto& [path, icon] : icons) {
             IXMLDOMNode* element = iconElements.Add();
             if (!element) {
-                WriteError(IconWriter + " Unable to Insert Icon node in XML file");
+                WriteError(IconWriter + L" Unable to Insert Icon node in XML file");
                 continue;
             }
             (void)SetElementAttribute(element, nameAttribute.Get(), path);
@@ -374,7 +374,7 @@ bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, 
             for (const std::wstring& executable : icon.Executables) {
                 IXMLDOMNode* exe = executables.Add();
                 if (!exe) {
-                    WriteError(IconWriter + " Unable to Insert EXE node in XML file");
+                    WriteError(IconWriter + L" Unable to Insert EXE node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(exe, nameAttribute.Get(), executable);
@@ -400,12 +400,12 @@ bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
         }
         CXMLNodeHandler section = SelectList(sectionPath);
         if (section.IsNull()) {
-            WriteError(ProductWriter + " Unable to find node in XML file");
+            WriteError(ProductWriter + L" Unable to find node in XML file");
             return false;
         }
         CXMLNodeHandler element = section.AddChildElement(L"ProductInformation");
         if (element.IsNull()) {
-            WriteError(ProductWriter + " Unable to insert ProductInfo node in XML file");
+            WriteError(ProductWriter + L" Unable to insert ProductInfo node in XML file");
             return false;
         }
         element.SetAttribute(L"ApplicationName", product.ApplicationName);

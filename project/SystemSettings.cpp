@@ -90,14 +90,14 @@ void ForEachRecord(const CXMLDocumentHandler& document, const wchar_t* name, Vis
             visit(child);
 }
 
-bool Finish(CXMLDocumentHandler& document, bool written, const std::string& savePath, const char* writer)
+bool Finish(CXMLDocumentHandler& document, bool written, const std::wstring& savePath, const wchar_t* writer)
 {
     if (!written) {
-        LogError(std::string(writer) + " Unable to insert the section in XML file");
+        LogError(std::wstring(writer) + L" Unable to insert the section in XML file");
         return false;
     }
     if (document.Save(savePath) != 1) {
-        LogError(std::string(writer) + " Unable to save XML File");
+        LogError(std::wstring(writer) + L" Unable to save XML File");
         return false;
     }
     return true;
@@ -157,11 +157,11 @@ std::wstring ServiceOfKey(const std::wstring& keyPath, bool* ownKey)
 }
 
 bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& variables,
-                          const std::string& savePath)
+                          const std::wstring& savePath)
 {
-    const char* writer = "WriteEnvironmentList:";
+    const wchar_t* writer = L"WriteEnvironmentList:";
     if (!document.IsLoaded()) {
-        LogError(std::string(writer) + " XML File Not Loaded");
+        LogError(std::wstring(writer) + L" XML File Not Loaded");
         return false;
     }
     CXMLNodeHandler section = EmptySection(document, SystemSection::Environment);
@@ -181,11 +181,11 @@ bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& 
     return Finish(document, written, savePath, writer);
 }
 
-bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::string& savePath)
+bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::wstring& savePath)
 {
-    const char* writer = "WriteServiceList:";
+    const wchar_t* writer = L"WriteServiceList:";
     if (!document.IsLoaded()) {
-        LogError(std::string(writer) + " XML File Not Loaded");
+        LogError(std::wstring(writer) + L" XML File Not Loaded");
         return false;
     }
     CXMLNodeHandler section = EmptySection(document, SystemSection::Services);

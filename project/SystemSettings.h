@@ -89,8 +89,8 @@ bool SameName(const std::wstring& a, const std::wstring& b);
 // Replace the section's content (the section is added below the root when
 // missing) and save to `savePath`. True when saved.
 bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& variables,
-                          const std::string& savePath);
-bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::string& savePath);
+                          const std::wstring& savePath);
+bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::wstring& savePath);
 // The section's records in document order; empty when the section is missing.
 EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document);
 ServiceList ReadServiceList(const CXMLDocumentHandler& document);

@@ -354,7 +354,7 @@ bool CXMLNodeHandler::AppendChild(const CXMLNodeHandler& child)
 CXMLDocumentHandler::CXMLDocumentHandler()
 {
     try {
-        m_includeExcludePath = FromUtf8(Paths().DefaultIncludeExcludePath);
+        m_includeExcludePath = Paths().DefaultIncludeExcludePath;
     } catch (...) {
     }
     const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -449,16 +449,6 @@ int CXMLDocumentHandler::Load(const std::wstring& path)
     }
 }
 
-int CXMLDocumentHandler::Load(const std::string& utf8Path)
-{
-    try {
-        return Load(FromUtf8(utf8Path));
-    } catch (...) {
-        m_loaded = false;
-        return 0;
-    }
-}
-
 int CXMLDocumentHandler::Save(const std::wstring& path)
 {
     if (!m_document)
@@ -469,15 +459,6 @@ int CXMLDocumentHandler::Save(const std::wstring& path)
             return 0;
         Variant destination(target);
         return m_document->save(destination.Get()) == S_OK ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
-}
-
-int CXMLDocumentHandler::Save(const std::string& utf8Path)
-{
-    try {
-        return Save(FromUtf8(utf8Path));
     } catch (...) {
         return 0;
     }
@@ -501,10 +482,9 @@ CXMLNodeHandler CXMLDocumentHandler::SelectList(const std::wstring& listPath) co
     return GetRootNode().SelectSingleNode(listPath);
 }
 
-void CXMLDocumentHandler::WriteError(const std::string& message) const
+void CXMLDocumentHandler::WriteError(const std::wstring& message) const
 {
-    if (m_log.get())
-        m_log->WriteError(message);
+    LogError(message);
 }
 
 DirectoryChangeMap* CXMLDocumentHandler::DirectoryMapFor(const std::wstring& listPath) noexcept

@@ -97,10 +97,8 @@ public:
     // error, no document object). A failed load keeps the previous content
     // but clears the loaded flag.
     int Load(const std::wstring& path);
-    int Load(const std::string& utf8Path);
     // Saves the whole document; "" means the file it was loaded from. 1 or 0.
     int Save(const std::wstring& path = L"");
-    int Save(const std::string& utf8Path);
 
     bool IsLoaded() const noexcept { return m_loaded; }
     // Why the last Load failed in the parser's words, with the line ("" when
@@ -133,11 +131,11 @@ public:
     // With keepAll clear, files that are not packable (".tmp"/".lnk" in the
     // path, or not openable) are removed from the caller's lists; folders with
     // nothing to write are removed from the caller's map either way.
-    bool InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map, const std::string& savePath,
-                                     bool keepAll);
+    bool InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map,
+                                     const std::wstring& savePath, bool keepAll);
     bool InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
-                                        const std::string& savePath);
-    bool InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map, const std::string& savePath);
+                                        const std::wstring& savePath);
+    bool InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map, const std::wstring& savePath);
     // These three save to the project file path.
     bool InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts);
     bool InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons);
@@ -209,14 +207,13 @@ public:
     void ClearModel();
 
 private:
-    void WriteError(const std::string& message) const;
+    void WriteError(const std::wstring& message) const;
     CXMLNodeHandler SelectList(const std::wstring& listPath) const;
 
     std::wstring ReadParseError() const;
 
     std::wstring m_includeExcludePath;
     Microsoft::WRL::ComPtr<IXMLDOMDocument> m_document;
-    CLogReference m_log;
     bool m_loaded = false;
     std::wstring m_loadError; // the parser's reason and line of the last failed load
     bool m_comInitialized = false;

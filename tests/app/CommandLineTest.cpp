@@ -61,6 +61,7 @@ protected:
     int Run(const std::vector<std::wstring>& arguments)
     {
         m_report.clear();
+        ScopedFileLog log(m_root.Path()); // as the program opens it for each run
         return RunCommandLine(arguments, [this](const std::wstring& line) { m_report.push_back(line); });
     }
 

@@ -94,7 +94,7 @@ TEST(RunLock, OneHolderPerProgramFolderUntilItLetsGo)
 TEST(SnapshotSeal, OnlyAFileThatMatchesItsRecordPasses)
 {
     TempFolder root;
-    const std::string file = ToUtf8(root / L"FirstSnapShot.txt");
+    const std::wstring file = root / L"FirstSnapShot.txt";
     const std::string content(3 * 1060, 'r');
     struct Case
     {
@@ -115,14 +115,14 @@ TEST(SnapshotSeal, OnlyAFileThatMatchesItsRecordPasses)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteFileBytes(FromUtf8(file), content);
+        WriteFileBytes(file, content);
         RemoveSnapshotSeal(file);
         if (c.sealed)
             ASSERT_TRUE(WriteSnapshotSeal(file));
-        WriteFileBytes(FromUtf8(file), c.after);
+        WriteFileBytes(file, c.after);
         EXPECT_EQ(CheckSnapshotSeal(file), c.passes);
     }
-    EXPECT_FALSE(WriteSnapshotSeal(ToUtf8(root / L"missing.txt")));
+    EXPECT_FALSE(WriteSnapshotSeal(root / L"missing.txt"));
 }
 
 // A writer that counts its bytes seals the file as a read-back would, however
@@ -134,11 +134,11 @@ TEST(SnapshotSeal, CountedWhileWrittenSealsLikeAReadBack)
     EXPECT_EQ(check.Crc(), 0xCBF43926u) << "the CRC-32 check value";
 
     TempFolder root;
-    const std::string file = ToUtf8(root / L"SecondSnapShot.txt");
+    const std::wstring file = root / L"SecondSnapShot.txt";
     std::string content;
     for (int i = 0; i < 5000; ++i)
         content += static_cast<char>(i * 7 + i / 13);
-    WriteFileBytes(FromUtf8(file), content);
+    WriteFileBytes(file, content);
     for (const std::size_t chunk : {1u, 3u, 8u, 13u, 4096u, 5000u}) {
         SCOPED_TRACE(chunk);
         CSnapshotChecksum sum;

@@ -55,12 +55,14 @@ TEST_F(LogFixture, LevelTwoWritesTimeStampedLinesToTheErrorLog)
 {
     WriteFileBytes(ErrorLog(), "old content");
     Configure("LogLevel=2\r\n" + Names());
-    CLogHandler* log = CLogHandler::GetInstance();
-    EXPECT_EQ(log->WriteError("CMSIHandler::RunBatchFile: Create Process Fail"), 1);
-    EXPECT_EQ(log->WriteError("CX::Y\t\t\tTabs kept"), 1);
-    EXPECT_EQ(log->WriteError("Given XML file not found\n"), 1);
-    EXPECT_EQ(log->WriteError(nullptr), 0);
-    CLogHandler::ReleaseInstance(log);
+    {
+        CFileLogSink log(m_root.Path());
+        EXPECT_TRUE(log.IsOpened());
+        EXPECT_EQ(log.ErrorLogFile(), ErrorLog());
+        log.Write("CMSIHandler::RunBatchFile: Create Process Fail");
+        log.Write("CX::Y\t\t\tTabs kept");
+        log.Write("Given XML file not found\n");
+    }
 
     const std::string text = ReadFileBytes(ErrorLog());
     const auto lines = Lines(text);
@@ -80,9 +82,11 @@ TEST_F(LogFixture, LevelOneOnlyEmptiesTheDebugLog)
 {
     WriteFileBytes(DebugLog(), "old");
     Configure("LogLevel=1\r\n" + Names());
-    CLogHandler* log = CLogHandler::GetInstance();
-    EXPECT_EQ(log->WriteError("not written"), 1);
-    CLogHandler::ReleaseInstance(log);
+    {
+        CFileLogSink log(m_root.Path());
+        log.Write("not written");
+        EXPECT_EQ(log.ErrorLogFile(), L"");
+    }
     EXPECT_TRUE(PathExists(DebugLog()));
     EXPECT_EQ(ReadFileBytes(DebugLog()), "");
     EXPECT_FALSE(PathExists(ErrorLog()));
@@ -91,9 +95,10 @@ TEST_F(LogFixture, LevelOneOnlyEmptiesTheDebugLog)
 TEST_F(LogFixture, LevelThreeOpensBothAndWritesTheErrorLog)
 {
     Configure("LogLevel=3\r\n" + Names());
-    CLogHandler* log = CLogHandler::GetInstance();
-    log->WriteError("three");
-    CLogHandler::ReleaseInstance(log);
+    {
+        CFileLogSink log(m_root.Path());
+        log.Write("three");
+    }
     EXPECT_EQ(ReadFileBytes(DebugLog()), "");
     EXPECT_NE(ReadFileBytes(ErrorLog()).find(" three\r\n"), std::string::npos);
 }
@@ -102,50 +107,68 @@ TEST_F(LogFixture, LevelZeroOrNoConfigurationTouchesNoFile)
 {
     WriteFileBytes(ErrorLog(), "keep");
     Configure("LogLevel=0\r\n" + Names());
-    CLogHandler* log = CLogHandler::GetInstance();
-    EXPECT_EQ(log->WriteError("x"), 1);
-    CLogHandler::ReleaseInstance(log);
+    {
+        CFileLogSink log(m_root.Path());
+        log.Write("x");
+    }
     EXPECT_EQ(ReadFileBytes(ErrorLog()), "keep");
 
     DeleteFileW((m_root / L"CorvaneRepackager.ini").c_str());
-    log = CLogHandler::GetInstance();
-    EXPECT_FALSE(log->IsOpened());
-    EXPECT_EQ(log->WriteError("y"), 1);
-    CLogHandler::ReleaseInstance(log);
+    {
+        CFileLogSink log(m_root.Path());
+        EXPECT_FALSE(log.IsOpened());
+        log.Write("y");
+    }
     EXPECT_EQ(ReadFileBytes(ErrorLog()), "keep");
 }
 
-TEST_F(LogFixture, TheLastOfTwoHoldersClosesTheLog)
+// LogError writes to the sink made current last; the one before comes back
+// when its scope ends. Opening the file log again empties it.
+TEST_F(LogFixture, LogErrorWritesToTheCurrentSinkOnly)
 {
     Configure("LogLevel=2\r\n" + Names());
-    CLogHandler* first = CLogHandler::GetInstance();
-    CLogHandler* second = CLogHandler::GetInstance();
-    EXPECT_EQ(first, second);
-    CLogHandler::ReleaseInstance(first);
-    second->WriteError("still open");
-    CLogHandler::ReleaseInstance(second);
-    EXPECT_NE(ReadFileBytes(ErrorLog()).find("still open"), std::string::npos);
+    CMemoryLogSink first;
+    CMemoryLogSink outer;
+    {
+        CLogScope firstScope(first);
+        LogError(L"caf\u00e9 kept as UTF-8");
+        {
+            CLogScope scope(outer);
+            LogError(L"to the outer sink");
+            {
+                CFileLogSink file(m_root.Path());
+                CLogScope inner(file);
+                EXPECT_EQ(CurrentFileLog(), &file);
+                LogError(L"to the file");
+            }
+            EXPECT_EQ(CurrentFileLog(), nullptr);
+            LogError(L"back to the outer sink");
+        }
+    }
+    EXPECT_EQ(first.Messages(), std::vector<std::string>{"caf\xc3\xa9 kept as UTF-8"});
+    EXPECT_EQ(outer.Messages(), (std::vector<std::string>{"to the outer sink", "back to the outer sink"}));
+    EXPECT_NE(ReadFileBytes(ErrorLog()).find(" to the file\r\n"), std::string::npos);
 
-    // A fresh instance reopens the file for writing, which empties it.
-    CLogHandler* third = CLogHandler::GetInstance();
-    CLogHandler::ReleaseInstance(third);
+    CFileLogSink again(m_root.Path());
     EXPECT_EQ(ReadFileBytes(ErrorLog()), "");
 }
 
 TEST_F(LogFixture, LinesFromSeveralThreadsNeverInterleave)
 {
     Configure("LogLevel=2\r\n" + Names());
-    CLogHandler* log = CLogHandler::GetInstance();
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([log, t] {
-            const std::string message = "Thread" + std::to_string(t) + std::string(300, char('a' + t));
-            for (int i = 0; i < 200; ++i)
-                log->WriteError(message);
-        });
-    for (auto& th : threads)
-        th.join();
-    CLogHandler::ReleaseInstance(log);
+    {
+        CFileLogSink log(m_root.Path());
+        CLogScope scope(log);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([t] {
+                const std::wstring message = L"Thread" + std::to_wstring(t) + std::wstring(300, wchar_t(L'a' + t));
+                for (int i = 0; i < 200; ++i)
+                    LogError(message);
+            });
+        for (auto& th : threads)
+            th.join();
+    }
 
     const auto lines = Lines(ReadFileBytes(ErrorLog()));
     ASSERT_EQ(lines.size(), 800u);
@@ -167,9 +190,10 @@ TEST_F(LogFixture, LogNamesThatAreNotPlainFileNamesFallBackToTheDefaultWithANote
         SCOPED_TRACE(name);
         Configure(std::string("LogLevel=2\r\nErrorLogFileName=") + name + "\r\n");
         const std::string configuration = ReadFileBytes(m_root / L"CorvaneRepackager.ini");
-        CLogHandler* log = CLogHandler::GetInstance();
-        log->WriteError("after the note");
-        CLogHandler::ReleaseInstance(log);
+        {
+            CFileLogSink log(m_root.Path());
+            log.Write("after the note");
+        }
         EXPECT_EQ(ReadFileBytes(m_root / L"CorvaneRepackager.ini"), configuration);
         EXPECT_EQ(ReadFileBytes(m_root / L"RawProjectFile.xml"), "<CorvaneProject/>");
         const std::string text = ReadFileBytes(L"c:\\ErrorLog.txt");

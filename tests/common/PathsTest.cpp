@@ -13,42 +13,57 @@ TEST(Paths, TableIsBuiltFromTheCurrentFolderAndTheEnvironment)
     ScopedEnvironment appdata(L"appdata", (root / L"Caf\u00e9 data").c_str());
 
     ASSERT_TRUE(InitializePaths(L"", L""));
-    const PathTable& t = Paths();
-    const std::string prog = ToUtf8(root / L"prog");
-    const std::string work = ToUtf8(root / L"work");
+    const WorkPaths& t = Paths();
+    const std::wstring prog = root / L"prog";
+    const std::wstring work = root / L"work";
     EXPECT_EQ(t.ProgramFolder, prog);
     EXPECT_EQ(t.WorkingRoot, work);
     EXPECT_EQ(t.OutputFolder, prog) << "wizard mode writes beside the program";
-    EXPECT_EQ(t.MsiFileName, "");
-    EXPECT_EQ(t.ExtractedIconFolder, prog + "\\ExtractedIcon");
-    EXPECT_EQ(t.FileChangesPath, work + "\\Temp\\FileChanges.xml");
-    EXPECT_EQ(t.RegChangesPath, work + "\\Temp\\RegChanges.xml");
-    EXPECT_EQ(t.IniChangesPath, work + "\\Temp\\INIChanges.xml");
-    EXPECT_EQ(GetProjectFilePath(), prog + "\\Packages\\ProjectFile.xml");
-    EXPECT_EQ(t.DefaultIncludeExcludePath, prog + "\\DefaultIncludeExclude.xml");
-    EXPECT_EQ(t.UpdatedIncludeExcludePath, prog + "\\UpdatedIncludeExclude.xml");
-    EXPECT_EQ(t.RawProjectFilePath, prog + "\\RawProjectFile.xml");
-    EXPECT_EQ(t.IniBackupFolder, ToUtf8(root / L"Caf\u00e9 data") + "\\INIBackup");
-    EXPECT_EQ(t.ConfigFilePath, prog + "\\CorvaneRepackager.ini");
+    EXPECT_EQ(t.MsiFileName, L"");
+    EXPECT_EQ(t.ExtractedIconFolder, prog + L"\\ExtractedIcon");
+    EXPECT_EQ(t.FileChangesPath, work + L"\\Temp\\FileChanges.xml");
+    EXPECT_EQ(t.RegChangesPath, work + L"\\Temp\\RegChanges.xml");
+    EXPECT_EQ(t.IniChangesPath, work + L"\\Temp\\INIChanges.xml");
+    EXPECT_EQ(GetProjectFilePath(), prog + L"\\Packages\\ProjectFile.xml");
+    EXPECT_EQ(t.DefaultIncludeExcludePath, prog + L"\\DefaultIncludeExclude.xml");
+    EXPECT_EQ(t.UpdatedIncludeExcludePath, prog + L"\\UpdatedIncludeExclude.xml");
+    EXPECT_EQ(t.RawProjectFilePath, prog + L"\\RawProjectFile.xml");
+    EXPECT_EQ(t.IniBackupFolder, (root / L"Caf\u00e9 data") + L"\\INIBackup");
+    EXPECT_EQ(t.ConfigFilePath, prog + L"\\CorvaneRepackager.ini");
     EXPECT_EQ(TokenValues().temp, root / L"work");
 
     ASSERT_TRUE(InitializePaths(L"D:\\out\\", L"App.msi"));
-    EXPECT_EQ(Paths().OutputFolder, "D:\\out");
-    EXPECT_EQ(Paths().MsiFileName, "App.msi");
-    EXPECT_EQ(GetProjectFilePath(), "D:\\out\\Packages\\ProjectFile.xml");
+    EXPECT_EQ(Paths().OutputFolder, L"D:\\out");
+    EXPECT_EQ(Paths().MsiFileName, L"App.msi");
+    EXPECT_EQ(GetProjectFilePath(), L"D:\\out\\Packages\\ProjectFile.xml");
     SetProjectFilePath(L"E:\\p\\\u00e9.xml");
-    EXPECT_EQ(GetProjectFilePath(), "E:\\p\\\xc3\xa9.xml");
+    EXPECT_EQ(GetProjectFilePath(), L"E:\\p\\\u00e9.xml");
 }
 
+// The limit counts a root's UTF-8 bytes, not its UTF-16 characters: with the
+// 32 bytes kept for the longest name, "C:\" and 494 two-byte characters just fit.
 TEST(Paths, ARootTooLongForTheWorkingBuffersIsRefusedNotCut)
 {
     TempFolder root;
     ScopedCurrentDirectory cd(root.Path());
-    const std::wstring longRoot = L"C:\\" + std::wstring(1100, L'x');
-    ScopedEnvironment temp(L"temp", longRoot.c_str());
-    EXPECT_FALSE(InitializePaths(L"", L""));
-    EXPECT_TRUE(Paths().WorkingRoot.empty());
-    EXPECT_TRUE(Paths().FileChangesPath.empty());
+    const std::wstring atLimit = L"C:\\" + std::wstring(494, L'\u00e9');
+    const struct
+    {
+        const char* name;
+        std::wstring temp;
+        bool accepted;
+    } cases[] = {
+        {"far beyond the limit", L"C:\\" + std::wstring(1100, L'x'), false},
+        {"two-byte characters up to the limit", atLimit, true},
+        {"one byte beyond the limit", atLimit + L"x", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedEnvironment temp(L"temp", c.temp.c_str());
+        EXPECT_EQ(InitializePaths(L"", L""), c.accepted);
+        EXPECT_EQ(Paths().WorkingRoot, c.accepted ? c.temp : L"");
+        EXPECT_EQ(Paths().FileChangesPath.empty(), !c.accepted);
+    }
 }
 
 TEST(Paths, HiveNamesMapShortAndLongNames)
@@ -84,15 +99,15 @@ TEST(Paths, ValueTextsAreClassifiedByTheirFirstMatchingPrefix)
 TEST(Paths, EnsureFolderCreatesOneLevelAndLeavesWhatExists)
 {
     TempFolder root;
-    const std::string base = root.Utf8();
-    EXPECT_TRUE(EnsureFolder(base + "\\a"));
+    const std::wstring& base = root.Path();
+    EXPECT_TRUE(EnsureFolder(base + L"\\a"));
     EXPECT_TRUE(IsFolder(root / L"a"));
-    EXPECT_FALSE(EnsureFolder(base + "\\x\\y")) << "the parent must exist";
+    EXPECT_FALSE(EnsureFolder(base + L"\\x\\y")) << "the parent must exist";
     EXPECT_FALSE(PathExists(root / L"x"));
     WriteFileBytes(root / L"file", "data");
-    EXPECT_FALSE(EnsureFolder(base + "\\file"));
+    EXPECT_FALSE(EnsureFolder(base + L"\\file"));
     EXPECT_EQ(ReadFileBytes(root / L"file"), "data");
-    EXPECT_TRUE(EnsureFolder(base + "\\caf\xc3\xa9"));
+    EXPECT_TRUE(EnsureFolder(base + L"\\caf\u00e9"));
     EXPECT_TRUE(IsFolder(root / L"caf\u00e9"));
 }
 

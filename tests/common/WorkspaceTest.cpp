@@ -111,7 +111,7 @@ TEST_F(WorkspaceFixture, WithoutTempOrAppDataNothingAtTheDriveRootIsRemoved)
         SCOPED_TRACE(ToUtf8(variable));
         ScopedEnvironment unset(variable, nullptr);
         EXPECT_FALSE(InitializePaths(L"", L""));
-        EXPECT_EQ(Paths().WorkingRoot, "") << "the table is left empty";
+        EXPECT_EQ(Paths().WorkingRoot, L"") << "the table is left empty";
         EXPECT_FALSE(CleanWorkspaceAtStartup());
         DiscardPendingCapture();
         for (const wchar_t* folder : {L"\\Temp", L"\\SnapShot", L"\\INIBackup"})

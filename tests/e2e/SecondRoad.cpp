@@ -39,6 +39,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
+    ScopedFileLog log(ExecutableFolder());
     ASSERT_TRUE(InitializePaths(L"", L""));
     CUIManager* manager = CUIManager::GetInstance();
     ASSERT_EQ(manager->Initialize(), 1);
@@ -129,7 +130,8 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         ASSERT_EQ(build.IconFiles().size(), 1u);
         EXPECT_TRUE(CopyFileW(build.IconFiles().begin()->first.c_str(), (g_output + L"\\shortcut-icon.ico").c_str(),
                               FALSE));
-        std::printf("MSI=%s\\Packages\\%s\n", Paths().OutputFolder.c_str(), Paths().MsiFileName.c_str());
+        std::printf("MSI=%s\\Packages\\%s\n", ToUtf8(Paths().OutputFolder).c_str(),
+                    ToUtf8(Paths().MsiFileName).c_str());
         std::fflush(stdout);
         w.Sheet().PressButton(PSBTN_FINISH);
         EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));

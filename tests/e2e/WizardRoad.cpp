@@ -36,6 +36,7 @@ CUIManager* StartAsTheProgramDoes()
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
+    ScopedFileLog log(ExecutableFolder());
     EXPECT_TRUE(InitializePaths(L"", L""));
     CUIManager* manager = CUIManager::GetInstance();
     EXPECT_EQ(manager->Initialize(), 1);
@@ -139,7 +140,7 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
             ADD_FAILURE() << "message box: " << ToUtf8(shown.text);
         ASSERT_EQ(status, L"Successfully built MSI file");
         ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
-        std::printf("PROJECT=%s\n", GetProjectFilePath().c_str());
+        std::printf("PROJECT=%s\n", ToUtf8(GetProjectFilePath()).c_str());
         std::fflush(stdout);
         w.Sheet().PressButton(PSBTN_FINISH);
         EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
@@ -158,7 +159,7 @@ TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
     ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
     CUIManager* manager = StartAsTheProgramDoes();
     MessageBoxRecorder messages;
-    const std::wstring second = FromUtf8(manager->Coordinator().FileSide().SecondSnapshotPath());
+    const std::wstring second = manager->Coordinator().FileSide().SecondSnapshotPath();
     {
         WizardDriver w;
         ASSERT_NO_FATAL_FAILURE(GoToThePostInstallationPage(w));
@@ -179,7 +180,7 @@ TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
     RemoveDirectoryW(second.c_str());
     EXPECT_TRUE(ReadSnapshotTakenKey());
     EXPECT_TRUE(manager->Coordinator().CheckFirstSnapshot(manager->GetScanDetails().at(L"Registry").size()));
-    EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
     EXPECT_EQ(messages.shown.size(), 1u);
     // The program ends here without ending the capture.
     CUIManager::ReleaseInstance(manager);

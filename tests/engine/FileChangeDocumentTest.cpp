@@ -27,11 +27,11 @@ void PrintTo(const ListedItem& item, std::ostream* os)
     *os << " }";
 }
 
-std::vector<ListedItem> ReadList(const std::string& documentPath, const std::wstring& listPath)
+std::vector<ListedItem> ReadList(const std::wstring& documentPath, const std::wstring& listPath)
 {
     std::vector<ListedItem> items;
     CXMLDocumentHandler document;
-    EXPECT_EQ(document.Load(documentPath), 1) << documentPath;
+    EXPECT_EQ(document.Load(documentPath), 1) << ToUtf8(documentPath);
     const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
     EXPECT_FALSE(list.IsNull()) << ToUtf8(listPath);
     for (long i = 0; i < list.GetChildCount(); ++i) {
@@ -157,6 +157,6 @@ TEST_F(FileChangeDocument, WriteFileChangesNeedsTheRawProjectFile)
     e->AddedItems()[L"C:\\App"].push_back(L"C:\\App\\a.dll");
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
     EXPECT_EQ(e->WriteFileChanges(), 0);
-    EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
     EXPECT_EQ(e->AddedItems().size(), 1u);
 }

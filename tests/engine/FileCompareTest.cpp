@@ -191,24 +191,24 @@ TEST_F(FileCompare, AChangeDocumentThatCannotBeWrittenFailsTheComparison)
     struct Case
     {
         const char* name;
-        std::string PathTable::*path;
+        std::wstring WorkPaths::*path;
         const char* logText;
     };
     const Case cases[] = {
-        {"FileChanges.xml", &PathTable::FileChangesPath, "Unable to write "},
-        {"INIChanges.xml", &PathTable::IniChangesPath, "Unable to write "},
+        {"FileChanges.xml", &WorkPaths::FileChangesPath, "Unable to write "},
+        {"INIChanges.xml", &WorkPaths::IniChangesPath, "Unable to write "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string saved = Paths().*c.path;
-        Paths().*c.path = ToUtf8(m_root / L"no such folder\\") + c.name;
+        const std::wstring saved = Paths().*c.path;
+        Paths().*c.path = (m_root / L"no such folder\\") + FromUtf8(c.name);
         auto e = NewEnumerator();
         e->SetFirstSnapshotTaken(true);
         e->SecondSnapshot()[In(L"new.txt")] = File(1, 1);
         WriteFileBytes(In(L"new.txt"), "n");
         EXPECT_EQ(e->CompareSnapshot(), 0);
         e.reset();
-        EXPECT_NE(ErrorLog().find(c.logText + Paths().*c.path), std::string::npos) << ErrorLog();
+        EXPECT_NE(ErrorLog().find(c.logText + ToUtf8(Paths().*c.path)), std::string::npos) << ErrorLog();
         Paths().*c.path = saved;
     }
 }
@@ -274,8 +274,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
 {
     const FILETIME t1 = MakeFileTime(2020, 1, 1, 10, 0, 0);
     const FILETIME t2 = MakeFileTime(2020, 1, 1, 10, 0, 5);
-    const std::string packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
-    const std::wstring pack = FromUtf8(packPath);
+    const std::wstring pack = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
     enum class Damage { None, Unsealed, Changed, NoPack };
     struct Case
     {
@@ -293,9 +292,10 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        ReopenLog();
         RemoveFolderTree(Paths().IniBackupFolder);
         EnsureFolder(Paths().IniBackupFolder);
-        DeleteFileW(FromUtf8(WorkingSnapshotFolder() + "\\FileSystemDir\\FirstSnapShot.txt").c_str());
+        DeleteFileW((WorkingSnapshotFolder() + L"\\FileSystemDir\\FirstSnapShot.txt").c_str());
         DeleteFileW(In(L"new.ini").c_str());
         WriteFileBytes(In(L"app.ini"), "[S]\r\nK=1\r\n");
         SetTimes(In(L"app.ini"), t1, t1);
@@ -308,7 +308,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         case Damage::None:
             break;
         case Damage::Unsealed:
-            ASSERT_TRUE(DeleteFileW(FromUtf8(SnapshotSealPath(packPath)).c_str()));
+            ASSERT_TRUE(DeleteFileW(SnapshotSealPath(pack).c_str()));
             break;
         case Damage::Changed: {
             std::string bytes = ReadFileBytes(pack);
@@ -323,7 +323,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         // A copy left in the tree by an earlier capture, of a file this one
         // first meets after the setup.
         const std::wstring stale = CFileEnumerate::BackupPathOf(In(L"new.ini"));
-        const std::wstring backupFolder = FromUtf8(Paths().IniBackupFolder);
+        const std::wstring backupFolder = Paths().IniBackupFolder;
         for (std::size_t at = stale.find(L'\\', backupFolder.size() + 1); at != std::wstring::npos;
              at = stale.find(L'\\', at + 1))
             CreateDirectoryW(stale.substr(0, at).c_str(), nullptr);

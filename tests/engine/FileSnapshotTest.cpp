@@ -151,8 +151,8 @@ TEST_F(FileSnapshot, EmptyRootListWritesAnEmptyFileAndStillMarksTheFirstSnapshot
     EXPECT_TRUE(e->FirstSnapshotTaken());
     EXPECT_EQ(e->FoldersScanned(), 0);
     EXPECT_EQ(e->FilesScanned(), 0);
-    ASSERT_TRUE(PathExists(FromUtf8(e->FirstSnapshotPath())));
-    EXPECT_EQ(ReadFileBytes(FromUtf8(e->FirstSnapshotPath())).size(), 0u);
+    ASSERT_TRUE(PathExists(e->FirstSnapshotPath()));
+    EXPECT_EQ(ReadFileBytes(e->FirstSnapshotPath()).size(), 0u);
 
     // A new instance finds the file and knows the next capture is the second.
     auto next = NewEnumerator();
@@ -163,12 +163,12 @@ TEST_F(FileSnapshot, IsFirstSnapshotTakenCreatesTheSnapshotFolder)
 {
     CFileEnumerate e;
     ASSERT_EQ(e.Initialize(), 1);
-    EXPECT_EQ(e.FirstSnapshotPath(), ToUtf8(m_root / L"work\\SnapShot\\FileSystemDir\\FirstSnapShot.txt"));
-    EXPECT_EQ(e.SecondSnapshotPath(), ToUtf8(m_root / L"work\\SnapShot\\FileSystemDir\\SecondSnapShot.txt"));
+    EXPECT_EQ(e.FirstSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\FirstSnapShot.txt");
+    EXPECT_EQ(e.SecondSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\SecondSnapShot.txt");
     EXPECT_FALSE(IsFolder(m_root / L"work\\SnapShot\\FileSystemDir"));
     EXPECT_EQ(e.IsFirstSnapshotTaken(), 0);
     EXPECT_TRUE(IsFolder(m_root / L"work\\SnapShot\\FileSystemDir"));
-    WriteFileBytes(FromUtf8(e.FirstSnapshotPath()), "");
+    WriteFileBytes(e.FirstSnapshotPath(), "");
     EXPECT_EQ(e.IsFirstSnapshotTaken(), 1);
     EXPECT_TRUE(e.FirstSnapshotTaken());
 }
@@ -196,9 +196,9 @@ TEST_F(FileSnapshot, TwoCapturesOfAnUnchangedTreeGiveIdenticalRecords)
     WriteFileBytes(In(L"Sub\\b.bin"), "12345");
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const std::string first = ReadFileBytes(FromUtf8(e->FirstSnapshotPath()));
+    const std::string first = ReadFileBytes(e->FirstSnapshotPath());
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const std::string second = ReadFileBytes(FromUtf8(e->SecondSnapshotPath()));
+    const std::string second = ReadFileBytes(e->SecondSnapshotPath());
     EXPECT_EQ(first, second);
     EXPECT_EQ(e->FirstSnapshot(), e->SecondSnapshot());
 }
@@ -338,7 +338,8 @@ TEST_F(FileSnapshot, SnapshotFileThatCannotBeCreatedFailsWithALogLineButFillsThe
     EXPECT_EQ(e.FirstSnapshot().count(In(L"a.txt")), 1u);
     EXPECT_TRUE(e.FirstSnapshotTaken());
     const std::string log = ErrorLog();
-    EXPECT_NE(log.find("CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + e.FirstSnapshotPath()),
+    EXPECT_NE(log.find("CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " +
+                       ToUtf8(e.FirstSnapshotPath())),
               std::string::npos)
         << log;
 }
@@ -349,7 +350,7 @@ TEST_F(FileSnapshot, DamagedSnapshotFilesAreReadUpToTheDamage)
     WriteFileBytes(In(L"a.txt"), "a");
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const std::wstring file = FromUtf8(e->FirstSnapshotPath());
+    const std::wstring file = e->FirstSnapshotPath();
     const std::string good = ReadFileBytes(file);
     ASSERT_EQ(good.size(), 2 * 1060u);
     const std::string firstPath = ParseSnapshotFile(good)[0].Path;
@@ -389,7 +390,7 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     WriteFileBytes(In(L"app.ini"), "[Main]\r\nKey=1\r\n");
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const std::string packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    const std::wstring packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
     const auto backupOf = [&packPath](const std::wstring& path) {
         CIniBackupPack pack;
         EXPECT_TRUE(pack.Load(packPath));
@@ -407,7 +408,7 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     EXPECT_EQ(Progress().StatusText(), L"Scanning File System:- " + TreeRoot());
     EXPECT_EQ(e->FirstSnapshot().size(), 1u);
     EXPECT_EQ(e->SecondSnapshot().size(), 2u);
-    EXPECT_EQ(ParseSnapshotFile(ReadFileBytes(FromUtf8(e->SecondSnapshotPath()))).size(), 2u);
+    EXPECT_EQ(ParseSnapshotFile(ReadFileBytes(e->SecondSnapshotPath())).size(), 2u);
     EXPECT_EQ(backupOf(In(L"app.ini")), "[Main]\r\nKey=1\r\n");
     EXPECT_EQ(backupOf(In(L"new.ini")), std::nullopt);
     EXPECT_FALSE(PathExists(m_root / L"work\\Temp")) << "the second capture clears the old change files";
@@ -512,11 +513,12 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
 
     for (const bool second : {false, true}) {
         SCOPED_TRACE(second ? "second capture" : "first capture");
+        ReopenLog();
         auto e = NewEnumerator();
         if (second) {
             ASSERT_EQ(e->CaptureSnapshot({Tree()}), 1);
         }
-        const std::string target = second ? e->SecondSnapshotPath() : e->FirstSnapshotPath();
+        const std::wstring target = second ? e->SecondSnapshotPath() : e->FirstSnapshotPath();
         Progress().SetStepCount(0);
 
         std::stop_source stop;
@@ -533,12 +535,12 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
 
         EXPECT_EQ(result, 0);
         EXPECT_LT(Progress().StepCount(), static_cast<int>(roots.size())) << "the walk went on to the end";
-        EXPECT_FALSE(PathExists(FromUtf8(target))) << "a cut snapshot file would be trusted";
+        EXPECT_FALSE(PathExists(target)) << "a cut snapshot file would be trusted";
         EXPECT_EQ(e->FirstSnapshotTaken(), second) << "a stopped first capture counts as not taken";
-        EXPECT_EQ(PathExists(FromUtf8(CIniBackupPack::PackPathIn(Paths().IniBackupFolder))), second)
+        EXPECT_EQ(PathExists(CIniBackupPack::PackPathIn(Paths().IniBackupFolder)), second)
             << "a stopped first capture leaves no INI backups";
         if (second) {
-            EXPECT_TRUE(PathExists(FromUtf8(e->FirstSnapshotPath()))) << "the pending capture stays resumable";
+            EXPECT_TRUE(PathExists(e->FirstSnapshotPath())) << "the pending capture stays resumable";
         }
         // The log starts afresh with each enumerator.
         const std::string log = ErrorLog();
@@ -591,7 +593,7 @@ TEST_F(FileSnapshot, ADamagedOrUnfinishedFirstSnapshotIsNeverCompared)
             auto first = NewEnumerator();
             first->SetFirstSnapshotTaken(false);
             ASSERT_EQ(first->CaptureSnapshot({TreeRoot()}), 1);
-            c.damage(FromUtf8(first->FirstSnapshotPath()));
+            c.damage(first->FirstSnapshotPath());
         }
         auto second = NewEnumerator();
         ASSERT_TRUE(second->FirstSnapshotTaken());

@@ -145,6 +145,7 @@ protected:
         WriteFileBytes(m_root / L"CorvaneRepackager.ini",
                        "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=ErrorLog.txt\r\n");
         m_cd.emplace(m_root.Path());
+        m_log.emplace(m_root.Path());
 
         MakeFolder(m_root / L"work");
         MakeFolder(m_root / L"work\\SnapShot");
@@ -154,12 +155,12 @@ protected:
         MakeFolder(m_root / L"tree");
         WriteFileBytes(m_root / L"Raw.xml", RawProjectSkeleton);
 
-        PathTable& p = Paths();
-        p.WorkingRoot = ToUtf8(m_root / L"work");
-        p.IniBackupFolder = ToUtf8(m_root / L"AppData\\INIBackup");
-        p.RawProjectFilePath = ToUtf8(m_root / L"Raw.xml");
-        p.FileChangesPath = p.WorkingRoot + "\\Temp\\FileChanges.xml";
-        p.IniChangesPath = p.WorkingRoot + "\\Temp\\INIChanges.xml";
+        WorkPaths& p = Paths();
+        p.WorkingRoot = m_root / L"work";
+        p.IniBackupFolder = m_root / L"AppData\\INIBackup";
+        p.RawProjectFilePath = m_root / L"Raw.xml";
+        p.FileChangesPath = p.WorkingRoot + L"\\Temp\\FileChanges.xml";
+        p.IniChangesPath = p.WorkingRoot + L"\\Temp\\INIChanges.xml";
 
         FolderTokenValues& t = TokenValues();
         t.windir = m_root / L"Windows";
@@ -177,6 +178,7 @@ protected:
     {
         Paths() = m_savedPaths;
         TokenValues() = m_savedTokens;
+        m_log.reset();
         m_cd.reset();
     }
 
@@ -190,17 +192,24 @@ protected:
     }
 
     std::wstring ErrorLogPath() const { return m_root / L"ErrorLog.txt"; }
+    // Opens the log afresh (emptied), as a new run of the program does.
+    void ReopenLog()
+    {
+        m_log.reset();
+        m_log.emplace(m_root.Path());
+    }
     std::string ErrorLog() const { return ReadFileBytes(ErrorLogPath()); }
     std::wstring Tree() const { return m_root / L"tree"; }
     std::wstring TreeRoot() const { return m_root / L"tree\\"; }
     std::wstring In(const std::wstring& name) const { return m_root / (L"tree\\" + name); }
     std::vector<SnapshotFileEntry> FirstFile(const CFileEnumerate& e) const
     {
-        return ParseSnapshotFile(ReadFileBytes(FromUtf8(e.FirstSnapshotPath())));
+        return ParseSnapshotFile(ReadFileBytes(e.FirstSnapshotPath()));
     }
 
     TempFolder m_root;
     std::optional<ScopedCurrentDirectory> m_cd;
-    PathTable m_savedPaths;
+    std::optional<ScopedFileLog> m_log;
+    WorkPaths m_savedPaths;
     FolderTokenValues m_savedTokens;
 };

@@ -191,5 +191,5 @@ TEST_F(IniTracker, WritesNothingWhenTheRawProjectFileDidNotLoad)
     WriteFileBytes(m_root / L"n.ini", "[S]\r\na=1\r\n");
     tracker.CompareINIFile(m_root / L"none.ini", m_root / L"n.ini");
     EXPECT_EQ(tracker.WriteINIChanges(), 0);
-    EXPECT_FALSE(PathExists(FromUtf8(Paths().IniChangesPath)));
+    EXPECT_FALSE(PathExists(Paths().IniChangesPath));
 }

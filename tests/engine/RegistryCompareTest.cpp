@@ -37,6 +37,7 @@ protected:
         std::string bytes = "\xff\xfe";
         bytes.append(reinterpret_cast<const char*>(ini.data()), ini.size() * sizeof(wchar_t));
         WriteFileBytes(m_root / L"CorvaneRepackager.ini", bytes);
+        m_log.emplace(m_root.Path());
 
         WriteFileBytes(m_root / L"RawProjectFile.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
                                                         "<CorvaneProject><RegistrySystem>"
@@ -44,10 +45,10 @@ protected:
                                                         "<ModifiedItems><SubKeyList/></ModifiedItems>"
                                                         "<DeletedItems><SubKeyList/></DeletedItems>"
                                                         "</RegistrySystem></CorvaneProject>\r\n");
-        PathTable& paths = Paths();
-        paths.WorkingRoot = ToUtf8(m_root / L"work");
-        paths.RawProjectFilePath = ToUtf8(m_root / L"RawProjectFile.xml");
-        paths.RegChangesPath = paths.WorkingRoot + "\\Temp\\RegChanges.xml";
+        WorkPaths& paths = Paths();
+        paths.WorkingRoot = m_root / L"work";
+        paths.RawProjectFilePath = m_root / L"RawProjectFile.xml";
+        paths.RegChangesPath = paths.WorkingRoot + L"\\Temp\\RegChanges.xml";
         EnsureFolder(paths.WorkingRoot);
         m_registry.emplace();
         EXPECT_EQ(m_registry->Initialize(), 1);
@@ -77,7 +78,8 @@ protected:
 
     TempFolder m_root;
     ScopedCurrentDirectory m_cd{m_root.Path()};
-    PathTable m_savedPaths;
+    std::optional<ScopedFileLog> m_log;
+    WorkPaths m_savedPaths;
     std::optional<CRegistryEnumerate> m_registry;
 };
 
@@ -281,7 +283,7 @@ TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)
     EXPECT_EQ(ReadChangeDocument(NodePath::RegistryDeleted).size(), 1u);
 
     // Without a raw project file nothing can be written.
-    ASSERT_TRUE(DeleteFileW(FromUtf8(Paths().RawProjectFilePath).c_str()));
+    ASSERT_TRUE(DeleteFileW(Paths().RawProjectFilePath.c_str()));
     EXPECT_EQ(m_registry->WriteRegistryChanges(), 0);
     EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded).at(newKey).size(), 2u);
 }

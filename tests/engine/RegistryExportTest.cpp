@@ -22,7 +22,7 @@ protected:
     {
         const std::wstring file = m_folder / L"RegSnapShot0.reg";
         DWORD writeError = 0;
-        const DWORD rc = m_registry.ExportKey(root, ToUtf8(file), writeError);
+        const DWORD rc = m_registry.ExportKey(root, file, writeError);
         if (result)
             *result = rc;
         EXPECT_EQ(writeError, 0u);
@@ -168,7 +168,7 @@ TEST(RegistryExportFile, UnwritableFileIsReportedNotIgnored)
     TempFolder folder;
     CRegistryEnumerate registry;
     DWORD writeError = 0;
-    (void)registry.ExportKey(L"HKCU\\Software", ToUtf8(folder / L"no\\such\\folder.reg"), writeError);
+    (void)registry.ExportKey(L"HKCU\\Software", folder / L"no\\such\\folder.reg", writeError);
     EXPECT_EQ(writeError, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 

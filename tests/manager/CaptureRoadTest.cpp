@@ -42,10 +42,10 @@ void Collect(const CXMLNodeHandler& node, std::vector<ElementText>& out, const s
     }
 }
 
-std::vector<std::wstring> Dump(const std::string& file, const std::wstring& section)
+std::vector<std::wstring> Dump(const std::wstring& file, const std::wstring& section)
 {
     CXMLDocumentHandler doc;
-    EXPECT_EQ(doc.Load(file), 1) << file;
+    EXPECT_EQ(doc.Load(file), 1) << ToUtf8(file);
     std::vector<ElementText> elements;
     Collect(doc.GetRootNode().SelectSingleNode(section), elements, L"");
     std::vector<std::wstring> lines;
@@ -171,8 +171,8 @@ protected:
 
     void CheckProjectFile()
     {
-        const std::string project = GetProjectFilePath();
-        EXPECT_EQ(project, Paths().OutputFolder + "\\Packages\\RoadApp_1.2.xml");
+        const std::wstring project = GetProjectFilePath();
+        EXPECT_EQ(project, Paths().OutputFolder + L"\\Packages\\RoadApp_1.2.xml");
         const std::wstring t = Token(m_target);
         EXPECT_EQ(Dump(project, L"FileSystem"),
                   (std::vector<std::wstring>{
@@ -226,7 +226,7 @@ protected:
                   (std::vector<std::wstring>{L"ProductInformation [RoadApp] [1.2] [Acme] [" +
                                              DeriveUpgradeCode(L"Acme", L"RoadApp") + L"]"}))
             << "the capture names the product's UpgradeCode";
-        EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder()))) << "the end of a capture removes \\Temp";
+        EXPECT_FALSE(PathExists(WorkingTempFolder())) << "the end of a capture removes \\Temp";
         EXPECT_FALSE(ReadSnapshotTakenKey());
     }
 
@@ -302,9 +302,9 @@ TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
         CUIManager::ReleaseInstance(manager);
         CheckProjectFile();
         if (!onWorker)
-            oneThread = ReadFileBytes(FromUtf8(GetProjectFilePath()));
+            oneThread = ReadFileBytes(GetProjectFilePath());
         else
-            EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), oneThread);
+            EXPECT_EQ(ReadFileBytes(GetProjectFilePath()), oneThread);
     }
 }
 

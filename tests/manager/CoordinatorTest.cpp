@@ -59,10 +59,10 @@ TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
         ASSERT_TRUE(wrapper.Initialize());
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
         EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
-        EXPECT_FALSE(PathExists(FromUtf8(wrapper.FileSide().FirstSnapshotPath())));
+        EXPECT_FALSE(PathExists(wrapper.FileSide().FirstSnapshotPath()));
         EXPECT_EQ(wrapper.CaptureSnapshot({{L"Registry", {L"HKCU\\" + key.SubPath()}}}), 1);
-        EXPECT_FALSE(PathExists(FromUtf8(wrapper.FileSide().FirstSnapshotPath()))) << "no file capture ran";
-        EXPECT_TRUE(PathExists(FromUtf8(wrapper.RegistrySide().FirstSnapshotFilePrefix() + "0.reg")));
+        EXPECT_FALSE(PathExists(wrapper.FileSide().FirstSnapshotPath())) << "no file capture ran";
+        EXPECT_TRUE(PathExists(wrapper.RegistrySide().FirstSnapshotFilePrefix() + L"0.reg"));
     }
     EXPECT_TRUE(m_log->Messages().empty());
 }
@@ -95,8 +95,8 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
 
 TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStillSaved)
 {
-    WriteFileBytes(FromUtf8(Paths().FileChangesPath), "<Root><Other/></Root>");
-    WriteFileBytes(FromUtf8(Paths().RegChangesPath), ReadFileBytes(ShippedRawProjectFile()));
+    WriteFileBytes(Paths().FileChangesPath, "<Root><Other/></Root>");
+    WriteFileBytes(Paths().RegChangesPath, ReadFileBytes(ShippedRawProjectFile()));
     {
         CEnumerateWrapper wrapper;
         ASSERT_TRUE(wrapper.Initialize());
@@ -155,10 +155,10 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
         SCOPED_TRACE(c.name);
         if (c.removeRawProject)
             DeleteFileW((m_root / L"prog\\RawProjectFile.xml").c_str());
-        DeleteFileW(FromUtf8(Paths().FileChangesPath).c_str());
+        DeleteFileW(Paths().FileChangesPath.c_str());
         EnsureFolder(WorkingTempFolder()); // the last case's Uninitialize removed it
         if (c.fileChanges)
-            WriteFileBytes(FromUtf8(Paths().FileChangesPath), c.fileChanges);
+            WriteFileBytes(Paths().FileChangesPath, c.fileChanges);
         SetProjectFilePath(c.projectFile);
         ASSERT_TRUE(WriteSnapshotTakenKey());
         CUIManager* manager = CUIManager::GetInstance();
@@ -170,8 +170,8 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
         // Pending exactly while the capture is not in a complete project file.
         EXPECT_EQ(ReadSnapshotTakenKey(), c.result == 0);
         EXPECT_EQ(IsSnapshotTaken.load(), c.result == 0);
-        EXPECT_EQ(PathExists(FromUtf8(manager->Coordinator().FileSide().FirstSnapshotPath())), c.result == 0);
-        EXPECT_EQ(PathExists(FromUtf8(Paths().IniBackupFolder)), c.result == 0);
+        EXPECT_EQ(PathExists(manager->Coordinator().FileSide().FirstSnapshotPath()), c.result == 0);
+        EXPECT_EQ(PathExists(Paths().IniBackupFolder), c.result == 0);
         if (c.fileChanges)
             EXPECT_FALSE(PathExists(c.projectFile)) << "no project file without the file changes";
         manager->Uninitialize();
@@ -185,10 +185,10 @@ TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
-    WriteFileBytes(FromUtf8(Paths().FileChangesPath), "x");
+    WriteFileBytes(Paths().FileChangesPath, "x");
     EXPECT_EQ(wrapper.Uninitialize(), 1);
-    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
-    EXPECT_TRUE(PathExists(FromUtf8(wrapper.FileSide().FirstSnapshotPath())));
+    EXPECT_FALSE(PathExists(WorkingTempFolder()));
+    EXPECT_TRUE(PathExists(wrapper.FileSide().FirstSnapshotPath()));
 }
 
 TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
@@ -262,22 +262,22 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
         return operation();
     };
     SetProjectFilePath(m_root / L"out\\p.xml");
-    EnsureFolder(ToUtf8(m_root / L"out"));
+    EnsureFolder(m_root / L"out");
 
     {
         CEnumerateWrapper wrapper;
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.IsFirstSnapshotTaken();
-        const std::string firstFiles = wrapper.FileSide().FirstSnapshotPath();
-        const std::string firstKeys = wrapper.RegistrySide().FirstSnapshotFilePrefix() + "0.reg";
-        const std::string secondFiles = wrapper.FileSide().SecondSnapshotPath();
-        const std::string secondKeys = wrapper.RegistrySide().SecondSnapshotFilePrefix() + "0.reg";
+        const std::wstring firstFiles = wrapper.FileSide().FirstSnapshotPath();
+        const std::wstring firstKeys = wrapper.RegistrySide().FirstSnapshotFilePrefix() + L"0.reg";
+        const std::wstring secondFiles = wrapper.FileSide().SecondSnapshotPath();
+        const std::wstring secondKeys = wrapper.RegistrySide().SecondSnapshotFilePrefix() + L"0.reg";
 
         // First capture: nothing of it counts.
         EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }), 0);
         EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); }), 0);
-        EXPECT_FALSE(PathExists(FromUtf8(firstFiles)));
-        EXPECT_FALSE(PathExists(FromUtf8(firstKeys))) << "a cut export would compare as deletions";
+        EXPECT_FALSE(PathExists(firstFiles));
+        EXPECT_FALSE(PathExists(firstKeys)) << "a cut export would compare as deletions";
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
 
         ASSERT_EQ(wrapper.CaptureSnapshot(details), 1);
@@ -286,24 +286,24 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
         // Second capture: the first snapshot stays, so the capture can go on.
         EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }), 0);
         EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); }), 0);
-        EXPECT_FALSE(PathExists(FromUtf8(secondKeys)));
+        EXPECT_FALSE(PathExists(secondKeys));
         EXPECT_TRUE(wrapper.IsFirstSnapshotTaken()) << "the pending capture must stay resumable";
         ASSERT_EQ(wrapper.CaptureSnapshot(details), 1);
-        EXPECT_TRUE(PathExists(FromUtf8(secondFiles)));
+        EXPECT_TRUE(PathExists(secondFiles));
 
         // Comparison: no change document; a later comparison still sees everything.
         EXPECT_EQ(whenStopped([&] { return wrapper.FileSide().CompareSnapshot(); }), 0);
         EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CompareSnapshot(); }), 0);
-        EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
-        EXPECT_FALSE(PathExists(FromUtf8(Paths().RegChangesPath)));
+        EXPECT_FALSE(PathExists(Paths().FileChangesPath));
+        EXPECT_FALSE(PathExists(Paths().RegChangesPath));
         ASSERT_EQ(wrapper.CompareSnapshot(), 1);
-        EXPECT_NE(ReadFileBytes(FromUtf8(Paths().FileChangesPath)).find("added.txt"), std::string::npos);
+        EXPECT_NE(ReadFileBytes(Paths().FileChangesPath).find("added.txt"), std::string::npos);
 
         // Project writer: no project file at all rather than one without its sections.
         EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}); }), 0);
-        EXPECT_FALSE(PathExists(FromUtf8(GetProjectFilePath())));
+        EXPECT_FALSE(PathExists(GetProjectFilePath()));
         ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}), 1);
-        EXPECT_TRUE(PathExists(FromUtf8(GetProjectFilePath())));
+        EXPECT_TRUE(PathExists(GetProjectFilePath()));
     }
     const std::vector<std::string> messages = m_log->Messages();
     ASSERT_EQ(messages.size(), 7u) << "one line per stopped operation";
@@ -316,7 +316,7 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     // -Path="C:\Program Files": the application's files are captured, the
     // program's own packages folder is not.
     const std::wstring output = m_root / L"data";
-    Paths().OutputFolder = ToUtf8(output);
+    Paths().OutputFolder = output;
     CreateDirectoryW((output + L"\\App").c_str(), nullptr);
     CreateDirectoryW((output + L"\\Packages").c_str(), nullptr);
     WriteFileBytes(output + L"\\App\\app.exe", "the application");

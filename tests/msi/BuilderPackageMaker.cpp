@@ -24,12 +24,12 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     CMSIHandler builder;
-    if (builder.Initialize(ToUtf8(out + L"\\Project.xml")) != 1) {
+    if (builder.Initialize(out + L"\\Project.xml") != 1) {
         std::fprintf(stderr, "Initialize failed\n");
         return 1;
     }
     const int built = builder.BuildMSI();
     builder.Uninitialize();
-    std::printf("%s\n", builder.PackagePath().c_str());
+    std::printf("%s\n", ToUtf8(builder.PackagePath()).c_str());
     return built == 1 && MsiCloseAllHandles() == 0 ? 0 : 1;
 }

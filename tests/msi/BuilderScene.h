@@ -31,10 +31,10 @@ inline std::string RandomBytes(std::size_t size, unsigned seed)
 inline void SetUpBuilderPaths(const std::wstring& root)
 {
     ReadEnvironment();
-    PathTable& paths = Paths();
-    paths.ProgramFolder = ToUtf8(ExecutableFolder() + L"\\..\\bin");
-    paths.WorkingRoot = ToUtf8(root + L"\\work");
-    paths.OutputFolder = ToUtf8(root + L"\\out");
+    WorkPaths& paths = Paths();
+    paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
+    paths.WorkingRoot = root + L"\\work";
+    paths.OutputFolder = root + L"\\out";
     paths.MsiFileName.clear();
     CreateDirectoryW((root + L"\\work").c_str(), nullptr);
     CreateDirectoryW((root + L"\\work\\Temp").c_str(), nullptr);
@@ -163,7 +163,7 @@ public:
         CXMLDocumentHandler doc;
         if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
             return false;
-        const std::string save = ToUtf8(path);
+        const std::wstring& save = path;
         SetProjectFilePath(path);
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
         doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, added, save, true);

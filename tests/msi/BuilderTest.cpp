@@ -125,14 +125,14 @@ protected:
         ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         SetProjectFilePath(ProjectPath());
         DirectoryChangeMap copy = files;
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, copy, ToUtf8(ProjectPath()), true);
+        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, copy, ProjectPath(), true);
         doc.InsertProductInfoInXML(NodePath::Product, product);
     }
 
-    UniqueMsiHandle OpenPackage(const std::string& path)
+    UniqueMsiHandle OpenPackage(const std::wstring& path)
     {
         UniqueMsiHandle database;
-        EXPECT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(FromUtf8(path).c_str(), MSIDBOPEN_READONLY, database.put()));
+        EXPECT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, database.put()));
         return database;
     }
 
@@ -142,18 +142,17 @@ protected:
 TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     BuilderScene scene(L"CorvaneBuilderTest" + NewGuidText().substr(1, 8), L"BuilderRows");
     scene.CreatePayload();
     scene.CreateRegistry();
     ASSERT_TRUE(scene.WriteProject(ProjectPath()));
 
-    std::string packagePath;
+    std::wstring packagePath;
     MsiBuildCounts counts;
     std::vector<std::wstring> leftOut;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         counts = builder.Counts();
@@ -161,7 +160,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         builder.Uninitialize();
     }
     scene.RemoveRegistry();
-    EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\CorvaneBT.msi"), packagePath);
+    EXPECT_EQ(m_temp / L"out\\Packages\\CorvaneBT.msi", packagePath);
     EXPECT_EQ(8u, counts.FilesPacked);
     EXPECT_EQ(2u, counts.FilesLeftOut);
     // Nine added (one is gone, the QWORD cannot be written) and one modified.
@@ -339,10 +338,9 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(ToUtf8(m_temp / L"NoSuchProject.xml")));
+        EXPECT_EQ(0, builder.Initialize(m_temp / L"NoSuchProject.xml"));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -355,12 +353,11 @@ TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
 TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
-    Paths().ProgramFolder = ToUtf8(m_temp.Path());
+    Paths().ProgramFolder = m_temp.Path();
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(0, builder.Initialize(ProjectPath()));
         builder.Uninitialize();
     }
     EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::Initialize: Unable to Open " + m_temp.Utf8() +
@@ -371,7 +368,6 @@ TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
 TEST_F(BuilderTest, EarlierPackageThatIsNoDatabaseIsReplacedWithItsErrorLogged)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
     CreateDirectoryW((m_temp / L"out").c_str(), nullptr);
     CreateDirectoryW((m_temp / L"out\\Packages").c_str(), nullptr);
@@ -386,11 +382,11 @@ TEST_F(BuilderTest, EarlierPackageThatIsNoDatabaseIsReplacedWithItsErrorLogged)
     {
         CMSIHandler builder;
         builder.SetCabinetMaker(m_temp / L"never-run.exe");
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
     }
-    EXPECT_TRUE(OpenPackage(ToUtf8(package))) << "the new package replaced it";
+    EXPECT_TRUE(OpenPackage(package)) << "the new package replaced it";
     EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::BuildMSI: Unable to read the cabinets of " + ToUtf8(package),
                                code));
 }
@@ -398,16 +394,16 @@ TEST_F(BuilderTest, EarlierPackageThatIsNoDatabaseIsReplacedWithItsErrorLogged)
 TEST_F(BuilderTest, ProjectWithoutFilesNeedsNoCabinet)
 {
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
-    std::string packagePath;
+    std::wstring packagePath;
     {
         CMSIHandler builder;
         builder.SetCabinetMaker(m_temp / L"never-run.exe");
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         builder.Uninitialize();
     }
-    EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\Foo.msi"), packagePath);
+    EXPECT_EQ(m_temp / L"out\\Packages\\Foo.msi", packagePath);
     UniqueMsiHandle db = OpenPackage(packagePath);
     EXPECT_EQ((std::vector<Row>{{L"1", L"0", L""}}), Query(db.get(), L"SELECT `DiskId`,`LastSequence`,`Cabinet` "
                                                                      L"FROM `Media`"));
@@ -421,10 +417,10 @@ TEST_F(BuilderTest, ProjectWithoutFilesNeedsNoCabinet)
 TEST_F(BuilderTest, GivenPackageNameIsUsedAsIs)
 {
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
-    Paths().MsiFileName = "Bar.msi";
+    Paths().MsiFileName = L"Bar.msi";
     CMSIHandler builder;
-    ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
-    EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\Bar.msi"), builder.PackagePath());
+    ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+    EXPECT_EQ(m_temp / L"out\\Packages\\Bar.msi", builder.PackagePath());
     EXPECT_EQ(1, builder.BuildMSI());
     builder.Uninitialize();
     EXPECT_TRUE(PathExists(m_temp / L"out\\Packages\\Bar.msi"));
@@ -433,14 +429,13 @@ TEST_F(BuilderTest, GivenPackageNameIsUsedAsIs)
 TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
     WriteFileBytes(m_temp / L"payload\\one.txt", "one");
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", {m_temp / L"payload\\one.txt"}}});
     const std::wstring package = m_temp / L"out\\Packages\\Foo.msi";
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         ASSERT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -466,7 +461,7 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
             CMSIHandler builder;
             if (!c.cabinetMaker.empty())
                 builder.SetCabinetMaker(c.cabinetMaker);
-            ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+            ASSERT_EQ(1, builder.Initialize(ProjectPath()));
             if (c.buildRuns)
                 EXPECT_EQ(0, builder.BuildMSI());
             builder.Uninitialize();
@@ -487,7 +482,6 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
 TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDatabaseOpens)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
     const std::string blank = ReadFileBytes(ExecutableFolder() + L"\\..\\bin\\Blank.msi");
     const std::size_t room = 259 - (m_temp / L"out\\Packages\\").size();
@@ -507,14 +501,14 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Paths().MsiFileName = c.msiName;
-        Paths().ProgramFolder = ToUtf8(ExecutableFolder() + L"\\..\\bin");
+        Paths().MsiFileName = FromUtf8(c.msiName);
+        Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
         if (!c.templateBytes.empty()) {
             WriteFileBytes(m_temp / L"Blank.msi", c.templateBytes);
-            Paths().ProgramFolder = m_temp.Utf8();
+            Paths().ProgramFolder = m_temp.Path();
         }
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(0, builder.Initialize(ProjectPath()));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
         const auto lines = log.Messages();
@@ -522,10 +516,10 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
             return line.find(c.logText) != std::string::npos;
         })) << c.logText;
     }
-    Paths().MsiFileName = std::string(room - 4, 'a') + ".msi";
-    Paths().ProgramFolder = ToUtf8(ExecutableFolder() + L"\\..\\bin");
+    Paths().MsiFileName = std::wstring(room - 4, L'a') + L".msi";
+    Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     CMSIHandler builder;
-    EXPECT_EQ(1, builder.Initialize(ToUtf8(ProjectPath()))) << "259 characters are fine";
+    EXPECT_EQ(1, builder.Initialize(ProjectPath())) << "259 characters are fine";
     EXPECT_EQ(1, builder.BuildMSI());
     builder.Uninitialize();
 }
@@ -536,7 +530,6 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     // names that are not installer identifiers, a registry key with brackets,
     // and a folder on a drive other than the system drive.
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring cjk = m_temp / L"\u8cc7\u6599";
     CreateDirectoryW(cjk.c_str(), nullptr);
     WriteFileBytes(cjk + L"\\\u65e5\u672c\u8a9e.txt", "nihongo");
@@ -550,7 +543,7 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     CXMLDocumentHandler doc;
     ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
     SetProjectFilePath(ProjectPath());
-    const std::string save = ToUtf8(ProjectPath());
+    const std::wstring save = ProjectPath();
     DirectoryChangeMap files{{cjk, {cjk + L"\\\u65e5\u672c\u8a9e.txt"}},
                              {m_temp / L"Sample Files",
                               {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
@@ -562,16 +555,16 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     doc.InsertProductInfoInXML(NodePath::Product, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"});
 
     MsiBuildCounts counts;
-    std::string packagePath;
+    std::wstring packagePath;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         counts = builder.Counts();
         packagePath = builder.PackagePath();
         builder.Uninitialize();
     }
-    EXPECT_EQ(ToUtf8(m_temp / L"out\\Packages\\\u88fd\u54c1.msi"), packagePath);
+    EXPECT_EQ(m_temp / L"out\\Packages\\\u88fd\u54c1.msi", packagePath);
     EXPECT_EQ(3u, counts.FilesPacked);
     EXPECT_EQ(1u, counts.FilesLeftOut);
     EXPECT_EQ(1u, counts.FoldersLeftOut);
@@ -643,7 +636,7 @@ TEST_F(BuilderTest, OnOneProcessorTheCabinetIsMadeAfterTheRows)
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", paths}});
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
         UniqueMsiHandle db = OpenPackage(builder.PackagePath());
@@ -659,7 +652,7 @@ TEST_F(BuilderTest, OnOneProcessorTheCabinetIsMadeAfterTheRows)
     {
         CMSIHandler builder;
         builder.SetCabinetMaker(m_temp / L"no-makecab.exe");
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -687,10 +680,10 @@ TEST_F(BuilderTest, KeysAreUniqueWithoutRegardToCaseAtAnyDepthAndCount)
     }
     WriteMinimalProject({L"Keys", L"1", L"Acme"}, files);
     MsiBuildCounts counts;
-    std::string packagePath;
+    std::wstring packagePath;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         counts = builder.Counts();
         packagePath = builder.PackagePath();
@@ -720,7 +713,6 @@ TEST_F(BuilderTest, KeysAreUniqueWithoutRegardToCaseAtAnyDepthAndCount)
 TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"big").c_str(), nullptr);
     const std::wstring big = m_temp / L"big\\huge.bin";
     {
@@ -736,7 +728,7 @@ TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
     WriteMinimalProject({L"Big", L"1", L"Acme"}, {{m_temp / L"big", {big, m_temp / L"big\\small.bin"}}});
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         EXPECT_EQ(1u, builder.Counts().FilesPacked);
         EXPECT_EQ((std::vector<std::wstring>{big}), builder.LeftOutFiles());
@@ -845,10 +837,10 @@ protected:
     UniqueMsiHandle Build(std::wstring& platform)
     {
         CMSIHandler builder;
-        EXPECT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        EXPECT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         platform = builder.Counts().Platform;
-        const std::string path = builder.PackagePath();
+        const std::wstring path = builder.PackagePath();
         builder.Uninitialize();
         return OpenPackage(path);
     }
@@ -894,7 +886,6 @@ TEST_F(PlatformBuildTest, SixtyFourBitLocationsMakeAnX64Package)
 TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     CreateDirectoryW((m_temp / L"payload").c_str(), nullptr);
     WriteFileBytes(m_temp / L"payload\\one.txt", "one");
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", {m_temp / L"payload\\one.txt"}}});
@@ -902,27 +893,27 @@ TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
     stop.request_stop();
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         {
             CStopScope scope(stop.get_token());
             EXPECT_EQ(0, builder.BuildMSI());
         }
         builder.Uninitialize();
-        EXPECT_FALSE(PathExists(FromUtf8(builder.PackagePath()))) << "a cut package would be installed";
+        EXPECT_FALSE(PathExists(builder.PackagePath())) << "a cut package would be installed";
         EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\MSIProject.cab"));
         // Without a stop the same builder makes the whole package.
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
-        EXPECT_TRUE(PathExists(FromUtf8(builder.PackagePath())));
+        EXPECT_TRUE(PathExists(builder.PackagePath()));
         // A later stopped build keeps that earlier package.
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         {
             CStopScope scope(stop.get_token());
             EXPECT_EQ(0, builder.BuildMSI());
         }
         builder.Uninitialize();
-        EXPECT_TRUE(PathExists(FromUtf8(builder.PackagePath()))) << "a stopped build removed the earlier package";
+        EXPECT_TRUE(PathExists(builder.PackagePath())) << "a stopped build removed the earlier package";
     }
     // The package check's lines of the builds (the test folder's name may not
     // be an identifier) are left aside.
@@ -976,11 +967,11 @@ protected:
     {
         UpgradeBuild built;
         WriteMinimalProject(product, files);
-        Paths().MsiFileName = "Build" + std::to_string(++m_builds) + ".msi";
-        std::string packagePath;
+        Paths().MsiFileName = L"Build" + std::to_wstring(++m_builds) + L".msi";
+        std::wstring packagePath;
         {
             CMSIHandler builder;
-            EXPECT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+            EXPECT_EQ(1, builder.Initialize(ProjectPath()));
             EXPECT_EQ(1, builder.BuildMSI());
             builder.Uninitialize();
             // The test folder's name is not an identifier: the package
@@ -1006,7 +997,6 @@ protected:
 TEST_F(UpgradeBuildTest, CodesStayWithTheProductAndItsFilesAcrossBuildsAndVersions)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring app = m_temp / L"App";
     CreateDirectoryW(app.c_str(), nullptr);
     WriteFileBytes(app + L"\\common.txt", "version one\r\n");
@@ -1054,7 +1044,6 @@ TEST_F(UpgradeBuildTest, CodesStayWithTheProductAndItsFilesAcrossBuildsAndVersio
 TEST_F(UpgradeBuildTest, APinnedUpgradeCodeIsUsedAndNamesTheComponentCodes)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring app = m_temp / L"App";
     CreateDirectoryW(app.c_str(), nullptr);
     WriteFileBytes(app + L"\\common.txt", "text\r\n");
@@ -1148,7 +1137,7 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
             }
         });
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
         building = false;
@@ -1176,7 +1165,6 @@ struct RemovedFolder
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
@@ -1191,7 +1179,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
     const std::wstring packages = m_temp / L"out\\Packages";
     // A file of another package has the name data2.cab.
     WriteFileBytes(packages + L"\\data2.cab", "not ours");
-    Paths().ConfigFilePath = ToUtf8(m_temp / L"CorvaneRepackager.ini");
+    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
 
     // Media.Cabinet by DiskId.
     const std::vector<std::wstring> embedded = {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab",
@@ -1211,7 +1199,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
                                                               c.embedLimit + "\r\n");
         CMSIHandler builder;
         builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
         ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
         builder.Uninitialize();
         EXPECT_EQ(builder.FailureReason(), "");
@@ -1220,7 +1208,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
                       return note.find(L"a folder of files to be deployed together") != std::wstring::npos;
                   }));
 
-        UniqueMsiHandle db = OpenPackage(ToUtf8(packages + L"\\Cabs.msi"));
+        UniqueMsiHandle db = OpenPackage(packages + L"\\Cabs.msi");
         std::vector<Row> expected;
         for (std::size_t i = 0; i < c.cabinets.size(); ++i)
             expected.push_back({std::to_wstring(i + 1), std::to_wstring(i + 1), c.cabinets[i]});
@@ -1266,7 +1254,6 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
@@ -1280,7 +1267,7 @@ TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
     SetEnvironmentVariableW(L"TEMP", missing.c_str());
     CMSIHandler builder;
     builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-    ASSERT_EQ(1, builder.Initialize(ToUtf8(ProjectPath())));
+    ASSERT_EQ(1, builder.Initialize(ProjectPath()));
     EXPECT_EQ(0, builder.BuildMSI());
     builder.Uninitialize();
     SetEnvironmentVariableW(L"TMP", saved);

@@ -180,7 +180,6 @@ TEST(InstallerIdentifiers, LetterOrUnderscoreThenLettersDigitsUnderscoresPeriods
 TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
 {
     CapturedLog log(m_temp);
-    CLogReference keepLogOpen;
     const std::wstring root = TokenValues().programfiles + L"\\CorvaneRules" + NewGuidText().substr(1, 8);
     CreateDirectoryW(root.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(OwnPath().c_str(), (root + L"\\tool.exe").c_str(), FALSE));
@@ -195,15 +194,15 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     DirectoryChangeMap files{{root,
                               {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
                                root + L"\\empty.txt"}}};
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, ToUtf8(project), true);
+    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, project, true);
     doc.InsertProductInfoInXML(NodePath::Product, {L"Rules", L"1.0", L"Acme"});
 
-    std::string packagePath;
+    std::wstring packagePath;
     MsiBuildCounts counts;
     std::vector<std::wstring> notes;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ToUtf8(project)));
+        ASSERT_EQ(1, builder.Initialize(project));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         counts = builder.Counts();
@@ -215,7 +214,7 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     EXPECT_TRUE(notes.empty());
 
     UniqueMsiHandle db;
-    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(FromUtf8(packagePath).c_str(), MSIDBOPEN_READONLY, db.put()));
+    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_READONLY, db.put()));
     EXPECT_EQ((std::vector<Row>{{L"empty.txt", L"EMPTY.TXTCOMP", L"", L""},
                                 {L"notes.txt", L"NOTES.TXTCOMP", L"", L""},
                                 {L"other.txt", L"OTHER.TXTCOMP", L"", L""},

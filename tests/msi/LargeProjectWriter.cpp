@@ -45,7 +45,7 @@ int wmain(int argc, wchar_t** argv)
     CXMLDocumentHandler doc;
     if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
         return 1;
-    const std::string save = ToUtf8(argv[2]);
+    const std::wstring save = argv[2];
     SetProjectFilePath(argv[2]);
     doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
     doc.InsertProductInfoInXML(NodePath::Product, {argv[3], L"1.0", L"Corvane Test"});

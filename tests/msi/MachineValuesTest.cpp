@@ -72,7 +72,6 @@ TEST(MachineValues, FoldersLongestFirstAtPathBoundariesUserNameAndComputerNameCo
     {
         CapturedLog log(folder);
         {
-            CLogReference held; // one log for all the lines, as a build holds it
             CMachineValues values(Packager());
             for (const Case& c : cases) {
                 SCOPED_TRACE(ToUtf8(c.raw));

@@ -119,7 +119,7 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
     {
         CXMLDocumentHandler doc;
         ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
-        const std::string save = ToUtf8(temp / L"Project.xml");
+        const std::wstring save = temp / L"Project.xml";
         DirectoryChangeMap files{{folder, {folder + L"\\svc.exe"}}};
         doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
         doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, added, save);
@@ -131,10 +131,10 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
     }
 
     CMSIHandler builder;
-    ASSERT_EQ(1, builder.Initialize(ToUtf8(temp / L"Project.xml")));
+    ASSERT_EQ(1, builder.Initialize(temp / L"Project.xml"));
     EXPECT_EQ(1, builder.BuildMSI());
     const std::vector<std::wstring> notes = builder.BuildNotes();
-    const std::string packagePath = builder.PackagePath();
+    const std::wstring packagePath = builder.PackagePath();
     EXPECT_EQ(builder.Counts().ServiceRows, 1u);
     EXPECT_EQ(builder.Counts().EnvironmentRows, 2u);
     // The driver's and the other service's values were tried as registry
@@ -155,7 +155,7 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
         })) << ToUtf8(service);
 
     UniqueMsiHandle database;
-    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(FromUtf8(packagePath).c_str(), MSIDBOPEN_DIRECT, database.put()));
+    ASSERT_EQ(ERROR_SUCCESS, MsiOpenDatabaseW(packagePath.c_str(), MSIDBOPEN_DIRECT, database.put()));
     EXPECT_EQ(Rows(database.get(), L"SELECT `Name`, `StartName`, `Arguments`, `Component_` FROM `ServiceInstall`"),
               std::vector<std::wstring>{L"CorvaneOk|LocalSystem|-run|SVC.EXECOMP"});
     EXPECT_EQ(Rows(database.get(), L"SELECT `Component_` FROM `ServiceControl`"),

@@ -87,7 +87,7 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
 
     // OK on Excluded Items: the updated file, made from the default one.
     doc.RegenerateIncludeExcludeFile(1, L"UpdatedIncludeExclude.xml");
-    EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().UpdatedIncludeExcludePath));
+    EXPECT_EQ(doc.GetIncludeExcludePath(), Paths().UpdatedIncludeExcludePath);
     {
         CXMLDocumentHandler saved;
         ASSERT_EQ(saved.Load(Updated()), 1);
@@ -106,14 +106,14 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
     ASSERT_EQ(doc.Load(Updated()), 1);
     doc.RegenerateIncludeExcludeFile(0, L"UpdatedIncludeExclude.xml");
-    EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().UpdatedIncludeExcludePath));
+    EXPECT_EQ(doc.GetIncludeExcludePath(), Paths().UpdatedIncludeExcludePath);
 
     // Set As Default on Excluded Items after that: the default file, though
     // the document came from the updated one.
     FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
     ASSERT_EQ(doc.Load(Default()), 1);
     doc.RegenerateIncludeExcludeFile(1, L"DefaultIncludeExclude.xml");
-    EXPECT_EQ(doc.GetIncludeExcludePath(), FromUtf8(Paths().DefaultIncludeExcludePath));
+    EXPECT_EQ(doc.GetIncludeExcludePath(), Paths().DefaultIncludeExcludePath);
     CXMLDocumentHandler updated;
     ASSERT_EQ(updated.Load(Updated()), 1);
     EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),

@@ -17,13 +17,13 @@ protected:
         m_savedProject = GetProjectFilePath();
         m_savedRaw = Paths().RawProjectFilePath;
         TokenValues().programfiles = L"C:\\Program Files";
-        Paths().RawProjectFilePath = ToUtf8(ShippedRawProjectFile());
+        Paths().RawProjectFilePath = ShippedRawProjectFile();
         SetProjectFilePath(ProjectFile());
     }
     void TearDown() override
     {
         TokenValues() = m_savedTokens;
-        SetProjectFilePathUtf8(m_savedProject);
+        SetProjectFilePath(m_savedProject);
         Paths().RawProjectFilePath = m_savedRaw;
     }
 
@@ -34,7 +34,7 @@ protected:
     {
         CXMLDocumentHandler doc;
         ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-        const std::string path = ToUtf8(ProjectFile());
+        const std::wstring path = ProjectFile();
         DirectoryChangeMap added{{L"C:\\Program Files\\App", {L"C:\\Program Files\\App\\a.exe",
                                                               L"C:\\Program Files\\App\\b \"&\" \u00e9.dll"}},
                                  {L"C:\\Program Files\\App\\Sub", {L"C:\\Program Files\\App\\Sub\\c.txt"}}};
@@ -81,8 +81,8 @@ protected:
 
     TempFolder m_folder;
     FolderTokenValues m_savedTokens;
-    std::string m_savedProject;
-    std::string m_savedRaw;
+    std::wstring m_savedProject;
+    std::wstring m_savedRaw;
 };
 
 } // namespace
@@ -369,8 +369,8 @@ TEST_F(ProjectReadersTest, RegenerateKeepsServicesAndVariablesOnlyWhereTheFileHa
         CXMLDocumentHandler doc;
         ASSERT_EQ(doc.Load(ProjectFile()), 1);
         if (recorded) {
-            ASSERT_TRUE(WriteServiceList(doc, services, ToUtf8(ProjectFile())));
-            ASSERT_TRUE(WriteEnvironmentList(doc, variables, ToUtf8(ProjectFile())));
+            ASSERT_TRUE(WriteServiceList(doc, services, ProjectFile()));
+            ASSERT_TRUE(WriteEnvironmentList(doc, variables, ProjectFile()));
         }
         doc.ReadProjectLists();
         ASSERT_EQ(doc.RegenerateProjectFile(), 1);

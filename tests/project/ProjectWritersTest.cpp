@@ -22,11 +22,11 @@ protected:
     void TearDown() override
     {
         TokenValues() = m_savedTokens;
-        SetProjectFilePathUtf8(m_savedProject);
+        SetProjectFilePath(m_savedProject);
     }
 
     std::wstring ProjectFile() const { return m_folder / L"ProjectFile.xml"; }
-    std::string Changes() const { return ToUtf8(m_folder / L"Changes.xml"); }
+    std::wstring Changes() const { return m_folder / L"Changes.xml"; }
     std::wstring ProgramFiles() const { return TokenValues().programfiles; }
 
     // A file with content under %PROGRAMFILES%; returns its full path.
@@ -45,7 +45,7 @@ protected:
 
     TempFolder m_folder;
     FolderTokenValues m_savedTokens;
-    std::string m_savedProject;
+    std::wstring m_savedProject;
 };
 
 } // namespace
@@ -153,7 +153,7 @@ TEST_F(ProjectWritersTest, EmptyMapStillSavesACompleteDocument)
     ASSERT_EQ(saved.Load(Changes()), 1);
     EXPECT_EQ(ElementNames(saved.GetRootNode()).size(), 6u);
 
-    DeleteFileW(FromUtf8(Changes()).c_str());
+    DeleteFileW(Changes().c_str());
     doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, keys, Changes());
     EXPECT_EQ(saved.Load(Changes()), 1);
 }
@@ -348,7 +348,7 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
 
         CXMLDocumentHandler raw;
         ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
-        raw.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, ToUtf8(m_folder / L"no\\such\\dir.xml"));
+        raw.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, m_folder / L"no\\such\\dir.xml");
     }
     const std::string tabs7(7, '\t'), tabs8(8, '\t');
     EXPECT_EQ(log.Messages(),

@@ -122,10 +122,10 @@ TEST_F(XmlLayerTest, NonAsciiTextAndMarkupCharactersSurviveARoundTrip)
     WriteFileBytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Root/>");
     {
         CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(ToUtf8(path)), 1) << "UTF-8 path overload";
+        ASSERT_EQ(doc.Load(path), 1) << "UTF-8 path overload";
         CXMLNodeHandler e = doc.GetRootNode().AddChildElement(L"Entry");
         ASSERT_TRUE(e.SetAttribute(L"Name", value));
-        ASSERT_EQ(doc.Save(ToUtf8(path)), 1);
+        ASSERT_EQ(doc.Save(path), 1);
     }
     CXMLDocumentHandler again;
     ASSERT_EQ(again.Load(path), 1);
@@ -168,7 +168,7 @@ TEST_F(XmlLayerTest, ShippedRawProjectFileHoldsEveryEmptyList)
           NodePath::RegistryModified, NodePath::RegistryDeleted, NodePath::IniAdded, NodePath::IniModified,
           NodePath::IniDeleted, NodePath::Shortcuts, NodePath::ShortcutIcons, NodePath::Product}) {
         const auto found = root.SelectNodes(path);
-        ASSERT_EQ(found.size(), 1u) << ToUtf8(path);
-        EXPECT_TRUE(ElementNames(found[0]).empty()) << ToUtf8(path);
+        ASSERT_EQ(found.size(), 1u) << path;
+        EXPECT_TRUE(ElementNames(found[0]).empty()) << path;
     }
 }

@@ -5,6 +5,7 @@
 #include "project/XMLDocumentHandler.h"
 #include "tests/support/TestSupport.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,7 @@ inline std::vector<std::wstring> Attributes(const CXMLNodeHandler& node)
     return values;
 }
 
-// Makes the log write into `folder`\ErrorLog.txt for the handlers created while
-// it lives (the log reads its settings when its shared instance is created).
+// Makes the log write into `folder`\ErrorLog.txt while it lives.
 class CapturedLog
 {
 public:
@@ -55,10 +55,10 @@ public:
         std::string bytes = "\xff\xfe";
         bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
         WriteFileBytes(folder + L"\\CorvaneRepackager.ini", bytes);
+        m_log.emplace(folder);
     }
 
-    // The messages logged so far (time stamps cut off). Call after every
-    // handler that took a log reference is gone.
+    // The messages logged so far (time stamps cut off).
     std::vector<std::string> Messages() const
     {
         std::vector<std::string> messages;
@@ -78,4 +78,5 @@ public:
 private:
     std::wstring m_path;
     ScopedCurrentDirectory m_cd;
+    std::optional<ScopedFileLog> m_log;
 };

@@ -57,6 +57,17 @@ TestRegistryKey::~TestRegistryKey()
     RegDeleteTreeW(HKEY_CURRENT_USER, m_subPath.c_str());
 }
 
+std::wstring CurrentDirectory()
+{
+    const DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring directory(n, L'\0');
+    const DWORD got = n > 0 ? GetCurrentDirectoryW(n, directory.data()) : 0;
+    directory.resize(got < n ? got : 0);
+    while (directory.size() > 3 && directory.back() == L'\\')
+        directory.pop_back();
+    return directory;
+}
+
 ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& path)
 {
     wchar_t old[MAX_PATH * 4] = {};

@@ -3,6 +3,8 @@
 // registry key under HKCU\Software\CorvaneTest) and gives it back afterwards.
 #include <windows.h>
 
+#include "common/Log.h"
+
 #include <string>
 #include <string_view>
 
@@ -43,6 +45,22 @@ private:
 };
 
 // Sets the current directory for the scope.
+// The log of a program folder (the one its CorvaneRepackager.ini names) made
+// the current log while it lives; opening it empties its files.
+class ScopedFileLog
+{
+public:
+    explicit ScopedFileLog(const std::wstring& programFolder) : m_sink(programFolder), m_scope(m_sink) {}
+    const CFileLogSink& Sink() const { return m_sink; }
+
+private:
+    CFileLogSink m_sink;
+    CLogScope m_scope;
+};
+
+// The current directory, without a trailing backslash.
+std::wstring CurrentDirectory();
+
 class ScopedCurrentDirectory
 {
 public:

@@ -428,7 +428,7 @@ TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCapture
     WriteFileBytes(m_files + L"\\skip\\skipped.txt", "out");
     ASSERT_EQ(m_manager->Coordinator().CaptureSnapshot(m_manager->GetScanDetails()), 1);
     ASSERT_EQ(m_manager->Coordinator().CompareSnapshot(), 1);
-    const std::string changes = ReadFileBytes(FromUtf8(Paths().FileChangesPath));
+    const std::string changes = ReadFileBytes(Paths().FileChangesPath);
     EXPECT_NE(changes.find("visible.txt"), std::string::npos);
     EXPECT_EQ(changes.find("secret.txt"), std::string::npos);
     EXPECT_EQ(changes.find("skipped.txt"), std::string::npos);

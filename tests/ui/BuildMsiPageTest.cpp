@@ -65,7 +65,7 @@ protected:
         m_output = m_environment->Files() + L"\\Out";
         ASSERT_TRUE(CreateDirectoryW(m_output.c_str(), nullptr));
         ASSERT_TRUE(EnsureFolder(PackagesFolder()));
-        SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\IconApp_1.0.xml");
+        SetProjectFilePath(PackagesFolder() + L"\\IconApp_1.0.xml");
 
         const std::wstring oldIcon = m_oldIcon = m_environment->Files() + L"\\app.exe_0.ico";
         ASSERT_TRUE(SaveIconFile(ExtractIconAt(m_app, 0), oldIcon));
@@ -89,7 +89,7 @@ protected:
     // The project's shortcut list replaced by `records` (the writer saves to the project file path).
     void StoreShortcuts(const std::wstring& project, const ShortcutList& records)
     {
-        const std::wstring current = FromUtf8(GetProjectFilePath());
+        const std::wstring current = GetProjectFilePath();
         SetProjectFilePath(project);
         CXMLDocumentHandler document;
         ASSERT_EQ(document.Load(project), 1);
@@ -135,7 +135,7 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
 {
     WizardDriver w;
     CBuildMSIDlg& page = OpenPage(w);
-    const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
+    const std::wstring iconFolder = Paths().ExtractedIconFolder;
     // The stored icon is back, and the two records are one line with both places.
     EXPECT_EQ(ReadFileBytes(iconFolder + L"\\app.exe_0.ico"), m_storedIcon);
     const ShortcutList stored = {{L"App", L"app.exe", L"QuickLaunchFolder", m_oldIcon, L"0"},
@@ -190,7 +190,7 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
     ASSERT_EQ(w.Text(IDC_BUILD_STATUS), L"Successfully built MSI file");
     EXPECT_FALSE(w.IsVisible(IDC_BUILD_PROGRESS));
     EXPECT_FALSE(w.IsVisible(IDC_BUILD_SHORTCUT_LIST));
-    EXPECT_EQ(Paths().OutputFolder, ToUtf8(m_output));
+    EXPECT_EQ(Paths().OutputFolder, m_output);
 
     // The project file holds the edited shortcut and exactly the icon it uses now.
     const std::wstring newIcon = iconFolder + L"\\app.exe_1.ico";
@@ -272,7 +272,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
 {
     // Captured shortcuts: two of one name in different Start-menu subfolders,
     // one with every detail, one in the Start menu itself.
-    const std::wstring project = FromUtf8(GetProjectFilePath());
+    const std::wstring project = GetProjectFilePath();
     const ShortcutList detailed = {
         {L"App", L"app.exe", L"ProgramMenuFolder", m_oldIcon, L"0", L"Vendor\\App", L"/run", L"[APPDIR]", L"Runs it",
          L"7"},
@@ -282,12 +282,12 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
     };
     ASSERT_NO_FATAL_FAILURE(StoreShortcuts(project, detailed));
     // A second project of another product, with a shortcut of its own.
-    const std::wstring other = FromUtf8(PackagesFolder()) + L"\\Other_2.0.xml";
+    const std::wstring other = PackagesFolder() + L"\\Other_2.0.xml";
     ASSERT_TRUE(CopyFileW(project.c_str(), other.c_str(), FALSE));
     const ShortcutList otherShortcuts = {{L"Other", L"app.exe", L"QuickLaunchFolder", m_oldIcon, L"0"}};
     ASSERT_NO_FATAL_FAILURE(StoreShortcuts(other, otherShortcuts));
 
-    const std::wstring icon = FromUtf8(Paths().ExtractedIconFolder) + L"\\app.exe_0.ico";
+    const std::wstring icon = Paths().ExtractedIconFolder + L"\\app.exe_0.ico";
     auto withRestoredIcon = [&](ShortcutList records) {
         for (ShortcutRecord& r : records)
             r.Icon = icon;
@@ -339,7 +339,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
 
 TEST_F(BuildMsiPage, AProjectFileThatCannotTakeTheShortcutsStopsTheBuild)
 {
-    const std::wstring project = FromUtf8(GetProjectFilePath());
+    const std::wstring project = GetProjectFilePath();
     const std::string before = ReadFileBytes(project);
     // Another program holds the file open for reading, sharing no writes.
     UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -414,7 +414,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_TRUE(w.IsVisible(IDC_ADVANCED));
     EXPECT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(w.Control(IDC_FOLDER_TREE), WM_GETFONT, 0, 0)), DialogFont());
-    EXPECT_TRUE(PathExists(FromUtf8(m_manager->SnapshotFolder()) + L"\\ScanDetails.txt"));
+    EXPECT_TRUE(PathExists(m_manager->SnapshotFolder() + L"\\ScanDetails.txt"));
     EXPECT_FALSE(ReadSnapshotTakenKey());
     CCaptureSnapshotDlg& pre = w.Sheet().PreInstallationPage();
     EXPECT_EQ(pre.ItemCount(), 2);
@@ -425,7 +425,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_EQ(pre.ProgressStep(), 500);
     ASSERT_TRUE(w.WaitForPosition(PagePosition::LaunchSetup, 60000)) << "the page did not move on by itself";
     EXPECT_TRUE(pre.IsSnapshotDone());
-    EXPECT_TRUE(PathExists(FromUtf8(m_manager->Coordinator().FileSide().FirstSnapshotPath())));
+    EXPECT_TRUE(PathExists(m_manager->Coordinator().FileSide().FirstSnapshotPath()));
     EXPECT_TRUE(ReadSnapshotTakenKey()) << "Launch Setup marks the capture pending";
     EXPECT_FALSE(IsSnapshotTaken) << "this is no resumed run";
 
@@ -471,10 +471,10 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_EQ(post.ProgressStep(), 500) << "two items";
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles, 60000)) << "the page did not move on by itself";
     EXPECT_EQ(post.CurrentPhase(), CSecondSnapshotDlg::Phase::Compared);
-    const std::string fileChanges = ReadFileBytes(FromUtf8(Paths().FileChangesPath));
+    const std::string fileChanges = ReadFileBytes(Paths().FileChangesPath);
     EXPECT_NE(fileChanges.find("installed.txt"), std::string::npos) << fileChanges;
     EXPECT_EQ(fileChanges.find("before.txt"), std::string::npos) << fileChanges;
-    const std::string registryChanges = ReadFileBytes(FromUtf8(Paths().RegChangesPath));
+    const std::string registryChanges = ReadFileBytes(Paths().RegChangesPath);
     EXPECT_NE(registryChanges.find("InstalledValue"), std::string::npos) << registryChanges;
     EXPECT_TRUE(m_messages.shown.empty());
 
@@ -580,16 +580,16 @@ TEST_F(CapturePages, InstallerStartedByTheSetupIsWarnedAndQuitEndsTheCapture)
             }
         };
         // What the first snapshot left.
-        WriteFileBytes(FromUtf8(WorkingSnapshotFolder()) + L"\\FirstSnapShot.txt", "snapshot");
-        WriteFileBytes(FromUtf8(Paths().IniBackupFolder) + L"\\app.ini", "[a]");
+        WriteFileBytes(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
+        WriteFileBytes(Paths().IniBackupFolder + L"\\app.ini", "[a]");
 
         WizardDriver& w = OpenAt(PagePosition::LaunchSetup);
         ASSERT_TRUE(BackAndNextEnabled(w));
         w.PressNext();
         if (c.quits) {
             ASSERT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }, 30000)) << "the wizard stayed open";
-            EXPECT_FALSE(PathExists(FromUtf8(WorkingSnapshotFolder())));
-            EXPECT_FALSE(PathExists(FromUtf8(Paths().IniBackupFolder)));
+            EXPECT_FALSE(PathExists(WorkingSnapshotFolder()));
+            EXPECT_FALSE(PathExists(Paths().IniBackupFolder));
             EXPECT_FALSE(ReadSnapshotTakenKey());
             EXPECT_FALSE(IsSnapshotTaken);
             EXPECT_EQ(m_launches, (std::vector<std::wstring>{L"open C:\\Setups\\App\\setup.exe", L"open " + notes}));
@@ -597,7 +597,7 @@ TEST_F(CapturePages, InstallerStartedByTheSetupIsWarnedAndQuitEndsTheCapture)
         } else {
             ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot, 30000));
             EXPECT_TRUE(ReadSnapshotTakenKey());
-            EXPECT_TRUE(PathExists(FromUtf8(WorkingSnapshotFolder()) + L"\\FirstSnapShot.txt"));
+            EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt"));
             EXPECT_EQ(m_launches.size(), 1u);
         }
         EXPECT_EQ(g_warning.shown, c.warned ? 1 : 0);
@@ -731,9 +731,9 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
     EXPECT_EQ(post.CurrentPhase(), CSecondSnapshotDlg::Phase::Capturing) << "a late tick moved the page on";
     // Resumable: the key and the first snapshot stay, no comparison was written.
     EXPECT_TRUE(ReadSnapshotTakenKey());
-    EXPECT_TRUE(PathExists(FromUtf8(coordinator.FileSide().FirstSnapshotPath())));
+    EXPECT_TRUE(PathExists(coordinator.FileSide().FirstSnapshotPath()));
     EXPECT_TRUE(coordinator.IsFirstSnapshotTaken());
-    EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
 }
 
 } // namespace
@@ -743,7 +743,7 @@ namespace {
 // Where a capture writes its snapshot file, made a folder so that it cannot be written.
 struct BlockedFile
 {
-    explicit BlockedFile(const std::string& path) : path(FromUtf8(path))
+    explicit BlockedFile(const std::wstring& path) : path(path)
     {
         DeleteFileW(this->path.c_str());
         CreateDirectoryW(this->path.c_str(), nullptr);
@@ -766,7 +766,7 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
         {"comparison, then again", Fails::Comparison, true, L"The snapshots could not be compared."},
     };
     CEnumerateWrapper& coordinator = m_manager->Coordinator();
-    const std::wstring raw = FromUtf8(Paths().RawProjectFilePath);
+    const std::wstring raw = Paths().RawProjectFilePath;
     const std::string rawProject = ReadFileBytes(raw);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -831,7 +831,7 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
             w.Sheet().PressButton(PSBTN_CANCEL);
             ASSERT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
             EXPECT_TRUE(ReadSnapshotTakenKey()) << "Cancel leaves the capture pending";
-            EXPECT_TRUE(PathExists(FromUtf8(coordinator.FileSide().FirstSnapshotPath())));
+            EXPECT_TRUE(PathExists(coordinator.FileSide().FirstSnapshotPath()));
         }
         m_wizard.reset();
     }

@@ -17,10 +17,10 @@
 
 namespace {
 
-std::string ReadAll(const std::string& path)
+std::string ReadAll(const std::wstring& path)
 {
     std::string text;
-    if (FILE* file = _wfopen(FromUtf8(path).c_str(), L"rb")) {
+    if (FILE* file = _wfopen(path.c_str(), L"rb")) {
         char buffer[4096];
         for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;)
             text.append(buffer, n);
@@ -30,7 +30,7 @@ std::string ReadAll(const std::string& path)
 }
 
 // UTF-16 documents read back as UTF-8 for searching.
-std::wstring ReadDocument(const std::string& path)
+std::wstring ReadDocument(const std::wstring& path)
 {
     const std::string bytes = ReadAll(path);
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF)
@@ -198,12 +198,12 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
     EXPECT_NE(ReadDocument(Paths().FileChangesPath).find(L"old.cfg"), std::wstring::npos);
-    DeleteFileW(FromUtf8(Paths().FileChangesPath).c_str());
+    DeleteFileW(Paths().FileChangesPath.c_str());
     w.PressBack();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    EXPECT_FALSE(PathExists(FromUtf8(Paths().FileChangesPath)));
+    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
 }
 
 TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSubkeys)

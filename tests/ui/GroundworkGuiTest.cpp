@@ -150,7 +150,7 @@ TEST_F(Groundwork, CancelDuringACaptureStopsItAndClosesTheSheet)
         EXPECT_EQ(page.Worker().Result(), 0);
         EXPECT_LT(Progress().StepCount(), 200);
     }
-    EXPECT_FALSE(PathExists(FromUtf8(coordinator.FileSide().FirstSnapshotPath())));
+    EXPECT_FALSE(PathExists(coordinator.FileSide().FirstSnapshotPath()));
     EXPECT_FALSE(coordinator.IsFirstSnapshotTaken()) << "a stopped first capture must not count";
 }
 

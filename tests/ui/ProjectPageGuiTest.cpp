@@ -38,6 +38,7 @@ protected:
         WriteFileBytes(m_environment->ConfigPath(), "[LogFileDetails]\r\nLogLevel=2\r\nDebugLogFileName=" +
                                                          ToUtf8(m_environment->Files()) + "\\DebugLog.txt\r\n"
                                                          "ErrorLogFileName=" + ToUtf8(m_errorLog) + "\r\n");
+        m_log.emplace(m_environment->Program());
         SetAdministratorCheck([] { return true; });
         const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
         for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
@@ -52,6 +53,7 @@ protected:
         CUIManager::ReleaseInstance(m_manager);
         RemoveSnapshotTakenKey();
         SetAdministratorCheck(nullptr);
+        m_log.reset();
         m_environment.reset();
         OleUninitialize();
     }
@@ -110,6 +112,7 @@ protected:
     }
 
     std::unique_ptr<WizardEnvironment> m_environment;
+    std::optional<ScopedFileLog> m_log;
     MessageBoxRecorder m_messages;
     CUIManager* m_manager = nullptr;
     std::wstring m_output;
@@ -184,10 +187,10 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     EXPECT_FALSE(w.IsVisible(IDC_PROJECT_PROGRESS));
     EXPECT_FALSE(w.IsVisible(IDC_SHORTCUT_LIST));
     EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
-    EXPECT_EQ(FromUtf8(GetProjectFilePath()), m_output + L"\\Packages\\ProjectFile.xml");
+    EXPECT_EQ(GetProjectFilePath(), m_output + L"\\Packages\\ProjectFile.xml");
 
     // The package has both shortcuts of the entry and one icon, the extracted file's bytes.
-    const std::wstring icon = FromUtf8(Paths().ExtractedIconFolder) + L"\\app.exe_0.ico";
+    const std::wstring icon = Paths().ExtractedIconFolder + L"\\app.exe_0.ico";
     ASSERT_TRUE(PathExists(icon));
     {
         UniqueMsiHandle database;
@@ -212,7 +215,7 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     // Finish ends the capture.
     w.Sheet().PressButton(PSBTN_FINISH);
     EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
-    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
+    EXPECT_FALSE(PathExists(WorkingTempFolder()));
 }
 
 TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
@@ -275,10 +278,10 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         IsSnapshotTaken = true;
         const std::wstring project = m_output + L"\\Packages\\ProjectFile.xml";
         DeleteFileW(project.c_str());
-        EnsureFolder(ToUtf8(m_output + L"\\Packages"));
+        EnsureFolder(m_output + L"\\Packages");
         if (c.blockProject)
             ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
-        const std::wstring firstSnapshot = FromUtf8(m_manager->Coordinator().FileSide().FirstSnapshotPath());
+        const std::wstring firstSnapshot = m_manager->Coordinator().FileSide().FirstSnapshotPath();
 
         auto w = std::make_unique<WizardDriver>();
         CCreateProjectFileMsiDlg& page = OpenPage(*w);

@@ -331,6 +331,7 @@ TEST(ProjectPageLogic, AFailureNamesTheErrorLogTheLogWritesOrTheSettingThatKeeps
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFileBytes(config, "[LogFileDetails]\r\nDebugLogFileName=Debug.txt\r\n" + c.settings + "\r\n");
+        ScopedFileLog log(folder.Path());
         EXPECT_EQ(FailureReasonText(), c.text);
     }
 }

@@ -373,7 +373,7 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
     const std::wstring output = environment.Files() + L"\\Out2";
     CreateDirectoryW(output.c_str(), nullptr);
     EnsureFolder(PackagesFolder());
-    SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\IconApp_1.0.xml");
+    SetProjectFilePath(PackagesFolder() + L"\\IconApp_1.0.xml");
     const std::wstring icon = environment.Files() + L"\\app.exe_0.ico";
     SaveIconFile(ExtractIconAt(exe, 0), icon);
     IconMap icons;

@@ -30,7 +30,7 @@ protected:
         m_manager = CUIManager::GetInstance();
         ASSERT_EQ(m_manager->Initialize(), 1);
         ASSERT_TRUE(EnsureFolder(PackagesFolder()));
-        SetProjectFilePath(FromUtf8(PackagesFolder()) + L"\\Review.xml");
+        SetProjectFilePath(PackagesFolder() + L"\\Review.xml");
         m_app = m_environment->Files() + L"\\App";
         ASSERT_TRUE(CreateDirectoryW(m_app.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW((m_app + L"\\Sub").c_str(), nullptr));
@@ -66,7 +66,7 @@ protected:
         ASSERT_TRUE(project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true));
         ASSERT_TRUE(project.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, added, GetProjectFilePath()));
         ASSERT_TRUE(project.InsertProductInfoInXML(NodePath::Product, {L"Review", L"1.0", L"Acme"}));
-        m_written = ReadFileBytes(FromUtf8(GetProjectFilePath()));
+        m_written = ReadFileBytes(GetProjectFilePath());
     }
 
     CShowProjectFileDlg& OpenPage(WizardDriver& w)
@@ -132,7 +132,7 @@ TEST_F(ShowProjectPage, AProjectThatIsCompleteIsGreenAndGoesOnUnchanged)
     ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
     w.PressNext();
     EXPECT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
-    EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), m_written);
+    EXPECT_EQ(ReadFileBytes(GetProjectFilePath()), m_written);
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
@@ -260,6 +260,6 @@ TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
     ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
-    EXPECT_EQ(ReadFileBytes(FromUtf8(GetProjectFilePath())), m_written);
+    EXPECT_EQ(ReadFileBytes(GetProjectFilePath()), m_written);
     EXPECT_TRUE(m_messages.shown.empty());
 }

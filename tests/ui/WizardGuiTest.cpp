@@ -238,9 +238,9 @@ protected:
         ASSERT_TRUE(WriteSnapshotTakenKey());
         IsSnapshotTaken = true;
         EnsureFolder(WorkingTempFolder());
-        WriteFileBytes(FromUtf8(WorkingTempFolder()) + L"\\FileChanges.xml", "<x/>");
-        WriteFileBytes(FromUtf8(WorkingSnapshotFolder()) + L"\\FirstSnapShot.txt", "snapshot");
-        WriteFileBytes(FromUtf8(Paths().IniBackupFolder) + L"\\app.ini", "[a]");
+        WriteFileBytes(WorkingTempFolder() + L"\\FileChanges.xml", "<x/>");
+        WriteFileBytes(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
+        WriteFileBytes(Paths().IniBackupFolder + L"\\app.ini", "[a]");
     }
     void TearDown() override
     {
@@ -263,9 +263,9 @@ TEST_F(ExistingSnapshotTest, ContinueGoesToThePostInstallationSnapshotAndKeepsEv
     EXPECT_EQ(w.Caption(), L"Corvane Repackager 1.0: Existing Snapshot");
     w.Click(IDC_CONTINUE);
     ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot));
-    EXPECT_TRUE(PathExists(FromUtf8(WorkingTempFolder()) + L"\\FileChanges.xml"));
-    EXPECT_TRUE(PathExists(FromUtf8(WorkingSnapshotFolder()) + L"\\FirstSnapShot.txt"));
-    EXPECT_TRUE(PathExists(FromUtf8(Paths().IniBackupFolder) + L"\\app.ini"));
+    EXPECT_TRUE(PathExists(WorkingTempFolder() + L"\\FileChanges.xml"));
+    EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt"));
+    EXPECT_TRUE(PathExists(Paths().IniBackupFolder + L"\\app.ini"));
     EXPECT_TRUE(ReadSnapshotTakenKey());
     // A resumed run goes back to where it came from.
     ASSERT_TRUE(BackAndNextEnabled(w));
@@ -278,11 +278,11 @@ TEST_F(ExistingSnapshotTest, StartOverDiscardsTheEarlierCapture)
     WizardDriver& w = OpenExistingSnapshot();
     w.Click(IDC_START_OVER);
     ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
-    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
-    EXPECT_TRUE(IsFolder(FromUtf8(WorkingSnapshotFolder())));
-    EXPECT_FALSE(PathExists(FromUtf8(WorkingSnapshotFolder()) + L"\\FirstSnapShot.txt"));
-    EXPECT_TRUE(IsFolder(FromUtf8(Paths().IniBackupFolder)));
-    EXPECT_FALSE(PathExists(FromUtf8(Paths().IniBackupFolder) + L"\\app.ini"));
+    EXPECT_FALSE(PathExists(WorkingTempFolder()));
+    EXPECT_TRUE(IsFolder(WorkingSnapshotFolder()));
+    EXPECT_FALSE(PathExists(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt"));
+    EXPECT_TRUE(IsFolder(Paths().IniBackupFolder));
+    EXPECT_FALSE(PathExists(Paths().IniBackupFolder + L"\\app.ini"));
     EXPECT_FALSE(ReadSnapshotTakenKey());
     EXPECT_FALSE(IsSnapshotTaken);
 
@@ -500,12 +500,12 @@ TEST_F(WizardTest, ExistingProjectFileLeadsToItsReview)
     EXPECT_EQ(w.Text(IDC_VERSION), L"3.1");
     EXPECT_EQ(w.Text(IDC_COMPANY_NAME), L"Acme");
 
-    EXPECT_FALSE(PathExists(FromUtf8(WorkingTempFolder())));
+    EXPECT_FALSE(PathExists(WorkingTempFolder()));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
-    EXPECT_TRUE(IsFolder(FromUtf8(WorkingTempFolder())));
-    EXPECT_TRUE(IsFolder(FromUtf8(PackagesFolder())));
-    EXPECT_EQ(FromUtf8(GetProjectFilePath()), project);
+    EXPECT_TRUE(IsFolder(WorkingTempFolder()));
+    EXPECT_TRUE(IsFolder(PackagesFolder()));
+    EXPECT_EQ(GetProjectFilePath(), project);
     EXPECT_TRUE(m_messages.shown.empty());
 }
 

@@ -155,7 +155,7 @@ public:
             else if (id == NavigateCompleteId)
                 m_banner->OnNavigateComplete();
         } catch (...) {
-            LogError("CBannerCtrl: browser event handler failed");
+            LogError(L"CBannerCtrl: browser event handler failed");
         }
         return S_OK;
     }
@@ -180,7 +180,7 @@ bool CBannerCtrl::Create(DWORD style, const RECT& rect, HWND parent)
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_BROWSER_PLACEHOLDER)),
                              GetModuleHandleW(nullptr), nullptr);
     if (!m_hwnd) {
-        LogError("CBannerCtrl::Create: CreateWindowEx failed");
+        LogError(L"CBannerCtrl::Create: CreateWindowEx failed");
         return false;
     }
     SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -199,7 +199,7 @@ bool CBannerCtrl::CreateBrowser()
     HRESULT hr = CoCreateInstance(WebBrowserClassId, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                   reinterpret_cast<void**>(&object));
     if (FAILED(hr)) {
-        LogError("CBannerCtrl::Create: the web browser control is not available");
+        LogError(L"CBannerCtrl::Create: the web browser control is not available");
         return false;
     }
     RECT client{};
@@ -238,7 +238,7 @@ bool CBannerCtrl::CreateBrowser()
     }
     object->Release();
     if (FAILED(hr)) {
-        LogError("CBannerCtrl::Create: the web browser control could not be placed");
+        LogError(L"CBannerCtrl::Create: the web browser control could not be placed");
         return false;
     }
     Resize();
@@ -313,7 +313,7 @@ void CBannerCtrl::Navigate(const std::wstring& address)
     SysFreeString(url);
     VariantClear(&empty);
     if (FAILED(hr))
-        LogError("CBannerCtrl::Navigate: the browser refused the address");
+        LogError(L"CBannerCtrl::Navigate: the browser refused the address");
 }
 
 void CBannerCtrl::Stop()
@@ -362,7 +362,7 @@ LRESULT CALLBACK CBannerCtrl::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
             }
         }
     } catch (...) {
-        LogError("CBannerCtrl::WindowProc: unexpected exception");
+        LogError(L"CBannerCtrl::WindowProc: unexpected exception");
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

@@ -120,7 +120,7 @@ void CProjectTreeCtrl::Attach(HWND tree)
             continue;
         }
         // Keep the positions: the system's icon stands in for a missing one.
-        LogError("CProjectTreeCtrl::Attach: tree icon " + std::to_string(id) + " is missing");
+        LogError(L"CProjectTreeCtrl::Attach: tree icon " + std::to_wstring(id) + L" is missing");
         ImageList_AddIcon(m_images, LoadIconW(nullptr, IDI_APPLICATION));
     }
     SendMessageW(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(m_images));

@@ -47,10 +47,10 @@ std::wstring TokenOf(const std::wstring& fullPath)
 // The file the excluded lists are read from: the user's once it exists.
 std::wstring ExcludedListFile()
 {
-    const std::wstring updated = FromUtf8(Paths().UpdatedIncludeExcludePath);
+    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
     return GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
                ? updated
-               : FromUtf8(Paths().DefaultIncludeExcludePath);
+               : Paths().DefaultIncludeExcludePath;
 }
 
 } // namespace

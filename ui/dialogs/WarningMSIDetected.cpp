@@ -29,5 +29,5 @@ BOOL CWarningMSIDetected::OnInitDialog()
 
 std::wstring DeploymentNotesAddress()
 {
-    return FromUtf8(Paths().ProgramFolder) + L"\\DeploymentNotes.html";
+    return Paths().ProgramFolder + L"\\DeploymentNotes.html";
 }

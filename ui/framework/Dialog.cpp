@@ -8,7 +8,7 @@ INT_PTR CDialog::DoModal(HWND owner)
     const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner,
                                            DialogProc, reinterpret_cast<LPARAM>(this));
     if (result == -1)
-        LogError("CDialog::DoModal: Unable to create dialog " + std::to_string(m_templateId));
+        LogError(L"CDialog::DoModal: Unable to create dialog " + std::to_wstring(m_templateId));
     return result;
 }
 
@@ -18,7 +18,7 @@ HWND CDialog::Create(HWND owner)
     HWND hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_templateId), owner, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
     if (!hwnd) {
-        LogError("CDialog::Create: Unable to create dialog " + std::to_string(m_templateId));
+        LogError(L"CDialog::Create: Unable to create dialog " + std::to_wstring(m_templateId));
         return nullptr;
     }
     ShowWindow(hwnd, SW_SHOW);

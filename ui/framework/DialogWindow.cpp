@@ -1,6 +1,7 @@
 #include "ui/framework/DialogWindow.h"
 
 #include "common/Log.h"
+#include "common/Utf.h"
 #include "ui/framework/UiServices.h"
 
 #include <exception>
@@ -140,8 +141,8 @@ void CDialogWindow::LogCallbackFailure(const char* where)
     try {
         throw;
     } catch (const std::exception& e) {
-        LogError(std::string(where) + ": " + e.what());
+        LogError(FromUtf8(where) + L": " + FromUtf8(e.what()));
     } catch (...) {
-        LogError(std::string(where) + ": unknown exception");
+        LogError(FromUtf8(where) + L": unknown exception");
     }
 }

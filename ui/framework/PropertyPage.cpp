@@ -220,7 +220,7 @@ PROPSHEETHEADERW CPropertySheet::Header(HWND owner, bool modeless, std::vector<H
         page->m_page.dwFlags &= ~PSP_HASHELP;
         HPROPSHEETPAGE handle = CreatePropertySheetPageW(&page->m_page);
         if (!handle)
-            LogError("CPropertySheet::Create: CreatePropertySheetPage failed for page " + std::to_string(page->Id()));
+            LogError(L"CPropertySheet::Create: CreatePropertySheetPage failed for page " + std::to_wstring(page->Id()));
         else
             pages.push_back(handle);
     }
@@ -255,7 +255,7 @@ INT_PTR CPropertySheet::DoModal(HWND owner)
     t_creatingSheet = nullptr;
     m_hwnd = nullptr;
     if (result < 0) {
-        LogError("CPropertySheet::DoModal: PropertySheet failed");
+        LogError(L"CPropertySheet::DoModal: PropertySheet failed");
         return -1;
     }
     return result > 0 ? IDOK : IDCANCEL;
@@ -271,7 +271,7 @@ HWND CPropertySheet::Create(HWND owner)
     const INT_PTR result = PropertySheetW(&header);
     t_creatingSheet = nullptr;
     if (result == 0 || result == -1) {
-        LogError("CPropertySheet::Create: PropertySheet failed");
+        LogError(L"CPropertySheet::Create: PropertySheet failed");
         return nullptr;
     }
     m_hwnd = reinterpret_cast<HWND>(result);

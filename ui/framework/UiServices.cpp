@@ -95,7 +95,7 @@ bool RealLaunchWithShell(HWND owner, const std::wstring& file, const std::wstrin
     info.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&info)) {
         const DWORD error = GetLastError();
-        LogError("LaunchWithShell: Unable to start " + ToUtf8(file) + " (error " + std::to_string(error) + ")");
+        LogError(L"LaunchWithShell: Unable to start " + file + L" (error " + std::to_wstring(error) + L")");
         SetLastError(error);
         return false;
     }
@@ -293,7 +293,7 @@ HFONT DialogFont()
         wcscpy_s(lf.lfFaceName, L"Verdana");
         HFONT created = CreateFontIndirectW(&lf);
         if (!created)
-            LogError("DialogFont: CreateFontIndirect failed");
+            LogError(L"DialogFont: CreateFontIndirect failed");
         return created;
     }();
     return font;

@@ -61,13 +61,13 @@ void CBuildMSIDlg::LoadProject()
     ShortcutList records;
     if (Manager().ParseShortcutList(&storedIcons, true) == 1)
         records = Manager().ProjectDocument().Shortcuts();
-    const std::wstring iconFolder = FromUtf8(Paths().ExtractedIconFolder);
+    const std::wstring iconFolder = Paths().ExtractedIconFolder;
     RestoreIconFiles(storedIcons, iconFolder);
     m_shortcuts.ShowEntries(MergeShortcutRecords(records, iconFolder));
 
     // The package is named after the product the basic information page
     // holds for this project.
-    SetItemText(IDC_BUILD_TARGET_PATH, FromUtf8(Paths().OutputFolder));
+    SetItemText(IDC_BUILD_TARGET_PATH, Paths().OutputFolder);
     SetItemText(IDC_BUILD_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
     for (int id : EditControls)
         m_openingTexts[id] = ItemText(id);
@@ -126,22 +126,22 @@ bool CBuildMSIDlg::ValidateBuildTarget()
     }
     m_records.clear();
     m_iconFiles.clear();
-    return PrepareShortcuts(m_shortcuts.Entries(), FromUtf8(Paths().ExtractedIconFolder), m_records, m_iconFiles);
+    return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, m_records, m_iconFiles);
 }
 
 bool CBuildMSIDlg::WriteShortcutsToProject()
 {
     CXMLDocumentHandler& document = Manager().ProjectDocument();
-    const std::string path = GetProjectFilePath();
+    const std::wstring path = GetProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
     if (document.Load(path) != 1) {
-        LogError("CBuildMSIDlg::OnWizardNext: Unable to Load " + path + " File");
+        LogError(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File");
         return true;
     }
     bool written = document.ReplaceShortcutsInXML(NodePath::Shortcuts, m_records);
     written = document.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, m_iconFiles) && written;
     if (!written)
-        LogError("CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
+        LogError(L"CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
     return written;
 }
 
@@ -152,7 +152,7 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     // The build reads the project file: with the old shortcuts in it, it
     // would build what the page no longer shows.
     if (!WriteShortcutsToProject()) {
-        ShowMessage(L"The shortcuts could not be written into the project file " + FromUtf8(GetProjectFilePath()) +
+        ShowMessage(L"The shortcuts could not be written into the project file " + GetProjectFilePath() +
                         L"; nothing was built. " + FailureReasonText(),
                     L"Error", MB_OK | MB_ICONERROR);
         return StayOnPage;
@@ -162,9 +162,9 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     ShowItem(IDC_BUILD_SHORTCUT_LIST, false);
     SetWizardButtons(PSWIZB_DISABLEDFINISH);
 
-    Paths().OutputFolder = ToUtf8(TrimText(ItemText(IDC_BUILD_TARGET_PATH)));
-    Paths().MsiFileName = ToUtf8(TrimText(ItemText(IDC_BUILD_MSI_NAME)));
-    EnsureFolder(Paths().OutputFolder + "\\Packages");
+    Paths().OutputFolder = TrimText(ItemText(IDC_BUILD_TARGET_PATH));
+    Paths().MsiFileName = TrimText(ItemText(IDC_BUILD_MSI_NAME));
+    EnsureFolder(Paths().OutputFolder + L"\\Packages");
 
     for (int id : {IDC_BUILD_PROGRESS, IDC_BUILD_STATUS, IDC_BUILD_DETAIL})
         ShowItem(id, true);

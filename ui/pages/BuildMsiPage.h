@@ -60,5 +60,5 @@ private:
     std::map<int, std::wstring> m_openingTexts;
     State m_state = State::Editing;
     // The project file the page shows.
-    std::string m_loadedProject;
+    std::wstring m_loadedProject;
 };

@@ -7,8 +7,8 @@
 
 int RestoreIconFiles(const IconMap& icons, const std::wstring& iconFolder)
 {
-    if (!EnsureFolder(ToUtf8(iconFolder))) {
-        LogError("CBuildMSIDlg::RestoreIconFiles: Unable to create " + ToUtf8(iconFolder));
+    if (!EnsureFolder(iconFolder)) {
+        LogError(L"CBuildMSIDlg::RestoreIconFiles: Unable to create " + iconFolder);
         return 0;
     }
     int written = 0;
@@ -20,7 +20,7 @@ int RestoreIconFiles(const IconMap& icons, const std::wstring& iconFolder)
         if (WriteIconFile(record, target))
             ++written;
         else
-            LogError("CBuildMSIDlg::RestoreIconFiles: Unable to write " + ToUtf8(target));
+            LogError(L"CBuildMSIDlg::RestoreIconFiles: Unable to write " + target);
     }
     return written;
 }

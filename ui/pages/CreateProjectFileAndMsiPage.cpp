@@ -52,8 +52,8 @@ BOOL CCreateProjectFileMsiDlg::OnInitDialog()
     for (const auto& [name, entry] : EntriesFromCapturedShortcuts(Manager().Coordinator().CapturedShortcuts().Shortcuts))
         m_shortcuts.Add(entry);
 
-    SetItemText(IDC_TARGET_PATH, FromUtf8(Paths().OutputFolder));
-    SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(FromUtf8(GetProjectFilePath())));
+    SetItemText(IDC_TARGET_PATH, Paths().OutputFolder);
+    SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(GetProjectFilePath()));
     SetItemText(IDC_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
     for (int id : EditControls)
         m_openingTexts[id] = ItemText(id);
@@ -177,7 +177,7 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     // that a second Next does not repeat them.
     ExtractedIcons().clear();
     SelectedShortcuts().clear();
-    return PrepareShortcuts(m_shortcuts.Entries(), FromUtf8(Paths().ExtractedIconFolder), SelectedShortcuts(), ExtractedIcons());
+    return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, SelectedShortcuts(), ExtractedIcons());
 }
 
 LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
@@ -186,9 +186,9 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
         return StayOnPage;
 
     const std::wstring target = TrimText(ItemText(IDC_TARGET_PATH));
-    Paths().OutputFolder = ToUtf8(target);
+    Paths().OutputFolder = target;
     SetProjectFilePath(target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)));
-    Paths().MsiFileName = ToUtf8(TrimText(ItemText(IDC_MSI_NAME)));
+    Paths().MsiFileName = TrimText(ItemText(IDC_MSI_NAME));
 
     // A project file cut short would lose the capture: no Cancel while it is written.
     EnableSheetButton(IDCANCEL, false);
@@ -310,7 +310,7 @@ void CCreateProjectFileMsiDlg::CreationFailed()
     SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
     ShowEditingControls(true);
     const std::wstring text =
-        L"The project file " + FromUtf8(GetProjectFilePath()) + L" could not be created. " + FailureReasonText() +
+        L"The project file " + GetProjectFilePath() + L" could not be created. " + FailureReasonText() +
         L" Nothing was deleted and the capture stays pending: press Next to try again, or Cancel; the next start "
         L"of Corvane Repackager offers to continue it.";
     SetItemText(IDC_PROJECT_STATUS, text);

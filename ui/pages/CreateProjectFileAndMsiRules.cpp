@@ -275,14 +275,14 @@ bool SaveIconFile(HICON icon, const std::wstring& path)
     if (copy)
         DestroyIcon(copy);
     if (!made) {
-        LogError("CCreateProjectFileMsiDlg::SaveIconFile: Unable to save the icon for " + ToUtf8(path));
+        LogError(L"CCreateProjectFileMsiDlg::SaveIconFile: Unable to save the icon for " + path);
         return false;
     }
 
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
     if (!file.valid()) {
-        LogError("CCreateProjectFileMsiDlg::SaveIconFile: Unable to create " + ToUtf8(path));
+        LogError(L"CCreateProjectFileMsiDlg::SaveIconFile: Unable to create " + path);
         return false;
     }
     for (std::size_t offset = 0; offset < bytes.size(); offset += 2048) {
@@ -291,7 +291,7 @@ bool SaveIconFile(HICON icon, const std::wstring& path)
         if (!WriteFile(file.get(), bytes.data() + offset, chunk, &written, nullptr) || written != chunk) {
             file.reset();
             DeleteFileW(path.c_str());
-            LogError("CCreateProjectFileMsiDlg::SaveIconFile: Unable to write " + ToUtf8(path));
+            LogError(L"CCreateProjectFileMsiDlg::SaveIconFile: Unable to write " + path);
             return false;
         }
     }
@@ -314,7 +314,7 @@ void AddIconFile(IconMap& icons, const std::wstring& path, const std::wstring& e
         // no contents to store.
         IconRecord record;
         if (!ReadIconFile(path, record)) {
-            LogError("CCreateProjectFileMsiDlg::PrepareShortcuts: Unable to read the icon file " + ToUtf8(path));
+            LogError(L"CCreateProjectFileMsiDlg::PrepareShortcuts: Unable to read the icon file " + path);
             return;
         }
         it = icons.emplace(path, std::move(record)).first;
@@ -329,8 +329,8 @@ void AddIconFile(IconMap& icons, const std::wstring& path, const std::wstring& e
 bool PrepareShortcuts(ShortcutEntryMap& entries, const std::wstring& iconFolder, ShortcutList& records,
                       IconMap& icons)
 {
-    if (!EnsureFolder(ToUtf8(iconFolder))) {
-        LogError("CCreateProjectFileMsiDlg::PrepareShortcuts: Unable to create " + ToUtf8(iconFolder));
+    if (!EnsureFolder(iconFolder)) {
+        LogError(L"CCreateProjectFileMsiDlg::PrepareShortcuts: Unable to create " + iconFolder);
         return false;
     }
     for (auto& [key, entry] : entries) {

@@ -175,7 +175,7 @@ void CLaunchSetupDlg::WaitForSetup(CSetupProcess& setup)
         }
         if (m_goOnPressed) {
             m_wentOn = true;
-            LogError("CLaunchSetupDlg: went on without waiting for " + ToUtf8(DescribePrograms(setup.StillRunning())));
+            LogError(L"CLaunchSetupDlg: went on without waiting for " + DescribePrograms(setup.StillRunning()));
             break;
         }
         WaitWithoutInput(ownEnded ? nullptr : setup.Process(), Slice,

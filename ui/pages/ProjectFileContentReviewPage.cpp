@@ -232,7 +232,7 @@ LRESULT CShowProjectFileDlg::OnWizardNext()
     case ShowProjectNext::RegenerateAndGoOn:
         if (Manager().ProjectDocument().RegenerateProjectFile() != 1) {
             // The reader logged why; the old file would build without the repairs.
-            ShowMessage(L"The project file " + FromUtf8(GetProjectFilePath()) +
+            ShowMessage(L"The project file " + GetProjectFilePath() +
                             L" could not be rewritten with the updated entries.",
                         L"Error", MB_OK | MB_ICONERROR);
             return StayOnPage;

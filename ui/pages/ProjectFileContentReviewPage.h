@@ -55,5 +55,5 @@ private:
     std::array<RegistryChangeMap*, 3> m_keys{};
     std::array<DirectoryChangeMap*, 3> m_files{};
     bool m_modified = false;
-    std::string m_loadedProject;
+    std::wstring m_loadedProject;
 };

@@ -49,7 +49,7 @@ BOOL CCorvaneRepackagerStartDlg::OnInitDialog()
         manager->ReadScanDetails();
     CUIManager::ReleaseInstance(manager);
 
-    m_baseAddress = L"file://" + FromUtf8(Paths().ProgramFolder) + L"\\";
+    m_baseAddress = L"file://" + Paths().ProgramFolder + L"\\";
     const std::wstring config = ConfigFile();
     m_waitHtml = ReadConfigString(config, L"AdvertisementURL", L"WaitHTML", L"");
     m_staticAdvertisementHtml = ReadConfigString(config, L"AdvertisementURL", L"StaticAdvertisementHTML", L"");

@@ -62,7 +62,7 @@ void CApplicationMain::OnInitDialog()
         SendMessageW(banner, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_banner));
         SetWindowPos(banner, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     } else {
-        LogError("CApplicationMain::OnInitDialog: the banner bitmap is missing");
+        LogError(L"CApplicationMain::OnInitDialog: the banner bitmap is missing");
     }
 
     ShowWindow(GetDlgItem(sheet, IDHELP), SW_HIDE);

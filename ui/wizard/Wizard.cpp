@@ -18,7 +18,6 @@ int RunWizard()
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
         InitCommonControlsEx(&controls);
 
-        CLogReference log;
         if (!InitializePaths(L"", L"")) {
             // Without the working folders every clean-up would aim at the
             // wrong place: nothing runs.
@@ -44,7 +43,7 @@ int RunWizard()
             OleUninitialize();
         return result < 0 ? 1 : 0;
     } catch (...) {
-        LogError("RunWizard: unexpected exception");
+        LogError(L"RunWizard: unexpected exception");
         return 1;
     }
 }
