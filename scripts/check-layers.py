@@ -4,6 +4,8 @@
 common <- project <- engine <- msi <- manager <- ui <- app
 A folder may include and link only itself and the folders below it.
 Beside the chain, tools/ may use common/ and msi/ headers only.
+Inside a layer, no file may reach itself through includes: a header and its
+source count as one unit, and a circle between units of one layer fails too.
 """
 import pathlib
 import re
@@ -17,6 +19,7 @@ ALLOWED = {layer: set(CHAIN[:i + 1]) for i, layer in enumerate(CHAIN)}
 ALLOWED["tools"] = {"common", "msi", "tools"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/', re.M)
+UNIT_INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+/[^"]+)\.(?:h|cpp)"', re.M)
 LINK = re.compile(r"target_link_libraries\(\s*(\S+)\s+(?:PUBLIC|PRIVATE|INTERFACE)?([^)]*)\)", re.S)
 
 
@@ -40,8 +43,63 @@ def check(root: pathlib.Path) -> list[str]:
     return problems
 
 
+def circles(root: pathlib.Path) -> list[str]:
+    """Include circles between the units (header and source together) of one layer."""
+    problems = []
+    for layer in CHAIN:
+        folder = root / layer
+        if not folder.is_dir():
+            continue
+        edges: dict[str, set[str]] = {}
+        for source in sorted(folder.rglob("*")):
+            if source.suffix not in (".cpp", ".h"):
+                continue
+            unit = source.relative_to(root).with_suffix("").as_posix()
+            for target in UNIT_INCLUDE.findall(source.read_text(errors="replace")):
+                if target.split("/")[0] == layer and target != unit:
+                    edges.setdefault(unit, set()).add(target)
+        # Tarjan's strongly connected components, iteratively.
+        index: dict[str, int] = {}
+        low: dict[str, int] = {}
+        stack: list[str] = []
+        on_stack: set[str] = set()
+        for start in sorted(edges):
+            if start in index:
+                continue
+            work = [(start, iter(sorted(edges.get(start, ()))))]
+            index[start] = low[start] = len(index)
+            stack.append(start)
+            on_stack.add(start)
+            while work:
+                node, targets = work[-1]
+                step = next(targets, None)
+                if step is not None:
+                    if step not in index:
+                        index[step] = low[step] = len(index)
+                        stack.append(step)
+                        on_stack.add(step)
+                        work.append((step, iter(sorted(edges.get(step, ())))))
+                    elif step in on_stack:
+                        low[node] = min(low[node], index[step])
+                    continue
+                work.pop()
+                if work:
+                    low[work[-1][0]] = min(low[work[-1][0]], low[node])
+                if low[node] == index[node]:
+                    members = []
+                    while True:
+                        member = stack.pop()
+                        on_stack.discard(member)
+                        members.append(member)
+                        if member == node:
+                            break
+                    if len(members) > 1:
+                        problems.append(f"{layer}/: include circle between {', '.join(sorted(members))}")
+    return problems
+
+
 def self_test(root: pathlib.Path) -> bool:
-    """The check must catch a planted upward include and an upward link."""
+    """The check must catch a planted upward include, an upward link and a circle."""
     import shutil
     import tempfile
     with tempfile.TemporaryDirectory() as tmp:
@@ -52,17 +110,24 @@ def self_test(root: pathlib.Path) -> bool:
             f.write('#include "manager/UIManager.h"\n')
         with open(copy / "msi" / "CMakeLists.txt", "a") as f:
             f.write("target_link_libraries(msibuilder PUBLIC ui)\n")
+        with open(copy / "msi" / "PlantedA.h", "w") as f:
+            f.write('#include "msi/PlantedB.h"\n')
+        with open(copy / "msi" / "PlantedB.cpp", "w") as f:
+            f.write('#include "msi/PlantedA.h"\n')
         found = check(copy)
-    return len(found) == 2
+        loops = [p for p in circles(copy) if "Planted" in p]
+    return len(found) == 2 and loops == ["msi/: include circle between msi/PlantedA, msi/PlantedB"]
 
 
 if __name__ == "__main__":
     if not self_test(pathlib.Path(__file__).parent.parent):
-        print("layer check: the planted upward include and link were not both found")
+        print("layer check: the planted upward include, link and circle were not all found")
         sys.exit(1)
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parent.parent)
     problems = check(root)
-    for p in problems:
+    loops = circles(root)
+    for p in problems + loops:
         print(p)
-    print(f"layer check: {len(problems)} include(s) or link(s) pointing up")
+    print(f"layer check: {len(problems)} include(s) or link(s) pointing up, {len(loops)} include circle(s)")
+    problems += loops
     sys.exit(1 if problems else 0)
