@@ -3,7 +3,7 @@
 // the project writer, the build, a tree loader) away from the window thread.
 //
 // How a page uses it (every page has one, CPropertyPage::Worker() in
-// ui/PropertyPage.h):
+// ui/framework/PropertyPage.h):
 //   - A handler starts the operation and a window timer (50 or 100 ms):
 //         Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); });
 //         SetTimer(Window(), TimerId, 100, nullptr);
