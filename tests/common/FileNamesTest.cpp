@@ -117,8 +117,9 @@ TEST(SnapshotSeal, OnlyAFileThatMatchesItsRecordPasses)
         SCOPED_TRACE(c.name);
         WriteFileBytes(file, content);
         RemoveSnapshotSeal(file);
-        if (c.sealed)
+        if (c.sealed) {
             ASSERT_TRUE(WriteSnapshotSeal(file));
+        }
         WriteFileBytes(file, c.after);
         EXPECT_EQ(CheckSnapshotSeal(file), c.passes);
     }

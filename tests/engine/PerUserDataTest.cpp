@@ -44,7 +44,8 @@ TEST(PerUserData, CountsFilesBelowTheProfileAndCurrentUserValues)
         const PerUserDataCount count = CountPerUserData(c.files, c.keys, c.profile);
         EXPECT_EQ(c.expectedFiles, count.files);
         EXPECT_EQ(c.expectedValues, count.values);
-        if (c.line)
+        if (c.line) {
             EXPECT_EQ(std::wstring(c.line), PerUserDataLine(count));
+        }
     }
 }

@@ -172,8 +172,9 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
         EXPECT_EQ(IsSnapshotTaken.load(), c.result == 0);
         EXPECT_EQ(PathExists(manager->Coordinator().FileSide().FirstSnapshotPath()), c.result == 0);
         EXPECT_EQ(PathExists(Paths().IniBackupFolder), c.result == 0);
-        if (c.fileChanges)
+        if (c.fileChanges) {
             EXPECT_FALSE(PathExists(c.projectFile)) << "no project file without the file changes";
+        }
         manager->Uninitialize();
         CUIManager::ReleaseInstance(manager);
     }

@@ -455,15 +455,17 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.folderInTheCabinetsPlace)
+        if (c.folderInTheCabinetsPlace) {
             ASSERT_TRUE(CreateDirectoryW((m_temp / L"out\\Packages\\MSIProject.cab").c_str(), nullptr));
+        }
         {
             CMSIHandler builder;
             if (!c.cabinetMaker.empty())
                 builder.SetCabinetMaker(c.cabinetMaker);
             ASSERT_EQ(1, builder.Initialize(ProjectPath()));
-            if (c.buildRuns)
+            if (c.buildRuns) {
                 EXPECT_EQ(0, builder.BuildMSI());
+            }
             builder.Uninitialize();
         }
         RemoveDirectoryW((m_temp / L"out\\Packages\\MSIProject.cab").c_str());

@@ -85,8 +85,9 @@ TEST(CabinetPlanTest, FilesFillCabinetsInSequenceUpToTheLimit)
             EXPECT_EQ(plan.cabinets[i].firstFile, c.cabinets[i].firstFile);
             EXPECT_EQ(plan.cabinets[i].fileCount, c.cabinets[i].fileCount);
             // A cabinet passes the limit only when it holds one file.
-            if (plan.cabinets[i].fileCount > 1)
+            if (plan.cabinets[i].fileCount > 1) {
                 EXPECT_LE(plan.cabinets[i].bound, c.cabinetLimit);
+            }
             total += plan.cabinets[i].bound;
         }
         EXPECT_EQ(plan.totalBound, total);

@@ -442,8 +442,9 @@ TEST(MakecabTest, EveryFailureNamesItsFileAndTheSystemsReason)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CreateDirectoryW((folder / L"Packages").c_str(), nullptr);
-        if (c.cabinetIsAFolder)
+        if (c.cabinetIsAFolder) {
             ASSERT_TRUE(CreateDirectoryW((folder / L"Packages\\MSIProject.cab").c_str(), nullptr));
+        }
         const RunResult run = RunMakecab(folder, Ddf(folder, c.lines));
         RemoveDirectoryW((folder / L"Packages\\MSIProject.cab").c_str());
         EXPECT_EQ(1u, run.exitCode);

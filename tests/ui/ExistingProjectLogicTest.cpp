@@ -91,8 +91,9 @@ TEST(BuildMsiLogic, BuildTargetChecksTheFolderAndTheMsiNameOnly)
         EXPECT_EQ(check.accepted, c.message.empty()) << ToUtf8(c.target + L" " + c.msi);
         EXPECT_EQ(check.message, c.message);
         EXPECT_EQ(check.field, c.field);
-        if (check.accepted)
+        if (check.accepted) {
             EXPECT_EQ(check.values.msiName, L"a.msi.bak");
+        }
     }
 }
 

@@ -236,8 +236,9 @@ TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // Without the template database the build cannot start.
-        if (c.buildMsi)
+        if (c.buildMsi) {
             ASSERT_TRUE(DeleteFileW((m_environment->Program() + L"\\Blank.msi").c_str()));
+        }
         WizardDriver w;
         CCreateProjectFileMsiDlg& page = OpenPage(w);
         CheckDlgButton(page.Window(), IDC_BUILD_MSI_CHECK, c.buildMsi ? BST_CHECKED : BST_UNCHECKED);
@@ -279,8 +280,9 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         const std::wstring project = m_output + L"\\Packages\\ProjectFile.xml";
         DeleteFileW(project.c_str());
         EnsureFolder(m_output + L"\\Packages");
-        if (c.blockProject)
+        if (c.blockProject) {
             ASSERT_TRUE(CreateDirectoryW(project.c_str(), nullptr));
+        }
         const std::wstring firstSnapshot = m_manager->Coordinator().FileSide().FirstSnapshotPath();
 
         auto w = std::make_unique<WizardDriver>();
@@ -298,8 +300,9 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
             }
             TranslateMessage(&message);
             DispatchMessageW(&message);
-            if ((creating = page.CurrentState() == CCreateProjectFileMsiDlg::State::Creating))
+            if ((creating = page.CurrentState() == CCreateProjectFileMsiDlg::State::Creating)) {
                 EXPECT_FALSE(w->IsButtonEnabled(IDCANCEL));
+            }
         }
         ASSERT_TRUE(creating);
         if (c.blockProject) {

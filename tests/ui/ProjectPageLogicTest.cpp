@@ -301,8 +301,9 @@ TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCoun
         const ShortcutEntryMap entries = {{c.entry.name, c.entry}};
         const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified});
         EXPECT_EQ(refused != nullptr, c.refused);
-        if (refused)
+        if (refused) {
             EXPECT_EQ(refused->name, c.entry.name);
+        }
     }
 }
 
