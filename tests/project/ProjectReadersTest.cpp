@@ -315,8 +315,9 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
     ASSERT_NE(at, std::wstring::npos) << ToUtf8(problem);
     EXPECT_GT(problem.size(), at + lead.size()) << "the parser's reason follows";
     // MSXML gives the line where it stopped; Wine's parser gives a reason only.
-    if (const auto line = problem.find(L"(line "); line != std::wstring::npos)
+    if (const auto line = problem.find(L"(line "); line != std::wstring::npos) {
         EXPECT_EQ(problem.substr(line, 8), L"(line 3,") << ToUtf8(problem);
+    }
 }
 
 TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
