@@ -1,20 +1,10 @@
 #pragma once
 // The command-line modes of the program: build a package from a project file,
 // and the unattended capture commands (-capture, -snapshot, -resume).
-#include <functional>
+#include "app/CommandLineReport.h"
+
 #include <string>
 #include <vector>
-
-enum ExitCode : int
-{
-    ExitSuccess = 0,
-    ExitFailure = 1,
-    ExitWrongArguments = 2,
-    ExitIncomplete = 3, // the package was built, with items of the project left out
-};
-
-// Receives one line of the console report.
-using ReportLine = std::function<void(const std::wstring&)>;
 
 // The usage line written to the error log for the build mode.
 inline constexpr const char* BuildUsageLine =

@@ -1,4 +1,6 @@
 #include "engine/FileEnumerate.h"
+#include "engine/FileTimeConverter.h"
+#include "engine/SnapshotFile.h"
 
 #include "common/FolderTokens.h"
 #include "common/Log.h"
@@ -13,11 +15,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -27,235 +25,6 @@ constexpr const wchar_t* BuiltInExclusions[] = {
     L"%APPDATA%\\INIBACKUP",
     L"%USERPROFILE%\\LOCAL SETTINGS\\TEMP",
     L"%USERPROFILE%\\APPDATA\\LOCAL\\TEMP",
-};
-
-constexpr std::size_t EntryBytes = sizeof(std::uint32_t) + sizeof(SnapshotRecord);
-// Snapshot files are written and read in blocks of this many entries.
-constexpr std::size_t EntriesPerBlock = 1024;
-
-std::uint64_t ToUInt64(const FILETIME& time) noexcept
-{
-    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) noexcept
-{
-    std::int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
-    return q;
-}
-
-// Converts file times to seconds since 1970 the way the snapshot format
-// defines them: to local time with the current bias (as FileTimeToLocalFileTime
-// does), cut to whole seconds (FileTimeToSystemTime), then back to a calendar
-// time with the C runtime's local-time rules (mktime). The bias is taken once
-// per converter and mktime's offset is cached per local day, which gives the
-// same results as calling the three functions for every time, many times faster.
-class CFileTimeConverter
-{
-public:
-    CFileTimeConverter()
-    {
-        FILETIME now{}, local{};
-        GetSystemTimeAsFileTime(&now);
-        if (FileTimeToLocalFileTime(&now, &local))
-            m_bias = static_cast<std::int64_t>(ToUInt64(local) - ToUInt64(now));
-    }
-
-    // 0 when the time cannot be converted.
-    std::int64_t ToSeconds(const FILETIME& time)
-    {
-        constexpr std::uint64_t Limit = 0x8000000000000000ull; // FileTimeToSystemTime's range
-        const std::uint64_t utc = ToUInt64(time);
-        if (utc >= Limit)
-            return 0;
-        const std::uint64_t local = utc + static_cast<std::uint64_t>(m_bias); // wraps like the API
-        if (local >= Limit)
-            return 0;
-        constexpr std::int64_t SecondsFrom1601To1970 = 11644473600;
-        const std::int64_t localSeconds = static_cast<std::int64_t>(local / 10000000) - SecondsFrom1601To1970;
-        return LocalToUtc(localSeconds);
-    }
-
-private:
-    struct DayOffset
-    {
-        std::int64_t Day = std::numeric_limits<std::int64_t>::min();
-        std::int64_t Offset = 0;
-        bool Uniform = false;
-    };
-
-    std::int64_t LocalToUtc(std::int64_t localSeconds)
-    {
-        const std::int64_t day = FloorDiv(localSeconds, 86400);
-        DayOffset& slot = m_days[static_cast<std::size_t>(day) & (m_days.size() - 1)];
-        if (slot.Day != day) {
-            slot.Day = day;
-            const std::int64_t first = day * 86400, last = first + 86399;
-            const std::int64_t a = MkTime(first), b = MkTime(last);
-            slot.Uniform = a != -1 && b != -1 && first - a == last - b;
-            slot.Offset = first - a;
-        }
-        if (slot.Uniform)
-            return localSeconds - slot.Offset;
-        // A day with a daylight-saving change, or at the edge of mktime's range.
-        const std::int64_t result = MkTime(localSeconds);
-        return result == -1 ? 0 : result;
-    }
-
-    // mktime of the calendar fields of `localSeconds` (seconds since 1970 as if
-    // the local time were UTC); -1 when mktime cannot convert it.
-    static std::int64_t MkTime(std::int64_t localSeconds)
-    {
-        const std::int64_t days = FloorDiv(localSeconds, 86400);
-        const std::int64_t secondsOfDay = localSeconds - days * 86400;
-        // Civil date from a day count (proleptic Gregorian).
-        const std::int64_t z = days + 719468;
-        const std::int64_t era = FloorDiv(z, 146097);
-        const std::int64_t doe = z - era * 146097;
-        const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-        const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-        const std::int64_t mp = (5 * doy + 2) / 153;
-        const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-        const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-        const std::int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-        if (y < 1900 || y > 30000)
-            return -1;
-        std::tm fields{};
-        fields.tm_year = static_cast<int>(y - 1900);
-        fields.tm_mon = static_cast<int>(m - 1);
-        fields.tm_mday = static_cast<int>(d);
-        fields.tm_hour = static_cast<int>(secondsOfDay / 3600);
-        fields.tm_min = static_cast<int>(secondsOfDay / 60 % 60);
-        fields.tm_sec = static_cast<int>(secondsOfDay % 60);
-        fields.tm_isdst = -1;
-        return static_cast<std::int64_t>(_mktime64(&fields));
-    }
-
-    std::int64_t m_bias = 0;
-    std::array<DayOffset, 256> m_days{};
-};
-
-// UTF-16 to UTF-8 straight into a fixed buffer. Returns the byte count, or
-// npos when the text needs more than `capacity` bytes. An unpaired surrogate
-// becomes U+FFFD (as ToUtf8 does) and sets `replaced`.
-std::size_t EncodeUtf8(std::wstring_view text, char* out, std::size_t capacity, bool& replaced) noexcept
-{
-    constexpr std::size_t npos = std::wstring_view::npos;
-    std::size_t n = 0;
-    replaced = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = static_cast<std::uint16_t>(text[i]);
-        if (c < 0x80) {
-            if (n + 1 > capacity)
-                return npos;
-            out[n++] = static_cast<char>(c);
-            continue;
-        }
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
-            const std::uint32_t low = static_cast<std::uint16_t>(text[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-            replaced = true;
-        }
-        if (c < 0x800) {
-            if (n + 2 > capacity)
-                return npos;
-            out[n++] = static_cast<char>(0xC0 | (c >> 6));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            if (n + 3 > capacity)
-                return npos;
-            out[n++] = static_cast<char>(0xE0 | (c >> 12));
-            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            if (n + 4 > capacity)
-                return npos;
-            out[n++] = static_cast<char>(0xF0 | (c >> 18));
-            out[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return n;
-}
-
-// Writes snapshot entries through a large buffer. A file that could not be
-// created, or a write that failed, turns the writer into a sink that only
-// remembers the failure.
-class CSnapshotFileWriter
-{
-public:
-    [[nodiscard]] bool Create(const std::wstring& path)
-    {
-        m_file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        m_failed = !m_file;
-        if (!m_failed)
-            m_buffer.resize(EntryBytes * EntriesPerBlock);
-        return !m_failed;
-    }
-
-    void Append(const char* path, std::size_t pathBytes, std::int64_t creationTime, const SnapshotEntry& entry)
-    {
-        if (m_failed)
-            return;
-        if (m_used + EntryBytes > m_buffer.size())
-            Flush();
-        char* p = m_buffer.data() + m_used;
-        const std::uint32_t length = SnapshotRecordLength;
-        std::memcpy(p, &length, sizeof length);
-        p += sizeof length;
-        std::memcpy(p, path, pathBytes);
-        std::memset(p + pathBytes, 0, sizeof(SnapshotRecord::Path) - pathBytes);
-        p += offsetof(SnapshotRecord, CreationTime);
-        std::memcpy(p, &creationTime, 8);
-        std::memcpy(p + 8, &entry.LastWriteTime, 8);
-        std::memcpy(p + 16, &entry.Size, 8);
-        p[24] = entry.IsDirectory ? 1 : 0;
-        std::memset(p + 25, 0, 7);
-        m_used += EntryBytes;
-    }
-
-    // Writes what is buffered and closes the file. False when anything failed.
-    [[nodiscard]] bool Close()
-    {
-        Flush();
-        m_file.reset();
-        return !m_failed;
-    }
-
-    // Size and CRC-32 of what was written, for the completion record.
-    const CSnapshotChecksum& Checksum() const noexcept { return m_checksum; }
-
-private:
-    void Flush()
-    {
-        if (!m_failed)
-            m_checksum.Add(m_buffer.data(), m_used);
-        std::size_t done = 0;
-        while (!m_failed && done < m_used) {
-            DWORD written = 0;
-            if (!WriteFile(m_file.get(), m_buffer.data() + done, static_cast<DWORD>(m_used - done), &written, nullptr) ||
-                written == 0)
-                m_failed = true;
-            done += written;
-        }
-        m_used = 0;
-    }
-
-    UniqueFile m_file;
-    std::vector<char> m_buffer;
-    std::size_t m_used = 0;
-    bool m_failed = true;
-    CSnapshotChecksum m_checksum;
 };
 
 // The form FindFirstFileExW accepts for a folder of any length.
@@ -530,15 +299,16 @@ bool CFileEnumerate::IsExcluded(std::wstring& key) const
     return m_excludedFolders.count(key) != 0;
 }
 
-int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
+// Makes ready for a capture: the second one checks and reads the first
+// snapshot and drops an earlier comparison; the first one starts the INI
+// backup pack. Sets the snapshot file to write; false when the first
+// snapshot is not sound.
+bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
 {
-    const CBackupFolderScope backupFolders(*this);
-    const bool second = m_firstSnapshotTaken;
-    std::wstring target;
     if (second) {
         // A first snapshot cut short would make everything it lost look added.
         if (!CheckSnapshotSeal(m_firstSnapshotPath))
-            return 0;
+            return false;
         Progress().SetStatusText(L"");
         Progress().SetStatusText(L"Reading First Snapshot");
         // The first capture of this run left the same entries in memory as
@@ -560,8 +330,7 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     }
     // Each capture describes the tree as it is now: nothing of an earlier
     // capture of the same kind may linger in the map.
-    SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
-    map.clear();
+    (second ? m_secondSnapshot : m_firstSnapshot).clear();
     if (!second) {
         m_firstSnapshotHeld = false;
         // A failed pack is logged; the capture goes on without INI backups
@@ -570,17 +339,13 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         (void)m_backupPack.Create(CIniBackupPack::PackPathIn(Paths().IniBackupFolder));
         m_backupPackLooked = false;
     }
+    return true;
+}
 
-    RemoveSnapshotSeal(target);
-    CSnapshotFileWriter writer;
-    bool ok = writer.Create(target);
-    if (!ok)
-        LogError(L"CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
-
-    m_foldersScanned = 0;
-    m_filesScanned = 0;
-    m_unreadableFolders = 0;
-    CWalk walk(*this, map, writer, !second);
+// Walks each root that is not excluded; the first capture backs up the INI
+// files met after each root. False when the walk or the backups were stopped.
+bool CFileEnumerate::WalkRoots(const std::vector<std::wstring>& roots, CWalk& walk, bool second)
+{
     bool backupsStopped = false;
     std::wstring key;
     for (const std::wstring& root : roots) {
@@ -601,8 +366,31 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             break;
         Progress().AddStep();
     }
+    return !(walk.Stopped() || backupsStopped);
+}
+
+int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
+{
+    const CBackupFolderScope backupFolders(*this);
+    const bool second = m_firstSnapshotTaken;
+    std::wstring target;
+    if (!PrepareCapture(second, target))
+        return 0;
+    SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
+
+    RemoveSnapshotSeal(target);
+    CSnapshotFileWriter writer;
+    bool ok = writer.Create(target);
+    if (!ok)
+        LogError(L"CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
+
+    m_foldersScanned = 0;
+    m_filesScanned = 0;
+    m_unreadableFolders = 0;
+    CWalk walk(*this, map, writer, !second);
+    const bool complete = WalkRoots(roots, walk, second);
     m_metIniFiles.clear();
-    if (walk.Stopped() || backupsStopped) {
+    if (!complete) {
         // A cut walk would compare as a mass deletion: its file goes, and a
         // first snapshot counts as not taken (a pending capture keeps its
         // first snapshot and can take the second one again).
@@ -647,72 +435,7 @@ bool CFileEnumerate::BackupMetIniFiles()
 
 int CFileEnumerate::ReadFirstSnapshot()
 {
-    const std::wstring& source = m_firstSnapshotPath;
-    UniqueFile file(CreateFileW(source.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) {
-        LogError(L"CFileEnumerate::ReadFirstSnapshot: Unable to open the snapshot file " + source);
-        return 1;
-    }
-
-    std::vector<char> buffer(EntryBytes * EntriesPerBlock);
-    std::size_t begin = 0, end = 0;
-    bool atEnd = false;
-    // Makes at least `need` bytes available from `begin`; false at the end of the file.
-    auto fill = [&](std::size_t need) {
-        while (end - begin < need && !atEnd) {
-            if (begin > 0) {
-                std::memmove(buffer.data(), buffer.data() + begin, end - begin);
-                end -= begin;
-                begin = 0;
-            }
-            DWORD got = 0;
-            if (!ReadFile(file.get(), buffer.data() + end, static_cast<DWORD>(buffer.size() - end), &got, nullptr) ||
-                got == 0)
-                atEnd = true;
-            end += got;
-        }
-        return end - begin >= need;
-    };
-
-    std::uint64_t offset = 0;
-    for (;;) {
-        if (!fill(sizeof(std::uint32_t))) {
-            if (end > begin)
-                LogError(L"CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_wstring(offset) +
-                         L" of " + source + L"; the rest is ignored");
-            break;
-        }
-        std::uint32_t length = 0;
-        std::memcpy(&length, buffer.data() + begin, sizeof length);
-        if (length != SnapshotRecordLength) {
-            LogError(L"CFileEnumerate::ReadFirstSnapshot: Bad record length " + std::to_wstring(length) +
-                     L" at offset " + std::to_wstring(offset) + L" of " + source + L"; the rest is ignored");
-            break;
-        }
-        if (!fill(EntryBytes)) {
-            LogError(L"CFileEnumerate::ReadFirstSnapshot: Cut entry at offset " + std::to_wstring(offset) + L" of " +
-                     source + L"; the rest is ignored");
-            break;
-        }
-        const char* record = buffer.data() + begin + sizeof length;
-        const std::size_t pathBytes = strnlen(record, sizeof(SnapshotRecord::Path));
-        if (pathBytes == sizeof(SnapshotRecord::Path)) {
-            LogError(L"CFileEnumerate::ReadFirstSnapshot: Unterminated path at offset " + std::to_wstring(offset) +
-                     L" of " + source + L"; the rest is ignored");
-            break;
-        }
-        if (pathBytes > 0) {
-            SnapshotEntry entry;
-            std::memcpy(&entry.LastWriteTime, record + offsetof(SnapshotRecord, LastWriteTime), 8);
-            std::memcpy(&entry.Size, record + offsetof(SnapshotRecord, Size), 8);
-            entry.IsDirectory = record[offsetof(SnapshotRecord, IsDirectory)] != 0;
-            m_firstSnapshot.insert_or_assign(FromUtf8(std::string_view(record, pathBytes)), entry);
-        }
-        begin += EntryBytes;
-        offset += EntryBytes;
-    }
+    ReadSnapshotFile(m_firstSnapshotPath, m_firstSnapshot);
     return 1;
 }
 

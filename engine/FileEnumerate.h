@@ -96,7 +96,6 @@ public:
 
     const std::wstring& FirstSnapshotPath() const noexcept { return m_firstSnapshotPath; }
     const std::wstring& SecondSnapshotPath() const noexcept { return m_secondSnapshotPath; }
-    const std::wstring& FileSystemDirPath() const noexcept { return m_fileSystemDirPath; }
 
     SnapshotMap& FirstSnapshot() noexcept { return m_firstSnapshot; }
     SnapshotMap& SecondSnapshot() noexcept { return m_secondSnapshot; }
@@ -118,6 +117,8 @@ private:
     // Backs up the INI files the first capture's walk of one root met; false
     // when a stop request ended it.
     [[nodiscard]] bool BackupMetIniFiles();
+    [[nodiscard]] bool PrepareCapture(bool second, std::wstring& target);
+    [[nodiscard]] bool WalkRoots(const std::vector<std::wstring>& roots, CWalk& walk, bool second);
 
     int m_foldersScanned = 0;
     int m_filesScanned = 0;

@@ -75,12 +75,10 @@ public:
     // a key that could not be read (ignored by the capture); `writeError`
     // receives the error of a file that could not be created or written.
     DWORD ExportKey(const std::wstring& root, const std::wstring& fileName, DWORD& writeError);
-    DWORD ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey);
 
     // Keys left out of every capture, with their subtrees: full key paths
     // (short or long hive names, any letter case).
     void SetExcludedKeys(std::set<std::wstring> keyPaths);
-    const std::set<std::wstring>& ExcludedKeys() const noexcept { return m_excludedKeys; }
 
     // Empties the change maps and gives back the log reference.
     void Reset();
@@ -103,18 +101,14 @@ public:
 
     const std::wstring& FirstSnapshotFilePrefix() const noexcept { return m_firstSnapshotFilePrefix; }
     const std::wstring& SecondSnapshotFilePrefix() const noexcept { return m_secondSnapshotFilePrefix; }
-    const std::wstring& RegSystemDirPath() const noexcept { return m_regSystemDirPath; }
-    const std::wstring& FirstSnapshotFolder() const noexcept { return m_firstSnapshotFolder; }
-    const std::wstring& SecondSnapshotFolder() const noexcept { return m_secondSnapshotFolder; }
-    const std::wstring& DifferencePrefix() const noexcept { return m_differencePrefix; }
-
-    CXMLDocumentHandler& Document() noexcept { return m_document; }
 
 private:
     class CMerge;
 
     void WriteLog(const std::wstring& message);
     void WriteChangeDocument();
+    // ExportKey's part for a root under a hive: every registry view of it.
+    DWORD ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey);
 
     int m_snapshotFileCount = 0;
     bool m_firstSnapshotTaken = false;

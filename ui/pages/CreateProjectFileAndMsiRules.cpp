@@ -173,6 +173,44 @@ bool IconBytesFromPicture(HICON icon, std::vector<std::uint8_t>& bytes)
     return LooksLikeIconFile(bytes);
 }
 
+// The icon file of one 32-bit image: directory, bitmap header (twice the
+// height: the colour rows, then the mask rows), colour pixels, AND mask.
+void WriteIconFile(const BITMAPINFOHEADER& colourHeader, const std::vector<std::uint8_t>& pixels,
+                   const std::vector<std::uint8_t>& maskBits, std::vector<std::uint8_t>& bytes)
+{
+    const int width = colourHeader.biWidth;
+    const int height = colourHeader.biHeight;
+    BITMAPINFOHEADER header = colourHeader;
+    header.biHeight = height * 2; // the colour rows and the mask rows
+    header.biSizeImage = static_cast<DWORD>(pixels.size() + maskBits.size());
+    const std::uint32_t imageSize = static_cast<std::uint32_t>(sizeof(header) + pixels.size() + maskBits.size());
+
+    bytes.clear();
+    auto put16 = [&bytes](unsigned v) {
+        bytes.push_back(static_cast<std::uint8_t>(v));
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    put16(0); // reserved
+    put16(1); // icon
+    put16(1); // one image
+    bytes.push_back(static_cast<std::uint8_t>(width == 256 ? 0 : width));
+    bytes.push_back(static_cast<std::uint8_t>(height == 256 ? 0 : height));
+    bytes.push_back(0); // no palette
+    bytes.push_back(0);
+    put16(1);  // planes
+    put16(32); // bits per pixel
+    put32(imageSize);
+    put32(6 + 16); // the image follows the directory
+    const auto* headerBytes = reinterpret_cast<const std::uint8_t*>(&header);
+    bytes.insert(bytes.end(), headerBytes, headerBytes + sizeof(header));
+    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
+    bytes.insert(bytes.end(), maskBits.begin(), maskBits.end());
+}
+
 // The icon file format written from the icon's colour and mask bitmaps: one
 // 32-bit image with its AND mask.
 bool IconBytesFromBitmaps(HICON icon, std::vector<std::uint8_t>& bytes)
@@ -228,35 +266,7 @@ bool IconBytesFromBitmaps(HICON icon, std::vector<std::uint8_t>& bytes)
             }
     }
 
-    BITMAPINFOHEADER header = colourInfo.bmiHeader;
-    header.biHeight = height * 2; // the colour rows and the mask rows
-    header.biSizeImage = static_cast<DWORD>(pixels.size() + maskBits.size());
-    const std::uint32_t imageSize = static_cast<std::uint32_t>(sizeof(header) + pixels.size() + maskBits.size());
-
-    bytes.clear();
-    auto put16 = [&bytes](unsigned v) {
-        bytes.push_back(static_cast<std::uint8_t>(v));
-        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    auto put32 = [&](std::uint32_t v) {
-        put16(v & 0xFFFF);
-        put16(v >> 16);
-    };
-    put16(0); // reserved
-    put16(1); // icon
-    put16(1); // one image
-    bytes.push_back(static_cast<std::uint8_t>(width == 256 ? 0 : width));
-    bytes.push_back(static_cast<std::uint8_t>(height == 256 ? 0 : height));
-    bytes.push_back(0); // no palette
-    bytes.push_back(0);
-    put16(1);  // planes
-    put16(32); // bits per pixel
-    put32(imageSize);
-    put32(6 + 16); // the image follows the directory
-    const auto* headerBytes = reinterpret_cast<const std::uint8_t*>(&header);
-    bytes.insert(bytes.end(), headerBytes, headerBytes + sizeof(header));
-    bytes.insert(bytes.end(), pixels.begin(), pixels.end());
-    bytes.insert(bytes.end(), maskBits.begin(), maskBits.end());
+    WriteIconFile(colourInfo.bmiHeader, pixels, maskBits, bytes);
     return true;
 }
 
