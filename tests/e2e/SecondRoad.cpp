@@ -61,6 +61,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
 
         // The moved file is the one missing entry: red up to the top item, and counted.
         CShowProjectFileDlg& review = dynamic_cast<CShowProjectFileDlg&>(*w.Sheet().ActivePage());
+        review.WaitForExistenceChecks();
         CProjectTreeCtrl& files = review.FileTree();
         EXPECT_EQ(files.MissingCount(), 1);
         const std::wstring summary = w.Text(IDC_SHOW_FILES_SUMMARY);

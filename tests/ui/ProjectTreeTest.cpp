@@ -76,6 +76,7 @@ TEST(ProjectTree, OneMissingFileAmongTenIsRedUpToTheTopItem)
     TreeWindow window;
     CProjectTreeCtrl& tree = window.tree;
     tree.ShowFileSystem(&added, &modified, &deleted, true);
+    tree.WaitForExistenceCheck();
 
     EXPECT_EQ(tree.TotalCount(), 10);
     EXPECT_EQ(tree.MissingCount(), 1);
@@ -99,6 +100,42 @@ TEST(ProjectTree, OneMissingFileAmongTenIsRedUpToTheTopItem)
     EXPECT_FALSE(tree.MarkFound(app, missing));
 }
 
+// The check runs on a worker: what a fill finds reaches the tree once, and
+// never after another fill or a stop has come first.
+TEST(ProjectTree, AnEarlierFillsCheckIsDroppedWhenARefillOrAStopComesFirst)
+{
+    TempFolder folder;
+    DirectoryChangeMap absent{{folder.Path(), {}}}, present{{folder.Path(), {folder / L"here.txt"}}};
+    for (int i = 0; i < 400; ++i)
+        absent[folder.Path()].push_back(folder / (L"gone" + std::to_wstring(i) + L".txt"));
+    WriteFile(folder / L"here.txt");
+    const struct
+    {
+        const char* name;
+        bool refill;
+        int handled;
+        long total;
+    } cases[] = {{"refill", true, 1, 1}, {"stop", false, 0, 400}};
+    for (const auto& c : cases) {
+        TreeWindow window;
+        int handled = 0;
+        window.tree.SetExistenceHandler([&] { ++handled; });
+        window.tree.ShowFileSystem(&absent, nullptr, nullptr, true);
+        if (c.refill)
+            window.tree.ShowFileSystem(&present, nullptr, nullptr, true);
+        else
+            window.tree.Detach();
+        window.tree.WaitForExistenceCheck();
+        // A result the first worker posted before it was stopped arrives now.
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&msg);
+        EXPECT_EQ(handled, c.handled) << c.name;
+        EXPECT_EQ(window.tree.TotalCount(), c.total) << c.name;
+        EXPECT_EQ(window.tree.MissingCount(), 0) << c.name;
+        EXPECT_TRUE(window.tree.MissingEntries().empty()) << c.name;
+    }
+}
+
 TEST(ProjectTree, RegistryKeysAreCheckedForReadingOnly)
 {
     TestRegistryKey key(L"ProjectTree");
@@ -108,11 +145,13 @@ TEST(ProjectTree, RegistryKeysAreCheckedForReadingOnly)
     RegistryChangeMap deleted{{present + L"\\Gone", {}}};
     TreeWindow window;
     window.tree.ShowRegistry(&added, nullptr, &deleted, true);
+    window.tree.WaitForExistenceCheck();
     EXPECT_EQ(window.tree.TotalCount(), 4);
     EXPECT_EQ(window.tree.MissingCount(), 3);
     // A deleted key is absent by nature; left out of the check on request.
     window.tree.SetCheckDeletedEntries(false);
     window.tree.Refill();
+    window.tree.WaitForExistenceCheck();
     EXPECT_EQ(window.tree.TotalCount(), 4);
     EXPECT_EQ(window.tree.MissingCount(), 2);
     EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(present + L"\\Gone")), CProjectTreeCtrl::DefaultColor);
@@ -229,6 +268,7 @@ TEST(ProjectTree, ColouredLabelsArePainted)
     TreeWindow window;
     CProjectTreeCtrl& tree = window.tree;
     tree.ShowFileSystem(&added, nullptr, nullptr, true);
+    tree.WaitForExistenceCheck();
     tree.ExpandAll();
     SetFocus(nullptr);
 

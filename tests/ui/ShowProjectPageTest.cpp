@@ -73,6 +73,7 @@ protected:
     {
         EXPECT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
         EXPECT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+        w.Sheet().ShowProjectPage().WaitForExistenceChecks();
         return w.Sheet().ShowProjectPage();
     }
 
@@ -166,6 +167,7 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
         EXPECT_EQ(tree.ItemColor(it), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(it));
     // The whole tree on demand: the nine others green, their folder still red for its missing subfolder.
     w.Click(IDC_SHOW_MISSING_FILES);
+    page.WaitForExistenceChecks();
     EXPECT_EQ(tree.ItemColor(tree.FindPath(m_app + L"\\file0.txt")), CProjectTreeCtrl::ExistingColor);
     EXPECT_EQ(tree.ItemColor(tree.FindPath(m_app)), CProjectTreeCtrl::MissingColor);
     w.Click(IDC_SHOW_MISSING_FILES);
@@ -190,6 +192,7 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
     // Ticked and updated from the folder where it now is: found, and its old folder leaves the project.
     tree.SetCheck(tree.FindPath(m_app), true);
     w.Click(IDC_UPDATE_FILES);
+    page.WaitForExistenceChecks();
     EXPECT_EQ(titles.size(), 1u);
     EXPECT_EQ(w.Text(IDC_CHOSEN_FOLDER), moved);
     EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 0");
@@ -251,6 +254,7 @@ TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
     ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
     ASSERT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+    page.WaitForExistenceChecks();
     EXPECT_FALSE(page.IsModified());
     EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
               L"Registry Summary:\nTotal number of Subkeys: 3\nNumber of missing subkeys: 2");

@@ -3,12 +3,14 @@
 #include "common/FolderTokens.h"
 #include "common/Log.h"
 #include "common/Paths.h"
+#include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "ui/controls/SelectionTree.h"
 #include "ui/framework/DialogWindow.h"
 #include "ui/wizard/Resource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <cwchar>
 
@@ -29,6 +31,10 @@ constexpr int OpenFolderImage = 1;
 constexpr int DriveImage = 2;
 constexpr int ItemImage = 3;
 
+// Posted to the tree window by the existence check's worker; WPARAM is the
+// generation of the fill it checked.
+constexpr UINT ExistenceCheckedMessage = WM_APP + 0x31;
+
 constexpr UINT Unchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT Checked = INDEXTOSTATEIMAGEMASK(2);
 
@@ -38,10 +44,6 @@ std::wstring RealPath(std::wstring path)
     return path;
 }
 
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(RealPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation)
 {
@@ -81,6 +83,26 @@ public:
 private:
     CProjectTreeCtrl& m_tree;
     bool m_userTick;
+};
+
+// One fill's existence check. The entries and the paths are made on the
+// window thread; the worker reads its own copy of the paths and writes only
+// `found` and then `complete`, which the window thread reads after the
+// worker's message or after joining it.
+struct CProjectTreeCtrl::ExistenceCheck
+{
+    struct Entry
+    {
+        HTREEITEM Item = nullptr;
+        // The entry as its map holds it: folder and file, or the key alone.
+        std::wstring Key;
+        std::wstring File;
+    };
+    std::vector<Entry> entries;
+    // Real paths of the entries, in the same order; files or keys by the tree.
+    std::vector<std::wstring> paths;
+    std::vector<char> found;
+    std::atomic<bool> complete{false};
 };
 
 bool RegistryKeyExists(const std::wstring& keyPath)
@@ -129,6 +151,7 @@ void CProjectTreeCtrl::Attach(HWND tree)
 
 void CProjectTreeCtrl::Detach()
 {
+    StopExistenceCheck();
     if (m_tree) {
         RemoveWindowSubclass(m_tree, SubclassProc, reinterpret_cast<UINT_PTR>(this));
         if (IsWindow(m_tree))
@@ -398,6 +421,8 @@ void CProjectTreeCtrl::DeleteItem(HTREEITEM item)
 
 bool CProjectTreeCtrl::RemovePath(const std::wstring& path)
 {
+    // The pending check holds item handles that this may delete.
+    WaitForExistenceCheck();
     HTREEITEM item = FindPath(path);
     if (!item)
         return false;
@@ -435,6 +460,7 @@ std::vector<std::wstring> CProjectTreeCtrl::InsertedPaths() const
 
 void CProjectTreeCtrl::Clear()
 {
+    StopExistenceCheck();
     m_colors.clear();
     m_children.clear();
     if (m_tree)
@@ -481,7 +507,7 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
             continue;
         m_total += static_cast<long>(files.size());
         for (const std::wstring& file : files) {
-            const std::wstring real = RealPath(file);
+            std::wstring real = RealPath(file);
             const auto separator = real.find_last_of(L'\\');
             const std::wstring name = separator == std::wstring::npos ? real : real.substr(separator + 1);
             HTREEITEM item = FindChild(folderItem, name);
@@ -489,14 +515,8 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
                 item = InsertChild(folderItem, name, ItemKind::File, true);
             if (!item || !check)
                 continue;
-            if (FileExists(real)) {
-                if (!(ItemData(item) & MissingFlag))
-                    SetItemColor(item, ExistingColor);
-                continue;
-            }
-            MarkMissing(item);
-            m_missingEntries[folder].push_back(file);
-            ++m_missing;
+            m_check->entries.push_back({item, folder, file});
+            m_check->paths.push_back(std::move(real));
         }
     }
 }
@@ -512,14 +532,8 @@ void CProjectTreeCtrl::FillKeys(RegistryChangeMap* map, bool check)
         ++m_total;
         if (!check)
             continue;
-        if (RegistryKeyExists(key)) {
-            if (!(ItemData(item) & MissingFlag))
-                SetItemColor(item, ExistingColor);
-            continue;
-        }
-        MarkMissing(item);
-        m_missingEntries[key];
-        ++m_missing;
+        m_check->entries.push_back({item, key, {}});
+        m_check->paths.push_back(key);
     }
 }
 
@@ -551,6 +565,8 @@ void CProjectTreeCtrl::Refill()
     m_total = 0;
     m_missing = 0;
     m_missingEntries.clear();
+    if (m_checkExistence)
+        m_check = std::make_shared<ExistenceCheck>();
     for (int i = 0; i < 3; ++i) {
         const bool check = m_checkExistence && (i < 2 || m_checkDeleted);
         if (m_registry)
@@ -558,10 +574,77 @@ void CProjectTreeCtrl::Refill()
         else
             FillFiles(m_files[i], check);
     }
+    if (m_check)
+        StartExistenceCheck();
+}
+
+void CProjectTreeCtrl::StartExistenceCheck()
+{
+    const WPARAM generation = ++m_generation;
+    const bool registry = m_registry;
+    // The worker gets its own copy of the paths and the shared findings, never the tree.
+    m_worker.Start([check = m_check, paths = m_check->paths, registry, window = m_tree, generation] {
+        const std::stop_token stop = CurrentStopToken();
+        check->found.reserve(paths.size());
+        for (const std::wstring& path : paths) {
+            if (stop.stop_requested())
+                return 0;
+            check->found.push_back(registry ? RegistryKeyExists(path)
+                                            : GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+        }
+        check->complete.store(true);
+        PostMessageW(window, ExistenceCheckedMessage, generation, 0);
+        return 1;
+    });
+}
+
+void CProjectTreeCtrl::StopExistenceCheck()
+{
+    ++m_generation;
+    m_worker.RequestStop();
+    m_worker.Join();
+    m_check.reset();
+}
+
+void CProjectTreeCtrl::WaitForExistenceCheck()
+{
+    if (!m_check)
+        return;
+    m_worker.Join();
+    ApplyExistenceCheck();
+}
+
+void CProjectTreeCtrl::ApplyExistenceCheck()
+{
+    // Taken first: the handler may fill the tree again.
+    const std::shared_ptr<ExistenceCheck> check = std::move(m_check);
+    m_check.reset();
+    if (!check || !check->complete.load())
+        return;
+    // In the fill's order, so that a found folder or key drawn green turns
+    // red again when an entry below it is missing.
+    for (std::size_t i = 0; i < check->entries.size(); ++i) {
+        const ExistenceCheck::Entry& entry = check->entries[i];
+        if (check->found[i]) {
+            if (!(ItemData(entry.Item) & MissingFlag))
+                SetItemColor(entry.Item, ExistingColor);
+            continue;
+        }
+        MarkMissing(entry.Item);
+        auto& files = m_missingEntries[entry.Key];
+        if (!m_registry)
+            files.push_back(entry.File);
+        ++m_missing;
+    }
+    if (m_tree)
+        InvalidateRect(m_tree, nullptr, FALSE);
+    if (m_onChecked)
+        m_onChecked();
 }
 
 void CProjectTreeCtrl::ShowOnlyMissing()
 {
+    WaitForExistenceCheck();
     Clear();
     for (const auto& [folder, files] : m_missingEntries) {
         if (m_registry) {
@@ -599,6 +682,7 @@ bool CProjectTreeCtrl::HoldsMissing(HTREEITEM item) const
 
 bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wstring& file)
 {
+    WaitForExistenceCheck();
     auto entry = m_missingEntries.find(folderOrKey);
     if (entry == m_missingEntries.end())
         return false;
@@ -659,6 +743,11 @@ LRESULT CProjectTreeCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ERASEBKGND:
         return 1; // the paint handler covers the whole client area
+    case ExistenceCheckedMessage:
+        // A result of an earlier fill, or one already applied by a wait, is dropped.
+        if (wParam == m_generation && m_check)
+            ApplyExistenceCheck();
+        return 0;
     default:
         break;
     }

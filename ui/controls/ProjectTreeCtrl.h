@@ -10,13 +10,22 @@
 // drawing (the default tree is painted into an off-screen bitmap, the
 // coloured labels drawn over it, and the bitmap copied to the screen at once).
 // Everything else is an operation on the items that tests call directly.
+//
+// A fill shows its items at once; with the existence check on, a worker then
+// looks up a copy of the files' and keys' paths and posts what it found to
+// the tree window, where the items are coloured and counted and the owner's
+// handler is told. A refill, Clear and Detach stop and join a running check;
+// the result of an earlier fill is dropped by its generation number.
 #include "common/ChangeTypes.h"
+#include "common/Worker.h"
 #include "project/IncludeExclude.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -87,9 +96,10 @@ public:
     // Clears the tree and shows the three maps (any may be null); the maps are
     // kept for ShowOnlyMissing and for a refill. Folders are converted to real
     // paths; one item per path component, reused where it exists. With
-    // `checkExistence`, each file (each key) is looked up on the machine: found
-    // ones are drawn green; missing ones red with every ancestor, and listed
-    // in MissingEntries. TotalCount and MissingCount start from 0.
+    // `checkExistence`, each file (each key) is then looked up on the machine
+    // by the existence check: found ones are drawn green; missing ones red
+    // with every ancestor, and listed in MissingEntries. TotalCount is set by
+    // the fill; MissingCount starts from 0 and is set when the check ends.
     void ShowFileSystem(DirectoryChangeMap* added, DirectoryChangeMap* modified, DirectoryChangeMap* deleted,
                         bool checkExistence);
     void ShowRegistry(RegistryChangeMap* added, RegistryChangeMap* modified, RegistryChangeMap* deleted,
@@ -102,8 +112,15 @@ public:
     // Clears the tree and shows the names of an exclusion map (real paths,
     // no existence check).
     void ShowExclusions(const ExcludedItemMap& exclusions);
-    // Removes every item.
+    // Removes every item; a running existence check is stopped.
     void Clear();
+
+    // Called on the window thread each time an existence check's result has
+    // been applied (not for a stopped or dropped check).
+    void SetExistenceHandler(std::function<void()> handler) { m_onChecked = std::move(handler); }
+    // Waits for the running existence check to end and applies its result now
+    // (the handler is called then); nothing when no check runs.
+    void WaitForExistenceCheck();
 
     // Files (keys) shown by the last fill, and how many of them are missing.
     long TotalCount() const noexcept { return m_total; }
@@ -153,6 +170,7 @@ public:
 
 private:
     class TickView;
+    struct ExistenceCheck;
 
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
@@ -173,6 +191,9 @@ private:
     void FillFiles(DirectoryChangeMap* map, bool check);
     void FillKeys(RegistryChangeMap* map, bool check);
     bool HoldsMissing(HTREEITEM item) const;
+    void StartExistenceCheck();
+    void StopExistenceCheck();
+    void ApplyExistenceCheck();
 
     HWND m_tree = nullptr;
     HWND m_countLabel = nullptr;
@@ -190,6 +211,15 @@ private:
     long m_total = 0;
     long m_missing = 0;
     std::map<std::wstring, std::vector<std::wstring>> m_missingEntries;
+
+    // The existence check of the last fill: the items to colour (window
+    // thread) and the worker's findings; null when none is pending.
+    std::shared_ptr<ExistenceCheck> m_check;
+    // Raised by every fill and stop: a posted result of another generation is stale.
+    WPARAM m_generation = 0;
+    std::function<void()> m_onChecked;
+    // Last, so that it is joined before the members above go.
+    CWorker m_worker;
 };
 
 using CProjectList = CProjectTreeCtrl::CProjectList;

@@ -9,6 +9,8 @@
 #include "ui/pages/ProjectFileContentReviewRules.h"
 #include "ui/wizard/Resource.h"
 
+#include <utility>
+
 namespace {
 
 constexpr wchar_t Description[] =
@@ -36,6 +38,8 @@ BOOL CShowProjectFileDlg::OnInitDialog()
     SendMessageW(Item(IDC_CHOSEN_FOLDER), EM_LIMITTEXT, 128, 0);
     m_fileTree.Attach(Item(IDC_SHOW_FILE_TREE));
     m_registryTree.Attach(Item(IDC_SHOW_REGISTRY_TREE));
+    m_fileTree.SetExistenceHandler([this] { OnFilesChecked(); });
+    m_registryTree.SetExistenceHandler([this] { OnRegistryChecked(); });
     LoadProject();
     return TRUE;
 }
@@ -50,6 +54,11 @@ void CShowProjectFileDlg::LoadProject()
     m_keys = {&document.AddedKeys(), &document.ModifiedKeys(), &document.DeletedKeys()};
     m_files = {&document.AddedFiles(), &document.ModifiedFiles(), &document.DeletedFiles()};
 
+    // The trees show at once; what is missing follows when their checks end.
+    m_filesLoading = m_registryLoading = true;
+    m_registryWording = RegistrySummaryWording::Opening;
+    SetItemText(IDC_SHOW_FILES_SUMMARY, L"");
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, L"");
     m_fileTree.ShowFileSystem(m_files[0], m_files[1], m_files[2], true);
     m_registryTree.ShowRegistry(m_keys[0], m_keys[1], m_keys[2], true);
     for (int id : {IDC_SHOW_MISSING_FILES, IDC_SHOW_MISSING_REGISTRIES, IDC_UPDATE_FILES, IDC_RESCAN_REGISTRY,
@@ -57,28 +66,49 @@ void CShowProjectFileDlg::LoadProject()
         EnableItem(id, false);
         CheckDlgButton(Window(), id, BST_UNCHECKED);
     }
-    if (m_fileTree.MissingCount() > 0) {
-        m_fileTree.ShowOnlyMissing();
-        EnableItem(IDC_UPDATE_FILES, true);
-        CheckDlgButton(Window(), IDC_SHOW_MISSING_FILES, BST_CHECKED);
-        EnableItem(IDC_SHOW_MISSING_FILES, true);
-        EnableItem(IDC_IGNORE_MISSING, true);
-    }
-    if (m_registryTree.MissingCount() > 0) {
-        m_registryTree.ShowOnlyMissing();
-        EnableItem(IDC_RESCAN_REGISTRY, true);
-        CheckDlgButton(Window(), IDC_SHOW_MISSING_REGISTRIES, BST_CHECKED);
-        EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
-        EnableItem(IDC_IGNORE_MISSING, true);
-    }
     for (CProjectTreeCtrl* tree : {&m_fileTree, &m_registryTree}) {
         tree->ExpandAll();
         tree->SelectFirst();
     }
+}
+
+void CShowProjectFileDlg::OnFilesChecked()
+{
+    const bool missing = m_fileTree.MissingCount() > 0;
+    if (std::exchange(m_filesLoading, false) && missing) {
+        m_fileTree.ShowOnlyMissing();
+        EnableItem(IDC_UPDATE_FILES, true);
+        CheckDlgButton(Window(), IDC_SHOW_MISSING_FILES, BST_CHECKED);
+        EnableItem(IDC_IGNORE_MISSING, true);
+        m_fileTree.ExpandAll();
+        m_fileTree.SelectFirst();
+    }
+    if (missing)
+        EnableItem(IDC_SHOW_MISSING_FILES, true);
     SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
-    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::Opening,
-                                                               m_registryTree.TotalCount(),
+}
+
+void CShowProjectFileDlg::OnRegistryChecked()
+{
+    const bool missing = m_registryTree.MissingCount() > 0;
+    if (std::exchange(m_registryLoading, false) && missing) {
+        m_registryTree.ShowOnlyMissing();
+        EnableItem(IDC_RESCAN_REGISTRY, true);
+        CheckDlgButton(Window(), IDC_SHOW_MISSING_REGISTRIES, BST_CHECKED);
+        EnableItem(IDC_IGNORE_MISSING, true);
+        m_registryTree.ExpandAll();
+        m_registryTree.SelectFirst();
+    }
+    if (missing)
+        EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(m_registryWording, m_registryTree.TotalCount(),
                                                                m_registryTree.MissingCount()));
+}
+
+void CShowProjectFileDlg::WaitForExistenceChecks()
+{
+    m_fileTree.WaitForExistenceCheck();
+    m_registryTree.WaitForExistenceCheck();
 }
 
 BOOL CShowProjectFileDlg::OnSetActive()
@@ -145,16 +175,20 @@ void CShowProjectFileDlg::ShowRegistry(bool onlyMissing)
 
 void CShowProjectFileDlg::OnShowOnlyMissingFiles()
 {
-    ShowFiles(IsChecked(IDC_SHOW_MISSING_FILES));
-    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
+    // The whole tree is checked again; its check sets the summary.
+    const bool onlyMissing = IsChecked(IDC_SHOW_MISSING_FILES);
+    ShowFiles(onlyMissing);
+    if (onlyMissing)
+        OnFilesChecked();
 }
 
 void CShowProjectFileDlg::OnShowOnlyMissingRegistries()
 {
-    ShowRegistry(IsChecked(IDC_SHOW_MISSING_REGISTRIES));
-    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::ShowOnlyMissing,
-                                                               m_registryTree.TotalCount(),
-                                                               m_registryTree.MissingCount()));
+    const bool onlyMissing = IsChecked(IDC_SHOW_MISSING_REGISTRIES);
+    m_registryWording = RegistrySummaryWording::ShowOnlyMissing;
+    ShowRegistry(onlyMissing);
+    if (onlyMissing)
+        OnRegistryChecked();
 }
 
 std::vector<std::wstring> CShowProjectFileDlg::TickedPaths(const CProjectTreeCtrl& tree)
@@ -180,6 +214,7 @@ void CShowProjectFileDlg::OnUpdateFiles()
 
 void CShowProjectFileDlg::UpdateFilesFrom(const std::wstring& folder)
 {
+    m_fileTree.WaitForExistenceCheck();
     const auto files = MissingFilesUnder(m_fileTree.MissingEntries(), TickedPaths(m_fileTree));
     for (const Relocation& moved : RelocateFiles(m_files, files, folder)) {
         m_fileTree.MarkFound(moved.oldFolder, moved.oldPath);
@@ -207,6 +242,8 @@ void CShowProjectFileDlg::OnRescanRegistry()
 
 void CShowProjectFileDlg::RescanRegistryUnder(const std::wstring& key)
 {
+    m_registryTree.WaitForExistenceCheck();
+    m_registryWording = RegistrySummaryWording::Rescanned;
     const auto keys = MissingKeysUnder(m_registryTree.MissingEntries(), TickedPaths(m_registryTree));
     for (const Relocation& moved : RelocateKeys(m_keys, keys, key)) {
         m_registryTree.MarkFound(moved.oldPath);
@@ -224,6 +261,8 @@ void CShowProjectFileDlg::RescanRegistryUnder(const std::wstring& key)
 
 LRESULT CShowProjectFileDlg::OnWizardNext()
 {
+    // The decision needs the answer: the running checks are short.
+    WaitForExistenceChecks();
     const bool missing = m_fileTree.MissingCount() > 0 || m_registryTree.MissingCount() > 0;
     switch (DecideShowProjectNext(missing, IsChecked(IDC_IGNORE_MISSING), m_modified)) {
     case ShowProjectNext::Refuse:
