@@ -122,10 +122,12 @@ CProjectTreeCtrl::~CProjectTreeCtrl()
     Detach();
 }
 
-void CProjectTreeCtrl::Attach(HWND tree)
+void CProjectTreeCtrl::Attach(HWND tree, Listeners listeners)
 {
     Detach();
     m_tree = tree;
+    m_countLabel = listeners.CountLabel;
+    m_onChecked = std::move(listeners.OnExistenceChecked);
     if (!tree)
         return;
     // The check-box style is set after the control exists and before items
@@ -176,11 +178,6 @@ COLORREF CProjectTreeCtrl::ItemColor(HTREEITEM item) const
 {
     const auto found = m_colors.find(item);
     return found == m_colors.end() ? DefaultColor : found->second.Color;
-}
-
-void CProjectTreeCtrl::SetItemFont(HTREEITEM item, const LOGFONTW& font)
-{
-    m_colors[item].Font = font;
 }
 
 void CProjectTreeCtrl::SetItemBold(HTREEITEM item, bool bold)
@@ -311,6 +308,11 @@ bool CProjectTreeCtrl::LabelRect(HTREEITEM item, RECT& rect) const
     static_assert(sizeof(HTREEITEM) <= sizeof(RECT));
     std::memcpy(&rect, &item, sizeof item);
     return SendMessageW(m_tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)) != 0;
+}
+
+CProjectTreeCtrl::ItemInfo CProjectTreeCtrl::Info(HTREEITEM item) const
+{
+    return {TextOf(item), PathOf(item), KindOf(item), ItemColor(item), IsChecked(item), IsItemBold(item)};
 }
 
 CProjectTreeCtrl::ItemKind CProjectTreeCtrl::KindOf(HTREEITEM item) const
@@ -480,10 +482,6 @@ void CProjectTreeCtrl::ExpandAll()
         for (HTREEITEM child = Next(m_tree, item, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT))
             pending.push_back(child);
     }
-}
-
-void CProjectTreeCtrl::SelectFirst()
-{
     if (HTREEITEM first = Next(m_tree, nullptr, TVGN_ROOT))
         SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
 }
@@ -505,7 +503,7 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
         HTREEITEM folderItem = AddPath(RealPath(folder), ItemKind::Folder);
         if (!folderItem)
             continue;
-        m_total += static_cast<long>(files.size());
+        m_found.Total += static_cast<long>(files.size());
         for (const std::wstring& file : files) {
             std::wstring real = RealPath(file);
             const auto separator = real.find_last_of(L'\\');
@@ -529,7 +527,7 @@ void CProjectTreeCtrl::FillKeys(RegistryChangeMap* map, bool check)
         HTREEITEM item = AddPath(key, ItemKind::Key);
         if (!item)
             continue;
-        ++m_total;
+        ++m_found.Total;
         if (!check)
             continue;
         m_check->entries.push_back({item, key, {}});
@@ -559,12 +557,16 @@ void CProjectTreeCtrl::ShowRegistry(RegistryChangeMap* added, RegistryChangeMap*
     Refill();
 }
 
-void CProjectTreeCtrl::Refill()
+void CProjectTreeCtrl::Refill(View view)
 {
+    if (view == View::OnlyMissing) {
+        ShowOnlyMissing();
+        return;
+    }
     Clear();
-    m_total = 0;
-    m_missing = 0;
-    m_missingEntries.clear();
+    m_found.Total = 0;
+    m_found.Missing = 0;
+    m_found.Entries.clear();
     if (m_checkExistence)
         m_check = std::make_shared<ExistenceCheck>();
     for (int i = 0; i < 3; ++i) {
@@ -631,10 +633,10 @@ void CProjectTreeCtrl::ApplyExistenceCheck()
             continue;
         }
         MarkMissing(entry.Item);
-        auto& files = m_missingEntries[entry.Key];
+        auto& files = m_found.Entries[entry.Key];
         if (!m_registry)
             files.push_back(entry.File);
-        ++m_missing;
+        ++m_found.Missing;
     }
     if (m_tree)
         InvalidateRect(m_tree, nullptr, FALSE);
@@ -646,7 +648,7 @@ void CProjectTreeCtrl::ShowOnlyMissing()
 {
     WaitForExistenceCheck();
     Clear();
-    for (const auto& [folder, files] : m_missingEntries) {
+    for (const auto& [folder, files] : m_found.Entries) {
         if (m_registry) {
             if (HTREEITEM item = AddPath(folder, ItemKind::Key))
                 MarkMissing(item);
@@ -683,8 +685,8 @@ bool CProjectTreeCtrl::HoldsMissing(HTREEITEM item) const
 bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wstring& file)
 {
     WaitForExistenceCheck();
-    auto entry = m_missingEntries.find(folderOrKey);
-    if (entry == m_missingEntries.end())
+    auto entry = m_found.Entries.find(folderOrKey);
+    if (entry == m_found.Entries.end())
         return false;
     std::wstring path = RealPath(folderOrKey);
     if (!file.empty()) {
@@ -694,12 +696,12 @@ bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wst
             return false;
         files.erase(at);
         if (files.empty())
-            m_missingEntries.erase(entry);
+            m_found.Entries.erase(entry);
         path = RealPath(file);
     } else {
-        m_missingEntries.erase(entry);
+        m_found.Entries.erase(entry);
     }
-    --m_missing;
+    --m_found.Missing;
     if (HTREEITEM item = FindPath(path)) {
         SetItemData(item, ItemData(item) & ~MissingFlag);
         SetItemColor(item, ExistingColor);
@@ -765,7 +767,7 @@ void CProjectTreeCtrl::OnLeftButton(LPARAM lParam)
     SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hit.hItem));
     SetFocus(m_tree);
     if (hit.flags & TVHT_ONITEMSTATEICON)
-        ToggleCheck(hit.hItem);
+        SetCheck(hit.hItem, !IsChecked(hit.hItem));
     else if (hit.flags & (TVHT_ONITEM | TVHT_ONITEMBUTTON))
         SendMessageW(m_tree, TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(hit.hItem));
 }

@@ -36,10 +36,8 @@ BOOL CShowProjectFileDlg::OnInitDialog()
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
     SendMessageW(Item(IDC_CHOSEN_FOLDER), EM_LIMITTEXT, 128, 0);
-    m_fileTree.Attach(Item(IDC_SHOW_FILE_TREE));
-    m_registryTree.Attach(Item(IDC_SHOW_REGISTRY_TREE));
-    m_fileTree.SetExistenceHandler([this] { OnFilesChecked(); });
-    m_registryTree.SetExistenceHandler([this] { OnRegistryChecked(); });
+    m_fileTree.Attach(Item(IDC_SHOW_FILE_TREE), {nullptr, [this] { OnFilesChecked(); }});
+    m_registryTree.Attach(Item(IDC_SHOW_REGISTRY_TREE), {nullptr, [this] { OnRegistryChecked(); }});
     LoadProject();
     return TRUE;
 }
@@ -66,43 +64,39 @@ void CShowProjectFileDlg::LoadProject()
         EnableItem(id, false);
         CheckDlgButton(Window(), id, BST_UNCHECKED);
     }
-    for (CProjectTreeCtrl* tree : {&m_fileTree, &m_registryTree}) {
-        tree->ExpandAll();
-        tree->SelectFirst();
-    }
+    m_fileTree.ExpandAll();
+    m_registryTree.ExpandAll();
 }
 
 void CShowProjectFileDlg::OnFilesChecked()
 {
-    const bool missing = m_fileTree.MissingCount() > 0;
+    const bool missing = m_fileTree.Existence().Missing > 0;
     if (std::exchange(m_filesLoading, false) && missing) {
-        m_fileTree.ShowOnlyMissing();
+        m_fileTree.Refill(CProjectTreeCtrl::View::OnlyMissing);
         EnableItem(IDC_UPDATE_FILES, true);
         CheckDlgButton(Window(), IDC_SHOW_MISSING_FILES, BST_CHECKED);
         EnableItem(IDC_IGNORE_MISSING, true);
         m_fileTree.ExpandAll();
-        m_fileTree.SelectFirst();
     }
     if (missing)
         EnableItem(IDC_SHOW_MISSING_FILES, true);
-    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.Existence().Total, m_fileTree.Existence().Missing));
 }
 
 void CShowProjectFileDlg::OnRegistryChecked()
 {
-    const bool missing = m_registryTree.MissingCount() > 0;
+    const bool missing = m_registryTree.Existence().Missing > 0;
     if (std::exchange(m_registryLoading, false) && missing) {
-        m_registryTree.ShowOnlyMissing();
+        m_registryTree.Refill(CProjectTreeCtrl::View::OnlyMissing);
         EnableItem(IDC_RESCAN_REGISTRY, true);
         CheckDlgButton(Window(), IDC_SHOW_MISSING_REGISTRIES, BST_CHECKED);
         EnableItem(IDC_IGNORE_MISSING, true);
         m_registryTree.ExpandAll();
-        m_registryTree.SelectFirst();
     }
     if (missing)
         EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
-    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(m_registryWording, m_registryTree.TotalCount(),
-                                                               m_registryTree.MissingCount()));
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(m_registryWording, m_registryTree.Existence().Total,
+                                                               m_registryTree.Existence().Missing));
 }
 
 void CShowProjectFileDlg::WaitForExistenceChecks()
@@ -118,9 +112,9 @@ BOOL CShowProjectFileDlg::OnSetActive()
     if (m_loadedProject != GetProjectFilePath() || m_modified)
         LoadProject();
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-    if (m_fileTree.MissingCount() > 0)
+    if (m_fileTree.Existence().Missing > 0)
         EnableItem(IDC_SHOW_MISSING_FILES, true);
-    if (m_registryTree.MissingCount() > 0)
+    if (m_registryTree.Existence().Missing > 0)
         EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
     m_modified = false;
     return CPropertyPage::OnSetActive();
@@ -155,22 +149,14 @@ bool CShowProjectFileDlg::OnCommand(WORD controlId, WORD code, HWND)
 
 void CShowProjectFileDlg::ShowFiles(bool onlyMissing)
 {
-    if (onlyMissing)
-        m_fileTree.ShowOnlyMissing();
-    else
-        m_fileTree.Refill();
+    m_fileTree.Refill(onlyMissing ? CProjectTreeCtrl::View::OnlyMissing : CProjectTreeCtrl::View::All);
     m_fileTree.ExpandAll();
-    m_fileTree.SelectFirst();
 }
 
 void CShowProjectFileDlg::ShowRegistry(bool onlyMissing)
 {
-    if (onlyMissing)
-        m_registryTree.ShowOnlyMissing();
-    else
-        m_registryTree.Refill();
+    m_registryTree.Refill(onlyMissing ? CProjectTreeCtrl::View::OnlyMissing : CProjectTreeCtrl::View::All);
     m_registryTree.ExpandAll();
-    m_registryTree.SelectFirst();
 }
 
 void CShowProjectFileDlg::OnShowOnlyMissingFiles()
@@ -215,13 +201,13 @@ void CShowProjectFileDlg::OnUpdateFiles()
 void CShowProjectFileDlg::UpdateFilesFrom(const std::wstring& folder)
 {
     m_fileTree.WaitForExistenceCheck();
-    const auto files = MissingFilesUnder(m_fileTree.MissingEntries(), TickedPaths(m_fileTree));
+    const auto files = MissingFilesUnder(m_fileTree.Existence().Entries, TickedPaths(m_fileTree));
     for (const Relocation& moved : RelocateFiles(m_files, files, folder)) {
         m_fileTree.MarkFound(moved.oldFolder, moved.oldPath);
         m_modified = true;
     }
-    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
-    const bool missing = m_fileTree.MissingCount() > 0;
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.Existence().Total, m_fileTree.Existence().Missing));
+    const bool missing = m_fileTree.Existence().Missing > 0;
     ShowFiles(missing);
     if (missing)
         EnableItem(IDC_UPDATE_FILES, true);
@@ -244,15 +230,15 @@ void CShowProjectFileDlg::RescanRegistryUnder(const std::wstring& key)
 {
     m_registryTree.WaitForExistenceCheck();
     m_registryWording = RegistrySummaryWording::Rescanned;
-    const auto keys = MissingKeysUnder(m_registryTree.MissingEntries(), TickedPaths(m_registryTree));
+    const auto keys = MissingKeysUnder(m_registryTree.Existence().Entries, TickedPaths(m_registryTree));
     for (const Relocation& moved : RelocateKeys(m_keys, keys, key)) {
         m_registryTree.MarkFound(moved.oldPath);
         m_modified = true;
     }
     SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::Rescanned,
-                                                               m_registryTree.TotalCount(),
-                                                               m_registryTree.MissingCount()));
-    const bool missing = m_registryTree.MissingCount() > 0;
+                                                               m_registryTree.Existence().Total,
+                                                               m_registryTree.Existence().Missing));
+    const bool missing = m_registryTree.Existence().Missing > 0;
     ShowRegistry(missing);
     if (missing)
         EnableItem(IDC_RESCAN_REGISTRY, true);
@@ -263,7 +249,7 @@ LRESULT CShowProjectFileDlg::OnWizardNext()
 {
     // The decision needs the answer: the running checks are short.
     WaitForExistenceChecks();
-    const bool missing = m_fileTree.MissingCount() > 0 || m_registryTree.MissingCount() > 0;
+    const bool missing = m_fileTree.Existence().Missing > 0 || m_registryTree.Existence().Missing > 0;
     switch (DecideShowProjectNext(missing, IsChecked(IDC_IGNORE_MISSING), m_modified)) {
     case ShowProjectNext::Refuse:
         ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);
