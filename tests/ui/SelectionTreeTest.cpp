@@ -281,9 +281,9 @@ TEST_F(SelectionTreeControls, FolderTreeOverRealFolders)
     ASSERT_NE(d, nullptr) << "a drive without anything ticked";
     {
         menu = tree.BuildMenu(d);
-        EXPECT_EQ(MenuTexts(menu), (std::vector<std::wstring>{blanks27 + L"Display Disk " + tree.Tree().Text(d).substr(0, 1) +
-                                                                   blanks28,
-                                                               L"", L"Select this folder and all SubFolder", L"",
+        const std::wstring letter = tree.Tree().Text(d).substr(0, 1);
+        EXPECT_EQ(MenuTexts(menu), (std::vector<std::wstring>{blanks27 + L"Display Disk " + letter + blanks28, L"",
+                                                               L"Select this folder and all SubFolder", L"",
                                                                L"0 Subfolder Selected"}));
         DestroyMenu(menu);
     }

@@ -3,14 +3,11 @@
 #include "common/FolderTokens.h"
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/StopToken.h"
-#include "common/UniqueHandle.h"
 #include "ui/controls/SelectionTree.h"
 #include "ui/framework/DialogWindow.h"
 #include "ui/wizard/Resource.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <cwchar>
 
@@ -30,10 +27,6 @@ constexpr int ClosedFolderImage = 0;
 constexpr int OpenFolderImage = 1;
 constexpr int DriveImage = 2;
 constexpr int ItemImage = 3;
-
-// Posted to the tree window by the existence check's worker; WPARAM is the
-// generation of the fill it checked.
-constexpr UINT ExistenceCheckedMessage = WM_APP + 0x31;
 
 constexpr UINT Unchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT Checked = INDEXTOSTATEIMAGEMASK(2);
@@ -84,38 +77,6 @@ private:
     CProjectTreeCtrl& m_tree;
     bool m_userTick;
 };
-
-// One fill's existence check. The entries and the paths are made on the
-// window thread; the worker reads its own copy of the paths and writes only
-// `found` and then `complete`, which the window thread reads after the
-// worker's message or after joining it.
-struct CProjectTreeCtrl::ExistenceCheck
-{
-    struct Entry
-    {
-        HTREEITEM Item = nullptr;
-        // The entry as its map holds it: folder and file, or the key alone.
-        std::wstring Key;
-        std::wstring File;
-    };
-    std::vector<Entry> entries;
-    // Real paths of the entries, in the same order; files or keys by the tree.
-    std::vector<std::wstring> paths;
-    std::vector<char> found;
-    std::atomic<bool> complete{false};
-};
-
-bool RegistryKeyExists(const std::wstring& keyPath)
-{
-    const auto separator = keyPath.find(L'\\');
-    const std::wstring hive = keyPath.substr(0, separator);
-    const auto root = HiveNames().find(hive);
-    if (root == HiveNames().end())
-        return false;
-    const std::wstring rest = separator == std::wstring::npos ? std::wstring() : keyPath.substr(separator + 1);
-    UniqueHKey key;
-    return RegOpenKeyExW(root->second, rest.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
 
 CProjectTreeCtrl::~CProjectTreeCtrl()
 {
@@ -580,70 +541,6 @@ void CProjectTreeCtrl::Refill(View view)
         StartExistenceCheck();
 }
 
-void CProjectTreeCtrl::StartExistenceCheck()
-{
-    const WPARAM generation = ++m_generation;
-    const bool registry = m_registry;
-    // The worker gets its own copy of the paths and the shared findings, never the tree.
-    m_worker.Start([check = m_check, paths = m_check->paths, registry, window = m_tree, generation] {
-        const std::stop_token stop = CurrentStopToken();
-        check->found.reserve(paths.size());
-        for (const std::wstring& path : paths) {
-            if (stop.stop_requested())
-                return 0;
-            check->found.push_back(registry ? RegistryKeyExists(path)
-                                            : GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
-        }
-        check->complete.store(true);
-        PostMessageW(window, ExistenceCheckedMessage, generation, 0);
-        return 1;
-    });
-}
-
-void CProjectTreeCtrl::StopExistenceCheck()
-{
-    ++m_generation;
-    m_worker.RequestStop();
-    m_worker.Join();
-    m_check.reset();
-}
-
-void CProjectTreeCtrl::WaitForExistenceCheck()
-{
-    if (!m_check)
-        return;
-    m_worker.Join();
-    ApplyExistenceCheck();
-}
-
-void CProjectTreeCtrl::ApplyExistenceCheck()
-{
-    // Taken first: the handler may fill the tree again.
-    const std::shared_ptr<ExistenceCheck> check = std::move(m_check);
-    m_check.reset();
-    if (!check || !check->complete.load())
-        return;
-    // In the fill's order, so that a found folder or key drawn green turns
-    // red again when an entry below it is missing.
-    for (std::size_t i = 0; i < check->entries.size(); ++i) {
-        const ExistenceCheck::Entry& entry = check->entries[i];
-        if (check->found[i]) {
-            if (!(ItemData(entry.Item) & MissingFlag))
-                SetItemColor(entry.Item, ExistingColor);
-            continue;
-        }
-        MarkMissing(entry.Item);
-        auto& files = m_found.Entries[entry.Key];
-        if (!m_registry)
-            files.push_back(entry.File);
-        ++m_found.Missing;
-    }
-    if (m_tree)
-        InvalidateRect(m_tree, nullptr, FALSE);
-    if (m_onChecked)
-        m_onChecked();
-}
-
 void CProjectTreeCtrl::ShowOnlyMissing()
 {
     WaitForExistenceCheck();
@@ -670,6 +567,11 @@ void CProjectTreeCtrl::ShowExclusions(const ExcludedItemMap& exclusions)
     Clear();
     for (const auto& [key, item] : exclusions)
         AddPath(RealPath(item.Name), m_registry ? ItemKind::Key : ItemKind::Folder);
+}
+
+bool CProjectTreeCtrl::IsMarkedMissing(HTREEITEM item) const
+{
+    return (ItemData(item) & MissingFlag) != 0;
 }
 
 bool CProjectTreeCtrl::HoldsMissing(HTREEITEM item) const

@@ -23,6 +23,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -176,8 +177,31 @@ public:
     class Internals;
 
 private:
+    // Posted to the tree window by the existence check's worker; WPARAM is the
+    // generation of the fill it checked.
+    static constexpr UINT ExistenceCheckedMessage = WM_APP + 0x31;
+
     class TickView;
-    struct ExistenceCheck;
+
+    // One fill's existence check. The entries and the paths are made on the
+    // window thread; the worker reads its own copy of the paths and writes only
+    // `found` and then `complete`, which the window thread reads after the
+    // worker's message or after joining it.
+    struct ExistenceCheck
+    {
+        struct Entry
+        {
+            HTREEITEM Item = nullptr;
+            // The entry as its map holds it: folder and file, or the key alone.
+            std::wstring Key;
+            std::wstring File;
+        };
+        std::vector<Entry> entries;
+        // Real paths of the entries, in the same order; files or keys by the tree.
+        std::vector<std::wstring> paths;
+        std::vector<char> found;
+        std::atomic<bool> complete{false};
+    };
 
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
@@ -215,6 +239,7 @@ private:
     void FillFiles(DirectoryChangeMap* map, bool check);
     void FillKeys(RegistryChangeMap* map, bool check);
     bool HoldsMissing(HTREEITEM item) const;
+    bool IsMarkedMissing(HTREEITEM item) const;
     void StartExistenceCheck();
     void StopExistenceCheck();
     void ApplyExistenceCheck();
