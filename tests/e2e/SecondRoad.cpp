@@ -61,8 +61,9 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
 
         // The moved file is the one missing entry: red up to the top item, and counted.
         CShowProjectFileDlg& review = dynamic_cast<CShowProjectFileDlg&>(*w.Sheet().ActivePage());
+        review.WaitForExistenceChecks();
         CProjectTreeCtrl& files = review.FileTree();
-        EXPECT_EQ(files.MissingCount(), 1);
+        EXPECT_EQ(files.Existence().Missing, 1);
         const std::wstring summary = w.Text(IDC_SHOW_FILES_SUMMARY);
         EXPECT_NE(summary.find(L"Number of missing files: 1"), summary.npos) << ToUtf8(summary);
         EXPECT_EQ(IsDlgButtonChecked(review.Window(), IDC_SHOW_MISSING_FILES), BST_CHECKED);
@@ -70,8 +71,8 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         HTREEITEM item = files.FindPath(g_missing);
         ASSERT_NE(item, nullptr) << "the missing file is not shown";
         int depth = 0;
-        for (HTREEITEM it = item; it; it = TreeView_GetParent(files.Window(), it), ++depth)
-            EXPECT_EQ(files.ItemColor(it), CProjectTreeCtrl::MissingColor) << ToUtf8(files.PathOf(it));
+        for (HTREEITEM it = item; it; it = TreeView_GetParent(CProjectTreeCtrl::Internals::Window(files), it), ++depth)
+            EXPECT_EQ(files.Info(it).Color, CProjectTreeCtrl::MissingColor) << ToUtf8(files.Info(it).Path);
         EXPECT_GE(depth, 3);
 
         // Next refuses while it is missing; "Update Files" with its new folder repairs it.
@@ -83,7 +84,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         files.SetCheck(item, true);
         w.Click(IDC_UPDATE_FILES);
         EXPECT_EQ(browserTitles.size(), 1u);
-        EXPECT_EQ(files.MissingCount(), 0);
+        EXPECT_EQ(files.Existence().Missing, 0);
         EXPECT_TRUE(review.IsModified());
         EXPECT_NE(w.Text(IDC_SHOW_FILES_SUMMARY).find(L"Number of missing files: 0"), std::wstring::npos);
         EXPECT_NE(files.FindPath(g_movedTo + L"\\" + g_missing.substr(g_missing.find_last_of(L'\\') + 1)), nullptr);

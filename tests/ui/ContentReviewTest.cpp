@@ -123,10 +123,10 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     CFileEnumerate& side = m_manager->Coordinator().FileSide();
     EXPECT_EQ(w.Text(IDC_DESCRIPTION), CContentReviewPage::DescriptionText);
     EXPECT_EQ(w.Text(IDC_INCLUDED_LABEL), L"Included File Items");
-    EXPECT_EQ(page.IncludedTree().InsertedPaths().size(), 10u); // 4 folders, 6 files
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.IncludedTree()).size(), 10u); // 4 folders, 6 files
     // The default exclusions of the include/exclude file stand in the excluded tree.
-    EXPECT_FALSE(page.ExcludedTree().InsertedPaths().empty());
-    const auto defaults = page.ExcludedTree().InsertedPaths();
+    EXPECT_FALSE(CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree()).empty());
+    const auto defaults = CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree());
 
     // Nothing ticked, then two ticked without a description: one message each, nothing moves.
     w.Click(IDC_EXCLUDE);
@@ -159,7 +159,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     EXPECT_EQ(side.AddedItems(), (DirectoryChangeMap{*std::prev(m_files.added.end())}));
     EXPECT_TRUE(side.ModifiedItems().empty());
     EXPECT_TRUE(side.DeletedItems().empty()) << "the deleted file's folder is left without files";
-    EXPECT_EQ(page.IncludedTree().InsertedPaths(),
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.IncludedTree()),
               (std::vector<std::wstring>{m_environment->Files() + L"\\Other",
                                          m_environment->Files() + L"\\Other\\d.txt"}));
     for (const std::wstring& path : {m_app, m_app + L"\\sub\\c.txt", m_app + L"\\old.cfg",
@@ -191,8 +191,8 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     EXPECT_EQ(side.DeletedItems(), m_files.deleted);
     EXPECT_TRUE(ExcludedFileChanges().Empty());
     EXPECT_TRUE(page.PageExclusions().empty());
-    EXPECT_EQ(page.ExcludedTree().InsertedPaths(), defaults);
-    EXPECT_EQ(page.IncludedTree().InsertedPaths().size(), 10u);
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree()), defaults);
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.IncludedTree()).size(), 10u);
 
     // Next after the move writes again; a later Next without a move does not.
     w.PressNext();
@@ -211,7 +211,7 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
     MessageBoxRecorder messages;
     WizardDriver& w = Open(PagePosition::ReviewRegistry);
     auto& page = w.Sheet().ReviewRegistryPage();
-    const auto defaults = page.ExcludedTree().InsertedPaths();
+    const auto defaults = CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree());
     CRegistryEnumerate& side = m_manager->Coordinator().RegistrySide();
     EXPECT_EQ(w.Text(IDC_EXCLUDED_LABEL), L"Excluded Registry Items");
     ASSERT_TRUE(w.Control(IDC_EXCLUDED_REGISTRY_TREE));
@@ -246,7 +246,7 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
     w.Click(IDC_INCLUDE);
     EXPECT_EQ(side.AddedChanges(), m_keys.added);
     EXPECT_EQ(side.DeletedChanges(), m_keys.deleted);
-    EXPECT_EQ(page.ExcludedTree().InsertedPaths(), defaults);
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree()), defaults);
 }
 
 } // namespace

@@ -36,7 +36,7 @@ public:
     void ClickCheckBox(HTREEITEM item)
     {
         RECT label{};
-        ASSERT_TRUE(tree.LabelRect(item, label));
+        ASSERT_TRUE(CProjectTreeCtrl::Internals::LabelRect(tree, item, label));
         const int y = (label.top + label.bottom) / 2;
         for (int x = 0; x < label.left; ++x) {
             TVHITTESTINFO hit{};
@@ -76,27 +76,64 @@ TEST(ProjectTree, OneMissingFileAmongTenIsRedUpToTheTopItem)
     TreeWindow window;
     CProjectTreeCtrl& tree = window.tree;
     tree.ShowFileSystem(&added, &modified, &deleted, true);
+    tree.WaitForExistenceCheck();
 
-    EXPECT_EQ(tree.TotalCount(), 10);
-    EXPECT_EQ(tree.MissingCount(), 1);
+    EXPECT_EQ(tree.Existence().Total, 10);
+    EXPECT_EQ(tree.Existence().Missing, 1);
     const std::wstring missing = app + L"\\f7.txt";
-    EXPECT_EQ(tree.MissingEntries(), (std::map<std::wstring, std::vector<std::wstring>>{{app, {missing}}}));
+    EXPECT_EQ(tree.Existence().Entries, (std::map<std::wstring, std::vector<std::wstring>>{{app, {missing}}}));
     HTREEITEM item = tree.FindPath(missing);
     ASSERT_TRUE(item);
-    for (HTREEITEM up = item; up; up = TreeView_GetParent(tree.Window(), up))
-        EXPECT_EQ(tree.ItemColor(up), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(up));
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(app + L"\\f3.txt")), CProjectTreeCtrl::ExistingColor);
+    for (HTREEITEM up = item; up; up = TreeView_GetParent(CProjectTreeCtrl::Internals::Window(tree), up))
+        EXPECT_EQ(tree.Info(up).Color, CProjectTreeCtrl::MissingColor) << ToUtf8(tree.Info(up).Path);
+    EXPECT_EQ(tree.Info(tree.FindPath(app + L"\\f3.txt")).Color, CProjectTreeCtrl::ExistingColor);
 
     // The missing-only view, and the file found again after a move.
-    tree.ShowOnlyMissing();
-    EXPECT_EQ(tree.InsertedPaths(), (std::vector<std::wstring>{app, missing}));
+    tree.Refill(CProjectTreeCtrl::View::OnlyMissing);
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(tree), (std::vector<std::wstring>{app, missing}));
     tree.Refill();
-    EXPECT_EQ(tree.InsertedPaths().size(), 11u);
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(tree).size(), 11u);
     ASSERT_TRUE(tree.MarkFound(app, missing));
-    EXPECT_EQ(tree.MissingCount(), 0);
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(missing)), CProjectTreeCtrl::ExistingColor);
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(app)), CProjectTreeCtrl::DefaultColor);
+    EXPECT_EQ(tree.Existence().Missing, 0);
+    EXPECT_EQ(tree.Info(tree.FindPath(missing)).Color, CProjectTreeCtrl::ExistingColor);
+    EXPECT_EQ(tree.Info(tree.FindPath(app)).Color, CProjectTreeCtrl::DefaultColor);
     EXPECT_FALSE(tree.MarkFound(app, missing));
+}
+
+// The check runs on a worker: what a fill finds reaches the tree once, and
+// never after another fill or a stop has come first.
+TEST(ProjectTree, AnEarlierFillsCheckIsDroppedWhenARefillOrAStopComesFirst)
+{
+    TempFolder folder;
+    DirectoryChangeMap absent{{folder.Path(), {}}}, present{{folder.Path(), {folder / L"here.txt"}}};
+    for (int i = 0; i < 400; ++i)
+        absent[folder.Path()].push_back(folder / (L"gone" + std::to_wstring(i) + L".txt"));
+    WriteFile(folder / L"here.txt");
+    const struct
+    {
+        const char* name;
+        bool refill;
+        int handled;
+        long total;
+    } cases[] = {{"refill", true, 1, 1}, {"stop", false, 0, 400}};
+    for (const auto& c : cases) {
+        TreeWindow window;
+        int handled = 0;
+        window.tree.Attach(CProjectTreeCtrl::Internals::Window(window.tree), {nullptr, [&] { ++handled; }});
+        window.tree.ShowFileSystem(&absent, nullptr, nullptr, true);
+        if (c.refill)
+            window.tree.ShowFileSystem(&present, nullptr, nullptr, true);
+        else
+            window.tree.Detach();
+        window.tree.WaitForExistenceCheck();
+        // A result the first worker posted before it was stopped arrives now.
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&msg);
+        EXPECT_EQ(handled, c.handled) << c.name;
+        EXPECT_EQ(window.tree.Existence().Total, c.total) << c.name;
+        EXPECT_EQ(window.tree.Existence().Missing, 0) << c.name;
+        EXPECT_TRUE(window.tree.Existence().Entries.empty()) << c.name;
+    }
 }
 
 TEST(ProjectTree, RegistryKeysAreCheckedForReadingOnly)
@@ -108,17 +145,19 @@ TEST(ProjectTree, RegistryKeysAreCheckedForReadingOnly)
     RegistryChangeMap deleted{{present + L"\\Gone", {}}};
     TreeWindow window;
     window.tree.ShowRegistry(&added, nullptr, &deleted, true);
-    EXPECT_EQ(window.tree.TotalCount(), 4);
-    EXPECT_EQ(window.tree.MissingCount(), 3);
+    window.tree.WaitForExistenceCheck();
+    EXPECT_EQ(window.tree.Existence().Total, 4);
+    EXPECT_EQ(window.tree.Existence().Missing, 3);
     // A deleted key is absent by nature; left out of the check on request.
     window.tree.SetCheckDeletedEntries(false);
     window.tree.Refill();
-    EXPECT_EQ(window.tree.TotalCount(), 4);
-    EXPECT_EQ(window.tree.MissingCount(), 2);
-    EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(present + L"\\Gone")), CProjectTreeCtrl::DefaultColor);
-    EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(absent)), CProjectTreeCtrl::MissingColor);
+    window.tree.WaitForExistenceCheck();
+    EXPECT_EQ(window.tree.Existence().Total, 4);
+    EXPECT_EQ(window.tree.Existence().Missing, 2);
+    EXPECT_EQ(window.tree.Info(window.tree.FindPath(present + L"\\Gone")).Color, CProjectTreeCtrl::DefaultColor);
+    EXPECT_EQ(window.tree.Info(window.tree.FindPath(absent)).Color, CProjectTreeCtrl::MissingColor);
     // The present key holds a missing one: red as its ancestor.
-    EXPECT_EQ(window.tree.ItemColor(window.tree.FindPath(present)), CProjectTreeCtrl::MissingColor);
+    EXPECT_EQ(window.tree.Info(window.tree.FindPath(present)).Color, CProjectTreeCtrl::MissingColor);
     HKEY opened = nullptr;
     EXPECT_NE(RegOpenKeyExW(key.Key(), L"Absent", 0, KEY_READ, &opened), ERROR_SUCCESS) << "the check created a key";
     EXPECT_TRUE(RegistryKeyExists(L"HKCU\\" + key.SubPath()));
@@ -137,13 +176,13 @@ TEST(ProjectTree, ClicksTickSubtreesAndAncestorsFollowTheirChildren)
     HTREEITEM root = tree.FindPath(L"C:");
 
     window.ClickCheckBox(a);
-    EXPECT_TRUE(tree.IsChecked(a));
-    EXPECT_FALSE(tree.IsChecked(app));
-    EXPECT_TRUE(tree.IsItemBold(app));
-    EXPECT_TRUE(tree.IsItemBold(root));
+    EXPECT_TRUE(tree.Info(a).Checked);
+    EXPECT_FALSE(tree.Info(app).Checked);
+    EXPECT_TRUE(tree.Info(app).Bold);
+    EXPECT_TRUE(tree.Info(root).Bold);
     window.ClickCheckBox(b);
-    EXPECT_TRUE(tree.IsChecked(app)) << "all children ticked";
-    EXPECT_FALSE(tree.IsChecked(root));
+    EXPECT_TRUE(tree.Info(app).Checked) << "all children ticked";
+    EXPECT_FALSE(tree.Info(root).Checked);
     auto paths = [&] {
         std::vector<std::wstring> list;
         for (const auto& checked : tree.GetCheckedItems())
@@ -159,11 +198,11 @@ TEST(ProjectTree, ClicksTickSubtreesAndAncestorsFollowTheirChildren)
     EXPECT_EQ(tree.GetCheckedItems()[0].Kind, CProjectTreeCtrl::ItemKind::Folder);
 
     window.ClickCheckBox(root);
-    EXPECT_TRUE(tree.IsChecked(tree.FindPath(L"C:\\Other\\c.txt")));
+    EXPECT_TRUE(tree.Info(tree.FindPath(L"C:\\Other\\c.txt")).Checked);
     window.ClickCheckBox(b);
-    EXPECT_FALSE(tree.IsChecked(app));
-    EXPECT_FALSE(tree.IsChecked(root));
-    EXPECT_TRUE(tree.IsItemBold(root));
+    EXPECT_FALSE(tree.Info(app).Checked);
+    EXPECT_FALSE(tree.Info(root).Checked);
+    EXPECT_TRUE(tree.Info(root).Bold);
     EXPECT_EQ(paths(), (std::vector<std::wstring>{L"C:\\App\\a.txt", L"C:\\Other"}));
 }
 
@@ -174,18 +213,20 @@ TEST(ProjectTree, RemovedPathsTakeEmptyAncestorsAndTheirColoursWithThem)
     window.tree.AddPath(L"HKEY_CURRENT_USER\\Software\\Vendor", CProjectTreeCtrl::ItemKind::Key);
     window.tree.AddPath(L"HKEY_CURRENT_USER\\Software\\Vendor\\App\\Settings", CProjectTreeCtrl::ItemKind::Key);
     window.tree.AddPath(L"HKEY_LOCAL_MACHINE\\Software\\X", CProjectTreeCtrl::ItemKind::Key);
-    tree.SetItemColor(tree.FindPath(L"HKEY_LOCAL_MACHINE\\Software\\X"), CProjectTreeCtrl::MissingColor);
+    CProjectTreeCtrl::Internals::SetItemColor(tree, tree.FindPath(L"HKEY_LOCAL_MACHINE\\Software\\X"),
+                                              CProjectTreeCtrl::MissingColor);
 
     EXPECT_TRUE(tree.RemovePath(L"HKEY_CURRENT_USER\\Software\\Vendor\\App\\Settings"));
     EXPECT_TRUE(tree.RemovePath(L"HKEY_LOCAL_MACHINE\\Software\\X"));
     EXPECT_FALSE(tree.RemovePath(L"HKEY_LOCAL_MACHINE\\Software\\X"));
     // Vendor was inserted itself and stays; App and the HKLM branch go.
-    EXPECT_EQ(tree.InsertedPaths(), std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\Vendor"});
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(tree),
+              std::vector<std::wstring>{L"HKEY_CURRENT_USER\\Software\\Vendor"});
     EXPECT_FALSE(tree.FindPath(L"HKEY_CURRENT_USER\\Software\\Vendor\\App"));
     EXPECT_FALSE(tree.FindPath(L"HKEY_LOCAL_MACHINE"));
     for (int i = 0; i < 20; ++i) {
         HTREEITEM fresh = tree.AddPath(L"HKEY_USERS\\K" + std::to_wstring(i), CProjectTreeCtrl::ItemKind::Key);
-        EXPECT_EQ(tree.ItemColor(fresh), CProjectTreeCtrl::DefaultColor);
+        EXPECT_EQ(tree.Info(fresh).Color, CProjectTreeCtrl::DefaultColor);
     }
 }
 
@@ -211,13 +252,13 @@ TEST(ProjectTree, EachPathIsFoundUnderItsOwnParentAlsoAfterRemovalsAndClearing)
     EXPECT_EQ(tree.FindPath(inB), second);
     HTREEITEM again = tree.AddPath(inA, Kind::File);
     EXPECT_EQ(tree.FindPath(inA), again);
-    EXPECT_EQ(tree.InsertedPaths(), (std::vector<std::wstring>{inB, inA}));
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(tree), (std::vector<std::wstring>{inB, inA}));
 
     tree.Clear();
     EXPECT_FALSE(tree.FindPath(inB));
     EXPECT_FALSE(tree.FindPath(L"C:"));
     EXPECT_TRUE(tree.AddPath(inB, Kind::File));
-    EXPECT_EQ(tree.InsertedPaths(), std::vector<std::wstring>{inB});
+    EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(tree), std::vector<std::wstring>{inB});
 }
 
 TEST(ProjectTree, ColouredLabelsArePainted)
@@ -229,19 +270,20 @@ TEST(ProjectTree, ColouredLabelsArePainted)
     TreeWindow window;
     CProjectTreeCtrl& tree = window.tree;
     tree.ShowFileSystem(&added, nullptr, nullptr, true);
+    tree.WaitForExistenceCheck();
     tree.ExpandAll();
     SetFocus(nullptr);
 
     RECT client{};
-    GetClientRect(tree.Window(), &client);
-    HDC screen = GetDC(tree.Window());
+    GetClientRect(CProjectTreeCtrl::Internals::Window(tree), &client);
+    HDC screen = GetDC(CProjectTreeCtrl::Internals::Window(tree));
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    tree.PaintInto(memory);
+    CProjectTreeCtrl::Internals::PaintInto(tree, memory);
     auto labelHas = [&](const std::wstring& path, COLORREF colour) {
         RECT label{};
-        if (!tree.LabelRect(tree.FindPath(path), label))
+        if (!CProjectTreeCtrl::Internals::LabelRect(tree, tree.FindPath(path), label))
             return false;
         for (int y = label.top; y < label.bottom; ++y)
             for (int x = label.left; x < label.right; ++x)
@@ -255,7 +297,7 @@ TEST(ProjectTree, ColouredLabelsArePainted)
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(tree.Window(), screen);
+    ReleaseDC(CProjectTreeCtrl::Internals::Window(tree), screen);
 }
 
 } // namespace

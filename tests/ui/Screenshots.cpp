@@ -399,6 +399,7 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
         if (!fails) {
             w.Sheet().SetActivePageById(IDD_SHOW_PROJECT);
             w.WaitForPosition(PagePosition::ShowProjectFile);
+            w.Sheet().ShowProjectPage().WaitForExistenceChecks();
             Settle(w);
             Capture(w.Window(), L"146_ProjectFileContentReview_Missing");
             NextWithMessage(w, L"Message_MissingEntries");
@@ -408,6 +409,7 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
             w.Click(IDC_SHOW_MISSING_FILES);
             w.Click(IDC_SHOW_MISSING_REGISTRIES);
             w.Click(IDC_IGNORE_MISSING);
+            w.Sheet().ShowProjectPage().WaitForExistenceChecks();
             Settle(w);
             Capture(w.Window(), L"146_ProjectFileContentReview_All");
             w.PressNext();

@@ -215,12 +215,11 @@ std::vector<std::wstring> MenuTexts(HMENU menu)
 TEST_F(SelectionTreeControls, FolderTreeOverRealFolders)
 {
     CFolderTreeCtrl tree;
-    tree.Attach(m_treeWindow);
-    tree.SetCountLabel(m_label);
+    tree.Attach(m_treeWindow, m_label);
     tree.FillRoots();
     std::vector<std::wstring> roots;
     for (auto n = tree.Tree().FirstRoot(); n; n = tree.Tree().NextSibling(n)) {
-        roots.push_back(tree.TextOf(n));
+        roots.push_back(tree.Tree().Text(n));
         EXPECT_NE(GetDriveTypeW(roots.back().c_str()), static_cast<UINT>(DRIVE_REMOTE));
     }
     ASSERT_FALSE(roots.empty());
@@ -241,7 +240,7 @@ TEST_F(SelectionTreeControls, FolderTreeOverRealFolders)
     ASSERT_TRUE(two && one && parent);
     EXPECT_EQ(tree.PathOf(two), base + L"\\Two\\");
     EXPECT_FALSE(tree.IsTicked(parent));
-    EXPECT_TRUE(tree.IsBold(parent));
+    EXPECT_TRUE(tree.Tree().IsBold(parent));
     EXPECT_FALSE(tree.TickByPath(base + L"\\Missing"));
 
     // A press on the check box of the last unticked sibling ticks the parent.
@@ -271,20 +270,20 @@ TEST_F(SelectionTreeControls, FolderTreeOverRealFolders)
     const std::wstring blanks27(27, L' '), blanks28(28, L' ');
     HMENU menu = tree.BuildMenu(parent);
     EXPECT_EQ(MenuTexts(menu), (std::vector<std::wstring>{blanks27 + L"Display Folder " +
-                                                               tree.TextOf(parent) + blanks28,
+                                                               tree.Tree().Text(parent) + blanks28,
                                                            L"", L"Select this folder and all SubFolder", L"",
                                                            base + L"\\Two\\"}));
     DestroyMenu(menu);
     HTREEITEM d = nullptr;
     for (auto n = tree.Tree().FirstRoot(); n; n = tree.Tree().NextSibling(n))
-        if (!tree.IsBold(n))
+        if (!tree.Tree().IsBold(n))
             d = n;
     ASSERT_NE(d, nullptr) << "a drive without anything ticked";
     {
         menu = tree.BuildMenu(d);
-        EXPECT_EQ(MenuTexts(menu), (std::vector<std::wstring>{blanks27 + L"Display Disk " + tree.TextOf(d).substr(0, 1) +
-                                                                   blanks28,
-                                                               L"", L"Select this folder and all SubFolder", L"",
+        const std::wstring letter = tree.Tree().Text(d).substr(0, 1);
+        EXPECT_EQ(MenuTexts(menu), (std::vector<std::wstring>{blanks27 + L"Display Disk " + letter + blanks28, L"",
+                                                               L"Select this folder and all SubFolder", L"",
                                                                L"0 Subfolder Selected"}));
         DestroyMenu(menu);
     }
@@ -338,7 +337,7 @@ TEST_F(SelectionTreeControls, RegistryTreeAndTheBrowseDialogs)
     tree.FillRoots();
     std::vector<std::wstring> roots;
     for (auto n = tree.Tree().FirstRoot(); n; n = tree.Tree().NextSibling(n))
-        roots.push_back(tree.TextOf(n));
+        roots.push_back(tree.Tree().Text(n));
     EXPECT_EQ(roots, (std::vector<std::wstring>{L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE",
                                                 L"HKEY_USERS", L"HKEY_CURRENT_CONFIG"}));
     std::wstring lower = base + L"\\vendor";

@@ -73,6 +73,7 @@ protected:
     {
         EXPECT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
         EXPECT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+        w.Sheet().ShowProjectPage().WaitForExistenceChecks();
         return w.Sheet().ShowProjectPage();
     }
 
@@ -87,14 +88,15 @@ protected:
     {
         std::vector<HTREEITEM> items;
         std::vector<HTREEITEM> stack;
-        for (HTREEITEM root = TreeView_GetRoot(tree.Window()); root; root = TreeView_GetNextSibling(tree.Window(), root))
+        const HWND window = CProjectTreeCtrl::Internals::Window(tree);
+        for (HTREEITEM root = TreeView_GetRoot(window); root; root = TreeView_GetNextSibling(window, root))
             stack.push_back(root);
         while (!stack.empty()) {
             HTREEITEM item = stack.back();
             stack.pop_back();
             items.push_back(item);
-            for (HTREEITEM child = TreeView_GetChild(tree.Window(), item); child;
-                 child = TreeView_GetNextSibling(tree.Window(), child))
+            for (HTREEITEM child = TreeView_GetChild(window, item); child;
+                 child = TreeView_GetNextSibling(window, child))
                 stack.push_back(child);
         }
         return items;
@@ -122,9 +124,9 @@ TEST_F(ShowProjectPage, AProjectThatIsCompleteIsGreenAndGoesOnUnchanged)
         const auto items = Items(*tree);
         EXPECT_GE(items.size(), 3u);
         for (HTREEITEM item : items)
-            EXPECT_NE(tree->ItemColor(item), CProjectTreeCtrl::MissingColor) << ToUtf8(tree->PathOf(item));
+            EXPECT_NE(tree->Info(item).Color, CProjectTreeCtrl::MissingColor) << ToUtf8(tree->Info(item).Path);
     }
-    EXPECT_EQ(page.FileTree().ItemColor(page.FileTree().FindPath(m_app + L"\\file3.txt")),
+    EXPECT_EQ(page.FileTree().Info(page.FileTree().FindPath(m_app + L"\\file3.txt")).Color,
               CProjectTreeCtrl::ExistingColor);
     for (int id : {IDC_SHOW_MISSING_FILES, IDC_SHOW_MISSING_REGISTRIES, IDC_UPDATE_FILES, IDC_RESCAN_REGISTRY,
                    IDC_IGNORE_MISSING})
@@ -162,12 +164,13 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
     HTREEITEM item = tree.FindPath(lonely);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(tree.FindPath(m_app + L"\\file0.txt"), nullptr);
-    for (HTREEITEM it = item; it; it = TreeView_GetParent(tree.Window(), it))
-        EXPECT_EQ(tree.ItemColor(it), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(it));
+    for (HTREEITEM it = item; it; it = TreeView_GetParent(CProjectTreeCtrl::Internals::Window(tree), it))
+        EXPECT_EQ(tree.Info(it).Color, CProjectTreeCtrl::MissingColor) << ToUtf8(tree.Info(it).Path);
     // The whole tree on demand: the nine others green, their folder still red for its missing subfolder.
     w.Click(IDC_SHOW_MISSING_FILES);
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(m_app + L"\\file0.txt")), CProjectTreeCtrl::ExistingColor);
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(m_app)), CProjectTreeCtrl::MissingColor);
+    page.WaitForExistenceChecks();
+    EXPECT_EQ(tree.Info(tree.FindPath(m_app + L"\\file0.txt")).Color, CProjectTreeCtrl::ExistingColor);
+    EXPECT_EQ(tree.Info(tree.FindPath(m_app)).Color, CProjectTreeCtrl::MissingColor);
     w.Click(IDC_SHOW_MISSING_FILES);
     EXPECT_EQ(tree.FindPath(m_app + L"\\file0.txt"), nullptr);
 
@@ -190,15 +193,16 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
     // Ticked and updated from the folder where it now is: found, and its old folder leaves the project.
     tree.SetCheck(tree.FindPath(m_app), true);
     w.Click(IDC_UPDATE_FILES);
+    page.WaitForExistenceChecks();
     EXPECT_EQ(titles.size(), 1u);
     EXPECT_EQ(w.Text(IDC_CHOSEN_FOLDER), moved);
     EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 0");
     EXPECT_TRUE(page.IsModified());
     EXPECT_FALSE(Checked(page, IDC_SHOW_MISSING_FILES));
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(moved + L"\\lonely.txt")), CProjectTreeCtrl::ExistingColor);
+    EXPECT_EQ(tree.Info(tree.FindPath(moved + L"\\lonely.txt")).Color, CProjectTreeCtrl::ExistingColor);
     EXPECT_EQ(tree.FindPath(m_app + L"\\Sub"), nullptr);
     for (HTREEITEM it : Items(tree))
-        EXPECT_NE(tree.ItemColor(it), CProjectTreeCtrl::MissingColor) << ToUtf8(tree.PathOf(it));
+        EXPECT_NE(tree.Info(it).Color, CProjectTreeCtrl::MissingColor) << ToUtf8(tree.Info(it).Path);
 
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
@@ -234,7 +238,7 @@ TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
     EXPECT_TRUE(Enabled(page, IDC_RESCAN_REGISTRY));
     EXPECT_FALSE(Enabled(page, IDC_UPDATE_FILES));
     ASSERT_NE(tree.FindPath(unknownHive), nullptr);
-    EXPECT_EQ(tree.ItemColor(tree.FindPath(unknownHive)), CProjectTreeCtrl::MissingColor);
+    EXPECT_EQ(tree.Info(tree.FindPath(unknownHive)).Color, CProjectTreeCtrl::MissingColor);
 
     // Both ticked; only the one that exists below the chosen key moves.
     tree.SetCheck(tree.FindPath(gone), true);
@@ -251,6 +255,7 @@ TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
     ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
     ASSERT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
+    page.WaitForExistenceChecks();
     EXPECT_FALSE(page.IsModified());
     EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
               L"Registry Summary:\nTotal number of Subkeys: 3\nNumber of missing subkeys: 2");

@@ -3,7 +3,6 @@
 #include "common/FolderTokens.h"
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/UniqueHandle.h"
 #include "ui/controls/SelectionTree.h"
 #include "ui/framework/DialogWindow.h"
 #include "ui/wizard/Resource.h"
@@ -38,10 +37,6 @@ std::wstring RealPath(std::wstring path)
     return path;
 }
 
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(RealPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 HTREEITEM Next(HWND tree, HTREEITEM item, UINT relation)
 {
@@ -83,27 +78,17 @@ private:
     bool m_userTick;
 };
 
-bool RegistryKeyExists(const std::wstring& keyPath)
-{
-    const auto separator = keyPath.find(L'\\');
-    const std::wstring hive = keyPath.substr(0, separator);
-    const auto root = HiveNames().find(hive);
-    if (root == HiveNames().end())
-        return false;
-    const std::wstring rest = separator == std::wstring::npos ? std::wstring() : keyPath.substr(separator + 1);
-    UniqueHKey key;
-    return RegOpenKeyExW(root->second, rest.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
 CProjectTreeCtrl::~CProjectTreeCtrl()
 {
     Detach();
 }
 
-void CProjectTreeCtrl::Attach(HWND tree)
+void CProjectTreeCtrl::Attach(HWND tree, Listeners listeners)
 {
     Detach();
     m_tree = tree;
+    m_countLabel = listeners.CountLabel;
+    m_onChecked = std::move(listeners.OnExistenceChecked);
     if (!tree)
         return;
     // The check-box style is set after the control exists and before items
@@ -129,6 +114,7 @@ void CProjectTreeCtrl::Attach(HWND tree)
 
 void CProjectTreeCtrl::Detach()
 {
+    StopExistenceCheck();
     if (m_tree) {
         RemoveWindowSubclass(m_tree, SubclassProc, reinterpret_cast<UINT_PTR>(this));
         if (IsWindow(m_tree))
@@ -153,11 +139,6 @@ COLORREF CProjectTreeCtrl::ItemColor(HTREEITEM item) const
 {
     const auto found = m_colors.find(item);
     return found == m_colors.end() ? DefaultColor : found->second.Color;
-}
-
-void CProjectTreeCtrl::SetItemFont(HTREEITEM item, const LOGFONTW& font)
-{
-    m_colors[item].Font = font;
 }
 
 void CProjectTreeCtrl::SetItemBold(HTREEITEM item, bool bold)
@@ -290,6 +271,11 @@ bool CProjectTreeCtrl::LabelRect(HTREEITEM item, RECT& rect) const
     return SendMessageW(m_tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect)) != 0;
 }
 
+CProjectTreeCtrl::ItemInfo CProjectTreeCtrl::Info(HTREEITEM item) const
+{
+    return {TextOf(item), PathOf(item), KindOf(item), ItemColor(item), IsChecked(item), IsItemBold(item)};
+}
+
 CProjectTreeCtrl::ItemKind CProjectTreeCtrl::KindOf(HTREEITEM item) const
 {
     return static_cast<ItemKind>(ItemData(item) & KindMask);
@@ -398,6 +384,8 @@ void CProjectTreeCtrl::DeleteItem(HTREEITEM item)
 
 bool CProjectTreeCtrl::RemovePath(const std::wstring& path)
 {
+    // The pending check holds item handles that this may delete.
+    WaitForExistenceCheck();
     HTREEITEM item = FindPath(path);
     if (!item)
         return false;
@@ -435,6 +423,7 @@ std::vector<std::wstring> CProjectTreeCtrl::InsertedPaths() const
 
 void CProjectTreeCtrl::Clear()
 {
+    StopExistenceCheck();
     m_colors.clear();
     m_children.clear();
     if (m_tree)
@@ -454,10 +443,6 @@ void CProjectTreeCtrl::ExpandAll()
         for (HTREEITEM child = Next(m_tree, item, TVGN_CHILD); child; child = Next(m_tree, child, TVGN_NEXT))
             pending.push_back(child);
     }
-}
-
-void CProjectTreeCtrl::SelectFirst()
-{
     if (HTREEITEM first = Next(m_tree, nullptr, TVGN_ROOT))
         SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
 }
@@ -479,9 +464,9 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
         HTREEITEM folderItem = AddPath(RealPath(folder), ItemKind::Folder);
         if (!folderItem)
             continue;
-        m_total += static_cast<long>(files.size());
+        m_found.Total += static_cast<long>(files.size());
         for (const std::wstring& file : files) {
-            const std::wstring real = RealPath(file);
+            std::wstring real = RealPath(file);
             const auto separator = real.find_last_of(L'\\');
             const std::wstring name = separator == std::wstring::npos ? real : real.substr(separator + 1);
             HTREEITEM item = FindChild(folderItem, name);
@@ -489,14 +474,8 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
                 item = InsertChild(folderItem, name, ItemKind::File, true);
             if (!item || !check)
                 continue;
-            if (FileExists(real)) {
-                if (!(ItemData(item) & MissingFlag))
-                    SetItemColor(item, ExistingColor);
-                continue;
-            }
-            MarkMissing(item);
-            m_missingEntries[folder].push_back(file);
-            ++m_missing;
+            m_check->entries.push_back({item, folder, file});
+            m_check->paths.push_back(std::move(real));
         }
     }
 }
@@ -509,17 +488,11 @@ void CProjectTreeCtrl::FillKeys(RegistryChangeMap* map, bool check)
         HTREEITEM item = AddPath(key, ItemKind::Key);
         if (!item)
             continue;
-        ++m_total;
+        ++m_found.Total;
         if (!check)
             continue;
-        if (RegistryKeyExists(key)) {
-            if (!(ItemData(item) & MissingFlag))
-                SetItemColor(item, ExistingColor);
-            continue;
-        }
-        MarkMissing(item);
-        m_missingEntries[key];
-        ++m_missing;
+        m_check->entries.push_back({item, key, {}});
+        m_check->paths.push_back(key);
     }
 }
 
@@ -545,12 +518,18 @@ void CProjectTreeCtrl::ShowRegistry(RegistryChangeMap* added, RegistryChangeMap*
     Refill();
 }
 
-void CProjectTreeCtrl::Refill()
+void CProjectTreeCtrl::Refill(View view)
 {
+    if (view == View::OnlyMissing) {
+        ShowOnlyMissing();
+        return;
+    }
     Clear();
-    m_total = 0;
-    m_missing = 0;
-    m_missingEntries.clear();
+    m_found.Total = 0;
+    m_found.Missing = 0;
+    m_found.Entries.clear();
+    if (m_checkExistence)
+        m_check = std::make_shared<ExistenceCheck>();
     for (int i = 0; i < 3; ++i) {
         const bool check = m_checkExistence && (i < 2 || m_checkDeleted);
         if (m_registry)
@@ -558,12 +537,15 @@ void CProjectTreeCtrl::Refill()
         else
             FillFiles(m_files[i], check);
     }
+    if (m_check)
+        StartExistenceCheck();
 }
 
 void CProjectTreeCtrl::ShowOnlyMissing()
 {
+    WaitForExistenceCheck();
     Clear();
-    for (const auto& [folder, files] : m_missingEntries) {
+    for (const auto& [folder, files] : m_found.Entries) {
         if (m_registry) {
             if (HTREEITEM item = AddPath(folder, ItemKind::Key))
                 MarkMissing(item);
@@ -587,6 +569,11 @@ void CProjectTreeCtrl::ShowExclusions(const ExcludedItemMap& exclusions)
         AddPath(RealPath(item.Name), m_registry ? ItemKind::Key : ItemKind::Folder);
 }
 
+bool CProjectTreeCtrl::IsMarkedMissing(HTREEITEM item) const
+{
+    return (ItemData(item) & MissingFlag) != 0;
+}
+
 bool CProjectTreeCtrl::HoldsMissing(HTREEITEM item) const
 {
     if (ItemData(item) & MissingFlag)
@@ -599,8 +586,9 @@ bool CProjectTreeCtrl::HoldsMissing(HTREEITEM item) const
 
 bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wstring& file)
 {
-    auto entry = m_missingEntries.find(folderOrKey);
-    if (entry == m_missingEntries.end())
+    WaitForExistenceCheck();
+    auto entry = m_found.Entries.find(folderOrKey);
+    if (entry == m_found.Entries.end())
         return false;
     std::wstring path = RealPath(folderOrKey);
     if (!file.empty()) {
@@ -610,12 +598,12 @@ bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wst
             return false;
         files.erase(at);
         if (files.empty())
-            m_missingEntries.erase(entry);
+            m_found.Entries.erase(entry);
         path = RealPath(file);
     } else {
-        m_missingEntries.erase(entry);
+        m_found.Entries.erase(entry);
     }
-    --m_missing;
+    --m_found.Missing;
     if (HTREEITEM item = FindPath(path)) {
         SetItemData(item, ItemData(item) & ~MissingFlag);
         SetItemColor(item, ExistingColor);
@@ -659,6 +647,11 @@ LRESULT CProjectTreeCtrl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ERASEBKGND:
         return 1; // the paint handler covers the whole client area
+    case ExistenceCheckedMessage:
+        // A result of an earlier fill, or one already applied by a wait, is dropped.
+        if (wParam == m_generation && m_check)
+            ApplyExistenceCheck();
+        return 0;
     default:
         break;
     }
@@ -676,7 +669,7 @@ void CProjectTreeCtrl::OnLeftButton(LPARAM lParam)
     SendMessageW(m_tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hit.hItem));
     SetFocus(m_tree);
     if (hit.flags & TVHT_ONITEMSTATEICON)
-        ToggleCheck(hit.hItem);
+        SetCheck(hit.hItem, !IsChecked(hit.hItem));
     else if (hit.flags & (TVHT_ONITEM | TVHT_ONITEMBUTTON))
         SendMessageW(m_tree, TVM_EXPAND, TVE_TOGGLE, reinterpret_cast<LPARAM>(hit.hItem));
 }

@@ -57,7 +57,7 @@ CSelectionTreeCtrl::~CSelectionTreeCtrl()
     Detach();
 }
 
-void CSelectionTreeCtrl::Attach(HWND tree)
+void CSelectionTreeCtrl::Attach(HWND tree, HWND countLabel)
 {
     Detach();
     if (!tree)
@@ -83,6 +83,8 @@ void CSelectionTreeCtrl::Attach(HWND tree)
     SetWindowSubclass(tree, TreeProc, SubclassId, reinterpret_cast<DWORD_PTR>(this));
     if (m_parent)
         SetWindowSubclass(m_parent, ParentProc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this));
+    m_countLabel = countLabel;
+    UpdateCount();
 }
 
 void CSelectionTreeCtrl::Detach()
@@ -162,12 +164,6 @@ int CSelectionTreeCtrl::CountTicked() const
 {
     Access tree = Tree();
     return SelectionTree::CountTicked(tree);
-}
-
-void CSelectionTreeCtrl::SetCountLabel(HWND label)
-{
-    m_countLabel = label;
-    UpdateCount();
 }
 
 void CSelectionTreeCtrl::UpdateCount() const

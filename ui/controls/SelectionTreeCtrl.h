@@ -39,8 +39,9 @@ public:
     CSelectionTreeCtrl& operator=(const CSelectionTreeCtrl&) = delete;
 
     // Takes over a tree-view control: check boxes, the image list, the
-    // dialog font, and its mouse presses. Detach gives it back.
-    void Attach(HWND tree);
+    // dialog font, and its mouse presses; `countLabel`, when given, is a
+    // static control that shows "%d Selected Folder(s)". Detach gives it back.
+    void Attach(HWND tree, HWND countLabel = nullptr);
     void Detach();
     HWND Window() const noexcept { return m_tree; }
 
@@ -58,17 +59,10 @@ public:
     // follow (SelectionTree::Tick) and the count label is rewritten.
     void SetTick(HTREEITEM item, bool ticked);
     bool IsTicked(HTREEITEM item) const;
-    bool IsBold(HTREEITEM item) const;
     // The full path of an item (ending with "\").
     std::wstring PathOf(HTREEITEM item) const;
-    std::wstring TextOf(HTREEITEM item) const;
     // The full paths of the ticked items (a ticked item's descendants are not listed).
     void CollectTicked(CPathList& list) const;
-    int CountTicked() const;
-
-    // A static control that shows "%d Selected Folder(s)".
-    void SetCountLabel(HWND label);
-    void UpdateCount() const;
 
     // Called after every press on an item (after its children were loaded).
     void SetSelectionHandler(std::function<void(HTREEITEM)> handler) { m_onSelection = std::move(handler); }
@@ -83,7 +77,8 @@ public:
     // The menu as a popup menu (command = entry index + 1); the caller destroys it.
     HMENU BuildMenu(HTREEITEM item) const;
 
-    // The operations SelectionTree.h works with.
+    // The operations SelectionTree.h works with (the item's text and boldness
+    // are read through them).
     struct Access
     {
         using Node = HTREEITEM;
@@ -107,6 +102,8 @@ protected:
     HTREEITEM InsertItem(HTREEITEM parent, const std::wstring& text, int image, int selectedImage, bool hasChildren);
     void SetHasChildren(HTREEITEM item, bool hasChildren) const;
     void DeleteAll() const;
+    // Rewrites the count label.
+    void UpdateCount() const;
 
 private:
     static LRESULT CALLBACK TreeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -114,6 +111,9 @@ private:
     static LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR data);
     bool OnMouse(UINT message, LPARAM lParam);
+    bool IsBold(HTREEITEM item) const;
+    std::wstring TextOf(HTREEITEM item) const;
+    int CountTicked() const;
     void ShowMenu(HTREEITEM item);
 
     HWND m_tree = nullptr;

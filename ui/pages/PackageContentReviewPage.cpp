@@ -100,10 +100,8 @@ void CContentReviewPage::RefillTrees()
                 m_excluded.AddPath(file, CProjectTreeCtrl::ItemKind::File);
         }
     }
-    for (CProjectTreeCtrl* tree : {&m_included, &m_excluded}) {
-        tree->ExpandAll();
-        tree->SelectFirst();
-    }
+    m_included.ExpandAll();
+    m_excluded.ExpandAll();
 }
 
 void CContentReviewPage::PublishExclusions() const

@@ -9,6 +9,8 @@
 #include "ui/pages/ProjectFileContentReviewRules.h"
 #include "ui/wizard/Resource.h"
 
+#include <utility>
+
 namespace {
 
 constexpr wchar_t Description[] =
@@ -34,8 +36,8 @@ BOOL CShowProjectFileDlg::OnInitDialog()
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
     SendMessageW(Item(IDC_CHOSEN_FOLDER), EM_LIMITTEXT, 128, 0);
-    m_fileTree.Attach(Item(IDC_SHOW_FILE_TREE));
-    m_registryTree.Attach(Item(IDC_SHOW_REGISTRY_TREE));
+    m_fileTree.Attach(Item(IDC_SHOW_FILE_TREE), {nullptr, [this] { OnFilesChecked(); }});
+    m_registryTree.Attach(Item(IDC_SHOW_REGISTRY_TREE), {nullptr, [this] { OnRegistryChecked(); }});
     LoadProject();
     return TRUE;
 }
@@ -50,6 +52,11 @@ void CShowProjectFileDlg::LoadProject()
     m_keys = {&document.AddedKeys(), &document.ModifiedKeys(), &document.DeletedKeys()};
     m_files = {&document.AddedFiles(), &document.ModifiedFiles(), &document.DeletedFiles()};
 
+    // The trees show at once; what is missing follows when their checks end.
+    m_filesLoading = m_registryLoading = true;
+    m_registryWording = RegistrySummaryWording::Opening;
+    SetItemText(IDC_SHOW_FILES_SUMMARY, L"");
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, L"");
     m_fileTree.ShowFileSystem(m_files[0], m_files[1], m_files[2], true);
     m_registryTree.ShowRegistry(m_keys[0], m_keys[1], m_keys[2], true);
     for (int id : {IDC_SHOW_MISSING_FILES, IDC_SHOW_MISSING_REGISTRIES, IDC_UPDATE_FILES, IDC_RESCAN_REGISTRY,
@@ -57,28 +64,45 @@ void CShowProjectFileDlg::LoadProject()
         EnableItem(id, false);
         CheckDlgButton(Window(), id, BST_UNCHECKED);
     }
-    if (m_fileTree.MissingCount() > 0) {
-        m_fileTree.ShowOnlyMissing();
+    m_fileTree.ExpandAll();
+    m_registryTree.ExpandAll();
+}
+
+void CShowProjectFileDlg::OnFilesChecked()
+{
+    const bool missing = m_fileTree.Existence().Missing > 0;
+    if (std::exchange(m_filesLoading, false) && missing) {
+        m_fileTree.Refill(CProjectTreeCtrl::View::OnlyMissing);
         EnableItem(IDC_UPDATE_FILES, true);
         CheckDlgButton(Window(), IDC_SHOW_MISSING_FILES, BST_CHECKED);
-        EnableItem(IDC_SHOW_MISSING_FILES, true);
         EnableItem(IDC_IGNORE_MISSING, true);
+        m_fileTree.ExpandAll();
     }
-    if (m_registryTree.MissingCount() > 0) {
-        m_registryTree.ShowOnlyMissing();
+    if (missing)
+        EnableItem(IDC_SHOW_MISSING_FILES, true);
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.Existence().Total, m_fileTree.Existence().Missing));
+}
+
+void CShowProjectFileDlg::OnRegistryChecked()
+{
+    const bool missing = m_registryTree.Existence().Missing > 0;
+    if (std::exchange(m_registryLoading, false) && missing) {
+        m_registryTree.Refill(CProjectTreeCtrl::View::OnlyMissing);
         EnableItem(IDC_RESCAN_REGISTRY, true);
         CheckDlgButton(Window(), IDC_SHOW_MISSING_REGISTRIES, BST_CHECKED);
-        EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
         EnableItem(IDC_IGNORE_MISSING, true);
+        m_registryTree.ExpandAll();
     }
-    for (CProjectTreeCtrl* tree : {&m_fileTree, &m_registryTree}) {
-        tree->ExpandAll();
-        tree->SelectFirst();
-    }
-    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
-    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::Opening,
-                                                               m_registryTree.TotalCount(),
-                                                               m_registryTree.MissingCount()));
+    if (missing)
+        EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
+    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(m_registryWording, m_registryTree.Existence().Total,
+                                                               m_registryTree.Existence().Missing));
+}
+
+void CShowProjectFileDlg::WaitForExistenceChecks()
+{
+    m_fileTree.WaitForExistenceCheck();
+    m_registryTree.WaitForExistenceCheck();
 }
 
 BOOL CShowProjectFileDlg::OnSetActive()
@@ -88,9 +112,9 @@ BOOL CShowProjectFileDlg::OnSetActive()
     if (m_loadedProject != GetProjectFilePath() || m_modified)
         LoadProject();
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
-    if (m_fileTree.MissingCount() > 0)
+    if (m_fileTree.Existence().Missing > 0)
         EnableItem(IDC_SHOW_MISSING_FILES, true);
-    if (m_registryTree.MissingCount() > 0)
+    if (m_registryTree.Existence().Missing > 0)
         EnableItem(IDC_SHOW_MISSING_REGISTRIES, true);
     m_modified = false;
     return CPropertyPage::OnSetActive();
@@ -125,36 +149,32 @@ bool CShowProjectFileDlg::OnCommand(WORD controlId, WORD code, HWND)
 
 void CShowProjectFileDlg::ShowFiles(bool onlyMissing)
 {
-    if (onlyMissing)
-        m_fileTree.ShowOnlyMissing();
-    else
-        m_fileTree.Refill();
+    m_fileTree.Refill(onlyMissing ? CProjectTreeCtrl::View::OnlyMissing : CProjectTreeCtrl::View::All);
     m_fileTree.ExpandAll();
-    m_fileTree.SelectFirst();
 }
 
 void CShowProjectFileDlg::ShowRegistry(bool onlyMissing)
 {
-    if (onlyMissing)
-        m_registryTree.ShowOnlyMissing();
-    else
-        m_registryTree.Refill();
+    m_registryTree.Refill(onlyMissing ? CProjectTreeCtrl::View::OnlyMissing : CProjectTreeCtrl::View::All);
     m_registryTree.ExpandAll();
-    m_registryTree.SelectFirst();
 }
 
 void CShowProjectFileDlg::OnShowOnlyMissingFiles()
 {
-    ShowFiles(IsChecked(IDC_SHOW_MISSING_FILES));
-    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
+    // The whole tree is checked again; its check sets the summary.
+    const bool onlyMissing = IsChecked(IDC_SHOW_MISSING_FILES);
+    ShowFiles(onlyMissing);
+    if (onlyMissing)
+        OnFilesChecked();
 }
 
 void CShowProjectFileDlg::OnShowOnlyMissingRegistries()
 {
-    ShowRegistry(IsChecked(IDC_SHOW_MISSING_REGISTRIES));
-    SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::ShowOnlyMissing,
-                                                               m_registryTree.TotalCount(),
-                                                               m_registryTree.MissingCount()));
+    const bool onlyMissing = IsChecked(IDC_SHOW_MISSING_REGISTRIES);
+    m_registryWording = RegistrySummaryWording::ShowOnlyMissing;
+    ShowRegistry(onlyMissing);
+    if (onlyMissing)
+        OnRegistryChecked();
 }
 
 std::vector<std::wstring> CShowProjectFileDlg::TickedPaths(const CProjectTreeCtrl& tree)
@@ -180,13 +200,14 @@ void CShowProjectFileDlg::OnUpdateFiles()
 
 void CShowProjectFileDlg::UpdateFilesFrom(const std::wstring& folder)
 {
-    const auto files = MissingFilesUnder(m_fileTree.MissingEntries(), TickedPaths(m_fileTree));
+    m_fileTree.WaitForExistenceCheck();
+    const auto files = MissingFilesUnder(m_fileTree.Existence().Entries, TickedPaths(m_fileTree));
     for (const Relocation& moved : RelocateFiles(m_files, files, folder)) {
         m_fileTree.MarkFound(moved.oldFolder, moved.oldPath);
         m_modified = true;
     }
-    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.TotalCount(), m_fileTree.MissingCount()));
-    const bool missing = m_fileTree.MissingCount() > 0;
+    SetItemText(IDC_SHOW_FILES_SUMMARY, FilesSummaryText(m_fileTree.Existence().Total, m_fileTree.Existence().Missing));
+    const bool missing = m_fileTree.Existence().Missing > 0;
     ShowFiles(missing);
     if (missing)
         EnableItem(IDC_UPDATE_FILES, true);
@@ -207,15 +228,17 @@ void CShowProjectFileDlg::OnRescanRegistry()
 
 void CShowProjectFileDlg::RescanRegistryUnder(const std::wstring& key)
 {
-    const auto keys = MissingKeysUnder(m_registryTree.MissingEntries(), TickedPaths(m_registryTree));
+    m_registryTree.WaitForExistenceCheck();
+    m_registryWording = RegistrySummaryWording::Rescanned;
+    const auto keys = MissingKeysUnder(m_registryTree.Existence().Entries, TickedPaths(m_registryTree));
     for (const Relocation& moved : RelocateKeys(m_keys, keys, key)) {
         m_registryTree.MarkFound(moved.oldPath);
         m_modified = true;
     }
     SetItemText(IDC_SHOW_REGISTRY_SUMMARY, RegistrySummaryText(RegistrySummaryWording::Rescanned,
-                                                               m_registryTree.TotalCount(),
-                                                               m_registryTree.MissingCount()));
-    const bool missing = m_registryTree.MissingCount() > 0;
+                                                               m_registryTree.Existence().Total,
+                                                               m_registryTree.Existence().Missing));
+    const bool missing = m_registryTree.Existence().Missing > 0;
     ShowRegistry(missing);
     if (missing)
         EnableItem(IDC_RESCAN_REGISTRY, true);
@@ -224,7 +247,9 @@ void CShowProjectFileDlg::RescanRegistryUnder(const std::wstring& key)
 
 LRESULT CShowProjectFileDlg::OnWizardNext()
 {
-    const bool missing = m_fileTree.MissingCount() > 0 || m_registryTree.MissingCount() > 0;
+    // The decision needs the answer: the running checks are short.
+    WaitForExistenceChecks();
+    const bool missing = m_fileTree.Existence().Missing > 0 || m_registryTree.Existence().Missing > 0;
     switch (DecideShowProjectNext(missing, IsChecked(IDC_IGNORE_MISSING), m_modified)) {
     case ShowProjectNext::Refuse:
         ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);

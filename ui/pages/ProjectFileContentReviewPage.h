@@ -8,6 +8,7 @@
 #include "manager/UIManager.h"
 #include "ui/controls/ProjectTreeCtrl.h"
 #include "ui/framework/PropertyPage.h"
+#include "ui/pages/ProjectFileContentReviewRules.h"
 
 #include <array>
 #include <string>
@@ -22,6 +23,9 @@ public:
     CProjectTreeCtrl& RegistryTree() noexcept { return m_registryTree; }
     // An update changed the maps since the page became current.
     bool IsModified() const noexcept { return m_modified; }
+    // Waits for both trees' existence checks and shows their results (the
+    // summaries and buttons follow when a check ends; tests wait here).
+    void WaitForExistenceChecks();
 
     // The handlers, callable by tests as the controls would call them.
     void OnShowOnlyMissingFiles();
@@ -45,6 +49,10 @@ private:
     void LoadProject();
     void ShowFiles(bool onlyMissing);
     void ShowRegistry(bool onlyMissing);
+    // What follows a tree's existence check: after a load, the missing-only
+    // view and its buttons; each time, the summary.
+    void OnFilesChecked();
+    void OnRegistryChecked();
     static std::vector<std::wstring> TickedPaths(const CProjectTreeCtrl& tree);
     CUIManager& Manager() { return m_manager.Get(); }
 
@@ -55,5 +63,9 @@ private:
     std::array<RegistryChangeMap*, 3> m_keys{};
     std::array<DirectoryChangeMap*, 3> m_files{};
     bool m_modified = false;
+    // The check running was started by a load (the missing-only view follows it).
+    bool m_filesLoading = false;
+    bool m_registryLoading = false;
+    RegistrySummaryWording m_registryWording = RegistrySummaryWording::Opening;
     std::wstring m_loadedProject;
 };
