@@ -4,6 +4,7 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "ui/controls/SelectionTree.h"
+#include "ui/controls/SelectionTreeCtrl.h"
 #include "ui/framework/DialogWindow.h"
 #include "ui/wizard/Resource.h"
 
@@ -253,14 +254,7 @@ void CProjectTreeCtrl::SetItemData(HTREEITEM item, LPARAM data)
 
 std::wstring CProjectTreeCtrl::TextOf(HTREEITEM item) const
 {
-    wchar_t text[MAX_PATH + 1] = {};
-    TVITEMW tv{};
-    tv.mask = TVIF_TEXT;
-    tv.hItem = item;
-    tv.pszText = text;
-    tv.cchTextMax = MAX_PATH;
-    SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
-    return text;
+    return TreeItemText(m_tree, item);
 }
 
 bool CProjectTreeCtrl::LabelRect(HTREEITEM item, RECT& rect) const

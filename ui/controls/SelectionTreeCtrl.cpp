@@ -136,7 +136,7 @@ bool CSelectionTreeCtrl::IsBold(HTREEITEM item) const
     return (SendMessageW(m_tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_BOLD) & TVIS_BOLD) != 0;
 }
 
-std::wstring CSelectionTreeCtrl::TextOf(HTREEITEM item) const
+std::wstring TreeItemText(HWND tree, HTREEITEM item)
 {
     wchar_t text[MAX_PATH + 1] = {};
     TVITEMW tvi{};
@@ -144,8 +144,13 @@ std::wstring CSelectionTreeCtrl::TextOf(HTREEITEM item) const
     tvi.hItem = item;
     tvi.pszText = text;
     tvi.cchTextMax = MAX_PATH;
-    SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi));
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi));
     return text;
+}
+
+std::wstring CSelectionTreeCtrl::TextOf(HTREEITEM item) const
+{
+    return TreeItemText(m_tree, item);
 }
 
 std::wstring CSelectionTreeCtrl::PathOf(HTREEITEM item) const

@@ -150,3 +150,6 @@ inline constexpr int FixedDrive = 5;
 // The image of a drive root of `letter` with the drive type `type` (DRIVE_*).
 int ForDrive(wchar_t letter, UINT type);
 } // namespace TreeImage
+
+// The text of a tree view item, up to MAX_PATH characters.
+std::wstring TreeItemText(HWND tree, HTREEITEM item);
