@@ -8,14 +8,13 @@
 // Threads: the process-wide stores have no lock; they are used on the window
 // thread, or by the command line, while no comparison worker runs.
 #include "common/ChangeTypes.h"
+#include "project/ChangeSet.h"
 #include "project/IncludeExclude.h"
 
 #include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
-
-enum class ChangeOrigin { Added, Modified, Deleted };
 
 // True when `key` is `path` or lies below it, compared component by component
 // at the "\" separators, characters compared exactly.
