@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace {
 
@@ -76,6 +78,33 @@ private:
     std::uint64_t m_offset = 0;
     std::uint64_t m_size = 0;
 };
+
+// The index's key of a path: FNV-1a over its UTF-16 units.
+std::uint64_t KeyOf(std::wstring_view path) noexcept
+{
+    std::uint64_t key = 14695981039346656037ull;
+    for (const wchar_t unit : path) {
+        key ^= static_cast<std::uint16_t>(unit);
+        key *= 1099511628211ull;
+    }
+    return key;
+}
+
+// The path of `units` UTF-16 units stored just before the contents at
+// `contentsOffset`; afterwards the file pointer is at the contents. Nothing
+// when it cannot be read.
+std::optional<std::wstring> ReadPathBefore(HANDLE pack, std::uint64_t contentsOffset, std::uint32_t units)
+{
+    std::wstring path(units, L'\0');
+    const DWORD bytes = units * static_cast<DWORD>(sizeof(wchar_t));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(contentsOffset - bytes);
+    DWORD got = 0;
+    if (!SetFilePointerEx(pack, at, nullptr, FILE_BEGIN) ||
+        (bytes > 0 && (!ReadFile(pack, path.data(), bytes, &got, nullptr) || got != bytes)))
+        return std::nullopt;
+    return path;
+}
 
 } // namespace
 
@@ -222,7 +251,7 @@ bool CIniBackupPack::Load(const std::wstring& packPath)
     while (!reader.AtEnd()) {
         std::uint32_t header[2];
         if (!reader.Read(header, sizeof header) || header[0] > MaxPathUnits) {
-            m_index.clear();
+            std::vector<Slot>().swap(m_index);
             LogError(L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used");
             return false;
         }
@@ -231,39 +260,60 @@ bool CIniBackupPack::Load(const std::wstring& packPath)
         slot.Bytes = header[1];
         if (!reader.Read(path.data(), path.size() * sizeof(wchar_t)) ||
             (slot.Offset = reader.Offset(), !reader.Skip(slot.Bytes))) {
-            m_index.clear();
+            std::vector<Slot>().swap(m_index);
             LogError(L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used");
             return false;
         }
-        m_index.insert_or_assign(path, slot);
+        slot.Key = KeyOf(path);
+        slot.PathUnits = header[0];
+        m_index.push_back(slot);
     }
+    // A path backed up twice is found at its last backup (Contents looks
+    // from the end of a run of equal keys).
+    std::stable_sort(m_index.begin(), m_index.end(),
+                     [](const Slot& a, const Slot& b) { return a.Key < b.Key; });
+    m_index.shrink_to_fit();
     m_loaded = true;
     return true;
 }
 
 std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) const
 {
-    const auto found = m_index.find(path);
-    if (found == m_index.end())
+    const std::uint64_t key = KeyOf(path);
+    auto [first, last] = std::equal_range(m_index.begin(), m_index.end(), Slot{key, 0, 0, 0},
+                                          [](const Slot& a, const Slot& b) { return a.Key < b.Key; });
+    if (first == last)
         return std::nullopt;
     UniqueFile file(CreateFileW(m_packPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(found->second.Offset);
-    std::string contents(found->second.Bytes, '\0');
-    DWORD got = 0;
-    if (!file || !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
-        (!contents.empty() && (!ReadFile(file.get(), contents.data(), found->second.Bytes, &got, nullptr) ||
-                               got != found->second.Bytes))) {
+    const auto unreadable = [&] {
         LogError(L"CIniBackupPack::Contents: Unable to read the backup of " + path + L" from " + m_packPath);
         return std::nullopt;
+    };
+    if (!file)
+        return unreadable();
+    while (last != first) {
+        const Slot& slot = *--last;
+        if (slot.PathUnits != path.size())
+            continue;
+        const std::optional<std::wstring> stored = ReadPathBefore(file.get(), slot.Offset, slot.PathUnits);
+        if (!stored)
+            return unreadable();
+        if (*stored != path)
+            continue;
+        std::string contents(slot.Bytes, '\0');
+        DWORD got = 0;
+        if (!contents.empty() &&
+            (!ReadFile(file.get(), contents.data(), slot.Bytes, &got, nullptr) || got != slot.Bytes))
+            return unreadable();
+        return contents;
     }
-    return contents;
+    return std::nullopt;
 }
 
 void CIniBackupPack::Unload()
 {
     m_loaded = false;
     m_found = false;
-    m_index.clear();
+    std::vector<Slot>().swap(m_index);
 }

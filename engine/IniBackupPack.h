@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CIniBackupPack
@@ -67,12 +66,20 @@ private:
     bool m_failed = true;
     CSnapshotChecksum m_checksum;
 
+    // Where one backup lies in the pack. The index keeps a key of each path
+    // rather than the path: a capture meets thousands of INI files, and their
+    // paths, read while the comparison frees the snapshots, would stay
+    // scattered over the freed memory and keep it from the system. A path is
+    // told from another of the same key by reading it back from the pack.
     struct Slot
     {
-        std::uint64_t Offset;
+        std::uint64_t Key;
+        std::uint64_t Offset; // of the contents; the path lies just before
         std::uint32_t Bytes;
+        std::uint32_t PathUnits;
     };
+
     bool m_loaded = false;
     bool m_found = false;
-    std::unordered_map<std::wstring, Slot> m_index;
+    std::vector<Slot> m_index; // ordered by key, then as in the pack
 };

@@ -434,6 +434,39 @@ TEST_F(FileSnapshot, IniTestAndBackupPath)
     EXPECT_EQ(CFileEnumerate::BackupPathOf(L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
 }
 
+// The pack finds a backup by the exact path the walk met, among many: the
+// last backup of a path added twice, nothing for a path that differs in one
+// unit or only in letter case, nothing once unloaded.
+TEST_F(FileSnapshot, IniBackupPackFindsEachBackupByItsExactPath)
+{
+    const std::wstring packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    MakeFolder(In(L"many"));
+    CIniBackupPack pack;
+    ASSERT_TRUE(pack.Create(packPath));
+    WriteFileBytes(In(L"twice.ini"), "old");
+    pack.Add(In(L"twice.ini"));
+    for (int i = 0; i < 300; ++i) {
+        WriteFileBytes(In(L"many\\f" + std::to_wstring(i) + L".ini"), std::to_string(i));
+        pack.Add(In(L"many\\f" + std::to_wstring(i) + L".ini"));
+    }
+    WriteFileBytes(In(L"twice.ini"), "new");
+    pack.Add(In(L"twice.ini"));
+    ASSERT_TRUE(pack.Close());
+
+    ASSERT_TRUE(pack.Load(packPath));
+    const std::pair<const wchar_t*, std::optional<std::string>> cases[] = {
+        {L"twice.ini", "new"},      {L"many\\f0.ini", "0"},     {L"many\\f299.ini", "299"},
+        {L"many\\F7.ini", std::nullopt}, {L"many\\f9.INI", std::nullopt}, {L"many\\f300.ini", std::nullopt},
+    };
+    for (const auto& [name, backup] : cases)
+        EXPECT_EQ(pack.Contents(In(name)), backup) << ToUtf8(name);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(pack.Contents(In(L"many\\f" + std::to_wstring(i) + L".ini")), std::to_string(i)) << i;
+    pack.Unload();
+    EXPECT_EQ(pack.Contents(In(L"twice.ini")), std::nullopt);
+    EXPECT_EQ(ErrorLog().find("CIniBackupPack"), std::string::npos) << ErrorLog();
+}
+
 TEST_F(FileSnapshot, NonAsciiPathsSurviveCaptureAndReload)
 {
     const std::wstring cafe = L"Caf\u00e9";
