@@ -3,12 +3,15 @@
 // its cabinets, and the page cache under the stored cabinets.
 #include "common/Utf.h"
 #include "msi/CabinetDirectives.h"
+#include "msi/CabinetStore.h"
 #include "msi/PackageTransaction.h"
 #include "msi/PagedLockBytes.h"
 #include "msi/TableKeys.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <objbase.h>
 
 #include <string>
 #include <utility>
@@ -221,4 +224,57 @@ TEST(PagedLockBytes, FileEndsAsTheWritesLeftItWhateverThePagesHeld)
     TempFolder temp;
     EXPECT_EQ(nullptr, CPagedLockBytes::Open(temp / L"missing.bin", error));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), error);
+}
+
+// A stream larger than the page cache goes into a copy of the template and
+// reads back whole; a package that cannot hold it fails naming it.
+TEST(CabinetStore, StreamsReadBackWholeOrTheFailureNamesThePackage)
+{
+    struct Case
+    {
+        const char* what;
+        std::string package; // "template", "text" (not a compound file) or "missing"
+        bool sourceMade;
+        HRESULT code; // S_OK: stored
+        std::string textStart;
+    };
+    const Case cases[] = {
+        {"stored", "template", true, S_OK, ""},
+        {"not a compound file", "text", true, STG_E_INVALIDHEADER, "Unable to open "},
+        {"no package", "missing", true, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Unable to open "},
+        {"no cabinet", "template", false, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Unable to read "},
+    };
+    std::string cabinet(9u << 20, '\0');
+    for (std::size_t i = 0; i < cabinet.size(); ++i)
+        cabinet[i] = static_cast<char>((i * 2654435761u) >> 13);
+    for (const Case& c : cases) {
+        TempFolder temp;
+        const std::wstring package = temp / L"Product.msi";
+        const std::wstring source = temp / L"Product.cab";
+        if (c.package == "template")
+            ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\..\\bin\\Blank.msi").c_str(), package.c_str(), FALSE));
+        else if (c.package == "text")
+            WriteFileBytes(package, std::string(4096, 'x'));
+        if (c.sourceMade)
+            WriteFileBytes(source, cabinet);
+        const Result stored = StoreStreams(package, {{L"Product.cab", source}});
+        EXPECT_EQ(static_cast<DWORD>(c.code), stored.Code()) << c.what;
+        EXPECT_TRUE(ToUtf8(stored.Text()).starts_with(c.textStart)) << c.what << ": " << ToUtf8(stored.Text());
+        if (c.code != S_OK)
+            continue;
+        IStorage* storage = nullptr;
+        ASSERT_EQ(S_OK, StgOpenStorage(package.c_str(), nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, nullptr, 0, &storage));
+        IStream* stream = nullptr;
+        EXPECT_EQ(S_OK, storage->OpenStream(MsiStreamStorageName(L"Product.cab").c_str(), nullptr,
+                                            STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream));
+        std::string back(cabinet.size() + 1, '?');
+        ULONG got = 0;
+        if (stream) {
+            EXPECT_EQ(S_OK, stream->Read(back.data(), static_cast<ULONG>(back.size()), &got));
+            stream->Release();
+        }
+        storage->Release();
+        back.resize(got);
+        EXPECT_TRUE(back == cabinet) << c.what << ": " << got << " bytes read back";
+    }
 }
