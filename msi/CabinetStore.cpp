@@ -2,6 +2,7 @@
 
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
+#include "msi/PagedLockBytes.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -87,9 +88,15 @@ Result StoreStreams(const std::wstring& package, const std::vector<StreamSource>
     };
     if (streams.empty())
         return Result::Ok();
+    // The storage reaches the file through a page cache: its sector-sized
+    // writes become a few large ones.
+    DWORD openError = ERROR_SUCCESS;
+    ComRelease<CPagedLockBytes> file{CPagedLockBytes::Open(package, openError)};
+    if (!file.p)
+        return failed(HRESULT_FROM_WIN32(openError), "Unable to open " + ToUtf8(package) + " to store its cabinets: ");
     ComRelease<IStorage> storage;
-    HRESULT hr = StgOpenStorage(package.c_str(), nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DIRECT,
-                                nullptr, 0, &storage.p);
+    HRESULT hr = StgOpenStorageOnILockBytes(file.p, nullptr, STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DIRECT,
+                                            nullptr, 0, &storage.p);
     if (FAILED(hr) || !storage.p) {
         return failed(hr, "Unable to open " + ToUtf8(package) + " to store its cabinets: ");
     }
@@ -125,6 +132,11 @@ Result StoreStreams(const std::wstring& package, const std::vector<StreamSource>
         }
     }
     hr = storage.p->Commit(STGC_DEFAULT);
+    // The storage goes first: what it still holds reaches the pages, then the file.
+    storage.p->Release();
+    storage.p = nullptr;
+    if (SUCCEEDED(hr))
+        hr = file.p->Flush();
     if (FAILED(hr)) {
         return failed(hr, "Unable to store the cabinets in " + ToUtf8(package) + ": ");
     }

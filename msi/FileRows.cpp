@@ -20,11 +20,13 @@ void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
     // row goes in, the database looks for a row with the same key, and some
     // implementations (Wine's) do that by reading every row of the table,
     // unless a key text is new to the database, which cannot match. The
-    // component names are new to the FeatureComponents rows and the File keys
-    // to the File rows; only the Component rows, whose keys the
-    // FeatureComponents rows have already named, pay for a search (one column
-    // per row, the cheapest). Going in one after another, the Component rows
-    // also lie together in memory, which keeps that search fast.
+    // component names are new to the FeatureComponents rows, so those go in
+    // without a search; the Component rows (named by the FeatureComponents
+    // rows) and the File rows (whose keys are the components' key paths) pay
+    // for one, a single key column per row, the cheapest. Going in one after
+    // another, the rows of a table also lie together in memory, which keeps
+    // that search fast. (The order also fixes the order of the database's
+    // strings, and with it the package's bytes.)
     for (const PackedFile& file : build.files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
     // Each file is its component's key path.
