@@ -3,6 +3,7 @@
 //   msi_bench <data folder> <work folder>
 // The data folder holds the payload (bench/msi_bench.sh makes 10,000 files of
 // about 100 MB); one line "msi build: <seconds> s, <files> files" is printed.
+#include "common/ComScope.h"
 #include "common/Paths.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
@@ -39,6 +40,7 @@ void ListFiles(const std::wstring& folder, DirectoryChangeMap& map)
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc != 3) {
         // Run without a payload (as the loop over every benchmark does): the
         // figures come from bench/msi_bench.sh, which makes the payload.

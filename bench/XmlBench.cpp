@@ -1,6 +1,7 @@
 // Times the file-system change writer (keep-all, as the rewrite of the change
 // document does) on 10,000 and 100,000 files. The second figure should be
 // about ten times the first: writing must stay linear in the number of files.
+#include "common/ComScope.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "project/XMLDocumentHandler.h"
@@ -45,6 +46,7 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
 
 int main()
 {
+    CComScope com;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring output = std::wstring(temp) + L"CorvaneXmlBench.xml";

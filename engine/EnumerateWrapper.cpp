@@ -199,8 +199,8 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
 
 bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section)
 {
-    CXMLNodeHandler root = m_project.GetRootNode();
-    CXMLNodeHandler target = root.SelectSingleNode(section);
+    XmlNode root = m_project.GetRootNode();
+    XmlNode target = root.SelectSingleNode(section);
     if (target.IsNull()) {
         WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
     } else {
@@ -214,14 +214,14 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocum
             return false;
         }
         if (exists) {
-            CXMLNodeHandler replacement = changes.GetRootNode().SelectSingleNode(section);
+            XmlNode replacement = changes.GetRootNode().SelectSingleNode(section);
             if (replacement.IsNull()) {
                 WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
             } else {
                 // The section may sit anywhere below the root: replace it in its own parent.
                 IXMLDOMNode* parentRaw = nullptr;
                 if (SUCCEEDED(target.Get()->get_parentNode(&parentRaw)) && parentRaw) {
-                    CXMLNodeHandler parent(parentRaw);
+                    XmlNode parent(parentRaw);
                     parentRaw->Release();
                     parent.ReplaceChild(replacement, target);
                 }

@@ -49,12 +49,12 @@ ExcludedItemMap* ExcludedMapFor(const std::wstring& listPath)
 
 void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstring& listPath)
 {
-    const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
+    const XmlNode list = document.GetRootNode().SelectSingleNode(listPath);
     if (list.IsNull())
         return;
     IncludedItemMap* included = IncludedMapFor(listPath);
     ExcludedItemMap* excluded = ExcludedMapFor(listPath);
-    for (CXMLNodeHandler entry = list.GetFirstChild(); !entry.IsNull(); entry = entry.GetNextSibling()) {
+    for (XmlNode entry = list.GetFirstChild(); !entry.IsNull(); entry = entry.GetNextSibling()) {
         if (!entry.IsElement())
             continue;
         const std::wstring name = entry.GetNamedAttribute(L"Name");
@@ -92,10 +92,10 @@ void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstr
         return;
     }
 
-    CXMLNodeHandler root = GetRootNode();
+    XmlNode root = GetRootNode();
     for (const wchar_t* section : {L"FileSystem", L"RegistrySystem"}) {
         root.RemoveNodes(std::wstring(section) + L"//" + listName);
-        CXMLNodeHandler sectionNode = root.SelectSingleNode(section);
+        XmlNode sectionNode = root.SelectSingleNode(section);
         if (sectionNode.AddChildElement(listName).IsNull())
             WriteError(std::wstring(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to insert ") +
                        listName + L" node in XML file");
@@ -119,7 +119,7 @@ void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPat
         WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
         return;
     }
-    CXMLNodeHandler list = GetRootNode().SelectSingleNode(listPath);
+    XmlNode list = GetRootNode().SelectSingleNode(listPath);
     if (list.IsNull()) {
         WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find " +
                    listPath + L" node in XML file");
@@ -127,7 +127,7 @@ void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPat
     }
     if (const ExcludedItemMap* excluded = ExcludedMapFor(listPath)) {
         for (const auto& [key, item] : *excluded) {
-            CXMLNodeHandler entry = list.AddChildElement(L"ExcludedEntry");
+            XmlNode entry = list.AddChildElement(L"ExcludedEntry");
             if (entry.IsNull()) {
                 WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to Insert ExcludedEntry node in "
                            L"XML file");
@@ -138,7 +138,7 @@ void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPat
         }
     } else if (const IncludedItemMap* included = IncludedMapFor(listPath)) {
         for (const auto& [key, name] : *included) {
-            CXMLNodeHandler entry = list.AddChildElement(L"IncludedEntry");
+            XmlNode entry = list.AddChildElement(L"IncludedEntry");
             if (!entry.IsNull())
                 entry.SetAttribute(L"Name", name);
         }

@@ -6,15 +6,15 @@ namespace {
 
 // A file the packaged lists (added and modified) name twice, or "". Two
 // entries of one file would be two components with the same ComponentId.
-std::wstring DuplicateFile(const CXMLNodeHandler& root)
+std::wstring DuplicateFile(const XmlNode& root)
 {
     std::set<std::wstring> seen;
     for (const wchar_t* list : {L"FileSystem/AddedItems/DirectoryList/Directory/File",
                                 L"FileSystem/ModifiedItems/DirectoryList/Directory/File"}) {
-        for (const CXMLNodeHandler& file : root.SelectNodes(list)) {
+        for (const XmlNode& file : root.SelectNodes(list)) {
             std::wstring path;
             if (IXMLDOMNode* parent = nullptr; file.Get() && file.Get()->get_parentNode(&parent) == S_OK && parent) {
-                path = CXMLNodeHandler(parent).GetNamedAttribute(L"Name");
+                path = XmlNode(parent).GetNamedAttribute(L"Name");
                 parent->Release();
             }
             path += L"\\" + file.GetNamedAttribute(L"Name");
@@ -34,7 +34,7 @@ std::wstring ProjectFileProblem(const CXMLDocumentHandler& document)
     if (!document.IsLoaded())
         return L"the file is not a well-formed XML document" +
                (document.LoadError().empty() ? std::wstring() : L": " + document.LoadError());
-    const CXMLNodeHandler root = document.GetRootNode();
+    const XmlNode root = document.GetRootNode();
     if (root.IsNull() || root.GetName() != ProjectRootName)
         return L"the root element is not " + std::wstring(ProjectRootName) + L" (is this an include/exclude file?)";
     ProductInfo product;

@@ -12,9 +12,9 @@ namespace {
 
 // Calls `visit` for each element child of `parent`, in document order.
 template <typename Visit>
-void ForEachElement(const CXMLNodeHandler& parent, Visit&& visit)
+void ForEachElement(const XmlNode& parent, Visit&& visit)
 {
-    for (CXMLNodeHandler child = parent.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+    for (XmlNode child = parent.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
         if (child.IsElement())
             visit(child);
     }
@@ -40,13 +40,13 @@ void CXMLDocumentHandler::ReadDirectoryList(const std::wstring& listPath)
         return;
     map->clear();
     try {
-        const CXMLNodeHandler list = SelectList(listPath);
-        ForEachElement(list, [&](const CXMLNodeHandler& directory) {
+        const XmlNode list = SelectList(listPath);
+        ForEachElement(list, [&](const XmlNode& directory) {
             const std::wstring folder = directory.GetNamedAttribute(L"Name");
             m_allFolders.push_back(folder);
             // The entry exists even for a folder without files.
             std::vector<std::wstring>& files = (*map)[folder];
-            ForEachElement(directory, [&](const CXMLNodeHandler& file) {
+            ForEachElement(directory, [&](const XmlNode& file) {
                 std::wstring full = folder + L"\\" + file.GetNamedAttribute(L"Name");
                 m_allFiles.push_back(full);
                 files.push_back(std::move(full));
@@ -64,12 +64,12 @@ void CXMLDocumentHandler::ReadSubKeyList(const std::wstring& listPath)
         return;
     map->clear();
     try {
-        const CXMLNodeHandler list = SelectList(listPath);
-        ForEachElement(list, [&](const CXMLNodeHandler& subKey) {
+        const XmlNode list = SelectList(listPath);
+        ForEachElement(list, [&](const XmlNode& subKey) {
             const std::wstring key = subKey.GetNamedAttribute(L"Name");
             m_allRegistryKeys.push_back(key);
             std::vector<RegistryChangeEntry>& values = (*map)[key];
-            ForEachElement(subKey, [&](const CXMLNodeHandler& value) {
+            ForEachElement(subKey, [&](const XmlNode& value) {
                 values.push_back({key, value.GetNamedAttribute(L"Name"), value.GetNamedAttribute(L"Type"),
                                   value.GetNamedAttribute(L"Data")});
             });
@@ -86,10 +86,10 @@ void CXMLDocumentHandler::ReadINIFileList(const std::wstring& listPath)
         return;
     map->clear();
     try {
-        const CXMLNodeHandler list = SelectList(listPath);
-        ForEachElement(list, [&](const CXMLNodeHandler& iniFile) {
+        const XmlNode list = SelectList(listPath);
+        ForEachElement(list, [&](const XmlNode& iniFile) {
             std::vector<IniChangeEntry>& entries = (*map)[iniFile.GetNamedAttribute(L"Name")];
-            ForEachElement(iniFile, [&](const CXMLNodeHandler& section) {
+            ForEachElement(iniFile, [&](const XmlNode& section) {
                 entries.push_back({section.GetNamedAttribute(L"Name"), section.GetNamedAttribute(L"Key"),
                                    section.GetNamedAttribute(L"Value")});
             });
@@ -102,8 +102,8 @@ void CXMLDocumentHandler::ReadINIFileList(const std::wstring& listPath)
 void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
 {
     try {
-        const CXMLNodeHandler list = SelectList(NodePath::Shortcuts);
-        ForEachElement(list, [&](const CXMLNodeHandler& shortcut) {
+        const XmlNode list = SelectList(NodePath::Shortcuts);
+        ForEachElement(list, [&](const XmlNode& shortcut) {
             ShortcutRecord record{shortcut.GetNamedAttribute(L"Name"), shortcut.GetNamedAttribute(L"ExeName"),
                                   shortcut.GetNamedAttribute(L"Directory"), shortcut.GetNamedAttribute(L"Icon"),
                                   shortcut.GetNamedAttribute(L"IconIndex")};
@@ -130,12 +130,12 @@ void CXMLDocumentHandler::ReadShortcutList()
 void CXMLDocumentHandler::ReadShortcutICONs(IconMap& destination) const
 {
     try {
-        const CXMLNodeHandler list = SelectList(NodePath::ShortcutIcons);
-        ForEachElement(list, [&](const CXMLNodeHandler& icon) {
+        const XmlNode list = SelectList(NodePath::ShortcutIcons);
+        ForEachElement(list, [&](const XmlNode& icon) {
             IconRecord& record = destination[icon.GetNamedAttribute(L"Name")];
             record.Size = icon.GetNamedAttribute(L"Size");
             record.Data = icon.GetNamedAttribute(L"Data");
-            ForEachElement(icon, [&](const CXMLNodeHandler& exe) {
+            ForEachElement(icon, [&](const XmlNode& exe) {
                 record.Executables.push_back(exe.GetNamedAttribute(L"Name"));
             });
         });
@@ -147,9 +147,9 @@ void CXMLDocumentHandler::ReadShortcutICONs(IconMap& destination) const
 int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
 {
     try {
-        const CXMLNodeHandler section = SelectList(NodePath::Product);
+        const XmlNode section = SelectList(NodePath::Product);
         // The newest product information stands first.
-        for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+        for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
             if (!child.IsElement())
                 continue;
             // UpgradeCode and Platform are optional (empty when absent).
@@ -167,7 +167,7 @@ int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
 int CXMLDocumentHandler::RegenerateProjectFile()
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(L"CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
             return 0;
         }
@@ -211,7 +211,7 @@ int CXMLDocumentHandler::RegenerateProjectFile()
         }
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
-        m_loadedPath = projectFile;
+        m_xml.SetPath(projectFile);
         if (!written) {
             WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
             return 0;

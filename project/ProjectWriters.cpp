@@ -123,18 +123,18 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
                                                       const std::wstring& savePath, bool keepAll)
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(DirectoryWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(DirectoryListMissing(listPath));
             return false;
         }
         const bool collectExecutables = !keepAll && listPath == NodePath::FilesAdded;
         const Bstr nameAttribute(L"Name");
-        FirstChildInserter directories(m_document.Get(), list.Get(), L"Directory");
+        FirstChildInserter directories(m_xml.Dom(), list.Get(), L"Directory");
 
         for (auto it = map.begin(); it != map.end();) {
             // Stopped: nothing saved; the caller reports it and removes what an
@@ -165,7 +165,7 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             ToTokenPath(folder);
             (void)SetElementAttribute(directory, nameAttribute.Get(), folder);
 
-            FirstChildInserter fileElements(m_document.Get(), directory, L"File", true);
+            FirstChildInserter fileElements(m_xml.Dom(), directory, L"File", true);
             for (const std::wstring& file : files) {
                 IXMLDOMNode* element = fileElements.Add();
                 if (!element) {
@@ -193,18 +193,18 @@ bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
                                                          const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(RegistryWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(KeyOrIniListMissing(RegistryWriter, listPath));
             return false;
         }
         const Bstr nameAttribute(L"Name");
         const Bstr typeAttribute(L"Type");
-        FirstChildInserter keys(m_document.Get(), list.Get(), L"SubKey");
+        FirstChildInserter keys(m_xml.Dom(), list.Get(), L"SubKey");
         for (const auto& [key, values] : map) {
             if (StopRequested())
                 return false; // as above
@@ -217,7 +217,7 @@ bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
                 continue;
             }
             (void)SetElementAttribute(subKey, nameAttribute.Get(), key);
-            FirstChildInserter valueElements(m_document.Get(), subKey, L"Value", true);
+            FirstChildInserter valueElements(m_xml.Dom(), subKey, L"Value", true);
             for (const RegistryChangeEntry& value : values) {
                 IXMLDOMNode* element = valueElements.Add();
                 if (!element) {
@@ -243,11 +243,11 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
                                                     const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(IniWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(KeyOrIniListMissing(IniWriter, listPath));
             return false;
@@ -255,7 +255,7 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
         const Bstr nameAttribute(L"Name");
         const Bstr keyAttribute(L"Key");
         const Bstr valueAttribute(L"Value");
-        FirstChildInserter iniFiles(m_document.Get(), list.Get(), L"File");
+        FirstChildInserter iniFiles(m_xml.Dom(), list.Get(), L"File");
         for (const auto& [iniFile, entries] : map) {
             IXMLDOMNode* fileElement = iniFiles.Add();
             if (!fileElement) {
@@ -263,7 +263,7 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
                 continue;
             }
             (void)SetElementAttribute(fileElement, nameAttribute.Get(), iniFile);
-            FirstChildInserter sections(m_document.Get(), fileElement, L"Section", true);
+            FirstChildInserter sections(m_xml.Dom(), fileElement, L"Section", true);
             for (const IniChangeEntry& entry : entries) {
                 IXMLDOMNode* section = sections.Add();
                 if (!section) {
@@ -310,16 +310,16 @@ void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& s
 bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(ShortcutWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = SelectList(listPath);
         if (list.IsNull()) {
             WriteError(ShortcutWriter + L" Unable to find node in XML file");
             return false;
         }
-        FirstChildInserter elements(m_document.Get(), list.Get(), L"Shortcut");
+        FirstChildInserter elements(m_xml.Dom(), list.Get(), L"Shortcut");
         const Bstr names[] = {Bstr(L"Name"), Bstr(L"ExeName"), Bstr(L"Directory"), Bstr(L"Icon"), Bstr(L"IconIndex")};
         for (const ShortcutRecord& shortcut : shortcuts) {
             IXMLDOMNode* element = elements.Add();
@@ -350,17 +350,17 @@ bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, cons
 bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons)
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(IconWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = SelectList(listPath);
         if (list.IsNull())
             return true; // nothing to write
         const Bstr nameAttribute(L"Name");
         const Bstr sizeAttribute(L"Size");
         const Bstr dataAttribute(L"Data");
-        FirstChildInserter iconElements(m_document.Get(), list.Get(), L"Icon");
+        FirstChildInserter iconElements(m_xml.Dom(), list.Get(), L"Icon");
         for (const auto& [path, icon] : icons) {
             IXMLDOMNode* element = iconElements.Add();
             if (!element) {
@@ -370,7 +370,7 @@ bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, 
             (void)SetElementAttribute(element, nameAttribute.Get(), path);
             (void)SetElementAttribute(element, sizeAttribute.Get(), icon.Size);
             (void)SetElementAttribute(element, dataAttribute.Get(), icon.Data);
-            FirstChildInserter executables(m_document.Get(), element, L"EXE", true);
+            FirstChildInserter executables(m_xml.Dom(), element, L"EXE", true);
             for (const std::wstring& executable : icon.Executables) {
                 IXMLDOMNode* exe = executables.Add();
                 if (!exe) {
@@ -394,16 +394,16 @@ bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, 
 bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product)
 {
     try {
-        if (!m_loaded) {
+        if (!IsLoaded()) {
             WriteError(ProductWriter + NotLoaded);
             return false;
         }
-        CXMLNodeHandler section = SelectList(sectionPath);
+        XmlNode section = SelectList(sectionPath);
         if (section.IsNull()) {
             WriteError(ProductWriter + L" Unable to find node in XML file");
             return false;
         }
-        CXMLNodeHandler element = section.AddChildElement(L"ProductInformation");
+        XmlNode element = section.AddChildElement(L"ProductInformation");
         if (element.IsNull()) {
             WriteError(ProductWriter + L" Unable to insert ProductInfo node in XML file");
             return false;
@@ -429,10 +429,10 @@ bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
 namespace {
 
 // Removes every child of the list element (text and comments included).
-void EmptyList(const CXMLNodeHandler& root, const std::wstring& listPath)
+void EmptyList(const XmlNode& root, const std::wstring& listPath)
 {
-    CXMLNodeHandler list = root.SelectSingleNode(listPath);
-    for (CXMLNodeHandler child = list.GetFirstChild(); !child.IsNull(); child = list.GetFirstChild()) {
+    XmlNode list = root.SelectSingleNode(listPath);
+    for (XmlNode child = list.GetFirstChild(); !child.IsNull(); child = list.GetFirstChild()) {
         if (!list.RemoveChild(child))
             break;
     }
@@ -442,14 +442,14 @@ void EmptyList(const CXMLNodeHandler& root, const std::wstring& listPath)
 
 bool CXMLDocumentHandler::ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
 {
-    if (m_loaded)
+    if (IsLoaded())
         EmptyList(GetRootNode(), listPath);
     return InsertShortcutInXML(listPath, shortcuts);
 }
 
 bool CXMLDocumentHandler::ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons)
 {
-    if (m_loaded)
+    if (IsLoaded())
         EmptyList(GetRootNode(), listPath);
     return InsertShortcutICONInXML(listPath, icons);
 }

@@ -66,13 +66,13 @@ const wchar_t* ActionName(EnvironmentAction action)
 }
 
 // The section below the root, emptied; added when missing.
-CXMLNodeHandler EmptySection(CXMLDocumentHandler& document, const wchar_t* name)
+XmlNode EmptySection(CXMLDocumentHandler& document, const wchar_t* name)
 {
-    CXMLNodeHandler root = document.GetRootNode();
-    CXMLNodeHandler section = root.SelectSingleNode(name);
+    XmlNode root = document.GetRootNode();
+    XmlNode section = root.SelectSingleNode(name);
     if (section.IsNull())
-        return root.InsertChildElement(name, CXMLNodeHandler());
-    for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = section.GetFirstChild())
+        return root.InsertChildElement(name, XmlNode());
+    for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = section.GetFirstChild())
         if (!section.RemoveChild(child))
             break;
     return section;
@@ -84,8 +84,8 @@ void ForEachRecord(const CXMLDocumentHandler& document, const wchar_t* name, Vis
 {
     if (!document.IsLoaded())
         return;
-    const CXMLNodeHandler section = document.GetRootNode().SelectSingleNode(name);
-    for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling())
+    const XmlNode section = document.GetRootNode().SelectSingleNode(name);
+    for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling())
         if (child.IsElement())
             visit(child);
 }
@@ -164,12 +164,12 @@ bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& 
         LogError(std::wstring(writer) + L" XML File Not Loaded");
         return false;
     }
-    CXMLNodeHandler section = EmptySection(document, SystemSection::Environment);
+    XmlNode section = EmptySection(document, SystemSection::Environment);
     bool written = !section.IsNull();
     for (const EnvironmentRecord& variable : variables) {
         if (!written)
             break;
-        CXMLNodeHandler element = section.InsertChildElement(L"Variable", CXMLNodeHandler());
+        XmlNode element = section.InsertChildElement(L"Variable", XmlNode());
         written = !element.IsNull() && element.SetAttribute(L"Key", variable.Key) &&
                   element.SetAttribute(L"Name", variable.Name) &&
                   element.SetAttribute(L"System", variable.System ? L"1" : L"0") &&
@@ -188,12 +188,12 @@ bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services
         LogError(std::wstring(writer) + L" XML File Not Loaded");
         return false;
     }
-    CXMLNodeHandler section = EmptySection(document, SystemSection::Services);
+    XmlNode section = EmptySection(document, SystemSection::Services);
     bool written = !section.IsNull();
     for (const ServiceRecord& service : services) {
         if (!written)
             break;
-        CXMLNodeHandler element = section.InsertChildElement(L"Service", CXMLNodeHandler());
+        XmlNode element = section.InsertChildElement(L"Service", XmlNode());
         const std::pair<const wchar_t*, std::wstring> attributes[] = {
             {L"Key", service.Key},
             {L"Name", service.Name},
@@ -219,7 +219,7 @@ bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services
 EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document)
 {
     EnvironmentList variables;
-    ForEachRecord(document, SystemSection::Environment, [&](const CXMLNodeHandler& element) {
+    ForEachRecord(document, SystemSection::Environment, [&](const XmlNode& element) {
         EnvironmentRecord variable;
         variable.Key = element.GetNamedAttribute(L"Key");
         variable.Name = element.GetNamedAttribute(L"Name");
@@ -240,7 +240,7 @@ EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document)
 ServiceList ReadServiceList(const CXMLDocumentHandler& document)
 {
     ServiceList services;
-    ForEachRecord(document, SystemSection::Services, [&](const CXMLNodeHandler& element) {
+    ForEachRecord(document, SystemSection::Services, [&](const XmlNode& element) {
         ServiceRecord service;
         service.Key = element.GetNamedAttribute(L"Key");
         service.Name = element.GetNamedAttribute(L"Name");

@@ -1,11 +1,12 @@
 #pragma once
 // One loaded XML document (CXMLDocumentHandler) and one of its nodes
-// (CXMLNodeHandler), over the platform's XML document object model. Every
+// (XmlNode), over the platform's XML document object model. Every
 // failure of the platform becomes a return value: nothing throws out of these
 // classes and nothing here shows anything to the user. The writers and readers
 // that give the project file its shape are members of the document handler.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "project/XmlDocument.h"
 
 #include <windows.h>
 #include <msxml2.h>
@@ -13,73 +14,6 @@
 
 #include <string>
 #include <vector>
-
-// One node of a document. A handler holds its own reference to the node; copies
-// share the node (each copy holds a reference), moves hand it over. A handler
-// with no node answers every query with "none", an empty string or 0.
-class CXMLNodeHandler
-{
-public:
-    CXMLNodeHandler() noexcept;
-    // Takes a reference of its own to `node` (may be null).
-    explicit CXMLNodeHandler(IXMLDOMNode* node) noexcept;
-    virtual ~CXMLNodeHandler();
-
-    CXMLNodeHandler(const CXMLNodeHandler&) = default;
-    CXMLNodeHandler& operator=(const CXMLNodeHandler&) = default;
-    CXMLNodeHandler(CXMLNodeHandler&&) noexcept = default;
-    CXMLNodeHandler& operator=(CXMLNodeHandler&&) noexcept = default;
-
-    bool IsNull() const noexcept { return !m_node; }
-
-    // The first node the path selects below this node, or none. An invalid path
-    // yields none.
-    CXMLNodeHandler SelectSingleNode(const std::wstring& path) const;
-    // Every node the path selects, in document order; empty on any failure.
-    std::vector<CXMLNodeHandler> SelectNodes(const std::wstring& path) const;
-
-    // Creates an element (no namespace) through the owner document and makes it
-    // this node's new FIRST child. Returns the new element, or none.
-    CXMLNodeHandler AddChildElement(const std::wstring& name);
-    // The same, inserted before `before` (one of this node's children), or
-    // appended when `before` is none. For writers that keep the current first
-    // child at hand: no lookup at all per element.
-    CXMLNodeHandler InsertChildElement(const std::wstring& name, const CXMLNodeHandler& before);
-
-    // Sets (or replaces) an attribute of this element. Attributes keep the
-    // order in which they were first set.
-    bool SetAttribute(const std::wstring& name, const std::wstring& value);
-    // Text of the attribute at the 0-based position; "" past the end or when
-    // this is no element.
-    std::wstring GetAttribute(long index) const;
-    // Text of the attribute of that name; "" when it is absent.
-    std::wstring GetNamedAttribute(const std::wstring& name) const;
-    long GetAttributeCount() const;
-
-    long GetChildCount() const;
-    CXMLNodeHandler GetChild(long index) const;
-    CXMLNodeHandler GetFirstChild() const;
-    CXMLNodeHandler GetNextSibling() const;
-    // True for element nodes (not text, comments, processing instructions).
-    bool IsElement() const;
-    // Node name ("" when none).
-    std::wstring GetName() const;
-
-    bool RemoveChild(const CXMLNodeHandler& child);
-    // Removes every node the path selects below this node from its parent;
-    // returns how many were removed.
-    int RemoveNodes(const std::wstring& path);
-    // Puts `newChild` (which may come from another document) in the place of
-    // `oldChild`, one of this node's children.
-    bool ReplaceChild(const CXMLNodeHandler& newChild, const CXMLNodeHandler& oldChild);
-    // Appends a node (possibly of another document) as the last child.
-    bool AppendChild(const CXMLNodeHandler& child);
-
-    IXMLDOMNode* Get() const noexcept { return m_node.Get(); }
-
-private:
-    Microsoft::WRL::ComPtr<IXMLDOMNode> m_node;
-};
 
 // One loaded document. Documents are never built from scratch: each is loaded
 // from a file (usually the raw project file) and saved under a name.
@@ -100,12 +34,12 @@ public:
     // Saves the whole document; "" means the file it was loaded from. 1 or 0.
     int Save(const std::wstring& path = L"");
 
-    bool IsLoaded() const noexcept { return m_loaded; }
+    bool IsLoaded() const noexcept { return m_xml.IsLoaded(); }
     // Why the last Load failed in the parser's words, with the line ("" when
     // it loaded, or when the parser gave no reason).
-    const std::wstring& LoadError() const noexcept { return m_loadError; }
-    CXMLNodeHandler GetRootNode() const;
-    IXMLDOMDocument* Document() const noexcept { return m_document.Get(); }
+    const std::wstring& LoadError() const noexcept { return m_xml.LoadError(); }
+    XmlNode GetRootNode() const { return m_xml.Root(); }
+    IXMLDOMDocument* Document() const noexcept { return m_xml.Dom(); }
 
     // Include/exclude file path; starts as DefaultIncludeExcludePath.
     const std::wstring& GetIncludeExcludePath() const noexcept { return m_includeExcludePath; }
@@ -208,16 +142,10 @@ public:
 
 private:
     void WriteError(const std::wstring& message) const;
-    CXMLNodeHandler SelectList(const std::wstring& listPath) const;
-
-    std::wstring ReadParseError() const;
+    XmlNode SelectList(const std::wstring& listPath) const;
 
     std::wstring m_includeExcludePath;
-    Microsoft::WRL::ComPtr<IXMLDOMDocument> m_document;
-    bool m_loaded = false;
-    std::wstring m_loadError; // the parser's reason and line of the last failed load
-    bool m_comInitialized = false;
-    std::wstring m_loadedPath;
+    XmlDocument m_xml;
 
     // Reader model.
     std::vector<std::wstring> m_allFiles;

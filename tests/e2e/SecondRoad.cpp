@@ -6,6 +6,7 @@
 // in red and counts it; "Update Files" repairs it; Next rewrites the project;
 // the Build MSI page edits the stored shortcut and builds the package.
 // Prints "MSI=<path>" for the script once the package is built.
+#include "common/ComScope.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
@@ -147,6 +148,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
 
 int main(int argc, char** argv)
 {
+    CComScope com;
     ::testing::InitGoogleTest(&argc, argv);
     const std::vector<std::wstring> rest = ProgramArguments();
     if (rest.size() == 5) {

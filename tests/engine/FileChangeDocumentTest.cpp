@@ -32,15 +32,15 @@ std::vector<ListedItem> ReadList(const std::wstring& documentPath, const std::ws
     std::vector<ListedItem> items;
     CXMLDocumentHandler document;
     EXPECT_EQ(document.Load(documentPath), 1) << ToUtf8(documentPath);
-    const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
+    const XmlNode list = document.GetRootNode().SelectSingleNode(listPath);
     EXPECT_FALSE(list.IsNull()) << ToUtf8(listPath);
     for (long i = 0; i < list.GetChildCount(); ++i) {
-        const CXMLNodeHandler element = list.GetChild(i);
+        const XmlNode element = list.GetChild(i);
         if (!element.IsElement())
             continue;
         ListedItem item{element.GetAttribute(0), {}};
         for (long j = 0; j < element.GetChildCount(); ++j) {
-            const CXMLNodeHandler child = element.GetChild(j);
+            const XmlNode child = element.GetChild(j);
             if (!child.IsElement())
                 continue;
             std::vector<std::wstring> attributes;

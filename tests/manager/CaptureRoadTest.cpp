@@ -29,9 +29,9 @@ struct ElementText
 };
 
 // Every element below `node` in document order, with its attributes by position.
-void Collect(const CXMLNodeHandler& node, std::vector<ElementText>& out, const std::wstring& prefix)
+void Collect(const XmlNode& node, std::vector<ElementText>& out, const std::wstring& prefix)
 {
-    for (CXMLNodeHandler child = node.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+    for (XmlNode child = node.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
         if (!child.IsElement())
             continue;
         ElementText e{prefix + child.GetName(), {}};

@@ -2,6 +2,7 @@
 // large packages:
 //   large_project_writer <folder> <project file> <product name>
 // Exit code 0 when the project file was written.
+#include "common/ComScope.h"
 #include "common/Utf.h"
 #include "project/XMLDocumentHandler.h"
 #include "common/Paths.h"
@@ -35,6 +36,7 @@ void Walk(const std::wstring& folder, DirectoryChangeMap& files)
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc != 4) {
         std::fprintf(stderr, "usage: large_project_writer <folder> <project file> <product name>\n");
         return 2;

@@ -95,7 +95,7 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
         EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
                   (std::vector<std::wstring>{L"%WINDIR%\\temp", L"%WINDIR%\\Prefetch", L"%WINDIR%\\Logs",
                                              L"%SYSDRIVE%\\Caf\u00e9 & co"}));
-        const CXMLNodeHandler logs =
+        const XmlNode logs =
             saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded).GetChild(2);
         EXPECT_EQ(Attributes(logs), (std::vector<std::wstring>{L"%WINDIR%\\Logs", L"logs"}));
         EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesIncluded)),

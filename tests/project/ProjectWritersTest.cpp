@@ -38,7 +38,7 @@ protected:
         return dir + L"\\" + name;
     }
 
-    static CXMLNodeHandler List(const CXMLDocumentHandler& doc, const wchar_t* path)
+    static XmlNode List(const CXMLDocumentHandler& doc, const wchar_t* path)
     {
         return doc.GetRootNode().SelectSingleNode(path);
     }
@@ -88,13 +88,13 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
+    const XmlNode list = List(saved, NodePath::FilesAdded);
     EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>(4, L"Directory")));
     EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\Tree\\Sub", L"%PROGRAMFILES%\\Lib",
                                                            L"%PROGRAMFILES%\\Empty", L"%PROGRAMFILES%\\App"}))
         << "folders in descending order, in token form";
     EXPECT_TRUE(ElementNames(list.GetChild(2)).empty()) << "the empty folder has no files";
-    const CXMLNodeHandler appDir = list.GetChild(3);
+    const XmlNode appDir = list.GetChild(3);
     EXPECT_EQ(ElementNames(appDir), (std::vector<std::wstring>(4, L"File")));
     EXPECT_EQ(ChildNames(appDir), (std::vector<std::wstring>{L"TOOL.EXE", L"start.lnk.txt", L"setup.exe", L"readme.txt"}))
         << "files in reverse input order, bare names";
@@ -119,7 +119,7 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
+    const XmlNode list = List(saved, NodePath::FilesAdded);
     EXPECT_EQ(ChildNames(list),
               (std::vector<std::wstring>{L"%PROGRAMFILES%\\C", L"%PROGRAMFILES%\\B", L"%PROGRAMFILES%\\A"}));
     EXPECT_EQ(ChildNames(list.GetChild(2)), (std::vector<std::wstring>{L"x.tmp", L"missing.exe"}));
@@ -173,11 +173,11 @@ TEST_F(ProjectWritersTest, RegistryKeysAndValues)
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::RegistryModified);
+    const XmlNode list = List(saved, NodePath::RegistryModified);
     EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"SubKey", L"SubKey"})) << "a key without values writes nothing";
     EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\Software\\Gamma",
                                                           L"HKEY_CURRENT_USER\\Software\\Alpha"}));
-    const CXMLNodeHandler alpha = list.GetChild(1);
+    const XmlNode alpha = list.GetChild(1);
     EXPECT_EQ(ElementNames(alpha), (std::vector<std::wstring>{L"Value", L"Value", L"Value"}));
     EXPECT_EQ(Attributes(alpha.GetChild(0)), (std::vector<std::wstring>{L"\"Bin\"", L"REG_BINARY"}));
     EXPECT_EQ(Attributes(alpha.GetChild(1)), (std::vector<std::wstring>{L"@", L"REG_DWORD"}));
@@ -196,9 +196,9 @@ TEST_F(ProjectWritersTest, IniFilesAndTheirKeys)
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::IniAdded);
+    const XmlNode list = List(saved, NodePath::IniAdded);
     EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%WINDIR%\\zeta.ini", L"%WINDIR%\\app.ini"}));
-    const CXMLNodeHandler app = list.GetChild(1);
+    const XmlNode app = list.GetChild(1);
     EXPECT_EQ(app.GetName(), L"File");
     EXPECT_EQ(ElementNames(app), (std::vector<std::wstring>{L"Section", L"Section"}));
     EXPECT_EQ(Attributes(app.GetChild(0)), (std::vector<std::wstring>{L"Main", L"Mode", L"2"}));
@@ -225,22 +225,22 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
 
     CXMLDocumentHandler saved;
     ASSERT_EQ(saved.Load(ProjectFile()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::Shortcuts);
+    const XmlNode list = List(saved, NodePath::Shortcuts);
     EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"Shortcut", L"Shortcut"}));
     EXPECT_EQ(Attributes(list.GetChild(0)),
               (std::vector<std::wstring>{L"Help", L"help.exe", L"[DesktopFolder]", L"d:\\other.ico", L"3"}));
     EXPECT_EQ(Attributes(list.GetChild(1)), (std::vector<std::wstring>{L"App", L"app.exe", L"[ProgramMenuFolder]",
                                                                        L"%PROGRAMFILES%\\App\\app.ico", L"0"}));
 
-    const CXMLNodeHandler iconList = List(saved, NodePath::ShortcutIcons);
+    const XmlNode iconList = List(saved, NodePath::ShortcutIcons);
     EXPECT_EQ(ChildNames(iconList), (std::vector<std::wstring>{L"d:\\other.ico", iconFile}))
         << "descending path order ('d' after 'C'); icon paths are written as given";
-    const CXMLNodeHandler first = iconList.GetChild(1);
+    const XmlNode first = iconList.GetChild(1);
     EXPECT_EQ(Attributes(first), (std::vector<std::wstring>{iconFile, L"6", L"AAECAw"}));
     EXPECT_EQ(ElementNames(first), (std::vector<std::wstring>{L"EXE", L"EXE"}));
     EXPECT_EQ(ChildNames(first), (std::vector<std::wstring>{L"b.exe", L"a.exe"}));
 
-    const CXMLNodeHandler product = List(saved, NodePath::Product);
+    const XmlNode product = List(saved, NodePath::Product);
     EXPECT_EQ(ElementNames(product), (std::vector<std::wstring>{L"ProductInformation", L"ProductInformation"}));
     EXPECT_EQ(Attributes(product.GetChild(0)), (std::vector<std::wstring>{L"New", L"2.0", L"Maker & Sons"}));
     EXPECT_EQ(Attributes(product.GetChild(1)), (std::vector<std::wstring>{L"Old", L"1.0", L"Maker"}));

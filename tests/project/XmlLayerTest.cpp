@@ -40,7 +40,7 @@ TEST_F(XmlLayerTest, ChildrenAddedOneAfterAnotherStandInReverseOrder)
 {
     CXMLDocumentHandler doc;
     ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root><List/></Root>")), 1);
-    CXMLNodeHandler list = doc.GetRootNode().SelectSingleNode(L"List");
+    XmlNode list = doc.GetRootNode().SelectSingleNode(L"List");
     ASSERT_FALSE(list.IsNull());
     for (const wchar_t* name : {L"A", L"B", L"C"})
         ASSERT_FALSE(list.AddChildElement(name).IsNull());
@@ -56,7 +56,7 @@ TEST_F(XmlLayerTest, AttributesAreReadBackByThePositionTheyWereSetIn)
 {
     CXMLDocumentHandler doc;
     ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root/>")), 1);
-    CXMLNodeHandler entry = doc.GetRootNode().AddChildElement(L"ExcludedEntry");
+    XmlNode entry = doc.GetRootNode().AddChildElement(L"ExcludedEntry");
     ASSERT_TRUE(entry.SetAttribute(L"Name", L"C:\\Temp"));
     ASSERT_TRUE(entry.SetAttribute(L"Description", L"scratch"));
     EXPECT_EQ(entry.GetAttribute(0), L"C:\\Temp");
@@ -70,7 +70,7 @@ TEST_F(XmlLayerTest, AttributesAreReadBackByThePositionTheyWereSetIn)
 
 TEST_F(XmlLayerTest, EmptyHandlerAnswersNoneEverywhere)
 {
-    CXMLNodeHandler none;
+    XmlNode none;
     EXPECT_TRUE(none.IsNull());
     EXPECT_TRUE(none.SelectSingleNode(L"A").IsNull());
     EXPECT_TRUE(none.SelectNodes(L"A").empty());
@@ -91,7 +91,7 @@ TEST_F(XmlLayerTest, MalformedPathSelectsNothingAndDoesNotThrow)
 {
     CXMLDocumentHandler doc;
     ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root><A><B/></A></Root>")), 1);
-    const CXMLNodeHandler root = doc.GetRootNode();
+    const XmlNode root = doc.GetRootNode();
     EXPECT_TRUE(root.SelectSingleNode(L"A//[").IsNull());
     EXPECT_TRUE(root.SelectSingleNode(L"((").IsNull());
     EXPECT_TRUE(root.SelectNodes(L"A//[").empty());
@@ -123,7 +123,7 @@ TEST_F(XmlLayerTest, NonAsciiTextAndMarkupCharactersSurviveARoundTrip)
     {
         CXMLDocumentHandler doc;
         ASSERT_EQ(doc.Load(path), 1) << "UTF-8 path overload";
-        CXMLNodeHandler e = doc.GetRootNode().AddChildElement(L"Entry");
+        XmlNode e = doc.GetRootNode().AddChildElement(L"Entry");
         ASSERT_TRUE(e.SetAttribute(L"Name", value));
         ASSERT_EQ(doc.Save(path), 1);
     }
@@ -136,7 +136,7 @@ TEST_F(XmlLayerTest, RemoveAndReplaceChildren)
 {
     CXMLDocumentHandler doc;
     ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root><S><L><X/><X/></L><L><X/></L></S><T/></Root>")), 1);
-    CXMLNodeHandler root = doc.GetRootNode();
+    XmlNode root = doc.GetRootNode();
     EXPECT_EQ(root.RemoveNodes(L"S//X"), 3);
     EXPECT_TRUE(root.SelectSingleNode(L"S//X").IsNull());
     EXPECT_EQ(root.RemoveNodes(L"S//X"), 0);
@@ -144,13 +144,13 @@ TEST_F(XmlLayerTest, RemoveAndReplaceChildren)
     // A subtree of another document takes the place of a section.
     CXMLDocumentHandler other;
     ASSERT_EQ(other.Load(Write(L"o.xml", "<Other><T><Y Name=\"from other\"/></T></Other>")), 1);
-    CXMLNodeHandler replacement = other.GetRootNode().SelectSingleNode(L"T");
-    CXMLNodeHandler old = root.SelectSingleNode(L"T");
+    XmlNode replacement = other.GetRootNode().SelectSingleNode(L"T");
+    XmlNode old = root.SelectSingleNode(L"T");
     ASSERT_TRUE(root.ReplaceChild(replacement, old));
     EXPECT_EQ(root.SelectSingleNode(L"T//Y").GetAttribute(0), L"from other");
     EXPECT_EQ(ElementNames(root), (std::vector<std::wstring>{L"S", L"T"}));
 
-    CXMLNodeHandler s = root.SelectSingleNode(L"S");
+    XmlNode s = root.SelectSingleNode(L"S");
     EXPECT_TRUE(root.RemoveChild(s));
     EXPECT_FALSE(root.RemoveChild(s)) << "no longer a child";
     EXPECT_EQ(ElementNames(root), std::vector<std::wstring>{L"T"});
@@ -160,7 +160,7 @@ TEST_F(XmlLayerTest, ShippedRawProjectFileHoldsEveryEmptyList)
 {
     CXMLDocumentHandler doc;
     ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    const CXMLNodeHandler root = doc.GetRootNode();
+    const XmlNode root = doc.GetRootNode();
     EXPECT_EQ(ElementNames(root), (std::vector<std::wstring>{L"FileSystem", L"RegistrySystem", L"INIFileSystem",
                                                             L"ShortcutList", L"ShortcutICONs", L"ProductInformation"}));
     for (const wchar_t* path :

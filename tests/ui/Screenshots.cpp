@@ -2,6 +2,7 @@
 // information page, of the capture pages and of the existing-project road,
 // each of their message boxes drawn as a real message box, the installer
 // warning and the About box; one PNG each in the folder given as the argument.
+#include "common/ComScope.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
@@ -439,6 +440,7 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc < 2) {
         fwprintf(stderr, L"usage: wizard_screenshots <output folder>\n");
         return 2;
