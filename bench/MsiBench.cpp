@@ -8,7 +8,8 @@
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 
 #include <windows.h>
 
@@ -65,14 +66,14 @@ int wmain(int argc, wchar_t** argv)
         count += list.size();
     const std::wstring project = work + L"\\BenchProject.xml";
     {
-        CXMLDocumentHandler doc;
+        XmlDocument doc;
         if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml")) {
             std::fprintf(stderr, "cannot load the raw project file\n");
             return 1;
         }
         SetProjectFilePath(project);
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, project, true);
-        doc.InsertProductInfoInXML(NodePath::Product, {L"Bench", L"1.0", L"Corvane"});
+        WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
+        WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, GetProjectFilePath());
     }
 
     const auto start = std::chrono::steady_clock::now();

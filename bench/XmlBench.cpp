@@ -4,7 +4,8 @@
 #include "common/ComScope.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 
 #include <windows.h>
 
@@ -30,13 +31,13 @@ DirectoryChangeMap MakeMap(int folders, int filesPerFolder)
 double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
 {
     DirectoryChangeMap map = MakeMap(folders, filesPerFolder);
-    CXMLDocumentHandler doc;
+    XmlDocument doc;
     if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml"))
         return -1;
     const double start = Now();
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, output, true);
+    WriteFileList(doc, ChangeOrigin::Added, map, output, FileListMode::KeepAll);
     const double milliseconds = Now() - start;
-    CXMLDocumentHandler check;
+    XmlDocument check;
     if (!check.Load(output))
         return -1;
     return milliseconds / 1000.0;

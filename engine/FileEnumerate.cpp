@@ -1,4 +1,5 @@
 #include "engine/FileEnumerate.h"
+#include "project/ProjectWriters.h"
 #include "engine/FileTimeConverter.h"
 #include "engine/SnapshotFile.h"
 
@@ -252,8 +253,8 @@ int CFileEnumerate::Initialize()
     m_fileSystemDirPath = folder;
     m_firstSnapshotPath = folder + L"\\FirstSnapShot.txt";
     m_secondSnapshotPath = folder + L"\\SecondSnapShot.txt";
-    m_document.Load(Paths().RawProjectFilePath);
-    m_iniTracker.Initialize();
+    (void)m_document.Load(Paths().RawProjectFilePath);
+    (void)m_iniTracker.Initialize();
     for (const wchar_t* exclusion : BuiltInExclusions)
         m_excludedFolders.insert(exclusion);
     return 1;
@@ -554,7 +555,7 @@ int CFileEnumerate::CompareSnapshot()
 
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
-    m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(Paths().RawProjectFilePath);
     EnsureFolder(WorkingTempFolder()); // the second capture removed it
     const bool written = WriteChangeDocument(false);
     if (StopRequested()) {
@@ -611,15 +612,16 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
 bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::wstring& target = Paths().FileChangesPath;
-    bool saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
-    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll) && saved;
-    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll) && saved;
+    const FileListMode mode = keepAll ? FileListMode::KeepAll : FileListMode::PackableOnly;
+    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_addedItems, target, mode, &m_addedExecutables);
+    saved = WriteFileList(m_document, ChangeOrigin::Modified, m_modifiedItems, target, mode) && saved;
+    saved = WriteFileList(m_document, ChangeOrigin::Deleted, m_deletedItems, target, mode) && saved;
     return saved;
 }
 
 int CFileEnumerate::WriteFileChanges()
 {
-    if (m_document.Load(Paths().RawProjectFilePath) != 1)
+    if (!m_document.Load(Paths().RawProjectFilePath))
         return 0;
     return WriteChangeDocument(true) ? 1 : 0;
 }

@@ -1,4 +1,5 @@
 #include "engine/IniChangeTracker.h"
+#include "project/ProjectWriters.h"
 
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
@@ -50,7 +51,7 @@ std::vector<std::wstring> SplitMultiString(const std::vector<wchar_t>& text)
 
 int CIniChangeTracker::Initialize()
 {
-    m_loaded = m_document.Load(Paths().RawProjectFilePath) == 1;
+    m_loaded = static_cast<bool>(m_document.Load(Paths().RawProjectFilePath));
     return m_loaded ? 1 : 0;
 }
 
@@ -145,12 +146,12 @@ int CIniChangeTracker::WriteINIChanges()
         return 0;
     // Start from the empty skeleton each time, so that a second comparison in
     // the same run does not leave the first one's elements in the document.
-    if (m_document.Load(Paths().RawProjectFilePath) != 1)
+    if (!m_document.Load(Paths().RawProjectFilePath))
         return 0;
     const std::wstring& target = Paths().IniChangesPath;
-    bool saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniAdded, m_added, target);
-    saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniDeleted, m_deleted, target) && saved;
-    saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniModified, m_modified, target) && saved;
+    bool saved = WriteIniList(m_document, ChangeOrigin::Added, m_added, target);
+    saved = WriteIniList(m_document, ChangeOrigin::Deleted, m_deleted, target) && saved;
+    saved = WriteIniList(m_document, ChangeOrigin::Modified, m_modified, target) && saved;
     return saved ? 1 : 0;
 }
 

@@ -5,7 +5,7 @@
 // deleted), keyed by the INI file's path in token form. The maps are written
 // into "INIChanges.xml".
 #include "common/ChangeTypes.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
 #include <map>
 #include <string>
@@ -76,5 +76,5 @@ private:
     IniChangeMap m_added;
     IniChangeMap m_modified;
     IniChangeMap m_deleted;
-    CXMLDocumentHandler m_document;
+    XmlDocument m_document;
 };

@@ -1,4 +1,5 @@
 #include "engine/RegistryEnumerate.h"
+#include "project/ProjectWriters.h"
 
 #include "common/Paths.h"
 #include "common/Progress.h"
@@ -269,7 +270,7 @@ int CRegistryEnumerate::Initialize()
     m_firstSnapshotFilePrefix = m_firstSnapshotFolder + L"\\" + L"RegSnapShot";
     m_secondSnapshotFilePrefix = m_secondSnapshotFolder + L"\\" + L"RegSnapShot";
     m_differencePrefix = root + L"\\Temp" + L"\\" + L"Difference";
-    m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(Paths().RawProjectFilePath);
     return 1;
 }
 
@@ -549,7 +550,7 @@ int CRegistryEnumerate::CompareSnapshot()
     }
     // A fresh copy of the raw project file each time, so a second comparison
     // does not add to the first one's lists.
-    m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(Paths().RawProjectFilePath);
     WriteChangeDocument();
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
@@ -563,9 +564,9 @@ int CRegistryEnumerate::CompareSnapshot()
 void CRegistryEnumerate::WriteChangeDocument()
 {
     const std::wstring& savePath = Paths().RegChangesPath;
-    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, m_added, savePath);
-    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, m_modified, savePath);
-    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, m_deleted, savePath);
+    WriteRegistryList(m_document, ChangeOrigin::Added, m_added, savePath);
+    WriteRegistryList(m_document, ChangeOrigin::Modified, m_modified, savePath);
+    WriteRegistryList(m_document, ChangeOrigin::Deleted, m_deleted, savePath);
 }
 
 int CRegistryEnumerate::WriteRegistryChanges()

@@ -7,7 +7,7 @@
 // maps (added, modified, deleted) that go to "RegChanges.xml".
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
 #include <windows.h>
 
@@ -119,7 +119,7 @@ private:
     std::wstring m_firstSnapshotFolder;
     std::wstring m_secondSnapshotFolder;
     std::wstring m_differencePrefix;
-    CXMLDocumentHandler m_document;
+    XmlDocument m_document;
     std::set<std::wstring> m_excludedKeys; // folded full paths, long hive names
 
     RegistryChangeMap m_added;

@@ -1,4 +1,5 @@
 #include "project/ProjectCheck.h"
+#include "project/ProjectReaders.h"
 
 #include <set>
 
@@ -29,16 +30,16 @@ std::wstring DuplicateFile(const XmlNode& root)
 
 } // namespace
 
-std::wstring ProjectFileProblem(const CXMLDocumentHandler& document)
+std::wstring ProjectFileProblem(const XmlDocument& document)
 {
     if (!document.IsLoaded())
         return L"the file is not a well-formed XML document" +
                (document.LoadError().empty() ? std::wstring() : L": " + document.LoadError());
-    const XmlNode root = document.GetRootNode();
+    const XmlNode root = document.Root();
     if (root.IsNull() || root.GetName() != ProjectRootName)
         return L"the root element is not " + std::wstring(ProjectRootName) + L" (is this an include/exclude file?)";
     ProductInfo product;
-    if (document.ReadProductInfo(product) != 1)
+    if (!ReadProductInfo(document, product))
         return L"the product information (ProductInformation) is missing";
     std::wstring missing;
     if (product.ApplicationName.empty())

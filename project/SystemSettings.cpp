@@ -1,5 +1,6 @@
 #include "project/SystemSettings.h"
 
+#include "common/Log.h"
 #include "common/Utf.h"
 
 #include <windows.h>
@@ -66,9 +67,9 @@ const wchar_t* ActionName(EnvironmentAction action)
 }
 
 // The section below the root, emptied; added when missing.
-XmlNode EmptySection(CXMLDocumentHandler& document, const wchar_t* name)
+XmlNode EmptySection(XmlDocument& document, const wchar_t* name)
 {
-    XmlNode root = document.GetRootNode();
+    XmlNode root = document.Root();
     XmlNode section = root.SelectSingleNode(name);
     if (section.IsNull())
         return root.InsertChildElement(name, XmlNode());
@@ -80,23 +81,23 @@ XmlNode EmptySection(CXMLDocumentHandler& document, const wchar_t* name)
 
 // Every element below the section, in document order.
 template <typename Visit>
-void ForEachRecord(const CXMLDocumentHandler& document, const wchar_t* name, Visit&& visit)
+void ForEachRecord(const XmlDocument& document, const wchar_t* name, Visit&& visit)
 {
     if (!document.IsLoaded())
         return;
-    const XmlNode section = document.GetRootNode().SelectSingleNode(name);
+    const XmlNode section = document.Root().SelectSingleNode(name);
     for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling())
         if (child.IsElement())
             visit(child);
 }
 
-bool Finish(CXMLDocumentHandler& document, bool written, const std::wstring& savePath, const wchar_t* writer)
+bool Finish(XmlDocument& document, bool written, const std::wstring& savePath, const wchar_t* writer)
 {
     if (!written) {
         LogError(std::wstring(writer) + L" Unable to insert the section in XML file");
         return false;
     }
-    if (document.Save(savePath) != 1) {
+    if (!document.Save(savePath)) {
         LogError(std::wstring(writer) + L" Unable to save XML File");
         return false;
     }
@@ -156,7 +157,7 @@ std::wstring ServiceOfKey(const std::wstring& keyPath, bool* ownKey)
     return relative.substr(services.size(), end == std::wstring::npos ? std::wstring::npos : end - services.size());
 }
 
-bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& variables,
+bool WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables,
                           const std::wstring& savePath)
 {
     const wchar_t* writer = L"WriteEnvironmentList:";
@@ -181,7 +182,7 @@ bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& 
     return Finish(document, written, savePath, writer);
 }
 
-bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::wstring& savePath)
+bool WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath)
 {
     const wchar_t* writer = L"WriteServiceList:";
     if (!document.IsLoaded()) {
@@ -216,7 +217,7 @@ bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services
     return Finish(document, written, savePath, writer);
 }
 
-EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document)
+EnvironmentList ReadEnvironmentList(const XmlDocument& document)
 {
     EnvironmentList variables;
     ForEachRecord(document, SystemSection::Environment, [&](const XmlNode& element) {
@@ -237,7 +238,7 @@ EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document)
     return variables;
 }
 
-ServiceList ReadServiceList(const CXMLDocumentHandler& document)
+ServiceList ReadServiceList(const XmlDocument& document)
 {
     ServiceList services;
     ForEachRecord(document, SystemSection::Services, [&](const XmlNode& element) {

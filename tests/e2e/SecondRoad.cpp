@@ -11,6 +11,8 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/framework/UiServices.h"
@@ -95,10 +97,11 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         w.PressNext();
         ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
         {
-            CXMLDocumentHandler rewritten;
-            ASSERT_EQ(rewritten.Load(GetProjectFilePath()), 1);
-            rewritten.ReadProjectLists();
-            std::vector<std::wstring> all = rewritten.AllFiles();
+            XmlDocument rewritten;
+            ProjectModel rewrittenModel;
+            ASSERT_TRUE(rewritten.Load(GetProjectFilePath()));
+            ReadProjectLists(rewritten, rewrittenModel);
+            std::vector<std::wstring> all = rewrittenModel.AllFiles;
             for (std::wstring& file : all)
                 ToRealPath(file);
             EXPECT_EQ(std::count(all.begin(), all.end(), g_missing), 0);

@@ -4,6 +4,7 @@
 #include "common/Utf.h"
 #include "engine/RegLineReader.h"
 #include "engine/RegistryEnumerate.h"
+#include "project/ProjectReaders.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
@@ -239,10 +240,13 @@ TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
 // (name, type) pairs of its values.
 RegistryChangeMap ReadChangeDocument(const wchar_t* listPath)
 {
-    CXMLDocumentHandler document;
-    EXPECT_EQ(document.Load(Paths().RegChangesPath), 1);
-    document.ReadSubKeyList(listPath);
-    return *document.RegistryMapFor(listPath);
+    XmlDocument document;
+    EXPECT_TRUE(document.Load(Paths().RegChangesPath));
+    const std::optional<ChangeList> list = ChangeListOf(listPath);
+    EXPECT_TRUE(list && list->Area == ChangeArea::Registry);
+    ProjectModel model;
+    ReadRegistryList(document, list->Origin, model);
+    return model.Changes.Registry(list->Origin);
 }
 
 TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)

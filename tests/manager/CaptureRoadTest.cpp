@@ -44,10 +44,10 @@ void Collect(const XmlNode& node, std::vector<ElementText>& out, const std::wstr
 
 std::vector<std::wstring> Dump(const std::wstring& file, const std::wstring& section)
 {
-    CXMLDocumentHandler doc;
-    EXPECT_EQ(doc.Load(file), 1) << ToUtf8(file);
+    XmlDocument doc;
+    EXPECT_TRUE(doc.Load(file)) << ToUtf8(file);
     std::vector<ElementText> elements;
-    Collect(doc.GetRootNode().SelectSingleNode(section), elements, L"");
+    Collect(doc.Root().SelectSingleNode(section), elements, L"");
     std::vector<std::wstring> lines;
     for (const auto& e : elements) {
         std::wstring line = e.name;

@@ -2,7 +2,8 @@
 // Helpers for the XML layer tests: the shipped raw project file, small
 // documents written inline, and a log captured into a test folder.
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "tests/support/TestSupport.h"
 
 #include <optional>
