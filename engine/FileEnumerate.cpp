@@ -541,16 +541,16 @@ int CFileEnumerate::CompareSnapshot()
         } else {
             if (before->second.LastWriteTime != after->second.LastWriteTime ||
                 before->second.Size != after->second.Size)
-                AddChange(NodePath::FilesModified, after->first, after->second.IsDirectory);
+                AddChange(ChangeOrigin::Modified, after->first, after->second.IsDirectory);
             before = m_firstSnapshot.erase(before);
             after = m_secondSnapshot.erase(after);
         }
     }
     for (const auto& [path, entry] : m_firstSnapshot)
-        AddChange(NodePath::FilesDeleted, path, entry.IsDirectory);
+        AddChange(ChangeOrigin::Deleted, path, entry.IsDirectory);
     m_firstSnapshot.clear();
     for (const auto& [path, entry] : m_secondSnapshot)
-        AddChange(NodePath::FilesAdded, path, entry.IsDirectory);
+        AddChange(ChangeOrigin::Added, path, entry.IsDirectory);
     m_secondSnapshot.clear();
 
     // Start from the empty skeleton, so that a repeated comparison does not
@@ -576,12 +576,12 @@ int CFileEnumerate::CompareSnapshot()
     return 1;
 }
 
-void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory)
+void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory)
 {
     if (IsINIFile(path)) {
         // A new INI file whose text entries cannot hold goes into the
         // package whole, as an ordinary file.
-        const std::wstring beyond = category == NodePath::FilesAdded ? IniFileBeyondEntries(path) : std::wstring();
+        const std::wstring beyond = origin == ChangeOrigin::Added ? IniFileBeyondEntries(path) : std::wstring();
         if (beyond.empty()) {
             BackupINIFile(path);
             return;
@@ -589,15 +589,8 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
         LogError(L"CFileEnumerate::CompareSnapshot: " + path + L" is packaged as a file, not as INI entries: " +
                  beyond);
     }
-    DirectoryChangeMap* map = nullptr;
-    if (category == NodePath::FilesAdded)
-        map = &m_addedItems;
-    else if (category == NodePath::FilesModified)
-        map = &m_modifiedItems;
-    else if (category == NodePath::FilesDeleted)
-        map = &m_deletedItems;
-    else
-        return;
+    DirectoryChangeMap* const maps[] = {&m_addedItems, &m_modifiedItems, &m_deletedItems};
+    DirectoryChangeMap* map = maps[ChangeSet::Index(origin)];
     if (isDirectory) {
         (*map)[path];
         return;

@@ -52,9 +52,9 @@ public:
     // when either change document could not be saved.
     int CompareSnapshot();
 
-    // Files one changed entry under its folder. INI files go to the INI
-    // tracker; a category other than the three file list paths files nothing.
-    void AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory);
+    // Files one changed entry of that origin under its folder. INI files go
+    // to the INI tracker.
+    void AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory);
 
     // Writes the three change maps again, every listed file included, into a
     // fresh copy of the raw project file saved as "FileChanges.xml". Returns 1,

@@ -97,11 +97,11 @@ int CIniChangeTracker::CompareINIFile(const std::wstring& backupPath, const std:
     }
     for (const auto& [section, keys] : m_oldSections)
         for (const auto& [key, value] : keys)
-            AddINIChange(NodePath::IniDeleted, {section, key, value});
+            AddINIChange(ChangeOrigin::Deleted, {section, key, value});
     m_oldSections.clear();
     for (const auto& [section, keys] : m_newSections)
         for (const auto& [key, value] : keys)
-            AddINIChange(NodePath::IniAdded, {section, key, value});
+            AddINIChange(ChangeOrigin::Added, {section, key, value});
     m_newSections.clear();
     return 1;
 }
@@ -116,28 +116,20 @@ void CIniChangeTracker::CompareSections(const std::wstring& section, std::map<st
             continue;
         }
         if (match->second != it->second)
-            AddINIChange(NodePath::IniModified, {section, it->first, match->second});
+            AddINIChange(ChangeOrigin::Modified, {section, it->first, match->second});
         newKeys.erase(match);
         it = oldKeys.erase(it);
     }
     for (const auto& [key, value] : oldKeys)
-        AddINIChange(NodePath::IniDeleted, {section, key, value});
+        AddINIChange(ChangeOrigin::Deleted, {section, key, value});
     for (const auto& [key, value] : newKeys)
-        AddINIChange(NodePath::IniAdded, {section, key, value});
+        AddINIChange(ChangeOrigin::Added, {section, key, value});
 }
 
-void CIniChangeTracker::AddINIChange(const std::wstring& category, const IniChangeEntry& entry)
+void CIniChangeTracker::AddINIChange(ChangeOrigin origin, const IniChangeEntry& entry)
 {
-    IniChangeMap* map = nullptr;
-    if (category == NodePath::IniAdded)
-        map = &m_added;
-    else if (category == NodePath::IniModified)
-        map = &m_modified;
-    else if (category == NodePath::IniDeleted)
-        map = &m_deleted;
-    else
-        return;
-    (*map)[m_currentPath].push_back(entry);
+    IniChangeMap* const maps[] = {&m_added, &m_modified, &m_deleted};
+    (*maps[ChangeSet::Index(origin)])[m_currentPath].push_back(entry);
 }
 
 int CIniChangeTracker::WriteINIChanges()

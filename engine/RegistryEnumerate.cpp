@@ -183,14 +183,14 @@ private:
     }
 
     // The key's header goes out once, before its first changed value.
-    void EnsureHeader(std::wstring_view keyLine, const wchar_t* category)
+    void EnsureHeader(std::wstring_view keyLine, ChangeOrigin origin)
     {
         if (m_headerWritten)
             return;
         m_headerWritten = true;
         m_difference.Write(CrLf);
         WriteLine(keyLine);
-        m_owner.AddRegistryChange(category, RegistryChangeEntry{std::wstring(keyLine), {}, {}, {}});
+        m_owner.AddRegistryChange(origin, RegistryChangeEntry{std::wstring(keyLine), {}, {}, {}});
     }
 
     void New()
@@ -198,11 +198,11 @@ private:
         const std::wstring_view line = m_b.Line();
         if (m_b.IsKey()) {
             m_headerWritten = false;
-            EnsureHeader(line, NodePath::RegistryAdded);
+            EnsureHeader(line, ChangeOrigin::Added);
         } else {
-            EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryAdded);
+            EnsureHeader(m_b.CurrentKeyLine(), ChangeOrigin::Added);
             WriteLine(line);
-            m_owner.AddRegistryChange(NodePath::RegistryAdded,
+            m_owner.AddRegistryChange(ChangeOrigin::Added,
                                       MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
         }
         m_b.Next();
@@ -217,7 +217,7 @@ private:
             m_difference.Write(L"\r\n[-");
             m_difference.Write(path);
             m_difference.Write(L"]\r\n");
-            m_owner.AddRegistryChange(NodePath::RegistryDeleted, RegistryChangeEntry{std::wstring(line), {}, {}, {}});
+            m_owner.AddRegistryChange(ChangeOrigin::Deleted, RegistryChangeEntry{std::wstring(line), {}, {}, {}});
             // The key's own values and its whole subtree go with it.
             m_a.Next();
             while (!m_a.AtEnd() && (!m_a.IsKey() || RegOrder::IsBelow(m_a.KeyPath(), path)))
@@ -225,24 +225,24 @@ private:
             m_headerWritten = false;
             return;
         }
-        EnsureHeader(m_a.CurrentKeyLine(), NodePath::RegistryDeleted);
+        EnsureHeader(m_a.CurrentKeyLine(), ChangeOrigin::Deleted);
         m_difference.Write(m_a.NamePart());
         m_difference.Write(L"=-\r\n");
-        m_owner.AddRegistryChange(NodePath::RegistryDeleted,
+        m_owner.AddRegistryChange(ChangeOrigin::Deleted,
                                   MakeValueChange(m_a.CurrentKeyLine(), m_a.NamePart(), m_a.HasEquals(), m_a.Data()));
         m_a.Next();
     }
 
     void Modified()
     {
-        EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryModified);
+        EnsureHeader(m_b.CurrentKeyLine(), ChangeOrigin::Modified);
         WriteLine(m_b.Line());
         // An environment variable's old value tells what the setup added to it.
         const std::wstring_view keyLine = m_a.CurrentKeyLine();
         if (keyLine.size() > 2 && IsEnvironmentKey(std::wstring(keyLine.substr(1, keyLine.size() - 2))))
             m_owner.m_previousEnvironment.push_back(
                 MakeValueChange(keyLine, m_a.NamePart(), m_a.HasEquals(), m_a.Data()));
-        m_owner.AddRegistryChange(NodePath::RegistryModified,
+        m_owner.AddRegistryChange(ChangeOrigin::Modified,
                                   MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
     }
 
@@ -451,16 +451,11 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     return 1;
 }
 
-void CRegistryEnumerate::AddRegistryChange(const std::wstring& category, const RegistryChangeEntry& entry)
+void CRegistryEnumerate::AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry)
 {
-    RegistryChangeMap* map = nullptr;
-    if (category == NodePath::RegistryAdded)
-        map = &m_added;
-    else if (category == NodePath::RegistryModified)
-        map = &m_modified;
-    else if (category == NodePath::RegistryDeleted)
-        map = &m_deleted;
-    if (!map || entry.KeyLine.size() < 2)
+    RegistryChangeMap* const maps[] = {&m_added, &m_modified, &m_deleted};
+    RegistryChangeMap* map = maps[ChangeSet::Index(origin)];
+    if (entry.KeyLine.size() < 2)
         return;
     auto& values = (*map)[entry.KeyLine.substr(1, entry.KeyLine.size() - 2)];
     if (!entry.ValueName.empty())

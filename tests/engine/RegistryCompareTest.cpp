@@ -390,12 +390,13 @@ TEST(RegistryChangeMaps, FilesEntriesUnderTheirKeyByCategory)
     CRegistryEnumerate registry;
     const RegistryChangeEntry keyAlone{L"[HKLM\\A]", L"", L"", L""};
     const RegistryChangeEntry value{L"[HKLM\\A]", L"\"v\"", L"REG_DWORD", L"1"};
-    registry.AddRegistryChange(NodePath::RegistryAdded, keyAlone);
-    registry.AddRegistryChange(NodePath::RegistryAdded, value);
-    registry.AddRegistryChange(NodePath::RegistryAdded, keyAlone);
-    registry.AddRegistryChange(NodePath::RegistryDeleted, value);
-    registry.AddRegistryChange(L"RegistrySystem//Other", value);
-    registry.AddRegistryChange(NodePath::RegistryModified, RegistryChangeEntry{L"]", L"\"v\"", L"", L""});
+    registry.AddRegistryChange(ChangeOrigin::Added, keyAlone);
+    registry.AddRegistryChange(ChangeOrigin::Added, value);
+    registry.AddRegistryChange(ChangeOrigin::Added, keyAlone);
+    registry.AddRegistryChange(ChangeOrigin::Deleted, value);
+    if (const auto list = ChangeListOf(L"RegistrySystem//Other"); list && list->Area == ChangeArea::Registry)
+        registry.AddRegistryChange(list->Origin, value); // no list: files nothing
+    registry.AddRegistryChange(ChangeOrigin::Modified, RegistryChangeEntry{L"]", L"\"v\"", L"", L""});
     EXPECT_EQ(registry.AddedChanges(), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
     EXPECT_EQ(registry.DeletedChanges(), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
     EXPECT_EQ(registry.ModifiedChanges(), RegistryChangeMap{});
