@@ -54,8 +54,10 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         return ExitFailure;
     }
     {
-        CXMLDocumentHandler project;
-        project.Load(projectFile);
+        XmlDocument project;
+        // A file that does not load is named by the check below, with the
+        // parser's reason.
+        (void)project.Load(projectFile);
         if (const std::wstring problem = ProjectFileProblem(project); !problem.empty()) {
             LogError(L"The project file " + projectFile + L" cannot be built: " + problem);
             report(L"Not a project file that can be built: " + problem + L".");

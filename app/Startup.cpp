@@ -1,3 +1,4 @@
+#include "common/ComScope.h"
 #include "app/Startup.h"
 
 #include "common/Log.h"
@@ -36,5 +37,7 @@ int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& p
     // log files, which a refused run must leave to the run that holds them.
     CFileLogSink log(programFolder);
     CLogScope logScope(log);
+    // XML documents and shell objects are used on this thread.
+    CComScope com;
     return arguments.empty() ? wizard() : RunCommandLine(arguments, console);
 }

@@ -3,11 +3,13 @@
 //   msi_bench <data folder> <work folder>
 // The data folder holds the payload (bench/msi_bench.sh makes 10,000 files of
 // about 100 MB); one line "msi build: <seconds> s, <files> files" is printed.
+#include "common/ComScope.h"
 #include "common/Paths.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 
 #include <windows.h>
 
@@ -39,6 +41,7 @@ void ListFiles(const std::wstring& folder, DirectoryChangeMap& map)
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc != 3) {
         // Run without a payload (as the loop over every benchmark does): the
         // figures come from bench/msi_bench.sh, which makes the payload.
@@ -63,14 +66,14 @@ int wmain(int argc, wchar_t** argv)
         count += list.size();
     const std::wstring project = work + L"\\BenchProject.xml";
     {
-        CXMLDocumentHandler doc;
+        XmlDocument doc;
         if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml")) {
             std::fprintf(stderr, "cannot load the raw project file\n");
             return 1;
         }
         SetProjectFilePath(project);
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, project, true);
-        doc.InsertProductInfoInXML(NodePath::Product, {L"Bench", L"1.0", L"Corvane"});
+        WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
+        WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, GetProjectFilePath());
     }
 
     const auto start = std::chrono::steady_clock::now();

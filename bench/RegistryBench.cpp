@@ -1,6 +1,7 @@
 // Speed of the registry snapshot: the export against a bare walk of the same
 // keys that reads every value, and the comparison of two exports (full and
 // half size, to show that it grows linearly with the files).
+#include "common/ComScope.h"
 #include "bench/BenchSupport.h"
 #include "common/Paths.h"
 #include "common/UniqueHandle.h"
@@ -126,6 +127,7 @@ double TimeCompare(CRegistryEnumerate& registry, const std::wstring& first, cons
 
 int main()
 {
+    CComScope com;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     const std::wstring folder = std::wstring(temp) + L"CorvaneRegistryBench";

@@ -1,9 +1,11 @@
 // Times the file-system change writer (keep-all, as the rewrite of the change
 // document does) on 10,000 and 100,000 files. The second figure should be
 // about ten times the first: writing must stay linear in the number of files.
+#include "common/ComScope.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 
 #include <windows.h>
 
@@ -29,13 +31,13 @@ DirectoryChangeMap MakeMap(int folders, int filesPerFolder)
 double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
 {
     DirectoryChangeMap map = MakeMap(folders, filesPerFolder);
-    CXMLDocumentHandler doc;
+    XmlDocument doc;
     if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml"))
         return -1;
     const double start = Now();
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, output, true);
+    WriteFileList(doc, ChangeOrigin::Added, map, output, FileListMode::KeepAll);
     const double milliseconds = Now() - start;
-    CXMLDocumentHandler check;
+    XmlDocument check;
     if (!check.Load(output))
         return -1;
     return milliseconds / 1000.0;
@@ -45,6 +47,7 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
 
 int main()
 {
+    CComScope com;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring output = std::wstring(temp) + L"CorvaneXmlBench.xml";

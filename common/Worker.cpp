@@ -1,5 +1,6 @@
 #include "common/Worker.h"
 
+#include "common/ComScope.h"
 #include "common/Log.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
@@ -8,27 +9,6 @@
 
 #include <exception>
 #include <system_error>
-
-namespace {
-
-// COM for the span of the operation on the worker thread.
-class CComScope
-{
-public:
-    CComScope() : m_result(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~CComScope()
-    {
-        if (SUCCEEDED(m_result))
-            CoUninitialize();
-    }
-    CComScope(const CComScope&) = delete;
-    CComScope& operator=(const CComScope&) = delete;
-
-private:
-    HRESULT m_result;
-};
-
-} // namespace
 
 CWorker::~CWorker()
 {
@@ -60,7 +40,7 @@ void CWorker::Run(const Operation& operation, std::stop_token stop) noexcept
 {
     int result = 0;
     try {
-        CComScope com;
+        CComScope com(COINIT_MULTITHREADED);
         CStopScope scope(std::move(stop));
         result = operation();
     } catch (const std::exception& e) {

@@ -14,7 +14,7 @@ void CEnumerateWrapper::CleanCapture()
     // Filed with the other excluded changes: the review pages list them with
     // their description, and "<<" puts them back into the added maps.
     for (const MovedChangeEntry& entry : m_uninstallEntries) {
-        if (entry.Origin == NodePath::FilesAdded)
+        if (entry.Origin.Area == ChangeArea::Files)
             ExcludedFileChanges().Add({ChangeOrigin::Added, entry.Location, false, {entry.FilePath}, entry.Description});
         else if (entry.Value == RegistryChangeEntry{})
             ExcludedRegistryChanges().Add({ChangeOrigin::Added, entry.Location, true, {}, entry.Description});

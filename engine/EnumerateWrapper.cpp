@@ -8,6 +8,7 @@
 #include "common/Utf.h"
 #include "common/Wow64.h"
 #include "project/IncludeExclude.h"
+#include "project/ProjectWriters.h"
 #include "project/SharedProjectData.h"
 
 #include <functional>
@@ -29,7 +30,7 @@ bool CEnumerateWrapper::Initialize()
         WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class");
         ok = false;
     }
-    m_projectLoaded = m_project.Load(Paths().RawProjectFilePath) == 1;
+    m_projectLoaded = static_cast<bool>(m_project.Load(Paths().RawProjectFilePath));
     return ok;
 }
 
@@ -176,9 +177,9 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
         [&] { return ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
         [&] { return CopySystemSettingsToProjectFile(); },
         [&] { return ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
-        [&] { return m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
-        [&] { return m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
-        [&] { return m_project.InsertProductInfoInXML(NodePath::Product, written); },
+        [&] { return WriteShortcutList(m_project, SelectedShortcuts(), GetProjectFilePath()); },
+        [&] { return WriteShortcutIcons(m_project, ExtractedIcons(), GetProjectFilePath()); },
+        [&] { return WriteProductInfo(m_project, written, GetProjectFilePath()); },
     };
     for (const auto& step : steps) {
         if (StopRequested()) {
@@ -199,14 +200,14 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
 
 bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section)
 {
-    CXMLNodeHandler root = m_project.GetRootNode();
-    CXMLNodeHandler target = root.SelectSingleNode(section);
+    XmlNode root = m_project.Root();
+    XmlNode target = root.SelectSingleNode(section);
     if (target.IsNull()) {
         WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
     } else {
-        CXMLDocumentHandler changes;
+        XmlDocument changes;
         const bool exists = GetFileAttributesW(changeDocumentPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (exists && changes.Load(changeDocumentPath) != 1) {
+        if (exists && !changes.Load(changeDocumentPath)) {
             // A damaged change document is no empty one: the project file
             // would lack every change it holds.
             WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change document " +
@@ -214,21 +215,21 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocum
             return false;
         }
         if (exists) {
-            CXMLNodeHandler replacement = changes.GetRootNode().SelectSingleNode(section);
+            XmlNode replacement = changes.Select(section);
             if (replacement.IsNull()) {
                 WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to find the Specified TAG in XML");
             } else {
                 // The section may sit anywhere below the root: replace it in its own parent.
                 IXMLDOMNode* parentRaw = nullptr;
                 if (SUCCEEDED(target.Get()->get_parentNode(&parentRaw)) && parentRaw) {
-                    CXMLNodeHandler parent(parentRaw);
+                    XmlNode parent(parentRaw);
                     parentRaw->Release();
                     parent.ReplaceChild(replacement, target);
                 }
             }
         }
     }
-    if (m_project.Save(GetProjectFilePath()) != 1) {
+    if (!m_project.Save(GetProjectFilePath())) {
         WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
                    L"\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
         return false;

@@ -11,7 +11,7 @@
 #include "engine/RegistryEnumerate.h"
 #include "engine/UninstallRegistration.h"
 #include "project/SystemSettings.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
 #include <string>
 
@@ -89,7 +89,6 @@ public:
 
     CFileEnumerate& FileSide() noexcept { return m_files; }
     CRegistryEnumerate& RegistrySide() noexcept { return m_registry; }
-    CXMLDocumentHandler& ProjectDocument() noexcept { return m_project; }
     bool IsProjectLoaded() const noexcept { return m_projectLoaded; }
 
 private:
@@ -99,7 +98,7 @@ private:
     bool m_projectLoaded = false;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
-    CXMLDocumentHandler m_project;
+    XmlDocument m_project;
     std::vector<MovedChangeEntry> m_uninstallEntries;
     CapturedShortcutResult m_capturedShortcuts;
     ServiceList m_services;

@@ -1,4 +1,5 @@
 #include "engine/FileEnumerate.h"
+#include "project/ProjectWriters.h"
 #include "engine/FileTimeConverter.h"
 #include "engine/SnapshotFile.h"
 
@@ -252,8 +253,8 @@ int CFileEnumerate::Initialize()
     m_fileSystemDirPath = folder;
     m_firstSnapshotPath = folder + L"\\FirstSnapShot.txt";
     m_secondSnapshotPath = folder + L"\\SecondSnapShot.txt";
-    m_document.Load(Paths().RawProjectFilePath);
-    m_iniTracker.Initialize();
+    (void)m_document.Load(Paths().RawProjectFilePath);
+    (void)m_iniTracker.Initialize();
     for (const wchar_t* exclusion : BuiltInExclusions)
         m_excludedFolders.insert(exclusion);
     return 1;
@@ -555,11 +556,11 @@ int CFileEnumerate::CompareSnapshot()
         deleted.push_back(&*before);
     for (; after != m_secondSnapshot.end(); ++after)
         added.push_back(&*after);
-    for (const auto& [category, noted] : {std::pair{NodePath::FilesModified, &modified},
-                                          std::pair{NodePath::FilesDeleted, &deleted},
-                                          std::pair{NodePath::FilesAdded, &added}})
+    for (const auto& [origin, noted] : {std::pair{ChangeOrigin::Modified, &modified},
+                                        std::pair{ChangeOrigin::Deleted, &deleted},
+                                        std::pair{ChangeOrigin::Added, &added}})
         for (const SnapshotMap::value_type* entry : *noted)
-            AddChange(category, entry->first, entry->second.IsDirectory);
+            AddChange(origin, entry->first, entry->second.IsDirectory);
     Noted().swap(modified);
     Noted().swap(deleted);
     Noted().swap(added);
@@ -568,7 +569,7 @@ int CFileEnumerate::CompareSnapshot()
 
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
-    m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(Paths().RawProjectFilePath);
     EnsureFolder(WorkingTempFolder()); // the second capture removed it
     const bool written = WriteChangeDocument(false);
     if (StopRequested()) {
@@ -589,12 +590,12 @@ int CFileEnumerate::CompareSnapshot()
     return 1;
 }
 
-void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory)
+void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory)
 {
     if (IsINIFile(path)) {
         // A new INI file whose text entries cannot hold goes into the
         // package whole, as an ordinary file.
-        const std::wstring beyond = category == NodePath::FilesAdded ? IniFileBeyondEntries(path) : std::wstring();
+        const std::wstring beyond = origin == ChangeOrigin::Added ? IniFileBeyondEntries(path) : std::wstring();
         if (beyond.empty()) {
             BackupINIFile(path);
             return;
@@ -602,15 +603,8 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
         LogError(L"CFileEnumerate::CompareSnapshot: " + path + L" is packaged as a file, not as INI entries: " +
                  beyond);
     }
-    DirectoryChangeMap* map = nullptr;
-    if (category == NodePath::FilesAdded)
-        map = &m_addedItems;
-    else if (category == NodePath::FilesModified)
-        map = &m_modifiedItems;
-    else if (category == NodePath::FilesDeleted)
-        map = &m_deletedItems;
-    else
-        return;
+    DirectoryChangeMap* const maps[] = {&m_addedItems, &m_modifiedItems, &m_deletedItems};
+    DirectoryChangeMap* map = maps[ChangeSet::Index(origin)];
     if (isDirectory) {
         (*map)[path];
         return;
@@ -625,15 +619,16 @@ void CFileEnumerate::AddChange(const std::wstring& category, const std::wstring&
 bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::wstring& target = Paths().FileChangesPath;
-    bool saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesAdded, m_addedItems, target, keepAll);
-    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesModified, m_modifiedItems, target, keepAll) && saved;
-    saved = m_document.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, m_deletedItems, target, keepAll) && saved;
+    const FileListMode mode = keepAll ? FileListMode::KeepAll : FileListMode::PackableOnly;
+    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_addedItems, target, mode, &m_addedExecutables);
+    saved = WriteFileList(m_document, ChangeOrigin::Modified, m_modifiedItems, target, mode) && saved;
+    saved = WriteFileList(m_document, ChangeOrigin::Deleted, m_deletedItems, target, mode) && saved;
     return saved;
 }
 
 int CFileEnumerate::WriteFileChanges()
 {
-    if (m_document.Load(Paths().RawProjectFilePath) != 1)
+    if (!m_document.Load(Paths().RawProjectFilePath))
         return 0;
     return WriteChangeDocument(true) ? 1 : 0;
 }

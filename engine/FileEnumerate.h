@@ -9,7 +9,7 @@
 #include "engine/IniBackupPack.h"
 #include "engine/IniChangeTracker.h"
 #include "engine/SnapshotRecord.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
 #include <cstdint>
 #include <set>
@@ -52,9 +52,9 @@ public:
     // when either change document could not be saved.
     int CompareSnapshot();
 
-    // Files one changed entry under its folder. INI files go to the INI
-    // tracker; a category other than the three file list paths files nothing.
-    void AddChange(const std::wstring& category, const std::wstring& path, bool isDirectory);
+    // Files one changed entry of that origin under its folder. INI files go
+    // to the INI tracker.
+    void AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory);
 
     // Writes the three change maps again, every listed file included, into a
     // fresh copy of the raw project file saved as "FileChanges.xml". Returns 1,
@@ -107,7 +107,9 @@ public:
     const std::vector<std::wstring>& AddedLinkFiles() const noexcept { return m_addedLinks; }
     const std::set<std::wstring>& ExcludedFolders() const noexcept { return m_excludedFolders; }
     CIniChangeTracker& IniTracker() noexcept { return m_iniTracker; }
-    CXMLDocumentHandler& Document() noexcept { return m_document; }
+    // Full paths of the added ".exe" files the change documents listed, in
+    // the order written, over every comparison of this object.
+    const std::vector<std::wstring>& AddedExecutables() const noexcept { return m_addedExecutables; }
 
 private:
     class CWalk;
@@ -131,7 +133,8 @@ private:
     std::wstring m_secondSnapshotPath;
     std::wstring m_fileSystemDirPath;
     CIniChangeTracker m_iniTracker;
-    CXMLDocumentHandler m_document;
+    XmlDocument m_document;
+    std::vector<std::wstring> m_addedExecutables;
     SnapshotMap m_firstSnapshot;
     SnapshotMap m_secondSnapshot;
     DirectoryChangeMap m_addedItems;

@@ -1,4 +1,5 @@
 #include "engine/IniChangeTracker.h"
+#include "project/ProjectWriters.h"
 
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
@@ -50,7 +51,7 @@ std::vector<std::wstring> SplitMultiString(const std::vector<wchar_t>& text)
 
 int CIniChangeTracker::Initialize()
 {
-    m_loaded = m_document.Load(Paths().RawProjectFilePath) == 1;
+    m_loaded = static_cast<bool>(m_document.Load(Paths().RawProjectFilePath));
     return m_loaded ? 1 : 0;
 }
 
@@ -96,11 +97,11 @@ int CIniChangeTracker::CompareINIFile(const std::wstring& backupPath, const std:
     }
     for (const auto& [section, keys] : m_oldSections)
         for (const auto& [key, value] : keys)
-            AddINIChange(NodePath::IniDeleted, {section, key, value});
+            AddINIChange(ChangeOrigin::Deleted, {section, key, value});
     m_oldSections.clear();
     for (const auto& [section, keys] : m_newSections)
         for (const auto& [key, value] : keys)
-            AddINIChange(NodePath::IniAdded, {section, key, value});
+            AddINIChange(ChangeOrigin::Added, {section, key, value});
     m_newSections.clear();
     return 1;
 }
@@ -115,28 +116,20 @@ void CIniChangeTracker::CompareSections(const std::wstring& section, std::map<st
             continue;
         }
         if (match->second != it->second)
-            AddINIChange(NodePath::IniModified, {section, it->first, match->second});
+            AddINIChange(ChangeOrigin::Modified, {section, it->first, match->second});
         newKeys.erase(match);
         it = oldKeys.erase(it);
     }
     for (const auto& [key, value] : oldKeys)
-        AddINIChange(NodePath::IniDeleted, {section, key, value});
+        AddINIChange(ChangeOrigin::Deleted, {section, key, value});
     for (const auto& [key, value] : newKeys)
-        AddINIChange(NodePath::IniAdded, {section, key, value});
+        AddINIChange(ChangeOrigin::Added, {section, key, value});
 }
 
-void CIniChangeTracker::AddINIChange(const std::wstring& category, const IniChangeEntry& entry)
+void CIniChangeTracker::AddINIChange(ChangeOrigin origin, const IniChangeEntry& entry)
 {
-    IniChangeMap* map = nullptr;
-    if (category == NodePath::IniAdded)
-        map = &m_added;
-    else if (category == NodePath::IniModified)
-        map = &m_modified;
-    else if (category == NodePath::IniDeleted)
-        map = &m_deleted;
-    else
-        return;
-    (*map)[m_currentPath].push_back(entry);
+    IniChangeMap* const maps[] = {&m_added, &m_modified, &m_deleted};
+    (*maps[ChangeSet::Index(origin)])[m_currentPath].push_back(entry);
 }
 
 int CIniChangeTracker::WriteINIChanges()
@@ -145,12 +138,12 @@ int CIniChangeTracker::WriteINIChanges()
         return 0;
     // Start from the empty skeleton each time, so that a second comparison in
     // the same run does not leave the first one's elements in the document.
-    if (m_document.Load(Paths().RawProjectFilePath) != 1)
+    if (!m_document.Load(Paths().RawProjectFilePath))
         return 0;
     const std::wstring& target = Paths().IniChangesPath;
-    bool saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniAdded, m_added, target);
-    saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniDeleted, m_deleted, target) && saved;
-    saved = m_document.InsertINIKeyAndValueInXML(NodePath::IniModified, m_modified, target) && saved;
+    bool saved = WriteIniList(m_document, ChangeOrigin::Added, m_added, target);
+    saved = WriteIniList(m_document, ChangeOrigin::Deleted, m_deleted, target) && saved;
+    saved = WriteIniList(m_document, ChangeOrigin::Modified, m_modified, target) && saved;
     return saved ? 1 : 0;
 }
 

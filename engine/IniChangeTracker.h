@@ -5,7 +5,8 @@
 // deleted), keyed by the INI file's path in token form. The maps are written
 // into "INIChanges.xml".
 #include "common/ChangeTypes.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ChangeSet.h"
+#include "project/XmlDocument.h"
 
 #include <map>
 #include <string>
@@ -42,9 +43,8 @@ public:
     // (token form) the current INI file and files the differences. Returns 1.
     int CompareINIFile(const std::wstring& backupPath, const std::wstring& currentPath);
 
-    // Files one entry under the current INI file. A category other than the
-    // three INI list paths (NodePath::Ini*) files nothing.
-    void AddINIChange(const std::wstring& category, const IniChangeEntry& entry);
+    // Files one entry of that origin under the current INI file.
+    void AddINIChange(ChangeOrigin origin, const IniChangeEntry& entry);
 
     // When loaded: writes the added, deleted and modified maps, in this order,
     // into the INI change document (IniChangesPath), starting from a fresh copy
@@ -76,5 +76,5 @@ private:
     IniChangeMap m_added;
     IniChangeMap m_modified;
     IniChangeMap m_deleted;
-    CXMLDocumentHandler m_document;
+    XmlDocument m_document;
 };

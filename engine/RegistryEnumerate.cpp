@@ -1,4 +1,5 @@
 #include "engine/RegistryEnumerate.h"
+#include "project/ProjectWriters.h"
 
 #include "common/Paths.h"
 #include "common/Progress.h"
@@ -182,14 +183,14 @@ private:
     }
 
     // The key's header goes out once, before its first changed value.
-    void EnsureHeader(std::wstring_view keyLine, const wchar_t* category)
+    void EnsureHeader(std::wstring_view keyLine, ChangeOrigin origin)
     {
         if (m_headerWritten)
             return;
         m_headerWritten = true;
         m_difference.Write(CrLf);
         WriteLine(keyLine);
-        m_owner.AddRegistryChange(category, RegistryChangeEntry{std::wstring(keyLine), {}, {}, {}});
+        m_owner.AddRegistryChange(origin, RegistryChangeEntry{std::wstring(keyLine), {}, {}, {}});
     }
 
     void New()
@@ -197,11 +198,11 @@ private:
         const std::wstring_view line = m_b.Line();
         if (m_b.IsKey()) {
             m_headerWritten = false;
-            EnsureHeader(line, NodePath::RegistryAdded);
+            EnsureHeader(line, ChangeOrigin::Added);
         } else {
-            EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryAdded);
+            EnsureHeader(m_b.CurrentKeyLine(), ChangeOrigin::Added);
             WriteLine(line);
-            m_owner.AddRegistryChange(NodePath::RegistryAdded,
+            m_owner.AddRegistryChange(ChangeOrigin::Added,
                                       MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
         }
         m_b.Next();
@@ -216,7 +217,7 @@ private:
             m_difference.Write(L"\r\n[-");
             m_difference.Write(path);
             m_difference.Write(L"]\r\n");
-            m_owner.AddRegistryChange(NodePath::RegistryDeleted, RegistryChangeEntry{std::wstring(line), {}, {}, {}});
+            m_owner.AddRegistryChange(ChangeOrigin::Deleted, RegistryChangeEntry{std::wstring(line), {}, {}, {}});
             // The key's own values and its whole subtree go with it.
             m_a.Next();
             while (!m_a.AtEnd() && (!m_a.IsKey() || RegOrder::IsBelow(m_a.KeyPath(), path)))
@@ -224,24 +225,24 @@ private:
             m_headerWritten = false;
             return;
         }
-        EnsureHeader(m_a.CurrentKeyLine(), NodePath::RegistryDeleted);
+        EnsureHeader(m_a.CurrentKeyLine(), ChangeOrigin::Deleted);
         m_difference.Write(m_a.NamePart());
         m_difference.Write(L"=-\r\n");
-        m_owner.AddRegistryChange(NodePath::RegistryDeleted,
+        m_owner.AddRegistryChange(ChangeOrigin::Deleted,
                                   MakeValueChange(m_a.CurrentKeyLine(), m_a.NamePart(), m_a.HasEquals(), m_a.Data()));
         m_a.Next();
     }
 
     void Modified()
     {
-        EnsureHeader(m_b.CurrentKeyLine(), NodePath::RegistryModified);
+        EnsureHeader(m_b.CurrentKeyLine(), ChangeOrigin::Modified);
         WriteLine(m_b.Line());
         // An environment variable's old value tells what the setup added to it.
         const std::wstring_view keyLine = m_a.CurrentKeyLine();
         if (keyLine.size() > 2 && IsEnvironmentKey(std::wstring(keyLine.substr(1, keyLine.size() - 2))))
             m_owner.m_previousEnvironment.push_back(
                 MakeValueChange(keyLine, m_a.NamePart(), m_a.HasEquals(), m_a.Data()));
-        m_owner.AddRegistryChange(NodePath::RegistryModified,
+        m_owner.AddRegistryChange(ChangeOrigin::Modified,
                                   MakeValueChange(m_b.CurrentKeyLine(), m_b.NamePart(), m_b.HasEquals(), m_b.Data()));
     }
 
@@ -269,7 +270,7 @@ int CRegistryEnumerate::Initialize()
     m_firstSnapshotFilePrefix = m_firstSnapshotFolder + L"\\" + L"RegSnapShot";
     m_secondSnapshotFilePrefix = m_secondSnapshotFolder + L"\\" + L"RegSnapShot";
     m_differencePrefix = root + L"\\Temp" + L"\\" + L"Difference";
-    m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(Paths().RawProjectFilePath);
     return 1;
 }
 
@@ -450,16 +451,11 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     return 1;
 }
 
-void CRegistryEnumerate::AddRegistryChange(const std::wstring& category, const RegistryChangeEntry& entry)
+void CRegistryEnumerate::AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry)
 {
-    RegistryChangeMap* map = nullptr;
-    if (category == NodePath::RegistryAdded)
-        map = &m_added;
-    else if (category == NodePath::RegistryModified)
-        map = &m_modified;
-    else if (category == NodePath::RegistryDeleted)
-        map = &m_deleted;
-    if (!map || entry.KeyLine.size() < 2)
+    RegistryChangeMap* const maps[] = {&m_added, &m_modified, &m_deleted};
+    RegistryChangeMap* map = maps[ChangeSet::Index(origin)];
+    if (entry.KeyLine.size() < 2)
         return;
     auto& values = (*map)[entry.KeyLine.substr(1, entry.KeyLine.size() - 2)];
     if (!entry.ValueName.empty())
@@ -549,7 +545,7 @@ int CRegistryEnumerate::CompareSnapshot()
     }
     // A fresh copy of the raw project file each time, so a second comparison
     // does not add to the first one's lists.
-    m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(Paths().RawProjectFilePath);
     WriteChangeDocument();
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
@@ -563,9 +559,9 @@ int CRegistryEnumerate::CompareSnapshot()
 void CRegistryEnumerate::WriteChangeDocument()
 {
     const std::wstring& savePath = Paths().RegChangesPath;
-    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, m_added, savePath);
-    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, m_modified, savePath);
-    m_document.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, m_deleted, savePath);
+    WriteRegistryList(m_document, ChangeOrigin::Added, m_added, savePath);
+    WriteRegistryList(m_document, ChangeOrigin::Modified, m_modified, savePath);
+    WriteRegistryList(m_document, ChangeOrigin::Deleted, m_deleted, savePath);
 }
 
 int CRegistryEnumerate::WriteRegistryChanges()

@@ -7,7 +7,8 @@
 // maps (added, modified, deleted) that go to "RegChanges.xml".
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ChangeSet.h"
+#include "project/XmlDocument.h"
 
 #include <windows.h>
 
@@ -61,10 +62,9 @@ public:
     int CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
                              const std::wstring& differenceFile);
 
-    // Files one change under its key in the map of `category` (one of the
-    // three RegistrySystem list paths; any other files nothing). An entry with
+    // Files one change under its key in the map of that origin. An entry with
     // an empty value name records the key alone.
-    void AddRegistryChange(const std::wstring& category, const RegistryChangeEntry& entry);
+    void AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry);
 
     // Writes the three change maps into a fresh copy of the raw project file,
     // saved as "RegChanges.xml". Returns 1, or 0 when the raw project file
@@ -119,7 +119,7 @@ private:
     std::wstring m_firstSnapshotFolder;
     std::wstring m_secondSnapshotFolder;
     std::wstring m_differencePrefix;
-    CXMLDocumentHandler m_document;
+    XmlDocument m_document;
     std::set<std::wstring> m_excludedKeys; // folded full paths, long hive names
 
     RegistryChangeMap m_added;

@@ -18,8 +18,8 @@ void CEnumerateWrapper::ClassifySystemSettings()
     // A capture without either writes no section: its files look as before.
     if (m_services.empty() && m_environment.empty())
         return;
-    CXMLDocumentHandler changes;
-    if (changes.Load(Paths().RegChangesPath) != 1) {
+    XmlDocument changes;
+    if (!changes.Load(Paths().RegChangesPath)) {
         WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to load " + Paths().RegChangesPath);
         return;
     }
@@ -32,9 +32,9 @@ bool CEnumerateWrapper::CopySystemSettingsToProjectFile()
 {
     // The change document's lists; those of this run's comparison where a
     // later rewrite of the document (from the raw project file) dropped them.
-    CXMLDocumentHandler changes;
-    const bool loaded = changes.Load(Paths().RegChangesPath) == 1;
-    const bool recorded = loaded && !changes.GetRootNode().SelectSingleNode(SystemSection::Services).IsNull();
+    XmlDocument changes;
+    const bool loaded = static_cast<bool>(changes.Load(Paths().RegChangesPath));
+    const bool recorded = loaded && !changes.Select(SystemSection::Services).IsNull();
     const ServiceList services = recorded ? ReadServiceList(changes) : m_services;
     const EnvironmentList variables = recorded ? ReadEnvironmentList(changes) : m_environment;
     if (services.empty() && variables.empty())

@@ -11,6 +11,9 @@
 
 namespace {
 
+constexpr ChangeList AddedFiles{ChangeArea::Files, ChangeOrigin::Added};
+constexpr ChangeList AddedKeys{ChangeArea::Registry, ChangeOrigin::Added};
+
 std::wstring Lower(std::wstring text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
@@ -94,7 +97,7 @@ bool TakeFile(DirectoryChangeMap& files, const std::wstring& path, std::vector<M
         for (auto it = list.begin(); it != list.end(); ++it) {
             if (!SameText(*it, path))
                 continue;
-            moved.push_back({NodePath::FilesAdded, key, *it, {}, UninstallEntryDescription});
+            moved.push_back({AddedFiles, key, *it, {}, UninstallEntryDescription});
             LogError(L"MoveOutUninstallRegistration: " + *it + L" left out (uninstaller of the setup)");
             list.erase(it);
             return true;
@@ -163,9 +166,9 @@ std::vector<MovedChangeEntry> MoveOutUninstallRegistration(DirectoryChangeMap& a
             for (const std::wstring& path : UninstallerPaths(it->second))
                 programs.push_back(path);
         if (it->second.empty())
-            moved.push_back({NodePath::RegistryAdded, it->first, {}, {}, UninstallEntryDescription});
+            moved.push_back({AddedKeys, it->first, {}, {}, UninstallEntryDescription});
         for (const RegistryChangeEntry& value : it->second)
-            moved.push_back({NodePath::RegistryAdded, it->first, {}, value, UninstallEntryDescription});
+            moved.push_back({AddedKeys, it->first, {}, value, UninstallEntryDescription});
         it = addedKeys.erase(it);
     }
     for (const std::wstring& program : programs) {

@@ -3,6 +3,7 @@
 // and the uninstaller files that key names. The package registers itself with
 // Windows Installer, so these are moved out of the change maps.
 #include "common/ChangeTypes.h"
+#include "project/ChangeSet.h"
 
 #include <string>
 #include <vector>
@@ -11,12 +12,12 @@
 inline constexpr const wchar_t* UninstallEntryDescription =
     L"Uninstall entry of the original setup; the package registers its own";
 
-// One change entry moved out of a change map: the list it came from
-// (NodePath::FilesAdded or NodePath::RegistryAdded), its folder or key, the
-// file's full path (files) or the value (registry; empty for a key alone).
+// One change entry moved out of a change map: the list it came from (the
+// added files or the added registry keys), its folder or key, the file's full
+// path (files) or the value (registry; empty for a key alone).
 struct MovedChangeEntry
 {
-    std::wstring Origin;
+    ChangeList Origin;
     std::wstring Location;
     std::wstring FilePath;
     RegistryChangeEntry Value;

@@ -7,6 +7,7 @@
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/ScanDetailsFile.h"
+#include "project/ProjectReaders.h"
 #include "project/SharedProjectData.h"
 
 #include <mutex>
@@ -52,6 +53,8 @@ void CUIManager::ReleaseInstance(CUIManager* instance)
     delete doomed;
 }
 
+CUIManager::CUIManager() : m_includeExcludePath(Paths().DefaultIncludeExcludePath) {}
+
 CUIManager::~CUIManager() = default;
 
 int CUIManager::Initialize()
@@ -80,26 +83,26 @@ int CUIManager::Uninitialize()
 ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
 {
     const std::lock_guard lock(m_includeExcludeLock);
-    if (m_includeExcludeDocument.Load(file) != 1) {
+    if (!m_includeExcludeDocument.Load(file)) {
         LogError(L" Unable to Load " + file + L" File");
         return nullptr;
     }
     ExcludedItemMap* map = ExcludedMapFor(listPath);
     if (map)
-        ReadIncludeExcludeList(m_includeExcludeDocument, listPath);
+        ReadIncludeExcludeList(m_includeExcludeDocument, listPath, IncludeExcludeLists());
     return map;
 }
 
 IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
 {
     const std::lock_guard lock(m_includeExcludeLock);
-    if (m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath) != 1) {
+    if (!m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath)) {
         LogError(L" Unable to Load " + Paths().DefaultIncludeExcludePath + L" File");
         return nullptr;
     }
     IncludedItemMap* map = IncludedMapFor(listPath);
     if (map)
-        ReadIncludeExcludeList(m_includeExcludeDocument, listPath);
+        ReadIncludeExcludeList(m_includeExcludeDocument, listPath, IncludeExcludeLists());
     return map;
 }
 
@@ -116,8 +119,9 @@ void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
     const std::wstring source = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
                                     ? target
                                     : Paths().DefaultIncludeExcludePath;
-    if (m_includeExcludeDocument.Load(source) == 1)
-        m_includeExcludeDocument.RegenerateIncludeExcludeFile(mode, targetName);
+    if (m_includeExcludeDocument.Load(source))
+        RegenerateIncludeExcludeFile(m_includeExcludeDocument, IncludeExcludeLists(), mode, targetName,
+                                     m_includeExcludePath);
 }
 
 void CUIManager::CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination)
@@ -207,23 +211,23 @@ void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& ve
 int CUIManager::ParseProjectFile()
 {
     const std::wstring path = GetProjectFilePath();
-    if (m_projectDocument.Load(path) != 1) {
+    if (!m_projectDocument.Load(path)) {
         LogError(L"CUIManager::ParseProjectFile Unable to Load " + path + L" File");
         return 0;
     }
-    m_projectDocument.ReadProjectLists();
+    ReadProjectLists(m_projectDocument, m_project);
     return 1;
 }
 
 int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 {
     const std::wstring path = GetProjectFilePath();
-    if (m_projectDocument.Load(path) != 1) {
+    if (!m_projectDocument.Load(path)) {
         LogError(L" CUIManager::ParseSetupFileInfo : Unable to Load " + path + L" File");
         return 0;
     }
     ProductInfo read;
-    if (m_projectDocument.ReadProductInfo(read) == 1)
+    if (ReadProductInfo(m_projectDocument, read))
         destination = read;
     return 1;
 }
@@ -231,14 +235,16 @@ int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 {
     const std::wstring path = GetProjectFilePath();
-    if (m_projectDocument.Load(path) != 1) {
+    if (!m_projectDocument.Load(path)) {
         LogError(L" CUIManager::ParseShortcutList : Unable to Load " + path + L" File");
         return 0;
     }
-    if (replaceModel)
-        m_projectDocument.ReadShortcutList();
+    if (replaceModel) {
+        m_project.Shortcuts.clear();
+        ReadShortcutList(m_projectDocument, m_project.Shortcuts);
+    }
     if (icons)
-        m_projectDocument.ReadShortcutICONs(*icons);
+        ReadShortcutIcons(m_projectDocument, *icons);
     return 1;
 }
 

@@ -14,7 +14,8 @@
 #include "engine/EnumerateWrapper.h"
 #include "msi/MSIHandler.h"
 #include "project/IncludeExclude.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectModel.h"
+#include "project/XmlDocument.h"
 
 #include <mutex>
 #include <string>
@@ -92,15 +93,18 @@ public:
 
     CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
     CMSIHandler& Builder() noexcept { return m_builder; }
-    CXMLDocumentHandler& ProjectDocument() noexcept { return m_projectDocument; }
-    CXMLDocumentHandler& IncludeExcludeDocument() noexcept { return m_includeExcludeDocument; }
+    // The project file as last loaded, and what was read out of it.
+    XmlDocument& ProjectDocument() noexcept { return m_projectDocument; }
+    ProjectModel& Project() noexcept { return m_project; }
+    // The include/exclude file the last save went to (the default file until then).
+    const std::wstring& IncludeExcludePath() const noexcept { return m_includeExcludePath; }
     const std::wstring& SnapshotFolder() const noexcept { return m_snapshotFolder; }
 
     CUIManager(const CUIManager&) = delete;
     CUIManager& operator=(const CUIManager&) = delete;
 
 private:
-    CUIManager() = default;
+    CUIManager();
     ~CUIManager();
 
     // The setup program, product information and project file name of the
@@ -116,8 +120,10 @@ private:
     ProductInfo m_product;
     CEnumerateWrapper m_coordinator;
     ScanDetails m_scanDetails;
-    CXMLDocumentHandler m_projectDocument;
-    CXMLDocumentHandler m_includeExcludeDocument;
+    XmlDocument m_projectDocument;
+    ProjectModel m_project;
+    XmlDocument m_includeExcludeDocument;
+    std::wstring m_includeExcludePath;
     // One load or save of the include/exclude document (and of the
     // process-wide lists it fills) at a time: the advanced sheet's two pages
     // load on their own workers.

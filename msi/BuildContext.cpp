@@ -11,9 +11,9 @@
 
 #include <cstdio>
 
-BuildContext::BuildContext(MSIHANDLE databaseHandle, UINT codePage, CXMLDocumentHandler& projectDocument,
-                           const ProductInfo& productInfo, MsiBuildResults& buildResults)
-    : database(databaseHandle), project(projectDocument), product(productInfo), results(buildResults),
+BuildContext::BuildContext(MSIHANDLE databaseHandle, UINT codePage, const XmlDocument& projectDocument,
+                           ProjectModel& projectModel, const ProductInfo& productInfo, MsiBuildResults& buildResults)
+    : database(databaseHandle), document(projectDocument), project(projectModel), product(productInfo), results(buildResults),
       counts(buildResults.counts), x64Capture(IsX64Platform(productInfo.Platform)),
       machineValues(CaptureMachine::Current()), m_codePage(codePage)
 {

@@ -10,7 +10,8 @@
 #include "msi/MsiHandle.h"
 #include "msi/PackedFile.h"
 #include "msi/TableKeys.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectModel.h"
+#include "project/XmlDocument.h"
 
 #include <map>
 #include <memory>
@@ -27,8 +28,8 @@ inline constexpr int RegistryKeyPathAttribute = 0x4;
 
 struct BuildContext
 {
-    BuildContext(MSIHANDLE database, UINT codePage, CXMLDocumentHandler& project, const ProductInfo& product,
-                 MsiBuildResults& results);
+    BuildContext(MSIHANDLE database, UINT codePage, const XmlDocument& document, ProjectModel& project,
+                 const ProductInfo& product, MsiBuildResults& results);
     ~BuildContext();
     BuildContext(const BuildContext&) = delete;
     BuildContext& operator=(const BuildContext&) = delete;
@@ -61,7 +62,9 @@ struct BuildContext
     bool IsLeftOutFolder(const std::wstring& folder) const;
 
     const MSIHANDLE database;
-    CXMLDocumentHandler& project;
+    // The loaded project file and what the build reads out of it.
+    const XmlDocument& document;
+    ProjectModel& project;
     const ProductInfo& product;
     MsiBuildResults& results;
     MsiBuildCounts& counts;

@@ -1,4 +1,5 @@
 #include "msi/IniRows.h"
+#include "project/ProjectReaders.h"
 
 #include "common/Log.h"
 #include "common/Utf.h"
@@ -46,15 +47,16 @@ std::wstring CIniRows::Component(bool keptOnRemoval)
 
 void CIniRows::Add()
 {
-    CXMLDocumentHandler& project = m_build.project;
+    ChangeSet& changes = m_build.project.Changes;
     (void)m_build.Table(TableId::Component)
         .Insert({L"INIHANDLECOMP", m_build.ComponentId(FixedComponentIdentity(L"INIHANDLECOMP")), L"INSTALLDIR",
                  RegistryKeyPathAttribute, m_build.AddKeyPathValue(L"INIHANDLECOMP", L"IniFiles")});
-    for (const wchar_t* list : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
-        project.ReadINIFileList(list);
+    for (const ChangeOrigin origin : Origins)
+        changes.Ini(origin) = ReadIniList(m_build.document, origin);
 
     std::vector<std::wstring> folders;
-    for (const IniChangeMap* map : {&project.AddedIni(), &project.ModifiedIni(), &project.DeletedIni()})
+    for (const IniChangeMap* map : {&changes.Ini(ChangeOrigin::Added), &changes.Ini(ChangeOrigin::Modified),
+                                 &changes.Ini(ChangeOrigin::Deleted)})
         for (const auto& [file, entries] : *map) {
             const auto slash = file.find_last_of(L'\\');
             if (slash != std::wstring::npos)
@@ -63,10 +65,10 @@ void CIniRows::Add()
     m_directories.AddFolders(folders);
 
     int number = 1;
-    AddList(project.AddedIni(), TableId::IniFile, 0, number);
-    AddList(project.ModifiedIni(), TableId::IniFile, 0, number, true);
+    AddList(changes.Ini(ChangeOrigin::Added), TableId::IniFile, 0, number);
+    AddList(changes.Ini(ChangeOrigin::Modified), TableId::IniFile, 0, number, true);
     number = 1;
-    AddList(project.DeletedIni(), TableId::RemoveIniFile, 2, number);
+    AddList(changes.Ini(ChangeOrigin::Deleted), TableId::RemoveIniFile, 2, number);
 }
 
 void CIniRows::AddList(const IniChangeMap& list, int tableId, int action, int& number, bool keptOnRemoval)

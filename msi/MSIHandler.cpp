@@ -1,6 +1,7 @@
 // The builder's entry points: the project loaded, the package named, the
 // transaction begun, and the build pipeline run (PackageBuild.h).
 #include "msi/MSIHandler.h"
+#include "project/ProjectReaders.h"
 
 #include "common/FileNames.h"
 #include "common/Paths.h"
@@ -65,13 +66,14 @@ int CMSIHandler::Initialize(const std::wstring& projectFile)
         m_cabinetMaker = DefaultCabinetMaker();
 
     m_results.notes.clear();
-    m_project = std::make_unique<CXMLDocumentHandler>();
-    m_isProjectLoaded = m_project->Load(projectFile) == 1;
+    m_project = std::make_unique<XmlDocument>();
+    m_model = {};
+    m_isProjectLoaded = static_cast<bool>(m_project->Load(projectFile));
     if (!m_isProjectLoaded)
         return InitializeFailed(L"CMSIHandler::Initialize: Unable to load Project File");
 
     m_productInfo = {};
-    m_project->ReadProductInfo(m_productInfo);
+    ReadProductInfo(*m_project, m_productInfo);
     m_packagePath = PackagesFolder() + L"\\" + PackageFileName();
     // Built under a name of its own in the same folder, and moved over the
     // package's name only when complete: an earlier package survives a failed build.
@@ -97,7 +99,7 @@ int CMSIHandler::BuildMSI()
     m_results.counts = {};
     m_results.leftOut.clear();
     m_results.failure.clear();
-    CPackageBuild build(*m_transaction, *m_project, m_productInfo, m_results, {m_cabinetMaker, m_progressReport});
+    CPackageBuild build(*m_transaction, *m_project, m_model, m_productInfo, m_results, {m_cabinetMaker, m_progressReport});
     return build.Run() ? 1 : 0;
 }
 

@@ -23,7 +23,8 @@
 #include "msi/RegistryRows.h"
 #include "msi/TableKeys.h"
 #include "project/SystemSettings.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectModel.h"
+#include "project/XmlDocument.h"
 
 #include <functional>
 #include <memory>
@@ -90,7 +91,8 @@ private:
     std::wstring PackageFileName() const;
     int InitializeFailed(const std::wstring& line);
 
-    std::unique_ptr<CXMLDocumentHandler> m_project;
+    std::unique_ptr<XmlDocument> m_project;
+    ProjectModel m_model;
     bool m_isProjectLoaded = false;
     ProductInfo m_productInfo;
     std::wstring m_packagePath;

@@ -1,4 +1,5 @@
 #include "msi/PackageBuild.h"
+#include "project/ProjectReaders.h"
 
 #include "common/Log.h"
 #include "common/Progress.h"
@@ -41,10 +42,11 @@ bool ReadsUtf8(const std::wstring& cabinetMaker)
 
 } // namespace
 
-CPackageBuild::CPackageBuild(CPackageTransaction& transaction, CXMLDocumentHandler& project,
+CPackageBuild::CPackageBuild(CPackageTransaction& transaction, const XmlDocument& document, ProjectModel& project,
                              const ProductInfo& product, MsiBuildResults& results,
                              const PackageBuildSettings& settings)
-    : m_transaction(transaction), m_build(transaction.Database(), transaction.CodePage(), project, product, results),
+    : m_transaction(transaction),
+      m_build(transaction.Database(), transaction.CodePage(), document, project, product, results),
       m_directories(m_build), m_registry(m_build, m_directories), m_ini(m_build, m_directories),
       m_shortcuts(m_build, m_directories), m_settings(m_build),
       m_cabinets(m_build, settings.cabinetMaker, settings.progressReport)
@@ -54,14 +56,14 @@ CPackageBuild::CPackageBuild(CPackageTransaction& transaction, CXMLDocumentHandl
 
 void CPackageBuild::Collect()
 {
-    CXMLDocumentHandler& project = m_build.project;
-    project.ReadProjectLists();
+    ProjectModel& project = m_build.project;
+    ReadProjectLists(m_build.document, project);
     // A product name outside the code page switches the database to UTF-8 now.
     for (const std::wstring* text : {&m_build.product.ApplicationName, &m_build.product.CompanyName,
                                      &m_build.product.Version})
         (void)m_build.FitsCodePage(*text);
-    CollectFiles(m_build, project.AddedFiles());
-    CollectFiles(m_build, project.ModifiedFiles(), true);
+    CollectFiles(m_build, project.Changes.Files(ChangeOrigin::Added));
+    CollectFiles(m_build, project.Changes.Files(ChangeOrigin::Modified), true);
     StageRedirectedFiles(m_build);
     m_settings.Take();
 }
@@ -78,13 +80,13 @@ Result CPackageBuild::Run()
         return written;
     Progress().SetStatusText(L"DDF File Creation is in progress.");
 
-    CXMLDocumentHandler& project = m_build.project;
-    for (const DirectoryChangeMap* map : {&project.AddedFiles(), &project.ModifiedFiles()})
+    const ChangeSet& changes = m_build.project.Changes;
+    for (const DirectoryChangeMap* map : {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)})
         for (const auto& [folder, files] : *map)
             if (!files.empty())
                 m_folders.push_back(folder);
     // An added folder without files is one the setup left empty.
-    for (const auto& [folder, files] : project.AddedFiles())
+    for (const auto& [folder, files] : changes.Files(ChangeOrigin::Added))
         if (files.empty())
             m_emptyFolders.push_back(folder);
 
@@ -99,7 +101,7 @@ Result CPackageBuild::Run()
 // least one counts).
 std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
 {
-    CXMLDocumentHandler& project = m_build.project;
+    ProjectModel& project = m_build.project;
     return {
         {m_folders.size(), [this] { m_directories.AddFolders(m_folders); }},
         {m_emptyFolders.size(), [this] { m_directories.AddEmptyFolders(m_emptyFolders); }},
@@ -107,8 +109,10 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
         {1, [this] { AddProperties(m_build); }},
         {1, [this] { AddUpgradeRows(m_build); }},
         {1, [this] { AddMediaRows(m_build, m_cabinets.Layout(), m_cabinets.Names()); }},
-        {ValueCount(project.AddedKeys()), [this, &project] { m_registry.Add(project.AddedKeys()); }},
-        {ValueCount(project.ModifiedKeys()), [this, &project] { m_registry.Add(project.ModifiedKeys(), true); }},
+        {ValueCount(project.Changes.Registry(ChangeOrigin::Added)),
+         [this, &project] { m_registry.Add(project.Changes.Registry(ChangeOrigin::Added)); }},
+        {ValueCount(project.Changes.Registry(ChangeOrigin::Modified)),
+         [this, &project] { m_registry.Add(project.Changes.Registry(ChangeOrigin::Modified), true); }},
         {m_settings.Count(),
          [this] {
              m_settings.AddServiceRows();
@@ -116,8 +120,9 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
          }},
         {1,
          [this, &project] {
-             project.ReadShortcutList();
-             m_shortcuts.Add(project.Shortcuts());
+             project.Shortcuts.clear();
+             ReadShortcutList(m_build.document, project.Shortcuts);
+             m_shortcuts.Add(project.Shortcuts);
          }},
         {1, [this] { m_ini.Add(); }},
     };

@@ -33,8 +33,8 @@ struct PackageBuildSettings
 class CPackageBuild
 {
 public:
-    CPackageBuild(CPackageTransaction& transaction, CXMLDocumentHandler& project, const ProductInfo& product,
-                  MsiBuildResults& results, const PackageBuildSettings& settings);
+    CPackageBuild(CPackageTransaction& transaction, const XmlDocument& document, ProjectModel& project,
+                  const ProductInfo& product, MsiBuildResults& results, const PackageBuildSettings& settings);
     CPackageBuild(const CPackageBuild&) = delete;
     CPackageBuild& operator=(const CPackageBuild&) = delete;
 

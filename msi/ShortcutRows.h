@@ -2,7 +2,7 @@
 // The Shortcut rows of a build: each captured shortcut pointing to a packed
 // file, in that file's component, with its Start-menu subfolders (Directory
 // and RemoveFile rows) and its icon (an Icon row per icon file).
-#include "project/XMLDocumentHandler.h"
+#include "common/ChangeTypes.h"
 
 #include <map>
 #include <string>

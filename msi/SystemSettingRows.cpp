@@ -19,8 +19,8 @@ void CSystemSettingRows::Take()
 {
     m_services.clear();
     m_environment.clear();
-    RegistryChangeMap& added = m_build.project.AddedKeys();
-    RegistryChangeMap& modified = m_build.project.ModifiedKeys();
+    RegistryChangeMap& added = m_build.project.Changes.Registry(ChangeOrigin::Added);
+    RegistryChangeMap& modified = m_build.project.Changes.Registry(ChangeOrigin::Modified);
 
     // The values `matchesValue` accepts of the keys `matchesKey` accepts, taken
     // out of the added and the modified map; true when any was there.
@@ -38,7 +38,7 @@ void CSystemSettingRows::Take()
     };
 
     const std::vector<PackedFile>& files = m_build.files;
-    for (ServiceRecord& service : ReadServiceList(m_build.project)) {
+    for (ServiceRecord& service : ReadServiceList(m_build.document)) {
         // The service's own key (under any control set) and the subkeys the
         // service control manager keeps; other subkeys (Parameters) stay.
         const auto ownValues = [&](const std::wstring& key) {
@@ -72,7 +72,7 @@ void CSystemSettingRows::Take()
         m_services.push_back({std::move(service), file->component});
     }
 
-    for (EnvironmentRecord& variable : ReadEnvironmentList(m_build.project)) {
+    for (EnvironmentRecord& variable : ReadEnvironmentList(m_build.document)) {
         const auto variableKey = [&](const std::wstring& key) {
             bool system = false;
             return IsEnvironmentKey(key, &system) && system == variable.System;

@@ -3,58 +3,71 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
+
+IncludedItemMap* IncludeExcludeSelection::IncludedFor(const std::wstring& listPath) noexcept
+{
+    if (listPath == IncludeExcludePath::FilesIncluded)
+        return &FilesIncluded;
+    if (listPath == IncludeExcludePath::RegistryIncluded)
+        return &RegistryIncluded;
+    return nullptr;
+}
+
+ExcludedItemMap* IncludeExcludeSelection::ExcludedFor(const std::wstring& listPath) noexcept
+{
+    if (listPath == IncludeExcludePath::FilesExcluded)
+        return &FilesExcluded;
+    if (listPath == IncludeExcludePath::RegistryExcluded)
+        return &RegistryExcluded;
+    return nullptr;
+}
+
+IncludeExcludeSelection& IncludeExcludeLists()
+{
+    static IncludeExcludeSelection selection;
+    return selection;
+}
 
 IncludedItemMap& FileIncludedItems()
 {
-    static IncludedItemMap map;
-    return map;
+    return IncludeExcludeLists().FilesIncluded;
 }
 
 IncludedItemMap& RegistryIncludedItems()
 {
-    static IncludedItemMap map;
-    return map;
+    return IncludeExcludeLists().RegistryIncluded;
 }
 
 ExcludedItemMap& FileExcludedItems()
 {
-    static ExcludedItemMap map;
-    return map;
+    return IncludeExcludeLists().FilesExcluded;
 }
 
 ExcludedItemMap& RegistryExcludedItems()
 {
-    static ExcludedItemMap map;
-    return map;
+    return IncludeExcludeLists().RegistryExcluded;
 }
 
 IncludedItemMap* IncludedMapFor(const std::wstring& listPath)
 {
-    if (listPath == IncludeExcludePath::FilesIncluded)
-        return &FileIncludedItems();
-    if (listPath == IncludeExcludePath::RegistryIncluded)
-        return &RegistryIncludedItems();
-    return nullptr;
+    return IncludeExcludeLists().IncludedFor(listPath);
 }
 
 ExcludedItemMap* ExcludedMapFor(const std::wstring& listPath)
 {
-    if (listPath == IncludeExcludePath::FilesExcluded)
-        return &FileExcludedItems();
-    if (listPath == IncludeExcludePath::RegistryExcluded)
-        return &RegistryExcludedItems();
-    return nullptr;
+    return IncludeExcludeLists().ExcludedFor(listPath);
 }
 
-void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstring& listPath)
+void ReadIncludeExcludeList(const XmlDocument& document, const std::wstring& listPath,
+                            IncludeExcludeSelection& selection)
 {
-    const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
+    const XmlNode list = document.Select(listPath);
     if (list.IsNull())
         return;
-    IncludedItemMap* included = IncludedMapFor(listPath);
-    ExcludedItemMap* excluded = ExcludedMapFor(listPath);
-    for (CXMLNodeHandler entry = list.GetFirstChild(); !entry.IsNull(); entry = entry.GetNextSibling()) {
+    IncludedItemMap* included = selection.IncludedFor(listPath);
+    ExcludedItemMap* excluded = selection.ExcludedFor(listPath);
+    for (XmlNode entry = list.GetFirstChild(); !entry.IsNull(); entry = entry.GetNextSibling()) {
         if (!entry.IsElement())
             continue;
         const std::wstring name = entry.GetNamedAttribute(L"Name");
@@ -72,7 +85,8 @@ void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstr
     }
 }
 
-void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstring& targetName)
+void RegenerateIncludeExcludeFile(XmlDocument& document, const IncludeExcludeSelection& selection, int mode,
+                                  const std::wstring& targetName, std::wstring& includeExcludePath)
 {
     const wchar_t* listName = nullptr;
     const wchar_t* paths[2] = {};
@@ -87,62 +101,63 @@ void CXMLDocumentHandler::RegenerateIncludeExcludeFile(int mode, const std::wstr
     } else {
         return;
     }
-    if (!IsLoaded()) {
-        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
+    if (!document.IsLoaded()) {
+        LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
         return;
     }
 
-    CXMLNodeHandler root = GetRootNode();
+    XmlNode root = document.Root();
     for (const wchar_t* section : {L"FileSystem", L"RegistrySystem"}) {
         root.RemoveNodes(std::wstring(section) + L"//" + listName);
-        CXMLNodeHandler sectionNode = root.SelectSingleNode(section);
+        XmlNode sectionNode = root.SelectSingleNode(section);
         if (sectionNode.AddChildElement(listName).IsNull())
-            WriteError(std::wstring(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to insert ") +
+            LogError(std::wstring(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to insert ") +
                        listName + L" node in XML file");
     }
 
     // Each save goes to its own target, whichever file the document came from.
     if (targetName == UpdatedIncludeExcludeName)
-        SetIncludeExcludePath(Paths().UpdatedIncludeExcludePath);
+        includeExcludePath = Paths().UpdatedIncludeExcludePath;
     else if (targetName == DefaultIncludeExcludeName)
-        SetIncludeExcludePath(Paths().DefaultIncludeExcludePath);
-    if (!Save(GetIncludeExcludePath()))
-        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
+        includeExcludePath = Paths().DefaultIncludeExcludePath;
+    if (!document.Save(includeExcludePath))
+        LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
 
-    WriteIncludeExcludeEntries(paths[0]);
-    WriteIncludeExcludeEntries(paths[1]);
+    WriteIncludeExcludeEntries(document, selection, paths[0], includeExcludePath);
+    WriteIncludeExcludeEntries(document, selection, paths[1], includeExcludePath);
 }
 
-void CXMLDocumentHandler::WriteIncludeExcludeEntries(const std::wstring& listPath)
+void WriteIncludeExcludeEntries(XmlDocument& document, const IncludeExcludeSelection& selection,
+                                const std::wstring& listPath, const std::wstring& savePath)
 {
-    if (!IsLoaded()) {
-        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
+    if (!document.IsLoaded()) {
+        LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile XML File Not Loaded");
         return;
     }
-    CXMLNodeHandler list = GetRootNode().SelectSingleNode(listPath);
+    XmlNode list = document.Select(listPath);
     if (list.IsNull()) {
-        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find " +
+        LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to \t\t\t\t\t\t\t   find " +
                    listPath + L" node in XML file");
         return;
     }
-    if (const ExcludedItemMap* excluded = ExcludedMapFor(listPath)) {
+    if (const ExcludedItemMap* excluded = selection.ExcludedFor(listPath)) {
         for (const auto& [key, item] : *excluded) {
-            CXMLNodeHandler entry = list.AddChildElement(L"ExcludedEntry");
+            XmlNode entry = list.AddChildElement(L"ExcludedEntry");
             if (entry.IsNull()) {
-                WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to Insert ExcludedEntry node in "
-                           L"XML file");
+                LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to Insert ExcludedEntry node in "
+                         L"XML file");
                 continue;
             }
             entry.SetAttribute(L"Name", item.Name);
             entry.SetAttribute(L"Description", item.Description);
         }
-    } else if (const IncludedItemMap* included = IncludedMapFor(listPath)) {
+    } else if (const IncludedItemMap* included = selection.IncludedFor(listPath)) {
         for (const auto& [key, name] : *included) {
-            CXMLNodeHandler entry = list.AddChildElement(L"IncludedEntry");
+            XmlNode entry = list.AddChildElement(L"IncludedEntry");
             if (!entry.IsNull())
                 entry.SetAttribute(L"Name", name);
         }
     }
-    if (!Save(GetIncludeExcludePath()))
-        WriteError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
+    if (!document.Save(savePath))
+        LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
 }

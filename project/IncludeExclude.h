@@ -1,16 +1,18 @@
 #pragma once
 // The included and excluded folders and registry keys of the include/exclude
-// file, held in four process-wide maps keyed by the upper-cased name (so names
-// that differ only in case are one entry; the first one read wins).
+// file: one selection of four maps keyed by the upper-cased name (so names
+// that differ only in case are one entry; the first one read wins), and the
+// reader and writers between it and the file. The program holds one
+// process-wide selection.
 //
-// Threads: the maps have no lock. They are written only while no capture
+// Threads: the process-wide maps have no lock. They are written only while no capture
 // worker runs: on the window thread, or by the advanced sheet's loader while
 // that sheet (modal, its OK and Cancel disabled) is open. A capture worker
 // reads the excluded maps when it starts (CEnumerateWrapper::CaptureSnapshot).
 #include <map>
 #include <string>
 
-class CXMLDocumentHandler;
+class XmlDocument;
 
 namespace IncludeExcludePath {
 inline constexpr const wchar_t* FilesIncluded = L"FileSystem//IncludedItems";
@@ -35,15 +37,53 @@ struct ExcludedItem
 // Upper-cased name -> name as read and its description.
 using ExcludedItemMap = std::map<std::wstring, ExcludedItem>;
 
+struct IncludeExcludeSelection
+{
+    IncludedItemMap FilesIncluded;
+    IncludedItemMap RegistryIncluded;
+    ExcludedItemMap FilesExcluded;
+    ExcludedItemMap RegistryExcluded;
+
+    // The map that belongs to a list path (IncludeExcludePath), or null for
+    // any other path.
+    IncludedItemMap* IncludedFor(const std::wstring& listPath) noexcept;
+    ExcludedItemMap* ExcludedFor(const std::wstring& listPath) noexcept;
+    const IncludedItemMap* IncludedFor(const std::wstring& listPath) const noexcept
+    {
+        return const_cast<IncludeExcludeSelection*>(this)->IncludedFor(listPath);
+    }
+    const ExcludedItemMap* ExcludedFor(const std::wstring& listPath) const noexcept
+    {
+        return const_cast<IncludeExcludeSelection*>(this)->ExcludedFor(listPath);
+    }
+
+    friend bool operator==(const IncludeExcludeSelection&, const IncludeExcludeSelection&) = default;
+};
+
+// The process-wide selection, and its four maps.
+IncludeExcludeSelection& IncludeExcludeLists();
 IncludedItemMap& FileIncludedItems();
 IncludedItemMap& RegistryIncludedItems();
 ExcludedItemMap& FileExcludedItems();
 ExcludedItemMap& RegistryExcludedItems();
 
-// The maps that belong to a list path, or null for any other path.
+// The process-wide maps that belong to a list path, or null for any other path.
 IncludedItemMap* IncludedMapFor(const std::wstring& listPath);
 ExcludedItemMap* ExcludedMapFor(const std::wstring& listPath);
 
-// Reads the entries of one list of a loaded document into its map; entries
-// already in the map (by upper-cased name) are kept.
-void ReadIncludeExcludeList(const CXMLDocumentHandler& document, const std::wstring& listPath);
+// Reads the entries of one list of a loaded document into its map of
+// `selection`; entries already in the map (by upper-cased name) are kept.
+void ReadIncludeExcludeList(const XmlDocument& document, const std::wstring& listPath,
+                            IncludeExcludeSelection& selection);
+
+// Mode 0 rewrites the included lists, mode 1 the excluded lists of a loaded
+// include/exclude document from `selection`, and saves. A target
+// named "UpdatedIncludeExclude.xml" (or "DefaultIncludeExclude.xml") switches
+// `includeExcludePath` to that file first, whichever mode it is; the saves go
+// to `includeExcludePath`.
+void RegenerateIncludeExcludeFile(XmlDocument& document, const IncludeExcludeSelection& selection, int mode,
+                                  const std::wstring& targetName, std::wstring& includeExcludePath);
+// Writes the entries of the map of `selection` that belongs to the list path
+// and saves to `savePath`.
+void WriteIncludeExcludeEntries(XmlDocument& document, const IncludeExcludeSelection& selection,
+                                const std::wstring& listPath, const std::wstring& savePath);

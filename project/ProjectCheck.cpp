@@ -1,4 +1,5 @@
 #include "project/ProjectCheck.h"
+#include "project/ProjectReaders.h"
 
 #include <set>
 
@@ -6,15 +7,15 @@ namespace {
 
 // A file the packaged lists (added and modified) name twice, or "". Two
 // entries of one file would be two components with the same ComponentId.
-std::wstring DuplicateFile(const CXMLNodeHandler& root)
+std::wstring DuplicateFile(const XmlNode& root)
 {
     std::set<std::wstring> seen;
     for (const wchar_t* list : {L"FileSystem/AddedItems/DirectoryList/Directory/File",
                                 L"FileSystem/ModifiedItems/DirectoryList/Directory/File"}) {
-        for (const CXMLNodeHandler& file : root.SelectNodes(list)) {
+        for (const XmlNode& file : root.SelectNodes(list)) {
             std::wstring path;
             if (IXMLDOMNode* parent = nullptr; file.Get() && file.Get()->get_parentNode(&parent) == S_OK && parent) {
-                path = CXMLNodeHandler(parent).GetNamedAttribute(L"Name");
+                path = XmlNode(parent).GetNamedAttribute(L"Name");
                 parent->Release();
             }
             path += L"\\" + file.GetNamedAttribute(L"Name");
@@ -29,16 +30,16 @@ std::wstring DuplicateFile(const CXMLNodeHandler& root)
 
 } // namespace
 
-std::wstring ProjectFileProblem(const CXMLDocumentHandler& document)
+std::wstring ProjectFileProblem(const XmlDocument& document)
 {
     if (!document.IsLoaded())
         return L"the file is not a well-formed XML document" +
                (document.LoadError().empty() ? std::wstring() : L": " + document.LoadError());
-    const CXMLNodeHandler root = document.GetRootNode();
+    const XmlNode root = document.Root();
     if (root.IsNull() || root.GetName() != ProjectRootName)
         return L"the root element is not " + std::wstring(ProjectRootName) + L" (is this an include/exclude file?)";
     ProductInfo product;
-    if (document.ReadProductInfo(product) != 1)
+    if (!ReadProductInfo(document, product))
         return L"the product information (ProductInformation) is missing";
     std::wstring missing;
     if (product.ApplicationName.empty())

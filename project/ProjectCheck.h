@@ -1,6 +1,6 @@
 #pragma once
 // The test a document passes before a package is built from it.
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
 #include <string>
 
@@ -11,4 +11,4 @@ inline constexpr const wchar_t* ProjectRootName = L"CorvaneProject";
 // ("" when it is): a root element other than CorvaneProject, no product
 // information, an empty application name, version or company, or a file
 // that the added and modified lists name twice (letter case aside).
-std::wstring ProjectFileProblem(const CXMLDocumentHandler& document);
+std::wstring ProjectFileProblem(const XmlDocument& document);

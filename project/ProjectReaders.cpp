@@ -1,20 +1,20 @@
-// The readers that turn a project file back into the in-memory model, and the
-// rebuild of a project file from that model. Lists are walked sibling by
-// sibling (indexing a child list is linear per item); only elements count.
-#include "project/XMLDocumentHandler.h"
+// The readers that turn a project file back into values, and the rebuild of
+// a project file from a model. Lists are walked sibling by sibling (indexing a
+// child list is linear per item); only elements count.
+#include "project/ProjectReaders.h"
 
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
-#include "common/Utf.h"
+#include "common/Log.h"
+#include "project/ProjectWriters.h"
 #include "project/SystemSettings.h"
 
 namespace {
 
 // Calls `visit` for each element child of `parent`, in document order.
 template <typename Visit>
-void ForEachElement(const CXMLNodeHandler& parent, Visit&& visit)
+void ForEachElement(const XmlNode& parent, Visit&& visit)
 {
-    for (CXMLNodeHandler child = parent.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+    for (XmlNode child = parent.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
         if (child.IsElement())
             visit(child);
     }
@@ -22,88 +22,82 @@ void ForEachElement(const CXMLNodeHandler& parent, Visit&& visit)
 
 } // namespace
 
-void CXMLDocumentHandler::ReadProjectLists()
+void ReadProjectLists(const XmlDocument& document, ProjectModel& model)
 {
-    m_allFiles.clear();
-    m_allFolders.clear();
-    m_allRegistryKeys.clear();
-    for (const wchar_t* path : {NodePath::FilesAdded, NodePath::FilesModified, NodePath::FilesDeleted})
-        ReadDirectoryList(path);
-    for (const wchar_t* path : {NodePath::RegistryAdded, NodePath::RegistryModified, NodePath::RegistryDeleted})
-        ReadSubKeyList(path);
+    model.AllFiles.clear();
+    model.AllFolders.clear();
+    model.AllRegistryKeys.clear();
+    for (const ChangeOrigin origin : Origins)
+        ReadFileList(document, origin, model);
+    for (const ChangeOrigin origin : Origins)
+        ReadRegistryList(document, origin, model);
 }
 
-void CXMLDocumentHandler::ReadDirectoryList(const std::wstring& listPath)
+void ReadFileList(const XmlDocument& document, ChangeOrigin origin, ProjectModel& model)
 {
-    DirectoryChangeMap* map = DirectoryMapFor(listPath);
-    if (!map)
-        return;
-    map->clear();
+    DirectoryChangeMap& map = model.Changes.Files(origin);
+    map.clear();
     try {
-        const CXMLNodeHandler list = SelectList(listPath);
-        ForEachElement(list, [&](const CXMLNodeHandler& directory) {
+        const XmlNode list = document.Select(ListPathOf(ChangeArea::Files, origin));
+        ForEachElement(list, [&](const XmlNode& directory) {
             const std::wstring folder = directory.GetNamedAttribute(L"Name");
-            m_allFolders.push_back(folder);
+            model.AllFolders.push_back(folder);
             // The entry exists even for a folder without files.
-            std::vector<std::wstring>& files = (*map)[folder];
-            ForEachElement(directory, [&](const CXMLNodeHandler& file) {
+            std::vector<std::wstring>& files = map[folder];
+            ForEachElement(directory, [&](const XmlNode& file) {
                 std::wstring full = folder + L"\\" + file.GetNamedAttribute(L"Name");
-                m_allFiles.push_back(full);
+                model.AllFiles.push_back(full);
                 files.push_back(std::move(full));
             });
         });
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::ReadDirectoryList Out of memory");
+        LogError(L"CXMLDocumentHandler::ReadDirectoryList Out of memory");
     }
 }
 
-void CXMLDocumentHandler::ReadSubKeyList(const std::wstring& listPath)
+void ReadRegistryList(const XmlDocument& document, ChangeOrigin origin, ProjectModel& model)
 {
-    RegistryChangeMap* map = RegistryMapFor(listPath);
-    if (!map)
-        return;
-    map->clear();
+    RegistryChangeMap& map = model.Changes.Registry(origin);
+    map.clear();
     try {
-        const CXMLNodeHandler list = SelectList(listPath);
-        ForEachElement(list, [&](const CXMLNodeHandler& subKey) {
+        const XmlNode list = document.Select(ListPathOf(ChangeArea::Registry, origin));
+        ForEachElement(list, [&](const XmlNode& subKey) {
             const std::wstring key = subKey.GetNamedAttribute(L"Name");
-            m_allRegistryKeys.push_back(key);
-            std::vector<RegistryChangeEntry>& values = (*map)[key];
-            ForEachElement(subKey, [&](const CXMLNodeHandler& value) {
+            model.AllRegistryKeys.push_back(key);
+            std::vector<RegistryChangeEntry>& values = map[key];
+            ForEachElement(subKey, [&](const XmlNode& value) {
                 values.push_back({key, value.GetNamedAttribute(L"Name"), value.GetNamedAttribute(L"Type"),
                                   value.GetNamedAttribute(L"Data")});
             });
         });
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::ReadSubKeyList Out of memory");
+        LogError(L"CXMLDocumentHandler::ReadSubKeyList Out of memory");
     }
 }
 
-void CXMLDocumentHandler::ReadINIFileList(const std::wstring& listPath)
+IniChangeMap ReadIniList(const XmlDocument& document, ChangeOrigin origin)
 {
-    IniChangeMap* map = IniMapFor(listPath);
-    if (!map)
-        return;
-    map->clear();
+    IniChangeMap map;
     try {
-        const CXMLNodeHandler list = SelectList(listPath);
-        ForEachElement(list, [&](const CXMLNodeHandler& iniFile) {
-            std::vector<IniChangeEntry>& entries = (*map)[iniFile.GetNamedAttribute(L"Name")];
-            ForEachElement(iniFile, [&](const CXMLNodeHandler& section) {
+        const XmlNode list = document.Select(ListPathOf(ChangeArea::Ini, origin));
+        ForEachElement(list, [&](const XmlNode& iniFile) {
+            std::vector<IniChangeEntry>& entries = map[iniFile.GetNamedAttribute(L"Name")];
+            ForEachElement(iniFile, [&](const XmlNode& section) {
                 entries.push_back({section.GetNamedAttribute(L"Name"), section.GetNamedAttribute(L"Key"),
                                    section.GetNamedAttribute(L"Value")});
             });
         });
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::ReadINIFileList Out of memory");
+        LogError(L"CXMLDocumentHandler::ReadINIFileList Out of memory");
     }
+    return map;
 }
 
-void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
+void ReadShortcutList(const XmlDocument& document, ShortcutList& destination)
 {
     try {
-        const CXMLNodeHandler list = SelectList(NodePath::Shortcuts);
-        ForEachElement(list, [&](const CXMLNodeHandler& shortcut) {
+        const XmlNode list = document.Select(NodePath::Shortcuts);
+        ForEachElement(list, [&](const XmlNode& shortcut) {
             ShortcutRecord record{shortcut.GetNamedAttribute(L"Name"), shortcut.GetNamedAttribute(L"ExeName"),
                                   shortcut.GetNamedAttribute(L"Directory"), shortcut.GetNamedAttribute(L"Icon"),
                                   shortcut.GetNamedAttribute(L"IconIndex")};
@@ -117,108 +111,125 @@ void CXMLDocumentHandler::ReadShortcutList(ShortcutList& destination) const
             destination.push_back(std::move(record));
         });
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::ReadShortcutList Out of memory");
+        LogError(L"CXMLDocumentHandler::ReadShortcutList Out of memory");
     }
 }
 
-void CXMLDocumentHandler::ReadShortcutList()
-{
-    m_shortcuts.clear();
-    ReadShortcutList(m_shortcuts);
-}
-
-void CXMLDocumentHandler::ReadShortcutICONs(IconMap& destination) const
+void ReadShortcutIcons(const XmlDocument& document, IconMap& destination)
 {
     try {
-        const CXMLNodeHandler list = SelectList(NodePath::ShortcutIcons);
-        ForEachElement(list, [&](const CXMLNodeHandler& icon) {
+        const XmlNode list = document.Select(NodePath::ShortcutIcons);
+        ForEachElement(list, [&](const XmlNode& icon) {
             IconRecord& record = destination[icon.GetNamedAttribute(L"Name")];
             record.Size = icon.GetNamedAttribute(L"Size");
             record.Data = icon.GetNamedAttribute(L"Data");
-            ForEachElement(icon, [&](const CXMLNodeHandler& exe) {
-                record.Executables.push_back(exe.GetNamedAttribute(L"Name"));
-            });
+            ForEachElement(icon, [&](const XmlNode& exe) { record.Executables.push_back(exe.GetNamedAttribute(L"Name")); });
         });
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::ReadShortcutICONs Out of memory");
+        LogError(L"CXMLDocumentHandler::ReadShortcutICONs Out of memory");
     }
 }
 
-int CXMLDocumentHandler::ReadProductInfo(ProductInfo& destination) const
+bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination)
 {
     try {
-        const CXMLNodeHandler section = SelectList(NodePath::Product);
+        const XmlNode section = document.Select(NodePath::Product);
         // The newest product information stands first.
-        for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+        for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
             if (!child.IsElement())
                 continue;
             // UpgradeCode and Platform are optional (empty when absent).
             destination = {child.GetNamedAttribute(L"ApplicationName"), child.GetNamedAttribute(L"Version"),
                            child.GetNamedAttribute(L"CompanyName"), child.GetNamedAttribute(L"UpgradeCode"),
                            child.GetNamedAttribute(L"Platform")};
-            return 1;
+            return true;
         }
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::ReadProductInfo Out of memory");
+        LogError(L"CXMLDocumentHandler::ReadProductInfo Out of memory");
     }
-    return 0;
+    return false;
 }
 
-int CXMLDocumentHandler::RegenerateProjectFile()
+namespace {
+
+// What the file-system and registry lists do not hold, read into the model.
+void ReadTheRest(const XmlDocument& document, ProjectModel& model)
+{
+    model.Shortcuts.clear();
+    ReadShortcutList(document, model.Shortcuts);
+    model.Icons.clear();
+    ReadShortcutIcons(document, model.Icons);
+    for (const ChangeOrigin origin : Origins)
+        model.Changes.Ini(origin) = ReadIniList(document, origin);
+    ProductInfo product;
+    if (ReadProductInfo(document, product))
+        model.Product = product;
+    // Services and variables go as they are; a file without their sections
+    // gets none (and builds as before).
+    model.HasSystemSettings = !document.Select(SystemSection::Services).IsNull();
+    model.Services = ReadServiceList(document);
+    model.Environment = ReadEnvironmentList(document);
+}
+
+// Writes every section of the model; each step saves the whole file.
+bool WriteModel(XmlDocument& document, ProjectModel& model, const std::wstring& projectFile)
+{
+    bool written = true;
+    for (const ChangeOrigin origin : Origins)
+        written = WriteFileList(document, origin, model.Changes.Files(origin), projectFile, FileListMode::KeepAll) &&
+                  written;
+    for (const ChangeOrigin origin : Origins)
+        written = WriteRegistryList(document, origin, model.Changes.Registry(origin), projectFile) && written;
+    for (const ChangeOrigin origin : Origins)
+        written = WriteIniList(document, origin, model.Changes.Ini(origin), projectFile) && written;
+    written = WriteShortcutList(document, model.Shortcuts, projectFile) && written;
+    written = WriteShortcutIcons(document, model.Icons, projectFile) && written;
+    written = WriteProductInfo(document, model.Product, projectFile) && written;
+    if (model.HasSystemSettings) {
+        written = WriteServiceList(document, model.Services, projectFile) && written;
+        written = WriteEnvironmentList(document, model.Environment, projectFile) && written;
+    }
+    return written;
+}
+
+} // namespace
+
+ProjectModel ReadProjectModel(const XmlDocument& document)
+{
+    ProjectModel model;
+    ReadProjectLists(document, model);
+    ReadTheRest(document, model);
+    return model;
+}
+
+bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const std::wstring& rawProjectFile,
+                           const std::wstring& projectFile)
 {
     try {
-        if (!m_loaded) {
-            WriteError(L"CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
-            return 0;
+        if (!document.IsLoaded()) {
+            LogError(L"CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
+            return false;
         }
         // What the file-system and registry model does not hold comes from the
         // loaded file, before it is replaced by the skeleton.
-        ReadShortcutList();
-        m_icons.clear();
-        ReadShortcutICONs(m_icons);
-        for (const wchar_t* path : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
-            ReadINIFileList(path);
-        ProductInfo product;
-        if (ReadProductInfo(product))
-            m_product = product;
-        // Services and variables go as they are; a file without their
-        // sections gets none (and builds as before).
-        const bool hasSystemSettings = !GetRootNode().SelectSingleNode(SystemSection::Services).IsNull();
-        const ServiceList services = ReadServiceList(*this);
-        const EnvironmentList variables = ReadEnvironmentList(*this);
-
-        if (!Load(Paths().RawProjectFilePath)) {
-            WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + Paths().RawProjectFilePath +
-                       L" File");
-            return 0;
+        ReadTheRest(document, model);
+        if (!document.Load(rawProjectFile)) {
+            LogError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + rawProjectFile + L" File");
+            return false;
         }
         // Every step saves the whole file: it holds the repairs only when each
         // step succeeded (a read-only file fails them all).
-        const std::wstring projectFile = GetProjectFilePath();
-        bool written = true;
-        for (const wchar_t* path : {NodePath::FilesAdded, NodePath::FilesModified, NodePath::FilesDeleted})
-            written = InsertDirectoryAndFileInXML(path, *DirectoryMapFor(path), projectFile, true) && written;
-        for (const wchar_t* path : {NodePath::RegistryAdded, NodePath::RegistryModified, NodePath::RegistryDeleted})
-            written = InsertRegistryKeyAndValueInXML(path, *RegistryMapFor(path), projectFile) && written;
-        for (const wchar_t* path : {NodePath::IniAdded, NodePath::IniModified, NodePath::IniDeleted})
-            written = InsertINIKeyAndValueInXML(path, *IniMapFor(path), projectFile) && written;
-        written = InsertShortcutInXML(NodePath::Shortcuts, m_shortcuts) && written;
-        written = InsertShortcutICONInXML(NodePath::ShortcutIcons, m_icons) && written;
-        written = InsertProductInfoInXML(NodePath::Product, m_product) && written;
-        if (hasSystemSettings) {
-            written = WriteServiceList(*this, services, projectFile) && written;
-            written = WriteEnvironmentList(*this, variables, projectFile) && written;
-        }
+        const bool written = WriteModel(document, model, projectFile);
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
-        m_loadedPath = projectFile;
+        document.SetPath(projectFile);
         if (!written) {
-            WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
-            return 0;
+            LogError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
+            return false;
         }
-        return 1;
+        return true;
     } catch (...) {
-        WriteError(L"CXMLDocumentHandler::RegenerateProjectFile Out of memory");
-        return 0;
+        LogError(L"CXMLDocumentHandler::RegenerateProjectFile Out of memory");
+        return false;
     }
 }

@@ -1,13 +1,11 @@
 // The writers that give the project file and the change documents their shape.
-// Each new element becomes the first child of its parent, so a list ends up in
-// the reverse of the order written. Every writer saves once, at its end: the
-// file on disk is always a complete document.
-#include "project/XMLDocumentHandler.h"
+// Every writer saves once, at its end: the file on disk is always a complete
+// document.
+#include "project/ProjectWriters.h"
 
 #include "common/FileNames.h"
 #include "common/FolderTokens.h"
 #include "common/Log.h"
-#include "common/Paths.h"
 #include "common/StopToken.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -117,24 +115,36 @@ private:
     ComPtr<IXMLDOMNode> m_first;
 };
 
+// Saves the document a writer filled; logs "<writer> Unable to save XML File"
+// when it cannot.
+bool SaveWritten(XmlDocument& document, const std::wstring& savePath, const std::wstring& writer)
+{
+    if (document.Save(savePath))
+        return true;
+    LogError(writer + SaveFailed);
+    return false;
+}
+
 } // namespace
 
-bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPath, DirectoryChangeMap& map,
-                                                      const std::wstring& savePath, bool keepAll)
+bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& map, const std::wstring& savePath,
+                   FileListMode mode, std::vector<std::wstring>* addedExecutables)
 {
     try {
-        if (!m_loaded) {
-            WriteError(DirectoryWriter + NotLoaded);
+        if (!document.IsLoaded()) {
+            LogError(DirectoryWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const std::wstring listPath = ListPathOf(ChangeArea::Files, origin);
+        const XmlNode list = document.Select(listPath);
         if (list.IsNull()) {
-            WriteError(DirectoryListMissing(listPath));
+            LogError(DirectoryListMissing(listPath));
             return false;
         }
-        const bool collectExecutables = !keepAll && listPath == NodePath::FilesAdded;
+        const bool keepAll = mode == FileListMode::KeepAll;
+        const bool collectExecutables = !keepAll && origin == ChangeOrigin::Added && addedExecutables;
         const Bstr nameAttribute(L"Name");
-        FirstChildInserter directories(m_document.Get(), list.Get(), L"Directory");
+        FirstChildInserter directories(document.Dom(), list.Get(), L"Directory");
 
         for (auto it = map.begin(); it != map.end();) {
             // Stopped: nothing saved; the caller reports it and removes what an
@@ -144,7 +154,7 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             std::vector<std::wstring>& files = it->second;
             // A folder the setup created and left empty is written without
             // files, so that the package creates it too.
-            const bool emptyFolder = files.empty() && listPath == NodePath::FilesAdded && IsLeafFolder(map, it);
+            const bool emptyFolder = files.empty() && origin == ChangeOrigin::Added && IsLeafFolder(map, it);
             if (!keepAll) {
                 // Files that cannot be packed leave the caller's list.
                 files.erase(std::remove_if(files.begin(), files.end(),
@@ -157,7 +167,7 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             }
             IXMLDOMNode* directory = directories.Add();
             if (!directory) {
-                WriteError(DirectoryWriter + L" Unable to Insert Directory node in XML file");
+                LogError(DirectoryWriter + L" Unable to Insert Directory node in XML file");
                 ++it;
                 continue;
             }
@@ -165,46 +175,43 @@ bool CXMLDocumentHandler::InsertDirectoryAndFileInXML(const std::wstring& listPa
             ToTokenPath(folder);
             (void)SetElementAttribute(directory, nameAttribute.Get(), folder);
 
-            FirstChildInserter fileElements(m_document.Get(), directory, L"File", true);
+            FirstChildInserter fileElements(document.Dom(), directory, L"File", true);
             for (const std::wstring& file : files) {
                 IXMLDOMNode* element = fileElements.Add();
                 if (!element) {
-                    WriteError(DirectoryWriter + L" Unable to insert File node in XML file");
+                    LogError(DirectoryWriter + L" Unable to insert File node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(element, nameAttribute.Get(), LastComponent(file));
                 if (collectExecutables && EndsWith(file, L".exe"))
-                    m_addedExecutables.push_back(file);
+                    addedExecutables->push_back(file);
             }
             ++it;
         }
-        if (!Save(savePath)) {
-            WriteError(DirectoryWriter + SaveFailed);
-            return false;
-        }
-        return true;
+        return SaveWritten(document, savePath, DirectoryWriter);
     } catch (...) {
-        WriteError(DirectoryWriter + SaveFailed);
+        LogError(DirectoryWriter + SaveFailed);
         return false;
     }
 }
 
-bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& listPath, RegistryChangeMap& map,
-                                                         const std::wstring& savePath)
+bool WriteRegistryList(XmlDocument& document, ChangeOrigin origin, const RegistryChangeMap& map,
+                       const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
-            WriteError(RegistryWriter + NotLoaded);
+        if (!document.IsLoaded()) {
+            LogError(RegistryWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const std::wstring listPath = ListPathOf(ChangeArea::Registry, origin);
+        const XmlNode list = document.Select(listPath);
         if (list.IsNull()) {
-            WriteError(KeyOrIniListMissing(RegistryWriter, listPath));
+            LogError(KeyOrIniListMissing(RegistryWriter, listPath));
             return false;
         }
         const Bstr nameAttribute(L"Name");
         const Bstr typeAttribute(L"Type");
-        FirstChildInserter keys(m_document.Get(), list.Get(), L"SubKey");
+        FirstChildInserter keys(document.Dom(), list.Get(), L"SubKey");
         for (const auto& [key, values] : map) {
             if (StopRequested())
                 return false; // as above
@@ -213,61 +220,57 @@ bool CXMLDocumentHandler::InsertRegistryKeyAndValueInXML(const std::wstring& lis
                 continue;
             IXMLDOMNode* subKey = keys.Add();
             if (!subKey) {
-                WriteError(RegistryWriter + L" Unable to Insert SubKey node in XML file");
+                LogError(RegistryWriter + L" Unable to Insert SubKey node in XML file");
                 continue;
             }
             (void)SetElementAttribute(subKey, nameAttribute.Get(), key);
-            FirstChildInserter valueElements(m_document.Get(), subKey, L"Value", true);
+            FirstChildInserter valueElements(document.Dom(), subKey, L"Value", true);
             for (const RegistryChangeEntry& value : values) {
                 IXMLDOMNode* element = valueElements.Add();
                 if (!element) {
-                    WriteError(RegistryWriter + L" Unable to Insert Value node in XML file");
+                    LogError(RegistryWriter + L" Unable to Insert Value node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(element, nameAttribute.Get(), value.ValueName);
                 (void)SetElementAttribute(element, typeAttribute.Get(), value.TypeName);
             }
         }
-        if (!Save(savePath)) {
-            WriteError(RegistryWriter + SaveFailed);
-            return false;
-        }
-        return true;
+        return SaveWritten(document, savePath, RegistryWriter);
     } catch (...) {
-        WriteError(RegistryWriter + SaveFailed);
+        LogError(RegistryWriter + SaveFailed);
         return false;
     }
 }
 
-bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath, IniChangeMap& map,
-                                                    const std::wstring& savePath)
+bool WriteIniList(XmlDocument& document, ChangeOrigin origin, const IniChangeMap& map, const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
-            WriteError(IniWriter + NotLoaded);
+        if (!document.IsLoaded()) {
+            LogError(IniWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const std::wstring listPath = ListPathOf(ChangeArea::Ini, origin);
+        const XmlNode list = document.Select(listPath);
         if (list.IsNull()) {
-            WriteError(KeyOrIniListMissing(IniWriter, listPath));
+            LogError(KeyOrIniListMissing(IniWriter, listPath));
             return false;
         }
         const Bstr nameAttribute(L"Name");
         const Bstr keyAttribute(L"Key");
         const Bstr valueAttribute(L"Value");
-        FirstChildInserter iniFiles(m_document.Get(), list.Get(), L"File");
+        FirstChildInserter iniFiles(document.Dom(), list.Get(), L"File");
         for (const auto& [iniFile, entries] : map) {
             IXMLDOMNode* fileElement = iniFiles.Add();
             if (!fileElement) {
-                WriteError(IniWriter + L" Unable to Insert File node in XML file");
+                LogError(IniWriter + L" Unable to Insert File node in XML file");
                 continue;
             }
             (void)SetElementAttribute(fileElement, nameAttribute.Get(), iniFile);
-            FirstChildInserter sections(m_document.Get(), fileElement, L"Section", true);
+            FirstChildInserter sections(document.Dom(), fileElement, L"Section", true);
             for (const IniChangeEntry& entry : entries) {
                 IXMLDOMNode* section = sections.Add();
                 if (!section) {
-                    WriteError(IniWriter + L" Unable to Insert Key node in XML file");
+                    LogError(IniWriter + L" Unable to Insert Key node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(section, nameAttribute.Get(), entry.Section);
@@ -275,13 +278,9 @@ bool CXMLDocumentHandler::InsertINIKeyAndValueInXML(const std::wstring& listPath
                 (void)SetElementAttribute(section, valueAttribute.Get(), entry.Value);
             }
         }
-        if (!Save(savePath)) {
-            WriteError(IniWriter + SaveFailed);
-            return false;
-        }
-        return true;
+        return SaveWritten(document, savePath, IniWriter);
     } catch (...) {
-        WriteError(IniWriter + SaveFailed);
+        LogError(IniWriter + SaveFailed);
         return false;
     }
 }
@@ -307,24 +306,24 @@ void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& s
 
 } // namespace
 
-bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
+bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
-            WriteError(ShortcutWriter + NotLoaded);
+        if (!document.IsLoaded()) {
+            LogError(ShortcutWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = document.Select(NodePath::Shortcuts);
         if (list.IsNull()) {
-            WriteError(ShortcutWriter + L" Unable to find node in XML file");
+            LogError(ShortcutWriter + L" Unable to find node in XML file");
             return false;
         }
-        FirstChildInserter elements(m_document.Get(), list.Get(), L"Shortcut");
+        FirstChildInserter elements(document.Dom(), list.Get(), L"Shortcut");
         const Bstr names[] = {Bstr(L"Name"), Bstr(L"ExeName"), Bstr(L"Directory"), Bstr(L"Icon"), Bstr(L"IconIndex")};
         for (const ShortcutRecord& shortcut : shortcuts) {
             IXMLDOMNode* element = elements.Add();
             if (!element) {
-                WriteError(ShortcutWriter + L" Unable to insert Shortcut node in XML file");
+                LogError(ShortcutWriter + L" Unable to insert Shortcut node in XML file");
                 continue;
             }
             std::wstring icon = shortcut.Icon;
@@ -336,76 +335,68 @@ bool CXMLDocumentHandler::InsertShortcutInXML(const std::wstring& listPath, cons
             (void)SetElementAttribute(element, names[4].Get(), shortcut.IconIndex);
             SetOptionalShortcutAttributes(element, shortcut);
         }
-        if (!Save(GetProjectFilePath())) {
-            WriteError(ShortcutWriter + SaveFailed);
-            return false;
-        }
-        return true;
+        return SaveWritten(document, savePath, ShortcutWriter);
     } catch (...) {
-        WriteError(ShortcutWriter + SaveFailed);
+        LogError(ShortcutWriter + SaveFailed);
         return false;
     }
 }
 
-bool CXMLDocumentHandler::InsertShortcutICONInXML(const std::wstring& listPath, const IconMap& icons)
+bool WriteShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
-            WriteError(IconWriter + NotLoaded);
+        if (!document.IsLoaded()) {
+            LogError(IconWriter + NotLoaded);
             return false;
         }
-        const CXMLNodeHandler list = SelectList(listPath);
+        const XmlNode list = document.Select(NodePath::ShortcutIcons);
         if (list.IsNull())
             return true; // nothing to write
         const Bstr nameAttribute(L"Name");
         const Bstr sizeAttribute(L"Size");
         const Bstr dataAttribute(L"Data");
-        FirstChildInserter iconElements(m_document.Get(), list.Get(), L"Icon");
+        FirstChildInserter iconElements(document.Dom(), list.Get(), L"Icon");
         for (const auto& [path, icon] : icons) {
             IXMLDOMNode* element = iconElements.Add();
             if (!element) {
-                WriteError(IconWriter + L" Unable to Insert Icon node in XML file");
+                LogError(IconWriter + L" Unable to Insert Icon node in XML file");
                 continue;
             }
             (void)SetElementAttribute(element, nameAttribute.Get(), path);
             (void)SetElementAttribute(element, sizeAttribute.Get(), icon.Size);
             (void)SetElementAttribute(element, dataAttribute.Get(), icon.Data);
-            FirstChildInserter executables(m_document.Get(), element, L"EXE", true);
+            FirstChildInserter executables(document.Dom(), element, L"EXE", true);
             for (const std::wstring& executable : icon.Executables) {
                 IXMLDOMNode* exe = executables.Add();
                 if (!exe) {
-                    WriteError(IconWriter + L" Unable to Insert EXE node in XML file");
+                    LogError(IconWriter + L" Unable to Insert EXE node in XML file");
                     continue;
                 }
                 (void)SetElementAttribute(exe, nameAttribute.Get(), executable);
             }
         }
-        if (!Save(GetProjectFilePath())) {
-            WriteError(IconWriter + SaveFailed);
-            return false;
-        }
-        return true;
+        return SaveWritten(document, savePath, IconWriter);
     } catch (...) {
-        WriteError(IconWriter + SaveFailed);
+        LogError(IconWriter + SaveFailed);
         return false;
     }
 }
 
-bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath, const ProductInfo& product)
+bool WriteProductInfo(XmlDocument& document, const ProductInfo& product, const std::wstring& savePath)
 {
     try {
-        if (!m_loaded) {
-            WriteError(ProductWriter + NotLoaded);
+        if (!document.IsLoaded()) {
+            LogError(ProductWriter + NotLoaded);
             return false;
         }
-        CXMLNodeHandler section = SelectList(sectionPath);
+        XmlNode section = document.Select(NodePath::Product);
         if (section.IsNull()) {
-            WriteError(ProductWriter + L" Unable to find node in XML file");
+            LogError(ProductWriter + L" Unable to find node in XML file");
             return false;
         }
-        CXMLNodeHandler element = section.AddChildElement(L"ProductInformation");
+        XmlNode element = section.AddChildElement(L"ProductInformation");
         if (element.IsNull()) {
-            WriteError(ProductWriter + L" Unable to insert ProductInfo node in XML file");
+            LogError(ProductWriter + L" Unable to insert ProductInfo node in XML file");
             return false;
         }
         element.SetAttribute(L"ApplicationName", product.ApplicationName);
@@ -415,13 +406,9 @@ bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
             element.SetAttribute(L"UpgradeCode", product.UpgradeCode);
         if (!product.Platform.empty())
             element.SetAttribute(L"Platform", product.Platform);
-        if (!Save(GetProjectFilePath())) {
-            WriteError(ProductWriter + SaveFailed);
-            return false;
-        }
-        return true;
+        return SaveWritten(document, savePath, ProductWriter);
     } catch (...) {
-        WriteError(ProductWriter + SaveFailed);
+        LogError(ProductWriter + SaveFailed);
         return false;
     }
 }
@@ -429,10 +416,10 @@ bool CXMLDocumentHandler::InsertProductInfoInXML(const std::wstring& sectionPath
 namespace {
 
 // Removes every child of the list element (text and comments included).
-void EmptyList(const CXMLNodeHandler& root, const std::wstring& listPath)
+void EmptyList(const XmlNode& root, const std::wstring& listPath)
 {
-    CXMLNodeHandler list = root.SelectSingleNode(listPath);
-    for (CXMLNodeHandler child = list.GetFirstChild(); !child.IsNull(); child = list.GetFirstChild()) {
+    XmlNode list = root.SelectSingleNode(listPath);
+    for (XmlNode child = list.GetFirstChild(); !child.IsNull(); child = list.GetFirstChild()) {
         if (!list.RemoveChild(child))
             break;
     }
@@ -440,16 +427,16 @@ void EmptyList(const CXMLNodeHandler& root, const std::wstring& listPath)
 
 } // namespace
 
-bool CXMLDocumentHandler::ReplaceShortcutsInXML(const std::wstring& listPath, const ShortcutList& shortcuts)
+bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath)
 {
-    if (m_loaded)
-        EmptyList(GetRootNode(), listPath);
-    return InsertShortcutInXML(listPath, shortcuts);
+    if (document.IsLoaded())
+        EmptyList(document.Root(), NodePath::Shortcuts);
+    return WriteShortcutList(document, shortcuts, savePath);
 }
 
-bool CXMLDocumentHandler::ReplaceShortcutICONsInXML(const std::wstring& listPath, const IconMap& icons)
+bool ReplaceShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)
 {
-    if (m_loaded)
-        EmptyList(GetRootNode(), listPath);
-    return InsertShortcutICONInXML(listPath, icons);
+    if (document.IsLoaded())
+        EmptyList(document.Root(), NodePath::ShortcutIcons);
+    return WriteShortcutIcons(document, icons, savePath);
 }

@@ -1,5 +1,6 @@
 #include "project/SystemSettings.h"
 
+#include "common/Log.h"
 #include "common/Utf.h"
 
 #include <windows.h>
@@ -66,13 +67,13 @@ const wchar_t* ActionName(EnvironmentAction action)
 }
 
 // The section below the root, emptied; added when missing.
-CXMLNodeHandler EmptySection(CXMLDocumentHandler& document, const wchar_t* name)
+XmlNode EmptySection(XmlDocument& document, const wchar_t* name)
 {
-    CXMLNodeHandler root = document.GetRootNode();
-    CXMLNodeHandler section = root.SelectSingleNode(name);
+    XmlNode root = document.Root();
+    XmlNode section = root.SelectSingleNode(name);
     if (section.IsNull())
-        return root.InsertChildElement(name, CXMLNodeHandler());
-    for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = section.GetFirstChild())
+        return root.InsertChildElement(name, XmlNode());
+    for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = section.GetFirstChild())
         if (!section.RemoveChild(child))
             break;
     return section;
@@ -80,23 +81,23 @@ CXMLNodeHandler EmptySection(CXMLDocumentHandler& document, const wchar_t* name)
 
 // Every element below the section, in document order.
 template <typename Visit>
-void ForEachRecord(const CXMLDocumentHandler& document, const wchar_t* name, Visit&& visit)
+void ForEachRecord(const XmlDocument& document, const wchar_t* name, Visit&& visit)
 {
     if (!document.IsLoaded())
         return;
-    const CXMLNodeHandler section = document.GetRootNode().SelectSingleNode(name);
-    for (CXMLNodeHandler child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling())
+    const XmlNode section = document.Root().SelectSingleNode(name);
+    for (XmlNode child = section.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling())
         if (child.IsElement())
             visit(child);
 }
 
-bool Finish(CXMLDocumentHandler& document, bool written, const std::wstring& savePath, const wchar_t* writer)
+bool Finish(XmlDocument& document, bool written, const std::wstring& savePath, const wchar_t* writer)
 {
     if (!written) {
         LogError(std::wstring(writer) + L" Unable to insert the section in XML file");
         return false;
     }
-    if (document.Save(savePath) != 1) {
+    if (!document.Save(savePath)) {
         LogError(std::wstring(writer) + L" Unable to save XML File");
         return false;
     }
@@ -156,7 +157,7 @@ std::wstring ServiceOfKey(const std::wstring& keyPath, bool* ownKey)
     return relative.substr(services.size(), end == std::wstring::npos ? std::wstring::npos : end - services.size());
 }
 
-bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& variables,
+bool WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables,
                           const std::wstring& savePath)
 {
     const wchar_t* writer = L"WriteEnvironmentList:";
@@ -164,12 +165,12 @@ bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& 
         LogError(std::wstring(writer) + L" XML File Not Loaded");
         return false;
     }
-    CXMLNodeHandler section = EmptySection(document, SystemSection::Environment);
+    XmlNode section = EmptySection(document, SystemSection::Environment);
     bool written = !section.IsNull();
     for (const EnvironmentRecord& variable : variables) {
         if (!written)
             break;
-        CXMLNodeHandler element = section.InsertChildElement(L"Variable", CXMLNodeHandler());
+        XmlNode element = section.InsertChildElement(L"Variable", XmlNode());
         written = !element.IsNull() && element.SetAttribute(L"Key", variable.Key) &&
                   element.SetAttribute(L"Name", variable.Name) &&
                   element.SetAttribute(L"System", variable.System ? L"1" : L"0") &&
@@ -181,19 +182,19 @@ bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& 
     return Finish(document, written, savePath, writer);
 }
 
-bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::wstring& savePath)
+bool WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath)
 {
     const wchar_t* writer = L"WriteServiceList:";
     if (!document.IsLoaded()) {
         LogError(std::wstring(writer) + L" XML File Not Loaded");
         return false;
     }
-    CXMLNodeHandler section = EmptySection(document, SystemSection::Services);
+    XmlNode section = EmptySection(document, SystemSection::Services);
     bool written = !section.IsNull();
     for (const ServiceRecord& service : services) {
         if (!written)
             break;
-        CXMLNodeHandler element = section.InsertChildElement(L"Service", CXMLNodeHandler());
+        XmlNode element = section.InsertChildElement(L"Service", XmlNode());
         const std::pair<const wchar_t*, std::wstring> attributes[] = {
             {L"Key", service.Key},
             {L"Name", service.Name},
@@ -216,10 +217,10 @@ bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services
     return Finish(document, written, savePath, writer);
 }
 
-EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document)
+EnvironmentList ReadEnvironmentList(const XmlDocument& document)
 {
     EnvironmentList variables;
-    ForEachRecord(document, SystemSection::Environment, [&](const CXMLNodeHandler& element) {
+    ForEachRecord(document, SystemSection::Environment, [&](const XmlNode& element) {
         EnvironmentRecord variable;
         variable.Key = element.GetNamedAttribute(L"Key");
         variable.Name = element.GetNamedAttribute(L"Name");
@@ -237,10 +238,10 @@ EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document)
     return variables;
 }
 
-ServiceList ReadServiceList(const CXMLDocumentHandler& document)
+ServiceList ReadServiceList(const XmlDocument& document)
 {
     ServiceList services;
-    ForEachRecord(document, SystemSection::Services, [&](const CXMLNodeHandler& element) {
+    ForEachRecord(document, SystemSection::Services, [&](const XmlNode& element) {
         ServiceRecord service;
         service.Key = element.GetNamedAttribute(L"Key");
         service.Name = element.GetNamedAttribute(L"Name");

@@ -11,7 +11,7 @@
 //   <ServiceList><Service Key= Name= DisplayName= Description= Type= Start= ErrorControl= Group=
 //                         DependOnService= DependOnGroup= Account= Program= Arguments=/></ServiceList>
 // A project file without them builds as before: every value a registry value.
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
 #include <cstdint>
 #include <string>
@@ -88,9 +88,9 @@ bool SameName(const std::wstring& a, const std::wstring& b);
 
 // Replace the section's content (the section is added below the root when
 // missing) and save to `savePath`. True when saved.
-bool WriteEnvironmentList(CXMLDocumentHandler& document, const EnvironmentList& variables,
+bool WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables,
                           const std::wstring& savePath);
-bool WriteServiceList(CXMLDocumentHandler& document, const ServiceList& services, const std::wstring& savePath);
+bool WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath);
 // The section's records in document order; empty when the section is missing.
-EnvironmentList ReadEnvironmentList(const CXMLDocumentHandler& document);
-ServiceList ReadServiceList(const CXMLDocumentHandler& document);
+EnvironmentList ReadEnvironmentList(const XmlDocument& document);
+ServiceList ReadServiceList(const XmlDocument& document);

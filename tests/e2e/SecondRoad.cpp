@@ -6,10 +6,13 @@
 // in red and counts it; "Update Files" repairs it; Next rewrites the project;
 // the Build MSI page edits the stored shortcut and builds the package.
 // Prints "MSI=<path>" for the script once the package is built.
+#include "common/ComScope.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "tests/e2e/DriverArguments.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/framework/UiServices.h"
@@ -94,10 +97,11 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         w.PressNext();
         ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
         {
-            CXMLDocumentHandler rewritten;
-            ASSERT_EQ(rewritten.Load(GetProjectFilePath()), 1);
-            rewritten.ReadProjectLists();
-            std::vector<std::wstring> all = rewritten.AllFiles();
+            XmlDocument rewritten;
+            ProjectModel rewrittenModel;
+            ASSERT_TRUE(rewritten.Load(GetProjectFilePath()));
+            ReadProjectLists(rewritten, rewrittenModel);
+            std::vector<std::wstring> all = rewrittenModel.AllFiles;
             for (std::wstring& file : all)
                 ToRealPath(file);
             EXPECT_EQ(std::count(all.begin(), all.end(), g_missing), 0);
@@ -147,6 +151,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
 
 int main(int argc, char** argv)
 {
+    CComScope com;
     ::testing::InitGoogleTest(&argc, argv);
     const std::vector<std::wstring> rest = ProgramArguments();
     if (rest.size() == 5) {

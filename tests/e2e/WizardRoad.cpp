@@ -3,6 +3,7 @@
 // with the real setup launched through the shell, the real process list and
 // the real workers. Arguments: the setup's path and the output folder.
 // Prints "PROJECT=<path>" for the script once the package is built.
+#include "common/ComScope.h"
 #include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
@@ -191,6 +192,7 @@ TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
 
 int main(int argc, char** argv)
 {
+    CComScope com;
     ::testing::InitGoogleTest(&argc, argv);
     const std::vector<std::wstring> rest = ProgramArguments();
     if (rest.size() == 2) {

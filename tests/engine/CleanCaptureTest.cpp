@@ -87,11 +87,11 @@ TEST(UninstallRegistration, TheSetupsEntryAndTheFilesItNamesMoveOut)
     for (const MovedChangeEntry& entry : moved) {
         EXPECT_EQ(entry.Description, L"Uninstall entry of the original setup; the package registers its own");
         if (!entry.FilePath.empty()) {
-            EXPECT_EQ(entry.Origin, L"FileSystem//AddedItems//DirectoryList");
+            EXPECT_EQ(ListPathOf(entry.Origin.Area, entry.Origin.Origin), std::wstring(L"FileSystem//AddedItems//DirectoryList"));
             EXPECT_EQ(entry.Location, app);
             movedFiles.push_back(entry.FilePath);
         } else {
-            EXPECT_EQ(entry.Origin, L"RegistrySystem//AddedItems//SubKeyList");
+            EXPECT_EQ(ListPathOf(entry.Origin.Area, entry.Origin.Origin), std::wstring(L"RegistrySystem//AddedItems//SubKeyList"));
             (entry.Value.ValueName.empty() ? emptyKeys : values) += 1;
         }
     }

@@ -1,6 +1,7 @@
 #include "tests/engine/FileTestFixture.h"
 
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 
 namespace {
 
@@ -30,17 +31,17 @@ void PrintTo(const ListedItem& item, std::ostream* os)
 std::vector<ListedItem> ReadList(const std::wstring& documentPath, const std::wstring& listPath)
 {
     std::vector<ListedItem> items;
-    CXMLDocumentHandler document;
-    EXPECT_EQ(document.Load(documentPath), 1) << ToUtf8(documentPath);
-    const CXMLNodeHandler list = document.GetRootNode().SelectSingleNode(listPath);
+    XmlDocument document;
+    EXPECT_TRUE(document.Load(documentPath)) << ToUtf8(documentPath);
+    const XmlNode list = document.Root().SelectSingleNode(listPath);
     EXPECT_FALSE(list.IsNull()) << ToUtf8(listPath);
     for (long i = 0; i < list.GetChildCount(); ++i) {
-        const CXMLNodeHandler element = list.GetChild(i);
+        const XmlNode element = list.GetChild(i);
         if (!element.IsElement())
             continue;
         ListedItem item{element.GetAttribute(0), {}};
         for (long j = 0; j < element.GetChildCount(); ++j) {
-            const CXMLNodeHandler child = element.GetChild(j);
+            const XmlNode child = element.GetChild(j);
             if (!child.IsElement())
                 continue;
             std::vector<std::wstring> attributes;
@@ -107,7 +108,7 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     };
     EXPECT_EQ(added, expected);
     EXPECT_EQ(e->AddedItems().count(pf + L"\\Empty"), 1u) << "the empty folder stays in the map";
-    EXPECT_EQ(e->Document().AddedExecutables(), std::vector<std::wstring>{pf + L"\\App\\a.exe"});
+    EXPECT_EQ(e->AddedExecutables(), std::vector<std::wstring>{pf + L"\\App\\a.exe"});
 
     // A deleted file cannot be packed, so nothing is written for it.
     EXPECT_TRUE(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted).empty());

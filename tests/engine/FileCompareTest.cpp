@@ -79,15 +79,18 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
 TEST_F(FileCompare, AddChangeFilesByCategoryAndFolderKey)
 {
     auto e = NewEnumerator();
-    e->AddChange(NodePath::FilesAdded, L"C:\\App\\bin\\a.dll", false);
-    e->AddChange(NodePath::FilesAdded, L"C:\\App\\bin\\b.dll", false);
-    e->AddChange(NodePath::FilesAdded, L"C:\\App\\bin", true);
-    e->AddChange(NodePath::FilesAdded, L"C:\\App\\\\doubled\\\\c.dll", false);
-    e->AddChange(NodePath::FilesDeleted, L"C:\\a.txt", false);
-    e->AddChange(NodePath::FilesModified, L"C:\\App\\Empty", true);
-    e->AddChange(NodePath::FilesModified, L"C:\\App\\app.Ini", false);
-    e->AddChange(L"FileSystem//AddedItems//directorylist", L"C:\\App\\x.dll", false);
-    e->AddChange(NodePath::RegistryAdded, L"C:\\App\\y.dll", false);
+    e->AddChange(ChangeOrigin::Added, L"C:\\App\\bin\\a.dll", false);
+    e->AddChange(ChangeOrigin::Added, L"C:\\App\\bin\\b.dll", false);
+    e->AddChange(ChangeOrigin::Added, L"C:\\App\\bin", true);
+    e->AddChange(ChangeOrigin::Added, L"C:\\App\\\\doubled\\\\c.dll", false);
+    e->AddChange(ChangeOrigin::Deleted, L"C:\\a.txt", false);
+    e->AddChange(ChangeOrigin::Modified, L"C:\\App\\Empty", true);
+    e->AddChange(ChangeOrigin::Modified, L"C:\\App\\app.Ini", false);
+    // Only the three file lists name a file origin: a stored list path of
+    // another letter case or another area files nothing.
+    for (const wchar_t* other : {L"FileSystem//AddedItems//directorylist", NodePath::RegistryAdded})
+        if (const auto list = ChangeListOf(other); list && list->Area == ChangeArea::Files)
+            e->AddChange(list->Origin, L"C:\\App\\x.dll", false);
 
     EXPECT_EQ(e->AddedItems(), (DirectoryChangeMap{
                                    {L"C:\\App\\bin", Files{L"C:\\App\\bin\\a.dll", L"C:\\App\\bin\\b.dll"}},
@@ -106,9 +109,9 @@ TEST_F(FileCompare, IniFilesAndFoldersNamedLikeThemGoToTheIniTracker)
     e->SetFirstSnapshotTaken(true);
     WriteFileBytes(In(L"app.ini"), "[S]\r\nk=2\r\n");
     MakeFolder(In(L"x.ini"));
-    e->AddChange(NodePath::FilesModified, In(L"app.ini"), false);
-    e->AddChange(NodePath::FilesAdded, In(L"x.ini"), true);
-    e->AddChange(NodePath::FilesAdded, In(L"UPPER.INI"), false);
+    e->AddChange(ChangeOrigin::Modified, In(L"app.ini"), false);
+    e->AddChange(ChangeOrigin::Added, In(L"x.ini"), true);
+    e->AddChange(ChangeOrigin::Added, In(L"UPPER.INI"), false);
 
     EXPECT_TRUE(e->ModifiedItems().empty());
     EXPECT_TRUE(e->AddedItems().empty());

@@ -171,9 +171,10 @@ TEST_F(IniTracker, TwoFilesGiveTwoKeysAndResetEmptiesEverything)
     tracker.CompareINIFile(m_root / L"none2.ini", two);
     EXPECT_EQ(tracker.AddedItems(), (IniChangeMap{{one, Entries{{L"S", L"a", L"1"}}}, {two, Entries{{L"S", L"b", L"2"}}}}));
 
-    tracker.AddINIChange(L"INIFileSystem//AddedItems//Filelist", {L"x", L"y", L"z"});
+    if (const auto list = ChangeListOf(L"INIFileSystem//AddedItems//Filelist"); list && list->Area == ChangeArea::Ini)
+        tracker.AddINIChange(list->Origin, {L"x", L"y", L"z"});
     EXPECT_EQ(tracker.AddedItems().at(two).size(), 1u) << "an unknown category files nothing";
-    tracker.AddINIChange(NodePath::IniDeleted, {L"x", L"y", L"z"});
+    tracker.AddINIChange(ChangeOrigin::Deleted, {L"x", L"y", L"z"});
     EXPECT_EQ(tracker.DeletedItems(), (IniChangeMap{{two, Entries{{L"x", L"y", L"z"}}}}));
 
     tracker.Reset();

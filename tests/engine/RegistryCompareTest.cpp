@@ -4,6 +4,7 @@
 #include "common/Utf.h"
 #include "engine/RegLineReader.h"
 #include "engine/RegistryEnumerate.h"
+#include "project/ProjectReaders.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/support/TestSupport.h"
 
@@ -239,10 +240,13 @@ TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
 // (name, type) pairs of its values.
 RegistryChangeMap ReadChangeDocument(const wchar_t* listPath)
 {
-    CXMLDocumentHandler document;
-    EXPECT_EQ(document.Load(Paths().RegChangesPath), 1);
-    document.ReadSubKeyList(listPath);
-    return *document.RegistryMapFor(listPath);
+    XmlDocument document;
+    EXPECT_TRUE(document.Load(Paths().RegChangesPath));
+    const std::optional<ChangeList> list = ChangeListOf(listPath);
+    EXPECT_TRUE(list && list->Area == ChangeArea::Registry);
+    ProjectModel model;
+    ReadRegistryList(document, list->Origin, model);
+    return model.Changes.Registry(list->Origin);
 }
 
 TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)
@@ -386,12 +390,13 @@ TEST(RegistryChangeMaps, FilesEntriesUnderTheirKeyByCategory)
     CRegistryEnumerate registry;
     const RegistryChangeEntry keyAlone{L"[HKLM\\A]", L"", L"", L""};
     const RegistryChangeEntry value{L"[HKLM\\A]", L"\"v\"", L"REG_DWORD", L"1"};
-    registry.AddRegistryChange(NodePath::RegistryAdded, keyAlone);
-    registry.AddRegistryChange(NodePath::RegistryAdded, value);
-    registry.AddRegistryChange(NodePath::RegistryAdded, keyAlone);
-    registry.AddRegistryChange(NodePath::RegistryDeleted, value);
-    registry.AddRegistryChange(L"RegistrySystem//Other", value);
-    registry.AddRegistryChange(NodePath::RegistryModified, RegistryChangeEntry{L"]", L"\"v\"", L"", L""});
+    registry.AddRegistryChange(ChangeOrigin::Added, keyAlone);
+    registry.AddRegistryChange(ChangeOrigin::Added, value);
+    registry.AddRegistryChange(ChangeOrigin::Added, keyAlone);
+    registry.AddRegistryChange(ChangeOrigin::Deleted, value);
+    if (const auto list = ChangeListOf(L"RegistrySystem//Other"); list && list->Area == ChangeArea::Registry)
+        registry.AddRegistryChange(list->Origin, value); // no list: files nothing
+    registry.AddRegistryChange(ChangeOrigin::Modified, RegistryChangeEntry{L"]", L"\"v\"", L"", L""});
     EXPECT_EQ(registry.AddedChanges(), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
     EXPECT_EQ(registry.DeletedChanges(), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
     EXPECT_EQ(registry.ModifiedChanges(), RegistryChangeMap{});

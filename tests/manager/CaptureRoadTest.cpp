@@ -29,9 +29,9 @@ struct ElementText
 };
 
 // Every element below `node` in document order, with its attributes by position.
-void Collect(const CXMLNodeHandler& node, std::vector<ElementText>& out, const std::wstring& prefix)
+void Collect(const XmlNode& node, std::vector<ElementText>& out, const std::wstring& prefix)
 {
-    for (CXMLNodeHandler child = node.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
+    for (XmlNode child = node.GetFirstChild(); !child.IsNull(); child = child.GetNextSibling()) {
         if (!child.IsElement())
             continue;
         ElementText e{prefix + child.GetName(), {}};
@@ -44,10 +44,10 @@ void Collect(const CXMLNodeHandler& node, std::vector<ElementText>& out, const s
 
 std::vector<std::wstring> Dump(const std::wstring& file, const std::wstring& section)
 {
-    CXMLDocumentHandler doc;
-    EXPECT_EQ(doc.Load(file), 1) << ToUtf8(file);
+    XmlDocument doc;
+    EXPECT_TRUE(doc.Load(file)) << ToUtf8(file);
     std::vector<ElementText> elements;
-    Collect(doc.GetRootNode().SelectSingleNode(section), elements, L"");
+    Collect(doc.Root().SelectSingleNode(section), elements, L"");
     std::vector<std::wstring> lines;
     for (const auto& e : elements) {
         std::wstring line = e.name;

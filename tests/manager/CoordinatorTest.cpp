@@ -105,12 +105,12 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
     }
     // Read the log before a new handler opens it afresh (which empties it).
     const std::vector<std::string> messages = m_log->Messages();
-    CXMLDocumentHandler project;
-    ASSERT_EQ(project.Load(GetProjectFilePath()), 1);
-    EXPECT_EQ(ElementNames(project.GetRootNode()),
+    XmlDocument project;
+    ASSERT_TRUE(project.Load(GetProjectFilePath()));
+    EXPECT_EQ(ElementNames(project.Root()),
               (std::vector<std::wstring>{L"FileSystem", L"RegistrySystem", L"INIFileSystem", L"ShortcutList",
                                          L"ShortcutICONs", L"ProductInformation"}));
-    EXPECT_EQ(Attributes(project.GetRootNode().SelectSingleNode(L"ProductInformation").GetFirstChild()),
+    EXPECT_EQ(Attributes(project.Root().SelectSingleNode(L"ProductInformation").GetFirstChild()),
               (std::vector<std::wstring>{L"App", L"2.0", L"Acme", DeriveUpgradeCode(L"Acme", L"App")}))
         << "a new capture names its UpgradeCode";
     EXPECT_EQ(messages,
@@ -211,12 +211,12 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
     EXPECT_EQ(copy, FileExcludedItems());
     CUIManager::ReleaseInstance(manager);
 
-    CXMLDocumentHandler updated;
-    ASSERT_EQ(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"), 1);
-    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
+    XmlDocument updated;
+    ASSERT_TRUE(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"));
+    EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
               (std::vector<std::wstring>{L"HKEY_USERS", L"HKEY_CURRENT_USER"}))
         << "the exclusion save must keep the included items saved before it";
-    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+    EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
               (std::vector<std::wstring>{L"%WINDIR%\\Temp"}));
     EXPECT_EQ(ReadFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml").find("Temp"), std::string::npos)
         << "the default file is left alone";
@@ -234,14 +234,14 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
     for (const Save& save : {Save{1, L"DefaultIncludeExclude.xml"}, Save{0, L"DefaultIncludeExclude.xml"}})
         manager->SaveIncludeExclude(save.mode, save.target);
     CUIManager::ReleaseInstance(manager);
-    CXMLDocumentHandler defaults;
-    ASSERT_EQ(defaults.Load(m_root / L"prog\\DefaultIncludeExclude.xml"), 1);
-    EXPECT_EQ(ChildNames(defaults.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+    XmlDocument defaults;
+    ASSERT_TRUE(defaults.Load(m_root / L"prog\\DefaultIncludeExclude.xml"));
+    EXPECT_EQ(ChildNames(defaults.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
               (std::vector<std::wstring>{L"%WINDIR%\\Logs"}));
-    EXPECT_EQ(ChildNames(defaults.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
+    EXPECT_EQ(ChildNames(defaults.Root().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
               (std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE"}));
-    ASSERT_EQ(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"), 1);
-    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+    ASSERT_TRUE(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"));
+    EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
               (std::vector<std::wstring>{L"%WINDIR%\\Temp"}))
         << "the updated file is left alone";
 }

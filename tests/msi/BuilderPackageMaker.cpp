@@ -2,6 +2,7 @@
 //   builder_package_maker <output folder> <folder below Program Files> <key name>
 // Leaves the payload and the registry values in place (the check compares
 // against them and removes them). Exit code 0 when BuildMSI returned 1.
+#include "common/ComScope.h"
 #include "msi/MSIHandler.h"
 #include "tests/msi/BuilderScene.h"
 
@@ -9,6 +10,7 @@
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc != 4) {
         std::fprintf(stderr, "usage: builder_package_maker <output folder> <folder> <key name>\n");
         return 2;

@@ -8,7 +8,8 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -160,27 +161,26 @@ public:
     // Writes the project file at `path` from the raw project file.
     bool WriteProject(const std::wstring& path) const
     {
-        CXMLDocumentHandler doc;
+        XmlDocument doc;
         if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
             return false;
         const std::wstring& save = path;
         SetProjectFilePath(path);
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, added, save, true);
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, modified, save, true);
+        WriteFileList(doc, ChangeOrigin::Added, added, save, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Modified, modified, save, FileListMode::KeepAll);
         RegistryChangeMap addedKeys = AddedKeys(), modifiedKeys = ModifiedKeys();
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, addedKeys, save);
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, modifiedKeys, save);
+        WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
+        WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
         IniChangeMap a = AddedIni(), m = ModifiedIni(), d = DeletedIni();
-        doc.InsertINIKeyAndValueInXML(NodePath::IniAdded, a, save);
-        doc.InsertINIKeyAndValueInXML(NodePath::IniModified, m, save);
-        doc.InsertINIKeyAndValueInXML(NodePath::IniDeleted, d, save);
-        doc.InsertShortcutInXML(NodePath::Shortcuts,
-                                {CapturedShortcut(),
+        WriteIniList(doc, ChangeOrigin::Added, a, save);
+        WriteIniList(doc, ChangeOrigin::Modified, m, save);
+        WriteIniList(doc, ChangeOrigin::Deleted, d, save);
+        WriteShortcutList(doc, {CapturedShortcut(),
                                  {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
-                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}});
-        doc.InsertProductInfoInXML(NodePath::Product, {L"CorvaneBT", L"1.2", L"Corvane Test"});
+                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, GetProjectFilePath());
+        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, GetProjectFilePath());
         return PathExists(path);
     }
 

@@ -121,12 +121,12 @@ protected:
     // A project file of the raw skeleton with only the product information.
     void WriteMinimalProject(const ProductInfo& product, const DirectoryChangeMap& files = {})
     {
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
+        XmlDocument doc;
+        ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         SetProjectFilePath(ProjectPath());
         DirectoryChangeMap copy = files;
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, copy, ProjectPath(), true);
-        doc.InsertProductInfoInXML(NodePath::Product, product);
+        WriteFileList(doc, ChangeOrigin::Added, copy, ProjectPath(), FileListMode::KeepAll);
+        WriteProductInfo(doc, product, GetProjectFilePath());
     }
 
     UniqueMsiHandle OpenPackage(const std::wstring& path)
@@ -542,19 +542,19 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     TestRegistryKey odd(L"Odd [x]");
     SetRegistryString(odd.Key(), L"V", REG_SZ, L"odd");
 
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
     SetProjectFilePath(ProjectPath());
     const std::wstring save = ProjectPath();
     DirectoryChangeMap files{{cjk, {cjk + L"\\\u65e5\u672c\u8a9e.txt"}},
                              {m_temp / L"Sample Files",
                               {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
                              {otherDrive, {otherDrive + L"\\tool.exe"}}};
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
+    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
     RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
-    doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, save);
-    doc.InsertProductInfoInXML(NodePath::Product, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"});
+    WriteRegistryList(doc, ChangeOrigin::Added, keys, save);
+    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, GetProjectFilePath());
 
     MsiBuildCounts counts;
     std::wstring packagePath;

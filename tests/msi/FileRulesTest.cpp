@@ -187,15 +187,15 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     WriteFileBytes(root + L"\\other.txt", "same size B\r\n");
     WriteFileBytes(root + L"\\empty.txt", "");
 
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
     const std::wstring project = m_temp / L"Project.xml";
     SetProjectFilePath(project);
     DirectoryChangeMap files{{root,
                               {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
                                root + L"\\empty.txt"}}};
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, project, true);
-    doc.InsertProductInfoInXML(NodePath::Product, {L"Rules", L"1.0", L"Acme"});
+    WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
+    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, GetProjectFilePath());
 
     std::wstring packagePath;
     MsiBuildCounts counts;

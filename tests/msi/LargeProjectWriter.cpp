@@ -2,8 +2,10 @@
 // large packages:
 //   large_project_writer <folder> <project file> <product name>
 // Exit code 0 when the project file was written.
+#include "common/ComScope.h"
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "common/Paths.h"
 #include "tests/support/TestSupport.h"
 
@@ -35,6 +37,7 @@ void Walk(const std::wstring& folder, DirectoryChangeMap& files)
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc != 4) {
         std::fprintf(stderr, "usage: large_project_writer <folder> <project file> <product name>\n");
         return 2;
@@ -42,13 +45,13 @@ int wmain(int argc, wchar_t** argv)
     ReadEnvironment();
     DirectoryChangeMap files;
     Walk(argv[1], files);
-    CXMLDocumentHandler doc;
+    XmlDocument doc;
     if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
         return 1;
     const std::wstring save = argv[2];
     SetProjectFilePath(argv[2]);
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
-    doc.InsertProductInfoInXML(NodePath::Product, {argv[3], L"1.0", L"Corvane Test"});
+    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+    WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, GetProjectFilePath());
     std::size_t count = 0;
     for (const auto& [folder, list] : files)
         count += list.size();

@@ -117,15 +117,15 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
     const EnvironmentList variables = {
         {environment, L"Path", false, EnvironmentAction::Extend, L"", {L"C:\\First"}, {folder}}};
     {
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(1, doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
+        XmlDocument doc;
+        ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         const std::wstring save = temp / L"Project.xml";
         DirectoryChangeMap files{{folder, {folder + L"\\svc.exe"}}};
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, save, true);
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, added, save);
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, modified, save);
+        WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+        WriteRegistryList(doc, ChangeOrigin::Added, added, save);
+        WriteRegistryList(doc, ChangeOrigin::Modified, modified, save);
         SetProjectFilePath(temp / L"Project.xml");
-        doc.InsertProductInfoInXML(NodePath::Product, {L"CorvaneSvcRows", L"1.0", L"Corvane"});
+        WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, GetProjectFilePath());
         ASSERT_TRUE(WriteServiceList(doc, recorded, save));
         ASSERT_TRUE(WriteEnvironmentList(doc, variables, save));
     }

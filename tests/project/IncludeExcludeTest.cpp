@@ -43,12 +43,12 @@ protected:
         RegistryExcludedItems().clear();
     }
 
-    void LoadAll(CXMLDocumentHandler& doc, const std::wstring& file)
+    void LoadAll(XmlDocument& doc, const std::wstring& file)
     {
-        ASSERT_EQ(doc.Load(file), 1);
+        ASSERT_TRUE(doc.Load(file));
         for (const wchar_t* path : {IncludeExcludePath::FilesIncluded, IncludeExcludePath::FilesExcluded,
                                     IncludeExcludePath::RegistryIncluded, IncludeExcludePath::RegistryExcluded})
-            ReadIncludeExcludeList(doc, path);
+            ReadIncludeExcludeList(doc, path, IncludeExcludeLists());
     }
 
     std::wstring Default() const { return m_folder / L"DefaultIncludeExclude.xml"; }
@@ -62,7 +62,7 @@ protected:
 
 TEST_F(IncludeExcludeFile, ListsAreKeyedByUpperCaseNamesAndTheFirstEntryWins)
 {
-    CXMLDocumentHandler doc;
+    XmlDocument doc;
     LoadAll(doc, Default());
     EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{L"%SYSDRIVE%", L"%SYSDRIVE%"}}));
     EXPECT_EQ(RegistryIncludedItems().size(), 2u);
@@ -80,65 +80,65 @@ TEST_F(IncludeExcludeFile, ListsAreKeyedByUpperCaseNamesAndTheFirstEntryWins)
 
 TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCameFrom)
 {
-    CXMLDocumentHandler doc;
-    doc.SetIncludeExcludePath(Default());
+    XmlDocument doc;
+    std::wstring includeExcludePath = Default();
     LoadAll(doc, Default());
     FileExcludedItems().emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
 
     // OK on Excluded Items: the updated file, made from the default one.
-    doc.RegenerateIncludeExcludeFile(1, L"UpdatedIncludeExclude.xml");
-    EXPECT_EQ(doc.GetIncludeExcludePath(), Paths().UpdatedIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"UpdatedIncludeExclude.xml", includeExcludePath);
+    EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
     {
-        CXMLDocumentHandler saved;
-        ASSERT_EQ(saved.Load(Updated()), 1);
+        XmlDocument saved;
+        ASSERT_TRUE(saved.Load(Updated()));
         // Entries are added as first children: descending order of the upper-cased names.
-        EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
+        EXPECT_EQ(ChildNames(saved.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
                   (std::vector<std::wstring>{L"%WINDIR%\\temp", L"%WINDIR%\\Prefetch", L"%WINDIR%\\Logs",
                                              L"%SYSDRIVE%\\Caf\u00e9 & co"}));
-        const CXMLNodeHandler logs =
-            saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded).GetChild(2);
+        const XmlNode logs =
+            saved.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded).GetChild(2);
         EXPECT_EQ(Attributes(logs), (std::vector<std::wstring>{L"%WINDIR%\\Logs", L"logs"}));
-        EXPECT_EQ(ChildNames(saved.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesIncluded)),
+        EXPECT_EQ(ChildNames(saved.Root().SelectSingleNode(IncludeExcludePath::FilesIncluded)),
                   (std::vector<std::wstring>{L"%SYSDRIVE%"}))
             << "the included lists stay as they were";
     }
 
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
-    ASSERT_EQ(doc.Load(Updated()), 1);
-    doc.RegenerateIncludeExcludeFile(0, L"UpdatedIncludeExclude.xml");
-    EXPECT_EQ(doc.GetIncludeExcludePath(), Paths().UpdatedIncludeExcludePath);
+    ASSERT_TRUE(doc.Load(Updated()));
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", includeExcludePath);
+    EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
 
     // Set As Default on Excluded Items after that: the default file, though
     // the document came from the updated one.
     FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
-    ASSERT_EQ(doc.Load(Default()), 1);
-    doc.RegenerateIncludeExcludeFile(1, L"DefaultIncludeExclude.xml");
-    EXPECT_EQ(doc.GetIncludeExcludePath(), Paths().DefaultIncludeExcludePath);
-    CXMLDocumentHandler updated;
-    ASSERT_EQ(updated.Load(Updated()), 1);
-    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
+    ASSERT_TRUE(doc.Load(Default()));
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"DefaultIncludeExclude.xml", includeExcludePath);
+    EXPECT_EQ(includeExcludePath, Paths().DefaultIncludeExcludePath);
+    XmlDocument updated;
+    ASSERT_TRUE(updated.Load(Updated()));
+    EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
               (std::vector<std::wstring>{L"HKEY_USERS", L"HKEY_LOCAL_MACHINE", L"HKEY_CURRENT_USER"}));
-    EXPECT_EQ(ChildNames(updated.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 4u)
+    EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 4u)
         << "the updated file keeps its own exclusions";
-    CXMLDocumentHandler original;
-    ASSERT_EQ(original.Load(Default()), 1);
-    EXPECT_EQ(ChildNames(original.GetRootNode().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 5u);
-    EXPECT_EQ(ChildNames(original.GetRootNode().SelectSingleNode(IncludeExcludePath::RegistryIncluded)).size(), 2u)
+    XmlDocument original;
+    ASSERT_TRUE(original.Load(Default()));
+    EXPECT_EQ(ChildNames(original.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)).size(), 5u);
+    EXPECT_EQ(ChildNames(original.Root().SelectSingleNode(IncludeExcludePath::RegistryIncluded)).size(), 2u)
         << "its included lists stay as they were";
 }
 
 TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
 {
     {
-        CXMLDocumentHandler notLoaded;
-        notLoaded.RegenerateIncludeExcludeFile(0, L"UpdatedIncludeExclude.xml");
-        notLoaded.RegenerateIncludeExcludeFile(7, L"UpdatedIncludeExclude.xml"); // no such mode: nothing
+        XmlDocument notLoaded;
+        std::wstring path = Default();
+        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", path);
+        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 7, L"UpdatedIncludeExclude.xml", path); // no such mode: nothing
 
         WriteFileBytes(m_folder / L"bare.xml", "<Root><FileSystem/></Root>");
-        CXMLDocumentHandler bare;
-        ASSERT_EQ(bare.Load(m_folder / L"bare.xml"), 1);
-        bare.SetIncludeExcludePath(m_folder / L"bare.xml");
-        bare.WriteIncludeExcludeEntries(IncludeExcludePath::RegistryExcluded);
+        XmlDocument bare;
+        ASSERT_TRUE(bare.Load(m_folder / L"bare.xml"));
+        WriteIncludeExcludeEntries(bare, IncludeExcludeLists(), IncludeExcludePath::RegistryExcluded, m_folder / L"bare.xml");
     }
     EXPECT_EQ(m_log.Messages(),
               (std::vector<std::string>{
@@ -157,7 +157,7 @@ TEST_F(IncludeExcludeFile, EntriesWithoutANameAreSkippedWithALogLine)
                               "<RegistrySystem><IncludedItems><IncludedEntry/></IncludedItems></RegistrySystem>"
                               "</IncludeExclude>");
     {
-        CXMLDocumentHandler doc;
+        XmlDocument doc;
         LoadAll(doc, Default());
     }
     EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{L"%PROGRAMFILES%", L"%PROGRAMFILES%"}}));
@@ -167,4 +167,43 @@ TEST_F(IncludeExcludeFile, EntriesWithoutANameAreSkippedWithALogLine)
     EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
                             [](const std::string& m) { return m.find("has no name; skipped") != std::string::npos; }),
               5);
+}
+
+TEST_F(IncludeExcludeFile, ASelectionOfItsOwnIsReadAndWrittenWithoutTheProcessWideLists)
+{
+    IncludeExcludeSelection selection;
+    const struct {
+        const wchar_t* listPath;
+        const void* included;
+        const void* excluded;
+    } lists[] = {
+        {IncludeExcludePath::FilesIncluded, &selection.FilesIncluded, nullptr},
+        {IncludeExcludePath::RegistryIncluded, &selection.RegistryIncluded, nullptr},
+        {IncludeExcludePath::FilesExcluded, nullptr, &selection.FilesExcluded},
+        {IncludeExcludePath::RegistryExcluded, nullptr, &selection.RegistryExcluded},
+        {NodePath::FilesAdded, nullptr, nullptr},
+    };
+    for (const auto& list : lists) {
+        EXPECT_EQ(selection.IncludedFor(list.listPath), list.included) << list.listPath;
+        EXPECT_EQ(selection.ExcludedFor(list.listPath), list.excluded) << list.listPath;
+    }
+
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(Default()));
+    for (const auto& list : lists)
+        ReadIncludeExcludeList(doc, list.listPath, selection);
+    EXPECT_EQ(selection.FilesExcluded.size(), 3u);
+    EXPECT_EQ(selection.RegistryIncluded.size(), 2u);
+    EXPECT_EQ(IncludeExcludeLists(), IncludeExcludeSelection{}) << "the process-wide lists stay empty";
+
+    // Written from the selection alone, the file reads back as the same selection.
+    selection.RegistryExcluded.emplace(L"HKEY_USERS\\X", ExcludedItem{L"HKEY_USERS\\x", L"own"});
+    std::wstring path = Default();
+    RegenerateIncludeExcludeFile(doc, selection, 1, L"UpdatedIncludeExclude.xml", path);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Updated()));
+    IncludeExcludeSelection again;
+    for (const auto& list : lists)
+        ReadIncludeExcludeList(saved, list.listPath, again);
+    EXPECT_EQ(again, selection);
 }

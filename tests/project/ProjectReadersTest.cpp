@@ -32,36 +32,35 @@ protected:
     // Writes a whole project file through the writers.
     void WriteFullProject()
     {
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+        XmlDocument doc;
+        ProjectModel docModel;
+        ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
         const std::wstring path = ProjectFile();
         DirectoryChangeMap added{{L"C:\\Program Files\\App", {L"C:\\Program Files\\App\\a.exe",
                                                               L"C:\\Program Files\\App\\b \"&\" \u00e9.dll"}},
                                  {L"C:\\Program Files\\App\\Sub", {L"C:\\Program Files\\App\\Sub\\c.txt"}}};
         DirectoryChangeMap modified{{L"D:\\Data", {L"D:\\Data\\d.dat"}}};
         DirectoryChangeMap deleted;
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, added, path, true);
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, modified, path, true);
-        doc.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, deleted, path, true);
+        WriteFileList(doc, ChangeOrigin::Added, added, path, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Modified, modified, path, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Deleted, deleted, path, FileListMode::KeepAll);
         RegistryChangeMap keys{{L"HKEY_CURRENT_USER\\Software\\App",
                                 {{L"", L"\"A\"", L"REG_SZ", L"ignored"}, {L"", L"@", L"REG_DWORD", L""}}}};
         RegistryChangeMap none;
         RegistryChangeMap gone{{L"HKEY_LOCAL_MACHINE\\Software\\Old", {{L"", L"\"X\"", L"REG_BINARY", L""}}}};
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, path);
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, none, path);
-        doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, gone, path);
+        WriteRegistryList(doc, ChangeOrigin::Added, keys, path);
+        WriteRegistryList(doc, ChangeOrigin::Modified, none, path);
+        WriteRegistryList(doc, ChangeOrigin::Deleted, gone, path);
         IniChangeMap ini{{L"%WINDIR%\\app.ini", {{L"Main", L"K1", L"V1"}, {L"Main", L"K2", L"V2"}}}};
         IniChangeMap noIni;
-        doc.InsertINIKeyAndValueInXML(NodePath::IniAdded, noIni, path);
-        doc.InsertINIKeyAndValueInXML(NodePath::IniModified, ini, path);
-        doc.InsertINIKeyAndValueInXML(NodePath::IniDeleted, noIni, path);
-        doc.InsertShortcutInXML(NodePath::Shortcuts,
-                                {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"},
-                                 CapturedShortcut()});
-        doc.InsertShortcutICONInXML(NodePath::ShortcutIcons,
-                                    {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}});
-        doc.InsertProductInfoInXML(NodePath::Product, {L"First", L"1.0", L"Maker"});
-        doc.InsertProductInfoInXML(NodePath::Product, {L"Second", L"2.0", L"Maker", Pinned});
+        WriteIniList(doc, ChangeOrigin::Added, noIni, path);
+        WriteIniList(doc, ChangeOrigin::Modified, ini, path);
+        WriteIniList(doc, ChangeOrigin::Deleted, noIni, path);
+        WriteShortcutList(doc, {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"},
+                                 CapturedShortcut()}, GetProjectFilePath());
+        WriteShortcutIcons(doc, {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, GetProjectFilePath());
+        WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, GetProjectFilePath());
+        WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, GetProjectFilePath());
     }
 
     // A shortcut the capture read from a setup's link, with the optional attributes.
@@ -90,50 +89,51 @@ protected:
 TEST_F(ProjectReadersTest, FullProjectFileReadsBackIntoTheModel)
 {
     WriteFullProject();
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ProjectFile()), 1);
-    doc.ReadProjectLists();
+    XmlDocument doc;
+    ProjectModel docModel;
+    ASSERT_TRUE(doc.Load(ProjectFile()));
+    ReadProjectLists(doc, docModel);
 
     const std::wstring app = L"%PROGRAMFILES%\\App";
     const std::wstring sub = L"%PROGRAMFILES%\\App\\Sub";
-    EXPECT_EQ(doc.AllFolders(), (std::vector<std::wstring>{sub, app, L"D:\\Data"}));
-    EXPECT_EQ(doc.AllFiles(), (std::vector<std::wstring>{sub + L"\\c.txt", app + L"\\b \"&\" \u00e9.dll",
+    EXPECT_EQ(docModel.AllFolders, (std::vector<std::wstring>{sub, app, L"D:\\Data"}));
+    EXPECT_EQ(docModel.AllFiles, (std::vector<std::wstring>{sub + L"\\c.txt", app + L"\\b \"&\" \u00e9.dll",
                                                           app + L"\\a.exe", L"D:\\Data\\d.dat"}));
-    EXPECT_EQ(doc.AddedFiles(),
+    EXPECT_EQ(docModel.Changes.Files(ChangeOrigin::Added),
               (DirectoryChangeMap{{app, {app + L"\\b \"&\" \u00e9.dll", app + L"\\a.exe"}}, {sub, {sub + L"\\c.txt"}}}));
-    EXPECT_EQ(doc.ModifiedFiles(), (DirectoryChangeMap{{L"D:\\Data", {L"D:\\Data\\d.dat"}}}));
-    EXPECT_TRUE(doc.DeletedFiles().empty());
+    EXPECT_EQ(docModel.Changes.Files(ChangeOrigin::Modified), (DirectoryChangeMap{{L"D:\\Data", {L"D:\\Data\\d.dat"}}}));
+    EXPECT_TRUE(docModel.Changes.Files(ChangeOrigin::Deleted).empty());
 
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\App";
-    EXPECT_EQ(doc.AllRegistryKeys(), (std::vector<std::wstring>{key, L"HKEY_LOCAL_MACHINE\\Software\\Old"}));
-    EXPECT_EQ(doc.AddedKeys(), (RegistryChangeMap{{key, {{key, L"@", L"REG_DWORD", L""}, {key, L"\"A\"", L"REG_SZ", L""}}}}))
+    EXPECT_EQ(docModel.AllRegistryKeys, (std::vector<std::wstring>{key, L"HKEY_LOCAL_MACHINE\\Software\\Old"}));
+    EXPECT_EQ(docModel.Changes.Registry(ChangeOrigin::Added), (RegistryChangeMap{{key, {{key, L"@", L"REG_DWORD", L""}, {key, L"\"A\"", L"REG_SZ", L""}}}}))
         << "the data string is not stored; it reads back empty";
-    EXPECT_TRUE(doc.ModifiedKeys().empty());
-    EXPECT_EQ(doc.DeletedKeys().size(), 1u);
-    EXPECT_TRUE(doc.AddedIni().empty()) << "INI lists are read on their own";
+    EXPECT_TRUE(docModel.Changes.Registry(ChangeOrigin::Modified).empty());
+    EXPECT_EQ(docModel.Changes.Registry(ChangeOrigin::Deleted).size(), 1u);
+    EXPECT_TRUE(docModel.Changes.Ini(ChangeOrigin::Added).empty()) << "INI lists are read on their own";
 
-    doc.ReadINIFileList(NodePath::IniModified);
-    EXPECT_EQ(doc.ModifiedIni(),
+    docModel.Changes.Ini(ChangeOrigin::Modified) = ReadIniList(doc, ChangeOrigin::Modified);
+    EXPECT_EQ(docModel.Changes.Ini(ChangeOrigin::Modified),
               (IniChangeMap{{L"%WINDIR%\\app.ini", {{L"Main", L"K2", L"V2"}, {L"Main", L"K1", L"V1"}}}}));
 
     ShortcutList shortcuts;
-    doc.ReadShortcutList(shortcuts);
+    ReadShortcutList(doc, shortcuts);
     EXPECT_EQ(shortcuts, (ShortcutList{CapturedShortcut(), {L"App", L"a.exe", L"[ProgramMenuFolder]",
                                                              L"C:\\Program Files\\App\\app.ico", L"1"}}))
         << "the icon path and working folder come back real; a shortcut without the optional attributes reads "
            "them empty";
     IconMap icons;
-    doc.ReadShortcutICONs(icons);
+    ReadShortcutIcons(doc, icons);
     EXPECT_EQ(icons, (IconMap{{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"b.exe", L"a.exe"}}}}));
 
     ProductInfo product;
-    ASSERT_EQ(doc.ReadProductInfo(product), 1);
+    ASSERT_TRUE(ReadProductInfo(doc, product));
     EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker", Pinned})) << "the newest stands first";
 
     // Reading again replaces the model instead of adding to it.
-    doc.ReadProjectLists();
-    EXPECT_EQ(doc.AllFiles().size(), 4u);
-    EXPECT_EQ(doc.AddedFiles().size(), 2u);
+    ReadProjectLists(doc, docModel);
+    EXPECT_EQ(docModel.AllFiles.size(), 4u);
+    EXPECT_EQ(docModel.Changes.Files(ChangeOrigin::Added).size(), 2u);
 }
 
 TEST_F(ProjectReadersTest, HandWrittenFileWithExtrasAndGaps)
@@ -154,88 +154,92 @@ TEST_F(ProjectReadersTest, HandWrittenFileWithExtrasAndGaps)
                    "  </SubKeyList></DeletedItems></RegistrySystem>\r\n"
                    "  <ProductInformation>\r\n  </ProductInformation>\r\n"
                    "</P>\r\n");
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ProjectFile()), 1);
-    doc.ReadProjectLists();
-    EXPECT_EQ(doc.AllFolders(), (std::vector<std::wstring>{L"%WINDIR%\\System32", L"%APPDATA%\\Empty"}));
-    EXPECT_EQ(doc.AllFiles(), (std::vector<std::wstring>{L"%WINDIR%\\System32\\x.dll", L"%WINDIR%\\System32\\"}))
+    XmlDocument doc;
+    ProjectModel docModel;
+    ASSERT_TRUE(doc.Load(ProjectFile()));
+    ReadProjectLists(doc, docModel);
+    EXPECT_EQ(docModel.AllFolders, (std::vector<std::wstring>{L"%WINDIR%\\System32", L"%APPDATA%\\Empty"}));
+    EXPECT_EQ(docModel.AllFiles, (std::vector<std::wstring>{L"%WINDIR%\\System32\\x.dll", L"%WINDIR%\\System32\\"}))
         << "folders keep their tokens; a missing attribute reads as empty";
-    EXPECT_EQ(doc.AddedFiles().count(L"%APPDATA%\\Empty"), 1u);
-    EXPECT_TRUE(doc.AddedFiles().at(L"%APPDATA%\\Empty").empty());
-    EXPECT_EQ(doc.DeletedKeys(), (RegistryChangeMap{{L"HKLM\\Software\\K",
+    EXPECT_EQ(docModel.Changes.Files(ChangeOrigin::Added).count(L"%APPDATA%\\Empty"), 1u);
+    EXPECT_TRUE(docModel.Changes.Files(ChangeOrigin::Added).at(L"%APPDATA%\\Empty").empty());
+    EXPECT_EQ(docModel.Changes.Registry(ChangeOrigin::Deleted), (RegistryChangeMap{{L"HKLM\\Software\\K",
                                                       {{L"HKLM\\Software\\K", L"v", L"REG_SZ", L"d"},
                                                        {L"HKLM\\Software\\K", L"w", L"", L""}}}}));
-    doc.ReadINIFileList(NodePath::IniAdded);
-    EXPECT_TRUE(doc.AddedIni().empty()) << "a missing list reads as empty";
+    docModel.Changes.Ini(ChangeOrigin::Added) = ReadIniList(doc, ChangeOrigin::Added);
+    EXPECT_TRUE(docModel.Changes.Ini(ChangeOrigin::Added).empty()) << "a missing list reads as empty";
 
     ProductInfo product{L"kept", L"kept", L"kept"};
-    EXPECT_EQ(doc.ReadProductInfo(product), 0);
+    EXPECT_FALSE(ReadProductInfo(doc, product));
     EXPECT_EQ(product, (ProductInfo{L"kept", L"kept", L"kept"}));
     ShortcutList shortcuts;
-    doc.ReadShortcutList(shortcuts);
+    ReadShortcutList(doc, shortcuts);
     EXPECT_TRUE(shortcuts.empty());
 }
 
 TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
 {
     WriteFullProject();
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ProjectFile()), 1);
-    doc.ReadProjectLists();
+    XmlDocument doc;
+    ProjectModel docModel;
+    ASSERT_TRUE(doc.Load(ProjectFile()));
+    ReadProjectLists(doc, docModel);
 
     // The review page moves a file to another folder in the model.
     const std::wstring app = L"%PROGRAMFILES%\\App";
-    DirectoryChangeMap& added = doc.AddedFiles();
+    DirectoryChangeMap& added = docModel.Changes.Files(ChangeOrigin::Added);
     added.erase(L"%PROGRAMFILES%\\App\\Sub");
     added[L"E:\\Found"].push_back(L"E:\\Found\\c.txt");
-    doc.DeletedKeys().clear();
+    docModel.Changes.Registry(ChangeOrigin::Deleted).clear();
 
-    ASSERT_EQ(doc.RegenerateProjectFile(), 1);
-    ASSERT_EQ(doc.Save(), 1) << "a later plain save goes to the project file";
+    ASSERT_TRUE(RegenerateProjectFile(doc, docModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+    ASSERT_TRUE(doc.Save()) << "a later plain save goes to the project file";
 
-    CXMLDocumentHandler check;
-    ASSERT_EQ(check.Load(ProjectFile()), 1);
-    check.ReadProjectLists();
-    EXPECT_EQ(check.AddedFiles(),
+    XmlDocument check;
+
+    ProjectModel checkModel;
+    ASSERT_TRUE(check.Load(ProjectFile()));
+    ReadProjectLists(check, checkModel);
+    EXPECT_EQ(checkModel.Changes.Files(ChangeOrigin::Added),
               (DirectoryChangeMap{{app, {app + L"\\a.exe", app + L"\\b \"&\" \u00e9.dll"}},
                                   {L"E:\\Found", {L"E:\\Found\\c.txt"}}}))
         << "rewritten from the model (file order reverses with each write)";
-    EXPECT_EQ(check.ModifiedFiles().size(), 1u);
-    EXPECT_TRUE(check.DeletedKeys().empty());
-    EXPECT_EQ(check.AddedKeys().size(), 1u);
-    check.ReadINIFileList(NodePath::IniModified);
-    EXPECT_EQ(check.ModifiedIni().at(L"%WINDIR%\\app.ini").size(), 2u);
+    EXPECT_EQ(checkModel.Changes.Files(ChangeOrigin::Modified).size(), 1u);
+    EXPECT_TRUE(checkModel.Changes.Registry(ChangeOrigin::Deleted).empty());
+    EXPECT_EQ(checkModel.Changes.Registry(ChangeOrigin::Added).size(), 1u);
+    checkModel.Changes.Ini(ChangeOrigin::Modified) = ReadIniList(check, ChangeOrigin::Modified);
+    EXPECT_EQ(checkModel.Changes.Ini(ChangeOrigin::Modified).at(L"%WINDIR%\\app.ini").size(), 2u);
 
     ShortcutList shortcuts;
-    check.ReadShortcutList(shortcuts);
+    ReadShortcutList(check, shortcuts);
     ASSERT_EQ(shortcuts.size(), 2u);
     EXPECT_EQ(shortcuts[0].Icon, L"C:\\Program Files\\App\\app.ico");
     EXPECT_EQ(shortcuts[1], CapturedShortcut()) << "the optional attributes survive a rebuild";
     IconMap icons;
-    check.ReadShortcutICONs(icons);
+    ReadShortcutIcons(check, icons);
     EXPECT_EQ(icons.size(), 1u);
     ProductInfo product;
-    ASSERT_EQ(check.ReadProductInfo(product), 1);
+    ASSERT_TRUE(ReadProductInfo(check, product));
     EXPECT_EQ(product, (ProductInfo{L"Second", L"2.0", L"Maker", Pinned})) << "a pinned UpgradeCode is kept";
-    EXPECT_EQ(check.GetRootNode().SelectSingleNode(NodePath::Product).GetChildCount(), 1)
+    EXPECT_EQ(check.Root().SelectSingleNode(NodePath::Product).GetChildCount(), 1)
         << "the rebuilt file holds one product information";
 
     // The raw project file itself is never written.
-    CXMLDocumentHandler raw;
-    ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
-    EXPECT_EQ(raw.GetRootNode().SelectSingleNode(NodePath::FilesAdded).GetChildCount(), 0);
+    XmlDocument raw;
+    ASSERT_TRUE(raw.Load(ShippedRawProjectFile()));
+    EXPECT_EQ(raw.Root().SelectSingleNode(NodePath::FilesAdded).GetChildCount(), 0);
 
     // A project file that cannot be written fails the rebuild and keeps its content.
     const std::wstring project = ProjectFile();
     const std::string before = ReadFileBytes(project);
-    ASSERT_EQ(check.Load(project), 1);
-    check.ReadProjectLists();
-    check.AddedFiles()[L"E:\\Later"].push_back(L"E:\\Later\\d.txt");
+    ASSERT_TRUE(check.Load(project));
+    ReadProjectLists(check, checkModel);
+    checkModel.Changes.Files(ChangeOrigin::Added)[L"E:\\Later"].push_back(L"E:\\Later\\d.txt");
     {
         // Another program holds the file open for reading, sharing no writes.
         UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.valid());
-        EXPECT_EQ(check.RegenerateProjectFile(), 0);
+        EXPECT_FALSE(RegenerateProjectFile(check, checkModel, Paths().RawProjectFilePath, GetProjectFilePath()));
     }
     EXPECT_EQ(ReadFileBytes(project), before);
 }
@@ -280,10 +284,11 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFileBytes(ProjectFile(), c.xml);
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(ProjectFile()), 1);
+        XmlDocument doc;
+        ProjectModel docModel;
+        ASSERT_TRUE(doc.Load(ProjectFile()));
         ProductInfo read;
-        doc.ReadProductInfo(read);
+        ReadProductInfo(doc, read);
         EXPECT_EQ(read, c.product);
         const std::wstring problem = ProjectFileProblem(doc);
         if (*c.problem == L'\0')
@@ -297,18 +302,19 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
                                   "<Value Type=\"REG_SZ\"/></SubKey></SubKeyList></AddedItems></RegistrySystem>"
                                   "<INIFileSystem><AddedItems><FileList><File Name=\"a.ini\"><Section Key=\"k\" "
                                   "Value=\"v\"/></File></FileList></AddedItems></INIFileSystem></CorvaneProject>");
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ProjectFile()), 1);
-    doc.ReadSubKeyList(NodePath::RegistryAdded);
-    ASSERT_EQ(doc.AddedKeys().at(L"HKCU\\K").size(), 1u);
-    EXPECT_EQ(doc.AddedKeys().at(L"HKCU\\K")[0], (RegistryChangeEntry{L"HKCU\\K", L"", L"REG_SZ", L""}));
-    doc.ReadINIFileList(NodePath::IniAdded);
-    EXPECT_EQ(doc.AddedIni().at(L"a.ini")[0], (IniChangeEntry{L"", L"k", L"v"}));
+    XmlDocument doc;
+    ProjectModel docModel;
+    ASSERT_TRUE(doc.Load(ProjectFile()));
+    ReadRegistryList(doc, ChangeOrigin::Added, docModel);
+    ASSERT_EQ(docModel.Changes.Registry(ChangeOrigin::Added).at(L"HKCU\\K").size(), 1u);
+    EXPECT_EQ(docModel.Changes.Registry(ChangeOrigin::Added).at(L"HKCU\\K")[0], (RegistryChangeEntry{L"HKCU\\K", L"", L"REG_SZ", L""}));
+    docModel.Changes.Ini(ChangeOrigin::Added) = ReadIniList(doc, ChangeOrigin::Added);
+    EXPECT_EQ(docModel.Changes.Ini(ChangeOrigin::Added).at(L"a.ini")[0], (IniChangeEntry{L"", L"k", L"v"}));
 
     // A document the parser refuses: its reason and line come with the answer.
     WriteFileBytes(ProjectFile(), "<CorvaneProject>\n<FileSystem>\n</CorvaneProject>\n");
-    CXMLDocumentHandler broken;
-    EXPECT_EQ(broken.Load(ProjectFile()), 0);
+    XmlDocument broken;
+    EXPECT_FALSE(broken.Load(ProjectFile()));
     const std::wstring problem = ProjectFileProblem(broken);
     const std::wstring lead = L"not a well-formed XML document: ";
     const auto at = problem.find(lead);
@@ -337,19 +343,21 @@ TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
     for (const Case& c : cases) {
         WriteFileBytes(ProjectFile(), std::string("<?xml version=\"1.0\"?>\r\n<P><ProductInformation>") + c.element +
                                           "</ProductInformation></P>\r\n");
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(ProjectFile()), 1);
+        XmlDocument doc;
+        ProjectModel docModel;
+        ASSERT_TRUE(doc.Load(ProjectFile()));
         ProductInfo product;
-        ASSERT_EQ(doc.ReadProductInfo(product), 1);
+        ASSERT_TRUE(ReadProductInfo(doc, product));
         EXPECT_EQ(product, (ProductInfo{L"A", L"1", L"C", L"", c.platform})) << c.element;
     }
 
     // Written only when there is one, after the three attributes readers take by position.
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
+    XmlDocument doc;
+    ProjectModel docModel;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     SetProjectFilePath(ProjectFile());
-    doc.InsertProductInfoInXML(NodePath::Product, {L"A", L"1", L"C", L"", L"x64"});
-    doc.InsertProductInfoInXML(NodePath::Product, {L"B", L"2", L"C"});
+    WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"B", L"2", L"C"}, GetProjectFilePath());
     const std::string saved = ReadFileBytes(ProjectFile());
     EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Platform=\"x64\"/>"),
               std::string::npos)
@@ -367,21 +375,44 @@ TEST_F(ProjectReadersTest, RegenerateKeepsServicesAndVariablesOnlyWhereTheFileHa
                                      L"", {}, {L"C:\\Program Files\\App\\bin"}}};
     for (const bool recorded : {true, false}) {
         SCOPED_TRACE(recorded ? "recorded" : "an earlier project file");
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(ProjectFile()), 1);
+        XmlDocument doc;
+        ProjectModel docModel;
+        ASSERT_TRUE(doc.Load(ProjectFile()));
         if (recorded) {
             ASSERT_TRUE(WriteServiceList(doc, services, ProjectFile()));
             ASSERT_TRUE(WriteEnvironmentList(doc, variables, ProjectFile()));
         }
-        doc.ReadProjectLists();
-        ASSERT_EQ(doc.RegenerateProjectFile(), 1);
+        ReadProjectLists(doc, docModel);
+        ASSERT_TRUE(RegenerateProjectFile(doc, docModel, Paths().RawProjectFilePath, GetProjectFilePath()));
 
-        CXMLDocumentHandler check;
-        ASSERT_EQ(check.Load(ProjectFile()), 1);
+        XmlDocument check;
+
+        ProjectModel checkModel;
+        ASSERT_TRUE(check.Load(ProjectFile()));
         EXPECT_EQ(ReadServiceList(check), recorded ? services : ServiceList{});
         EXPECT_EQ(ReadEnvironmentList(check), recorded ? variables : EnvironmentList{});
-        EXPECT_EQ(check.GetRootNode().SelectSingleNode(SystemSection::Services).IsNull(), !recorded);
+        EXPECT_EQ(check.Root().SelectSingleNode(SystemSection::Services).IsNull(), !recorded);
         if (recorded)
             WriteFullProject(); // the next round starts from a file without the sections
     }
+}
+
+TEST_F(ProjectReadersTest, TheWholeModelReadsEverySectionAtOnce)
+{
+    WriteFullProject();
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ProjectFile()));
+    const ProjectModel model = ReadProjectModel(doc);
+    const std::wstring app = L"%PROGRAMFILES%\\App";
+    EXPECT_EQ(model.AllFiles.size(), 4u);
+    EXPECT_EQ(model.Changes.Files(ChangeOrigin::Added).at(app).size(), 2u);
+    EXPECT_EQ(model.Changes.Registry(ChangeOrigin::Deleted).size(), 1u);
+    EXPECT_EQ(model.Changes.Ini(ChangeOrigin::Modified).at(L"%WINDIR%\\app.ini").size(), 2u)
+        << "unlike the list readers, the whole model holds the INI lists";
+    EXPECT_TRUE(model.Changes.Ini(ChangeOrigin::Added).empty());
+    EXPECT_EQ(model.Shortcuts.size(), 2u);
+    EXPECT_EQ(model.Icons.size(), 1u);
+    EXPECT_EQ(model.Product, (ProductInfo{L"Second", L"2.0", L"Maker", Pinned}));
+    EXPECT_FALSE(model.HasSystemSettings) << "the shipped raw project file has no service list";
+    EXPECT_TRUE(model.Services.empty());
 }

@@ -38,9 +38,9 @@ protected:
         return dir + L"\\" + name;
     }
 
-    static CXMLNodeHandler List(const CXMLDocumentHandler& doc, const wchar_t* path)
+    static XmlNode List(const XmlDocument& doc, const wchar_t* path)
     {
-        return doc.GetRootNode().SelectSingleNode(path);
+        return doc.Root().SelectSingleNode(path);
     }
 
     TempFolder m_folder;
@@ -73,9 +73,10 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
         {ProgramFiles() + L"\\Lib", {lib}},
     };
 
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, Changes(), false);
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    std::vector<std::wstring> executables;
+    WriteFileList(doc, ChangeOrigin::Added, map, Changes(), FileListMode::PackableOnly, &executables);
 
     // The caller's map is pruned: folders with nothing packable disappear,
     // and unpackable files leave their lists in place; a folder the setup
@@ -84,17 +85,17 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
                                        {ProgramFiles() + L"\\Empty", {}},
                                        {ProgramFiles() + L"\\Tree\\Sub", {ProgramFiles() + L"\\Tree\\Sub\\leaf.txt"}},
                                        {ProgramFiles() + L"\\Lib", {lib}}}));
-    EXPECT_EQ(doc.AddedExecutables(), std::vector<std::wstring>{setup}) << "only a lower-case .exe counts";
+    EXPECT_EQ(executables, std::vector<std::wstring>{setup}) << "only a lower-case .exe counts";
 
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Changes()));
+    const XmlNode list = List(saved, NodePath::FilesAdded);
     EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>(4, L"Directory")));
     EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%PROGRAMFILES%\\Tree\\Sub", L"%PROGRAMFILES%\\Lib",
                                                            L"%PROGRAMFILES%\\Empty", L"%PROGRAMFILES%\\App"}))
         << "folders in descending order, in token form";
     EXPECT_TRUE(ElementNames(list.GetChild(2)).empty()) << "the empty folder has no files";
-    const CXMLNodeHandler appDir = list.GetChild(3);
+    const XmlNode appDir = list.GetChild(3);
     EXPECT_EQ(ElementNames(appDir), (std::vector<std::wstring>(4, L"File")));
     EXPECT_EQ(ChildNames(appDir), (std::vector<std::wstring>{L"TOOL.EXE", L"start.lnk.txt", L"setup.exe", L"readme.txt"}))
         << "files in reverse input order, bare names";
@@ -111,34 +112,36 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
         {b, {b + L"\\gone.dll"}},
         {ProgramFiles() + L"\\C", {}},
     };
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesAdded, map, Changes(), true);
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    std::vector<std::wstring> executables;
+    WriteFileList(doc, ChangeOrigin::Added, map, Changes(), FileListMode::KeepAll, &executables);
     EXPECT_EQ(map.size(), 3u) << "an added folder without files is an empty folder";
-    EXPECT_TRUE(doc.AddedExecutables().empty());
+    EXPECT_TRUE(executables.empty());
 
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::FilesAdded);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Changes()));
+    const XmlNode list = List(saved, NodePath::FilesAdded);
     EXPECT_EQ(ChildNames(list),
               (std::vector<std::wstring>{L"%PROGRAMFILES%\\C", L"%PROGRAMFILES%\\B", L"%PROGRAMFILES%\\A"}));
     EXPECT_EQ(ChildNames(list.GetChild(2)), (std::vector<std::wstring>{L"x.tmp", L"missing.exe"}));
 
     // In the other lists a folder without files is no empty folder: it goes.
     DirectoryChangeMap modified{{ProgramFiles() + L"\\C", {}}};
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, modified, Changes(), true);
+    WriteFileList(doc, ChangeOrigin::Modified, modified, Changes(), FileListMode::KeepAll);
     EXPECT_TRUE(modified.empty());
 }
 
 TEST_F(ProjectWritersTest, ExecutablesAreCollectedFromTheAddedListOnly)
 {
     DirectoryChangeMap map{{ProgramFiles() + L"\\App", {MakeFile(L"App", L"run.exe")}}};
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesModified, map, Changes(), false);
-    EXPECT_TRUE(doc.AddedExecutables().empty());
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(Changes()), 1);
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    std::vector<std::wstring> executables;
+    WriteFileList(doc, ChangeOrigin::Modified, map, Changes(), FileListMode::PackableOnly, &executables);
+    EXPECT_TRUE(executables.empty());
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Changes()));
     EXPECT_EQ(ChildNames(List(saved, NodePath::FilesModified).GetChild(0)), std::vector<std::wstring>{L"run.exe"});
 }
 
@@ -146,16 +149,16 @@ TEST_F(ProjectWritersTest, EmptyMapStillSavesACompleteDocument)
 {
     DirectoryChangeMap files;
     RegistryChangeMap keys;
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertDirectoryAndFileInXML(NodePath::FilesDeleted, files, Changes(), false);
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(Changes()), 1);
-    EXPECT_EQ(ElementNames(saved.GetRootNode()).size(), 6u);
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    WriteFileList(doc, ChangeOrigin::Deleted, files, Changes(), FileListMode::PackableOnly);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Changes()));
+    EXPECT_EQ(ElementNames(saved.Root()).size(), 6u);
 
     DeleteFileW(Changes().c_str());
-    doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryDeleted, keys, Changes());
-    EXPECT_EQ(saved.Load(Changes()), 1);
+    WriteRegistryList(doc, ChangeOrigin::Deleted, keys, Changes());
+    EXPECT_TRUE(saved.Load(Changes()));
 }
 
 TEST_F(ProjectWritersTest, RegistryKeysAndValues)
@@ -166,18 +169,18 @@ TEST_F(ProjectWritersTest, RegistryKeysAndValues)
         {L"HKEY_CURRENT_USER\\Software\\Beta", {}},
         {L"HKEY_LOCAL_MACHINE\\Software\\Gamma", {{L"", L"\"Q\"", L"REG_QWORD", L"2"}}},
     };
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertRegistryKeyAndValueInXML(NodePath::RegistryModified, map, Changes());
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    WriteRegistryList(doc, ChangeOrigin::Modified, map, Changes());
     EXPECT_EQ(map.size(), 3u) << "the registry writer leaves the caller's map alone";
 
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::RegistryModified);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Changes()));
+    const XmlNode list = List(saved, NodePath::RegistryModified);
     EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"SubKey", L"SubKey"})) << "a key without values writes nothing";
     EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"HKEY_LOCAL_MACHINE\\Software\\Gamma",
                                                           L"HKEY_CURRENT_USER\\Software\\Alpha"}));
-    const CXMLNodeHandler alpha = list.GetChild(1);
+    const XmlNode alpha = list.GetChild(1);
     EXPECT_EQ(ElementNames(alpha), (std::vector<std::wstring>{L"Value", L"Value", L"Value"}));
     EXPECT_EQ(Attributes(alpha.GetChild(0)), (std::vector<std::wstring>{L"\"Bin\"", L"REG_BINARY"}));
     EXPECT_EQ(Attributes(alpha.GetChild(1)), (std::vector<std::wstring>{L"@", L"REG_DWORD"}));
@@ -190,15 +193,15 @@ TEST_F(ProjectWritersTest, IniFilesAndTheirKeys)
         {L"%WINDIR%\\app.ini", {{L"Main", L"Path", L"c:\\app"}, {L"Main", L"Mode", L"2"}}},
         {L"%WINDIR%\\zeta.ini", {{L"S", L"K", L"V"}}},
     };
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertINIKeyAndValueInXML(NodePath::IniAdded, map, Changes());
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    WriteIniList(doc, ChangeOrigin::Added, map, Changes());
 
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(Changes()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::IniAdded);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(Changes()));
+    const XmlNode list = List(saved, NodePath::IniAdded);
     EXPECT_EQ(ChildNames(list), (std::vector<std::wstring>{L"%WINDIR%\\zeta.ini", L"%WINDIR%\\app.ini"}));
-    const CXMLNodeHandler app = list.GetChild(1);
+    const XmlNode app = list.GetChild(1);
     EXPECT_EQ(app.GetName(), L"File");
     EXPECT_EQ(ElementNames(app), (std::vector<std::wstring>{L"Section", L"Section"}));
     EXPECT_EQ(Attributes(app.GetChild(0)), (std::vector<std::wstring>{L"Main", L"Mode", L"2"}));
@@ -216,39 +219,39 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
         {iconFile, {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}},
         {L"d:\\other.ico", {L"2", L"AA", {}}},
     };
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    doc.InsertShortcutInXML(NodePath::Shortcuts, shortcuts);
-    doc.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons);
-    doc.InsertProductInfoInXML(NodePath::Product, {L"Old", L"1.0", L"Maker"});
-    doc.InsertProductInfoInXML(NodePath::Product, {L"New", L"2.0", L"Maker & Sons"});
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    WriteShortcutList(doc, shortcuts, GetProjectFilePath());
+    WriteShortcutIcons(doc, icons, GetProjectFilePath());
+    WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, GetProjectFilePath());
 
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(ProjectFile()), 1);
-    const CXMLNodeHandler list = List(saved, NodePath::Shortcuts);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(ProjectFile()));
+    const XmlNode list = List(saved, NodePath::Shortcuts);
     EXPECT_EQ(ElementNames(list), (std::vector<std::wstring>{L"Shortcut", L"Shortcut"}));
     EXPECT_EQ(Attributes(list.GetChild(0)),
               (std::vector<std::wstring>{L"Help", L"help.exe", L"[DesktopFolder]", L"d:\\other.ico", L"3"}));
     EXPECT_EQ(Attributes(list.GetChild(1)), (std::vector<std::wstring>{L"App", L"app.exe", L"[ProgramMenuFolder]",
                                                                        L"%PROGRAMFILES%\\App\\app.ico", L"0"}));
 
-    const CXMLNodeHandler iconList = List(saved, NodePath::ShortcutIcons);
+    const XmlNode iconList = List(saved, NodePath::ShortcutIcons);
     EXPECT_EQ(ChildNames(iconList), (std::vector<std::wstring>{L"d:\\other.ico", iconFile}))
         << "descending path order ('d' after 'C'); icon paths are written as given";
-    const CXMLNodeHandler first = iconList.GetChild(1);
+    const XmlNode first = iconList.GetChild(1);
     EXPECT_EQ(Attributes(first), (std::vector<std::wstring>{iconFile, L"6", L"AAECAw"}));
     EXPECT_EQ(ElementNames(first), (std::vector<std::wstring>{L"EXE", L"EXE"}));
     EXPECT_EQ(ChildNames(first), (std::vector<std::wstring>{L"b.exe", L"a.exe"}));
 
-    const CXMLNodeHandler product = List(saved, NodePath::Product);
+    const XmlNode product = List(saved, NodePath::Product);
     EXPECT_EQ(ElementNames(product), (std::vector<std::wstring>{L"ProductInformation", L"ProductInformation"}));
     EXPECT_EQ(Attributes(product.GetChild(0)), (std::vector<std::wstring>{L"New", L"2.0", L"Maker & Sons"}));
     EXPECT_EQ(Attributes(product.GetChild(1)), (std::vector<std::wstring>{L"Old", L"1.0", L"Maker"}));
 
     // Replacing empties the list first.
-    doc.ReplaceShortcutsInXML(NodePath::Shortcuts, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}});
-    doc.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, {});
-    ASSERT_EQ(saved.Load(ProjectFile()), 1);
+    ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, GetProjectFilePath());
+    ReplaceShortcutIcons(doc, {}, GetProjectFilePath());
+    ASSERT_TRUE(saved.Load(ProjectFile()));
     EXPECT_EQ(ChildNames(List(saved, NodePath::Shortcuts)), std::vector<std::wstring>{L"Only"});
     EXPECT_EQ(List(saved, NodePath::ShortcutIcons).GetChildCount(), 0);
 }
@@ -328,27 +331,27 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
     RegistryChangeMap keys;
     IniChangeMap inis;
     {
-        CXMLDocumentHandler notLoaded;
-        notLoaded.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, Changes(), true);
-        notLoaded.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, Changes());
-        notLoaded.InsertINIKeyAndValueInXML(NodePath::IniAdded, inis, Changes());
-        notLoaded.InsertShortcutInXML(NodePath::Shortcuts, {});
-        notLoaded.InsertShortcutICONInXML(NodePath::ShortcutIcons, {});
-        notLoaded.InsertProductInfoInXML(NodePath::Product, {});
+        XmlDocument notLoaded;
+        WriteFileList(notLoaded, ChangeOrigin::Added, files, Changes(), FileListMode::KeepAll);
+        WriteRegistryList(notLoaded, ChangeOrigin::Added, keys, Changes());
+        WriteIniList(notLoaded, ChangeOrigin::Added, inis, Changes());
+        WriteShortcutList(notLoaded, {}, GetProjectFilePath());
+        WriteShortcutIcons(notLoaded, {}, GetProjectFilePath());
+        WriteProductInfo(notLoaded, {}, GetProjectFilePath());
 
-        CXMLDocumentHandler bare;
+        XmlDocument bare;
         WriteFileBytes(m_folder / L"bare.xml", "<Root/>");
-        ASSERT_EQ(bare.Load(m_folder / L"bare.xml"), 1);
-        bare.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, Changes(), true);
-        bare.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, Changes());
-        bare.InsertINIKeyAndValueInXML(NodePath::IniDeleted, inis, Changes());
-        bare.InsertShortcutInXML(NodePath::Shortcuts, {});
-        bare.InsertShortcutICONInXML(NodePath::ShortcutIcons, {}); // silent
-        bare.InsertProductInfoInXML(NodePath::Product, {});
+        ASSERT_TRUE(bare.Load(m_folder / L"bare.xml"));
+        WriteFileList(bare, ChangeOrigin::Added, files, Changes(), FileListMode::KeepAll);
+        WriteRegistryList(bare, ChangeOrigin::Added, keys, Changes());
+        WriteIniList(bare, ChangeOrigin::Deleted, inis, Changes());
+        WriteShortcutList(bare, {}, GetProjectFilePath());
+        WriteShortcutIcons(bare, {}, GetProjectFilePath()); // silent
+        WriteProductInfo(bare, {}, GetProjectFilePath());
 
-        CXMLDocumentHandler raw;
-        ASSERT_EQ(raw.Load(ShippedRawProjectFile()), 1);
-        raw.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, m_folder / L"no\\such\\dir.xml");
+        XmlDocument raw;
+        ASSERT_TRUE(raw.Load(ShippedRawProjectFile()));
+        WriteRegistryList(raw, ChangeOrigin::Added, keys, m_folder / L"no\\such\\dir.xml");
     }
     const std::string tabs7(7, '\t'), tabs8(8, '\t');
     EXPECT_EQ(log.Messages(),

@@ -21,26 +21,26 @@ protected:
 
 TEST_F(XmlLayerTest, LoadReportsMissingAndMalformedFilesAsFailures)
 {
-    CXMLDocumentHandler doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.IsLoaded());
-    EXPECT_EQ(doc.Load(m_folder / L"missing.xml"), 0);
+    EXPECT_FALSE(doc.Load(m_folder / L"missing.xml"));
     EXPECT_FALSE(doc.IsLoaded());
 
     const std::wstring good = Write(L"good.xml", "<Root><A/></Root>");
-    EXPECT_EQ(doc.Load(good), 1);
+    EXPECT_TRUE(doc.Load(good));
     EXPECT_TRUE(doc.IsLoaded());
-    EXPECT_EQ(doc.GetRootNode().GetName(), L"Root");
+    EXPECT_EQ(doc.Root().GetName(), L"Root");
 
     const std::wstring bad = Write(L"bad.xml", "<Root><A></Root>");
-    EXPECT_EQ(doc.Load(bad), 0);
+    EXPECT_FALSE(doc.Load(bad));
     EXPECT_FALSE(doc.IsLoaded()) << "a failed load clears the loaded flag";
 }
 
 TEST_F(XmlLayerTest, ChildrenAddedOneAfterAnotherStandInReverseOrder)
 {
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root><List/></Root>")), 1);
-    CXMLNodeHandler list = doc.GetRootNode().SelectSingleNode(L"List");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(Write(L"d.xml", "<Root><List/></Root>")));
+    XmlNode list = doc.Root().SelectSingleNode(L"List");
     ASSERT_FALSE(list.IsNull());
     for (const wchar_t* name : {L"A", L"B", L"C"})
         ASSERT_FALSE(list.AddChildElement(name).IsNull());
@@ -54,9 +54,9 @@ TEST_F(XmlLayerTest, ChildrenAddedOneAfterAnotherStandInReverseOrder)
 
 TEST_F(XmlLayerTest, AttributesAreReadBackByThePositionTheyWereSetIn)
 {
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root/>")), 1);
-    CXMLNodeHandler entry = doc.GetRootNode().AddChildElement(L"ExcludedEntry");
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(Write(L"d.xml", "<Root/>")));
+    XmlNode entry = doc.Root().AddChildElement(L"ExcludedEntry");
     ASSERT_TRUE(entry.SetAttribute(L"Name", L"C:\\Temp"));
     ASSERT_TRUE(entry.SetAttribute(L"Description", L"scratch"));
     EXPECT_EQ(entry.GetAttribute(0), L"C:\\Temp");
@@ -70,7 +70,7 @@ TEST_F(XmlLayerTest, AttributesAreReadBackByThePositionTheyWereSetIn)
 
 TEST_F(XmlLayerTest, EmptyHandlerAnswersNoneEverywhere)
 {
-    CXMLNodeHandler none;
+    XmlNode none;
     EXPECT_TRUE(none.IsNull());
     EXPECT_TRUE(none.SelectSingleNode(L"A").IsNull());
     EXPECT_TRUE(none.SelectNodes(L"A").empty());
@@ -82,16 +82,16 @@ TEST_F(XmlLayerTest, EmptyHandlerAnswersNoneEverywhere)
     EXPECT_EQ(none.RemoveNodes(L"A"), 0);
     EXPECT_FALSE(none.RemoveChild(none));
 
-    CXMLDocumentHandler doc; // nothing loaded
-    EXPECT_TRUE(doc.GetRootNode().IsNull());
-    EXPECT_EQ(doc.Save(), 0) << "no loaded file to save back to";
+    XmlDocument doc; // nothing loaded
+    EXPECT_TRUE(doc.Root().IsNull());
+    EXPECT_FALSE(doc.Save()) << "no loaded file to save back to";
 }
 
 TEST_F(XmlLayerTest, MalformedPathSelectsNothingAndDoesNotThrow)
 {
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root><A><B/></A></Root>")), 1);
-    const CXMLNodeHandler root = doc.GetRootNode();
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(Write(L"d.xml", "<Root><A><B/></A></Root>")));
+    const XmlNode root = doc.Root();
     EXPECT_TRUE(root.SelectSingleNode(L"A//[").IsNull());
     EXPECT_TRUE(root.SelectSingleNode(L"((").IsNull());
     EXPECT_TRUE(root.SelectNodes(L"A//[").empty());
@@ -103,14 +103,14 @@ TEST_F(XmlLayerTest, SaveWithEmptyPathWritesBackToTheLoadedFile)
 {
     const std::wstring path = Write(L"d.xml", "<Root><List/></Root>");
     {
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(path), 1);
-        doc.GetRootNode().SelectSingleNode(L"List").AddChildElement(L"Item").SetAttribute(L"Name", L"one");
-        ASSERT_EQ(doc.Save(), 1);
+        XmlDocument doc;
+        ASSERT_TRUE(doc.Load(path));
+        doc.Root().SelectSingleNode(L"List").AddChildElement(L"Item").SetAttribute(L"Name", L"one");
+        ASSERT_TRUE(doc.Save());
     }
-    CXMLDocumentHandler again;
-    ASSERT_EQ(again.Load(path), 1);
-    EXPECT_EQ(ChildNames(again.GetRootNode().SelectSingleNode(L"List")), std::vector<std::wstring>{L"one"});
+    XmlDocument again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_EQ(ChildNames(again.Root().SelectSingleNode(L"List")), std::vector<std::wstring>{L"one"});
 }
 
 TEST_F(XmlLayerTest, NonAsciiTextAndMarkupCharactersSurviveARoundTrip)
@@ -121,36 +121,36 @@ TEST_F(XmlLayerTest, NonAsciiTextAndMarkupCharactersSurviveARoundTrip)
     const std::wstring path = folder + L"\\Pr\u00f6ject.xml";
     WriteFileBytes(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Root/>");
     {
-        CXMLDocumentHandler doc;
-        ASSERT_EQ(doc.Load(path), 1) << "UTF-8 path overload";
-        CXMLNodeHandler e = doc.GetRootNode().AddChildElement(L"Entry");
+        XmlDocument doc;
+        ASSERT_TRUE(doc.Load(path)) << "UTF-8 path overload";
+        XmlNode e = doc.Root().AddChildElement(L"Entry");
         ASSERT_TRUE(e.SetAttribute(L"Name", value));
-        ASSERT_EQ(doc.Save(path), 1);
+        ASSERT_TRUE(doc.Save(path));
     }
-    CXMLDocumentHandler again;
-    ASSERT_EQ(again.Load(path), 1);
-    EXPECT_EQ(again.GetRootNode().SelectSingleNode(L"Entry").GetAttribute(0), value);
+    XmlDocument again;
+    ASSERT_TRUE(again.Load(path));
+    EXPECT_EQ(again.Root().SelectSingleNode(L"Entry").GetAttribute(0), value);
 }
 
 TEST_F(XmlLayerTest, RemoveAndReplaceChildren)
 {
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(Write(L"d.xml", "<Root><S><L><X/><X/></L><L><X/></L></S><T/></Root>")), 1);
-    CXMLNodeHandler root = doc.GetRootNode();
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(Write(L"d.xml", "<Root><S><L><X/><X/></L><L><X/></L></S><T/></Root>")));
+    XmlNode root = doc.Root();
     EXPECT_EQ(root.RemoveNodes(L"S//X"), 3);
     EXPECT_TRUE(root.SelectSingleNode(L"S//X").IsNull());
     EXPECT_EQ(root.RemoveNodes(L"S//X"), 0);
 
     // A subtree of another document takes the place of a section.
-    CXMLDocumentHandler other;
-    ASSERT_EQ(other.Load(Write(L"o.xml", "<Other><T><Y Name=\"from other\"/></T></Other>")), 1);
-    CXMLNodeHandler replacement = other.GetRootNode().SelectSingleNode(L"T");
-    CXMLNodeHandler old = root.SelectSingleNode(L"T");
+    XmlDocument other;
+    ASSERT_TRUE(other.Load(Write(L"o.xml", "<Other><T><Y Name=\"from other\"/></T></Other>")));
+    XmlNode replacement = other.Root().SelectSingleNode(L"T");
+    XmlNode old = root.SelectSingleNode(L"T");
     ASSERT_TRUE(root.ReplaceChild(replacement, old));
     EXPECT_EQ(root.SelectSingleNode(L"T//Y").GetAttribute(0), L"from other");
     EXPECT_EQ(ElementNames(root), (std::vector<std::wstring>{L"S", L"T"}));
 
-    CXMLNodeHandler s = root.SelectSingleNode(L"S");
+    XmlNode s = root.SelectSingleNode(L"S");
     EXPECT_TRUE(root.RemoveChild(s));
     EXPECT_FALSE(root.RemoveChild(s)) << "no longer a child";
     EXPECT_EQ(ElementNames(root), std::vector<std::wstring>{L"T"});
@@ -158,9 +158,9 @@ TEST_F(XmlLayerTest, RemoveAndReplaceChildren)
 
 TEST_F(XmlLayerTest, ShippedRawProjectFileHoldsEveryEmptyList)
 {
-    CXMLDocumentHandler doc;
-    ASSERT_EQ(doc.Load(ShippedRawProjectFile()), 1);
-    const CXMLNodeHandler root = doc.GetRootNode();
+    XmlDocument doc;
+    ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
+    const XmlNode root = doc.Root();
     EXPECT_EQ(ElementNames(root), (std::vector<std::wstring>{L"FileSystem", L"RegistrySystem", L"INIFileSystem",
                                                             L"ShortcutList", L"ShortcutICONs", L"ProductInformation"}));
     for (const wchar_t* path :
@@ -171,4 +171,35 @@ TEST_F(XmlLayerTest, ShippedRawProjectFileHoldsEveryEmptyList)
         ASSERT_EQ(found.size(), 1u) << path;
         EXPECT_TRUE(ElementNames(found[0]).empty()) << path;
     }
+}
+
+TEST_F(XmlLayerTest, FailedLoadsAndSavesCarryTheirCodeAndThePathInTheirText)
+{
+    XmlDocument doc;
+    const std::wstring malformed = Write(L"bad.xml", "<Root><A></Root>");
+    const struct {
+        std::wstring path;
+        bool parserReason; // the parser names why: the text holds LoadError()
+    } loads[] = {
+        {m_folder / L"missing.xml", false},
+        {malformed, true},
+    };
+    for (const auto& load : loads) {
+        const Result loaded = doc.Load(load.path);
+        ASSERT_FALSE(loaded) << ToUtf8(load.path);
+        EXPECT_NE(loaded.Code(), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(loaded.Text().rfind(L"Unable to load " + load.path + L" (error ", 0), 0u) << ToUtf8(loaded.Text());
+        if (load.parserReason) {
+            EXPECT_FALSE(doc.LoadError().empty());
+            EXPECT_NE(loaded.Text().find(doc.LoadError()), std::wstring::npos) << ToUtf8(loaded.Text());
+        }
+    }
+
+    ASSERT_TRUE(doc.Load(Write(L"good.xml", "<Root/>")));
+    const std::wstring nowhere = m_folder / L"no such folder\\out.xml";
+    const Result saved = doc.Save(nowhere);
+    ASSERT_FALSE(saved);
+    EXPECT_NE(saved.Code(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(saved.Text().rfind(L"Unable to save " + nowhere + L" (error ", 0), 0u) << ToUtf8(saved.Text());
+    EXPECT_TRUE(doc.Save()) << "a failed save to elsewhere leaves the document's own path";
 }

@@ -2,7 +2,8 @@
 // Helpers for the XML layer tests: the shipped raw project file, small
 // documents written inline, and a log captured into a test folder.
 #include "common/Utf.h"
-#include "project/XMLDocumentHandler.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "tests/support/TestSupport.h"
 
 #include <optional>
@@ -16,27 +17,27 @@ inline std::wstring ShippedRawProjectFile()
 }
 
 // Names of the element children of a node, in document order.
-inline std::vector<std::wstring> ElementNames(const CXMLNodeHandler& parent)
+inline std::vector<std::wstring> ElementNames(const XmlNode& parent)
 {
     std::vector<std::wstring> names;
-    for (CXMLNodeHandler c = parent.GetFirstChild(); !c.IsNull(); c = c.GetNextSibling())
+    for (XmlNode c = parent.GetFirstChild(); !c.IsNull(); c = c.GetNextSibling())
         if (c.IsElement())
             names.push_back(c.GetName());
     return names;
 }
 
 // Attribute 0 of each element child, in document order.
-inline std::vector<std::wstring> ChildNames(const CXMLNodeHandler& parent)
+inline std::vector<std::wstring> ChildNames(const XmlNode& parent)
 {
     std::vector<std::wstring> names;
-    for (CXMLNodeHandler c = parent.GetFirstChild(); !c.IsNull(); c = c.GetNextSibling())
+    for (XmlNode c = parent.GetFirstChild(); !c.IsNull(); c = c.GetNextSibling())
         if (c.IsElement())
             names.push_back(c.GetAttribute(0));
     return names;
 }
 
 // Every attribute of an element, by position.
-inline std::vector<std::wstring> Attributes(const CXMLNodeHandler& node)
+inline std::vector<std::wstring> Attributes(const XmlNode& node)
 {
     std::vector<std::wstring> values;
     for (long i = 0; i < node.GetAttributeCount(); ++i)

@@ -8,6 +8,8 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "project/Base64.h"
 #include "tests/ui/MsiQuery.h"
 #include "tests/ui/WizardHarness.h"
@@ -75,15 +77,14 @@ protected:
         icons[oldIcon].Executables = {L"app.exe"};
         ASSERT_TRUE(DeleteFileW(oldIcon.c_str()));
 
-        CXMLDocumentHandler project;
-        ASSERT_EQ(project.Load(Paths().RawProjectFilePath), 1);
+        XmlDocument project;
+        ASSERT_TRUE(project.Load(Paths().RawProjectFilePath));
         DirectoryChangeMap files{{app, {m_app}}};
-        ASSERT_TRUE(project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true));
-        ASSERT_TRUE(project.InsertShortcutInXML(
-            NodePath::Shortcuts, {{L"App", L"app.exe", L"DesktopFolder", oldIcon, L"0"},
-                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}));
-        ASSERT_TRUE(project.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons));
-        ASSERT_TRUE(project.InsertProductInfoInXML(NodePath::Product, {L"IconApp", L"1.0", L"Acme"}));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", oldIcon, L"0"},
+                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}, GetProjectFilePath()));
+        ASSERT_TRUE(WriteShortcutIcons(project, icons, GetProjectFilePath()));
+        ASSERT_TRUE(WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath()));
     }
 
     // The project's shortcut list replaced by `records` (the writer saves to the project file path).
@@ -91,18 +92,18 @@ protected:
     {
         const std::wstring current = GetProjectFilePath();
         SetProjectFilePath(project);
-        CXMLDocumentHandler document;
-        ASSERT_EQ(document.Load(project), 1);
-        EXPECT_TRUE(document.ReplaceShortcutsInXML(NodePath::Shortcuts, records));
+        XmlDocument document;
+        ASSERT_TRUE(document.Load(project));
+        EXPECT_TRUE(ReplaceShortcutList(document, records, GetProjectFilePath()));
         SetProjectFilePath(current);
     }
 
     static ShortcutList StoredShortcuts(const std::wstring& project)
     {
-        CXMLDocumentHandler saved;
-        EXPECT_EQ(saved.Load(project), 1);
+        XmlDocument saved;
+        EXPECT_TRUE(saved.Load(project));
         ShortcutList records;
-        saved.ReadShortcutList(records);
+        ReadShortcutList(saved, records);
         return records;
     }
 
@@ -194,14 +195,14 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
 
     // The project file holds the edited shortcut and exactly the icon it uses now.
     const std::wstring newIcon = iconFolder + L"\\app.exe_1.ico";
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(GetProjectFilePath()), 1);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(GetProjectFilePath()));
     ShortcutList records;
-    saved.ReadShortcutList(records);
+    ReadShortcutList(saved, records);
     EXPECT_EQ(records, (ShortcutList{{L"Renamed", L"app.exe", L"QuickLaunchFolder", newIcon, L"1"},
                                      {L"Renamed", L"app.exe", L"ProgramMenuFolder", newIcon, L"1"}}));
     IconMap icons;
-    saved.ReadShortcutICONs(icons);
+    ReadShortcutIcons(saved, icons);
     ASSERT_EQ(icons.size(), 1u);
     EXPECT_EQ(icons.begin()->first, newIcon);
     EXPECT_EQ(DecodeBase64(icons.begin()->second.Data).size(), ReadFileBytes(newIcon).size());
@@ -244,10 +245,10 @@ TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
     EXPECT_TRUE(w.IsButtonEnabled(IDCANCEL));
     EXPECT_FALSE(PathExists(m_output + L"\\Packages\\IconApp.msi"));
     // The shortcuts were written back before the build.
-    CXMLDocumentHandler saved;
-    ASSERT_EQ(saved.Load(GetProjectFilePath()), 1);
+    XmlDocument saved;
+    ASSERT_TRUE(saved.Load(GetProjectFilePath()));
     ShortcutList records;
-    saved.ReadShortcutList(records);
+    ReadShortcutList(saved, records);
     EXPECT_EQ(records.size(), 2u);
     EXPECT_TRUE(m_messages.shown.empty());
 }

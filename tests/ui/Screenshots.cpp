@@ -2,9 +2,12 @@
 // information page, of the capture pages and of the existing-project road,
 // each of their message boxes drawn as a real message box, the installer
 // warning and the About box; one PNG each in the folder given as the argument.
+#include "common/ComScope.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "project/Base64.h"
 #include "project/IncludeExclude.h"
 #include "tests/ui/WizardHarness.h"
@@ -378,17 +381,17 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
     SaveIconFile(ExtractIconAt(exe, 0), icon);
     IconMap icons;
     (void)ReadIconFile(icon, icons[icon]);
-    CXMLDocumentHandler project;
-    project.Load(Paths().RawProjectFilePath);
+    XmlDocument project;
+    (void)project.Load(Paths().RawProjectFilePath);
     DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
-    project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true);
+    WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
     RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
-    project.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, keys, GetProjectFilePath());
-    project.InsertShortcutInXML(NodePath::Shortcuts, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
-                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}});
-    project.InsertShortcutICONInXML(NodePath::ShortcutIcons, icons);
-    project.InsertProductInfoInXML(NodePath::Product, {L"IconApp", L"1.0", L"Acme"});
+    WriteRegistryList(project, ChangeOrigin::Added, keys, GetProjectFilePath());
+    WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
+                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}}, GetProjectFilePath());
+    WriteShortcutIcons(project, icons, GetProjectFilePath());
+    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath());
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
 
     for (bool fails : {false, true}) {
@@ -439,6 +442,7 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
 
 int wmain(int argc, wchar_t** argv)
 {
+    CComScope com;
     if (argc < 2) {
         fwprintf(stderr, L"usage: wizard_screenshots <output folder>\n");
         return 2;

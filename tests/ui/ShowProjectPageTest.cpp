@@ -7,6 +7,8 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectReaders.h"
+#include "project/ProjectWriters.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/framework/UiServices.h"
@@ -61,11 +63,11 @@ protected:
         RegistryChangeMap added;
         for (const std::wstring& key : keys)
             added[key].push_back({key, L"\"v\"", L"REG_SZ", L"x"});
-        CXMLDocumentHandler project;
-        ASSERT_EQ(project.Load(Paths().RawProjectFilePath), 1);
-        ASSERT_TRUE(project.InsertDirectoryAndFileInXML(NodePath::FilesAdded, files, GetProjectFilePath(), true));
-        ASSERT_TRUE(project.InsertRegistryKeyAndValueInXML(NodePath::RegistryAdded, added, GetProjectFilePath()));
-        ASSERT_TRUE(project.InsertProductInfoInXML(NodePath::Product, {L"Review", L"1.0", L"Acme"}));
+        XmlDocument project;
+        ASSERT_TRUE(project.Load(Paths().RawProjectFilePath));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteRegistryList(project, ChangeOrigin::Added, added, GetProjectFilePath()));
+        ASSERT_TRUE(WriteProductInfo(project, {L"Review", L"1.0", L"Acme"}, GetProjectFilePath()));
         m_written = ReadFileBytes(GetProjectFilePath());
     }
 
@@ -206,17 +208,18 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
 
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
-    CXMLDocumentHandler rewritten;
-    ASSERT_EQ(rewritten.Load(GetProjectFilePath()), 1);
-    rewritten.ReadProjectLists();
-    std::vector<std::wstring> files = rewritten.AllFiles();
+    XmlDocument rewritten;
+    ProjectModel rewrittenModel;
+    ASSERT_TRUE(rewritten.Load(GetProjectFilePath()));
+    ReadProjectLists(rewritten, rewrittenModel);
+    std::vector<std::wstring> files = rewrittenModel.AllFiles;
     for (std::wstring& file : files)
         ToRealPath(file);
     EXPECT_EQ(files.size(), 10u);
     EXPECT_EQ(std::count(files.begin(), files.end(), moved + L"\\lonely.txt"), 1);
     EXPECT_EQ(std::count(files.begin(), files.end(), lonely), 0);
     ProductInfo product;
-    EXPECT_EQ(rewritten.ReadProductInfo(product), 1);
+    EXPECT_TRUE(ReadProductInfo(rewritten, product));
     EXPECT_EQ(product.ApplicationName, L"Review");
 }
 

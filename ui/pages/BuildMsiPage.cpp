@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectWriters.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/BuildMsiRules.h"
 #include "ui/pages/FailureReason.h"
@@ -60,7 +61,7 @@ void CBuildMSIDlg::LoadProject()
     IconMap storedIcons;
     ShortcutList records;
     if (Manager().ParseShortcutList(&storedIcons, true) == 1)
-        records = Manager().ProjectDocument().Shortcuts();
+        records = Manager().Project().Shortcuts;
     const std::wstring iconFolder = Paths().ExtractedIconFolder;
     RestoreIconFiles(storedIcons, iconFolder);
     m_shortcuts.ShowEntries(MergeShortcutRecords(records, iconFolder));
@@ -131,15 +132,15 @@ bool CBuildMSIDlg::ValidateBuildTarget()
 
 bool CBuildMSIDlg::WriteShortcutsToProject()
 {
-    CXMLDocumentHandler& document = Manager().ProjectDocument();
+    XmlDocument& document = Manager().ProjectDocument();
     const std::wstring path = GetProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
-    if (document.Load(path) != 1) {
+    if (!document.Load(path)) {
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File");
         return true;
     }
-    bool written = document.ReplaceShortcutsInXML(NodePath::Shortcuts, m_records);
-    written = document.ReplaceShortcutICONsInXML(NodePath::ShortcutIcons, m_iconFiles) && written;
+    bool written = ReplaceShortcutList(document, m_records, path);
+    written = ReplaceShortcutIcons(document, m_iconFiles, path) && written;
     if (!written)
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
     return written;

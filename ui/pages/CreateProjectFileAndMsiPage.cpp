@@ -80,7 +80,7 @@ void CCreateProjectFileMsiDlg::FillExecutableCombo()
     // those the review pages or the clean-up of the capture left out.
     CFileEnumerate& files = Manager().Coordinator().FileSide();
     const std::vector<std::wstring> executables =
-        IncludedExecutables(files.Document().AddedExecutables(), files.AddedItems());
+        IncludedExecutables(files.AddedExecutables(), files.AddedItems());
     m_executables.clear();
     if (m_combo)
         SendMessageW(m_combo, CB_RESETCONTENT, 0, 0);

@@ -63,7 +63,7 @@ BOOL CContentReviewPage::OnInitDialog()
     const std::wstring list = m_registry ? IncludeExcludePath::RegistryExcluded : IncludeExcludePath::FilesExcluded;
     CUIManager& manager = m_manager.Get();
     if (const ExcludedItemMap* defaults =
-            manager.LoadExcludedItems(list, manager.IncludeExcludeDocument().GetIncludeExcludePath()))
+            manager.LoadExcludedItems(list, manager.IncludeExcludePath()))
         m_defaults = *defaults;
 
     // Earlier exclusions stay in force.

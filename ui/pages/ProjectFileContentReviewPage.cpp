@@ -4,6 +4,7 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "project/ProjectReaders.h"
 #include "ui/framework/BrowseDialogs.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/ProjectFileContentReviewRules.h"
@@ -46,11 +47,14 @@ void CShowProjectFileDlg::LoadProject()
 {
     m_loadedProject = GetProjectFilePath();
     // A project file that cannot be read leaves the maps empty (the reader logs why).
-    CXMLDocumentHandler& document = Manager().ProjectDocument();
+    ProjectModel& project = Manager().Project();
     if (Manager().ParseProjectFile() != 1)
-        document.ClearModel();
-    m_keys = {&document.AddedKeys(), &document.ModifiedKeys(), &document.DeletedKeys()};
-    m_files = {&document.AddedFiles(), &document.ModifiedFiles(), &document.DeletedFiles()};
+        project = {};
+    ChangeSet& changes = project.Changes;
+    m_keys = {&changes.Registry(ChangeOrigin::Added), &changes.Registry(ChangeOrigin::Modified),
+              &changes.Registry(ChangeOrigin::Deleted)};
+    m_files = {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified),
+               &changes.Files(ChangeOrigin::Deleted)};
 
     // The trees show at once; what is missing follows when their checks end.
     m_filesLoading = m_registryLoading = true;
@@ -255,7 +259,8 @@ LRESULT CShowProjectFileDlg::OnWizardNext()
         ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);
         return StayOnPage;
     case ShowProjectNext::RegenerateAndGoOn:
-        if (Manager().ProjectDocument().RegenerateProjectFile() != 1) {
+        if (!RegenerateProjectFile(Manager().ProjectDocument(), Manager().Project(), Paths().RawProjectFilePath,
+                                   GetProjectFilePath())) {
             // The reader logged why; the old file would build without the repairs.
             ShowMessage(L"The project file " + GetProjectFilePath() +
                             L" could not be rewritten with the updated entries.",

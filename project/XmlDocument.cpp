@@ -1,11 +1,10 @@
-#include "project/XMLDocumentHandler.h"
+#include "project/XmlDocument.h"
 
-#include "common/Paths.h"
-#include "common/Utf.h"
 #include "project/XmlInternal.h"
 
 #include <oleauto.h>
 
+#include <cstdio>
 #include <new>
 
 using Microsoft::WRL::ComPtr;
@@ -103,15 +102,15 @@ bool SetElementAttribute(IXMLDOMNode* node, BSTR name, std::wstring_view value)
 
 using namespace XmlInternal;
 
-// ---- CXMLNodeHandler --------------------------------------------------------
+// ---- XmlNode --------------------------------------------------------
 
-CXMLNodeHandler::CXMLNodeHandler() noexcept = default;
+XmlNode::XmlNode() noexcept = default;
 
-CXMLNodeHandler::CXMLNodeHandler(IXMLDOMNode* node) noexcept : m_node(node) {}
+XmlNode::XmlNode(IXMLDOMNode* node) noexcept : m_node(node) {}
 
-CXMLNodeHandler::~CXMLNodeHandler() = default;
+XmlNode::~XmlNode() = default;
 
-CXMLNodeHandler CXMLNodeHandler::SelectSingleNode(const std::wstring& path) const
+XmlNode XmlNode::SelectSingleNode(const std::wstring& path) const
 {
     if (!m_node)
         return {};
@@ -121,15 +120,15 @@ CXMLNodeHandler CXMLNodeHandler::SelectSingleNode(const std::wstring& path) cons
         // An invalid path is a failure status here; it yields none.
         if (m_node->selectSingleNode(query.Get(), found.GetAddressOf()) != S_OK)
             return {};
-        return CXMLNodeHandler(found.Get());
+        return XmlNode(found.Get());
     } catch (...) {
         return {};
     }
 }
 
-std::vector<CXMLNodeHandler> CXMLNodeHandler::SelectNodes(const std::wstring& path) const
+std::vector<XmlNode> XmlNode::SelectNodes(const std::wstring& path) const
 {
-    std::vector<CXMLNodeHandler> nodes;
+    std::vector<XmlNode> nodes;
     if (!m_node)
         return nodes;
     try {
@@ -149,12 +148,12 @@ std::vector<CXMLNodeHandler> CXMLNodeHandler::SelectNodes(const std::wstring& pa
     return nodes;
 }
 
-CXMLNodeHandler CXMLNodeHandler::AddChildElement(const std::wstring& name)
+XmlNode XmlNode::AddChildElement(const std::wstring& name)
 {
     return InsertChildElement(name, GetFirstChild());
 }
 
-CXMLNodeHandler CXMLNodeHandler::InsertChildElement(const std::wstring& name, const CXMLNodeHandler& before)
+XmlNode XmlNode::InsertChildElement(const std::wstring& name, const XmlNode& before)
 {
     if (!m_node)
         return {};
@@ -170,13 +169,13 @@ CXMLNodeHandler CXMLNodeHandler::InsertChildElement(const std::wstring& name, co
         ComPtr<IXMLDOMNode> created;
         if (!InsertElement(document.Get(), m_node.Get(), tag.Get(), before.Get(), created))
             return {};
-        return CXMLNodeHandler(created.Get());
+        return XmlNode(created.Get());
     } catch (...) {
         return {};
     }
 }
 
-bool CXMLNodeHandler::SetAttribute(const std::wstring& name, const std::wstring& value)
+bool XmlNode::SetAttribute(const std::wstring& name, const std::wstring& value)
 {
     try {
         Bstr attribute(name);
@@ -186,7 +185,7 @@ bool CXMLNodeHandler::SetAttribute(const std::wstring& name, const std::wstring&
     }
 }
 
-std::wstring CXMLNodeHandler::GetAttribute(long index) const
+std::wstring XmlNode::GetAttribute(long index) const
 {
     if (!m_node || index < 0)
         return {};
@@ -209,7 +208,7 @@ std::wstring CXMLNodeHandler::GetAttribute(long index) const
     }
 }
 
-std::wstring CXMLNodeHandler::GetNamedAttribute(const std::wstring& name) const
+std::wstring XmlNode::GetNamedAttribute(const std::wstring& name) const
 {
     if (!m_node)
         return {};
@@ -233,7 +232,7 @@ std::wstring CXMLNodeHandler::GetNamedAttribute(const std::wstring& name) const
     }
 }
 
-long CXMLNodeHandler::GetAttributeCount() const
+long XmlNode::GetAttributeCount() const
 {
     if (!m_node)
         return 0;
@@ -245,7 +244,7 @@ long CXMLNodeHandler::GetAttributeCount() const
     return count;
 }
 
-long CXMLNodeHandler::GetChildCount() const
+long XmlNode::GetChildCount() const
 {
     if (!m_node)
         return 0;
@@ -256,7 +255,7 @@ long CXMLNodeHandler::GetChildCount() const
     return count;
 }
 
-CXMLNodeHandler CXMLNodeHandler::GetChild(long index) const
+XmlNode XmlNode::GetChild(long index) const
 {
     if (!m_node || index < 0)
         return {};
@@ -265,36 +264,36 @@ CXMLNodeHandler CXMLNodeHandler::GetChild(long index) const
     if (m_node->get_childNodes(children.GetAddressOf()) != S_OK || !children ||
         children->get_item(index, child.GetAddressOf()) != S_OK)
         return {};
-    return CXMLNodeHandler(child.Get());
+    return XmlNode(child.Get());
 }
 
-CXMLNodeHandler CXMLNodeHandler::GetFirstChild() const
+XmlNode XmlNode::GetFirstChild() const
 {
     if (!m_node)
         return {};
     ComPtr<IXMLDOMNode> child;
     if (m_node->get_firstChild(child.GetAddressOf()) != S_OK)
         return {};
-    return CXMLNodeHandler(child.Get());
+    return XmlNode(child.Get());
 }
 
-CXMLNodeHandler CXMLNodeHandler::GetNextSibling() const
+XmlNode XmlNode::GetNextSibling() const
 {
     if (!m_node)
         return {};
     ComPtr<IXMLDOMNode> sibling;
     if (m_node->get_nextSibling(sibling.GetAddressOf()) != S_OK)
         return {};
-    return CXMLNodeHandler(sibling.Get());
+    return XmlNode(sibling.Get());
 }
 
-bool CXMLNodeHandler::IsElement() const
+bool XmlNode::IsElement() const
 {
     DOMNodeType type = NODE_INVALID;
     return m_node && m_node->get_nodeType(&type) == S_OK && type == NODE_ELEMENT;
 }
 
-std::wstring CXMLNodeHandler::GetName() const
+std::wstring XmlNode::GetName() const
 {
     if (!m_node)
         return {};
@@ -311,7 +310,7 @@ std::wstring CXMLNodeHandler::GetName() const
     }
 }
 
-bool CXMLNodeHandler::RemoveChild(const CXMLNodeHandler& child)
+bool XmlNode::RemoveChild(const XmlNode& child)
 {
     if (!m_node || !child.m_node)
         return false;
@@ -319,10 +318,10 @@ bool CXMLNodeHandler::RemoveChild(const CXMLNodeHandler& child)
     return m_node->removeChild(child.m_node.Get(), removed.GetAddressOf()) == S_OK;
 }
 
-int CXMLNodeHandler::RemoveNodes(const std::wstring& path)
+int XmlNode::RemoveNodes(const std::wstring& path)
 {
     int removed = 0;
-    for (const CXMLNodeHandler& node : SelectNodes(path)) {
+    for (const XmlNode& node : SelectNodes(path)) {
         ComPtr<IXMLDOMNode> parent;
         if (node.m_node->get_parentNode(parent.GetAddressOf()) != S_OK || !parent)
             continue;
@@ -333,7 +332,7 @@ int CXMLNodeHandler::RemoveNodes(const std::wstring& path)
     return removed;
 }
 
-bool CXMLNodeHandler::ReplaceChild(const CXMLNodeHandler& newChild, const CXMLNodeHandler& oldChild)
+bool XmlNode::ReplaceChild(const XmlNode& newChild, const XmlNode& oldChild)
 {
     if (!m_node || !newChild.m_node || !oldChild.m_node)
         return false;
@@ -341,42 +340,44 @@ bool CXMLNodeHandler::ReplaceChild(const CXMLNodeHandler& newChild, const CXMLNo
     return m_node->replaceChild(newChild.m_node.Get(), oldChild.m_node.Get(), old.GetAddressOf()) == S_OK;
 }
 
-bool CXMLNodeHandler::AppendChild(const CXMLNodeHandler& child)
+// ---- XmlDocument -----------------------------------------------------------
+
+namespace {
+
+// " (error 0x8000FFFF: text)": the code of a COM or parser failure in the
+// hexadecimal form their documentation uses.
+std::wstring HresultSuffix(long code, const std::wstring& text)
 {
-    if (!m_node || !child.m_node)
-        return false;
-    ComPtr<IXMLDOMNode> appended;
-    return m_node->appendChild(child.m_node.Get(), appended.GetAddressOf()) == S_OK;
+    wchar_t hex[16];
+    std::swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(code));
+    return L" (error " + std::wstring(hex) + L": " + text + L")";
 }
 
-// ---- CXMLDocumentHandler ----------------------------------------------------
-
-CXMLDocumentHandler::CXMLDocumentHandler()
+Result ComFailure(HRESULT code, const std::wstring& what)
 {
-    try {
-        m_includeExcludePath = Paths().DefaultIncludeExcludePath;
-    } catch (...) {
-    }
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    // S_FALSE: already initialised on this thread, still counted. RPC_E_CHANGED_MODE:
-    // another model owns the thread; use it but do not uninitialise it.
-    m_comInitialized = (init == S_OK || init == S_FALSE);
-    if (FAILED(CoCreateInstance(ClsidDomDocument, nullptr, CLSCTX_ALL, IidXmlDomDocument,
-                                reinterpret_cast<void**>(m_document.GetAddressOf()))))
+    return Result::Failure(static_cast<DWORD>(code), what + HresultSuffix(code, Result::SystemText(code)));
+}
+
+} // namespace
+
+XmlDocument::XmlDocument()
+{
+    m_created = CoCreateInstance(ClsidDomDocument, nullptr, CLSCTX_ALL, IidXmlDomDocument,
+                                 reinterpret_cast<void**>(m_document.GetAddressOf()));
+    if (FAILED(m_created)) {
         m_document.Reset();
+        return;
+    }
     // Project files come from other machines: no external entities, no DTD
     // validation while parsing.
-    if (m_document) {
-        (void)m_document->put_resolveExternals(VARIANT_FALSE);
-        (void)m_document->put_validateOnParse(VARIANT_FALSE);
-    }
+    (void)m_document->put_resolveExternals(VARIANT_FALSE);
+    (void)m_document->put_validateOnParse(VARIANT_FALSE);
     // Paths are XPath. The old default pattern language of this document class
     // means the same for our paths, but Wine's translation of it crashes on
     // some malformed paths instead of failing.
     try {
         ComPtr<IXMLDOMDocument2> document2;
-        if (m_document &&
-            SUCCEEDED(m_document->QueryInterface(IidXmlDomDocument2, reinterpret_cast<void**>(document2.GetAddressOf())))) {
+        if (SUCCEEDED(m_document->QueryInterface(IidXmlDomDocument2, reinterpret_cast<void**>(document2.GetAddressOf())))) {
             Bstr property(L"SelectionLanguage");
             Variant language(L"XPath");
             (void)document2->setProperty(property.Get(), language.Get());
@@ -385,25 +386,19 @@ CXMLDocumentHandler::CXMLDocumentHandler()
     }
 }
 
-CXMLDocumentHandler::~CXMLDocumentHandler()
-{
-    ClearModel();
-    m_addedExecutables.clear();
-    // Every interface must be gone before the thread's COM use ends.
-    m_document.Reset();
-    if (m_comInitialized)
-        CoUninitialize();
-}
+XmlDocument::~XmlDocument() = default;
 
 // The parser's own account of why the last load failed: its reason, with the
-// line and column where it gave up; "" when it has none.
-std::wstring CXMLDocumentHandler::ReadParseError() const
+// line and column where it gave up; "" when it has none. `code` is the
+// parser's error code (0 when it has none).
+std::wstring XmlDocument::ReadParseError(long& code) const
 {
+    code = 0;
     ComPtr<IXMLDOMParseError> error;
     if (!m_document || m_document->get_parseError(error.GetAddressOf()) != S_OK || !error)
         return L"";
     BSTR reason = nullptr;
-    long line = 0, column = 0, code = 0;
+    long line = 0, column = 0;
     std::wstring text;
     if (error->get_reason(&reason) == S_OK && reason) {
         text.assign(reason, SysStringLen(reason));
@@ -425,46 +420,58 @@ std::wstring CXMLDocumentHandler::ReadParseError() const
     return text;
 }
 
-int CXMLDocumentHandler::Load(const std::wstring& path)
+Result XmlDocument::Load(const std::wstring& path)
 {
     m_loaded = false;
     m_loadError.clear();
+    const std::wstring what = L"Unable to load " + path;
     if (!m_document)
-        return 0;
+        return ComFailure(FAILED(m_created) ? m_created : E_POINTER, what);
     try {
-        if (FAILED(m_document->put_async(VARIANT_FALSE)))
-            return 0;
+        if (const HRESULT async = m_document->put_async(VARIANT_FALSE); FAILED(async))
+            return ComFailure(async, what);
         Variant source(path);
         VARIANT_BOOL ok = VARIANT_FALSE;
         // A missing or malformed file gives S_FALSE, not a failure code.
-        if (m_document->load(source.Get(), &ok) != S_OK || ok != VARIANT_TRUE) {
-            m_loadError = ReadParseError();
-            return 0;
+        const HRESULT loaded = m_document->load(source.Get(), &ok);
+        if (loaded != S_OK || ok != VARIANT_TRUE) {
+            long code = 0;
+            m_loadError = ReadParseError(code);
+            if (FAILED(loaded))
+                return ComFailure(loaded, what);
+            if (m_loadError.empty())
+                return Result::Win32(ERROR_OPEN_FAILED, what);
+            return Result::Failure(static_cast<DWORD>(code ? code : E_FAIL),
+                                   what + HresultSuffix(code ? code : E_FAIL, m_loadError));
         }
-        m_loadedPath = path;
+        m_path = path;
         m_loaded = true;
-        return 1;
+        return Result::Ok();
     } catch (...) {
-        return 0;
+        return ComFailure(E_OUTOFMEMORY, what);
     }
 }
 
-int CXMLDocumentHandler::Save(const std::wstring& path)
+Result XmlDocument::Save(const std::wstring& path)
 {
+    const std::wstring& target = path.empty() ? m_path : path;
+    const std::wstring what = L"Unable to save " + (target.empty() ? std::wstring(L"an unnamed document") : target);
     if (!m_document)
-        return 0;
+        return ComFailure(FAILED(m_created) ? m_created : E_POINTER, what);
+    if (target.empty())
+        return Result::Win32(ERROR_INVALID_NAME, what);
     try {
-        const std::wstring& target = path.empty() ? m_loadedPath : path;
-        if (target.empty())
-            return 0;
         Variant destination(target);
-        return m_document->save(destination.Get()) == S_OK ? 1 : 0;
+        const HRESULT saved = m_document->save(destination.Get());
+        if (saved == S_OK)
+            return Result::Ok();
+        return ComFailure(FAILED(saved) ? saved : E_FAIL, what);
     } catch (...) {
-        return 0;
+        return ComFailure(E_OUTOFMEMORY, what);
     }
 }
 
-CXMLNodeHandler CXMLDocumentHandler::GetRootNode() const
+XmlNode XmlDocument::Root() const
 {
     if (!m_document)
         return {};
@@ -474,67 +481,5 @@ CXMLNodeHandler CXMLDocumentHandler::GetRootNode() const
     ComPtr<IXMLDOMNode> node;
     if (FAILED(root->QueryInterface(IidXmlDomNode, reinterpret_cast<void**>(node.GetAddressOf()))))
         return {};
-    return CXMLNodeHandler(node.Get());
-}
-
-CXMLNodeHandler CXMLDocumentHandler::SelectList(const std::wstring& listPath) const
-{
-    return GetRootNode().SelectSingleNode(listPath);
-}
-
-void CXMLDocumentHandler::WriteError(const std::wstring& message) const
-{
-    LogError(message);
-}
-
-DirectoryChangeMap* CXMLDocumentHandler::DirectoryMapFor(const std::wstring& listPath) noexcept
-{
-    if (listPath == NodePath::FilesAdded)
-        return &m_addedFiles;
-    if (listPath == NodePath::FilesModified)
-        return &m_modifiedFiles;
-    if (listPath == NodePath::FilesDeleted)
-        return &m_deletedFiles;
-    return nullptr;
-}
-
-RegistryChangeMap* CXMLDocumentHandler::RegistryMapFor(const std::wstring& listPath) noexcept
-{
-    if (listPath == NodePath::RegistryAdded)
-        return &m_addedKeys;
-    if (listPath == NodePath::RegistryModified)
-        return &m_modifiedKeys;
-    if (listPath == NodePath::RegistryDeleted)
-        return &m_deletedKeys;
-    return nullptr;
-}
-
-IniChangeMap* CXMLDocumentHandler::IniMapFor(const std::wstring& listPath) noexcept
-{
-    if (listPath == NodePath::IniAdded)
-        return &m_addedIni;
-    if (listPath == NodePath::IniModified)
-        return &m_modifiedIni;
-    if (listPath == NodePath::IniDeleted)
-        return &m_deletedIni;
-    return nullptr;
-}
-
-void CXMLDocumentHandler::ClearModel()
-{
-    m_allFiles.clear();
-    m_allFolders.clear();
-    m_allRegistryKeys.clear();
-    m_shortcuts.clear();
-    m_addedFiles.clear();
-    m_modifiedFiles.clear();
-    m_deletedFiles.clear();
-    m_addedKeys.clear();
-    m_modifiedKeys.clear();
-    m_deletedKeys.clear();
-    m_addedIni.clear();
-    m_modifiedIni.clear();
-    m_deletedIni.clear();
-    m_icons.clear();
-    m_product = {};
+    return XmlNode(node.Get());
 }

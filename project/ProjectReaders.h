@@ -1,0 +1,37 @@
+#pragma once
+// Readers from a loaded project file (or change document) into values, and
+// the rebuild of a project file from a model. Each reader selects its list
+// below the document element (first match) and walks its elements in
+// document order, reading attributes by name; a missing list reads as empty.
+#include "project/ProjectModel.h"
+#include "project/XmlDocument.h"
+
+#include <string>
+
+// Replaces the model's file map of that origin and appends to its all-folders
+// and all-files lists.
+void ReadFileList(const XmlDocument& document, ChangeOrigin origin, ProjectModel& model);
+// Replaces the model's registry map of that origin and appends to all keys.
+void ReadRegistryList(const XmlDocument& document, ChangeOrigin origin, ProjectModel& model);
+// The INI entries of one origin.
+IniChangeMap ReadIniList(const XmlDocument& document, ChangeOrigin origin);
+// Starts the all-lists afresh and reads the six file and registry lists.
+void ReadProjectLists(const XmlDocument& document, ProjectModel& model);
+// Appends the shortcuts to `destination`; icon paths come back real.
+void ReadShortcutList(const XmlDocument& document, ShortcutList& destination);
+// Adds the icons to `destination`.
+void ReadShortcutIcons(const XmlDocument& document, IconMap& destination);
+// The first (newest) inner ProductInformation: true when found, else false
+// and `destination` untouched.
+bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination);
+// Everything the file holds.
+ProjectModel ReadProjectModel(const XmlDocument& document);
+
+// Rebuilds the loaded project file: shortcuts, icons, INI lists, the product
+// information, services and environment are read from it into `model`, then
+// `rawProjectFile` is loaded into the document and every section is written
+// from the model, each step saving to `projectFile`, which the document then
+// stands for. False (logged) when a file could not be loaded or any step
+// could not write the project file.
+[[nodiscard]] bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model,
+                                         const std::wstring& rawProjectFile, const std::wstring& projectFile);

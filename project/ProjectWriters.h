@@ -1,0 +1,37 @@
+#pragma once
+// Writers from values into a loaded project file or change document. Each
+// new element becomes the first child of its parent, so a list ends up in the
+// reverse of the order written. Each writer checks that the document is
+// loaded, logs its failures, and saves the whole document to `savePath` once
+// at its end: true when it was saved. The file and registry writers end
+// without saving, silently, when the thread's stop token asks to stop
+// (StopToken.h); their caller reports it.
+#include "project/ChangeSet.h"
+#include "project/XmlDocument.h"
+
+#include <string>
+#include <vector>
+
+// Whether the file writer keeps every listed file or only packable ones.
+enum class FileListMode { PackableOnly, KeepAll };
+
+// Writes Directory/File elements into the list of that origin. With
+// PackableOnly, files that are not packable (".tmp"/".lnk" in the path, or no
+// longer there) are removed from `files`; folders with nothing to write are
+// removed from `files` either way (an added leaf folder without files stays:
+// it is an empty folder). With PackableOnly and the added list, the written
+// ".exe" files are appended to `addedExecutables` when given.
+bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& files,
+                   const std::wstring& savePath, FileListMode mode,
+                   std::vector<std::wstring>* addedExecutables = nullptr);
+// A key without value records writes nothing.
+bool WriteRegistryList(XmlDocument& document, ChangeOrigin origin, const RegistryChangeMap& keys,
+                       const std::wstring& savePath);
+bool WriteIniList(XmlDocument& document, ChangeOrigin origin, const IniChangeMap& files, const std::wstring& savePath);
+bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath);
+bool WriteShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath);
+// Adds a ProductInformation in front of the older ones.
+bool WriteProductInfo(XmlDocument& document, const ProductInfo& product, const std::wstring& savePath);
+// Empty the list first, then write (the write's result).
+bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath);
+bool ReplaceShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath);
