@@ -11,7 +11,7 @@ std::wstring WorkingFoldersInUse(const std::wstring& holder)
 }
 
 int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& programFolder,
-               const ReportLine& console, const std::function<int()>& wizard)
+               const ReportLine& console, const std::function<int(Session&)>& wizard)
 {
     // Runs from one program folder share its working folders, snapshots and
     // logs: one at a time, held until the run ends.
@@ -36,5 +36,6 @@ int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& p
     // log files, which a refused run must leave to the run that holds them.
     CFileLogSink log(programFolder);
     CLogScope logScope(log);
-    return arguments.empty() ? wizard() : RunCommandLine(arguments, console);
+    Session session;
+    return arguments.empty() ? wizard(session) : RunCommandLine(session, arguments, console);
 }

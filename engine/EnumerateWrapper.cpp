@@ -8,7 +8,6 @@
 #include "common/Utf.h"
 #include "common/Wow64.h"
 #include "project/IncludeExclude.h"
-#include "project/SharedProjectData.h"
 
 #include <functional>
 #include <set>
@@ -176,8 +175,8 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
         [&] { return ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
         [&] { return CopySystemSettingsToProjectFile(); },
         [&] { return ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
-        [&] { return m_project.InsertShortcutInXML(NodePath::Shortcuts, SelectedShortcuts()); },
-        [&] { return m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, ExtractedIcons()); },
+        [&] { return m_project.InsertShortcutInXML(NodePath::Shortcuts, m_shortcuts); },
+        [&] { return m_project.InsertShortcutICONInXML(NodePath::ShortcutIcons, m_icons); },
         [&] { return m_project.InsertProductInfoInXML(NodePath::Product, written); },
     };
     for (const auto& step : steps) {

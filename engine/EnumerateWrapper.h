@@ -18,7 +18,11 @@
 class CEnumerateWrapper
 {
 public:
-    CEnumerateWrapper() = default;
+    // The comparison adds the shortcuts the setup made to `shortcuts`; the
+    // project file gets `shortcuts` and `icons`. Both outlive the wrapper.
+    CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons) : m_shortcuts(shortcuts), m_icons(icons) {}
+    // A wrapper of its own: the lists are its own, empty at first.
+    CEnumerateWrapper() : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons) {}
     ~CEnumerateWrapper();
     CEnumerateWrapper(const CEnumerateWrapper&) = delete;
     CEnumerateWrapper& operator=(const CEnumerateWrapper&) = delete;
@@ -96,6 +100,10 @@ private:
     void ApplyExclusions();
     void WriteError(const std::wstring& message);
 
+    ShortcutList m_ownShortcuts;
+    IconMap m_ownIcons;
+    ShortcutList& m_shortcuts;
+    const IconMap& m_icons;
     bool m_projectLoaded = false;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;

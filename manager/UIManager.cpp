@@ -7,17 +7,8 @@
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/ScanDetailsFile.h"
-#include "project/SharedProjectData.h"
 
 #include <mutex>
-
-namespace {
-
-std::mutex g_instanceLock;
-CUIManager* g_instance = nullptr;
-unsigned g_referenceCount = 0;
-
-} // namespace
 
 std::wstring PlainNameFromProduct(const std::wstring& name)
 {
@@ -28,28 +19,9 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
     return plain;
 }
 
-CUIManager* CUIManager::GetInstance()
+CUIManager::CUIManager(Session& session)
+    : m_session(session), m_coordinator(session.SelectedShortcuts, session.ExtractedIcons)
 {
-    std::lock_guard lock(g_instanceLock);
-    if (g_referenceCount == 0)
-        g_instance = new CUIManager();
-    ++g_referenceCount;
-    return g_instance;
-}
-
-void CUIManager::ReleaseInstance(CUIManager* instance)
-{
-    CUIManager* doomed = nullptr;
-    {
-        std::lock_guard lock(g_instanceLock);
-        if (g_referenceCount == 0 || instance != g_instance)
-            return;
-        if (--g_referenceCount == 0) {
-            doomed = g_instance;
-            g_instance = nullptr;
-        }
-    }
-    delete doomed;
 }
 
 CUIManager::~CUIManager() = default;
@@ -58,7 +30,7 @@ int CUIManager::Initialize()
 {
     if (m_initialized)
         return 1;
-    CleanWorkspaceAtStartup();
+    m_session.SnapshotPending = CleanWorkspaceAtStartup();
     m_snapshotFolder = WorkingSnapshotFolder();
     m_iniBackupFolder = Paths().IniBackupFolder;
     if (!m_coordinator.Initialize())
@@ -152,7 +124,7 @@ ScanDetails CUIManager::ScanDetailsFromIncludedLists()
     LoadExcludedLists();
 
     details[L"SetupFilePath"] = {m_setupFilePath};
-    details[L"SetupFileInfo"] = {m_product.ApplicationName, m_product.Version, m_product.CompanyName};
+    details[L"SetupFileInfo"] = {m_session.Product.ApplicationName, m_session.Product.Version, m_session.Product.CompanyName};
     return details;
 }
 
@@ -200,8 +172,7 @@ void CUIManager::ReadScanDetails()
 
 void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company)
 {
-    m_product = ProductInfo{name, version, company};
-    SharedProductInfo() = m_product;
+    m_session.Product = ProductInfo{name, version, company};
 }
 
 int CUIManager::ParseProjectFile()
@@ -244,11 +215,11 @@ int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 
 int CUIManager::CreateProjectFile()
 {
-    const int result = m_coordinator.BuildProjectFile(m_product);
+    const int result = m_coordinator.BuildProjectFile(m_session.Product);
     if (result == 1) {
         // The capture lives on in the project file: nothing is pending any
         // more, so a later start must not offer to continue it.
-        IsSnapshotTaken = false;
+        m_session.SnapshotPending = false;
         if (!RemoveSnapshotTakenKey())
             LogError(L"CUIManager::CreateProjectFile: Unable to remove IsSnapshotTaken from " +
                      Paths().ConfigFilePath);
@@ -258,9 +229,9 @@ int CUIManager::CreateProjectFile()
     return result;
 }
 
-int CUIManager::BuildPackage()
+int CUIManager::BuildPackage(const BuildRequest& request)
 {
-    const int initialized = m_builder.Initialize(GetProjectFilePath());
+    const int initialized = m_builder.Initialize(request);
     if (initialized != 1) {
         LogError(L" Failed in Initialize of MSIHandler");
         return initialized;

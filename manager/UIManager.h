@@ -2,7 +2,8 @@
 // The one object through which the pages, the command line and the builder
 // reach the project data: the project and include/exclude documents, the
 // snapshot coordinator, the product information, the setup program and the
-// scan details of the capture. A process-wide, reference-counted instance.
+// scan details of the capture. Made by the entry point (the wizard, the
+// command line, a test) over the session of the run, which it outlives not.
 //
 // Threads: the pages run the long operations (the captures and the comparison
 // through Coordinator(), CreateProjectFile, BuildPackage) on a worker
@@ -12,6 +13,7 @@
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "engine/EnumerateWrapper.h"
+#include "manager/Session.h"
 #include "msi/MSIHandler.h"
 #include "project/IncludeExclude.h"
 #include "project/XMLDocumentHandler.h"
@@ -22,10 +24,8 @@
 class CUIManager
 {
 public:
-    // The first call creates the instance; every call counts.
-    static CUIManager* GetInstance();
-    // The last release destroys the instance.
-    static void ReleaseInstance(CUIManager* instance);
+    explicit CUIManager(Session& session);
+    ~CUIManager();
 
     // Start-up: cleans the working folders unless a capture is pending and
     // sets up the coordinator. 1 on success (also when already initialised).
@@ -66,7 +66,7 @@ public:
 
     // ---- Product information and setup program --------------------------------
     void SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company);
-    const ProductInfo& GetProductInfo() const noexcept { return m_product; }
+    const ProductInfo& GetProductInfo() const noexcept { return m_session.Product; }
     void SetSetupFilePath(const std::wstring& path) { m_setupFilePath = path; }
     std::wstring GetSetupFilePath() const { return m_setupFilePath; }
 
@@ -85,10 +85,10 @@ public:
     // stay, so that the capture can be resumed. Returns the coordinator's result.
     int CreateProjectFile();
 
-    // Builds the package from the project file: the MSI builder's whole run.
+    // Builds the package the request asks for: the MSI builder's whole run.
     // The builder's result (1 or 0); " Failed in Initialize of MSIHandler" is
     // logged when it cannot start.
-    int BuildPackage();
+    int BuildPackage(const BuildRequest& request);
 
     CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
     CMSIHandler& Builder() noexcept { return m_builder; }
@@ -100,20 +100,17 @@ public:
     CUIManager& operator=(const CUIManager&) = delete;
 
 private:
-    CUIManager() = default;
-    ~CUIManager();
-
     // The setup program, product information and project file name of the
     // held scan details.
     void TakeSelectionFromScanDetails();
     void LoadExcludedLists();
 
+    Session& m_session;
     bool m_initialized = false;
     std::wstring m_snapshotFolder;
     std::wstring m_iniBackupFolder;
     std::wstring m_setupFilePath;
     CMSIHandler m_builder;
-    ProductInfo m_product;
     CEnumerateWrapper m_coordinator;
     ScanDetails m_scanDetails;
     CXMLDocumentHandler m_projectDocument;
@@ -128,54 +125,3 @@ private:
 // version, a setup's version resource), made one plain file name inside the
 // packages folder; a change is logged.
 std::wstring PlainNameFromProduct(const std::wstring& name);
-
-// Holds the shared manager for the span of one scope (a command, a page).
-class CUIManagerReference
-{
-public:
-    CUIManagerReference() : m_manager(CUIManager::GetInstance()) {}
-    ~CUIManagerReference() { CUIManager::ReleaseInstance(m_manager); }
-    CUIManagerReference(const CUIManagerReference&) = delete;
-    CUIManagerReference& operator=(const CUIManagerReference&) = delete;
-    CUIManager* operator->() const { return m_manager; }
-    CUIManager& operator*() const { return *m_manager; }
-
-private:
-    CUIManager* m_manager;
-};
-
-// A page's hold on the shared manager: taken on first use, given back by
-// Release or when the hold goes with its page.
-class CUIManagerHold
-{
-public:
-    CUIManagerHold() = default;
-    ~CUIManagerHold() { Release(); }
-    CUIManagerHold(const CUIManagerHold&) = delete;
-    CUIManagerHold& operator=(const CUIManagerHold&) = delete;
-
-    CUIManager& Get()
-    {
-        if (!m_manager)
-            m_manager = CUIManager::GetInstance();
-        return *m_manager;
-    }
-    // The manager when it is held, else null.
-    CUIManager* Held() const noexcept { return m_manager; }
-    void Release()
-    {
-        if (m_manager)
-            CUIManager::ReleaseInstance(m_manager);
-        m_manager = nullptr;
-    }
-    // At the end of the wizard: uninitializes the held manager, then gives it back.
-    void UninitializeAndRelease()
-    {
-        if (m_manager)
-            m_manager->Uninitialize();
-        Release();
-    }
-
-private:
-    CUIManager* m_manager = nullptr;
-};

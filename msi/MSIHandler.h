@@ -16,6 +16,7 @@
 #include "common/Log.h"
 #include "common/UniqueHandle.h"
 #include "msi/BuildCounts.h"
+#include "msi/BuildRequest.h"
 #include "msi/CabinetPlan.h"
 #include "msi/IniRows.h"
 #include "msi/MachineValues.h"
@@ -40,10 +41,10 @@ public:
     CMSIHandler(const CMSIHandler&) = delete;
     CMSIHandler& operator=(const CMSIHandler&) = delete;
 
-    // Loads the project file into the builder's own document,
-    // copies the template to the package path and opens the package.
-    // 1 on success; 0 after one log line.
-    int Initialize(const std::wstring& projectFile);
+    // Loads the request's project file into the builder's own document,
+    // copies the template to the package path (in the request's packages
+    // folder) and opens the package. 1 on success; 0 after one log line.
+    int Initialize(const BuildRequest& request);
     // Runs the whole pipeline under a temporary name beside the package and
     // moves the result over the package's name. 1 when the package is
     // complete; 0 when the build could not start, the cabinet could not be
@@ -86,8 +87,9 @@ public:
     const std::vector<std::wstring>& CabinetNames() const noexcept { return m_results.cabinetNames; }
 
 private:
-    // The package's file name in the packages folder.
-    std::wstring PackageFileName() const;
+    // The package's file name in the packages folder: the requested one, else
+    // one made of the product name.
+    std::wstring PackageFileName(const std::wstring& requested) const;
     int InitializeFailed(const std::wstring& line);
 
     std::unique_ptr<CXMLDocumentHandler> m_project;

@@ -77,7 +77,6 @@ CPackageCabinets::CPackageCabinets(BuildContext& build, std::wstring cabinetMake
                                    std::function<void(const std::wstring&)> progressReport)
     : m_build(build), m_cabinetMaker(std::move(cabinetMaker)), m_progressReport(std::move(progressReport))
 {
-    m_directives.packagesFolder = PackagesFolder();
     m_directives.singleDdf = WorkingTempFolder() + L"\\MSIProject.ddf";
 }
 
@@ -98,6 +97,8 @@ void CPackageCabinets::Plan(const std::wstring& packagePath)
         sizes.push_back({file.size, ToUtf8(file.key).size()});
     m_plan = PlanCabinets(sizes, limits);
     m_directives.utf8 = m_build.ddfIsUtf8;
+    // External cabinets go beside the package.
+    m_directives.packagesFolder = packagePath.substr(0, packagePath.find_last_of(L'\\'));
 
     const std::wstring& packages = m_directives.packagesFolder;
     const std::wstring temp = WorkingTempFolder();

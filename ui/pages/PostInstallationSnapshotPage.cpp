@@ -10,8 +10,9 @@
 
 #include <commctrl.h>
 
-CSecondSnapshotDlg::CSecondSnapshotDlg()
-    : CPropertyPage(IDD_POST_INSTALLATION, L"Corvane Repackager 1.0: Post Installation Snapshot")
+CSecondSnapshotDlg::CSecondSnapshotDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_POST_INSTALLATION, L"Corvane Repackager 1.0: Post Installation Snapshot"),
+      m_session(session), m_manager(manager)
 {
 }
 
@@ -32,11 +33,11 @@ BOOL CSecondSnapshotDlg::OnInitDialog()
     SendMessageW(Item(IDC_POST_PROGRESS), PBM_SETRANGE32, 0, CaptureProgress::Range);
     SendMessageW(Item(IDC_POST_PROGRESS), PBM_SETSTEP, 1, 0);
 
-    const ScanDetails details = m_manager.Get().GetScanDetails();
+    const ScanDetails details = m_manager.GetScanDetails();
     m_itemCount = CaptureProgress::ShowSelection(Item(IDC_FOLDER_TREE), Item(IDC_HIVE_TREE), details);
     const auto info = details.find(L"SetupFileInfo");
     const std::wstring name = info != details.end() && !info->second.empty() ? info->second.front()
-                                                                             : m_manager.Get().GetProductInfo().ApplicationName;
+                                                                             : m_manager.GetProductInfo().ApplicationName;
     SetItemText(IDC_DESCRIPTION, ReadyText(name));
     return TRUE;
 }
@@ -66,7 +67,7 @@ LRESULT CSecondSnapshotDlg::OnWizardBack()
 {
     SetWizardButtons(PSWIZB_BACK);
     // A resumed run came from the Existing Snapshot page.
-    return IsSnapshotTaken ? IDD_EXISTING_SNAPSHOT : IDD_LAUNCH_SETUP;
+    return m_session.SnapshotPending ? IDD_EXISTING_SNAPSHOT : IDD_LAUNCH_SETUP;
 }
 
 LRESULT CSecondSnapshotDlg::OnWizardNext()
@@ -93,7 +94,7 @@ void CSecondSnapshotDlg::StartCapture()
     HWND bar = Item(IDC_POST_PROGRESS);
     SendMessageW(bar, PBM_SETPOS, 0, 0);
     SendMessageW(bar, PBM_SETSTEP, 1, 0);
-    CUIManager* manager = &m_manager.Get();
+    CUIManager* manager = &m_manager;
     const ScanDetails details = manager->GetScanDetails();
     if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); })) {
         Failed(L"The post installation snapshot could not be started.");
@@ -162,7 +163,7 @@ void CSecondSnapshotDlg::CaptureEnded()
     m_progressStep = CaptureProgress::ComparisonStep;
     Progress().SetStepCount(0);
     m_phase = Phase::Comparing;
-    CUIManager* manager = &m_manager.Get();
+    CUIManager* manager = &m_manager;
     if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
         Failed(L"The comparison of the snapshots could not be started.");
 }
@@ -172,7 +173,6 @@ void CSecondSnapshotDlg::ComparisonEnded()
     Progress().SetStatusText(L"");
     Progress().SetDetailText(L"");
     SetItemText(IDC_DESCRIPTION, L"Comparision finished.\r\n");
-    m_manager.Release();
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_phase = Phase::Compared;
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);

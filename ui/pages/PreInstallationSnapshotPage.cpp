@@ -19,8 +19,9 @@ constexpr wchar_t Description[] =
 
 } // namespace
 
-CCaptureSnapshotDlg::CCaptureSnapshotDlg()
-    : CPropertyPage(IDD_PRE_INSTALLATION, L"Corvane Repackager 1.0: Pre Installation Snapshot")
+CCaptureSnapshotDlg::CCaptureSnapshotDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_PRE_INSTALLATION, L"Corvane Repackager 1.0: Pre Installation Snapshot"),
+      m_session(session), m_manager(manager)
 {
 }
 
@@ -64,7 +65,7 @@ void CCaptureSnapshotDlg::OnAdvanced()
     // The sheet's result does not matter: its OK has already handed the new
     // selection to the manager, and Cancel left the old one.
     {
-        CParentSheet sheet;
+        CParentSheet sheet(m_session, m_manager);
         sheet.DoModal(SheetWindow());
     }
     ReloadSelection();
