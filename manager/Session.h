@@ -4,8 +4,10 @@
 // and through the wizard sheet to the pages.
 //
 // Threads: the fields are written on the window thread while no worker runs,
-// except where a field says otherwise; a worker only reads them.
+// except where a field says otherwise; a worker only reads them. Writers
+// check WindowThread in debug builds.
 #include "common/ChangeTypes.h"
+#include "common/WindowThread.h"
 #include "project/IncludeExclude.h"
 
 #include <atomic>
@@ -20,6 +22,9 @@ struct AddedExclusions
 
 struct Session
 {
+    // The thread that made the session: the window thread of the run.
+    CWindowThread WindowThread;
+
     // The shortcuts the user chose for the package (the comparison's worker
     // adds those the setup made while the pages wait for it) and the icons
     // extracted for them; the project file writer takes both.

@@ -8,7 +8,6 @@
 #include "common/Workspace.h"
 #include "manager/ScanDetailsFile.h"
 
-#include <mutex>
 
 std::wstring PlainNameFromProduct(const std::wstring& name)
 {
@@ -20,7 +19,7 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 }
 
 CUIManager::CUIManager(Session& session)
-    : m_session(session), m_coordinator(session.SelectedShortcuts, session.ExtractedIcons)
+    : m_session(session), m_builder(Progress()), m_coordinator(session.SelectedShortcuts, session.ExtractedIcons)
 {
 }
 
@@ -49,62 +48,11 @@ int CUIManager::Uninitialize()
     return 1;
 }
 
-ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
-{
-    const std::lock_guard lock(m_includeExcludeLock);
-    if (m_includeExcludeDocument.Load(file) != 1) {
-        LogError(L" Unable to Load " + file + L" File");
-        return nullptr;
-    }
-    ExcludedItemMap* map = ExcludedMapFor(listPath);
-    if (map)
-        ReadIncludeExcludeList(m_includeExcludeDocument, listPath);
-    return map;
-}
-
-IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
-{
-    const std::lock_guard lock(m_includeExcludeLock);
-    if (m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath) != 1) {
-        LogError(L" Unable to Load " + Paths().DefaultIncludeExcludePath + L" File");
-        return nullptr;
-    }
-    IncludedItemMap* map = IncludedMapFor(listPath);
-    if (map)
-        ReadIncludeExcludeList(m_includeExcludeDocument, listPath);
-    return map;
-}
-
-void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
-{
-    const std::lock_guard lock(m_includeExcludeLock);
-    // A save rewrites the lists of one mode in its own target and keeps the
-    // other lists as that target has them: it starts from the target itself
-    // (from the default file while the target does not exist yet). Starting
-    // from another file would carry that file's lists into the target (the
-    // user's updated exclusions into the default file, say).
-    const std::wstring target = targetName == UpdatedIncludeExcludeName ? Paths().UpdatedIncludeExcludePath
-                                                                        : Paths().DefaultIncludeExcludePath;
-    const std::wstring source = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
-                                    ? target
-                                    : Paths().DefaultIncludeExcludePath;
-    if (m_includeExcludeDocument.Load(source) == 1)
-        m_includeExcludeDocument.RegenerateIncludeExcludeFile(mode, targetName);
-}
-
-void CUIManager::CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination)
-{
-    ExcludedItemMap* source = ExcludedMapFor(listPath);
-    if (!source || source == &destination)
-        return;
-    destination = *source;
-}
-
 ScanDetails CUIManager::ScanDetailsFromIncludedLists()
 {
     ScanDetails details;
     std::vector<std::wstring>& folders = details[L"File"];
-    if (const IncludedItemMap* included = LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
+    if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
         for (const auto& [key, name] : *included) {
             std::wstring real = name;
             ToRealPath(real);
@@ -114,30 +62,18 @@ ScanDetails CUIManager::ScanDetailsFromIncludedLists()
         folders.push_back(TokenValues().systemdrive);
     }
     std::vector<std::wstring>& hives = details[L"Registry"];
-    if (const IncludedItemMap* included = LoadIncludedItems(IncludeExcludePath::RegistryIncluded)) {
+    if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::RegistryIncluded)) {
         for (const auto& [key, name] : *included)
             hives.push_back(name);
     } else {
         hives = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
                  L"HKEY_CURRENT_CONFIG"};
     }
-    LoadExcludedLists();
+    m_includeExclude.LoadExcludedLists();
 
     details[L"SetupFilePath"] = {m_setupFilePath};
     details[L"SetupFileInfo"] = {m_session.Product.ApplicationName, m_session.Product.Version, m_session.Product.CompanyName};
     return details;
-}
-
-void CUIManager::LoadExcludedLists()
-{
-    // Excluded items saved by the user go to "UpdatedIncludeExclude.xml" once
-    // an inclusion save switched to it; otherwise they live in the default file.
-    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
-    const std::wstring file = GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
-                                  ? updated
-                                  : Paths().DefaultIncludeExcludePath;
-    LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
-    LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
 }
 
 void CUIManager::TakeSelectionFromScanDetails()
@@ -166,12 +102,13 @@ void CUIManager::ReadScanDetails()
     const std::wstring folder = m_snapshotFolder.empty() ? WorkingSnapshotFolder() : m_snapshotFolder;
     m_scanDetails = ReadScanDetailsFile(folder + L"\\" + ScanDetailsFileName);
     // The second capture of a resumed run must leave out what the first did.
-    LoadExcludedLists();
+    m_includeExclude.LoadExcludedLists();
     TakeSelectionFromScanDetails();
 }
 
 void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company)
 {
+    m_session.WindowThread.AssertCurrent(L"the product information");
     m_session.Product = ProductInfo{name, version, company};
 }
 

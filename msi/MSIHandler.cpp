@@ -18,7 +18,9 @@ bool FileExists(const std::wstring& path)
 
 } // namespace
 
-CMSIHandler::CMSIHandler() = default;
+CMSIHandler::CMSIHandler(CProgressState& progress) : m_progress(progress) {}
+
+CMSIHandler::CMSIHandler() : m_progress(m_ownProgress) {}
 
 CMSIHandler::~CMSIHandler() = default;
 
@@ -95,7 +97,7 @@ int CMSIHandler::BuildMSI()
     m_results.counts = {};
     m_results.leftOut.clear();
     m_results.failure.clear();
-    CPackageBuild build(*m_transaction, *m_project, m_productInfo, m_results, {m_cabinetMaker, m_progressReport});
+    CPackageBuild build(*m_transaction, *m_project, m_productInfo, m_results, {m_cabinetMaker, m_progressReport, m_progress});
     return build.Run() ? 1 : 0;
 }
 

@@ -14,6 +14,7 @@
 // thread (installer handles are closed on the thread that opened them).
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "msi/BuildCounts.h"
 #include "msi/BuildRequest.h"
@@ -36,6 +37,9 @@ class CPackageTransaction;
 class CMSIHandler
 {
 public:
+    // Reports into `progress`, which outlives the builder.
+    explicit CMSIHandler(CProgressState& progress);
+    // Reports into a progress state of its own.
     CMSIHandler();
     ~CMSIHandler();
     CMSIHandler(const CMSIHandler&) = delete;
@@ -92,6 +96,8 @@ private:
     std::wstring PackageFileName(const std::wstring& requested) const;
     int InitializeFailed(const std::wstring& line);
 
+    CProgressState m_ownProgress;
+    CProgressState& m_progress;
     std::unique_ptr<CXMLDocumentHandler> m_project;
     bool m_isProjectLoaded = false;
     ProductInfo m_productInfo;

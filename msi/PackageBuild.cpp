@@ -1,7 +1,6 @@
 #include "msi/PackageBuild.h"
 
 #include "common/Log.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "msi/FileCollection.h"
@@ -44,7 +43,7 @@ bool ReadsUtf8(const std::wstring& cabinetMaker)
 CPackageBuild::CPackageBuild(CPackageTransaction& transaction, CXMLDocumentHandler& project,
                              const ProductInfo& product, MsiBuildResults& results,
                              const PackageBuildSettings& settings)
-    : m_transaction(transaction), m_build(transaction.Database(), transaction.CodePage(), project, product, results),
+    : m_transaction(transaction), m_progress(settings.progress), m_build(transaction.Database(), transaction.CodePage(), project, product, results),
       m_directories(m_build), m_registry(m_build, m_directories), m_ini(m_build, m_directories),
       m_shortcuts(m_build, m_directories), m_settings(m_build),
       m_cabinets(m_build, settings.cabinetMaker, settings.progressReport)
@@ -76,7 +75,7 @@ Result CPackageBuild::Run()
     m_build.results.cabinetNames = m_cabinets.Names();
     if (Result written = m_cabinets.WriteDirectives(); !written)
         return written;
-    Progress().SetStatusText(L"DDF File Creation is in progress.");
+    m_progress.SetStatusText(L"DDF File Creation is in progress.");
 
     CXMLDocumentHandler& project = m_build.project;
     for (const DirectoryChangeMap* map : {&project.AddedFiles(), &project.ModifiedFiles()})
@@ -133,7 +132,7 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     // middle of the build whatever finishes first.
     const bool hasFiles = !m_build.files.empty();
     const std::size_t cabinetUnits = hasFiles ? rowUnits : 0;
-    m_pacer = std::make_unique<CBuildPacer>(rowUnits + cabinetUnits);
+    m_pacer = std::make_unique<CBuildPacer>(m_progress, rowUnits + cabinetUnits);
     CBuildPacer& pacer = *m_pacer;
     // The cabinets' share of the work grows with the bytes packed.
     std::size_t cabinetCounted = 0;
@@ -153,10 +152,10 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     // turns, and the switching costs more than it overlaps).
     const bool cabinetBesideRows = ProcessorsAvailable() > 1;
     if (hasFiles && cabinetBesideRows) {
-        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        m_progress.SetStatusText(L"CAB File Creation is in progress.");
         cabinet = m_cabinets.Start();
     }
-    Progress().SetStatusText(L"MSI TABLE Entry is in progress.");
+    m_progress.SetStatusText(L"MSI TABLE Entry is in progress.");
     for (const auto& [units, step] : rowSteps) {
         if (StopRequested())
             return false;
@@ -167,14 +166,14 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     if (StopRequested())
         return false;
 
-    Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+    m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
     WriteSummaryInformation(m_build);
     if (!hasFiles)
         return true;
     if (!cabinetBesideRows) {
-        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        m_progress.SetStatusText(L"CAB File Creation is in progress.");
         cabinet = m_cabinets.Start();
-        Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+        m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
     }
     if (cabinet)
         cabinet = m_cabinets.Finish(paceCabinet);
@@ -198,15 +197,17 @@ void CPackageBuild::CloseRows()
 Result CPackageBuild::Commit(Result cabinet)
 {
     if (Result committed = m_transaction.Commit(); !committed) {
-        Progress().SetStatusText(L"");
+        m_progress.SetStatusText(L"");
         Result failure = m_build.Fail(std::move(committed));
         Discard();
         return failure;
     }
     // The embedded cabinets go into the committed package's file.
-    if (cabinet)
+    if (cabinet) {
+        m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
         cabinet = m_cabinets.Store(m_transaction.BuildPath());
-    Progress().SetStatusText(L"");
+    }
+    m_progress.SetStatusText(L"");
     if (!cabinet) {
         Discard();
         return cabinet;
@@ -233,7 +234,7 @@ Result CPackageBuild::Stopped()
     // same name stays.
     (void)m_build.CloseTables();
     Discard();
-    Progress().SetStatusText(L"");
+    m_progress.SetStatusText(L"");
     const std::wstring line =
         L"CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_transaction.PackagePath() + L" not written";
     LogError(line);

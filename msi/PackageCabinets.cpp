@@ -3,7 +3,6 @@
 #include "common/Config.h"
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "msi/BuildContext.h"
@@ -216,7 +215,6 @@ Result CPackageCabinets::Store(const std::wstring& package)
 {
     if (m_plan.external || m_plan.cabinets.empty())
         return Result::Ok();
-    Progress().SetStatusText(L"Creating Internal CAB is in progress.");
     std::vector<StreamSource> streams;
     for (std::size_t c = 0; c < m_names.size(); ++c)
         streams.push_back({m_names[c].substr(1), m_directives.cabinetFiles[c]});

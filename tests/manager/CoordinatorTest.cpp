@@ -201,15 +201,15 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
                    "<IncludedEntry Name=\"HKEY_CURRENT_USER\"/></IncludedItems><ExcludedItems/></RegistrySystem></R>");
     Session session;
     auto manager = std::make_unique<CUIManager>(session);
-    ASSERT_NE(manager->LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
-    EXPECT_EQ(manager->LoadIncludedItems(L"Bogus//Path"), nullptr);
+    ASSERT_NE(manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
+    EXPECT_EQ(manager->IncludeExclude().LoadIncludedItems(L"Bogus//Path"), nullptr);
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
-    manager->SaveIncludeExclude(0, L"UpdatedIncludeExclude.xml");
+    manager->IncludeExclude().Save(0, L"UpdatedIncludeExclude.xml");
     FileExcludedItems().emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
-    manager->SaveIncludeExclude(1, L"UpdatedIncludeExclude.xml");
+    manager->IncludeExclude().Save(1, L"UpdatedIncludeExclude.xml");
 
     ExcludedItemMap copy{{L"OLD", ExcludedItem{L"old", L""}}};
-    manager->CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
+    manager->IncludeExclude().CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
     EXPECT_EQ(copy, FileExcludedItems());
     manager.reset();
 
@@ -234,7 +234,7 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
     FileExcludedItems() = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
     RegistryIncludedItems() = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
     for (const Save& save : {Save{1, L"DefaultIncludeExclude.xml"}, Save{0, L"DefaultIncludeExclude.xml"}})
-        manager->SaveIncludeExclude(save.mode, save.target);
+        manager->IncludeExclude().Save(save.mode, save.target);
     manager.reset();
     CXMLDocumentHandler defaults;
     ASSERT_EQ(defaults.Load(m_root / L"prog\\DefaultIncludeExclude.xml"), 1);
@@ -353,12 +353,12 @@ TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
     std::atomic<bool> done{false};
     std::thread included([&] {
         while (!done)
-            manager->LoadIncludedItems(IncludeExcludePath::FilesIncluded);
+            manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::FilesIncluded);
     });
     int wrong = 0;
     for (int i = 0; i < 300; ++i) {
         FileExcludedItems().clear();
-        manager->LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
+        manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
         if (FileExcludedItems().size() != 1 || FileExcludedItems().begin()->second.Name != L"C:\\FromUser")
             ++wrong;
     }

@@ -1088,21 +1088,22 @@ TEST(BuildPacer, TheStepCountTurnsOneAtTheMiddleAndStays)
         {4, {3, 3}, {1, 1}, {750, 1000}},                                      // more than the total
     };
     for (const Case& c : cases) {
-        Progress().SetStepCount(7);
+        CProgressState progress;
+        progress.SetStepCount(7);
         {
-            CBuildPacer pacer(c.total);
-            EXPECT_EQ(Progress().StepCount(), 0);
-            EXPECT_EQ(Progress().Share(), 0);
+            CBuildPacer pacer(progress, c.total);
+            EXPECT_EQ(progress.StepCount(), 0);
+            EXPECT_EQ(progress.Share(), 0);
             std::vector<int> seen, shares;
             for (std::size_t units : c.finished) {
                 pacer.Finished(units);
-                seen.push_back(Progress().StepCount());
-                shares.push_back(Progress().Share());
+                seen.push_back(progress.StepCount());
+                shares.push_back(progress.Share());
             }
             EXPECT_EQ(seen, c.counts) << "total " << c.total;
             EXPECT_EQ(shares, c.shares) << "total " << c.total;
         }
-        EXPECT_EQ(Progress().Share(), -1) << "no share once the build is over";
+        EXPECT_EQ(progress.Share(), -1) << "no share once the build is over";
     }
 }
 
@@ -1128,19 +1129,20 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
         if (oneProcessor) {
             ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1)));
         }
-        Progress().SetStepCount(7);
+        CProgressState progress;
+        progress.SetStepCount(7);
         std::atomic<bool> building{true};
         std::vector<int> seen;
         std::thread watcher([&] {
-            int last = Progress().StepCount();
+            int last = progress.StepCount();
             seen.push_back(last);
             while (building) {
-                const int now = Progress().StepCount();
+                const int now = progress.StepCount();
                 if (now != last)
                     seen.push_back(last = now);
             }
         });
-        CMSIHandler builder;
+        CMSIHandler builder(progress);
         ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
@@ -1165,6 +1167,35 @@ struct RemovedFolder
     std::wstring path;
     ~RemovedFolder() { RemoveFolderTree(path); }
 };
+
+TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt)
+{
+    const std::wstring root = TokenValues().programfiles + L"\\CorvaneRequest" + NewGuidText().substr(1, 8);
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    const RemovedFolder removed{root};
+    // Two cabinets of 40,000 bytes that do not compress: more than may be embedded.
+    std::vector<std::wstring> files;
+    for (int i = 1; i <= 2; ++i) {
+        files.push_back(root + L"\\f" + std::to_wstring(i) + L".bin");
+        WriteFileBytes(files.back(), RandomBytes(40000, 40 + i));
+    }
+    WriteMinimalProject({L"Elsewhere", L"1.0", L"Acme"}, {{root, files}});
+    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
+    WriteFileBytes(Paths().ConfigFilePath, "[PackageBuild]\r\nCabinetSizeLimit=64K\r\nEmbeddedCabinetLimit=64K\r\n");
+    const std::wstring output = m_temp / L"requested";
+    ASSERT_TRUE(CreateDirectoryW(output.c_str(), nullptr));
+
+    CMSIHandler builder;
+    builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
+    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L""}));
+    EXPECT_EQ(builder.PackagePath(), output + L"\\Packages\\Elsewhere.msi");
+    ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
+    builder.Uninitialize();
+    EXPECT_TRUE(PathExists(output + L"\\Packages\\Elsewhere.msi"));
+    EXPECT_TRUE(PathExists(output + L"\\Packages\\data1.cab")) << "the cabinet goes beside its package";
+    EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\Elsewhere.msi"));
+    EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\data1.cab")) << "nothing lands in the path table's folder";
+}
 
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {

@@ -415,7 +415,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_TRUE(w.IsVisible(IDC_ADVANCED));
     EXPECT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(w.Control(IDC_FOLDER_TREE), WM_GETFONT, 0, 0)), DialogFont());
-    EXPECT_TRUE(PathExists(m_manager->SnapshotFolder() + L"\\ScanDetails.txt"));
+    EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\ScanDetails.txt"));
     EXPECT_FALSE(ReadSnapshotTakenKey());
     CCaptureSnapshotDlg& pre = w.Sheet().PreInstallationPage();
     EXPECT_EQ(pre.ItemCount(), 2);

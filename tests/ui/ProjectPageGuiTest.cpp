@@ -66,7 +66,7 @@ protected:
         m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
         const ScanDetails details{{L"File", {app}}};
         // A project file written by an earlier case took the working folders along.
-        EnsureFolder(m_manager->SnapshotFolder());
+        EnsureFolder(WorkingSnapshotFolder());
         EnsureFolder(Paths().IniBackupFolder);
         m_manager->SetScanDetails(details);
         ASSERT_EQ(m_manager->WriteScanDetails(), 1);

@@ -82,8 +82,8 @@ BOOL CAdvanceInclude::OnInitDialog()
     m_sheet.LoaderStarted();
     CUIManager* manager = &m_manager;
     Worker().Start([this, manager] {
-        manager->LoadIncludedItems(IncludeExcludePath::FilesIncluded);
-        manager->LoadIncludedItems(IncludeExcludePath::RegistryIncluded);
+        manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::FilesIncluded);
+        manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::RegistryIncluded);
         m_loaded = manager->GetScanDetails();
         return 1;
     });
@@ -148,7 +148,7 @@ void CAdvanceInclude::Save(const std::wstring& targetName)
                                    manager->GetSetupFilePath(), manager->GetProductInfo());
     manager->SetScanDetails(details);
     manager->WriteScanDetails();
-    manager->SaveIncludeExclude(0, targetName);
+    manager->IncludeExclude().Save(0, targetName);
 }
 
 HBRUSH CAdvanceInclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH defaultBrush)
@@ -187,10 +187,10 @@ BOOL CAdvanceExclude::OnInitDialog()
     const std::wstring file = ExcludedListFile();
     CUIManager* manager = &m_manager;
     Worker().Start([this, manager, file] {
-        manager->LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
-        manager->LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
-        manager->CopyExcludedItems(IncludeExcludePath::FilesExcluded, m_loadedFiles);
-        manager->CopyExcludedItems(IncludeExcludePath::RegistryExcluded, m_loadedKeys);
+        manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
+        manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
+        CIncludeExcludeFiles::CopyExcludedItems(IncludeExcludePath::FilesExcluded, m_loadedFiles);
+        CIncludeExcludeFiles::CopyExcludedItems(IncludeExcludePath::RegistryExcluded, m_loadedKeys);
         return 1;
     });
     SetTimer(Window(), IDT_ADVANCE_LOADER, LoaderPollMs, nullptr);
@@ -341,7 +341,7 @@ std::vector<std::wstring> CAdvanceExclude::Save(const std::wstring& targetName)
         TickedPaths(m_registry), m_loadedKeys, m_added.Registry, m_hiddenKeys);
     FileExcludedItems() = std::move(files.saved);
     RegistryExcludedItems() = std::move(keys.saved);
-    m_manager.SaveIncludeExclude(1, targetName);
+    m_manager.IncludeExclude().Save(1, targetName);
     std::vector<std::wstring> notSaved = std::move(files.withoutDescription);
     notSaved.insert(notSaved.end(), keys.withoutDescription.begin(), keys.withoutDescription.end());
     return notSaved;

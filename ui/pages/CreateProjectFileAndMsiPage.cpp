@@ -175,6 +175,7 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     // The process-wide lists the project writer stores, made again from the
     // page's entries (the captured shortcuts among them) on every Next, so
     // that a second Next does not repeat them.
+    m_session.WindowThread.AssertCurrent(L"the selected shortcuts");
     m_session.ExtractedIcons.clear();
     m_session.SelectedShortcuts.clear();
     return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, m_session.SelectedShortcuts,

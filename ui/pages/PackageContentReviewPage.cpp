@@ -70,7 +70,7 @@ BOOL CContentReviewPage::OnInitDialog()
     const std::wstring list = m_registry ? IncludeExcludePath::RegistryExcluded : IncludeExcludePath::FilesExcluded;
     CUIManager& manager = m_manager;
     if (const ExcludedItemMap* defaults =
-            manager.LoadExcludedItems(list, manager.IncludeExcludeDocument().GetIncludeExcludePath()))
+            manager.IncludeExclude().LoadExcludedItems(list, manager.IncludeExclude().LoadedPath()))
         m_defaults = *defaults;
 
     // Earlier exclusions stay in force.
