@@ -4,9 +4,10 @@
 // and through the wizard sheet to the pages.
 //
 // Threads: the fields are written on the window thread while no worker runs,
-// except where a field says otherwise; a worker only reads them. Writers
-// check WindowThread in debug builds.
+// except where a field says otherwise; a worker only reads them. The
+// manager's setters and the pages check WindowThread in debug builds.
 #include "common/ChangeTypes.h"
+#include "common/Progress.h"
 #include "common/WindowThread.h"
 #include "project/IncludeExclude.h"
 
@@ -37,6 +38,10 @@ struct Session
     // A first snapshot waits for its second (mirrors the pending-capture key
     // of the configuration file). Atomic: a worker's clean-up clears it.
     std::atomic<bool> SnapshotPending{false};
+
+    // The progress of the running worker (any thread), polled by the page
+    // that started it.
+    CProgressState Progress;
 
     AddedExclusions AddToExclude;
 

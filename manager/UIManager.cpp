@@ -19,7 +19,8 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 }
 
 CUIManager::CUIManager(Session& session)
-    : m_session(session), m_builder(Progress()), m_coordinator(session.SelectedShortcuts, session.ExtractedIcons)
+    : m_session(session), m_builder(session.Progress),
+      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress)
 {
 }
 
@@ -72,7 +73,8 @@ ScanDetails CUIManager::ScanDetailsFromIncludedLists()
     m_includeExclude.LoadExcludedLists();
 
     details[L"SetupFilePath"] = {m_setupFilePath};
-    details[L"SetupFileInfo"] = {m_session.Product.ApplicationName, m_session.Product.Version, m_session.Product.CompanyName};
+    const ProductInfo& product = m_session.Product;
+    details[L"SetupFileInfo"] = {product.ApplicationName, product.Version, product.CompanyName};
     return details;
 }
 

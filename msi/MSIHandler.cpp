@@ -97,7 +97,8 @@ int CMSIHandler::BuildMSI()
     m_results.counts = {};
     m_results.leftOut.clear();
     m_results.failure.clear();
-    CPackageBuild build(*m_transaction, *m_project, m_productInfo, m_results, {m_cabinetMaker, m_progressReport, m_progress});
+    CPackageBuild build(*m_transaction, *m_project, m_productInfo, m_results,
+                        {m_cabinetMaker, m_progressReport, m_progress});
     return build.Run() ? 1 : 0;
 }
 

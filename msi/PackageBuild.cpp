@@ -43,7 +43,8 @@ bool ReadsUtf8(const std::wstring& cabinetMaker)
 CPackageBuild::CPackageBuild(CPackageTransaction& transaction, CXMLDocumentHandler& project,
                              const ProductInfo& product, MsiBuildResults& results,
                              const PackageBuildSettings& settings)
-    : m_transaction(transaction), m_progress(settings.progress), m_build(transaction.Database(), transaction.CodePage(), project, product, results),
+    : m_transaction(transaction), m_progress(settings.progress),
+      m_build(transaction.Database(), transaction.CodePage(), project, product, results),
       m_directories(m_build), m_registry(m_build, m_directories), m_ini(m_build, m_directories),
       m_shortcuts(m_build, m_directories), m_settings(m_build),
       m_cabinets(m_build, settings.cabinetMaker, settings.progressReport)

@@ -73,14 +73,16 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
     EXPECT_TRUE(added.Files.empty());
     EXPECT_TRUE(ticked.empty());
 
-    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"FileNotChecked\\C:\\Data\\Cache", L"  the cache ", tickFolder, tickKey),
-              AddResult::Added);
+    EXPECT_EQ(
+        AdvanceSheet::AddToExclude(added, L"FileNotChecked\\C:\\Data\\Cache", L"  the cache ", tickFolder, tickKey),
+        AddResult::Added);
     EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"RegistryNotChecked\\HKEY_CURRENT_USER\\Software\\A", L"a", tickFolder,
                                          tickKey),
               AddResult::Added);
     EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Registry\\HKEY_CURRENT_USER\\Software\\B", L"b", tickFolder, tickKey),
               AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Something\\C:\\X", L"x", tickFolder, tickKey), AddResult::UnknownKind);
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Something\\C:\\X", L"x", tickFolder, tickKey),
+              AddResult::UnknownKind);
     EXPECT_EQ(ticked, (std::vector<std::wstring>{L"C:\\Data\\Cache", L"key HKEY_CURRENT_USER\\Software\\A"}));
     EXPECT_EQ(added.Files, Map({{L"C:\\Data\\Cache", L"the cache"}}));
     EXPECT_EQ(added.Registry,

@@ -710,14 +710,15 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
                                {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}});
     // Saved as for a restart: the welcome page reads it back.
     ASSERT_EQ(m_manager->WriteScanDetails(), 1);
-    Progress().SetStepCount(0);
+    m_session.Progress.SetStepCount(0);
 
     WizardDriver& w = OpenAt(PagePosition::PostInstallationSnapshot);
     CSecondSnapshotDlg& post = w.Sheet().PostInstallationPage();
     EXPECT_EQ(post.ItemCount(), 200);
     ASSERT_TRUE(BackAndNextEnabled(w));
     w.PressNext();
-    ASSERT_TRUE(WaitUntil([] { return Progress().StepCount() >= 1; }, 60000)) << "the capture never got going";
+    ASSERT_TRUE(WaitUntil([&] { return m_session.Progress.StepCount() >= 1; }, 60000))
+        << "the capture never got going";
     ASSERT_EQ(post.CurrentPhase(), CSecondSnapshotDlg::Phase::Capturing);
     EXPECT_FALSE(w.IsButtonEnabled(ID_WIZNEXT));
     EXPECT_FALSE(w.IsButtonEnabled(ID_WIZBACK));

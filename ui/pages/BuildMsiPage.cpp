@@ -34,7 +34,7 @@ int PageField(int checkedField)
 CBuildMSIDlg::CBuildMSIDlg(Session& session, CUIManager& manager)
     : CPropertyPage(IDD_BUILD_MSI, L"Corvane Repackager 1.0: Build MSI"),
       m_session(session), m_manager(manager),
-      m_run(*this, IDC_BUILD_PROGRESS, IDC_BUILD_DETAIL, 100)
+      m_run(*this, session.Progress, IDC_BUILD_PROGRESS, IDC_BUILD_DETAIL, 100)
 {
 }
 

@@ -29,7 +29,7 @@ constexpr int EditControls[] = {IDC_TARGET_PATH, IDC_PROJECT_FILE_NAME, IDC_MSI_
 CCreateProjectFileMsiDlg::CCreateProjectFileMsiDlg(Session& session, CUIManager& manager)
     : CPropertyPage(IDD_CREATE_PROJECT, L"Corvane Repackager 1.0: Create Project File and MSI"),
       m_session(session), m_manager(manager),
-      m_run(*this, IDC_PROJECT_PROGRESS, IDC_PROJECT_DETAIL, 50)
+      m_run(*this, session.Progress, IDC_PROJECT_PROGRESS, IDC_PROJECT_DETAIL, 50)
 {
 }
 

@@ -1,7 +1,6 @@
 #include "ui/pages/PostInstallationSnapshotPage.h"
 
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/CaptureProgress.h"
@@ -36,8 +35,9 @@ BOOL CSecondSnapshotDlg::OnInitDialog()
     const ScanDetails details = m_manager.GetScanDetails();
     m_itemCount = CaptureProgress::ShowSelection(Item(IDC_FOLDER_TREE), Item(IDC_HIVE_TREE), details);
     const auto info = details.find(L"SetupFileInfo");
-    const std::wstring name = info != details.end() && !info->second.empty() ? info->second.front()
-                                                                             : m_manager.GetProductInfo().ApplicationName;
+    const std::wstring name = info != details.end() && !info->second.empty()
+                                  ? info->second.front()
+                                  : m_manager.GetProductInfo().ApplicationName;
     SetItemText(IDC_DESCRIPTION, ReadyText(name));
     return TRUE;
 }
@@ -118,8 +118,8 @@ void CSecondSnapshotDlg::OnTimer(UINT_PTR timerId)
         KillTimer(Window(), IDT_CAPTURE_PROGRESS);
         return;
     }
-    SetItemText(IDC_POST_STATUS, Progress().StatusText());
-    SetItemText(IDC_POST_DETAIL, Progress().DetailText());
+    SetItemText(IDC_POST_STATUS, m_session.Progress.StatusText());
+    SetItemText(IDC_POST_DETAIL, m_session.Progress.DetailText());
     HWND bar = Item(IDC_POST_PROGRESS);
     if (m_fill.IsFilling()) {
         if (!m_fill.Tick())
@@ -141,7 +141,7 @@ void CSecondSnapshotDlg::OnTimer(UINT_PTR timerId)
         return;
     }
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    if (CaptureProgress::ShouldAdvance(m_progressStep, Progress().StepCount(), position))
+    if (CaptureProgress::ShouldAdvance(m_progressStep, m_session.Progress.StepCount(), position))
         SendMessageW(bar, PBM_STEPIT, 0, 0);
 }
 
@@ -149,8 +149,8 @@ void CSecondSnapshotDlg::CaptureEnded()
 {
     ShowItem(IDC_POST_DETAIL, false);
     SetItemText(IDC_DESCRIPTION, L"Post installation snapshot done");
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     SetItemText(IDC_POST_STATUS, L"");
     HWND bar = Item(IDC_POST_PROGRESS);
     SendMessageW(bar, PBM_SETPOS, 0, 0);
@@ -161,7 +161,7 @@ void CSecondSnapshotDlg::CaptureEnded()
     SetItemText(IDC_DESCRIPTION, L"Corvane Repackager is now comparing snapshots.");
     // The bar keeps the step of 2 it finished with.
     m_progressStep = CaptureProgress::ComparisonStep;
-    Progress().SetStepCount(0);
+    m_session.Progress.SetStepCount(0);
     m_phase = Phase::Comparing;
     CUIManager* manager = &m_manager;
     if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
@@ -170,8 +170,8 @@ void CSecondSnapshotDlg::CaptureEnded()
 
 void CSecondSnapshotDlg::ComparisonEnded()
 {
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     SetItemText(IDC_DESCRIPTION, L"Comparision finished.\r\n");
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_phase = Phase::Compared;
@@ -185,8 +185,8 @@ void CSecondSnapshotDlg::Failed(const std::wstring& what)
     // snapshot again, and Cancel leaves the capture for a later start.
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_phase = Phase::Ready;
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     for (int id : {IDC_POST_PROGRESS, IDC_POST_STATUS, IDC_POST_DETAIL})
         ShowItem(id, false);
     ShowSelectionControls(true);
