@@ -23,9 +23,8 @@ namespace {
 
 // ---- Build from a project file -------------------------------------------------
 
-int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& report)
+int RunBuildMode(Session& session, const std::vector<std::wstring>& arguments, const ReportLine& report)
 {
-    IsCommandLineMode = true;
     const std::wstring projectFile = arguments[0];
     std::wstring outputFolder = Lower(arguments[1]);
     const bool fileOption = arguments.size() == 3 && Lower(arguments[2]).starts_with(L"-file=");
@@ -71,21 +70,21 @@ int RunBuildMode(const std::vector<std::wstring>& arguments, const ReportLine& r
         return ExitFailure;
     }
     SetProjectFilePath(projectFile);
-    CUIManagerReference manager;
-    manager->Initialize();
+    CUIManager manager(session);
+    manager.Initialize();
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
-    manager->Builder().SetProgressReport(report);
-    const int built = manager->BuildPackage();
-    manager->Builder().SetProgressReport({});
-    ReportBuildNotes(*manager, report);
+    manager.Builder().SetProgressReport(report);
+    const int built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName});
+    manager.Builder().SetProgressReport({});
+    ReportBuildNotes(manager, report);
     if (built != 1) {
-        report(L"The build failed" + BuildFailureReason(*manager) +
+        report(L"The build failed" + BuildFailureReason(manager) +
                L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
     }
-    return ReportBuilt(*manager, L"Package built: " + manager->Builder().PackagePath(), report);
+    return ReportBuilt(manager, L"Package built: " + manager.Builder().PackagePath(), report);
 }
 
 // ---- Unattended capture ----------------------------------------------------------
@@ -176,7 +175,6 @@ long long CountEntries(const IniChangeMap& map)
 
 bool SetUpPaths(const CaptureOptions& options, const std::wstring& msiName, const ReportLine& report)
 {
-    IsCommandLineMode = true;
     EnsureFolder(options.path);
     if (!InitializePaths(options.path, msiName)) {
         report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
@@ -232,15 +230,17 @@ bool ResolveProduct(CaptureOptions& options, const ReportLine& report)
     return true;
 }
 
-int TakeFirstSnapshot(CUIManager& manager, const CaptureOptions& options, const ReportLine& report)
+int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOptions& options,
+                      const ReportLine& report)
 {
     if (manager.Initialize() != 1) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;
     }
-    if (IsSnapshotTaken) {
+    if (session.SnapshotPending) {
         report(L"An earlier capture was pending; it is discarded.");
         DiscardPendingCapture();
+        session.SnapshotPending = false;
     }
     manager.Coordinator().IsFirstSnapshotTaken();
     manager.SetSetupFilePath(options.setup);
@@ -264,6 +264,7 @@ int TakeFirstSnapshot(CUIManager& manager, const CaptureOptions& options, const 
         report(L"The pending-capture mark cannot be written to " + Paths().ConfigFilePath +
                L" (read-only?); the capture could not be resumed. Make the file writable and start again.");
         DiscardPendingCapture();
+        session.SnapshotPending = false;
         return ExitFailure;
     }
     return ExitSuccess;
@@ -295,7 +296,8 @@ void ReportCleanCapture(CEnumerateWrapper& coordinator, const ReportLine& report
            Number(static_cast<long long>(shortcuts.LeftOut.size())) + L" left out (target not captured).");
 }
 
-int FinishCapture(CUIManager& manager, const CaptureOptions& options, const ReportLine& report)
+int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std::wstring& packageName,
+                  const ReportLine& report)
 {
     if (!manager.Coordinator().CheckFirstSnapshot(RegistryRootCount(manager.GetScanDetails()))) {
         report(L"The first snapshot is damaged or incomplete (see the error log); nothing was compared. The capture "
@@ -340,7 +342,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
     EnsureFolder(PackagesFolder());
     report(L"Building the package...");
     manager.Builder().SetProgressReport(report);
-    const int built = manager.BuildPackage();
+    const int built = manager.BuildPackage({project, Paths().OutputFolder, packageName});
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     manager.Uninitialize();
@@ -353,7 +355,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const Repo
     return ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);
 }
 
-int RunCapture(CaptureOptions options, const ReportLine& report)
+int RunCapture(Session& session, CaptureOptions options, const ReportLine& report)
 {
     if (!FileExists(options.setup)) {
         report(L"Setup program not found: " + options.setup);
@@ -365,11 +367,12 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
         return ExitWrongArguments;
     if (!PrepareOutputFolder(options.path, report))
         return ExitFailure;
-    if (!SetUpPaths(options, options.file.empty() ? PlainNameFromProduct(options.name + L".msi") : options.file,
-                    report))
+    const std::wstring packageName =
+        options.file.empty() ? PlainNameFromProduct(options.name + L".msi") : options.file;
+    if (!SetUpPaths(options, packageName, report))
         return ExitFailure;
-    CUIManagerReference manager;
-    if (const int result = TakeFirstSnapshot(*manager, options, report); result != ExitSuccess)
+    CUIManager manager(session);
+    if (const int result = TakeFirstSnapshot(session, manager, options, report); result != ExitSuccess)
         return result;
     switch (RunSetup(options, report)) {
     case SetupOutcome::Succeeded:
@@ -377,7 +380,8 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
     case SetupOutcome::NotStarted:
         // Nothing ran, so nothing changed: the first snapshot goes.
         DiscardPendingCapture();
-        manager->Uninitialize();
+        session.SnapshotPending = false;
+        manager.Uninitialize();
         report(L"The first snapshot is discarded; nothing was captured.");
         return ExitFailure;
     case SetupOutcome::Failed:
@@ -386,10 +390,10 @@ int RunCapture(CaptureOptions options, const ReportLine& report)
                ResumeLine(options) + L"; otherwise start a new capture, which discards it.");
         return ExitFailure;
     }
-    return FinishCapture(*manager, options, report);
+    return FinishCapture(manager, options, packageName, report);
 }
 
-int RunSnapshot(CaptureOptions options, const ReportLine& report)
+int RunSnapshot(Session& session, CaptureOptions options, const ReportLine& report)
 {
     if (!options.setup.empty() && !FileExists(options.setup)) {
         report(L"Setup program not found: " + options.setup);
@@ -403,8 +407,8 @@ int RunSnapshot(CaptureOptions options, const ReportLine& report)
         return ExitFailure;
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
-    CUIManagerReference manager;
-    if (const int result = TakeFirstSnapshot(*manager, options, report); result != ExitSuccess)
+    CUIManager manager(session);
+    if (const int result = TakeFirstSnapshot(session, manager, options, report); result != ExitSuccess)
         return result;
     report(L"First snapshot taken. Run the setup (restart if it asks), then: " + ResumeLine(options));
     return ExitSuccess;
@@ -431,19 +435,19 @@ std::wstring WrittenProjectFile()
     return newest;
 }
 
-int RunResume(CaptureOptions options, const ReportLine& report)
+int RunResume(Session& session, CaptureOptions options, const ReportLine& report)
 {
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
-    CUIManagerReference manager;
-    if (manager->Initialize() != 1) {
+    CUIManager manager(session);
+    if (manager.Initialize() != 1) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;
     }
-    if (!IsSnapshotTaken || !manager->Coordinator().IsFirstSnapshotTaken()) {
+    if (!session.SnapshotPending || !manager.Coordinator().IsFirstSnapshotTaken()) {
         // Interrupted after its project file was complete: nothing is left to
         // capture, only the package to build from that file.
-        if (const std::wstring project = WrittenProjectFile(); IsSnapshotTaken && !project.empty()) {
+        if (const std::wstring project = WrittenProjectFile(); session.SnapshotPending && !project.empty()) {
             report(L"No pending capture to resume: the capture already wrote its project file " + project +
                    L". Build the package with: CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path +
                    L"\"");
@@ -452,8 +456,8 @@ int RunResume(CaptureOptions options, const ReportLine& report)
         report(L"No pending capture to resume: take the first snapshot with -snapshot.");
         return ExitFailure;
     }
-    manager->ReadScanDetails();
-    const ProductInfo& product = manager->GetProductInfo();
+    manager.ReadScanDetails();
+    const ProductInfo& product = manager.GetProductInfo();
     if (product.ApplicationName.empty()) {
         report(L"The saved scan details are missing or damaged; the capture cannot be resumed.");
         return ExitFailure;
@@ -462,10 +466,10 @@ int RunResume(CaptureOptions options, const ReportLine& report)
     options.version = product.Version;
     if (!FileOptionIsNotTheProject(options, report))
         return ExitWrongArguments;
-    if (options.file.empty())
-        Paths().MsiFileName = PlainNameFromProduct(product.ApplicationName + L".msi");
+    const std::wstring packageName =
+        options.file.empty() ? PlainNameFromProduct(product.ApplicationName + L".msi") : options.file;
     report(L"Resuming the capture of " + product.ApplicationName + L" " + product.Version);
-    return FinishCapture(*manager, options, report);
+    return FinishCapture(manager, options, packageName, report);
 }
 
 } // namespace
@@ -555,7 +559,7 @@ bool ParseCaptureOptions(const std::vector<std::wstring>& arguments, CaptureOpti
     return true;
 }
 
-int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine& report)
+int RunCommandLine(Session& session, const std::vector<std::wstring>& arguments, const ReportLine& report)
 {
     if (!arguments.empty() && IsCaptureCommand(arguments[0])) {
         CaptureOptions options;
@@ -571,15 +575,15 @@ int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine&
             return ExitWrongArguments;
         }
         if (options.command == L"-capture")
-            return RunCapture(options, report);
+            return RunCapture(session, options, report);
         if (options.command == L"-snapshot")
-            return RunSnapshot(options, report);
-        return RunResume(std::move(options), report);
+            return RunSnapshot(session, options, report);
+        return RunResume(session, std::move(options), report);
     }
     if (arguments.size() < 2) {
             LogError(FromUtf8(BuildUsageLine));
         report(BuildUsage);
         return ExitWrongArguments;
     }
-    return RunBuildMode(arguments, report);
+    return RunBuildMode(session, arguments, report);
 }

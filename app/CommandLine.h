@@ -2,6 +2,7 @@
 // The command-line modes of the program: build a package from a project file,
 // and the unattended capture commands (-capture, -snapshot, -resume).
 #include "app/CommandLineReport.h"
+#include "manager/Session.h"
 
 #include <string>
 #include <vector>
@@ -19,8 +20,8 @@ inline constexpr const wchar_t* BuildUsage =
 bool IsCaptureCommand(const std::wstring& firstArgument);
 
 // Runs the command line (the program path not included; at least one
-// argument). Returns the process exit code.
-int RunCommandLine(const std::vector<std::wstring>& arguments, const ReportLine& report);
+// argument) on `session`. Returns the process exit code.
+int RunCommandLine(Session& session, const std::vector<std::wstring>& arguments, const ReportLine& report);
 
 // The parsed options of the capture commands (names matched without regard
 // to case; values keep their case).

@@ -12,7 +12,7 @@ std::wstring WorkingFoldersInUse(const std::wstring& holder)
 }
 
 int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& programFolder,
-               const ReportLine& console, const std::function<int()>& wizard)
+               const ReportLine& console, const std::function<int(Session&)>& wizard)
 {
     // Runs from one program folder share its working folders, snapshots and
     // logs: one at a time, held until the run ends.
@@ -39,5 +39,6 @@ int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& p
     CLogScope logScope(log);
     // XML documents and shell objects are used on this thread.
     CComScope com;
-    return arguments.empty() ? wizard() : RunCommandLine(arguments, console);
+    Session session;
+    return arguments.empty() ? wizard(session) : RunCommandLine(session, arguments, console);
 }

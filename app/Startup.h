@@ -16,7 +16,8 @@ inline constexpr const wchar_t* AnotherRunInProgress =
 // (`holder`, "" when unknown) holds this user's working folders.
 std::wstring WorkingFoldersInUse(const std::wstring& holder);
 
-// Holds the run lock of `programFolder` for the whole run. `wizard` runs the
-// wizard mode (RunWizard in the program). Returns the process exit code.
+// Holds the run lock of `programFolder` for the whole run and owns the
+// session of the run. `wizard` runs the wizard mode (RunWizard in the
+// program). Returns the process exit code.
 int RunProgram(const std::vector<std::wstring>& arguments, const std::wstring& programFolder,
-               const ReportLine& console, const std::function<int()>& wizard);
+               const ReportLine& console, const std::function<int(Session&)>& wizard);

@@ -54,7 +54,6 @@ int wmain(int argc, wchar_t** argv)
     paths.ProgramFolder = BuildBinFolder();
     paths.WorkingRoot = work;
     paths.OutputFolder = work;
-    paths.MsiFileName = L"bench.msi";
     EnsureFolder(paths.WorkingRoot);
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(PackagesFolder());
@@ -79,7 +78,7 @@ int wmain(int argc, wchar_t** argv)
     const auto start = std::chrono::steady_clock::now();
     CMSIHandler builder;
     int built = 0;
-    if (builder.Initialize(project) == 1)
+    if (builder.Initialize({project, paths.OutputFolder, L"bench.msi"}) == 1)
         built = builder.BuildMSI();
     const std::size_t packed = builder.Counts().FilesPacked;
     builder.Uninitialize();

@@ -8,9 +8,6 @@
 #include <mutex>
 #include <vector>
 
-std::atomic<bool> IsCommandLineMode{false};
-std::atomic<bool> IsSnapshotTaken{false};
-
 const char* const ValueTypePrefixes[ValueTypeCount] = {"hex(2):", "hex:", "hex(b):", "dword:", ""};
 const char* const ValueTypeNames[ValueTypeCount] = {"REG_EXPAND_SZ", "REG_BINARY", "REG_QWORD", "REG_DWORD", "REG_SZ"};
 

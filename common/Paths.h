@@ -1,16 +1,15 @@
 #pragma once
-// The path table, the environment values behind the folder tokens, the two
-// process-wide flags and the registry lookup tables. Filled at start-up
+// The path table, the environment values behind the folder tokens and the
+// registry lookup tables. Filled at start-up
 // (InitializePaths) on the window thread.
 //
 // Threads: the path table and the token values are written only on the window
 // thread while no worker runs (start-up; the build pages set OutputFolder and
 // MsiFileName before they start the build); workers only read them. The
 // project file path, which a worker may read while a page replaces it, has
-// its own lock; the two flags are atomic.
+// its own lock.
 #include <windows.h>
 
-#include <atomic>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -55,9 +54,6 @@ struct FolderTokenValues
 
 WorkPaths& Paths();
 FolderTokenValues& TokenValues();
-
-extern std::atomic<bool> IsCommandLineMode;
-extern std::atomic<bool> IsSnapshotTaken;
 
 // Reads the seven environment variables, and ProgramW6432 where it is set. A
 // variable that is not set reads as empty. Returns false when any of the seven

@@ -32,9 +32,3 @@ void CProgressState::Clear()
     m_stepCount.store(0);
     m_share.store(-1);
 }
-
-CProgressState& Progress()
-{
-    static CProgressState state;
-    return state;
-}

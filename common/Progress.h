@@ -33,6 +33,3 @@ private:
     std::atomic<int> m_stepCount{0};
     std::atomic<int> m_share{-1};
 };
-
-// The process-wide instance (ProgressStatusText, ProgressDetailText, ProgressStepCount).
-CProgressState& Progress();

@@ -19,7 +19,6 @@ bool HasWorkingRoot()
 bool CleanWorkspaceAtStartup()
 {
     const bool pending = ReadSnapshotTakenKey();
-    IsSnapshotTaken = pending;
     if (!HasWorkingRoot()) {
         LogError(L"CleanWorkspaceAtStartup: No working root; nothing is cleaned");
         return pending;
@@ -45,6 +44,5 @@ void DiscardPendingCapture()
     EnsureFolder(WorkingSnapshotFolder());
     RemoveFolderTree(Paths().IniBackupFolder);
     EnsureFolder(Paths().IniBackupFolder);
-    IsSnapshotTaken = false;
     RemoveSnapshotTakenKey();
 }

@@ -6,7 +6,6 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
-#include "project/SharedProjectData.h"
 
 void CEnumerateWrapper::CleanCapture()
 {
@@ -39,5 +38,5 @@ void CEnumerateWrapper::CleanCapture()
     m_capturedShortcuts = ShortcutsFromLinks(m_files.AddedLinkFiles(), ShortcutPlacesOfThisMachine(), captured);
     for (ShortcutRecord& record : m_capturedShortcuts.Shortcuts)
         ToTokenPath(record.ExeName);
-    MergeShortcuts(SelectedShortcuts(), m_capturedShortcuts.Shortcuts);
+    MergeShortcuts(m_shortcuts, m_capturedShortcuts.Shortcuts);
 }

@@ -2,14 +2,12 @@
 
 #include "common/NameUuid.h"
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/Utf.h"
 #include "common/Wow64.h"
 #include "project/IncludeExclude.h"
 #include "project/ProjectWriters.h"
-#include "project/SharedProjectData.h"
 
 #include <functional>
 #include <set>
@@ -73,7 +71,7 @@ void CEnumerateWrapper::ApplyExclusions()
 
 int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
 {
-    Progress().SetStepCount(0);
+    m_progress.SetStepCount(0);
     ApplyExclusions();
     const bool firstFiles = !m_files.FirstSnapshotTaken();
     int result = 1;
@@ -119,21 +117,21 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
 int CEnumerateWrapper::CompareSnapshot()
 {
     EnsureFolder(WorkingTempFolder());
-    Progress().SetStepCount(0);
+    m_progress.SetStepCount(0);
     // A side that was stopped has written its own log line.
     if (m_files.CompareSnapshot() != 1) {
         if (!StopRequested())
             WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
         return 0;
     }
-    Progress().SetStepCount(1);
+    m_progress.SetStepCount(1);
     if (m_registry.CompareSnapshot() != 1) {
         if (!StopRequested())
             WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
-        Progress().SetStepCount(0);
+        m_progress.SetStepCount(0);
         return 0;
     }
-    Progress().SetStepCount(0);
+    m_progress.SetStepCount(0);
     CleanCapture();
     return 1;
 }
@@ -156,7 +154,7 @@ bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
 int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
 {
     EnsureFolder(PackagesFolder());
-    Progress().SetStepCount(0);
+    m_progress.SetStepCount(0);
     if (!m_projectLoaded) {
         WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to load " + Paths().RawProjectFilePath);
         return 0;
@@ -177,8 +175,8 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
         [&] { return ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
         [&] { return CopySystemSettingsToProjectFile(); },
         [&] { return ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
-        [&] { return WriteShortcutList(m_project, SelectedShortcuts(), GetProjectFilePath()); },
-        [&] { return WriteShortcutIcons(m_project, ExtractedIcons(), GetProjectFilePath()); },
+        [&] { return WriteShortcutList(m_project, m_shortcuts, GetProjectFilePath()); },
+        [&] { return WriteShortcutIcons(m_project, m_icons, GetProjectFilePath()); },
         [&] { return WriteProductInfo(m_project, written, GetProjectFilePath()); },
     };
     for (const auto& step : steps) {

@@ -18,7 +18,19 @@
 class CEnumerateWrapper
 {
 public:
-    CEnumerateWrapper() = default;
+    // The comparison adds the shortcuts the setup made to `shortcuts`; the
+    // project file gets `shortcuts` and `icons`. Both outlive the wrapper.
+    // Both sides report into `progress`, which outlives the wrapper too.
+    CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress)
+        : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_files(progress), m_registry(progress)
+    {
+    }
+    // A wrapper of its own: the lists and the progress state are its own.
+    CEnumerateWrapper()
+        : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_files(m_ownProgress),
+          m_registry(m_ownProgress)
+    {
+    }
     ~CEnumerateWrapper();
     CEnumerateWrapper(const CEnumerateWrapper&) = delete;
     CEnumerateWrapper& operator=(const CEnumerateWrapper&) = delete;
@@ -95,6 +107,12 @@ private:
     void ApplyExclusions();
     void WriteError(const std::wstring& message);
 
+    ShortcutList m_ownShortcuts;
+    IconMap m_ownIcons;
+    CProgressState m_ownProgress;
+    ShortcutList& m_shortcuts;
+    const IconMap& m_icons;
+    CProgressState& m_progress;
     bool m_projectLoaded = false;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;

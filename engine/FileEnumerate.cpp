@@ -6,7 +6,6 @@
 #include "common/FolderTokens.h"
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
@@ -87,7 +86,7 @@ bool WriteWholeFile(const std::wstring& target, const std::string& contents)
     return true;
 }
 
-void PublishCounters(int folders, int files)
+void PublishCounters(CProgressState& progress, int folders, int files)
 {
     char text[256];
     std::snprintf(text, sizeof text, "Folders Scanned: %ld  Files Scanned: %ld", static_cast<long>(folders),
@@ -95,7 +94,7 @@ void PublishCounters(int folders, int files)
     wchar_t wide[256] = {};
     MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 256);
     wide[255] = L'\0';
-    Progress().SetDetailText(wide);
+    progress.SetDetailText(wide);
 }
 
 } // namespace
@@ -147,7 +146,7 @@ public:
         if (m_path.empty() || m_path.back() != L'\\')
             m_path += L'\\';
         ScanFolder();
-        PublishCounters(m_owner.m_foldersScanned, m_owner.m_filesScanned);
+        PublishCounters(m_owner.m_progress, m_owner.m_foldersScanned, m_owner.m_filesScanned);
     }
 
 private:
@@ -217,7 +216,7 @@ private:
             m_target.insert_or_assign(m_path, entry);
         m_writer.Append(m_utf8, bytes, creationTime, entry);
         if (((m_owner.m_foldersScanned + m_owner.m_filesScanned) & (DetailInterval - 1)) == 0)
-            PublishCounters(m_owner.m_foldersScanned, m_owner.m_filesScanned);
+            PublishCounters(m_owner.m_progress, m_owner.m_foldersScanned, m_owner.m_filesScanned);
 
         if (isFolder)
             // Junctions and folder links are recorded but never followed: they
@@ -244,7 +243,9 @@ private:
     char m_utf8[SnapshotPathCapacity + 1];
 };
 
-CFileEnumerate::CFileEnumerate() = default;
+CFileEnumerate::CFileEnumerate(CProgressState& progress) : m_progress(progress) {}
+
+CFileEnumerate::CFileEnumerate() : m_progress(m_ownProgress) {}
 CFileEnumerate::~CFileEnumerate() = default;
 
 int CFileEnumerate::Initialize()
@@ -310,8 +311,8 @@ bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
         // A first snapshot cut short would make everything it lost look added.
         if (!CheckSnapshotSeal(m_firstSnapshotPath))
             return false;
-        Progress().SetStatusText(L"");
-        Progress().SetStatusText(L"Reading First Snapshot");
+        m_progress.SetStatusText(L"");
+        m_progress.SetStatusText(L"Reading First Snapshot");
         // The first capture of this run left the same entries in memory as
         // it wrote to the file (the seal proves the file unchanged since).
         if (!m_firstSnapshotHeld)
@@ -355,7 +356,7 @@ bool CFileEnumerate::WalkRoots(const std::vector<std::wstring>& roots, CWalk& wa
         if (!key.empty() && key.back() == L'\\')
             key.pop_back();
         if (m_excludedFolders.count(ToUpperAscii(key)) == 0) {
-            Progress().SetStatusText(L"Scanning File System:- " + root);
+            m_progress.SetStatusText(L"Scanning File System:- " + root);
             // System32 as itself and SysWOW64 once, on 64-bit Windows. The walk
             // only enumerates, writes the snapshot file and reads INI files.
             const CFsRedirectionOff realFolders;
@@ -365,7 +366,7 @@ bool CFileEnumerate::WalkRoots(const std::vector<std::wstring>& roots, CWalk& wa
         }
         if (walk.Stopped() || backupsStopped)
             break;
-        Progress().AddStep();
+        m_progress.AddStep();
     }
     return !(walk.Stopped() || backupsStopped);
 }
@@ -520,7 +521,7 @@ int CFileEnumerate::CompareSnapshot()
     const CBackupFolderScope backupFolders(*this);
     m_firstSnapshotHeld = false; // the comparison takes the entries out
     if (!m_firstSnapshot.empty() || !m_secondSnapshot.empty())
-        Progress().SetStatusText(L"Comparing File System Snapshot");
+        m_progress.SetStatusText(L"Comparing File System Snapshot");
 
     // Both maps are ordered alike, so one merged walk pairs the entries. The
     // changes are only noted during the walk and recorded once it is done,

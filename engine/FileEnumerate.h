@@ -6,6 +6,7 @@
 // (added, modified, deleted), grouped by folder, and writes them to
 // "FileChanges.xml"; changed INI files go to the INI change tracker instead.
 #include "common/ChangeTypes.h"
+#include "common/Progress.h"
 #include "engine/IniBackupPack.h"
 #include "engine/IniChangeTracker.h"
 #include "engine/SnapshotRecord.h"
@@ -20,6 +21,9 @@
 class CFileEnumerate
 {
 public:
+    // Reports the walk and the comparison into `progress`, which outlives it.
+    explicit CFileEnumerate(CProgressState& progress);
+    // Reports into a progress state of its own.
     CFileEnumerate();
     ~CFileEnumerate();
     CFileEnumerate(const CFileEnumerate&) = delete;
@@ -154,4 +158,6 @@ private:
     // sure of, so that the next INI file of the same folder needs no look.
     bool m_cacheBackupFolders = false;
     std::wstring m_ensuredBackupFolder;
+    CProgressState m_ownProgress;
+    CProgressState& m_progress;
 };

@@ -1,6 +1,5 @@
 #include "engine/RegFileWriter.h"
 
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/RegistryViews.h"
 #include "common/Wow64.h"
@@ -131,8 +130,8 @@ wchar_t ReadChar(const BYTE* data, std::size_t index)
 
 } // namespace
 
-RegFileWriter::RegFileWriter(const std::set<std::wstring>* excludedKeys, long* keysOpened)
-    : m_excluded(excludedKeys), m_keysOpened(keysOpened), m_stop(CurrentStopToken())
+RegFileWriter::RegFileWriter(const std::set<std::wstring>* excludedKeys, long* keysOpened, CProgressState* progress)
+    : m_excluded(excludedKeys), m_keysOpened(keysOpened), m_progress(progress), m_stop(CurrentStopToken())
 {
 }
 
@@ -227,7 +226,8 @@ void RegFileWriter::KeyOpened()
     ++*m_keysOpened;
     wchar_t text[64];
     std::swprintf(text, 64, L"Registries Scanned: %ld", *m_keysOpened);
-    Progress().SetDetailText(text);
+    if (m_progress)
+        m_progress->SetDetailText(text);
 }
 
 bool RegFileWriter::IsExcluded()

@@ -6,6 +6,7 @@
 // files in one forward pass and so must agree with the writer on every order.
 #include <windows.h>
 
+#include "common/Progress.h"
 #include "common/UniqueHandle.h"
 
 #include <cstdint>
@@ -50,8 +51,9 @@ class RegFileWriter
 public:
     // `excludedKeys`: upper-case full key paths (long hive names) to leave out
     // together with their subtrees; may be null. `keysOpened`: counter raised
-    // for each key opened (the progress detail text shows it); may be null.
-    RegFileWriter(const std::set<std::wstring>* excludedKeys, long* keysOpened);
+    // for each key opened; may be null. `progress`: shows the count as its
+    // detail text; may be null.
+    RegFileWriter(const std::set<std::wstring>* excludedKeys, long* keysOpened, CProgressState* progress = nullptr);
     ~RegFileWriter();
     RegFileWriter(const RegFileWriter&) = delete;
     RegFileWriter& operator=(const RegFileWriter&) = delete;
@@ -116,6 +118,7 @@ private:
     DWORD m_writeError = 0;
     const std::set<std::wstring>* m_excluded;
     long* m_keysOpened;
+    CProgressState* m_progress;
     std::stop_token m_stop;
     bool m_stopped = false;
 

@@ -2,7 +2,6 @@
 #include "project/ProjectWriters.h"
 
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/RegistryTypes.h"
@@ -253,7 +252,9 @@ private:
     bool m_headerWritten = false;
 };
 
-CRegistryEnumerate::CRegistryEnumerate() = default;
+CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress) : m_progress(progress) {}
+
+CRegistryEnumerate::CRegistryEnumerate() : m_progress(m_ownProgress) {}
 CRegistryEnumerate::~CRegistryEnumerate() = default;
 
 void CRegistryEnumerate::WriteLog(const std::wstring& message)
@@ -359,7 +360,7 @@ DWORD CRegistryEnumerate::ExportRootViews(RegFileWriter& writer, HKEY hive, cons
 DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::wstring& fileName, DWORD& writeError)
 {
     writeError = 0;
-    RegFileWriter writer(&m_excludedKeys, &m_keysOpened);
+    RegFileWriter writer(&m_excludedKeys, &m_keysOpened, &m_progress);
     DWORD result = writer.Create(fileName);
     if (result != 0) {
         writeError = result;
@@ -408,7 +409,7 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     const std::wstring& prefix = second ? m_secondSnapshotFilePrefix : m_firstSnapshotFilePrefix;
     for (std::size_t i = 0; i < roots.size(); ++i) {
         const std::wstring fileName = prefix + std::to_wstring(i) + L".reg";
-        Progress().SetStatusText(L"Scanning Registry:- " + roots[i]);
+        m_progress.SetStatusText(L"Scanning Registry:- " + roots[i]);
         DWORD writeError = 0;
         RemoveSnapshotSeal(fileName);
         const DWORD exported = ExportKey(roots[i], fileName, writeError);
@@ -429,7 +430,7 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
                      ErrorSuffix(writeError));
             return 0;
         }
-        Progress().AddStep();
+        m_progress.AddStep();
     }
     m_firstSnapshotTaken = true;
     m_snapshotFileCount = static_cast<int>(roots.size());
@@ -526,7 +527,7 @@ int CRegistryEnumerate::CompareSnapshot()
     m_deleted.clear();
     m_previousEnvironment.clear();
     if (m_snapshotFileCount > 0)
-        Progress().SetStatusText(L"Comparing Registry System Snapshot");
+        m_progress.SetStatusText(L"Comparing Registry System Snapshot");
     EnsureFolder(WorkingTempFolder());
     for (int i = 0; i < m_snapshotFileCount; ++i) {
         if (StopRequested()) {

@@ -7,6 +7,7 @@
 // maps (added, modified, deleted) that go to "RegChanges.xml".
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "common/Progress.h"
 #include "project/ChangeSet.h"
 #include "project/XmlDocument.h"
 
@@ -27,6 +28,9 @@ public:
     // A capture numbers its files 0 to 99.
     static constexpr std::size_t MaxRoots = 100;
 
+    // Reports the captures and the comparison into `progress`, which outlives it.
+    explicit CRegistryEnumerate(CProgressState& progress);
+    // Reports into a progress state of its own.
     CRegistryEnumerate();
     ~CRegistryEnumerate();
     CRegistryEnumerate(const CRegistryEnumerate&) = delete;
@@ -126,6 +130,8 @@ private:
     RegistryChangeMap m_modified;
     RegistryChangeMap m_deleted;
     std::vector<RegistryChangeEntry> m_previousEnvironment;
+    CProgressState m_ownProgress;
+    CProgressState& m_progress;
 };
 
 // How a value line is reported: the value name part (quotes kept, escapes

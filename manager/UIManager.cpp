@@ -8,17 +8,7 @@
 #include "common/Workspace.h"
 #include "manager/ScanDetailsFile.h"
 #include "project/ProjectReaders.h"
-#include "project/SharedProjectData.h"
 
-#include <mutex>
-
-namespace {
-
-std::mutex g_instanceLock;
-CUIManager* g_instance = nullptr;
-unsigned g_referenceCount = 0;
-
-} // namespace
 
 std::wstring PlainNameFromProduct(const std::wstring& name)
 {
@@ -29,31 +19,11 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
     return plain;
 }
 
-CUIManager* CUIManager::GetInstance()
+CUIManager::CUIManager(Session& session)
+    : m_session(session), m_builder(session.Progress),
+      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress)
 {
-    std::lock_guard lock(g_instanceLock);
-    if (g_referenceCount == 0)
-        g_instance = new CUIManager();
-    ++g_referenceCount;
-    return g_instance;
 }
-
-void CUIManager::ReleaseInstance(CUIManager* instance)
-{
-    CUIManager* doomed = nullptr;
-    {
-        std::lock_guard lock(g_instanceLock);
-        if (g_referenceCount == 0 || instance != g_instance)
-            return;
-        if (--g_referenceCount == 0) {
-            doomed = g_instance;
-            g_instance = nullptr;
-        }
-    }
-    delete doomed;
-}
-
-CUIManager::CUIManager() : m_includeExcludePath(Paths().DefaultIncludeExcludePath) {}
 
 CUIManager::~CUIManager() = default;
 
@@ -61,7 +31,7 @@ int CUIManager::Initialize()
 {
     if (m_initialized)
         return 1;
-    CleanWorkspaceAtStartup();
+    m_session.SnapshotPending = CleanWorkspaceAtStartup();
     m_snapshotFolder = WorkingSnapshotFolder();
     m_iniBackupFolder = Paths().IniBackupFolder;
     if (!m_coordinator.Initialize())
@@ -80,63 +50,11 @@ int CUIManager::Uninitialize()
     return 1;
 }
 
-ExcludedItemMap* CUIManager::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
-{
-    const std::lock_guard lock(m_includeExcludeLock);
-    if (!m_includeExcludeDocument.Load(file)) {
-        LogError(L" Unable to Load " + file + L" File");
-        return nullptr;
-    }
-    ExcludedItemMap* map = ExcludedMapFor(listPath);
-    if (map)
-        ReadIncludeExcludeList(m_includeExcludeDocument, listPath, IncludeExcludeLists());
-    return map;
-}
-
-IncludedItemMap* CUIManager::LoadIncludedItems(const std::wstring& listPath)
-{
-    const std::lock_guard lock(m_includeExcludeLock);
-    if (!m_includeExcludeDocument.Load(Paths().DefaultIncludeExcludePath)) {
-        LogError(L" Unable to Load " + Paths().DefaultIncludeExcludePath + L" File");
-        return nullptr;
-    }
-    IncludedItemMap* map = IncludedMapFor(listPath);
-    if (map)
-        ReadIncludeExcludeList(m_includeExcludeDocument, listPath, IncludeExcludeLists());
-    return map;
-}
-
-void CUIManager::SaveIncludeExclude(int mode, const std::wstring& targetName)
-{
-    const std::lock_guard lock(m_includeExcludeLock);
-    // A save rewrites the lists of one mode in its own target and keeps the
-    // other lists as that target has them: it starts from the target itself
-    // (from the default file while the target does not exist yet). Starting
-    // from another file would carry that file's lists into the target (the
-    // user's updated exclusions into the default file, say).
-    const std::wstring target = targetName == UpdatedIncludeExcludeName ? Paths().UpdatedIncludeExcludePath
-                                                                        : Paths().DefaultIncludeExcludePath;
-    const std::wstring source = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
-                                    ? target
-                                    : Paths().DefaultIncludeExcludePath;
-    if (m_includeExcludeDocument.Load(source))
-        RegenerateIncludeExcludeFile(m_includeExcludeDocument, IncludeExcludeLists(), mode, targetName,
-                                     m_includeExcludePath);
-}
-
-void CUIManager::CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination)
-{
-    ExcludedItemMap* source = ExcludedMapFor(listPath);
-    if (!source || source == &destination)
-        return;
-    destination = *source;
-}
-
 ScanDetails CUIManager::ScanDetailsFromIncludedLists()
 {
     ScanDetails details;
     std::vector<std::wstring>& folders = details[L"File"];
-    if (const IncludedItemMap* included = LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
+    if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
         for (const auto& [key, name] : *included) {
             std::wstring real = name;
             ToRealPath(real);
@@ -146,30 +64,19 @@ ScanDetails CUIManager::ScanDetailsFromIncludedLists()
         folders.push_back(TokenValues().systemdrive);
     }
     std::vector<std::wstring>& hives = details[L"Registry"];
-    if (const IncludedItemMap* included = LoadIncludedItems(IncludeExcludePath::RegistryIncluded)) {
+    if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::RegistryIncluded)) {
         for (const auto& [key, name] : *included)
             hives.push_back(name);
     } else {
         hives = {L"HKEY_CLASSES_ROOT", L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_USERS",
                  L"HKEY_CURRENT_CONFIG"};
     }
-    LoadExcludedLists();
+    m_includeExclude.LoadExcludedLists();
 
     details[L"SetupFilePath"] = {m_setupFilePath};
-    details[L"SetupFileInfo"] = {m_product.ApplicationName, m_product.Version, m_product.CompanyName};
+    const ProductInfo& product = m_session.Product;
+    details[L"SetupFileInfo"] = {product.ApplicationName, product.Version, product.CompanyName};
     return details;
-}
-
-void CUIManager::LoadExcludedLists()
-{
-    // Excluded items saved by the user go to "UpdatedIncludeExclude.xml" once
-    // an inclusion save switched to it; otherwise they live in the default file.
-    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
-    const std::wstring file = GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
-                                  ? updated
-                                  : Paths().DefaultIncludeExcludePath;
-    LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
-    LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
 }
 
 void CUIManager::TakeSelectionFromScanDetails()
@@ -198,14 +105,14 @@ void CUIManager::ReadScanDetails()
     const std::wstring folder = m_snapshotFolder.empty() ? WorkingSnapshotFolder() : m_snapshotFolder;
     m_scanDetails = ReadScanDetailsFile(folder + L"\\" + ScanDetailsFileName);
     // The second capture of a resumed run must leave out what the first did.
-    LoadExcludedLists();
+    m_includeExclude.LoadExcludedLists();
     TakeSelectionFromScanDetails();
 }
 
 void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& version, const std::wstring& company)
 {
-    m_product = ProductInfo{name, version, company};
-    SharedProductInfo() = m_product;
+    m_session.WindowThread.AssertCurrent(L"the product information");
+    m_session.Product = ProductInfo{name, version, company};
 }
 
 int CUIManager::ParseProjectFile()
@@ -250,11 +157,11 @@ int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 
 int CUIManager::CreateProjectFile()
 {
-    const int result = m_coordinator.BuildProjectFile(m_product);
+    const int result = m_coordinator.BuildProjectFile(m_session.Product);
     if (result == 1) {
         // The capture lives on in the project file: nothing is pending any
         // more, so a later start must not offer to continue it.
-        IsSnapshotTaken = false;
+        m_session.SnapshotPending = false;
         if (!RemoveSnapshotTakenKey())
             LogError(L"CUIManager::CreateProjectFile: Unable to remove IsSnapshotTaken from " +
                      Paths().ConfigFilePath);
@@ -264,9 +171,9 @@ int CUIManager::CreateProjectFile()
     return result;
 }
 
-int CUIManager::BuildPackage()
+int CUIManager::BuildPackage(const BuildRequest& request)
 {
-    const int initialized = m_builder.Initialize(GetProjectFilePath());
+    const int initialized = m_builder.Initialize(request);
     if (initialized != 1) {
         LogError(L" Failed in Initialize of MSIHandler");
         return initialized;

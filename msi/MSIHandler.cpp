@@ -19,7 +19,9 @@ bool FileExists(const std::wstring& path)
 
 } // namespace
 
-CMSIHandler::CMSIHandler() = default;
+CMSIHandler::CMSIHandler(CProgressState& progress) : m_progress(progress) {}
+
+CMSIHandler::CMSIHandler() : m_progress(m_ownProgress) {}
 
 CMSIHandler::~CMSIHandler() = default;
 
@@ -41,13 +43,10 @@ int CMSIHandler::InitializeFailed(const std::wstring& line)
     return 0;
 }
 
-std::wstring CMSIHandler::PackageFileName() const
+std::wstring CMSIHandler::PackageFileName(const std::wstring& requested) const
 {
-    // The path table is only read here: a worker may run the build while the
-    // window thread owns the table.
-    const std::wstring& msiName = Paths().MsiFileName;
-    if (!msiName.empty())
-        return msiName;
+    if (!requested.empty())
+        return requested;
     // A name made of product information: one plain file name in the
     // packages folder, whatever the product is called.
     const std::wstring product =
@@ -59,7 +58,7 @@ std::wstring CMSIHandler::PackageFileName() const
     return plain;
 }
 
-int CMSIHandler::Initialize(const std::wstring& projectFile)
+int CMSIHandler::Initialize(const BuildRequest& request)
 {
     m_transaction.reset();
     if (m_cabinetMaker.empty())
@@ -68,19 +67,20 @@ int CMSIHandler::Initialize(const std::wstring& projectFile)
     m_results.notes.clear();
     m_project = std::make_unique<XmlDocument>();
     m_model = {};
-    m_isProjectLoaded = static_cast<bool>(m_project->Load(projectFile));
+    m_isProjectLoaded = static_cast<bool>(m_project->Load(request.Project));
     if (!m_isProjectLoaded)
         return InitializeFailed(L"CMSIHandler::Initialize: Unable to load Project File");
 
     m_productInfo = {};
     ReadProductInfo(*m_project, m_productInfo);
-    m_packagePath = PackagesFolder() + L"\\" + PackageFileName();
+    const std::wstring packages = request.PackagesFolder();
+    m_packagePath = packages + L"\\" + PackageFileName(request.PackageName);
     // Built under a name of its own in the same folder, and moved over the
     // package's name only when complete: an earlier package survives a failed build.
-    const std::wstring buildPath = PackagesFolder() + L"\\~build-" + std::to_wstring(GetCurrentProcessId()) + L".msi.tmp";
+    const std::wstring buildPath = packages + L"\\~build-" + std::to_wstring(GetCurrentProcessId()) + L".msi.tmp";
     const std::wstring templatePath = Paths().ProgramFolder + L"\\Blank.msi";
 
-    EnsureFolder(PackagesFolder());
+    EnsureFolder(packages);
     EnsureFolder(WorkingTempFolder());
 
     auto transaction = std::make_unique<CPackageTransaction>(m_packagePath, buildPath);
@@ -99,7 +99,8 @@ int CMSIHandler::BuildMSI()
     m_results.counts = {};
     m_results.leftOut.clear();
     m_results.failure.clear();
-    CPackageBuild build(*m_transaction, *m_project, m_model, m_productInfo, m_results, {m_cabinetMaker, m_progressReport});
+    CPackageBuild build(*m_transaction, *m_project, m_model, m_productInfo, m_results,
+                        {m_cabinetMaker, m_progressReport, m_progress});
     return build.Run() ? 1 : 0;
 }
 

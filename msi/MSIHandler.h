@@ -14,8 +14,10 @@
 // thread (installer handles are closed on the thread that opened them).
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "msi/BuildCounts.h"
+#include "msi/BuildRequest.h"
 #include "msi/CabinetPlan.h"
 #include "msi/IniRows.h"
 #include "msi/MachineValues.h"
@@ -36,15 +38,18 @@ class CPackageTransaction;
 class CMSIHandler
 {
 public:
+    // Reports into `progress`, which outlives the builder.
+    explicit CMSIHandler(CProgressState& progress);
+    // Reports into a progress state of its own.
     CMSIHandler();
     ~CMSIHandler();
     CMSIHandler(const CMSIHandler&) = delete;
     CMSIHandler& operator=(const CMSIHandler&) = delete;
 
-    // Loads the project file into the builder's own document,
-    // copies the template to the package path and opens the package.
-    // 1 on success; 0 after one log line.
-    int Initialize(const std::wstring& projectFile);
+    // Loads the request's project file into the builder's own document,
+    // copies the template to the package path (in the request's packages
+    // folder) and opens the package. 1 on success; 0 after one log line.
+    int Initialize(const BuildRequest& request);
     // Runs the whole pipeline under a temporary name beside the package and
     // moves the result over the package's name. 1 when the package is
     // complete; 0 when the build could not start, the cabinet could not be
@@ -87,10 +92,13 @@ public:
     const std::vector<std::wstring>& CabinetNames() const noexcept { return m_results.cabinetNames; }
 
 private:
-    // The package's file name in the packages folder.
-    std::wstring PackageFileName() const;
+    // The package's file name in the packages folder: the requested one, else
+    // one made of the product name.
+    std::wstring PackageFileName(const std::wstring& requested) const;
     int InitializeFailed(const std::wstring& line);
 
+    CProgressState m_ownProgress;
+    CProgressState& m_progress;
     std::unique_ptr<XmlDocument> m_project;
     ProjectModel m_model;
     bool m_isProjectLoaded = false;

@@ -2,7 +2,6 @@
 #include "project/ProjectReaders.h"
 
 #include "common/Log.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "msi/FileCollection.h"
@@ -45,7 +44,7 @@ bool ReadsUtf8(const std::wstring& cabinetMaker)
 CPackageBuild::CPackageBuild(CPackageTransaction& transaction, const XmlDocument& document, ProjectModel& project,
                              const ProductInfo& product, MsiBuildResults& results,
                              const PackageBuildSettings& settings)
-    : m_transaction(transaction),
+    : m_transaction(transaction), m_progress(settings.progress),
       m_build(transaction.Database(), transaction.CodePage(), document, project, product, results),
       m_directories(m_build), m_registry(m_build, m_directories), m_ini(m_build, m_directories),
       m_shortcuts(m_build, m_directories), m_settings(m_build),
@@ -78,7 +77,7 @@ Result CPackageBuild::Run()
     m_build.results.cabinetNames = m_cabinets.Names();
     if (Result written = m_cabinets.WriteDirectives(); !written)
         return written;
-    Progress().SetStatusText(L"DDF File Creation is in progress.");
+    m_progress.SetStatusText(L"DDF File Creation is in progress.");
 
     const ChangeSet& changes = m_build.project.Changes;
     for (const DirectoryChangeMap* map : {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)})
@@ -138,7 +137,7 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     // middle of the build whatever finishes first.
     const bool hasFiles = !m_build.files.empty();
     const std::size_t cabinetUnits = hasFiles ? rowUnits : 0;
-    m_pacer = std::make_unique<CBuildPacer>(rowUnits + cabinetUnits);
+    m_pacer = std::make_unique<CBuildPacer>(m_progress, rowUnits + cabinetUnits);
     CBuildPacer& pacer = *m_pacer;
     // The cabinets' share of the work grows with the bytes packed.
     std::size_t cabinetCounted = 0;
@@ -158,10 +157,10 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     // turns, and the switching costs more than it overlaps).
     const bool cabinetBesideRows = ProcessorsAvailable() > 1;
     if (hasFiles && cabinetBesideRows) {
-        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        m_progress.SetStatusText(L"CAB File Creation is in progress.");
         cabinet = m_cabinets.Start();
     }
-    Progress().SetStatusText(L"MSI TABLE Entry is in progress.");
+    m_progress.SetStatusText(L"MSI TABLE Entry is in progress.");
     for (const auto& [units, step] : rowSteps) {
         if (StopRequested())
             return false;
@@ -172,14 +171,14 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     if (StopRequested())
         return false;
 
-    Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+    m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
     WriteSummaryInformation(m_build);
     if (!hasFiles)
         return true;
     if (!cabinetBesideRows) {
-        Progress().SetStatusText(L"CAB File Creation is in progress.");
+        m_progress.SetStatusText(L"CAB File Creation is in progress.");
         cabinet = m_cabinets.Start();
-        Progress().SetStatusText(L"Creating Internal CAB is in progress.");
+        m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
     }
     if (cabinet)
         cabinet = m_cabinets.Finish(paceCabinet);
@@ -203,15 +202,17 @@ void CPackageBuild::CloseRows()
 Result CPackageBuild::Commit(Result cabinet)
 {
     if (Result committed = m_transaction.Commit(); !committed) {
-        Progress().SetStatusText(L"");
+        m_progress.SetStatusText(L"");
         Result failure = m_build.Fail(std::move(committed));
         Discard();
         return failure;
     }
     // The embedded cabinets go into the committed package's file.
-    if (cabinet)
+    if (cabinet) {
+        m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
         cabinet = m_cabinets.Store(m_transaction.BuildPath());
-    Progress().SetStatusText(L"");
+    }
+    m_progress.SetStatusText(L"");
     if (!cabinet) {
         Discard();
         return cabinet;
@@ -238,7 +239,7 @@ Result CPackageBuild::Stopped()
     // same name stays.
     (void)m_build.CloseTables();
     Discard();
-    Progress().SetStatusText(L"");
+    m_progress.SetStatusText(L"");
     const std::wstring line =
         L"CMSIHandler::BuildMSI: Stopped before the package was complete; " + m_transaction.PackagePath() + L" not written";
     LogError(line);

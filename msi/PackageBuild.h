@@ -28,6 +28,8 @@ struct PackageBuildSettings
     std::wstring cabinetMaker;
     // Receives a line about once a second while the cabinets are packed; may be empty.
     std::function<void(const std::wstring&)> progressReport;
+    // Receives the build's status text, step count and share of work done.
+    CProgressState& progress;
 };
 
 class CPackageBuild
@@ -59,6 +61,7 @@ private:
     void Discard();
 
     CPackageTransaction& m_transaction;
+    CProgressState& m_progress;
     BuildContext m_build;
     CDirectoryRows m_directories;
     CRegistryRows m_registry;

@@ -3,7 +3,6 @@
 #include "common/Config.h"
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "msi/BuildContext.h"
@@ -77,7 +76,6 @@ CPackageCabinets::CPackageCabinets(BuildContext& build, std::wstring cabinetMake
                                    std::function<void(const std::wstring&)> progressReport)
     : m_build(build), m_cabinetMaker(std::move(cabinetMaker)), m_progressReport(std::move(progressReport))
 {
-    m_directives.packagesFolder = PackagesFolder();
     m_directives.singleDdf = WorkingTempFolder() + L"\\MSIProject.ddf";
 }
 
@@ -98,6 +96,8 @@ void CPackageCabinets::Plan(const std::wstring& packagePath)
         sizes.push_back({file.size, ToUtf8(file.key).size()});
     m_plan = PlanCabinets(sizes, limits);
     m_directives.utf8 = m_build.ddfIsUtf8;
+    // External cabinets go beside the package.
+    m_directives.packagesFolder = packagePath.substr(0, packagePath.find_last_of(L'\\'));
 
     const std::wstring& packages = m_directives.packagesFolder;
     const std::wstring temp = WorkingTempFolder();
@@ -215,7 +215,6 @@ Result CPackageCabinets::Store(const std::wstring& package)
 {
     if (m_plan.external || m_plan.cabinets.empty())
         return Result::Ok();
-    Progress().SetStatusText(L"Creating Internal CAB is in progress.");
     std::vector<StreamSource> streams;
     for (std::size_t c = 0; c < m_names.size(); ++c)
         streams.push_back({m_names[c].substr(1), m_directives.cabinetFiles[c]});

@@ -62,7 +62,8 @@ protected:
     {
         m_report.clear();
         ScopedFileLog log(m_root.Path()); // as the program opens it for each run
-        return RunCommandLine(arguments, [this](const std::wstring& line) { m_report.push_back(line); });
+        Session session; // a run of its own, as the program has
+        return RunCommandLine(session, arguments, [this](const std::wstring& line) { m_report.push_back(line); });
     }
 
     std::string Log() const { return ReadFileBytes(m_root / L"ErrorLog.txt"); }

@@ -38,7 +38,7 @@ int RunElsewhere(const std::vector<std::wstring>& arguments, const std::wstring&
     std::thread([&] {
         exitCode = RunProgram(
             arguments, folder, [&](const std::wstring& line) { console.push_back(line); },
-            [&] {
+            [&](Session&) {
                 ++wizardRuns;
                 // The lock is held for the whole run, the wizard included.
                 bool other = true;
@@ -141,7 +141,8 @@ TEST(Startup, TheWizardDoesNotStartWithoutItsWorkingFolders)
         ASSERT_TRUE(SetEnvironmentVariableW(unset, nullptr));
         boxes.texts.clear();
         // Were the sheet shown, this would wait for a person: it must stop first.
-        EXPECT_EQ(1, RunWizard());
+        Session session;
+        EXPECT_EQ(1, RunWizard(session));
         ASSERT_EQ(1u, boxes.texts.size());
         EXPECT_NE(std::wstring::npos, boxes.texts[0].find(L"The program cannot start")) << ToUtf8(boxes.texts[0]);
     }

@@ -49,7 +49,6 @@ TEST_F(WorkspaceFixture, AFirstStartCleansTheWorkingFolders)
 {
     FillWorkingFolders();
     EXPECT_FALSE(CleanWorkspaceAtStartup());
-    EXPECT_FALSE(IsSnapshotTaken);
     EXPECT_FALSE(PathExists(m_root / L"work\\Temp")) << "\\Temp comes back only when a build or capture needs it";
     EXPECT_TRUE(IsEmptyFolder(m_root / L"work\\SnapShot"));
     EXPECT_TRUE(IsEmptyFolder(m_root / L"appdata\\INIBackup"));
@@ -61,7 +60,6 @@ TEST_F(WorkspaceFixture, APendingCaptureKeepsEverything)
     ASSERT_TRUE(WriteSnapshotTakenKey());
     EXPECT_TRUE(ReadSnapshotTakenKey());
     EXPECT_TRUE(CleanWorkspaceAtStartup());
-    EXPECT_TRUE(IsSnapshotTaken);
     EXPECT_TRUE(PathExists(m_root / L"work\\Temp\\sub\\f.txt"));
     EXPECT_TRUE(PathExists(m_root / L"work\\SnapShot\\sub\\f.txt"));
     EXPECT_TRUE(PathExists(m_root / L"appdata\\INIBackup\\sub\\f.txt"));
@@ -74,7 +72,6 @@ TEST_F(WorkspaceFixture, StartOverDiscardsThePendingCaptureAndItsKey)
                    "[LogFileDetails]\r\nLogLevel=0\r\n[SnapshotDetails]\r\nIsSnapshotTaken=1\r\n");
     ASSERT_TRUE(CleanWorkspaceAtStartup());
     DiscardPendingCapture();
-    EXPECT_FALSE(IsSnapshotTaken);
     EXPECT_FALSE(ReadSnapshotTakenKey());
     EXPECT_FALSE(PathExists(m_root / L"work\\Temp"));
     EXPECT_TRUE(IsEmptyFolder(m_root / L"work\\SnapShot"));

@@ -37,14 +37,14 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
 {
     ASSERT_FALSE(g_iconSource.empty())
         << "usage: second_road.exe <project> <missing file> <its new folder> <output folder> <icon source>";
-    IsCommandLineMode = false;
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
     ScopedFileLog log(ExecutableFolder());
     ASSERT_TRUE(InitializePaths(L"", L""));
-    CUIManager* manager = CUIManager::GetInstance();
+    Session session;
+    auto manager = std::make_unique<CUIManager>(session);
     ASSERT_EQ(manager->Initialize(), 1);
     MessageBoxRecorder messages;
     std::vector<std::wstring> browserTitles;
@@ -53,7 +53,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         return g_movedTo;
     });
     {
-        WizardDriver w;
+        WizardDriver w(session, *manager);
         ASSERT_TRUE(w.LeaveWelcome(PagePosition::CaptureBasicInformation));
         w.Click(IDC_BUILD_PACKAGE);
         w.Type(IDC_LOCATION, g_project);
@@ -135,8 +135,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         ASSERT_EQ(build.IconFiles().size(), 1u);
         EXPECT_TRUE(CopyFileW(build.IconFiles().begin()->first.c_str(), (g_output + L"\\shortcut-icon.ico").c_str(),
                               FALSE));
-        std::printf("MSI=%s\\Packages\\%s\n", ToUtf8(Paths().OutputFolder).c_str(),
-                    ToUtf8(Paths().MsiFileName).c_str());
+        std::printf("MSI=%s\n", ToUtf8(manager->Builder().PackagePath()).c_str());
         std::fflush(stdout);
         w.Sheet().PressButton(PSBTN_FINISH);
         EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
@@ -145,7 +144,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         ADD_FAILURE() << "message box: " << ToUtf8(shown.text);
     SetFolderBrowseFunction(nullptr);
     manager->Uninitialize();
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
     OleUninitialize();
 }
 

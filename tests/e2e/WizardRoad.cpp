@@ -29,17 +29,16 @@ std::wstring g_setup;
 std::wstring g_output;
 
 // As the program starts its wizard: program folder as current folder, the
-// working folders, the manager.
-CUIManager* StartAsTheProgramDoes()
+// working folders, the manager over `session`.
+std::unique_ptr<CUIManager> StartAsTheProgramDoes(Session& session)
 {
-    IsCommandLineMode = false;
     OleInitialize(nullptr);
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
     ScopedFileLog log(ExecutableFolder());
     EXPECT_TRUE(InitializePaths(L"", L""));
-    CUIManager* manager = CUIManager::GetInstance();
+    auto manager = std::make_unique<CUIManager>(session);
     EXPECT_EQ(manager->Initialize(), 1);
     return manager;
 }
@@ -76,10 +75,11 @@ void GoToThePostInstallationPage(WizardDriver& w)
 TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
 {
     ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
-    CUIManager* manager = StartAsTheProgramDoes();
+    Session session;
+    std::unique_ptr<CUIManager> manager = StartAsTheProgramDoes(session);
     MessageBoxRecorder messages;
     {
-        WizardDriver w;
+        WizardDriver w(session, *manager);
         ASSERT_NO_FATAL_FAILURE(GoToThePostInstallationPage(w));
 
         // Second snapshot and comparison; the page moves on to the first review page.
@@ -148,7 +148,7 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
     }
     EXPECT_TRUE(messages.shown.empty());
     manager->Uninitialize();
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
     OleUninitialize();
 }
 
@@ -158,11 +158,12 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
 TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
 {
     ASSERT_FALSE(g_setup.empty()) << "usage: wizard_road.exe <setup.exe> <output folder>";
-    CUIManager* manager = StartAsTheProgramDoes();
+    Session session;
+    std::unique_ptr<CUIManager> manager = StartAsTheProgramDoes(session);
     MessageBoxRecorder messages;
     const std::wstring second = manager->Coordinator().FileSide().SecondSnapshotPath();
     {
-        WizardDriver w;
+        WizardDriver w(session, *manager);
         ASSERT_NO_FATAL_FAILURE(GoToThePostInstallationPage(w));
         ASSERT_TRUE(CreateDirectoryW(second.c_str(), nullptr));
         ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
@@ -184,7 +185,7 @@ TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
     EXPECT_FALSE(PathExists(Paths().FileChangesPath));
     EXPECT_EQ(messages.shown.size(), 1u);
     // The program ends here without ending the capture.
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
     OleUninitialize();
     std::printf("PENDING\n");
     std::fflush(stdout);

@@ -49,7 +49,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
 
     // Without a raw project file the change document cannot be written.
     EXPECT_EQ(e->CompareSnapshot(), 0);
-    EXPECT_EQ(Progress().StatusText(), L"Comparing File System Snapshot");
+    EXPECT_EQ(m_progress.StatusText(), L"Comparing File System Snapshot");
     EXPECT_TRUE(e->FirstSnapshot().empty());
     EXPECT_TRUE(e->SecondSnapshot().empty());
 
@@ -70,9 +70,9 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     EXPECT_EQ(e->AddedItems(), added);
 
     // A comparison with nothing captured files nothing more.
-    Progress().SetStatusText(L"other");
+    m_progress.SetStatusText(L"other");
     EXPECT_EQ(e->CompareSnapshot(), 0);
-    EXPECT_EQ(Progress().StatusText(), L"other");
+    EXPECT_EQ(m_progress.StatusText(), L"other");
     EXPECT_EQ(e->AddedItems(), added);
 }
 

@@ -60,9 +60,9 @@ TEST_F(FileSnapshot, WritesOneExactRecordPerEntryFolderBeforeItsContents)
     EXPECT_TRUE(e->FirstSnapshotTaken());
     EXPECT_EQ(e->FoldersScanned(), 1);
     EXPECT_EQ(e->FilesScanned(), 2);
-    EXPECT_EQ(Progress().DetailText(), L"Folders Scanned: 1  Files Scanned: 2");
-    EXPECT_EQ(Progress().StatusText(), L"Scanning File System:- " + TreeRoot());
-    EXPECT_EQ(Progress().StepCount(), 1);
+    EXPECT_EQ(m_progress.DetailText(), L"Folders Scanned: 1  Files Scanned: 2");
+    EXPECT_EQ(m_progress.StatusText(), L"Scanning File System:- " + TreeRoot());
+    EXPECT_EQ(m_progress.StepCount(), 1);
 
     const auto entries = FirstFile(*e);
     ASSERT_EQ(entries.size(), 3u);
@@ -141,7 +141,7 @@ TEST_F(FileSnapshot, RootsWithoutTrailingBackslashAndSeveralRootsInListOrder)
     ASSERT_EQ(entries.size(), 2u) << "the roots themselves get no entry";
     EXPECT_EQ(entries[0].Path, ToUtf8(In(L"two\\y.txt")));
     EXPECT_EQ(entries[1].Path, ToUtf8(In(L"one\\x.txt")));
-    EXPECT_EQ(Progress().StepCount(), 2);
+    EXPECT_EQ(m_progress.StepCount(), 2);
 }
 
 TEST_F(FileSnapshot, EmptyRootListWritesAnEmptyFileAndStillMarksTheFirstSnapshot)
@@ -262,10 +262,10 @@ TEST_F(FileSnapshot, AnExcludedRootIsSkippedButCountsAsAStep)
     MakeFolder(m_root / L"AppData\\INIBackup\\x");
     WriteFileBytes(In(L"a.txt"), "a");
     auto e = NewEnumerator();
-    Progress().SetStatusText(L"before");
+    m_progress.SetStatusText(L"before");
     ASSERT_EQ(e->CaptureSnapshot({m_root / L"AppData\\INIBackup\\"}), 1);
-    EXPECT_EQ(Progress().StatusText(), L"before");
-    EXPECT_EQ(Progress().StepCount(), 1);
+    EXPECT_EQ(m_progress.StatusText(), L"before");
+    EXPECT_EQ(m_progress.StepCount(), 1);
     EXPECT_TRUE(e->FirstSnapshot().empty());
 
     // A root added as exclusion at run time is skipped the same way.
@@ -274,7 +274,7 @@ TEST_F(FileSnapshot, AnExcludedRootIsSkippedButCountsAsAStep)
     e->AddExcludedFolder(Tree());
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
     EXPECT_TRUE(e->FirstSnapshot().empty());
-    EXPECT_EQ(Progress().StepCount(), 2);
+    EXPECT_EQ(m_progress.StepCount(), 2);
 }
 
 TEST_F(FileSnapshot, UnreadableRootIsCountedAndLoggedOnce)
@@ -405,7 +405,7 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     WriteFileBytes(In(L"app.ini"), "[Main]\r\nKey=2\r\n");
     WriteFileBytes(In(L"new.ini"), "[N]\r\nk=v\r\n");
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    EXPECT_EQ(Progress().StatusText(), L"Scanning File System:- " + TreeRoot());
+    EXPECT_EQ(m_progress.StatusText(), L"Scanning File System:- " + TreeRoot());
     EXPECT_EQ(e->FirstSnapshot().size(), 1u);
     EXPECT_EQ(e->SecondSnapshot().size(), 2u);
     EXPECT_EQ(ParseSnapshotFile(ReadFileBytes(e->SecondSnapshotPath())).size(), 2u);
@@ -552,7 +552,7 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
             ASSERT_EQ(e->CaptureSnapshot({Tree()}), 1);
         }
         const std::wstring target = second ? e->SecondSnapshotPath() : e->FirstSnapshotPath();
-        Progress().SetStepCount(0);
+        m_progress.SetStepCount(0);
 
         std::stop_source stop;
         std::atomic<int> result{-1};
@@ -561,13 +561,13 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
             result = e->CaptureSnapshot(roots);
         });
         // Stop once two roots are done, as Cancel would in the middle.
-        while (Progress().StepCount() < 2 && result == -1)
+        while (m_progress.StepCount() < 2 && result == -1)
             Sleep(1);
         stop.request_stop();
         walker.join();
 
         EXPECT_EQ(result, 0);
-        EXPECT_LT(Progress().StepCount(), static_cast<int>(roots.size())) << "the walk went on to the end";
+        EXPECT_LT(m_progress.StepCount(), static_cast<int>(roots.size())) << "the walk went on to the end";
         EXPECT_FALSE(PathExists(target)) << "a cut snapshot file would be trusted";
         EXPECT_EQ(e->FirstSnapshotTaken(), second) << "a stopped first capture counts as not taken";
         EXPECT_EQ(PathExists(CIniBackupPack::PackPathIn(Paths().IniBackupFolder)), second)

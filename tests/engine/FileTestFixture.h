@@ -170,8 +170,6 @@ protected:
         t.allusersprofile = m_root / L"AllUsers";
         t.temp = m_root / L"work";
         t.systemdrive = L"Q:";
-        Progress().Clear();
-        Progress().SetStepCount(0);
     }
 
     void TearDown() override
@@ -185,7 +183,7 @@ protected:
     // A set-up enumerator, as the coordinator makes it at start-up.
     std::unique_ptr<CFileEnumerate> NewEnumerator()
     {
-        auto e = std::make_unique<CFileEnumerate>();
+        auto e = std::make_unique<CFileEnumerate>(m_progress);
         EXPECT_EQ(e->Initialize(), 1);
         e->IsFirstSnapshotTaken();
         return e;
@@ -208,6 +206,7 @@ protected:
     }
 
     TempFolder m_root;
+    CProgressState m_progress;
     std::optional<ScopedCurrentDirectory> m_cd;
     std::optional<ScopedFileLog> m_log;
     WorkPaths m_savedPaths;

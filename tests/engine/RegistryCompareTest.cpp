@@ -51,7 +51,7 @@ protected:
         paths.RawProjectFilePath = m_root / L"RawProjectFile.xml";
         paths.RegChangesPath = paths.WorkingRoot + L"\\Temp\\RegChanges.xml";
         EnsureFolder(paths.WorkingRoot);
-        m_registry.emplace();
+        m_registry.emplace(m_progress);
         EXPECT_EQ(m_registry->Initialize(), 1);
     }
     ~RegistryCapture() override
@@ -81,6 +81,7 @@ protected:
     ScopedCurrentDirectory m_cd{m_root.Path()};
     std::optional<ScopedFileLog> m_log;
     WorkPaths m_savedPaths;
+    CProgressState m_progress;
     std::optional<CRegistryEnumerate> m_registry;
 };
 
@@ -207,8 +208,8 @@ TEST_F(RegistryCapture, UnchangedTreeGivesNoChangesWhateverItsNamesAndOrder)
     EXPECT_EQ(m_registry->SnapshotFileCount(), 2);
     // The second capture opened the 14 keys of the first root and the 10 of the second.
     EXPECT_EQ(m_registry->KeysOpened(), 24);
-    EXPECT_EQ(Progress().DetailText(), L"Registries Scanned: 24");
-    EXPECT_EQ(Progress().StatusText(), L"Comparing Registry System Snapshot");
+    EXPECT_EQ(m_progress.DetailText(), L"Registries Scanned: 24");
+    EXPECT_EQ(m_progress.StatusText(), L"Comparing Registry System Snapshot");
 }
 
 TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
@@ -414,7 +415,7 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
     const std::wstring second = WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot\\RegSnapShot0.reg");
     for (const std::wstring* damaged : {&first, &second}) {
         SCOPED_TRACE(ToUtf8(*damaged));
-        m_registry.emplace();
+        m_registry.emplace(m_progress);
         ASSERT_EQ(m_registry->Initialize(), 1);
         RemoveFolderTree(WorkingFile(L"SnapShot"));
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);

@@ -243,19 +243,21 @@ protected:
 
 TEST_F(CaptureRoad, AnUninterruptedCaptureGivesTheExpectedProjectFile)
 {
-    CUIManager* manager = CUIManager::GetInstance();
+    Session session;
+    auto manager = std::make_unique<CUIManager>(session);
     FirstHalf(*manager);
     RunFakeSetup();
     SecondHalf(*manager);
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
     CheckProjectFile();
 }
 
 TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
 {
-    CUIManager* first = CUIManager::GetInstance();
+    Session firstSession;
+    auto first = std::make_unique<CUIManager>(firstSession);
     FirstHalf(*first);
-    CUIManager::ReleaseInstance(first); // the process ends here
+    first.reset(); // the process ends here
 
     RunFakeSetup();
     // Nothing of the first process survives but its files.
@@ -266,16 +268,17 @@ TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
 
     // A new start finds the pending capture, keeps its files and resumes.
     ASSERT_TRUE(InitializePaths(L"", L""));
-    CUIManager* second = CUIManager::GetInstance();
+    Session secondSession;
+    auto second = std::make_unique<CUIManager>(secondSession);
     ASSERT_NE(second, nullptr);
     ASSERT_EQ(second->Initialize(), 1);
-    EXPECT_TRUE(IsSnapshotTaken);
+    EXPECT_TRUE(secondSession.SnapshotPending);
     ASSERT_TRUE(second->Coordinator().IsFirstSnapshotTaken());
     second->ReadScanDetails();
     EXPECT_EQ(second->GetProductInfo(), (ProductInfo{L"RoadApp", L"1.2", L"Acme"}));
     EXPECT_EQ(second->GetSetupFilePath(), m_root / L"setup.exe");
     SecondHalf(*second);
-    CUIManager::ReleaseInstance(second);
+    second.reset();
     CheckProjectFile();
 }
 
@@ -295,11 +298,12 @@ TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
             m_key.reset();
             PrepareMachine();
         }
-        CUIManager* manager = CUIManager::GetInstance();
+        Session session;
+        auto manager = std::make_unique<CUIManager>(session);
         FirstHalf(*manager);
         RunFakeSetup();
         SecondHalf(*manager);
-        CUIManager::ReleaseInstance(manager);
+        manager.reset();
         CheckProjectFile();
         if (!onWorker)
             oneThread = ReadFileBytes(GetProjectFilePath());
@@ -310,7 +314,8 @@ TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
 
 TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanComeBack)
 {
-    CUIManager* manager = CUIManager::GetInstance();
+    Session session;
+    auto manager = std::make_unique<CUIManager>(session);
     FirstHalf(*manager);
     RunFakeSetup();
     const std::wstring uninstaller = m_target + L"\\bin\\uninstall.exe";
@@ -348,5 +353,5 @@ TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanCom
     EXPECT_TRUE(ExcludedFileChanges().Empty());
     EXPECT_TRUE(ExcludedRegistryChanges().Empty());
     EXPECT_EQ(manager->Uninitialize(), 1);
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
 }

@@ -161,22 +161,23 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
             WriteFileBytes(Paths().FileChangesPath, c.fileChanges);
         SetProjectFilePath(c.projectFile);
         ASSERT_TRUE(WriteSnapshotTakenKey());
-        CUIManager* manager = CUIManager::GetInstance();
+        Session session;
+        auto manager = std::make_unique<CUIManager>(session);
         ASSERT_EQ(manager->Initialize(), 1);
-        ASSERT_TRUE(IsSnapshotTaken);
+        ASSERT_TRUE(session.SnapshotPending);
         manager->Coordinator().IsFirstSnapshotTaken();
         ASSERT_EQ(manager->Coordinator().CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
         EXPECT_EQ(manager->CreateProjectFile(), c.result);
         // Pending exactly while the capture is not in a complete project file.
         EXPECT_EQ(ReadSnapshotTakenKey(), c.result == 0);
-        EXPECT_EQ(IsSnapshotTaken.load(), c.result == 0);
+        EXPECT_EQ(session.SnapshotPending.load(), c.result == 0);
         EXPECT_EQ(PathExists(manager->Coordinator().FileSide().FirstSnapshotPath()), c.result == 0);
         EXPECT_EQ(PathExists(Paths().IniBackupFolder), c.result == 0);
         if (c.fileChanges) {
             EXPECT_FALSE(PathExists(c.projectFile)) << "no project file without the file changes";
         }
         manager->Uninitialize();
-        CUIManager::ReleaseInstance(manager);
+        manager.reset();
     }
 }
 
@@ -198,18 +199,19 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
                    "<R><FileSystem><IncludedItems><IncludedEntry Name=\"%SYSDRIVE%\"/></IncludedItems>"
                    "<ExcludedItems/></FileSystem><RegistrySystem><IncludedItems>"
                    "<IncludedEntry Name=\"HKEY_CURRENT_USER\"/></IncludedItems><ExcludedItems/></RegistrySystem></R>");
-    CUIManager* manager = CUIManager::GetInstance();
-    ASSERT_NE(manager->LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
-    EXPECT_EQ(manager->LoadIncludedItems(L"Bogus//Path"), nullptr);
+    Session session;
+    auto manager = std::make_unique<CUIManager>(session);
+    ASSERT_NE(manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
+    EXPECT_EQ(manager->IncludeExclude().LoadIncludedItems(L"Bogus//Path"), nullptr);
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
-    manager->SaveIncludeExclude(0, L"UpdatedIncludeExclude.xml");
+    manager->IncludeExclude().Save(0, L"UpdatedIncludeExclude.xml");
     FileExcludedItems().emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
-    manager->SaveIncludeExclude(1, L"UpdatedIncludeExclude.xml");
+    manager->IncludeExclude().Save(1, L"UpdatedIncludeExclude.xml");
 
     ExcludedItemMap copy{{L"OLD", ExcludedItem{L"old", L""}}};
-    manager->CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
+    manager->IncludeExclude().CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
     EXPECT_EQ(copy, FileExcludedItems());
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
 
     XmlDocument updated;
     ASSERT_TRUE(updated.Load(m_root / L"prog\\UpdatedIncludeExclude.xml"));
@@ -228,12 +230,12 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
         int mode;
         const wchar_t* target;
     };
-    manager = CUIManager::GetInstance();
+    manager = std::make_unique<CUIManager>(session);
     FileExcludedItems() = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
     RegistryIncludedItems() = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
     for (const Save& save : {Save{1, L"DefaultIncludeExclude.xml"}, Save{0, L"DefaultIncludeExclude.xml"}})
-        manager->SaveIncludeExclude(save.mode, save.target);
-    CUIManager::ReleaseInstance(manager);
+        manager->IncludeExclude().Save(save.mode, save.target);
+    manager.reset();
     XmlDocument defaults;
     ASSERT_TRUE(defaults.Load(m_root / L"prog\\DefaultIncludeExclude.xml"));
     EXPECT_EQ(ChildNames(defaults.Root().SelectSingleNode(IncludeExcludePath::FilesExcluded)),
@@ -346,21 +348,22 @@ TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
     WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", xml("C:\\FromDefault"));
     const std::wstring user = m_root / L"prog\\UpdatedIncludeExclude.xml";
     WriteFileBytes(user, xml("C:\\FromUser"));
-    CUIManager* manager = CUIManager::GetInstance();
+    Session session;
+    auto manager = std::make_unique<CUIManager>(session);
     std::atomic<bool> done{false};
     std::thread included([&] {
         while (!done)
-            manager->LoadIncludedItems(IncludeExcludePath::FilesIncluded);
+            manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::FilesIncluded);
     });
     int wrong = 0;
     for (int i = 0; i < 300; ++i) {
         FileExcludedItems().clear();
-        manager->LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
+        manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
         if (FileExcludedItems().size() != 1 || FileExcludedItems().begin()->second.Name != L"C:\\FromUser")
             ++wrong;
     }
     done = true;
     included.join();
-    CUIManager::ReleaseInstance(manager);
+    manager.reset();
     EXPECT_EQ(wrong, 0) << "a load read the document while the other thread loaded another file";
 }

@@ -26,7 +26,7 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     CMSIHandler builder;
-    if (builder.Initialize(out + L"\\Project.xml") != 1) {
+    if (builder.Initialize(BuilderRequest(out + L"\\Project.xml")) != 1) {
         std::fprintf(stderr, "Initialize failed\n");
         return 1;
     }

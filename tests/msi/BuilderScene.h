@@ -8,6 +8,7 @@
 #include "common/FolderTokens.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
+#include "msi/BuildRequest.h"
 #include "project/ProjectReaders.h"
 #include "project/ProjectWriters.h"
 #include "tests/support/TestSupport.h"
@@ -41,6 +42,13 @@ inline void SetUpBuilderPaths(const std::wstring& root)
     CreateDirectoryW((root + L"\\work\\Temp").c_str(), nullptr);
     CreateDirectoryW((root + L"\\out").c_str(), nullptr);
     CreateDirectoryW((root + L"\\out\\Packages").c_str(), nullptr);
+}
+
+// The build of `project` into the output folder SetUpBuilderPaths chose; the
+// package is named after the product unless `packageName` names it.
+inline BuildRequest BuilderRequest(const std::wstring& project, const std::wstring& packageName = L"")
+{
+    return {project, Paths().OutputFolder, packageName};
 }
 
 inline void SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const void* data, std::size_t size)

@@ -117,6 +117,10 @@ protected:
     void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
 
     std::wstring ProjectPath() const { return m_temp / L"Project.xml"; }
+    BuildRequest ProjectRequest(const std::wstring& packageName = L"") const
+    {
+        return BuilderRequest(ProjectPath(), packageName);
+    }
 
     // A project file of the raw skeleton with only the product information.
     void WriteMinimalProject(const ProductInfo& product, const DirectoryChangeMap& files = {})
@@ -152,7 +156,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     std::vector<std::wstring> leftOut;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         counts = builder.Counts();
@@ -340,7 +344,7 @@ TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
     CapturedLog log(m_temp);
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(m_temp / L"NoSuchProject.xml"));
+        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_temp / L"NoSuchProject.xml")));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -357,7 +361,7 @@ TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
     Paths().ProgramFolder = m_temp.Path();
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(ProjectPath()));
+        EXPECT_EQ(0, builder.Initialize(ProjectRequest()));
         builder.Uninitialize();
     }
     EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::Initialize: Unable to Open " + m_temp.Utf8() +
@@ -382,7 +386,7 @@ TEST_F(BuilderTest, EarlierPackageThatIsNoDatabaseIsReplacedWithItsErrorLogged)
     {
         CMSIHandler builder;
         builder.SetCabinetMaker(m_temp / L"never-run.exe");
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -398,7 +402,7 @@ TEST_F(BuilderTest, ProjectWithoutFilesNeedsNoCabinet)
     {
         CMSIHandler builder;
         builder.SetCabinetMaker(m_temp / L"never-run.exe");
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         builder.Uninitialize();
@@ -417,9 +421,8 @@ TEST_F(BuilderTest, ProjectWithoutFilesNeedsNoCabinet)
 TEST_F(BuilderTest, GivenPackageNameIsUsedAsIs)
 {
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
-    Paths().MsiFileName = L"Bar.msi";
     CMSIHandler builder;
-    ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+    ASSERT_EQ(1, builder.Initialize(ProjectRequest(L"Bar.msi")));
     EXPECT_EQ(m_temp / L"out\\Packages\\Bar.msi", builder.PackagePath());
     EXPECT_EQ(1, builder.BuildMSI());
     builder.Uninitialize();
@@ -435,7 +438,7 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
     const std::wstring package = m_temp / L"out\\Packages\\Foo.msi";
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         ASSERT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -462,7 +465,7 @@ TEST_F(BuilderTest, AFailedBuildLeavesNoHalfMadePackageAndKeepsTheEarlierOne)
             CMSIHandler builder;
             if (!c.cabinetMaker.empty())
                 builder.SetCabinetMaker(c.cabinetMaker);
-            ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+            ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
             if (c.buildRuns) {
                 EXPECT_EQ(0, builder.BuildMSI());
             }
@@ -503,14 +506,13 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Paths().MsiFileName = FromUtf8(c.msiName);
         Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
         if (!c.templateBytes.empty()) {
             WriteFileBytes(m_temp / L"Blank.msi", c.templateBytes);
             Paths().ProgramFolder = m_temp.Path();
         }
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(ProjectPath()));
+        EXPECT_EQ(0, builder.Initialize(ProjectRequest(FromUtf8(c.msiName))));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
         const auto lines = log.Messages();
@@ -518,10 +520,10 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
             return line.find(c.logText) != std::string::npos;
         })) << c.logText;
     }
-    Paths().MsiFileName = std::wstring(room - 4, L'a') + L".msi";
     Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     CMSIHandler builder;
-    EXPECT_EQ(1, builder.Initialize(ProjectPath())) << "259 characters are fine";
+    EXPECT_EQ(1, builder.Initialize(ProjectRequest(std::wstring(room - 4, L'a') + L".msi")))
+        << "259 characters are fine";
     EXPECT_EQ(1, builder.BuildMSI());
     builder.Uninitialize();
 }
@@ -560,7 +562,7 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     std::wstring packagePath;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         counts = builder.Counts();
         packagePath = builder.PackagePath();
@@ -638,7 +640,7 @@ TEST_F(BuilderTest, OnOneProcessorTheCabinetIsMadeAfterTheRows)
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"}, {{m_temp / L"payload", paths}});
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
         UniqueMsiHandle db = OpenPackage(builder.PackagePath());
@@ -654,7 +656,7 @@ TEST_F(BuilderTest, OnOneProcessorTheCabinetIsMadeAfterTheRows)
     {
         CMSIHandler builder;
         builder.SetCabinetMaker(m_temp / L"no-makecab.exe");
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -685,7 +687,7 @@ TEST_F(BuilderTest, KeysAreUniqueWithoutRegardToCaseAtAnyDepthAndCount)
     std::wstring packagePath;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         counts = builder.Counts();
         packagePath = builder.PackagePath();
@@ -730,7 +732,7 @@ TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
     WriteMinimalProject({L"Big", L"1", L"Acme"}, {{m_temp / L"big", {big, m_temp / L"big\\small.bin"}}});
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         EXPECT_EQ(1u, builder.Counts().FilesPacked);
         EXPECT_EQ((std::vector<std::wstring>{big}), builder.LeftOutFiles());
@@ -839,7 +841,7 @@ protected:
     UniqueMsiHandle Build(std::wstring& platform)
     {
         CMSIHandler builder;
-        EXPECT_EQ(1, builder.Initialize(ProjectPath()));
+        EXPECT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         platform = builder.Counts().Platform;
         const std::wstring path = builder.PackagePath();
@@ -895,7 +897,7 @@ TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
     stop.request_stop();
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         {
             CStopScope scope(stop.get_token());
             EXPECT_EQ(0, builder.BuildMSI());
@@ -904,12 +906,12 @@ TEST_F(BuilderTest, AStoppedBuildLeavesNoPackageAndOneLogLine)
         EXPECT_FALSE(PathExists(builder.PackagePath())) << "a cut package would be installed";
         EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\MSIProject.cab"));
         // Without a stop the same builder makes the whole package.
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
         EXPECT_TRUE(PathExists(builder.PackagePath()));
         // A later stopped build keeps that earlier package.
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         {
             CStopScope scope(stop.get_token());
             EXPECT_EQ(0, builder.BuildMSI());
@@ -969,11 +971,11 @@ protected:
     {
         UpgradeBuild built;
         WriteMinimalProject(product, files);
-        Paths().MsiFileName = L"Build" + std::to_wstring(++m_builds) + L".msi";
+        const std::wstring packageName = L"Build" + std::to_wstring(++m_builds) + L".msi";
         std::wstring packagePath;
         {
             CMSIHandler builder;
-            EXPECT_EQ(1, builder.Initialize(ProjectPath()));
+            EXPECT_EQ(1, builder.Initialize(ProjectRequest(packageName)));
             EXPECT_EQ(1, builder.BuildMSI());
             builder.Uninitialize();
             // The test folder's name is not an identifier: the package
@@ -1086,21 +1088,22 @@ TEST(BuildPacer, TheStepCountTurnsOneAtTheMiddleAndStays)
         {4, {3, 3}, {1, 1}, {750, 1000}},                                      // more than the total
     };
     for (const Case& c : cases) {
-        Progress().SetStepCount(7);
+        CProgressState progress;
+        progress.SetStepCount(7);
         {
-            CBuildPacer pacer(c.total);
-            EXPECT_EQ(Progress().StepCount(), 0);
-            EXPECT_EQ(Progress().Share(), 0);
+            CBuildPacer pacer(progress, c.total);
+            EXPECT_EQ(progress.StepCount(), 0);
+            EXPECT_EQ(progress.Share(), 0);
             std::vector<int> seen, shares;
             for (std::size_t units : c.finished) {
                 pacer.Finished(units);
-                seen.push_back(Progress().StepCount());
-                shares.push_back(Progress().Share());
+                seen.push_back(progress.StepCount());
+                shares.push_back(progress.Share());
             }
             EXPECT_EQ(seen, c.counts) << "total " << c.total;
             EXPECT_EQ(shares, c.shares) << "total " << c.total;
         }
-        EXPECT_EQ(Progress().Share(), -1) << "no share once the build is over";
+        EXPECT_EQ(progress.Share(), -1) << "no share once the build is over";
     }
 }
 
@@ -1126,20 +1129,21 @@ TEST_F(BuilderTest, TheStepCountOnlyRisesDuringABuildOnAnyNumberOfProcessors)
         if (oneProcessor) {
             ASSERT_TRUE(SetProcessAffinityMask(GetCurrentProcess(), process & (~process + 1)));
         }
-        Progress().SetStepCount(7);
+        CProgressState progress;
+        progress.SetStepCount(7);
         std::atomic<bool> building{true};
         std::vector<int> seen;
         std::thread watcher([&] {
-            int last = Progress().StepCount();
+            int last = progress.StepCount();
             seen.push_back(last);
             while (building) {
-                const int now = Progress().StepCount();
+                const int now = progress.StepCount();
                 if (now != last)
                     seen.push_back(last = now);
             }
         });
-        CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        CMSIHandler builder(progress);
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         EXPECT_EQ(1, builder.BuildMSI());
         builder.Uninitialize();
         building = false;
@@ -1163,6 +1167,35 @@ struct RemovedFolder
     std::wstring path;
     ~RemovedFolder() { RemoveFolderTree(path); }
 };
+
+TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt)
+{
+    const std::wstring root = TokenValues().programfiles + L"\\CorvaneRequest" + NewGuidText().substr(1, 8);
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    const RemovedFolder removed{root};
+    // Two cabinets of 40,000 bytes that do not compress: more than may be embedded.
+    std::vector<std::wstring> files;
+    for (int i = 1; i <= 2; ++i) {
+        files.push_back(root + L"\\f" + std::to_wstring(i) + L".bin");
+        WriteFileBytes(files.back(), RandomBytes(40000, 40 + i));
+    }
+    WriteMinimalProject({L"Elsewhere", L"1.0", L"Acme"}, {{root, files}});
+    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
+    WriteFileBytes(Paths().ConfigFilePath, "[PackageBuild]\r\nCabinetSizeLimit=64K\r\nEmbeddedCabinetLimit=64K\r\n");
+    const std::wstring output = m_temp / L"requested";
+    ASSERT_TRUE(CreateDirectoryW(output.c_str(), nullptr));
+
+    CMSIHandler builder;
+    builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
+    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L""}));
+    EXPECT_EQ(builder.PackagePath(), output + L"\\Packages\\Elsewhere.msi");
+    ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
+    builder.Uninitialize();
+    EXPECT_TRUE(PathExists(output + L"\\Packages\\Elsewhere.msi"));
+    EXPECT_TRUE(PathExists(output + L"\\Packages\\data1.cab")) << "the cabinet goes beside its package";
+    EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\Elsewhere.msi"));
+    EXPECT_FALSE(PathExists(m_temp / L"out\\Packages\\data1.cab")) << "nothing lands in the path table's folder";
+}
 
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {
@@ -1201,7 +1234,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
                                                               c.embedLimit + "\r\n");
         CMSIHandler builder;
         builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-        ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+        ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
         ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
         builder.Uninitialize();
         EXPECT_EQ(builder.FailureReason(), "");
@@ -1269,7 +1302,7 @@ TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
     SetEnvironmentVariableW(L"TEMP", missing.c_str());
     CMSIHandler builder;
     builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-    ASSERT_EQ(1, builder.Initialize(ProjectPath()));
+    ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
     EXPECT_EQ(0, builder.BuildMSI());
     builder.Uninitialize();
     SetEnvironmentVariableW(L"TMP", saved);

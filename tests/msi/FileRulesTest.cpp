@@ -202,7 +202,7 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     std::vector<std::wstring> notes;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(project));
+        ASSERT_EQ(1, builder.Initialize(BuilderRequest(project)));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         counts = builder.Counts();

@@ -131,7 +131,7 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
     }
 
     CMSIHandler builder;
-    ASSERT_EQ(1, builder.Initialize(temp / L"Project.xml"));
+    ASSERT_EQ(1, builder.Initialize(BuilderRequest(temp / L"Project.xml")));
     EXPECT_EQ(1, builder.BuildMSI());
     const std::vector<std::wstring> notes = builder.BuildNotes();
     const std::wstring packagePath = builder.PackagePath();

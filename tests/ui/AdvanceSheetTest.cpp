@@ -57,8 +57,7 @@ TEST(AdvanceSheetRules, WhichTickedExclusionsAreSavedAndWithWhichDescription)
 
 TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
 {
-    AdvanceSheet::FileAddToExclude().clear();
-    AdvanceSheet::RegistryAddToExclude().clear();
+    AddedExclusions added;
     std::vector<std::wstring> ticked;
     auto tickFolder = [&](const std::wstring& path) {
         ticked.push_back(path);
@@ -69,22 +68,24 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
         return true;
     };
     using AdvanceSheet::AddResult;
-    EXPECT_EQ(AdvanceSheet::AddToExclude(L"FileNotChecked\\C:\\Data", L" \t ", tickFolder, tickKey),
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"FileNotChecked\\C:\\Data", L" \t ", tickFolder, tickKey),
               AddResult::NoDescription);
-    EXPECT_TRUE(AdvanceSheet::FileAddToExclude().empty());
+    EXPECT_TRUE(added.Files.empty());
     EXPECT_TRUE(ticked.empty());
 
-    EXPECT_EQ(AdvanceSheet::AddToExclude(L"FileNotChecked\\C:\\Data\\Cache", L"  the cache ", tickFolder, tickKey),
-              AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(L"RegistryNotChecked\\HKEY_CURRENT_USER\\Software\\A", L"a", tickFolder,
+    EXPECT_EQ(
+        AdvanceSheet::AddToExclude(added, L"FileNotChecked\\C:\\Data\\Cache", L"  the cache ", tickFolder, tickKey),
+        AddResult::Added);
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"RegistryNotChecked\\HKEY_CURRENT_USER\\Software\\A", L"a", tickFolder,
                                          tickKey),
               AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(L"Registry\\HKEY_CURRENT_USER\\Software\\B", L"b", tickFolder, tickKey),
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Registry\\HKEY_CURRENT_USER\\Software\\B", L"b", tickFolder, tickKey),
               AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(L"Something\\C:\\X", L"x", tickFolder, tickKey), AddResult::UnknownKind);
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Something\\C:\\X", L"x", tickFolder, tickKey),
+              AddResult::UnknownKind);
     EXPECT_EQ(ticked, (std::vector<std::wstring>{L"C:\\Data\\Cache", L"key HKEY_CURRENT_USER\\Software\\A"}));
-    EXPECT_EQ(AdvanceSheet::FileAddToExclude(), Map({{L"C:\\Data\\Cache", L"the cache"}}));
-    EXPECT_EQ(AdvanceSheet::RegistryAddToExclude(),
+    EXPECT_EQ(added.Files, Map({{L"C:\\Data\\Cache", L"the cache"}}));
+    EXPECT_EQ(added.Registry,
               Map({{L"HKEY_CURRENT_USER\\Software\\A", L"a"}, {L"HKEY_CURRENT_USER\\Software\\B", L"b"}}));
 
     FileIncludedItems() = {{L"OLD", L"Old"}};
@@ -102,8 +103,6 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
     EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{ToUpperAscii(token), token}, {L"D:\\DATA", L"D:\\Data"}}));
     EXPECT_EQ(RegistryIncludedItems(),
               (IncludedItemMap{{L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"HKEY_LOCAL_MACHINE\\SOFTWARE"}}));
-    AdvanceSheet::FileAddToExclude().clear();
-    AdvanceSheet::RegistryAddToExclude().clear();
 }
 
 // ---- The real sheet ---------------------------------------------------------------------
@@ -134,10 +133,10 @@ protected:
             CreateDirectoryW((m_files + L"\\" + name).c_str(), nullptr);
         WriteFileBytes(m_files + L"\\watched\\before.txt", "before");
         WriteIncludeExclude();
-        for (auto* map : {&FileExcludedItems(), &RegistryExcludedItems(), &AdvanceSheet::FileAddToExclude(),
-                          &AdvanceSheet::RegistryAddToExclude()})
+        for (auto* map : {&FileExcludedItems(), &RegistryExcludedItems(), &m_session.AddToExclude.Files,
+                          &m_session.AddToExclude.Registry})
             map->clear();
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
     }
 
@@ -145,8 +144,8 @@ protected:
     {
         m_wizard.reset();
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
-        IsSnapshotTaken = false;
+        m_manager.reset();
+        m_session.SnapshotPending = false;
         SetAdministratorCheck(nullptr);
         m_key.reset();
         m_environment.reset();
@@ -179,9 +178,10 @@ protected:
 
     std::unique_ptr<WizardEnvironment> m_environment;
     std::unique_ptr<TestRegistryKey> m_key;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     std::unique_ptr<WizardDriver> m_wizard;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
     std::wstring m_hive;
     std::wstring m_files;
 };
@@ -194,7 +194,7 @@ bool Enabled(HWND sheet, int id)
 TEST_F(AdvanceSheetGui, LoadersSetAsDefaultAddToExcludeAndOK)
 {
     m_manager->SetScanDetails(m_manager->ScanDetailsFromIncludedLists());
-    CParentSheet sheet;
+    CParentSheet sheet(m_session, *m_manager);
     HWND window = sheet.Create(nullptr);
     ASSERT_NE(window, nullptr);
     wchar_t caption[128] = {};
@@ -256,13 +256,13 @@ TEST_F(AdvanceSheetGui, LoadersSetAsDefaultAddToExcludeAndOK)
     ASSERT_EQ(m_messages.shown.size(), 1u);
     EXPECT_EQ(m_messages.shown[0].text, L"Please provide the description and then click \"Add To Exclude\"");
     EXPECT_EQ(m_messages.shown[0].caption, L"Warning");
-    EXPECT_TRUE(AdvanceSheet::FileAddToExclude().empty());
+    EXPECT_TRUE(m_session.AddToExclude.Files.empty());
     EXPECT_FALSE(tree.IsTicked(other));
     SetDlgItemTextW(page, IDC_ADVANCE_DESCRIPTION, L"other files");
     exclude.AddToExclude();
     EXPECT_EQ(m_messages.shown.size(), 1u);
     EXPECT_TRUE(tree.IsTicked(other));
-    EXPECT_EQ(AdvanceSheet::FileAddToExclude().size(), 1u);
+    EXPECT_EQ(m_session.AddToExclude.Files.size(), 1u);
     GetDlgItemTextW(page, IDC_ADVANCE_DESCRIPTION_LABEL, caption, 128);
     EXPECT_STREQ(caption, L"Description of excluded item:");
 
@@ -299,7 +299,7 @@ TEST_F(AdvanceSheetGui, AnExclusionsOnlyOKKeepsIncludedItemsAndExclusionsTheTree
     WriteFileBytes(m_environment->Program() + L"\\DefaultIncludeExclude.xml", xml);
     m_manager->SetScanDetails(m_manager->ScanDetailsFromIncludedLists());
 
-    CParentSheet sheet;
+    CParentSheet sheet(m_session, *m_manager);
     ASSERT_NE(sheet.Create(nullptr), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }));
     ASSERT_TRUE(sheet.SetActivePage(1));
@@ -329,7 +329,7 @@ TEST_F(AdvanceSheetGui, CancelSavesNothing)
     m_manager->SetScanDetails(m_manager->ScanDetailsFromIncludedLists());
     const ScanDetails before = m_manager->GetScanDetails();
     const std::string defaultFile = File(L"DefaultIncludeExclude.xml");
-    CParentSheet sheet;
+    CParentSheet sheet(m_session, *m_manager);
     ASSERT_NE(sheet.Create(nullptr), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return !sheet.IncludePage().IsLoading(); }));
     sheet.IncludePage().FolderTree().SetTick(sheet.IncludePage().FolderTree().Find(m_files + L"\\watched"), false);
@@ -370,7 +370,7 @@ std::vector<std::wstring> TreeTexts(HWND tree)
 
 TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCaptures)
 {
-    m_wizard = std::make_unique<WizardDriver>();
+    m_wizard = std::make_unique<WizardDriver>(m_session, *m_manager);
     WizardDriver& w = *m_wizard;
     ASSERT_TRUE(w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot));
     ASSERT_TRUE(w.WaitForPosition(PagePosition::PreInstallationSnapshot));

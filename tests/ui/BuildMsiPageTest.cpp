@@ -38,7 +38,7 @@ protected:
         for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
             ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
         SetAdministratorCheck([] { return true; });
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         ASSERT_EQ(m_manager->Initialize(), 1);
         m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
         ASSERT_NO_FATAL_FAILURE(WriteProject());
@@ -47,7 +47,7 @@ protected:
     void TearDown() override
     {
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         SetAdministratorCheck(nullptr);
         m_environment.reset();
         OleUninitialize();
@@ -123,7 +123,8 @@ protected:
 
     std::unique_ptr<WizardEnvironment> m_environment;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     std::wstring m_app;
     std::wstring m_output;
     std::string m_storedIcon;
@@ -134,7 +135,7 @@ protected:
 
 TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndThePackage)
 {
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CBuildMSIDlg& page = OpenPage(w);
     const std::wstring iconFolder = Paths().ExtractedIconFolder;
     // The stored icon is back, and the two records are one line with both places.
@@ -191,7 +192,8 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
     ASSERT_EQ(w.Text(IDC_BUILD_STATUS), L"Successfully built MSI file");
     EXPECT_FALSE(w.IsVisible(IDC_BUILD_PROGRESS));
     EXPECT_FALSE(w.IsVisible(IDC_BUILD_SHORTCUT_LIST));
-    EXPECT_EQ(Paths().OutputFolder, m_output);
+    EXPECT_EQ(m_manager->Builder().PackagePath().rfind(m_output + L"\\Packages\\", 0), 0u)
+        << "built into the typed target";
 
     // The project file holds the edited shortcut and exactly the icon it uses now.
     const std::wstring newIcon = iconFolder + L"\\app.exe_1.ico";
@@ -234,7 +236,7 @@ TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
 {
     // Without the template database the build cannot start.
     ASSERT_TRUE(DeleteFileW((m_environment->Program() + L"\\Blank.msi").c_str()));
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CBuildMSIDlg& page = OpenPage(w);
     w.Type(IDC_BUILD_TARGET_PATH, m_output);
     w.PressNext();
@@ -295,7 +297,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
         return records;
     };
     {
-        WizardDriver w;
+        WizardDriver w(m_session, *m_manager);
         CBuildMSIDlg& page = OpenPage(w);
         EXPECT_EQ(page.Entries().size(), 2u);
 
@@ -328,7 +330,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
         EXPECT_EQ(Rows(StoredShortcuts(project)), Rows(detailed)) << "the first project was not touched";
     }
 
-    WizardDriver again;
+    WizardDriver again(m_session, *m_manager);
     SetProjectFilePath(project);
     CBuildMSIDlg& first = OpenPage(again);
     again.Type(IDC_BUILD_TARGET_PATH, m_output);
@@ -345,7 +347,7 @@ TEST_F(BuildMsiPage, AProjectFileThatCannotTakeTheShortcutsStopsTheBuild)
     // Another program holds the file open for reading, sharing no writes.
     UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.valid());
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CBuildMSIDlg& page = OpenPage(w);
     w.Type(IDC_BUILD_TARGET_PATH, m_output);
     w.PressNext();

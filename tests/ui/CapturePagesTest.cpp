@@ -287,7 +287,7 @@ protected:
             list = m_processes;
             return true;
         });
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
     }
 
@@ -297,12 +297,12 @@ protected:
             m_setupThread.join();
         m_wizard.reset();
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         SetAdministratorCheck(nullptr);
         SetShellLaunchFunction(nullptr);
         SetSetupLaunchFunction(nullptr);
         SetProcessListFunction(nullptr);
-        IsSnapshotTaken = false;
+        m_session.SnapshotPending = false;
         m_key.reset();
         m_environment.reset();
         OleUninitialize();
@@ -327,7 +327,7 @@ protected:
     WizardDriver& Open()
     {
         m_wizard.reset();
-        m_wizard = std::make_unique<WizardDriver>();
+        m_wizard = std::make_unique<WizardDriver>(m_session, *m_manager);
         return *m_wizard;
     }
 
@@ -379,9 +379,10 @@ protected:
 
     std::unique_ptr<WizardEnvironment> m_environment;
     std::unique_ptr<TestRegistryKey> m_key;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     std::unique_ptr<WizardDriver> m_wizard;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
     std::wstring m_hive;
     std::wstring m_watched;
     std::vector<std::wstring> m_launches;
@@ -414,7 +415,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_TRUE(w.IsVisible(IDC_ADVANCED));
     EXPECT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(w.Control(IDC_FOLDER_TREE), WM_GETFONT, 0, 0)), DialogFont());
-    EXPECT_TRUE(PathExists(m_manager->SnapshotFolder() + L"\\ScanDetails.txt"));
+    EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\ScanDetails.txt"));
     EXPECT_FALSE(ReadSnapshotTakenKey());
     CCaptureSnapshotDlg& pre = w.Sheet().PreInstallationPage();
     EXPECT_EQ(pre.ItemCount(), 2);
@@ -427,7 +428,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_TRUE(pre.IsSnapshotDone());
     EXPECT_TRUE(PathExists(m_manager->Coordinator().FileSide().FirstSnapshotPath()));
     EXPECT_TRUE(ReadSnapshotTakenKey()) << "Launch Setup marks the capture pending";
-    EXPECT_FALSE(IsSnapshotTaken) << "this is no resumed run";
+    EXPECT_FALSE(m_session.SnapshotPending) << "this is no resumed run";
 
     // Launch Setup: the setup's file name in both choices.
     EXPECT_EQ(w.Text(IDC_DESCRIPTION), LaunchDescription);
@@ -591,7 +592,7 @@ TEST_F(CapturePages, InstallerStartedByTheSetupIsWarnedAndQuitEndsTheCapture)
             EXPECT_FALSE(PathExists(WorkingSnapshotFolder()));
             EXPECT_FALSE(PathExists(Paths().IniBackupFolder));
             EXPECT_FALSE(ReadSnapshotTakenKey());
-            EXPECT_FALSE(IsSnapshotTaken);
+            EXPECT_FALSE(m_session.SnapshotPending);
             EXPECT_EQ(m_launches, (std::vector<std::wstring>{L"open C:\\Setups\\App\\setup.exe", L"open " + notes}));
             EXPECT_TRUE(PathExists(ExecutableFolder() + L"\\..\\bin\\DeploymentNotes.html"));
         } else {
@@ -709,14 +710,15 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
                                {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}});
     // Saved as for a restart: the welcome page reads it back.
     ASSERT_EQ(m_manager->WriteScanDetails(), 1);
-    Progress().SetStepCount(0);
+    m_session.Progress.SetStepCount(0);
 
     WizardDriver& w = OpenAt(PagePosition::PostInstallationSnapshot);
     CSecondSnapshotDlg& post = w.Sheet().PostInstallationPage();
     EXPECT_EQ(post.ItemCount(), 200);
     ASSERT_TRUE(BackAndNextEnabled(w));
     w.PressNext();
-    ASSERT_TRUE(WaitUntil([] { return Progress().StepCount() >= 1; }, 60000)) << "the capture never got going";
+    ASSERT_TRUE(WaitUntil([&] { return m_session.Progress.StepCount() >= 1; }, 60000))
+        << "the capture never got going";
     ASSERT_EQ(post.CurrentPhase(), CSecondSnapshotDlg::Phase::Capturing);
     EXPECT_FALSE(w.IsButtonEnabled(ID_WIZNEXT));
     EXPECT_FALSE(w.IsButtonEnabled(ID_WIZBACK));
@@ -771,7 +773,7 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_messages.shown.clear();
-        IsSnapshotTaken = false;
+        m_session.SnapshotPending = false;
         DiscardPendingCapture();
         coordinator.IsFirstSnapshotTaken();
         std::unique_ptr<BlockedFile> blocked;

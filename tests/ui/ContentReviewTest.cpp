@@ -45,7 +45,7 @@ protected:
     {
         OleInitialize(nullptr);
         m_environment = std::make_unique<WizardEnvironment>();
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
         EnsureFolder(WorkingTempFolder()); // where the comparison writes the change documents
         ExcludedFileChanges().Clear();
@@ -77,7 +77,7 @@ protected:
                                    {app + L"Two", value(app + L"Two")}};
         registry.DeletedChanges() = {{app + L"\\Old", value(app + L"\\Old")}};
         m_keys = {registry.AddedChanges(), registry.ModifiedChanges(), registry.DeletedChanges()};
-        m_wizard = std::make_unique<WizardDriver>();
+        m_wizard = std::make_unique<WizardDriver>(m_session, *m_manager);
     }
 
     void TearDown() override
@@ -88,7 +88,7 @@ protected:
         ExcludedFileChanges().Clear();
         ExcludedRegistryChanges().Clear();
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         m_environment.reset();
         OleUninitialize();
     }
@@ -108,7 +108,8 @@ protected:
     }
 
     std::unique_ptr<WizardEnvironment> m_environment;
-    CUIManager* m_manager = nullptr;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     std::unique_ptr<WizardDriver> m_wizard;
     std::wstring m_app;
     struct FileMaps { DirectoryChangeMap added, modified, deleted; } m_files;

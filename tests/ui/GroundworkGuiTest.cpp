@@ -31,14 +31,14 @@ protected:
         OleInitialize(nullptr);
         m_environment = std::make_unique<WizardEnvironment>();
         SetAdministratorCheck([] { return true; });
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
     }
 
     void TearDown() override
     {
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         SetAdministratorCheck(nullptr);
         m_environment.reset();
         OleUninitialize();
@@ -46,7 +46,8 @@ protected:
 
     std::unique_ptr<WizardEnvironment> m_environment;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
 };
 
 // A window that watches a worker from a 50 ms timer, as the capture pages do.
@@ -135,12 +136,13 @@ TEST_F(Groundwork, CancelDuringACaptureStopsItAndClosesTheSheet)
     const ScanDetails details{{L"File", std::vector<std::wstring>(200, system)}};
     CEnumerateWrapper& coordinator = m_manager->Coordinator();
     ASSERT_FALSE(coordinator.IsFirstSnapshotTaken());
-    Progress().SetStepCount(0);
+    m_session.Progress.SetStepCount(0);
     {
-        WizardDriver w;
+        WizardDriver w(m_session, *m_manager);
         CPropertyPage& page = *w.Sheet().ActivePage();
         ASSERT_TRUE(page.Worker().Start([&] { return coordinator.CaptureSnapshot(details); }));
-        ASSERT_TRUE(WaitUntil([] { return Progress().StepCount() >= 1; }, 60000)) << "the capture never got going";
+        ASSERT_TRUE(WaitUntil([&] { return m_session.Progress.StepCount() >= 1; }, 60000))
+            << "the capture never got going";
         ASSERT_TRUE(page.Worker().IsRunning()) << "the capture ended before Cancel";
 
         w.Sheet().PressButton(PSBTN_CANCEL);
@@ -148,7 +150,7 @@ TEST_F(Groundwork, CancelDuringACaptureStopsItAndClosesTheSheet)
         EXPECT_FALSE(page.Worker().IsRunning()) << "a worker outlived the sheet";
         EXPECT_TRUE(page.Worker().IsDone());
         EXPECT_EQ(page.Worker().Result(), 0);
-        EXPECT_LT(Progress().StepCount(), 200);
+        EXPECT_LT(m_session.Progress.StepCount(), 200);
     }
     EXPECT_FALSE(PathExists(coordinator.FileSide().FirstSnapshotPath()));
     EXPECT_FALSE(coordinator.IsFirstSnapshotTaken()) << "a stopped first capture must not count";

@@ -43,14 +43,14 @@ protected:
         const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
         for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
             ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         ASSERT_EQ(m_manager->Initialize(), 1);
     }
 
     void TearDown() override
     {
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         RemoveSnapshotTakenKey();
         SetAdministratorCheck(nullptr);
         m_log.reset();
@@ -66,7 +66,7 @@ protected:
         m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
         const ScanDetails details{{L"File", {app}}};
         // A project file written by an earlier case took the working folders along.
-        EnsureFolder(m_manager->SnapshotFolder());
+        EnsureFolder(WorkingSnapshotFolder());
         EnsureFolder(Paths().IniBackupFolder);
         m_manager->SetScanDetails(details);
         ASSERT_EQ(m_manager->WriteScanDetails(), 1);
@@ -114,7 +114,8 @@ protected:
     std::unique_ptr<WizardEnvironment> m_environment;
     std::optional<ScopedFileLog> m_log;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     std::wstring m_output;
     std::wstring m_errorLog;
 };
@@ -124,7 +125,7 @@ protected:
 TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
 {
     ASSERT_NO_FATAL_FAILURE(PrepareCapture());
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CCreateProjectFileMsiDlg& page = OpenPage(w);
     EXPECT_TRUE(w.IsVisible(IDC_SELECT_SHORTCUT));
     EXPECT_EQ(w.Text(IDC_MSI_NAME), L"IconApp.msi");
@@ -239,7 +240,7 @@ TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
         if (c.buildMsi) {
             ASSERT_TRUE(DeleteFileW((m_environment->Program() + L"\\Blank.msi").c_str()));
         }
-        WizardDriver w;
+        WizardDriver w(m_session, *m_manager);
         CCreateProjectFileMsiDlg& page = OpenPage(w);
         CheckDlgButton(page.Window(), IDC_BUILD_MSI_CHECK, c.buildMsi ? BST_CHECKED : BST_UNCHECKED);
         RunUntil(w, [&](const std::wstring& s) { return s == c.expectedStatus; });
@@ -276,7 +277,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         m_messages.shown.clear();
         ASSERT_NO_FATAL_FAILURE(PrepareCapture(L"App" + std::to_wstring(++run)));
         ASSERT_TRUE(WriteSnapshotTakenKey());
-        IsSnapshotTaken = true;
+        m_session.SnapshotPending = true;
         const std::wstring project = m_output + L"\\Packages\\ProjectFile.xml";
         DeleteFileW(project.c_str());
         EnsureFolder(m_output + L"\\Packages");
@@ -285,7 +286,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         }
         const std::wstring firstSnapshot = m_manager->Coordinator().FileSide().FirstSnapshotPath();
 
-        auto w = std::make_unique<WizardDriver>();
+        auto w = std::make_unique<WizardDriver>(m_session, *m_manager);
         CCreateProjectFileMsiDlg& page = OpenPage(*w);
         CheckDlgButton(page.Window(), IDC_BUILD_MSI_CHECK, c.buildMsi ? BST_CHECKED : BST_UNCHECKED);
         w->PressNext();
@@ -332,7 +333,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         }
         w.reset();
         EXPECT_EQ(ReadSnapshotTakenKey(), !written);
-        EXPECT_EQ(IsSnapshotTaken.load(), !written);
+        EXPECT_EQ(m_session.SnapshotPending.load(), !written);
         EXPECT_EQ(PathExists(firstSnapshot), !written);
         EXPECT_EQ(PathExists(project), written);
         EXPECT_EQ(m_messages.shown.size(), c.blockProject ? 1u : 0u);
@@ -342,7 +343,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
 TEST_F(ProjectPage, TheShortcutListHoldsOnlyNamedShortcutsToFilesOfTheProject)
 {
     ASSERT_NO_FATAL_FAILURE(PrepareCapture());
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CCreateProjectFileMsiDlg& page = OpenPage(w);
     HWND combo = w.Control(IDC_EXECUTABLE_COMBO);
     SendMessageW(combo, CB_SETCURSEL, 0, 0);

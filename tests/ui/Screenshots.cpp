@@ -203,7 +203,7 @@ void CALLBACK CaptureShortcutDialog(HWND, UINT, UINT_PTR timer, DWORD)
 // A capture in which a setup added app.exe (this program, with its icon), then
 // the page with its executables, the dialog, a chosen shortcut, the build and
 // a failed build.
-void CaptureProjectPage(WizardEnvironment& environment, CUIManager& manager)
+void CaptureProjectPage(WizardEnvironment& environment, Session& session, CUIManager& manager)
 {
     const std::wstring app = environment.Files() + L"\\App";
     CreateDirectoryW(app.c_str(), nullptr);
@@ -225,7 +225,7 @@ void CaptureProjectPage(WizardEnvironment& environment, CUIManager& manager)
     for (bool fails : {false, true}) {
         if (fails)
             DeleteFileW((environment.Program() + L"\\Blank.msi").c_str());
-        WizardDriver w;
+        WizardDriver w(session, manager);
         SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
         w.Sheet().SetActivePageById(IDD_CREATE_PROJECT);
         w.WaitForPosition(PagePosition::CreateProjectFile);
@@ -270,7 +270,7 @@ void CALLBACK CaptureRegistryBrowser(HWND, UINT, UINT_PTR timer, DWORD)
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
 }
 
-void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& manager)
+void CaptureAdvancedSheet(const WizardEnvironment& environment, Session& session, CUIManager& manager)
 {
     const std::string xml =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>"
@@ -285,7 +285,7 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& mana
         map->clear();
     manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
     {
-        CParentSheet sheet;
+        CParentSheet sheet(session, manager);
         HWND window = sheet.Create(nullptr);
         SetWindowPos(window, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
         Capture(window, L"165_AdvanceInclude_Loading");
@@ -322,7 +322,7 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, CUIManager& mana
 // The two review pages on changes of a made-up capture: as they open, with
 // items ticked and a description typed, and after ">>"; the message of ">>"
 // without a description.
-void CaptureReviewPages(WizardEnvironment& environment, CUIManager& manager)
+void CaptureReviewPages(WizardEnvironment& environment, Session& session, CUIManager& manager)
 {
     const std::wstring app = environment.Files() + L"\\Review App";
     CFileEnumerate& files = manager.Coordinator().FileSide();
@@ -333,7 +333,7 @@ void CaptureReviewPages(WizardEnvironment& environment, CUIManager& manager)
     registry.AddedChanges() = {{L"HKEY_LOCAL_MACHINE\\Software\\Review App", {}},
                                {L"HKEY_LOCAL_MACHINE\\Software\\Review App\\Settings", {}},
                                {L"HKEY_CURRENT_USER\\Software\\Review App\\Recent", {}}};
-    WizardDriver w;
+    WizardDriver w(session, manager);
     SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
     struct Shot { int position; const wchar_t* name; std::wstring ticked; };
     for (const Shot& shot : {Shot{PagePosition::ReviewFiles, L"143_ReviewFiles", app + L"\\Data"},
@@ -367,7 +367,7 @@ void CaptureReviewPages(WizardEnvironment& environment, CUIManager& manager)
 // CaptureProjectPage) with a file and a key that this machine lacks: the
 // review page, its messages and its full tree, then the Build MSI page with
 // the stored shortcut, its dialog, the build and a failed build.
-void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
+void CaptureExistingProject(WizardEnvironment& environment, Session& session, CUIManager& manager)
 {
     const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
     CopyFileW((bin + L"Blank.msi").c_str(), (environment.Program() + L"\\Blank.msi").c_str(), FALSE);
@@ -397,7 +397,7 @@ void CaptureExistingProject(WizardEnvironment& environment, CUIManager& manager)
     for (bool fails : {false, true}) {
         if (fails)
             DeleteFileW((environment.Program() + L"\\Blank.msi").c_str());
-        WizardDriver w;
+        WizardDriver w(session, manager);
         SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
         if (!fails) {
             w.Sheet().SetActivePageById(IDD_SHOW_PROJECT);
@@ -453,14 +453,15 @@ int wmain(int argc, wchar_t** argv)
     InitCommonControlsEx(&controls);
     {
         WizardEnvironment environment(1);
-        CUIManager* manager = CUIManager::GetInstance();
+        Session session;
+        auto manager = std::make_unique<CUIManager>(session);
         manager->Initialize();
         SetMessageBoxFunction(RealMessageBox);
         bool administrator = false;
         SetAdministratorCheck([&] { return administrator; });
         SetFileOpenFunction([](HWND, const std::wstring&) { return std::wstring(); });
         {
-            WizardDriver w;
+            WizardDriver w(session, *manager);
             SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
             WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }, 15000);
             Settle(w);
@@ -526,7 +527,7 @@ int wmain(int argc, wchar_t** argv)
                 SetLastError(ERROR_FILE_NOT_FOUND);
                 return false;
             });
-            WizardDriver w;
+            WizardDriver w(session, *manager);
             SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
             w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);
             w.WaitForPosition(PagePosition::PreInstallationSnapshot);
@@ -565,14 +566,14 @@ int wmain(int argc, wchar_t** argv)
         }
         {
             WriteIncludedLists(environment, {}, {});
-            WizardDriver w;
+            WizardDriver w(session, *manager);
             SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
             w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);
             w.WaitForPosition(PagePosition::PreInstallationSnapshot);
             Settle(w);
             NextWithMessage(w, L"Message_NoItemSelected");
         }
-        CaptureAdvancedSheet(environment, *manager);
+        CaptureAdvancedSheet(environment, session, *manager);
         CWarningMSIDetected warning(DeploymentNotesAddress());
         HWND warningBox = warning.Create(nullptr);
         SetWindowPos(warningBox, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
@@ -580,9 +581,9 @@ int wmain(int argc, wchar_t** argv)
         Capture(warningBox, L"185_WarningMsiDetected");
         DestroyWindow(warningBox);
 
-        CaptureProjectPage(environment, *manager);
-        CaptureReviewPages(environment, *manager);
-        CaptureExistingProject(environment, *manager);
+        CaptureProjectPage(environment, session, *manager);
+        CaptureReviewPages(environment, session, *manager);
+        CaptureExistingProject(environment, session, *manager);
         CAboutDlg aboutDialog;
         HWND about = aboutDialog.Create(nullptr);
         SetWindowPos(about, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
@@ -594,7 +595,7 @@ int wmain(int argc, wchar_t** argv)
         SetAdministratorCheck(nullptr);
         SetFileOpenFunction(nullptr);
         manager->Uninitialize();
-        CUIManager::ReleaseInstance(manager);
+        manager.reset();
     }
     OleUninitialize();
     return 0;

@@ -29,7 +29,7 @@ protected:
         OleInitialize(nullptr);
         m_environment = std::make_unique<WizardEnvironment>();
         SetAdministratorCheck([] { return true; });
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         ASSERT_EQ(m_manager->Initialize(), 1);
         ASSERT_TRUE(EnsureFolder(PackagesFolder()));
         SetProjectFilePath(PackagesFolder() + L"\\Review.xml");
@@ -42,7 +42,7 @@ protected:
     {
         SetFolderBrowseFunction(nullptr);
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         SetAdministratorCheck(nullptr);
         m_environment.reset();
         OleUninitialize();
@@ -106,7 +106,8 @@ protected:
 
     std::unique_ptr<WizardEnvironment> m_environment;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     std::wstring m_app;
     std::string m_written;
 };
@@ -117,7 +118,7 @@ TEST_F(ShowProjectPage, AProjectThatIsCompleteIsGreenAndGoesOnUnchanged)
 {
     TestRegistryKey key(L"ShowProjectComplete");
     ASSERT_NO_FATAL_FAILURE(WriteProject({}, {L"HKEY_CURRENT_USER\\" + key.SubPath()}));
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CShowProjectFileDlg& page = OpenPage(w);
     EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 0");
     EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),
@@ -153,7 +154,7 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
         return moved;
     });
 
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CShowProjectFileDlg& page = OpenPage(w);
     CProjectTreeCtrl& tree = page.FileTree();
     EXPECT_EQ(w.Text(IDC_SHOW_FILES_SUMMARY), L"Files Summary:\nTotal number of files: 10\nNumber of missing files: 1");
@@ -232,7 +233,7 @@ TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
     const std::wstring unknownHive = L"HKEY_NOWHERE\\Software\\Other";
     ASSERT_NO_FATAL_FAILURE(WriteProject({}, {gone, unknownHive, base}));
 
-    WizardDriver w;
+    WizardDriver w(m_session, *m_manager);
     CShowProjectFileDlg& page = OpenPage(w);
     CProjectTreeCtrl& tree = page.RegistryTree();
     EXPECT_EQ(w.Text(IDC_SHOW_REGISTRY_SUMMARY),

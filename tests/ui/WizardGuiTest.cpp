@@ -36,7 +36,7 @@ protected:
             m_filters.push_back(filter);
             return m_chosenFile;
         });
-        m_manager = CUIManager::GetInstance();
+        m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
     }
 
@@ -44,7 +44,7 @@ protected:
     {
         m_wizard.reset();
         m_manager->Uninitialize();
-        CUIManager::ReleaseInstance(m_manager);
+        m_manager.reset();
         SetAdministratorCheck(nullptr);
         SetFileOpenFunction(nullptr);
         m_environment.reset();
@@ -53,7 +53,7 @@ protected:
 
     WizardDriver& Open()
     {
-        m_wizard = std::make_unique<WizardDriver>();
+        m_wizard = std::make_unique<WizardDriver>(m_session, *m_manager);
         return *m_wizard;
     }
 
@@ -105,7 +105,8 @@ protected:
     std::unique_ptr<WizardEnvironment> m_environment;
     std::unique_ptr<WizardDriver> m_wizard;
     MessageBoxRecorder m_messages;
-    CUIManager* m_manager = nullptr;
+    Session m_session;
+    std::unique_ptr<CUIManager> m_manager;
     bool m_administrator = true;
     std::wstring m_chosenFile;
     std::vector<std::wstring> m_filters;
@@ -196,12 +197,12 @@ TEST_F(WizardTest, ResumeDecisionFollowsThePendingCapture)
         WizardDriver& w = Open();
         ASSERT_TRUE(w.LeaveWelcome(PagePosition::CaptureBasicInformation));
     }
-    IsSnapshotTaken = true;
+    m_session.SnapshotPending = true;
     {
         WizardDriver& w = Open();
         EXPECT_TRUE(w.LeaveWelcome(PagePosition::ExistingSnapshot));
     }
-    IsSnapshotTaken = false;
+    m_session.SnapshotPending = false;
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
@@ -236,7 +237,7 @@ protected:
         WizardTest::SetUp();
         // What an earlier capture left behind.
         ASSERT_TRUE(WriteSnapshotTakenKey());
-        IsSnapshotTaken = true;
+        m_session.SnapshotPending = true;
         EnsureFolder(WorkingTempFolder());
         WriteFileBytes(WorkingTempFolder() + L"\\FileChanges.xml", "<x/>");
         WriteFileBytes(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
@@ -244,7 +245,7 @@ protected:
     }
     void TearDown() override
     {
-        IsSnapshotTaken = false;
+        m_session.SnapshotPending = false;
         WizardTest::TearDown();
     }
 
@@ -284,7 +285,7 @@ TEST_F(ExistingSnapshotTest, StartOverDiscardsTheEarlierCapture)
     EXPECT_TRUE(IsFolder(Paths().IniBackupFolder));
     EXPECT_FALSE(PathExists(Paths().IniBackupFolder + L"\\app.ini"));
     EXPECT_FALSE(ReadSnapshotTakenKey());
-    EXPECT_FALSE(IsSnapshotTaken);
+    EXPECT_FALSE(m_session.SnapshotPending);
 
     // The page is left as it was found for a later visit.
     ASSERT_TRUE(w.Sheet().SetActivePage(PagePosition::ExistingSnapshot));

@@ -83,7 +83,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 
 // ---- WizardDriver -----------------------------------------------------------------
 
-WizardDriver::WizardDriver()
+WizardDriver::WizardDriver(Session& session, CUIManager& manager) : m_sheet(session, manager)
 {
     m_sheet.Create();
     g_pumpedSheet = &m_sheet;

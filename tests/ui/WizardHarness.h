@@ -61,7 +61,7 @@ void PumpMessages();
 class WizardDriver
 {
 public:
-    WizardDriver();
+    WizardDriver(Session& session, CUIManager& manager);
     ~WizardDriver();
 
     CApplicationMain& Sheet() { return m_sheet; }

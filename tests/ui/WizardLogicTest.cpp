@@ -216,19 +216,16 @@ TEST(ResumeDecision, AdministratorGoesOnAndOthersAreAsked)
     bool administrator = true;
     SetAdministratorCheck([&] { return administrator; });
 
-    IsSnapshotTaken = false;
-    EXPECT_EQ(ChooseFirstPage(nullptr), IDD_BASIC_INFORMATION);
-    IsSnapshotTaken = true;
-    EXPECT_EQ(ChooseFirstPage(nullptr), IDD_EXISTING_SNAPSHOT);
+    EXPECT_EQ(ChooseFirstPage(nullptr, false), IDD_BASIC_INFORMATION);
+    EXPECT_EQ(ChooseFirstPage(nullptr, true), IDD_EXISTING_SNAPSHOT);
     EXPECT_TRUE(captions.empty());
 
     administrator = false;
-    EXPECT_EQ(ChooseFirstPage(nullptr), CPropertyPage::StayOnPage);
+    EXPECT_EQ(ChooseFirstPage(nullptr, true), CPropertyPage::StayOnPage);
     answer = IDYES;
-    EXPECT_EQ(ChooseFirstPage(nullptr), IDD_EXISTING_SNAPSHOT);
+    EXPECT_EQ(ChooseFirstPage(nullptr, true), IDD_EXISTING_SNAPSHOT);
     EXPECT_EQ(captions, (std::vector<std::wstring>{L"ADMIN Rights", L"ADMIN Rights"}));
 
-    IsSnapshotTaken = false;
     SetMessageBoxFunction(nullptr);
     SetAdministratorCheck(nullptr);
 }

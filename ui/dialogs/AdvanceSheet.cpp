@@ -57,7 +57,8 @@ std::wstring ExcludedListFile()
 
 // ---- CAdvanceInclude ------------------------------------------------------------------
 
-CAdvanceInclude::CAdvanceInclude(CParentSheet& sheet) : CPropertyPage(IDD_ADVANCE_INCLUDE, L"Included Items"), m_sheet(sheet)
+CAdvanceInclude::CAdvanceInclude(CParentSheet& sheet, CUIManager& manager)
+    : CPropertyPage(IDD_ADVANCE_INCLUDE, L"Included Items"), m_sheet(sheet), m_manager(manager)
 {
 }
 
@@ -79,10 +80,10 @@ BOOL CAdvanceInclude::OnInitDialog()
     EnableItem(IDC_SET_AS_DEFAULT, false);
     m_loading = true;
     m_sheet.LoaderStarted();
-    CUIManager* manager = &*m_manager;
+    CUIManager* manager = &m_manager;
     Worker().Start([this, manager] {
-        manager->LoadIncludedItems(IncludeExcludePath::FilesIncluded);
-        manager->LoadIncludedItems(IncludeExcludePath::RegistryIncluded);
+        manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::FilesIncluded);
+        manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::RegistryIncluded);
         m_loaded = manager->GetScanDetails();
         return 1;
     });
@@ -140,14 +141,14 @@ void CAdvanceInclude::OnOK()
 
 void CAdvanceInclude::Save(const std::wstring& targetName)
 {
-    CUIManagerReference& manager = m_manager;
+    CUIManager* manager = &m_manager;
     const ScanDetails details =
         AdvanceSheet::SaveIncluded(AdvanceSheet::WithHidden(TickedPaths(m_folders), m_hiddenFolders),
                                    AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys),
                                    manager->GetSetupFilePath(), manager->GetProductInfo());
     manager->SetScanDetails(details);
     manager->WriteScanDetails();
-    manager->SaveIncludeExclude(0, targetName);
+    manager->IncludeExclude().Save(0, targetName);
 }
 
 HBRUSH CAdvanceInclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH defaultBrush)
@@ -159,7 +160,9 @@ HBRUSH CAdvanceInclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 
 // ---- CAdvanceExclude ------------------------------------------------------------------
 
-CAdvanceExclude::CAdvanceExclude(CParentSheet& sheet) : CPropertyPage(IDD_ADVANCE_EXCLUDE, L"Excluded Items"), m_sheet(sheet)
+CAdvanceExclude::CAdvanceExclude(CParentSheet& sheet, Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_ADVANCE_EXCLUDE, L"Excluded Items"), m_sheet(sheet), m_added(session.AddToExclude),
+      m_manager(manager)
 {
 }
 
@@ -182,12 +185,12 @@ BOOL CAdvanceExclude::OnInitDialog()
     m_loading = true;
     m_sheet.LoaderStarted();
     const std::wstring file = ExcludedListFile();
-    CUIManager* manager = &*m_manager;
+    CUIManager* manager = &m_manager;
     Worker().Start([this, manager, file] {
-        manager->LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
-        manager->LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
-        manager->CopyExcludedItems(IncludeExcludePath::FilesExcluded, m_loadedFiles);
-        manager->CopyExcludedItems(IncludeExcludePath::RegistryExcluded, m_loadedKeys);
+        manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
+        manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
+        CIncludeExcludeFiles::CopyExcludedItems(IncludeExcludePath::FilesExcluded, m_loadedFiles);
+        CIncludeExcludeFiles::CopyExcludedItems(IncludeExcludePath::RegistryExcluded, m_loadedKeys);
         return 1;
     });
     SetTimer(Window(), IDT_ADVANCE_LOADER, LoaderPollMs, nullptr);
@@ -248,7 +251,7 @@ void CAdvanceExclude::ShowLoaded()
 
 void CAdvanceExclude::OnSelection(CSelectionTreeCtrl& tree, HTREEITEM item, bool folders)
 {
-    const ExcludedItemMap& recorded = folders ? AdvanceSheet::FileAddToExclude() : AdvanceSheet::RegistryAddToExclude();
+    const ExcludedItemMap& recorded = folders ? m_added.Files : m_added.Registry;
     const ExcludedItemMap& loaded = folders ? m_loadedFiles : m_loadedKeys;
     auto lookup = [&](const std::wstring& token, std::wstring& description) {
         const std::wstring key = ToUpperAscii(token);
@@ -274,7 +277,7 @@ void CAdvanceExclude::OnSelection(CSelectionTreeCtrl& tree, HTREEITEM item, bool
 void CAdvanceExclude::AddToExclude()
 {
     const AdvanceSheet::AddResult result = AdvanceSheet::AddToExclude(
-        ItemText(IDC_SELECTION_RECORD), ItemText(IDC_ADVANCE_DESCRIPTION),
+        m_added, ItemText(IDC_SELECTION_RECORD), ItemText(IDC_ADVANCE_DESCRIPTION),
         [this](const std::wstring& real) { return m_folders.TickByPath(real); },
         [this](const std::wstring& key) { return m_registry.TickByPath(key); });
     switch (result) {
@@ -333,12 +336,12 @@ std::vector<std::wstring> CAdvanceExclude::Save(const std::wstring& targetName)
         folders.push_back(token);
     }
     AdvanceSheet::ExclusionSave files =
-        AdvanceSheet::ExclusionsToSave(folders, m_loadedFiles, AdvanceSheet::FileAddToExclude(), m_hiddenFiles);
+        AdvanceSheet::ExclusionsToSave(folders, m_loadedFiles, m_added.Files, m_hiddenFiles);
     AdvanceSheet::ExclusionSave keys = AdvanceSheet::ExclusionsToSave(
-        TickedPaths(m_registry), m_loadedKeys, AdvanceSheet::RegistryAddToExclude(), m_hiddenKeys);
+        TickedPaths(m_registry), m_loadedKeys, m_added.Registry, m_hiddenKeys);
     FileExcludedItems() = std::move(files.saved);
     RegistryExcludedItems() = std::move(keys.saved);
-    m_manager->SaveIncludeExclude(1, targetName);
+    m_manager.IncludeExclude().Save(1, targetName);
     std::vector<std::wstring> notSaved = std::move(files.withoutDescription);
     notSaved.insert(notSaved.end(), keys.withoutDescription.begin(), keys.withoutDescription.end());
     return notSaved;
@@ -353,9 +356,9 @@ HBRUSH CAdvanceExclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 
 // ---- CParentSheet ---------------------------------------------------------------------
 
-CParentSheet::CParentSheet()
-    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this),
-      m_exclude(*this)
+CParentSheet::CParentSheet(Session& session, CUIManager& manager)
+    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, manager),
+      m_exclude(*this, session, manager)
 {
     AddPage(m_include);
     AddPage(m_exclude);

@@ -22,7 +22,7 @@ class CParentSheet;
 class CAdvanceInclude : public CPropertyPage
 {
 public:
-    explicit CAdvanceInclude(CParentSheet& sheet);
+    CAdvanceInclude(CParentSheet& sheet, CUIManager& manager);
 
     bool IsLoading() const noexcept { return m_loading; }
     CFolderTreeCtrl& FolderTree() noexcept { return m_folders; }
@@ -42,7 +42,7 @@ private:
     void ShowLoaded();
 
     CParentSheet& m_sheet;
-    CUIManagerReference m_manager;
+    CUIManager& m_manager;
     CFolderTreeCtrl m_folders;
     CRegistryTreeCtrl m_registry;
     bool m_loading = false;
@@ -57,7 +57,7 @@ private:
 class CAdvanceExclude : public CPropertyPage
 {
 public:
-    explicit CAdvanceExclude(CParentSheet& sheet);
+    CAdvanceExclude(CParentSheet& sheet, Session& session, CUIManager& manager);
 
     bool IsLoading() const noexcept { return m_loading; }
     CFolderTreeCtrl& FolderTree() noexcept { return m_folders; }
@@ -84,7 +84,8 @@ private:
     void SaveAndTell(const std::wstring& targetName);
 
     CParentSheet& m_sheet;
-    CUIManagerReference m_manager;
+    AddedExclusions& m_added;
+    CUIManager& m_manager;
     CFolderTreeCtrl m_folders;
     CRegistryTreeCtrl m_registry;
     bool m_loading = false;
@@ -98,7 +99,7 @@ private:
 class CParentSheet : public CPropertySheet
 {
 public:
-    CParentSheet();
+    CParentSheet(Session& session, CUIManager& manager);
     ~CParentSheet() override;
 
     CAdvanceInclude& IncludePage() noexcept { return m_include; }

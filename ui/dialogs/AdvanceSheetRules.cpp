@@ -8,18 +8,6 @@
 
 namespace AdvanceSheet {
 
-ExcludedItemMap& FileAddToExclude()
-{
-    static ExcludedItemMap map;
-    return map;
-}
-
-ExcludedItemMap& RegistryAddToExclude()
-{
-    static ExcludedItemMap map;
-    return map;
-}
-
 std::wstring Trim(const std::wstring& description)
 {
     const wchar_t* blanks = L" \t\r\n\v\f";
@@ -30,7 +18,7 @@ std::wstring Trim(const std::wstring& description)
     return description.substr(first, last - first + 1);
 }
 
-AddResult AddToExclude(const std::wstring& record, const std::wstring& description,
+AddResult AddToExclude(AddedExclusions& added, const std::wstring& record, const std::wstring& description,
                        const std::function<bool(const std::wstring&)>& tickFolder,
                        const std::function<bool(const std::wstring&)>& tickKey)
 {
@@ -49,15 +37,15 @@ AddResult AddToExclude(const std::wstring& record, const std::wstring& descripti
             tickFolder(real);
         std::wstring token = real;
         ToTokenPath(token);
-        FileAddToExclude()[ToUpperAscii(token)] = {token, text};
+        added.Files[ToUpperAscii(token)] = {token, text};
     } else if (kind == L"RegistryNotChecked") {
         if (tickKey)
             tickKey(path);
-        RegistryAddToExclude()[ToUpperAscii(path)] = {path, text};
+        added.Registry[ToUpperAscii(path)] = {path, text};
     } else if (kind == L"File") {
-        FileAddToExclude()[ToUpperAscii(path)] = {path, text};
+        added.Files[ToUpperAscii(path)] = {path, text};
     } else if (kind == L"Registry") {
-        RegistryAddToExclude()[ToUpperAscii(path)] = {path, text};
+        added.Registry[ToUpperAscii(path)] = {path, text};
     } else {
         return AddResult::UnknownKind;
     }

@@ -4,6 +4,7 @@
 // with which description), and the scan details an inclusion save hands to
 // the manager.
 #include "common/ChangeTypes.h"
+#include "manager/Session.h"
 #include "project/IncludeExclude.h"
 
 #include <functional>
@@ -12,18 +13,13 @@
 
 namespace AdvanceSheet {
 
-// The exclusions recorded with "Add To Exclude" during this run (file system,
-// registry): upper-cased token path -> token path and description.
-ExcludedItemMap& FileAddToExclude();
-ExcludedItemMap& RegistryAddToExclude();
-
 enum class AddResult { Added, NoDescription, UnknownKind };
 
 // "Add To Exclude" with the selection record ("<kind>\<token path>") and the
 // description as typed. An unticked item is ticked first through `tickFolder`
 // or `tickKey` (given the real path); the exclusion goes into the matching
-// map above.
-AddResult AddToExclude(const std::wstring& record, const std::wstring& description,
+// map of `added`.
+AddResult AddToExclude(AddedExclusions& added, const std::wstring& record, const std::wstring& description,
                        const std::function<bool(const std::wstring&)>& tickFolder,
                        const std::function<bool(const std::wstring&)>& tickKey);
 

@@ -20,8 +20,8 @@ constexpr int Labels[] = {IDC_LOCATION_LABEL, IDC_APPLICATION_LABEL, IDC_VERSION
 
 } // namespace
 
-CCorvaneRepackagerDlg::CCorvaneRepackagerDlg()
-    : CPropertyPage(IDD_BASIC_INFORMATION, L"Corvane Repackager 1.0: Capture Basic Information")
+CCorvaneRepackagerDlg::CCorvaneRepackagerDlg(CUIManager& manager)
+    : CPropertyPage(IDD_BASIC_INFORMATION, L"Corvane Repackager 1.0: Capture Basic Information"), m_manager(manager)
 {
 }
 
@@ -60,10 +60,8 @@ BOOL CCorvaneRepackagerDlg::OnInitDialog()
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
 
-    CUIManager* manager = CUIManager::GetInstance();
-    if (manager->Coordinator().IsFirstSnapshotTaken())
-        manager->ReadScanDetails();
-    CUIManager::ReleaseInstance(manager);
+    if (m_manager.Coordinator().IsFirstSnapshotTaken())
+        m_manager.ReadScanDetails();
 
     SendMessageW(Item(IDC_LOCATION), EM_LIMITTEXT, 512, 0);
     for (int id : {IDC_APPLICATION_NAME, IDC_VERSION, IDC_COMPANY_NAME})
@@ -150,7 +148,6 @@ LRESULT CCorvaneRepackagerDlg::OnWizardNext()
     m_cameBack = false;
     m_markedLabels.clear();
     const int choice = SelectedChoice();
-    Manager();
 
     const BasicInformationCheck check = CheckBasicInformation(
         choice, {m_location, ItemText(IDC_APPLICATION_NAME), ItemText(IDC_VERSION), ItemText(IDC_COMPANY_NAME)});

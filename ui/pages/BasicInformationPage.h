@@ -11,7 +11,7 @@
 class CCorvaneRepackagerDlg : public CPropertyPage
 {
 public:
-    CCorvaneRepackagerDlg();
+    explicit CCorvaneRepackagerDlg(CUIManager& manager);
 
     // The selected radio button, 0 when none.
     int SelectedChoice() const;
@@ -38,7 +38,7 @@ private:
     void FillProductFields(const ProductInfo& product) const;
     ProductInfo TypedProduct() const;
     void EmptyFields();
-    CUIManager& Manager() { return m_manager.Get(); }
+    CUIManager& Manager() { return m_manager; }
 
     std::wstring m_location;
     std::wstring m_applicationName;
@@ -46,7 +46,7 @@ private:
     std::wstring m_companyName;
     // The location text the product fields were last proposed from.
     std::wstring m_proposedFrom;
-    CUIManagerHold m_manager;
+    CUIManager& m_manager;
     std::vector<int> m_markedLabels;
     int m_rememberedChoice = 0;
     bool m_cameBack = false;

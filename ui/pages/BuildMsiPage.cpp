@@ -32,9 +32,10 @@ int PageField(int checkedField)
 
 } // namespace
 
-CBuildMSIDlg::CBuildMSIDlg()
+CBuildMSIDlg::CBuildMSIDlg(Session& session, CUIManager& manager)
     : CPropertyPage(IDD_BUILD_MSI, L"Corvane Repackager 1.0: Build MSI"),
-      m_run(*this, IDC_BUILD_PROGRESS, IDC_BUILD_DETAIL, 100)
+      m_session(session), m_manager(manager),
+      m_run(*this, session.Progress, IDC_BUILD_PROGRESS, IDC_BUILD_DETAIL, 100)
 {
 }
 
@@ -163,9 +164,9 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     ShowItem(IDC_BUILD_SHORTCUT_LIST, false);
     SetWizardButtons(PSWIZB_DISABLEDFINISH);
 
-    Paths().OutputFolder = TrimText(ItemText(IDC_BUILD_TARGET_PATH));
-    Paths().MsiFileName = TrimText(ItemText(IDC_BUILD_MSI_NAME));
-    EnsureFolder(Paths().OutputFolder + L"\\Packages");
+    const BuildRequest request{GetProjectFilePath(), TrimText(ItemText(IDC_BUILD_TARGET_PATH)),
+                               TrimText(ItemText(IDC_BUILD_MSI_NAME))};
+    EnsureFolder(request.PackagesFolder());
 
     for (int id : {IDC_BUILD_PROGRESS, IDC_BUILD_STATUS, IDC_BUILD_DETAIL})
         ShowItem(id, true);
@@ -176,7 +177,7 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     SetItemText(IDC_BUILD_STATUS, BuildingText);
     CUIManager* manager = &Manager();
     m_state = State::Building;
-    if (m_run.Start([manager] { return manager->BuildPackage(); }, Increment))
+    if (m_run.Start([manager, request] { return manager->BuildPackage(request); }, Increment))
         m_run.StartTimer();
     else
         BuildEnded(false);
@@ -213,7 +214,7 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
 BOOL CBuildMSIDlg::OnWizardFinish()
 {
     m_run.StopTimer();
-    m_manager.UninitializeAndRelease();
+    m_manager.Uninitialize();
     return TRUE;
 }
 

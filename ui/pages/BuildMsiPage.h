@@ -19,7 +19,7 @@
 class CBuildMSIDlg : public CPropertyPage
 {
 public:
-    CBuildMSIDlg();
+    CBuildMSIDlg(Session& session, CUIManager& manager);
 
     enum class State { Editing, Building, Finished, Failed };
     State CurrentState() const noexcept { return m_state; }
@@ -50,9 +50,10 @@ private:
     // shortcuts and icons.
     bool WriteShortcutsToProject();
     void BuildEnded(bool succeeded);
-    CUIManager& Manager() { return m_manager.Get(); }
+    CUIManager& Manager() { return m_manager; }
 
-    CUIManagerHold m_manager;
+    Session& m_session;
+    CUIManager& m_manager;
     CShortcutListEditor m_shortcuts;
     CBuildRunner m_run;
     ShortcutList m_records;

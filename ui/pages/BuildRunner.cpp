@@ -1,6 +1,5 @@
 #include "ui/pages/BuildRunner.h"
 
-#include "common/Progress.h"
 #include "common/Worker.h"
 #include "ui/pages/CreateProjectFileAndMsiRules.h"
 
@@ -12,13 +11,14 @@ namespace {
 
 // The second status line copies the progress text and the bar is paced by
 // `increment`; the worker's result once it is done, else nothing.
-std::optional<int> TickWorkerBar(const CWorker& worker, HWND bar, HWND detailLine, int increment)
+std::optional<int> TickWorkerBar(const CWorker& worker, const CProgressState& progress, HWND bar, HWND detailLine,
+                                 int increment)
 {
-    SetWindowTextW(detailLine, Progress().StatusText().c_str());
+    SetWindowTextW(detailLine, progress.StatusText().c_str());
     if (worker.IsDone())
         return worker.Result();
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    const int next = NextMeasuredProgressPosition(position, increment, Progress().StepCount(), Progress().Share());
+    const int next = NextMeasuredProgressPosition(position, increment, progress.StepCount(), progress.Share());
     if (next != position)
         SendMessageW(bar, PBM_SETPOS, next, 0);
     return std::nullopt;
@@ -51,7 +51,7 @@ void CBuildRunner::SetUpBar() const
 bool CBuildRunner::Start(std::function<int()> operation, int increment)
 {
     m_increment = increment;
-    Progress().SetStepCount(0);
+    m_progress.SetStepCount(0);
     SendMessageW(Bar(), PBM_SETPOS, 0, 0);
     return m_page.Worker().Start(std::move(operation));
 }
@@ -70,12 +70,12 @@ std::optional<int> CBuildRunner::Tick(UINT_PTR timerId) const
 {
     if (timerId != TimerId)
         return std::nullopt;
-    return TickWorkerBar(m_page.Worker(), Bar(), m_page.Item(m_detailId), m_increment);
+    return TickWorkerBar(m_page.Worker(), m_progress, Bar(), m_page.Item(m_detailId), m_increment);
 }
 
 void CBuildRunner::Ended(bool succeeded) const
 {
     if (succeeded)
         FillProgressBar(Bar());
-    Progress().SetStatusText(L"");
+    m_progress.SetStatusText(L"");
 }

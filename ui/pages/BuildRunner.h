@@ -5,6 +5,7 @@
 // the bar; once the operation has returned, a successful run's bar runs to its
 // end. The Create Project File and MSI page and the Build MSI page share it;
 // the page keeps its own states and texts.
+#include "common/Progress.h"
 #include "ui/framework/PropertyPage.h"
 
 #include <windows.h>
@@ -18,11 +19,12 @@ public:
     // The page timer that drives the run.
     static constexpr UINT_PTR TimerId = 1035;
 
-    // `page` runs the operation on its worker and owns the timer; `barId` and
+    // `page` runs the operation on its worker and owns the timer; the
+    // operation reports into `progress`; `barId` and
     // `detailId` are its progress bar and second status line; the timer
     // fires every `intervalMs`.
-    CBuildRunner(CPropertyPage& page, int barId, int detailId, UINT intervalMs) noexcept
-        : m_page(page), m_barId(barId), m_detailId(detailId), m_interval(intervalMs)
+    CBuildRunner(CPropertyPage& page, CProgressState& progress, int barId, int detailId, UINT intervalMs) noexcept
+        : m_page(page), m_progress(progress), m_barId(barId), m_detailId(detailId), m_interval(intervalMs)
     {
     }
 
@@ -46,6 +48,7 @@ private:
     HWND Bar() const;
 
     CPropertyPage& m_page;
+    CProgressState& m_progress;
     int m_barId;
     int m_detailId;
     UINT m_interval;

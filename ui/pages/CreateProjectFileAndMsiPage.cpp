@@ -4,7 +4,6 @@
 #include "common/Paths.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
-#include "project/SharedProjectData.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/FailureReason.h"
 #include "ui/wizard/Resource.h"
@@ -27,9 +26,10 @@ constexpr int EditControls[] = {IDC_TARGET_PATH, IDC_PROJECT_FILE_NAME, IDC_MSI_
 
 } // namespace
 
-CCreateProjectFileMsiDlg::CCreateProjectFileMsiDlg()
+CCreateProjectFileMsiDlg::CCreateProjectFileMsiDlg(Session& session, CUIManager& manager)
     : CPropertyPage(IDD_CREATE_PROJECT, L"Corvane Repackager 1.0: Create Project File and MSI"),
-      m_run(*this, IDC_PROJECT_PROGRESS, IDC_PROJECT_DETAIL, 50)
+      m_session(session), m_manager(manager),
+      m_run(*this, session.Progress, IDC_PROJECT_PROGRESS, IDC_PROJECT_DETAIL, 50)
 {
 }
 
@@ -175,9 +175,11 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     // The process-wide lists the project writer stores, made again from the
     // page's entries (the captured shortcuts among them) on every Next, so
     // that a second Next does not repeat them.
-    ExtractedIcons().clear();
-    SelectedShortcuts().clear();
-    return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, SelectedShortcuts(), ExtractedIcons());
+    m_session.WindowThread.AssertCurrent(L"the selected shortcuts");
+    m_session.ExtractedIcons.clear();
+    m_session.SelectedShortcuts.clear();
+    return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, m_session.SelectedShortcuts,
+                            m_session.ExtractedIcons);
 }
 
 LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
@@ -186,9 +188,10 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
         return StayOnPage;
 
     const std::wstring target = TrimText(ItemText(IDC_TARGET_PATH));
-    Paths().OutputFolder = target;
-    SetProjectFilePath(target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)));
-    Paths().MsiFileName = TrimText(ItemText(IDC_MSI_NAME));
+    m_request = {target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)), target,
+                 TrimText(ItemText(IDC_MSI_NAME))};
+    SetProjectFilePath(m_request.Project);
+    EnsureFolder(m_request.PackagesFolder());
 
     // A project file cut short would lose the capture: no Cancel while it is written.
     EnableSheetButton(IDCANCEL, false);
@@ -209,7 +212,8 @@ bool CCreateProjectFileMsiDlg::StartOperation(State state)
     // two (the cabinet, then the tables).
     const bool started = state == State::Creating
                              ? m_run.Start([manager] { return manager->CreateProjectFile(); }, ProgressRange)
-                             : m_run.Start([manager] { return manager->BuildPackage(); }, ProgressRange / 2);
+                             : m_run.Start([manager, request = m_request] { return manager->BuildPackage(request); },
+                                           ProgressRange / 2);
     m_state = state;
     if (!started)
         WorkerEnded(false);
@@ -324,9 +328,7 @@ BOOL CCreateProjectFileMsiDlg::OnWizardFinish()
     m_run.StopTimer();
     // Without a project file the capture stays pending, as Cancel leaves it.
     if (m_projectCreated)
-        m_manager.UninitializeAndRelease();
-    else
-        m_manager.Release();
+        m_manager.Uninitialize();
     return TRUE;
 }
 

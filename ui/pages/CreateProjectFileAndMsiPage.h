@@ -18,7 +18,7 @@
 class CCreateProjectFileMsiDlg : public CPropertyPage
 {
 public:
-    CCreateProjectFileMsiDlg();
+    CCreateProjectFileMsiDlg(Session& session, CUIManager& manager);
 
     enum class State { Editing, Creating, ProjectCreated, Building, Finished, Failed };
     State CurrentState() const noexcept { return m_state; }
@@ -54,9 +54,10 @@ private:
     void CreationFailed();
     // The controls of the editing state shown (true) or those of the run.
     void ShowEditingControls(bool editing);
-    CUIManager& Manager() { return m_manager.Get(); }
+    CUIManager& Manager() { return m_manager; }
 
-    CUIManagerHold m_manager;
+    Session& m_session;
+    CUIManager& m_manager;
     HWND m_combo = nullptr;
     CShortcutListEditor m_shortcuts;
     std::map<std::wstring, std::wstring> m_executables;
@@ -66,4 +67,6 @@ private:
     bool m_projectCreated = false;
     CBuildRunner m_run;
     ULONGLONG m_buildAt = 0;
+    // The package the Next of the page asked for.
+    BuildRequest m_request;
 };

@@ -5,8 +5,8 @@
 #include "ui/wizard/PagePositions.h"
 #include "ui/wizard/Resource.h"
 
-CExistingSnapshotDlg::CExistingSnapshotDlg()
-    : CPropertyPage(IDD_EXISTING_SNAPSHOT, L"Corvane Repackager 1.0: Existing Snapshot")
+CExistingSnapshotDlg::CExistingSnapshotDlg(Session& session)
+    : CPropertyPage(IDD_EXISTING_SNAPSHOT, L"Corvane Repackager 1.0: Existing Snapshot"), m_session(session)
 {
 }
 
@@ -62,6 +62,7 @@ void CExistingSnapshotDlg::StartOver()
     EnableItem(IDC_CONTINUE, false);
     RepaintItem(IDC_STATUS);
     DiscardPendingCapture();
+    m_session.SnapshotPending = false;
     SetItemText(IDC_STATUS, L"");
     EnableItem(IDC_CONTINUE, true);
     SetActivePage(PagePosition::CaptureBasicInformation);

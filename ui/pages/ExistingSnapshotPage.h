@@ -1,12 +1,13 @@
 #pragma once
 // The Existing Snapshot page: shown instead of the basic information page
 // when a capture is pending; the user continues it or discards it.
+#include "manager/Session.h"
 #include "ui/framework/PropertyPage.h"
 
 class CExistingSnapshotDlg : public CPropertyPage
 {
 public:
-    CExistingSnapshotDlg();
+    explicit CExistingSnapshotDlg(Session& session);
 
     // "Continue": on to the Post Installation Snapshot page; nothing changes on disk.
     void Continue();
@@ -21,4 +22,7 @@ protected:
     LRESULT OnWizardNext() override;
     bool OnCommand(WORD controlId, WORD code, HWND control) override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH defaultBrush) override;
+
+private:
+    Session& m_session;
 };

@@ -38,7 +38,11 @@ void WaitWithoutInput(HANDLE handle, DWORD milliseconds, HWND accepted)
 
 } // namespace
 
-CLaunchSetupDlg::CLaunchSetupDlg() : CPropertyPage(IDD_LAUNCH_SETUP, L"Corvane Repackager 1.0: Launch Setup") {}
+CLaunchSetupDlg::CLaunchSetupDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_LAUNCH_SETUP, L"Corvane Repackager 1.0: Launch Setup"), m_session(session),
+      m_manager(manager)
+{
+}
 
 std::wstring CLaunchSetupDlg::FileNameOf(const std::wstring& path)
 {
@@ -69,7 +73,7 @@ BOOL CLaunchSetupDlg::OnInitDialog()
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
 
-    CUIManagerReference manager;
+    CUIManager* manager = &m_manager;
     const std::wstring name = FileNameOf(manager->GetSetupFilePath());
     SetItemText(IDC_LAUNCH_SETUP, L"Launch " + name);
     SetItemText(IDC_DO_NOT_LAUNCH, L"Do not launch " + name);
@@ -103,7 +107,7 @@ LRESULT CLaunchSetupDlg::OnWizardNext()
     if (m_launched || IsChecked(IDC_DO_NOT_LAUNCH))
         return IDD_POST_INSTALLATION;
 
-    CUIManagerReference manager;
+    CUIManager* manager = &m_manager;
     EnableItem(IDC_LAUNCH_SETUP, false);
     EnableItem(IDC_DO_NOT_LAUNCH, false);
     SetItemText(IDC_DESCRIPTION, Description);
@@ -198,7 +202,7 @@ void CLaunchSetupDlg::Quit()
 {
     RemoveFolderTree(WorkingSnapshotFolder());
     RemoveFolderTree(Paths().IniBackupFolder);
-    IsSnapshotTaken = false;
+    m_session.SnapshotPending = false;
     RemoveSnapshotTakenKey();
 
     const std::wstring notes = DeploymentNotesAddress();

@@ -7,6 +7,7 @@
 // process has ended and only programs it started still run, the page names
 // them and offers to go on without waiting for them.
 #include "common/SetupProcess.h"
+#include "manager/UIManager.h"
 #include "ui/framework/PropertyPage.h"
 #include "ui/pages/InstallerWatch.h"
 
@@ -16,7 +17,7 @@
 class CLaunchSetupDlg : public CPropertyPage
 {
 public:
-    CLaunchSetupDlg();
+    CLaunchSetupDlg(Session& session, CUIManager& manager);
 
     // The setup has been launched (or the user chose to launch it himself):
     // Next goes straight on from now on.
@@ -54,6 +55,8 @@ private:
     void Quit();
     void SetNavigation(bool enabled) const;
 
+    Session& m_session;
+    CUIManager& m_manager;
     bool m_launched = false;
     CInstallerWatch m_watch;
     std::vector<RunningProgram> m_waitedFor;

@@ -35,14 +35,21 @@ ChangeMaps<RegistryChangeEntry> RegistryMaps(CUIManager& manager)
 
 } // namespace
 
-CContentReviewPage::CContentReviewPage(UINT pageId, bool registry)
-    : CPropertyPage(pageId, L"Corvane Repackager 1.0: Package Content Review"), m_registry(registry)
+CContentReviewPage::CContentReviewPage(UINT pageId, bool registry, CUIManager& manager)
+    : CPropertyPage(pageId, L"Corvane Repackager 1.0: Package Content Review"), m_registry(registry),
+      m_manager(manager)
 {
 }
 
-CContentReviewFileDlg::CContentReviewFileDlg() : CContentReviewPage(IDD_REVIEW_FILES, false) {}
+CContentReviewFileDlg::CContentReviewFileDlg(CUIManager& manager)
+    : CContentReviewPage(IDD_REVIEW_FILES, false, manager)
+{
+}
 
-CContentReviewRegistryDlg::CContentReviewRegistryDlg() : CContentReviewPage(IDD_REVIEW_REGISTRY, true) {}
+CContentReviewRegistryDlg::CContentReviewRegistryDlg(CUIManager& manager)
+    : CContentReviewPage(IDD_REVIEW_REGISTRY, true, manager)
+{
+}
 
 CContentReviewPage::~CContentReviewPage()
 {
@@ -61,16 +68,16 @@ BOOL CContentReviewPage::OnInitDialog()
     SendMessageW(Item(IDC_EXCLUDE_DESCRIPTION), EM_LIMITTEXT, 512, 0);
 
     const std::wstring list = m_registry ? IncludeExcludePath::RegistryExcluded : IncludeExcludePath::FilesExcluded;
-    CUIManager& manager = m_manager.Get();
+    CUIManager& manager = m_manager;
     if (const ExcludedItemMap* defaults =
-            manager.LoadExcludedItems(list, manager.IncludeExcludePath()))
+            manager.IncludeExclude().LoadExcludedItems(list, manager.IncludeExclude().LoadedPath()))
         m_defaults = *defaults;
 
     // Earlier exclusions stay in force.
     if (m_registry)
-        ExcludedRegistryChanges().Reapply(RegistryMaps(m_manager.Get()));
+        ExcludedRegistryChanges().Reapply(RegistryMaps(m_manager));
     else
-        ExcludedFileChanges().Reapply(FileMaps(m_manager.Get()));
+        ExcludedFileChanges().Reapply(FileMaps(m_manager));
 
     m_included.Attach(Item(IDC_INCLUDED_TREE));
     m_excluded.Attach(Item(excludedTree));
@@ -82,10 +89,10 @@ BOOL CContentReviewPage::OnInitDialog()
 void CContentReviewPage::RefillTrees()
 {
     if (m_registry) {
-        auto maps = RegistryMaps(m_manager.Get());
+        auto maps = RegistryMaps(m_manager);
         m_included.ShowRegistry(&maps.Added, &maps.Modified, &maps.Deleted, false);
     } else {
-        auto maps = FileMaps(m_manager.Get());
+        auto maps = FileMaps(m_manager);
         m_included.ShowFileSystem(&maps.Added, &maps.Modified, &maps.Deleted, false);
     }
     m_excluded.ShowExclusions(m_defaults);
@@ -114,8 +121,8 @@ void CContentReviewPage::PublishExclusions() const
 bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, const std::wstring& description)
 {
     if (m_registry)
-        return !ExcludedRegistryChanges().ExcludeKey(RegistryMaps(m_manager.Get()), item.Path, description).empty();
-    const auto maps = FileMaps(m_manager.Get());
+        return !ExcludedRegistryChanges().ExcludeKey(RegistryMaps(m_manager), item.Path, description).empty();
+    const auto maps = FileMaps(m_manager);
     if (item.Kind != CProjectTreeCtrl::ItemKind::File)
         return !ExcludedFileChanges().ExcludeKey(maps, item.Path, description).empty();
     const std::wstring folder = ParentKey(item.Path);
@@ -133,8 +140,8 @@ bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, 
 bool CContentReviewPage::IncludeItem(const CProjectTreeCtrl::CheckedItem& item)
 {
     if (m_registry)
-        return !ExcludedRegistryChanges().RestoreKey(RegistryMaps(m_manager.Get()), item.Path).empty();
-    const auto maps = FileMaps(m_manager.Get());
+        return !ExcludedRegistryChanges().RestoreKey(RegistryMaps(m_manager), item.Path).empty();
+    const auto maps = FileMaps(m_manager);
     if (item.Kind == CProjectTreeCtrl::ItemKind::File)
         return ExcludedFileChanges().RestoreEntry(maps, ParentKey(item.Path), item.Path);
     return !ExcludedFileChanges().RestoreKey(maps, item.Path).empty();
@@ -220,12 +227,12 @@ LRESULT CContentReviewPage::OnWizardBack()
 
 LRESULT CContentReviewPage::OnWizardNext()
 {
-    if (m_changed && m_manager.Held()) {
+    if (m_changed) {
         // A failed write is logged by the engine.
         if (m_registry)
-            m_manager.Get().Coordinator().RegistrySide().WriteRegistryChanges();
+            m_manager.Coordinator().RegistrySide().WriteRegistryChanges();
         else
-            m_manager.Get().Coordinator().FileSide().WriteFileChanges();
+            m_manager.Coordinator().FileSide().WriteFileChanges();
         m_changed = false;
     }
     return m_registry ? IDD_CREATE_PROJECT : IDD_REVIEW_REGISTRY;

@@ -37,7 +37,7 @@ public:
     static const wchar_t* const DescriptionText;
 
 protected:
-    CContentReviewPage(UINT pageId, bool registry);
+    CContentReviewPage(UINT pageId, bool registry, CUIManager& manager);
 
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
@@ -55,7 +55,7 @@ private:
 
     bool m_registry;
     std::wstring m_description;
-    CUIManagerHold m_manager;
+    CUIManager& m_manager;
     CProjectTreeCtrl m_included;
     CProjectTreeCtrl m_excluded;
     ExcludedItemMap m_defaults;
@@ -66,11 +66,11 @@ private:
 class CContentReviewFileDlg : public CContentReviewPage
 {
 public:
-    CContentReviewFileDlg();
+    explicit CContentReviewFileDlg(CUIManager& manager);
 };
 
 class CContentReviewRegistryDlg : public CContentReviewPage
 {
 public:
-    CContentReviewRegistryDlg();
+    explicit CContentReviewRegistryDlg(CUIManager& manager);
 };

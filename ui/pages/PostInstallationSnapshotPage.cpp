@@ -1,7 +1,6 @@
 #include "ui/pages/PostInstallationSnapshotPage.h"
 
 #include "common/Paths.h"
-#include "common/Progress.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
 #include "ui/pages/CaptureProgress.h"
@@ -10,8 +9,9 @@
 
 #include <commctrl.h>
 
-CSecondSnapshotDlg::CSecondSnapshotDlg()
-    : CPropertyPage(IDD_POST_INSTALLATION, L"Corvane Repackager 1.0: Post Installation Snapshot")
+CSecondSnapshotDlg::CSecondSnapshotDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_POST_INSTALLATION, L"Corvane Repackager 1.0: Post Installation Snapshot"),
+      m_session(session), m_manager(manager)
 {
 }
 
@@ -32,11 +32,12 @@ BOOL CSecondSnapshotDlg::OnInitDialog()
     SendMessageW(Item(IDC_POST_PROGRESS), PBM_SETRANGE32, 0, CaptureProgress::Range);
     SendMessageW(Item(IDC_POST_PROGRESS), PBM_SETSTEP, 1, 0);
 
-    const ScanDetails details = m_manager.Get().GetScanDetails();
+    const ScanDetails details = m_manager.GetScanDetails();
     m_itemCount = CaptureProgress::ShowSelection(Item(IDC_FOLDER_TREE), Item(IDC_HIVE_TREE), details);
     const auto info = details.find(L"SetupFileInfo");
-    const std::wstring name = info != details.end() && !info->second.empty() ? info->second.front()
-                                                                             : m_manager.Get().GetProductInfo().ApplicationName;
+    const std::wstring name = info != details.end() && !info->second.empty()
+                                  ? info->second.front()
+                                  : m_manager.GetProductInfo().ApplicationName;
     SetItemText(IDC_DESCRIPTION, ReadyText(name));
     return TRUE;
 }
@@ -66,7 +67,7 @@ LRESULT CSecondSnapshotDlg::OnWizardBack()
 {
     SetWizardButtons(PSWIZB_BACK);
     // A resumed run came from the Existing Snapshot page.
-    return IsSnapshotTaken ? IDD_EXISTING_SNAPSHOT : IDD_LAUNCH_SETUP;
+    return m_session.SnapshotPending ? IDD_EXISTING_SNAPSHOT : IDD_LAUNCH_SETUP;
 }
 
 LRESULT CSecondSnapshotDlg::OnWizardNext()
@@ -93,7 +94,7 @@ void CSecondSnapshotDlg::StartCapture()
     HWND bar = Item(IDC_POST_PROGRESS);
     SendMessageW(bar, PBM_SETPOS, 0, 0);
     SendMessageW(bar, PBM_SETSTEP, 1, 0);
-    CUIManager* manager = &m_manager.Get();
+    CUIManager* manager = &m_manager;
     const ScanDetails details = manager->GetScanDetails();
     if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); })) {
         Failed(L"The post installation snapshot could not be started.");
@@ -117,8 +118,8 @@ void CSecondSnapshotDlg::OnTimer(UINT_PTR timerId)
         KillTimer(Window(), IDT_CAPTURE_PROGRESS);
         return;
     }
-    SetItemText(IDC_POST_STATUS, Progress().StatusText());
-    SetItemText(IDC_POST_DETAIL, Progress().DetailText());
+    SetItemText(IDC_POST_STATUS, m_session.Progress.StatusText());
+    SetItemText(IDC_POST_DETAIL, m_session.Progress.DetailText());
     HWND bar = Item(IDC_POST_PROGRESS);
     if (m_fill.IsFilling()) {
         if (!m_fill.Tick())
@@ -140,7 +141,7 @@ void CSecondSnapshotDlg::OnTimer(UINT_PTR timerId)
         return;
     }
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    if (CaptureProgress::ShouldAdvance(m_progressStep, Progress().StepCount(), position))
+    if (CaptureProgress::ShouldAdvance(m_progressStep, m_session.Progress.StepCount(), position))
         SendMessageW(bar, PBM_STEPIT, 0, 0);
 }
 
@@ -148,8 +149,8 @@ void CSecondSnapshotDlg::CaptureEnded()
 {
     ShowItem(IDC_POST_DETAIL, false);
     SetItemText(IDC_DESCRIPTION, L"Post installation snapshot done");
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     SetItemText(IDC_POST_STATUS, L"");
     HWND bar = Item(IDC_POST_PROGRESS);
     SendMessageW(bar, PBM_SETPOS, 0, 0);
@@ -160,19 +161,18 @@ void CSecondSnapshotDlg::CaptureEnded()
     SetItemText(IDC_DESCRIPTION, L"Corvane Repackager is now comparing snapshots.");
     // The bar keeps the step of 2 it finished with.
     m_progressStep = CaptureProgress::ComparisonStep;
-    Progress().SetStepCount(0);
+    m_session.Progress.SetStepCount(0);
     m_phase = Phase::Comparing;
-    CUIManager* manager = &m_manager.Get();
+    CUIManager* manager = &m_manager;
     if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
         Failed(L"The comparison of the snapshots could not be started.");
 }
 
 void CSecondSnapshotDlg::ComparisonEnded()
 {
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     SetItemText(IDC_DESCRIPTION, L"Comparision finished.\r\n");
-    m_manager.Release();
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_phase = Phase::Compared;
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
@@ -185,8 +185,8 @@ void CSecondSnapshotDlg::Failed(const std::wstring& what)
     // snapshot again, and Cancel leaves the capture for a later start.
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_phase = Phase::Ready;
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     for (int id : {IDC_POST_PROGRESS, IDC_POST_STATUS, IDC_POST_DETAIL})
         ShowItem(id, false);
     ShowSelectionControls(true);

@@ -13,7 +13,7 @@ class CSecondSnapshotDlg : public CPropertyPage
 public:
     enum class Phase { Ready, Capturing, Comparing, Compared };
 
-    CSecondSnapshotDlg();
+    CSecondSnapshotDlg(Session& session, CUIManager& manager);
 
     Phase CurrentPhase() const noexcept { return m_phase; }
     int ItemCount() const noexcept { return m_itemCount; }
@@ -39,7 +39,8 @@ private:
     void Failed(const std::wstring& what);
     void ShowSelectionControls(bool show) const;
 
-    CUIManagerHold m_manager;
+    Session& m_session;
+    CUIManager& m_manager;
     int m_itemCount = 0;
     int m_progressStep = 0;
     Phase m_phase = Phase::Ready;

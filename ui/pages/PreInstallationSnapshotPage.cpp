@@ -1,6 +1,5 @@
 #include "ui/pages/PreInstallationSnapshotPage.h"
 
-#include "common/Progress.h"
 #include "manager/UIManager.h"
 #include "ui/dialogs/AdvanceSheet.h"
 #include "ui/framework/UiServices.h"
@@ -19,8 +18,9 @@ constexpr wchar_t Description[] =
 
 } // namespace
 
-CCaptureSnapshotDlg::CCaptureSnapshotDlg()
-    : CPropertyPage(IDD_PRE_INSTALLATION, L"Corvane Repackager 1.0: Pre Installation Snapshot")
+CCaptureSnapshotDlg::CCaptureSnapshotDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_PRE_INSTALLATION, L"Corvane Repackager 1.0: Pre Installation Snapshot"),
+      m_session(session), m_manager(manager)
 {
 }
 
@@ -64,7 +64,7 @@ void CCaptureSnapshotDlg::OnAdvanced()
     // The sheet's result does not matter: its OK has already handed the new
     // selection to the manager, and Cancel left the old one.
     {
-        CParentSheet sheet;
+        CParentSheet sheet(m_session, m_manager);
         sheet.DoModal(SheetWindow());
     }
     ReloadSelection();
@@ -168,20 +168,20 @@ void CCaptureSnapshotDlg::OnTimer(UINT_PTR timerId)
     }
     HWND bar = Item(IDC_SNAPSHOT_PROGRESS);
     const int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
-    if (CaptureProgress::ShouldAdvance(m_progressStep, Progress().StepCount(), position))
+    if (CaptureProgress::ShouldAdvance(m_progressStep, m_session.Progress.StepCount(), position))
         SendMessageW(bar, PBM_STEPIT, 0, 0);
     // The first line keeps its announcement until the capture reports.
-    const std::wstring status = Progress().StatusText();
+    const std::wstring status = m_session.Progress.StatusText();
     if (!status.empty())
         SetItemText(IDC_SNAPSHOT_STATUS, status);
-    SetItemText(IDC_SNAPSHOT_DETAIL, Progress().DetailText());
+    SetItemText(IDC_SNAPSHOT_DETAIL, m_session.Progress.DetailText());
 }
 
 void CCaptureSnapshotDlg::CaptureEnded()
 {
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     ShowItem(IDC_SNAPSHOT_PROGRESS, false);
     SetItemText(IDC_SNAPSHOT_DONE, L"Initial snapshot done ");
     ShowItem(IDC_SNAPSHOT_DONE, true);
@@ -201,8 +201,8 @@ void CCaptureSnapshotDlg::CaptureFailed()
     KillTimer(Window(), IDT_CAPTURE_PROGRESS);
     m_capturing = false;
     m_snapshotDone = false;
-    Progress().SetStatusText(L"");
-    Progress().SetDetailText(L"");
+    m_session.Progress.SetStatusText(L"");
+    m_session.Progress.SetDetailText(L"");
     for (int id : {IDC_SNAPSHOT_STATUS, IDC_SNAPSHOT_DETAIL, IDC_SNAPSHOT_PROGRESS})
         ShowItem(id, false);
     for (int id : {IDC_ADVANCED, IDC_FOLDERS_LABEL, IDC_HIVES_LABEL, IDC_FOLDER_TREE, IDC_HIVE_TREE})

@@ -10,7 +10,7 @@
 class CCaptureSnapshotDlg : public CPropertyPage
 {
 public:
-    CCaptureSnapshotDlg();
+    CCaptureSnapshotDlg(Session& session, CUIManager& manager);
 
     // Folders and hives listed in the trees, which the bar divides its range by.
     int ItemCount() const noexcept { return m_itemCount; }
@@ -35,14 +35,15 @@ protected:
     bool OnCommand(WORD controlId, WORD code, HWND control) override;
 
 private:
-    CUIManager& Manager() { return m_manager.Get(); }
+    CUIManager& Manager() { return m_manager; }
     void StartCapture();
     void CaptureEnded();
     // A failed capture (or one that could not start): the listing again, with
     // the failure in the description and a message; Next tries again.
     void CaptureFailed();
 
-    CUIManagerHold m_manager;
+    Session& m_session;
+    CUIManager& m_manager;
     int m_itemCount = 0;
     int m_progressStep = 0;
     bool m_snapshotDone = false;

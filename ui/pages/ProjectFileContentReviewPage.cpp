@@ -23,8 +23,8 @@ constexpr wchar_t MissingRefused[] =
 
 } // namespace
 
-CShowProjectFileDlg::CShowProjectFileDlg()
-    : CPropertyPage(IDD_SHOW_PROJECT, L"Corvane Repackager 1.0: Project File Content Review")
+CShowProjectFileDlg::CShowProjectFileDlg(CUIManager& manager)
+    : CPropertyPage(IDD_SHOW_PROJECT, L"Corvane Repackager 1.0: Project File Content Review"), m_manager(manager)
 {
 }
 

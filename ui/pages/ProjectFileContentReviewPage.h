@@ -17,7 +17,7 @@
 class CShowProjectFileDlg : public CPropertyPage
 {
 public:
-    CShowProjectFileDlg();
+    explicit CShowProjectFileDlg(CUIManager& manager);
 
     CProjectTreeCtrl& FileTree() noexcept { return m_fileTree; }
     CProjectTreeCtrl& RegistryTree() noexcept { return m_registryTree; }
@@ -54,10 +54,10 @@ private:
     void OnFilesChecked();
     void OnRegistryChecked();
     static std::vector<std::wstring> TickedPaths(const CProjectTreeCtrl& tree);
-    CUIManager& Manager() { return m_manager.Get(); }
+    CUIManager& Manager() { return m_manager; }
 
     std::wstring m_text;
-    CUIManagerHold m_manager;
+    CUIManager& m_manager;
     CProjectTreeCtrl m_fileTree;
     CProjectTreeCtrl m_registryTree;
     std::array<RegistryChangeMap*, 3> m_keys{};

@@ -20,20 +20,21 @@ constexpr UINT_PTR WaitTimerId = 1;
 
 // ---- Resume decision -------------------------------------------------------------
 
-LRESULT ChooseFirstPage(HWND owner)
+LRESULT ChooseFirstPage(HWND owner, bool snapshotPending)
 {
     if (!CheckAdministrator() &&
         ShowMessageBox(owner,
                        L"You do not have administrative rights Repackager may not work properly still want to continue",
                        L"ADMIN Rights", MB_YESNO | MB_ICONWARNING) != IDYES)
         return CPropertyPage::StayOnPage;
-    return IsSnapshotTaken ? IDD_EXISTING_SNAPSHOT : IDD_BASIC_INFORMATION;
+    return snapshotPending ? IDD_EXISTING_SNAPSHOT : IDD_BASIC_INFORMATION;
 }
 
 // ---- CCorvaneRepackagerStartDlg ------------------------------------------------
 
-CCorvaneRepackagerStartDlg::CCorvaneRepackagerStartDlg()
-    : CPropertyPage(IDD_WELCOME, L"Corvane Repackager 1.0: Welcome")
+CCorvaneRepackagerStartDlg::CCorvaneRepackagerStartDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_WELCOME, L"Corvane Repackager 1.0: Welcome"), m_session(session),
+      m_manager(manager)
 {
 }
 
@@ -44,10 +45,8 @@ BOOL CCorvaneRepackagerStartDlg::OnInitDialog()
     EnableSheetButton(ID_WIZNEXT, false);
     EnableSheetButton(ID_WIZBACK, false);
 
-    CUIManager* manager = CUIManager::GetInstance();
-    if (manager->Coordinator().IsFirstSnapshotTaken())
-        manager->ReadScanDetails();
-    CUIManager::ReleaseInstance(manager);
+    if (m_manager.Coordinator().IsFirstSnapshotTaken())
+        m_manager.ReadScanDetails();
 
     m_baseAddress = L"file://" + Paths().ProgramFolder + L"\\";
     const std::wstring config = ConfigFile();
@@ -113,7 +112,7 @@ BOOL CCorvaneRepackagerStartDlg::OnSetActive()
 
 LRESULT CCorvaneRepackagerStartDlg::OnWizardNext()
 {
-    return ChooseFirstPage(Window());
+    return ChooseFirstPage(Window(), m_session.SnapshotPending);
 }
 
 bool CCorvaneRepackagerStartDlg::OnCommand(WORD controlId, WORD code, HWND)

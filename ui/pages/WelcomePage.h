@@ -2,6 +2,7 @@
 // The welcome page: a wait page while the advertisement loads, then the
 // advertisement (or the local page about the products); Next checks the
 // administrator rights and chooses between a new capture and a pending one.
+#include "manager/UIManager.h"
 #include "ui/controls/BannerCtrl.h"
 #include "ui/framework/PropertyPage.h"
 #include "ui/pages/WelcomeRules.h"
@@ -19,12 +20,12 @@ public:
 
 // The resume decision of the welcome page's Next: the page to go to, or
 // StayOnPage when a user without administrator rights declines to go on.
-LRESULT ChooseFirstPage(HWND owner);
+LRESULT ChooseFirstPage(HWND owner, bool snapshotPending);
 
 class CCorvaneRepackagerStartDlg : public CPropertyPage, public CBannerCallback
 {
 public:
-    CCorvaneRepackagerStartDlg();
+    CCorvaneRepackagerStartDlg(Session& session, CUIManager& manager);
 
     void LoadDynamicAdvertisement() override;
     void LoadStaticAdvertisement() override;
@@ -53,6 +54,8 @@ private:
     void EnableNextIfActive() const;
     void OpenMoreInformation() const;
 
+    Session& m_session;
+    CUIManager& m_manager;
     CBannerCtrl m_waitBrowser;
     CBannerCtrl m_advertisementBrowser;
     CWelcomeSequence m_sequence;

@@ -5,8 +5,12 @@
 #include "ui/framework/UiServices.h"
 #include "ui/wizard/Resource.h"
 
-CApplicationMain::CApplicationMain()
-    : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard)
+CApplicationMain::CApplicationMain(Session& session, CUIManager& manager)
+    : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard), m_welcome(session, manager),
+      m_basicInformation(manager), m_preInstallation(session, manager), m_launchSetup(session, manager),
+      m_postInstallation(session, manager), m_reviewFiles(manager), m_reviewRegistry(manager),
+      m_createProject(session, manager), m_showProject(manager), m_buildMsi(session, manager),
+      m_existingSnapshot(session)
 {
     for (CPropertyPage* page :
          {static_cast<CPropertyPage*>(&m_welcome), static_cast<CPropertyPage*>(&m_basicInformation),

@@ -17,7 +17,8 @@
 class CApplicationMain : public CPropertySheet
 {
 public:
-    CApplicationMain();
+    // The pages work on `session` through `manager`; both outlive the sheet.
+    CApplicationMain(Session& session, CUIManager& manager);
     ~CApplicationMain() override;
 
     CCorvaneRepackagerStartDlg& WelcomePage() noexcept { return m_welcome; }

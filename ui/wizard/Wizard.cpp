@@ -9,10 +9,9 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-int RunWizard()
+int RunWizard(Session& session)
 {
     try {
-        IsCommandLineMode = false;
         // The welcome page hosts web browsers: OLE, single-threaded apartment.
         const HRESULT ole = OleInitialize(nullptr);
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
@@ -29,16 +28,14 @@ int RunWizard()
                 OleUninitialize();
             return 1;
         }
-        CUIManager* manager = CUIManager::GetInstance();
-        manager->Initialize();
-        DialogFont();
-
         INT_PTR result = 0;
         {
-            CApplicationMain sheet;
+            CUIManager manager(session);
+            manager.Initialize();
+            DialogFont();
+            CApplicationMain sheet(session, manager);
             result = sheet.DoModal();
         }
-        CUIManager::ReleaseInstance(manager);
         if (SUCCEEDED(ole))
             OleUninitialize();
         return result < 0 ? 1 : 0;

@@ -1,0 +1,51 @@
+#pragma once
+// What one run of the program works on, owned by its entry point (the
+// wizard, the command line, a test) and handed by reference to the manager
+// and through the wizard sheet to the pages.
+//
+// Threads: the fields are written on the window thread while no worker runs,
+// except where a field says otherwise; a worker only reads them. The
+// manager's setters and the pages check WindowThread in debug builds.
+#include "common/ChangeTypes.h"
+#include "common/Progress.h"
+#include "common/WindowThread.h"
+#include "project/IncludeExclude.h"
+
+#include <atomic>
+
+// The exclusions recorded with "Add To Exclude" on the advanced sheet during
+// this run: upper-cased token path -> token path and description.
+struct AddedExclusions
+{
+    ExcludedItemMap Files;
+    ExcludedItemMap Registry;
+};
+
+struct Session
+{
+    // The thread that made the session: the window thread of the run.
+    CWindowThread WindowThread;
+
+    // The shortcuts the user chose for the package (the comparison's worker
+    // adds those the setup made while the pages wait for it) and the icons
+    // extracted for them; the project file writer takes both.
+    ShortcutList SelectedShortcuts;
+    IconMap ExtractedIcons;
+
+    // The product of the capture or of the loaded project.
+    ProductInfo Product;
+
+    // A first snapshot waits for its second (mirrors the pending-capture key
+    // of the configuration file). Atomic: a worker's clean-up clears it.
+    std::atomic<bool> SnapshotPending{false};
+
+    // The progress of the running worker (any thread), polled by the page
+    // that started it.
+    CProgressState Progress;
+
+    AddedExclusions AddToExclude;
+
+    // Still process-wide, to move in here next: the work paths, the
+    // include/exclude selection, the change set of the comparison and the
+    // changes the user excluded on the review pages.
+};
