@@ -137,39 +137,67 @@ struct ParserState
     std::wstring diskDirectory1;
 };
 
+// MaxDiskSize: a number of bytes; the named sizes (CDROM, 1.44M...) leave
+// the one cabinet written here at the format's own limit.
+bool MaxDiskSize(const std::wstring& value, unsigned long long& size)
+{
+    if (value.empty() || value[0] < L'0' || value[0] > L'9')
+        return true;
+    unsigned long long n = 0;
+    for (wchar_t c : value) {
+        if (c < L'0' || c > L'9' || n > 0x7FFFFFFFull)
+            return false;
+        n = n * 10 + static_cast<unsigned>(c - L'0');
+    }
+    if (n > 0x7FFFFFFFull)
+        return false;
+    size = n;
+    return true;
+}
+
+// The settings that take on or off.
+bool ApplySwitch(const std::wstring& var, const std::wstring& value, ParserState& state, std::wstring& problem,
+                 bool& known)
+{
+    struct Switch
+    {
+        const wchar_t* Name;
+        const wchar_t* Caption;
+        bool ParserState::*Field;
+    };
+    static constexpr Switch Switches[] = {{L"cabinet", L"Cabinet", &ParserState::cabinet},
+                                          {L"compress", L"Compress", &ParserState::compress},
+                                          {L"uniquefiles", L"UniqueFiles", &ParserState::uniqueFiles}};
+    for (const Switch& entry : Switches) {
+        if (var != entry.Name)
+            continue;
+        known = true;
+        if (!OnOff(value, state.*entry.Field)) {
+            problem = std::wstring(entry.Caption) + L" must be on or off";
+            return false;
+        }
+        return true;
+    }
+    known = false;
+    return true;
+}
+
 bool ApplySet(const std::wstring& variable, const std::wstring& value, ParserState& state,
               DdfScript& script, std::wstring& problem)
 {
     const std::wstring var = Lower(variable);
-    bool flag = false;
-    if (var == L"cabinet") {
-        if (!OnOff(value, flag)) {
-            problem = L"Cabinet must be on or off";
-            return false;
-        }
-        state.cabinet = flag;
-    } else if (var == L"compress") {
-        if (!OnOff(value, flag)) {
-            problem = L"Compress must be on or off";
-            return false;
-        }
-        state.compress = flag;
-    } else if (var == L"compressiontype") {
+    bool known = false;
+    if (!ApplySwitch(var, value, state, problem, known))
+        return false;
+    if (known)
+        return true;
+    if (var == L"compressiontype") {
         const std::wstring v = Lower(value);
-        if (v == L"mszip")
-            state.mszip = true;
-        else if (v == L"none")
-            state.mszip = false;
-        else {
+        if (v != L"mszip" && v != L"none") {
             problem = L"compression type '" + value + L"' is not supported (MSZIP only)";
             return false;
         }
-    } else if (var == L"uniquefiles") {
-        if (!OnOff(value, flag)) {
-            problem = L"UniqueFiles must be on or off";
-            return false;
-        }
-        state.uniqueFiles = flag;
+        state.mszip = v == L"mszip";
     } else if (var == L"cabinetnametemplate" || var == L"cabinetname1") {
         if (value.empty()) {
             problem = L"empty cabinet name";
@@ -200,27 +228,107 @@ bool ApplySet(const std::wstring& variable, const std::wstring& value, ParserSta
             return false;
         }
     } else if (var == L"maxdisksize") {
-        // A number of bytes; the named sizes (CDROM, 1.44M...) leave the
-        // one cabinet written here at the format's own limit.
-        if (!value.empty() && value[0] >= L'0' && value[0] <= L'9') {
-            unsigned long long size = 0;
-            for (wchar_t c : value) {
-                if (c < L'0' || c > L'9' || size > 0x7FFFFFFFull) {
-                    size = ~0ull;
-                    break;
-                }
-                size = size * 10 + static_cast<unsigned>(c - L'0');
-            }
-            if (size > 0x7FFFFFFFull) {
-                problem = L"MaxDiskSize must be a number of bytes below 2 GB";
-                return false;
-            }
-            script.maxDiskSize = size;
+        if (!MaxDiskSize(value, script.maxDiskSize)) {
+            problem = L"MaxDiskSize must be a number of bytes below 2 GB";
+            return false;
         }
     }
     // Everything else (CompressionLevel, CompressionMemory, the
     // report and INF settings, thresholds...) does not change the one cabinet
     // written here and is accepted as it is.
+    return true;
+}
+
+// A line starting with a dot. False with `problem` set when it cannot be used.
+bool ApplyDirective(std::wstring_view line, ParserState& state, DdfScript& script, std::wstring& problem)
+{
+    size_t wordEnd = 1;
+    while (wordEnd < line.size() && !IsBlank(line[wordEnd]))
+        ++wordEnd;
+    const std::wstring directive = Lower(line.substr(1, wordEnd - 1));
+    std::wstring_view rest = line.substr(wordEnd);
+    while (!rest.empty() && IsBlank(rest.front()))
+        rest.remove_prefix(1);
+    if (directive == L"option" || directive == L"dump")
+        return true;
+    if (directive == L"set") {
+        const size_t eq = rest.find(L'=');
+        if (eq == std::wstring_view::npos) {
+            problem = L".Set without '='";
+            return false;
+        }
+        std::wstring_view name = rest.substr(0, eq);
+        while (!name.empty() && IsBlank(name.back()))
+            name.remove_suffix(1);
+        if (name.empty()) {
+            problem = L".Set without a variable name";
+            return false;
+        }
+        std::wstring value;
+        return SetValue(rest.substr(eq + 1), value, problem) &&
+               ApplySet(std::wstring(name), value, state, script, problem);
+    }
+    if (directive == L"new") {
+        if (Lower(rest) == L"folder") {
+            state.newFolder = true;
+            return true;
+        }
+        problem = L".New " + std::wstring(rest) + L" is not supported: one cabinet is written";
+        return false;
+    }
+    problem = L"directive ." + directive + L" is not supported";
+    return false;
+}
+
+// A line naming a file: the source, optionally its name in the cabinet, then
+// parameters such as /inf=no, none of which changes what is stored.
+bool AddFile(std::wstring_view line, int lineNo, ParserState& state, std::set<std::wstring>& seenNames,
+             DdfScript& script, std::wstring& problem)
+{
+    std::vector<std::wstring> tokens;
+    std::vector<bool> quoted;
+    if (!Tokenize(line, tokens, quoted, problem))
+        return false;
+    if (tokens.empty())
+        return true;
+    size_t names = 0;
+    while (names < tokens.size() && names < 2 && !(tokens[names].starts_with(L"/") && !quoted[names]))
+        ++names;
+    for (size_t i = names; i < tokens.size(); ++i)
+        if (!(tokens[i].starts_with(L"/") && !quoted[i])) {
+            problem = L"unexpected text '" + tokens[i] + L"'";
+            return false;
+        }
+    if (names == 0 || tokens[0].empty())
+        problem = L"no source file name";
+    else if (!state.cabinet)
+        problem = L"files outside a cabinet (Cabinet=off) are not supported";
+    if (!problem.empty())
+        return false;
+
+    DdfFile file;
+    file.line = lineNo;
+    file.source = tokens[0];
+    const bool relative = !(file.source.size() >= 2 && file.source[1] == L':') &&
+                          !file.source.starts_with(L"\\") && !file.source.starts_with(L"/");
+    if (relative && !state.sourceDir.empty())
+        file.source = state.sourceDir + (state.sourceDir.back() == L'\\' ? L"" : L"\\") + file.source;
+    file.name = names >= 2 && !tokens[1].empty() ? tokens[1] : LastComponent(tokens[0]);
+    if (!state.destinationDir.empty())
+        file.name = state.destinationDir + L"\\" + file.name;
+    if (file.name.empty()) {
+        problem = L"no name for the file in the cabinet";
+        return false;
+    }
+    file.compress = state.compress && state.mszip;
+    file.newFolder = std::exchange(state.newFolder, false);
+    // Names in a cabinet compare without regard to case.
+    const bool fresh = seenNames.insert(Lower(file.name)).second;
+    if (!fresh && state.uniqueFiles) {
+        problem = L"'" + file.name + L"' is already in the cabinet (UniqueFiles is on)";
+        return false;
+    }
+    script.files.push_back(std::move(file));
     return true;
 }
 
@@ -270,11 +378,6 @@ bool ParseDdf(std::wstring_view text, DdfScript& script, DdfError& error)
     std::set<std::wstring> seenNames;
     int lineNo = 0;
     size_t pos = 0;
-    auto fail = [&](std::wstring message) {
-        error.line = lineNo;
-        error.message = std::move(message);
-        return false;
-    };
     while (pos <= text.size()) {
         size_t end = text.find(L'\n', pos);
         if (end == std::wstring_view::npos)
@@ -288,81 +391,14 @@ bool ParseDdf(std::wstring_view text, DdfScript& script, DdfError& error)
             line.remove_suffix(1);
         if (line.empty() || line.front() == L';')
             continue;
-        if (line.front() == L'.') {
-            size_t wordEnd = 1;
-            while (wordEnd < line.size() && !IsBlank(line[wordEnd]))
-                ++wordEnd;
-            const std::wstring directive = Lower(line.substr(1, wordEnd - 1));
-            std::wstring_view rest = line.substr(wordEnd);
-            while (!rest.empty() && IsBlank(rest.front()))
-                rest.remove_prefix(1);
-            if (directive == L"option" || directive == L"dump")
-                continue;
-            if (directive == L"set") {
-                const size_t eq = rest.find(L'=');
-                if (eq == std::wstring_view::npos)
-                    return fail(L".Set without '='");
-                std::wstring_view name = rest.substr(0, eq);
-                while (!name.empty() && IsBlank(name.back()))
-                    name.remove_suffix(1);
-                if (name.empty())
-                    return fail(L".Set without a variable name");
-                std::wstring value, problem;
-                if (!SetValue(rest.substr(eq + 1), value, problem) ||
-                    !ApplySet(std::wstring(name), value, state, script, problem))
-                    return fail(problem);
-                continue;
-            }
-            if (directive == L"new") {
-                const std::wstring what = Lower(rest);
-                if (what == L"folder") {
-                    state.newFolder = true;
-                    continue;
-                }
-                return fail(L".New " + std::wstring(rest) + L" is not supported: one cabinet is written");
-            }
-            return fail(L"directive ." + directive + L" is not supported");
-        }
-
-        std::vector<std::wstring> tokens;
-        std::vector<bool> quoted;
         std::wstring problem;
-        if (!Tokenize(line, tokens, quoted, problem))
-            return fail(problem);
-        if (tokens.empty())
-            continue;
-        // Parameters such as /inf=no follow the names; none of them changes
-        // what is stored.
-        size_t names = 0;
-        while (names < tokens.size() && names < 2 && !(tokens[names].starts_with(L"/") && !quoted[names]))
-            ++names;
-        for (size_t i = names; i < tokens.size(); ++i)
-            if (!(tokens[i].starts_with(L"/") && !quoted[i]))
-                return fail(L"unexpected text '" + tokens[i] + L"'");
-        if (names == 0 || tokens[0].empty())
-            return fail(L"no source file name");
-        if (!state.cabinet)
-            return fail(L"files outside a cabinet (Cabinet=off) are not supported");
-
-        DdfFile file;
-        file.line = lineNo;
-        file.source = tokens[0];
-        const bool relative = !(file.source.size() >= 2 && file.source[1] == L':') &&
-                              !file.source.starts_with(L"\\") && !file.source.starts_with(L"/");
-        if (relative && !state.sourceDir.empty())
-            file.source = state.sourceDir + (state.sourceDir.back() == L'\\' ? L"" : L"\\") + file.source;
-        file.name = names >= 2 && !tokens[1].empty() ? tokens[1] : LastComponent(tokens[0]);
-        if (!state.destinationDir.empty())
-            file.name = state.destinationDir + L"\\" + file.name;
-        if (file.name.empty())
-            return fail(L"no name for the file in the cabinet");
-        file.compress = state.compress && state.mszip;
-        file.newFolder = std::exchange(state.newFolder, false);
-        // Names in a cabinet compare without regard to case.
-        const bool fresh = seenNames.insert(Lower(file.name)).second;
-        if (!fresh && state.uniqueFiles)
-            return fail(L"'" + file.name + L"' is already in the cabinet (UniqueFiles is on)");
-        script.files.push_back(std::move(file));
+        const bool used = line.front() == L'.' ? ApplyDirective(line, state, script, problem)
+                                               : AddFile(line, lineNo, state, seenNames, script, problem);
+        if (!used) {
+            error.line = lineNo;
+            error.message = std::move(problem);
+            return false;
+        }
     }
     script.diskDirectory = FirstDiskName(state.diskDirectory1.empty() ? state.diskDirectoryTemplate
                                                                       : state.diskDirectory1);

@@ -40,14 +40,89 @@ bool RegisterBannerClass()
 
 } // namespace
 
+class CBrowserSite;
+
+// An interface of the site that lives inside it (a tear-off): its identity,
+// reference count and other interfaces are the site's.
+template <class Interface>
+class CSitePart : public Interface
+{
+public:
+    explicit CSitePart(CBrowserSite& site) : m_site(site) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+protected:
+    CBrowserSite& m_site;
+};
+
+// IOleWindow, shared by the in-place site and the frame: the banner's window.
+HRESULT BannerWindow(const CBrowserSite& site, HWND* window);
+
+class CInPlaceSite final : public CSitePart<IOleInPlaceSite>
+{
+public:
+    using CSitePart::CSitePart;
+    STDMETHODIMP GetWindow(HWND* window) override { return BannerWindow(m_site, window); }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+};
+
+class CInPlaceFrame final : public CSitePart<IOleInPlaceFrame>
+{
+public:
+    using CSitePart::CSitePart;
+    STDMETHODIMP GetWindow(HWND* window) override { return BannerWindow(m_site, window); }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+};
+
+// The sink of the browser's events.
+class CBrowserEvents final : public CSitePart<IDispatch>
+{
+public:
+    using CSitePart::CSitePart;
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override;
+};
+
 // The container the browser talks to: client site, in-place site and frame,
 // and the sink of the browser's events. Reference-counted on its own, so a
 // late call from the browser after the window is gone finds no banner.
-class CBrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IDispatch
+class CBrowserSite final : public IOleClientSite
 {
 public:
     explicit CBrowserSite(CBannerCtrl* banner) : m_banner(banner) {}
     void Detach() { m_banner = nullptr; }
+    CBannerCtrl* Banner() const noexcept { return m_banner; }
+    IDispatch* Events() noexcept { return &m_events; }
+    IOleInPlaceFrame* Frame() noexcept { return &m_frame; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override
@@ -58,11 +133,11 @@ public:
         if (riid == IID_IUnknown || riid == IID_IOleClientSite)
             *object = static_cast<IOleClientSite*>(this);
         else if (riid == IID_IOleInPlaceSite || riid == IID_IOleWindow)
-            *object = static_cast<IOleInPlaceSite*>(this);
+            *object = static_cast<IOleInPlaceSite*>(&m_inPlace);
         else if (riid == IID_IOleInPlaceFrame || riid == IID_IOleInPlaceUIWindow)
-            *object = static_cast<IOleInPlaceFrame*>(this);
+            *object = static_cast<IOleInPlaceFrame*>(&m_frame);
         else if (riid == IID_IDispatch || riid == BrowserEventsId)
-            *object = static_cast<IDispatch*>(this);
+            *object = static_cast<IDispatch*>(&m_events);
         else
             return E_NOINTERFACE;
         AddRef();
@@ -89,82 +164,73 @@ public:
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
     STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
 
-    // IOleWindow (shared by the site and the frame)
-    STDMETHODIMP GetWindow(HWND* window) override
-    {
-        *window = m_banner ? m_banner->m_hwnd : nullptr;
-        return *window ? S_OK : E_FAIL;
-    }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-
-    // IOleInPlaceSite
-    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnUIActivate() override { return S_OK; }
-    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
-                                  LPRECT clip, LPOLEINPLACEFRAMEINFO info) override
-    {
-        *frame = static_cast<IOleInPlaceFrame*>(this);
-        AddRef();
-        *document = nullptr;
-        RECT client{};
-        if (m_banner && m_banner->m_hwnd)
-            GetClientRect(m_banner->m_hwnd, &client);
-        *position = client;
-        *clip = client;
-        info->fMDIApp = FALSE;
-        info->hwndFrame = m_banner ? GetParent(m_banner->m_hwnd) : nullptr;
-        info->haccel = nullptr;
-        info->cAccelEntries = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-    STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
-    STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
-
-    // IOleInPlaceUIWindow / IOleInPlaceFrame
-    STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
-    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-    STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
-    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-
-    // IDispatch: the browser's events
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        try {
-            if (!m_banner)
-                return S_OK;
-            if (id == NavigateErrorId)
-                m_banner->OnNavigateError();
-            else if (id == NavigateCompleteId)
-                m_banner->OnNavigateComplete();
-        } catch (...) {
-            LogError(L"CBannerCtrl: browser event handler failed");
-        }
-        return S_OK;
-    }
-
 private:
     ~CBrowserSite() = default;
     std::atomic<ULONG> m_references{1};
     CBannerCtrl* m_banner;
+    CInPlaceSite m_inPlace{*this};
+    CInPlaceFrame m_frame{*this};
+    CBrowserEvents m_events{*this};
 };
+
+template <class Interface>
+HRESULT CSitePart<Interface>::QueryInterface(REFIID riid, void** object)
+{
+    return m_site.QueryInterface(riid, object);
+}
+
+template <class Interface>
+ULONG CSitePart<Interface>::AddRef()
+{
+    return m_site.AddRef();
+}
+
+template <class Interface>
+ULONG CSitePart<Interface>::Release()
+{
+    return m_site.Release();
+}
+
+HRESULT BannerWindow(const CBrowserSite& site, HWND* window)
+{
+    *window = site.Banner() ? site.Banner()->Window() : nullptr;
+    return *window ? S_OK : E_FAIL;
+}
+
+HRESULT CInPlaceSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                       LPRECT clip, LPOLEINPLACEFRAMEINFO info)
+{
+    *frame = m_site.Frame();
+    m_site.AddRef();
+    *document = nullptr;
+    CBannerCtrl* banner = m_site.Banner();
+    RECT client{};
+    if (banner && banner->Window())
+        GetClientRect(banner->Window(), &client);
+    *position = client;
+    *clip = client;
+    info->fMDIApp = FALSE;
+    info->hwndFrame = banner ? GetParent(banner->Window()) : nullptr;
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return S_OK;
+}
+
+HRESULT CBrowserEvents::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+{
+    try {
+        CBannerCtrl* banner = m_site.Banner();
+        if (!banner)
+            return S_OK;
+        if (id == NavigateErrorId)
+            banner->OnNavigateError();
+        else if (id == NavigateCompleteId)
+            banner->OnNavigateComplete();
+    } catch (...) {
+        LogError(L"CBannerCtrl: browser event handler failed");
+    }
+    return S_OK;
+}
 
 CBannerCtrl::~CBannerCtrl()
 {
@@ -217,7 +283,7 @@ bool CBannerCtrl::CreateBrowser()
         if (SUCCEEDED(object->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
             IConnectionPoint* point = nullptr;
             if (SUCCEEDED(container->FindConnectionPoint(BrowserEventsId, &point))) {
-                point->Advise(static_cast<IDispatch*>(m_site), &m_cookie);
+                point->Advise(m_site->Events(), &m_cookie);
                 point->Release();
             }
             container->Release();

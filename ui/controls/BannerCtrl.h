@@ -9,6 +9,7 @@
 struct IWebBrowser2;
 struct IDispatch;
 class CBrowserSite;
+class CBrowserEvents;
 
 class CBannerCtrl
 {
@@ -34,7 +35,7 @@ public:
     bool Error() const noexcept { return m_error; }
 
 private:
-    friend class CBrowserSite;
+    friend class CBrowserEvents;
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool CreateBrowser();
     void ReleaseBrowser();
