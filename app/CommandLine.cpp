@@ -250,9 +250,8 @@ int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOption
         report(L"Warning: the scan details could not be saved; a restart could not resume this capture.");
     report(L"Taking the first snapshot...");
     const int captured = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
-    CFileEnumerate& files = manager.Coordinator().FileSide();
-    report(L"First snapshot: " + Number(files.FoldersScanned()) + L" folders, " + Number(files.FilesScanned()) +
-           L" files.");
+    const FileScanCounts& counts = manager.Coordinator().FileSide().Counts();
+    report(L"First snapshot: " + Number(counts.Folders) + L" folders, " + Number(counts.Files) + L" files.");
     if (captured != 1) {
         report(L"The first snapshot failed; see the error log.");
         return ExitFailure;
@@ -314,17 +313,17 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
         report(L"The comparison failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
-    CFileEnumerate& files = manager.Coordinator().FileSide();
-    CRegistryEnumerate& registry = manager.Coordinator().RegistrySide();
-    CIniChangeTracker& ini = files.IniTracker();
-    report(L"Files: " + Number(CountFiles(files.AddedItems())) + L" added, " +
-           Number(CountFiles(files.ModifiedItems())) + L" modified, " + Number(CountFiles(files.DeletedItems())) +
+    const ChangeSet& changes = manager.Coordinator().Changes();
+    constexpr ChangeOrigin added = ChangeOrigin::Added, modified = ChangeOrigin::Modified,
+                           deleted = ChangeOrigin::Deleted;
+    report(L"Files: " + Number(CountFiles(changes.Files(added))) + L" added, " +
+           Number(CountFiles(changes.Files(modified))) + L" modified, " + Number(CountFiles(changes.Files(deleted))) +
            L" deleted.");
-    report(L"Registry values: " + Number(CountValues(registry.AddedChanges())) + L" added, " +
-           Number(CountValues(registry.ModifiedChanges())) + L" modified, " +
-           Number(CountValues(registry.DeletedChanges())) + L" deleted.");
-    report(L"INI entries: " + Number(CountEntries(ini.AddedItems())) + L" added, " +
-           Number(CountEntries(ini.ModifiedItems())) + L" modified, " + Number(CountEntries(ini.DeletedItems())) +
+    report(L"Registry values: " + Number(CountValues(changes.Registry(added))) + L" added, " +
+           Number(CountValues(changes.Registry(modified))) + L" modified, " +
+           Number(CountValues(changes.Registry(deleted))) + L" deleted.");
+    report(L"INI entries: " + Number(CountEntries(changes.Ini(added))) + L" added, " +
+           Number(CountEntries(changes.Ini(modified))) + L" modified, " + Number(CountEntries(changes.Ini(deleted))) +
            L" deleted.");
     report(PerUserDataLine(manager.Coordinator().PerUserData()));
     ReportCleanCapture(manager.Coordinator(), report);

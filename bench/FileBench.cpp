@@ -120,22 +120,23 @@ double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& fil
     e.IsFirstSnapshotTaken();
     e.SetFirstSnapshotTaken(false);
     (void)e.CaptureSnapshot(roots);
-    e.SecondSnapshot().swap(e.FirstSnapshot());
+    e.SetSnapshots({}, SnapshotMap(e.Snapshot(SnapshotKind::First)));
     e.SetFirstSnapshotTaken(true);
     files = 0;
-    for (const auto& [path, entry] : e.SecondSnapshot())
+    for (const auto& [path, entry] : e.Snapshot(SnapshotKind::Second))
         files += entry.IsDirectory ? 0 : 1;
     EnsureFolder(WorkingTempFolder());
     if (!withDocument)
         Paths().RawProjectFilePath = raw + L".absent";
     const double start = Now();
-    e.CompareSnapshot();
+    if (e.CompareSnapshot() == 1)
+        (void)e.WriteChangeDocuments();
     const double elapsed = Now() - start;
     Paths().RawProjectFilePath = raw;
     if (!withDocument)
         return elapsed;
     std::size_t written = 0;
-    for (const auto& [folder, list] : e.AddedItems())
+    for (const auto& [folder, list] : e.Changes().Files(ChangeOrigin::Added))
         written += list.size();
     if (written != files)
         std::printf("file_bench: only %u of %u added files were written\n", static_cast<unsigned>(written),
@@ -213,8 +214,8 @@ int main()
         e.SetFirstSnapshotTaken(false);
         TimeCapture(allRoots, e);
         const std::size_t after = PeakWorkingSet();
-        const std::size_t entries = e.FirstSnapshot().size();
-        for (const auto& [path, entry] : e.FirstSnapshot())
+        const std::size_t entries = e.Snapshot(SnapshotKind::First).size();
+        for (const auto& [path, entry] : e.Snapshot(SnapshotKind::First))
             pathBytes += (path.size() + 1) * sizeof(wchar_t);
         const double perEntry = static_cast<double>(after - before) / static_cast<double>(entries);
         const double beyondPath = static_cast<double>(after - before - pathBytes) / static_cast<double>(entries);
@@ -235,7 +236,7 @@ int main()
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
         bestCapture = std::min(bestCapture, TimeCapture(allRoots, e));
-        captured = e.FirstSnapshot().size();
+        captured = e.Snapshot(SnapshotKind::First).size();
     }
     std::printf("file_bench: bare FindFirstFileExW walk, %u entries: %.1f ms\n", static_cast<unsigned>(totals.Entries),
                 bestWalk);

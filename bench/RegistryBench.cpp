@@ -119,7 +119,9 @@ double TimeCompare(CRegistryEnumerate& registry, const std::wstring& first, cons
         if (!ok)
             std::printf("comparison of %s failed\n", ToUtf8(first).c_str());
     }
-    *changedKeys = registry.AddedChanges().size() + registry.ModifiedChanges().size() + registry.DeletedChanges().size();
+    *changedKeys = 0;
+    for (const ChangeOrigin origin : Origins)
+        *changedKeys += registry.Changes().Registry(origin).size();
     return best;
 }
 

@@ -9,7 +9,8 @@
 
 void CEnumerateWrapper::CleanCapture()
 {
-    m_uninstallEntries = MoveOutUninstallRegistration(m_files.AddedItems(), m_registry.AddedChanges());
+    m_uninstallEntries = MoveOutUninstallRegistration(m_changes.Files(ChangeOrigin::Added),
+                                                      m_changes.Registry(ChangeOrigin::Added));
     // Filed with the other excluded changes: the review pages list them with
     // their description, and "<<" puts them back into the added maps.
     for (const MovedChangeEntry& entry : m_uninstallEntries) {
@@ -32,10 +33,10 @@ void CEnumerateWrapper::CleanCapture()
     // A shortcut is kept when the package installs its target: an added or
     // modified file that the change document kept.
     std::vector<std::wstring> captured;
-    for (const DirectoryChangeMap* map : {&m_files.AddedItems(), &m_files.ModifiedItems()})
+    for (const DirectoryChangeMap* map : {&m_changes.Files(ChangeOrigin::Added), &m_changes.Files(ChangeOrigin::Modified)})
         for (const auto& [folder, files] : *map)
             captured.insert(captured.end(), files.begin(), files.end());
-    m_capturedShortcuts = ShortcutsFromLinks(m_files.AddedLinkFiles(), ShortcutPlacesOfThisMachine(), captured);
+    m_capturedShortcuts = ShortcutsFromLinks(m_files.AddedNotes().Links, ShortcutPlacesOfThisMachine(), captured);
     for (ShortcutRecord& record : m_capturedShortcuts.Shortcuts)
         ToTokenPath(record.ExeName);
     MergeShortcuts(m_shortcuts, m_capturedShortcuts.Shortcuts);

@@ -106,8 +106,7 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
         // that the next capture is a first one again on both sides.
         if (m_files.FirstSnapshotTaken()) {
             DeleteFileW(m_files.FirstSnapshotPath().c_str());
-            m_files.FirstSnapshot().clear();
-            m_files.SetFirstSnapshotTaken(false);
+            m_files.SetFirstSnapshotTaken(false); // its entries go with it
         }
         m_registry.SetFirstSnapshotTaken(false);
     }
@@ -118,14 +117,16 @@ int CEnumerateWrapper::CompareSnapshot()
 {
     EnsureFolder(WorkingTempFolder());
     m_progress.SetStepCount(0);
-    // A side that was stopped has written its own log line.
-    if (m_files.CompareSnapshot() != 1) {
+    // A side that was stopped has written its own log line. Each side's
+    // documents are written before the next side compares, so that a stop
+    // leaves what the sides finished.
+    if (m_files.CompareSnapshot() != 1 || m_files.WriteChangeDocuments() != 1) {
         if (!StopRequested())
             WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
         return 0;
     }
     m_progress.SetStepCount(1);
-    if (m_registry.CompareSnapshot() != 1) {
+    if (m_registry.CompareSnapshot() != 1 || m_registry.WriteChangeDocument() != 1) {
         if (!StopRequested())
             WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
         m_progress.SetStepCount(0);
@@ -138,8 +139,9 @@ int CEnumerateWrapper::CompareSnapshot()
 
 PerUserDataCount CEnumerateWrapper::PerUserData()
 {
-    return CountPerUserData({&m_files.AddedItems(), &m_files.ModifiedItems()},
-                            {&m_registry.AddedChanges(), &m_registry.ModifiedChanges()}, TokenValues().userprofile);
+    return CountPerUserData({&m_changes.Files(ChangeOrigin::Added), &m_changes.Files(ChangeOrigin::Modified)},
+                            {&m_changes.Registry(ChangeOrigin::Added), &m_changes.Registry(ChangeOrigin::Modified)},
+                            TokenValues().userprofile);
 }
 
 bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)

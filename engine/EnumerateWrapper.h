@@ -1,8 +1,8 @@
 #pragma once
 // The single entry point of the snapshot engine: set-up, the two captures,
 // the comparison, and putting the project file together from the three change
-// documents. Owns the file system side, the registry side and the project
-// document.
+// documents. Owns the capture's change set, the file system side, the
+// registry side and the project document.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "engine/CapturedShortcuts.h"
@@ -22,13 +22,14 @@ public:
     // project file gets `shortcuts` and `icons`. Both outlive the wrapper.
     // Both sides report into `progress`, which outlives the wrapper too.
     CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress)
-        : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_files(progress), m_registry(progress)
+        : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_files(progress, m_changes),
+          m_registry(progress, m_changes)
     {
     }
     // A wrapper of its own: the lists and the progress state are its own.
     CEnumerateWrapper()
-        : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_files(m_ownProgress),
-          m_registry(m_ownProgress)
+        : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_files(m_ownProgress, m_changes),
+          m_registry(m_ownProgress, m_changes)
     {
     }
     ~CEnumerateWrapper();
@@ -56,8 +57,9 @@ public:
     // snapshot so that the pending capture can be resumed, and a stopped
     // project writer removes the project file.
     int CaptureSnapshot(const ScanDetails& details);
-    // Compares both sides and writes the three change documents, then cleans
-    // the capture (CleanCapture). 1 or 0.
+    // Compares each side into the change set and writes its change documents
+    // (files and INI entries, then the registry), then cleans the capture
+    // (CleanCapture). 1 or 0.
     int CompareSnapshot();
     // After a comparison: moves the setup's own Uninstall registration out of
     // the added maps (ExcludedUninstallEntries) and writes the change
@@ -99,6 +101,11 @@ public:
     // both flags.
     bool IsFirstSnapshotTaken();
 
+    // The capture's changes: filled by the comparison, edited by the review
+    // pages, read by the project writer.
+    ChangeSet& Changes() noexcept { return m_changes; }
+    const ChangeSet& Changes() const noexcept { return m_changes; }
+
     CFileEnumerate& FileSide() noexcept { return m_files; }
     CRegistryEnumerate& RegistrySide() noexcept { return m_registry; }
     bool IsProjectLoaded() const noexcept { return m_projectLoaded; }
@@ -114,6 +121,7 @@ private:
     const IconMap& m_icons;
     CProgressState& m_progress;
     bool m_projectLoaded = false;
+    ChangeSet m_changes;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
     XmlDocument m_project;

@@ -12,6 +12,7 @@
 #include "project/IncludeExclude.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,20 +23,21 @@ bool IsSameOrBelow(const std::wstring& key, const std::wstring& path);
 // The folder part of a file path ("C:\App\a.dll" -> "C:\App", "C:\a.txt" -> "C:").
 std::wstring ParentKey(const std::wstring& path);
 
-// The three change maps of one side of the comparison, by reference.
+// One area of a change set (files or registry): its three maps, by reference.
 template <class Entry>
 struct ChangeMaps
 {
     using Map = std::map<std::wstring, std::vector<Entry>>;
-    Map& Added;
-    Map& Modified;
-    Map& Deleted;
+    std::array<Map, 3>& Maps;
 
-    Map& For(ChangeOrigin origin) const
-    {
-        return origin == ChangeOrigin::Added ? Added : origin == ChangeOrigin::Modified ? Modified : Deleted;
-    }
+    Map& For(ChangeOrigin origin) const { return Maps[ChangeSet::Index(origin)]; }
 };
+
+inline ChangeMaps<std::wstring> FileChangeMaps(ChangeSet& changes) noexcept { return {changes.FileMaps}; }
+inline ChangeMaps<RegistryChangeEntry> RegistryChangeMaps(ChangeSet& changes) noexcept
+{
+    return {changes.RegistryMaps};
+}
 
 template <class Entry>
 struct ExcludedChange

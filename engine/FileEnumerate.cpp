@@ -146,7 +146,7 @@ public:
         if (m_path.empty() || m_path.back() != L'\\')
             m_path += L'\\';
         ScanFolder();
-        PublishCounters(m_owner.m_progress, m_owner.m_foldersScanned, m_owner.m_filesScanned);
+        PublishCounters(m_owner.m_progress, m_owner.m_counts.Folders, m_owner.m_counts.Files);
     }
 
 private:
@@ -161,7 +161,7 @@ private:
         if (!find) {
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES)
-                ++m_owner.m_unreadableFolders;
+                ++m_owner.m_counts.UnreadableFolders;
             return;
         }
         do {
@@ -202,9 +202,9 @@ private:
         entry.LastWriteTime = m_times.ToSeconds(data.ftLastWriteTime);
         entry.IsDirectory = isFolder;
         if (isFolder)
-            ++m_owner.m_foldersScanned;
+            ++m_owner.m_counts.Folders;
         else {
-            ++m_owner.m_filesScanned;
+            ++m_owner.m_counts.Files;
             entry.Size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         }
 
@@ -215,14 +215,14 @@ private:
         else
             m_target.insert_or_assign(m_path, entry);
         m_writer.Append(m_utf8, bytes, creationTime, entry);
-        if (((m_owner.m_foldersScanned + m_owner.m_filesScanned) & (DetailInterval - 1)) == 0)
-            PublishCounters(m_owner.m_progress, m_owner.m_foldersScanned, m_owner.m_filesScanned);
+        if (((m_owner.m_counts.Folders + m_owner.m_counts.Files) & (DetailInterval - 1)) == 0)
+            PublishCounters(m_owner.m_progress, m_owner.m_counts.Folders, m_owner.m_counts.Files);
 
         if (isFolder)
             // Junctions and folder links are recorded but never followed: they
             // can lead out of the root or round in a loop.
             return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-        if (m_backupIni && IsINIFile(m_path))
+        if (m_backupIni && IsIniFilePath(m_path))
             m_owner.m_metIniFiles.emplace_back(m_path, entry.Size);
         return false;
     }
@@ -243,9 +243,17 @@ private:
     char m_utf8[SnapshotPathCapacity + 1];
 };
 
-CFileEnumerate::CFileEnumerate(CProgressState& progress) : m_progress(progress) {}
+CFileEnumerate::CFileEnumerate(CProgressState& progress, ChangeSet& changes)
+    : m_changes(changes), m_iniTracker(changes), m_progress(progress)
+{
+}
 
-CFileEnumerate::CFileEnumerate() : m_progress(m_ownProgress) {}
+CFileEnumerate::CFileEnumerate(CProgressState& progress)
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges), m_progress(progress)
+{
+}
+
+CFileEnumerate::CFileEnumerate() : m_changes(m_ownChanges), m_iniTracker(m_ownChanges), m_progress(m_ownProgress) {}
 CFileEnumerate::~CFileEnumerate() = default;
 
 int CFileEnumerate::Initialize()
@@ -322,9 +330,8 @@ bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
         // The change files of an earlier comparison are gone with that folder;
         // its change lists go too, or the next comparison would list every
         // change twice.
-        m_addedItems.clear();
-        m_modifiedItems.clear();
-        m_deletedItems.clear();
+        for (DirectoryChangeMap& map : m_changes.FileMaps)
+            map.clear();
         m_iniTracker.Reset();
         target = m_secondSnapshotPath;
     } else {
@@ -386,9 +393,9 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     if (!ok)
         LogError(L"CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
 
-    m_foldersScanned = 0;
-    m_filesScanned = 0;
-    m_unreadableFolders = 0;
+    m_counts.Folders = 0;
+    m_counts.Files = 0;
+    m_counts.UnreadableFolders = 0;
     CWalk walk(*this, map, writer, !second);
     const bool complete = WalkRoots(roots, walk, second);
     m_metIniFiles.clear();
@@ -417,8 +424,8 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         ok = false;
     if (!second)
         m_firstSnapshotHeld = ok;
-    if (m_unreadableFolders > 0)
-        LogError(L"CFileEnumerate::CaptureSnapshot: " + std::to_wstring(m_unreadableFolders) +
+    if (m_counts.UnreadableFolders > 0)
+        LogError(L"CFileEnumerate::CaptureSnapshot: " + std::to_wstring(m_counts.UnreadableFolders) +
                  L" folder(s) could not be read and were skipped");
     return ok ? 1 : 0;
 }
@@ -441,7 +448,7 @@ int CFileEnumerate::ReadFirstSnapshot()
     return 1;
 }
 
-bool CFileEnumerate::IsINIFile(const std::wstring& path)
+bool IsIniFilePath(const std::wstring& path)
 {
     constexpr std::size_t n = 4;
     if (path.size() <= n)
@@ -450,7 +457,7 @@ bool CFileEnumerate::IsINIFile(const std::wstring& path)
     return tail == L".ini" || tail == L".INI";
 }
 
-std::wstring CFileEnumerate::BackupPathOf(const std::wstring& path)
+std::wstring IniBackupPathOf(const std::wstring& path)
 {
     const auto pieces = SplitPath(path);
     std::wstring backup = Paths().IniBackupFolder;
@@ -461,16 +468,16 @@ std::wstring CFileEnumerate::BackupPathOf(const std::wstring& path)
     return backup;
 }
 
-int CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeHint)
+void CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeHint)
 {
     const CFsRedirectionOff realFolders; // the INI file may lie in System32
     if (!m_firstSnapshotTaken) {
         m_backupPack.Add(path, sizeHint);
-        return 1;
+        return;
     }
     const auto pieces = SplitPath(path);
     if (pieces.size() < 2)
-        return 1;
+        return;
     // The backup folder, and where each of its folders ends: the backup
     // folder itself, then one per piece of the path but the first and last.
     std::wstring folder = Paths().IniBackupFolder;
@@ -512,8 +519,7 @@ int CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeHi
         if (!contents || !WriteWholeFile(backup, *contents))
             DeleteFileW(backup.c_str());
     }
-    m_iniTracker.CompareINIFile(backup, path);
-    return 1;
+    (void)m_iniTracker.CompareINIFile(backup, path);
 }
 
 int CFileEnumerate::CompareSnapshot()
@@ -567,7 +573,18 @@ int CFileEnumerate::CompareSnapshot()
     Noted().swap(added);
     m_firstSnapshot.clear();
     m_secondSnapshot.clear();
+    return 1;
+}
 
+void CFileEnumerate::SetSnapshots(SnapshotMap first, SnapshotMap second)
+{
+    m_firstSnapshotHeld = false;
+    m_firstSnapshot = std::move(first);
+    m_secondSnapshot = std::move(second);
+}
+
+int CFileEnumerate::WriteChangeDocuments()
+{
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
     (void)m_document.Load(Paths().RawProjectFilePath);
@@ -593,7 +610,7 @@ int CFileEnumerate::CompareSnapshot()
 
 void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory)
 {
-    if (IsINIFile(path)) {
+    if (IsIniFilePath(path)) {
         // A new INI file whose text entries cannot hold goes into the
         // package whole, as an ordinary file.
         const std::wstring beyond = origin == ChangeOrigin::Added ? IniFileBeyondEntries(path) : std::wstring();
@@ -604,26 +621,26 @@ void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bo
         LogError(L"CFileEnumerate::CompareSnapshot: " + path + L" is packaged as a file, not as INI entries: " +
                  beyond);
     }
-    DirectoryChangeMap* const maps[] = {&m_addedItems, &m_modifiedItems, &m_deletedItems};
-    DirectoryChangeMap* map = maps[ChangeSet::Index(origin)];
+    DirectoryChangeMap& map = m_changes.Files(origin);
     if (isDirectory) {
-        (*map)[path];
+        map[path];
         return;
     }
-    (*map)[FolderOf(path)].push_back(path);
+    map[FolderOf(path)].push_back(path);
     // The writer drops links as files; the coordinator reads them as shortcuts.
-    if (map == &m_addedItems && path.size() > 4 &&
+    if (origin == ChangeOrigin::Added && path.size() > 4 &&
         CompareStringOrdinal(path.c_str() + path.size() - 4, 4, L".lnk", 4, TRUE) == CSTR_EQUAL)
-        m_addedLinks.push_back(path);
+        m_addedNotes.Links.push_back(path);
 }
 
 bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::wstring& target = Paths().FileChangesPath;
     const FileListMode mode = keepAll ? FileListMode::KeepAll : FileListMode::PackableOnly;
-    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_addedItems, target, mode, &m_addedExecutables);
-    saved = WriteFileList(m_document, ChangeOrigin::Modified, m_modifiedItems, target, mode) && saved;
-    saved = WriteFileList(m_document, ChangeOrigin::Deleted, m_deletedItems, target, mode) && saved;
+    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_changes.Files(ChangeOrigin::Added), target, mode,
+                               &m_addedNotes.Executables);
+    for (const ChangeOrigin origin : {ChangeOrigin::Modified, ChangeOrigin::Deleted})
+        saved = WriteFileList(m_document, origin, m_changes.Files(origin), target, mode) && saved;
     return saved;
 }
 
@@ -639,10 +656,9 @@ void CFileEnumerate::Reset()
     m_firstSnapshotHeld = false;
     m_firstSnapshot.clear();
     m_secondSnapshot.clear();
-    m_addedItems.clear();
-    m_deletedItems.clear();
-    m_modifiedItems.clear();
-    m_addedLinks.clear();
+    for (DirectoryChangeMap& map : m_changes.FileMaps)
+        map.clear();
+    m_addedNotes.Links.clear();
     m_excludedFolders.clear();
     m_iniTracker.Reset();
     m_backupPack.Unload();

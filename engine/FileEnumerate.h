@@ -2,14 +2,16 @@
 // The file system side of the snapshot engine. A capture walks the root
 // folders, writes every file and folder below them to a snapshot file and
 // keeps the same entries in memory; the first capture also backs up every INI
-// file it meets (into one pack file). The comparison of the two snapshots fills three change maps
-// (added, modified, deleted), grouped by folder, and writes them to
-// "FileChanges.xml"; changed INI files go to the INI change tracker instead.
+// file it meets (into one pack file). The comparison of the two snapshots fills the file area of a
+// change set (added, modified, deleted), grouped by folder; changed INI files go to the INI change
+// tracker instead, which fills the INI area. Writing both areas to "FileChanges.xml" and
+// "INIChanges.xml" is a step of its own.
 #include "common/ChangeTypes.h"
 #include "common/Progress.h"
 #include "engine/IniBackupPack.h"
 #include "engine/IniChangeTracker.h"
 #include "engine/SnapshotRecord.h"
+#include "project/ChangeSet.h"
 #include "project/XmlDocument.h"
 
 #include <cstdint>
@@ -18,12 +20,44 @@
 #include <utility>
 #include <vector>
 
+// True when the path ends with ".ini" or ".INI" after at least one other
+// character (other letter cases are ordinary files).
+bool IsIniFilePath(const std::wstring& path);
+// Where the backup copy of an INI file is compared: the INI backup folder
+// plus the path without its first component.
+std::wstring IniBackupPathOf(const std::wstring& path);
+
+enum class SnapshotKind { First, Second };
+
+// What the file side noted of the added files besides the change set.
+struct AddedFileNotes
+{
+    // The added .lnk files of the comparison (real paths), which the change
+    // document leaves out.
+    std::vector<std::wstring> Links;
+    // Full paths of the added ".exe" files the change documents listed, in
+    // the order written, over every comparison of this object.
+    std::vector<std::wstring> Executables;
+};
+
+// What the last capture's walk counted.
+struct FileScanCounts
+{
+    int Folders = 0;
+    int Files = 0;
+    // Folders the walk could not enumerate (access denied, vanished).
+    int UnreadableFolders = 0;
+};
+
 class CFileEnumerate
 {
 public:
-    // Reports the walk and the comparison into `progress`, which outlives it.
+    // Reports the walk and the comparison into `progress` and files the
+    // changes into the file and INI areas of `changes`; both outlive it.
+    CFileEnumerate(CProgressState& progress, ChangeSet& changes);
+    // Reports into `progress`, files into a change set of its own.
     explicit CFileEnumerate(CProgressState& progress);
-    // Reports into a progress state of its own.
+    // A progress state and a change set of its own.
     CFileEnumerate();
     ~CFileEnumerate();
     CFileEnumerate(const CFileEnumerate&) = delete;
@@ -50,74 +84,70 @@ public:
     // the same path. A damaged file is read up to the damage (logged). Returns 1.
     int ReadFirstSnapshot();
 
-    // Compares the two snapshots (leaving both empty), fills the change maps,
-    // writes "FileChanges.xml" and has the INI tracker write its changes.
-    // Returns 1, or 0 after one log line when stopped (nothing written) or
-    // when either change document could not be saved.
+    // Compares the two snapshots (leaving both empty) and fills the file and
+    // INI areas of the change set. Returns 1, or 0 after one log line when
+    // stopped.
     int CompareSnapshot();
+
+    // The comparison's second step: writes the file area into a fresh copy of
+    // the raw project file saved as "FileChanges.xml" (packable files only)
+    // and has the INI tracker write "INIChanges.xml". Returns 1, or 0 after
+    // one log line when stopped (the part-written document removed) or when
+    // either change document could not be saved.
+    int WriteChangeDocuments();
 
     // Files one changed entry of that origin under its folder. INI files go
     // to the INI tracker.
     void AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory);
 
-    // Writes the three change maps again, every listed file included, into a
+    // Writes the file area again, every listed file included, into a
     // fresh copy of the raw project file saved as "FileChanges.xml". Returns 1,
     // or 0 when the raw project file could not be loaded or the save failed.
     int WriteFileChanges();
-
-    // True when the path ends with ".ini" or ".INI" after at least one other
-    // character (other letter cases are ordinary files).
-    static bool IsINIFile(const std::wstring& path);
-
-    // First capture: adds the INI file to the capture's backup pack
-    // (IniBackupPack.h); `sizeHint` is the size the walk saw. Once a first
-    // snapshot exists: writes the backup out to its backup path and compares
-    // it with the file (INI tracker).
-    int BackupINIFile(const std::wstring& path, std::uint64_t sizeHint = 0);
-    // Where the backup copy of an INI file is compared: the INI backup folder
-    // plus the path without its first component.
-    static std::wstring BackupPathOf(const std::wstring& path);
 
     // Excludes a folder (real or token path) from every later capture: it is
     // neither recorded nor entered.
     void AddExcludedFolder(std::wstring path);
 
-    // Empties both snapshots, the change maps and the exclusions, and resets
-    // the INI tracker.
+    // Empties both snapshots, the file area of the change set and the
+    // exclusions, and resets the INI tracker.
     void Reset();
 
     // ---- State read by the coordinator, the pages and the tests ----------
-    int FoldersScanned() const noexcept { return m_foldersScanned; }
-    int FilesScanned() const noexcept { return m_filesScanned; }
-    // Folders the last capture could not enumerate (access denied, vanished).
-    int UnreadableFolders() const noexcept { return m_unreadableFolders; }
+    const FileScanCounts& Counts() const noexcept { return m_counts; }
     bool FirstSnapshotTaken() const noexcept { return m_firstSnapshotTaken; }
+    // A first snapshot that counts as not taken holds no entries either.
     void SetFirstSnapshotTaken(bool taken) noexcept
     {
         m_firstSnapshotTaken = taken;
         m_firstSnapshotHeld = false;
+        if (!taken)
+            m_firstSnapshot.clear();
     }
 
     const std::wstring& FirstSnapshotPath() const noexcept { return m_firstSnapshotPath; }
     const std::wstring& SecondSnapshotPath() const noexcept { return m_secondSnapshotPath; }
 
-    SnapshotMap& FirstSnapshot() noexcept { return m_firstSnapshot; }
-    SnapshotMap& SecondSnapshot() noexcept { return m_secondSnapshot; }
-    DirectoryChangeMap& AddedItems() noexcept { return m_addedItems; }
-    DirectoryChangeMap& DeletedItems() noexcept { return m_deletedItems; }
-    DirectoryChangeMap& ModifiedItems() noexcept { return m_modifiedItems; }
-    // The added .lnk files of the comparison (real paths), which the change
-    // document leaves out.
-    const std::vector<std::wstring>& AddedLinkFiles() const noexcept { return m_addedLinks; }
+    const SnapshotMap& Snapshot(SnapshotKind kind) const noexcept
+    {
+        return kind == SnapshotKind::First ? m_firstSnapshot : m_secondSnapshot;
+    }
+    // Puts both snapshots in place as if captured, for a comparison of
+    // entries that did not come from a walk (replays, measurements).
+    void SetSnapshots(SnapshotMap first, SnapshotMap second);
+    // The change set the comparison fills (its file and INI areas).
+    const ChangeSet& Changes() const noexcept { return m_changes; }
+    const AddedFileNotes& AddedNotes() const noexcept { return m_addedNotes; }
     const std::set<std::wstring>& ExcludedFolders() const noexcept { return m_excludedFolders; }
-    CIniChangeTracker& IniTracker() noexcept { return m_iniTracker; }
-    // Full paths of the added ".exe" files the change documents listed, in
-    // the order written, over every comparison of this object.
-    const std::vector<std::wstring>& AddedExecutables() const noexcept { return m_addedExecutables; }
 
 private:
     class CWalk;
     class CBackupFolderScope;
+    // First capture: adds the INI file to the capture's backup pack
+    // (IniBackupPack.h); `sizeHint` is the size the walk saw. Once a first
+    // snapshot exists: writes the backup out to its backup path and compares
+    // it with the file (INI tracker).
+    void BackupINIFile(const std::wstring& path, std::uint64_t sizeHint = 0);
     [[nodiscard]] bool IsExcluded(std::wstring& keyBuffer) const;
     [[nodiscard]] bool WriteChangeDocument(bool keepAll);
     // Backs up the INI files the first capture's walk of one root met; false
@@ -126,9 +156,7 @@ private:
     [[nodiscard]] bool PrepareCapture(bool second, std::wstring& target);
     [[nodiscard]] bool WalkRoots(const std::vector<std::wstring>& roots, CWalk& walk, bool second);
 
-    int m_foldersScanned = 0;
-    int m_filesScanned = 0;
-    int m_unreadableFolders = 0;
+    FileScanCounts m_counts;
     bool m_firstSnapshotTaken = false;
     // True from a successful first capture until the first snapshot in memory
     // is changed (comparison, reset): a second capture then needs no reload.
@@ -136,15 +164,13 @@ private:
     std::wstring m_firstSnapshotPath;
     std::wstring m_secondSnapshotPath;
     std::wstring m_fileSystemDirPath;
+    ChangeSet m_ownChanges;
+    ChangeSet& m_changes;
     CIniChangeTracker m_iniTracker;
     XmlDocument m_document;
-    std::vector<std::wstring> m_addedExecutables;
     SnapshotMap m_firstSnapshot;
     SnapshotMap m_secondSnapshot;
-    DirectoryChangeMap m_addedItems;
-    DirectoryChangeMap m_deletedItems;
-    DirectoryChangeMap m_modifiedItems;
-    std::vector<std::wstring> m_addedLinks;
+    AddedFileNotes m_addedNotes;
     std::set<std::wstring> m_excludedFolders;
     // The INI backups of the first snapshot: written by the first capture,
     // read once (when the first changed INI file is compared) afterwards.

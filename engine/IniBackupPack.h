@@ -11,7 +11,7 @@
 // (SnapshotSeal.h) once it is complete; an unsealed pack is never read.
 //
 // The comparison writes the backup of a changed INI file out to its backup
-// path (CFileEnumerate::BackupPathOf) and compares that copy, so only the
+// path (IniBackupPathOf, FileEnumerate.h) and compares that copy, so only the
 // compared files ever become files of their own.
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"

@@ -128,8 +128,7 @@ void CIniChangeTracker::CompareSections(const std::wstring& section, std::map<st
 
 void CIniChangeTracker::AddINIChange(ChangeOrigin origin, const IniChangeEntry& entry)
 {
-    IniChangeMap* const maps[] = {&m_added, &m_modified, &m_deleted};
-    (*maps[ChangeSet::Index(origin)])[m_currentPath].push_back(entry);
+    m_changes.Ini(origin)[m_currentPath].push_back(entry);
 }
 
 int CIniChangeTracker::WriteINIChanges()
@@ -141,9 +140,9 @@ int CIniChangeTracker::WriteINIChanges()
     if (!m_document.Load(Paths().RawProjectFilePath))
         return 0;
     const std::wstring& target = Paths().IniChangesPath;
-    bool saved = WriteIniList(m_document, ChangeOrigin::Added, m_added, target);
-    saved = WriteIniList(m_document, ChangeOrigin::Deleted, m_deleted, target) && saved;
-    saved = WriteIniList(m_document, ChangeOrigin::Modified, m_modified, target) && saved;
+    bool saved = true;
+    for (const ChangeOrigin origin : {ChangeOrigin::Added, ChangeOrigin::Deleted, ChangeOrigin::Modified})
+        saved = WriteIniList(m_document, origin, m_changes.Ini(origin), target) && saved;
     return saved ? 1 : 0;
 }
 
@@ -152,9 +151,8 @@ void CIniChangeTracker::Reset()
     m_currentPath.clear();
     m_oldSections.clear();
     m_newSections.clear();
-    m_added.clear();
-    m_modified.clear();
-    m_deleted.clear();
+    for (IniChangeMap& map : m_changes.IniMaps)
+        map.clear();
 }
 
 // Read as the profile functions read a line: leading "=" are skipped, the key

@@ -30,7 +30,10 @@ using IniSectionMap = std::map<std::wstring, std::map<std::wstring, std::wstring
 class CIniChangeTracker
 {
 public:
-    CIniChangeTracker() = default;
+    // Files the changes into the INI area of `changes`, which outlives it.
+    explicit CIniChangeTracker(ChangeSet& changes) : m_changes(changes) {}
+    // Files the changes into a change set of its own.
+    CIniChangeTracker() : m_changes(m_ownChanges) {}
     CIniChangeTracker(const CIniChangeTracker&) = delete;
     CIniChangeTracker& operator=(const CIniChangeTracker&) = delete;
 
@@ -51,7 +54,7 @@ public:
     // of the raw project file. Returns 1 when written, 0 when not loaded.
     int WriteINIChanges();
 
-    // Empties the change maps, the section maps and the current path.
+    // Empties the INI area of the change set, the section maps and the current path.
     void Reset();
 
     // Reads one INI file through the private-profile functions. Entries of
@@ -60,9 +63,9 @@ public:
     // keeps its first value.
     static IniSectionMap ReadIniFile(const std::wstring& path);
 
-    IniChangeMap& AddedItems() noexcept { return m_added; }
-    IniChangeMap& ModifiedItems() noexcept { return m_modified; }
-    IniChangeMap& DeletedItems() noexcept { return m_deleted; }
+    IniChangeMap& AddedItems() noexcept { return m_changes.Ini(ChangeOrigin::Added); }
+    IniChangeMap& ModifiedItems() noexcept { return m_changes.Ini(ChangeOrigin::Modified); }
+    IniChangeMap& DeletedItems() noexcept { return m_changes.Ini(ChangeOrigin::Deleted); }
     const std::wstring& CurrentPath() const noexcept { return m_currentPath; }
 
 private:
@@ -73,8 +76,7 @@ private:
     std::wstring m_currentPath;
     IniSectionMap m_oldSections;
     IniSectionMap m_newSections;
-    IniChangeMap m_added;
-    IniChangeMap m_modified;
-    IniChangeMap m_deleted;
+    ChangeSet m_ownChanges;
+    ChangeSet& m_changes;
     XmlDocument m_document;
 };

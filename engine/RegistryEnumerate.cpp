@@ -252,9 +252,14 @@ private:
     bool m_headerWritten = false;
 };
 
-CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress) : m_progress(progress) {}
+CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress, ChangeSet& changes)
+    : m_changes(changes), m_progress(progress)
+{
+}
 
-CRegistryEnumerate::CRegistryEnumerate() : m_progress(m_ownProgress) {}
+CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress) : m_changes(m_ownChanges), m_progress(progress) {}
+
+CRegistryEnumerate::CRegistryEnumerate() : m_changes(m_ownChanges), m_progress(m_ownProgress) {}
 CRegistryEnumerate::~CRegistryEnumerate() = default;
 
 void CRegistryEnumerate::WriteLog(const std::wstring& message)
@@ -454,11 +459,9 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 
 void CRegistryEnumerate::AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry)
 {
-    RegistryChangeMap* const maps[] = {&m_added, &m_modified, &m_deleted};
-    RegistryChangeMap* map = maps[ChangeSet::Index(origin)];
     if (entry.KeyLine.size() < 2)
         return;
-    auto& values = (*map)[entry.KeyLine.substr(1, entry.KeyLine.size() - 2)];
+    auto& values = m_changes.Registry(origin)[entry.KeyLine.substr(1, entry.KeyLine.size() - 2)];
     if (!entry.ValueName.empty())
         values.push_back(entry);
 }
@@ -522,9 +525,8 @@ int CRegistryEnumerate::CompareSnapshotFiles(const std::wstring& firstFile, cons
 
 int CRegistryEnumerate::CompareSnapshot()
 {
-    m_added.clear();
-    m_modified.clear();
-    m_deleted.clear();
+    for (RegistryChangeMap& map : m_changes.RegistryMaps)
+        map.clear();
     m_previousEnvironment.clear();
     if (m_snapshotFileCount > 0)
         m_progress.SetStatusText(L"Comparing Registry System Snapshot");
@@ -544,10 +546,15 @@ int CRegistryEnumerate::CompareSnapshot()
                                   m_differencePrefix + number))
             return 0;
     }
+    return 1;
+}
+
+int CRegistryEnumerate::WriteChangeDocument()
+{
     // A fresh copy of the raw project file each time, so a second comparison
     // does not add to the first one's lists.
     (void)m_document.Load(Paths().RawProjectFilePath);
-    WriteChangeDocument();
+    WriteLists();
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
         DeleteFileW(Paths().RegChangesPath.c_str());
@@ -557,26 +564,24 @@ int CRegistryEnumerate::CompareSnapshot()
     return 1;
 }
 
-void CRegistryEnumerate::WriteChangeDocument()
+void CRegistryEnumerate::WriteLists()
 {
     const std::wstring& savePath = Paths().RegChangesPath;
-    WriteRegistryList(m_document, ChangeOrigin::Added, m_added, savePath);
-    WriteRegistryList(m_document, ChangeOrigin::Modified, m_modified, savePath);
-    WriteRegistryList(m_document, ChangeOrigin::Deleted, m_deleted, savePath);
+    for (const ChangeOrigin origin : Origins)
+        WriteRegistryList(m_document, origin, m_changes.Registry(origin), savePath);
 }
 
 int CRegistryEnumerate::WriteRegistryChanges()
 {
     if (!m_document.Load(Paths().RawProjectFilePath))
         return 0;
-    WriteChangeDocument();
+    WriteLists();
     return 1;
 }
 
 void CRegistryEnumerate::Reset()
 {
     m_previousEnvironment.clear();
-    m_added.clear();
-    m_modified.clear();
-    m_deleted.clear();
+    for (RegistryChangeMap& map : m_changes.RegistryMaps)
+        map.clear();
 }

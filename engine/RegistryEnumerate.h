@@ -3,8 +3,9 @@
 // value below each registry root into one snapshot file per root (the
 // registry editor's export format, RegFileWriter); the comparison merges the
 // first and the second file of each root in one forward pass, writes a
-// registry-editor patch per root ("Difference<i>.reg") and fills three change
-// maps (added, modified, deleted) that go to "RegChanges.xml".
+// registry-editor patch per root ("Difference<i>.reg") and fills the registry
+// area of a change set (added, modified, deleted); writing that area to
+// "RegChanges.xml" is a step of its own.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
 #include "common/Progress.h"
@@ -28,9 +29,12 @@ public:
     // A capture numbers its files 0 to 99.
     static constexpr std::size_t MaxRoots = 100;
 
-    // Reports the captures and the comparison into `progress`, which outlives it.
+    // Reports the captures and the comparison into `progress` and files the
+    // changes into the registry area of `changes`; both outlive it.
+    CRegistryEnumerate(CProgressState& progress, ChangeSet& changes);
+    // Reports into `progress`, files into a change set of its own.
     explicit CRegistryEnumerate(CProgressState& progress);
-    // Reports into a progress state of its own.
+    // A progress state and a change set of its own.
     CRegistryEnumerate();
     ~CRegistryEnumerate();
     CRegistryEnumerate(const CRegistryEnumerate&) = delete;
@@ -54,12 +58,17 @@ public:
     // capture are removed (a first snapshot then counts as not taken).
     int CaptureSnapshot(const std::vector<std::wstring>& roots);
 
-    // Compares the snapshot files of the last capture pair by pair, fills the
-    // change maps (emptied first) and writes "RegChanges.xml". Returns 1, or 0
+    // Compares the snapshot files of the last capture pair by pair and fills
+    // the registry area of the change set (emptied first). Returns 1, or 0
     // with a log line naming the file when a snapshot file cannot be read or a
-    // difference file cannot be created or written, or when stopped (no
-    // change document, the cut difference file removed).
+    // difference file cannot be created or written, or when stopped (the cut
+    // difference file removed).
     int CompareSnapshot();
+
+    // The comparison's second step: writes the registry area into a fresh
+    // copy of the raw project file saved as "RegChanges.xml". Returns 1, or 0
+    // after one log line when stopped (the part-written document removed).
+    int WriteChangeDocument();
 
     // Merges one pair of snapshot files into the change maps and writes the
     // difference file. Returns 1, or 0 with a log line naming the file.
@@ -70,7 +79,7 @@ public:
     // an empty value name records the key alone.
     void AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry);
 
-    // Writes the three change maps into a fresh copy of the raw project file,
+    // Writes the registry area again into a fresh copy of the raw project file,
     // saved as "RegChanges.xml". Returns 1, or 0 when the raw project file
     // could not be loaded.
     int WriteRegistryChanges();
@@ -84,12 +93,11 @@ public:
     // (short or long hive names, any letter case).
     void SetExcludedKeys(std::set<std::wstring> keyPaths);
 
-    // Empties the change maps and gives back the log reference.
+    // Empties the registry area of the change set and gives back the log reference.
     void Reset();
 
-    RegistryChangeMap& AddedChanges() noexcept { return m_added; }
-    RegistryChangeMap& ModifiedChanges() noexcept { return m_modified; }
-    RegistryChangeMap& DeletedChanges() noexcept { return m_deleted; }
+    // The change set the comparison fills (its registry area).
+    const ChangeSet& Changes() const noexcept { return m_changes; }
     // The first snapshot's entries of the environment variables (Session
     // Manager\Environment, HKEY_CURRENT_USER\Environment) that the last
     // comparison found modified: their values before the setup ran.
@@ -110,7 +118,7 @@ private:
     class CMerge;
 
     void WriteLog(const std::wstring& message);
-    void WriteChangeDocument();
+    void WriteLists();
     // ExportKey's part for a root under a hive: every registry view of it.
     DWORD ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey);
 
@@ -126,9 +134,8 @@ private:
     XmlDocument m_document;
     std::set<std::wstring> m_excludedKeys; // folded full paths, long hive names
 
-    RegistryChangeMap m_added;
-    RegistryChangeMap m_modified;
-    RegistryChangeMap m_deleted;
+    ChangeSet m_ownChanges;
+    ChangeSet& m_changes;
     std::vector<RegistryChangeEntry> m_previousEnvironment;
     CProgressState m_ownProgress;
     CProgressState& m_progress;

@@ -9,9 +9,11 @@
 
 void CEnumerateWrapper::ClassifySystemSettings()
 {
-    m_services = ServiceChangesOf(m_registry.AddedChanges());
-    m_environment = EnvironmentChangesOf(m_registry.AddedChanges(), m_registry.ModifiedChanges(),
-                                         m_registry.DeletedChanges(), m_registry.PreviousEnvironmentValues());
+    m_services = ServiceChangesOf(m_changes.Registry(ChangeOrigin::Added));
+    m_environment = EnvironmentChangesOf(m_changes.Registry(ChangeOrigin::Added),
+                                         m_changes.Registry(ChangeOrigin::Modified),
+                                         m_changes.Registry(ChangeOrigin::Deleted),
+                                         m_registry.PreviousEnvironmentValues());
     for (const ServiceRecord& service : m_services)
         WriteError(L"CEnumerateWrapper::ClassifySystemSettings Service " + service.Name + L" (" +
                    service.Key + L") created by the setup");

@@ -8,10 +8,16 @@
 
 namespace {
 
+// The file area of a capture's change set, seen through the maps the store edits.
 struct FileMaps
 {
-    DirectoryChangeMap added, modified, deleted;
-    ChangeMaps<std::wstring> Maps() { return {added, modified, deleted}; }
+    ChangeSet changes;
+    DirectoryChangeMap& added = changes.Files(ChangeOrigin::Added);
+    DirectoryChangeMap& modified = changes.Files(ChangeOrigin::Modified);
+    DirectoryChangeMap& deleted = changes.Files(ChangeOrigin::Deleted);
+    ChangeMaps<std::wstring> Maps() { return FileChangeMaps(changes); }
+    FileMaps() = default;
+    FileMaps(const FileMaps& other) : changes(other.changes) {}
 };
 
 FileMaps Capture()

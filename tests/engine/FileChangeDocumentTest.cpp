@@ -61,7 +61,7 @@ using Names = std::vector<std::vector<std::wstring>>;
 int Compare(CFileEnumerate& e)
 {
     EnsureFolder(WorkingTempFolder());
-    return e.CompareSnapshot();
+    return e.CompareSnapshot() == 1 ? e.WriteChangeDocuments() : 0;
 }
 
 } // namespace
@@ -75,7 +75,8 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     WriteFileBytes(pf + L"\\App\\keep.dll", "keep");
     WriteFileBytes(pf + L"\\App\\gone.dll", "gone");
     WriteFileBytes(pf + L"\\App\\app.ini", "[Main]\r\nVersion=1\r\nOld=o\r\n");
-    auto e = NewEnumerator();
+    ChangeSet changes;
+    auto e = NewEnumerator(&changes);
     ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
 
     ASSERT_TRUE(DeleteFileW((pf + L"\\App\\gone.dll").c_str()));
@@ -91,7 +92,7 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     WriteFileBytes(pf + L"\\\u6587\u4ef6\\\u6f22.dat", "k");
     MakeFolder(pf + L"\\Empty");
 
-    e = NewEnumerator(); // the second capture after a restart
+    e = NewEnumerator(&changes); // the second capture after a restart
     ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
     ASSERT_EQ(Compare(*e), 1);
 
@@ -107,12 +108,12 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
         {L"%PROGRAMFILES%\\Alpha", Names{{L"x.txt"}}},
     };
     EXPECT_EQ(added, expected);
-    EXPECT_EQ(e->AddedItems().count(pf + L"\\Empty"), 1u) << "the empty folder stays in the map";
-    EXPECT_EQ(e->AddedExecutables(), std::vector<std::wstring>{pf + L"\\App\\a.exe"});
+    EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added).count(pf + L"\\Empty"), 1u) << "the empty folder stays in the map";
+    EXPECT_EQ(e->AddedNotes().Executables, std::vector<std::wstring>{pf + L"\\App\\a.exe"});
 
     // A deleted file cannot be packed, so nothing is written for it.
     EXPECT_TRUE(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted).empty());
-    EXPECT_TRUE(e->DeletedItems().empty());
+    EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Deleted).empty());
 
     const std::wstring iniKey = L"%PROGRAMFILES%\\App\\app.ini";
     EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniModified),
@@ -124,8 +125,8 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
 
     // The review page edits the maps and has them written again: every listed
     // file is kept, even one that no longer exists.
-    e->DeletedItems()[pf + L"\\App"].push_back(pf + L"\\App\\gone.dll");
-    e->AddedItems().erase(pf + L"\\Alpha");
+    changes.Files(ChangeOrigin::Deleted)[pf + L"\\App"].push_back(pf + L"\\App\\gone.dll");
+    changes.Files(ChangeOrigin::Added).erase(pf + L"\\Alpha");
     EXPECT_EQ(e->WriteFileChanges(), 1);
     const auto rewritten = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
     ASSERT_EQ(rewritten.size(), 4u);
@@ -154,10 +155,11 @@ TEST_F(FileChangeDocument, ARepeatedComparisonDoesNotDuplicateElements)
 
 TEST_F(FileChangeDocument, WriteFileChangesNeedsTheRawProjectFile)
 {
-    auto e = NewEnumerator();
-    e->AddedItems()[L"C:\\App"].push_back(L"C:\\App\\a.dll");
+    ChangeSet changes;
+    auto e = NewEnumerator(&changes);
+    changes.Files(ChangeOrigin::Added)[L"C:\\App"].push_back(L"C:\\App\\a.dll");
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
     EXPECT_EQ(e->WriteFileChanges(), 0);
     EXPECT_FALSE(PathExists(Paths().FileChangesPath));
-    EXPECT_EQ(e->AddedItems().size(), 1u);
+    EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added).size(), 1u);
 }

@@ -58,8 +58,8 @@ TEST_F(FileSnapshot, WritesOneExactRecordPerEntryFolderBeforeItsContents)
     ASSERT_FALSE(e->FirstSnapshotTaken());
     EXPECT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
     EXPECT_TRUE(e->FirstSnapshotTaken());
-    EXPECT_EQ(e->FoldersScanned(), 1);
-    EXPECT_EQ(e->FilesScanned(), 2);
+    EXPECT_EQ(e->Counts().Folders, 1);
+    EXPECT_EQ(e->Counts().Files, 2);
     EXPECT_EQ(m_progress.DetailText(), L"Folders Scanned: 1  Files Scanned: 2");
     EXPECT_EQ(m_progress.StatusText(), L"Scanning File System:- " + TreeRoot());
     EXPECT_EQ(m_progress.StepCount(), 1);
@@ -102,7 +102,7 @@ TEST_F(FileSnapshot, WritesOneExactRecordPerEntryFolderBeforeItsContents)
     }
 
     // The in-memory snapshot holds the same entries under their wide paths.
-    const SnapshotMap& map = e->FirstSnapshot();
+    const SnapshotMap& map = e->Snapshot(SnapshotKind::First);
     ASSERT_EQ(map.size(), 3u);
     for (const auto& entry : entries) {
         const auto it = map.find(FromUtf8(entry.Path));
@@ -149,8 +149,8 @@ TEST_F(FileSnapshot, EmptyRootListWritesAnEmptyFileAndStillMarksTheFirstSnapshot
     auto e = NewEnumerator();
     EXPECT_EQ(e->CaptureSnapshot({}), 1);
     EXPECT_TRUE(e->FirstSnapshotTaken());
-    EXPECT_EQ(e->FoldersScanned(), 0);
-    EXPECT_EQ(e->FilesScanned(), 0);
+    EXPECT_EQ(e->Counts().Folders, 0);
+    EXPECT_EQ(e->Counts().Files, 0);
     ASSERT_TRUE(PathExists(e->FirstSnapshotPath()));
     EXPECT_EQ(ReadFileBytes(e->FirstSnapshotPath()).size(), 0u);
 
@@ -181,13 +181,13 @@ TEST_F(FileSnapshot, ReloadGivesBackTheSameSnapshot)
     WriteFileBytes(In(L"a.txt"), "a");
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const SnapshotMap captured = e->FirstSnapshot();
+    const SnapshotMap captured = e->Snapshot(SnapshotKind::First);
     ASSERT_EQ(captured.size(), 4u);
 
     auto reloaded = NewEnumerator();
     EXPECT_EQ(reloaded->ReadFirstSnapshot(), 1);
-    EXPECT_EQ(reloaded->FirstSnapshot(), captured);
-    EXPECT_EQ(reloaded->FirstSnapshot().at(In(L"Sub\\Deeper\\c.dat")).Size, 70000u);
+    EXPECT_EQ(reloaded->Snapshot(SnapshotKind::First), captured);
+    EXPECT_EQ(reloaded->Snapshot(SnapshotKind::First).at(In(L"Sub\\Deeper\\c.dat")).Size, 70000u);
 }
 
 TEST_F(FileSnapshot, TwoCapturesOfAnUnchangedTreeGiveIdenticalRecords)
@@ -200,7 +200,7 @@ TEST_F(FileSnapshot, TwoCapturesOfAnUnchangedTreeGiveIdenticalRecords)
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
     const std::string second = ReadFileBytes(e->SecondSnapshotPath());
     EXPECT_EQ(first, second);
-    EXPECT_EQ(e->FirstSnapshot(), e->SecondSnapshot());
+    EXPECT_EQ(e->Snapshot(SnapshotKind::First), e->Snapshot(SnapshotKind::Second));
 }
 
 TEST_F(FileSnapshot, ExcludedFoldersAreNeitherRecordedNorEnteredNorCounted)
@@ -234,7 +234,7 @@ TEST_F(FileSnapshot, ExcludedFoldersAreNeitherRecordedNorEnteredNorCounted)
     EXPECT_EQ(e->ExcludedFolders().count(L"%APPDATA%\\INIBACKUP"), 1u);
 
     ASSERT_EQ(e->CaptureSnapshot({root}), 1);
-    const SnapshotMap& map = e->FirstSnapshot();
+    const SnapshotMap& map = e->Snapshot(SnapshotKind::First);
     EXPECT_EQ(map.count(m_root / L"AppData\\INIBackup"), 0u);
     EXPECT_EQ(map.count(m_root / L"AppData\\INIBackup\\Windows"), 0u);
     EXPECT_EQ(map.count(m_root / L"AppData\\kept.txt"), 1u);
@@ -252,8 +252,8 @@ TEST_F(FileSnapshot, ExcludedFoldersAreNeitherRecordedNorEnteredNorCounted)
     int folders = 0, files = 0;
     for (const auto& [path, entry] : map)
         (entry.IsDirectory ? folders : files)++;
-    EXPECT_EQ(e->FoldersScanned(), folders);
-    EXPECT_EQ(e->FilesScanned(), files);
+    EXPECT_EQ(e->Counts().Folders, folders);
+    EXPECT_EQ(e->Counts().Files, files);
     EXPECT_EQ(FirstFile(*e).size(), map.size());
 }
 
@@ -266,14 +266,14 @@ TEST_F(FileSnapshot, AnExcludedRootIsSkippedButCountsAsAStep)
     ASSERT_EQ(e->CaptureSnapshot({m_root / L"AppData\\INIBackup\\"}), 1);
     EXPECT_EQ(m_progress.StatusText(), L"before");
     EXPECT_EQ(m_progress.StepCount(), 1);
-    EXPECT_TRUE(e->FirstSnapshot().empty());
+    EXPECT_TRUE(e->Snapshot(SnapshotKind::First).empty());
 
     // A root added as exclusion at run time is skipped the same way.
     e->Reset();
     e->SetFirstSnapshotTaken(false);
     e->AddExcludedFolder(Tree());
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    EXPECT_TRUE(e->FirstSnapshot().empty());
+    EXPECT_TRUE(e->Snapshot(SnapshotKind::First).empty());
     EXPECT_EQ(m_progress.StepCount(), 2);
 }
 
@@ -282,8 +282,8 @@ TEST_F(FileSnapshot, UnreadableRootIsCountedAndLoggedOnce)
     WriteFileBytes(In(L"a.txt"), "a");
     auto e = NewEnumerator();
     EXPECT_EQ(e->CaptureSnapshot({In(L"gone\\"), In(L"gone too\\"), TreeRoot()}), 1);
-    EXPECT_EQ(e->UnreadableFolders(), 2);
-    EXPECT_EQ(e->FilesScanned(), 1) << "the walk goes on after a folder it cannot read";
+    EXPECT_EQ(e->Counts().UnreadableFolders, 2);
+    EXPECT_EQ(e->Counts().Files, 1) << "the walk goes on after a folder it cannot read";
     e.reset();
     const std::string log = ErrorLog();
     EXPECT_NE(log.find("CFileEnumerate::CaptureSnapshot: 2 folder(s) could not be read and were skipped"),
@@ -310,13 +310,13 @@ TEST_F(FileSnapshot, PathsLongerThanTheRecordAreSkippedWithALogLine)
 
     auto e = NewEnumerator();
     EXPECT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const SnapshotMap& map = e->FirstSnapshot();
+    const SnapshotMap& map = e->Snapshot(SnapshotKind::First);
     const int kept = static_cast<int>(levels.size()) - 1;
     EXPECT_EQ(map.count(deepest), 1u);
     EXPECT_EQ(map.count(tooLong), 0u);
     EXPECT_EQ(map.count(tooLong + L"\\f.txt"), 0u);
-    EXPECT_EQ(e->FoldersScanned(), kept);
-    EXPECT_EQ(e->FilesScanned(), ToUtf8(deepest + L"\\f.txt").size() <= 1023 ? kept : kept - 1);
+    EXPECT_EQ(e->Counts().Folders, kept);
+    EXPECT_EQ(e->Counts().Files, ToUtf8(deepest + L"\\f.txt").size() <= 1023 ? kept : kept - 1);
     const auto entries = FirstFile(*e);
     ASSERT_EQ(entries.size(), map.size());
     for (const auto& entry : entries)
@@ -335,7 +335,7 @@ TEST_F(FileSnapshot, SnapshotFileThatCannotBeCreatedFailsWithALogLineButFillsThe
     CFileEnumerate e;
     ASSERT_EQ(e.Initialize(), 1); // FileSystemDir is never made: the file cannot be created
     EXPECT_EQ(e.CaptureSnapshot({TreeRoot()}), 0);
-    EXPECT_EQ(e.FirstSnapshot().count(In(L"a.txt")), 1u);
+    EXPECT_EQ(e.Snapshot(SnapshotKind::First).count(In(L"a.txt")), 1u);
     EXPECT_TRUE(e.FirstSnapshotTaken());
     const std::string log = ErrorLog();
     EXPECT_NE(log.find("CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " +
@@ -378,8 +378,8 @@ TEST_F(FileSnapshot, DamagedSnapshotFilesAreReadUpToTheDamage)
         WriteFileBytes(file, c.bytes);
         auto reader = NewEnumerator();
         EXPECT_EQ(reader->ReadFirstSnapshot(), 1);
-        ASSERT_EQ(reader->FirstSnapshot().size(), 1u);
-        EXPECT_EQ(reader->FirstSnapshot().begin()->first, FromUtf8(firstPath));
+        ASSERT_EQ(reader->Snapshot(SnapshotKind::First).size(), 1u);
+        EXPECT_EQ(reader->Snapshot(SnapshotKind::First).begin()->first, FromUtf8(firstPath));
         reader.reset();
         EXPECT_NE(ErrorLog().find(c.logText), std::string::npos) << ErrorLog();
     }
@@ -406,8 +406,8 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     WriteFileBytes(In(L"new.ini"), "[N]\r\nk=v\r\n");
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
     EXPECT_EQ(m_progress.StatusText(), L"Scanning File System:- " + TreeRoot());
-    EXPECT_EQ(e->FirstSnapshot().size(), 1u);
-    EXPECT_EQ(e->SecondSnapshot().size(), 2u);
+    EXPECT_EQ(e->Snapshot(SnapshotKind::First).size(), 1u);
+    EXPECT_EQ(e->Snapshot(SnapshotKind::Second).size(), 2u);
     EXPECT_EQ(ParseSnapshotFile(ReadFileBytes(e->SecondSnapshotPath())).size(), 2u);
     EXPECT_EQ(backupOf(In(L"app.ini")), "[Main]\r\nKey=1\r\n");
     EXPECT_EQ(backupOf(In(L"new.ini")), std::nullopt);
@@ -416,22 +416,22 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     // A repeated second capture describes the tree as it is now.
     ASSERT_TRUE(DeleteFileW(In(L"new.ini").c_str()));
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    EXPECT_EQ(e->SecondSnapshot().size(), 1u);
-    EXPECT_EQ(e->SecondSnapshot().count(In(L"new.ini")), 0u);
+    EXPECT_EQ(e->Snapshot(SnapshotKind::Second).size(), 1u);
+    EXPECT_EQ(e->Snapshot(SnapshotKind::Second).count(In(L"new.ini")), 0u);
 }
 
 TEST_F(FileSnapshot, IniTestAndBackupPath)
 {
-    EXPECT_TRUE(CFileEnumerate::IsINIFile(L"C:\\Windows\\win.ini"));
-    EXPECT_TRUE(CFileEnumerate::IsINIFile(L"C:\\APP\\SETUP.INI"));
-    EXPECT_TRUE(CFileEnumerate::IsINIFile(L"C:\\x.ini.d\\y.ini"));
-    EXPECT_FALSE(CFileEnumerate::IsINIFile(L"C:\\app.Ini"));
-    EXPECT_FALSE(CFileEnumerate::IsINIFile(L"C:\\app.ini.bak"));
-    EXPECT_FALSE(CFileEnumerate::IsINIFile(L".ini"));
-    EXPECT_TRUE(CFileEnumerate::IsINIFile(L"a.ini"));
+    EXPECT_TRUE(IsIniFilePath(L"C:\\Windows\\win.ini"));
+    EXPECT_TRUE(IsIniFilePath(L"C:\\APP\\SETUP.INI"));
+    EXPECT_TRUE(IsIniFilePath(L"C:\\x.ini.d\\y.ini"));
+    EXPECT_FALSE(IsIniFilePath(L"C:\\app.Ini"));
+    EXPECT_FALSE(IsIniFilePath(L"C:\\app.ini.bak"));
+    EXPECT_FALSE(IsIniFilePath(L".ini"));
+    EXPECT_TRUE(IsIniFilePath(L"a.ini"));
 
-    EXPECT_EQ(CFileEnumerate::BackupPathOf(L"C:\\Windows\\win.ini"), m_root / L"AppData\\INIBackup\\Windows\\win.ini");
-    EXPECT_EQ(CFileEnumerate::BackupPathOf(L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
+    EXPECT_EQ(IniBackupPathOf(L"C:\\Windows\\win.ini"), m_root / L"AppData\\INIBackup\\Windows\\win.ini");
+    EXPECT_EQ(IniBackupPathOf(L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
 }
 
 // The pack finds a backup by the exact path the walk met, among many: the
@@ -482,12 +482,12 @@ TEST_F(FileSnapshot, NonAsciiPathsSurviveCaptureAndReload)
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_GE(IndexOf(entries, ToUtf8(Tree()) + "\\Caf\xc3\xa9\\na\xc3\xafve.txt"), 0);
     EXPECT_GE(IndexOf(entries, ToUtf8(Tree()) + "\\\xe6\x96\x87\xe4\xbb\xb6\xf0\x9f\x98\x80.dat"), 0);
-    EXPECT_EQ(e->FirstSnapshot().count(In(cafe + L"\\" + naive)), 1u);
-    EXPECT_EQ(e->FirstSnapshot().count(In(cjk)), 1u);
+    EXPECT_EQ(e->Snapshot(SnapshotKind::First).count(In(cafe + L"\\" + naive)), 1u);
+    EXPECT_EQ(e->Snapshot(SnapshotKind::First).count(In(cjk)), 1u);
 
     auto reloaded = NewEnumerator();
     reloaded->ReadFirstSnapshot();
-    EXPECT_EQ(reloaded->FirstSnapshot(), e->FirstSnapshot());
+    EXPECT_EQ(reloaded->Snapshot(SnapshotKind::First), e->Snapshot(SnapshotKind::First));
 }
 
 TEST_F(FileSnapshot, FolderLinksAreRecordedButNotEntered)
@@ -507,7 +507,7 @@ TEST_F(FileSnapshot, FolderLinksAreRecordedButNotEntered)
 
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const SnapshotMap& map = e->FirstSnapshot();
+    const SnapshotMap& map = e->Snapshot(SnapshotKind::First);
     ASSERT_EQ(map.count(In(L"link")), 1u);
     EXPECT_TRUE(map.at(In(L"link")).IsDirectory);
     EXPECT_EQ(map.count(In(L"link\\o.txt")), 0u);
@@ -595,7 +595,7 @@ TEST_F(FileSnapshot, SystemDriveExclusionsMatchTheWalkedPaths)
     e->AddExcludedFolder(L"%SYSDRIVE%\\$Recycle.Bin");
     e->AddExcludedFolder(L"%sysdrive%\\PAGEFILE.SYS");
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const SnapshotMap& map = e->FirstSnapshot();
+    const SnapshotMap& map = e->Snapshot(SnapshotKind::First);
     EXPECT_EQ(map.count(In(L"$Recycle.Bin")), 0u);
     EXPECT_EQ(map.count(In(L"$Recycle.Bin\\gone.txt")), 0u);
     EXPECT_EQ(map.count(In(L"pagefile.sys")), 0u);
@@ -631,7 +631,7 @@ TEST_F(FileSnapshot, ADamagedOrUnfinishedFirstSnapshotIsNeverCompared)
         auto second = NewEnumerator();
         ASSERT_TRUE(second->FirstSnapshotTaken());
         EXPECT_EQ(second->CaptureSnapshot({TreeRoot()}), 0);
-        EXPECT_TRUE(second->SecondSnapshot().empty());
+        EXPECT_TRUE(second->Snapshot(SnapshotKind::Second).empty());
         second.reset();
         EXPECT_NE(ErrorLog().find("FirstSnapShot.txt " + std::string(c.logText)), std::string::npos) << ErrorLog();
     }

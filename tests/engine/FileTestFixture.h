@@ -180,14 +180,19 @@ protected:
         m_cd.reset();
     }
 
-    // A set-up enumerator, as the coordinator makes it at start-up.
-    std::unique_ptr<CFileEnumerate> NewEnumerator()
+    // A set-up enumerator, as the coordinator makes it at start-up; it files
+    // its changes into `changes` when given, else into a set of its own.
+    std::unique_ptr<CFileEnumerate> NewEnumerator(ChangeSet* changes = nullptr)
     {
-        auto e = std::make_unique<CFileEnumerate>(m_progress);
+        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes)
+                         : std::make_unique<CFileEnumerate>(m_progress);
         EXPECT_EQ(e->Initialize(), 1);
         e->IsFirstSnapshotTaken();
         return e;
     }
+
+    // The coordinator's two steps: the comparison, then its change documents.
+    static int CompareAndWrite(CFileEnumerate& e) { return e.CompareSnapshot() == 1 ? e.WriteChangeDocuments() : 0; }
 
     std::wstring ErrorLogPath() const { return m_root / L"ErrorLog.txt"; }
     // Opens the log afresh (emptied), as a new run of the program does.

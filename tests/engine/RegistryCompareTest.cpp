@@ -51,7 +51,7 @@ protected:
         paths.RawProjectFilePath = m_root / L"RawProjectFile.xml";
         paths.RegChangesPath = paths.WorkingRoot + L"\\Temp\\RegChanges.xml";
         EnsureFolder(paths.WorkingRoot);
-        m_registry.emplace(m_progress);
+        m_registry.emplace(m_progress, m_changes);
         EXPECT_EQ(m_registry->Initialize(), 1);
     }
     ~RegistryCapture() override
@@ -75,6 +75,7 @@ protected:
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 1);
         ASSERT_EQ(m_registry->CaptureSnapshot(roots), 1);
         ASSERT_EQ(m_registry->CompareSnapshot(), 1);
+        ASSERT_EQ(m_registry->WriteChangeDocument(), 1);
     }
 
     TempFolder m_root;
@@ -82,6 +83,7 @@ protected:
     std::optional<ScopedFileLog> m_log;
     WorkPaths m_savedPaths;
     CProgressState m_progress;
+    ChangeSet m_changes; // what the comparison fills
     std::optional<CRegistryEnumerate> m_registry;
 };
 
@@ -159,7 +161,7 @@ TEST_F(RegistryCapture, ReportsAddedModifiedAndDeletedKeysAndValues)
     const std::wstring newKey = L"[" + path + L"\\New]";
     const std::wstring weirdKey = L"[" + path + L"\\Weird]";
     const std::wstring linesHex = L"hex(1):6c,00,31,00,0d,00,0a,00,6c,00,32,00,00,00";
-    EXPECT_EQ(m_registry->AddedChanges(),
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Added),
               (RegistryChangeMap{
                   {path + L"\\New",
                    {Value(newKey, L"\"One\"", L"REG_DWORD", L"1"), Value(newKey, L"\"Two\"", L"REG_SZ", L"\"2\"")}},
@@ -168,13 +170,13 @@ TEST_F(RegistryCapture, ReportsAddedModifiedAndDeletedKeysAndValues)
                     Value(weirdKey, L"\"Lines\"", L"REG_SZ", linesHex)}},
               }));
     const std::wstring runOnceKey = L"[" + path + L"\\RunOnce]";
-    EXPECT_EQ(m_registry->ModifiedChanges(),
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Modified),
               (RegistryChangeMap{
                   {path + L"\\RunOnce", {Value(runOnceKey, L"\"v\"", L"REG_DWORD", L"2")}},
                   {path + L"\\Weird", {Value(weirdKey, L"\"Text\"", L"REG_SZ", L"\"say \"hi\" \\ bye\"")}},
               }));
     const std::wstring keepKey = L"[" + path + L"\\Keep]";
-    EXPECT_EQ(m_registry->DeletedChanges(), (RegistryChangeMap{
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Deleted), (RegistryChangeMap{
                                                 {path + L"\\Gone", {}},
                                                 {path + L"\\Keep", {Value(keepKey, L"\"Old\"", L"REG_DWORD", L"5")}},
                                                 {path + L"\\Run", {}},
@@ -200,9 +202,9 @@ TEST_F(RegistryCapture, UnchangedTreeGivesNoChangesWhateverItsNamesAndOrder)
         SetDword(CreateKey(test.Key(), L"caseONLY").get(), L"v", 1);
     });
 
-    EXPECT_EQ(m_registry->AddedChanges(), RegistryChangeMap{});
-    EXPECT_EQ(m_registry->ModifiedChanges(), RegistryChangeMap{});
-    EXPECT_EQ(m_registry->DeletedChanges(), RegistryChangeMap{});
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Added), RegistryChangeMap{});
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Modified), RegistryChangeMap{});
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Deleted), RegistryChangeMap{});
     EXPECT_EQ(ReadRegFile(Difference0()), DifferenceHeader);
     EXPECT_EQ(ReadRegFile(WorkingFile(L"Temp\\Difference1.reg")), DifferenceHeader);
     EXPECT_EQ(m_registry->SnapshotFileCount(), 2);
@@ -229,10 +231,10 @@ TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
         SetString(key.get(), L"NAME", L"new");
     });
     const std::wstring keyLine = L"[" + path + L"\\K]";
-    EXPECT_EQ(m_registry->AddedChanges(), RegistryChangeMap{});
-    EXPECT_EQ(m_registry->DeletedChanges(),
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Added), RegistryChangeMap{});
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Deleted),
               (RegistryChangeMap{{path + L"\\K", {Value(keyLine, L"@", L"REG_SZ", L"\"d\"")}}}));
-    EXPECT_EQ(m_registry->ModifiedChanges(),
+    EXPECT_EQ(m_registry->Changes().Registry(ChangeOrigin::Modified),
               (RegistryChangeMap{{path + L"\\K", {Value(keyLine, L"\"NAME\"", L"REG_SZ", L"\"new\"")}}}));
     EXPECT_EQ(ReadRegFile(Difference0()), DifferenceHeader + L"\r\n" + keyLine + L"\r\n@=-\r\n\"NAME\"=\"new\"\r\n");
 }
@@ -281,7 +283,7 @@ TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)
 
     // The review page moves the modified value out and the document is rewritten
     // from a fresh raw project file: nothing is doubled.
-    m_registry->ModifiedChanges().clear();
+    m_changes.Registry(ChangeOrigin::Modified).clear();
     EXPECT_EQ(m_registry->WriteRegistryChanges(), 1);
     EXPECT_EQ(ReadChangeDocument(NodePath::RegistryModified), RegistryChangeMap{});
     EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded).at(newKey).size(), 2u);
@@ -398,11 +400,11 @@ TEST(RegistryChangeMaps, FilesEntriesUnderTheirKeyByCategory)
     if (const auto list = ChangeListOf(L"RegistrySystem//Other"); list && list->Area == ChangeArea::Registry)
         registry.AddRegistryChange(list->Origin, value); // no list: files nothing
     registry.AddRegistryChange(ChangeOrigin::Modified, RegistryChangeEntry{L"]", L"\"v\"", L"", L""});
-    EXPECT_EQ(registry.AddedChanges(), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
-    EXPECT_EQ(registry.DeletedChanges(), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
-    EXPECT_EQ(registry.ModifiedChanges(), RegistryChangeMap{});
+    EXPECT_EQ(registry.Changes().Registry(ChangeOrigin::Added), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
+    EXPECT_EQ(registry.Changes().Registry(ChangeOrigin::Deleted), (RegistryChangeMap{{L"HKLM\\A", {value}}}));
+    EXPECT_EQ(registry.Changes().Registry(ChangeOrigin::Modified), RegistryChangeMap{});
     registry.Reset();
-    EXPECT_EQ(registry.AddedChanges(), RegistryChangeMap{});
+    EXPECT_EQ(registry.Changes().Registry(ChangeOrigin::Added), RegistryChangeMap{});
 }
 
 TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
@@ -415,7 +417,7 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
     const std::wstring second = WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot\\RegSnapShot0.reg");
     for (const std::wstring* damaged : {&first, &second}) {
         SCOPED_TRACE(ToUtf8(*damaged));
-        m_registry.emplace(m_progress);
+        m_registry.emplace(m_progress, m_changes);
         ASSERT_EQ(m_registry->Initialize(), 1);
         RemoveFolderTree(WorkingFile(L"SnapShot"));
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);
@@ -424,7 +426,7 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
         const std::string bytes = ReadFileBytes(*damaged);
         WriteFileBytes(*damaged, bytes.substr(0, bytes.size() / 2));
         EXPECT_EQ(m_registry->CompareSnapshot(), 0);
-        EXPECT_TRUE(m_registry->AddedChanges().empty());
+        EXPECT_TRUE(m_registry->Changes().Registry(ChangeOrigin::Added).empty());
         m_registry.reset();
         EXPECT_NE(LogText().find(ToUtf8(*damaged) + " does not match its completion record"), std::string::npos)
             << LogText();

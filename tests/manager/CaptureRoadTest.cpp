@@ -333,23 +333,21 @@ TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanCom
     CEnumerateWrapper& coordinator = manager->Coordinator();
     const std::wstring bin = m_target + L"\\bin";
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Road\\" + entry;
-    const auto& files = coordinator.FileSide().AddedItems().at(bin);
+    const auto& files = coordinator.Changes().Files(ChangeOrigin::Added).at(bin);
     EXPECT_EQ(std::count(files.begin(), files.end(), uninstaller), 0);
-    EXPECT_EQ(coordinator.RegistrySide().AddedChanges().count(key), 0u);
+    EXPECT_EQ(coordinator.Changes().Registry(ChangeOrigin::Added).count(key), 0u);
     EXPECT_EQ(ExcludedFileChanges().EntriesByKey()[bin], std::vector<std::wstring>{uninstaller});
     EXPECT_EQ(ExcludedFileChanges().DescriptionOf(bin), UninstallEntryDescription);
     EXPECT_EQ(ExcludedRegistryChanges().EntriesByKey()[key].size(), 1u);
     EXPECT_EQ(ExcludedRegistryChanges().DescriptionOf(key), UninstallEntryDescription);
 
     // "<<" puts them back where they came from.
-    CFileEnumerate& fileSide = coordinator.FileSide();
-    CRegistryEnumerate& registrySide = coordinator.RegistrySide();
-    ExcludedFileChanges().RestoreKey({fileSide.AddedItems(), fileSide.ModifiedItems(), fileSide.DeletedItems()}, bin);
-    ExcludedRegistryChanges().RestoreKey(
-        {registrySide.AddedChanges(), registrySide.ModifiedChanges(), registrySide.DeletedChanges()}, key);
-    const auto& restored = fileSide.AddedItems().at(bin);
+    ChangeSet& changes = coordinator.Changes();
+    ExcludedFileChanges().RestoreKey(FileChangeMaps(changes), bin);
+    ExcludedRegistryChanges().RestoreKey(RegistryChangeMaps(changes), key);
+    const auto& restored = changes.Files(ChangeOrigin::Added).at(bin);
     EXPECT_EQ(std::count(restored.begin(), restored.end(), uninstaller), 1);
-    EXPECT_EQ(registrySide.AddedChanges().at(key).size(), 1u);
+    EXPECT_EQ(changes.Registry(ChangeOrigin::Added).at(key).size(), 1u);
     EXPECT_TRUE(ExcludedFileChanges().Empty());
     EXPECT_TRUE(ExcludedRegistryChanges().Empty());
     EXPECT_EQ(manager->Uninitialize(), 1);

@@ -82,7 +82,7 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
-    const SnapshotMap& first = wrapper.FileSide().FirstSnapshot();
+    const SnapshotMap& first = wrapper.FileSide().Snapshot(SnapshotKind::First);
     EXPECT_EQ(first.count(m_root / L"data\\real.txt"), 1u);
     for (const wchar_t* never : {L"prog", L"prog\\own.txt", L"work", L"work\\scratch.txt", L"data\\Cache",
                                  L"data\\Cache\\c.bin", L"appdata"}) {
@@ -329,7 +329,7 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
-    const SnapshotMap& first = wrapper.FileSide().FirstSnapshot();
+    const SnapshotMap& first = wrapper.FileSide().Snapshot(SnapshotKind::First);
     EXPECT_EQ(first.count(output + L"\\App\\app.exe"), 1u);
     EXPECT_EQ(first.count(output), 1u);
     EXPECT_EQ(first.count(output + L"\\Packages"), 0u);

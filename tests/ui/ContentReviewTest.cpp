@@ -56,27 +56,26 @@ protected:
             CreateDirectoryW(folder.c_str(), nullptr);
         for (const wchar_t* name : {L"App\\a.exe", L"App\\b.dll", L"App\\old.cfg", L"App\\sub\\c.txt", L"Other\\d.txt"})
             WriteFileBytes(files + L"\\" + name, "data");
-        CFileEnumerate& side = m_manager->Coordinator().FileSide();
-        side.AddedItems() = {{m_app, {m_app + L"\\a.exe", m_app + L"\\b.dll"}},
+        ChangeSet& changes = m_manager->Coordinator().Changes();
+        changes.Files(ChangeOrigin::Added) = {{m_app, {m_app + L"\\a.exe", m_app + L"\\b.dll"}},
                              {m_app + L"\\sub", {m_app + L"\\sub\\c.txt"}},
                              {files + L"\\Other", {files + L"\\Other\\d.txt"}}};
-        side.ModifiedItems() = {{m_app, {m_app + L"\\old.cfg"}}};
-        side.DeletedItems() = {{files + L"\\Gone", {files + L"\\Gone\\e.txt"}}};
-        m_files = {side.AddedItems(), side.ModifiedItems(), side.DeletedItems()};
+        changes.Files(ChangeOrigin::Modified) = {{m_app, {m_app + L"\\old.cfg"}}};
+        changes.Files(ChangeOrigin::Deleted) = {{files + L"\\Gone", {files + L"\\Gone\\e.txt"}}};
+        m_files = {changes.Files(ChangeOrigin::Added), changes.Files(ChangeOrigin::Modified), changes.Files(ChangeOrigin::Deleted)};
 
-        CRegistryEnumerate& registry = m_manager->Coordinator().RegistrySide();
         // Keys are written with their values only.
         auto value = [](const std::wstring& key) {
             return std::vector<RegistryChangeEntry>{{L"[" + key + L"]", L"\"Name\"", L"REG_SZ", L"\"x\""}};
         };
         const std::wstring app = L"HKEY_CURRENT_USER\\Software\\ReviewApp";
-        registry.AddedChanges() = {{app, {}},
+        changes.Registry(ChangeOrigin::Added) = {{app, {}},
                                    {app + L"\\User", value(app + L"\\User")},
                                    {app + L"\\User\\Deep", {}},
                                    {app + L"\\Keep", {}},
                                    {app + L"Two", value(app + L"Two")}};
-        registry.DeletedChanges() = {{app + L"\\Old", value(app + L"\\Old")}};
-        m_keys = {registry.AddedChanges(), registry.ModifiedChanges(), registry.DeletedChanges()};
+        changes.Registry(ChangeOrigin::Deleted) = {{app + L"\\Old", value(app + L"\\Old")}};
+        m_keys = {changes.Registry(ChangeOrigin::Added), changes.Registry(ChangeOrigin::Modified), changes.Registry(ChangeOrigin::Deleted)};
         m_wizard = std::make_unique<WizardDriver>(m_session, *m_manager);
     }
 
@@ -121,7 +120,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     MessageBoxRecorder messages;
     WizardDriver& w = Open(PagePosition::ReviewFiles);
     auto& page = w.Sheet().ReviewFilesPage();
-    CFileEnumerate& side = m_manager->Coordinator().FileSide();
+    ChangeSet& changes = m_manager->Coordinator().Changes();
     EXPECT_EQ(w.Text(IDC_DESCRIPTION), CContentReviewPage::DescriptionText);
     EXPECT_EQ(w.Text(IDC_INCLUDED_LABEL), L"Included File Items");
     EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.IncludedTree()).size(), 10u); // 4 folders, 6 files
@@ -144,7 +143,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
         EXPECT_EQ(shown.caption, L"Warning");
         EXPECT_EQ(shown.type & MB_ICONWARNING, static_cast<UINT>(MB_ICONWARNING));
     }
-    EXPECT_EQ(side.AddedItems(), m_files.added);
+    EXPECT_EQ(changes.Files(ChangeOrigin::Added), m_files.added);
     EXPECT_FALSE(page.Changed());
 
     // The folder App (added and modified, with its sub folder), and the
@@ -157,9 +156,9 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     EXPECT_TRUE(page.Changed());
     EXPECT_EQ(w.Text(IDC_EXCLUDE_DESCRIPTION), L"");
     EXPECT_EQ(page.LastDescription(), L"the application");
-    EXPECT_EQ(side.AddedItems(), (DirectoryChangeMap{*std::prev(m_files.added.end())}));
-    EXPECT_TRUE(side.ModifiedItems().empty());
-    EXPECT_TRUE(side.DeletedItems().empty()) << "the deleted file's folder is left without files";
+    EXPECT_EQ(changes.Files(ChangeOrigin::Added), (DirectoryChangeMap{*std::prev(m_files.added.end())}));
+    EXPECT_TRUE(changes.Files(ChangeOrigin::Modified).empty());
+    EXPECT_TRUE(changes.Files(ChangeOrigin::Deleted).empty()) << "the deleted file's folder is left without files";
     EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.IncludedTree()),
               (std::vector<std::wstring>{m_environment->Files() + L"\\Other",
                                          m_environment->Files() + L"\\Other\\d.txt"}));
@@ -187,9 +186,9 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     Check(page.ExcludedTree(), m_app);
     Check(page.ExcludedTree(), m_environment->Files() + L"\\Gone\\e.txt");
     w.Click(IDC_INCLUDE);
-    EXPECT_EQ(side.AddedItems(), m_files.added);
-    EXPECT_EQ(side.ModifiedItems(), m_files.modified);
-    EXPECT_EQ(side.DeletedItems(), m_files.deleted);
+    EXPECT_EQ(changes.Files(ChangeOrigin::Added), m_files.added);
+    EXPECT_EQ(changes.Files(ChangeOrigin::Modified), m_files.modified);
+    EXPECT_EQ(changes.Files(ChangeOrigin::Deleted), m_files.deleted);
     EXPECT_TRUE(ExcludedFileChanges().Empty());
     EXPECT_TRUE(page.PageExclusions().empty());
     EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree()), defaults);
@@ -213,7 +212,7 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
     WizardDriver& w = Open(PagePosition::ReviewRegistry);
     auto& page = w.Sheet().ReviewRegistryPage();
     const auto defaults = CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree());
-    CRegistryEnumerate& side = m_manager->Coordinator().RegistrySide();
+    ChangeSet& changes = m_manager->Coordinator().Changes();
     EXPECT_EQ(w.Text(IDC_EXCLUDED_LABEL), L"Excluded Registry Items");
     ASSERT_TRUE(w.Control(IDC_EXCLUDED_REGISTRY_TREE));
     w.Click(IDC_EXCLUDE);
@@ -226,9 +225,9 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
     w.Type(IDC_EXCLUDE_DESCRIPTION, L"user settings");
     w.Click(IDC_EXCLUDE);
     EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(side.AddedChanges().size(), 3u); // ReviewApp itself, its Keep and ReviewAppTwo
-    EXPECT_TRUE(side.AddedChanges().count(L"HKEY_CURRENT_USER\\Software\\ReviewApp"));
-    EXPECT_TRUE(side.DeletedChanges().empty());
+    EXPECT_EQ(changes.Registry(ChangeOrigin::Added).size(), 3u); // ReviewApp itself, its Keep and ReviewAppTwo
+    EXPECT_TRUE(changes.Registry(ChangeOrigin::Added).count(L"HKEY_CURRENT_USER\\Software\\ReviewApp"));
+    EXPECT_TRUE(changes.Registry(ChangeOrigin::Deleted).empty());
     EXPECT_FALSE(page.IncludedTree().FindPath(L"HKEY_CURRENT_USER\\Software\\ReviewApp\\User"));
     EXPECT_TRUE(page.IncludedTree().FindPath(L"HKEY_CURRENT_USER\\Software\\ReviewApp"));
     EXPECT_TRUE(page.ExcludedTree().FindPath(L"HKEY_CURRENT_USER\\Software\\ReviewApp\\User\\Deep"));
@@ -245,8 +244,8 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
     Check(page.ExcludedTree(), L"HKEY_CURRENT_USER\\Software\\ReviewApp");
     w.Click(IDC_INCLUDE);
-    EXPECT_EQ(side.AddedChanges(), m_keys.added);
-    EXPECT_EQ(side.DeletedChanges(), m_keys.deleted);
+    EXPECT_EQ(changes.Registry(ChangeOrigin::Added), m_keys.added);
+    EXPECT_EQ(changes.Registry(ChangeOrigin::Deleted), m_keys.deleted);
     EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree()), defaults);
 }
 

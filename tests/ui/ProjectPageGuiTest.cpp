@@ -383,7 +383,7 @@ TEST_F(ProjectPage, TheShortcutListHoldsOnlyNamedShortcutsToFilesOfTheProject)
     // The review pages leave app.exe out: the combo box no longer offers it,
     // and its shortcut is refused before anything is written.
     m_messages.shown.clear();
-    DirectoryChangeMap& added = m_manager->Coordinator().FileSide().AddedItems();
+    DirectoryChangeMap& added = m_manager->Coordinator().Changes().Files(ChangeOrigin::Added);
     added.begin()->second.clear();
     w.PressBack();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));

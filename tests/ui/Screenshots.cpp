@@ -325,12 +325,11 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, Session& session
 void CaptureReviewPages(WizardEnvironment& environment, Session& session, CUIManager& manager)
 {
     const std::wstring app = environment.Files() + L"\\Review App";
-    CFileEnumerate& files = manager.Coordinator().FileSide();
-    files.AddedItems() = {{app, {app + L"\\review.exe", app + L"\\review.dll", app + L"\\readme.txt"}},
+    ChangeSet& changes = manager.Coordinator().Changes();
+    changes.Files(ChangeOrigin::Added) = {{app, {app + L"\\review.exe", app + L"\\review.dll", app + L"\\readme.txt"}},
                           {app + L"\\Data", {app + L"\\Data\\cache.db", app + L"\\Data\\log.txt"}}};
-    files.ModifiedItems() = {{app, {app + L"\\settings.cfg"}}};
-    CRegistryEnumerate& registry = manager.Coordinator().RegistrySide();
-    registry.AddedChanges() = {{L"HKEY_LOCAL_MACHINE\\Software\\Review App", {}},
+    changes.Files(ChangeOrigin::Modified) = {{app, {app + L"\\settings.cfg"}}};
+    changes.Registry(ChangeOrigin::Added) = {{L"HKEY_LOCAL_MACHINE\\Software\\Review App", {}},
                                {L"HKEY_LOCAL_MACHINE\\Software\\Review App\\Settings", {}},
                                {L"HKEY_CURRENT_USER\\Software\\Review App\\Recent", {}}};
     WizardDriver w(session, manager);
@@ -357,8 +356,8 @@ void CaptureReviewPages(WizardEnvironment& environment, Session& session, CUIMan
         Settle(w);
         Capture(w.Window(), std::wstring(shot.name) + L"_Excluded");
     }
-    files.Reset();
-    registry.Reset();
+    manager.Coordinator().FileSide().Reset();
+    manager.Coordinator().RegistrySide().Reset();
     ExcludedFileChanges().Clear();
     ExcludedRegistryChanges().Clear();
 }

@@ -78,9 +78,9 @@ void CCreateProjectFileMsiDlg::FillExecutableCombo()
 {
     // The captured executables, as the file writer recorded them, without
     // those the review pages or the clean-up of the capture left out.
-    CFileEnumerate& files = Manager().Coordinator().FileSide();
+    const CFileEnumerate& files = Manager().Coordinator().FileSide();
     const std::vector<std::wstring> executables =
-        IncludedExecutables(files.AddedExecutables(), files.AddedItems());
+        IncludedExecutables(files.AddedNotes().Executables, files.Changes().Files(ChangeOrigin::Added));
     m_executables.clear();
     if (m_combo)
         SendMessageW(m_combo, CB_RESETCONTENT, 0, 0);
@@ -164,8 +164,9 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
         return false;
     }
     // The builder drops a shortcut whose target the package lacks: say so now.
-    CFileEnumerate& files = Manager().Coordinator().FileSide();
-    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(m_shortcuts.Entries(), {&files.AddedItems(), &files.ModifiedItems()})) {
+    const ChangeSet& changes = Manager().Coordinator().Changes();
+    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(
+            m_shortcuts.Entries(), {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)})) {
         ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +
                         L", which is not in the project. Include the file again on the review page, or clear "
                         L"the shortcut's places by clicking on its name.",

@@ -23,14 +23,12 @@ std::wstring TokenPath(std::wstring path)
 
 ChangeMaps<std::wstring> FileMaps(CUIManager& manager)
 {
-    CFileEnumerate& files = manager.Coordinator().FileSide();
-    return {files.AddedItems(), files.ModifiedItems(), files.DeletedItems()};
+    return FileChangeMaps(manager.Coordinator().Changes());
 }
 
 ChangeMaps<RegistryChangeEntry> RegistryMaps(CUIManager& manager)
 {
-    CRegistryEnumerate& registry = manager.Coordinator().RegistrySide();
-    return {registry.AddedChanges(), registry.ModifiedChanges(), registry.DeletedChanges()};
+    return RegistryChangeMaps(manager.Coordinator().Changes());
 }
 
 } // namespace
@@ -88,13 +86,14 @@ BOOL CContentReviewPage::OnInitDialog()
 
 void CContentReviewPage::RefillTrees()
 {
-    if (m_registry) {
-        auto maps = RegistryMaps(m_manager);
-        m_included.ShowRegistry(&maps.Added, &maps.Modified, &maps.Deleted, false);
-    } else {
-        auto maps = FileMaps(m_manager);
-        m_included.ShowFileSystem(&maps.Added, &maps.Modified, &maps.Deleted, false);
-    }
+    ChangeSet& changes = m_manager.Coordinator().Changes();
+    constexpr ChangeOrigin added = ChangeOrigin::Added, modified = ChangeOrigin::Modified,
+                           deleted = ChangeOrigin::Deleted;
+    if (m_registry)
+        m_included.ShowRegistry(&changes.Registry(added), &changes.Registry(modified), &changes.Registry(deleted),
+                                false);
+    else
+        m_included.ShowFileSystem(&changes.Files(added), &changes.Files(modified), &changes.Files(deleted), false);
     m_excluded.ShowExclusions(m_defaults);
     if (m_registry) {
         for (const auto& [key, entries] : ExcludedRegistryChanges().EntriesByKey())
@@ -129,10 +128,10 @@ bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, 
     if (!ExcludedFileChanges().ExcludeEntry(maps, folder, item.Path, description))
         return false;
     // A folder left without files has nothing to write (the writer drops it too).
-    for (DirectoryChangeMap* map : {&maps.Added, &maps.Modified, &maps.Deleted}) {
-        const auto it = map->find(folder);
-        if (it != map->end() && it->second.empty())
-            map->erase(it);
+    for (DirectoryChangeMap& map : maps.Maps) {
+        const auto it = map.find(folder);
+        if (it != map.end() && it->second.empty())
+            map.erase(it);
     }
     return true;
 }
