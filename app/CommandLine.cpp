@@ -4,7 +4,7 @@
 #include "common/FileNames.h"
 #include "common/FileVersionInfo.h"
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/SetupProcess.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -76,7 +76,7 @@ int RunBuildMode(Session& session, const std::vector<std::wstring>& arguments, c
     EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
     manager.Builder().SetProgressReport(report);
-    const int built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName});
+    const int built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName, {}, {}});
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     if (built != 1) {
@@ -341,7 +341,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
     EnsureFolder(PackagesFolder());
     report(L"Building the package...");
     manager.Builder().SetProgressReport(report);
-    const int built = manager.BuildPackage({project, Paths().OutputFolder, packageName});
+    const int built = manager.BuildPackage({project, Paths().OutputFolder, packageName, {}, {}});
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     manager.Uninitialize();

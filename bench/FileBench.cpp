@@ -3,7 +3,7 @@
 // tree, the memory the in-memory snapshot takes per entry, and the comparison
 // plus FileChanges.xml for 10,000 and 100,000 added files.
 #include "bench/BenchSupport.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"
 

@@ -4,7 +4,7 @@
 // The data folder holds the payload (bench/msi_bench.sh makes 10,000 files of
 // about 100 MB); one line "msi build: <seconds> s, <files> files" is printed.
 #include "common/ComScope.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
@@ -78,7 +78,7 @@ int wmain(int argc, wchar_t** argv)
     const auto start = std::chrono::steady_clock::now();
     CMSIHandler builder;
     int built = 0;
-    if (builder.Initialize({project, paths.OutputFolder, L"bench.msi"}) == 1)
+    if (builder.Initialize({project, paths.OutputFolder, L"bench.msi", Paths(), TokenValues()}) == 1)
         built = builder.BuildMSI();
     const std::size_t packed = builder.Counts().FilesPacked;
     builder.Uninitialize();

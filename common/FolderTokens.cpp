@@ -1,6 +1,6 @@
 #include "common/FolderTokens.h"
 
-#include "common/Paths.h"
+#include "common/PathTable.h"
 
 namespace {
 

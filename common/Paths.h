@@ -1,13 +1,9 @@
 #pragma once
-// The path table, the environment values behind the folder tokens and the
-// registry lookup tables. Filled at start-up
-// (InitializePaths) on the window thread.
-//
-// Threads: the path table and the token values are written only on the window
-// thread while no worker runs (start-up; the build pages set OutputFolder and
-// MsiFileName before they start the build); workers only read them. The
-// project file path, which a worker may read while a page replaces it, has
-// its own lock.
+// The work paths and the environment values behind the folder tokens as
+// values, the folder helpers and the registry lookup tables. The process's
+// own table of them, filled at start-up, is reached through PathTable.h by
+// the entry points, the manager and the pages only; the layers below receive
+// the values they need.
 #include <windows.h>
 
 #include <cstddef>
@@ -36,6 +32,11 @@ struct WorkPaths
     std::wstring IniBackupFolder;
     std::wstring ConfigFilePath;
     std::wstring AppDataRoot;
+
+    // Working folders built where they are used.
+    std::wstring TempFolder() const { return WorkingRoot + L"\\Temp"; }
+    std::wstring SnapshotFolder() const { return WorkingRoot + L"\\SnapShot"; }
+    std::wstring PackagesFolder() const { return OutputFolder + L"\\Packages"; }
 };
 
 // The environment values read at start-up; six of them stand behind folder tokens.
@@ -51,37 +52,6 @@ struct FolderTokenValues
     // ProgramW6432: set on 64-bit Windows only, empty elsewhere.
     std::wstring programfiles64;
 };
-
-WorkPaths& Paths();
-FolderTokenValues& TokenValues();
-
-// Reads the seven environment variables, and ProgramW6432 where it is set. A
-// variable that is not set reads as empty. Returns false when any of the seven
-// is missing.
-bool ReadEnvironment();
-
-// Fills the path table. Either argument may be empty. Returns false (with a log
-// line naming the root) when a root path does not fit the 1023-byte limit; the
-// table is then left empty rather than holding cut paths.
-bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFileName);
-
-// The project file path may be replaced after start-up (command line, basic
-// information page, scan details), so it is read and written under a lock.
-std::wstring GetProjectFilePath();
-void SetProjectFilePath(const std::wstring& path);
-
-// The configuration file of the path table (program folder + "\CorvaneRepackager.ini").
-std::wstring ConfigFile();
-
-// The pending-capture key of section SnapshotDetails of the configuration file.
-bool ReadSnapshotTakenKey();
-bool WriteSnapshotTakenKey(); // "1"
-bool RemoveSnapshotTakenKey();
-
-// Working folders built where they are used.
-std::wstring WorkingTempFolder();     // working root + "\Temp"
-std::wstring WorkingSnapshotFolder(); // working root + "\SnapShot"
-std::wstring PackagesFolder();        // output folder + "\Packages"
 
 // Creates the folder (one level) if nothing of that name exists. Returns true
 // when a folder of that name exists afterwards.

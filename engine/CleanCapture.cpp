@@ -2,9 +2,9 @@
 // registration left out, its shortcut files read as shortcuts.
 #include "engine/EnumerateWrapper.h"
 
-#include "engine/ExcludedChanges.h"
+#include "engine/ExcludedChangeStores.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 
 void CEnumerateWrapper::CleanCapture()

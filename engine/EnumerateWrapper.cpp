@@ -1,12 +1,12 @@
 #include "engine/EnumerateWrapper.h"
 
 #include "common/NameUuid.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/Utf.h"
 #include "common/Wow64.h"
-#include "project/IncludeExclude.h"
+#include "project/IncludeExcludeLists.h"
 #include "project/ProjectWriters.h"
 
 #include <functional>

@@ -12,21 +12,3 @@ std::wstring ParentKey(const std::wstring& path)
     const auto separator = path.find_last_of(L'\\');
     return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
 }
-
-CExcludedFileChanges& ExcludedFileChanges()
-{
-    static CExcludedFileChanges store;
-    return store;
-}
-
-CExcludedRegistryChanges& ExcludedRegistryChanges()
-{
-    static CExcludedRegistryChanges store;
-    return store;
-}
-
-ReviewExclusionCopies& ReviewExclusions()
-{
-    static ReviewExclusionCopies copies;
-    return copies;
-}

@@ -220,10 +220,6 @@ private:
 using CExcludedFileChanges = CExcludedChanges<std::wstring>;
 using CExcludedRegistryChanges = CExcludedChanges<RegistryChangeEntry>;
 
-// The process-wide stores of excluded changes, one per side.
-CExcludedFileChanges& ExcludedFileChanges();
-CExcludedRegistryChanges& ExcludedRegistryChanges();
-
 // Copies of the exclusions the review pages show, refreshed after every
 // exclusion: the default exclusions of the include/exclude file and the
 // exclusions made on the pages, each keyed by the upper-cased token path.
@@ -234,4 +230,3 @@ struct ReviewExclusionCopies
     ExcludedItemMap ReviewFiles;
     ExcludedItemMap ReviewRegistry;
 };
-ReviewExclusionCopies& ReviewExclusions();

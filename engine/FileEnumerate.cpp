@@ -5,7 +5,7 @@
 
 #include "common/FolderTokens.h"
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"

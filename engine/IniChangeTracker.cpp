@@ -2,7 +2,7 @@
 #include "project/ProjectWriters.h"
 
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/UniqueHandle.h"
 #include "common/Wow64.h"
 

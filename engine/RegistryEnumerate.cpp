@@ -1,7 +1,7 @@
 #include "engine/RegistryEnumerate.h"
 #include "project/ProjectWriters.h"
 
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/RegistryTypes.h"

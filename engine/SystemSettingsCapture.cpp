@@ -2,7 +2,7 @@
 // compared capture's registry changes.
 #include "engine/EnumerateWrapper.h"
 
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "engine/EnvironmentChanges.h"
 #include "engine/ServiceChanges.h"

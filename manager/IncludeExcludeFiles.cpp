@@ -1,7 +1,8 @@
 #include "manager/IncludeExcludeFiles.h"
 
+#include "project/IncludeExcludeLists.h"
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 
 CIncludeExcludeFiles::CIncludeExcludeFiles() : m_includeExcludePath(Paths().DefaultIncludeExcludePath) {}
 
@@ -55,7 +56,7 @@ void CIncludeExcludeFiles::Save(int mode, const std::wstring& targetName)
                                     ? target
                                     : Paths().DefaultIncludeExcludePath;
     if (m_document.Load(source))
-        RegenerateIncludeExcludeFile(m_document, IncludeExcludeLists(), mode, targetName, m_includeExcludePath);
+        RegenerateIncludeExcludeFile(m_document, IncludeExcludeLists(), mode, targetName, Paths(), m_includeExcludePath);
 }
 
 void CIncludeExcludeFiles::CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination)

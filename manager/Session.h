@@ -7,6 +7,7 @@
 // except where a field says otherwise; a worker only reads them. The
 // manager's setters and the pages check WindowThread in debug builds.
 #include "common/ChangeTypes.h"
+#include "common/PathTable.h"
 #include "common/Progress.h"
 #include "common/WindowThread.h"
 #include "project/IncludeExclude.h"
@@ -45,7 +46,13 @@ struct Session
 
     AddedExclusions AddToExclude;
 
-    // Still process-wide, to move in here next: the work paths, the
-    // include/exclude selection, the change set of the comparison and the
-    // changes the user excluded on the review pages.
+    // The work paths and the token values of the run: the entry point fills
+    // the process's path table (InitializePaths), which the session refers to;
+    // the manager hands them to the layers below as values.
+    WorkPaths& Paths = ::Paths();
+    FolderTokenValues& Tokens = ::TokenValues();
+
+    // Still process-wide, to move in here next: the include/exclude selection
+    // (IncludeExcludeLists.h), the change set of the comparison and the changes
+    // the user excluded on the review pages (ExcludedChangeStores.h).
 };

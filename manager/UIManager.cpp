@@ -3,7 +3,7 @@
 #include "common/Config.h"
 #include "common/FileNames.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/ScanDetailsFile.h"
@@ -173,7 +173,11 @@ int CUIManager::CreateProjectFile()
 
 int CUIManager::BuildPackage(const BuildRequest& request)
 {
-    const int initialized = m_builder.Initialize(request);
+    // The build works in this run's paths, on this machine's folders.
+    BuildRequest placed = request;
+    placed.Paths = m_session.Paths;
+    placed.Tokens = m_session.Tokens;
+    const int initialized = m_builder.Initialize(placed);
     if (initialized != 1) {
         LogError(L" Failed in Initialize of MSIHandler");
         return initialized;

@@ -1,7 +1,6 @@
 #include "msi/BuildContext.h"
 
 #include "common/Log.h"
-#include "common/Paths.h"
 #include "common/Utf.h"
 #include "msi/MsiPlatform.h"
 #include "msi/MsiResult.h"
@@ -12,10 +11,11 @@
 #include <cstdio>
 
 BuildContext::BuildContext(MSIHANDLE databaseHandle, UINT codePage, const XmlDocument& projectDocument,
-                           ProjectModel& projectModel, const ProductInfo& productInfo, MsiBuildResults& buildResults)
-    : database(databaseHandle), document(projectDocument), project(projectModel), product(productInfo), results(buildResults),
+                           ProjectModel& projectModel, const ProductInfo& productInfo, MsiBuildResults& buildResults,
+                           const BuildPlace& buildPlace)
+    : database(databaseHandle), place(buildPlace), document(projectDocument), project(projectModel), product(productInfo), results(buildResults),
       counts(buildResults.counts), x64Capture(IsX64Platform(productInfo.Platform)),
-      machineValues(CaptureMachine::Current()), m_codePage(codePage)
+      machineValues(CaptureMachine::Current(buildPlace.tokens)), m_codePage(codePage)
 {
 }
 
@@ -60,7 +60,7 @@ Result BuildContext::SwitchToUtf8()
         return Result::Ok();
     if (!database)
         return Result::Failure(ERROR_INVALID_HANDLE, L"no database");
-    const std::wstring folder = WorkingTempFolder();
+    const std::wstring folder = place.tempFolder;
     const std::wstring name = L"utf8-" + std::to_wstring(GetCurrentProcessId()) + L".idt";
     const std::wstring path = folder + L"\\" + name;
     bool imported = false;

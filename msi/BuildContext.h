@@ -4,6 +4,7 @@
 // keys handed out, the collected files, the folders left out, and the results
 // (counts, notes) the caller reads afterwards. Made by the build for one run,
 // used on the thread that opened the database.
+#include "common/Paths.h"
 #include "common/Result.h"
 #include "msi/BuildCounts.h"
 #include "msi/MachineValues.h"
@@ -26,10 +27,20 @@ class CTableInserter;
 // is a registry value (msidbComponentAttributesRegistryKeyPath).
 inline constexpr int RegistryKeyPathAttribute = 0x4;
 
+// Where a build works and the machine it runs on: the working temp folder
+// (directive files, staged files), the configuration file (cabinet limits)
+// and the environment values behind the folder tokens.
+struct BuildPlace
+{
+    std::wstring tempFolder;
+    std::wstring configFile;
+    FolderTokenValues tokens;
+};
+
 struct BuildContext
 {
     BuildContext(MSIHANDLE database, UINT codePage, const XmlDocument& document, ProjectModel& project,
-                 const ProductInfo& product, MsiBuildResults& results);
+                 const ProductInfo& product, MsiBuildResults& results, const BuildPlace& place);
     ~BuildContext();
     BuildContext(const BuildContext&) = delete;
     BuildContext& operator=(const BuildContext&) = delete;
@@ -62,6 +73,7 @@ struct BuildContext
     bool IsLeftOutFolder(const std::wstring& folder) const;
 
     const MSIHANDLE database;
+    const BuildPlace place;
     // The loaded project file and what the build reads out of it.
     const XmlDocument& document;
     ProjectModel& project;

@@ -23,7 +23,7 @@ constexpr const wchar_t* TemplateDirectoryKeys[] = {
 };
 
 // The installer property that stands for a whole token folder, or "".
-std::wstring ParentFolderProperty(const std::wstring& folder)
+std::wstring ParentFolderProperty(const std::wstring& folder, const std::wstring& drive)
 {
     if (folder == L"%WINDIR%")
         return L"WindowsFolder";
@@ -35,14 +35,13 @@ std::wstring ParentFolderProperty(const std::wstring& folder)
         return L"AppDataFolder";
     if (folder == L"%PROGRAMFILES%")
         return L"ProgramFilesFolder";
-    const std::wstring& drive = TokenValues().systemdrive;
     if (folder == L"%SYSDRIVE%" || (!drive.empty() && UpperKey(folder) == UpperKey(drive)))
         return L"TARGETDIR";
     return L"";
 }
 
 // For a folder without a row of its own: the standard folder it lies in.
-std::wstring FallbackFolderProperty(const std::wstring& folder)
+std::wstring FallbackFolderProperty(const std::wstring& folder, const std::wstring& drive)
 {
     static const std::pair<const wchar_t*, const wchar_t*> table[] = {
         {L"%PROGRAMFILES%", L"ProgramFilesFolder"}, {L"%WINDIR%\\system32", L"SystemFolder"},
@@ -53,7 +52,6 @@ std::wstring FallbackFolderProperty(const std::wstring& folder)
     for (const auto& [token, property] : table)
         if (folder.find(token) != std::wstring::npos)
             return property;
-    const std::wstring& drive = TokenValues().systemdrive;
     if (!drive.empty() && UpperKey(folder) == UpperKey(drive))
         return L"TARGETDIR";
     return folder;
@@ -144,14 +142,14 @@ void CDirectoryRows::AddFolders(const std::vector<std::wstring>& folders)
         m_windowsFolderAdded = true;
         for (const wchar_t* key : TemplateDirectoryKeys)
             m_build.keys.directories.Reserve(key);
-        const std::wstring windowsName = LastComponent(TokenValues().windir);
+        const std::wstring windowsName = LastComponent(m_build.place.tokens.windir);
         (void)table.Insert({L"WindowsFolder", L"TARGETDIR", L".:" + (windowsName.empty() ? L"Windows" : windowsName)});
     }
     for (const std::wstring& folder : folders) {
         const std::wstring clean = CleanFolder(folder);
         if (clean.empty())
             continue;
-        if (!OnSystemDrive(clean)) {
+        if (!OnSystemDrive(clean, m_build.place.tokens.systemdrive)) {
             if (m_build.LeaveOutFolder(clean))
                 LogError(L"CMSIHandler::AddDirectoryRows: " + clean +
                          L" is not on the system drive, where the package installs; left out");
@@ -173,7 +171,7 @@ std::wstring CDirectoryRows::FolderProperty(const std::wstring& folder)
         EnsurePlatformFolderRow(platform);
         return platform;
     }
-    return ParentFolderProperty(folder);
+    return ParentFolderProperty(folder, m_build.place.tokens.systemdrive);
 }
 
 void CDirectoryRows::EnsurePlatformFolderRow(const std::wstring& property)
@@ -192,8 +190,9 @@ std::wstring CDirectoryRows::ComponentDirectory(const std::wstring& folder) cons
         return known->second;
     if (const std::wstring platform = PlatformFolderProperty(folder, m_build.x64Capture); !platform.empty())
         return platform;
-    const std::wstring property = ParentFolderProperty(folder);
-    return property.empty() ? FallbackFolderProperty(folder) : property;
+    const std::wstring& drive = m_build.place.tokens.systemdrive;
+    const std::wstring property = ParentFolderProperty(folder, drive);
+    return property.empty() ? FallbackFolderProperty(folder, drive) : property;
 }
 
 std::wstring CDirectoryRows::RowKey(const std::wstring& folder) const

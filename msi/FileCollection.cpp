@@ -132,11 +132,10 @@ bool Unpackable(BuildContext& build, const std::wstring& path, const std::wstrin
 
 } // namespace
 
-bool OnSystemDrive(const std::wstring& folder)
+bool OnSystemDrive(const std::wstring& folder, const std::wstring& drive)
 {
     if (folder.starts_with(L"%"))
         return true;
-    const std::wstring& drive = TokenValues().systemdrive;
     if (drive.empty())
         return true;
     const std::wstring head = folder.substr(0, drive.size());
@@ -169,7 +168,7 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
                 return; // the build ends itself
             std::wstring real = path;
             ToRealPath(real);
-            if (!OnSystemDrive(ParentOf(path))) {
+            if (!OnSystemDrive(ParentOf(path), build.place.tokens.systemdrive)) {
                 if (build.LeaveOutFolder(ParentOf(path)))
                     LogError(L"CMSIHandler::AddFileRows: " + ParentOf(path) +
                              L" is not on the system drive, where the package installs; its files are left out");
@@ -214,7 +213,7 @@ void StageRedirectedFiles(BuildContext& build)
     // copied to the working folder, with redirection off, and packed from there.
     if (!build.x64Capture || !IsWow64Windows())
         return;
-    const std::wstring stage = WorkingTempFolder() + L"\\System64Files";
+    const std::wstring stage = build.place.tempFolder + L"\\System64Files";
     bool created = false;
     for (PackedFile& file : build.files) {
         if (!IsInRealSystem32(file.folder))

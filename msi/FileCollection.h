@@ -11,7 +11,7 @@ struct BuildContext;
 
 // True for a folder (token form or real) on the system drive: the installer's
 // Directory table can only place folders below TARGETDIR, the system drive.
-[[nodiscard]] bool OnSystemDrive(const std::wstring& folder);
+[[nodiscard]] bool OnSystemDrive(const std::wstring& folder, const std::wstring& systemDrive);
 // The folder part of a path ("" without one) and its last part.
 std::wstring ParentOf(const std::wstring& path);
 std::wstring LastComponent(const std::wstring& path);

@@ -22,7 +22,7 @@ std::wstring IniValueField(const std::wstring& value, int action, const ValueFor
 {
     if (value.empty() && action == 0)
         return L"[CORVANEEMPTYINIVALUE]";
-    return formatted ? formatted(value) : ReplaceFolderPaths(EscapeFormatted(value));
+    return formatted ? formatted(value) : EscapeFormatted(value);
 }
 
 CIniRows::CIniRows(BuildContext& build, CDirectoryRows& directories) : m_build(build), m_directories(directories)

@@ -25,7 +25,7 @@ CMSIHandler::CMSIHandler() : m_progress(m_ownProgress) {}
 
 CMSIHandler::~CMSIHandler() = default;
 
-std::wstring CMSIHandler::DefaultCabinetMaker()
+std::wstring CMSIHandler::DefaultCabinetMaker(const std::wstring& programFolder)
 {
     wchar_t system[MAX_PATH];
     const UINT n = GetSystemDirectoryW(system, MAX_PATH);
@@ -34,7 +34,7 @@ std::wstring CMSIHandler::DefaultCabinetMaker()
         if (FileExists(platform))
             return platform;
     }
-    return Paths().ProgramFolder + L"\\makecab.exe";
+    return programFolder + L"\\makecab.exe";
 }
 
 int CMSIHandler::InitializeFailed(const std::wstring& line)
@@ -61,8 +61,9 @@ std::wstring CMSIHandler::PackageFileName(const std::wstring& requested) const
 int CMSIHandler::Initialize(const BuildRequest& request)
 {
     m_transaction.reset();
+    m_place = {request.Paths.TempFolder(), request.Paths.ConfigFilePath, request.Tokens};
     if (m_cabinetMaker.empty())
-        m_cabinetMaker = DefaultCabinetMaker();
+        m_cabinetMaker = DefaultCabinetMaker(request.Paths.ProgramFolder);
 
     m_results.notes.clear();
     m_project = std::make_unique<XmlDocument>();
@@ -78,12 +79,12 @@ int CMSIHandler::Initialize(const BuildRequest& request)
     // Built under a name of its own in the same folder, and moved over the
     // package's name only when complete: an earlier package survives a failed build.
     const std::wstring buildPath = packages + L"\\~build-" + std::to_wstring(GetCurrentProcessId()) + L".msi.tmp";
-    const std::wstring templatePath = Paths().ProgramFolder + L"\\Blank.msi";
+    const std::wstring templatePath = request.Paths.ProgramFolder + L"\\Blank.msi";
 
     EnsureFolder(packages);
-    EnsureFolder(WorkingTempFolder());
+    EnsureFolder(m_place.tempFolder);
 
-    auto transaction = std::make_unique<CPackageTransaction>(m_packagePath, buildPath);
+    auto transaction = std::make_unique<CPackageTransaction>(m_packagePath, buildPath, m_place.tempFolder);
     if (const Result begun = transaction->Begin(templatePath); !begun)
         return InitializeFailed(begun.Text());
     m_transaction = std::move(transaction);
@@ -100,7 +101,7 @@ int CMSIHandler::BuildMSI()
     m_results.leftOut.clear();
     m_results.failure.clear();
     CPackageBuild build(*m_transaction, *m_project, m_model, m_productInfo, m_results,
-                        {m_cabinetMaker, m_progressReport, m_progress});
+                        {m_cabinetMaker, m_place, m_progressReport, m_progress});
     return build.Run() ? 1 : 0;
 }
 

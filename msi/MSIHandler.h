@@ -16,6 +16,7 @@
 #include "common/Log.h"
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
+#include "msi/BuildContext.h"
 #include "msi/BuildCounts.h"
 #include "msi/BuildRequest.h"
 #include "msi/CabinetPlan.h"
@@ -77,8 +78,8 @@ public:
     const std::wstring& PackagePath() const noexcept { return m_packagePath; }
 
     // The cabinet maker to run: %SystemRoot%\System32\makecab.exe where the
-    // platform has one, else ProgramFolder\makecab.exe. A test may name another.
-    static std::wstring DefaultCabinetMaker();
+    // platform has one, else the program folder's makecab.exe. A test may name another.
+    static std::wstring DefaultCabinetMaker(const std::wstring& programFolder);
     void SetCabinetMaker(const std::wstring& path) { m_cabinetMaker = path; }
 
     // Why the last build failed, as its log line said (the cabinet maker's
@@ -105,6 +106,7 @@ private:
     ProductInfo m_productInfo;
     std::wstring m_packagePath;
     std::wstring m_cabinetMaker;
+    BuildPlace m_place;
     std::function<void(const std::wstring&)> m_progressReport;
     std::unique_ptr<CPackageTransaction> m_transaction;
     MsiBuildResults m_results;

@@ -42,10 +42,9 @@ bool SameText(const std::wstring& a, const std::wstring& b)
 
 } // namespace
 
-CaptureMachine CaptureMachine::Current()
+CaptureMachine CaptureMachine::Current(const FolderTokenValues& env)
 {
     CaptureMachine machine;
-    const FolderTokenValues& env = TokenValues();
     const std::wstring profile = env.userprofile.empty() ? ShellFolder(CSIDL_PROFILE) : env.userprofile;
     machine.folders = {
         {env.programfiles, L"[ProgramFilesFolder]"},
@@ -156,11 +155,4 @@ std::wstring CMachineValues::Formatted(const std::wstring& raw, const std::wstri
                  m_machine.computerNames.front() + L"); packaged as it is: " + raw);
     }
     return ReplaceFolderPaths(EscapeFormatted(raw), m_machine.folders);
-}
-
-// The build machine's folders in a value become the installer's folder
-// properties, so the value points to the right place on the target machine.
-std::wstring ReplaceFolderPaths(std::wstring value)
-{
-    return ReplaceFolderPaths(std::move(value), CaptureMachine::Current().folders);
 }

@@ -9,6 +9,8 @@
 //
 // Used for the Registry table's string values, IniFile values, Shortcut
 // arguments and Environment values.
+#include "common/Paths.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -32,7 +34,7 @@ struct CaptureMachine
     // user's shell folders (local application data, documents, desktop, Start
     // menu, programs, startup, templates, favorites), with the user's and the
     // computer's names. A folder the platform does not report is left out.
-    static CaptureMachine Current();
+    static CaptureMachine Current(const FolderTokenValues& env);
 };
 
 // Orders `folders` longest first (the application-data folder before the
@@ -47,8 +49,6 @@ void SortLongestFirst(std::vector<FolderProperty>& folders);
 // followed by "." ("C:\Users\Ann\." for "C:\Users\Ann"), so that the
 // property's trailing backslash does not escape the quote in a command line.
 std::wstring ReplaceFolderPaths(std::wstring value, const std::vector<FolderProperty>& folders);
-// The same with this machine's folders (CaptureMachine::Current()).
-std::wstring ReplaceFolderPaths(std::wstring value);
 
 // How many of `names` occur in `value` as a whole word (no letter, digit, "-"
 // or "_" on either side), without regard to case.

@@ -45,7 +45,7 @@ CPackageBuild::CPackageBuild(CPackageTransaction& transaction, const XmlDocument
                              const ProductInfo& product, MsiBuildResults& results,
                              const PackageBuildSettings& settings)
     : m_transaction(transaction), m_progress(settings.progress),
-      m_build(transaction.Database(), transaction.CodePage(), document, project, product, results),
+      m_build(transaction.Database(), transaction.CodePage(), document, project, product, results, settings.place),
       m_directories(m_build), m_registry(m_build, m_directories), m_ini(m_build, m_directories),
       m_shortcuts(m_build, m_directories), m_settings(m_build),
       m_cabinets(m_build, settings.cabinetMaker, settings.progressReport)

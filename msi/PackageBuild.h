@@ -26,6 +26,7 @@ class CPackageTransaction;
 struct PackageBuildSettings
 {
     std::wstring cabinetMaker;
+    BuildPlace place;
     // Receives a line about once a second while the cabinets are packed; may be empty.
     std::function<void(const std::wstring&)> progressReport;
     // Receives the build's status text, step count and share of work done.

@@ -2,7 +2,6 @@
 
 #include "common/Config.h"
 #include "common/Log.h"
-#include "common/Paths.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "msi/BuildContext.h"
@@ -76,7 +75,7 @@ CPackageCabinets::CPackageCabinets(BuildContext& build, std::wstring cabinetMake
                                    std::function<void(const std::wstring&)> progressReport)
     : m_build(build), m_cabinetMaker(std::move(cabinetMaker)), m_progressReport(std::move(progressReport))
 {
-    m_directives.singleDdf = WorkingTempFolder() + L"\\MSIProject.ddf";
+    m_directives.singleDdf = m_build.place.tempFolder + L"\\MSIProject.ddf";
 }
 
 CPackageCabinets::~CPackageCabinets()
@@ -87,7 +86,7 @@ CPackageCabinets::~CPackageCabinets()
 void CPackageCabinets::Plan(const std::wstring& packagePath)
 {
     std::wstring problem;
-    const CabinetLimits limits = ReadCabinetLimits(ConfigFile(), problem);
+    const CabinetLimits limits = ReadCabinetLimits(m_build.place.configFile, problem);
     if (!problem.empty())
         LogError(L"CMSIHandler::BuildMSI: " + problem);
     std::vector<CabinetFileSize> sizes;
@@ -100,7 +99,7 @@ void CPackageCabinets::Plan(const std::wstring& packagePath)
     m_directives.packagesFolder = packagePath.substr(0, packagePath.find_last_of(L'\\'));
 
     const std::wstring& packages = m_directives.packagesFolder;
-    const std::wstring temp = WorkingTempFolder();
+    const std::wstring temp = m_build.place.tempFolder;
     const std::wstring packageName = Upper(FileNameOf(packagePath));
     m_earlierCabinets = ExternalCabinetsOf(packagePath);
     std::vector<std::wstring> external;
@@ -147,13 +146,13 @@ Result CPackageCabinets::WriteDirectives()
 {
     if (const Result written = WriteDirectiveFiles(m_directives, m_plan, m_build.files); !written)
         return m_build.Fail(Result::Win32(written.Code(), L"CMSIHandler::BuildMSI: Unable to Open DDF File"));
-    WriteCabinetBatchFile(WorkingTempFolder() + L"\\BuildAllCab.bat", m_cabinetMaker, m_directives);
+    WriteCabinetBatchFile(m_build.place.tempFolder + L"\\BuildAllCab.bat", m_cabinetMaker, m_directives);
     return Result::Ok();
 }
 
 Result CPackageCabinets::Start()
 {
-    m_job = std::make_unique<CCabinetJob>(m_cabinetMaker, WorkingTempFolder());
+    m_job = std::make_unique<CCabinetJob>(m_cabinetMaker, m_build.place.tempFolder);
     for (std::size_t c = 0; c < m_plan.cabinets.size(); ++c) {
         const PlannedCabinet& cabinet = m_plan.cabinets[c];
         std::uint64_t bytes = 0;

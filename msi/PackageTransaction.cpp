@@ -1,6 +1,5 @@
 #include "msi/PackageTransaction.h"
 
-#include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "msi/MsiResult.h"
@@ -135,8 +134,8 @@ UINT DatabaseCodePage(MSIHANDLE database, const std::wstring& folder)
 
 } // namespace
 
-CPackageTransaction::CPackageTransaction(std::wstring packagePath, std::wstring buildPath)
-    : m_packagePath(std::move(packagePath)), m_buildPath(std::move(buildPath))
+CPackageTransaction::CPackageTransaction(std::wstring packagePath, std::wstring buildPath, std::wstring tempFolder)
+    : m_packagePath(std::move(packagePath)), m_buildPath(std::move(buildPath)), m_tempFolder(std::move(tempFolder))
 {
 }
 
@@ -178,7 +177,7 @@ Result CPackageTransaction::Begin(const std::wstring& templatePath)
         DeleteFileW(m_buildPath.c_str());
         return opened;
     }
-    m_codePage = DatabaseCodePage(m_database.get(), WorkingTempFolder());
+    m_codePage = DatabaseCodePage(m_database.get(), m_tempFolder);
     return Result::Ok();
 }
 

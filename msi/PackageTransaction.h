@@ -14,7 +14,8 @@
 class CPackageTransaction
 {
 public:
-    CPackageTransaction(std::wstring packagePath, std::wstring buildPath);
+    // `tempFolder` receives the file the template's code page is read through.
+    CPackageTransaction(std::wstring packagePath, std::wstring buildPath, std::wstring tempFolder);
     ~CPackageTransaction();
     CPackageTransaction(const CPackageTransaction&) = delete;
     CPackageTransaction& operator=(const CPackageTransaction&) = delete;
@@ -41,6 +42,7 @@ public:
 private:
     std::wstring m_packagePath;
     std::wstring m_buildPath;
+    std::wstring m_tempFolder;
     UniqueMsiHandle m_database;
     UINT m_codePage = 1252;
 };

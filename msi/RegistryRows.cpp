@@ -100,7 +100,7 @@ bool RegistryValueField(DWORD type, const BYTE* data, std::size_t size, std::wst
                         std::size_t& emptyStringsDropped, const ValueFormatter& formatted)
 {
     const ValueFormatter text = [&](const std::wstring& raw) {
-        return formatted ? formatted(raw) : ReplaceFolderPaths(EscapeFormatted(raw));
+        return formatted ? formatted(raw) : EscapeFormatted(raw);
     };
     value.clear();
     emptyStringsDropped = 0;

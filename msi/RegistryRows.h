@@ -17,8 +17,8 @@ struct BuildContext;
 class CDirectoryRows;
 
 // `formatted` turns a captured string into formatted text (the capture
-// machine's folders and user made the installing machine's); empty: the
-// folders only.
+// machine's folders and user made the installing machine's); empty: only
+// escaped for formatted text.
 using ValueFormatter = std::function<std::wstring(const std::wstring&)>;
 // The Registry table's Value of a registry value's type and bytes: formatted
 // text with the type's prefix (#x, #%, #, [~]). False for a type Windows

@@ -126,7 +126,7 @@ void CSystemSettingRows::AddServiceRows()
                             *InstallerServiceType(service.Type), *InstallerStartType(service.Start),
                             static_cast<int>(service.ErrorControl), EscapeFormatted(service.Group),
                             InstallerDependencies(service.DependOnService, service.DependOnGroup), *account,
-                            L"", ReplaceFolderPaths(EscapeFormatted(service.Arguments)), component,
+                            L"", m_build.machineValues.Folders(EscapeFormatted(service.Arguments)), component,
                             EscapeFormatted(service.Description)});
         if (installed && control.Insert({key, EscapeFormatted(service.Name), ServiceControlEvents(service.Start), L"",
                                          1, component}))
@@ -152,7 +152,7 @@ void CSystemSettingRows::AddEnvironmentRows()
     // The keys sort in the order the rows are written: the installer applies
     // them in key order, and the entries put in front depend on it.
     int number = 0;
-    const auto format = [](const std::wstring& text) { return ReplaceFolderPaths(EscapeFormatted(text)); };
+    const auto format = [&](const std::wstring& text) { return m_build.machineValues.Folders(EscapeFormatted(text)); };
     for (const EnvironmentRecord& variable : m_environment) {
         for (const EnvironmentRow& row : EnvironmentRows(variable, format)) {
             if (!m_build.FitsCodePage(row.Name) || !m_build.FitsCodePage(row.Value)) {

@@ -23,42 +23,6 @@ ExcludedItemMap* IncludeExcludeSelection::ExcludedFor(const std::wstring& listPa
     return nullptr;
 }
 
-IncludeExcludeSelection& IncludeExcludeLists()
-{
-    static IncludeExcludeSelection selection;
-    return selection;
-}
-
-IncludedItemMap& FileIncludedItems()
-{
-    return IncludeExcludeLists().FilesIncluded;
-}
-
-IncludedItemMap& RegistryIncludedItems()
-{
-    return IncludeExcludeLists().RegistryIncluded;
-}
-
-ExcludedItemMap& FileExcludedItems()
-{
-    return IncludeExcludeLists().FilesExcluded;
-}
-
-ExcludedItemMap& RegistryExcludedItems()
-{
-    return IncludeExcludeLists().RegistryExcluded;
-}
-
-IncludedItemMap* IncludedMapFor(const std::wstring& listPath)
-{
-    return IncludeExcludeLists().IncludedFor(listPath);
-}
-
-ExcludedItemMap* ExcludedMapFor(const std::wstring& listPath)
-{
-    return IncludeExcludeLists().ExcludedFor(listPath);
-}
-
 void ReadIncludeExcludeList(const XmlDocument& document, const std::wstring& listPath,
                             IncludeExcludeSelection& selection)
 {
@@ -86,7 +50,8 @@ void ReadIncludeExcludeList(const XmlDocument& document, const std::wstring& lis
 }
 
 void RegenerateIncludeExcludeFile(XmlDocument& document, const IncludeExcludeSelection& selection, int mode,
-                                  const std::wstring& targetName, std::wstring& includeExcludePath)
+                                  const std::wstring& targetName, const WorkPaths& workPaths,
+                                  std::wstring& includeExcludePath)
 {
     const wchar_t* listName = nullptr;
     const wchar_t* paths[2] = {};
@@ -117,9 +82,9 @@ void RegenerateIncludeExcludeFile(XmlDocument& document, const IncludeExcludeSel
 
     // Each save goes to its own target, whichever file the document came from.
     if (targetName == UpdatedIncludeExcludeName)
-        includeExcludePath = Paths().UpdatedIncludeExcludePath;
+        includeExcludePath = workPaths.UpdatedIncludeExcludePath;
     else if (targetName == DefaultIncludeExcludeName)
-        includeExcludePath = Paths().DefaultIncludeExcludePath;
+        includeExcludePath = workPaths.DefaultIncludeExcludePath;
     if (!document.Save(includeExcludePath))
         LogError(L"CXMLDocumentHandler::RegenerateIncludeExcludeFile Unable to save XML File");
 

@@ -2,17 +2,13 @@
 // The included and excluded folders and registry keys of the include/exclude
 // file: one selection of four maps keyed by the upper-cased name (so names
 // that differ only in case are one entry; the first one read wins), and the
-// reader and writers between it and the file. The program holds one
-// process-wide selection.
-//
-// Threads: the process-wide maps have no lock. They are written only while no capture
-// worker runs: on the window thread, or by the advanced sheet's loader while
-// that sheet (modal, its OK and Cancel disabled) is open. A capture worker
-// reads the excluded maps when it starts (CEnumerateWrapper::CaptureSnapshot).
+// reader and writers between it and the file. The program's one selection
+// is reached through IncludeExcludeLists.h.
 #include <map>
 #include <string>
 
 class XmlDocument;
+struct WorkPaths;
 
 namespace IncludeExcludePath {
 inline constexpr const wchar_t* FilesIncluded = L"FileSystem//IncludedItems";
@@ -60,17 +56,6 @@ struct IncludeExcludeSelection
     friend bool operator==(const IncludeExcludeSelection&, const IncludeExcludeSelection&) = default;
 };
 
-// The process-wide selection, and its four maps.
-IncludeExcludeSelection& IncludeExcludeLists();
-IncludedItemMap& FileIncludedItems();
-IncludedItemMap& RegistryIncludedItems();
-ExcludedItemMap& FileExcludedItems();
-ExcludedItemMap& RegistryExcludedItems();
-
-// The process-wide maps that belong to a list path, or null for any other path.
-IncludedItemMap* IncludedMapFor(const std::wstring& listPath);
-ExcludedItemMap* ExcludedMapFor(const std::wstring& listPath);
-
 // Reads the entries of one list of a loaded document into its map of
 // `selection`; entries already in the map (by upper-cased name) are kept.
 void ReadIncludeExcludeList(const XmlDocument& document, const std::wstring& listPath,
@@ -79,10 +64,11 @@ void ReadIncludeExcludeList(const XmlDocument& document, const std::wstring& lis
 // Mode 0 rewrites the included lists, mode 1 the excluded lists of a loaded
 // include/exclude document from `selection`, and saves. A target
 // named "UpdatedIncludeExclude.xml" (or "DefaultIncludeExclude.xml") switches
-// `includeExcludePath` to that file first, whichever mode it is; the saves go
-// to `includeExcludePath`.
+// `includeExcludePath` to that file of `workPaths` first, whichever mode it is;
+// the saves go to `includeExcludePath`.
 void RegenerateIncludeExcludeFile(XmlDocument& document, const IncludeExcludeSelection& selection, int mode,
-                                  const std::wstring& targetName, std::wstring& includeExcludePath);
+                                  const std::wstring& targetName, const WorkPaths& workPaths,
+                                  std::wstring& includeExcludePath);
 // Writes the entries of the map of `selection` that belongs to the list path
 // and saves to `savePath`.
 void WriteIncludeExcludeEntries(XmlDocument& document, const IncludeExcludeSelection& selection,

@@ -6,6 +6,9 @@ A folder may include and link only itself and the folders below it.
 Beside the chain, tools/ may use common/ and msi/ headers only.
 Inside a layer, no file may reach itself through includes: a header and its
 source count as one unit, and a circle between units of one layer fails too.
+engine/, msi/ and project/ do not include the accessors of process-wide state
+(the path table, the include/exclude selection, the excluded-change stores):
+they receive the values as parameters.
 """
 import pathlib
 import re
@@ -18,9 +21,44 @@ LIBRARIES = {"common": "common", "project": "project", "engine": "engine",
 ALLOWED = {layer: set(CHAIN[:i + 1]) for i, layer in enumerate(CHAIN)}
 ALLOWED["tools"] = {"common", "msi", "tools"}
 
+# The headers of the process-wide state's accessors, and the folders that must
+# not include them.
+SHARED_STATE = {"common/PathTable.h", "project/IncludeExcludeLists.h", "engine/ExcludedChangeStores.h"}
+SHARED_STATE_FREE = ("engine", "msi", "project")
+# Known exceptions: the homes of the selection and the stores, and the
+# capture's files that still read the path table, the selection or the stores.
+SHARED_STATE_EXCEPTIONS = {
+    "project/IncludeExcludeLists.cpp",
+    "engine/ExcludedChangeStores.cpp",
+    "engine/CleanCapture.cpp",
+    "engine/EnumerateWrapper.cpp",
+    "engine/FileEnumerate.cpp",
+    "engine/IniChangeTracker.cpp",
+    "engine/RegistryEnumerate.cpp",
+    "engine/SystemSettingsCapture.cpp",
+}
+
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/', re.M)
 UNIT_INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+/[^"]+)\.(?:h|cpp)"', re.M)
 LINK = re.compile(r"target_link_libraries\(\s*(\S+)\s+(?:PUBLIC|PRIVATE|INTERFACE)?([^)]*)\)", re.S)
+HEADER_INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+/[^"]+)"', re.M)
+
+
+def shared_state(root: pathlib.Path) -> list[str]:
+    """Includes of a process-wide state's accessors from engine/, msi/ or project/."""
+    problems = []
+    for layer in SHARED_STATE_FREE:
+        folder = root / layer
+        if not folder.is_dir():
+            continue
+        for source in sorted(folder.rglob("*")):
+            name = source.relative_to(root).as_posix()
+            if source.suffix not in (".cpp", ".h") or name in SHARED_STATE_EXCEPTIONS:
+                continue
+            for target in HEADER_INCLUDE.findall(source.read_text(errors="replace")):
+                if target in SHARED_STATE:
+                    problems.append(f"{name}: includes the process-wide {target}")
+    return problems
 
 
 def check(root: pathlib.Path) -> list[str]:
@@ -99,12 +137,13 @@ def circles(root: pathlib.Path) -> list[str]:
 
 
 def self_test(root: pathlib.Path) -> bool:
-    """The check must catch a planted upward include, an upward link and a circle."""
+    """The check must catch a planted upward include, an upward link, a circle
+    and an include of a process-wide state's accessors."""
     import shutil
     import tempfile
     with tempfile.TemporaryDirectory() as tmp:
         copy = pathlib.Path(tmp)
-        for layer in ("engine", "msi"):
+        for layer in ("engine", "msi", "project"):
             shutil.copytree(root / layer, copy / layer)
         with open(copy / "engine" / "Planted.cpp", "w") as f:
             f.write('#include "manager/UIManager.h"\n')
@@ -114,20 +153,29 @@ def self_test(root: pathlib.Path) -> bool:
             f.write('#include "msi/PlantedB.h"\n')
         with open(copy / "msi" / "PlantedB.cpp", "w") as f:
             f.write('#include "msi/PlantedA.h"\n')
+        with open(copy / "msi" / "PlantedTable.cpp", "w") as f:
+            f.write('#include "common/PathTable.h"\n')
+        with open(copy / "project" / "PlantedSelection.h", "w") as f:
+            f.write('#include "project/IncludeExcludeLists.h"\n')
         found = check(copy)
         loops = [p for p in circles(copy) if "Planted" in p]
-    return len(found) == 2 and loops == ["msi/: include circle between msi/PlantedA, msi/PlantedB"]
+        shared = [p for p in shared_state(copy) if "Planted" in p]
+    return (len(found) == 2 and loops == ["msi/: include circle between msi/PlantedA, msi/PlantedB"]
+            and shared == ["msi/PlantedTable.cpp: includes the process-wide common/PathTable.h",
+                           "project/PlantedSelection.h: includes the process-wide project/IncludeExcludeLists.h"])
 
 
 if __name__ == "__main__":
     if not self_test(pathlib.Path(__file__).parent.parent):
-        print("layer check: the planted upward include, link and circle were not all found")
+        print("layer check: the planted upward include, link, circle and shared-state include were not all found")
         sys.exit(1)
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else pathlib.Path(__file__).parent.parent)
     problems = check(root)
     loops = circles(root)
-    for p in problems + loops:
+    shared = shared_state(root)
+    for p in problems + loops + shared:
         print(p)
-    print(f"layer check: {len(problems)} include(s) or link(s) pointing up, {len(loops)} include circle(s)")
-    problems += loops
+    print(f"layer check: {len(problems)} include(s) or link(s) pointing up, {len(loops)} include circle(s), "
+          f"{len(shared)} include(s) of process-wide state")
+    problems += loops + shared
     sys.exit(1 if problems else 0)

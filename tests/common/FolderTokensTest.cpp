@@ -1,5 +1,5 @@
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 

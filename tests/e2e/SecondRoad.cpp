@@ -8,7 +8,7 @@
 // Prints "MSI=<path>" for the script once the package is built.
 #include "common/ComScope.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"

@@ -6,7 +6,7 @@
 #include "common/ComScope.h"
 #include "common/Config.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/e2e/DriverArguments.h"

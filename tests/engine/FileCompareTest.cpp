@@ -1,3 +1,4 @@
+#include "common/PathTable.h"
 #include "tests/engine/FileTestFixture.h"
 
 namespace {

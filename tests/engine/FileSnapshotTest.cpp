@@ -1,3 +1,4 @@
+#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "tests/engine/FileTestFixture.h"
 

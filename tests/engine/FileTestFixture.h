@@ -2,7 +2,7 @@
 // Shared set-up of the file system snapshot and INI tests: a fresh folder that
 // serves as working root, application-data folder and home of every folder
 // token, a raw project file, and an error log the tests can read.
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"

@@ -1,4 +1,4 @@
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"

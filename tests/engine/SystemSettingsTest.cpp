@@ -2,7 +2,7 @@
 // list-variable rules and the reading of a service's key.
 #include "engine/EnvironmentChanges.h"
 #include "engine/ServiceChanges.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 

@@ -2,13 +2,14 @@
 // included lists, first capture, a fake setup that changes real files, keys
 // and INI entries, second capture, comparison, project file; and the same road
 // split by a restart between the two captures.
+#include "project/IncludeExcludeLists.h"
 #include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/NameUuid.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "common/Worker.h"
-#include "engine/ExcludedChanges.h"
+#include "engine/ExcludedChangeStores.h"
 #include "engine/UninstallRegistration.h"
 #include "manager/UIManager.h"
 #include "tests/support/RegistryTestHelpers.h"

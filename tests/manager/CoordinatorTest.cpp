@@ -1,8 +1,9 @@
 // The snapshot coordinator's own decisions and the manager's include/exclude
 // operations, on real folders, keys and documents.
+#include "project/IncludeExcludeLists.h"
 #include "common/Config.h"
 #include "common/NameUuid.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"

@@ -6,7 +6,7 @@
 // the builder tests and the package maker of the host-side install check.
 #include "common/ChangeTypes.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "msi/BuildRequest.h"
 #include "project/ProjectReaders.h"
@@ -48,7 +48,7 @@ inline void SetUpBuilderPaths(const std::wstring& root)
 // package is named after the product unless `packageName` names it.
 inline BuildRequest BuilderRequest(const std::wstring& project, const std::wstring& packageName = L"")
 {
-    return {project, Paths().OutputFolder, packageName};
+    return {project, Paths().OutputFolder, packageName, Paths(), TokenValues()};
 }
 
 inline void SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const void* data, std::size_t size)

@@ -1,6 +1,7 @@
 // The MSI builder against the real msi.dll, the template from the build and
 // the cabinet maker from the build: rows of every table, the stored cabinet,
 // the failure paths and their log lines.
+#include "common/PathTable.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
 #include "msi/BuildPacer.h"
@@ -366,6 +367,28 @@ TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
     }
     EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::Initialize: Unable to Open " + m_temp.Utf8() +
                                                    "\\Blank.msi File",
+                               ERROR_FILE_NOT_FOUND));
+}
+
+// The template and the working folder come from the request's work paths,
+// whatever the process's path table holds.
+TEST_F(BuilderTest, RequestWorkPathsNameTemplateAndWorkingFolder)
+{
+    CapturedLog log(m_temp);
+    WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
+    const std::wstring own = m_temp / L"own";
+    ASSERT_TRUE(CreateDirectoryW(own.c_str(), nullptr));
+    BuildRequest request = ProjectRequest();
+    request.Paths.ProgramFolder = own;
+    request.Paths.WorkingRoot = own;
+    {
+        CMSIHandler builder;
+        EXPECT_EQ(0, builder.Initialize(request));
+        builder.Uninitialize();
+    }
+    EXPECT_TRUE(PathExists(own + L"\\Temp"));
+    EXPECT_TRUE(HasFailureLine(log.Messages(), "CMSIHandler::Initialize: Unable to Open " + m_temp.Utf8() +
+                                                   "\\own\\Blank.msi File",
                                ERROR_FILE_NOT_FOUND));
 }
 
@@ -746,6 +769,8 @@ TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
 {
     ReadEnvironment();
     const FolderTokenValues& env = TokenValues();
+    const std::vector<FolderProperty> folders = CaptureMachine::Current(env).folders;
+    const auto ReplaceFolderPaths = [&](std::wstring value) { return ::ReplaceFolderPaths(std::move(value), folders); };
     EXPECT_EQ(L"[ProgramFilesFolder]Vendor\\App\\bin", ReplaceFolderPaths(env.programfiles + L"\\Vendor\\App\\bin"));
     EXPECT_EQ(L"\"[ProgramFilesFolder]A\\a.exe\" /ini [WindowsFolder]a.ini",
               ReplaceFolderPaths(L"\"" + UpperKey(env.programfiles) + L"\\A\\a.exe\" /ini " + env.windir +
@@ -1187,7 +1212,7 @@ TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt
 
     CMSIHandler builder;
     builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L""}));
+    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", Paths(), TokenValues()}));
     EXPECT_EQ(builder.PackagePath(), output + L"\\Packages\\Elsewhere.msi");
     ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
     builder.Uninitialize();

@@ -2,6 +2,7 @@
 // table's Version and Language, MsiFileHash rows, and the check of the rows
 // against what the installer's validation rejects. This executable carries
 // the version resource of tests/common/VersionResource.rc.
+#include "common/PathTable.h"
 #include "msi/FileRules.h"
 #include "msi/MSIHandler.h"
 #include "tests/msi/BuilderScene.h"

@@ -6,7 +6,7 @@
 #include "common/Utf.h"
 #include "project/ProjectReaders.h"
 #include "project/ProjectWriters.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>

@@ -65,7 +65,7 @@ TEST(PackageTransaction, PublishMovesEverythingOrPutsTheEarlierPackageBack)
         if (c.cabinetMade)
             WriteFileBytes(builtCabinet, "new cabinet");
 
-        CPackageTransaction transaction(package, built);
+        CPackageTransaction transaction(package, built, temp.Path());
         const Result published = transaction.Publish({{builtCabinet, cabinet}});
         const std::string failure = ToUtf8(published.Text());
         if (c.cabinetMade) {

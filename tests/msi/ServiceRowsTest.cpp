@@ -2,7 +2,7 @@
 // ServiceInstall, ServiceControl and Environment rows, and those rows in a
 // package built from a template that lacks their tables and actions.
 #include "msi/MsiServiceRows.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
 #include "tests/msi/BuilderScene.h"

@@ -1,5 +1,5 @@
-#include "common/Paths.h"
-#include "project/IncludeExclude.h"
+#include "common/PathTable.h"
+#include "project/IncludeExcludeLists.h"
 #include "tests/project/XmlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -86,7 +86,7 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
     FileExcludedItems().emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
 
     // OK on Excluded Items: the updated file, made from the default one.
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"UpdatedIncludeExclude.xml", includeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
     EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
     {
         XmlDocument saved;
@@ -105,14 +105,14 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
 
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
     ASSERT_TRUE(doc.Load(Updated()));
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", includeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
     EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
 
     // Set As Default on Excluded Items after that: the default file, though
     // the document came from the updated one.
     FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
     ASSERT_TRUE(doc.Load(Default()));
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"DefaultIncludeExclude.xml", includeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"DefaultIncludeExclude.xml", Paths(), includeExcludePath);
     EXPECT_EQ(includeExcludePath, Paths().DefaultIncludeExcludePath);
     XmlDocument updated;
     ASSERT_TRUE(updated.Load(Updated()));
@@ -132,8 +132,8 @@ TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
     {
         XmlDocument notLoaded;
         std::wstring path = Default();
-        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", path);
-        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 7, L"UpdatedIncludeExclude.xml", path); // no such mode: nothing
+        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", Paths(), path);
+        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 7, L"UpdatedIncludeExclude.xml", Paths(), path); // no such mode: nothing
 
         WriteFileBytes(m_folder / L"bare.xml", "<Root><FileSystem/></Root>");
         XmlDocument bare;
@@ -196,12 +196,16 @@ TEST_F(IncludeExcludeFile, ASelectionOfItsOwnIsReadAndWrittenWithoutTheProcessWi
     EXPECT_EQ(selection.RegistryIncluded.size(), 2u);
     EXPECT_EQ(IncludeExcludeLists(), IncludeExcludeSelection{}) << "the process-wide lists stay empty";
 
-    // Written from the selection alone, the file reads back as the same selection.
+    // Written from the selection alone, to the file the given work paths name
+    // (not the process's table), the file reads back as the same selection.
     selection.RegistryExcluded.emplace(L"HKEY_USERS\\X", ExcludedItem{L"HKEY_USERS\\x", L"own"});
     std::wstring path = Default();
-    RegenerateIncludeExcludeFile(doc, selection, 1, L"UpdatedIncludeExclude.xml", path);
+    WorkPaths elsewhere;
+    elsewhere.UpdatedIncludeExcludePath = Updated() + L".elsewhere.xml";
+    RegenerateIncludeExcludeFile(doc, selection, 1, L"UpdatedIncludeExclude.xml", elsewhere, path);
+    EXPECT_EQ(path, elsewhere.UpdatedIncludeExcludePath);
     XmlDocument saved;
-    ASSERT_TRUE(saved.Load(Updated()));
+    ASSERT_TRUE(saved.Load(path));
     IncludeExcludeSelection again;
     for (const auto& list : lists)
         ReadIncludeExcludeList(saved, list.listPath, again);

@@ -1,4 +1,4 @@
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/UniqueHandle.h"
 #include "project/ProjectCheck.h"
 #include "project/SystemSettings.h"

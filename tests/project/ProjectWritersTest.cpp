@@ -1,4 +1,4 @@
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "project/Base64.h"
 #include "tests/project/XmlTestSupport.h"
 

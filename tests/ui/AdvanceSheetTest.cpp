@@ -3,10 +3,10 @@
 // from the Pre Installation Snapshot page's "Advanced" button to the capture.
 #include "common/Config.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
-#include "project/IncludeExclude.h"
+#include "project/IncludeExcludeLists.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/dialogs/AdvanceSheet.h"
 #include "ui/dialogs/AdvanceSheetRules.h"

@@ -4,7 +4,7 @@
 // Next writes the edits into the project file and builds the package, whose
 // Shortcut and Icon tables are read back. A build that fails ends the page
 // with its reason and Finish.
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"

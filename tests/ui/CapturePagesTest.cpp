@@ -3,12 +3,12 @@
 // information page to the first review page, with the setup launch and the
 // process list answered by the test.
 #include "common/Config.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/UIManager.h"
-#include "project/IncludeExclude.h"
+#include "project/IncludeExcludeLists.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/framework/UiServices.h"

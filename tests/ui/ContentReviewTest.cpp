@@ -3,9 +3,9 @@
 // without a description, every excluded entry returning to the map it came
 // from, and Next rewriting a change document only after a move.
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
-#include "engine/ExcludedChanges.h"
+#include "engine/ExcludedChangeStores.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/pages/PackageContentReviewPage.h"

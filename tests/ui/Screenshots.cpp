@@ -2,14 +2,15 @@
 // information page, of the capture pages and of the existing-project road,
 // each of their message boxes drawn as a real message box, the installer
 // warning and the About box; one PNG each in the folder given as the argument.
+#include "engine/ExcludedChangeStores.h"
 #include "common/ComScope.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"
 #include "project/ProjectWriters.h"
 #include "project/Base64.h"
-#include "project/IncludeExclude.h"
+#include "project/IncludeExcludeLists.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/dialogs/AdvanceSheet.h"

@@ -4,7 +4,7 @@
 // "Rescan Registry" move missing entries to where they now are, and Next
 // rewrites the project file only after such a change.
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"

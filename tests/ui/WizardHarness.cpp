@@ -1,7 +1,7 @@
 #include "tests/ui/WizardHarness.h"
 
 #include "common/Config.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"

@@ -1,7 +1,8 @@
 #include "ui/dialogs/AdvanceSheet.h"
 
+#include "project/IncludeExcludeLists.h"
 #include "common/FolderTokens.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/dialogs/AdvanceSheetRules.h"

@@ -1,5 +1,6 @@
 #include "ui/dialogs/AdvanceSheetRules.h"
 
+#include "project/IncludeExcludeLists.h"
 #include "common/FolderTokens.h"
 #include "common/Utf.h"
 #include "ui/controls/SelectionTree.h"

@@ -1,6 +1,6 @@
 #include "ui/dialogs/WarningMSIDetected.h"
 
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "ui/framework/UiServices.h"
 #include "ui/wizard/Resource.h"

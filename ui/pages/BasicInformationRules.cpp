@@ -1,7 +1,7 @@
 #include "ui/pages/BasicInformationRules.h"
 
 #include "common/FileVersionInfo.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "manager/UIManager.h"
 #include "ui/wizard/Resource.h"
 

@@ -1,7 +1,7 @@
 #include "ui/pages/BuildMsiPage.h"
 
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectWriters.h"
@@ -164,8 +164,9 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     ShowItem(IDC_BUILD_SHORTCUT_LIST, false);
     SetWizardButtons(PSWIZB_DISABLEDFINISH);
 
+    // The manager adds the run's work paths and token values.
     const BuildRequest request{GetProjectFilePath(), TrimText(ItemText(IDC_BUILD_TARGET_PATH)),
-                               TrimText(ItemText(IDC_BUILD_MSI_NAME))};
+                               TrimText(ItemText(IDC_BUILD_MSI_NAME)), {}, {}};
     EnsureFolder(request.PackagesFolder());
 
     for (int id : {IDC_BUILD_PROGRESS, IDC_BUILD_STATUS, IDC_BUILD_DETAIL})

@@ -1,7 +1,7 @@
 #include "ui/pages/CreateProjectFileAndMsiPage.h"
 
 #include "common/Config.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
@@ -189,8 +189,9 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
         return StayOnPage;
 
     const std::wstring target = TrimText(ItemText(IDC_TARGET_PATH));
+    // The manager adds the run's work paths and token values.
     m_request = {target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)), target,
-                 TrimText(ItemText(IDC_MSI_NAME))};
+                 TrimText(ItemText(IDC_MSI_NAME)), {}, {}};
     SetProjectFilePath(m_request.Project);
     EnsureFolder(m_request.PackagesFolder());
 

@@ -2,7 +2,7 @@
 
 #include "common/Config.h"
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/dialogs/WarningMSIDetected.h"

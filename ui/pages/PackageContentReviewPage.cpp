@@ -1,5 +1,6 @@
 #include "ui/pages/PackageContentReviewPage.h"
 
+#include "engine/ExcludedChangeStores.h"
 #include "common/FolderTokens.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"

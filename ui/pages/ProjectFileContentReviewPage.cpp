@@ -1,7 +1,7 @@
 #include "ui/pages/ProjectFileContentReviewPage.h"
 
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"

@@ -1,7 +1,7 @@
 #include "ui/wizard/Wizard.h"
 
 #include "common/Log.h"
-#include "common/Paths.h"
+#include "common/PathTable.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
 #include "ui/wizard/ApplicationMain.h"
