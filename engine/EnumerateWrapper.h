@@ -68,16 +68,6 @@ public:
     void CleanCapture();
     const std::vector<MovedChangeEntry>& ExcludedUninstallEntries() const noexcept { return m_uninstallEntries; }
     const CapturedShortcutResult& CapturedShortcuts() const noexcept { return m_capturedShortcuts; }
-    // Part of CleanCapture: the services and environment variables among the
-    // registry changes (their values stay in the change maps, where the review
-    // pages list them under their keys), written into "RegChanges.xml" when
-    // there are any.
-    void ClassifySystemSettings();
-    const ServiceList& CapturedServices() const noexcept { return m_services; }
-    const EnvironmentList& CapturedEnvironment() const noexcept { return m_environment; }
-    // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
-    // project file (nothing when both are empty). True unless a save failed.
-    bool CopySystemSettingsToProjectFile();
     // After a comparison: the added and modified files below the capturing
     // user's profile and values below HKEY_CURRENT_USER.
     PerUserDataCount PerUserData();
@@ -111,6 +101,14 @@ public:
     bool IsProjectLoaded() const noexcept { return m_projectLoaded; }
 
 private:
+    // Part of CleanCapture: the services and environment variables among the
+    // registry changes (their values stay in the change maps, where the review
+    // pages list them under their keys), written into "RegChanges.xml" when
+    // there are any.
+    void ClassifySystemSettings();
+    // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
+    // project file (nothing when both are empty). True unless a save failed.
+    bool CopySystemSettingsToProjectFile();
     void ApplyExclusions();
     void WriteError(const std::wstring& message);
 

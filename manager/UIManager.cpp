@@ -118,23 +118,23 @@ void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& ve
 int CUIManager::ParseProjectFile()
 {
     const std::wstring path = GetProjectFilePath();
-    if (!m_projectDocument.Load(path)) {
+    if (!m_loaded.Document.Load(path)) {
         LogError(L"CUIManager::ParseProjectFile Unable to Load " + path + L" File");
         return 0;
     }
-    ReadProjectLists(m_projectDocument, m_project);
+    ReadProjectLists(m_loaded.Document, m_loaded.Model);
     return 1;
 }
 
 int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 {
     const std::wstring path = GetProjectFilePath();
-    if (!m_projectDocument.Load(path)) {
+    if (!m_loaded.Document.Load(path)) {
         LogError(L" CUIManager::ParseSetupFileInfo : Unable to Load " + path + L" File");
         return 0;
     }
     ProductInfo read;
-    if (ReadProductInfo(m_projectDocument, read))
+    if (ReadProductInfo(m_loaded.Document, read))
         destination = read;
     return 1;
 }
@@ -142,16 +142,16 @@ int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 {
     const std::wstring path = GetProjectFilePath();
-    if (!m_projectDocument.Load(path)) {
+    if (!m_loaded.Document.Load(path)) {
         LogError(L" CUIManager::ParseShortcutList : Unable to Load " + path + L" File");
         return 0;
     }
     if (replaceModel) {
-        m_project.Shortcuts.clear();
-        ReadShortcutList(m_projectDocument, m_project.Shortcuts);
+        m_loaded.Model.Shortcuts.clear();
+        ReadShortcutList(m_loaded.Document, m_loaded.Model.Shortcuts);
     }
     if (icons)
-        ReadShortcutIcons(m_projectDocument, *icons);
+        ReadShortcutIcons(m_loaded.Document, *icons);
     return 1;
 }
 

@@ -24,6 +24,13 @@
 
 #include <string>
 
+// A project file's document and the model read out of it.
+struct LoadedProject
+{
+    XmlDocument Document;
+    ProjectModel Model;
+};
+
 class CUIManager
 {
 public:
@@ -91,8 +98,7 @@ public:
     CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
     CMSIHandler& Builder() noexcept { return m_builder; }
     // The project file as last loaded, and what was read out of it.
-    XmlDocument& ProjectDocument() noexcept { return m_projectDocument; }
-    ProjectModel& Project() noexcept { return m_project; }
+    LoadedProject& Project() noexcept { return m_loaded; }
 
     CUIManager(const CUIManager&) = delete;
     CUIManager& operator=(const CUIManager&) = delete;
@@ -110,8 +116,7 @@ private:
     CMSIHandler m_builder;
     CEnumerateWrapper m_coordinator;
     ScanDetails m_scanDetails;
-    XmlDocument m_projectDocument;
-    ProjectModel m_project;
+    LoadedProject m_loaded;
     CIncludeExcludeFiles m_includeExclude;
 };
 

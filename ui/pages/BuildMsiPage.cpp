@@ -62,7 +62,7 @@ void CBuildMSIDlg::LoadProject()
     IconMap storedIcons;
     ShortcutList records;
     if (Manager().ParseShortcutList(&storedIcons, true) == 1)
-        records = Manager().Project().Shortcuts;
+        records = Manager().Project().Model.Shortcuts;
     const std::wstring iconFolder = Paths().ExtractedIconFolder;
     RestoreIconFiles(storedIcons, iconFolder);
     m_shortcuts.ShowEntries(MergeShortcutRecords(records, iconFolder));
@@ -133,7 +133,7 @@ bool CBuildMSIDlg::ValidateBuildTarget()
 
 bool CBuildMSIDlg::WriteShortcutsToProject()
 {
-    XmlDocument& document = Manager().ProjectDocument();
+    XmlDocument& document = Manager().Project().Document;
     const std::wstring path = GetProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
     if (!document.Load(path)) {

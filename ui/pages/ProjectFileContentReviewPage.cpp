@@ -47,7 +47,7 @@ void CShowProjectFileDlg::LoadProject()
 {
     m_loadedProject = GetProjectFilePath();
     // A project file that cannot be read leaves the maps empty (the reader logs why).
-    ProjectModel& project = Manager().Project();
+    ProjectModel& project = Manager().Project().Model;
     if (Manager().ParseProjectFile() != 1)
         project = {};
     ChangeSet& changes = project.Changes;
@@ -259,8 +259,8 @@ LRESULT CShowProjectFileDlg::OnWizardNext()
         ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);
         return StayOnPage;
     case ShowProjectNext::RegenerateAndGoOn:
-        if (!RegenerateProjectFile(Manager().ProjectDocument(), Manager().Project(), Paths().RawProjectFilePath,
-                                   GetProjectFilePath())) {
+        if (!RegenerateProjectFile(Manager().Project().Document, Manager().Project().Model,
+                                   Paths().RawProjectFilePath, GetProjectFilePath())) {
             // The reader logged why; the old file would build without the repairs.
             ShowMessage(L"The project file " + GetProjectFilePath() +
                             L" could not be rewritten with the updated entries.",
