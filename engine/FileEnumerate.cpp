@@ -244,16 +244,16 @@ private:
 };
 
 CFileEnumerate::CFileEnumerate(CProgressState& progress, ChangeSet& changes)
-    : m_changes(changes), m_iniTracker(changes), m_progress(progress)
+    : m_changes(changes), m_iniTracker(changes, Paths()), m_progress(progress)
 {
 }
 
 CFileEnumerate::CFileEnumerate(CProgressState& progress)
-    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges), m_progress(progress)
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, Paths()), m_progress(progress)
 {
 }
 
-CFileEnumerate::CFileEnumerate() : m_changes(m_ownChanges), m_iniTracker(m_ownChanges), m_progress(m_ownProgress) {}
+CFileEnumerate::CFileEnumerate() : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, Paths()), m_progress(m_ownProgress) {}
 CFileEnumerate::~CFileEnumerate() = default;
 
 int CFileEnumerate::Initialize()

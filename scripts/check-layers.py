@@ -33,9 +33,7 @@ SHARED_STATE_EXCEPTIONS = {
     "engine/CleanCapture.cpp",
     "engine/EnumerateWrapper.cpp",
     "engine/FileEnumerate.cpp",
-    "engine/IniChangeTracker.cpp",
     "engine/RegistryEnumerate.cpp",
-    "engine/SystemSettingsCapture.cpp",
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/', re.M)
