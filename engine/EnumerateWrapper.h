@@ -27,13 +27,14 @@ public:
     CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress, const WorkPaths& paths,
                       const FolderTokenValues& tokens)
         : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_paths(paths), m_tokens(tokens),
-          m_files(progress, m_changes), m_registry(progress, m_changes)
+          m_files(progress, m_changes, paths, tokens), m_registry(progress, m_changes, paths)
     {
     }
     // A wrapper of its own: the lists and the progress state are its own.
     CEnumerateWrapper(const WorkPaths& paths, const FolderTokenValues& tokens)
         : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_paths(paths), m_tokens(tokens),
-          m_files(m_ownProgress, m_changes), m_registry(m_ownProgress, m_changes)
+          m_files(m_ownProgress, m_changes, paths, tokens),
+          m_registry(m_ownProgress, m_changes, paths)
     {
     }
     ~CEnumerateWrapper();

@@ -32,8 +32,6 @@ SHARED_STATE_EXCEPTIONS = {
     "engine/ExcludedChangeStores.cpp",
     "engine/CleanCapture.cpp",
     "engine/EnumerateWrapper.cpp",
-    "engine/FileEnumerate.cpp",
-    "engine/RegistryEnumerate.cpp",
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/', re.M)
