@@ -115,7 +115,7 @@ double TimeCapture(const std::vector<std::wstring>& roots, CFileEnumerate& e)
 double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& files, bool withDocument = true)
 {
     const std::wstring raw = Paths().RawProjectFilePath;
-    CFileEnumerate e;
+    CFileEnumerate e(Paths(), TokenValues());
     e.Initialize();
     e.IsFirstSnapshotTaken();
     e.SetFirstSnapshotTaken(false);
@@ -208,7 +208,7 @@ int main()
         TimeBareWalk(tree, totals); // warms the file system caches
         std::size_t pathBytes = 0;
         const std::size_t before = PeakWorkingSet();
-        CFileEnumerate e;
+        CFileEnumerate e(Paths(), TokenValues());
         e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
@@ -231,7 +231,7 @@ int main()
     std::size_t captured = 0;
     for (int run = 0; run < Runs; ++run) {
         bestWalk = std::min(bestWalk, TimeBareWalk(tree, totals));
-        CFileEnumerate e;
+        CFileEnumerate e(Paths(), TokenValues());
         e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);

@@ -4,7 +4,6 @@
 
 #include "engine/ExcludedChangeStores.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 
 void CEnumerateWrapper::CleanCapture()
@@ -23,9 +22,9 @@ void CEnumerateWrapper::CleanCapture()
     }
     if (!m_uninstallEntries.empty()) {
         if (m_files.WriteFileChanges() != 1)
-            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + Paths().FileChangesPath);
+            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + m_paths.FileChangesPath);
         if (m_registry.WriteRegistryChanges() != 1)
-            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + Paths().RegChangesPath);
+            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + m_paths.RegChangesPath);
     }
 
     ClassifySystemSettings();

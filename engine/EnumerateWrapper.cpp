@@ -1,7 +1,6 @@
 #include "engine/EnumerateWrapper.h"
 
 #include "common/NameUuid.h"
-#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/Utf.h"
@@ -28,13 +27,13 @@ bool CEnumerateWrapper::Initialize()
         WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class");
         ok = false;
     }
-    m_projectLoaded = static_cast<bool>(m_project.Load(Paths().RawProjectFilePath));
+    m_projectLoaded = static_cast<bool>(m_project.Load(m_paths.RawProjectFilePath));
     return ok;
 }
 
 int CEnumerateWrapper::Uninitialize()
 {
-    RemoveFolderTree(WorkingTempFolder());
+    RemoveFolderTree(m_paths.TempFolder());
     m_files.Reset();
     m_registry.Reset();
     return 1;
@@ -58,8 +57,8 @@ void CEnumerateWrapper::ApplyExclusions()
     // folder itself may be where the setup installs (-Path="C:\Program Files").
     for (const auto& [key, item] : FileExcludedItems())
         m_files.AddExcludedFolder(item.Name);
-    const std::wstring packages = Paths().OutputFolder.empty() ? std::wstring() : PackagesFolder();
-    for (const std::wstring& own : {Paths().ProgramFolder, Paths().WorkingRoot, packages})
+    const std::wstring packages = m_paths.OutputFolder.empty() ? std::wstring() : m_paths.PackagesFolder();
+    for (const std::wstring& own : {m_paths.ProgramFolder, m_paths.WorkingRoot, packages})
         if (!own.empty())
             m_files.AddExcludedFolder(own);
 
@@ -115,7 +114,7 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
 
 int CEnumerateWrapper::CompareSnapshot()
 {
-    EnsureFolder(WorkingTempFolder());
+    EnsureFolder(m_paths.TempFolder());
     m_progress.SetStepCount(0);
     // A side that was stopped has written its own log line. Each side's
     // documents are written before the next side compares, so that a stop
@@ -141,7 +140,7 @@ PerUserDataCount CEnumerateWrapper::PerUserData()
 {
     return CountPerUserData({&m_changes.Files(ChangeOrigin::Added), &m_changes.Files(ChangeOrigin::Modified)},
                             {&m_changes.Registry(ChangeOrigin::Added), &m_changes.Registry(ChangeOrigin::Modified)},
-                            TokenValues().userprofile);
+                            m_tokens.userprofile);
 }
 
 bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
@@ -153,12 +152,12 @@ bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
     return ok;
 }
 
-int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
+int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile)
 {
-    EnsureFolder(PackagesFolder());
+    EnsureFolder(m_paths.PackagesFolder());
     m_progress.SetStepCount(0);
     if (!m_projectLoaded) {
-        WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to load " + Paths().RawProjectFilePath);
+        WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to load " + m_paths.RawProjectFilePath);
         return 0;
     }
     // Every new capture names its UpgradeCode, so that a user can pin it.
@@ -173,32 +172,33 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product)
     // when each save succeeded. A stop between them leaves none, since a file
     // without all its sections would build a short package.
     const std::function<bool()> steps[] = {
-        [&] { return ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem"); },
-        [&] { return ReplaceNodeInProjectFile(Paths().RegChangesPath, L"RegistrySystem"); },
-        [&] { return CopySystemSettingsToProjectFile(); },
-        [&] { return ReplaceNodeInProjectFile(Paths().IniChangesPath, L"INIFileSystem"); },
-        [&] { return WriteShortcutList(m_project, m_shortcuts, GetProjectFilePath()); },
-        [&] { return WriteShortcutIcons(m_project, m_icons, GetProjectFilePath()); },
-        [&] { return WriteProductInfo(m_project, written, GetProjectFilePath()); },
+        [&] { return ReplaceNodeInProjectFile(m_paths.FileChangesPath, L"FileSystem", projectFile); },
+        [&] { return ReplaceNodeInProjectFile(m_paths.RegChangesPath, L"RegistrySystem", projectFile); },
+        [&] { return CopySystemSettingsToProjectFile(projectFile); },
+        [&] { return ReplaceNodeInProjectFile(m_paths.IniChangesPath, L"INIFileSystem", projectFile); },
+        [&] { return WriteShortcutList(m_project, m_shortcuts, projectFile); },
+        [&] { return WriteShortcutIcons(m_project, m_icons, projectFile); },
+        [&] { return WriteProductInfo(m_project, written, projectFile); },
     };
     for (const auto& step : steps) {
         if (StopRequested()) {
-            DeleteFileW(GetProjectFilePath().c_str());
+            DeleteFileW(projectFile.c_str());
             WriteError(L"CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
-                       GetProjectFilePath() + L" removed");
+                       projectFile + L" removed");
             return 0;
         }
         if (!step()) {
             // What the earlier steps saved lacks this step's part.
-            DeleteFileW(GetProjectFilePath().c_str());
-            WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to write the project file " + GetProjectFilePath());
+            DeleteFileW(projectFile.c_str());
+            WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to write the project file " + projectFile);
             return 0;
         }
     }
     return 1;
 }
 
-bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section)
+bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
+                                                 const std::wstring& projectFile)
 {
     XmlNode root = m_project.Root();
     XmlNode target = root.SelectSingleNode(section);
@@ -229,7 +229,7 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocum
             }
         }
     }
-    if (!m_project.Save(GetProjectFilePath())) {
+    if (!m_project.Save(projectFile)) {
         WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
                    L"\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
         return false;

@@ -5,6 +5,7 @@
 // registry side and the project document.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "common/Paths.h"
 #include "engine/CapturedShortcuts.h"
 #include "engine/FileEnumerate.h"
 #include "engine/PerUserData.h"
@@ -21,15 +22,19 @@ public:
     // The comparison adds the shortcuts the setup made to `shortcuts`; the
     // project file gets `shortcuts` and `icons`. Both outlive the wrapper.
     // Both sides report into `progress`, which outlives the wrapper too.
-    CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress)
-        : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_files(progress, m_changes),
-          m_registry(progress, m_changes)
+    // `paths` and `tokens` outlive it as well; they are read when used, not
+    // copied, since the entry point may fill them after the wrapper exists.
+    CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress, const WorkPaths& paths,
+                      const FolderTokenValues& tokens)
+        : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_paths(paths), m_tokens(tokens),
+          m_files(progress, m_changes, paths, tokens), m_registry(progress, m_changes, paths)
     {
     }
     // A wrapper of its own: the lists and the progress state are its own.
-    CEnumerateWrapper()
-        : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_files(m_ownProgress, m_changes),
-          m_registry(m_ownProgress, m_changes)
+    CEnumerateWrapper(const WorkPaths& paths, const FolderTokenValues& tokens)
+        : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_paths(paths), m_tokens(tokens),
+          m_files(m_ownProgress, m_changes, paths, tokens),
+          m_registry(m_ownProgress, m_changes, paths)
     {
     }
     ~CEnumerateWrapper();
@@ -73,14 +78,16 @@ public:
     PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
-    // saves to the project file path. Returns 1, or 0 (logged) when stopped,
-    // when the raw project file was not loaded or when any step failed; a
-    // project file left incomplete by a stop or a failed step is removed.
-    int BuildProjectFile(const ProductInfo& product);
-    // True when the project file was saved afterwards. A change document that
-    // is missing leaves the section as the raw project file has it; one that
-    // exists but does not load is a failure (logged) and nothing is saved.
-    bool ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section);
+    // saves to `projectFile`. Returns 1, or 0 (logged) when stopped, when
+    // the raw project file was not loaded or when any step failed; a project
+    // file left incomplete by a stop or a failed step is removed.
+    int BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile);
+    // True when the project document was saved to `projectFile` afterwards. A
+    // change document that is missing leaves the section as the raw project
+    // file has it; one that exists but does not load is a failure (logged)
+    // and nothing is saved.
+    bool ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
+                                  const std::wstring& projectFile);
 
     // True when the first snapshot's files (the file side's and the registry
     // side's, one per registry root) are complete: each has a completion
@@ -108,7 +115,7 @@ private:
     void ClassifySystemSettings();
     // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
     // project file (nothing when both are empty). True unless a save failed.
-    bool CopySystemSettingsToProjectFile();
+    bool CopySystemSettingsToProjectFile(const std::wstring& projectFile);
     void ApplyExclusions();
     void WriteError(const std::wstring& message);
 
@@ -118,6 +125,8 @@ private:
     ShortcutList& m_shortcuts;
     const IconMap& m_icons;
     CProgressState& m_progress;
+    const WorkPaths& m_paths;
+    const FolderTokenValues& m_tokens;
     bool m_projectLoaded = false;
     ChangeSet m_changes;
     CFileEnumerate m_files;

@@ -5,7 +5,6 @@
 
 #include "common/FolderTokens.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
@@ -243,26 +242,31 @@ private:
     char m_utf8[SnapshotPathCapacity + 1];
 };
 
-CFileEnumerate::CFileEnumerate(CProgressState& progress, ChangeSet& changes)
-    : m_changes(changes), m_iniTracker(changes), m_progress(progress)
+CFileEnumerate::CFileEnumerate(CProgressState& progress, ChangeSet& changes, const WorkPaths& paths,
+                               const FolderTokenValues& tokens)
+    : m_changes(changes), m_iniTracker(changes, paths), m_progress(progress), m_paths(paths), m_tokens(tokens)
 {
 }
 
-CFileEnumerate::CFileEnumerate(CProgressState& progress)
-    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges), m_progress(progress)
+CFileEnumerate::CFileEnumerate(CProgressState& progress, const WorkPaths& paths, const FolderTokenValues& tokens)
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths), m_progress(progress), m_paths(paths), m_tokens(tokens)
 {
 }
 
-CFileEnumerate::CFileEnumerate() : m_changes(m_ownChanges), m_iniTracker(m_ownChanges), m_progress(m_ownProgress) {}
+CFileEnumerate::CFileEnumerate(const WorkPaths& paths, const FolderTokenValues& tokens)
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths), m_progress(m_ownProgress), m_paths(paths),
+      m_tokens(tokens)
+{
+}
 CFileEnumerate::~CFileEnumerate() = default;
 
 int CFileEnumerate::Initialize()
 {
-    const std::wstring folder = WorkingSnapshotFolder() + L"\\FileSystemDir";
+    const std::wstring folder = m_paths.SnapshotFolder() + L"\\FileSystemDir";
     m_fileSystemDirPath = folder;
     m_firstSnapshotPath = folder + L"\\FirstSnapShot.txt";
     m_secondSnapshotPath = folder + L"\\SecondSnapShot.txt";
-    (void)m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(m_paths.RawProjectFilePath);
     (void)m_iniTracker.Initialize();
     for (const wchar_t* exclusion : BuiltInExclusions)
         m_excludedFolders.insert(exclusion);
@@ -286,7 +290,7 @@ void CFileEnumerate::AddExcludedFolder(std::wstring path)
     // Walked paths never take the %SYSDRIVE% token below the drive itself
     // (only the bare drive does): "%SYSDRIVE%\X" is stored as the walk sees it.
     constexpr std::wstring_view sysDrive = L"%SYSDRIVE%\\";
-    const std::wstring& drive = TokenValues().systemdrive;
+    const std::wstring& drive = m_tokens.systemdrive;
     if (!drive.empty() && path.size() > sysDrive.size() &&
         CompareStringOrdinal(path.c_str(), static_cast<int>(sysDrive.size()), sysDrive.data(),
                              static_cast<int>(sysDrive.size()), TRUE) == CSTR_EQUAL)
@@ -326,7 +330,7 @@ bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
         if (!m_firstSnapshotHeld)
             ReadFirstSnapshot();
         DeleteFileW(m_secondSnapshotPath.c_str());
-        RemoveFolderTree(WorkingTempFolder());
+        RemoveFolderTree(m_paths.TempFolder());
         // The change files of an earlier comparison are gone with that folder;
         // its change lists go too, or the next comparison would list every
         // change twice.
@@ -344,8 +348,8 @@ bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
         m_firstSnapshotHeld = false;
         // A failed pack is logged; the capture goes on without INI backups
         // (their files then compare as new).
-        EnsureFolder(Paths().IniBackupFolder);
-        (void)m_backupPack.Create(CIniBackupPack::PackPathIn(Paths().IniBackupFolder));
+        EnsureFolder(m_paths.IniBackupFolder);
+        (void)m_backupPack.Create(CIniBackupPack::PackPathIn(m_paths.IniBackupFolder));
         m_backupPackLooked = false;
     }
     return true;
@@ -457,10 +461,10 @@ bool IsIniFilePath(const std::wstring& path)
     return tail == L".ini" || tail == L".INI";
 }
 
-std::wstring IniBackupPathOf(const std::wstring& path)
+std::wstring IniBackupPathOf(const std::wstring& backupFolder, const std::wstring& path)
 {
     const auto pieces = SplitPath(path);
-    std::wstring backup = Paths().IniBackupFolder;
+    std::wstring backup = backupFolder;
     for (std::size_t i = 1; i < pieces.size(); ++i) {
         backup += L'\\';
         backup += pieces[i];
@@ -480,7 +484,7 @@ void CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeH
         return;
     // The backup folder, and where each of its folders ends: the backup
     // folder itself, then one per piece of the path but the first and last.
-    std::wstring folder = Paths().IniBackupFolder;
+    std::wstring folder = m_paths.IniBackupFolder;
     std::vector<std::size_t> ends{folder.size()};
     for (std::size_t i = 1; i + 1 < pieces.size(); ++i) {
         folder += L'\\';
@@ -510,7 +514,7 @@ void CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeH
     // the copy already stands there.
     if (!m_backupPackLooked) {
         m_backupPackLooked = true;
-        (void)m_backupPack.Load(CIniBackupPack::PackPathIn(Paths().IniBackupFolder));
+        (void)m_backupPack.Load(CIniBackupPack::PackPathIn(m_paths.IniBackupFolder));
     }
     if (m_backupPack.Found()) {
         const std::optional<std::string> contents = m_backupPack.Contents(path);
@@ -544,7 +548,7 @@ int CFileEnumerate::CompareSnapshot()
             // No change document: the pending capture takes its second
             // snapshot again and compares then.
             LogError(L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
-                     Paths().FileChangesPath + L" written");
+                     m_paths.FileChangesPath + L" written");
             return 0;
         }
         if (before->first < after->first) {
@@ -587,22 +591,22 @@ int CFileEnumerate::WriteChangeDocuments()
 {
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
-    (void)m_document.Load(Paths().RawProjectFilePath);
-    EnsureFolder(WorkingTempFolder()); // the second capture removed it
+    (void)m_document.Load(m_paths.RawProjectFilePath);
+    EnsureFolder(m_paths.TempFolder()); // the second capture removed it
     const bool written = WriteChangeDocument(false);
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
-        DeleteFileW(Paths().FileChangesPath.c_str());
+        DeleteFileW(m_paths.FileChangesPath.c_str());
         LogError(L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
-                 Paths().FileChangesPath + L" written");
+                 m_paths.FileChangesPath + L" written");
         return 0;
     }
     if (!written) {
-        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + Paths().FileChangesPath);
+        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + m_paths.FileChangesPath);
         return 0;
     }
     if (m_iniTracker.WriteINIChanges() != 1) {
-        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + Paths().IniChangesPath);
+        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + m_paths.IniChangesPath);
         return 0;
     }
     return 1;
@@ -635,7 +639,7 @@ void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bo
 
 bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
-    const std::wstring& target = Paths().FileChangesPath;
+    const std::wstring& target = m_paths.FileChangesPath;
     const FileListMode mode = keepAll ? FileListMode::KeepAll : FileListMode::PackableOnly;
     bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_changes.Files(ChangeOrigin::Added), target, mode,
                                &m_addedNotes.Executables);
@@ -646,7 +650,7 @@ bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 
 int CFileEnumerate::WriteFileChanges()
 {
-    if (!m_document.Load(Paths().RawProjectFilePath))
+    if (!m_document.Load(m_paths.RawProjectFilePath))
         return 0;
     return WriteChangeDocument(true) ? 1 : 0;
 }

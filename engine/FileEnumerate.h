@@ -7,6 +7,7 @@
 // tracker instead, which fills the INI area. Writing both areas to "FileChanges.xml" and
 // "INIChanges.xml" is a step of its own.
 #include "common/ChangeTypes.h"
+#include "common/Paths.h"
 #include "common/Progress.h"
 #include "engine/IniBackupPack.h"
 #include "engine/IniChangeTracker.h"
@@ -24,8 +25,8 @@
 // character (other letter cases are ordinary files).
 bool IsIniFilePath(const std::wstring& path);
 // Where the backup copy of an INI file is compared: the INI backup folder
-// plus the path without its first component.
-std::wstring IniBackupPathOf(const std::wstring& path);
+// (`backupFolder`) plus the path without its first component.
+std::wstring IniBackupPathOf(const std::wstring& backupFolder, const std::wstring& path);
 
 enum class SnapshotKind { First, Second };
 
@@ -54,11 +55,12 @@ class CFileEnumerate
 public:
     // Reports the walk and the comparison into `progress` and files the
     // changes into the file and INI areas of `changes`; both outlive it.
-    CFileEnumerate(CProgressState& progress, ChangeSet& changes);
+    // `paths` and `tokens` outlive it too and are read when used, not copied.
+    CFileEnumerate(CProgressState& progress, ChangeSet& changes, const WorkPaths& paths, const FolderTokenValues& tokens);
     // Reports into `progress`, files into a change set of its own.
-    explicit CFileEnumerate(CProgressState& progress);
+    CFileEnumerate(CProgressState& progress, const WorkPaths& paths, const FolderTokenValues& tokens);
     // A progress state and a change set of its own.
-    CFileEnumerate();
+    CFileEnumerate(const WorkPaths& paths, const FolderTokenValues& tokens);
     ~CFileEnumerate();
     CFileEnumerate(const CFileEnumerate&) = delete;
     CFileEnumerate& operator=(const CFileEnumerate&) = delete;
@@ -186,4 +188,6 @@ private:
     std::wstring m_ensuredBackupFolder;
     CProgressState m_ownProgress;
     CProgressState& m_progress;
+    const WorkPaths& m_paths;
+    const FolderTokenValues& m_tokens;
 };

@@ -2,7 +2,6 @@
 #include "project/ProjectWriters.h"
 
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
 #include "common/UniqueHandle.h"
 #include "common/Wow64.h"
 
@@ -51,7 +50,7 @@ std::vector<std::wstring> SplitMultiString(const std::vector<wchar_t>& text)
 
 int CIniChangeTracker::Initialize()
 {
-    m_loaded = static_cast<bool>(m_document.Load(Paths().RawProjectFilePath));
+    m_loaded = static_cast<bool>(m_document.Load(m_paths.RawProjectFilePath));
     return m_loaded ? 1 : 0;
 }
 
@@ -137,9 +136,9 @@ int CIniChangeTracker::WriteINIChanges()
         return 0;
     // Start from the empty skeleton each time, so that a second comparison in
     // the same run does not leave the first one's elements in the document.
-    if (!m_document.Load(Paths().RawProjectFilePath))
+    if (!m_document.Load(m_paths.RawProjectFilePath))
         return 0;
-    const std::wstring& target = Paths().IniChangesPath;
+    const std::wstring& target = m_paths.IniChangesPath;
     bool saved = true;
     for (const ChangeOrigin origin : {ChangeOrigin::Added, ChangeOrigin::Deleted, ChangeOrigin::Modified})
         saved = WriteIniList(m_document, origin, m_changes.Ini(origin), target) && saved;

@@ -5,6 +5,7 @@
 // deleted), keyed by the INI file's path in token form. The maps are written
 // into "INIChanges.xml".
 #include "common/ChangeTypes.h"
+#include "common/Paths.h"
 #include "project/ChangeSet.h"
 #include "project/XmlDocument.h"
 
@@ -31,9 +32,11 @@ class CIniChangeTracker
 {
 public:
     // Files the changes into the INI area of `changes`, which outlives it.
-    explicit CIniChangeTracker(ChangeSet& changes) : m_changes(changes) {}
+    // `paths` (the raw project file and the INI change document) outlives it
+    // too and is read when used, not copied.
+    CIniChangeTracker(ChangeSet& changes, const WorkPaths& paths) : m_paths(paths), m_changes(changes) {}
     // Files the changes into a change set of its own.
-    CIniChangeTracker() : m_changes(m_ownChanges) {}
+    explicit CIniChangeTracker(const WorkPaths& paths) : m_paths(paths), m_changes(m_ownChanges) {}
     CIniChangeTracker(const CIniChangeTracker&) = delete;
     CIniChangeTracker& operator=(const CIniChangeTracker&) = delete;
 
@@ -72,6 +75,7 @@ private:
     void CompareSections(const std::wstring& section, std::map<std::wstring, std::wstring>& oldKeys,
                          std::map<std::wstring, std::wstring>& newKeys);
 
+    const WorkPaths& m_paths;
     bool m_loaded = false;
     std::wstring m_currentPath;
     IniSectionMap m_oldSections;

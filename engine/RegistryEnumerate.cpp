@@ -1,7 +1,6 @@
 #include "engine/RegistryEnumerate.h"
 #include "project/ProjectWriters.h"
 
-#include "common/PathTable.h"
 #include "common/StopToken.h"
 #include "common/SnapshotSeal.h"
 #include "common/RegistryTypes.h"
@@ -252,14 +251,20 @@ private:
     bool m_headerWritten = false;
 };
 
-CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress, ChangeSet& changes)
-    : m_changes(changes), m_progress(progress)
+CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress, ChangeSet& changes, const WorkPaths& paths)
+    : m_changes(changes), m_progress(progress), m_paths(paths)
 {
 }
 
-CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress) : m_changes(m_ownChanges), m_progress(progress) {}
+CRegistryEnumerate::CRegistryEnumerate(CProgressState& progress, const WorkPaths& paths)
+    : m_changes(m_ownChanges), m_progress(progress), m_paths(paths)
+{
+}
 
-CRegistryEnumerate::CRegistryEnumerate() : m_changes(m_ownChanges), m_progress(m_ownProgress) {}
+CRegistryEnumerate::CRegistryEnumerate(const WorkPaths& paths)
+    : m_changes(m_ownChanges), m_progress(m_ownProgress), m_paths(paths)
+{
+}
 CRegistryEnumerate::~CRegistryEnumerate() = default;
 
 void CRegistryEnumerate::WriteLog(const std::wstring& message)
@@ -269,21 +274,21 @@ void CRegistryEnumerate::WriteLog(const std::wstring& message)
 
 int CRegistryEnumerate::Initialize()
 {
-    const std::wstring& root = Paths().WorkingRoot;
+    const std::wstring& root = m_paths.WorkingRoot;
     m_regSystemDirPath = root + L"\\SnapShot" + L"\\RegSystemDir";
     m_firstSnapshotFolder = m_regSystemDirPath + L"\\FirstSnapShot";
     m_secondSnapshotFolder = m_regSystemDirPath + L"\\SecondSnapShot";
     m_firstSnapshotFilePrefix = m_firstSnapshotFolder + L"\\" + L"RegSnapShot";
     m_secondSnapshotFilePrefix = m_secondSnapshotFolder + L"\\" + L"RegSnapShot";
     m_differencePrefix = root + L"\\Temp" + L"\\" + L"Difference";
-    (void)m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(m_paths.RawProjectFilePath);
     return 1;
 }
 
 int CRegistryEnumerate::IsFirstSnapshotTaken()
 {
     if (!FileExists(m_firstSnapshotFilePrefix + L"0.reg")) {
-        EnsureFolder(WorkingSnapshotFolder());
+        EnsureFolder(m_paths.SnapshotFolder());
         EnsureFolder(m_regSystemDirPath);
         EnsureFolder(m_firstSnapshotFolder);
         m_firstSnapshotTaken = false;
@@ -404,9 +409,9 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
     const bool second = m_firstSnapshotTaken;
     if (second) {
         RemoveFolderTree(m_secondSnapshotFolder);
-        RemoveFolderTree(WorkingTempFolder());
+        RemoveFolderTree(m_paths.TempFolder());
     }
-    EnsureFolder(WorkingSnapshotFolder());
+    EnsureFolder(m_paths.SnapshotFolder());
     EnsureFolder(m_regSystemDirPath);
     EnsureFolder(second ? m_secondSnapshotFolder : m_firstSnapshotFolder);
 
@@ -530,7 +535,7 @@ int CRegistryEnumerate::CompareSnapshot()
     m_previousEnvironment.clear();
     if (m_snapshotFileCount > 0)
         m_progress.SetStatusText(L"Comparing Registry System Snapshot");
-    EnsureFolder(WorkingTempFolder());
+    EnsureFolder(m_paths.TempFolder());
     for (int i = 0; i < m_snapshotFileCount; ++i) {
         if (StopRequested()) {
             WriteLog(L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
@@ -553,11 +558,11 @@ int CRegistryEnumerate::WriteChangeDocument()
 {
     // A fresh copy of the raw project file each time, so a second comparison
     // does not add to the first one's lists.
-    (void)m_document.Load(Paths().RawProjectFilePath);
+    (void)m_document.Load(m_paths.RawProjectFilePath);
     WriteLists();
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
-        DeleteFileW(Paths().RegChangesPath.c_str());
+        DeleteFileW(m_paths.RegChangesPath.c_str());
         WriteLog(L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
         return 0;
     }
@@ -566,14 +571,14 @@ int CRegistryEnumerate::WriteChangeDocument()
 
 void CRegistryEnumerate::WriteLists()
 {
-    const std::wstring& savePath = Paths().RegChangesPath;
+    const std::wstring& savePath = m_paths.RegChangesPath;
     for (const ChangeOrigin origin : Origins)
         WriteRegistryList(m_document, origin, m_changes.Registry(origin), savePath);
 }
 
 int CRegistryEnumerate::WriteRegistryChanges()
 {
-    if (!m_document.Load(Paths().RawProjectFilePath))
+    if (!m_document.Load(m_paths.RawProjectFilePath))
         return 0;
     WriteLists();
     return 1;

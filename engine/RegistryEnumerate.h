@@ -8,6 +8,7 @@
 // "RegChanges.xml" is a step of its own.
 #include "common/ChangeTypes.h"
 #include "common/Log.h"
+#include "common/Paths.h"
 #include "common/Progress.h"
 #include "project/ChangeSet.h"
 #include "project/XmlDocument.h"
@@ -30,12 +31,13 @@ public:
     static constexpr std::size_t MaxRoots = 100;
 
     // Reports the captures and the comparison into `progress` and files the
-    // changes into the registry area of `changes`; both outlive it.
-    CRegistryEnumerate(CProgressState& progress, ChangeSet& changes);
+    // changes into the registry area of `changes`; both outlive it. `paths`
+    // outlives it too and is read when used, not copied.
+    CRegistryEnumerate(CProgressState& progress, ChangeSet& changes, const WorkPaths& paths);
     // Reports into `progress`, files into a change set of its own.
-    explicit CRegistryEnumerate(CProgressState& progress);
+    CRegistryEnumerate(CProgressState& progress, const WorkPaths& paths);
     // A progress state and a change set of its own.
-    CRegistryEnumerate();
+    explicit CRegistryEnumerate(const WorkPaths& paths);
     ~CRegistryEnumerate();
     CRegistryEnumerate(const CRegistryEnumerate&) = delete;
     CRegistryEnumerate& operator=(const CRegistryEnumerate&) = delete;
@@ -139,6 +141,7 @@ private:
     std::vector<RegistryChangeEntry> m_previousEnvironment;
     CProgressState m_ownProgress;
     CProgressState& m_progress;
+    const WorkPaths& m_paths;
 };
 
 // How a value line is reported: the value name part (quotes kept, escapes

@@ -2,7 +2,6 @@
 // compared capture's registry changes.
 #include "engine/EnumerateWrapper.h"
 
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "engine/EnvironmentChanges.h"
 #include "engine/ServiceChanges.h"
@@ -21,26 +20,26 @@ void CEnumerateWrapper::ClassifySystemSettings()
     if (m_services.empty() && m_environment.empty())
         return;
     XmlDocument changes;
-    if (!changes.Load(Paths().RegChangesPath)) {
-        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to load " + Paths().RegChangesPath);
+    if (!changes.Load(m_paths.RegChangesPath)) {
+        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to load " + m_paths.RegChangesPath);
         return;
     }
-    if (!WriteServiceList(changes, m_services, Paths().RegChangesPath) ||
-        !WriteEnvironmentList(changes, m_environment, Paths().RegChangesPath))
-        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to write " + Paths().RegChangesPath);
+    if (!WriteServiceList(changes, m_services, m_paths.RegChangesPath) ||
+        !WriteEnvironmentList(changes, m_environment, m_paths.RegChangesPath))
+        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to write " + m_paths.RegChangesPath);
 }
 
-bool CEnumerateWrapper::CopySystemSettingsToProjectFile()
+bool CEnumerateWrapper::CopySystemSettingsToProjectFile(const std::wstring& projectFile)
 {
     // The change document's lists; those of this run's comparison where a
     // later rewrite of the document (from the raw project file) dropped them.
     XmlDocument changes;
-    const bool loaded = static_cast<bool>(changes.Load(Paths().RegChangesPath));
+    const bool loaded = static_cast<bool>(changes.Load(m_paths.RegChangesPath));
     const bool recorded = loaded && !changes.Select(SystemSection::Services).IsNull();
     const ServiceList services = recorded ? ReadServiceList(changes) : m_services;
     const EnvironmentList variables = recorded ? ReadEnvironmentList(changes) : m_environment;
     if (services.empty() && variables.empty())
         return true;
-    return WriteServiceList(m_project, services, GetProjectFilePath()) &&
-           WriteEnvironmentList(m_project, variables, GetProjectFilePath());
+    return WriteServiceList(m_project, services, projectFile) &&
+           WriteEnvironmentList(m_project, variables, projectFile);
 }

@@ -21,7 +21,7 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 
 CUIManager::CUIManager(Session& session)
     : m_session(session), m_builder(session.Progress),
-      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress)
+      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress, session.Paths, session.Tokens)
 {
 }
 
@@ -157,7 +157,7 @@ int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 
 int CUIManager::CreateProjectFile()
 {
-    const int result = m_coordinator.BuildProjectFile(m_session.Product);
+    const int result = m_coordinator.BuildProjectFile(m_session.Product, GetProjectFilePath());
     if (result == 1) {
         // The capture lives on in the project file: nothing is pending any
         // more, so a later start must not offer to continue it.

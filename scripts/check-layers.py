@@ -32,10 +32,6 @@ SHARED_STATE_EXCEPTIONS = {
     "engine/ExcludedChangeStores.cpp",
     "engine/CleanCapture.cpp",
     "engine/EnumerateWrapper.cpp",
-    "engine/FileEnumerate.cpp",
-    "engine/IniChangeTracker.cpp",
-    "engine/RegistryEnumerate.cpp",
-    "engine/SystemSettingsCapture.cpp",
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/', re.M)

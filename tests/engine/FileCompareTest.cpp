@@ -283,7 +283,7 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
         for (const wchar_t* ini : inis)
             EXPECT_EQ(pack.Contents(In(ini)), "[S]\r\nK=1\r\n") << ini;
         // Only compared files become copies of their own.
-        EXPECT_FALSE(PathExists(IniBackupPathOf(In(L"App\\Subx\\d.ini"))));
+        EXPECT_FALSE(PathExists(IniBackupPathOf(Paths().IniBackupFolder, In(L"App\\Subx\\d.ini"))));
     }
 
     WriteFileBytes(In(L"App\\a.dll"), "aa");
@@ -303,8 +303,8 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
         EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added), added);
         EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Deleted).empty());
         EXPECT_EQ(e->Changes().Ini(ChangeOrigin::Modified), iniModified);
-        EXPECT_EQ(ReadFileBytes(IniBackupPathOf(In(L"App\\Subx\\d.ini"))), "[S]\r\nK=1\r\n");
-        EXPECT_FALSE(PathExists(IniBackupPathOf(In(L"App\\top.ini"))));
+        EXPECT_EQ(ReadFileBytes(IniBackupPathOf(Paths().IniBackupFolder, In(L"App\\Subx\\d.ini"))), "[S]\r\nK=1\r\n");
+        EXPECT_FALSE(PathExists(IniBackupPathOf(Paths().IniBackupFolder, In(L"App\\top.ini"))));
     }
 }
 
@@ -345,7 +345,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         auto e = NewEnumerator();
         ASSERT_FALSE(e->FirstSnapshotTaken());
         ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-        const std::wstring copy = IniBackupPathOf(In(L"app.ini"));
+        const std::wstring copy = IniBackupPathOf(Paths().IniBackupFolder, In(L"app.ini"));
         switch (c.damage) {
         case Damage::None:
             break;
@@ -364,7 +364,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         }
         // A copy left in the tree by an earlier capture, of a file this one
         // first meets after the setup.
-        const std::wstring stale = IniBackupPathOf(In(L"new.ini"));
+        const std::wstring stale = IniBackupPathOf(Paths().IniBackupFolder, In(L"new.ini"));
         const std::wstring backupFolder = Paths().IniBackupFolder;
         for (std::size_t at = stale.find(L'\\', backupFolder.size() + 1); at != std::wstring::npos;
              at = stale.find(L'\\', at + 1))

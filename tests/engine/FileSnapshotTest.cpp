@@ -162,7 +162,7 @@ TEST_F(FileSnapshot, EmptyRootListWritesAnEmptyFileAndStillMarksTheFirstSnapshot
 
 TEST_F(FileSnapshot, IsFirstSnapshotTakenCreatesTheSnapshotFolder)
 {
-    CFileEnumerate e;
+    CFileEnumerate e(Paths(), TokenValues());
     ASSERT_EQ(e.Initialize(), 1);
     EXPECT_EQ(e.FirstSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\FirstSnapShot.txt");
     EXPECT_EQ(e.SecondSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\SecondSnapShot.txt");
@@ -333,7 +333,7 @@ TEST_F(FileSnapshot, PathsLongerThanTheRecordAreSkippedWithALogLine)
 TEST_F(FileSnapshot, SnapshotFileThatCannotBeCreatedFailsWithALogLineButFillsTheMap)
 {
     WriteFileBytes(In(L"a.txt"), "a");
-    CFileEnumerate e;
+    CFileEnumerate e(Paths(), TokenValues());
     ASSERT_EQ(e.Initialize(), 1); // FileSystemDir is never made: the file cannot be created
     EXPECT_EQ(e.CaptureSnapshot({TreeRoot()}), 0);
     EXPECT_EQ(e.Snapshot(SnapshotKind::First).count(In(L"a.txt")), 1u);
@@ -431,8 +431,8 @@ TEST_F(FileSnapshot, IniTestAndBackupPath)
     EXPECT_FALSE(IsIniFilePath(L".ini"));
     EXPECT_TRUE(IsIniFilePath(L"a.ini"));
 
-    EXPECT_EQ(IniBackupPathOf(L"C:\\Windows\\win.ini"), m_root / L"AppData\\INIBackup\\Windows\\win.ini");
-    EXPECT_EQ(IniBackupPathOf(L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
+    EXPECT_EQ(IniBackupPathOf(Paths().IniBackupFolder, L"C:\\Windows\\win.ini"), m_root / L"AppData\\INIBackup\\Windows\\win.ini");
+    EXPECT_EQ(IniBackupPathOf(Paths().IniBackupFolder, L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
 }
 
 // The pack finds a backup by the exact path the walk met, among many: the

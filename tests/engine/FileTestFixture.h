@@ -184,8 +184,8 @@ protected:
     // its changes into `changes` when given, else into a set of its own.
     std::unique_ptr<CFileEnumerate> NewEnumerator(ChangeSet* changes = nullptr)
     {
-        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes)
-                         : std::make_unique<CFileEnumerate>(m_progress);
+        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes, Paths(), TokenValues())
+                         : std::make_unique<CFileEnumerate>(m_progress, Paths(), TokenValues());
         EXPECT_EQ(e->Initialize(), 1);
         e->IsFirstSnapshotTaken();
         return e;

@@ -51,7 +51,7 @@ protected:
         paths.RawProjectFilePath = m_root / L"RawProjectFile.xml";
         paths.RegChangesPath = paths.WorkingRoot + L"\\Temp\\RegChanges.xml";
         EnsureFolder(paths.WorkingRoot);
-        m_registry.emplace(m_progress, m_changes);
+        m_registry.emplace(m_progress, m_changes, Paths());
         EXPECT_EQ(m_registry->Initialize(), 1);
     }
     ~RegistryCapture() override
@@ -303,7 +303,7 @@ TEST_F(RegistryCapture, EmptyRootListLeavesAnEmptyFirstSnapshotFile)
     ASSERT_TRUE(PathExists(first));
     EXPECT_EQ(ReadFileBytes(first), "");
 
-    CRegistryEnumerate restarted;
+    CRegistryEnumerate restarted(Paths());
     ASSERT_EQ(restarted.Initialize(), 1);
     EXPECT_EQ(restarted.IsFirstSnapshotTaken(), 1);
     EXPECT_TRUE(IsFolder(WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot")));
@@ -390,7 +390,7 @@ TEST(RegistryValueChange, NormalisesTheDataTextByType)
 
 TEST(RegistryChangeMaps, FilesEntriesUnderTheirKeyByCategory)
 {
-    CRegistryEnumerate registry;
+    CRegistryEnumerate registry(Paths());
     const RegistryChangeEntry keyAlone{L"[HKLM\\A]", L"", L"", L""};
     const RegistryChangeEntry value{L"[HKLM\\A]", L"\"v\"", L"REG_DWORD", L"1"};
     registry.AddRegistryChange(ChangeOrigin::Added, keyAlone);
@@ -417,7 +417,7 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
     const std::wstring second = WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot\\RegSnapShot0.reg");
     for (const std::wstring* damaged : {&first, &second}) {
         SCOPED_TRACE(ToUtf8(*damaged));
-        m_registry.emplace(m_progress, m_changes);
+        m_registry.emplace(m_progress, m_changes, Paths());
         ASSERT_EQ(m_registry->Initialize(), 1);
         RemoveFolderTree(WorkingFile(L"SnapShot"));
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);

@@ -1,3 +1,4 @@
+#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegistryEnumerate.h"
@@ -30,7 +31,7 @@ protected:
     }
 
     TempFolder m_folder;
-    CRegistryEnumerate m_registry;
+    CRegistryEnumerate m_registry{Paths()};
 };
 
 } // namespace
@@ -166,7 +167,7 @@ TEST_F(RegistryExport, MissingRootKeyGivesTheHeaderAndItsError)
 TEST(RegistryExportFile, UnwritableFileIsReportedNotIgnored)
 {
     TempFolder folder;
-    CRegistryEnumerate registry;
+    CRegistryEnumerate registry(Paths());
     DWORD writeError = 0;
     (void)registry.ExportKey(L"HKCU\\Software", folder / L"no\\such\\folder.reg", writeError);
     EXPECT_EQ(writeError, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));

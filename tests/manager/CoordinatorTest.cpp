@@ -56,7 +56,7 @@ TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
 {
     TestRegistryKey key(L"CoordinatorKinds");
     {
-        CEnumerateWrapper wrapper;
+        CEnumerateWrapper wrapper(Paths(), TokenValues());
         ASSERT_TRUE(wrapper.Initialize());
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
         EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
@@ -79,7 +79,7 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
     WriteFileBytes(m_root / L"data\\real.txt", "payload");
     FileExcludedItems().emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
 
-    CEnumerateWrapper wrapper;
+    CEnumerateWrapper wrapper(Paths(), TokenValues());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
@@ -99,10 +99,10 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
     WriteFileBytes(Paths().FileChangesPath, "<Root><Other/></Root>");
     WriteFileBytes(Paths().RegChangesPath, ReadFileBytes(ShippedRawProjectFile()));
     {
-        CEnumerateWrapper wrapper;
+        CEnumerateWrapper wrapper(Paths(), TokenValues());
         ASSERT_TRUE(wrapper.Initialize());
         ASSERT_TRUE(wrapper.IsProjectLoaded());
-        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}), 1);
+        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, GetProjectFilePath()), 1);
     }
     // Read the log before a new handler opens it afresh (which empties it).
     const std::vector<std::string> messages = m_log->Messages();
@@ -123,9 +123,9 @@ TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
 {
     SetProjectFilePath(m_root / L"no such folder\\p.xml");
     {
-        CEnumerateWrapper wrapper;
+        CEnumerateWrapper wrapper(Paths(), TokenValues());
         ASSERT_TRUE(wrapper.Initialize());
-        wrapper.ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem");
+        wrapper.ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem", GetProjectFilePath());
     }
     EXPECT_EQ(m_log->Messages(), (std::vector<std::string>{
                                      "CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
@@ -184,7 +184,7 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
 
 TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
 {
-    CEnumerateWrapper wrapper;
+    CEnumerateWrapper wrapper(Paths(), TokenValues());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
@@ -269,7 +269,7 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
     EnsureFolder(m_root / L"out");
 
     {
-        CEnumerateWrapper wrapper;
+        CEnumerateWrapper wrapper(Paths(), TokenValues());
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.IsFirstSnapshotTaken();
         const std::wstring firstFiles = wrapper.FileSide().FirstSnapshotPath();
@@ -304,9 +304,9 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
         EXPECT_NE(ReadFileBytes(Paths().FileChangesPath).find("added.txt"), std::string::npos);
 
         // Project writer: no project file at all rather than one without its sections.
-        EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, GetProjectFilePath()); }), 0);
         EXPECT_FALSE(PathExists(GetProjectFilePath()));
-        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}), 1);
+        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, GetProjectFilePath()), 1);
         EXPECT_TRUE(PathExists(GetProjectFilePath()));
     }
     const std::vector<std::string> messages = m_log->Messages();
@@ -326,7 +326,7 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     WriteFileBytes(output + L"\\App\\app.exe", "the application");
     WriteFileBytes(output + L"\\Packages\\App_1.xml", "the project file");
 
-    CEnumerateWrapper wrapper;
+    CEnumerateWrapper wrapper(Paths(), TokenValues());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
