@@ -2,7 +2,6 @@
 // registration left out, its shortcut files read as shortcuts.
 #include "engine/EnumerateWrapper.h"
 
-#include "engine/ExcludedChangeStores.h"
 #include "common/FolderTokens.h"
 #include "common/Utf.h"
 
@@ -14,11 +13,11 @@ void CEnumerateWrapper::CleanCapture()
     // their description, and "<<" puts them back into the added maps.
     for (const MovedChangeEntry& entry : m_uninstallEntries) {
         if (entry.Origin.Area == ChangeArea::Files)
-            ExcludedFileChanges().Add({ChangeOrigin::Added, entry.Location, false, {entry.FilePath}, entry.Description});
+            m_exclusions.Files.Add({ChangeOrigin::Added, entry.Location, false, {entry.FilePath}, entry.Description});
         else if (entry.Value == RegistryChangeEntry{})
-            ExcludedRegistryChanges().Add({ChangeOrigin::Added, entry.Location, true, {}, entry.Description});
+            m_exclusions.Registry.Add({ChangeOrigin::Added, entry.Location, true, {}, entry.Description});
         else
-            ExcludedRegistryChanges().Add({ChangeOrigin::Added, entry.Location, true, {entry.Value}, entry.Description});
+            m_exclusions.Registry.Add({ChangeOrigin::Added, entry.Location, true, {entry.Value}, entry.Description});
     }
     if (!m_uninstallEntries.empty()) {
         if (m_files.WriteFileChanges() != 1)

@@ -5,7 +5,6 @@
 #include "common/SnapshotSeal.h"
 #include "common/Utf.h"
 #include "common/Wow64.h"
-#include "project/IncludeExcludeLists.h"
 #include "project/ProjectWriters.h"
 
 #include <functional>
@@ -55,7 +54,7 @@ void CEnumerateWrapper::ApplyExclusions()
     // folder, the working root (snapshot files, change documents, setups'
     // scratch files) and the packages folder of the output folder. The output
     // folder itself may be where the setup installs (-Path="C:\Program Files").
-    for (const auto& [key, item] : FileExcludedItems())
+    for (const auto& [key, item] : m_exclusions.Selection.FilesExcluded)
         m_files.AddExcludedFolder(item.Name);
     const std::wstring packages = m_paths.OutputFolder.empty() ? std::wstring() : m_paths.PackagesFolder();
     for (const std::wstring& own : {m_paths.ProgramFolder, m_paths.WorkingRoot, packages})
@@ -63,7 +62,7 @@ void CEnumerateWrapper::ApplyExclusions()
             m_files.AddExcludedFolder(own);
 
     std::set<std::wstring> keys;
-    for (const auto& [key, item] : RegistryExcludedItems())
+    for (const auto& [key, item] : m_exclusions.Selection.RegistryExcluded)
         keys.insert(item.Name); // short or long hive names, any case
     m_registry.SetExcludedKeys(std::move(keys));
 }

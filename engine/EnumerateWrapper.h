@@ -7,6 +7,7 @@
 #include "common/Log.h"
 #include "common/Paths.h"
 #include "engine/CapturedShortcuts.h"
+#include "engine/ExcludedChanges.h"
 #include "engine/FileEnumerate.h"
 #include "engine/PerUserData.h"
 #include "engine/RegistryEnumerate.h"
@@ -15,6 +16,17 @@
 #include "project/XmlDocument.h"
 
 #include <string>
+
+// What a capture leaves out and where its clean-up files what it takes out:
+// the include/exclude selection (its excluded folders and keys are not
+// captured) and the stores of excluded changes (the setup's own uninstall
+// registration goes there).
+struct CaptureExclusions
+{
+    const IncludeExcludeSelection& Selection;
+    CExcludedFileChanges& Files;
+    CExcludedRegistryChanges& Registry;
+};
 
 class CEnumerateWrapper
 {
@@ -25,14 +37,16 @@ public:
     // `paths` and `tokens` outlive it as well; they are read when used, not
     // copied, since the entry point may fill them after the wrapper exists.
     CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress, const WorkPaths& paths,
-                      const FolderTokenValues& tokens)
+                      const FolderTokenValues& tokens, const CaptureExclusions& exclusions)
         : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_paths(paths), m_tokens(tokens),
+          m_exclusions(exclusions),
           m_files(progress, m_changes, paths, tokens), m_registry(progress, m_changes, paths)
     {
     }
     // A wrapper of its own: the lists and the progress state are its own.
-    CEnumerateWrapper(const WorkPaths& paths, const FolderTokenValues& tokens)
+    CEnumerateWrapper(const WorkPaths& paths, const FolderTokenValues& tokens, const CaptureExclusions& exclusions)
         : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_paths(paths), m_tokens(tokens),
+          m_exclusions(exclusions),
           m_files(m_ownProgress, m_changes, paths, tokens),
           m_registry(m_ownProgress, m_changes, paths)
     {
@@ -127,6 +141,7 @@ private:
     CProgressState& m_progress;
     const WorkPaths& m_paths;
     const FolderTokenValues& m_tokens;
+    CaptureExclusions m_exclusions;
     bool m_projectLoaded = false;
     ChangeSet m_changes;
     CFileEnumerate m_files;

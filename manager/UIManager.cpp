@@ -6,6 +6,8 @@
 #include "common/PathTable.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
+#include "engine/ExcludedChangeStores.h"
+#include "project/IncludeExcludeLists.h"
 #include "manager/ScanDetailsFile.h"
 #include "project/ProjectReaders.h"
 
@@ -21,7 +23,8 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 
 CUIManager::CUIManager(Session& session)
     : m_session(session), m_builder(session.Progress),
-      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress, session.Paths, session.Tokens)
+      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress, session.Paths, session.Tokens,
+                    {IncludeExcludeLists(), ExcludedFileChanges(), ExcludedRegistryChanges()})
 {
 }
 

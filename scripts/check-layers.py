@@ -30,8 +30,6 @@ SHARED_STATE_FREE = ("engine", "msi", "project")
 SHARED_STATE_EXCEPTIONS = {
     "project/IncludeExcludeLists.cpp",
     "engine/ExcludedChangeStores.cpp",
-    "engine/CleanCapture.cpp",
-    "engine/EnumerateWrapper.cpp",
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z]+)/', re.M)

@@ -1,6 +1,7 @@
 // The snapshot coordinator's own decisions and the manager's include/exclude
 // operations, on real folders, keys and documents.
 #include "project/IncludeExcludeLists.h"
+#include "engine/ExcludedChangeStores.h"
 #include "common/Config.h"
 #include "common/NameUuid.h"
 #include "common/PathTable.h"
@@ -18,6 +19,12 @@
 #include <stop_token>
 
 namespace {
+
+// The process's selection and stores, as the manager hands them to its coordinator.
+CaptureExclusions SharedExclusions()
+{
+    return {IncludeExcludeLists(), ExcludedFileChanges(), ExcludedRegistryChanges()};
+}
 
 class Coordinator : public ::testing::Test
 {
@@ -56,7 +63,7 @@ TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
 {
     TestRegistryKey key(L"CoordinatorKinds");
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
         ASSERT_TRUE(wrapper.Initialize());
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
         EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
@@ -79,7 +86,7 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
     WriteFileBytes(m_root / L"data\\real.txt", "payload");
     FileExcludedItems().emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
 
-    CEnumerateWrapper wrapper(Paths(), TokenValues());
+    CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
@@ -99,7 +106,7 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
     WriteFileBytes(Paths().FileChangesPath, "<Root><Other/></Root>");
     WriteFileBytes(Paths().RegChangesPath, ReadFileBytes(ShippedRawProjectFile()));
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
         ASSERT_TRUE(wrapper.Initialize());
         ASSERT_TRUE(wrapper.IsProjectLoaded());
         ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, GetProjectFilePath()), 1);
@@ -123,7 +130,7 @@ TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
 {
     SetProjectFilePath(m_root / L"no such folder\\p.xml");
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem", GetProjectFilePath());
     }
@@ -184,7 +191,7 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
 
 TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
 {
-    CEnumerateWrapper wrapper(Paths(), TokenValues());
+    CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
@@ -269,7 +276,7 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
     EnsureFolder(m_root / L"out");
 
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.IsFirstSnapshotTaken();
         const std::wstring firstFiles = wrapper.FileSide().FirstSnapshotPath();
@@ -326,7 +333,7 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     WriteFileBytes(output + L"\\App\\app.exe", "the application");
     WriteFileBytes(output + L"\\Packages\\App_1.xml", "the project file");
 
-    CEnumerateWrapper wrapper(Paths(), TokenValues());
+    CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
