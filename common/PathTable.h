@@ -5,8 +5,8 @@
 // this; engine/, msi/ and project/ take the values they need as parameters.
 //
 // Threads: the path table and the token values are written only on the window
-// thread while no worker runs (start-up; the build pages set OutputFolder and
-// MsiFileName before they start the build); workers only read them. The
+// thread while no worker runs (start-up; a build takes its output folder and
+// package name from its request, not from here); workers only read them. The
 // project file path, which a worker may read while a page replaces it, has
 // its own lock.
 #include "common/Paths.h"
