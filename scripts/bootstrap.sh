@@ -3,7 +3,7 @@
 set -euo pipefail
 
 need=(wine wine64 wine32:i386 g++-mingw-w64-i686 mingw-w64-tools cmake ninja-build
-      googletest xvfb xauth msitools gcab nsis wixl icoutils bc python3)
+      googletest xvfb xauth msitools gcab nsis wixl icoutils bc python3 chromium)
 
 missing=()
 for p in "${need[@]}"; do
