@@ -10,6 +10,7 @@
 #include "common/PathTable.h"
 #include "common/Progress.h"
 #include "common/WindowThread.h"
+#include "engine/ExcludedChanges.h"
 #include "project/IncludeExclude.h"
 
 #include <atomic>
@@ -52,7 +53,19 @@ struct Session
     WorkPaths& Paths = ::Paths();
     FolderTokenValues& Tokens = ::TokenValues();
 
-    // Still process-wide, to move in here next: the include/exclude selection
-    // (IncludeExcludeLists.h), the change set of the comparison and the changes
-    // the user excluded on the review pages (ExcludedChangeStores.h).
+    // The include/exclude selection: the folders and keys a capture includes
+    // and the items it leaves out, as read from the include/exclude files and
+    // edited on the advanced sheet (whose loaders write it on their workers
+    // while the modal sheet waits for them). A capture worker reads it when it
+    // starts.
+    IncludeExcludeSelection Selection;
+
+    // The changes taken out of the comparison's change set, with their
+    // descriptions: by the user on the review pages, and by the comparison's
+    // clean-up (the setup's own uninstaller and uninstall entry). Written on
+    // the window thread, or by the comparison's worker while the pages wait.
+    CExcludedFileChanges ExcludedFiles;
+    CExcludedRegistryChanges ExcludedRegistry;
+    // The review pages' copies of the excluded lists.
+    ReviewExclusionCopies ReviewCopies;
 };

@@ -6,8 +6,6 @@
 #include "common/PathTable.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
-#include "engine/ExcludedChangeStores.h"
-#include "project/IncludeExcludeLists.h"
 #include "manager/ScanDetailsFile.h"
 #include "project/ProjectReaders.h"
 
@@ -24,7 +22,8 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 CUIManager::CUIManager(Session& session)
     : m_session(session), m_builder(session.Progress),
       m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress, session.Paths, session.Tokens,
-                    {IncludeExcludeLists(), ExcludedFileChanges(), ExcludedRegistryChanges()})
+                    {session.Selection, session.ExcludedFiles, session.ExcludedRegistry}),
+      m_includeExclude(session.Selection, session.Paths)
 {
 }
 

@@ -2,8 +2,8 @@
 // The included and excluded folders and registry keys of the include/exclude
 // file: one selection of four maps keyed by the upper-cased name (so names
 // that differ only in case are one entry; the first one read wins), and the
-// reader and writers between it and the file. The program's one selection
-// is reached through IncludeExcludeLists.h.
+// reader and writers between it and the file. The run's selection is held by
+// its session.
 #include <map>
 #include <string>
 

@@ -2,14 +2,12 @@
 // included lists, first capture, a fake setup that changes real files, keys
 // and INI entries, second capture, comparison, project file; and the same road
 // split by a restart between the two captures.
-#include "project/IncludeExcludeLists.h"
 #include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/NameUuid.h"
 #include "common/PathTable.h"
 #include "common/Utf.h"
 #include "common/Worker.h"
-#include "engine/ExcludedChangeStores.h"
 #include "engine/UninstallRegistration.h"
 #include "manager/UIManager.h"
 #include "tests/support/RegistryTestHelpers.h"
@@ -261,11 +259,8 @@ TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
     first.reset(); // the process ends here
 
     RunFakeSetup();
-    // Nothing of the first process survives but its files.
-    FileIncludedItems().clear();
-    RegistryIncludedItems().clear();
-    FileExcludedItems().clear();
-    RegistryExcludedItems().clear();
+    // Nothing of the first process survives but its files (the second
+    // session starts with an empty selection).
 
     // A new start finds the pending capture, keeps its files and resumes.
     ASSERT_TRUE(InitializePaths(L"", L""));
@@ -337,20 +332,20 @@ TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanCom
     const auto& files = coordinator.Changes().Files(ChangeOrigin::Added).at(bin);
     EXPECT_EQ(std::count(files.begin(), files.end(), uninstaller), 0);
     EXPECT_EQ(coordinator.Changes().Registry(ChangeOrigin::Added).count(key), 0u);
-    EXPECT_EQ(ExcludedFileChanges().EntriesByKey()[bin], std::vector<std::wstring>{uninstaller});
-    EXPECT_EQ(ExcludedFileChanges().DescriptionOf(bin), UninstallEntryDescription);
-    EXPECT_EQ(ExcludedRegistryChanges().EntriesByKey()[key].size(), 1u);
-    EXPECT_EQ(ExcludedRegistryChanges().DescriptionOf(key), UninstallEntryDescription);
+    EXPECT_EQ(session.ExcludedFiles.EntriesByKey()[bin], std::vector<std::wstring>{uninstaller});
+    EXPECT_EQ(session.ExcludedFiles.DescriptionOf(bin), UninstallEntryDescription);
+    EXPECT_EQ(session.ExcludedRegistry.EntriesByKey()[key].size(), 1u);
+    EXPECT_EQ(session.ExcludedRegistry.DescriptionOf(key), UninstallEntryDescription);
 
     // "<<" puts them back where they came from.
     ChangeSet& changes = coordinator.Changes();
-    ExcludedFileChanges().RestoreKey(FileChangeMaps(changes), bin);
-    ExcludedRegistryChanges().RestoreKey(RegistryChangeMaps(changes), key);
+    session.ExcludedFiles.RestoreKey(FileChangeMaps(changes), bin);
+    session.ExcludedRegistry.RestoreKey(RegistryChangeMaps(changes), key);
     const auto& restored = changes.Files(ChangeOrigin::Added).at(bin);
     EXPECT_EQ(std::count(restored.begin(), restored.end(), uninstaller), 1);
     EXPECT_EQ(changes.Registry(ChangeOrigin::Added).at(key).size(), 1u);
-    EXPECT_TRUE(ExcludedFileChanges().Empty());
-    EXPECT_TRUE(ExcludedRegistryChanges().Empty());
+    EXPECT_TRUE(session.ExcludedFiles.Empty());
+    EXPECT_TRUE(session.ExcludedRegistry.Empty());
     EXPECT_EQ(manager->Uninitialize(), 1);
     manager.reset();
 }

@@ -1,7 +1,5 @@
 // The snapshot coordinator's own decisions and the manager's include/exclude
 // operations, on real folders, keys and documents.
-#include "project/IncludeExcludeLists.h"
-#include "engine/ExcludedChangeStores.h"
 #include "common/Config.h"
 #include "common/NameUuid.h"
 #include "common/PathTable.h"
@@ -20,12 +18,6 @@
 
 namespace {
 
-// The process's selection and stores, as the manager hands them to its coordinator.
-CaptureExclusions SharedExclusions()
-{
-    return {IncludeExcludeLists(), ExcludedFileChanges(), ExcludedRegistryChanges()};
-}
-
 class Coordinator : public ::testing::Test
 {
 protected:
@@ -41,20 +33,20 @@ protected:
         EnsureFolder(WorkingTempFolder());
     }
 
-    void TearDown() override
-    {
-        m_cd.reset();
-        FileExcludedItems().clear();
-        RegistryExcludedItems().clear();
-        FileIncludedItems().clear();
-        RegistryIncludedItems().clear();
-    }
+    void TearDown() override { m_cd.reset(); }
+
+    // The selection and stores of the test, as the manager hands its
+    // session's to its coordinator.
+    CaptureExclusions Exclusions() { return {m_selection, m_excludedFiles, m_excludedRegistry}; }
 
     TempFolder m_root;
     ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
     ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
     std::unique_ptr<CapturedLog> m_log;
     std::unique_ptr<ScopedCurrentDirectory> m_cd;
+    IncludeExcludeSelection m_selection;
+    CExcludedFileChanges m_excludedFiles;
+    CExcludedRegistryChanges m_excludedRegistry;
 };
 
 } // namespace
@@ -63,7 +55,7 @@ TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
 {
     TestRegistryKey key(L"CoordinatorKinds");
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
         EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
@@ -84,9 +76,9 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
     CreateDirectoryW((m_root / L"data\\Cache").c_str(), nullptr);
     WriteFileBytes(m_root / L"data\\Cache\\c.bin", "noise");
     WriteFileBytes(m_root / L"data\\real.txt", "payload");
-    FileExcludedItems().emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
+    m_selection.FilesExcluded.emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
 
-    CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+    CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
@@ -106,7 +98,7 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
     WriteFileBytes(Paths().FileChangesPath, "<Root><Other/></Root>");
     WriteFileBytes(Paths().RegChangesPath, ReadFileBytes(ShippedRawProjectFile()));
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         ASSERT_TRUE(wrapper.IsProjectLoaded());
         ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, GetProjectFilePath()), 1);
@@ -130,7 +122,7 @@ TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
 {
     SetProjectFilePath(m_root / L"no such folder\\p.xml");
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem", GetProjectFilePath());
     }
@@ -191,7 +183,7 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
 
 TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
 {
-    CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+    CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
@@ -211,14 +203,14 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
     auto manager = std::make_unique<CUIManager>(session);
     ASSERT_NE(manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
     EXPECT_EQ(manager->IncludeExclude().LoadIncludedItems(L"Bogus//Path"), nullptr);
-    RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
+    session.Selection.RegistryIncluded.emplace(L"HKEY_USERS", L"HKEY_USERS");
     manager->IncludeExclude().Save(0, L"UpdatedIncludeExclude.xml");
-    FileExcludedItems().emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
+    session.Selection.FilesExcluded.emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
     manager->IncludeExclude().Save(1, L"UpdatedIncludeExclude.xml");
 
     ExcludedItemMap copy{{L"OLD", ExcludedItem{L"old", L""}}};
     manager->IncludeExclude().CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
-    EXPECT_EQ(copy, FileExcludedItems());
+    EXPECT_EQ(copy, session.Selection.FilesExcluded);
     manager.reset();
 
     XmlDocument updated;
@@ -239,8 +231,8 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
         const wchar_t* target;
     };
     manager = std::make_unique<CUIManager>(session);
-    FileExcludedItems() = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
-    RegistryIncludedItems() = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
+    session.Selection.FilesExcluded = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
+    session.Selection.RegistryIncluded = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
     for (const Save& save : {Save{1, L"DefaultIncludeExclude.xml"}, Save{0, L"DefaultIncludeExclude.xml"}})
         manager->IncludeExclude().Save(save.mode, save.target);
     manager.reset();
@@ -276,7 +268,7 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
     EnsureFolder(m_root / L"out");
 
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.IsFirstSnapshotTaken();
         const std::wstring firstFiles = wrapper.FileSide().FirstSnapshotPath();
@@ -333,7 +325,7 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     WriteFileBytes(output + L"\\App\\app.exe", "the application");
     WriteFileBytes(output + L"\\Packages\\App_1.xml", "the project file");
 
-    CEnumerateWrapper wrapper(Paths(), TokenValues(), SharedExclusions());
+    CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
@@ -365,9 +357,9 @@ TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
     });
     int wrong = 0;
     for (int i = 0; i < 300; ++i) {
-        FileExcludedItems().clear();
+        session.Selection.FilesExcluded.clear();
         manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
-        if (FileExcludedItems().size() != 1 || FileExcludedItems().begin()->second.Name != L"C:\\FromUser")
+        if (session.Selection.FilesExcluded.size() != 1 || session.Selection.FilesExcluded.begin()->second.Name != L"C:\\FromUser")
             ++wrong;
     }
     done = true;

@@ -1,5 +1,5 @@
 #include "common/PathTable.h"
-#include "project/IncludeExcludeLists.h"
+#include "project/IncludeExclude.h"
 #include "tests/project/XmlTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ const char* const SampleFile =
     "</RegistrySystem></IncludeExclude>\r\n";
 
 // A program folder with the default include/exclude file, the path table
-// pointing at it, and empty process-wide lists.
+// pointing at it, and an empty selection.
 class IncludeExcludeFile : public ::testing::Test
 {
 protected:
@@ -31,16 +31,6 @@ protected:
     {
         WriteFileBytes(m_folder / L"DefaultIncludeExclude.xml", SampleFile);
         ASSERT_TRUE(InitializePaths(L"", L""));
-        Clear();
-    }
-    void TearDown() override { Clear(); }
-
-    static void Clear()
-    {
-        FileIncludedItems().clear();
-        RegistryIncludedItems().clear();
-        FileExcludedItems().clear();
-        RegistryExcludedItems().clear();
     }
 
     void LoadAll(XmlDocument& doc, const std::wstring& file)
@@ -48,7 +38,7 @@ protected:
         ASSERT_TRUE(doc.Load(file));
         for (const wchar_t* path : {IncludeExcludePath::FilesIncluded, IncludeExcludePath::FilesExcluded,
                                     IncludeExcludePath::RegistryIncluded, IncludeExcludePath::RegistryExcluded})
-            ReadIncludeExcludeList(doc, path, IncludeExcludeLists());
+            ReadIncludeExcludeList(doc, path, m_selection);
     }
 
     std::wstring Default() const { return m_folder / L"DefaultIncludeExclude.xml"; }
@@ -56,6 +46,7 @@ protected:
 
     TempFolder m_folder;
     CapturedLog m_log{m_folder};
+    IncludeExcludeSelection m_selection;
 };
 
 } // namespace
@@ -64,18 +55,18 @@ TEST_F(IncludeExcludeFile, ListsAreKeyedByUpperCaseNamesAndTheFirstEntryWins)
 {
     XmlDocument doc;
     LoadAll(doc, Default());
-    EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{L"%SYSDRIVE%", L"%SYSDRIVE%"}}));
-    EXPECT_EQ(RegistryIncludedItems().size(), 2u);
-    ASSERT_EQ(FileExcludedItems().size(), 3u);
-    EXPECT_EQ(FileExcludedItems().at(L"%WINDIR%\\TEMP"), (ExcludedItem{L"%WINDIR%\\temp", L"first one wins"}));
-    EXPECT_EQ(FileExcludedItems().at(L"%WINDIR%\\PREFETCH"), (ExcludedItem{L"%WINDIR%\\Prefetch", L""}))
+    EXPECT_EQ(m_selection.FilesIncluded, (IncludedItemMap{{L"%SYSDRIVE%", L"%SYSDRIVE%"}}));
+    EXPECT_EQ(m_selection.RegistryIncluded.size(), 2u);
+    ASSERT_EQ(m_selection.FilesExcluded.size(), 3u);
+    EXPECT_EQ(m_selection.FilesExcluded.at(L"%WINDIR%\\TEMP"), (ExcludedItem{L"%WINDIR%\\temp", L"first one wins"}));
+    EXPECT_EQ(m_selection.FilesExcluded.at(L"%WINDIR%\\PREFETCH"), (ExcludedItem{L"%WINDIR%\\Prefetch", L""}))
         << "a missing description reads as empty";
-    EXPECT_EQ(FileExcludedItems().at(L"%SYSDRIVE%\\CAF\u00e9 & CO").Description, L"quotes \"kept\"");
-    EXPECT_EQ(RegistryExcludedItems().at(L"HKEY_LOCAL_MACHINE\\SYSTEM\\RNG").Description, L"seed");
+    EXPECT_EQ(m_selection.FilesExcluded.at(L"%SYSDRIVE%\\CAF\u00e9 & CO").Description, L"quotes \"kept\"");
+    EXPECT_EQ(m_selection.RegistryExcluded.at(L"HKEY_LOCAL_MACHINE\\SYSTEM\\RNG").Description, L"seed");
 
     // Loading again adds nothing and removes nothing.
     LoadAll(doc, Default());
-    EXPECT_EQ(FileExcludedItems().size(), 3u);
+    EXPECT_EQ(m_selection.FilesExcluded.size(), 3u);
 }
 
 TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCameFrom)
@@ -83,10 +74,10 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
     XmlDocument doc;
     std::wstring includeExcludePath = Default();
     LoadAll(doc, Default());
-    FileExcludedItems().emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
+    m_selection.FilesExcluded.emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
 
     // OK on Excluded Items: the updated file, made from the default one.
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
+    RegenerateIncludeExcludeFile(doc, m_selection, 1, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
     EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
     {
         XmlDocument saved;
@@ -103,16 +94,16 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
             << "the included lists stay as they were";
     }
 
-    RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
+    m_selection.RegistryIncluded.emplace(L"HKEY_USERS", L"HKEY_USERS");
     ASSERT_TRUE(doc.Load(Updated()));
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
+    RegenerateIncludeExcludeFile(doc, m_selection, 0, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
     EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
 
     // Set As Default on Excluded Items after that: the default file, though
     // the document came from the updated one.
-    FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
+    m_selection.FilesExcluded.emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
     ASSERT_TRUE(doc.Load(Default()));
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"DefaultIncludeExclude.xml", Paths(), includeExcludePath);
+    RegenerateIncludeExcludeFile(doc, m_selection, 1, L"DefaultIncludeExclude.xml", Paths(), includeExcludePath);
     EXPECT_EQ(includeExcludePath, Paths().DefaultIncludeExcludePath);
     XmlDocument updated;
     ASSERT_TRUE(updated.Load(Updated()));
@@ -132,13 +123,13 @@ TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
     {
         XmlDocument notLoaded;
         std::wstring path = Default();
-        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", Paths(), path);
-        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 7, L"UpdatedIncludeExclude.xml", Paths(), path); // no such mode: nothing
+        RegenerateIncludeExcludeFile(notLoaded, m_selection, 0, L"UpdatedIncludeExclude.xml", Paths(), path);
+        RegenerateIncludeExcludeFile(notLoaded, m_selection, 7, L"UpdatedIncludeExclude.xml", Paths(), path); // no such mode: nothing
 
         WriteFileBytes(m_folder / L"bare.xml", "<Root><FileSystem/></Root>");
         XmlDocument bare;
         ASSERT_TRUE(bare.Load(m_folder / L"bare.xml"));
-        WriteIncludeExcludeEntries(bare, IncludeExcludeLists(), IncludeExcludePath::RegistryExcluded, m_folder / L"bare.xml");
+        WriteIncludeExcludeEntries(bare, m_selection, IncludeExcludePath::RegistryExcluded, m_folder / L"bare.xml");
     }
     EXPECT_EQ(m_log.Messages(),
               (std::vector<std::string>{
@@ -160,9 +151,9 @@ TEST_F(IncludeExcludeFile, EntriesWithoutANameAreSkippedWithALogLine)
         XmlDocument doc;
         LoadAll(doc, Default());
     }
-    EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{L"%PROGRAMFILES%", L"%PROGRAMFILES%"}}));
-    EXPECT_TRUE(FileExcludedItems().empty());
-    EXPECT_TRUE(RegistryIncludedItems().empty());
+    EXPECT_EQ(m_selection.FilesIncluded, (IncludedItemMap{{L"%PROGRAMFILES%", L"%PROGRAMFILES%"}}));
+    EXPECT_TRUE(m_selection.FilesExcluded.empty());
+    EXPECT_TRUE(m_selection.RegistryIncluded.empty());
     const auto messages = m_log.Messages();
     EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
                             [](const std::string& m) { return m.find("has no name; skipped") != std::string::npos; }),
@@ -194,7 +185,7 @@ TEST_F(IncludeExcludeFile, ASelectionOfItsOwnIsReadAndWrittenWithoutTheProcessWi
         ReadIncludeExcludeList(doc, list.listPath, selection);
     EXPECT_EQ(selection.FilesExcluded.size(), 3u);
     EXPECT_EQ(selection.RegistryIncluded.size(), 2u);
-    EXPECT_EQ(IncludeExcludeLists(), IncludeExcludeSelection{}) << "the process-wide lists stay empty";
+    EXPECT_EQ(m_selection, IncludeExcludeSelection{}) << "the fixture's own selection stays empty";
 
     // Written from the selection alone, to the file the given work paths name
     // (not the process's table), the file reads back as the same selection.

@@ -6,7 +6,6 @@
 #include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
-#include "project/IncludeExcludeLists.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/dialogs/AdvanceSheet.h"
 #include "ui/dialogs/AdvanceSheetRules.h"
@@ -88,20 +87,22 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
     EXPECT_EQ(added.Registry,
               Map({{L"HKEY_CURRENT_USER\\Software\\A", L"a"}, {L"HKEY_CURRENT_USER\\Software\\B", L"b"}}));
 
-    FileIncludedItems() = {{L"OLD", L"Old"}};
+    IncludeExcludeSelection selection;
+    selection.FilesIncluded = {{L"OLD", L"Old"}};
     wchar_t windows[MAX_PATH] = {};
     GetWindowsDirectoryW(windows, MAX_PATH);
     const std::wstring inWindows = std::wstring(windows) + L"\\Fonts";
     std::wstring token = inWindows;
     ToTokenPath(token);
     const ScanDetails details = AdvanceSheet::SaveIncluded({inWindows, L"D:\\Data"}, {L"HKEY_LOCAL_MACHINE\\SOFTWARE"},
-                                                           L"C:\\setup.exe", ProductInfo{L"App", L"1.0", L"Acme"});
+                                                           L"C:\\setup.exe", ProductInfo{L"App", L"1.0", L"Acme"},
+                                                           selection);
     EXPECT_EQ(details, (ScanDetails{{L"File", {inWindows, L"D:\\Data"}},
                                     {L"Registry", {L"HKEY_LOCAL_MACHINE\\SOFTWARE"}},
                                     {L"SetupFilePath", {L"C:\\setup.exe"}},
                                     {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}}));
-    EXPECT_EQ(FileIncludedItems(), (IncludedItemMap{{ToUpperAscii(token), token}, {L"D:\\DATA", L"D:\\Data"}}));
-    EXPECT_EQ(RegistryIncludedItems(),
+    EXPECT_EQ(selection.FilesIncluded, (IncludedItemMap{{ToUpperAscii(token), token}, {L"D:\\DATA", L"D:\\Data"}}));
+    EXPECT_EQ(selection.RegistryIncluded,
               (IncludedItemMap{{L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"HKEY_LOCAL_MACHINE\\SOFTWARE"}}));
 }
 
@@ -133,7 +134,7 @@ protected:
             CreateDirectoryW((m_files + L"\\" + name).c_str(), nullptr);
         WriteFileBytes(m_files + L"\\watched\\before.txt", "before");
         WriteIncludeExclude();
-        for (auto* map : {&FileExcludedItems(), &RegistryExcludedItems(), &m_session.AddToExclude.Files,
+        for (auto* map : {&m_session.Selection.FilesExcluded, &m_session.Selection.RegistryExcluded, &m_session.AddToExclude.Files,
                           &m_session.AddToExclude.Registry})
             map->clear();
         m_manager = std::make_unique<CUIManager>(m_session);
@@ -166,8 +167,8 @@ protected:
             L"<ExcludedEntry Name=\"" + m_hive + L"\\Gone\" Description=\"no key\"/>"
             L"</ExcludedItems></RegistrySystem></IncludeExclude>";
         WriteFileBytes(m_environment->Program() + L"\\DefaultIncludeExclude.xml", ToUtf8(xml));
-        FileIncludedItems().clear();
-        RegistryIncludedItems().clear();
+        m_session.Selection.FilesIncluded.clear();
+        m_session.Selection.RegistryIncluded.clear();
     }
 
     std::string File(const wchar_t* name) { return ReadFileBytes(m_environment->Program() + L"\\" + name); }

@@ -8,7 +8,6 @@
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/UIManager.h"
-#include "project/IncludeExcludeLists.h"
 #include "tests/support/RegistryTestHelpers.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/framework/UiServices.h"
@@ -320,8 +319,8 @@ protected:
         xml += L"</IncludedItems><ExcludedItems/></RegistrySystem></IncludeExclude>";
         WriteFileBytes(m_environment->Program() + L"\\DefaultIncludeExclude.xml", ToUtf8(xml));
         // The lists read by an earlier wizard of this process go.
-        FileIncludedItems().clear();
-        RegistryIncludedItems().clear();
+        m_session.Selection.FilesIncluded.clear();
+        m_session.Selection.RegistryIncluded.clear();
     }
 
     WizardDriver& Open()

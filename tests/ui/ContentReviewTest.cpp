@@ -5,7 +5,6 @@
 #include "common/FolderTokens.h"
 #include "common/PathTable.h"
 #include "common/Utf.h"
-#include "engine/ExcludedChangeStores.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/pages/PackageContentReviewPage.h"
@@ -48,8 +47,8 @@ protected:
         m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
         EnsureFolder(WorkingTempFolder()); // where the comparison writes the change documents
-        ExcludedFileChanges().Clear();
-        ExcludedRegistryChanges().Clear();
+        m_session.ExcludedFiles.Clear();
+        m_session.ExcludedRegistry.Clear();
         const std::wstring files = m_environment->Files();
         m_app = files + L"\\App";
         for (const std::wstring& folder : {m_app, m_app + L"\\sub", files + L"\\Other"})
@@ -84,8 +83,8 @@ protected:
         m_wizard.reset();
         m_manager->Coordinator().FileSide().Reset();
         m_manager->Coordinator().RegistrySide().Reset();
-        ExcludedFileChanges().Clear();
-        ExcludedRegistryChanges().Clear();
+        m_session.ExcludedFiles.Clear();
+        m_session.ExcludedRegistry.Clear();
         m_manager->Uninitialize();
         m_manager.reset();
         m_environment.reset();
@@ -169,7 +168,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     ToTokenPath(token);
     ASSERT_EQ(page.PageExclusions().count(ToUpperAscii(token)), 1u);
     EXPECT_EQ(page.PageExclusions().at(ToUpperAscii(token)).Description, L"the application");
-    EXPECT_EQ(ReviewExclusions().ReviewFiles, page.PageExclusions());
+    EXPECT_EQ(m_session.ReviewCopies.ReviewFiles, page.PageExclusions());
 
     // Next writes the document without them.
     w.PressNext();
@@ -189,7 +188,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     EXPECT_EQ(changes.Files(ChangeOrigin::Added), m_files.added);
     EXPECT_EQ(changes.Files(ChangeOrigin::Modified), m_files.modified);
     EXPECT_EQ(changes.Files(ChangeOrigin::Deleted), m_files.deleted);
-    EXPECT_TRUE(ExcludedFileChanges().Empty());
+    EXPECT_TRUE(m_session.ExcludedFiles.Empty());
     EXPECT_TRUE(page.PageExclusions().empty());
     EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.ExcludedTree()), defaults);
     EXPECT_EQ(CProjectTreeCtrl::Internals::InsertedPaths(page.IncludedTree()).size(), 10u);

@@ -2,7 +2,6 @@
 // information page, of the capture pages and of the existing-project road,
 // each of their message boxes drawn as a real message box, the installer
 // warning and the About box; one PNG each in the folder given as the argument.
-#include "engine/ExcludedChangeStores.h"
 #include "common/ComScope.h"
 #include "common/PathTable.h"
 #include "common/Utf.h"
@@ -10,7 +9,6 @@
 #include "project/ProjectReaders.h"
 #include "project/ProjectWriters.h"
 #include "project/Base64.h"
-#include "project/IncludeExcludeLists.h"
 #include "tests/ui/WizardHarness.h"
 #include "ui/dialogs/AboutDlg.h"
 #include "ui/dialogs/AdvanceSheet.h"
@@ -163,7 +161,7 @@ void TypeProduct(WizardDriver& w, const wchar_t* name, const wchar_t* version, c
 }
 
 // The included lists of the include/exclude file beside the program.
-void WriteIncludedLists(const WizardEnvironment& environment, const std::vector<std::wstring>& folders,
+void WriteIncludedLists(const WizardEnvironment& environment, Session& session, const std::vector<std::wstring>& folders,
                         const std::vector<std::wstring>& keys)
 {
     std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?><IncludeExclude><FileSystem><IncludedItems>";
@@ -174,8 +172,8 @@ void WriteIncludedLists(const WizardEnvironment& environment, const std::vector<
         xml += L"<IncludedEntry Name=\"" + key + L"\"/>";
     xml += L"</IncludedItems><ExcludedItems/></RegistrySystem></IncludeExclude>";
     WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", ToUtf8(xml));
-    FileIncludedItems().clear();
-    RegistryIncludedItems().clear();
+    session.Selection.FilesIncluded.clear();
+    session.Selection.RegistryIncluded.clear();
 }
 
 // Presses Next and pictures the message box it brings up.
@@ -282,7 +280,7 @@ void CaptureAdvancedSheet(const WizardEnvironment& environment, Session& session
         "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Cryptography\" "
         "Description=\"Machine keys and random seeds\"/></ExcludedItems></RegistrySystem></IncludeExclude>";
     WriteFileBytes(environment.Program() + L"\\DefaultIncludeExclude.xml", xml);
-    for (auto* map : {&FileIncludedItems(), &RegistryIncludedItems()})
+    for (auto* map : {&session.Selection.FilesIncluded, &session.Selection.RegistryIncluded})
         map->clear();
     manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
     {
@@ -359,8 +357,8 @@ void CaptureReviewPages(WizardEnvironment& environment, Session& session, CUIMan
     }
     manager.Coordinator().FileSide().Reset();
     manager.Coordinator().RegistrySide().Reset();
-    ExcludedFileChanges().Clear();
-    ExcludedRegistryChanges().Clear();
+    session.ExcludedFiles.Clear();
+    session.ExcludedRegistry.Clear();
 }
 
 // The existing-project road on a project of app.exe (left by
@@ -517,7 +515,7 @@ int wmain(int argc, wchar_t** argv)
         {
             const wchar_t* windir = _wgetenv(L"windir");
             const wchar_t* programFiles = _wgetenv(L"ProgramFiles");
-            WriteIncludedLists(environment,
+            WriteIncludedLists(environment, session,
                                {windir ? windir : L"C:\\windows", programFiles ? programFiles : L"C:\\Program Files"},
                                {L"HKEY_LOCAL_MACHINE\\SOFTWARE", L"HKEY_CURRENT_CONFIG"});
             manager->SetSetupFilePath(environment.Files() + L"\\Setup.exe");
@@ -565,7 +563,7 @@ int wmain(int argc, wchar_t** argv)
             SetShellLaunchFunction(nullptr);
         }
         {
-            WriteIncludedLists(environment, {}, {});
+            WriteIncludedLists(environment, session, {}, {});
             WizardDriver w(session, *manager);
             SetWindowPos(w.Window(), HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
             w.Sheet().SetActivePage(PagePosition::PreInstallationSnapshot);

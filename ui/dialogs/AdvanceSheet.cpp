@@ -1,6 +1,5 @@
 #include "ui/dialogs/AdvanceSheet.h"
 
-#include "project/IncludeExcludeLists.h"
 #include "common/FolderTokens.h"
 #include "common/PathTable.h"
 #include "common/Utf.h"
@@ -58,8 +57,9 @@ std::wstring ExcludedListFile()
 
 // ---- CAdvanceInclude ------------------------------------------------------------------
 
-CAdvanceInclude::CAdvanceInclude(CParentSheet& sheet, CUIManager& manager)
-    : CPropertyPage(IDD_ADVANCE_INCLUDE, L"Included Items"), m_sheet(sheet), m_manager(manager)
+CAdvanceInclude::CAdvanceInclude(CParentSheet& sheet, Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_ADVANCE_INCLUDE, L"Included Items"), m_sheet(sheet), m_session(session),
+      m_manager(manager)
 {
 }
 
@@ -142,11 +142,12 @@ void CAdvanceInclude::OnOK()
 
 void CAdvanceInclude::Save(const std::wstring& targetName)
 {
+    m_session.WindowThread.AssertCurrent(L"the included lists");
     CUIManager* manager = &m_manager;
     const ScanDetails details =
         AdvanceSheet::SaveIncluded(AdvanceSheet::WithHidden(TickedPaths(m_folders), m_hiddenFolders),
                                    AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys),
-                                   manager->GetSetupFilePath(), manager->GetProductInfo());
+                                   manager->GetSetupFilePath(), manager->GetProductInfo(), m_session.Selection);
     manager->SetScanDetails(details);
     manager->WriteScanDetails();
     manager->IncludeExclude().Save(0, targetName);
@@ -163,7 +164,7 @@ HBRUSH CAdvanceInclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 
 CAdvanceExclude::CAdvanceExclude(CParentSheet& sheet, Session& session, CUIManager& manager)
     : CPropertyPage(IDD_ADVANCE_EXCLUDE, L"Excluded Items"), m_sheet(sheet), m_added(session.AddToExclude),
-      m_manager(manager)
+      m_session(session), m_manager(manager)
 {
 }
 
@@ -190,8 +191,8 @@ BOOL CAdvanceExclude::OnInitDialog()
     Worker().Start([this, manager, file] {
         manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
         manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
-        CIncludeExcludeFiles::CopyExcludedItems(IncludeExcludePath::FilesExcluded, m_loadedFiles);
-        CIncludeExcludeFiles::CopyExcludedItems(IncludeExcludePath::RegistryExcluded, m_loadedKeys);
+        manager->IncludeExclude().CopyExcludedItems(IncludeExcludePath::FilesExcluded, m_loadedFiles);
+        manager->IncludeExclude().CopyExcludedItems(IncludeExcludePath::RegistryExcluded, m_loadedKeys);
         return 1;
     });
     SetTimer(Window(), IDT_ADVANCE_LOADER, LoaderPollMs, nullptr);
@@ -340,8 +341,9 @@ std::vector<std::wstring> CAdvanceExclude::Save(const std::wstring& targetName)
         AdvanceSheet::ExclusionsToSave(folders, m_loadedFiles, m_added.Files, m_hiddenFiles);
     AdvanceSheet::ExclusionSave keys = AdvanceSheet::ExclusionsToSave(
         TickedPaths(m_registry), m_loadedKeys, m_added.Registry, m_hiddenKeys);
-    FileExcludedItems() = std::move(files.saved);
-    RegistryExcludedItems() = std::move(keys.saved);
+    m_session.WindowThread.AssertCurrent(L"the excluded lists");
+    m_session.Selection.FilesExcluded = std::move(files.saved);
+    m_session.Selection.RegistryExcluded = std::move(keys.saved);
     m_manager.IncludeExclude().Save(1, targetName);
     std::vector<std::wstring> notSaved = std::move(files.withoutDescription);
     notSaved.insert(notSaved.end(), keys.withoutDescription.begin(), keys.withoutDescription.end());
@@ -358,7 +360,7 @@ HBRUSH CAdvanceExclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 // ---- CParentSheet ---------------------------------------------------------------------
 
 CParentSheet::CParentSheet(Session& session, CUIManager& manager)
-    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, manager),
+    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, session, manager),
       m_exclude(*this, session, manager)
 {
     AddPage(m_include);

@@ -1,6 +1,5 @@
 #include "ui/dialogs/AdvanceSheetRules.h"
 
-#include "project/IncludeExcludeLists.h"
 #include "common/FolderTokens.h"
 #include "common/Utf.h"
 #include "ui/controls/SelectionTree.h"
@@ -90,11 +89,12 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
 }
 
 ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::vector<std::wstring>& keys,
-                         const std::wstring& setupFilePath, const ProductInfo& product)
+                         const std::wstring& setupFilePath, const ProductInfo& product,
+                         IncludeExcludeSelection& selection)
 {
     ScanDetails details;
     std::vector<std::wstring>& files = details[L"File"];
-    IncludedItemMap& includedFiles = FileIncludedItems();
+    IncludedItemMap& includedFiles = selection.FilesIncluded;
     includedFiles.clear();
     for (const std::wstring& folder : folders) {
         std::wstring token = folder;
@@ -103,7 +103,7 @@ ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::ve
         files.push_back(folder);
     }
     std::vector<std::wstring>& registry = details[L"Registry"];
-    IncludedItemMap& includedKeys = RegistryIncludedItems();
+    IncludedItemMap& includedKeys = selection.RegistryIncluded;
     includedKeys.clear();
     for (const std::wstring& key : keys) {
         includedKeys[ToUpperAscii(key)] = key;

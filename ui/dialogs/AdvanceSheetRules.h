@@ -43,11 +43,12 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
                                const ExcludedItemMap& addToExclude, const ExcludedItemMap& hidden);
 
 // An inclusion save: the ticked folders (real paths without the final "\")
-// and keys become the included maps (folders in token form) and the "File"
+// and keys become the included maps of `selection` (folders in token form) and the "File"
 // and "Registry" lists of the returned scan details, completed with the setup
 // program and the product information.
 ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::vector<std::wstring>& keys,
-                         const std::wstring& setupFilePath, const ProductInfo& product);
+                         const std::wstring& setupFilePath, const ProductInfo& product,
+                         IncludeExcludeSelection& selection);
 
 // The ticked paths followed by the hidden ones (loaded, but not in the tree)
 // that are not among them, compared without regard to case.

@@ -1,6 +1,5 @@
 #include "ui/pages/PackageContentReviewPage.h"
 
-#include "engine/ExcludedChangeStores.h"
 #include "common/FolderTokens.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
@@ -34,19 +33,19 @@ ChangeMaps<RegistryChangeEntry> RegistryMaps(CUIManager& manager)
 
 } // namespace
 
-CContentReviewPage::CContentReviewPage(UINT pageId, bool registry, CUIManager& manager)
+CContentReviewPage::CContentReviewPage(UINT pageId, bool registry, Session& session, CUIManager& manager)
     : CPropertyPage(pageId, L"Corvane Repackager 1.0: Package Content Review"), m_registry(registry),
-      m_manager(manager)
+      m_session(session), m_manager(manager)
 {
 }
 
-CContentReviewFileDlg::CContentReviewFileDlg(CUIManager& manager)
-    : CContentReviewPage(IDD_REVIEW_FILES, false, manager)
+CContentReviewFileDlg::CContentReviewFileDlg(Session& session, CUIManager& manager)
+    : CContentReviewPage(IDD_REVIEW_FILES, false, session, manager)
 {
 }
 
-CContentReviewRegistryDlg::CContentReviewRegistryDlg(CUIManager& manager)
-    : CContentReviewPage(IDD_REVIEW_REGISTRY, true, manager)
+CContentReviewRegistryDlg::CContentReviewRegistryDlg(Session& session, CUIManager& manager)
+    : CContentReviewPage(IDD_REVIEW_REGISTRY, true, session, manager)
 {
 }
 
@@ -74,9 +73,9 @@ BOOL CContentReviewPage::OnInitDialog()
 
     // Earlier exclusions stay in force.
     if (m_registry)
-        ExcludedRegistryChanges().Reapply(RegistryMaps(m_manager));
+        m_session.ExcludedRegistry.Reapply(RegistryMaps(m_manager));
     else
-        ExcludedFileChanges().Reapply(FileMaps(m_manager));
+        m_session.ExcludedFiles.Reapply(FileMaps(m_manager));
 
     m_included.Attach(Item(IDC_INCLUDED_TREE));
     m_excluded.Attach(Item(excludedTree));
@@ -97,10 +96,10 @@ void CContentReviewPage::RefillTrees()
         m_included.ShowFileSystem(&changes.Files(added), &changes.Files(modified), &changes.Files(deleted), false);
     m_excluded.ShowExclusions(m_defaults);
     if (m_registry) {
-        for (const auto& [key, entries] : ExcludedRegistryChanges().EntriesByKey())
+        for (const auto& [key, entries] : m_session.ExcludedRegistry.EntriesByKey())
             m_excluded.AddPath(key, CProjectTreeCtrl::ItemKind::Key);
     } else {
-        for (const auto& change : ExcludedFileChanges().Changes()) {
+        for (const auto& change : m_session.ExcludedFiles.Changes()) {
             if (change.WholeKey)
                 m_excluded.AddPath(change.Key, CProjectTreeCtrl::ItemKind::Folder);
             for (const std::wstring& file : change.Entries)
@@ -113,20 +112,21 @@ void CContentReviewPage::RefillTrees()
 
 void CContentReviewPage::PublishExclusions() const
 {
-    ReviewExclusionCopies& copies = ReviewExclusions();
+    ReviewExclusionCopies& copies = m_session.ReviewCopies;
     (m_registry ? copies.DefaultRegistry : copies.DefaultFiles) = m_defaults;
     (m_registry ? copies.ReviewRegistry : copies.ReviewFiles) = m_pageExclusions;
 }
 
 bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, const std::wstring& description)
 {
+    m_session.WindowThread.AssertCurrent(L"the excluded changes");
     if (m_registry)
-        return !ExcludedRegistryChanges().ExcludeKey(RegistryMaps(m_manager), item.Path, description).empty();
+        return !m_session.ExcludedRegistry.ExcludeKey(RegistryMaps(m_manager), item.Path, description).empty();
     const auto maps = FileMaps(m_manager);
     if (item.Kind != CProjectTreeCtrl::ItemKind::File)
-        return !ExcludedFileChanges().ExcludeKey(maps, item.Path, description).empty();
+        return !m_session.ExcludedFiles.ExcludeKey(maps, item.Path, description).empty();
     const std::wstring folder = ParentKey(item.Path);
-    if (!ExcludedFileChanges().ExcludeEntry(maps, folder, item.Path, description))
+    if (!m_session.ExcludedFiles.ExcludeEntry(maps, folder, item.Path, description))
         return false;
     // A folder left without files has nothing to write (the writer drops it too).
     for (DirectoryChangeMap& map : maps.Maps) {
@@ -139,12 +139,13 @@ bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, 
 
 bool CContentReviewPage::IncludeItem(const CProjectTreeCtrl::CheckedItem& item)
 {
+    m_session.WindowThread.AssertCurrent(L"the excluded changes");
     if (m_registry)
-        return !ExcludedRegistryChanges().RestoreKey(RegistryMaps(m_manager), item.Path).empty();
+        return !m_session.ExcludedRegistry.RestoreKey(RegistryMaps(m_manager), item.Path).empty();
     const auto maps = FileMaps(m_manager);
     if (item.Kind == CProjectTreeCtrl::ItemKind::File)
-        return ExcludedFileChanges().RestoreEntry(maps, ParentKey(item.Path), item.Path);
-    return !ExcludedFileChanges().RestoreKey(maps, item.Path).empty();
+        return m_session.ExcludedFiles.RestoreEntry(maps, ParentKey(item.Path), item.Path);
+    return !m_session.ExcludedFiles.RestoreKey(maps, item.Path).empty();
 }
 
 void CContentReviewPage::ExcludeChecked()

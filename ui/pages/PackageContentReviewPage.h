@@ -3,7 +3,7 @@
 // registry changes (144) of the comparison, in an "included" tree beside an
 // "excluded" tree that starts with the default exclusions of the
 // include/exclude file. ">>" takes the ticked changes out of the change maps
-// into the process-wide store of excluded changes (with the description the
+// into the session's store of excluded changes (with the description the
 // user typed), "<<" puts them back into the map each came from, and Next
 // writes the page's change document again after a change.
 //
@@ -37,7 +37,7 @@ public:
     static const wchar_t* const DescriptionText;
 
 protected:
-    CContentReviewPage(UINT pageId, bool registry, CUIManager& manager);
+    CContentReviewPage(UINT pageId, bool registry, Session& session, CUIManager& manager);
 
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
@@ -55,6 +55,7 @@ private:
 
     bool m_registry;
     std::wstring m_description;
+    Session& m_session;
     CUIManager& m_manager;
     CProjectTreeCtrl m_included;
     CProjectTreeCtrl m_excluded;
@@ -66,11 +67,11 @@ private:
 class CContentReviewFileDlg : public CContentReviewPage
 {
 public:
-    explicit CContentReviewFileDlg(CUIManager& manager);
+    CContentReviewFileDlg(Session& session, CUIManager& manager);
 };
 
 class CContentReviewRegistryDlg : public CContentReviewPage
 {
 public:
-    explicit CContentReviewRegistryDlg(CUIManager& manager);
+    CContentReviewRegistryDlg(Session& session, CUIManager& manager);
 };
