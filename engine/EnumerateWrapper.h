@@ -31,21 +31,22 @@ struct CaptureExclusions
 class CEnumerateWrapper
 {
 public:
-    // The comparison adds the shortcuts the setup made to `shortcuts`; the
-    // project file gets `shortcuts` and `icons`. Both outlive the wrapper.
+    // The comparison files its changes into `changes` and adds the shortcuts
+    // the setup made to `shortcuts`; the project file gets `shortcuts` and
+    // `icons`. All three outlive the wrapper.
     // Both sides report into `progress`, which outlives the wrapper too.
     // `paths` and `tokens` outlive it as well; they are read when used, not
     // copied, since the entry point may fill them after the wrapper exists.
-    CEnumerateWrapper(ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress, const WorkPaths& paths,
-                      const FolderTokenValues& tokens, const CaptureExclusions& exclusions)
-        : m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_paths(paths), m_tokens(tokens),
-          m_exclusions(exclusions),
+    CEnumerateWrapper(ChangeSet& changes, ShortcutList& shortcuts, const IconMap& icons, CProgressState& progress,
+                      const WorkPaths& paths, const FolderTokenValues& tokens, const CaptureExclusions& exclusions)
+        : m_changes(changes), m_shortcuts(shortcuts), m_icons(icons), m_progress(progress), m_paths(paths),
+          m_tokens(tokens), m_exclusions(exclusions),
           m_files(progress, m_changes, paths, tokens), m_registry(progress, m_changes, paths)
     {
     }
-    // A wrapper of its own: the lists and the progress state are its own.
+    // A wrapper of its own: the changes, the lists and the progress state are its own.
     CEnumerateWrapper(const WorkPaths& paths, const FolderTokenValues& tokens, const CaptureExclusions& exclusions)
-        : m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_paths(paths), m_tokens(tokens),
+        : m_changes(m_ownChanges), m_shortcuts(m_ownShortcuts), m_icons(m_ownIcons), m_progress(m_ownProgress), m_paths(paths), m_tokens(tokens),
           m_exclusions(exclusions),
           m_files(m_ownProgress, m_changes, paths, tokens),
           m_registry(m_ownProgress, m_changes, paths)
@@ -133,9 +134,11 @@ private:
     void ApplyExclusions();
     void WriteError(const std::wstring& message);
 
+    ChangeSet m_ownChanges;
     ShortcutList m_ownShortcuts;
     IconMap m_ownIcons;
     CProgressState m_ownProgress;
+    ChangeSet& m_changes;
     ShortcutList& m_shortcuts;
     const IconMap& m_icons;
     CProgressState& m_progress;
@@ -143,7 +146,6 @@ private:
     const FolderTokenValues& m_tokens;
     CaptureExclusions m_exclusions;
     bool m_projectLoaded = false;
-    ChangeSet m_changes;
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
     XmlDocument m_project;

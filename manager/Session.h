@@ -28,6 +28,11 @@ struct Session
     // The thread that made the session: the window thread of the run.
     CWindowThread WindowThread;
 
+    // The changes of the capture: filled by the comparison's worker while the
+    // pages wait for it, then trimmed on the review pages (window thread), and
+    // read by the project file writer.
+    ChangeSet Changes;
+
     // The shortcuts the user chose for the package (the comparison's worker
     // adds those the setup made while the pages wait for it) and the icons
     // extracted for them; the project file writer takes both.

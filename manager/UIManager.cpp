@@ -21,8 +21,8 @@ std::wstring PlainNameFromProduct(const std::wstring& name)
 
 CUIManager::CUIManager(Session& session)
     : m_session(session), m_builder(session.Progress),
-      m_coordinator(session.SelectedShortcuts, session.ExtractedIcons, session.Progress, session.Paths, session.Tokens,
-                    {session.Selection, session.ExcludedFiles, session.ExcludedRegistry}),
+      m_coordinator(session.Changes, session.SelectedShortcuts, session.ExtractedIcons, session.Progress,
+                    session.Paths, session.Tokens, {session.Selection, session.ExcludedFiles, session.ExcludedRegistry}),
       m_includeExclude(session.Selection, session.Paths)
 {
 }

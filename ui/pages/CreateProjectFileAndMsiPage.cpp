@@ -164,7 +164,7 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
         return false;
     }
     // The builder drops a shortcut whose target the package lacks: say so now.
-    const ChangeSet& changes = Manager().Coordinator().Changes();
+    const ChangeSet& changes = m_session.Changes;
     if (const ShortcutEntry* orphan = ShortcutWithoutTarget(
             m_shortcuts.Entries(), {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)})) {
         ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +

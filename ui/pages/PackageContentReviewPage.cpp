@@ -21,15 +21,6 @@ std::wstring TokenPath(std::wstring path)
     return path;
 }
 
-ChangeMaps<std::wstring> FileMaps(CUIManager& manager)
-{
-    return FileChangeMaps(manager.Coordinator().Changes());
-}
-
-ChangeMaps<RegistryChangeEntry> RegistryMaps(CUIManager& manager)
-{
-    return RegistryChangeMaps(manager.Coordinator().Changes());
-}
 
 } // namespace
 
@@ -73,9 +64,9 @@ BOOL CContentReviewPage::OnInitDialog()
 
     // Earlier exclusions stay in force.
     if (m_registry)
-        m_session.ExcludedRegistry.Reapply(RegistryMaps(m_manager));
+        m_session.ExcludedRegistry.Reapply(RegistryChangeMaps(m_session.Changes));
     else
-        m_session.ExcludedFiles.Reapply(FileMaps(m_manager));
+        m_session.ExcludedFiles.Reapply(FileChangeMaps(m_session.Changes));
 
     m_included.Attach(Item(IDC_INCLUDED_TREE));
     m_excluded.Attach(Item(excludedTree));
@@ -86,7 +77,7 @@ BOOL CContentReviewPage::OnInitDialog()
 
 void CContentReviewPage::RefillTrees()
 {
-    ChangeSet& changes = m_manager.Coordinator().Changes();
+    ChangeSet& changes = m_session.Changes;
     constexpr ChangeOrigin added = ChangeOrigin::Added, modified = ChangeOrigin::Modified,
                            deleted = ChangeOrigin::Deleted;
     if (m_registry)
@@ -121,8 +112,9 @@ bool CContentReviewPage::ExcludeItem(const CProjectTreeCtrl::CheckedItem& item, 
 {
     m_session.WindowThread.AssertCurrent(L"the excluded changes");
     if (m_registry)
-        return !m_session.ExcludedRegistry.ExcludeKey(RegistryMaps(m_manager), item.Path, description).empty();
-    const auto maps = FileMaps(m_manager);
+        return !m_session.ExcludedRegistry.ExcludeKey(RegistryChangeMaps(m_session.Changes), item.Path, description)
+                    .empty();
+    const auto maps = FileChangeMaps(m_session.Changes);
     if (item.Kind != CProjectTreeCtrl::ItemKind::File)
         return !m_session.ExcludedFiles.ExcludeKey(maps, item.Path, description).empty();
     const std::wstring folder = ParentKey(item.Path);
@@ -141,8 +133,8 @@ bool CContentReviewPage::IncludeItem(const CProjectTreeCtrl::CheckedItem& item)
 {
     m_session.WindowThread.AssertCurrent(L"the excluded changes");
     if (m_registry)
-        return !m_session.ExcludedRegistry.RestoreKey(RegistryMaps(m_manager), item.Path).empty();
-    const auto maps = FileMaps(m_manager);
+        return !m_session.ExcludedRegistry.RestoreKey(RegistryChangeMaps(m_session.Changes), item.Path).empty();
+    const auto maps = FileChangeMaps(m_session.Changes);
     if (item.Kind == CProjectTreeCtrl::ItemKind::File)
         return m_session.ExcludedFiles.RestoreEntry(maps, ParentKey(item.Path), item.Path);
     return !m_session.ExcludedFiles.RestoreKey(maps, item.Path).empty();
