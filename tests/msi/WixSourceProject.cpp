@@ -1,7 +1,7 @@
 // Writes the project of the WiX source check: the builder scene (files in
 // nested folders, registry values of every type, INI entries, shortcuts with
-// an icon) with a service that runs the scene's program and a new variable
-// of the user's environment.
+// an icon) with a service that runs the scene's program and a variable
+// of the user's environment extended at its end.
 //   wix_source_project <output folder> <folder below Program Files> <key name>
 // Leaves the payload and the registry values in place; prints the project path.
 #include "common/ComScope.h"
@@ -37,7 +37,8 @@ int wmain(int argc, wchar_t** argv)
     added[environmentKey] = {{environmentKey, L"\"CORVANE_WXS\"", L"REG_SZ", L""}};
     const ServiceRecord service{serviceKey, L"CorvaneWxsService", L"Corvane WiX check", L"Checks the WiX source",
                                 0x10, 3, 1, L"", {L"RpcSs"}, {}, L"", scene.Token(L"\\App\\app.exe"), L"-service"};
-    const EnvironmentRecord variable{environmentKey, L"CORVANE_WXS", false, EnvironmentAction::Create, L"on"};
+    const EnvironmentRecord variable{environmentKey, L"CORVANE_WXS", false, EnvironmentAction::Extend, L"", {},
+                                     {L"on"}};
     XmlDocument doc;
     if (!doc.Load(project) || !WriteRegistryList(doc, ChangeOrigin::Added, added, project) ||
         !WriteServiceList(doc, {service}, project) || !WriteEnvironmentList(doc, {variable}, project)) {
