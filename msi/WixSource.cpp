@@ -209,7 +209,11 @@ void AddFeatures(const PackageTables& tables, WixElement& product)
     for (const PackageRow& row : tables.Rows(L"Feature")) {
         WixElement& feature = product.Add({L"Feature"});
         feature.Set(L"Id", row[0]).Set(L"Title", row[1]).Set(L"Description", row[2]);
-        feature.Set(L"Display", row[3] == L"0" ? L"hidden" : row[3]).Set(L"Level", row[4]);
+        // Odd display numbers show the feature expanded, even ones collapsed;
+        // WiX numbers them again in this order.
+        const unsigned long display = std::wcstoul(row[3].c_str(), nullptr, 10);
+        feature.Set(L"Display", display == 0 ? L"hidden" : display % 2 ? L"expand" : L"collapse");
+        feature.Set(L"Level", row[4]);
         for (const PackageRow* member : Indexed(byFeature, row[0]))
             if (components.contains((*member)[1]))
                 feature.Add({L"ComponentRef"}).Set(L"Id", (*member)[1]);
