@@ -23,8 +23,19 @@ namespace {
 
 // ---- Build from a project file -------------------------------------------------
 
-int RunBuildMode(Session& session, const std::vector<std::wstring>& arguments, const ReportLine& report)
+int RunBuildMode(Session& session, std::vector<std::wstring> arguments, const ReportLine& report)
 {
+    // -Wxs may stand anywhere after the project file.
+    const auto wxsOption = std::find_if(arguments.begin() + 1, arguments.end(),
+                                        [](const std::wstring& argument) { return Lower(argument) == L"-wxs"; });
+    const bool wxs = wxsOption != arguments.end();
+    if (wxs)
+        arguments.erase(wxsOption);
+    if (arguments.size() < 2) {
+        LogError(FromUtf8(BuildUsageLine));
+        report(BuildUsage);
+        return ExitWrongArguments;
+    }
     const std::wstring projectFile = arguments[0];
     std::wstring outputFolder = Lower(arguments[1]);
     const bool fileOption = arguments.size() == 3 && Lower(arguments[2]).starts_with(L"-file=");
@@ -84,7 +95,10 @@ int RunBuildMode(Session& session, const std::vector<std::wstring>& arguments, c
                L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
     }
-    return ReportBuilt(manager, L"Package built: " + manager.Builder().PackagePath(), report);
+    const int code = ReportBuilt(manager, L"Package built: " + manager.Builder().PackagePath(), report);
+    if (wxs)
+        ReportWixSource(manager, report);
+    return code;
 }
 
 // ---- Unattended capture ----------------------------------------------------------
@@ -351,7 +365,10 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
         return ExitFailure;
     }
-    return ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);
+    const int code = ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);
+    if (options.wxs)
+        ReportWixSource(manager, report);
+    return code;
 }
 
 int RunCapture(Session& session, CaptureOptions options, const ReportLine& report)
@@ -510,6 +527,11 @@ bool ParseCaptureOptions(const std::vector<std::wstring>& arguments, CaptureOpti
     for (std::size_t i = next; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
         const std::wstring lower = Lower(argument);
+        // Only the commands that build a package write its WiX source.
+        if (lower == L"-wxs" && options.command != L"-snapshot") {
+            options.wxs = true;
+            continue;
+        }
         bool matched = false;
         for (const Option& option : known) {
             const std::wstring name = option.name;
@@ -567,10 +589,10 @@ int RunCommandLine(Session& session, const std::vector<std::wstring>& arguments,
             report(error);
             report(L"Usage: CorvaneRepackager.exe -capture \"<setup program>\" -Path=<output folder> [-File=<MSI name>] "
                    L"[-Args=\"<setup arguments>\"] [-Name=<name>] [-Version=<version>] [-Company=<company>] "
-                   L"[-Timeout=<minutes>]");
+                   L"[-Timeout=<minutes>] [-Wxs]");
             report(L"       CorvaneRepackager.exe -snapshot -Path=<output folder> [-Setup=\"<setup program>\"] "
                    L"[-Name=...] [-Version=...] [-Company=...]");
-            report(L"       CorvaneRepackager.exe -resume -Path=<output folder> [-File=<MSI name>]");
+            report(L"       CorvaneRepackager.exe -resume -Path=<output folder> [-File=<MSI name>] [-Wxs]");
             return ExitWrongArguments;
         }
         if (options.command == L"-capture")

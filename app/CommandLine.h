@@ -14,7 +14,7 @@ inline constexpr const char* BuildUsageLine =
 
 // The usage line of the build mode on the console.
 inline constexpr const wchar_t* BuildUsage =
-    L"Usage: CorvaneRepackager.exe <project file> -Path=<output folder> [-File=<MSI name>]";
+    L"Usage: CorvaneRepackager.exe <project file> -Path=<output folder> [-File=<MSI name>] [-Wxs]";
 
 // True when the first argument names one of the unattended capture commands.
 bool IsCaptureCommand(const std::wstring& firstArgument);
@@ -37,6 +37,7 @@ struct CaptureOptions
     std::wstring company;  // -Company=
     std::wstring timeout;  // -Timeout= as given (-capture only)
     unsigned timeoutMinutes = 0; // -Timeout= read; 0: no limit
+    bool wxs = false;            // -Wxs (-capture and -resume): the package's WiX source beside it
 };
 
 // Parses the capture commands. Returns false with `error` set for wrong

@@ -4,6 +4,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
+#include "msi/WixSource.h"
 
 #include <windows.h>
 
@@ -224,6 +225,17 @@ int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const Repo
         return ExitSuccess;
     report(L"Left out: " + leftOut + L" (see the error log).");
     return ExitIncomplete;
+}
+
+void ReportWixSource(CUIManager& manager, const ReportLine& report)
+{
+    const std::wstring package = manager.Builder().PackagePath();
+    const std::wstring source = WixSourcePath(package);
+    if (const Result written = WriteWixSource(package, manager.Builder().Sources(), source); !written) {
+        report(L"The WiX source could not be written (the package is good): " + written.Text());
+        return;
+    }
+    report(L"WiX source: " + source);
 }
 
 } // namespace commandline

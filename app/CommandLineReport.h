@@ -58,4 +58,8 @@ void ReportBuildNotes(CUIManager& manager, const ReportLine& report);
 // the project went into the package, 3 when something was left out.
 int ReportBuilt(CUIManager& manager, const std::wstring& packageLine, const ReportLine& report);
 
+// Writes the WiX source of the package just built beside it and prints its
+// path; a failure is logged and said, and leaves the build as it was.
+void ReportWixSource(CUIManager& manager, const ReportLine& report);
+
 } // namespace commandline

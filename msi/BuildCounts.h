@@ -3,6 +3,7 @@
 // the results the caller reads after the build (notes, left-out files, the
 // cabinets, the codes and the failure).
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,14 @@ struct MsiBuildCounts
     std::size_t ComputerNameValues = 0; // values naming the capturing computer, packaged as they are
 };
 
+// Where a build read what its package holds, for the WiX source: File key to
+// the captured file's path, Icon name to the icon file's path.
+struct PackageSources
+{
+    std::map<std::wstring, std::wstring> files;
+    std::map<std::wstring, std::wstring> icons;
+};
+
 // Everything a build leaves for its caller; kept after the build ends.
 struct MsiBuildResults
 {
@@ -45,6 +54,7 @@ struct MsiBuildResults
     std::vector<std::wstring> cabinetNames;
     std::wstring upgradeCode;
     std::wstring productVersion;
+    PackageSources sources;
     // The first failure's log line; empty after a build that succeeded.
     std::string failure;
 };

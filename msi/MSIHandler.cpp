@@ -100,6 +100,7 @@ int CMSIHandler::BuildMSI()
     m_results.counts = {};
     m_results.leftOut.clear();
     m_results.failure.clear();
+    m_results.sources = {};
     CPackageBuild build(*m_transaction, *m_project, m_model, m_productInfo, m_results,
                         {m_cabinetMaker, m_place, m_progressReport, m_progress});
     return build.Run() ? 1 : 0;

@@ -74,6 +74,8 @@ public:
     // The UpgradeCode and ProductVersion of the last build.
     const std::wstring& UpgradeCode() const noexcept { return m_results.upgradeCode; }
     const std::wstring& ProductVersion() const noexcept { return m_results.productVersion; }
+    // Where the last build read each packed file and icon (the WiX source's Source attributes).
+    const PackageSources& Sources() const noexcept { return m_results.sources; }
     // The package's final path, known after Initialize.
     const std::wstring& PackagePath() const noexcept { return m_packagePath; }
 

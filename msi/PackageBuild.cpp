@@ -63,6 +63,9 @@ void CPackageBuild::Collect()
         (void)m_build.FitsCodePage(*text);
     CollectFiles(m_build, project.Changes.Files(ChangeOrigin::Added));
     CollectFiles(m_build, project.Changes.Files(ChangeOrigin::Modified), true);
+    // Where each file lies on this machine, before any is staged for the cabinet maker.
+    for (const PackedFile& file : m_build.files)
+        m_build.results.sources.files.emplace(file.key, file.realPath);
     StageRedirectedFiles(m_build);
     m_settings.Take();
 }

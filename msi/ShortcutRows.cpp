@@ -38,6 +38,7 @@ std::wstring CShortcutRows::IconRow(const std::wstring& path)
     m_iconNumbers.emplace(UpperKey(path), number);
     const std::wstring key = L"Icon" + std::to_wstring(number);
     (void)m_build.Table(TableId::Icon).InsertWithStream({key}, path, IconStreamFailure);
+    m_build.results.sources.icons.emplace(key, path);
     return key;
 }
 

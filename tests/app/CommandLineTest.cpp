@@ -29,6 +29,9 @@ TEST(CaptureOptions, CommandsAndNamesAreMatchedWithoutCaseAndValuesKeepTheirs)
     EXPECT_EQ(o.setup, L"C:\\s.exe");
     ASSERT_TRUE(ParseCaptureOptions({L"-resume", L"-Path=C:\\o"}, o, error));
     EXPECT_EQ(o.command, L"-resume");
+    EXPECT_FALSE(o.wxs);
+    ASSERT_TRUE(ParseCaptureOptions({L"-resume", L"-Wxs", L"-Path=C:\\o"}, o, error));
+    EXPECT_TRUE(o.wxs);
 }
 
 TEST(CaptureOptions, WrongArgumentsAreRefusedWithAReason)
@@ -44,6 +47,7 @@ TEST(CaptureOptions, WrongArgumentsAreRefusedWithAReason)
     EXPECT_FALSE(ParseCaptureOptions({L"-capture", L"C:\\Setups\\app.MSI", L"-Path=C:\\o"}, o, error))
         << "Windows Installer setups cannot be repackaged";
     EXPECT_FALSE(ParseCaptureOptions({L"-build"}, o, error));
+    EXPECT_FALSE(ParseCaptureOptions({L"-snapshot", L"-Path=C:\\o", L"-wxs"}, o, error)) << "-snapshot builds nothing";
 }
 
 namespace {
@@ -360,4 +364,38 @@ TEST_F(CommandLineRun, APackageWithItemsLeftOutSaysSoAndEndsWithCodeThree)
     EXPECT_EQ(Run({project, L"-Path=" + (m_root / L"out")}), ExitIncomplete);
     EXPECT_TRUE(Reported(L"Left out: 2 files, 1 registry value (see the error log).")) << Dump();
     EXPECT_TRUE(PathExists(m_root / L"out\\Packages\\a.msi"));
+}
+
+TEST_F(CommandLineRun, TheWixSourceGoesBesideThePackageAndAFailedWriteLeavesTheBuildGood)
+{
+    PrepareCaptures();
+    ASSERT_TRUE(CopyFileW((ExecutableFolder() + L"\\..\\bin\\makecab.exe").c_str(), (m_root / L"makecab.exe").c_str(),
+                          FALSE));
+    const std::wstring project = m_root / L"p.xml";
+    WriteFileBytes(project, "<CorvaneProject><FileSystem><AddedItems><DirectoryList><Directory Name=\"" +
+                                ToUtf8(m_root / L"data") + "\"><File Name=\"a.txt\"/></Directory></DirectoryList>"
+                                "</AddedItems></FileSystem><ProductInformation><ProductInformation "
+                                "ApplicationName=\"W &amp; S\" Version=\"1\" CompanyName=\"C\"/></ProductInformation>"
+                                "</CorvaneProject>");
+    // The build mode lower-cases the output folder.
+    const std::wstring packages = commandline::Lower(m_root / L"out") + L"\\Packages\\";
+    const std::wstring source = packages + L"w.wxs";
+    ASSERT_TRUE(CreateDirectoryW((m_root / L"out").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((m_root / L"out\\Packages").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(source.c_str(), nullptr)); // in the way of the file
+    EXPECT_EQ(Run({project, L"-WXS", L"-Path=" + (m_root / L"out"), L"-File=w.msi"}), ExitSuccess);
+    EXPECT_TRUE(Reported(L"The WiX source could not be written (the package is good): WriteWixSource: Unable to "
+                         L"write " + source + L" (error 5: ")) << Dump();
+    EXPECT_NE(Log().find("WriteWixSource: Unable to write"), std::string::npos);
+
+    ASSERT_TRUE(RemoveDirectoryW(source.c_str()));
+    EXPECT_EQ(Run({project, L"-Path=" + (m_root / L"out"), L"-wxs"}), ExitSuccess);
+    const std::wstring named = packages + L"W & S.wxs";
+    EXPECT_TRUE(Reported(L"WiX source: " + named)) << Dump();
+    const std::string text = ReadFileBytes(named);
+    EXPECT_TRUE(text.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Wix xmlns=\"http://schemas.microsoft.com/"
+                                 "wix/2006/wi\">")) << text;
+    EXPECT_NE(text.find("Name=\"W &amp; S\""), std::string::npos) << text;
+    EXPECT_NE(text.find("<File Id=\"a.txt\" Name=\"a.txt\" Source=\"" + ToUtf8(m_root / L"data\\a.txt") +
+                        "\" KeyPath=\"yes\" />"), std::string::npos) << text;
 }
