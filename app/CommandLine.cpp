@@ -22,12 +22,13 @@ using namespace commandline;
 
 namespace {
 
-// Writes the capture report beside the package; returns the console line that
-// says where it is, or that it could not be written (logged; nothing else changes).
-std::wstring WriteReport(CUIManager& manager, const Session& session, const std::wstring& project, bool built)
+// Writes the capture report beside the package just built; returns the console
+// line that says where it is, or that it could not be written (logged; nothing
+// else changes). A failed build writes none: its package is not there.
+std::wstring WriteReport(CUIManager& manager, const Session& session, const std::wstring& project)
 {
     std::wstring path;
-    const Result written = WriteRunReport(manager, session, project, built, path);
+    const Result written = WriteRunReport(manager, session, project, true, path);
     return written ? L"Capture report: " + path : L"The capture report could not be written: " + written.Text();
 }
 
@@ -92,13 +93,12 @@ int RunBuildMode(Session& session, const std::vector<std::wstring>& arguments, c
     session.Capture.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
-    const std::wstring reportLine = WriteReport(manager, session, projectFile, built == 1);
     if (built != 1) {
         report(L"The build failed" + BuildFailureReason(manager) +
                L"; see the error log. No package was written (an earlier package of that name is kept).");
-        report(reportLine);
         return ExitFailure;
     }
+    const std::wstring reportLine = WriteReport(manager, session, projectFile);
     const int exitCode = ReportBuilt(manager, L"Package built: " + manager.Builder().PackagePath(), report);
     report(reportLine);
     return exitCode;
@@ -378,13 +378,13 @@ int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& o
     record.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
-    const std::wstring reportLine = WriteReport(manager, session, project, built == 1);
+    // The report is written before the coordinator ends, which holds what the capture excluded.
+    const std::wstring reportLine = built == 1 ? WriteReport(manager, session, project) : std::wstring();
     manager.Uninitialize();
     if (built != 1) {
         report(L"The package build failed" + BuildFailureReason(manager) +
                L"; see the error log. The project file is kept; build again with: "
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
-        report(reportLine);
         return ExitFailure;
     }
     const int exitCode = ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);

@@ -152,8 +152,11 @@ Result WriteRunReport(CUIManager& manager, const Session& session, const std::ws
     input.WindowsVersion = WindowsVersion();
     input.Steps = session.Capture;
     input.Excluded = Exclusions(manager);
-    if (session.Capture.Durations[CaptureRecord::Index(CaptureStep::Comparison)])
-        input.Warnings.push_back(PerUserDataLine(manager.Coordinator().PerUserData()));
+    if (session.Capture.Durations[CaptureRecord::Index(CaptureStep::Comparison)]) {
+        const PerUserDataCount perUser = manager.Coordinator().PerUserData();
+        if (perUser.files + perUser.values > 0)
+            input.Warnings.push_back(PerUserDataLine(perUser));
+    }
     if (built) {
         input.PackageFile = builder.PackagePath();
         WIN32_FILE_ATTRIBUTE_DATA data{};

@@ -212,10 +212,13 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
                     L"The MSI file could not be built. " + FailureReasonText());
         EnableSheetButton(IDCANCEL, true);
     }
-    m_report = WriteReportForPage(Manager(), m_session, GetProjectFilePath(), succeeded);
-    SetItemText(IDC_REPORT_TEXT, m_report.Text);
-    ShowItem(IDC_REPORT_TEXT, true);
-    ShowItem(IDC_OPEN_REPORT, !m_report.Path.empty());
+    // A failed build writes no report: its package is not there.
+    if (succeeded) {
+        m_report = WriteReportForPage(Manager(), m_session, GetProjectFilePath(), true);
+        SetItemText(IDC_REPORT_TEXT, m_report.Text);
+        ShowItem(IDC_REPORT_TEXT, true);
+        ShowItem(IDC_OPEN_REPORT, !m_report.Path.empty());
+    }
     SetWizardButtons(PSWIZB_FINISH);
 }
 

@@ -272,7 +272,6 @@ void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
             CreationFailed();
         } else {
             ShowFailure(L"The MSI file could not be built");
-            ShowReport(false);
         }
         return;
     }
