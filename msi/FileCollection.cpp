@@ -180,7 +180,8 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
             std::uint64_t size = 0;
             const UniqueFile open = OpenPackableFile(real, build.x64Capture, size);
             if (!open || Unpackable(build, path, real, size)) {
-                leaveOut(real, !open                        ? L"missing or unreadable at build time"
+                leaveOut(real, !open ? (IsTemporaryOrLinkFile(real) ? L"a temporary file or a shell link"
+                                                                    : L"missing or unreadable at build time")
                                : size >= CabinetFileLimit ? L"2 GiB or larger"
                                                           : L"its name cannot be written in the package");
                 continue;

@@ -248,7 +248,10 @@ void CRegistryRows::AddValue(const RegistryChangeEntry& record, int number, bool
     }
     std::wstring value;
     if (const Result read = QueryKey(root, key, name, record.TypeName, value); !read) {
-        m_build.LeftOut(L"Registry value", root + L"\\" + key + L" " + name, read.Text());
+        // The log line without the name of the function that wrote it.
+        const std::wstring_view reason = read.Text();
+        m_build.LeftOut(L"Registry value", root + L"\\" + key + L" " + name,
+                        std::wstring(reason.substr(reason.find(L' ') + 1)));
         ++m_build.counts.RegistryLeftOut;
         return;
     }
