@@ -41,7 +41,7 @@ constexpr char Script[] =
     "var g=b.querySelector('tr.g'),gm=!t||(g&&g.textContent.toLowerCase().indexOf(t)>=0),any=false;"
     "b.querySelectorAll('tr:not(.g)').forEach(function(r){"
     "var m=gm||r.textContent.toLowerCase().indexOf(t)>=0;r.hidden=!m;any=any||m;});"
-    "if(g)g.hidden=!any;});});"
+    "if(g)g.hidden=!any&&!gm;});});"
     "window.addEventListener('beforeprint',function(){document.querySelectorAll('details').forEach("
     "function(d){d.open=true;});});})();</script>";
 

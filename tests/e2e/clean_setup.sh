@@ -69,6 +69,13 @@ if [ "$rc" = 2 ]; then
 else
   check test "$rc" = 0
   check python3 "$E2E_DIR/report_check.py" "$WORK/report-dom.html" "$project" "$EXPECT" report-excluded
+  # The search box: what is typed hides the rows that do not hold it, and the headings of groups left empty.
+  sed 's|</body>|<script>var q=document.getElementById("q");q.value="DATA.txt";q.dispatchEvent(new Event("input"));</script></body>|' \
+    "$report_html" >"$WORK/filtered.html"
+  check open_report "$WORK/filtered.html" "$WORK/filtered-dom.html"
+  check grep -qF '<tr><td>data.txt</td>' "$WORK/filtered-dom.html"
+  check grep -qF '<tr hidden=""><td>app.exe</td>' "$WORK/filtered-dom.html"
+  check grep -qF '<tr class="g" hidden=""><th colspan="3">%PROGRAMFILES%\Corvane Clean</th>' "$WORK/filtered-dom.html"
   check open_report "$(drive_c capture)/out2/Packages/edited_report.html" "$WORK/edited-dom.html"
   check python3 "$E2E_DIR/report_check.py" "$WORK/edited-dom.html" "$(drive_c capture)/edited.xml" "$EXPECT" \
     report-build-excluded "$evil"
