@@ -229,7 +229,8 @@ void WriteFiles(CHtmlText& html, const CaptureReportInput& input)
         GroupHead(html, *folders[i].path, 3);
         for (const Row& row : rows) {
             html.Raw("<tr>").Element("td", NameOf(*row.path)).Raw("<td class=\"n\">");
-            if (input.FileSize)
+            // A deleted file has no size of its own (what lies there now is not the capture's).
+            if (input.FileSize && row.origin != ChangeSet::Index(ChangeOrigin::Deleted))
                 if (const auto size = input.FileSize(*row.path))
                     html.Text(GroupedNumber(*size));
             html.Raw("</td>").Element("td", OriginNames[row.origin]).Raw("</tr>");

@@ -19,6 +19,7 @@ CaptureReportInput SampleInput()
         {L"%PROGRAMFILES%\\b", {L"%PROGRAMFILES%\\b\\z.txt"}},
         {L"%PROGRAMFILES%\\A", {L"%PROGRAMFILES%\\A\\B.txt", L"%PROGRAMFILES%\\A\\a.txt"}}};
     project.Changes.Files(ChangeOrigin::Modified) = {{L"%WINDIR%", {L"%WINDIR%\\win.ini"}}};
+    project.Changes.Files(ChangeOrigin::Deleted) = {{L"%WINDIR%", {L"%WINDIR%\\old.txt"}}};
     project.Changes.Registry(ChangeOrigin::Added) = {
         {L"HKEY_LOCAL_MACHINE\\Software\\App",
          {{L"HKEY_LOCAL_MACHINE\\Software\\App", L"", L"", L""},
@@ -32,6 +33,8 @@ CaptureReportInput SampleInput()
     input.FileSize = [](const std::wstring& path) -> std::optional<unsigned long long> {
         if (path.ends_with(L"a.txt"))
             return 1234567;
+        if (path.ends_with(L".ini") || path.ends_with(L"old.txt"))
+            return 7;
         return std::nullopt;
     };
     return input;
@@ -66,13 +69,14 @@ TEST(CaptureReport, ShowsEachPartAsWritten)
         {"folders and names sorted by path without regard to case",
          {"<th colspan=\"3\">%PROGRAMFILES%\\A</th>", "<td>a.txt</td><td class=\"n\">1,234,567</td><td>added</td>",
           "<td>B.txt</td><td class=\"n\"></td>", "%PROGRAMFILES%\\b</th>", "%WINDIR%</th>",
-          "<td>win.ini</td><td class=\"n\"></td><td>modified</td>"}},
+          "<td>old.txt</td><td class=\"n\"></td><td>deleted</td>", "<td>win.ini</td><td class=\"n\">7</td>"
+          "<td>modified</td>"}},
         {"a step not run",
          {"<th>First snapshot</th><th>Setup</th>", "<td>4.13 s</td><td>not run</td><td>not run</td>",
           "<td>not run</td><td>not run</td><td>not run</td></tr>"}},
-        {"counts row: 3 added, 1 changed, 0 deleted files, 1 key, 2 values, 1 INI entry, 1 shortcut",
+        {"counts row: 3 added, 1 changed, 1 deleted files, 1 key, 2 values, 1 INI entry, 1 shortcut",
          {"<table class=\"counts\">",
-          "<td class=\"n\">3</td><td class=\"n\">1</td><td class=\"n\">0</td><td class=\"n\">1</td>"
+          "<td class=\"n\">3</td><td class=\"n\">1</td><td class=\"n\">1</td><td class=\"n\">1</td>"
           "<td class=\"n\">2</td><td class=\"n\">1</td><td class=\"n\">1</td><td class=\"n\">0</td>"
           "<td class=\"n\">0</td>"}},
         {"long data shortened, whole in its title",
@@ -86,6 +90,8 @@ TEST(CaptureReport, ShowsEachPartAsWritten)
     for (const Case& c : cases)
         EXPECT_TRUE(InOrder(html, c.fragments)) << c.what;
     EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+    // A folder with files of two origins is one group.
+    EXPECT_EQ(html.find("%WINDIR%</th>"), html.rfind("%WINDIR%</th>"));
     // The key alone is its heading, not a row of its own.
     EXPECT_TRUE(InOrder(html, {"Registry values (2)"}));
 }
