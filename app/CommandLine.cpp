@@ -9,6 +9,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
+#include "manager/RunReport.h"
 #include "manager/UIManager.h"
 #include "project/ProjectCheck.h"
 
@@ -20,6 +21,16 @@
 using namespace commandline;
 
 namespace {
+
+// Writes the capture report beside the package just built; returns the console
+// line that says where it is, or that it could not be written (logged; nothing
+// else changes). A failed build writes none: its package is not there.
+std::wstring WriteReport(CUIManager& manager, const Session& session, const std::wstring& project)
+{
+    std::wstring path;
+    const Result written = WriteRunReport(manager, session, project, true, path);
+    return written ? L"Capture report: " + path : L"The capture report could not be written: " + written.Text();
+}
 
 // ---- Build from a project file -------------------------------------------------
 
@@ -87,7 +98,10 @@ int RunBuildMode(Session& session, std::vector<std::wstring> arguments, const Re
     EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
     manager.Builder().SetProgressReport(report);
+    session.Capture.Clear();
+    session.Capture.Begin(CaptureStep::Package);
     const int built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName, {}, {}});
+    session.Capture.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     if (built != 1) {
@@ -95,10 +109,12 @@ int RunBuildMode(Session& session, std::vector<std::wstring> arguments, const Re
                L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
     }
-    const int code = ReportBuilt(manager, L"Package built: " + manager.Builder().PackagePath(), report);
+    const std::wstring reportLine = WriteReport(manager, session, projectFile);
+    const int exitCode = ReportBuilt(manager, L"Package built: " + manager.Builder().PackagePath(), report);
     if (wxs)
         ReportWixSource(manager, report);
-    return code;
+    report(reportLine);
+    return exitCode;
 }
 
 // ---- Unattended capture ----------------------------------------------------------
@@ -112,7 +128,7 @@ enum class SetupOutcome
     TimedOut,    // still running at the -Timeout= limit
 };
 
-SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
+SetupOutcome RunSetup(const CaptureOptions& options, CaptureRecord& record, const ReportLine& report)
 {
     std::wstring commandLine = L"\"" + options.setup + L"\"";
     if (!options.args.empty())
@@ -120,6 +136,7 @@ SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
     std::wstring folder = options.setup.substr(0, options.setup.find_last_of(L'\\'));
     report(L"Running the setup: " + commandLine);
     CSetupProcess setup;
+    record.SetupProgram = options.setup;
     if (!setup.Start(commandLine, folder)) {
         const std::wstring message = SystemMessage(GetLastError());
         LogError(L"RunSetup: Unable to start " + options.setup + L": " + message);
@@ -154,6 +171,7 @@ SetupOutcome RunSetup(const CaptureOptions& options, const ReportLine& report)
     if (!setup.ExitCode(exitCode))
         LogError(L"RunSetup: the exit code of " + options.setup + L" cannot be read (error " +
                  std::to_wstring(GetLastError()) + L")");
+    record.SetupExitCode = exitCode;
     report(L"The setup ended with exit code " + Number(exitCode) + L".");
     // 3010 and 1641: installed, a restart is needed or was started.
     if (exitCode == 0 || exitCode == 3010 || exitCode == 1641)
@@ -263,7 +281,10 @@ int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOption
     if (manager.WriteScanDetails() != 1)
         report(L"Warning: the scan details could not be saved; a restart could not resume this capture.");
     report(L"Taking the first snapshot...");
+    session.Capture.Clear();
+    session.Capture.Begin(CaptureStep::FirstSnapshot);
     const int captured = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
+    session.Capture.End(CaptureStep::FirstSnapshot);
     const FileScanCounts& counts = manager.Coordinator().FileSide().Counts();
     report(L"First snapshot: " + Number(counts.Folders) + L" folders, " + Number(counts.Files) + L" files.");
     if (captured != 1) {
@@ -309,21 +330,28 @@ void ReportCleanCapture(CEnumerateWrapper& coordinator, const ReportLine& report
            Number(static_cast<long long>(shortcuts.LeftOut.size())) + L" left out (target not captured).");
 }
 
-int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std::wstring& packageName,
-                  const ReportLine& report)
+int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& options,
+                  const std::wstring& packageName, const ReportLine& report)
 {
+    CaptureRecord& record = session.Capture;
     if (!manager.Coordinator().CheckFirstSnapshot(RegistryRootCount(manager.GetScanDetails()))) {
         report(L"The first snapshot is damaged or incomplete (see the error log); nothing was compared. The capture "
                L"stays pending: start a new one with -capture or -snapshot, which discards it.");
         return ExitFailure;
     }
     report(L"Taking the second snapshot...");
-    if (manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()) != 1) {
+    record.Begin(CaptureStep::SecondSnapshot);
+    const int second = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
+    record.End(CaptureStep::SecondSnapshot);
+    if (second != 1) {
         report(L"The second snapshot failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
     report(L"Comparing the snapshots...");
-    if (manager.Coordinator().CompareSnapshot() != 1) {
+    record.Begin(CaptureStep::Comparison);
+    const int compared = manager.Coordinator().CompareSnapshot();
+    record.End(CaptureStep::Comparison);
+    if (compared != 1) {
         report(L"The comparison failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
@@ -342,7 +370,10 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
     report(PerUserDataLine(manager.Coordinator().PerUserData()));
     ReportCleanCapture(manager.Coordinator(), report);
     const std::wstring project = GetProjectFilePath();
-    if (manager.CreateProjectFile() != 1) {
+    record.Begin(CaptureStep::ProjectFile);
+    const int written = manager.CreateProjectFile();
+    record.End(CaptureStep::ProjectFile);
+    if (written != 1) {
         // The snapshots stay, and so does the pending mark.
         report(L"The project file could not be written to " + project +
                L" (see the error log). Nothing was deleted and the capture stays pending: mend the cause, then " +
@@ -355,9 +386,13 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
     EnsureFolder(PackagesFolder());
     report(L"Building the package...");
     manager.Builder().SetProgressReport(report);
+    record.Begin(CaptureStep::Package);
     const int built = manager.BuildPackage({project, Paths().OutputFolder, packageName, {}, {}});
+    record.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
+    // The report is written before the coordinator ends, which holds what the capture excluded.
+    const std::wstring reportLine = built == 1 ? WriteReport(manager, session, project) : std::wstring();
     manager.Uninitialize();
     if (built != 1) {
         report(L"The package build failed" + BuildFailureReason(manager) +
@@ -365,10 +400,11 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
         return ExitFailure;
     }
-    const int code = ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);
+    const int exitCode = ReportBuilt(manager, L"Package: " + manager.Builder().PackagePath(), report);
     if (options.wxs)
         ReportWixSource(manager, report);
-    return code;
+    report(reportLine);
+    return exitCode;
 }
 
 int RunCapture(Session& session, CaptureOptions options, const ReportLine& report)
@@ -390,7 +426,10 @@ int RunCapture(Session& session, CaptureOptions options, const ReportLine& repor
     CUIManager manager(session);
     if (const int result = TakeFirstSnapshot(session, manager, options, report); result != ExitSuccess)
         return result;
-    switch (RunSetup(options, report)) {
+    session.Capture.Begin(CaptureStep::Setup);
+    const SetupOutcome outcome = RunSetup(options, session.Capture, report);
+    session.Capture.End(CaptureStep::Setup);
+    switch (outcome) {
     case SetupOutcome::Succeeded:
         break;
     case SetupOutcome::NotStarted:
@@ -406,7 +445,7 @@ int RunCapture(Session& session, CaptureOptions options, const ReportLine& repor
                ResumeLine(options) + L"; otherwise start a new capture, which discards it.");
         return ExitFailure;
     }
-    return FinishCapture(manager, options, packageName, report);
+    return FinishCapture(session, manager, options, packageName, report);
 }
 
 int RunSnapshot(Session& session, CaptureOptions options, const ReportLine& report)
@@ -485,7 +524,9 @@ int RunResume(Session& session, CaptureOptions options, const ReportLine& report
     const std::wstring packageName =
         options.file.empty() ? PlainNameFromProduct(product.ApplicationName + L".msi") : options.file;
     report(L"Resuming the capture of " + product.ApplicationName + L" " + product.Version);
-    return FinishCapture(manager, options, packageName, report);
+    // The first snapshot and the setup ran in an earlier run.
+    session.Capture.Clear();
+    return FinishCapture(session, manager, options, packageName, report);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "common/Progress.h"
 #include "common/WindowThread.h"
 #include "engine/ExcludedChanges.h"
+#include "manager/CaptureRecord.h"
 #include "project/IncludeExclude.h"
 
 #include <atomic>
@@ -51,6 +52,9 @@ struct Session
     CProgressState Progress;
 
     AddedExclusions AddToExclude;
+
+    // The steps of the run's capture and build, for the capture report.
+    CaptureRecord Capture;
 
     // The work paths and the token values of the run: the entry point fills
     // the process's path table (InitializePaths), which the session refers to;

@@ -71,6 +71,11 @@ struct BuildContext
     // the first time, when the caller logs it.
     bool LeaveOutFolder(const std::wstring& folder);
     bool IsLeftOutFolder(const std::wstring& folder) const;
+    // Records an item of the project the package lacks, with the reason.
+    void LeftOut(std::wstring kind, std::wstring item, std::wstring reason)
+    {
+        results.leftOutItems.push_back({std::move(kind), std::move(item), std::move(reason)});
+    }
 
     const MSIHANDLE database;
     const BuildPlace place;

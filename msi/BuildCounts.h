@@ -34,6 +34,14 @@ struct MsiBuildCounts
     std::size_t ComputerNameValues = 0; // values naming the capturing computer, packaged as they are
 };
 
+// One item of the project the build did not put into the package, and why.
+struct LeftOutItem
+{
+    std::wstring Kind;   // "File", "Folder", "Registry value", "INI entry", "Shortcut"
+    std::wstring Item;   // the real path, key and value name, or shortcut name
+    std::wstring Reason; // a short text ("2 GiB or larger", the system's error text, ...)
+};
+
 // Where a build read what its package holds, for the WiX source: File key to
 // the captured file's path, Icon name to the icon file's path.
 struct PackageSources
@@ -48,11 +56,14 @@ struct MsiBuildResults
     MsiBuildCounts counts;
     // Real paths of the captured files that are not in the package.
     std::vector<std::wstring> leftOut;
+    // Every item left out (files, folders, values, INI entries, shortcuts), with its reason.
+    std::vector<LeftOutItem> leftOutItems;
     // Lines for the user about how the package was made; each is also in the log.
     std::vector<std::wstring> notes;
     // Media.Cabinet of each cabinet, in DiskId order.
     std::vector<std::wstring> cabinetNames;
     std::wstring upgradeCode;
+    std::wstring productCode;
     std::wstring productVersion;
     PackageSources sources;
     // The first failure's log line; empty after a build that succeeded.

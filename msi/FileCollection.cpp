@@ -158,7 +158,8 @@ std::wstring ParentOf(const std::wstring& path)
 
 void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool keptOnRemoval)
 {
-    const auto leaveOut = [&](std::wstring real) {
+    const auto leaveOut = [&](std::wstring real, const wchar_t* reason) {
+        build.LeftOut(L"File", real, reason);
         build.results.leftOut.push_back(std::move(real));
         ++build.counts.FilesLeftOut;
     };
@@ -173,13 +174,16 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
                     LogError(L"CMSIHandler::AddFileRows: " + ParentOf(path) +
                              L" is not on the system drive, where the package installs; its files are left out");
                 LogError(L"CMSIHandler::AddFileRows: " + real + L" left out with its folder");
-                leaveOut(real);
+                leaveOut(real, L"on another drive than the system drive");
                 continue;
             }
             std::uint64_t size = 0;
             const UniqueFile open = OpenPackableFile(real, build.x64Capture, size);
             if (!open || Unpackable(build, path, real, size)) {
-                leaveOut(real);
+                leaveOut(real, !open ? (IsTemporaryOrLinkFile(real) ? L"a temporary file or a shell link"
+                                                                    : L"missing or unreadable at build time")
+                               : size >= CabinetFileLimit ? L"2 GiB or larger"
+                                                          : L"its name cannot be written in the package");
                 continue;
             }
             PackedFile file;

@@ -82,6 +82,9 @@ void CIniRows::AddList(const IniChangeMap& list, int tableId, int action, int& n
             for (const IniChangeEntry& entry : entries)
                 LogError(L"CMSIHandler::AddIniListRows: " + file + L" [" + entry.Section + L"] " +
                          entry.Key + L" left out with its folder");
+            for (const IniChangeEntry& entry : entries)
+                m_build.LeftOut(L"INI entry", file + L" [" + entry.Section + L"] " + entry.Key,
+                                L"on another drive than the system drive");
             m_build.counts.OtherLeftOut += entries.size();
             continue;
         }
@@ -91,6 +94,8 @@ void CIniRows::AddList(const IniChangeMap& list, int tableId, int action, int& n
                 !m_build.FitsCodePage(entry.Key) || !m_build.FitsCodePage(entry.Value)) {
                 LogError(L"CMSIHandler::AddIniListRows: " + file + L" [" + entry.Section + L"] " +
                          entry.Key + L" cannot be written in the package's code page; left out");
+                m_build.LeftOut(L"INI entry", file + L" [" + entry.Section + L"] " + entry.Key,
+                                L"not in the package's code page");
                 ++m_build.counts.OtherLeftOut;
                 continue;
             }

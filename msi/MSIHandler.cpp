@@ -99,6 +99,8 @@ int CMSIHandler::BuildMSI()
     }
     m_results.counts = {};
     m_results.leftOut.clear();
+    m_results.leftOutItems.clear();
+    m_results.productCode.clear();
     m_results.failure.clear();
     m_results.sources = {};
     CPackageBuild build(*m_transaction, *m_project, m_model, m_productInfo, m_results,

@@ -67,6 +67,8 @@ public:
     // readable, temporary files and links, 2 GiB or larger, not expressible
     // in the cabinet maker's code page).
     const std::vector<std::wstring>& LeftOutFiles() const noexcept { return m_results.leftOut; }
+    // Every item of the project the package lacks, with the reason.
+    const std::vector<LeftOutItem>& LeftOutItems() const noexcept { return m_results.leftOutItems; }
     // Lines for the user about how the package was made (a version text that
     // had to change, for example); each is also in the log. Kept after
     // Uninitialize until the next Initialize.
@@ -76,6 +78,7 @@ public:
     const std::wstring& ProductVersion() const noexcept { return m_results.productVersion; }
     // Where the last build read each packed file and icon (the WiX source's Source attributes).
     const PackageSources& Sources() const noexcept { return m_results.sources; }
+    const std::wstring& ProductCode() const noexcept { return m_results.productCode; }
     // The package's final path, known after Initialize.
     const std::wstring& PackagePath() const noexcept { return m_packagePath; }
 

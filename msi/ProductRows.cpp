@@ -45,7 +45,8 @@ void AddProperties(BuildContext& build)
     (void)table.Insert({L"ProductName", build.product.ApplicationName});
     (void)table.Insert({L"Manufacturer", build.product.CompanyName});
     (void)table.Insert({L"ProductVersion", build.results.productVersion});
-    (void)table.Insert({L"ProductCode", NewGuidString()});
+    build.results.productCode = NewGuidString();
+    (void)table.Insert({L"ProductCode", build.results.productCode});
     (void)table.Insert({L"UpgradeCode", build.results.upgradeCode});
 }
 

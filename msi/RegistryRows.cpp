@@ -242,17 +242,23 @@ void CRegistryRows::AddValue(const RegistryChangeEntry& record, int number, bool
     if (rootNumber < 0) {
         LogError(L"CMSIHandler::AddRegistryRows: " + root + L" has no installer root; " + key +
                  L" left out");
+        m_build.LeftOut(L"Registry value", root + L"\\" + key + L" " + name, L"no installer root");
         ++m_build.counts.RegistryLeftOut;
         return;
     }
     std::wstring value;
-    if (!QueryKey(root, key, name, record.TypeName, value)) {
+    if (const Result read = QueryKey(root, key, name, record.TypeName, value); !read) {
+        // The log line without the name of the function that wrote it.
+        const std::wstring_view reason = read.Text();
+        m_build.LeftOut(L"Registry value", root + L"\\" + key + L" " + name,
+                        std::wstring(reason.substr(reason.find(L' ') + 1)));
         ++m_build.counts.RegistryLeftOut;
         return;
     }
     if (!m_build.FitsCodePage(key) || !m_build.FitsCodePage(name) || !m_build.FitsCodePage(value)) {
         LogError(L"CMSIHandler::AddRegistryRows: " + root + L"\\" + key + L" " + name +
                  L" cannot be written in the package's code page; left out");
+        m_build.LeftOut(L"Registry value", root + L"\\" + key + L" " + name, L"not in the package's code page");
         ++m_build.counts.RegistryLeftOut;
         return;
     }

@@ -93,12 +93,14 @@ void CShortcutRows::Add(const ShortcutList& shortcuts)
         if (file == m_build.firstKeyOfName.end()) {
             LogError(L"CMSIHandler::AddShortcutRows: " + record.Name + L" points to " + exe +
                      L", which is not in the package; left out");
+            m_build.LeftOut(L"Shortcut", record.Name, L"its program " + exe + L" is not in the package");
             ++m_build.counts.OtherLeftOut;
             continue;
         }
         if (!Fits(record)) {
             LogError(L"CMSIHandler::AddShortcutRows: " + record.Name +
                      L" cannot be written in the package's code page; left out");
+            m_build.LeftOut(L"Shortcut", record.Name, L"not in the package's code page");
             ++m_build.counts.OtherLeftOut;
             continue;
         }

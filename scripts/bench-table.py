@@ -63,6 +63,13 @@ xl = grab(r"xml_bench: .*100,000 files in 10,000 folders: ([\d.]+) s")
 row("XML writer, 100,000 / 10,000 files", f"{xs} s -> {xl} s",
     xl / xs if xs and xl else None, "<= 12", 12)
 
+rs = grab(r"report_bench: capture report, 12,000 rows: ([\d.]+) s")
+rl = grab(r"report_bench: capture report, 120,000 rows: ([\d.]+) s")
+rsize = grab(r"report_bench: capture report, 120,000 rows: [\d.]+ s, ([\d.]+) MB")
+row("Capture report, 120,000 rows: s per 10,000 rows", f"{rs} s -> {rl} s",
+    rl / 12 if rl else None, "<= 0.25", 0.25)
+row("Capture report, 120,000 rows: size (MB)", f"{rsize} MB", rsize, "< 25", 25)
+
 gcab = grab(r"gcab -c -z: ([\d.]+) s")
 msi = grab(r"msi build: ([\d.]+) s")
 row("Package build vs gcab -c -z", f"{msi} s vs {gcab} s",

@@ -36,6 +36,51 @@ check $CHECK project "$project" "$EXPECT" project
 check grep -q 'Uninstall registration of the setup left out: 1 key, 1 file ' "$WORK/capture/report.txt"
 check grep -q 'Shortcuts: 2 captured, 1 left out (target not captured).' "$WORK/capture/report.txt"
 
+step "capture report"
+# open_report <report.html> <dom>: the report as chromium's headless browser
+# loaded it (script run); 2 when chromium is missing.
+open_report() {
+  command -v chromium >/dev/null || return 2
+  local profile="$WORK/chromium-profile"
+  rm -rf "$profile" && mkdir -p "$profile"
+  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+    --disable-component-update --disable-sync --user-data-dir="$profile" --dump-dom "file://$1" >"$2" 2>/dev/null
+}
+report_html="$(drive_c capture)/out/Packages/CorvaneClean_report.html"
+check grep -qF 'Capture report: C:\out\Packages\CorvaneClean_report.html' "$WORK/capture/report.txt"
+# The build mode's report, of a copy of the project with an INI value that is markup.
+evil='<script>alert("x")</script> & '"'q'"
+python3 - "$project" "$(drive_c capture)/edited.xml" <<'PY'
+import sys
+text = open(sys.argv[1], encoding="utf-8").read()
+mode = '<Section Name="General" Key="Mode"'
+note = '<Section Name="General" Key="Note" Value="&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; &apos;q&apos;"/>'
+assert mode in text
+open(sys.argv[2], "w", encoding="utf-8").write(text.replace(mode, note + mode, 1))
+PY
+rc=0
+repackager capture 'C:\edited.xml' '-Path=C:\out2' -File=edited.msi || rc=$?
+check test "$rc" = 0
+check grep -qF 'Capture report: c:\out2\Packages\edited_report.html' "$WORK/capture/report.txt"
+rc=0
+open_report "$report_html" "$WORK/report-dom.html" || rc=$?
+if [ "$rc" = 2 ]; then
+  echo "SKIP: chromium is missing (scripts/bootstrap.sh installs it); the reports are not opened in a browser"
+else
+  check test "$rc" = 0
+  check python3 "$E2E_DIR/report_check.py" "$WORK/report-dom.html" "$project" "$EXPECT" report-excluded
+  # The search box: what is typed hides the rows that do not hold it, and the headings of groups left empty.
+  sed 's|</body>|<script>var q=document.getElementById("q");q.value="DATA.txt";q.dispatchEvent(new Event("input"));</script></body>|' \
+    "$report_html" >"$WORK/filtered.html"
+  check open_report "$WORK/filtered.html" "$WORK/filtered-dom.html"
+  check grep -qF '<tr><td>data.txt</td>' "$WORK/filtered-dom.html"
+  check grep -qF '<tr hidden=""><td>app.exe</td>' "$WORK/filtered-dom.html"
+  check grep -qF '<tr class="g" hidden=""><th colspan="3">%PROGRAMFILES%\Corvane Clean</th>' "$WORK/filtered-dom.html"
+  check open_report "$(drive_c capture)/out2/Packages/edited_report.html" "$WORK/edited-dom.html"
+  check python3 "$E2E_DIR/report_check.py" "$WORK/edited-dom.html" "$(drive_c capture)/edited.xml" "$EXPECT" \
+    report-build-excluded "$evil"
+fi
+
 check_package_rules capture
 SHORTCUT_COLUMNS=1,2,4,5,6,10,11 check_package "$msi" capture
 check $CHECK msi-table "$msi" RemoveFile 1,2,3,4 "$EXPECT" msi-remove-files

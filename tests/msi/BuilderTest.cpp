@@ -155,6 +155,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     std::wstring packagePath;
     MsiBuildCounts counts;
     std::vector<std::wstring> leftOut;
+    std::vector<LeftOutItem> items;
     {
         CMSIHandler builder;
         ASSERT_EQ(1, builder.Initialize(ProjectRequest()));
@@ -162,6 +163,7 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         packagePath = builder.PackagePath();
         counts = builder.Counts();
         leftOut = builder.LeftOutFiles();
+        items = builder.LeftOutItems();
         builder.Uninitialize();
     }
     scene.RemoveRegistry();
@@ -183,6 +185,26 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
     EXPECT_EQ(0u, counts.RuleFindings);
     // Files stand in the project file in the reverse of the order they were written.
     EXPECT_EQ((std::vector<std::wstring>{scene.Real(L"\\App\\gone.txt"), scene.Real(L"\\App\\cache.tmp")}), leftOut);
+    // Each item left out, with why: the kind, the end of its name and a part of the reason.
+    const struct
+    {
+        const wchar_t* kind;
+        const wchar_t* ending;
+        const wchar_t* reason;
+    } why[] = {{L"File", L"\\App\\gone.txt", L"missing or unreadable at build time"},
+               {L"File", L"\\App\\cache.tmp", L"a temporary file or a shell link"},
+               {L"Registry value", L"BuilderRows Gone", L"value \"Gone\" (error 2: "},
+               {L"Registry value", L"BuilderRows Big", L"is of type REG_QWORD, which Windows Installer cannot write"},
+               {L"Shortcut", L"Not packaged", L"its program missing.exe is not in the package"}};
+    std::string listed;
+    for (const LeftOutItem& item : items)
+        listed += ToUtf8(item.Kind + L"|" + item.Item + L"|" + item.Reason) + "\n";
+    ASSERT_EQ(std::size(why), items.size()) << listed;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(why[i].kind, items[i].Kind) << i;
+        EXPECT_TRUE(items[i].Item.ends_with(why[i].ending)) << ToUtf8(items[i].Item);
+        EXPECT_NE(items[i].Reason.find(why[i].reason), std::wstring::npos) << ToUtf8(items[i].Reason);
+    }
 
     {
         UniqueMsiHandle db = OpenPackage(packagePath);
@@ -759,6 +781,8 @@ TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
         EXPECT_EQ(1, builder.BuildMSI());
         EXPECT_EQ(1u, builder.Counts().FilesPacked);
         EXPECT_EQ((std::vector<std::wstring>{big}), builder.LeftOutFiles());
+        ASSERT_EQ(1u, builder.LeftOutItems().size());
+        EXPECT_EQ(L"2 GiB or larger", builder.LeftOutItems()[0].Reason);
         builder.Uninitialize();
     }
     EXPECT_TRUE(HasLine(log.Messages(), "CMSIHandler::AddFileRows: " + ToUtf8(big) +

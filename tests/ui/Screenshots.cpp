@@ -246,6 +246,15 @@ void CaptureProjectPage(WizardEnvironment& environment, Session& session, CUIMan
         WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }, 120000);
         Settle(w);
         Capture(w.Window(), fails ? L"145_CreateProjectFile_Failed" : L"145_CreateProjectFile_Built");
+        // The capture report of the build, for scripts/screenshots.sh to picture in a browser.
+        WIN32_FIND_DATAW found{};
+        const std::wstring packages = Paths().OutputFolder + L"\\Packages\\";
+        if (const HANDLE find = fails ? INVALID_HANDLE_VALUE
+                                      : FindFirstFileW((packages + L"*_report.html").c_str(), &found);
+            find != INVALID_HANDLE_VALUE) {
+            CopyFileW((packages + found.cFileName).c_str(), (g_folder + L"\\CaptureReport.html").c_str(), FALSE);
+            FindClose(find);
+        }
         DeleteFileW((environment.Program() + L"\\Packages\\ProjectFile.xml").c_str());
     }
 }

@@ -178,6 +178,8 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     SetItemText(IDC_BUILD_STATUS, BuildingText);
     CUIManager* manager = &Manager();
     m_state = State::Building;
+    m_session.Capture.Clear();
+    m_session.Capture.Begin(CaptureStep::Package);
     if (m_run.Start([manager, request] { return manager->BuildPackage(request); }, Increment))
         m_run.StartTimer();
     else
@@ -196,6 +198,7 @@ void CBuildMSIDlg::OnTimer(UINT_PTR timerId)
 void CBuildMSIDlg::BuildEnded(bool succeeded)
 {
     m_run.StopTimer();
+    m_session.Capture.End(CaptureStep::Package);
     m_run.Ended(succeeded);
     ShowItem(IDC_BUILD_PROGRESS, false);
     if (succeeded) {
@@ -209,7 +212,22 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
                     L"The MSI file could not be built. " + FailureReasonText());
         EnableSheetButton(IDCANCEL, true);
     }
+    // A failed build writes no report: its package is not there.
+    if (succeeded) {
+        m_report = WriteReportForPage(Manager(), m_session, GetProjectFilePath(), true);
+        SetItemText(IDC_REPORT_TEXT, m_report.Text);
+        ShowItem(IDC_REPORT_TEXT, true);
+        ShowItem(IDC_OPEN_REPORT, !m_report.Path.empty());
+    }
     SetWizardButtons(PSWIZB_FINISH);
+}
+
+bool CBuildMSIDlg::OnCommand(WORD controlId, WORD code, HWND control)
+{
+    if (controlId != IDC_OPEN_REPORT || code != BN_CLICKED)
+        return CPropertyPage::OnCommand(controlId, code, control);
+    OpenReport(SheetWindow(), m_report.Path);
+    return true;
 }
 
 BOOL CBuildMSIDlg::OnWizardFinish()

@@ -9,6 +9,7 @@
 #include "ui/framework/PropertyPage.h"
 #include "ui/pages/BuildRunner.h"
 #include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/pages/ReportLink.h"
 
 #include <commctrl.h>
 
@@ -50,6 +51,7 @@ private:
     // shortcuts and icons.
     bool WriteShortcutsToProject();
     void BuildEnded(bool succeeded);
+    bool OnCommand(WORD controlId, WORD code, HWND control) override;
     CUIManager& Manager() { return m_manager; }
 
     Session& m_session;
@@ -62,4 +64,5 @@ private:
     State m_state = State::Editing;
     // The project file the page shows.
     std::wstring m_loadedProject;
+    ReportLinkState m_report;
 };

@@ -116,6 +116,10 @@ bool CCreateProjectFileMsiDlg::OnCommand(WORD controlId, WORD code, HWND)
         OnSelect();
         return true;
     }
+    if (controlId == IDC_OPEN_REPORT && code == BN_CLICKED) {
+        OpenReport(SheetWindow(), m_report.Path);
+        return true;
+    }
     return false;
 }
 
@@ -210,6 +214,7 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
 bool CCreateProjectFileMsiDlg::StartOperation(State state)
 {
     CUIManager* manager = &Manager();
+    m_session.Capture.Begin(state == State::Creating ? CaptureStep::ProjectFile : CaptureStep::Package);
     // The bar's share of each step: the project writer has one, the build
     // two (the cabinet, then the tables).
     const bool started = state == State::Creating
@@ -261,11 +266,13 @@ void CCreateProjectFileMsiDlg::OnTimer(UINT_PTR timerId)
 
 void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
 {
+    m_session.Capture.End(m_state == State::Creating ? CaptureStep::ProjectFile : CaptureStep::Package);
     if (!succeeded) {
-        if (m_state == State::Creating)
+        if (m_state == State::Creating) {
             CreationFailed();
-        else
+        } else {
             ShowFailure(L"The MSI file could not be built");
+        }
         return;
     }
     m_run.Ended(true);
@@ -290,9 +297,18 @@ void CCreateProjectFileMsiDlg::WorkerEnded(bool succeeded)
         SetItemText(IDC_PROJECT_STATUS, BuiltText);
         ShowItem(IDC_PROJECT_PROGRESS, false);
     }
+    ShowReport(m_state == State::Building);
     m_state = State::Finished;
     m_run.StopTimer();
     SetWizardButtons(PSWIZB_FINISH);
+}
+
+void CCreateProjectFileMsiDlg::ShowReport(bool built)
+{
+    m_report = WriteReportForPage(Manager(), m_session, m_request.Project, built);
+    SetItemText(IDC_REPORT_TEXT, m_report.Text);
+    ShowItem(IDC_REPORT_TEXT, true);
+    ShowItem(IDC_OPEN_REPORT, !m_report.Path.empty());
 }
 
 void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)

@@ -8,6 +8,7 @@
 #include "ui/framework/PropertyPage.h"
 #include "ui/pages/BuildRunner.h"
 #include "ui/pages/CreateProjectFileAndMsiRules.h"
+#include "ui/pages/ReportLink.h"
 
 #include <commctrl.h>
 
@@ -69,4 +70,7 @@ private:
     ULONGLONG m_buildAt = 0;
     // The package the Next of the page asked for.
     BuildRequest m_request;
+    ReportLinkState m_report;
+    // Writes the capture report and shows where it is.
+    void ShowReport(bool built);
 };

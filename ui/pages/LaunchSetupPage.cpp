@@ -138,12 +138,17 @@ bool CLaunchSetupDlg::LaunchAndWatch(const std::wstring& setupPath)
 {
     m_watch.TakeBefore();
     CSetupProcess setup;
+    m_session.Capture.Begin(CaptureStep::Setup);
     if (!LaunchSetup(SheetWindow(), setupPath, setup))
         return false;
+    m_session.Capture.SetupProgram = setupPath;
     Worker().Start([this] { return m_watch.Monitor(); });
     // A setup handed to a program that was already running gives no handle:
     // there is nothing to wait for.
     WaitForSetup(setup);
+    m_session.Capture.End(CaptureStep::Setup);
+    if (DWORD exitCode = 0; !m_wentOn && setup.Process() && setup.ExitCode(exitCode))
+        m_session.Capture.SetupExitCode = exitCode;
     m_watch.StopMonitoring();
     // The lists are read only once the monitor has ended.
     Worker().WaitWhilePainting();

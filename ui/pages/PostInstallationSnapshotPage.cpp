@@ -96,6 +96,7 @@ void CSecondSnapshotDlg::StartCapture()
     SendMessageW(bar, PBM_SETSTEP, 1, 0);
     CUIManager* manager = &m_manager;
     const ScanDetails details = manager->GetScanDetails();
+    m_session.Capture.Begin(CaptureStep::SecondSnapshot);
     if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); })) {
         Failed(L"The post installation snapshot could not be started.");
         return;
@@ -136,6 +137,7 @@ void CSecondSnapshotDlg::OnTimer(UINT_PTR timerId)
                                                : L"The snapshots could not be compared.");
             return;
         }
+        m_session.Capture.End(m_phase == Phase::Capturing ? CaptureStep::SecondSnapshot : CaptureStep::Comparison);
         // The bar runs to its end on the following ticks, then the page goes on.
         m_fill.Begin(bar, 2);
         return;
@@ -164,6 +166,7 @@ void CSecondSnapshotDlg::CaptureEnded()
     m_session.Progress.SetStepCount(0);
     m_phase = Phase::Comparing;
     CUIManager* manager = &m_manager;
+    m_session.Capture.Begin(CaptureStep::Comparison);
     if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
         Failed(L"The comparison of the snapshots could not be started.");
 }

@@ -129,6 +129,8 @@ void CCaptureSnapshotDlg::StartCapture()
     SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETPOS, 0, 0);
     SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETSTEP, 1, 0);
     CUIManager* shared = &manager;
+    m_session.Capture.Clear();
+    m_session.Capture.Begin(CaptureStep::FirstSnapshot);
     if (!Worker().Start([shared, details] { return shared->Coordinator().CaptureSnapshot(details); })) {
         CaptureFailed();
         return;
@@ -162,6 +164,7 @@ void CCaptureSnapshotDlg::OnTimer(UINT_PTR timerId)
             CaptureFailed();
             return;
         }
+        m_session.Capture.End(CaptureStep::FirstSnapshot);
         // The bar runs to its end on the following ticks.
         m_fill.Begin(Item(IDC_SNAPSHOT_PROGRESS), 2);
         return;

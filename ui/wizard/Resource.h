@@ -132,6 +132,9 @@
 #define IDC_BUILD_SHORTCUT_LIST    1150
 #define IDC_BUILD_STATUS           1055
 #define IDC_BUILD_DETAIL           1112
+// The capture report's line and button on the last pages.
+#define IDC_REPORT_TEXT            1202
+#define IDC_OPEN_REPORT            1203
 #define IDC_BUILD_PROGRESS         1037
 #define IDC_BUILD_TARGET_PATH      1119
 #define IDC_BUILD_MSI_NAME         1120
