@@ -149,7 +149,8 @@ int main()
 
     const std::wstring fullRoot = std::wstring(L"HKEY_CURRENT_USER\\") + BenchKey;
     const std::wstring halfRoot = fullRoot + L"\\A";
-    CRegistryEnumerate registry(Paths());
+    const WorkPaths paths;
+    CRegistryEnumerate registry(paths);
 
     // Warm both paths once, then take the best of several runs of each.
     UniqueHKey benchKey;

@@ -2,9 +2,11 @@
 
 #include "project/IncludeExcludeLists.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
 
-CIncludeExcludeFiles::CIncludeExcludeFiles() : m_includeExcludePath(Paths().DefaultIncludeExcludePath) {}
+CIncludeExcludeFiles::CIncludeExcludeFiles(const WorkPaths& paths)
+    : m_paths(paths), m_includeExcludePath(paths.DefaultIncludeExcludePath)
+{
+}
 
 ExcludedItemMap* CIncludeExcludeFiles::LoadExcludedItems(const std::wstring& listPath, const std::wstring& file)
 {
@@ -22,8 +24,8 @@ ExcludedItemMap* CIncludeExcludeFiles::LoadExcludedItems(const std::wstring& lis
 IncludedItemMap* CIncludeExcludeFiles::LoadIncludedItems(const std::wstring& listPath)
 {
     const std::lock_guard lock(m_lock);
-    if (!m_document.Load(Paths().DefaultIncludeExcludePath)) {
-        LogError(L" Unable to Load " + Paths().DefaultIncludeExcludePath + L" File");
+    if (!m_document.Load(m_paths.DefaultIncludeExcludePath)) {
+        LogError(L" Unable to Load " + m_paths.DefaultIncludeExcludePath + L" File");
         return nullptr;
     }
     IncludedItemMap* map = IncludedMapFor(listPath);
@@ -34,10 +36,10 @@ IncludedItemMap* CIncludeExcludeFiles::LoadIncludedItems(const std::wstring& lis
 
 void CIncludeExcludeFiles::LoadExcludedLists()
 {
-    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
+    const std::wstring updated = m_paths.UpdatedIncludeExcludePath;
     const std::wstring file = GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
                                   ? updated
-                                  : Paths().DefaultIncludeExcludePath;
+                                  : m_paths.DefaultIncludeExcludePath;
     LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
     LoadExcludedItems(IncludeExcludePath::RegistryExcluded, file);
 }
@@ -50,13 +52,13 @@ void CIncludeExcludeFiles::Save(int mode, const std::wstring& targetName)
     // (from the default file while the target does not exist yet). Starting
     // from another file would carry that file's lists into the target (the
     // user's updated exclusions into the default file, say).
-    const std::wstring target = targetName == UpdatedIncludeExcludeName ? Paths().UpdatedIncludeExcludePath
-                                                                        : Paths().DefaultIncludeExcludePath;
+    const std::wstring target = targetName == UpdatedIncludeExcludeName ? m_paths.UpdatedIncludeExcludePath
+                                                                        : m_paths.DefaultIncludeExcludePath;
     const std::wstring source = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES
                                     ? target
-                                    : Paths().DefaultIncludeExcludePath;
+                                    : m_paths.DefaultIncludeExcludePath;
     if (m_document.Load(source))
-        RegenerateIncludeExcludeFile(m_document, IncludeExcludeLists(), mode, targetName, Paths(), m_includeExcludePath);
+        RegenerateIncludeExcludeFile(m_document, IncludeExcludeLists(), mode, targetName, m_paths, m_includeExcludePath);
 }
 
 void CIncludeExcludeFiles::CopyExcludedItems(const std::wstring& listPath, ExcludedItemMap& destination)

@@ -5,6 +5,7 @@
 //
 // Threads: the loads and the saves take turns (any thread); the advanced
 // sheet's two pages load on their own workers.
+#include "common/Paths.h"
 #include "project/IncludeExclude.h"
 #include "project/XmlDocument.h"
 
@@ -14,7 +15,8 @@
 class CIncludeExcludeFiles
 {
 public:
-    CIncludeExcludeFiles();
+    // The files are those of `paths` (the session's), which outlive this.
+    explicit CIncludeExcludeFiles(const WorkPaths& paths);
 
     // Loads `file` and reads an excluded list (file-system or registry) into its
     // process-wide map. Null when the file cannot be loaded or the path names no
@@ -37,6 +39,7 @@ public:
     std::wstring LoadedPath() const;
 
 private:
+    const WorkPaths& m_paths;
     XmlDocument m_document;
     // The file the last save went to (the default file until then).
     std::wstring m_includeExcludePath;

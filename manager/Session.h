@@ -13,6 +13,8 @@
 #include "project/IncludeExclude.h"
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 // The exclusions recorded with "Add To Exclude" on the advanced sheet during
 // this run: upper-cased token path -> token path and description.
@@ -46,13 +48,41 @@ struct Session
 
     AddedExclusions AddToExclude;
 
-    // The work paths and the token values of the run: the entry point fills
-    // the process's path table (InitializePaths), which the session refers to;
-    // the manager hands them to the layers below as values.
-    WorkPaths& Paths = ::Paths();
+    // The work paths and the token values of the run, filled by the entry
+    // point (InitializePaths below); the manager hands them to the layers
+    // below as values. The token values are those the folder token
+    // conversions read (common/PathTable.h), still the process's own.
+    WorkPaths Paths;
     FolderTokenValues& Tokens = ::TokenValues();
+
+    // The project file of the run. It is replaced on the window thread (the
+    // command line, the basic information page, the scan details, a page
+    // saving under another name) while a worker may read it, so it is read
+    // and written under a lock.
+    std::wstring ProjectFilePath() const
+    {
+        const std::lock_guard lock(m_projectFileLock);
+        return m_projectFilePath;
+    }
+    void SetProjectFilePath(const std::wstring& path)
+    {
+        WindowThread.AssertCurrent(L"the project file path");
+        const std::lock_guard lock(m_projectFileLock);
+        m_projectFilePath = path;
+    }
 
     // Still process-wide, to move in here next: the include/exclude selection
     // (IncludeExcludeLists.h), the change set of the comparison and the changes
     // the user excluded on the review pages (ExcludedChangeStores.h).
+
+private:
+    mutable std::mutex m_projectFileLock;
+    std::wstring m_projectFilePath;
 };
+
+// Fills the session's work paths and token values from the environment and
+// the current folder (InitializePaths of common/PathTable.h) and names the
+// default project file (output folder + "\Packages\ProjectFile.xml"). On the
+// window thread, at start-up. False (logged) when the paths cannot be placed;
+// the paths are then empty.
+bool InitializePaths(Session& session, const std::wstring& outputFolder, const std::wstring& msiFileName);

@@ -7,7 +7,8 @@ Beside the chain, tools/ may use common/ and msi/ headers only.
 Inside a layer, no file may reach itself through includes: a header and its
 source count as one unit, and a circle between units of one layer fails too.
 engine/, msi/ and project/ do not include the accessors of process-wide state
-(the path table, the include/exclude selection, the excluded-change stores):
+(the folder token values and the start-up of the paths, the include/exclude
+selection, the excluded-change stores):
 they receive the values as parameters.
 """
 import pathlib

@@ -42,8 +42,8 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
     ScopedFileLog log(ExecutableFolder());
-    ASSERT_TRUE(InitializePaths(L"", L""));
     Session session;
+    ASSERT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
     ASSERT_EQ(manager->Initialize(), 1);
     MessageBoxRecorder messages;
@@ -99,7 +99,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         {
             XmlDocument rewritten;
             ProjectModel rewrittenModel;
-            ASSERT_TRUE(rewritten.Load(GetProjectFilePath()));
+            ASSERT_TRUE(rewritten.Load(session.ProjectFilePath()));
             ReadProjectLists(rewritten, rewrittenModel);
             std::vector<std::wstring> all = rewrittenModel.AllFiles;
             for (std::wstring& file : all)

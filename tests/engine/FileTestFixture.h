@@ -139,7 +139,6 @@ class FileEnumerateFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_savedPaths = Paths();
         m_savedTokens = TokenValues();
         // The log reads its settings from the current folder when it is created.
         WriteFileBytes(m_root / L"CorvaneRepackager.ini",
@@ -155,7 +154,7 @@ protected:
         MakeFolder(m_root / L"tree");
         WriteFileBytes(m_root / L"Raw.xml", RawProjectSkeleton);
 
-        WorkPaths& p = Paths();
+        WorkPaths& p = m_paths;
         p.WorkingRoot = m_root / L"work";
         p.IniBackupFolder = m_root / L"AppData\\INIBackup";
         p.RawProjectFilePath = m_root / L"Raw.xml";
@@ -174,7 +173,6 @@ protected:
 
     void TearDown() override
     {
-        Paths() = m_savedPaths;
         TokenValues() = m_savedTokens;
         m_log.reset();
         m_cd.reset();
@@ -184,8 +182,8 @@ protected:
     // its changes into `changes` when given, else into a set of its own.
     std::unique_ptr<CFileEnumerate> NewEnumerator(ChangeSet* changes = nullptr)
     {
-        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes, Paths(), TokenValues())
-                         : std::make_unique<CFileEnumerate>(m_progress, Paths(), TokenValues());
+        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes, m_paths, TokenValues())
+                         : std::make_unique<CFileEnumerate>(m_progress, m_paths, TokenValues());
         EXPECT_EQ(e->Initialize(), 1);
         e->IsFirstSnapshotTaken();
         return e;
@@ -214,6 +212,7 @@ protected:
     CProgressState m_progress;
     std::optional<ScopedCurrentDirectory> m_cd;
     std::optional<ScopedFileLog> m_log;
-    WorkPaths m_savedPaths;
+    // The work paths of the test, as a run's session holds them.
+    WorkPaths m_paths;
     FolderTokenValues m_savedTokens;
 };

@@ -28,12 +28,13 @@ inline std::string RandomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
-// Points the path table at a test's own folders; the template and the cabinet
-// maker come from the build's bin folder.
-inline void SetUpBuilderPaths(const std::wstring& root)
+// Work paths in a test's own folders (the token values read from the
+// environment); the template and the cabinet maker come from the build's bin
+// folder.
+inline WorkPaths BuilderPaths(const std::wstring& root)
 {
-    ReadEnvironment();
-    WorkPaths& paths = Paths();
+    ReadEnvironment(TokenValues());
+    WorkPaths paths;
     paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     paths.WorkingRoot = root + L"\\work";
     paths.OutputFolder = root + L"\\out";
@@ -42,13 +43,15 @@ inline void SetUpBuilderPaths(const std::wstring& root)
     CreateDirectoryW((root + L"\\work\\Temp").c_str(), nullptr);
     CreateDirectoryW((root + L"\\out").c_str(), nullptr);
     CreateDirectoryW((root + L"\\out\\Packages").c_str(), nullptr);
+    return paths;
 }
 
-// The build of `project` into the output folder SetUpBuilderPaths chose; the
+// The build of `project` into the output folder of `paths` (BuilderPaths); the
 // package is named after the product unless `packageName` names it.
-inline BuildRequest BuilderRequest(const std::wstring& project, const std::wstring& packageName = L"")
+inline BuildRequest BuilderRequest(const WorkPaths& paths, const std::wstring& project,
+                                   const std::wstring& packageName = L"")
 {
-    return {project, Paths().OutputFolder, packageName, Paths(), TokenValues()};
+    return {project, paths.OutputFolder, packageName, paths, TokenValues()};
 }
 
 inline void SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const void* data, std::size_t size)
@@ -173,7 +176,6 @@ public:
         if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
             return false;
         const std::wstring& save = path;
-        SetProjectFilePath(path);
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
         WriteFileList(doc, ChangeOrigin::Added, added, save, FileListMode::KeepAll);
         WriteFileList(doc, ChangeOrigin::Modified, modified, save, FileListMode::KeepAll);
@@ -187,8 +189,8 @@ public:
         WriteShortcutList(doc, {CapturedShortcut(),
                                  {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
-                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, GetProjectFilePath());
+                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, save);
+        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, save);
         return PathExists(path);
     }
 

@@ -114,13 +114,13 @@ bool HasFailureLine(const std::vector<std::string>& lines, const std::string& st
 class BuilderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { SetUpBuilderPaths(m_temp.Path()); }
+    void SetUp() override { m_paths = BuilderPaths(m_temp.Path()); }
     void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
 
     std::wstring ProjectPath() const { return m_temp / L"Project.xml"; }
     BuildRequest ProjectRequest(const std::wstring& packageName = L"") const
     {
-        return BuilderRequest(ProjectPath(), packageName);
+        return BuilderRequest(m_paths, ProjectPath(), packageName);
     }
 
     // A project file of the raw skeleton with only the product information.
@@ -128,10 +128,9 @@ protected:
     {
         XmlDocument doc;
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
-        SetProjectFilePath(ProjectPath());
         DirectoryChangeMap copy = files;
         WriteFileList(doc, ChangeOrigin::Added, copy, ProjectPath(), FileListMode::KeepAll);
-        WriteProductInfo(doc, product, GetProjectFilePath());
+        WriteProductInfo(doc, product, ProjectPath());
     }
 
     UniqueMsiHandle OpenPackage(const std::wstring& path)
@@ -142,6 +141,7 @@ protected:
     }
 
     TempFolder m_temp;
+    WorkPaths m_paths;
 };
 
 TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
@@ -345,7 +345,7 @@ TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
     CapturedLog log(m_temp);
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_temp / L"NoSuchProject.xml")));
+        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_paths, m_temp / L"NoSuchProject.xml")));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -359,7 +359,7 @@ TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
 {
     CapturedLog log(m_temp);
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
-    Paths().ProgramFolder = m_temp.Path();
+    m_paths.ProgramFolder = m_temp.Path();
     {
         CMSIHandler builder;
         EXPECT_EQ(0, builder.Initialize(ProjectRequest()));
@@ -529,10 +529,10 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
+        m_paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
         if (!c.templateBytes.empty()) {
             WriteFileBytes(m_temp / L"Blank.msi", c.templateBytes);
-            Paths().ProgramFolder = m_temp.Path();
+            m_paths.ProgramFolder = m_temp.Path();
         }
         CMSIHandler builder;
         EXPECT_EQ(0, builder.Initialize(ProjectRequest(FromUtf8(c.msiName))));
@@ -543,7 +543,7 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
             return line.find(c.logText) != std::string::npos;
         })) << c.logText;
     }
-    Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
+    m_paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     CMSIHandler builder;
     EXPECT_EQ(1, builder.Initialize(ProjectRequest(std::wstring(room - 4, L'a') + L".msi")))
         << "259 characters are fine";
@@ -569,7 +569,6 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
 
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
-    SetProjectFilePath(ProjectPath());
     const std::wstring save = ProjectPath();
     DirectoryChangeMap files{{cjk, {cjk + L"\\\u65e5\u672c\u8a9e.txt"}},
                              {m_temp / L"Sample Files",
@@ -579,7 +578,7 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
     RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
     WriteRegistryList(doc, ChangeOrigin::Added, keys, save);
-    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, save);
 
     MsiBuildCounts counts;
     std::wstring packagePath;
@@ -767,7 +766,7 @@ TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
 
 TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
 {
-    ReadEnvironment();
+    ReadEnvironment(TokenValues());
     const FolderTokenValues& env = TokenValues();
     const std::vector<FolderProperty> folders = CaptureMachine::Current(env).folders;
     const auto ReplaceFolderPaths = [&](std::wstring value) { return ::ReplaceFolderPaths(std::move(value), folders); };
@@ -1205,14 +1204,14 @@ TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt
         WriteFileBytes(files.back(), RandomBytes(40000, 40 + i));
     }
     WriteMinimalProject({L"Elsewhere", L"1.0", L"Acme"}, {{root, files}});
-    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
-    WriteFileBytes(Paths().ConfigFilePath, "[PackageBuild]\r\nCabinetSizeLimit=64K\r\nEmbeddedCabinetLimit=64K\r\n");
+    m_paths.ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
+    WriteFileBytes(m_paths.ConfigFilePath, "[PackageBuild]\r\nCabinetSizeLimit=64K\r\nEmbeddedCabinetLimit=64K\r\n");
     const std::wstring output = m_temp / L"requested";
     ASSERT_TRUE(CreateDirectoryW(output.c_str(), nullptr));
 
     CMSIHandler builder;
     builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", Paths(), TokenValues()}));
+    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", m_paths, TokenValues()}));
     EXPECT_EQ(builder.PackagePath(), output + L"\\Packages\\Elsewhere.msi");
     ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
     builder.Uninitialize();
@@ -1239,7 +1238,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
     const std::wstring packages = m_temp / L"out\\Packages";
     // A file of another package has the name data2.cab.
     WriteFileBytes(packages + L"\\data2.cab", "not ours");
-    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
+    m_paths.ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
 
     // Media.Cabinet by DiskId.
     const std::vector<std::wstring> embedded = {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab",
@@ -1308,7 +1307,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
         UniqueFind find(FindFirstFileW((packages + L"\\*.tmp").c_str(), &data));
         EXPECT_FALSE(find.valid()) << "no temporary file is left";
     }
-    Paths().ConfigFilePath.clear();
+    m_paths.ConfigFilePath.clear();
 }
 
 TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)

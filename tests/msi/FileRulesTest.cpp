@@ -66,9 +66,10 @@ template <typename T> std::vector<T> Sorted(std::vector<T> lines)
 class FileRulesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { SetUpBuilderPaths(m_temp.Path()); }
+    void SetUp() override { m_paths = BuilderPaths(m_temp.Path()); }
     void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
     TempFolder m_temp;
+    WorkPaths m_paths;
 };
 
 } // namespace
@@ -191,19 +192,18 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
     const std::wstring project = m_temp / L"Project.xml";
-    SetProjectFilePath(project);
     DirectoryChangeMap files{{root,
                               {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
                                root + L"\\empty.txt"}}};
     WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
-    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, project);
 
     std::wstring packagePath;
     MsiBuildCounts counts;
     std::vector<std::wstring> notes;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(BuilderRequest(project)));
+        ASSERT_EQ(1, builder.Initialize(BuilderRequest(m_paths, project)));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         counts = builder.Counts();

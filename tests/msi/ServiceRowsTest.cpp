@@ -89,7 +89,7 @@ std::vector<std::wstring> Rows(MSIHANDLE database, const wchar_t* sql)
 TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
 {
     TempFolder temp;
-    SetUpBuilderPaths(temp.Path());
+    const WorkPaths paths = BuilderPaths(temp.Path());
     const std::wstring folder = TokenValues().programfiles + L"\\CorvaneSvcRows" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     WriteFileBytes(folder + L"\\svc.exe", "MZ service");
@@ -124,14 +124,13 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
         WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
         WriteRegistryList(doc, ChangeOrigin::Added, added, save);
         WriteRegistryList(doc, ChangeOrigin::Modified, modified, save);
-        SetProjectFilePath(temp / L"Project.xml");
-        WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, GetProjectFilePath());
+        WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, save);
         ASSERT_TRUE(WriteServiceList(doc, recorded, save));
         ASSERT_TRUE(WriteEnvironmentList(doc, variables, save));
     }
 
     CMSIHandler builder;
-    ASSERT_EQ(1, builder.Initialize(BuilderRequest(temp / L"Project.xml")));
+    ASSERT_EQ(1, builder.Initialize(BuilderRequest(paths, temp / L"Project.xml")));
     EXPECT_EQ(1, builder.BuildMSI());
     const std::vector<std::wstring> notes = builder.BuildNotes();
     const std::wstring packagePath = builder.PackagePath();

@@ -22,7 +22,7 @@ const char* const SampleFile =
     "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SYSTEM\\RNG\" Description=\"seed\"/></ExcludedItems>"
     "</RegistrySystem></IncludeExclude>\r\n";
 
-// A program folder with the default include/exclude file, the path table
+// A program folder with the default include/exclude file, work paths
 // pointing at it, and empty process-wide lists.
 class IncludeExcludeFile : public ::testing::Test
 {
@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         WriteFileBytes(m_folder / L"DefaultIncludeExclude.xml", SampleFile);
-        ASSERT_TRUE(InitializePaths(L"", L""));
+        ASSERT_TRUE(InitializePaths(m_paths, m_tokens, L"", L""));
         Clear();
     }
     void TearDown() override { Clear(); }
@@ -56,6 +56,8 @@ protected:
 
     TempFolder m_folder;
     CapturedLog m_log{m_folder};
+    WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -86,8 +88,8 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
     FileExcludedItems().emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
 
     // OK on Excluded Items: the updated file, made from the default one.
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
-    EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"UpdatedIncludeExclude.xml", m_paths, includeExcludePath);
+    EXPECT_EQ(includeExcludePath, m_paths.UpdatedIncludeExcludePath);
     {
         XmlDocument saved;
         ASSERT_TRUE(saved.Load(Updated()));
@@ -105,15 +107,15 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
 
     RegistryIncludedItems().emplace(L"HKEY_USERS", L"HKEY_USERS");
     ASSERT_TRUE(doc.Load(Updated()));
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
-    EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", m_paths, includeExcludePath);
+    EXPECT_EQ(includeExcludePath, m_paths.UpdatedIncludeExcludePath);
 
     // Set As Default on Excluded Items after that: the default file, though
     // the document came from the updated one.
     FileExcludedItems().emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
     ASSERT_TRUE(doc.Load(Default()));
-    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"DefaultIncludeExclude.xml", Paths(), includeExcludePath);
-    EXPECT_EQ(includeExcludePath, Paths().DefaultIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, IncludeExcludeLists(), 1, L"DefaultIncludeExclude.xml", m_paths, includeExcludePath);
+    EXPECT_EQ(includeExcludePath, m_paths.DefaultIncludeExcludePath);
     XmlDocument updated;
     ASSERT_TRUE(updated.Load(Updated()));
     EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
@@ -132,8 +134,8 @@ TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
     {
         XmlDocument notLoaded;
         std::wstring path = Default();
-        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", Paths(), path);
-        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 7, L"UpdatedIncludeExclude.xml", Paths(), path); // no such mode: nothing
+        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 0, L"UpdatedIncludeExclude.xml", m_paths, path);
+        RegenerateIncludeExcludeFile(notLoaded, IncludeExcludeLists(), 7, L"UpdatedIncludeExclude.xml", m_paths, path); // no such mode: nothing
 
         WriteFileBytes(m_folder / L"bare.xml", "<Root><FileSystem/></Root>");
         XmlDocument bare;

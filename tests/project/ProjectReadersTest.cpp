@@ -14,18 +14,9 @@ protected:
     void SetUp() override
     {
         m_savedTokens = TokenValues();
-        m_savedProject = GetProjectFilePath();
-        m_savedRaw = Paths().RawProjectFilePath;
         TokenValues().programfiles = L"C:\\Program Files";
-        Paths().RawProjectFilePath = ShippedRawProjectFile();
-        SetProjectFilePath(ProjectFile());
     }
-    void TearDown() override
-    {
-        TokenValues() = m_savedTokens;
-        SetProjectFilePath(m_savedProject);
-        Paths().RawProjectFilePath = m_savedRaw;
-    }
+    void TearDown() override { TokenValues() = m_savedTokens; }
 
     std::wstring ProjectFile() const { return m_folder / L"Project\u00e9.xml"; }
 
@@ -57,10 +48,10 @@ protected:
         WriteIniList(doc, ChangeOrigin::Modified, ini, path);
         WriteIniList(doc, ChangeOrigin::Deleted, noIni, path);
         WriteShortcutList(doc, {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"},
-                                 CapturedShortcut()}, GetProjectFilePath());
-        WriteShortcutIcons(doc, {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, GetProjectFilePath());
+                                 CapturedShortcut()}, ProjectFile());
+        WriteShortcutIcons(doc, {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, ProjectFile());
+        WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, ProjectFile());
+        WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, ProjectFile());
     }
 
     // A shortcut the capture read from a setup's link, with the optional attributes.
@@ -80,8 +71,6 @@ protected:
 
     TempFolder m_folder;
     FolderTokenValues m_savedTokens;
-    std::wstring m_savedProject;
-    std::wstring m_savedRaw;
 };
 
 } // namespace
@@ -192,7 +181,7 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
     added[L"E:\\Found"].push_back(L"E:\\Found\\c.txt");
     docModel.Changes.Registry(ChangeOrigin::Deleted).clear();
 
-    ASSERT_TRUE(RegenerateProjectFile(doc, docModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+    ASSERT_TRUE(RegenerateProjectFile(doc, docModel, ShippedRawProjectFile(), ProjectFile()));
     ASSERT_TRUE(doc.Save()) << "a later plain save goes to the project file";
 
     XmlDocument check;
@@ -239,7 +228,7 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
         // Another program holds the file open for reading, sharing no writes.
         UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.valid());
-        EXPECT_FALSE(RegenerateProjectFile(check, checkModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+        EXPECT_FALSE(RegenerateProjectFile(check, checkModel, ShippedRawProjectFile(), ProjectFile()));
     }
     EXPECT_EQ(ReadFileBytes(project), before);
 }
@@ -355,9 +344,8 @@ TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
     XmlDocument doc;
     ProjectModel docModel;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    SetProjectFilePath(ProjectFile());
-    WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, GetProjectFilePath());
-    WriteProductInfo(doc, {L"B", L"2", L"C"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, ProjectFile());
+    WriteProductInfo(doc, {L"B", L"2", L"C"}, ProjectFile());
     const std::string saved = ReadFileBytes(ProjectFile());
     EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Platform=\"x64\"/>"),
               std::string::npos)
@@ -383,7 +371,7 @@ TEST_F(ProjectReadersTest, RegenerateKeepsServicesAndVariablesOnlyWhereTheFileHa
             ASSERT_TRUE(WriteEnvironmentList(doc, variables, ProjectFile()));
         }
         ReadProjectLists(doc, docModel);
-        ASSERT_TRUE(RegenerateProjectFile(doc, docModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+        ASSERT_TRUE(RegenerateProjectFile(doc, docModel, ShippedRawProjectFile(), ProjectFile()));
 
         XmlDocument check;
 

@@ -14,15 +14,12 @@ protected:
     void SetUp() override
     {
         m_savedTokens = TokenValues();
-        m_savedProject = GetProjectFilePath();
         TokenValues().programfiles = m_folder / L"Program Files";
-        SetProjectFilePath(ProjectFile());
         ASSERT_TRUE(CreateDirectoryW(TokenValues().programfiles.c_str(), nullptr));
     }
     void TearDown() override
     {
         TokenValues() = m_savedTokens;
-        SetProjectFilePath(m_savedProject);
     }
 
     std::wstring ProjectFile() const { return m_folder / L"ProjectFile.xml"; }
@@ -45,7 +42,6 @@ protected:
 
     TempFolder m_folder;
     FolderTokenValues m_savedTokens;
-    std::wstring m_savedProject;
 };
 
 } // namespace
@@ -221,10 +217,10 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
     };
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteShortcutList(doc, shortcuts, GetProjectFilePath());
-    WriteShortcutIcons(doc, icons, GetProjectFilePath());
-    WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, GetProjectFilePath());
-    WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, GetProjectFilePath());
+    WriteShortcutList(doc, shortcuts, ProjectFile());
+    WriteShortcutIcons(doc, icons, ProjectFile());
+    WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, ProjectFile());
+    WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, ProjectFile());
 
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(ProjectFile()));
@@ -249,8 +245,8 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
     EXPECT_EQ(Attributes(product.GetChild(1)), (std::vector<std::wstring>{L"Old", L"1.0", L"Maker"}));
 
     // Replacing empties the list first.
-    ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, GetProjectFilePath());
-    ReplaceShortcutIcons(doc, {}, GetProjectFilePath());
+    ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, ProjectFile());
+    ReplaceShortcutIcons(doc, {}, ProjectFile());
     ASSERT_TRUE(saved.Load(ProjectFile()));
     EXPECT_EQ(ChildNames(List(saved, NodePath::Shortcuts)), std::vector<std::wstring>{L"Only"});
     EXPECT_EQ(List(saved, NodePath::ShortcutIcons).GetChildCount(), 0);
@@ -335,9 +331,9 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
         WriteFileList(notLoaded, ChangeOrigin::Added, files, Changes(), FileListMode::KeepAll);
         WriteRegistryList(notLoaded, ChangeOrigin::Added, keys, Changes());
         WriteIniList(notLoaded, ChangeOrigin::Added, inis, Changes());
-        WriteShortcutList(notLoaded, {}, GetProjectFilePath());
-        WriteShortcutIcons(notLoaded, {}, GetProjectFilePath());
-        WriteProductInfo(notLoaded, {}, GetProjectFilePath());
+        WriteShortcutList(notLoaded, {}, ProjectFile());
+        WriteShortcutIcons(notLoaded, {}, ProjectFile());
+        WriteProductInfo(notLoaded, {}, ProjectFile());
 
         XmlDocument bare;
         WriteFileBytes(m_folder / L"bare.xml", "<Root/>");
@@ -345,9 +341,9 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
         WriteFileList(bare, ChangeOrigin::Added, files, Changes(), FileListMode::KeepAll);
         WriteRegistryList(bare, ChangeOrigin::Added, keys, Changes());
         WriteIniList(bare, ChangeOrigin::Deleted, inis, Changes());
-        WriteShortcutList(bare, {}, GetProjectFilePath());
-        WriteShortcutIcons(bare, {}, GetProjectFilePath()); // silent
-        WriteProductInfo(bare, {}, GetProjectFilePath());
+        WriteShortcutList(bare, {}, ProjectFile());
+        WriteShortcutIcons(bare, {}, ProjectFile()); // silent
+        WriteProductInfo(bare, {}, ProjectFile());
 
         XmlDocument raw;
         ASSERT_TRUE(raw.Load(ShippedRawProjectFile()));

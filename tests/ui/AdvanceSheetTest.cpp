@@ -119,7 +119,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         m_key = std::make_unique<TestRegistryKey>(L"AdvanceSheet");
         // The included key has a sibling, so that ticking it leaves its parent unticked.
         m_hive = L"HKEY_CURRENT_USER\\" + m_key->SubPath() + L"\\Included";
@@ -428,7 +428,7 @@ TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCapture
     WriteFileBytes(m_files + L"\\skip\\skipped.txt", "out");
     ASSERT_EQ(m_manager->Coordinator().CaptureSnapshot(m_manager->GetScanDetails()), 1);
     ASSERT_EQ(m_manager->Coordinator().CompareSnapshot(), 1);
-    const std::string changes = ReadFileBytes(Paths().FileChangesPath);
+    const std::string changes = ReadFileBytes(m_session.Paths.FileChangesPath);
     EXPECT_NE(changes.find("visible.txt"), std::string::npos);
     EXPECT_EQ(changes.find("secret.txt"), std::string::npos);
     EXPECT_EQ(changes.find("skipped.txt"), std::string::npos);

@@ -44,10 +44,10 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
-        EnsureFolder(WorkingTempFolder()); // where the comparison writes the change documents
+        EnsureFolder(m_session.Paths.TempFolder()); // where the comparison writes the change documents
         ExcludedFileChanges().Clear();
         ExcludedRegistryChanges().Clear();
         const std::wstring files = m_environment->Files();
@@ -174,7 +174,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     // Next writes the document without them.
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    const std::wstring written = ReadDocument(Paths().FileChangesPath);
+    const std::wstring written = ReadDocument(m_session.Paths.FileChangesPath);
     EXPECT_NE(written.find(L"d.txt"), std::wstring::npos);
     for (const wchar_t* name : {L"a.exe", L"old.cfg", L"c.txt", L"e.txt"})
         EXPECT_EQ(written.find(name), std::wstring::npos) << ToUtf8(name);
@@ -197,13 +197,13 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     // Next after the move writes again; a later Next without a move does not.
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    EXPECT_NE(ReadDocument(Paths().FileChangesPath).find(L"old.cfg"), std::wstring::npos);
-    DeleteFileW(Paths().FileChangesPath.c_str());
+    EXPECT_NE(ReadDocument(m_session.Paths.FileChangesPath).find(L"old.cfg"), std::wstring::npos);
+    DeleteFileW(m_session.Paths.FileChangesPath.c_str());
     w.PressBack();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
+    EXPECT_FALSE(PathExists(m_session.Paths.FileChangesPath));
 }
 
 TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSubkeys)
@@ -234,7 +234,7 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
 
     w.PressNext(); // leaves for the project page
     ASSERT_TRUE(w.WaitForPosition(PagePosition::CreateProjectFile));
-    const std::wstring written = ReadDocument(Paths().RegChangesPath);
+    const std::wstring written = ReadDocument(m_session.Paths.RegChangesPath);
     EXPECT_NE(written.find(L"ReviewAppTwo"), std::wstring::npos);
     EXPECT_EQ(written.find(L"ReviewApp\\User"), std::wstring::npos);
     EXPECT_EQ(written.find(L"ReviewApp\\Old"), std::wstring::npos);

@@ -333,6 +333,6 @@ TEST(ProjectPageLogic, AFailureNamesTheErrorLogTheLogWritesOrTheSettingThatKeeps
         SCOPED_TRACE(c.name);
         WriteFileBytes(config, "[LogFileDetails]\r\nDebugLogFileName=Debug.txt\r\n" + c.settings + "\r\n");
         ScopedFileLog log(folder.Path());
-        EXPECT_EQ(FailureReasonText(), c.text);
+        EXPECT_EQ(FailureReasonText(folder / L"Unused.ini"), c.text);
     }
 }

@@ -375,23 +375,23 @@ void CaptureExistingProject(WizardEnvironment& environment, Session& session, CU
     const std::wstring exe = app + L"\\app.exe";
     const std::wstring output = environment.Files() + L"\\Out2";
     CreateDirectoryW(output.c_str(), nullptr);
-    EnsureFolder(PackagesFolder());
-    SetProjectFilePath(PackagesFolder() + L"\\IconApp_1.0.xml");
+    EnsureFolder(session.Paths.PackagesFolder());
+    session.SetProjectFilePath(session.Paths.PackagesFolder() + L"\\IconApp_1.0.xml");
     const std::wstring icon = environment.Files() + L"\\app.exe_0.ico";
     SaveIconFile(ExtractIconAt(exe, 0), icon);
     IconMap icons;
     (void)ReadIconFile(icon, icons[icon]);
     XmlDocument project;
-    (void)project.Load(Paths().RawProjectFilePath);
+    (void)project.Load(session.Paths.RawProjectFilePath);
     DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
-    WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll);
+    WriteFileList(project, ChangeOrigin::Added, files, session.ProjectFilePath(), FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
     RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
-    WriteRegistryList(project, ChangeOrigin::Added, keys, GetProjectFilePath());
+    WriteRegistryList(project, ChangeOrigin::Added, keys, session.ProjectFilePath());
     WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
-                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}}, GetProjectFilePath());
-    WriteShortcutIcons(project, icons, GetProjectFilePath());
-    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath());
+                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}}, session.ProjectFilePath());
+    WriteShortcutIcons(project, icons, session.ProjectFilePath());
+    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, session.ProjectFilePath());
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
 
     for (bool fails : {false, true}) {
@@ -452,8 +452,8 @@ int wmain(int argc, wchar_t** argv)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     {
-        WizardEnvironment environment(1);
         Session session;
+        WizardEnvironment environment(session, 1);
         auto manager = std::make_unique<CUIManager>(session);
         manager->Initialize();
         SetMessageBoxFunction(RealMessageBox);
@@ -574,7 +574,7 @@ int wmain(int argc, wchar_t** argv)
             NextWithMessage(w, L"Message_NoItemSelected");
         }
         CaptureAdvancedSheet(environment, session, *manager);
-        CWarningMSIDetected warning(DeploymentNotesAddress());
+        CWarningMSIDetected warning(DeploymentNotesAddress(session.Paths));
         HWND warningBox = warning.Create(nullptr);
         SetWindowPos(warningBox, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
         WaitUntil([] { return false; }, 300);

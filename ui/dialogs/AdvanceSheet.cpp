@@ -2,7 +2,6 @@
 
 #include "project/IncludeExcludeLists.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/dialogs/AdvanceSheetRules.h"
@@ -46,12 +45,12 @@ std::wstring TokenOf(const std::wstring& fullPath)
 }
 
 // The file the excluded lists are read from: the user's once it exists.
-std::wstring ExcludedListFile()
+std::wstring ExcludedListFile(const WorkPaths& paths)
 {
-    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
+    const std::wstring updated = paths.UpdatedIncludeExcludePath;
     return GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
                ? updated
-               : Paths().DefaultIncludeExcludePath;
+               : paths.DefaultIncludeExcludePath;
 }
 
 } // namespace
@@ -163,7 +162,7 @@ HBRUSH CAdvanceInclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 
 CAdvanceExclude::CAdvanceExclude(CParentSheet& sheet, Session& session, CUIManager& manager)
     : CPropertyPage(IDD_ADVANCE_EXCLUDE, L"Excluded Items"), m_sheet(sheet), m_added(session.AddToExclude),
-      m_manager(manager)
+      m_paths(session.Paths), m_manager(manager)
 {
 }
 
@@ -185,7 +184,7 @@ BOOL CAdvanceExclude::OnInitDialog()
     ShowItem(IDC_EXCLUDE_WAIT, true);
     m_loading = true;
     m_sheet.LoaderStarted();
-    const std::wstring file = ExcludedListFile();
+    const std::wstring file = ExcludedListFile(m_paths);
     CUIManager* manager = &m_manager;
     Worker().Start([this, manager, file] {
         manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);

@@ -85,6 +85,7 @@ private:
 
     CParentSheet& m_sheet;
     AddedExclusions& m_added;
+    const WorkPaths& m_paths;
     CUIManager& m_manager;
     CFolderTreeCtrl m_folders;
     CRegistryTreeCtrl m_registry;
