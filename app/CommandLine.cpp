@@ -295,8 +295,8 @@ void ReportCleanCapture(CEnumerateWrapper& coordinator, const ReportLine& report
            Number(static_cast<long long>(shortcuts.LeftOut.size())) + L" left out (target not captured).");
 }
 
-int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& options, const std::wstring& packageName,
-                  const ReportLine& report)
+int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& options,
+                  const std::wstring& packageName, const ReportLine& report)
 {
     if (!manager.Coordinator().CheckFirstSnapshot(RegistryRootCount(manager.GetScanDetails()))) {
         report(L"The first snapshot is damaged or incomplete (see the error log); nothing was compared. The capture "

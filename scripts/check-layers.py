@@ -27,7 +27,7 @@ ALLOWED["tools"] = {"common", "msi", "tools"}
 SHARED_STATE = {"common/PathTable.h", "project/IncludeExcludeLists.h", "engine/ExcludedChangeStores.h"}
 SHARED_STATE_FREE = ("engine", "msi", "project")
 # Known exceptions: the homes of the selection and the stores, and the
-# capture's files that still read the path table, the selection or the stores.
+# capture's files that still read the token values, the selection or the stores.
 SHARED_STATE_EXCEPTIONS = {
     "project/IncludeExcludeLists.cpp",
     "engine/ExcludedChangeStores.cpp",
