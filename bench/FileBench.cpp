@@ -3,7 +3,7 @@
 // tree, the memory the in-memory snapshot takes per entry, and the comparison
 // plus FileChanges.xml for 10,000 and 100,000 added files.
 #include "bench/BenchSupport.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"
 
@@ -112,11 +112,11 @@ double TimeCapture(const std::vector<std::wstring>& roots, CFileEnumerate& e)
 // A comparison in which every captured entry is new. With `withDocument`
 // clear the raw project file is out of reach, so the writer stops at once and
 // only the comparison itself is timed.
-double TimeCompareAdded(WorkPaths& paths, const std::vector<std::wstring>& roots, std::size_t& files,
-                        bool withDocument = true)
+double TimeCompareAdded(WorkPaths& paths, const FolderTokenValues& tokens, const std::vector<std::wstring>& roots,
+                        std::size_t& files, bool withDocument = true)
 {
     const std::wstring raw = paths.RawProjectFilePath;
-    CFileEnumerate e(paths, TokenValues());
+    CFileEnumerate e(paths, tokens);
     e.Initialize();
     e.IsFirstSnapshotTaken();
     e.SetFirstSnapshotTaken(false);
@@ -172,7 +172,8 @@ int main()
         SetCurrentDirectoryW(benchRoot.c_str());
     }
 
-    ReadEnvironment(TokenValues());
+    FolderTokenValues tokens;
+    ReadEnvironment(tokens);
     WorkPaths p;
     p.WorkingRoot = benchRoot + L"\\work";
     p.IniBackupFolder = benchRoot + L"\\INIBackup";
@@ -209,7 +210,7 @@ int main()
         TimeBareWalk(tree, totals); // warms the file system caches
         std::size_t pathBytes = 0;
         const std::size_t before = PeakWorkingSet();
-        CFileEnumerate e(p, TokenValues());
+        CFileEnumerate e(p, tokens);
         e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
@@ -232,7 +233,7 @@ int main()
     std::size_t captured = 0;
     for (int run = 0; run < Runs; ++run) {
         bestWalk = std::min(bestWalk, TimeBareWalk(tree, totals));
-        CFileEnumerate e(p, TokenValues());
+        CFileEnumerate e(p, tokens);
         e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
@@ -252,8 +253,8 @@ int main()
     std::size_t smallFiles = 0, largeFiles = 0;
     double small = 1e300, large = 1e300;
     for (int run = 0; run < 2; ++run) {
-        small = std::min(small, TimeCompareAdded(p, tenthRoots, smallFiles));
-        large = std::min(large, TimeCompareAdded(p, allRoots, largeFiles));
+        small = std::min(small, TimeCompareAdded(p, tokens, tenthRoots, smallFiles));
+        large = std::min(large, TimeCompareAdded(p, tokens, allRoots, largeFiles));
     }
     std::printf("file_bench: compare + FileChanges.xml, %u added files: %.1f ms\n", static_cast<unsigned>(smallFiles),
                 small);
@@ -262,8 +263,8 @@ int main()
     std::printf("file_bench: 10x entries / 1x = %.2f (limit 12); compare / capture = %.2f (limit 1.00)\n",
                 large / small, large / bestCapture);
     std::size_t ignored = 0;
-    const double smallMaps = TimeCompareAdded(p, tenthRoots, ignored, false);
-    const double largeMaps = TimeCompareAdded(p, allRoots, ignored, false);
+    const double smallMaps = TimeCompareAdded(p, tokens, tenthRoots, ignored, false);
+    const double largeMaps = TimeCompareAdded(p, tokens, allRoots, ignored, false);
     std::printf("file_bench: of which the comparison into the change maps: %.1f ms and %.1f ms (ratio %.2f); "
                 "the rest is FileChanges.xml\n",
                 smallMaps, largeMaps, largeMaps / smallMaps);

@@ -3,7 +3,7 @@
 // half size, to show that it grows linearly with the files).
 #include "common/ComScope.h"
 #include "bench/BenchSupport.h"
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "engine/RegistryEnumerate.h"

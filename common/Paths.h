@@ -2,7 +2,7 @@
 // The work paths and the environment values behind the folder tokens as
 // values, the folder helpers and the registry lookup tables. Each run's
 // session owns its values, filled at start-up by its entry point
-// (PathTable.h); the manager and the pages read them through the session,
+// (PathSetup.h); the manager and the pages read them through the session,
 // and the layers below receive the values they need.
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include "common/Config.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 
 namespace {
 

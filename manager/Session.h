@@ -7,7 +7,7 @@
 // except where a field says otherwise; a worker only reads them. The
 // manager's setters and the pages check WindowThread in debug builds.
 #include "common/ChangeTypes.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Progress.h"
 #include "common/WindowThread.h"
 #include "project/IncludeExclude.h"
@@ -50,10 +50,9 @@ struct Session
 
     // The work paths and the token values of the run, filled by the entry
     // point (InitializePaths below); the manager hands them to the layers
-    // below as values. The token values are those the folder token
-    // conversions read (common/PathTable.h), still the process's own.
+    // below as values.
     WorkPaths Paths;
-    FolderTokenValues& Tokens = ::TokenValues();
+    FolderTokenValues Tokens;
 
     // The project file of the run. It is replaced on the window thread (the
     // command line, the basic information page, the scan details, a page
@@ -81,7 +80,7 @@ private:
 };
 
 // Fills the session's work paths and token values from the environment and
-// the current folder (InitializePaths of common/PathTable.h) and names the
+// the current folder (InitializePaths of common/PathSetup.h) and names the
 // default project file (output folder + "\Packages\ProjectFile.xml"). On the
 // window thread, at start-up. False (logged) when the paths cannot be placed;
 // the paths are then empty.

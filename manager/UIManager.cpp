@@ -60,7 +60,7 @@ ScanDetails CUIManager::ScanDetailsFromIncludedLists()
     if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
         for (const auto& [key, name] : *included) {
             std::wstring real = name;
-            ToRealPath(real);
+            ToRealPath(real, m_session.Tokens);
             folders.push_back(real);
         }
     } else {
@@ -151,7 +151,7 @@ int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
     }
     if (replaceModel) {
         m_loaded.Model.Shortcuts.clear();
-        ReadShortcutList(m_loaded.Document, m_loaded.Model.Shortcuts);
+        ReadShortcutList(m_loaded.Document, m_loaded.Model.Shortcuts, m_session.Tokens);
     }
     if (icons)
         ReadShortcutIcons(m_loaded.Document, *icons);

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 

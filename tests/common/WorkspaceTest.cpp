@@ -1,5 +1,5 @@
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "tests/support/TestSupport.h"

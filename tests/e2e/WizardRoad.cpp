@@ -6,7 +6,7 @@
 #include "common/ComScope.h"
 #include "common/Config.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/e2e/DriverArguments.h"
@@ -91,7 +91,7 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
         // The review pages: one captured folder and one captured registry key
         // excluded, each with a description; the package must lack exactly them.
         std::wstring folder = L"%PROGRAMFILES%\\Corvane Full\\App\\Donn\u00e9es";
-        ToRealPath(folder);
+        ToRealPath(folder, session.Tokens);
         const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneFull\\User";
         for (auto [page, path] : {std::pair<CContentReviewPage*, std::wstring>{&w.Sheet().ReviewFilesPage(), folder},
                                   {&w.Sheet().ReviewRegistryPage(), key}}) {

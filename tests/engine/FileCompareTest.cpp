@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "tests/engine/FileTestFixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/StopToken.h"
 #include "tests/engine/FileTestFixture.h"
 
@@ -162,7 +162,7 @@ TEST_F(FileSnapshot, EmptyRootListWritesAnEmptyFileAndStillMarksTheFirstSnapshot
 
 TEST_F(FileSnapshot, IsFirstSnapshotTakenCreatesTheSnapshotFolder)
 {
-    CFileEnumerate e(m_paths, TokenValues());
+    CFileEnumerate e(m_paths, m_tokens);
     ASSERT_EQ(e.Initialize(), 1);
     EXPECT_EQ(e.FirstSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\FirstSnapShot.txt");
     EXPECT_EQ(e.SecondSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\SecondSnapShot.txt");
@@ -333,7 +333,7 @@ TEST_F(FileSnapshot, PathsLongerThanTheRecordAreSkippedWithALogLine)
 TEST_F(FileSnapshot, SnapshotFileThatCannotBeCreatedFailsWithALogLineButFillsTheMap)
 {
     WriteFileBytes(In(L"a.txt"), "a");
-    CFileEnumerate e(m_paths, TokenValues());
+    CFileEnumerate e(m_paths, m_tokens);
     ASSERT_EQ(e.Initialize(), 1); // FileSystemDir is never made: the file cannot be created
     EXPECT_EQ(e.CaptureSnapshot({TreeRoot()}), 0);
     EXPECT_EQ(e.Snapshot(SnapshotKind::First).count(In(L"a.txt")), 1u);
@@ -587,7 +587,7 @@ TEST_F(FileSnapshot, SystemDriveExclusionsMatchTheWalkedPaths)
 {
     // The tree stands for the system drive: "%SYSDRIVE%\X" entries, as the
     // shipped include/exclude file has them, must keep X out.
-    TokenValues().systemdrive = Tree();
+    m_tokens.systemdrive = Tree();
     MakeFolder(In(L"$Recycle.Bin"));
     WriteFileBytes(In(L"$Recycle.Bin\\gone.txt"), "g");
     WriteFileBytes(In(L"pagefile.sys"), "p");

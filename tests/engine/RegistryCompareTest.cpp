@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"

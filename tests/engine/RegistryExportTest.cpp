@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/Utf.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegistryEnumerate.h"

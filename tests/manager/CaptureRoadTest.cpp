@@ -6,7 +6,7 @@
 #include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/NameUuid.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "common/Worker.h"
 #include "engine/ExcludedChangeStores.h"
@@ -59,9 +59,9 @@ std::vector<std::wstring> Dump(const std::wstring& file, const std::wstring& sec
     return lines;
 }
 
-std::wstring Token(std::wstring path)
+std::wstring Token(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToTokenPath(path);
+    ToTokenPath(path, tokens);
     return path;
 }
 
@@ -174,7 +174,7 @@ protected:
     {
         const std::wstring project = session.ProjectFilePath();
         EXPECT_EQ(project, session.Paths.OutputFolder + L"\\Packages\\RoadApp_1.2.xml");
-        const std::wstring t = Token(m_target);
+        const std::wstring t = Token(m_target, session.Tokens);
         EXPECT_EQ(Dump(project, L"FileSystem"),
                   (std::vector<std::wstring>{
                       L"AddedItems",

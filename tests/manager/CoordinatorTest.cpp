@@ -4,7 +4,7 @@
 #include "engine/ExcludedChangeStores.h"
 #include "common/Config.h"
 #include "common/NameUuid.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"

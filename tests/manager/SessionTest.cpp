@@ -17,6 +17,7 @@ TEST(Session, StartUpPlacesTheRunsPathsAndDefaultProjectFile)
     ASSERT_TRUE(InitializePaths(wizard, L"", L""));
     EXPECT_EQ(wizard.Paths.ProgramFolder, prog);
     EXPECT_EQ(wizard.Paths.WorkingRoot, root / L"work");
+    EXPECT_EQ(wizard.Tokens.appdata, root / L"data") << "the token values are the session's too";
     EXPECT_EQ(wizard.ProjectFilePath(), prog + L"\\Packages\\ProjectFile.xml");
 
     // Another run's session: its own output folder, the first one's untouched.

@@ -6,7 +6,7 @@
 // the builder tests and the package maker of the host-side install check.
 #include "common/ChangeTypes.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "msi/BuildRequest.h"
 #include "project/ProjectReaders.h"
@@ -28,12 +28,10 @@ inline std::string RandomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
-// Work paths in a test's own folders (the token values read from the
-// environment); the template and the cabinet maker come from the build's bin
-// folder.
+// Work paths in a test's own folders; the template and the cabinet maker come
+// from the build's bin folder.
 inline WorkPaths BuilderPaths(const std::wstring& root)
 {
-    ReadEnvironment(TokenValues());
     WorkPaths paths;
     paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     paths.WorkingRoot = root + L"\\work";
@@ -48,10 +46,10 @@ inline WorkPaths BuilderPaths(const std::wstring& root)
 
 // The build of `project` into the output folder of `paths` (BuilderPaths); the
 // package is named after the product unless `packageName` names it.
-inline BuildRequest BuilderRequest(const WorkPaths& paths, const std::wstring& project,
+inline BuildRequest BuilderRequest(const WorkPaths& paths, const FolderTokenValues& tokens, const std::wstring& project,
                                    const std::wstring& packageName = L"")
 {
-    return {project, paths.OutputFolder, packageName, paths, TokenValues()};
+    return {project, paths.OutputFolder, packageName, paths, tokens};
 }
 
 inline void SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const void* data, std::size_t size)
@@ -67,9 +65,11 @@ inline void SetRegistryString(HKEY key, const wchar_t* name, DWORD type, const s
 class BuilderScene
 {
 public:
-    // `folder` is created below Program Files; `keyName` below HKCU\Software\CorvaneTest.
-    BuilderScene(const std::wstring& folder, const std::wstring& keyName)
-        : m_root(TokenValues().programfiles + L"\\" + folder), m_keyPath(L"Software\\CorvaneTest\\" + keyName)
+    // `folder` is created below the Program Files of `tokens`; `keyName` below
+    // HKCU\Software\CorvaneTest.
+    BuilderScene(const FolderTokenValues& tokens, const std::wstring& folder, const std::wstring& keyName)
+        : m_tokens(tokens), m_root(tokens.programfiles + L"\\" + folder),
+          m_keyPath(L"Software\\CorvaneTest\\" + keyName)
     {
     }
 
@@ -177,8 +177,8 @@ public:
             return false;
         const std::wstring& save = path;
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
-        WriteFileList(doc, ChangeOrigin::Added, added, save, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Modified, modified, save, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, save, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, save, FileListMode::KeepAll);
         RegistryChangeMap addedKeys = AddedKeys(), modifiedKeys = ModifiedKeys();
         WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
         WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
@@ -189,7 +189,7 @@ public:
         WriteShortcutList(doc, {CapturedShortcut(),
                                  {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
-                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, save);
+                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, m_tokens, save);
         WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, save);
         return PathExists(path);
     }
@@ -211,13 +211,14 @@ public:
     std::wstring Token(const wchar_t* sub) const
     {
         std::wstring path = m_root + sub;
-        ToTokenPath(path);
+        ToTokenPath(path, m_tokens);
         return path;
     }
 
 private:
     void Write(const wchar_t* sub, const std::string& bytes) const { WriteFileBytes(m_root + sub, bytes); }
 
+    FolderTokenValues m_tokens;
     std::wstring m_root;
     std::wstring m_keyPath;
 };

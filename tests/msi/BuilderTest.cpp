@@ -1,7 +1,7 @@
 // The MSI builder against the real msi.dll, the template from the build and
 // the cabinet maker from the build: rows of every table, the stored cabinet,
 // the failure paths and their log lines.
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
 #include "msi/BuildPacer.h"
@@ -114,13 +114,17 @@ bool HasFailureLine(const std::vector<std::string>& lines, const std::string& st
 class BuilderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { m_paths = BuilderPaths(m_temp.Path()); }
+    void SetUp() override
+    {
+        m_paths = BuilderPaths(m_temp.Path());
+        m_tokens = MachineTokens();
+    }
     void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
 
     std::wstring ProjectPath() const { return m_temp / L"Project.xml"; }
     BuildRequest ProjectRequest(const std::wstring& packageName = L"") const
     {
-        return BuilderRequest(m_paths, ProjectPath(), packageName);
+        return BuilderRequest(m_paths, m_tokens, ProjectPath(), packageName);
     }
 
     // A project file of the raw skeleton with only the product information.
@@ -129,7 +133,7 @@ protected:
         XmlDocument doc;
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         DirectoryChangeMap copy = files;
-        WriteFileList(doc, ChangeOrigin::Added, copy, ProjectPath(), FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Added, copy, m_tokens, ProjectPath(), FileListMode::KeepAll);
         WriteProductInfo(doc, product, ProjectPath());
     }
 
@@ -142,12 +146,13 @@ protected:
 
     TempFolder m_temp;
     WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };
 
 TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 {
     CapturedLog log(m_temp);
-    BuilderScene scene(L"CorvaneBuilderTest" + NewGuidText().substr(1, 8), L"BuilderRows");
+    BuilderScene scene(m_tokens, L"CorvaneBuilderTest" + NewGuidText().substr(1, 8), L"BuilderRows");
     scene.CreatePayload();
     scene.CreateRegistry();
     ASSERT_TRUE(scene.WriteProject(ProjectPath()));
@@ -345,7 +350,7 @@ TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
     CapturedLog log(m_temp);
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_paths, m_temp / L"NoSuchProject.xml")));
+        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_paths, m_tokens, m_temp / L"NoSuchProject.xml")));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -563,7 +568,7 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     CreateDirectoryW((m_temp / L"Sample Files").c_str(), nullptr);
     WriteFileBytes(m_temp / L"Sample Files\\read me.txt", "read me");
     WriteFileBytes(m_temp / L"Sample Files\\1st.txt", "first");
-    const std::wstring otherDrive = TokenValues().systemdrive == L"D:" ? L"E:\\Tools" : L"D:\\Tools";
+    const std::wstring otherDrive = m_tokens.systemdrive == L"D:" ? L"E:\\Tools" : L"D:\\Tools";
     TestRegistryKey odd(L"Odd [x]");
     SetRegistryString(odd.Key(), L"V", REG_SZ, L"odd");
 
@@ -574,7 +579,7 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
                              {m_temp / L"Sample Files",
                               {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
                              {otherDrive, {otherDrive + L"\\tool.exe"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+    WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, save, FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
     RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
     WriteRegistryList(doc, ChangeOrigin::Added, keys, save);
@@ -766,8 +771,7 @@ TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
 
 TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
 {
-    ReadEnvironment(TokenValues());
-    const FolderTokenValues& env = TokenValues();
+    const FolderTokenValues env = MachineTokens();
     const std::vector<FolderProperty> folders = CaptureMachine::Current(env).folders;
     const auto ReplaceFolderPaths = [&](std::wstring value) { return ::ReplaceFolderPaths(std::move(value), folders); };
     EXPECT_EQ(L"[ProgramFilesFolder]Vendor\\App\\bin", ReplaceFolderPaths(env.programfiles + L"\\Vendor\\App\\bin"));
@@ -840,8 +844,7 @@ protected:
     void SetUp() override
     {
         BuilderTest::SetUp();
-        m_savedTokens = TokenValues();
-        TokenValues().programfiles64 = m_temp / L"PF64";
+        m_tokens.programfiles64 = m_temp / L"PF64";
         CreateDirectoryW((m_temp / L"PF64").c_str(), nullptr);
         CreateDirectoryW((m_temp / L"PF64\\App64").c_str(), nullptr);
         CreateDirectoryW((m_temp / L"PF32").c_str(), nullptr);
@@ -857,7 +860,6 @@ protected:
     void TearDown() override
     {
         DeleteFileW(m_systemFile.c_str());
-        TokenValues() = m_savedTokens;
         BuilderTest::TearDown();
     }
 
@@ -881,7 +883,6 @@ protected:
         return rows;
     }
 
-    FolderTokenValues m_savedTokens;
     std::wstring m_systemFile;
 };
 
@@ -1194,7 +1195,7 @@ struct RemovedFolder
 
 TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt)
 {
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneRequest" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneRequest" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
     // Two cabinets of 40,000 bytes that do not compress: more than may be embedded.
@@ -1211,7 +1212,7 @@ TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt
 
     CMSIHandler builder;
     builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", m_paths, TokenValues()}));
+    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", m_paths, m_tokens}));
     EXPECT_EQ(builder.PackagePath(), output + L"\\Packages\\Elsewhere.msi");
     ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
     builder.Uninitialize();
@@ -1224,7 +1225,7 @@ TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {
     CapturedLog log(m_temp);
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
     DirectoryChangeMap files;
@@ -1313,7 +1314,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
 {
     CapturedLog log(m_temp);
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
     WriteFileBytes(root + L"\\a.txt", "a");

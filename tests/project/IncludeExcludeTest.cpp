@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "project/IncludeExcludeLists.h"
 #include "tests/project/XmlTestSupport.h"
 

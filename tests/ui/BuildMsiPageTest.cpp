@@ -4,7 +4,7 @@
 // Next writes the edits into the project file and builds the package, whose
 // Shortcut and Icon tables are read back. A build that fails ends the page
 // with its reason and Finish.
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
@@ -80,9 +80,9 @@ protected:
         XmlDocument project;
         ASSERT_TRUE(project.Load(m_session.Paths.RawProjectFilePath));
         DirectoryChangeMap files{{app, {m_app}}};
-        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.ProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(), FileListMode::KeepAll));
         ASSERT_TRUE(WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", oldIcon, L"0"},
-                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}, m_session.ProjectFilePath()));
+                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}, m_session.Tokens, m_session.ProjectFilePath()));
         ASSERT_TRUE(WriteShortcutIcons(project, icons, m_session.ProjectFilePath()));
         ASSERT_TRUE(WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
     }
@@ -94,16 +94,16 @@ protected:
         m_session.SetProjectFilePath(project);
         XmlDocument document;
         ASSERT_TRUE(document.Load(project));
-        EXPECT_TRUE(ReplaceShortcutList(document, records, m_session.ProjectFilePath()));
+        EXPECT_TRUE(ReplaceShortcutList(document, records, m_session.Tokens, m_session.ProjectFilePath()));
         m_session.SetProjectFilePath(current);
     }
 
-    static ShortcutList StoredShortcuts(const std::wstring& project)
+    ShortcutList StoredShortcuts(const std::wstring& project) const
     {
         XmlDocument saved;
         EXPECT_TRUE(saved.Load(project));
         ShortcutList records;
-        ReadShortcutList(saved, records);
+        ReadShortcutList(saved, records, m_session.Tokens);
         return records;
     }
 
@@ -200,7 +200,7 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(m_session.ProjectFilePath()));
     ShortcutList records;
-    ReadShortcutList(saved, records);
+    ReadShortcutList(saved, records, m_session.Tokens);
     EXPECT_EQ(records, (ShortcutList{{L"Renamed", L"app.exe", L"QuickLaunchFolder", newIcon, L"1"},
                                      {L"Renamed", L"app.exe", L"ProgramMenuFolder", newIcon, L"1"}}));
     IconMap icons;
@@ -250,7 +250,7 @@ TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(m_session.ProjectFilePath()));
     ShortcutList records;
-    ReadShortcutList(saved, records);
+    ReadShortcutList(saved, records, m_session.Tokens);
     EXPECT_EQ(records.size(), 2u);
     EXPECT_TRUE(m_messages.shown.empty());
 }

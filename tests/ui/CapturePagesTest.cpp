@@ -3,7 +3,7 @@
 // information page to the first review page, with the setup launch and the
 // process list answered by the test.
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"

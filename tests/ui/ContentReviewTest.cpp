@@ -3,7 +3,7 @@
 // without a description, every excluded entry returning to the map it came
 // from, and Next rewriting a change document only after a move.
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "engine/ExcludedChangeStores.h"
 #include "manager/UIManager.h"
@@ -166,7 +166,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
                                      m_environment->Files() + L"\\Gone\\e.txt"})
         EXPECT_TRUE(page.ExcludedTree().FindPath(path)) << ToUtf8(path);
     std::wstring token = m_app;
-    ToTokenPath(token);
+    ToTokenPath(token, m_session.Tokens);
     ASSERT_EQ(page.PageExclusions().count(ToUpperAscii(token)), 1u);
     EXPECT_EQ(page.PageExclusions().at(ToUpperAscii(token)).Description, L"the application");
     EXPECT_EQ(ReviewExclusions().ReviewFiles, page.PageExclusions());

@@ -3,7 +3,7 @@
 // dialog, and Next up to the built package, whose Shortcut and Icon tables
 // are read back; and the roads that end early.
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "msi/MsiHandle.h"

@@ -271,6 +271,7 @@ TEST(ProjectPageLogic, TheBarStopsShortOfEachWorkersShare)
 
 TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCount)
 {
+    const FolderTokenValues tokens = MachineTokens();
     const std::wstring app = L"C:\\Program Files\\App";
     const std::vector<std::wstring> recorded = {app + L"\\app.exe", app + L"\\uninstall.exe", app + L"\\tool.exe"};
     // The review page left tool.exe out, the clean-up the uninstaller.
@@ -299,7 +300,7 @@ TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCoun
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ShortcutEntryMap entries = {{c.entry.name, c.entry}};
-        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified});
+        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified}, tokens);
         EXPECT_EQ(refused != nullptr, c.refused);
         if (refused) {
             EXPECT_EQ(refused->name, c.entry.name);

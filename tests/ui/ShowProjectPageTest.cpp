@@ -4,7 +4,7 @@
 // "Rescan Registry" move missing entries to where they now are, and Next
 // rewrites the project file only after such a change.
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"
@@ -65,7 +65,7 @@ protected:
             added[key].push_back({key, L"\"v\"", L"REG_SZ", L"x"});
         XmlDocument project;
         ASSERT_TRUE(project.Load(m_session.Paths.RawProjectFilePath));
-        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.ProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(), FileListMode::KeepAll));
         ASSERT_TRUE(WriteRegistryList(project, ChangeOrigin::Added, added, m_session.ProjectFilePath()));
         ASSERT_TRUE(WriteProductInfo(project, {L"Review", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
         m_written = ReadFileBytes(m_session.ProjectFilePath());
@@ -215,7 +215,7 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
     ReadProjectLists(rewritten, rewrittenModel);
     std::vector<std::wstring> files = rewrittenModel.AllFiles;
     for (std::wstring& file : files)
-        ToRealPath(file);
+        ToRealPath(file, m_session.Tokens);
     EXPECT_EQ(files.size(), 10u);
     EXPECT_EQ(std::count(files.begin(), files.end(), moved + L"\\lonely.txt"), 1);
     EXPECT_EQ(std::count(files.begin(), files.end(), lonely), 0);

@@ -2,7 +2,7 @@
 // welcome page's time-out and resume decision, the Existing Snapshot page's
 // two roads, and every check of the basic information page.
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"

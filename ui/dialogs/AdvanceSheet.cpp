@@ -37,10 +37,10 @@ std::vector<std::wstring> TickedPaths(const CSelectionTreeCtrl& tree)
     return paths;
 }
 
-std::wstring TokenOf(const std::wstring& fullPath)
+std::wstring TokenOf(const std::wstring& fullPath, const FolderTokenValues& tokens)
 {
     std::wstring token = SelectionTree::WithoutFinalSeparator(fullPath);
-    ToTokenPath(token);
+    ToTokenPath(token, tokens);
     return token;
 }
 
@@ -57,8 +57,9 @@ std::wstring ExcludedListFile(const WorkPaths& paths)
 
 // ---- CAdvanceInclude ------------------------------------------------------------------
 
-CAdvanceInclude::CAdvanceInclude(CParentSheet& sheet, CUIManager& manager)
-    : CPropertyPage(IDD_ADVANCE_INCLUDE, L"Included Items"), m_sheet(sheet), m_manager(manager)
+CAdvanceInclude::CAdvanceInclude(CParentSheet& sheet, Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_ADVANCE_INCLUDE, L"Included Items"), m_sheet(sheet), m_tokens(session.Tokens),
+      m_manager(manager)
 {
 }
 
@@ -144,7 +145,7 @@ void CAdvanceInclude::Save(const std::wstring& targetName)
     CUIManager* manager = &m_manager;
     const ScanDetails details =
         AdvanceSheet::SaveIncluded(AdvanceSheet::WithHidden(TickedPaths(m_folders), m_hiddenFolders),
-                                   AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys),
+                                   AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys), m_tokens,
                                    manager->GetSetupFilePath(), manager->GetProductInfo());
     manager->SetScanDetails(details);
     manager->WriteScanDetails();
@@ -162,7 +163,7 @@ HBRUSH CAdvanceInclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 
 CAdvanceExclude::CAdvanceExclude(CParentSheet& sheet, Session& session, CUIManager& manager)
     : CPropertyPage(IDD_ADVANCE_EXCLUDE, L"Excluded Items"), m_sheet(sheet), m_added(session.AddToExclude),
-      m_paths(session.Paths), m_manager(manager)
+      m_paths(session.Paths), m_tokens(session.Tokens), m_manager(manager)
 {
 }
 
@@ -214,11 +215,11 @@ void CAdvanceExclude::ShowLoaded()
     ExcludedItemMap rekeyed;
     for (auto entry = m_loadedFiles.begin(); entry != m_loadedFiles.end();) {
         std::wstring real = entry->second.Name;
-        ToRealPath(real);
+        ToRealPath(real, m_tokens);
         if (m_folders.TickByPath(real)) {
             // Kept under the key its ticked item gives on a save (a name such
             // as "%SYSDRIVE%\Data" comes back as "C:\Data"); the name stays.
-            const std::wstring key = ToUpperAscii(TokenOf(real));
+            const std::wstring key = ToUpperAscii(TokenOf(real, m_tokens));
             if (key == entry->first) {
                 ++entry;
                 continue;
@@ -263,8 +264,8 @@ void CAdvanceExclude::OnSelection(CSelectionTreeCtrl& tree, HTREEITEM item, bool
         }
         return false;
     };
-    auto tokenOf = [folders](const std::wstring& path) {
-        return folders ? TokenOf(path) : SelectionTree::WithoutFinalSeparator(path);
+    auto tokenOf = [this, folders](const std::wstring& path) {
+        return folders ? TokenOf(path, m_tokens) : SelectionTree::WithoutFinalSeparator(path);
     };
     CSelectionTreeCtrl::Access access = tree.Tree();
     const SelectionTree::SelectionRecord selection =
@@ -277,7 +278,7 @@ void CAdvanceExclude::OnSelection(CSelectionTreeCtrl& tree, HTREEITEM item, bool
 void CAdvanceExclude::AddToExclude()
 {
     const AdvanceSheet::AddResult result = AdvanceSheet::AddToExclude(
-        m_added, ItemText(IDC_SELECTION_RECORD), ItemText(IDC_ADVANCE_DESCRIPTION),
+        m_added, m_tokens, ItemText(IDC_SELECTION_RECORD), ItemText(IDC_ADVANCE_DESCRIPTION),
         [this](const std::wstring& real) { return m_folders.TickByPath(real); },
         [this](const std::wstring& key) { return m_registry.TickByPath(key); });
     switch (result) {
@@ -332,7 +333,7 @@ std::vector<std::wstring> CAdvanceExclude::Save(const std::wstring& targetName)
     std::vector<std::wstring> folders;
     for (const std::wstring& real : TickedPaths(m_folders)) {
         std::wstring token = real;
-        ToTokenPath(token);
+        ToTokenPath(token, m_tokens);
         folders.push_back(token);
     }
     AdvanceSheet::ExclusionSave files =
@@ -357,7 +358,7 @@ HBRUSH CAdvanceExclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 // ---- CParentSheet ---------------------------------------------------------------------
 
 CParentSheet::CParentSheet(Session& session, CUIManager& manager)
-    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, manager),
+    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, session, manager),
       m_exclude(*this, session, manager)
 {
     AddPage(m_include);

@@ -22,7 +22,7 @@ class CParentSheet;
 class CAdvanceInclude : public CPropertyPage
 {
 public:
-    CAdvanceInclude(CParentSheet& sheet, CUIManager& manager);
+    CAdvanceInclude(CParentSheet& sheet, Session& session, CUIManager& manager);
 
     bool IsLoading() const noexcept { return m_loading; }
     CFolderTreeCtrl& FolderTree() noexcept { return m_folders; }
@@ -42,6 +42,7 @@ private:
     void ShowLoaded();
 
     CParentSheet& m_sheet;
+    const FolderTokenValues& m_tokens;
     CUIManager& m_manager;
     CFolderTreeCtrl m_folders;
     CRegistryTreeCtrl m_registry;
@@ -86,6 +87,7 @@ private:
     CParentSheet& m_sheet;
     AddedExclusions& m_added;
     const WorkPaths& m_paths;
+    const FolderTokenValues& m_tokens;
     CUIManager& m_manager;
     CFolderTreeCtrl m_folders;
     CRegistryTreeCtrl m_registry;

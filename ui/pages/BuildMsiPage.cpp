@@ -139,7 +139,7 @@ bool CBuildMSIDlg::WriteShortcutsToProject()
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File");
         return true;
     }
-    bool written = ReplaceShortcutList(document, m_records, path);
+    bool written = ReplaceShortcutList(document, m_records, m_session.Tokens, path);
     written = ReplaceShortcutIcons(document, m_iconFiles, path) && written;
     if (!written)
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);

@@ -164,8 +164,10 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     }
     // The builder drops a shortcut whose target the package lacks: say so now.
     const ChangeSet& changes = Manager().Coordinator().Changes();
-    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(
-            m_shortcuts.Entries(), {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)})) {
+    if (const ShortcutEntry* orphan =
+            ShortcutWithoutTarget(m_shortcuts.Entries(),
+                                  {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)},
+                                  m_session.Tokens)) {
         ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +
                         L", which is not in the project. Include the file again on the review page, or clear "
                         L"the shortcut's places by clicking on its name.",

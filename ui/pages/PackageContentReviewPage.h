@@ -37,7 +37,7 @@ public:
     static const wchar_t* const DescriptionText;
 
 protected:
-    CContentReviewPage(UINT pageId, bool registry, CUIManager& manager);
+    CContentReviewPage(UINT pageId, bool registry, Session& session, CUIManager& manager);
 
     BOOL OnInitDialog() override;
     BOOL OnSetActive() override;
@@ -55,6 +55,7 @@ private:
 
     bool m_registry;
     std::wstring m_description;
+    Session& m_session;
     CUIManager& m_manager;
     CProjectTreeCtrl m_included;
     CProjectTreeCtrl m_excluded;
@@ -66,11 +67,11 @@ private:
 class CContentReviewFileDlg : public CContentReviewPage
 {
 public:
-    explicit CContentReviewFileDlg(CUIManager& manager);
+    CContentReviewFileDlg(Session& session, CUIManager& manager);
 };
 
 class CContentReviewRegistryDlg : public CContentReviewPage
 {
 public:
-    explicit CContentReviewRegistryDlg(CUIManager& manager);
+    CContentReviewRegistryDlg(Session& session, CUIManager& manager);
 };

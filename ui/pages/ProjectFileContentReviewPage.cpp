@@ -24,7 +24,7 @@ constexpr wchar_t MissingRefused[] =
 
 CShowProjectFileDlg::CShowProjectFileDlg(Session& session, CUIManager& manager)
     : CPropertyPage(IDD_SHOW_PROJECT, L"Corvane Repackager 1.0: Project File Content Review"), m_session(session),
-      m_manager(manager)
+      m_manager(manager), m_fileTree(session.Tokens), m_registryTree(session.Tokens)
 {
 }
 
@@ -205,8 +205,8 @@ void CShowProjectFileDlg::OnUpdateFiles()
 void CShowProjectFileDlg::UpdateFilesFrom(const std::wstring& folder)
 {
     m_fileTree.WaitForExistenceCheck();
-    const auto files = MissingFilesUnder(m_fileTree.Existence().Entries, TickedPaths(m_fileTree));
-    for (const Relocation& moved : RelocateFiles(m_files, files, folder)) {
+    const auto files = MissingFilesUnder(m_fileTree.Existence().Entries, TickedPaths(m_fileTree), m_session.Tokens);
+    for (const Relocation& moved : RelocateFiles(m_files, files, folder, m_session.Tokens)) {
         m_fileTree.MarkFound(moved.oldFolder, moved.oldPath);
         m_modified = true;
     }
@@ -259,7 +259,7 @@ LRESULT CShowProjectFileDlg::OnWizardNext()
         ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);
         return StayOnPage;
     case ShowProjectNext::RegenerateAndGoOn:
-        if (!RegenerateProjectFile(Manager().Project().Document, Manager().Project().Model,
+        if (!RegenerateProjectFile(Manager().Project().Document, Manager().Project().Model, m_session.Tokens,
                                    m_session.Paths.RawProjectFilePath, m_session.ProjectFilePath())) {
             // The reader logged why; the old file would build without the repairs.
             ShowMessage(L"The project file " + m_session.ProjectFilePath() +

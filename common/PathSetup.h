@@ -2,14 +2,9 @@
 // The start-up of a run's paths: the environment read into token values, the
 // work paths placed from them, and the pending-capture key of the
 // configuration file the paths name. The entry points fill their session's
-// values with these; the layers below receive the values they need.
-//
-// Threads: the token values the folder token conversions read
-// (FolderTokens.h) are still the process's own: written only on the window
-// thread at start-up while no worker runs; workers only read them.
+// values with these; the layers below receive the values they need and do not
+// include this.
 #include "common/Paths.h"
-
-FolderTokenValues& TokenValues();
 
 // Reads the seven environment variables, and ProgramW6432 where it is set. A
 // variable that is not set reads as empty. Returns false when any of the seven

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 
 #include "common/Config.h"
 #include "common/Log.h"
@@ -50,12 +50,6 @@ std::wstring StripTrailingSlash(std::wstring path)
 }
 
 } // namespace
-
-FolderTokenValues& TokenValues()
-{
-    static FolderTokenValues values;
-    return values;
-}
 
 bool ReadEnvironment(FolderTokenValues& v)
 {
