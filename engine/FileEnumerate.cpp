@@ -249,7 +249,8 @@ CFileEnumerate::CFileEnumerate(CProgressState& progress, ChangeSet& changes, con
 }
 
 CFileEnumerate::CFileEnumerate(CProgressState& progress, const WorkPaths& paths, const FolderTokenValues& tokens)
-    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths, tokens), m_progress(progress), m_paths(paths), m_tokens(tokens)
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths, tokens), m_progress(progress), m_paths(paths),
+      m_tokens(tokens)
 {
 }
 

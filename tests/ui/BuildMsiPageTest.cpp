@@ -80,9 +80,11 @@ protected:
         XmlDocument project;
         ASSERT_TRUE(project.Load(m_session.Paths.RawProjectFilePath));
         DirectoryChangeMap files{{app, {m_app}}};
-        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(),
+                                  FileListMode::KeepAll));
         ASSERT_TRUE(WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", oldIcon, L"0"},
-                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}, m_session.Tokens, m_session.ProjectFilePath()));
+                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}},
+                                      m_session.Tokens, m_session.ProjectFilePath()));
         ASSERT_TRUE(WriteShortcutIcons(project, icons, m_session.ProjectFilePath()));
         ASSERT_TRUE(WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
     }

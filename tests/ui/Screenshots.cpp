@@ -384,12 +384,14 @@ void CaptureExistingProject(WizardEnvironment& environment, Session& session, CU
     XmlDocument project;
     (void)project.Load(session.Paths.RawProjectFilePath);
     DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
-    WriteFileList(project, ChangeOrigin::Added, files, session.Tokens, session.ProjectFilePath(), FileListMode::KeepAll);
+    WriteFileList(project, ChangeOrigin::Added, files, session.Tokens, session.ProjectFilePath(),
+                  FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
     RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
     WriteRegistryList(project, ChangeOrigin::Added, keys, session.ProjectFilePath());
     WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
-                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}}, session.Tokens, session.ProjectFilePath());
+                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}},
+                      session.Tokens, session.ProjectFilePath());
     WriteShortcutIcons(project, icons, session.ProjectFilePath());
     WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, session.ProjectFilePath());
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");

@@ -65,7 +65,8 @@ protected:
             added[key].push_back({key, L"\"v\"", L"REG_SZ", L"x"});
         XmlDocument project;
         ASSERT_TRUE(project.Load(m_session.Paths.RawProjectFilePath));
-        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(),
+                                  FileListMode::KeepAll));
         ASSERT_TRUE(WriteRegistryList(project, ChangeOrigin::Added, added, m_session.ProjectFilePath()));
         ASSERT_TRUE(WriteProductInfo(project, {L"Review", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
         m_written = ReadFileBytes(m_session.ProjectFilePath());

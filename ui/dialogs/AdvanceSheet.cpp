@@ -358,7 +358,8 @@ HBRUSH CAdvanceExclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 // ---- CParentSheet ---------------------------------------------------------------------
 
 CParentSheet::CParentSheet(Session& session, CUIManager& manager)
-    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, session, manager),
+    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed),
+      m_include(*this, session, manager),
       m_exclude(*this, session, manager)
 {
     AddPage(m_include);

@@ -317,7 +317,8 @@ void CCreateProjectFileMsiDlg::CreationFailed()
     SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
     ShowEditingControls(true);
     const std::wstring text =
-        L"The project file " + m_session.ProjectFilePath() + L" could not be created. " + FailureReasonText(m_session.Paths.ConfigFilePath) +
+        L"The project file " + m_session.ProjectFilePath() + L" could not be created. " +
+        FailureReasonText(m_session.Paths.ConfigFilePath) +
         L" Nothing was deleted and the capture stays pending: press Next to try again, or Cancel; the next start "
         L"of Corvane Repackager offers to continue it.";
     SetItemText(IDC_PROJECT_STATUS, text);

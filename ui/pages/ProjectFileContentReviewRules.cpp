@@ -56,7 +56,8 @@ bool IsFile(const std::wstring& path)
 
 } // namespace
 
-std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing, const std::vector<std::wstring>& tickedPaths,
+std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing,
+                                            const std::vector<std::wstring>& tickedPaths,
                                             const FolderTokenValues& tokens)
 {
     std::vector<std::wstring> covered;

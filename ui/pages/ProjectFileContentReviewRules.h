@@ -19,7 +19,8 @@ using MissingEntryMap = std::map<std::wstring, std::vector<std::wstring>>;
 // tree paths (real form) cover: a path covers the file of that path and every
 // file below it. Each file once, in the order of `missing`.
 // Token paths stand for the folders of `tokens`.
-std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing, const std::vector<std::wstring>& tickedPaths,
+std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing,
+                                            const std::vector<std::wstring>& tickedPaths,
                                             const FolderTokenValues& tokens);
 // The same for registry keys: `missing` maps each missing key to nothing (or
 // a parent to its missing keys); a ticked path covers its key and the keys below.
