@@ -4,7 +4,6 @@
 #include "common/FileNames.h"
 #include "common/FileVersionInfo.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "common/SetupProcess.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -87,20 +86,20 @@ int RunBuildMode(Session& session, std::vector<std::wstring> arguments, const Re
     }
 
     EnsureFolder(outputFolder);
-    if (!InitializePaths(outputFolder, msiName)) {
+    if (!InitializePaths(session, outputFolder, msiName)) {
         report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
         return ExitFailure;
     }
-    SetProjectFilePath(projectFile);
+    session.SetProjectFilePath(projectFile);
     CUIManager manager(session);
     manager.Initialize();
-    EnsureFolder(WorkingTempFolder());
+    EnsureFolder(session.Paths.TempFolder());
     EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
     manager.Builder().SetProgressReport(report);
     session.Capture.Clear();
     session.Capture.Begin(CaptureStep::Package);
-    const int built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName, {}, {}});
+    const int built = manager.BuildPackage({projectFile, session.Paths.OutputFolder, msiName, {}, {}});
     session.Capture.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
@@ -205,10 +204,11 @@ long long CountEntries(const IniChangeMap& map)
     return count;
 }
 
-bool SetUpPaths(const CaptureOptions& options, const std::wstring& msiName, const ReportLine& report)
+bool SetUpPaths(Session& session, const CaptureOptions& options, const std::wstring& msiName,
+                const ReportLine& report)
 {
     EnsureFolder(options.path);
-    if (!InitializePaths(options.path, msiName)) {
+    if (!InitializePaths(session, options.path, msiName)) {
         report(L"The output folder or the working folder path is too long, or TEMP or APPDATA is not set.");
         return false;
     }
@@ -271,7 +271,7 @@ int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOption
     }
     if (session.SnapshotPending) {
         report(L"An earlier capture was pending; it is discarded.");
-        DiscardPendingCapture();
+        DiscardPendingCapture(session.Paths);
         session.SnapshotPending = false;
     }
     manager.Coordinator().IsFirstSnapshotTaken();
@@ -291,13 +291,13 @@ int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOption
         report(L"The first snapshot failed; see the error log.");
         return ExitFailure;
     }
-    if (!WriteSnapshotTakenKey() || !ReadSnapshotTakenKey()) {
+    if (!WriteSnapshotTakenKey(session.Paths) || !ReadSnapshotTakenKey(session.Paths)) {
         // Without the mark, the next start would take the snapshot for an
         // abandoned one and delete it.
-        LogError(L"TakeFirstSnapshot: Unable to write IsSnapshotTaken to " + Paths().ConfigFilePath);
-        report(L"The pending-capture mark cannot be written to " + Paths().ConfigFilePath +
+        LogError(L"TakeFirstSnapshot: Unable to write IsSnapshotTaken to " + session.Paths.ConfigFilePath);
+        report(L"The pending-capture mark cannot be written to " + session.Paths.ConfigFilePath +
                L" (read-only?); the capture could not be resumed. Make the file writable and start again.");
-        DiscardPendingCapture();
+        DiscardPendingCapture(session.Paths);
         session.SnapshotPending = false;
         return ExitFailure;
     }
@@ -369,7 +369,7 @@ int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& o
            L" deleted.");
     report(PerUserDataLine(manager.Coordinator().PerUserData()));
     ReportCleanCapture(manager.Coordinator(), report);
-    const std::wstring project = GetProjectFilePath();
+    const std::wstring project = session.ProjectFilePath();
     record.Begin(CaptureStep::ProjectFile);
     const int written = manager.CreateProjectFile();
     record.End(CaptureStep::ProjectFile);
@@ -382,12 +382,12 @@ int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& o
     }
     report(L"Project file: " + project);
 
-    EnsureFolder(WorkingTempFolder());
-    EnsureFolder(PackagesFolder());
+    EnsureFolder(session.Paths.TempFolder());
+    EnsureFolder(session.Paths.PackagesFolder());
     report(L"Building the package...");
     manager.Builder().SetProgressReport(report);
     record.Begin(CaptureStep::Package);
-    const int built = manager.BuildPackage({project, Paths().OutputFolder, packageName, {}, {}});
+    const int built = manager.BuildPackage({project, session.Paths.OutputFolder, packageName, {}, {}});
     record.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
@@ -421,7 +421,7 @@ int RunCapture(Session& session, CaptureOptions options, const ReportLine& repor
         return ExitFailure;
     const std::wstring packageName =
         options.file.empty() ? PlainNameFromProduct(options.name + L".msi") : options.file;
-    if (!SetUpPaths(options, packageName, report))
+    if (!SetUpPaths(session, options, packageName, report))
         return ExitFailure;
     CUIManager manager(session);
     if (const int result = TakeFirstSnapshot(session, manager, options, report); result != ExitSuccess)
@@ -434,7 +434,7 @@ int RunCapture(Session& session, CaptureOptions options, const ReportLine& repor
         break;
     case SetupOutcome::NotStarted:
         // Nothing ran, so nothing changed: the first snapshot goes.
-        DiscardPendingCapture();
+        DiscardPendingCapture(session.Paths);
         session.SnapshotPending = false;
         manager.Uninitialize();
         report(L"The first snapshot is discarded; nothing was captured.");
@@ -460,7 +460,7 @@ int RunSnapshot(Session& session, CaptureOptions options, const ReportLine& repo
         return ExitWrongArguments;
     if (!PrepareOutputFolder(options.path, report))
         return ExitFailure;
-    if (!SetUpPaths(options, options.file, report))
+    if (!SetUpPaths(session, options, options.file, report))
         return ExitFailure;
     CUIManager manager(session);
     if (const int result = TakeFirstSnapshot(session, manager, options, report); result != ExitSuccess)
@@ -470,9 +470,9 @@ int RunSnapshot(Session& session, CaptureOptions options, const ReportLine& repo
 }
 
 // The newest project file in the Packages folder of the output folder, or "".
-std::wstring WrittenProjectFile()
+std::wstring WrittenProjectFile(const WorkPaths& paths)
 {
-    const std::wstring packages = PackagesFolder();
+    const std::wstring packages = paths.PackagesFolder();
     WIN32_FIND_DATAW data{};
     UniqueFind find(FindFirstFileW((packages + L"\\*.xml").c_str(), &data));
     if (!find)
@@ -492,7 +492,7 @@ std::wstring WrittenProjectFile()
 
 int RunResume(Session& session, CaptureOptions options, const ReportLine& report)
 {
-    if (!SetUpPaths(options, options.file, report))
+    if (!SetUpPaths(session, options, options.file, report))
         return ExitFailure;
     CUIManager manager(session);
     if (manager.Initialize() != 1) {
@@ -502,7 +502,8 @@ int RunResume(Session& session, CaptureOptions options, const ReportLine& report
     if (!session.SnapshotPending || !manager.Coordinator().IsFirstSnapshotTaken()) {
         // Interrupted after its project file was complete: nothing is left to
         // capture, only the package to build from that file.
-        if (const std::wstring project = WrittenProjectFile(); session.SnapshotPending && !project.empty()) {
+        if (const std::wstring project = WrittenProjectFile(session.Paths);
+            session.SnapshotPending && !project.empty()) {
             report(L"No pending capture to resume: the capture already wrote its project file " + project +
                    L". Build the package with: CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path +
                    L"\"");

@@ -3,7 +3,7 @@
 // tree, the memory the in-memory snapshot takes per entry, and the comparison
 // plus FileChanges.xml for 10,000 and 100,000 added files.
 #include "bench/BenchSupport.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"
 
@@ -112,10 +112,11 @@ double TimeCapture(const std::vector<std::wstring>& roots, CFileEnumerate& e)
 // A comparison in which every captured entry is new. With `withDocument`
 // clear the raw project file is out of reach, so the writer stops at once and
 // only the comparison itself is timed.
-double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& files, bool withDocument = true)
+double TimeCompareAdded(WorkPaths& paths, const FolderTokenValues& tokens, const std::vector<std::wstring>& roots,
+                        std::size_t& files, bool withDocument = true)
 {
-    const std::wstring raw = Paths().RawProjectFilePath;
-    CFileEnumerate e(Paths(), TokenValues());
+    const std::wstring raw = paths.RawProjectFilePath;
+    CFileEnumerate e(paths, tokens);
     e.Initialize();
     e.IsFirstSnapshotTaken();
     e.SetFirstSnapshotTaken(false);
@@ -125,14 +126,14 @@ double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& fil
     files = 0;
     for (const auto& [path, entry] : e.Snapshot(SnapshotKind::Second))
         files += entry.IsDirectory ? 0 : 1;
-    EnsureFolder(WorkingTempFolder());
+    EnsureFolder(paths.TempFolder());
     if (!withDocument)
-        Paths().RawProjectFilePath = raw + L".absent";
+        paths.RawProjectFilePath = raw + L".absent";
     const double start = Now();
     if (e.CompareSnapshot() == 1)
         (void)e.WriteChangeDocuments();
     const double elapsed = Now() - start;
-    Paths().RawProjectFilePath = raw;
+    paths.RawProjectFilePath = raw;
     if (!withDocument)
         return elapsed;
     std::size_t written = 0;
@@ -171,15 +172,16 @@ int main()
         SetCurrentDirectoryW(benchRoot.c_str());
     }
 
-    ReadEnvironment();
-    WorkPaths& p = Paths();
+    FolderTokenValues tokens;
+    ReadEnvironment(tokens);
+    WorkPaths p;
     p.WorkingRoot = benchRoot + L"\\work";
     p.IniBackupFolder = benchRoot + L"\\INIBackup";
     p.RawProjectFilePath = benchRoot + L"\\Raw.xml";
     p.FileChangesPath = p.WorkingRoot + L"\\Temp\\FileChanges.xml";
     p.IniChangesPath = p.WorkingRoot + L"\\Temp\\INIChanges.xml";
     EnsureFolder(p.WorkingRoot);
-    EnsureFolder(WorkingSnapshotFolder());
+    EnsureFolder(p.SnapshotFolder());
     EnsureFolder(p.IniBackupFolder);
     {
         const std::string skeleton =
@@ -208,7 +210,7 @@ int main()
         TimeBareWalk(tree, totals); // warms the file system caches
         std::size_t pathBytes = 0;
         const std::size_t before = PeakWorkingSet();
-        CFileEnumerate e(Paths(), TokenValues());
+        CFileEnumerate e(p, tokens);
         e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
@@ -231,7 +233,7 @@ int main()
     std::size_t captured = 0;
     for (int run = 0; run < Runs; ++run) {
         bestWalk = std::min(bestWalk, TimeBareWalk(tree, totals));
-        CFileEnumerate e(Paths(), TokenValues());
+        CFileEnumerate e(p, tokens);
         e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
@@ -251,8 +253,8 @@ int main()
     std::size_t smallFiles = 0, largeFiles = 0;
     double small = 1e300, large = 1e300;
     for (int run = 0; run < 2; ++run) {
-        small = std::min(small, TimeCompareAdded(tenthRoots, smallFiles));
-        large = std::min(large, TimeCompareAdded(allRoots, largeFiles));
+        small = std::min(small, TimeCompareAdded(p, tokens, tenthRoots, smallFiles));
+        large = std::min(large, TimeCompareAdded(p, tokens, allRoots, largeFiles));
     }
     std::printf("file_bench: compare + FileChanges.xml, %u added files: %.1f ms\n", static_cast<unsigned>(smallFiles),
                 small);
@@ -261,8 +263,8 @@ int main()
     std::printf("file_bench: 10x entries / 1x = %.2f (limit 12); compare / capture = %.2f (limit 1.00)\n",
                 large / small, large / bestCapture);
     std::size_t ignored = 0;
-    const double smallMaps = TimeCompareAdded(tenthRoots, ignored, false);
-    const double largeMaps = TimeCompareAdded(allRoots, ignored, false);
+    const double smallMaps = TimeCompareAdded(p, tokens, tenthRoots, ignored, false);
+    const double largeMaps = TimeCompareAdded(p, tokens, allRoots, ignored, false);
     std::printf("file_bench: of which the comparison into the change maps: %.1f ms and %.1f ms (ratio %.2f); "
                 "the rest is FileChanges.xml\n",
                 smallMaps, largeMaps, largeMaps / smallMaps);

@@ -4,7 +4,7 @@
 // The data folder holds the payload (bench/msi_bench.sh makes 10,000 files of
 // about 100 MB); one line "msi build: <seconds> s, <files> files" is printed.
 #include "common/ComScope.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "bench/BenchSupport.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
@@ -49,14 +49,15 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     const std::wstring data = argv[1], work = argv[2];
-    ReadEnvironment();
-    WorkPaths& paths = Paths();
+    FolderTokenValues tokens;
+    ReadEnvironment(tokens);
+    WorkPaths paths;
     paths.ProgramFolder = BuildBinFolder();
     paths.WorkingRoot = work;
     paths.OutputFolder = work;
     EnsureFolder(paths.WorkingRoot);
-    EnsureFolder(WorkingTempFolder());
-    EnsureFolder(PackagesFolder());
+    EnsureFolder(paths.TempFolder());
+    EnsureFolder(paths.PackagesFolder());
 
     DirectoryChangeMap files;
     ListFiles(data, files);
@@ -70,15 +71,14 @@ int wmain(int argc, wchar_t** argv)
             std::fprintf(stderr, "cannot load the raw project file\n");
             return 1;
         }
-        SetProjectFilePath(project);
-        WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
-        WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, GetProjectFilePath());
+        WriteFileList(doc, ChangeOrigin::Added, files, tokens, project, FileListMode::KeepAll);
+        WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, project);
     }
 
     const auto start = std::chrono::steady_clock::now();
     CMSIHandler builder;
     int built = 0;
-    if (builder.Initialize({project, paths.OutputFolder, L"bench.msi", Paths(), TokenValues()}) == 1)
+    if (builder.Initialize({project, paths.OutputFolder, L"bench.msi", paths, tokens}) == 1)
         built = builder.BuildMSI();
     const std::size_t packed = builder.Counts().FilesPacked;
     builder.Uninitialize();

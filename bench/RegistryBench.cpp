@@ -3,7 +3,7 @@
 // half size, to show that it grows linearly with the files).
 #include "common/ComScope.h"
 #include "bench/BenchSupport.h"
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "engine/RegistryEnumerate.h"
@@ -149,7 +149,8 @@ int main()
 
     const std::wstring fullRoot = std::wstring(L"HKEY_CURRENT_USER\\") + BenchKey;
     const std::wstring halfRoot = fullRoot + L"\\A";
-    CRegistryEnumerate registry(Paths());
+    const WorkPaths paths;
+    CRegistryEnumerate registry(paths);
 
     // Warm both paths once, then take the best of several runs of each.
     UniqueHKey benchKey;

@@ -34,8 +34,9 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
     XmlDocument doc;
     if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml"))
         return -1;
+    const FolderTokenValues noTokens; // the folders are written as they are
     const double start = Now();
-    WriteFileList(doc, ChangeOrigin::Added, map, output, FileListMode::KeepAll);
+    WriteFileList(doc, ChangeOrigin::Added, map, noTokens, output, FileListMode::KeepAll);
     const double milliseconds = Now() - start;
     XmlDocument check;
     if (!check.Load(output))

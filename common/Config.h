@@ -1,6 +1,6 @@
 #pragma once
 // CorvaneRepackager.ini: read and written with the wide private-profile functions.
-// The file itself is named by the caller (see ConfigFile() in common/PathTable.h).
+// The file itself is named by the caller (WorkPaths::ConfigFilePath, common/Paths.h).
 #include <string>
 
 inline constexpr const wchar_t* ConfigFileName = L"CorvaneRepackager.ini";

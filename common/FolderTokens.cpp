@@ -1,7 +1,5 @@
 #include "common/FolderTokens.h"
 
-#include "common/PathTable.h"
-
 namespace {
 
 struct TokenRow
@@ -69,9 +67,8 @@ bool ReplaceLeadingFolder(std::wstring& path, const std::wstring& folder, const 
 
 } // namespace
 
-void ToTokenPath(std::wstring& path)
+void ToTokenPath(std::wstring& path, const FolderTokenValues& values)
 {
-    const FolderTokenValues& values = TokenValues();
     for (const TokenRow& row : PrefixRows) {
         // An unset variable is skipped, so the later rows are still tried.
         if (ReplaceLeadingFolder(path, values.*row.value, row.token))
@@ -81,9 +78,8 @@ void ToTokenPath(std::wstring& path)
         path = SysDriveToken;
 }
 
-void ToRealPath(std::wstring& path)
+void ToRealPath(std::wstring& path, const FolderTokenValues& values)
 {
-    const FolderTokenValues& values = TokenValues();
     for (const TokenRow& row : PrefixRows) {
         if ((values.*row.value).empty())
             continue;

@@ -1,9 +1,9 @@
 #pragma once
 // The work paths and the environment values behind the folder tokens as
-// values, the folder helpers and the registry lookup tables. The process's
-// own table of them, filled at start-up, is reached through PathTable.h by
-// the entry points, the manager and the pages only; the layers below receive
-// the values they need.
+// values, the folder helpers and the registry lookup tables. Each run's
+// session owns its values, filled at start-up by its entry point
+// (PathSetup.h); the manager and the pages read them through the session,
+// and the layers below receive the values they need.
 #include <windows.h>
 
 #include <cstddef>

@@ -2,47 +2,46 @@
 
 #include "common/Config.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 
 namespace {
 
 // Without a working root and an application-data folder the folders below
 // would be "\Temp", "\SnapShot" and "\INIBackup" at the root of the current drive.
-bool HasWorkingRoot()
+bool HasWorkingRoot(const WorkPaths& paths)
 {
-    const WorkPaths& paths = Paths();
     return !paths.WorkingRoot.empty() && !paths.IniBackupFolder.empty() && paths.IniBackupFolder != L"\\INIBackup";
 }
 
 } // namespace
 
-bool CleanWorkspaceAtStartup()
+bool CleanWorkspaceAtStartup(const WorkPaths& paths)
 {
-    const bool pending = ReadSnapshotTakenKey();
-    if (!HasWorkingRoot()) {
+    const bool pending = ReadSnapshotTakenKey(paths);
+    if (!HasWorkingRoot(paths)) {
         LogError(L"CleanWorkspaceAtStartup: No working root; nothing is cleaned");
         return pending;
     }
     if (!pending) {
-        RemoveFolderTree(WorkingTempFolder());
-        RemoveFolderTree(WorkingSnapshotFolder());
-        RemoveFolderTree(Paths().IniBackupFolder);
+        RemoveFolderTree(paths.TempFolder());
+        RemoveFolderTree(paths.SnapshotFolder());
+        RemoveFolderTree(paths.IniBackupFolder);
     }
-    EnsureFolder(WorkingSnapshotFolder());
-    EnsureFolder(Paths().IniBackupFolder);
+    EnsureFolder(paths.SnapshotFolder());
+    EnsureFolder(paths.IniBackupFolder);
     return pending;
 }
 
-void DiscardPendingCapture()
+void DiscardPendingCapture(const WorkPaths& paths)
 {
-    if (!HasWorkingRoot()) {
+    if (!HasWorkingRoot(paths)) {
         LogError(L"DiscardPendingCapture: No working root; nothing is removed");
         return;
     }
-    RemoveFolderTree(WorkingTempFolder());
-    RemoveFolderTree(WorkingSnapshotFolder());
-    EnsureFolder(WorkingSnapshotFolder());
-    RemoveFolderTree(Paths().IniBackupFolder);
-    EnsureFolder(Paths().IniBackupFolder);
-    RemoveSnapshotTakenKey();
+    RemoveFolderTree(paths.TempFolder());
+    RemoveFolderTree(paths.SnapshotFolder());
+    EnsureFolder(paths.SnapshotFolder());
+    RemoveFolderTree(paths.IniBackupFolder);
+    EnsureFolder(paths.IniBackupFolder);
+    RemoveSnapshotTakenKey(paths);
 }

@@ -36,6 +36,6 @@ void CEnumerateWrapper::CleanCapture()
             captured.insert(captured.end(), files.begin(), files.end());
     m_capturedShortcuts = ShortcutsFromLinks(m_files.AddedNotes().Links, ShortcutPlacesOfThisMachine(), captured);
     for (ShortcutRecord& record : m_capturedShortcuts.Shortcuts)
-        ToTokenPath(record.ExeName);
+        ToTokenPath(record.ExeName, m_tokens);
     MergeShortcuts(m_shortcuts, m_capturedShortcuts.Shortcuts);
 }

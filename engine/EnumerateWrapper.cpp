@@ -175,7 +175,7 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::w
         [&] { return ReplaceNodeInProjectFile(m_paths.RegChangesPath, L"RegistrySystem", projectFile); },
         [&] { return CopySystemSettingsToProjectFile(projectFile); },
         [&] { return ReplaceNodeInProjectFile(m_paths.IniChangesPath, L"INIFileSystem", projectFile); },
-        [&] { return WriteShortcutList(m_project, m_shortcuts, projectFile); },
+        [&] { return WriteShortcutList(m_project, m_shortcuts, m_tokens, projectFile); },
         [&] { return WriteShortcutIcons(m_project, m_icons, projectFile); },
         [&] { return WriteProductInfo(m_project, written, projectFile); },
     };

@@ -244,17 +244,18 @@ private:
 
 CFileEnumerate::CFileEnumerate(CProgressState& progress, ChangeSet& changes, const WorkPaths& paths,
                                const FolderTokenValues& tokens)
-    : m_changes(changes), m_iniTracker(changes, paths), m_progress(progress), m_paths(paths), m_tokens(tokens)
+    : m_changes(changes), m_iniTracker(changes, paths, tokens), m_progress(progress), m_paths(paths), m_tokens(tokens)
 {
 }
 
 CFileEnumerate::CFileEnumerate(CProgressState& progress, const WorkPaths& paths, const FolderTokenValues& tokens)
-    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths), m_progress(progress), m_paths(paths), m_tokens(tokens)
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths, tokens), m_progress(progress), m_paths(paths),
+      m_tokens(tokens)
 {
 }
 
 CFileEnumerate::CFileEnumerate(const WorkPaths& paths, const FolderTokenValues& tokens)
-    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths), m_progress(m_ownProgress), m_paths(paths),
+    : m_changes(m_ownChanges), m_iniTracker(m_ownChanges, paths, tokens), m_progress(m_ownProgress), m_paths(paths),
       m_tokens(tokens)
 {
 }
@@ -295,7 +296,7 @@ void CFileEnumerate::AddExcludedFolder(std::wstring path)
         CompareStringOrdinal(path.c_str(), static_cast<int>(sysDrive.size()), sysDrive.data(),
                              static_cast<int>(sysDrive.size()), TRUE) == CSTR_EQUAL)
         path.replace(0, sysDrive.size() - 1, drive);
-    ToTokenPath(path);
+    ToTokenPath(path, m_tokens);
     while (!path.empty() && path.back() == L'\\')
         path.pop_back();
     if (!path.empty())
@@ -306,7 +307,7 @@ bool CFileEnumerate::IsExcluded(std::wstring& key) const
 {
     if (m_excludedFolders.empty())
         return false;
-    ToTokenPath(key);
+    ToTokenPath(key, m_tokens);
     for (wchar_t& c : key)
         if (c >= L'a' && c <= L'z')
             c = static_cast<wchar_t>(c - L'a' + L'A');
@@ -363,7 +364,7 @@ bool CFileEnumerate::WalkRoots(const std::vector<std::wstring>& roots, CWalk& wa
     std::wstring key;
     for (const std::wstring& root : roots) {
         key = root;
-        ToTokenPath(key);
+        ToTokenPath(key, m_tokens);
         if (!key.empty() && key.back() == L'\\')
             key.pop_back();
         if (m_excludedFolders.count(ToUpperAscii(key)) == 0) {
@@ -641,10 +642,10 @@ bool CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::wstring& target = m_paths.FileChangesPath;
     const FileListMode mode = keepAll ? FileListMode::KeepAll : FileListMode::PackableOnly;
-    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_changes.Files(ChangeOrigin::Added), target, mode,
-                               &m_addedNotes.Executables);
+    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_changes.Files(ChangeOrigin::Added), m_tokens, target,
+                               mode, &m_addedNotes.Executables);
     for (const ChangeOrigin origin : {ChangeOrigin::Modified, ChangeOrigin::Deleted})
-        saved = WriteFileList(m_document, origin, m_changes.Files(origin), target, mode) && saved;
+        saved = WriteFileList(m_document, origin, m_changes.Files(origin), m_tokens, target, mode) && saved;
     return saved;
 }
 

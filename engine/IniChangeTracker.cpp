@@ -82,7 +82,7 @@ int CIniChangeTracker::CompareINIFile(const std::wstring& backupPath, const std:
     m_oldSections = ReadIniFile(backupPath);
     m_newSections = ReadIniFile(currentPath);
     m_currentPath = currentPath;
-    ToTokenPath(m_currentPath);
+    ToTokenPath(m_currentPath, m_tokens);
 
     for (auto it = m_oldSections.begin(); it != m_oldSections.end();) {
         const auto match = m_newSections.find(it->first);

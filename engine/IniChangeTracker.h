@@ -32,11 +32,18 @@ class CIniChangeTracker
 {
 public:
     // Files the changes into the INI area of `changes`, which outlives it.
-    // `paths` (the raw project file and the INI change document) outlives it
-    // too and is read when used, not copied.
-    CIniChangeTracker(ChangeSet& changes, const WorkPaths& paths) : m_paths(paths), m_changes(changes) {}
+    // `paths` (the raw project file and the INI change document) and `tokens`
+    // (the folders of the token paths) outlive it too and are read when used,
+    // not copied.
+    CIniChangeTracker(ChangeSet& changes, const WorkPaths& paths, const FolderTokenValues& tokens)
+        : m_paths(paths), m_tokens(tokens), m_changes(changes)
+    {
+    }
     // Files the changes into a change set of its own.
-    explicit CIniChangeTracker(const WorkPaths& paths) : m_paths(paths), m_changes(m_ownChanges) {}
+    CIniChangeTracker(const WorkPaths& paths, const FolderTokenValues& tokens)
+        : m_paths(paths), m_tokens(tokens), m_changes(m_ownChanges)
+    {
+    }
     CIniChangeTracker(const CIniChangeTracker&) = delete;
     CIniChangeTracker& operator=(const CIniChangeTracker&) = delete;
 
@@ -76,6 +83,7 @@ private:
                          std::map<std::wstring, std::wstring>& newKeys);
 
     const WorkPaths& m_paths;
+    const FolderTokenValues& m_tokens;
     bool m_loaded = false;
     std::wstring m_currentPath;
     IniSectionMap m_oldSections;

@@ -57,7 +57,7 @@ ImagePathParts SplitImagePath(const std::wstring& imagePath)
     return parts;
 }
 
-ServiceList ServiceChangesOf(const RegistryChangeMap& added)
+ServiceList ServiceChangesOf(const RegistryChangeMap& added, const FolderTokenValues& tokens)
 {
     ServiceList services;
     for (const auto& [key, values] : added) {
@@ -84,7 +84,7 @@ ServiceList ServiceChangesOf(const RegistryChangeMap& added)
                 service.ErrorControl = *number;
             } else if (SameName(valueName, L"ImagePath") && text) {
                 ImagePathParts parts = SplitImagePath(*text);
-                ToTokenPath(parts.Program);
+                ToTokenPath(parts.Program, tokens);
                 service.Program = std::move(parts.Program);
                 service.Arguments = std::move(parts.Arguments);
             } else if (SameName(valueName, L"DisplayName") && text) {

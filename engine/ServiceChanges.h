@@ -2,6 +2,7 @@
 // Services among a capture's registry changes: the keys the setup added below
 // the Services key of a control set, read as the service they describe.
 #include "common/ChangeTypes.h"
+#include "common/Paths.h"
 #include "project/SystemSettings.h"
 
 #include <string>
@@ -19,5 +20,5 @@ struct ImagePathParts
 ImagePathParts SplitImagePath(const std::wstring& imagePath);
 
 // Every service whose own key was added (it has a Type value), once even when
-// the key shows under two control sets; the program in token form.
-ServiceList ServiceChangesOf(const RegistryChangeMap& added);
+// the key shows under two control sets; the program in token form (of `tokens`).
+ServiceList ServiceChangesOf(const RegistryChangeMap& added, const FolderTokenValues& tokens);

@@ -8,7 +8,7 @@
 
 void CEnumerateWrapper::ClassifySystemSettings()
 {
-    m_services = ServiceChangesOf(m_changes.Registry(ChangeOrigin::Added));
+    m_services = ServiceChangesOf(m_changes.Registry(ChangeOrigin::Added), m_tokens);
     m_environment = EnvironmentChangesOf(m_changes.Registry(ChangeOrigin::Added),
                                          m_changes.Registry(ChangeOrigin::Modified),
                                          m_changes.Registry(ChangeOrigin::Deleted),

@@ -13,9 +13,9 @@
 
 namespace {
 
-std::optional<unsigned long long> SizeOf(std::wstring path)
+std::optional<unsigned long long> SizeOf(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToRealPath(path);
+    ToRealPath(path, tokens);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return std::nullopt;
@@ -102,9 +102,9 @@ std::wstring WindowsVersion()
            L" (build " + std::to_wstring(info.dwBuildNumber) + L")";
 }
 
-std::wstring TokenForm(std::wstring path)
+std::wstring TokenForm(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToTokenPath(path);
+    ToTokenPath(path, tokens);
     return path;
 }
 
@@ -115,10 +115,10 @@ std::vector<ReportExclusion> Exclusions(CUIManager& manager, const Session& sess
     std::vector<ReportExclusion> excluded;
     for (const ExcludedChange<std::wstring>& change : session.ExcludedFiles.Changes()) {
         if (change.WholeKey)
-            excluded.push_back({L"Folder", TokenForm(change.Key), change.Description});
+            excluded.push_back({L"Folder", TokenForm(change.Key, session.Tokens), change.Description});
         else
             for (const std::wstring& file : change.Entries)
-                excluded.push_back({L"File", TokenForm(file), change.Description});
+                excluded.push_back({L"File", TokenForm(file, session.Tokens), change.Description});
     }
     for (const ExcludedChange<RegistryChangeEntry>& change : session.ExcludedRegistry.Changes()) {
         if (change.WholeKey || change.Entries.empty())
@@ -128,7 +128,7 @@ std::vector<ReportExclusion> Exclusions(CUIManager& manager, const Session& sess
                 excluded.push_back({L"Registry value", change.Key + L" " + value.ValueName, change.Description});
     }
     for (const std::wstring& link : manager.Coordinator().CapturedShortcuts().LeftOut)
-        excluded.push_back({L"Shortcut", TokenForm(link), L"Its target is not a captured file."});
+        excluded.push_back({L"Shortcut", TokenForm(link, session.Tokens), L"Its target is not a captured file."});
     return excluded;
 }
 
@@ -144,7 +144,7 @@ Result WriteRunReport(CUIManager& manager, const Session& session, const std::ws
         LogError(L"WriteRunReport: " + loaded.Text());
         return loaded;
     }
-    input.Project = ReadProjectModel(document);
+    input.Project = ReadProjectModel(document, session.Tokens);
     input.ProjectFile = projectFile;
     CMSIHandler& builder = manager.Builder();
     input.Windows64 = IsWow64Windows();
@@ -168,7 +168,7 @@ Result WriteRunReport(CUIManager& manager, const Session& session, const std::ws
         input.Warnings.insert(input.Warnings.end(), builder.BuildNotes().begin(), builder.BuildNotes().end());
     }
     ReadRegistryData(input.Project, input.Project.Product.Platform == L"x64");
-    input.FileSize = SizeOf;
+    input.FileSize = [&tokens = session.Tokens](const std::wstring& path) { return SizeOf(path, tokens); };
     reportPath = builder.PackagePath().empty()
                      ? CaptureReportPath(projectFile.substr(0, projectFile.find_last_of(L'\\') + 1) +
                                          PlainNameFromProduct(input.Project.Product.ApplicationName))

@@ -7,7 +7,7 @@
 // except where a field says otherwise; a worker only reads them. The
 // manager's setters and the pages check WindowThread in debug builds.
 #include "common/ChangeTypes.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Progress.h"
 #include "common/WindowThread.h"
 #include "engine/ExcludedChanges.h"
@@ -15,6 +15,8 @@
 #include "project/IncludeExclude.h"
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 // The exclusions recorded with "Add To Exclude" on the advanced sheet during
 // this run: upper-cased token path -> token path and description.
@@ -53,14 +55,30 @@ struct Session
 
     AddedExclusions AddToExclude;
 
+    // The work paths and the token values of the run, filled by the entry
+    // point (InitializePaths below); the manager hands them to the layers
+    // below as values.
+    WorkPaths Paths;
+    FolderTokenValues Tokens;
+
+    // The project file of the run. It is replaced on the window thread (the
+    // command line, the basic information page, the scan details, a page
+    // saving under another name) while a worker may read it, so it is read
+    // and written under a lock.
+    std::wstring ProjectFilePath() const
+    {
+        const std::lock_guard lock(m_projectFileLock);
+        return m_projectFilePath;
+    }
+    void SetProjectFilePath(const std::wstring& path)
+    {
+        WindowThread.AssertCurrent(L"the project file path");
+        const std::lock_guard lock(m_projectFileLock);
+        m_projectFilePath = path;
+    }
+
     // The steps of the run's capture and build, for the capture report.
     CaptureRecord Capture;
-
-    // The work paths and the token values of the run: the entry point fills
-    // the process's path table (InitializePaths), which the session refers to;
-    // the manager hands them to the layers below as values.
-    WorkPaths& Paths = ::Paths();
-    FolderTokenValues& Tokens = ::TokenValues();
 
     // The include/exclude selection: the folders and keys a capture includes
     // and the items it leaves out, as read from the include/exclude files and
@@ -77,4 +95,15 @@ struct Session
     CExcludedRegistryChanges ExcludedRegistry;
     // The review pages' copies of the excluded lists.
     ReviewExclusionCopies ReviewCopies;
+
+private:
+    mutable std::mutex m_projectFileLock;
+    std::wstring m_projectFilePath;
 };
+
+// Fills the session's work paths and token values from the environment and
+// the current folder (InitializePaths of common/PathSetup.h) and names the
+// default project file (output folder + "\Packages\ProjectFile.xml"). On the
+// window thread, at start-up. False (logged) when the paths cannot be placed;
+// the paths are then empty.
+bool InitializePaths(Session& session, const std::wstring& outputFolder, const std::wstring& msiFileName);

@@ -3,7 +3,6 @@
 #include "common/Config.h"
 #include "common/FileNames.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "manager/ScanDetailsFile.h"
@@ -33,9 +32,9 @@ int CUIManager::Initialize()
 {
     if (m_initialized)
         return 1;
-    m_session.SnapshotPending = CleanWorkspaceAtStartup();
-    m_snapshotFolder = WorkingSnapshotFolder();
-    m_iniBackupFolder = Paths().IniBackupFolder;
+    m_session.SnapshotPending = CleanWorkspaceAtStartup(m_session.Paths);
+    m_snapshotFolder = m_session.Paths.SnapshotFolder();
+    m_iniBackupFolder = m_session.Paths.IniBackupFolder;
     if (!m_coordinator.Initialize())
         return 0;
     m_initialized = true;
@@ -46,7 +45,7 @@ int CUIManager::Uninitialize()
 {
     if (!m_initialized)
         return 1;
-    RemoveSnapshotTakenKey();
+    RemoveSnapshotTakenKey(m_session.Paths);
     m_coordinator.Uninitialize();
     m_initialized = false;
     return 1;
@@ -59,11 +58,11 @@ ScanDetails CUIManager::ScanDetailsFromIncludedLists()
     if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::FilesIncluded)) {
         for (const auto& [key, name] : *included) {
             std::wstring real = name;
-            ToRealPath(real);
+            ToRealPath(real, m_session.Tokens);
             folders.push_back(real);
         }
     } else {
-        folders.push_back(TokenValues().systemdrive);
+        folders.push_back(m_session.Tokens.systemdrive);
     }
     std::vector<std::wstring>& hives = details[L"Registry"];
     if (const IncludedItemMap* included = m_includeExclude.LoadIncludedItems(IncludeExcludePath::RegistryIncluded)) {
@@ -92,7 +91,7 @@ void CUIManager::TakeSelectionFromScanDetails()
     const auto& strings = info->second;
     SetProductInfo(strings[0], strings[1], strings[2]);
     const std::wstring projectName = PlainNameFromProduct(strings[0] + L"_" + strings[1] + L".xml");
-    SetProjectFilePath(PackagesFolder() + L"\\" + projectName);
+    m_session.SetProjectFilePath(m_session.Paths.PackagesFolder() + L"\\" + projectName);
 }
 
 int CUIManager::WriteScanDetails()
@@ -104,7 +103,7 @@ int CUIManager::WriteScanDetails()
 
 void CUIManager::ReadScanDetails()
 {
-    const std::wstring folder = m_snapshotFolder.empty() ? WorkingSnapshotFolder() : m_snapshotFolder;
+    const std::wstring folder = m_snapshotFolder.empty() ? m_session.Paths.SnapshotFolder() : m_snapshotFolder;
     m_scanDetails = ReadScanDetailsFile(folder + L"\\" + ScanDetailsFileName);
     // The second capture of a resumed run must leave out what the first did.
     m_includeExclude.LoadExcludedLists();
@@ -119,7 +118,7 @@ void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& ve
 
 int CUIManager::ParseProjectFile()
 {
-    const std::wstring path = GetProjectFilePath();
+    const std::wstring path = m_session.ProjectFilePath();
     if (!m_loaded.Document.Load(path)) {
         LogError(L"CUIManager::ParseProjectFile Unable to Load " + path + L" File");
         return 0;
@@ -130,7 +129,7 @@ int CUIManager::ParseProjectFile()
 
 int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 {
-    const std::wstring path = GetProjectFilePath();
+    const std::wstring path = m_session.ProjectFilePath();
     if (!m_loaded.Document.Load(path)) {
         LogError(L" CUIManager::ParseSetupFileInfo : Unable to Load " + path + L" File");
         return 0;
@@ -143,14 +142,14 @@ int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
 
 int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 {
-    const std::wstring path = GetProjectFilePath();
+    const std::wstring path = m_session.ProjectFilePath();
     if (!m_loaded.Document.Load(path)) {
         LogError(L" CUIManager::ParseShortcutList : Unable to Load " + path + L" File");
         return 0;
     }
     if (replaceModel) {
         m_loaded.Model.Shortcuts.clear();
-        ReadShortcutList(m_loaded.Document, m_loaded.Model.Shortcuts);
+        ReadShortcutList(m_loaded.Document, m_loaded.Model.Shortcuts, m_session.Tokens);
     }
     if (icons)
         ReadShortcutIcons(m_loaded.Document, *icons);
@@ -159,14 +158,14 @@ int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 
 int CUIManager::CreateProjectFile()
 {
-    const int result = m_coordinator.BuildProjectFile(m_session.Product, GetProjectFilePath());
+    const int result = m_coordinator.BuildProjectFile(m_session.Product, m_session.ProjectFilePath());
     if (result == 1) {
         // The capture lives on in the project file: nothing is pending any
         // more, so a later start must not offer to continue it.
         m_session.SnapshotPending = false;
-        if (!RemoveSnapshotTakenKey())
+        if (!RemoveSnapshotTakenKey(m_session.Paths))
             LogError(L"CUIManager::CreateProjectFile: Unable to remove IsSnapshotTaken from " +
-                     Paths().ConfigFilePath);
+                     m_session.Paths.ConfigFilePath);
         RemoveFolderTree(m_snapshotFolder);
         RemoveFolderTree(m_iniBackupFolder);
     }

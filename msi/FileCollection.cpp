@@ -168,7 +168,7 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
             if (StopRequested())
                 return; // the build ends itself
             std::wstring real = path;
-            ToRealPath(real);
+            ToRealPath(real, build.place.tokens);
             if (!OnSystemDrive(ParentOf(path), build.place.tokens.systemdrive)) {
                 if (build.LeaveOutFolder(ParentOf(path)))
                     LogError(L"CMSIHandler::AddFileRows: " + ParentOf(path) +

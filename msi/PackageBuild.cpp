@@ -123,7 +123,7 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
         {1,
          [this, &project] {
              project.Shortcuts.clear();
-             ReadShortcutList(m_build.document, project.Shortcuts);
+             ReadShortcutList(m_build.document, project.Shortcuts, m_build.place.tokens);
              m_shortcuts.Add(project.Shortcuts);
          }},
         {1, [this] { m_ini.Add(); }},

@@ -115,7 +115,7 @@ void CShortcutRows::Add(const ShortcutList& shortcuts)
         std::wstring workingFolder;
         if (!record.WorkingFolder.empty()) {
             std::wstring token = record.WorkingFolder;
-            ToTokenPath(token);
+            ToTokenPath(token, m_build.place.tokens);
             workingFolder = m_directories.RowKey(token);
         }
         const std::wstring arguments =

@@ -55,7 +55,7 @@ void CSystemSettingRows::Take()
         if (!listed)
             continue;
         std::wstring real = service.Program;
-        ToRealPath(real);
+        ToRealPath(real, m_build.place.tokens);
         const auto file = std::find_if(files.begin(), files.end(),
                                        [&](const PackedFile& f) { return SameName(f.realPath, real); });
         std::string problem;

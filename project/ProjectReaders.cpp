@@ -93,7 +93,7 @@ IniChangeMap ReadIniList(const XmlDocument& document, ChangeOrigin origin)
     return map;
 }
 
-void ReadShortcutList(const XmlDocument& document, ShortcutList& destination)
+void ReadShortcutList(const XmlDocument& document, ShortcutList& destination, const FolderTokenValues& tokens)
 {
     try {
         const XmlNode list = document.Select(NodePath::Shortcuts);
@@ -101,11 +101,11 @@ void ReadShortcutList(const XmlDocument& document, ShortcutList& destination)
             ShortcutRecord record{shortcut.GetNamedAttribute(L"Name"), shortcut.GetNamedAttribute(L"ExeName"),
                                   shortcut.GetNamedAttribute(L"Directory"), shortcut.GetNamedAttribute(L"Icon"),
                                   shortcut.GetNamedAttribute(L"IconIndex")};
-            ToRealPath(record.Icon);
+            ToRealPath(record.Icon, tokens);
             record.Subfolder = shortcut.GetNamedAttribute(L"Subfolder");
             record.Arguments = shortcut.GetNamedAttribute(L"Arguments");
             record.WorkingFolder = shortcut.GetNamedAttribute(L"WorkingFolder");
-            ToRealPath(record.WorkingFolder);
+            ToRealPath(record.WorkingFolder, tokens);
             record.Description = shortcut.GetNamedAttribute(L"Description");
             record.ShowCommand = shortcut.GetNamedAttribute(L"ShowCmd");
             destination.push_back(std::move(record));
@@ -153,10 +153,10 @@ bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination)
 namespace {
 
 // What the file-system and registry lists do not hold, read into the model.
-void ReadTheRest(const XmlDocument& document, ProjectModel& model)
+void ReadTheRest(const XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens)
 {
     model.Shortcuts.clear();
-    ReadShortcutList(document, model.Shortcuts);
+    ReadShortcutList(document, model.Shortcuts, tokens);
     model.Icons.clear();
     ReadShortcutIcons(document, model.Icons);
     for (const ChangeOrigin origin : Origins)
@@ -172,17 +172,19 @@ void ReadTheRest(const XmlDocument& document, ProjectModel& model)
 }
 
 // Writes every section of the model; each step saves the whole file.
-bool WriteModel(XmlDocument& document, ProjectModel& model, const std::wstring& projectFile)
+bool WriteModel(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
+                const std::wstring& projectFile)
 {
     bool written = true;
     for (const ChangeOrigin origin : Origins)
-        written = WriteFileList(document, origin, model.Changes.Files(origin), projectFile, FileListMode::KeepAll) &&
+        written = WriteFileList(document, origin, model.Changes.Files(origin), tokens, projectFile,
+                                FileListMode::KeepAll) &&
                   written;
     for (const ChangeOrigin origin : Origins)
         written = WriteRegistryList(document, origin, model.Changes.Registry(origin), projectFile) && written;
     for (const ChangeOrigin origin : Origins)
         written = WriteIniList(document, origin, model.Changes.Ini(origin), projectFile) && written;
-    written = WriteShortcutList(document, model.Shortcuts, projectFile) && written;
+    written = WriteShortcutList(document, model.Shortcuts, tokens, projectFile) && written;
     written = WriteShortcutIcons(document, model.Icons, projectFile) && written;
     written = WriteProductInfo(document, model.Product, projectFile) && written;
     if (model.HasSystemSettings) {
@@ -194,16 +196,16 @@ bool WriteModel(XmlDocument& document, ProjectModel& model, const std::wstring& 
 
 } // namespace
 
-ProjectModel ReadProjectModel(const XmlDocument& document)
+ProjectModel ReadProjectModel(const XmlDocument& document, const FolderTokenValues& tokens)
 {
     ProjectModel model;
     ReadProjectLists(document, model);
-    ReadTheRest(document, model);
+    ReadTheRest(document, model, tokens);
     return model;
 }
 
-bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const std::wstring& rawProjectFile,
-                           const std::wstring& projectFile)
+bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
+                           const std::wstring& rawProjectFile, const std::wstring& projectFile)
 {
     try {
         if (!document.IsLoaded()) {
@@ -212,14 +214,14 @@ bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const std
         }
         // What the file-system and registry model does not hold comes from the
         // loaded file, before it is replaced by the skeleton.
-        ReadTheRest(document, model);
+        ReadTheRest(document, model, tokens);
         if (!document.Load(rawProjectFile)) {
             LogError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + rawProjectFile + L" File");
             return false;
         }
         // Every step saves the whole file: it holds the repairs only when each
         // step succeeded (a read-only file fails them all).
-        const bool written = WriteModel(document, model, projectFile);
+        const bool written = WriteModel(document, model, tokens, projectFile);
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
         document.SetPath(projectFile);

@@ -3,6 +3,7 @@
 // the rebuild of a project file from a model. Each reader selects its list
 // below the document element (first match) and walks its elements in
 // document order, reading attributes by name; a missing list reads as empty.
+#include "common/Paths.h"
 #include "project/ProjectModel.h"
 #include "project/XmlDocument.h"
 
@@ -17,21 +18,22 @@ void ReadRegistryList(const XmlDocument& document, ChangeOrigin origin, ProjectM
 IniChangeMap ReadIniList(const XmlDocument& document, ChangeOrigin origin);
 // Starts the all-lists afresh and reads the six file and registry lists.
 void ReadProjectLists(const XmlDocument& document, ProjectModel& model);
-// Appends the shortcuts to `destination`; icon paths come back real.
-void ReadShortcutList(const XmlDocument& document, ShortcutList& destination);
+// Appends the shortcuts to `destination`; icon paths come back real (the
+// folders of `tokens`).
+void ReadShortcutList(const XmlDocument& document, ShortcutList& destination, const FolderTokenValues& tokens);
 // Adds the icons to `destination`.
 void ReadShortcutIcons(const XmlDocument& document, IconMap& destination);
 // The first (newest) inner ProductInformation: true when found, else false
 // and `destination` untouched.
 bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination);
 // Everything the file holds.
-ProjectModel ReadProjectModel(const XmlDocument& document);
+ProjectModel ReadProjectModel(const XmlDocument& document, const FolderTokenValues& tokens);
 
 // Rebuilds the loaded project file: shortcuts, icons, INI lists, the product
 // information, services and environment are read from it into `model`, then
 // `rawProjectFile` is loaded into the document and every section is written
 // from the model, each step saving to `projectFile`, which the document then
 // stands for. False (logged) when a file could not be loaded or any step
-// could not write the project file.
-[[nodiscard]] bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model,
+// could not write the project file. Token paths stand for the folders of `tokens`.
+[[nodiscard]] bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
                                          const std::wstring& rawProjectFile, const std::wstring& projectFile);

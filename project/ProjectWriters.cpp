@@ -41,10 +41,10 @@ std::wstring KeyOrIniListMissing(const std::wstring& writer, const std::wstring&
 
 // A file goes into the package only if it exists, can be read, and is no
 // temporary file or shell link.
-bool IsPackable(const std::wstring& tokenPath)
+bool IsPackable(const std::wstring& tokenPath, const FolderTokenValues& tokens)
 {
     std::wstring path = tokenPath;
-    ToRealPath(path);
+    ToRealPath(path, tokens);
     if (IsTemporaryOrLinkFile(path)) {
         LogError(L"CXMLDocumentHandler::InsertDirectoryAndFileInXML: " + path +
                  L" is a temporary file or a shell link; left out");
@@ -127,8 +127,9 @@ bool SaveWritten(XmlDocument& document, const std::wstring& savePath, const std:
 
 } // namespace
 
-bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& map, const std::wstring& savePath,
-                   FileListMode mode, std::vector<std::wstring>* addedExecutables)
+bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& map,
+                   const FolderTokenValues& tokens, const std::wstring& savePath, FileListMode mode,
+                   std::vector<std::wstring>* addedExecutables)
 {
     try {
         if (!document.IsLoaded()) {
@@ -158,7 +159,7 @@ bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMa
             if (!keepAll) {
                 // Files that cannot be packed leave the caller's list.
                 files.erase(std::remove_if(files.begin(), files.end(),
-                                           [](const std::wstring& file) { return !IsPackable(file); }),
+                                           [&](const std::wstring& file) { return !IsPackable(file, tokens); }),
                             files.end());
             }
             if (files.empty() && !emptyFolder) {
@@ -172,7 +173,7 @@ bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMa
                 continue;
             }
             std::wstring folder = it->first;
-            ToTokenPath(folder);
+            ToTokenPath(folder, tokens);
             (void)SetElementAttribute(directory, nameAttribute.Get(), folder);
 
             FirstChildInserter fileElements(document.Dom(), directory, L"File", true);
@@ -290,10 +291,11 @@ namespace {
 // The attributes of a captured shortcut, after the five every reader takes by
 // position; written only when set, so that a project without them reads as
 // before.
-void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& shortcut)
+void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& shortcut,
+                                   const FolderTokenValues& tokens)
 {
     std::wstring workingFolder = shortcut.WorkingFolder;
-    ToTokenPath(workingFolder);
+    ToTokenPath(workingFolder, tokens);
     const std::pair<const wchar_t*, const std::wstring*> optional[] = {
         {L"Subfolder", &shortcut.Subfolder},     {L"Arguments", &shortcut.Arguments},
         {L"WorkingFolder", &workingFolder},      {L"Description", &shortcut.Description},
@@ -306,7 +308,8 @@ void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& s
 
 } // namespace
 
-bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath)
+bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
+                       const std::wstring& savePath)
 {
     try {
         if (!document.IsLoaded()) {
@@ -327,13 +330,13 @@ bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, con
                 continue;
             }
             std::wstring icon = shortcut.Icon;
-            ToTokenPath(icon);
+            ToTokenPath(icon, tokens);
             (void)SetElementAttribute(element, names[0].Get(), shortcut.Name);
             (void)SetElementAttribute(element, names[1].Get(), shortcut.ExeName);
             (void)SetElementAttribute(element, names[2].Get(), shortcut.Directory);
             (void)SetElementAttribute(element, names[3].Get(), icon);
             (void)SetElementAttribute(element, names[4].Get(), shortcut.IconIndex);
-            SetOptionalShortcutAttributes(element, shortcut);
+            SetOptionalShortcutAttributes(element, shortcut, tokens);
         }
         return SaveWritten(document, savePath, ShortcutWriter);
     } catch (...) {
@@ -427,11 +430,12 @@ void EmptyList(const XmlNode& root, const std::wstring& listPath)
 
 } // namespace
 
-bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath)
+bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
+                         const std::wstring& savePath)
 {
     if (document.IsLoaded())
         EmptyList(document.Root(), NodePath::Shortcuts);
-    return WriteShortcutList(document, shortcuts, savePath);
+    return WriteShortcutList(document, shortcuts, tokens, savePath);
 }
 
 bool ReplaceShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)

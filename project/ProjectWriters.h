@@ -6,6 +6,7 @@
 // at its end: true when it was saved. The file and registry writers end
 // without saving, silently, when the thread's stop token asks to stop
 // (StopToken.h); their caller reports it.
+#include "common/Paths.h"
 #include "project/ChangeSet.h"
 #include "project/XmlDocument.h"
 
@@ -20,18 +21,22 @@ enum class FileListMode { PackableOnly, KeepAll };
 // longer there) are removed from `files`; folders with nothing to write are
 // removed from `files` either way (an added leaf folder without files stays:
 // it is an empty folder). With PackableOnly and the added list, the written
-// ".exe" files are appended to `addedExecutables` when given.
+// ".exe" files are appended to `addedExecutables` when given. The folders are
+// written as token paths of `tokens`, which also name the files checked.
 bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& files,
-                   const std::wstring& savePath, FileListMode mode,
+                   const FolderTokenValues& tokens, const std::wstring& savePath, FileListMode mode,
                    std::vector<std::wstring>* addedExecutables = nullptr);
 // A key without value records writes nothing.
 bool WriteRegistryList(XmlDocument& document, ChangeOrigin origin, const RegistryChangeMap& keys,
                        const std::wstring& savePath);
 bool WriteIniList(XmlDocument& document, ChangeOrigin origin, const IniChangeMap& files, const std::wstring& savePath);
-bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath);
+// The icons and working folders as token paths of `tokens`.
+bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
+                       const std::wstring& savePath);
 bool WriteShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath);
 // Adds a ProductInformation in front of the older ones.
 bool WriteProductInfo(XmlDocument& document, const ProductInfo& product, const std::wstring& savePath);
 // Empty the list first, then write (the write's result).
-bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const std::wstring& savePath);
+bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
+                         const std::wstring& savePath);
 bool ReplaceShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath);

@@ -7,8 +7,9 @@ Beside the chain, tools/ may use common/ and msi/ headers only.
 Inside a layer, no file may reach itself through includes: a header and its
 source count as one unit, and a circle between units of one layer fails too.
 engine/, msi/ and project/ do not include the accessors of process-wide state
-(the path table, the include/exclude selection, the excluded-change stores):
-they receive the values as parameters.
+(the include/exclude selection, the excluded-change stores) nor the entry
+points' start-up of the paths (the environment read into token values, the
+work paths placed): they receive the values as parameters.
 """
 import pathlib
 import re
@@ -21,11 +22,14 @@ LIBRARIES = {"common": "common", "project": "project", "engine": "engine",
 ALLOWED = {layer: set(CHAIN[:i + 1]) for i, layer in enumerate(CHAIN)}
 ALLOWED["tools"] = {"common", "msi", "tools"}
 
-# The headers of process-wide state's accessors (the path table; the
-# include/exclude selection and the excluded-change stores lived in the other
-# two before the session held them), and the folders that must not include
-# them: engine/, msi/ and project/ take what they need as arguments.
-SHARED_STATE = {"common/PathTable.h", "project/IncludeExcludeLists.h", "engine/ExcludedChangeStores.h"}
+# The headers of process-wide state's accessors and of the entry points'
+# start-up of the paths (what each is, for the message), and the folders that
+# must not include them: engine/, msi/ and project/ take what they need as
+# arguments. (The include/exclude selection and the excluded-change stores
+# lived in the other two before the session held them.)
+SHARED_STATE = {"common/PathSetup.h": "the entry points' path start-up",
+                "project/IncludeExcludeLists.h": "the process-wide",
+                "engine/ExcludedChangeStores.h": "the process-wide"}
 SHARED_STATE_FREE = ("engine", "msi", "project")
 SHARED_STATE_EXCEPTIONS: set = set()
 
@@ -48,7 +52,7 @@ def shared_state(root: pathlib.Path) -> list[str]:
                 continue
             for target in HEADER_INCLUDE.findall(source.read_text(errors="replace")):
                 if target in SHARED_STATE:
-                    problems.append(f"{name}: includes the process-wide {target}")
+                    problems.append(f"{name}: includes {SHARED_STATE[target]} {target}")
     return problems
 
 
@@ -145,14 +149,14 @@ def self_test(root: pathlib.Path) -> bool:
         with open(copy / "msi" / "PlantedB.cpp", "w") as f:
             f.write('#include "msi/PlantedA.h"\n')
         with open(copy / "msi" / "PlantedTable.cpp", "w") as f:
-            f.write('#include "common/PathTable.h"\n')
+            f.write('#include "common/PathSetup.h"\n')
         with open(copy / "project" / "PlantedSelection.h", "w") as f:
             f.write('#include "project/IncludeExcludeLists.h"\n')
         found = check(copy)
         loops = [p for p in circles(copy) if "Planted" in p]
         shared = [p for p in shared_state(copy) if "Planted" in p]
     return (len(found) == 2 and loops == ["msi/: include circle between msi/PlantedA, msi/PlantedB"]
-            and shared == ["msi/PlantedTable.cpp: includes the process-wide common/PathTable.h",
+            and shared == ["msi/PlantedTable.cpp: includes the entry points' path start-up common/PathSetup.h",
                            "project/PlantedSelection.h: includes the process-wide project/IncludeExcludeLists.h"])
 
 

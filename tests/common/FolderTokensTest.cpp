@@ -1,5 +1,4 @@
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +9,7 @@ class FolderTokens : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_saved = TokenValues();
-        FolderTokenValues& v = TokenValues();
+        FolderTokenValues& v = m_tokens;
         v.programfiles = L"C:\\Program Files";
         v.windir = L"C:\\windows";
         v.userprofile = L"C:\\users\\ann";
@@ -19,21 +17,18 @@ protected:
         v.allusersprofile = L"C:\\ProgramData";
         v.systemdrive = L"C:";
     }
-    void TearDown() override { TokenValues() = m_saved; }
-
-    static std::wstring Token(std::wstring p)
+    std::wstring Token(std::wstring p) const
     {
-        ToTokenPath(p);
+        ToTokenPath(p, m_tokens);
         return p;
     }
-    static std::wstring Real(std::wstring p)
+    std::wstring Real(std::wstring p) const
     {
-        ToRealPath(p);
+        ToRealPath(p, m_tokens);
         return p;
     }
 
-private:
-    FolderTokenValues m_saved;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -83,8 +78,8 @@ TEST_F(FolderTokens, EveryOccurrenceOfTheLeadingValueIsReplacedButOnlyOneKind)
 
 TEST_F(FolderTokens, AnUnsetVariableIsSkippedSoLaterRowsAreStillTried)
 {
-    TokenValues().programfiles.clear();
-    TokenValues().windir.clear();
+    m_tokens.programfiles.clear();
+    m_tokens.windir.clear();
     EXPECT_EQ(Token(L"C:\\users\\ann\\Application Data\\x"), L"%APPDATA%\\x");
     EXPECT_EQ(Real(L"%APPDATA%\\x"), L"C:\\users\\ann\\Application Data\\x");
     EXPECT_EQ(Real(L"%PROGRAMFILES%\\x"), L"%PROGRAMFILES%\\x");
@@ -93,7 +88,7 @@ TEST_F(FolderTokens, AnUnsetVariableIsSkippedSoLaterRowsAreStillTried)
 
 TEST_F(FolderTokens, NonAsciiFolderNamesConvert)
 {
-    TokenValues().programfiles = L"C:\\Programme \u00fcber";
+    m_tokens.programfiles = L"C:\\Programme \u00fcber";
     EXPECT_EQ(Token(L"C:\\Programme \u00fcber\\Caf\u00e9"), L"%PROGRAMFILES%\\Caf\u00e9");
     EXPECT_EQ(Real(L"%PROGRAMFILES%\\Caf\u00e9"), L"C:\\Programme \u00fcber\\Caf\u00e9");
 }
@@ -125,8 +120,8 @@ TEST_F(FolderTokens, ProgramFilesFoldersOf32And64BitWindows)
         {L"C:\\Program Files (x86)", L"C:\\Program Files", L"C:\\windows\\system32\\a.dll", L"%WINDIR%\\system32\\a.dll"},
     };
     for (const Case& c : cases) {
-        TokenValues().programfiles = c.programFiles;
-        TokenValues().programfiles64 = c.programFiles64;
+        m_tokens.programfiles = c.programFiles;
+        m_tokens.programfiles64 = c.programFiles64;
         EXPECT_EQ(Token(c.real), c.token) << c.real;
         EXPECT_EQ(Real(c.token), c.real) << c.token;
     }

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 
@@ -12,8 +12,9 @@ TEST(Paths, TableIsBuiltFromTheCurrentFolderAndTheEnvironment)
     ScopedEnvironment temp(L"temp", (root / L"work").c_str());
     ScopedEnvironment appdata(L"appdata", (root / L"Caf\u00e9 data").c_str());
 
-    ASSERT_TRUE(InitializePaths(L"", L""));
-    const WorkPaths& t = Paths();
+    WorkPaths t;
+    FolderTokenValues tokens;
+    ASSERT_TRUE(InitializePaths(t, tokens, L"", L""));
     const std::wstring prog = root / L"prog";
     const std::wstring work = root / L"work";
     EXPECT_EQ(t.ProgramFolder, prog);
@@ -24,20 +25,17 @@ TEST(Paths, TableIsBuiltFromTheCurrentFolderAndTheEnvironment)
     EXPECT_EQ(t.FileChangesPath, work + L"\\Temp\\FileChanges.xml");
     EXPECT_EQ(t.RegChangesPath, work + L"\\Temp\\RegChanges.xml");
     EXPECT_EQ(t.IniChangesPath, work + L"\\Temp\\INIChanges.xml");
-    EXPECT_EQ(GetProjectFilePath(), prog + L"\\Packages\\ProjectFile.xml");
     EXPECT_EQ(t.DefaultIncludeExcludePath, prog + L"\\DefaultIncludeExclude.xml");
     EXPECT_EQ(t.UpdatedIncludeExcludePath, prog + L"\\UpdatedIncludeExclude.xml");
     EXPECT_EQ(t.RawProjectFilePath, prog + L"\\RawProjectFile.xml");
     EXPECT_EQ(t.IniBackupFolder, (root / L"Caf\u00e9 data") + L"\\INIBackup");
     EXPECT_EQ(t.ConfigFilePath, prog + L"\\CorvaneRepackager.ini");
-    EXPECT_EQ(TokenValues().temp, root / L"work");
+    EXPECT_EQ(tokens.temp, root / L"work");
 
-    ASSERT_TRUE(InitializePaths(L"D:\\out\\", L"App.msi"));
-    EXPECT_EQ(Paths().OutputFolder, L"D:\\out");
-    EXPECT_EQ(Paths().MsiFileName, L"App.msi");
-    EXPECT_EQ(GetProjectFilePath(), L"D:\\out\\Packages\\ProjectFile.xml");
-    SetProjectFilePath(L"E:\\p\\\u00e9.xml");
-    EXPECT_EQ(GetProjectFilePath(), L"E:\\p\\\u00e9.xml");
+    ASSERT_TRUE(InitializePaths(t, tokens, L"D:\\out\\", L"App.msi"));
+    EXPECT_EQ(t.OutputFolder, L"D:\\out");
+    EXPECT_EQ(t.MsiFileName, L"App.msi");
+    EXPECT_EQ(t.PackagesFolder(), L"D:\\out\\Packages");
 }
 
 // The limit counts a root's UTF-8 bytes, not its UTF-16 characters: with the
@@ -60,9 +58,12 @@ TEST(Paths, ARootTooLongForTheWorkingBuffersIsRefusedNotCut)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScopedEnvironment temp(L"temp", c.temp.c_str());
-        EXPECT_EQ(InitializePaths(L"", L""), c.accepted);
-        EXPECT_EQ(Paths().WorkingRoot, c.accepted ? c.temp : L"");
-        EXPECT_EQ(Paths().FileChangesPath.empty(), !c.accepted);
+        WorkPaths paths;
+        paths.WorkingRoot = L"C:\\earlier";
+        FolderTokenValues tokens;
+        EXPECT_EQ(InitializePaths(paths, tokens, L"", L""), c.accepted);
+        EXPECT_EQ(paths.WorkingRoot, c.accepted ? c.temp : L"");
+        EXPECT_EQ(paths.FileChangesPath.empty(), !c.accepted);
     }
 }
 

@@ -1,5 +1,5 @@
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
 #include "tests/support/TestSupport.h"
@@ -20,7 +20,7 @@ protected:
         CreateDirectoryW((m_root / L"work").c_str(), nullptr);
         CreateDirectoryW((m_root / L"appdata").c_str(), nullptr);
         m_cd = std::make_unique<ScopedCurrentDirectory>(m_root / L"prog");
-        ASSERT_TRUE(InitializePaths(L"", L""));
+        ASSERT_TRUE(InitializePaths(m_paths, m_tokens, L"", L""));
     }
 
     void FillWorkingFolders()
@@ -41,6 +41,8 @@ protected:
     ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
     ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
     std::unique_ptr<ScopedCurrentDirectory> m_cd;
+    WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -48,7 +50,7 @@ protected:
 TEST_F(WorkspaceFixture, AFirstStartCleansTheWorkingFolders)
 {
     FillWorkingFolders();
-    EXPECT_FALSE(CleanWorkspaceAtStartup());
+    EXPECT_FALSE(CleanWorkspaceAtStartup(m_paths));
     EXPECT_FALSE(PathExists(m_root / L"work\\Temp")) << "\\Temp comes back only when a build or capture needs it";
     EXPECT_TRUE(IsEmptyFolder(m_root / L"work\\SnapShot"));
     EXPECT_TRUE(IsEmptyFolder(m_root / L"appdata\\INIBackup"));
@@ -57,9 +59,9 @@ TEST_F(WorkspaceFixture, AFirstStartCleansTheWorkingFolders)
 TEST_F(WorkspaceFixture, APendingCaptureKeepsEverything)
 {
     FillWorkingFolders();
-    ASSERT_TRUE(WriteSnapshotTakenKey());
-    EXPECT_TRUE(ReadSnapshotTakenKey());
-    EXPECT_TRUE(CleanWorkspaceAtStartup());
+    ASSERT_TRUE(WriteSnapshotTakenKey(m_paths));
+    EXPECT_TRUE(ReadSnapshotTakenKey(m_paths));
+    EXPECT_TRUE(CleanWorkspaceAtStartup(m_paths));
     EXPECT_TRUE(PathExists(m_root / L"work\\Temp\\sub\\f.txt"));
     EXPECT_TRUE(PathExists(m_root / L"work\\SnapShot\\sub\\f.txt"));
     EXPECT_TRUE(PathExists(m_root / L"appdata\\INIBackup\\sub\\f.txt"));
@@ -70,9 +72,9 @@ TEST_F(WorkspaceFixture, StartOverDiscardsThePendingCaptureAndItsKey)
     FillWorkingFolders();
     WriteFileBytes(m_root / L"prog\\CorvaneRepackager.ini",
                    "[LogFileDetails]\r\nLogLevel=0\r\n[SnapshotDetails]\r\nIsSnapshotTaken=1\r\n");
-    ASSERT_TRUE(CleanWorkspaceAtStartup());
-    DiscardPendingCapture();
-    EXPECT_FALSE(ReadSnapshotTakenKey());
+    ASSERT_TRUE(CleanWorkspaceAtStartup(m_paths));
+    DiscardPendingCapture(m_paths);
+    EXPECT_FALSE(ReadSnapshotTakenKey(m_paths));
     EXPECT_FALSE(PathExists(m_root / L"work\\Temp"));
     EXPECT_TRUE(IsEmptyFolder(m_root / L"work\\SnapShot"));
     EXPECT_TRUE(IsEmptyFolder(m_root / L"appdata\\INIBackup"));
@@ -83,7 +85,7 @@ TEST_F(WorkspaceFixture, StartOverDiscardsThePendingCaptureAndItsKey)
 
 TEST_F(WorkspaceFixture, ConfigurationReadsDefaultsAndCutsLongStrings)
 {
-    const std::wstring file = ConfigFile();
+    const std::wstring file = m_paths.ConfigFilePath;
     EXPECT_EQ(ReadConfigInt(file, L"AdvertisementURL", L"WaitTimeOut", 10), 10);
     WriteFileBytes(m_root / L"prog\\CorvaneRepackager.ini",
                    "[AdvertisementURL]\r\nWaitTimeOut=3\r\nWaitHTML=" + std::string(400, 'w') + "\r\n");
@@ -107,10 +109,10 @@ TEST_F(WorkspaceFixture, WithoutTempOrAppDataNothingAtTheDriveRootIsRemoved)
     for (const wchar_t* variable : {L"temp", L"appdata"}) {
         SCOPED_TRACE(ToUtf8(variable));
         ScopedEnvironment unset(variable, nullptr);
-        EXPECT_FALSE(InitializePaths(L"", L""));
-        EXPECT_EQ(Paths().WorkingRoot, L"") << "the table is left empty";
-        EXPECT_FALSE(CleanWorkspaceAtStartup());
-        DiscardPendingCapture();
+        EXPECT_FALSE(InitializePaths(m_paths, m_tokens, L"", L""));
+        EXPECT_EQ(m_paths.WorkingRoot, L"") << "the paths are left empty";
+        EXPECT_FALSE(CleanWorkspaceAtStartup(m_paths));
+        DiscardPendingCapture(m_paths);
         for (const wchar_t* folder : {L"\\Temp", L"\\SnapShot", L"\\INIBackup"})
             EXPECT_TRUE(PathExists(drive + folder + L"\\" + marker)) << ToUtf8(folder);
     }

@@ -8,7 +8,7 @@
 // Prints "MSI=<path>" for the script once the package is built.
 #include "common/ComScope.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"
@@ -42,8 +42,8 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
     ScopedFileLog log(ExecutableFolder());
-    ASSERT_TRUE(InitializePaths(L"", L""));
     Session session;
+    ASSERT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
     ASSERT_EQ(manager->Initialize(), 1);
     MessageBoxRecorder messages;
@@ -99,11 +99,11 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
         {
             XmlDocument rewritten;
             ProjectModel rewrittenModel;
-            ASSERT_TRUE(rewritten.Load(GetProjectFilePath()));
+            ASSERT_TRUE(rewritten.Load(session.ProjectFilePath()));
             ReadProjectLists(rewritten, rewrittenModel);
             std::vector<std::wstring> all = rewrittenModel.AllFiles;
             for (std::wstring& file : all)
-                ToRealPath(file);
+                ToRealPath(file, session.Tokens);
             EXPECT_EQ(std::count(all.begin(), all.end(), g_missing), 0);
             EXPECT_EQ(std::count_if(all.begin(), all.end(),
                                     [](const std::wstring& f) { return _wcsnicmp(f.c_str(), g_movedTo.c_str(), g_movedTo.size()) == 0; }),

@@ -6,7 +6,7 @@
 #include "common/ComScope.h"
 #include "common/Config.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/e2e/DriverArguments.h"
@@ -37,7 +37,7 @@ std::unique_ptr<CUIManager> StartAsTheProgramDoes(Session& session)
     InitCommonControlsEx(&controls);
     SetCurrentDirectoryW(ExecutableFolder().c_str());
     ScopedFileLog log(ExecutableFolder());
-    EXPECT_TRUE(InitializePaths(L"", L""));
+    EXPECT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
     EXPECT_EQ(manager->Initialize(), 1);
     return manager;
@@ -91,7 +91,7 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
         // The review pages: one captured folder and one captured registry key
         // excluded, each with a description; the package must lack exactly them.
         std::wstring folder = L"%PROGRAMFILES%\\Corvane Full\\App\\Donn\u00e9es";
-        ToRealPath(folder);
+        ToRealPath(folder, session.Tokens);
         const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneFull\\User";
         for (auto [page, path] : {std::pair<CContentReviewPage*, std::wstring>{&w.Sheet().ReviewFilesPage(), folder},
                                   {&w.Sheet().ReviewRegistryPage(), key}}) {
@@ -141,7 +141,7 @@ TEST(WizardRoad, FromBasicInformationToTheBuiltPackage)
             ADD_FAILURE() << "message box: " << ToUtf8(shown.text);
         ASSERT_EQ(status, L"Successfully built MSI file");
         ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
-        std::printf("PROJECT=%s\n", ToUtf8(GetProjectFilePath()).c_str());
+        std::printf("PROJECT=%s\n", ToUtf8(session.ProjectFilePath()).c_str());
         std::fflush(stdout);
         w.Sheet().PressButton(PSBTN_FINISH);
         EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
@@ -180,9 +180,9 @@ TEST(WizardRoad, ASecondSnapshotThatFailsLeavesTheCapturePending)
         EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
     }
     RemoveDirectoryW(second.c_str());
-    EXPECT_TRUE(ReadSnapshotTakenKey());
+    EXPECT_TRUE(ReadSnapshotTakenKey(session.Paths));
     EXPECT_TRUE(manager->Coordinator().CheckFirstSnapshot(manager->GetScanDetails().at(L"Registry").size()));
-    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
+    EXPECT_FALSE(PathExists(session.Paths.FileChangesPath));
     EXPECT_EQ(messages.shown.size(), 1u);
     // The program ends here without ending the capture.
     manager.reset();

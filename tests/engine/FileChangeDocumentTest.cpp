@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "tests/engine/FileTestFixture.h"
 
 #include "project/ProjectReaders.h"
@@ -59,9 +59,9 @@ using Names = std::vector<std::vector<std::wstring>>;
 
 // As the coordinator does: the second capture removed the change files'
 // folder, which must exist again before the comparison writes there.
-int Compare(CFileEnumerate& e)
+int Compare(CFileEnumerate& e, const WorkPaths& paths)
 {
-    EnsureFolder(WorkingTempFolder());
+    EnsureFolder(paths.TempFolder());
     return e.CompareSnapshot() == 1 ? e.WriteChangeDocuments() : 0;
 }
 
@@ -95,12 +95,12 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
 
     e = NewEnumerator(&changes); // the second capture after a restart
     ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
-    ASSERT_EQ(Compare(*e), 1);
+    ASSERT_EQ(Compare(*e, m_paths), 1);
 
     // Added: folders in descending order of name, the files of each reversed;
     // the temporary file has nothing to pack, the empty folder is written
     // without files (the package creates it).
-    const auto added = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
+    const auto added = ReadList(m_paths.FileChangesPath, NodePath::FilesAdded);
     std::vector<ListedItem> expected = {
         {L"%PROGRAMFILES%\\\u6587\u4ef6", Names{{L"\u6f22.dat"}}},
         {L"%PROGRAMFILES%\\Empty", Names{}},
@@ -113,15 +113,15 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     EXPECT_EQ(e->AddedNotes().Executables, std::vector<std::wstring>{pf + L"\\App\\a.exe"});
 
     // A deleted file cannot be packed, so nothing is written for it.
-    EXPECT_TRUE(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted).empty());
+    EXPECT_TRUE(ReadList(m_paths.FileChangesPath, NodePath::FilesDeleted).empty());
     EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Deleted).empty());
 
     const std::wstring iniKey = L"%PROGRAMFILES%\\App\\app.ini";
-    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniModified),
+    EXPECT_EQ(ReadList(m_paths.IniChangesPath, NodePath::IniModified),
               (std::vector<ListedItem>{{iniKey, Names{{L"Main", L"Version", L"2"}}}}));
-    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniAdded),
+    EXPECT_EQ(ReadList(m_paths.IniChangesPath, NodePath::IniAdded),
               (std::vector<ListedItem>{{iniKey, Names{{L"Zed", L"b", L"2"}, {L"Zed", L"a", L"1"}}}}));
-    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniDeleted),
+    EXPECT_EQ(ReadList(m_paths.IniChangesPath, NodePath::IniDeleted),
               (std::vector<ListedItem>{{iniKey, Names{{L"Main", L"Old", L"o"}}}}));
 
     // The review page edits the maps and has them written again: every listed
@@ -129,10 +129,10 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     changes.Files(ChangeOrigin::Deleted)[pf + L"\\App"].push_back(pf + L"\\App\\gone.dll");
     changes.Files(ChangeOrigin::Added).erase(pf + L"\\Alpha");
     EXPECT_EQ(e->WriteFileChanges(), 1);
-    const auto rewritten = ReadList(Paths().FileChangesPath, NodePath::FilesAdded);
+    const auto rewritten = ReadList(m_paths.FileChangesPath, NodePath::FilesAdded);
     ASSERT_EQ(rewritten.size(), 4u);
     EXPECT_EQ(rewritten.back().Name, L"%PROGRAMFILES%\\App");
-    EXPECT_EQ(ReadList(Paths().FileChangesPath, NodePath::FilesDeleted),
+    EXPECT_EQ(ReadList(m_paths.FileChangesPath, NodePath::FilesDeleted),
               (std::vector<ListedItem>{{L"%PROGRAMFILES%\\App", Names{{L"gone.dll"}}}}));
 }
 
@@ -144,13 +144,13 @@ TEST_F(FileChangeDocument, ARepeatedComparisonDoesNotDuplicateElements)
     WriteFileBytes(In(L"b.txt"), "b");
     WriteFileBytes(In(L"n.ini"), "[S]\r\nk=v\r\n");
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(Compare(*e), 1);
+    ASSERT_EQ(Compare(*e, m_paths), 1);
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(Compare(*e), 1);
+    ASSERT_EQ(Compare(*e, m_paths), 1);
 
-    EXPECT_EQ(ReadList(Paths().FileChangesPath, NodePath::FilesAdded),
+    EXPECT_EQ(ReadList(m_paths.FileChangesPath, NodePath::FilesAdded),
               (std::vector<ListedItem>{{Tree(), Names{{L"b.txt"}}}}));
-    EXPECT_EQ(ReadList(Paths().IniChangesPath, NodePath::IniAdded),
+    EXPECT_EQ(ReadList(m_paths.IniChangesPath, NodePath::IniAdded),
               (std::vector<ListedItem>{{In(L"n.ini"), Names{{L"S", L"k", L"v"}}}}));
 }
 
@@ -161,6 +161,6 @@ TEST_F(FileChangeDocument, WriteFileChangesNeedsTheRawProjectFile)
     changes.Files(ChangeOrigin::Added)[L"C:\\App"].push_back(L"C:\\App\\a.dll");
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
     EXPECT_EQ(e->WriteFileChanges(), 0);
-    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
+    EXPECT_FALSE(PathExists(m_paths.FileChangesPath));
     EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added).size(), 1u);
 }

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "tests/engine/FileTestFixture.h"
 
 namespace {
@@ -242,16 +242,16 @@ TEST_F(FileCompare, AChangeDocumentThatCannotBeWrittenFailsTheComparison)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::wstring saved = Paths().*c.path;
-        Paths().*c.path = (m_root / L"no such folder\\") + FromUtf8(c.name);
+        const std::wstring saved = m_paths.*c.path;
+        m_paths.*c.path = (m_root / L"no such folder\\") + FromUtf8(c.name);
         auto e = NewEnumerator();
         e->SetFirstSnapshotTaken(true);
         e->SetSnapshots({}, SnapshotMap{{In(L"new.txt"), File(1, 1)}});
         WriteFileBytes(In(L"new.txt"), "n");
         EXPECT_EQ(CompareAndWrite(*e), 0);
         e.reset();
-        EXPECT_NE(ErrorLog().find(c.logText + ToUtf8(Paths().*c.path)), std::string::npos) << ErrorLog();
-        Paths().*c.path = saved;
+        EXPECT_NE(ErrorLog().find(c.logText + ToUtf8(m_paths.*c.path)), std::string::npos) << ErrorLog();
+        m_paths.*c.path = saved;
     }
 }
 
@@ -279,11 +279,11 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
     {
         CIniBackupPack pack;
-        ASSERT_TRUE(pack.Load(CIniBackupPack::PackPathIn(Paths().IniBackupFolder)));
+        ASSERT_TRUE(pack.Load(CIniBackupPack::PackPathIn(m_paths.IniBackupFolder)));
         for (const wchar_t* ini : inis)
             EXPECT_EQ(pack.Contents(In(ini)), "[S]\r\nK=1\r\n") << ini;
         // Only compared files become copies of their own.
-        EXPECT_FALSE(PathExists(IniBackupPathOf(Paths().IniBackupFolder, In(L"App\\Subx\\d.ini"))));
+        EXPECT_FALSE(PathExists(IniBackupPathOf(m_paths.IniBackupFolder, In(L"App\\Subx\\d.ini"))));
     }
 
     WriteFileBytes(In(L"App\\a.dll"), "aa");
@@ -303,8 +303,8 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
         EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added), added);
         EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Deleted).empty());
         EXPECT_EQ(e->Changes().Ini(ChangeOrigin::Modified), iniModified);
-        EXPECT_EQ(ReadFileBytes(IniBackupPathOf(Paths().IniBackupFolder, In(L"App\\Subx\\d.ini"))), "[S]\r\nK=1\r\n");
-        EXPECT_FALSE(PathExists(IniBackupPathOf(Paths().IniBackupFolder, In(L"App\\top.ini"))));
+        EXPECT_EQ(ReadFileBytes(IniBackupPathOf(m_paths.IniBackupFolder, In(L"App\\Subx\\d.ini"))), "[S]\r\nK=1\r\n");
+        EXPECT_FALSE(PathExists(IniBackupPathOf(m_paths.IniBackupFolder, In(L"App\\top.ini"))));
     }
 }
 
@@ -316,7 +316,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
 {
     const FILETIME t1 = MakeFileTime(2020, 1, 1, 10, 0, 0);
     const FILETIME t2 = MakeFileTime(2020, 1, 1, 10, 0, 5);
-    const std::wstring pack = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    const std::wstring pack = CIniBackupPack::PackPathIn(m_paths.IniBackupFolder);
     enum class Damage { None, Unsealed, Changed, NoPack };
     struct Case
     {
@@ -335,9 +335,9 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ReopenLog();
-        RemoveFolderTree(Paths().IniBackupFolder);
-        EnsureFolder(Paths().IniBackupFolder);
-        DeleteFileW((WorkingSnapshotFolder() + L"\\FileSystemDir\\FirstSnapShot.txt").c_str());
+        RemoveFolderTree(m_paths.IniBackupFolder);
+        EnsureFolder(m_paths.IniBackupFolder);
+        DeleteFileW((m_paths.SnapshotFolder() + L"\\FileSystemDir\\FirstSnapShot.txt").c_str());
         DeleteFileW(In(L"new.ini").c_str());
         WriteFileBytes(In(L"app.ini"), "[S]\r\nK=1\r\n");
         SetTimes(In(L"app.ini"), t1, t1);
@@ -345,7 +345,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         auto e = NewEnumerator();
         ASSERT_FALSE(e->FirstSnapshotTaken());
         ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-        const std::wstring copy = IniBackupPathOf(Paths().IniBackupFolder, In(L"app.ini"));
+        const std::wstring copy = IniBackupPathOf(m_paths.IniBackupFolder, In(L"app.ini"));
         switch (c.damage) {
         case Damage::None:
             break;
@@ -364,8 +364,8 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         }
         // A copy left in the tree by an earlier capture, of a file this one
         // first meets after the setup.
-        const std::wstring stale = IniBackupPathOf(Paths().IniBackupFolder, In(L"new.ini"));
-        const std::wstring backupFolder = Paths().IniBackupFolder;
+        const std::wstring stale = IniBackupPathOf(m_paths.IniBackupFolder, In(L"new.ini"));
+        const std::wstring backupFolder = m_paths.IniBackupFolder;
         for (std::size_t at = stale.find(L'\\', backupFolder.size() + 1); at != std::wstring::npos;
              at = stale.find(L'\\', at + 1))
             CreateDirectoryW(stale.substr(0, at).c_str(), nullptr);

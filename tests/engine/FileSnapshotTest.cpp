@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/StopToken.h"
 #include "tests/engine/FileTestFixture.h"
 
@@ -162,7 +162,7 @@ TEST_F(FileSnapshot, EmptyRootListWritesAnEmptyFileAndStillMarksTheFirstSnapshot
 
 TEST_F(FileSnapshot, IsFirstSnapshotTakenCreatesTheSnapshotFolder)
 {
-    CFileEnumerate e(Paths(), TokenValues());
+    CFileEnumerate e(m_paths, m_tokens);
     ASSERT_EQ(e.Initialize(), 1);
     EXPECT_EQ(e.FirstSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\FirstSnapShot.txt");
     EXPECT_EQ(e.SecondSnapshotPath(), m_root / L"work\\SnapShot\\FileSystemDir\\SecondSnapShot.txt");
@@ -333,7 +333,7 @@ TEST_F(FileSnapshot, PathsLongerThanTheRecordAreSkippedWithALogLine)
 TEST_F(FileSnapshot, SnapshotFileThatCannotBeCreatedFailsWithALogLineButFillsTheMap)
 {
     WriteFileBytes(In(L"a.txt"), "a");
-    CFileEnumerate e(Paths(), TokenValues());
+    CFileEnumerate e(m_paths, m_tokens);
     ASSERT_EQ(e.Initialize(), 1); // FileSystemDir is never made: the file cannot be created
     EXPECT_EQ(e.CaptureSnapshot({TreeRoot()}), 0);
     EXPECT_EQ(e.Snapshot(SnapshotKind::First).count(In(L"a.txt")), 1u);
@@ -391,7 +391,7 @@ TEST_F(FileSnapshot, SecondCaptureReloadsTheFirstAndBacksUpNoIniFile)
     WriteFileBytes(In(L"app.ini"), "[Main]\r\nKey=1\r\n");
     auto e = NewEnumerator();
     ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    const std::wstring packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    const std::wstring packPath = CIniBackupPack::PackPathIn(m_paths.IniBackupFolder);
     const auto backupOf = [&packPath](const std::wstring& path) {
         CIniBackupPack pack;
         EXPECT_TRUE(pack.Load(packPath));
@@ -431,8 +431,8 @@ TEST_F(FileSnapshot, IniTestAndBackupPath)
     EXPECT_FALSE(IsIniFilePath(L".ini"));
     EXPECT_TRUE(IsIniFilePath(L"a.ini"));
 
-    EXPECT_EQ(IniBackupPathOf(Paths().IniBackupFolder, L"C:\\Windows\\win.ini"), m_root / L"AppData\\INIBackup\\Windows\\win.ini");
-    EXPECT_EQ(IniBackupPathOf(Paths().IniBackupFolder, L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
+    EXPECT_EQ(IniBackupPathOf(m_paths.IniBackupFolder, L"C:\\Windows\\win.ini"), m_root / L"AppData\\INIBackup\\Windows\\win.ini");
+    EXPECT_EQ(IniBackupPathOf(m_paths.IniBackupFolder, L"C:\\\\a\\\\b.ini"), m_root / L"AppData\\INIBackup\\a\\b.ini");
 }
 
 // The pack finds a backup by the exact path the walk met, among many: the
@@ -440,7 +440,7 @@ TEST_F(FileSnapshot, IniTestAndBackupPath)
 // unit or only in letter case, nothing once unloaded.
 TEST_F(FileSnapshot, IniBackupPackFindsEachBackupByItsExactPath)
 {
-    const std::wstring packPath = CIniBackupPack::PackPathIn(Paths().IniBackupFolder);
+    const std::wstring packPath = CIniBackupPack::PackPathIn(m_paths.IniBackupFolder);
     MakeFolder(In(L"many"));
     CIniBackupPack pack;
     ASSERT_TRUE(pack.Create(packPath));
@@ -571,7 +571,7 @@ TEST_F(FileSnapshot, AStopDuringALongWalkEndsItWithoutASnapshotFile)
         EXPECT_LT(m_progress.StepCount(), static_cast<int>(roots.size())) << "the walk went on to the end";
         EXPECT_FALSE(PathExists(target)) << "a cut snapshot file would be trusted";
         EXPECT_EQ(e->FirstSnapshotTaken(), second) << "a stopped first capture counts as not taken";
-        EXPECT_EQ(PathExists(CIniBackupPack::PackPathIn(Paths().IniBackupFolder)), second)
+        EXPECT_EQ(PathExists(CIniBackupPack::PackPathIn(m_paths.IniBackupFolder)), second)
             << "a stopped first capture leaves no INI backups";
         if (second) {
             EXPECT_TRUE(PathExists(e->FirstSnapshotPath())) << "the pending capture stays resumable";
@@ -587,7 +587,7 @@ TEST_F(FileSnapshot, SystemDriveExclusionsMatchTheWalkedPaths)
 {
     // The tree stands for the system drive: "%SYSDRIVE%\X" entries, as the
     // shipped include/exclude file has them, must keep X out.
-    TokenValues().systemdrive = Tree();
+    m_tokens.systemdrive = Tree();
     MakeFolder(In(L"$Recycle.Bin"));
     WriteFileBytes(In(L"$Recycle.Bin\\gone.txt"), "g");
     WriteFileBytes(In(L"pagefile.sys"), "p");

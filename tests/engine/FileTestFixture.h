@@ -2,7 +2,7 @@
 // Shared set-up of the file system snapshot and INI tests: a fresh folder that
 // serves as working root, application-data folder and home of every folder
 // token, a raw project file, and an error log the tests can read.
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
 #include "engine/FileEnumerate.h"
@@ -139,8 +139,6 @@ class FileEnumerateFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_savedPaths = Paths();
-        m_savedTokens = TokenValues();
         // The log reads its settings from the current folder when it is created.
         WriteFileBytes(m_root / L"CorvaneRepackager.ini",
                        "[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=ErrorLog.txt\r\n");
@@ -155,14 +153,14 @@ protected:
         MakeFolder(m_root / L"tree");
         WriteFileBytes(m_root / L"Raw.xml", RawProjectSkeleton);
 
-        WorkPaths& p = Paths();
+        WorkPaths& p = m_paths;
         p.WorkingRoot = m_root / L"work";
         p.IniBackupFolder = m_root / L"AppData\\INIBackup";
         p.RawProjectFilePath = m_root / L"Raw.xml";
         p.FileChangesPath = p.WorkingRoot + L"\\Temp\\FileChanges.xml";
         p.IniChangesPath = p.WorkingRoot + L"\\Temp\\INIChanges.xml";
 
-        FolderTokenValues& t = TokenValues();
+        FolderTokenValues& t = m_tokens;
         t.windir = m_root / L"Windows";
         t.programfiles = m_root / L"Program Files";
         t.appdata = m_root / L"AppData";
@@ -174,8 +172,6 @@ protected:
 
     void TearDown() override
     {
-        Paths() = m_savedPaths;
-        TokenValues() = m_savedTokens;
         m_log.reset();
         m_cd.reset();
     }
@@ -184,8 +180,8 @@ protected:
     // its changes into `changes` when given, else into a set of its own.
     std::unique_ptr<CFileEnumerate> NewEnumerator(ChangeSet* changes = nullptr)
     {
-        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes, Paths(), TokenValues())
-                         : std::make_unique<CFileEnumerate>(m_progress, Paths(), TokenValues());
+        auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes, m_paths, m_tokens)
+                         : std::make_unique<CFileEnumerate>(m_progress, m_paths, m_tokens);
         EXPECT_EQ(e->Initialize(), 1);
         e->IsFirstSnapshotTaken();
         return e;
@@ -214,6 +210,7 @@ protected:
     CProgressState m_progress;
     std::optional<ScopedCurrentDirectory> m_cd;
     std::optional<ScopedFileLog> m_log;
-    WorkPaths m_savedPaths;
-    FolderTokenValues m_savedTokens;
+    // The work paths and token values of the test, as a run's session holds them.
+    WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "tests/engine/FileTestFixture.h"
 
 #include "engine/IniChangeTracker.h"
@@ -60,7 +60,7 @@ TEST_F(IniTracker, LongSectionsAndManySectionNamesAreReadWhole)
 
 TEST_F(IniTracker, NewFileYieldsOnlyAddedEntries)
 {
-    CIniChangeTracker tracker(Paths());
+    CIniChangeTracker tracker(m_paths, m_tokens);
     const std::wstring file = m_root / L"Windows\\new.ini";
     MakeFolder(m_root / L"Windows");
     WriteFileBytes(file, "[B]\r\nz=1\r\ny=2\r\n[A]\r\nx=3\r\nnone=\r\n");
@@ -139,7 +139,7 @@ TEST_F(IniTracker, ChangesAreFiledPerSectionAndKeyUnderTheTokenPath)
                            "[Section]\r\nk=v\r\n[Removed]\r\nr=1\r\n");
     WriteFileBytes(current, "[Main]\r\nVersion=2\r\nSame=s\r\nEmptied=\r\nNew=n\r\n"
                             "[SECTION]\r\nk=v\r\n[Added]\r\na=1\r\n");
-    CIniChangeTracker tracker(Paths());
+    CIniChangeTracker tracker(m_paths, m_tokens);
     tracker.CompareINIFile(backup, current);
 
     // (not win.ini: the platform maps that name to the registry wherever it lies)
@@ -154,7 +154,7 @@ TEST_F(IniTracker, ChangesAreFiledPerSectionAndKeyUnderTheTokenPath)
               (IniChangeMap{{key, Entries{{L"Main", L"New", L"n"}, {L"Added", L"a", L"1"}, {L"SECTION", L"k", L"v"}}}}));
 
     // A deleted file gives back every backed-up entry as deleted, under its own path.
-    CIniChangeTracker second(Paths());
+    CIniChangeTracker second(m_paths, m_tokens);
     second.CompareINIFile(backup, m_root / L"Windows\\vanished.ini");
     ASSERT_EQ(second.DeletedItems().count(L"%WINDIR%\\vanished.ini"), 1u);
     EXPECT_EQ(second.DeletedItems().at(L"%WINDIR%\\vanished.ini").size(), 6u);
@@ -167,7 +167,7 @@ TEST_F(IniTracker, TwoFilesGiveTwoKeysAndResetEmptiesEverything)
     const std::wstring two = m_root / L"two.ini";
     WriteFileBytes(one, "[S]\r\na=1\r\n");
     WriteFileBytes(two, "[S]\r\nb=2\r\n");
-    CIniChangeTracker tracker(Paths());
+    CIniChangeTracker tracker(m_paths, m_tokens);
     tracker.CompareINIFile(m_root / L"none1.ini", one);
     tracker.CompareINIFile(m_root / L"none2.ini", two);
     EXPECT_EQ(tracker.AddedItems(), (IniChangeMap{{one, Entries{{L"S", L"a", L"1"}}}, {two, Entries{{L"S", L"b", L"2"}}}}));
@@ -187,11 +187,11 @@ TEST_F(IniTracker, TwoFilesGiveTwoKeysAndResetEmptiesEverything)
 TEST_F(IniTracker, WritesNothingWhenTheRawProjectFileDidNotLoad)
 {
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
-    CIniChangeTracker tracker(Paths());
+    CIniChangeTracker tracker(m_paths, m_tokens);
     EXPECT_EQ(tracker.Initialize(), 0);
     EXPECT_FALSE(tracker.IsLoaded());
     WriteFileBytes(m_root / L"n.ini", "[S]\r\na=1\r\n");
     tracker.CompareINIFile(m_root / L"none.ini", m_root / L"n.ini");
     EXPECT_EQ(tracker.WriteINIChanges(), 0);
-    EXPECT_FALSE(PathExists(Paths().IniChangesPath));
+    EXPECT_FALSE(PathExists(m_paths.IniChangesPath));
 }

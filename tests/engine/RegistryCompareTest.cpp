@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/Progress.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
@@ -28,11 +28,11 @@ const std::wstring DifferenceHeader = L"Windows Registry Editor Version 5.00\r\n
 
 // A working root, a program folder (the current directory) whose
 // configuration sends error lines to a log file, and the registry side set up
-// on them. The path table is given back afterwards.
+// on them.
 class RegistryCapture : public ::testing::Test
 {
 protected:
-    RegistryCapture() : m_savedPaths(Paths())
+    RegistryCapture()
     {
         const std::wstring ini = L"[LogFileDetails]\r\nLogLevel=2\r\nErrorLogFileName=Error.log\r\n";
         std::string bytes = "\xff\xfe";
@@ -46,18 +46,17 @@ protected:
                                                         "<ModifiedItems><SubKeyList/></ModifiedItems>"
                                                         "<DeletedItems><SubKeyList/></DeletedItems>"
                                                         "</RegistrySystem></CorvaneProject>\r\n");
-        WorkPaths& paths = Paths();
+        WorkPaths& paths = m_paths;
         paths.WorkingRoot = m_root / L"work";
         paths.RawProjectFilePath = m_root / L"RawProjectFile.xml";
         paths.RegChangesPath = paths.WorkingRoot + L"\\Temp\\RegChanges.xml";
         EnsureFolder(paths.WorkingRoot);
-        m_registry.emplace(m_progress, m_changes, Paths());
+        m_registry.emplace(m_progress, m_changes, m_paths);
         EXPECT_EQ(m_registry->Initialize(), 1);
     }
     ~RegistryCapture() override
     {
         m_registry.reset();
-        Paths() = m_savedPaths;
     }
 
     std::wstring LogFile() const { return m_root / L"Error.log"; }
@@ -81,7 +80,7 @@ protected:
     TempFolder m_root;
     ScopedCurrentDirectory m_cd{m_root.Path()};
     std::optional<ScopedFileLog> m_log;
-    WorkPaths m_savedPaths;
+    WorkPaths m_paths;
     CProgressState m_progress;
     ChangeSet m_changes; // what the comparison fills
     std::optional<CRegistryEnumerate> m_registry;
@@ -241,10 +240,10 @@ TEST_F(RegistryCapture, DeletedDefaultValueAndChangedValueNameCase)
 
 // The change document as the project file reader sees it: key path to the
 // (name, type) pairs of its values.
-RegistryChangeMap ReadChangeDocument(const wchar_t* listPath)
+RegistryChangeMap ReadChangeDocument(const WorkPaths& paths, const wchar_t* listPath)
 {
     XmlDocument document;
-    EXPECT_TRUE(document.Load(Paths().RegChangesPath));
+    EXPECT_TRUE(document.Load(paths.RegChangesPath));
     const std::optional<ChangeList> list = ChangeListOf(listPath);
     EXPECT_TRUE(list && list->Area == ChangeArea::Registry);
     ProjectModel model;
@@ -272,27 +271,27 @@ TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)
     const std::wstring newKey = path + L"\\New";
     const std::wstring keepKey = path + L"\\Keep";
     // Every element goes in as its list's first child: values come back last first.
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded),
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryAdded),
               (RegistryChangeMap{{newKey, {Value(newKey, L"\"Two\"", L"REG_SZ", L""),
                                            Value(newKey, L"\"One\"", L"REG_DWORD", L"")}}}));
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryModified),
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryModified),
               (RegistryChangeMap{{keepKey, {Value(keepKey, L"\"Count\"", L"REG_DWORD", L"")}}}));
     // A key reported alone (Gone) has no values and so no element.
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryDeleted),
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryDeleted),
               (RegistryChangeMap{{keepKey, {Value(keepKey, L"\"Old\"", L"REG_SZ", L"")}}}));
 
     // The review page moves the modified value out and the document is rewritten
     // from a fresh raw project file: nothing is doubled.
     m_changes.Registry(ChangeOrigin::Modified).clear();
     EXPECT_EQ(m_registry->WriteRegistryChanges(), 1);
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryModified), RegistryChangeMap{});
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded).at(newKey).size(), 2u);
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryDeleted).size(), 1u);
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryModified), RegistryChangeMap{});
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryAdded).at(newKey).size(), 2u);
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryDeleted).size(), 1u);
 
     // Without a raw project file nothing can be written.
-    ASSERT_TRUE(DeleteFileW(Paths().RawProjectFilePath.c_str()));
+    ASSERT_TRUE(DeleteFileW(m_paths.RawProjectFilePath.c_str()));
     EXPECT_EQ(m_registry->WriteRegistryChanges(), 0);
-    EXPECT_EQ(ReadChangeDocument(NodePath::RegistryAdded).at(newKey).size(), 2u);
+    EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryAdded).at(newKey).size(), 2u);
 }
 
 TEST_F(RegistryCapture, EmptyRootListLeavesAnEmptyFirstSnapshotFile)
@@ -303,7 +302,7 @@ TEST_F(RegistryCapture, EmptyRootListLeavesAnEmptyFirstSnapshotFile)
     ASSERT_TRUE(PathExists(first));
     EXPECT_EQ(ReadFileBytes(first), "");
 
-    CRegistryEnumerate restarted(Paths());
+    CRegistryEnumerate restarted(m_paths);
     ASSERT_EQ(restarted.Initialize(), 1);
     EXPECT_EQ(restarted.IsFirstSnapshotTaken(), 1);
     EXPECT_TRUE(IsFolder(WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot")));
@@ -390,7 +389,8 @@ TEST(RegistryValueChange, NormalisesTheDataTextByType)
 
 TEST(RegistryChangeMaps, FilesEntriesUnderTheirKeyByCategory)
 {
-    CRegistryEnumerate registry(Paths());
+    const WorkPaths paths;
+    CRegistryEnumerate registry(paths);
     const RegistryChangeEntry keyAlone{L"[HKLM\\A]", L"", L"", L""};
     const RegistryChangeEntry value{L"[HKLM\\A]", L"\"v\"", L"REG_DWORD", L"1"};
     registry.AddRegistryChange(ChangeOrigin::Added, keyAlone);
@@ -417,7 +417,7 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
     const std::wstring second = WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot\\RegSnapShot0.reg");
     for (const std::wstring* damaged : {&first, &second}) {
         SCOPED_TRACE(ToUtf8(*damaged));
-        m_registry.emplace(m_progress, m_changes, Paths());
+        m_registry.emplace(m_progress, m_changes, m_paths);
         ASSERT_EQ(m_registry->Initialize(), 1);
         RemoveFolderTree(WorkingFile(L"SnapShot"));
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);

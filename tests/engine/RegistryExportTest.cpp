@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/Utf.h"
 #include "engine/RegFileWriter.h"
 #include "engine/RegistryEnumerate.h"
@@ -31,7 +31,8 @@ protected:
     }
 
     TempFolder m_folder;
-    CRegistryEnumerate m_registry{Paths()};
+    WorkPaths m_paths;
+    CRegistryEnumerate m_registry{m_paths};
 };
 
 } // namespace
@@ -167,7 +168,8 @@ TEST_F(RegistryExport, MissingRootKeyGivesTheHeaderAndItsError)
 TEST(RegistryExportFile, UnwritableFileIsReportedNotIgnored)
 {
     TempFolder folder;
-    CRegistryEnumerate registry(Paths());
+    const WorkPaths paths;
+    CRegistryEnumerate registry(paths);
     DWORD writeError = 0;
     (void)registry.ExportKey(L"HKCU\\Software", folder / L"no\\such\\folder.reg", writeError);
     EXPECT_EQ(writeError, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));

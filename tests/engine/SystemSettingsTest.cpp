@@ -2,7 +2,7 @@
 // list-variable rules and the reading of a service's key.
 #include "engine/EnvironmentChanges.h"
 #include "engine/ServiceChanges.h"
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
 
@@ -148,14 +148,13 @@ TEST(ServiceKeys, AddedServiceKeyReadOnceAcrossControlSets)
     RegistryChangeMap added;
     added[current] = values;
     added[numbered] = values;
-    const FolderTokenValues saved = TokenValues();
-    TokenValues().programfiles = L"C:\\Program Files";
+    FolderTokenValues tokens;
+    tokens.programfiles = L"C:\\Program Files";
     added[current + L"\\Parameters"] = {Value(current + L"\\Parameters", L"Type", L"REG_SZ", L"\"not a service\"")};
     added[L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\NoType"] = {
         Value(L"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\NoType", L"Start", L"REG_SZ", L"\"3\"")};
 
-    const ServiceList services = ServiceChangesOf(added);
-    TokenValues() = saved;
+    const ServiceList services = ServiceChangesOf(added, tokens);
     ASSERT_EQ(services.size(), 1u);
     const ServiceRecord& s = services[0];
     EXPECT_TRUE(s.Name == L"CorvaneSvc" && s.Type == 0x110u && s.Start == 2u && s.DisplayName == L"Corvane Service");

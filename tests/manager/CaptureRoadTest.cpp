@@ -5,7 +5,7 @@
 #include "common/Config.h"
 #include "common/FolderTokens.h"
 #include "common/NameUuid.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "common/Worker.h"
 #include "engine/UninstallRegistration.h"
@@ -57,9 +57,9 @@ std::vector<std::wstring> Dump(const std::wstring& file, const std::wstring& sec
     return lines;
 }
 
-std::wstring Token(std::wstring path)
+std::wstring Token(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToTokenPath(path);
+    ToTokenPath(path, tokens);
     return path;
 }
 
@@ -84,7 +84,7 @@ protected:
             "</ExcludedItems></RegistrySystem></IncludeExclude>\r\n";
         WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", include);
         m_cd = std::make_unique<ScopedCurrentDirectory>(m_root / L"prog");
-        ASSERT_TRUE(InitializePaths(L"", L""));
+        ASSERT_TRUE(InitializePaths(m_session, L"", L""));
         PrepareMachine();
     }
 
@@ -102,7 +102,7 @@ protected:
 
     void TearDown() override
     {
-        RemoveSnapshotTakenKey();
+        RemoveSnapshotTakenKey(m_session.Paths);
         m_cd.reset();
     }
 
@@ -157,7 +157,7 @@ protected:
         manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
         ASSERT_EQ(manager.WriteScanDetails(), 1);
         ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()); }), 1);
-        ASSERT_TRUE(WriteSnapshotTakenKey());
+        ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
     }
 
     void SecondHalf(CUIManager& manager)
@@ -168,11 +168,11 @@ protected:
         ASSERT_EQ(manager.Uninitialize(), 1);
     }
 
-    void CheckProjectFile()
+    void CheckProjectFile(const Session& session)
     {
-        const std::wstring project = GetProjectFilePath();
-        EXPECT_EQ(project, Paths().OutputFolder + L"\\Packages\\RoadApp_1.2.xml");
-        const std::wstring t = Token(m_target);
+        const std::wstring project = session.ProjectFilePath();
+        EXPECT_EQ(project, session.Paths.OutputFolder + L"\\Packages\\RoadApp_1.2.xml");
+        const std::wstring t = Token(m_target, session.Tokens);
         EXPECT_EQ(Dump(project, L"FileSystem"),
                   (std::vector<std::wstring>{
                       L"AddedItems",
@@ -225,14 +225,16 @@ protected:
                   (std::vector<std::wstring>{L"ProductInformation [RoadApp] [1.2] [Acme] [" +
                                              DeriveUpgradeCode(L"Acme", L"RoadApp") + L"]"}))
             << "the capture names the product's UpgradeCode";
-        EXPECT_FALSE(PathExists(WorkingTempFolder())) << "the end of a capture removes \\Temp";
-        EXPECT_FALSE(ReadSnapshotTakenKey());
+        EXPECT_FALSE(PathExists(m_session.Paths.TempFolder())) << "the end of a capture removes \\Temp";
+        EXPECT_FALSE(ReadSnapshotTakenKey(m_session.Paths));
     }
 
     TempFolder m_root;
     ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
     ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
     std::unique_ptr<ScopedCurrentDirectory> m_cd;
+    // The paths of the run, for the pending-capture key.
+    Session m_session;
     std::unique_ptr<TestRegistryKey> m_key;
     std::wstring m_target;
     bool m_onWorker = false;
@@ -243,17 +245,19 @@ protected:
 TEST_F(CaptureRoad, AnUninterruptedCaptureGivesTheExpectedProjectFile)
 {
     Session session;
+    ASSERT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
     FirstHalf(*manager);
     RunFakeSetup();
     SecondHalf(*manager);
     manager.reset();
-    CheckProjectFile();
+    CheckProjectFile(session);
 }
 
 TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
 {
     Session firstSession;
+    ASSERT_TRUE(InitializePaths(firstSession, L"", L""));
     auto first = std::make_unique<CUIManager>(firstSession);
     FirstHalf(*first);
     first.reset(); // the process ends here
@@ -263,8 +267,8 @@ TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
     // session starts with an empty selection).
 
     // A new start finds the pending capture, keeps its files and resumes.
-    ASSERT_TRUE(InitializePaths(L"", L""));
     Session secondSession;
+    ASSERT_TRUE(InitializePaths(secondSession, L"", L""));
     auto second = std::make_unique<CUIManager>(secondSession);
     ASSERT_NE(second, nullptr);
     ASSERT_EQ(second->Initialize(), 1);
@@ -275,7 +279,7 @@ TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
     EXPECT_EQ(second->GetSetupFilePath(), m_root / L"setup.exe");
     SecondHalf(*second);
     second.reset();
-    CheckProjectFile();
+    CheckProjectFile(secondSession);
 }
 
 TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
@@ -295,22 +299,24 @@ TEST_F(CaptureRoad, ACaptureRunOnWorkersWritesTheSameProjectFileAsOnOneThread)
             PrepareMachine();
         }
         Session session;
+        ASSERT_TRUE(InitializePaths(session, L"", L""));
         auto manager = std::make_unique<CUIManager>(session);
         FirstHalf(*manager);
         RunFakeSetup();
         SecondHalf(*manager);
         manager.reset();
-        CheckProjectFile();
+        CheckProjectFile(session);
         if (!onWorker)
-            oneThread = ReadFileBytes(GetProjectFilePath());
+            oneThread = ReadFileBytes(session.ProjectFilePath());
         else
-            EXPECT_EQ(ReadFileBytes(GetProjectFilePath()), oneThread);
+            EXPECT_EQ(ReadFileBytes(session.ProjectFilePath()), oneThread);
     }
 }
 
 TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanComeBack)
 {
     Session session;
+    ASSERT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
     FirstHalf(*manager);
     RunFakeSetup();

@@ -2,7 +2,7 @@
 // operations, on real folders, keys and documents.
 #include "common/Config.h"
 #include "common/NameUuid.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/StopToken.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
@@ -28,25 +28,26 @@ protected:
         ASSERT_TRUE(CopyFileW(ShippedRawProjectFile().c_str(), (m_root / L"prog\\RawProjectFile.xml").c_str(), FALSE));
         // The log reads its settings from the program folder, the current one.
         m_log = std::make_unique<CapturedLog>(m_root / L"prog");
-        ASSERT_TRUE(InitializePaths(L"", L""));
-        EnsureFolder(WorkingSnapshotFolder());
-        EnsureFolder(WorkingTempFolder());
+        ASSERT_TRUE(InitializePaths(m_session, L"", L""));
+        EnsureFolder(m_session.Paths.SnapshotFolder());
+        EnsureFolder(m_session.Paths.TempFolder());
     }
 
     void TearDown() override { m_cd.reset(); }
 
     // The selection and stores of the test, as the manager hands its
     // session's to its coordinator.
-    CaptureExclusions Exclusions() { return {m_selection, m_excludedFiles, m_excludedRegistry}; }
+    CaptureExclusions Exclusions()
+    {
+        return {m_session.Selection, m_session.ExcludedFiles, m_session.ExcludedRegistry};
+    }
 
     TempFolder m_root;
     ScopedEnvironment m_temp{L"temp", (m_root / L"work").c_str()};
     ScopedEnvironment m_appdata{L"appdata", (m_root / L"appdata").c_str()};
     std::unique_ptr<CapturedLog> m_log;
     std::unique_ptr<ScopedCurrentDirectory> m_cd;
-    IncludeExcludeSelection m_selection;
-    CExcludedFileChanges m_excludedFiles;
-    CExcludedRegistryChanges m_excludedRegistry;
+    Session m_session;
 };
 
 } // namespace
@@ -55,7 +56,7 @@ TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
 {
     TestRegistryKey key(L"CoordinatorKinds");
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+        CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
         EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
@@ -76,9 +77,9 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
     CreateDirectoryW((m_root / L"data\\Cache").c_str(), nullptr);
     WriteFileBytes(m_root / L"data\\Cache\\c.bin", "noise");
     WriteFileBytes(m_root / L"data\\real.txt", "payload");
-    m_selection.FilesExcluded.emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
+    m_session.Selection.FilesExcluded.emplace(L"X", ExcludedItem{m_root / L"data\\Cache", L""});
 
-    CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+    CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
@@ -95,18 +96,18 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
 
 TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStillSaved)
 {
-    WriteFileBytes(Paths().FileChangesPath, "<Root><Other/></Root>");
-    WriteFileBytes(Paths().RegChangesPath, ReadFileBytes(ShippedRawProjectFile()));
+    WriteFileBytes(m_session.Paths.FileChangesPath, "<Root><Other/></Root>");
+    WriteFileBytes(m_session.Paths.RegChangesPath, ReadFileBytes(ShippedRawProjectFile()));
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+        CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         ASSERT_TRUE(wrapper.IsProjectLoaded());
-        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, GetProjectFilePath()), 1);
+        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, m_session.ProjectFilePath()), 1);
     }
     // Read the log before a new handler opens it afresh (which empties it).
     const std::vector<std::string> messages = m_log->Messages();
     XmlDocument project;
-    ASSERT_TRUE(project.Load(GetProjectFilePath()));
+    ASSERT_TRUE(project.Load(m_session.ProjectFilePath()));
     EXPECT_EQ(ElementNames(project.Root()),
               (std::vector<std::wstring>{L"FileSystem", L"RegistrySystem", L"INIFileSystem", L"ShortcutList",
                                          L"ShortcutICONs", L"ProductInformation"}));
@@ -120,11 +121,11 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
 
 TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
 {
-    SetProjectFilePath(m_root / L"no such folder\\p.xml");
+    m_session.SetProjectFilePath(m_root / L"no such folder\\p.xml");
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+        CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
-        wrapper.ReplaceNodeInProjectFile(Paths().FileChangesPath, L"FileSystem", GetProjectFilePath());
+        wrapper.ReplaceNodeInProjectFile(m_session.Paths.FileChangesPath, L"FileSystem", m_session.ProjectFilePath());
     }
     EXPECT_EQ(m_log->Messages(), (std::vector<std::string>{
                                      "CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
@@ -155,13 +156,14 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
         SCOPED_TRACE(c.name);
         if (c.removeRawProject)
             DeleteFileW((m_root / L"prog\\RawProjectFile.xml").c_str());
-        DeleteFileW(Paths().FileChangesPath.c_str());
-        EnsureFolder(WorkingTempFolder()); // the last case's Uninitialize removed it
+        DeleteFileW(m_session.Paths.FileChangesPath.c_str());
+        EnsureFolder(m_session.Paths.TempFolder()); // the last case's Uninitialize removed it
         if (c.fileChanges)
-            WriteFileBytes(Paths().FileChangesPath, c.fileChanges);
-        SetProjectFilePath(c.projectFile);
-        ASSERT_TRUE(WriteSnapshotTakenKey());
+            WriteFileBytes(m_session.Paths.FileChangesPath, c.fileChanges);
+        ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
         Session session;
+        session.Paths = m_session.Paths;
+        session.SetProjectFilePath(c.projectFile);
         auto manager = std::make_unique<CUIManager>(session);
         ASSERT_EQ(manager->Initialize(), 1);
         ASSERT_TRUE(session.SnapshotPending);
@@ -169,10 +171,10 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
         ASSERT_EQ(manager->Coordinator().CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
         EXPECT_EQ(manager->CreateProjectFile(), c.result);
         // Pending exactly while the capture is not in a complete project file.
-        EXPECT_EQ(ReadSnapshotTakenKey(), c.result == 0);
+        EXPECT_EQ(ReadSnapshotTakenKey(m_session.Paths), c.result == 0);
         EXPECT_EQ(session.SnapshotPending.load(), c.result == 0);
         EXPECT_EQ(PathExists(manager->Coordinator().FileSide().FirstSnapshotPath()), c.result == 0);
-        EXPECT_EQ(PathExists(Paths().IniBackupFolder), c.result == 0);
+        EXPECT_EQ(PathExists(m_session.Paths.IniBackupFolder), c.result == 0);
         if (c.fileChanges) {
             EXPECT_FALSE(PathExists(c.projectFile)) << "no project file without the file changes";
         }
@@ -183,13 +185,13 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
 
 TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
 {
-    CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+    CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
-    WriteFileBytes(Paths().FileChangesPath, "x");
+    WriteFileBytes(m_session.Paths.FileChangesPath, "x");
     EXPECT_EQ(wrapper.Uninitialize(), 1);
-    EXPECT_FALSE(PathExists(WorkingTempFolder()));
+    EXPECT_FALSE(PathExists(m_session.Paths.TempFolder()));
     EXPECT_TRUE(PathExists(wrapper.FileSide().FirstSnapshotPath()));
 }
 
@@ -199,18 +201,17 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
                    "<R><FileSystem><IncludedItems><IncludedEntry Name=\"%SYSDRIVE%\"/></IncludedItems>"
                    "<ExcludedItems/></FileSystem><RegistrySystem><IncludedItems>"
                    "<IncludedEntry Name=\"HKEY_CURRENT_USER\"/></IncludedItems><ExcludedItems/></RegistrySystem></R>");
-    Session session;
-    auto manager = std::make_unique<CUIManager>(session);
+    auto manager = std::make_unique<CUIManager>(m_session);
     ASSERT_NE(manager->IncludeExclude().LoadIncludedItems(IncludeExcludePath::RegistryIncluded), nullptr);
     EXPECT_EQ(manager->IncludeExclude().LoadIncludedItems(L"Bogus//Path"), nullptr);
-    session.Selection.RegistryIncluded.emplace(L"HKEY_USERS", L"HKEY_USERS");
+    m_session.Selection.RegistryIncluded.emplace(L"HKEY_USERS", L"HKEY_USERS");
     manager->IncludeExclude().Save(0, L"UpdatedIncludeExclude.xml");
-    session.Selection.FilesExcluded.emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
+    m_session.Selection.FilesExcluded.emplace(L"%WINDIR%\\TEMP", ExcludedItem{L"%WINDIR%\\Temp", L"temporary"});
     manager->IncludeExclude().Save(1, L"UpdatedIncludeExclude.xml");
 
     ExcludedItemMap copy{{L"OLD", ExcludedItem{L"old", L""}}};
     manager->IncludeExclude().CopyExcludedItems(IncludeExcludePath::FilesExcluded, copy);
-    EXPECT_EQ(copy, session.Selection.FilesExcluded);
+    EXPECT_EQ(copy, m_session.Selection.FilesExcluded);
     manager.reset();
 
     XmlDocument updated;
@@ -230,9 +231,9 @@ TEST_F(Coordinator, ManagerSavesExcludedItemsIntoTheFileItWritesTo)
         int mode;
         const wchar_t* target;
     };
-    manager = std::make_unique<CUIManager>(session);
-    session.Selection.FilesExcluded = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
-    session.Selection.RegistryIncluded = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
+    manager = std::make_unique<CUIManager>(m_session);
+    m_session.Selection.FilesExcluded = {{L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"}}};
+    m_session.Selection.RegistryIncluded = {{L"HKEY_LOCAL_MACHINE", L"HKEY_LOCAL_MACHINE"}};
     for (const Save& save : {Save{1, L"DefaultIncludeExclude.xml"}, Save{0, L"DefaultIncludeExclude.xml"}})
         manager->IncludeExclude().Save(save.mode, save.target);
     manager.reset();
@@ -264,11 +265,11 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
         CStopScope scope(stopped.get_token());
         return operation();
     };
-    SetProjectFilePath(m_root / L"out\\p.xml");
+    m_session.SetProjectFilePath(m_root / L"out\\p.xml");
     EnsureFolder(m_root / L"out");
 
     {
-        CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+        CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         wrapper.IsFirstSnapshotTaken();
         const std::wstring firstFiles = wrapper.FileSide().FirstSnapshotPath();
@@ -297,16 +298,16 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
         // Comparison: no change document; a later comparison still sees everything.
         EXPECT_EQ(whenStopped([&] { return wrapper.FileSide().CompareSnapshot(); }), 0);
         EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CompareSnapshot(); }), 0);
-        EXPECT_FALSE(PathExists(Paths().FileChangesPath));
-        EXPECT_FALSE(PathExists(Paths().RegChangesPath));
+        EXPECT_FALSE(PathExists(m_session.Paths.FileChangesPath));
+        EXPECT_FALSE(PathExists(m_session.Paths.RegChangesPath));
         ASSERT_EQ(wrapper.CompareSnapshot(), 1);
-        EXPECT_NE(ReadFileBytes(Paths().FileChangesPath).find("added.txt"), std::string::npos);
+        EXPECT_NE(ReadFileBytes(m_session.Paths.FileChangesPath).find("added.txt"), std::string::npos);
 
         // Project writer: no project file at all rather than one without its sections.
-        EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, GetProjectFilePath()); }), 0);
-        EXPECT_FALSE(PathExists(GetProjectFilePath()));
-        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, GetProjectFilePath()), 1);
-        EXPECT_TRUE(PathExists(GetProjectFilePath()));
+        EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, m_session.ProjectFilePath()); }), 0);
+        EXPECT_FALSE(PathExists(m_session.ProjectFilePath()));
+        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, m_session.ProjectFilePath()), 1);
+        EXPECT_TRUE(PathExists(m_session.ProjectFilePath()));
     }
     const std::vector<std::string> messages = m_log->Messages();
     ASSERT_EQ(messages.size(), 7u) << "one line per stopped operation";
@@ -319,13 +320,13 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     // -Path="C:\Program Files": the application's files are captured, the
     // program's own packages folder is not.
     const std::wstring output = m_root / L"data";
-    Paths().OutputFolder = output;
+    m_session.Paths.OutputFolder = output;
     CreateDirectoryW((output + L"\\App").c_str(), nullptr);
     CreateDirectoryW((output + L"\\Packages").c_str(), nullptr);
     WriteFileBytes(output + L"\\App\\app.exe", "the application");
     WriteFileBytes(output + L"\\Packages\\App_1.xml", "the project file");
 
-    CEnumerateWrapper wrapper(Paths(), TokenValues(), Exclusions());
+    CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
     ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
@@ -348,8 +349,7 @@ TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
     WriteFileBytes(m_root / L"prog\\DefaultIncludeExclude.xml", xml("C:\\FromDefault"));
     const std::wstring user = m_root / L"prog\\UpdatedIncludeExclude.xml";
     WriteFileBytes(user, xml("C:\\FromUser"));
-    Session session;
-    auto manager = std::make_unique<CUIManager>(session);
+    auto manager = std::make_unique<CUIManager>(m_session);
     std::atomic<bool> done{false};
     std::thread included([&] {
         while (!done)
@@ -357,9 +357,10 @@ TEST_F(Coordinator, TwoListLoadersOnTwoThreadsEachReadTheirOwnFile)
     });
     int wrong = 0;
     for (int i = 0; i < 300; ++i) {
-        session.Selection.FilesExcluded.clear();
+        m_session.Selection.FilesExcluded.clear();
         manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, user);
-        if (session.Selection.FilesExcluded.size() != 1 || session.Selection.FilesExcluded.begin()->second.Name != L"C:\\FromUser")
+        const ExcludedItemMap& excluded = m_session.Selection.FilesExcluded;
+        if (excluded.size() != 1 || excluded.begin()->second.Name != L"C:\\FromUser")
             ++wrong;
     }
     done = true;

@@ -17,8 +17,9 @@ int wmain(int argc, wchar_t** argv)
     }
     const std::wstring out = argv[1];
     CreateDirectoryW(out.c_str(), nullptr);
-    SetUpBuilderPaths(out);
-    BuilderScene scene(argv[2], argv[3]);
+    const WorkPaths paths = BuilderPaths(out);
+    const FolderTokenValues tokens = MachineTokens();
+    BuilderScene scene(tokens, argv[2], argv[3]);
     scene.CreatePayload();
     scene.CreateRegistry();
     if (!scene.WriteProject(out + L"\\Project.xml")) {
@@ -26,7 +27,7 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     CMSIHandler builder;
-    if (builder.Initialize(BuilderRequest(out + L"\\Project.xml")) != 1) {
+    if (builder.Initialize(BuilderRequest(paths, tokens, out + L"\\Project.xml")) != 1) {
         std::fprintf(stderr, "Initialize failed\n");
         return 1;
     }

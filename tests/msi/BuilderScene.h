@@ -6,7 +6,7 @@
 // the builder tests and the package maker of the host-side install check.
 #include "common/ChangeTypes.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "msi/BuildRequest.h"
 #include "project/ProjectReaders.h"
@@ -28,12 +28,11 @@ inline std::string RandomBytes(std::size_t size, unsigned seed)
     return bytes;
 }
 
-// Points the path table at a test's own folders; the template and the cabinet
-// maker come from the build's bin folder.
-inline void SetUpBuilderPaths(const std::wstring& root)
+// Work paths in a test's own folders; the template and the cabinet maker come
+// from the build's bin folder.
+inline WorkPaths BuilderPaths(const std::wstring& root)
 {
-    ReadEnvironment();
-    WorkPaths& paths = Paths();
+    WorkPaths paths;
     paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     paths.WorkingRoot = root + L"\\work";
     paths.OutputFolder = root + L"\\out";
@@ -42,13 +41,15 @@ inline void SetUpBuilderPaths(const std::wstring& root)
     CreateDirectoryW((root + L"\\work\\Temp").c_str(), nullptr);
     CreateDirectoryW((root + L"\\out").c_str(), nullptr);
     CreateDirectoryW((root + L"\\out\\Packages").c_str(), nullptr);
+    return paths;
 }
 
-// The build of `project` into the output folder SetUpBuilderPaths chose; the
+// The build of `project` into the output folder of `paths` (BuilderPaths); the
 // package is named after the product unless `packageName` names it.
-inline BuildRequest BuilderRequest(const std::wstring& project, const std::wstring& packageName = L"")
+inline BuildRequest BuilderRequest(const WorkPaths& paths, const FolderTokenValues& tokens, const std::wstring& project,
+                                   const std::wstring& packageName = L"")
 {
-    return {project, Paths().OutputFolder, packageName, Paths(), TokenValues()};
+    return {project, paths.OutputFolder, packageName, paths, tokens};
 }
 
 inline void SetRegistryValue(HKEY key, const wchar_t* name, DWORD type, const void* data, std::size_t size)
@@ -64,9 +65,11 @@ inline void SetRegistryString(HKEY key, const wchar_t* name, DWORD type, const s
 class BuilderScene
 {
 public:
-    // `folder` is created below Program Files; `keyName` below HKCU\Software\CorvaneTest.
-    BuilderScene(const std::wstring& folder, const std::wstring& keyName)
-        : m_root(TokenValues().programfiles + L"\\" + folder), m_keyPath(L"Software\\CorvaneTest\\" + keyName)
+    // `folder` is created below the Program Files of `tokens`; `keyName` below
+    // HKCU\Software\CorvaneTest.
+    BuilderScene(const FolderTokenValues& tokens, const std::wstring& folder, const std::wstring& keyName)
+        : m_tokens(tokens), m_root(tokens.programfiles + L"\\" + folder),
+          m_keyPath(L"Software\\CorvaneTest\\" + keyName)
     {
     }
 
@@ -173,10 +176,9 @@ public:
         if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
             return false;
         const std::wstring& save = path;
-        SetProjectFilePath(path);
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
-        WriteFileList(doc, ChangeOrigin::Added, added, save, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Modified, modified, save, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, save, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, save, FileListMode::KeepAll);
         RegistryChangeMap addedKeys = AddedKeys(), modifiedKeys = ModifiedKeys();
         WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
         WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
@@ -187,8 +189,8 @@ public:
         WriteShortcutList(doc, {CapturedShortcut(),
                                  {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
-                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, GetProjectFilePath());
+                                 {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, m_tokens, save);
+        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, save);
         return PathExists(path);
     }
 
@@ -209,13 +211,14 @@ public:
     std::wstring Token(const wchar_t* sub) const
     {
         std::wstring path = m_root + sub;
-        ToTokenPath(path);
+        ToTokenPath(path, m_tokens);
         return path;
     }
 
 private:
     void Write(const wchar_t* sub, const std::string& bytes) const { WriteFileBytes(m_root + sub, bytes); }
 
+    FolderTokenValues m_tokens;
     std::wstring m_root;
     std::wstring m_keyPath;
 };

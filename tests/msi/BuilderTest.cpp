@@ -1,7 +1,7 @@
 // The MSI builder against the real msi.dll, the template from the build and
 // the cabinet maker from the build: rows of every table, the stored cabinet,
 // the failure paths and their log lines.
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Progress.h"
 #include "common/StopToken.h"
 #include "msi/BuildPacer.h"
@@ -114,13 +114,17 @@ bool HasFailureLine(const std::vector<std::string>& lines, const std::string& st
 class BuilderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { SetUpBuilderPaths(m_temp.Path()); }
+    void SetUp() override
+    {
+        m_paths = BuilderPaths(m_temp.Path());
+        m_tokens = MachineTokens();
+    }
     void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
 
     std::wstring ProjectPath() const { return m_temp / L"Project.xml"; }
     BuildRequest ProjectRequest(const std::wstring& packageName = L"") const
     {
-        return BuilderRequest(ProjectPath(), packageName);
+        return BuilderRequest(m_paths, m_tokens, ProjectPath(), packageName);
     }
 
     // A project file of the raw skeleton with only the product information.
@@ -128,10 +132,9 @@ protected:
     {
         XmlDocument doc;
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
-        SetProjectFilePath(ProjectPath());
         DirectoryChangeMap copy = files;
-        WriteFileList(doc, ChangeOrigin::Added, copy, ProjectPath(), FileListMode::KeepAll);
-        WriteProductInfo(doc, product, GetProjectFilePath());
+        WriteFileList(doc, ChangeOrigin::Added, copy, m_tokens, ProjectPath(), FileListMode::KeepAll);
+        WriteProductInfo(doc, product, ProjectPath());
     }
 
     UniqueMsiHandle OpenPackage(const std::wstring& path)
@@ -142,12 +145,14 @@ protected:
     }
 
     TempFolder m_temp;
+    WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };
 
 TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
 {
     CapturedLog log(m_temp);
-    BuilderScene scene(L"CorvaneBuilderTest" + NewGuidText().substr(1, 8), L"BuilderRows");
+    BuilderScene scene(m_tokens, L"CorvaneBuilderTest" + NewGuidText().substr(1, 8), L"BuilderRows");
     scene.CreatePayload();
     scene.CreateRegistry();
     ASSERT_TRUE(scene.WriteProject(ProjectPath()));
@@ -367,7 +372,7 @@ TEST_F(BuilderTest, MissingProjectFileFailsInitialize)
     CapturedLog log(m_temp);
     {
         CMSIHandler builder;
-        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_temp / L"NoSuchProject.xml")));
+        EXPECT_EQ(0, builder.Initialize(BuilderRequest(m_paths, m_tokens, m_temp / L"NoSuchProject.xml")));
         EXPECT_EQ(0, builder.BuildMSI());
         builder.Uninitialize();
     }
@@ -381,7 +386,7 @@ TEST_F(BuilderTest, MissingTemplateFailsInitializeWithItsPath)
 {
     CapturedLog log(m_temp);
     WriteMinimalProject({L"Foo", L"1.0", L"Acme"});
-    Paths().ProgramFolder = m_temp.Path();
+    m_paths.ProgramFolder = m_temp.Path();
     {
         CMSIHandler builder;
         EXPECT_EQ(0, builder.Initialize(ProjectRequest()));
@@ -551,10 +556,10 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
+        m_paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
         if (!c.templateBytes.empty()) {
             WriteFileBytes(m_temp / L"Blank.msi", c.templateBytes);
-            Paths().ProgramFolder = m_temp.Path();
+            m_paths.ProgramFolder = m_temp.Path();
         }
         CMSIHandler builder;
         EXPECT_EQ(0, builder.Initialize(ProjectRequest(FromUtf8(c.msiName))));
@@ -565,7 +570,7 @@ TEST_F(BuilderTest, LongPackagePathsAndDamagedTemplatesAreRefusedBeforeTheDataba
             return line.find(c.logText) != std::string::npos;
         })) << c.logText;
     }
-    Paths().ProgramFolder = ExecutableFolder() + L"\\..\\bin";
+    m_paths.ProgramFolder = ExecutableFolder() + L"\\..\\bin";
     CMSIHandler builder;
     EXPECT_EQ(1, builder.Initialize(ProjectRequest(std::wstring(room - 4, L'a') + L".msi")))
         << "259 characters are fine";
@@ -585,23 +590,22 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
     CreateDirectoryW((m_temp / L"Sample Files").c_str(), nullptr);
     WriteFileBytes(m_temp / L"Sample Files\\read me.txt", "read me");
     WriteFileBytes(m_temp / L"Sample Files\\1st.txt", "first");
-    const std::wstring otherDrive = TokenValues().systemdrive == L"D:" ? L"E:\\Tools" : L"D:\\Tools";
+    const std::wstring otherDrive = m_tokens.systemdrive == L"D:" ? L"E:\\Tools" : L"D:\\Tools";
     TestRegistryKey odd(L"Odd [x]");
     SetRegistryString(odd.Key(), L"V", REG_SZ, L"odd");
 
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
-    SetProjectFilePath(ProjectPath());
     const std::wstring save = ProjectPath();
     DirectoryChangeMap files{{cjk, {cjk + L"\\\u65e5\u672c\u8a9e.txt"}},
                              {m_temp / L"Sample Files",
                               {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
                              {otherDrive, {otherDrive + L"\\tool.exe"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+    WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, save, FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
     RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
     WriteRegistryList(doc, ChangeOrigin::Added, keys, save);
-    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, save);
 
     MsiBuildCounts counts;
     std::wstring packagePath;
@@ -791,8 +795,7 @@ TEST_F(BuilderTest, FileOfTwoGibibytesIsLeftOutWithALogLine)
 
 TEST(FolderPathsInValues, EveryKnownFolderBecomesItsProperty)
 {
-    ReadEnvironment();
-    const FolderTokenValues& env = TokenValues();
+    const FolderTokenValues env = MachineTokens();
     const std::vector<FolderProperty> folders = CaptureMachine::Current(env).folders;
     const auto ReplaceFolderPaths = [&](std::wstring value) { return ::ReplaceFolderPaths(std::move(value), folders); };
     EXPECT_EQ(L"[ProgramFilesFolder]Vendor\\App\\bin", ReplaceFolderPaths(env.programfiles + L"\\Vendor\\App\\bin"));
@@ -865,8 +868,7 @@ protected:
     void SetUp() override
     {
         BuilderTest::SetUp();
-        m_savedTokens = TokenValues();
-        TokenValues().programfiles64 = m_temp / L"PF64";
+        m_tokens.programfiles64 = m_temp / L"PF64";
         CreateDirectoryW((m_temp / L"PF64").c_str(), nullptr);
         CreateDirectoryW((m_temp / L"PF64\\App64").c_str(), nullptr);
         CreateDirectoryW((m_temp / L"PF32").c_str(), nullptr);
@@ -882,7 +884,6 @@ protected:
     void TearDown() override
     {
         DeleteFileW(m_systemFile.c_str());
-        TokenValues() = m_savedTokens;
         BuilderTest::TearDown();
     }
 
@@ -906,7 +907,6 @@ protected:
         return rows;
     }
 
-    FolderTokenValues m_savedTokens;
     std::wstring m_systemFile;
 };
 
@@ -1219,7 +1219,7 @@ struct RemovedFolder
 
 TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt)
 {
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneRequest" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneRequest" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
     // Two cabinets of 40,000 bytes that do not compress: more than may be embedded.
@@ -1229,14 +1229,14 @@ TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt
         WriteFileBytes(files.back(), RandomBytes(40000, 40 + i));
     }
     WriteMinimalProject({L"Elsewhere", L"1.0", L"Acme"}, {{root, files}});
-    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
-    WriteFileBytes(Paths().ConfigFilePath, "[PackageBuild]\r\nCabinetSizeLimit=64K\r\nEmbeddedCabinetLimit=64K\r\n");
+    m_paths.ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
+    WriteFileBytes(m_paths.ConfigFilePath, "[PackageBuild]\r\nCabinetSizeLimit=64K\r\nEmbeddedCabinetLimit=64K\r\n");
     const std::wstring output = m_temp / L"requested";
     ASSERT_TRUE(CreateDirectoryW(output.c_str(), nullptr));
 
     CMSIHandler builder;
     builder.SetCabinetMaker(ExecutableFolder() + L"\\..\\bin\\makecab.exe");
-    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", Paths(), TokenValues()}));
+    ASSERT_EQ(1, builder.Initialize({ProjectPath(), output, L"", m_paths, m_tokens}));
     EXPECT_EQ(builder.PackagePath(), output + L"\\Packages\\Elsewhere.msi");
     ASSERT_EQ(1, builder.BuildMSI()) << builder.FailureReason();
     builder.Uninitialize();
@@ -1249,7 +1249,7 @@ TEST_F(BuilderTest, TheRequestsOutputFolderTakesThePackageAndTheCabinetsBesideIt
 TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
 {
     CapturedLog log(m_temp);
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
     DirectoryChangeMap files;
@@ -1263,7 +1263,7 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
     const std::wstring packages = m_temp / L"out\\Packages";
     // A file of another package has the name data2.cab.
     WriteFileBytes(packages + L"\\data2.cab", "not ours");
-    Paths().ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
+    m_paths.ConfigFilePath = m_temp / L"CorvaneRepackager.ini";
 
     // Media.Cabinet by DiskId.
     const std::vector<std::wstring> embedded = {L"#MSIProject.cab", L"#MSIProject2.cab", L"#MSIProject3.cab",
@@ -1332,13 +1332,13 @@ TEST_F(BuilderTest, FilesSpreadOverCabinetsEmbeddedOrBesideThePackage)
         UniqueFind find(FindFirstFileW((packages + L"\\*.tmp").c_str(), &data));
         EXPECT_FALSE(find.valid()) << "no temporary file is left";
     }
-    Paths().ConfigFilePath.clear();
+    m_paths.ConfigFilePath.clear();
 }
 
 TEST_F(BuilderTest, TheCabinetMakersReasonReachesTheLogAndTheFailureReason)
 {
     CapturedLog log(m_temp);
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneCabinets" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
     const RemovedFolder removed{root};
     WriteFileBytes(root + L"\\a.txt", "a");

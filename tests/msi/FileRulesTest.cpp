@@ -2,7 +2,7 @@
 // table's Version and Language, MsiFileHash rows, and the check of the rows
 // against what the installer's validation rejects. This executable carries
 // the version resource of tests/common/VersionResource.rc.
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "msi/FileRules.h"
 #include "msi/MSIHandler.h"
 #include "tests/msi/BuilderScene.h"
@@ -66,9 +66,15 @@ template <typename T> std::vector<T> Sorted(std::vector<T> lines)
 class FileRulesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { SetUpBuilderPaths(m_temp.Path()); }
+    void SetUp() override
+    {
+        m_paths = BuilderPaths(m_temp.Path());
+        m_tokens = MachineTokens();
+    }
     void TearDown() override { EXPECT_EQ(0u, MsiCloseAllHandles()); }
     TempFolder m_temp;
+    WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -181,7 +187,7 @@ TEST(InstallerIdentifiers, LetterOrUnderscoreThenLettersDigitsUnderscoresPeriods
 TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
 {
     CapturedLog log(m_temp);
-    const std::wstring root = TokenValues().programfiles + L"\\CorvaneRules" + NewGuidText().substr(1, 8);
+    const std::wstring root = m_tokens.programfiles + L"\\CorvaneRules" + NewGuidText().substr(1, 8);
     CreateDirectoryW(root.c_str(), nullptr);
     ASSERT_TRUE(CopyFileW(OwnPath().c_str(), (root + L"\\tool.exe").c_str(), FALSE));
     WriteFileBytes(root + L"\\notes.txt", "same size A\r\n");
@@ -191,19 +197,18 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
     const std::wstring project = m_temp / L"Project.xml";
-    SetProjectFilePath(project);
     DirectoryChangeMap files{{root,
                               {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
                                root + L"\\empty.txt"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
-    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, GetProjectFilePath());
+    WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, project, FileListMode::KeepAll);
+    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, project);
 
     std::wstring packagePath;
     MsiBuildCounts counts;
     std::vector<std::wstring> notes;
     {
         CMSIHandler builder;
-        ASSERT_EQ(1, builder.Initialize(BuilderRequest(project)));
+        ASSERT_EQ(1, builder.Initialize(BuilderRequest(m_paths, m_tokens, project)));
         EXPECT_EQ(1, builder.BuildMSI());
         packagePath = builder.PackagePath();
         counts = builder.Counts();

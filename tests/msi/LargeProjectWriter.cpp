@@ -6,7 +6,7 @@
 #include "common/Utf.h"
 #include "project/ProjectReaders.h"
 #include "project/ProjectWriters.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -42,16 +42,16 @@ int wmain(int argc, wchar_t** argv)
         std::fprintf(stderr, "usage: large_project_writer <folder> <project file> <product name>\n");
         return 2;
     }
-    ReadEnvironment();
+    FolderTokenValues tokens;
+    ReadEnvironment(tokens);
     DirectoryChangeMap files;
     Walk(argv[1], files);
     XmlDocument doc;
     if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
         return 1;
     const std::wstring save = argv[2];
-    SetProjectFilePath(argv[2]);
-    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
-    WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, GetProjectFilePath());
+    WriteFileList(doc, ChangeOrigin::Added, files, tokens, save, FileListMode::KeepAll);
+    WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, save);
     std::size_t count = 0;
     for (const auto& [folder, list] : files)
         count += list.size();

@@ -2,7 +2,7 @@
 // ServiceInstall, ServiceControl and Environment rows, and those rows in a
 // package built from a template that lacks their tables and actions.
 #include "msi/MsiServiceRows.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "msi/MSIHandler.h"
 #include "tests/msi/BuilderScene.h"
@@ -89,8 +89,9 @@ std::vector<std::wstring> Rows(MSIHANDLE database, const wchar_t* sql)
 TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
 {
     TempFolder temp;
-    SetUpBuilderPaths(temp.Path());
-    const std::wstring folder = TokenValues().programfiles + L"\\CorvaneSvcRows" + NewGuidText().substr(1, 8);
+    const WorkPaths paths = BuilderPaths(temp.Path());
+    const FolderTokenValues tokens = MachineTokens();
+    const std::wstring folder = tokens.programfiles + L"\\CorvaneSvcRows" + NewGuidText().substr(1, 8);
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     WriteFileBytes(folder + L"\\svc.exe", "MZ service");
 
@@ -107,7 +108,7 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
     RegistryChangeMap modified{{environment, {value(environment, L"Path", L"REG_SZ")}}};
 
     std::wstring program = folder + L"\\svc.exe";
-    ToTokenPath(program);
+    ToTokenPath(program, tokens);
     const ServiceList recorded = {
         {services + L"CorvaneOk", L"CorvaneOk", L"Ok", L"", 0x10, 2, 1, L"", {}, {}, L".\\packager", program, L"-run"},
         {services + L"CorvaneDrv", L"CorvaneDrv", L"", L"", 0x1, 3, 1, L"", {}, {}, L"", program},
@@ -121,17 +122,16 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         const std::wstring save = temp / L"Project.xml";
         DirectoryChangeMap files{{folder, {folder + L"\\svc.exe"}}};
-        WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Added, files, tokens, save, FileListMode::KeepAll);
         WriteRegistryList(doc, ChangeOrigin::Added, added, save);
         WriteRegistryList(doc, ChangeOrigin::Modified, modified, save);
-        SetProjectFilePath(temp / L"Project.xml");
-        WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, GetProjectFilePath());
+        WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, save);
         ASSERT_TRUE(WriteServiceList(doc, recorded, save));
         ASSERT_TRUE(WriteEnvironmentList(doc, variables, save));
     }
 
     CMSIHandler builder;
-    ASSERT_EQ(1, builder.Initialize(BuilderRequest(temp / L"Project.xml")));
+    ASSERT_EQ(1, builder.Initialize(BuilderRequest(paths, tokens, temp / L"Project.xml")));
     EXPECT_EQ(1, builder.BuildMSI());
     const std::vector<std::wstring> notes = builder.BuildNotes();
     const std::wstring packagePath = builder.PackagePath();

@@ -7,6 +7,7 @@
 #include "common/ComScope.h"
 #include "project/SystemSettings.h"
 #include "tests/msi/BuilderScene.h"
+#include "tests/support/TestSupport.h"
 
 #include <cstdio>
 
@@ -19,8 +20,9 @@ int wmain(int argc, wchar_t** argv)
     }
     const std::wstring out = argv[1];
     CreateDirectoryW(out.c_str(), nullptr);
-    SetUpBuilderPaths(out);
-    BuilderScene scene(argv[2], argv[3]);
+    (void)BuilderPaths(out); // makes the work and output folders
+    const FolderTokenValues tokens = MachineTokens();
+    BuilderScene scene(tokens, argv[2], argv[3]);
     scene.CreatePayload();
     scene.CreateRegistry();
     const std::wstring project = out + L"\\Project.xml";

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "project/IncludeExclude.h"
 #include "tests/project/XmlTestSupport.h"
 
@@ -22,7 +22,7 @@ const char* const SampleFile =
     "<ExcludedItems><ExcludedEntry Name=\"HKEY_LOCAL_MACHINE\\SYSTEM\\RNG\" Description=\"seed\"/></ExcludedItems>"
     "</RegistrySystem></IncludeExclude>\r\n";
 
-// A program folder with the default include/exclude file, the path table
+// A program folder with the default include/exclude file, work paths
 // pointing at it, and an empty selection.
 class IncludeExcludeFile : public ::testing::Test
 {
@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         WriteFileBytes(m_folder / L"DefaultIncludeExclude.xml", SampleFile);
-        ASSERT_TRUE(InitializePaths(L"", L""));
+        ASSERT_TRUE(InitializePaths(m_paths, m_tokens, L"", L""));
     }
 
     void LoadAll(XmlDocument& doc, const std::wstring& file)
@@ -47,6 +47,8 @@ protected:
     TempFolder m_folder;
     CapturedLog m_log{m_folder};
     IncludeExcludeSelection m_selection;
+    WorkPaths m_paths;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -77,8 +79,8 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
     m_selection.FilesExcluded.emplace(L"%WINDIR%\\LOGS", ExcludedItem{L"%WINDIR%\\Logs", L"logs"});
 
     // OK on Excluded Items: the updated file, made from the default one.
-    RegenerateIncludeExcludeFile(doc, m_selection, 1, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
-    EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, m_selection, 1, L"UpdatedIncludeExclude.xml", m_paths, includeExcludePath);
+    EXPECT_EQ(includeExcludePath, m_paths.UpdatedIncludeExcludePath);
     {
         XmlDocument saved;
         ASSERT_TRUE(saved.Load(Updated()));
@@ -96,15 +98,15 @@ TEST_F(IncludeExcludeFile, EachSaveGoesToItsOwnTargetWhateverFileTheDocumentCame
 
     m_selection.RegistryIncluded.emplace(L"HKEY_USERS", L"HKEY_USERS");
     ASSERT_TRUE(doc.Load(Updated()));
-    RegenerateIncludeExcludeFile(doc, m_selection, 0, L"UpdatedIncludeExclude.xml", Paths(), includeExcludePath);
-    EXPECT_EQ(includeExcludePath, Paths().UpdatedIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, m_selection, 0, L"UpdatedIncludeExclude.xml", m_paths, includeExcludePath);
+    EXPECT_EQ(includeExcludePath, m_paths.UpdatedIncludeExcludePath);
 
     // Set As Default on Excluded Items after that: the default file, though
     // the document came from the updated one.
     m_selection.FilesExcluded.emplace(L"%WINDIR%\\DEBUG", ExcludedItem{L"%WINDIR%\\Debug", L"debug"});
     ASSERT_TRUE(doc.Load(Default()));
-    RegenerateIncludeExcludeFile(doc, m_selection, 1, L"DefaultIncludeExclude.xml", Paths(), includeExcludePath);
-    EXPECT_EQ(includeExcludePath, Paths().DefaultIncludeExcludePath);
+    RegenerateIncludeExcludeFile(doc, m_selection, 1, L"DefaultIncludeExclude.xml", m_paths, includeExcludePath);
+    EXPECT_EQ(includeExcludePath, m_paths.DefaultIncludeExcludePath);
     XmlDocument updated;
     ASSERT_TRUE(updated.Load(Updated()));
     EXPECT_EQ(ChildNames(updated.Root().SelectSingleNode(IncludeExcludePath::RegistryIncluded)),
@@ -123,8 +125,8 @@ TEST_F(IncludeExcludeFile, FailuresAreLoggedWithTheirExactMessages)
     {
         XmlDocument notLoaded;
         std::wstring path = Default();
-        RegenerateIncludeExcludeFile(notLoaded, m_selection, 0, L"UpdatedIncludeExclude.xml", Paths(), path);
-        RegenerateIncludeExcludeFile(notLoaded, m_selection, 7, L"UpdatedIncludeExclude.xml", Paths(), path); // no such mode: nothing
+        RegenerateIncludeExcludeFile(notLoaded, m_selection, 0, L"UpdatedIncludeExclude.xml", m_paths, path);
+        RegenerateIncludeExcludeFile(notLoaded, m_selection, 7, L"UpdatedIncludeExclude.xml", m_paths, path); // no such mode: nothing
 
         WriteFileBytes(m_folder / L"bare.xml", "<Root><FileSystem/></Root>");
         XmlDocument bare;

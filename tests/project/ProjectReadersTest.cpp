@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "common/UniqueHandle.h"
 #include "project/ProjectCheck.h"
 #include "project/SystemSettings.h"
@@ -13,18 +13,7 @@ class ProjectReadersTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_savedTokens = TokenValues();
-        m_savedProject = GetProjectFilePath();
-        m_savedRaw = Paths().RawProjectFilePath;
-        TokenValues().programfiles = L"C:\\Program Files";
-        Paths().RawProjectFilePath = ShippedRawProjectFile();
-        SetProjectFilePath(ProjectFile());
-    }
-    void TearDown() override
-    {
-        TokenValues() = m_savedTokens;
-        SetProjectFilePath(m_savedProject);
-        Paths().RawProjectFilePath = m_savedRaw;
+        m_tokens.programfiles = L"C:\\Program Files";
     }
 
     std::wstring ProjectFile() const { return m_folder / L"Project\u00e9.xml"; }
@@ -41,9 +30,9 @@ protected:
                                  {L"C:\\Program Files\\App\\Sub", {L"C:\\Program Files\\App\\Sub\\c.txt"}}};
         DirectoryChangeMap modified{{L"D:\\Data", {L"D:\\Data\\d.dat"}}};
         DirectoryChangeMap deleted;
-        WriteFileList(doc, ChangeOrigin::Added, added, path, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Modified, modified, path, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Deleted, deleted, path, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, path, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, path, FileListMode::KeepAll);
+        WriteFileList(doc, ChangeOrigin::Deleted, deleted, m_tokens, path, FileListMode::KeepAll);
         RegistryChangeMap keys{{L"HKEY_CURRENT_USER\\Software\\App",
                                 {{L"", L"\"A\"", L"REG_SZ", L"ignored"}, {L"", L"@", L"REG_DWORD", L""}}}};
         RegistryChangeMap none;
@@ -57,10 +46,10 @@ protected:
         WriteIniList(doc, ChangeOrigin::Modified, ini, path);
         WriteIniList(doc, ChangeOrigin::Deleted, noIni, path);
         WriteShortcutList(doc, {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"},
-                                 CapturedShortcut()}, GetProjectFilePath());
-        WriteShortcutIcons(doc, {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, GetProjectFilePath());
+                                 CapturedShortcut()}, m_tokens, ProjectFile());
+        WriteShortcutIcons(doc, {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, ProjectFile());
+        WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, ProjectFile());
+        WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, ProjectFile());
     }
 
     // A shortcut the capture read from a setup's link, with the optional attributes.
@@ -79,9 +68,7 @@ protected:
     static constexpr const wchar_t* Pinned = L"{0C0FFEE0-1234-5678-9ABC-DEF012345678}";
 
     TempFolder m_folder;
-    FolderTokenValues m_savedTokens;
-    std::wstring m_savedProject;
-    std::wstring m_savedRaw;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -117,7 +104,7 @@ TEST_F(ProjectReadersTest, FullProjectFileReadsBackIntoTheModel)
               (IniChangeMap{{L"%WINDIR%\\app.ini", {{L"Main", L"K2", L"V2"}, {L"Main", L"K1", L"V1"}}}}));
 
     ShortcutList shortcuts;
-    ReadShortcutList(doc, shortcuts);
+    ReadShortcutList(doc, shortcuts, m_tokens);
     EXPECT_EQ(shortcuts, (ShortcutList{CapturedShortcut(), {L"App", L"a.exe", L"[ProgramMenuFolder]",
                                                              L"C:\\Program Files\\App\\app.ico", L"1"}}))
         << "the icon path and working folder come back real; a shortcut without the optional attributes reads "
@@ -173,7 +160,7 @@ TEST_F(ProjectReadersTest, HandWrittenFileWithExtrasAndGaps)
     EXPECT_FALSE(ReadProductInfo(doc, product));
     EXPECT_EQ(product, (ProductInfo{L"kept", L"kept", L"kept"}));
     ShortcutList shortcuts;
-    ReadShortcutList(doc, shortcuts);
+    ReadShortcutList(doc, shortcuts, m_tokens);
     EXPECT_TRUE(shortcuts.empty());
 }
 
@@ -192,7 +179,7 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
     added[L"E:\\Found"].push_back(L"E:\\Found\\c.txt");
     docModel.Changes.Registry(ChangeOrigin::Deleted).clear();
 
-    ASSERT_TRUE(RegenerateProjectFile(doc, docModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+    ASSERT_TRUE(RegenerateProjectFile(doc, docModel, m_tokens, ShippedRawProjectFile(), ProjectFile()));
     ASSERT_TRUE(doc.Save()) << "a later plain save goes to the project file";
 
     XmlDocument check;
@@ -211,7 +198,7 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
     EXPECT_EQ(checkModel.Changes.Ini(ChangeOrigin::Modified).at(L"%WINDIR%\\app.ini").size(), 2u);
 
     ShortcutList shortcuts;
-    ReadShortcutList(check, shortcuts);
+    ReadShortcutList(check, shortcuts, m_tokens);
     ASSERT_EQ(shortcuts.size(), 2u);
     EXPECT_EQ(shortcuts[0].Icon, L"C:\\Program Files\\App\\app.ico");
     EXPECT_EQ(shortcuts[1], CapturedShortcut()) << "the optional attributes survive a rebuild";
@@ -239,7 +226,7 @@ TEST_F(ProjectReadersTest, RegenerateRebuildsTheFileFromTheEditedModel)
         // Another program holds the file open for reading, sharing no writes.
         UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.valid());
-        EXPECT_FALSE(RegenerateProjectFile(check, checkModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+        EXPECT_FALSE(RegenerateProjectFile(check, checkModel, m_tokens, ShippedRawProjectFile(), ProjectFile()));
     }
     EXPECT_EQ(ReadFileBytes(project), before);
 }
@@ -355,9 +342,8 @@ TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
     XmlDocument doc;
     ProjectModel docModel;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    SetProjectFilePath(ProjectFile());
-    WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, GetProjectFilePath());
-    WriteProductInfo(doc, {L"B", L"2", L"C"}, GetProjectFilePath());
+    WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, ProjectFile());
+    WriteProductInfo(doc, {L"B", L"2", L"C"}, ProjectFile());
     const std::string saved = ReadFileBytes(ProjectFile());
     EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Platform=\"x64\"/>"),
               std::string::npos)
@@ -383,7 +369,7 @@ TEST_F(ProjectReadersTest, RegenerateKeepsServicesAndVariablesOnlyWhereTheFileHa
             ASSERT_TRUE(WriteEnvironmentList(doc, variables, ProjectFile()));
         }
         ReadProjectLists(doc, docModel);
-        ASSERT_TRUE(RegenerateProjectFile(doc, docModel, Paths().RawProjectFilePath, GetProjectFilePath()));
+        ASSERT_TRUE(RegenerateProjectFile(doc, docModel, m_tokens, ShippedRawProjectFile(), ProjectFile()));
 
         XmlDocument check;
 
@@ -402,7 +388,7 @@ TEST_F(ProjectReadersTest, TheWholeModelReadsEverySectionAtOnce)
     WriteFullProject();
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ProjectFile()));
-    const ProjectModel model = ReadProjectModel(doc);
+    const ProjectModel model = ReadProjectModel(doc, m_tokens);
     const std::wstring app = L"%PROGRAMFILES%\\App";
     EXPECT_EQ(model.AllFiles.size(), 4u);
     EXPECT_EQ(model.Changes.Files(ChangeOrigin::Added).at(app).size(), 2u);

@@ -1,4 +1,4 @@
-#include "common/PathTable.h"
+#include "common/Paths.h"
 #include "project/Base64.h"
 #include "tests/project/XmlTestSupport.h"
 
@@ -13,21 +13,12 @@ class ProjectWritersTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_savedTokens = TokenValues();
-        m_savedProject = GetProjectFilePath();
-        TokenValues().programfiles = m_folder / L"Program Files";
-        SetProjectFilePath(ProjectFile());
-        ASSERT_TRUE(CreateDirectoryW(TokenValues().programfiles.c_str(), nullptr));
+        m_tokens.programfiles = m_folder / L"Program Files";
+        ASSERT_TRUE(CreateDirectoryW(m_tokens.programfiles.c_str(), nullptr));
     }
-    void TearDown() override
-    {
-        TokenValues() = m_savedTokens;
-        SetProjectFilePath(m_savedProject);
-    }
-
     std::wstring ProjectFile() const { return m_folder / L"ProjectFile.xml"; }
     std::wstring Changes() const { return m_folder / L"Changes.xml"; }
-    std::wstring ProgramFiles() const { return TokenValues().programfiles; }
+    std::wstring ProgramFiles() const { return m_tokens.programfiles; }
 
     // A file with content under %PROGRAMFILES%; returns its full path.
     std::wstring MakeFile(const std::wstring& folder, const std::wstring& name)
@@ -44,8 +35,7 @@ protected:
     }
 
     TempFolder m_folder;
-    FolderTokenValues m_savedTokens;
-    std::wstring m_savedProject;
+    FolderTokenValues m_tokens;
 };
 
 } // namespace
@@ -76,7 +66,7 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     std::vector<std::wstring> executables;
-    WriteFileList(doc, ChangeOrigin::Added, map, Changes(), FileListMode::PackableOnly, &executables);
+    WriteFileList(doc, ChangeOrigin::Added, map, m_tokens, Changes(), FileListMode::PackableOnly, &executables);
 
     // The caller's map is pruned: folders with nothing packable disappear,
     // and unpackable files leave their lists in place; a folder the setup
@@ -115,7 +105,7 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     std::vector<std::wstring> executables;
-    WriteFileList(doc, ChangeOrigin::Added, map, Changes(), FileListMode::KeepAll, &executables);
+    WriteFileList(doc, ChangeOrigin::Added, map, m_tokens, Changes(), FileListMode::KeepAll, &executables);
     EXPECT_EQ(map.size(), 3u) << "an added folder without files is an empty folder";
     EXPECT_TRUE(executables.empty());
 
@@ -128,7 +118,7 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
 
     // In the other lists a folder without files is no empty folder: it goes.
     DirectoryChangeMap modified{{ProgramFiles() + L"\\C", {}}};
-    WriteFileList(doc, ChangeOrigin::Modified, modified, Changes(), FileListMode::KeepAll);
+    WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, Changes(), FileListMode::KeepAll);
     EXPECT_TRUE(modified.empty());
 }
 
@@ -138,7 +128,7 @@ TEST_F(ProjectWritersTest, ExecutablesAreCollectedFromTheAddedListOnly)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     std::vector<std::wstring> executables;
-    WriteFileList(doc, ChangeOrigin::Modified, map, Changes(), FileListMode::PackableOnly, &executables);
+    WriteFileList(doc, ChangeOrigin::Modified, map, m_tokens, Changes(), FileListMode::PackableOnly, &executables);
     EXPECT_TRUE(executables.empty());
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(Changes()));
@@ -151,7 +141,7 @@ TEST_F(ProjectWritersTest, EmptyMapStillSavesACompleteDocument)
     RegistryChangeMap keys;
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteFileList(doc, ChangeOrigin::Deleted, files, Changes(), FileListMode::PackableOnly);
+    WriteFileList(doc, ChangeOrigin::Deleted, files, m_tokens, Changes(), FileListMode::PackableOnly);
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(Changes()));
     EXPECT_EQ(ElementNames(saved.Root()).size(), 6u);
@@ -221,10 +211,10 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
     };
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteShortcutList(doc, shortcuts, GetProjectFilePath());
-    WriteShortcutIcons(doc, icons, GetProjectFilePath());
-    WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, GetProjectFilePath());
-    WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, GetProjectFilePath());
+    WriteShortcutList(doc, shortcuts, m_tokens, ProjectFile());
+    WriteShortcutIcons(doc, icons, ProjectFile());
+    WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, ProjectFile());
+    WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, ProjectFile());
 
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(ProjectFile()));
@@ -249,8 +239,8 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
     EXPECT_EQ(Attributes(product.GetChild(1)), (std::vector<std::wstring>{L"Old", L"1.0", L"Maker"}));
 
     // Replacing empties the list first.
-    ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, GetProjectFilePath());
-    ReplaceShortcutIcons(doc, {}, GetProjectFilePath());
+    ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, m_tokens, ProjectFile());
+    ReplaceShortcutIcons(doc, {}, ProjectFile());
     ASSERT_TRUE(saved.Load(ProjectFile()));
     EXPECT_EQ(ChildNames(List(saved, NodePath::Shortcuts)), std::vector<std::wstring>{L"Only"});
     EXPECT_EQ(List(saved, NodePath::ShortcutIcons).GetChildCount(), 0);
@@ -332,22 +322,22 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
     IniChangeMap inis;
     {
         XmlDocument notLoaded;
-        WriteFileList(notLoaded, ChangeOrigin::Added, files, Changes(), FileListMode::KeepAll);
+        WriteFileList(notLoaded, ChangeOrigin::Added, files, m_tokens, Changes(), FileListMode::KeepAll);
         WriteRegistryList(notLoaded, ChangeOrigin::Added, keys, Changes());
         WriteIniList(notLoaded, ChangeOrigin::Added, inis, Changes());
-        WriteShortcutList(notLoaded, {}, GetProjectFilePath());
-        WriteShortcutIcons(notLoaded, {}, GetProjectFilePath());
-        WriteProductInfo(notLoaded, {}, GetProjectFilePath());
+        WriteShortcutList(notLoaded, {}, m_tokens, ProjectFile());
+        WriteShortcutIcons(notLoaded, {}, ProjectFile());
+        WriteProductInfo(notLoaded, {}, ProjectFile());
 
         XmlDocument bare;
         WriteFileBytes(m_folder / L"bare.xml", "<Root/>");
         ASSERT_TRUE(bare.Load(m_folder / L"bare.xml"));
-        WriteFileList(bare, ChangeOrigin::Added, files, Changes(), FileListMode::KeepAll);
+        WriteFileList(bare, ChangeOrigin::Added, files, m_tokens, Changes(), FileListMode::KeepAll);
         WriteRegistryList(bare, ChangeOrigin::Added, keys, Changes());
         WriteIniList(bare, ChangeOrigin::Deleted, inis, Changes());
-        WriteShortcutList(bare, {}, GetProjectFilePath());
-        WriteShortcutIcons(bare, {}, GetProjectFilePath()); // silent
-        WriteProductInfo(bare, {}, GetProjectFilePath());
+        WriteShortcutList(bare, {}, m_tokens, ProjectFile());
+        WriteShortcutIcons(bare, {}, ProjectFile()); // silent
+        WriteProductInfo(bare, {}, ProjectFile());
 
         XmlDocument raw;
         ASSERT_TRUE(raw.Load(ShippedRawProjectFile()));

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include "common/PathSetup.h"
 #include "common/Paths.h"
 #include "common/Utf.h"
 
@@ -137,4 +138,11 @@ std::wstring ExecutableFolder()
     GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
     std::wstring p = path;
     return p.substr(0, p.find_last_of(L'\\'));
+}
+
+FolderTokenValues MachineTokens()
+{
+    FolderTokenValues tokens;
+    ReadEnvironment(tokens);
+    return tokens;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "common/Log.h"
+#include "common/Paths.h"
 
 #include <string>
 #include <string_view>
@@ -91,3 +92,7 @@ bool IsFolder(const std::wstring& path);
 std::wstring NewGuidText();
 // Folder of the running test executable.
 std::wstring ExecutableFolder();
+
+// The token values of this machine, read from the environment as a run
+// reads them at start-up.
+FolderTokenValues MachineTokens();

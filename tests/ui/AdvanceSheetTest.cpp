@@ -3,7 +3,7 @@
 // from the Pre Installation Snapshot page's "Advanced" button to the capture.
 #include "common/Config.h"
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
@@ -56,6 +56,7 @@ TEST(AdvanceSheetRules, WhichTickedExclusionsAreSavedAndWithWhichDescription)
 
 TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
 {
+    const FolderTokenValues tokens = MachineTokens();
     AddedExclusions added;
     std::vector<std::wstring> ticked;
     auto tickFolder = [&](const std::wstring& path) {
@@ -67,20 +68,21 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
         return true;
     };
     using AdvanceSheet::AddResult;
-    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"FileNotChecked\\C:\\Data", L" \t ", tickFolder, tickKey),
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, tokens, L"FileNotChecked\\C:\\Data", L" \t ", tickFolder, tickKey),
               AddResult::NoDescription);
     EXPECT_TRUE(added.Files.empty());
     EXPECT_TRUE(ticked.empty());
 
-    EXPECT_EQ(
-        AdvanceSheet::AddToExclude(added, L"FileNotChecked\\C:\\Data\\Cache", L"  the cache ", tickFolder, tickKey),
-        AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"RegistryNotChecked\\HKEY_CURRENT_USER\\Software\\A", L"a", tickFolder,
-                                         tickKey),
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, tokens, L"FileNotChecked\\C:\\Data\\Cache", L"  the cache ",
+                                         tickFolder, tickKey),
               AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Registry\\HKEY_CURRENT_USER\\Software\\B", L"b", tickFolder, tickKey),
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, tokens, L"RegistryNotChecked\\HKEY_CURRENT_USER\\Software\\A", L"a",
+                                         tickFolder, tickKey),
               AddResult::Added);
-    EXPECT_EQ(AdvanceSheet::AddToExclude(added, L"Something\\C:\\X", L"x", tickFolder, tickKey),
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, tokens, L"Registry\\HKEY_CURRENT_USER\\Software\\B", L"b",
+                                         tickFolder, tickKey),
+              AddResult::Added);
+    EXPECT_EQ(AdvanceSheet::AddToExclude(added, tokens, L"Something\\C:\\X", L"x", tickFolder, tickKey),
               AddResult::UnknownKind);
     EXPECT_EQ(ticked, (std::vector<std::wstring>{L"C:\\Data\\Cache", L"key HKEY_CURRENT_USER\\Software\\A"}));
     EXPECT_EQ(added.Files, Map({{L"C:\\Data\\Cache", L"the cache"}}));
@@ -93,10 +95,10 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
     GetWindowsDirectoryW(windows, MAX_PATH);
     const std::wstring inWindows = std::wstring(windows) + L"\\Fonts";
     std::wstring token = inWindows;
-    ToTokenPath(token);
-    const ScanDetails details = AdvanceSheet::SaveIncluded({inWindows, L"D:\\Data"}, {L"HKEY_LOCAL_MACHINE\\SOFTWARE"},
-                                                           L"C:\\setup.exe", ProductInfo{L"App", L"1.0", L"Acme"},
-                                                           selection);
+    ToTokenPath(token, tokens);
+    const ScanDetails details =
+        AdvanceSheet::SaveIncluded({inWindows, L"D:\\Data"}, {L"HKEY_LOCAL_MACHINE\\SOFTWARE"}, tokens,
+                                   L"C:\\setup.exe", ProductInfo{L"App", L"1.0", L"Acme"}, selection);
     EXPECT_EQ(details, (ScanDetails{{L"File", {inWindows, L"D:\\Data"}},
                                     {L"Registry", {L"HKEY_LOCAL_MACHINE\\SOFTWARE"}},
                                     {L"SetupFilePath", {L"C:\\setup.exe"}},
@@ -108,19 +110,13 @@ TEST(AdvanceSheetRules, AddToExcludeAndTheIncludedSave)
 
 // ---- The real sheet ---------------------------------------------------------------------
 
-std::wstring Token(std::wstring path)
-{
-    ToTokenPath(path);
-    return path;
-}
-
 class AdvanceSheetGui : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         m_key = std::make_unique<TestRegistryKey>(L"AdvanceSheet");
         // The included key has a sibling, so that ticking it leaves its parent unticked.
         m_hive = L"HKEY_CURRENT_USER\\" + m_key->SubPath() + L"\\Included";
@@ -151,6 +147,13 @@ protected:
         m_key.reset();
         m_environment.reset();
         OleUninitialize();
+    }
+
+    // A path in the token form of the run.
+    std::wstring Token(std::wstring path) const
+    {
+        ToTokenPath(path, m_session.Tokens);
+        return path;
     }
 
     // Included: the watched folder and the test key; excluded: "skip" and a
@@ -429,7 +432,7 @@ TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCapture
     WriteFileBytes(m_files + L"\\skip\\skipped.txt", "out");
     ASSERT_EQ(m_manager->Coordinator().CaptureSnapshot(m_manager->GetScanDetails()), 1);
     ASSERT_EQ(m_manager->Coordinator().CompareSnapshot(), 1);
-    const std::string changes = ReadFileBytes(Paths().FileChangesPath);
+    const std::string changes = ReadFileBytes(m_session.Paths.FileChangesPath);
     EXPECT_NE(changes.find("visible.txt"), std::string::npos);
     EXPECT_EQ(changes.find("secret.txt"), std::string::npos);
     EXPECT_EQ(changes.find("skipped.txt"), std::string::npos);

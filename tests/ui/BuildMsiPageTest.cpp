@@ -4,7 +4,7 @@
 // Next writes the edits into the project file and builds the package, whose
 // Shortcut and Icon tables are read back. A build that fails ends the page
 // with its reason and Finish.
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
@@ -33,7 +33,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         const std::wstring bin = ExecutableFolder() + L"\\..\\bin\\";
         for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
             ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
@@ -66,8 +66,8 @@ protected:
         ASSERT_TRUE(CopyFileW(self, m_app.c_str(), FALSE));
         m_output = m_environment->Files() + L"\\Out";
         ASSERT_TRUE(CreateDirectoryW(m_output.c_str(), nullptr));
-        ASSERT_TRUE(EnsureFolder(PackagesFolder()));
-        SetProjectFilePath(PackagesFolder() + L"\\IconApp_1.0.xml");
+        ASSERT_TRUE(EnsureFolder(m_session.Paths.PackagesFolder()));
+        m_session.SetProjectFilePath(m_session.Paths.PackagesFolder() + L"\\IconApp_1.0.xml");
 
         const std::wstring oldIcon = m_oldIcon = m_environment->Files() + L"\\app.exe_0.ico";
         ASSERT_TRUE(SaveIconFile(ExtractIconAt(m_app, 0), oldIcon));
@@ -78,32 +78,34 @@ protected:
         ASSERT_TRUE(DeleteFileW(oldIcon.c_str()));
 
         XmlDocument project;
-        ASSERT_TRUE(project.Load(Paths().RawProjectFilePath));
+        ASSERT_TRUE(project.Load(m_session.Paths.RawProjectFilePath));
         DirectoryChangeMap files{{app, {m_app}}};
-        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(),
+                                  FileListMode::KeepAll));
         ASSERT_TRUE(WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", oldIcon, L"0"},
-                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}}, GetProjectFilePath()));
-        ASSERT_TRUE(WriteShortcutIcons(project, icons, GetProjectFilePath()));
-        ASSERT_TRUE(WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath()));
+                                  {L"App", L"app.exe", L"QuickLaunchFolder", oldIcon, L"0"}},
+                                      m_session.Tokens, m_session.ProjectFilePath()));
+        ASSERT_TRUE(WriteShortcutIcons(project, icons, m_session.ProjectFilePath()));
+        ASSERT_TRUE(WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
     }
 
     // The project's shortcut list replaced by `records` (the writer saves to the project file path).
     void StoreShortcuts(const std::wstring& project, const ShortcutList& records)
     {
-        const std::wstring current = GetProjectFilePath();
-        SetProjectFilePath(project);
+        const std::wstring current = m_session.ProjectFilePath();
+        m_session.SetProjectFilePath(project);
         XmlDocument document;
         ASSERT_TRUE(document.Load(project));
-        EXPECT_TRUE(ReplaceShortcutList(document, records, GetProjectFilePath()));
-        SetProjectFilePath(current);
+        EXPECT_TRUE(ReplaceShortcutList(document, records, m_session.Tokens, m_session.ProjectFilePath()));
+        m_session.SetProjectFilePath(current);
     }
 
-    static ShortcutList StoredShortcuts(const std::wstring& project)
+    ShortcutList StoredShortcuts(const std::wstring& project) const
     {
         XmlDocument saved;
         EXPECT_TRUE(saved.Load(project));
         ShortcutList records;
-        ReadShortcutList(saved, records);
+        ReadShortcutList(saved, records, m_session.Tokens);
         return records;
     }
 
@@ -137,7 +139,7 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
 {
     WizardDriver w(m_session, *m_manager);
     CBuildMSIDlg& page = OpenPage(w);
-    const std::wstring iconFolder = Paths().ExtractedIconFolder;
+    const std::wstring iconFolder = m_session.Paths.ExtractedIconFolder;
     // The stored icon is back, and the two records are one line with both places.
     EXPECT_EQ(ReadFileBytes(iconFolder + L"\\app.exe_0.ico"), m_storedIcon);
     const ShortcutList stored = {{L"App", L"app.exe", L"QuickLaunchFolder", m_oldIcon, L"0"},
@@ -198,9 +200,9 @@ TEST_F(BuildMsiPage, StoredShortcutEditedInTheDialogReachesTheProjectFileAndTheP
     // The project file holds the edited shortcut and exactly the icon it uses now.
     const std::wstring newIcon = iconFolder + L"\\app.exe_1.ico";
     XmlDocument saved;
-    ASSERT_TRUE(saved.Load(GetProjectFilePath()));
+    ASSERT_TRUE(saved.Load(m_session.ProjectFilePath()));
     ShortcutList records;
-    ReadShortcutList(saved, records);
+    ReadShortcutList(saved, records, m_session.Tokens);
     EXPECT_EQ(records, (ShortcutList{{L"Renamed", L"app.exe", L"QuickLaunchFolder", newIcon, L"1"},
                                      {L"Renamed", L"app.exe", L"ProgramMenuFolder", newIcon, L"1"}}));
     IconMap icons;
@@ -243,14 +245,14 @@ TEST_F(BuildMsiPage, AFailedBuildIsReportedWithFinishAndCancel)
     ASSERT_TRUE(WaitForEnd(w, page));
     EXPECT_EQ(page.CurrentState(), CBuildMSIDlg::State::Failed);
     EXPECT_EQ(w.Text(IDC_BUILD_STATUS),
-              L"The MSI file could not be built. " + FailureReasonText());
+              L"The MSI file could not be built. " + FailureReasonText(m_session.Paths.ConfigFilePath));
     EXPECT_TRUE(w.IsButtonEnabled(IDCANCEL));
     EXPECT_FALSE(PathExists(m_output + L"\\Packages\\IconApp.msi"));
     // The shortcuts were written back before the build.
     XmlDocument saved;
-    ASSERT_TRUE(saved.Load(GetProjectFilePath()));
+    ASSERT_TRUE(saved.Load(m_session.ProjectFilePath()));
     ShortcutList records;
-    ReadShortcutList(saved, records);
+    ReadShortcutList(saved, records, m_session.Tokens);
     EXPECT_EQ(records.size(), 2u);
     EXPECT_TRUE(m_messages.shown.empty());
 }
@@ -275,7 +277,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
 {
     // Captured shortcuts: two of one name in different Start-menu subfolders,
     // one with every detail, one in the Start menu itself.
-    const std::wstring project = GetProjectFilePath();
+    const std::wstring project = m_session.ProjectFilePath();
     const ShortcutList detailed = {
         {L"App", L"app.exe", L"ProgramMenuFolder", m_oldIcon, L"0", L"Vendor\\App", L"/run", L"[APPDIR]", L"Runs it",
          L"7"},
@@ -285,12 +287,12 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
     };
     ASSERT_NO_FATAL_FAILURE(StoreShortcuts(project, detailed));
     // A second project of another product, with a shortcut of its own.
-    const std::wstring other = PackagesFolder() + L"\\Other_2.0.xml";
+    const std::wstring other = m_session.Paths.PackagesFolder() + L"\\Other_2.0.xml";
     ASSERT_TRUE(CopyFileW(project.c_str(), other.c_str(), FALSE));
     const ShortcutList otherShortcuts = {{L"Other", L"app.exe", L"QuickLaunchFolder", m_oldIcon, L"0"}};
     ASSERT_NO_FATAL_FAILURE(StoreShortcuts(other, otherShortcuts));
 
-    const std::wstring icon = Paths().ExtractedIconFolder + L"\\app.exe_0.ico";
+    const std::wstring icon = m_session.Paths.ExtractedIconFolder + L"\\app.exe_0.ico";
     auto withRestoredIcon = [&](ShortcutList records) {
         for (ShortcutRecord& r : records)
             r.Icon = icon;
@@ -307,7 +309,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
         ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZBACK); }));
         w.PressBack();
         ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
-        SetProjectFilePath(other);
+        m_session.SetProjectFilePath(other);
         m_manager->SetProductInfo(L"Other", L"2.0", L"Acme");
         ASSERT_TRUE(w.Sheet().SetActivePageById(IDD_SHOW_PROJECT));
         ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
@@ -331,7 +333,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
     }
 
     WizardDriver again(m_session, *m_manager);
-    SetProjectFilePath(project);
+    m_session.SetProjectFilePath(project);
     CBuildMSIDlg& first = OpenPage(again);
     again.Type(IDC_BUILD_TARGET_PATH, m_output);
     again.PressNext();
@@ -342,7 +344,7 @@ TEST_F(BuildMsiPage, NextKeepsEveryStoredShortcutWithItsDetailsAndReadsAnotherPr
 
 TEST_F(BuildMsiPage, AProjectFileThatCannotTakeTheShortcutsStopsTheBuild)
 {
-    const std::wstring project = GetProjectFilePath();
+    const std::wstring project = m_session.ProjectFilePath();
     const std::string before = ReadFileBytes(project);
     // Another program holds the file open for reading, sharing no writes.
     UniqueFile held(CreateFileW(project.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -3,7 +3,7 @@
 // information page to the first review page, with the setup launch and the
 // process list answered by the test.
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Progress.h"
 #include "common/Utf.h"
 #include "common/Workspace.h"
@@ -239,7 +239,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         m_key = std::make_unique<TestRegistryKey>(L"CapturePages");
         m_hive = L"HKEY_CURRENT_USER\\" + m_key->SubPath();
         m_watched = m_environment->Files() + L"\\watched";
@@ -414,8 +414,8 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_TRUE(w.IsVisible(IDC_ADVANCED));
     EXPECT_TRUE(IsWindowEnabled(w.Control(IDC_ADVANCED)));
     EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(w.Control(IDC_FOLDER_TREE), WM_GETFONT, 0, 0)), DialogFont());
-    EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\ScanDetails.txt"));
-    EXPECT_FALSE(ReadSnapshotTakenKey());
+    EXPECT_TRUE(PathExists(m_session.Paths.SnapshotFolder() + L"\\ScanDetails.txt"));
+    EXPECT_FALSE(ReadSnapshotTakenKey(m_session.Paths));
     CCaptureSnapshotDlg& pre = w.Sheet().PreInstallationPage();
     EXPECT_EQ(pre.ItemCount(), 2);
 
@@ -426,7 +426,7 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     ASSERT_TRUE(w.WaitForPosition(PagePosition::LaunchSetup, 60000)) << "the page did not move on by itself";
     EXPECT_TRUE(pre.IsSnapshotDone());
     EXPECT_TRUE(PathExists(m_manager->Coordinator().FileSide().FirstSnapshotPath()));
-    EXPECT_TRUE(ReadSnapshotTakenKey()) << "Launch Setup marks the capture pending";
+    EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths)) << "Launch Setup marks the capture pending";
     EXPECT_FALSE(m_session.SnapshotPending) << "this is no resumed run";
 
     // Launch Setup: the setup's file name in both choices.
@@ -471,10 +471,10 @@ TEST_F(CapturePages, CaptureRoadFromBasicInformationToTheFirstReviewPage)
     EXPECT_EQ(post.ProgressStep(), 500) << "two items";
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles, 60000)) << "the page did not move on by itself";
     EXPECT_EQ(post.CurrentPhase(), CSecondSnapshotDlg::Phase::Compared);
-    const std::string fileChanges = ReadFileBytes(Paths().FileChangesPath);
+    const std::string fileChanges = ReadFileBytes(m_session.Paths.FileChangesPath);
     EXPECT_NE(fileChanges.find("installed.txt"), std::string::npos) << fileChanges;
     EXPECT_EQ(fileChanges.find("before.txt"), std::string::npos) << fileChanges;
-    const std::string registryChanges = ReadFileBytes(Paths().RegChangesPath);
+    const std::string registryChanges = ReadFileBytes(m_session.Paths.RegChangesPath);
     EXPECT_NE(registryChanges.find("InstalledValue"), std::string::npos) << registryChanges;
     EXPECT_TRUE(m_messages.shown.empty());
 
@@ -495,7 +495,7 @@ TEST_F(CapturePages, LaunchSetupAsksForAChoiceReportsAFailedStartAndCanSkipTheLa
 {
     m_manager->SetSetupFilePath(L"C:\\Setups\\App\\setup.exe");
     WizardDriver& w = OpenAt(PagePosition::LaunchSetup);
-    EXPECT_TRUE(ReadSnapshotTakenKey());
+    EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths));
     EXPECT_EQ(w.Text(IDC_LAUNCH_SETUP), L"Launch setup.exe");
     EXPECT_EQ(w.Text(IDC_DO_NOT_LAUNCH), L"Do not launch setup.exe");
 
@@ -580,24 +580,24 @@ TEST_F(CapturePages, InstallerStartedByTheSetupIsWarnedAndQuitEndsTheCapture)
             }
         };
         // What the first snapshot left.
-        WriteFileBytes(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
-        WriteFileBytes(Paths().IniBackupFolder + L"\\app.ini", "[a]");
+        WriteFileBytes(m_session.Paths.SnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
+        WriteFileBytes(m_session.Paths.IniBackupFolder + L"\\app.ini", "[a]");
 
         WizardDriver& w = OpenAt(PagePosition::LaunchSetup);
         ASSERT_TRUE(BackAndNextEnabled(w));
         w.PressNext();
         if (c.quits) {
             ASSERT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }, 30000)) << "the wizard stayed open";
-            EXPECT_FALSE(PathExists(WorkingSnapshotFolder()));
-            EXPECT_FALSE(PathExists(Paths().IniBackupFolder));
-            EXPECT_FALSE(ReadSnapshotTakenKey());
+            EXPECT_FALSE(PathExists(m_session.Paths.SnapshotFolder()));
+            EXPECT_FALSE(PathExists(m_session.Paths.IniBackupFolder));
+            EXPECT_FALSE(ReadSnapshotTakenKey(m_session.Paths));
             EXPECT_FALSE(m_session.SnapshotPending);
             EXPECT_EQ(m_launches, (std::vector<std::wstring>{L"open C:\\Setups\\App\\setup.exe", L"open " + notes}));
             EXPECT_TRUE(PathExists(ExecutableFolder() + L"\\..\\bin\\DeploymentNotes.html"));
         } else {
             ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot, 30000));
-            EXPECT_TRUE(ReadSnapshotTakenKey());
-            EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt"));
+            EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths));
+            EXPECT_TRUE(PathExists(m_session.Paths.SnapshotFolder() + L"\\FirstSnapShot.txt"));
             EXPECT_EQ(m_launches.size(), 1u);
         }
         EXPECT_EQ(g_warning.shown, c.warned ? 1 : 0);
@@ -612,8 +612,8 @@ TEST_F(CapturePages, InstallerStartedByTheSetupIsWarnedAndQuitEndsTheCapture)
         EXPECT_FALSE(w.Sheet().LaunchSetupPage().Worker().IsRunning()) << "the monitor outlived the setup";
         EXPECT_TRUE(m_messages.shown.empty());
         m_wizard.reset();
-        EnsureFolder(WorkingSnapshotFolder());
-        EnsureFolder(Paths().IniBackupFolder);
+        EnsureFolder(m_session.Paths.SnapshotFolder());
+        EnsureFolder(m_session.Paths.IniBackupFolder);
     }
     KillTimer(nullptr, timer);
 }
@@ -701,7 +701,7 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
     CEnumerateWrapper& coordinator = m_manager->Coordinator();
     ASSERT_FALSE(coordinator.IsFirstSnapshotTaken());
     ASSERT_EQ(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}), 1);
-    ASSERT_TRUE(WriteSnapshotTakenKey());
+    ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
     // A long second capture: the system folder, many times over.
     const wchar_t* windir = _wgetenv(L"windir");
     const std::wstring system = windir ? windir : L"C:\\windows";
@@ -731,10 +731,10 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
     WaitUntil([] { return false; }, 300);
     EXPECT_EQ(post.CurrentPhase(), CSecondSnapshotDlg::Phase::Capturing) << "a late tick moved the page on";
     // Resumable: the key and the first snapshot stay, no comparison was written.
-    EXPECT_TRUE(ReadSnapshotTakenKey());
+    EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths));
     EXPECT_TRUE(PathExists(coordinator.FileSide().FirstSnapshotPath()));
     EXPECT_TRUE(coordinator.IsFirstSnapshotTaken());
-    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
+    EXPECT_FALSE(PathExists(m_session.Paths.FileChangesPath));
 }
 
 } // namespace
@@ -767,13 +767,13 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
         {"comparison, then again", Fails::Comparison, true, L"The snapshots could not be compared."},
     };
     CEnumerateWrapper& coordinator = m_manager->Coordinator();
-    const std::wstring raw = Paths().RawProjectFilePath;
+    const std::wstring raw = m_session.Paths.RawProjectFilePath;
     const std::string rawProject = ReadFileBytes(raw);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_messages.shown.clear();
         m_session.SnapshotPending = false;
-        DiscardPendingCapture();
+        DiscardPendingCapture(m_session.Paths);
         coordinator.IsFirstSnapshotTaken();
         std::unique_ptr<BlockedFile> blocked;
         WizardDriver* driven = nullptr;
@@ -783,7 +783,7 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
         } else {
             // A pending capture, resumed on the second page.
             ASSERT_EQ(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}), 1);
-            ASSERT_TRUE(WriteSnapshotTakenKey());
+            ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
             m_manager->SetScanDetails({{L"File", {m_watched}}, {L"Registry", {m_hive}},
                                        {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}});
             ASSERT_EQ(m_manager->WriteScanDetails(), 1);
@@ -810,7 +810,7 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
         EXPECT_EQ(w.Position(), page);
         EXPECT_TRUE(w.IsVisible(IDC_FOLDER_TREE));
         EXPECT_TRUE(BackAndNextEnabled(w));
-        EXPECT_EQ(ReadSnapshotTakenKey(), pending);
+        EXPECT_EQ(ReadSnapshotTakenKey(m_session.Paths), pending);
         if (pending) {
             EXPECT_EQ(w.Sheet().PostInstallationPage().CurrentPhase(), CSecondSnapshotDlg::Phase::Ready);
             EXPECT_TRUE(coordinator.CheckFirstSnapshot(1)) << "the first snapshot stays";
@@ -831,7 +831,7 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
         } else {
             w.Sheet().PressButton(PSBTN_CANCEL);
             ASSERT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
-            EXPECT_TRUE(ReadSnapshotTakenKey()) << "Cancel leaves the capture pending";
+            EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths)) << "Cancel leaves the capture pending";
             EXPECT_TRUE(PathExists(coordinator.FileSide().FirstSnapshotPath()));
         }
         m_wizard.reset();

@@ -3,7 +3,7 @@
 // without a description, every excluded entry returning to the map it came
 // from, and Next rewriting a change document only after a move.
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
@@ -43,10 +43,10 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();
-        EnsureFolder(WorkingTempFolder()); // where the comparison writes the change documents
+        EnsureFolder(m_session.Paths.TempFolder()); // where the comparison writes the change documents
         m_session.ExcludedFiles.Clear();
         m_session.ExcludedRegistry.Clear();
         const std::wstring files = m_environment->Files();
@@ -165,7 +165,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
                                      m_environment->Files() + L"\\Gone\\e.txt"})
         EXPECT_TRUE(page.ExcludedTree().FindPath(path)) << ToUtf8(path);
     std::wstring token = m_app;
-    ToTokenPath(token);
+    ToTokenPath(token, m_session.Tokens);
     ASSERT_EQ(page.PageExclusions().count(ToUpperAscii(token)), 1u);
     EXPECT_EQ(page.PageExclusions().at(ToUpperAscii(token)).Description, L"the application");
     EXPECT_EQ(m_session.ReviewCopies.ReviewFiles, page.PageExclusions());
@@ -173,7 +173,7 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     // Next writes the document without them.
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    const std::wstring written = ReadDocument(Paths().FileChangesPath);
+    const std::wstring written = ReadDocument(m_session.Paths.FileChangesPath);
     EXPECT_NE(written.find(L"d.txt"), std::wstring::npos);
     for (const wchar_t* name : {L"a.exe", L"old.cfg", L"c.txt", L"e.txt"})
         EXPECT_EQ(written.find(name), std::wstring::npos) << ToUtf8(name);
@@ -196,13 +196,13 @@ TEST_F(ContentReview, FilePageMovesFoldersAndFilesAndPutsThemBackWhereTheyCameFr
     // Next after the move writes again; a later Next without a move does not.
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    EXPECT_NE(ReadDocument(Paths().FileChangesPath).find(L"old.cfg"), std::wstring::npos);
-    DeleteFileW(Paths().FileChangesPath.c_str());
+    EXPECT_NE(ReadDocument(m_session.Paths.FileChangesPath).find(L"old.cfg"), std::wstring::npos);
+    DeleteFileW(m_session.Paths.FileChangesPath.c_str());
     w.PressBack();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewFiles));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ReviewRegistry));
-    EXPECT_FALSE(PathExists(Paths().FileChangesPath));
+    EXPECT_FALSE(PathExists(m_session.Paths.FileChangesPath));
 }
 
 TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSubkeys)
@@ -233,7 +233,7 @@ TEST_F(ContentReview, RegistryPageIsSilentWithoutTicksAndExcludesKeysWithTheirSu
 
     w.PressNext(); // leaves for the project page
     ASSERT_TRUE(w.WaitForPosition(PagePosition::CreateProjectFile));
-    const std::wstring written = ReadDocument(Paths().RegChangesPath);
+    const std::wstring written = ReadDocument(m_session.Paths.RegChangesPath);
     EXPECT_NE(written.find(L"ReviewAppTwo"), std::wstring::npos);
     EXPECT_EQ(written.find(L"ReviewApp\\User"), std::wstring::npos);
     EXPECT_EQ(written.find(L"ReviewApp\\Old"), std::wstring::npos);

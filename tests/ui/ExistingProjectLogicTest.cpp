@@ -15,10 +15,10 @@
 
 namespace {
 
-std::wstring Token(const std::wstring& real)
+std::wstring Token(const std::wstring& real, const FolderTokenValues& tokens)
 {
     std::wstring path = real;
-    ToTokenPath(path);
+    ToTokenPath(path, tokens);
     return path;
 }
 
@@ -104,17 +104,18 @@ TEST(ShowProjectLogic, TickedPathsCoverTheMissingEntriesBelowThem)
         {L"%PROGRAMFILES%\\App\\Sub", {L"%PROGRAMFILES%\\App\\Sub\\c.txt"}},
         {L"%PROGRAMFILES%\\Apple", {L"%PROGRAMFILES%\\Apple\\d.txt"}},
     };
+    const FolderTokenValues tokens = MachineTokens();
     std::wstring app = L"%PROGRAMFILES%\\App";
-    ToRealPath(app);
+    ToRealPath(app, tokens);
     using Paths = std::vector<std::wstring>;
-    EXPECT_EQ(MissingFilesUnder(files, {app + L"\\b.txt"}), Paths{L"%PROGRAMFILES%\\App\\b.txt"});
+    EXPECT_EQ(MissingFilesUnder(files, {app + L"\\b.txt"}, tokens), Paths{L"%PROGRAMFILES%\\App\\b.txt"});
     // A folder covers its files and its subfolders' (not a sibling that shares its beginning), in any case.
-    EXPECT_EQ(MissingFilesUnder(files, {app + L"\\"}),
+    EXPECT_EQ(MissingFilesUnder(files, {app + L"\\"}, tokens),
               (Paths{L"%PROGRAMFILES%\\App\\a.txt", L"%PROGRAMFILES%\\App\\b.txt", L"%PROGRAMFILES%\\App\\Sub\\c.txt"}));
     std::wstring upper = app;
     CharUpperW(upper.data());
-    EXPECT_EQ(MissingFilesUnder(files, {upper, app + L"\\Sub"}).size(), 3u);
-    EXPECT_TRUE(MissingFilesUnder(files, {}).empty());
+    EXPECT_EQ(MissingFilesUnder(files, {upper, app + L"\\Sub"}, tokens).size(), 3u);
+    EXPECT_TRUE(MissingFilesUnder(files, {}, tokens).empty());
 
     const MissingEntryMap keys = {{L"HKEY_CURRENT_USER\\Software\\A", {}}, {L"HKEY_CURRENT_USER\\Software\\A\\B", {}},
                                   {L"HKEY_CURRENT_USER\\Software\\AB", {}}};
@@ -125,19 +126,20 @@ TEST(ShowProjectLogic, TickedPathsCoverTheMissingEntriesBelowThem)
 TEST(ShowProjectLogic, MissingFilesMoveToTheChosenFolderWhereTheyExist)
 {
     TempFolder folder;
+    const FolderTokenValues tokens = MachineTokens();
     const std::wstring moved = folder / L"Moved";
     ASSERT_TRUE(CreateDirectoryW(moved.c_str(), nullptr));
     WriteFileBytes(moved + L"\\a.txt", "a");
     WriteFileBytes(moved + L"\\c.txt", "c");
-    const std::wstring old = Token(folder / L"Old");
-    const std::wstring other = Token(folder / L"Other");
+    const std::wstring old = Token(folder / L"Old", tokens);
+    const std::wstring other = Token(folder / L"Other", tokens);
     DirectoryChangeMap added = {{old, {old + L"\\a.txt", old + L"\\b.txt"}}};
     DirectoryChangeMap modified = {{other, {other + L"\\c.txt"}}};
     DirectoryChangeMap deleted;
     const std::vector<std::wstring> missing = {old + L"\\a.txt", old + L"\\b.txt", other + L"\\c.txt"};
 
-    const auto relocated = RelocateFiles({&added, &modified, &deleted}, missing, moved + L"\\");
-    const std::wstring to = Token(moved);
+    const auto relocated = RelocateFiles({&added, &modified, &deleted}, missing, moved + L"\\", tokens);
+    const std::wstring to = Token(moved, tokens);
     ASSERT_EQ(relocated.size(), 2u) << "b.txt is not in the chosen folder";
     EXPECT_EQ(relocated[0].oldFolder, old);
     EXPECT_EQ(relocated[0].oldPath, old + L"\\a.txt");
@@ -147,7 +149,7 @@ TEST(ShowProjectLogic, MissingFilesMoveToTheChosenFolderWhereTheyExist)
     EXPECT_EQ(modified, (DirectoryChangeMap{{to, {to + L"\\c.txt"}}}));
     EXPECT_TRUE(deleted.empty());
     // Once there, a second update moves nothing.
-    EXPECT_TRUE(RelocateFiles({&added, &modified, &deleted}, {to + L"\\a.txt"}, moved).empty());
+    EXPECT_TRUE(RelocateFiles({&added, &modified, &deleted}, {to + L"\\a.txt"}, moved, tokens).empty());
 }
 
 TEST(ShowProjectLogic, MissingKeysMoveBelowTheChosenKeyWhereTheyExist)

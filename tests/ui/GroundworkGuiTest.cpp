@@ -29,7 +29,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         SetAdministratorCheck([] { return true; });
         m_manager = std::make_unique<CUIManager>(m_session);
         m_manager->Initialize();

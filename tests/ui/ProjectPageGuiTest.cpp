@@ -3,7 +3,7 @@
 // dialog, and Next up to the built package, whose Shortcut and Icon tables
 // are read back; and the roads that end early.
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "msi/MsiHandle.h"
@@ -32,7 +32,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         // An error log of the test's own, named in the page's failure text.
         m_errorLog = m_environment->Files() + L"\\ErrorLog.txt";
         WriteFileBytes(m_environment->ConfigPath(), "[LogFileDetails]\r\nLogLevel=2\r\nDebugLogFileName=" +
@@ -51,7 +51,7 @@ protected:
     {
         m_manager->Uninitialize();
         m_manager.reset();
-        RemoveSnapshotTakenKey();
+        RemoveSnapshotTakenKey(m_session.Paths);
         SetAdministratorCheck(nullptr);
         m_log.reset();
         m_environment.reset();
@@ -66,8 +66,8 @@ protected:
         m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
         const ScanDetails details{{L"File", {app}}};
         // A project file written by an earlier case took the working folders along.
-        EnsureFolder(WorkingSnapshotFolder());
-        EnsureFolder(Paths().IniBackupFolder);
+        EnsureFolder(m_session.Paths.SnapshotFolder());
+        EnsureFolder(m_session.Paths.IniBackupFolder);
         m_manager->SetScanDetails(details);
         ASSERT_EQ(m_manager->WriteScanDetails(), 1);
         CEnumerateWrapper& coordinator = m_manager->Coordinator();
@@ -188,10 +188,10 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     EXPECT_FALSE(w.IsVisible(IDC_PROJECT_PROGRESS));
     EXPECT_FALSE(w.IsVisible(IDC_SHORTCUT_LIST));
     EXPECT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZFINISH); }));
-    EXPECT_EQ(GetProjectFilePath(), m_output + L"\\Packages\\ProjectFile.xml");
+    EXPECT_EQ(m_session.ProjectFilePath(), m_output + L"\\Packages\\ProjectFile.xml");
 
     // The package has both shortcuts of the entry and one icon, the extracted file's bytes.
-    const std::wstring icon = Paths().ExtractedIconFolder + L"\\app.exe_0.ico";
+    const std::wstring icon = m_session.Paths.ExtractedIconFolder + L"\\app.exe_0.ico";
     ASSERT_TRUE(PathExists(icon));
     {
         UniqueMsiHandle database;
@@ -216,7 +216,7 @@ TEST_F(ProjectPage, AShortcutChosenWithSelectEndsUpInTheBuiltPackage)
     // Finish ends the capture.
     w.Sheet().PressButton(PSBTN_FINISH);
     EXPECT_TRUE(WaitUntil([&] { return w.Sheet().IsFinished(); }));
-    EXPECT_FALSE(PathExists(WorkingTempFolder()));
+    EXPECT_FALSE(PathExists(m_session.Paths.TempFolder()));
 }
 
 TEST_F(ProjectPage, WithoutBuildMsiOrWhenTheBuildFailsThePageEndsWithFinish)
@@ -276,7 +276,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
         SCOPED_TRACE(c.name);
         m_messages.shown.clear();
         ASSERT_NO_FATAL_FAILURE(PrepareCapture(L"App" + std::to_wstring(++run)));
-        ASSERT_TRUE(WriteSnapshotTakenKey());
+        ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
         m_session.SnapshotPending = true;
         const std::wstring project = m_output + L"\\Packages\\ProjectFile.xml";
         DeleteFileW(project.c_str());
@@ -316,7 +316,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
             EXPECT_EQ(page.CurrentState(), CCreateProjectFileMsiDlg::State::Editing);
             EXPECT_TRUE(WaitUntil([&] { return w->IsButtonEnabled(ID_WIZNEXT) && w->IsButtonEnabled(IDCANCEL); }));
             EXPECT_TRUE(w->IsVisible(IDC_SHORTCUT_LIST));
-            EXPECT_TRUE(ReadSnapshotTakenKey());
+            EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths));
             EXPECT_TRUE(PathExists(firstSnapshot));
             RemoveDirectoryW(project.c_str());
             if (c.retry)
@@ -332,7 +332,7 @@ TEST_F(ProjectPage, ThePendingMarkIsClearedExactlyWhenTheProjectFileIsWritten)
             ASSERT_TRUE(WaitUntil([&] { return w->Sheet().IsFinished(); }, 60000));
         }
         w.reset();
-        EXPECT_EQ(ReadSnapshotTakenKey(), !written);
+        EXPECT_EQ(ReadSnapshotTakenKey(m_session.Paths), !written);
         EXPECT_EQ(m_session.SnapshotPending.load(), !written);
         EXPECT_EQ(PathExists(firstSnapshot), !written);
         EXPECT_EQ(PathExists(project), written);

@@ -271,6 +271,7 @@ TEST(ProjectPageLogic, TheBarStopsShortOfEachWorkersShare)
 
 TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCount)
 {
+    const FolderTokenValues tokens = MachineTokens();
     const std::wstring app = L"C:\\Program Files\\App";
     const std::vector<std::wstring> recorded = {app + L"\\app.exe", app + L"\\uninstall.exe", app + L"\\tool.exe"};
     // The review page left tool.exe out, the clean-up the uninstaller.
@@ -299,7 +300,7 @@ TEST(ProjectPageLogic, OnlyExecutablesAndShortcutTargetsTheProjectStillHoldsCoun
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const ShortcutEntryMap entries = {{c.entry.name, c.entry}};
-        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified});
+        const ShortcutEntry* refused = ShortcutWithoutTarget(entries, {&added, &modified}, tokens);
         EXPECT_EQ(refused != nullptr, c.refused);
         if (refused) {
             EXPECT_EQ(refused->name, c.entry.name);
@@ -333,6 +334,6 @@ TEST(ProjectPageLogic, AFailureNamesTheErrorLogTheLogWritesOrTheSettingThatKeeps
         SCOPED_TRACE(c.name);
         WriteFileBytes(config, "[LogFileDetails]\r\nDebugLogFileName=Debug.txt\r\n" + c.settings + "\r\n");
         ScopedFileLog log(folder.Path());
-        EXPECT_EQ(FailureReasonText(), c.text);
+        EXPECT_EQ(FailureReasonText(folder / L"Unused.ini"), c.text);
     }
 }

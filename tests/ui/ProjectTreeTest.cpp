@@ -30,7 +30,9 @@ public:
         tree.Detach();
         DestroyWindow(m_frame);
     }
-    CProjectTreeCtrl tree;
+    // The folders behind the token paths (none here: the paths are real).
+    const FolderTokenValues tokens;
+    CProjectTreeCtrl tree{tokens};
 
     // A real left click on the item's check box.
     void ClickCheckBox(HTREEITEM item)

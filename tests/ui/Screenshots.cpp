@@ -3,7 +3,7 @@
 // each of their message boxes drawn as a real message box, the installer
 // warning and the About box; one PNG each in the folder given as the argument.
 #include "common/ComScope.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"
@@ -248,7 +248,7 @@ void CaptureProjectPage(WizardEnvironment& environment, Session& session, CUIMan
         Capture(w.Window(), fails ? L"145_CreateProjectFile_Failed" : L"145_CreateProjectFile_Built");
         // The capture report of the build, for scripts/screenshots.sh to picture in a browser.
         WIN32_FIND_DATAW found{};
-        const std::wstring packages = Paths().OutputFolder + L"\\Packages\\";
+        const std::wstring packages = session.Paths.OutputFolder + L"\\Packages\\";
         if (const HANDLE find = fails ? INVALID_HANDLE_VALUE
                                       : FindFirstFileW((packages + L"*_report.html").c_str(), &found);
             find != INVALID_HANDLE_VALUE) {
@@ -382,23 +382,25 @@ void CaptureExistingProject(WizardEnvironment& environment, Session& session, CU
     const std::wstring exe = app + L"\\app.exe";
     const std::wstring output = environment.Files() + L"\\Out2";
     CreateDirectoryW(output.c_str(), nullptr);
-    EnsureFolder(PackagesFolder());
-    SetProjectFilePath(PackagesFolder() + L"\\IconApp_1.0.xml");
+    EnsureFolder(session.Paths.PackagesFolder());
+    session.SetProjectFilePath(session.Paths.PackagesFolder() + L"\\IconApp_1.0.xml");
     const std::wstring icon = environment.Files() + L"\\app.exe_0.ico";
     SaveIconFile(ExtractIconAt(exe, 0), icon);
     IconMap icons;
     (void)ReadIconFile(icon, icons[icon]);
     XmlDocument project;
-    (void)project.Load(Paths().RawProjectFilePath);
+    (void)project.Load(session.Paths.RawProjectFilePath);
     DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
-    WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll);
+    WriteFileList(project, ChangeOrigin::Added, files, session.Tokens, session.ProjectFilePath(),
+                  FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
     RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
-    WriteRegistryList(project, ChangeOrigin::Added, keys, GetProjectFilePath());
+    WriteRegistryList(project, ChangeOrigin::Added, keys, session.ProjectFilePath());
     WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
-                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}}, GetProjectFilePath());
-    WriteShortcutIcons(project, icons, GetProjectFilePath());
-    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath());
+                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}},
+                      session.Tokens, session.ProjectFilePath());
+    WriteShortcutIcons(project, icons, session.ProjectFilePath());
+    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, session.ProjectFilePath());
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
 
     for (bool fails : {false, true}) {
@@ -459,8 +461,8 @@ int wmain(int argc, wchar_t** argv)
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     {
-        WizardEnvironment environment(1);
         Session session;
+        WizardEnvironment environment(session, 1);
         auto manager = std::make_unique<CUIManager>(session);
         manager->Initialize();
         SetMessageBoxFunction(RealMessageBox);
@@ -581,7 +583,7 @@ int wmain(int argc, wchar_t** argv)
             NextWithMessage(w, L"Message_NoItemSelected");
         }
         CaptureAdvancedSheet(environment, session, *manager);
-        CWarningMSIDetected warning(DeploymentNotesAddress());
+        CWarningMSIDetected warning(DeploymentNotesAddress(session.Paths));
         HWND warningBox = warning.Create(nullptr);
         SetWindowPos(warningBox, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
         WaitUntil([] { return false; }, 300);

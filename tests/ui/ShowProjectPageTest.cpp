@@ -4,7 +4,7 @@
 // "Rescan Registry" move missing entries to where they now are, and Next
 // rewrites the project file only after such a change.
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"
@@ -27,12 +27,12 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         SetAdministratorCheck([] { return true; });
         m_manager = std::make_unique<CUIManager>(m_session);
         ASSERT_EQ(m_manager->Initialize(), 1);
-        ASSERT_TRUE(EnsureFolder(PackagesFolder()));
-        SetProjectFilePath(PackagesFolder() + L"\\Review.xml");
+        ASSERT_TRUE(EnsureFolder(m_session.Paths.PackagesFolder()));
+        m_session.SetProjectFilePath(m_session.Paths.PackagesFolder() + L"\\Review.xml");
         m_app = m_environment->Files() + L"\\App";
         ASSERT_TRUE(CreateDirectoryW(m_app.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryW((m_app + L"\\Sub").c_str(), nullptr));
@@ -64,11 +64,12 @@ protected:
         for (const std::wstring& key : keys)
             added[key].push_back({key, L"\"v\"", L"REG_SZ", L"x"});
         XmlDocument project;
-        ASSERT_TRUE(project.Load(Paths().RawProjectFilePath));
-        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll));
-        ASSERT_TRUE(WriteRegistryList(project, ChangeOrigin::Added, added, GetProjectFilePath()));
-        ASSERT_TRUE(WriteProductInfo(project, {L"Review", L"1.0", L"Acme"}, GetProjectFilePath()));
-        m_written = ReadFileBytes(GetProjectFilePath());
+        ASSERT_TRUE(project.Load(m_session.Paths.RawProjectFilePath));
+        ASSERT_TRUE(WriteFileList(project, ChangeOrigin::Added, files, m_session.Tokens, m_session.ProjectFilePath(),
+                                  FileListMode::KeepAll));
+        ASSERT_TRUE(WriteRegistryList(project, ChangeOrigin::Added, added, m_session.ProjectFilePath()));
+        ASSERT_TRUE(WriteProductInfo(project, {L"Review", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
+        m_written = ReadFileBytes(m_session.ProjectFilePath());
     }
 
     CShowProjectFileDlg& OpenPage(WizardDriver& w)
@@ -137,7 +138,7 @@ TEST_F(ShowProjectPage, AProjectThatIsCompleteIsGreenAndGoesOnUnchanged)
     ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
     w.PressNext();
     EXPECT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
-    EXPECT_EQ(ReadFileBytes(GetProjectFilePath()), m_written);
+    EXPECT_EQ(ReadFileBytes(m_session.ProjectFilePath()), m_written);
     EXPECT_TRUE(m_messages.shown.empty());
 }
 
@@ -211,11 +212,11 @@ TEST_F(ShowProjectPage, AMovedFileIsRedUntilUpdateFilesFindsItAndNextRewritesThe
     ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
     XmlDocument rewritten;
     ProjectModel rewrittenModel;
-    ASSERT_TRUE(rewritten.Load(GetProjectFilePath()));
+    ASSERT_TRUE(rewritten.Load(m_session.ProjectFilePath()));
     ReadProjectLists(rewritten, rewrittenModel);
     std::vector<std::wstring> files = rewrittenModel.AllFiles;
     for (std::wstring& file : files)
-        ToRealPath(file);
+        ToRealPath(file, m_session.Tokens);
     EXPECT_EQ(files.size(), 10u);
     EXPECT_EQ(std::count(files.begin(), files.end(), moved + L"\\lonely.txt"), 1);
     EXPECT_EQ(std::count(files.begin(), files.end(), lonely), 0);
@@ -269,6 +270,6 @@ TEST_F(ShowProjectPage, MissingKeysAreRescannedBelowAnotherKeyOrIgnored)
     ASSERT_TRUE(WaitUntil([&] { return w.IsButtonEnabled(ID_WIZNEXT); }));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::BuildMsi));
-    EXPECT_EQ(ReadFileBytes(GetProjectFilePath()), m_written);
+    EXPECT_EQ(ReadFileBytes(m_session.ProjectFilePath()), m_written);
     EXPECT_TRUE(m_messages.shown.empty());
 }

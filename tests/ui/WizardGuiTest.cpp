@@ -2,7 +2,7 @@
 // welcome page's time-out and resume decision, the Existing Snapshot page's
 // two roads, and every check of the basic information page.
 #include "common/Config.h"
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "tests/ui/WizardHarness.h"
@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        m_environment = std::make_unique<WizardEnvironment>();
+        m_environment = std::make_unique<WizardEnvironment>(m_session);
         SetAdministratorCheck([this] { return m_administrator; });
         SetFileOpenFunction([this](HWND, const std::wstring& filter) {
             m_filters.push_back(filter);
@@ -236,12 +236,12 @@ protected:
     {
         WizardTest::SetUp();
         // What an earlier capture left behind.
-        ASSERT_TRUE(WriteSnapshotTakenKey());
+        ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
         m_session.SnapshotPending = true;
-        EnsureFolder(WorkingTempFolder());
-        WriteFileBytes(WorkingTempFolder() + L"\\FileChanges.xml", "<x/>");
-        WriteFileBytes(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
-        WriteFileBytes(Paths().IniBackupFolder + L"\\app.ini", "[a]");
+        EnsureFolder(m_session.Paths.TempFolder());
+        WriteFileBytes(m_session.Paths.TempFolder() + L"\\FileChanges.xml", "<x/>");
+        WriteFileBytes(m_session.Paths.SnapshotFolder() + L"\\FirstSnapShot.txt", "snapshot");
+        WriteFileBytes(m_session.Paths.IniBackupFolder + L"\\app.ini", "[a]");
     }
     void TearDown() override
     {
@@ -264,10 +264,10 @@ TEST_F(ExistingSnapshotTest, ContinueGoesToThePostInstallationSnapshotAndKeepsEv
     EXPECT_EQ(w.Caption(), L"Corvane Repackager 1.0: Existing Snapshot");
     w.Click(IDC_CONTINUE);
     ASSERT_TRUE(w.WaitForPosition(PagePosition::PostInstallationSnapshot));
-    EXPECT_TRUE(PathExists(WorkingTempFolder() + L"\\FileChanges.xml"));
-    EXPECT_TRUE(PathExists(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt"));
-    EXPECT_TRUE(PathExists(Paths().IniBackupFolder + L"\\app.ini"));
-    EXPECT_TRUE(ReadSnapshotTakenKey());
+    EXPECT_TRUE(PathExists(m_session.Paths.TempFolder() + L"\\FileChanges.xml"));
+    EXPECT_TRUE(PathExists(m_session.Paths.SnapshotFolder() + L"\\FirstSnapShot.txt"));
+    EXPECT_TRUE(PathExists(m_session.Paths.IniBackupFolder + L"\\app.ini"));
+    EXPECT_TRUE(ReadSnapshotTakenKey(m_session.Paths));
     // A resumed run goes back to where it came from.
     ASSERT_TRUE(BackAndNextEnabled(w));
     w.PressBack();
@@ -279,12 +279,12 @@ TEST_F(ExistingSnapshotTest, StartOverDiscardsTheEarlierCapture)
     WizardDriver& w = OpenExistingSnapshot();
     w.Click(IDC_START_OVER);
     ASSERT_TRUE(w.WaitForPosition(PagePosition::CaptureBasicInformation));
-    EXPECT_FALSE(PathExists(WorkingTempFolder()));
-    EXPECT_TRUE(IsFolder(WorkingSnapshotFolder()));
-    EXPECT_FALSE(PathExists(WorkingSnapshotFolder() + L"\\FirstSnapShot.txt"));
-    EXPECT_TRUE(IsFolder(Paths().IniBackupFolder));
-    EXPECT_FALSE(PathExists(Paths().IniBackupFolder + L"\\app.ini"));
-    EXPECT_FALSE(ReadSnapshotTakenKey());
+    EXPECT_FALSE(PathExists(m_session.Paths.TempFolder()));
+    EXPECT_TRUE(IsFolder(m_session.Paths.SnapshotFolder()));
+    EXPECT_FALSE(PathExists(m_session.Paths.SnapshotFolder() + L"\\FirstSnapShot.txt"));
+    EXPECT_TRUE(IsFolder(m_session.Paths.IniBackupFolder));
+    EXPECT_FALSE(PathExists(m_session.Paths.IniBackupFolder + L"\\app.ini"));
+    EXPECT_FALSE(ReadSnapshotTakenKey(m_session.Paths));
     EXPECT_FALSE(m_session.SnapshotPending);
 
     // The page is left as it was found for a later visit.
@@ -501,12 +501,12 @@ TEST_F(WizardTest, ExistingProjectFileLeadsToItsReview)
     EXPECT_EQ(w.Text(IDC_VERSION), L"3.1");
     EXPECT_EQ(w.Text(IDC_COMPANY_NAME), L"Acme");
 
-    EXPECT_FALSE(PathExists(WorkingTempFolder()));
+    EXPECT_FALSE(PathExists(m_session.Paths.TempFolder()));
     w.PressNext();
     ASSERT_TRUE(w.WaitForPosition(PagePosition::ShowProjectFile));
-    EXPECT_TRUE(IsFolder(WorkingTempFolder()));
-    EXPECT_TRUE(IsFolder(PackagesFolder()));
-    EXPECT_EQ(GetProjectFilePath(), project);
+    EXPECT_TRUE(IsFolder(m_session.Paths.TempFolder()));
+    EXPECT_TRUE(IsFolder(m_session.Paths.PackagesFolder()));
+    EXPECT_EQ(m_session.ProjectFilePath(), project);
     EXPECT_TRUE(m_messages.shown.empty());
 }
 

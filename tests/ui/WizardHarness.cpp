@@ -1,7 +1,6 @@
 #include "tests/ui/WizardHarness.h"
 
 #include "common/Config.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
@@ -12,7 +11,7 @@
 
 // ---- WizardEnvironment ----------------------------------------------------------
 
-WizardEnvironment::WizardEnvironment(int waitTimeOut)
+WizardEnvironment::WizardEnvironment(Session& session, int waitTimeOut)
 {
     for (const wchar_t* folder : {L"prog", L"work", L"appdata", L"files"})
         CreateDirectoryW((m_root / folder).c_str(), nullptr);
@@ -26,7 +25,7 @@ WizardEnvironment::WizardEnvironment(int waitTimeOut)
     m_temp = std::make_unique<ScopedEnvironment>(L"temp", Work().c_str());
     m_appData = std::make_unique<ScopedEnvironment>(L"appdata", AppData().c_str());
     m_directory = std::make_unique<ScopedCurrentDirectory>(Program());
-    InitializePaths(L"", L"");
+    InitializePaths(session, L"", L"");
 }
 
 WizardEnvironment::~WizardEnvironment()

@@ -14,12 +14,13 @@
 
 // The program folder (with the configuration and the welcome pages), the
 // working root and the application-data folder, all below one TempFolder;
-// the path table points at them for the life of the object.
+// `session`'s paths point at them (the environment and the current folder
+// too, for the life of the object).
 class WizardEnvironment
 {
 public:
     // `waitTimeOut`: seconds the welcome page waits for its advertisement.
-    explicit WizardEnvironment(int waitTimeOut = 1);
+    explicit WizardEnvironment(Session& session, int waitTimeOut = 1);
     ~WizardEnvironment();
 
     std::wstring Program() const { return m_root / L"prog"; }

@@ -32,9 +32,9 @@ constexpr int ItemImage = 3;
 constexpr UINT Unchecked = INDEXTOSTATEIMAGEMASK(1);
 constexpr UINT Checked = INDEXTOSTATEIMAGEMASK(2);
 
-std::wstring RealPath(std::wstring path)
+std::wstring RealPath(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToRealPath(path);
+    ToRealPath(path, tokens);
     return path;
 }
 
@@ -455,12 +455,12 @@ void CProjectTreeCtrl::FillFiles(DirectoryChangeMap* map, bool check)
     if (!map)
         return;
     for (const auto& [folder, files] : *map) {
-        HTREEITEM folderItem = AddPath(RealPath(folder), ItemKind::Folder);
+        HTREEITEM folderItem = AddPath(RealPath(folder, m_tokens), ItemKind::Folder);
         if (!folderItem)
             continue;
         m_found.Total += static_cast<long>(files.size());
         for (const std::wstring& file : files) {
-            std::wstring real = RealPath(file);
+            std::wstring real = RealPath(file, m_tokens);
             const auto separator = real.find_last_of(L'\\');
             const std::wstring name = separator == std::wstring::npos ? real : real.substr(separator + 1);
             HTREEITEM item = FindChild(folderItem, name);
@@ -545,9 +545,9 @@ void CProjectTreeCtrl::ShowOnlyMissing()
                 MarkMissing(item);
             continue;
         }
-        HTREEITEM folderItem = AddPath(RealPath(folder), ItemKind::Folder);
+        HTREEITEM folderItem = AddPath(RealPath(folder, m_tokens), ItemKind::Folder);
         for (const std::wstring& file : files) {
-            const std::wstring real = RealPath(file);
+            const std::wstring real = RealPath(file, m_tokens);
             const auto separator = real.find_last_of(L'\\');
             if (HTREEITEM item = folderItem ? InsertChild(folderItem, real.substr(separator + 1), ItemKind::File, true)
                                             : nullptr)
@@ -560,7 +560,7 @@ void CProjectTreeCtrl::ShowExclusions(const ExcludedItemMap& exclusions)
 {
     Clear();
     for (const auto& [key, item] : exclusions)
-        AddPath(RealPath(item.Name), m_registry ? ItemKind::Key : ItemKind::Folder);
+        AddPath(RealPath(item.Name, m_tokens), m_registry ? ItemKind::Key : ItemKind::Folder);
 }
 
 bool CProjectTreeCtrl::IsMarkedMissing(HTREEITEM item) const
@@ -584,7 +584,7 @@ bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wst
     auto entry = m_found.Entries.find(folderOrKey);
     if (entry == m_found.Entries.end())
         return false;
-    std::wstring path = RealPath(folderOrKey);
+    std::wstring path = RealPath(folderOrKey, m_tokens);
     if (!file.empty()) {
         auto& files = entry->second;
         const auto at = std::find(files.begin(), files.end(), file);
@@ -593,7 +593,7 @@ bool CProjectTreeCtrl::MarkFound(const std::wstring& folderOrKey, const std::wst
         files.erase(at);
         if (files.empty())
             m_found.Entries.erase(entry);
-        path = RealPath(file);
+        path = RealPath(file, m_tokens);
     } else {
         m_found.Entries.erase(entry);
     }

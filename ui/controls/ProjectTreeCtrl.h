@@ -17,6 +17,7 @@
 // handler is told. A refill, Clear and Detach stop and join a running check;
 // the result of an earlier fill is dropped by its generation number.
 #include "common/ChangeTypes.h"
+#include "common/Paths.h"
 #include "common/Worker.h"
 #include "project/IncludeExclude.h"
 
@@ -96,7 +97,9 @@ public:
 
     enum class View { All, OnlyMissing };
 
-    CProjectTreeCtrl() = default;
+    // The token paths of the maps stand for the folders of `tokens` (the
+    // run's), which outlive the control.
+    explicit CProjectTreeCtrl(const FolderTokenValues& tokens) : m_tokens(tokens) {}
     ~CProjectTreeCtrl();
     CProjectTreeCtrl(const CProjectTreeCtrl&) = delete;
     CProjectTreeCtrl& operator=(const CProjectTreeCtrl&) = delete;
@@ -244,6 +247,7 @@ private:
     void StopExistenceCheck();
     void ApplyExistenceCheck();
 
+    const FolderTokenValues& m_tokens;
     HWND m_tree = nullptr;
     HWND m_countLabel = nullptr;
     HIMAGELIST m_images = nullptr;

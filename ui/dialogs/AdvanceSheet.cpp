@@ -1,7 +1,6 @@
 #include "ui/dialogs/AdvanceSheet.h"
 
 #include "common/FolderTokens.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/dialogs/AdvanceSheetRules.h"
@@ -37,20 +36,20 @@ std::vector<std::wstring> TickedPaths(const CSelectionTreeCtrl& tree)
     return paths;
 }
 
-std::wstring TokenOf(const std::wstring& fullPath)
+std::wstring TokenOf(const std::wstring& fullPath, const FolderTokenValues& tokens)
 {
     std::wstring token = SelectionTree::WithoutFinalSeparator(fullPath);
-    ToTokenPath(token);
+    ToTokenPath(token, tokens);
     return token;
 }
 
 // The file the excluded lists are read from: the user's once it exists.
-std::wstring ExcludedListFile()
+std::wstring ExcludedListFile(const WorkPaths& paths)
 {
-    const std::wstring updated = Paths().UpdatedIncludeExcludePath;
+    const std::wstring updated = paths.UpdatedIncludeExcludePath;
     return GetFileAttributesW(updated.c_str()) != INVALID_FILE_ATTRIBUTES
                ? updated
-               : Paths().DefaultIncludeExcludePath;
+               : paths.DefaultIncludeExcludePath;
 }
 
 } // namespace
@@ -146,7 +145,7 @@ void CAdvanceInclude::Save(const std::wstring& targetName)
     CUIManager* manager = &m_manager;
     const ScanDetails details =
         AdvanceSheet::SaveIncluded(AdvanceSheet::WithHidden(TickedPaths(m_folders), m_hiddenFolders),
-                                   AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys),
+                                   AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys), m_session.Tokens,
                                    manager->GetSetupFilePath(), manager->GetProductInfo(), m_session.Selection);
     manager->SetScanDetails(details);
     manager->WriteScanDetails();
@@ -186,7 +185,7 @@ BOOL CAdvanceExclude::OnInitDialog()
     ShowItem(IDC_EXCLUDE_WAIT, true);
     m_loading = true;
     m_sheet.LoaderStarted();
-    const std::wstring file = ExcludedListFile();
+    const std::wstring file = ExcludedListFile(m_session.Paths);
     CUIManager* manager = &m_manager;
     Worker().Start([this, manager, file] {
         manager->IncludeExclude().LoadExcludedItems(IncludeExcludePath::FilesExcluded, file);
@@ -216,11 +215,11 @@ void CAdvanceExclude::ShowLoaded()
     ExcludedItemMap rekeyed;
     for (auto entry = m_loadedFiles.begin(); entry != m_loadedFiles.end();) {
         std::wstring real = entry->second.Name;
-        ToRealPath(real);
+        ToRealPath(real, m_session.Tokens);
         if (m_folders.TickByPath(real)) {
             // Kept under the key its ticked item gives on a save (a name such
             // as "%SYSDRIVE%\Data" comes back as "C:\Data"); the name stays.
-            const std::wstring key = ToUpperAscii(TokenOf(real));
+            const std::wstring key = ToUpperAscii(TokenOf(real, m_session.Tokens));
             if (key == entry->first) {
                 ++entry;
                 continue;
@@ -265,8 +264,8 @@ void CAdvanceExclude::OnSelection(CSelectionTreeCtrl& tree, HTREEITEM item, bool
         }
         return false;
     };
-    auto tokenOf = [folders](const std::wstring& path) {
-        return folders ? TokenOf(path) : SelectionTree::WithoutFinalSeparator(path);
+    auto tokenOf = [this, folders](const std::wstring& path) {
+        return folders ? TokenOf(path, m_session.Tokens) : SelectionTree::WithoutFinalSeparator(path);
     };
     CSelectionTreeCtrl::Access access = tree.Tree();
     const SelectionTree::SelectionRecord selection =
@@ -279,7 +278,7 @@ void CAdvanceExclude::OnSelection(CSelectionTreeCtrl& tree, HTREEITEM item, bool
 void CAdvanceExclude::AddToExclude()
 {
     const AdvanceSheet::AddResult result = AdvanceSheet::AddToExclude(
-        m_added, ItemText(IDC_SELECTION_RECORD), ItemText(IDC_ADVANCE_DESCRIPTION),
+        m_added, m_session.Tokens, ItemText(IDC_SELECTION_RECORD), ItemText(IDC_ADVANCE_DESCRIPTION),
         [this](const std::wstring& real) { return m_folders.TickByPath(real); },
         [this](const std::wstring& key) { return m_registry.TickByPath(key); });
     switch (result) {
@@ -334,7 +333,7 @@ std::vector<std::wstring> CAdvanceExclude::Save(const std::wstring& targetName)
     std::vector<std::wstring> folders;
     for (const std::wstring& real : TickedPaths(m_folders)) {
         std::wstring token = real;
-        ToTokenPath(token);
+        ToTokenPath(token, m_session.Tokens);
         folders.push_back(token);
     }
     AdvanceSheet::ExclusionSave files =
@@ -360,7 +359,8 @@ HBRUSH CAdvanceExclude::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH de
 // ---- CParentSheet ---------------------------------------------------------------------
 
 CParentSheet::CParentSheet(Session& session, CUIManager& manager)
-    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed), m_include(*this, session, manager),
+    : CPropertySheet(L"Corvane Repackager 1.0: Advance Functionality", Mode::Tabbed),
+      m_include(*this, session, manager),
       m_exclude(*this, session, manager)
 {
     AddPage(m_include);

@@ -18,7 +18,8 @@ std::wstring Trim(const std::wstring& description)
     return description.substr(first, last - first + 1);
 }
 
-AddResult AddToExclude(AddedExclusions& added, const std::wstring& record, const std::wstring& description,
+AddResult AddToExclude(AddedExclusions& added, const FolderTokenValues& tokens, const std::wstring& record,
+                       const std::wstring& description,
                        const std::function<bool(const std::wstring&)>& tickFolder,
                        const std::function<bool(const std::wstring&)>& tickKey)
 {
@@ -32,11 +33,11 @@ AddResult AddToExclude(AddedExclusions& added, const std::wstring& record, const
 
     if (kind == L"FileNotChecked") {
         std::wstring real = path;
-        ToRealPath(real);
+        ToRealPath(real, tokens);
         if (tickFolder)
             tickFolder(real);
         std::wstring token = real;
-        ToTokenPath(token);
+        ToTokenPath(token, tokens);
         added.Files[ToUpperAscii(token)] = {token, text};
     } else if (kind == L"RegistryNotChecked") {
         if (tickKey)
@@ -89,8 +90,8 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
 }
 
 ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::vector<std::wstring>& keys,
-                         const std::wstring& setupFilePath, const ProductInfo& product,
-                         IncludeExcludeSelection& selection)
+                         const FolderTokenValues& tokens, const std::wstring& setupFilePath,
+                         const ProductInfo& product, IncludeExcludeSelection& selection)
 {
     ScanDetails details;
     std::vector<std::wstring>& files = details[L"File"];
@@ -98,7 +99,7 @@ ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::ve
     includedFiles.clear();
     for (const std::wstring& folder : folders) {
         std::wstring token = folder;
-        ToTokenPath(token);
+        ToTokenPath(token, tokens);
         includedFiles[ToUpperAscii(token)] = token;
         files.push_back(folder);
     }

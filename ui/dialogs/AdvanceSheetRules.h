@@ -18,8 +18,9 @@ enum class AddResult { Added, NoDescription, UnknownKind };
 // "Add To Exclude" with the selection record ("<kind>\<token path>") and the
 // description as typed. An unticked item is ticked first through `tickFolder`
 // or `tickKey` (given the real path); the exclusion goes into the matching
-// map of `added`.
-AddResult AddToExclude(AddedExclusions& added, const std::wstring& record, const std::wstring& description,
+// map of `added`. Token paths stand for the folders of `tokens`.
+AddResult AddToExclude(AddedExclusions& added, const FolderTokenValues& tokens, const std::wstring& record,
+                       const std::wstring& description,
                        const std::function<bool(const std::wstring&)>& tickFolder,
                        const std::function<bool(const std::wstring&)>& tickKey);
 
@@ -45,10 +46,11 @@ ExclusionSave ExclusionsToSave(const std::vector<std::wstring>& tickedTokenPaths
 // An inclusion save: the ticked folders (real paths without the final "\")
 // and keys become the included maps of `selection` (folders in token form) and the "File"
 // and "Registry" lists of the returned scan details, completed with the setup
-// program and the product information.
+// program and the product information. Token paths stand for the folders of
+// `tokens`.
 ScanDetails SaveIncluded(const std::vector<std::wstring>& folders, const std::vector<std::wstring>& keys,
-                         const std::wstring& setupFilePath, const ProductInfo& product,
-                         IncludeExcludeSelection& selection);
+                         const FolderTokenValues& tokens, const std::wstring& setupFilePath,
+                         const ProductInfo& product, IncludeExcludeSelection& selection);
 
 // The ticked paths followed by the hidden ones (loaded, but not in the tree)
 // that are not among them, compared without regard to case.

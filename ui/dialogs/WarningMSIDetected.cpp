@@ -1,6 +1,5 @@
 #include "ui/dialogs/WarningMSIDetected.h"
 
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "ui/framework/UiServices.h"
 #include "ui/wizard/Resource.h"
@@ -27,7 +26,7 @@ BOOL CWarningMSIDetected::OnInitDialog()
     return TRUE;
 }
 
-std::wstring DeploymentNotesAddress()
+std::wstring DeploymentNotesAddress(const WorkPaths& paths)
 {
-    return Paths().ProgramFolder + L"\\DeploymentNotes.html";
+    return paths.ProgramFolder + L"\\DeploymentNotes.html";
 }

@@ -2,6 +2,7 @@
 // The warning shown when the setup started a Windows Installer process:
 // "Ignore and Continue" (IDOK) goes on with the capture, "Quit" (IDCANCEL)
 // ends it.
+#include "common/Paths.h"
 #include "ui/framework/Dialog.h"
 
 #include <string>
@@ -21,5 +22,5 @@ private:
     std::wstring m_notesAddress;
 };
 
-// The deployment-notes page beside the program ("DeploymentNotes.html").
-std::wstring DeploymentNotesAddress();
+// The deployment-notes page beside the program ("DeploymentNotes.html") of `paths`.
+std::wstring DeploymentNotesAddress(const WorkPaths& paths);

@@ -20,8 +20,9 @@ constexpr int Labels[] = {IDC_LOCATION_LABEL, IDC_APPLICATION_LABEL, IDC_VERSION
 
 } // namespace
 
-CCorvaneRepackagerDlg::CCorvaneRepackagerDlg(CUIManager& manager)
-    : CPropertyPage(IDD_BASIC_INFORMATION, L"Corvane Repackager 1.0: Capture Basic Information"), m_manager(manager)
+CCorvaneRepackagerDlg::CCorvaneRepackagerDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_BASIC_INFORMATION, L"Corvane Repackager 1.0: Capture Basic Information"), m_session(session),
+      m_manager(manager)
 {
 }
 
@@ -122,7 +123,7 @@ void CCorvaneRepackagerDlg::OnLocationKillFocus()
     if (SelectedChoice() == IDC_CREATE_PROJECT)
         FillProductFields(ProposeOnLeavingLocation(m_location, m_proposedFrom, TypedProduct()));
     else
-        FillProductFields(ProposeFromProjectFile(Manager(), m_location));
+        FillProductFields(ProposeFromProjectFile(m_session, Manager(), m_location));
 }
 
 void CCorvaneRepackagerDlg::OnBrowse()
@@ -138,7 +139,7 @@ void CCorvaneRepackagerDlg::OnBrowse()
         m_proposedFrom = path;
         FillProductFields(KeepTypedWhereEmpty(TypedProduct(), ProposeFromSetupFile(path, false)));
     } else {
-        FillProductFields(ProposeFromProjectFile(Manager(), path));
+        FillProductFields(ProposeFromProjectFile(m_session, Manager(), path));
     }
 }
 
@@ -171,7 +172,7 @@ LRESULT CCorvaneRepackagerDlg::OnWizardNext()
         SetItemText(id, id == IDC_APPLICATION_NAME ? m_applicationName : id == IDC_VERSION ? m_version : m_companyName);
     if (!check.accepted)
         return StayOnPage;
-    return AcceptBasicInformation(Manager(), choice, check.values);
+    return AcceptBasicInformation(m_session, Manager(), choice, check.values);
 }
 
 HBRUSH CCorvaneRepackagerDlg::OnCtlColor(HDC dc, HWND control, UINT message, HBRUSH defaultBrush)

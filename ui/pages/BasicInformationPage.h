@@ -11,7 +11,7 @@
 class CCorvaneRepackagerDlg : public CPropertyPage
 {
 public:
-    explicit CCorvaneRepackagerDlg(CUIManager& manager);
+    CCorvaneRepackagerDlg(Session& session, CUIManager& manager);
 
     // The selected radio button, 0 when none.
     int SelectedChoice() const;
@@ -46,6 +46,7 @@ private:
     std::wstring m_companyName;
     // The location text the product fields were last proposed from.
     std::wstring m_proposedFrom;
+    Session& m_session;
     CUIManager& m_manager;
     std::vector<int> m_markedLabels;
     int m_rememberedChoice = 0;

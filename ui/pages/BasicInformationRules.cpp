@@ -1,7 +1,6 @@
 #include "ui/pages/BasicInformationRules.h"
 
 #include "common/FileVersionInfo.h"
-#include "common/PathTable.h"
 #include "manager/UIManager.h"
 #include "ui/wizard/Resource.h"
 
@@ -121,16 +120,16 @@ BasicInformationCheck CheckBasicInformation(int choice, const BasicInformationFi
     return check;
 }
 
-UINT AcceptBasicInformation(CUIManager& manager, int choice, const BasicInformationFields& values)
+UINT AcceptBasicInformation(Session& session, CUIManager& manager, int choice, const BasicInformationFields& values)
 {
     manager.SetProductInfo(values.applicationName, values.version, values.companyName);
     if (choice == IDC_CREATE_PROJECT) {
         manager.SetSetupFilePath(values.location);
         return IDD_PRE_INSTALLATION;
     }
-    EnsureFolder(WorkingTempFolder());
-    EnsureFolder(PackagesFolder());
-    SetProjectFilePath(values.location);
+    EnsureFolder(session.Paths.TempFolder());
+    EnsureFolder(session.Paths.PackagesFolder());
+    session.SetProjectFilePath(values.location);
     return IDD_SHOW_PROJECT;
 }
 
@@ -170,9 +169,9 @@ ProductInfo ProposeOnLeavingLocation(const std::wstring& location, std::wstring&
     return KeepTypedWhereEmpty(typed, ProposeFromSetupFile(location, true));
 }
 
-ProductInfo ProposeFromProjectFile(CUIManager& manager, const std::wstring& path)
+ProductInfo ProposeFromProjectFile(Session& session, CUIManager& manager, const std::wstring& path)
 {
-    SetProjectFilePath(path);
+    session.SetProjectFilePath(path);
     ProductInfo product;
     manager.ParseSetupFileInfo(product);
     return product;

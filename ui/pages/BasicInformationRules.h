@@ -11,6 +11,7 @@
 #include <vector>
 
 class CUIManager;
+struct Session;
 
 // The texts of the page's four fields.
 struct BasicInformationFields
@@ -51,7 +52,7 @@ BasicInformationCheck CheckBasicInformation(int choice, const BasicInformationFi
 // Hands accepted values to the manager and returns the identifier of the next
 // page: Pre Installation Snapshot for a new capture, Project File Content
 // Review for an existing project file (whose working folders are made first).
-UINT AcceptBasicInformation(CUIManager& manager, int choice, const BasicInformationFields& values);
+UINT AcceptBasicInformation(Session& session, CUIManager& manager, int choice, const BasicInformationFields& values);
 
 // Product information from the version resource of a setup program; empty
 // when it has none. `trim` removes leading and trailing white space.
@@ -66,7 +67,7 @@ ProductInfo ProposeOnLeavingLocation(const std::wstring& location, std::wstring&
 ProductInfo KeepTypedWhereEmpty(const ProductInfo& typed, const ProductInfo& proposed);
 // Product information of a project file (which becomes the project file path);
 // empty when it cannot be read.
-ProductInfo ProposeFromProjectFile(CUIManager& manager, const std::wstring& path);
+ProductInfo ProposeFromProjectFile(Session& session, CUIManager& manager, const std::wstring& path);
 
 std::wstring RemoveBlanks(std::wstring text);
 // The location names an existing file: the first match of a wildcard-capable

@@ -1,7 +1,6 @@
 #include "ui/pages/BuildMsiPage.h"
 
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectWriters.h"
@@ -56,20 +55,20 @@ BOOL CBuildMSIDlg::OnInitDialog()
 
 void CBuildMSIDlg::LoadProject()
 {
-    m_loadedProject = GetProjectFilePath();
+    m_loadedProject = m_session.ProjectFilePath();
     // The project's shortcuts, with the icon files they use written back
     // where the shortcut dialog and the build find them.
     IconMap storedIcons;
     ShortcutList records;
     if (Manager().ParseShortcutList(&storedIcons, true) == 1)
         records = Manager().Project().Model.Shortcuts;
-    const std::wstring iconFolder = Paths().ExtractedIconFolder;
+    const std::wstring iconFolder = m_session.Paths.ExtractedIconFolder;
     RestoreIconFiles(storedIcons, iconFolder);
     m_shortcuts.ShowEntries(MergeShortcutRecords(records, iconFolder));
 
     // The package is named after the product the basic information page
     // holds for this project.
-    SetItemText(IDC_BUILD_TARGET_PATH, Paths().OutputFolder);
+    SetItemText(IDC_BUILD_TARGET_PATH, m_session.Paths.OutputFolder);
     SetItemText(IDC_BUILD_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
     for (int id : EditControls)
         m_openingTexts[id] = ItemText(id);
@@ -79,7 +78,7 @@ BOOL CBuildMSIDlg::OnSetActive()
 {
     if (m_state == State::Editing) {
         // Another project chosen on the way back: what Next writes and builds is that one.
-        if (m_loadedProject != GetProjectFilePath())
+        if (m_loadedProject != m_session.ProjectFilePath())
             LoadProject();
         SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     }
@@ -128,19 +127,19 @@ bool CBuildMSIDlg::ValidateBuildTarget()
     }
     m_records.clear();
     m_iconFiles.clear();
-    return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, m_records, m_iconFiles);
+    return PrepareShortcuts(m_shortcuts.Entries(), m_session.Paths.ExtractedIconFolder, m_records, m_iconFiles);
 }
 
 bool CBuildMSIDlg::WriteShortcutsToProject()
 {
     XmlDocument& document = Manager().Project().Document;
-    const std::wstring path = GetProjectFilePath();
+    const std::wstring path = m_session.ProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
     if (!document.Load(path)) {
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File");
         return true;
     }
-    bool written = ReplaceShortcutList(document, m_records, path);
+    bool written = ReplaceShortcutList(document, m_records, m_session.Tokens, path);
     written = ReplaceShortcutIcons(document, m_iconFiles, path) && written;
     if (!written)
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
@@ -154,8 +153,8 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     // The build reads the project file: with the old shortcuts in it, it
     // would build what the page no longer shows.
     if (!WriteShortcutsToProject()) {
-        ShowMessage(L"The shortcuts could not be written into the project file " + GetProjectFilePath() +
-                        L"; nothing was built. " + FailureReasonText(),
+        ShowMessage(L"The shortcuts could not be written into the project file " + m_session.ProjectFilePath() +
+                        L"; nothing was built. " + FailureReasonText(m_session.Paths.ConfigFilePath),
                     L"Error", MB_OK | MB_ICONERROR);
         return StayOnPage;
     }
@@ -165,7 +164,7 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     SetWizardButtons(PSWIZB_DISABLEDFINISH);
 
     // The manager adds the run's work paths and token values.
-    const BuildRequest request{GetProjectFilePath(), TrimText(ItemText(IDC_BUILD_TARGET_PATH)),
+    const BuildRequest request{m_session.ProjectFilePath(), TrimText(ItemText(IDC_BUILD_TARGET_PATH)),
                                TrimText(ItemText(IDC_BUILD_MSI_NAME)), {}, {}};
     EnsureFolder(request.PackagesFolder());
 
@@ -209,12 +208,12 @@ void CBuildMSIDlg::BuildEnded(bool succeeded)
         m_state = State::Failed;
         SetItemText(IDC_BUILD_DETAIL, L"");
         SetItemText(IDC_BUILD_STATUS,
-                    L"The MSI file could not be built. " + FailureReasonText());
+                    L"The MSI file could not be built. " + FailureReasonText(m_session.Paths.ConfigFilePath));
         EnableSheetButton(IDCANCEL, true);
     }
     // A failed build writes no report: its package is not there.
     if (succeeded) {
-        m_report = WriteReportForPage(Manager(), m_session, GetProjectFilePath(), true);
+        m_report = WriteReportForPage(Manager(), m_session, m_session.ProjectFilePath(), true);
         SetItemText(IDC_REPORT_TEXT, m_report.Text);
         ShowItem(IDC_REPORT_TEXT, true);
         ShowItem(IDC_OPEN_REPORT, !m_report.Path.empty());

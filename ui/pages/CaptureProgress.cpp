@@ -73,9 +73,9 @@ bool CBarFill::Tick()
     return true;
 }
 
-std::wstring FailureText(const std::wstring& what, bool pending)
+std::wstring FailureText(const std::wstring& what, bool pending, const std::wstring& configFile)
 {
-    std::wstring text = what + L" " + FailureReasonText();
+    std::wstring text = what + L" " + FailureReasonText(configFile);
     if (pending)
         text += L" The capture stays pending: press Next to try again, or Cancel; the next start of Corvane "
                 L"Repackager offers to continue it.";

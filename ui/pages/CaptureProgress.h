@@ -54,7 +54,7 @@ private:
 // The text a snapshot page shows when a capture or the comparison failed:
 // `what` failed, where the reason is, and what the user can do now
 // (`pending`: the setup ran, so the capture stays pending).
-std::wstring FailureText(const std::wstring& what, bool pending);
+std::wstring FailureText(const std::wstring& what, bool pending, const std::wstring& configFile);
 
 // The folders ("File") and hives ("Registry") of scan details as two tree
 // lists; inserts them as root items at the end of the trees. Returns the

@@ -1,7 +1,6 @@
 #include "ui/pages/CreateProjectFileAndMsiPage.h"
 
 #include "common/Config.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
@@ -52,8 +51,8 @@ BOOL CCreateProjectFileMsiDlg::OnInitDialog()
     for (const auto& [name, entry] : EntriesFromCapturedShortcuts(Manager().Coordinator().CapturedShortcuts().Shortcuts))
         m_shortcuts.Add(entry);
 
-    SetItemText(IDC_TARGET_PATH, Paths().OutputFolder);
-    SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(GetProjectFilePath()));
+    SetItemText(IDC_TARGET_PATH, m_session.Paths.OutputFolder);
+    SetItemText(IDC_PROJECT_FILE_NAME, LastPathComponent(m_session.ProjectFilePath()));
     SetItemText(IDC_MSI_NAME, Manager().GetProductInfo().ApplicationName + L".msi");
     for (int id : EditControls)
         m_openingTexts[id] = ItemText(id);
@@ -169,8 +168,10 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     }
     // The builder drops a shortcut whose target the package lacks: say so now.
     const ChangeSet& changes = m_session.Changes;
-    if (const ShortcutEntry* orphan = ShortcutWithoutTarget(
-            m_shortcuts.Entries(), {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)})) {
+    if (const ShortcutEntry* orphan =
+            ShortcutWithoutTarget(m_shortcuts.Entries(),
+                                  {&changes.Files(ChangeOrigin::Added), &changes.Files(ChangeOrigin::Modified)},
+                                  m_session.Tokens)) {
         ShowMessage(L"The shortcut \"" + orphan->name + L"\" points to " + LastPathComponent(orphan->executable) +
                         L", which is not in the project. Include the file again on the review page, or clear "
                         L"the shortcut's places by clicking on its name.",
@@ -183,7 +184,7 @@ bool CCreateProjectFileMsiDlg::ValidateInputs()
     m_session.WindowThread.AssertCurrent(L"the selected shortcuts");
     m_session.ExtractedIcons.clear();
     m_session.SelectedShortcuts.clear();
-    return PrepareShortcuts(m_shortcuts.Entries(), Paths().ExtractedIconFolder, m_session.SelectedShortcuts,
+    return PrepareShortcuts(m_shortcuts.Entries(), m_session.Paths.ExtractedIconFolder, m_session.SelectedShortcuts,
                             m_session.ExtractedIcons);
 }
 
@@ -196,7 +197,7 @@ LRESULT CCreateProjectFileMsiDlg::OnWizardNext()
     // The manager adds the run's work paths and token values.
     m_request = {target + L"\\Packages\\" + TrimText(ItemText(IDC_PROJECT_FILE_NAME)), target,
                  TrimText(ItemText(IDC_MSI_NAME)), {}, {}};
-    SetProjectFilePath(m_request.Project);
+    m_session.SetProjectFilePath(m_request.Project);
     EnsureFolder(m_request.PackagesFolder());
 
     // A project file cut short would lose the capture: no Cancel while it is written.
@@ -318,7 +319,7 @@ void CCreateProjectFileMsiDlg::ShowFailure(const std::wstring& what)
     m_run.Ended(false);
     SetItemText(IDC_PROJECT_DETAIL, L"");
     ShowItem(IDC_PROJECT_PROGRESS, false);
-    SetItemText(IDC_PROJECT_STATUS, what + L". " + FailureReasonText());
+    SetItemText(IDC_PROJECT_STATUS, what + L". " + FailureReasonText(m_session.Paths.ConfigFilePath));
     SetWizardButtons(PSWIZB_FINISH);
     EnableSheetButton(IDCANCEL, true);
 }
@@ -332,7 +333,8 @@ void CCreateProjectFileMsiDlg::CreationFailed()
     SendMessageW(Item(IDC_PROJECT_PROGRESS), PBM_SETPOS, 0, 0);
     ShowEditingControls(true);
     const std::wstring text =
-        L"The project file " + GetProjectFilePath() + L" could not be created. " + FailureReasonText() +
+        L"The project file " + m_session.ProjectFilePath() + L" could not be created. " +
+        FailureReasonText(m_session.Paths.ConfigFilePath) +
         L" Nothing was deleted and the capture stays pending: press Next to try again, or Cancel; the next start "
         L"of Corvane Repackager offers to continue it.";
     SetItemText(IDC_PROJECT_STATUS, text);

@@ -442,7 +442,8 @@ std::vector<std::wstring> IncludedExecutables(const std::vector<std::wstring>& r
 }
 
 const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
-                                           const std::vector<const DirectoryChangeMap*>& captured)
+                                           const std::vector<const DirectoryChangeMap*>& captured,
+                                           const FolderTokenValues& tokens)
 {
     std::set<std::wstring> paths, names;
     for (const DirectoryChangeMap* map : captured)
@@ -457,7 +458,7 @@ const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
         std::wstring target = entry.executable;
         const bool byPath = target.find(L'\\') != std::wstring::npos;
         if (byPath)
-            ToRealPath(target);
+            ToRealPath(target, tokens);
         if (!(byPath ? paths : names).count(UpperPath(target)))
             return &entry;
     }

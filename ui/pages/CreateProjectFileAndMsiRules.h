@@ -5,6 +5,7 @@
 // user's shortcut entries, icon extraction and saving, and the pacing of the
 // progress bar while a worker runs.
 #include "common/ChangeTypes.h"
+#include "common/Paths.h"
 
 #include <windows.h>
 
@@ -114,9 +115,10 @@ std::vector<std::wstring> IncludedExecutables(const std::vector<std::wstring>& r
 // The first entry with a ticked place whose target is not among the files of
 // `captured` (the added and the modified files, folder to files): an entry
 // of the page names its executable by file name, a captured one by its token
-// path. Null when every target is in the project.
+// path (of the folders of `tokens`). Null when every target is in the project.
 const ShortcutEntry* ShortcutWithoutTarget(const ShortcutEntryMap& entries,
-                                           const std::vector<const DirectoryChangeMap*>& captured);
+                                           const std::vector<const DirectoryChangeMap*>& captured,
+                                           const FolderTokenValues& tokens);
 
 // ---- Progress bar ------------------------------------------------------------------------
 

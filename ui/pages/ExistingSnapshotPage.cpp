@@ -61,7 +61,7 @@ void CExistingSnapshotDlg::StartOver()
     SetItemText(IDC_STATUS, L"Please wait while temporary files are cleaned up from previous session.");
     EnableItem(IDC_CONTINUE, false);
     RepaintItem(IDC_STATUS);
-    DiscardPendingCapture();
+    DiscardPendingCapture(m_session.Paths);
     m_session.SnapshotPending = false;
     SetItemText(IDC_STATUS, L"");
     EnableItem(IDC_CONTINUE, true);

@@ -6,5 +6,5 @@
 
 // Where the reason is written (the error log the log really writes), or,
 // when this log level keeps no error log, which setting of which file to
-// raise to keep one.
-std::wstring FailureReasonText();
+// raise to keep one: that of the log, else `configFile` (the run's).
+std::wstring FailureReasonText(const std::wstring& configFile);

@@ -2,7 +2,6 @@
 
 #include "common/Config.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/dialogs/WarningMSIDetected.h"
@@ -68,7 +67,7 @@ BOOL CLaunchSetupDlg::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
     // From now on a restart offers to resume the capture.
-    WriteSnapshotTakenKey();
+    WriteSnapshotTakenKey(m_session.Paths);
     for (int id : {IDC_DESCRIPTION, IDC_LAUNCH_SETUP, IDC_DO_NOT_LAUNCH, IDC_STILL_RUNNING, IDC_STOP_WAITING})
         SetItemFont(id, DialogFont());
     SetItemText(IDC_DESCRIPTION, Description);
@@ -125,7 +124,7 @@ LRESULT CLaunchSetupDlg::OnWizardNext()
     m_launched = true;
 
     if (m_watch.InstallerStarted()) {
-        CWarningMSIDetected warning(DeploymentNotesAddress());
+        CWarningMSIDetected warning(DeploymentNotesAddress(m_session.Paths));
         if (warning.DoModal(SheetWindow()) == IDCANCEL) {
             Quit();
             return StayOnPage;
@@ -205,12 +204,12 @@ bool CLaunchSetupDlg::OnCommand(WORD controlId, WORD code, HWND control)
 
 void CLaunchSetupDlg::Quit()
 {
-    RemoveFolderTree(WorkingSnapshotFolder());
-    RemoveFolderTree(Paths().IniBackupFolder);
+    RemoveFolderTree(m_session.Paths.SnapshotFolder());
+    RemoveFolderTree(m_session.Paths.IniBackupFolder);
     m_session.SnapshotPending = false;
-    RemoveSnapshotTakenKey();
+    RemoveSnapshotTakenKey(m_session.Paths);
 
-    const std::wstring notes = DeploymentNotesAddress();
+    const std::wstring notes = DeploymentNotesAddress(m_session.Paths);
     UniqueKernelHandle browser;
     if (!LaunchWithShell(SheetWindow(), notes, L"open", browser))
         OpenWithHtmHandler(notes);

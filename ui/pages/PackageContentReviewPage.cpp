@@ -15,9 +15,9 @@ const wchar_t* const CContentReviewPage::DescriptionText =
 
 namespace {
 
-std::wstring TokenPath(std::wstring path)
+std::wstring TokenPath(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToTokenPath(path);
+    ToTokenPath(path, tokens);
     return path;
 }
 
@@ -26,7 +26,7 @@ std::wstring TokenPath(std::wstring path)
 
 CContentReviewPage::CContentReviewPage(UINT pageId, bool registry, Session& session, CUIManager& manager)
     : CPropertyPage(pageId, L"Corvane Repackager 1.0: Package Content Review"), m_registry(registry),
-      m_session(session), m_manager(manager)
+      m_session(session), m_manager(manager), m_included(session.Tokens), m_excluded(session.Tokens)
 {
 }
 
@@ -151,7 +151,7 @@ void CContentReviewPage::ExcludeChecked()
     bool stopped = false;
     bool moved = false;
     for (const auto& item : checked) {
-        const std::wstring token = TokenPath(item.Path);
+        const std::wstring token = TokenPath(item.Path, m_session.Tokens);
         const std::wstring description = TrimText(ItemText(IDC_EXCLUDE_DESCRIPTION));
         if (description.empty()) {
             ShowMessage(L"Please provide description for excluded item and then click >> button", L"Warning",
@@ -185,7 +185,7 @@ void CContentReviewPage::IncludeChecked()
     for (const auto& item : checked) {
         if (!IncludeItem(item))
             continue; // a default exclusion: nothing of it was captured
-        const std::wstring upper = ToUpperAscii(TokenPath(item.Path));
+        const std::wstring upper = ToUpperAscii(TokenPath(item.Path, m_session.Tokens));
         std::erase_if(m_pageExclusions, [&](const auto& entry) { return IsSameOrBelow(entry.first, upper); });
         m_changed = moved = true;
     }

@@ -193,7 +193,7 @@ void CSecondSnapshotDlg::Failed(const std::wstring& what)
     for (int id : {IDC_POST_PROGRESS, IDC_POST_STATUS, IDC_POST_DETAIL})
         ShowItem(id, false);
     ShowSelectionControls(true);
-    const std::wstring text = CaptureProgress::FailureText(what, true);
+    const std::wstring text = CaptureProgress::FailureText(what, true, m_session.Paths.ConfigFilePath);
     SetItemText(IDC_DESCRIPTION, text);
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     if (!m_cancelled)

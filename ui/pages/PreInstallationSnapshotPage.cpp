@@ -211,7 +211,8 @@ void CCaptureSnapshotDlg::CaptureFailed()
     for (int id : {IDC_ADVANCED, IDC_FOLDERS_LABEL, IDC_HIVES_LABEL, IDC_FOLDER_TREE, IDC_HIVE_TREE})
         ShowItem(id, true);
     EnableItem(IDC_ADVANCED, true);
-    const std::wstring text = CaptureProgress::FailureText(L"The snapshot of the system could not be taken.", false);
+    const std::wstring text = CaptureProgress::FailureText(L"The snapshot of the system could not be taken.", false,
+                                                            m_session.Paths.ConfigFilePath);
     SetItemText(IDC_DESCRIPTION, text);
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     if (!m_cancelled)

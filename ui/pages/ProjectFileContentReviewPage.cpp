@@ -1,7 +1,6 @@
 #include "ui/pages/ProjectFileContentReviewPage.h"
 
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "project/ProjectReaders.h"
@@ -23,8 +22,9 @@ constexpr wchar_t MissingRefused[] =
 
 } // namespace
 
-CShowProjectFileDlg::CShowProjectFileDlg(CUIManager& manager)
-    : CPropertyPage(IDD_SHOW_PROJECT, L"Corvane Repackager 1.0: Project File Content Review"), m_manager(manager)
+CShowProjectFileDlg::CShowProjectFileDlg(Session& session, CUIManager& manager)
+    : CPropertyPage(IDD_SHOW_PROJECT, L"Corvane Repackager 1.0: Project File Content Review"), m_session(session),
+      m_manager(manager), m_fileTree(session.Tokens), m_registryTree(session.Tokens)
 {
 }
 
@@ -45,7 +45,7 @@ BOOL CShowProjectFileDlg::OnInitDialog()
 
 void CShowProjectFileDlg::LoadProject()
 {
-    m_loadedProject = GetProjectFilePath();
+    m_loadedProject = m_session.ProjectFilePath();
     // A project file that cannot be read leaves the maps empty (the reader logs why).
     ProjectModel& project = Manager().Project().Model;
     if (Manager().ParseProjectFile() != 1)
@@ -113,7 +113,7 @@ BOOL CShowProjectFileDlg::OnSetActive()
 {
     // Another project file chosen on the way back is read afresh, and so is
     // one whose repairs were not written: the trees show what Next builds.
-    if (m_loadedProject != GetProjectFilePath() || m_modified)
+    if (m_loadedProject != m_session.ProjectFilePath() || m_modified)
         LoadProject();
     SetWizardButtons(PSWIZB_BACK | PSWIZB_NEXT);
     if (m_fileTree.Existence().Missing > 0)
@@ -205,8 +205,8 @@ void CShowProjectFileDlg::OnUpdateFiles()
 void CShowProjectFileDlg::UpdateFilesFrom(const std::wstring& folder)
 {
     m_fileTree.WaitForExistenceCheck();
-    const auto files = MissingFilesUnder(m_fileTree.Existence().Entries, TickedPaths(m_fileTree));
-    for (const Relocation& moved : RelocateFiles(m_files, files, folder)) {
+    const auto files = MissingFilesUnder(m_fileTree.Existence().Entries, TickedPaths(m_fileTree), m_session.Tokens);
+    for (const Relocation& moved : RelocateFiles(m_files, files, folder, m_session.Tokens)) {
         m_fileTree.MarkFound(moved.oldFolder, moved.oldPath);
         m_modified = true;
     }
@@ -259,10 +259,10 @@ LRESULT CShowProjectFileDlg::OnWizardNext()
         ShowMessage(MissingRefused, L"Information", MB_OK | MB_ICONINFORMATION);
         return StayOnPage;
     case ShowProjectNext::RegenerateAndGoOn:
-        if (!RegenerateProjectFile(Manager().Project().Document, Manager().Project().Model,
-                                   Paths().RawProjectFilePath, GetProjectFilePath())) {
+        if (!RegenerateProjectFile(Manager().Project().Document, Manager().Project().Model, m_session.Tokens,
+                                   m_session.Paths.RawProjectFilePath, m_session.ProjectFilePath())) {
             // The reader logged why; the old file would build without the repairs.
-            ShowMessage(L"The project file " + GetProjectFilePath() +
+            ShowMessage(L"The project file " + m_session.ProjectFilePath() +
                             L" could not be rewritten with the updated entries.",
                         L"Error", MB_OK | MB_ICONERROR);
             return StayOnPage;

@@ -17,7 +17,7 @@
 class CShowProjectFileDlg : public CPropertyPage
 {
 public:
-    explicit CShowProjectFileDlg(CUIManager& manager);
+    CShowProjectFileDlg(Session& session, CUIManager& manager);
 
     CProjectTreeCtrl& FileTree() noexcept { return m_fileTree; }
     CProjectTreeCtrl& RegistryTree() noexcept { return m_registryTree; }
@@ -57,6 +57,7 @@ private:
     CUIManager& Manager() { return m_manager; }
 
     std::wstring m_text;
+    Session& m_session;
     CUIManager& m_manager;
     CProjectTreeCtrl m_fileTree;
     CProjectTreeCtrl m_registryTree;

@@ -12,9 +12,9 @@
 
 namespace {
 
-std::wstring RealPath(std::wstring path)
+std::wstring RealPath(std::wstring path, const FolderTokenValues& tokens)
 {
-    ToRealPath(path);
+    ToRealPath(path, tokens);
     return path;
 }
 
@@ -56,12 +56,14 @@ bool IsFile(const std::wstring& path)
 
 } // namespace
 
-std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing, const std::vector<std::wstring>& tickedPaths)
+std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing,
+                                            const std::vector<std::wstring>& tickedPaths,
+                                            const FolderTokenValues& tokens)
 {
     std::vector<std::wstring> covered;
     for (const auto& [folder, files] : missing)
         for (const std::wstring& file : files)
-            if (CoveredByAny(tickedPaths, RealPath(file)) &&
+            if (CoveredByAny(tickedPaths, RealPath(file, tokens)) &&
                 std::find(covered.begin(), covered.end(), file) == covered.end())
                 covered.push_back(file);
     return covered;
@@ -84,12 +86,13 @@ std::vector<std::wstring> MissingKeysUnder(const MissingEntryMap& missing, const
 }
 
 std::vector<Relocation> RelocateFiles(const std::array<DirectoryChangeMap*, 3>& maps,
-                                      const std::vector<std::wstring>& files, const std::wstring& folder)
+                                      const std::vector<std::wstring>& files, const std::wstring& folder,
+                                      const FolderTokenValues& tokens)
 {
     std::vector<Relocation> moved;
     const std::wstring realFolder = WithoutFinalSeparator(folder);
     std::wstring tokenFolder = realFolder;
-    ToTokenPath(tokenFolder);
+    ToTokenPath(tokenFolder, tokens);
     for (const std::wstring& file : files) {
         const std::wstring name = LastPathComponent(file);
         if (name.empty() || !IsFile(realFolder + L"\\" + name))

@@ -5,6 +5,7 @@
 // (in the project maps, which the project file is rebuilt from), the summary
 // texts, and what Next does.
 #include "common/ChangeTypes.h"
+#include "common/Paths.h"
 
 #include <array>
 #include <map>
@@ -17,7 +18,10 @@ using MissingEntryMap = std::map<std::wstring, std::vector<std::wstring>>;
 // The missing files (as their maps hold them, token form) that the ticked
 // tree paths (real form) cover: a path covers the file of that path and every
 // file below it. Each file once, in the order of `missing`.
-std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing, const std::vector<std::wstring>& tickedPaths);
+// Token paths stand for the folders of `tokens`.
+std::vector<std::wstring> MissingFilesUnder(const MissingEntryMap& missing,
+                                            const std::vector<std::wstring>& tickedPaths,
+                                            const FolderTokenValues& tokens);
 // The same for registry keys: `missing` maps each missing key to nothing (or
 // a parent to its missing keys); a ticked path covers its key and the keys below.
 std::vector<std::wstring> MissingKeysUnder(const MissingEntryMap& missing, const std::vector<std::wstring>& tickedPaths);
@@ -36,7 +40,8 @@ struct Relocation
 // to the list of `folder` in token form; a folder whose list becomes empty
 // leaves its map. Files that are not found stay where they are.
 std::vector<Relocation> RelocateFiles(const std::array<DirectoryChangeMap*, 3>& maps,
-                                      const std::vector<std::wstring>& files, const std::wstring& folder);
+                                      const std::vector<std::wstring>& files, const std::wstring& folder,
+                                      const FolderTokenValues& tokens);
 
 // Moves each of `keys` for which `parentKey` + "\" + the key's last
 // component exists in the registry to that path, in whichever map holds it,

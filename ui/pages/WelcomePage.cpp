@@ -2,7 +2,6 @@
 
 #include "common/Config.h"
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "common/Utf.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
@@ -48,8 +47,8 @@ BOOL CCorvaneRepackagerStartDlg::OnInitDialog()
     if (m_manager.Coordinator().IsFirstSnapshotTaken())
         m_manager.ReadScanDetails();
 
-    m_baseAddress = L"file://" + Paths().ProgramFolder + L"\\";
-    const std::wstring config = ConfigFile();
+    m_baseAddress = L"file://" + m_session.Paths.ProgramFolder + L"\\";
+    const std::wstring config = m_session.Paths.ConfigFilePath;
     m_waitHtml = ReadConfigString(config, L"AdvertisementURL", L"WaitHTML", L"");
     m_staticAdvertisementHtml = ReadConfigString(config, L"AdvertisementURL", L"StaticAdvertisementHTML", L"");
     m_dynamicAdvertisementUrl = ReadConfigString(config, L"AdvertisementURL", L"DynamicAdvertisementURL", L"");

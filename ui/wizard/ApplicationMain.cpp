@@ -7,9 +7,9 @@
 
 CApplicationMain::CApplicationMain(Session& session, CUIManager& manager)
     : CPropertySheet(L"Corvane Repackager Main", Mode::Wizard), m_welcome(session, manager),
-      m_basicInformation(manager), m_preInstallation(session, manager), m_launchSetup(session, manager),
+      m_basicInformation(session, manager), m_preInstallation(session, manager), m_launchSetup(session, manager),
       m_postInstallation(session, manager), m_reviewFiles(session, manager), m_reviewRegistry(session, manager),
-      m_createProject(session, manager), m_showProject(manager), m_buildMsi(session, manager),
+      m_createProject(session, manager), m_showProject(session, manager), m_buildMsi(session, manager),
       m_existingSnapshot(session)
 {
     for (CPropertyPage* page :

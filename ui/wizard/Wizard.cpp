@@ -1,7 +1,6 @@
 #include "ui/wizard/Wizard.h"
 
 #include "common/Log.h"
-#include "common/PathTable.h"
 #include "manager/UIManager.h"
 #include "ui/framework/UiServices.h"
 #include "ui/wizard/ApplicationMain.h"
@@ -17,7 +16,7 @@ int RunWizard(Session& session)
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_LINK_CLASS};
         InitCommonControlsEx(&controls);
 
-        if (!InitializePaths(L"", L"")) {
+        if (!InitializePaths(session, L"", L"")) {
             // Without the working folders every clean-up would aim at the
             // wrong place: nothing runs.
             ShowMessageBox(nullptr,

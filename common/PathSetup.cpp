@@ -1,16 +1,12 @@
-#include "common/PathTable.h"
+#include "common/PathSetup.h"
 
 #include "common/Config.h"
 #include "common/Log.h"
 #include "common/Utf.h"
 
-#include <mutex>
 #include <vector>
 
 namespace {
-
-std::mutex g_projectFileLock;
-std::wstring g_projectFilePath;
 
 std::wstring ReadVariable(const wchar_t* name, bool& ok)
 {
@@ -55,22 +51,9 @@ std::wstring StripTrailingSlash(std::wstring path)
 
 } // namespace
 
-WorkPaths& Paths()
-{
-    static WorkPaths table;
-    return table;
-}
-
-FolderTokenValues& TokenValues()
-{
-    static FolderTokenValues values;
-    return values;
-}
-
-bool ReadEnvironment()
+bool ReadEnvironment(FolderTokenValues& v)
 {
     bool ok = true;
-    FolderTokenValues& v = TokenValues();
     v.windir = ReadVariable(L"windir", ok);
     v.programfiles = ReadVariable(L"programfiles", ok);
     v.userprofile = ReadVariable(L"userprofile", ok);
@@ -83,12 +66,12 @@ bool ReadEnvironment()
     return ok;
 }
 
-bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFileName)
+bool InitializePaths(WorkPaths& paths, FolderTokenValues& env, const std::wstring& outputFolder,
+                     const std::wstring& msiFileName)
 {
     WorkPaths t;
     t.ProgramFolder = StripTrailingSlash(CurrentDirectory());
-    ReadEnvironment();
-    const FolderTokenValues& env = TokenValues();
+    ReadEnvironment(env);
     t.WorkingRoot = StripTrailingSlash(env.temp);
     t.OutputFolder = outputFolder.empty() ? t.ProgramFolder : StripTrailingSlash(outputFolder);
     t.AppDataRoot = env.appdata;
@@ -117,7 +100,7 @@ bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFi
     t.MsiFileName = msiFileName;
     ok = ok && FitsRoot(L"the MSI file name", t.MsiFileName);
     if (!ok) {
-        Paths() = WorkPaths{};
+        paths = WorkPaths{};
         return false;
     }
 
@@ -125,49 +108,27 @@ bool InitializePaths(const std::wstring& outputFolder, const std::wstring& msiFi
     t.FileChangesPath = t.WorkingRoot + L"\\Temp\\FileChanges.xml";
     t.RegChangesPath = t.WorkingRoot + L"\\Temp\\RegChanges.xml";
     t.IniChangesPath = t.WorkingRoot + L"\\Temp\\INIChanges.xml";
-    SetProjectFilePath(t.OutputFolder + L"\\Packages\\ProjectFile.xml");
     t.DefaultIncludeExcludePath = t.ProgramFolder + L"\\DefaultIncludeExclude.xml";
     t.UpdatedIncludeExcludePath = t.ProgramFolder + L"\\UpdatedIncludeExclude.xml";
     t.RawProjectFilePath = t.ProgramFolder + L"\\RawProjectFile.xml";
     t.IniBackupFolder = appData + L"\\INIBackup";
     t.ConfigFilePath = t.ProgramFolder + L"\\CorvaneRepackager.ini";
-    Paths() = std::move(t);
+    paths = std::move(t);
     HiveNames();
     return true;
 }
 
-std::wstring GetProjectFilePath()
+bool ReadSnapshotTakenKey(const WorkPaths& paths)
 {
-    std::lock_guard lock(g_projectFileLock);
-    return g_projectFilePath;
+    return ReadConfigInt(paths.ConfigFilePath, L"SnapshotDetails", L"IsSnapshotTaken", 0) != 0;
 }
 
-void SetProjectFilePath(const std::wstring& path)
+bool WriteSnapshotTakenKey(const WorkPaths& paths)
 {
-    std::lock_guard lock(g_projectFileLock);
-    g_projectFilePath = path;
+    return WriteConfigString(paths.ConfigFilePath, L"SnapshotDetails", L"IsSnapshotTaken", L"1");
 }
 
-std::wstring ConfigFile()
+bool RemoveSnapshotTakenKey(const WorkPaths& paths)
 {
-    return Paths().ConfigFilePath;
+    return WriteConfigString(paths.ConfigFilePath, L"SnapshotDetails", L"IsSnapshotTaken", nullptr);
 }
-
-bool ReadSnapshotTakenKey()
-{
-    return ReadConfigInt(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", 0) != 0;
-}
-
-bool WriteSnapshotTakenKey()
-{
-    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", L"1");
-}
-
-bool RemoveSnapshotTakenKey()
-{
-    return WriteConfigString(ConfigFile(), L"SnapshotDetails", L"IsSnapshotTaken", nullptr);
-}
-
-std::wstring WorkingTempFolder() { return Paths().WorkingRoot + L"\\Temp"; }
-std::wstring WorkingSnapshotFolder() { return Paths().WorkingRoot + L"\\SnapShot"; }
-std::wstring PackagesFolder() { return Paths().OutputFolder + L"\\Packages"; }
