@@ -71,15 +71,15 @@ int RunBuildMode(Session& session, const std::vector<std::wstring>& arguments, c
     }
     SetProjectFilePath(projectFile);
     CUIManager manager(session);
-    manager.Initialize();
+    (void)manager.Initialize(); // logged; the build reports its own failure
     EnsureFolder(WorkingTempFolder());
     EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
     manager.Builder().SetProgressReport(report);
-    const int built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName, {}, {}});
+    const Result built = manager.BuildPackage({projectFile, Paths().OutputFolder, msiName, {}, {}});
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
-    if (built != 1) {
+    if (!built) {
         report(L"The build failed" + BuildFailureReason(manager) +
                L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
@@ -233,7 +233,7 @@ bool ResolveProduct(CaptureOptions& options, const ReportLine& report)
 int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOptions& options,
                       const ReportLine& report)
 {
-    if (manager.Initialize() != 1) {
+    if (!manager.Initialize()) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;
     }
@@ -246,13 +246,13 @@ int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOption
     manager.SetSetupFilePath(options.setup);
     manager.SetProductInfo(options.name, options.version, options.company);
     manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
-    if (manager.WriteScanDetails() != 1)
+    if (!manager.WriteScanDetails())
         report(L"Warning: the scan details could not be saved; a restart could not resume this capture.");
     report(L"Taking the first snapshot...");
-    const int captured = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
+    const Result captured = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
     const FileScanCounts& counts = manager.Coordinator().FileSide().Counts();
     report(L"First snapshot: " + Number(counts.Folders) + L" folders, " + Number(counts.Files) + L" files.");
-    if (captured != 1) {
+    if (!captured) {
         report(L"The first snapshot failed; see the error log.");
         return ExitFailure;
     }
@@ -304,12 +304,12 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
         return ExitFailure;
     }
     report(L"Taking the second snapshot...");
-    if (manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()) != 1) {
+    if (!manager.Coordinator().CaptureSnapshot(manager.GetScanDetails())) {
         report(L"The second snapshot failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
     report(L"Comparing the snapshots...");
-    if (manager.Coordinator().CompareSnapshot() != 1) {
+    if (!manager.Coordinator().CompareSnapshot()) {
         report(L"The comparison failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
@@ -328,7 +328,7 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
     report(PerUserDataLine(manager.Coordinator().PerUserData()));
     ReportCleanCapture(manager.Coordinator(), report);
     const std::wstring project = GetProjectFilePath();
-    if (manager.CreateProjectFile() != 1) {
+    if (!manager.CreateProjectFile()) {
         // The snapshots stay, and so does the pending mark.
         report(L"The project file could not be written to " + project +
                L" (see the error log). Nothing was deleted and the capture stays pending: mend the cause, then " +
@@ -341,11 +341,11 @@ int FinishCapture(CUIManager& manager, const CaptureOptions& options, const std:
     EnsureFolder(PackagesFolder());
     report(L"Building the package...");
     manager.Builder().SetProgressReport(report);
-    const int built = manager.BuildPackage({project, Paths().OutputFolder, packageName, {}, {}});
+    const Result built = manager.BuildPackage({project, Paths().OutputFolder, packageName, {}, {}});
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     manager.Uninitialize();
-    if (built != 1) {
+    if (!built) {
         report(L"The package build failed" + BuildFailureReason(manager) +
                L"; see the error log. The project file is kept; build again with: "
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
@@ -439,7 +439,7 @@ int RunResume(Session& session, CaptureOptions options, const ReportLine& report
     if (!SetUpPaths(options, options.file, report))
         return ExitFailure;
     CUIManager manager(session);
-    if (manager.Initialize() != 1) {
+    if (!manager.Initialize()) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;
     }

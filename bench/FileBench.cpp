@@ -104,7 +104,7 @@ double TimeBareWalk(const std::wstring& root, WalkTotals& totals)
 double TimeCapture(const std::vector<std::wstring>& roots, CFileEnumerate& e)
 {
     const double start = Now();
-    if (e.CaptureSnapshot(roots) != 1)
+    if (!e.CaptureSnapshot(roots))
         std::printf("file_bench: capture reported a failure\n");
     return Now() - start;
 }
@@ -116,7 +116,7 @@ double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& fil
 {
     const std::wstring raw = Paths().RawProjectFilePath;
     CFileEnumerate e(Paths(), TokenValues());
-    e.Initialize();
+    (void)e.Initialize();
     e.IsFirstSnapshotTaken();
     e.SetFirstSnapshotTaken(false);
     (void)e.CaptureSnapshot(roots);
@@ -129,7 +129,7 @@ double TimeCompareAdded(const std::vector<std::wstring>& roots, std::size_t& fil
     if (!withDocument)
         Paths().RawProjectFilePath = raw + L".absent";
     const double start = Now();
-    if (e.CompareSnapshot() == 1)
+    if (e.CompareSnapshot())
         (void)e.WriteChangeDocuments();
     const double elapsed = Now() - start;
     Paths().RawProjectFilePath = raw;
@@ -209,7 +209,7 @@ int main()
         std::size_t pathBytes = 0;
         const std::size_t before = PeakWorkingSet();
         CFileEnumerate e(Paths(), TokenValues());
-        e.Initialize();
+        (void)e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
         TimeCapture(allRoots, e);
@@ -232,7 +232,7 @@ int main()
     for (int run = 0; run < Runs; ++run) {
         bestWalk = std::min(bestWalk, TimeBareWalk(tree, totals));
         CFileEnumerate e(Paths(), TokenValues());
-        e.Initialize();
+        (void)e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
         bestCapture = std::min(bestCapture, TimeCapture(allRoots, e));

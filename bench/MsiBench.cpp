@@ -71,8 +71,8 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
         SetProjectFilePath(project);
-        WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
-        WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, GetProjectFilePath());
+        (void)WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
+        (void)WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, GetProjectFilePath());
     }
 
     const auto start = std::chrono::steady_clock::now();

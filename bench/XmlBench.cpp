@@ -35,7 +35,7 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
     if (!doc.Load(BuildBinFolder() + L"\\RawProjectFile.xml"))
         return -1;
     const double start = Now();
-    WriteFileList(doc, ChangeOrigin::Added, map, output, FileListMode::KeepAll);
+    (void)WriteFileList(doc, ChangeOrigin::Added, map, output, FileListMode::KeepAll);
     const double milliseconds = Now() - start;
     XmlDocument check;
     if (!check.Load(output))

@@ -21,9 +21,9 @@ void ReadProjectLists(const XmlDocument& document, ProjectModel& model);
 void ReadShortcutList(const XmlDocument& document, ShortcutList& destination);
 // Adds the icons to `destination`.
 void ReadShortcutIcons(const XmlDocument& document, IconMap& destination);
-// The first (newest) inner ProductInformation: true when found, else false
-// and `destination` untouched.
-bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination);
+// The first (newest) inner ProductInformation: Ok when found, else
+// ERROR_NOT_FOUND (not logged) and `destination` untouched.
+Result ReadProductInfo(const XmlDocument& document, ProductInfo& destination);
 // Everything the file holds.
 ProjectModel ReadProjectModel(const XmlDocument& document);
 
@@ -31,7 +31,8 @@ ProjectModel ReadProjectModel(const XmlDocument& document);
 // information, services and environment are read from it into `model`, then
 // `rawProjectFile` is loaded into the document and every section is written
 // from the model, each step saving to `projectFile`, which the document then
-// stands for. False (logged) when a file could not be loaded or any step
-// could not write the project file.
-[[nodiscard]] bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model,
-                                         const std::wstring& rawProjectFile, const std::wstring& projectFile);
+// stands for. A failure (logged, with the loader's or the first failed
+// step's code and text) when a file could not be loaded or any step could
+// not write the project file.
+Result RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const std::wstring& rawProjectFile,
+                             const std::wstring& projectFile);

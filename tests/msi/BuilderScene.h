@@ -175,20 +175,20 @@ public:
         const std::wstring& save = path;
         SetProjectFilePath(path);
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
-        WriteFileList(doc, ChangeOrigin::Added, added, save, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Modified, modified, save, FileListMode::KeepAll);
+        (void)WriteFileList(doc, ChangeOrigin::Added, added, save, FileListMode::KeepAll);
+        (void)WriteFileList(doc, ChangeOrigin::Modified, modified, save, FileListMode::KeepAll);
         RegistryChangeMap addedKeys = AddedKeys(), modifiedKeys = ModifiedKeys();
-        WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
-        WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
+        (void)WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
+        (void)WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
         IniChangeMap a = AddedIni(), m = ModifiedIni(), d = DeletedIni();
-        WriteIniList(doc, ChangeOrigin::Added, a, save);
-        WriteIniList(doc, ChangeOrigin::Modified, m, save);
-        WriteIniList(doc, ChangeOrigin::Deleted, d, save);
-        WriteShortcutList(doc, {CapturedShortcut(),
+        (void)WriteIniList(doc, ChangeOrigin::Added, a, save);
+        (void)WriteIniList(doc, ChangeOrigin::Modified, m, save);
+        (void)WriteIniList(doc, ChangeOrigin::Deleted, d, save);
+        (void)WriteShortcutList(doc, {CapturedShortcut(),
                                  {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, GetProjectFilePath());
-        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, GetProjectFilePath());
+        (void)WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, GetProjectFilePath());
         return PathExists(path);
     }
 

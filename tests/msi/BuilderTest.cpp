@@ -130,8 +130,8 @@ protected:
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         SetProjectFilePath(ProjectPath());
         DirectoryChangeMap copy = files;
-        WriteFileList(doc, ChangeOrigin::Added, copy, ProjectPath(), FileListMode::KeepAll);
-        WriteProductInfo(doc, product, GetProjectFilePath());
+        EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, copy, ProjectPath(), FileListMode::KeepAll));
+        EXPECT_TRUE(WriteProductInfo(doc, product, GetProjectFilePath()));
     }
 
     UniqueMsiHandle OpenPackage(const std::wstring& path)
@@ -575,11 +575,11 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
                              {m_temp / L"Sample Files",
                               {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
                              {otherDrive, {otherDrive + L"\\tool.exe"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll));
     const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
     RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
-    WriteRegistryList(doc, ChangeOrigin::Added, keys, save);
-    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, GetProjectFilePath());
+    EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Added, keys, save));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, GetProjectFilePath()));
 
     MsiBuildCounts counts;
     std::wstring packagePath;

@@ -195,8 +195,8 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     DirectoryChangeMap files{{root,
                               {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
                                root + L"\\empty.txt"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll);
-    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, GetProjectFilePath());
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, files, project, FileListMode::KeepAll));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, GetProjectFilePath()));
 
     std::wstring packagePath;
     MsiBuildCounts counts;

@@ -50,8 +50,8 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     const std::wstring save = argv[2];
     SetProjectFilePath(argv[2]);
-    WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
-    WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, GetProjectFilePath());
+    (void)WriteFileList(doc, ChangeOrigin::Added, files, save, FileListMode::KeepAll);
+    (void)WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, GetProjectFilePath());
     std::size_t count = 0;
     for (const auto& [folder, list] : files)
         count += list.size();

@@ -46,7 +46,7 @@ protected:
         OleInitialize(nullptr);
         m_environment = std::make_unique<WizardEnvironment>();
         m_manager = std::make_unique<CUIManager>(m_session);
-        m_manager->Initialize();
+        ASSERT_TRUE(m_manager->Initialize());
         EnsureFolder(WorkingTempFolder()); // where the comparison writes the change documents
         ExcludedFileChanges().Clear();
         ExcludedRegistryChanges().Clear();

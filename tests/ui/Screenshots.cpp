@@ -214,14 +214,14 @@ void CaptureProjectPage(WizardEnvironment& environment, Session& session, CUIMan
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
     const ScanDetails details{{L"File", {app}}};
     manager.SetScanDetails(details);
-    manager.WriteScanDetails();
+    (void)manager.WriteScanDetails();
     manager.Coordinator().IsFirstSnapshotTaken();
-    manager.Coordinator().CaptureSnapshot(details);
+    (void)manager.Coordinator().CaptureSnapshot(details);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     CopyFileW(self, (app + L"\\app.exe").c_str(), FALSE);
-    manager.Coordinator().CaptureSnapshot(details);
-    manager.Coordinator().CompareSnapshot();
+    (void)manager.Coordinator().CaptureSnapshot(details);
+    (void)manager.Coordinator().CompareSnapshot();
 
     for (bool fails : {false, true}) {
         if (fails)
@@ -384,14 +384,14 @@ void CaptureExistingProject(WizardEnvironment& environment, Session& session, CU
     XmlDocument project;
     (void)project.Load(Paths().RawProjectFilePath);
     DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
-    WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll);
+    (void)WriteFileList(project, ChangeOrigin::Added, files, GetProjectFilePath(), FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
     RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
-    WriteRegistryList(project, ChangeOrigin::Added, keys, GetProjectFilePath());
-    WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
+    (void)WriteRegistryList(project, ChangeOrigin::Added, keys, GetProjectFilePath());
+    (void)WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
                                                       {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}}, GetProjectFilePath());
-    WriteShortcutIcons(project, icons, GetProjectFilePath());
-    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath());
+    (void)WriteShortcutIcons(project, icons, GetProjectFilePath());
+    (void)WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, GetProjectFilePath());
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
 
     for (bool fails : {false, true}) {
@@ -455,7 +455,7 @@ int wmain(int argc, wchar_t** argv)
         WizardEnvironment environment(1);
         Session session;
         auto manager = std::make_unique<CUIManager>(session);
-        manager->Initialize();
+        (void)manager->Initialize();
         SetMessageBoxFunction(RealMessageBox);
         bool administrator = false;
         SetAdministratorCheck([&] { return administrator; });

@@ -30,7 +30,7 @@ protected:
         m_environment = std::make_unique<WizardEnvironment>();
         SetAdministratorCheck([] { return true; });
         m_manager = std::make_unique<CUIManager>(m_session);
-        ASSERT_EQ(m_manager->Initialize(), 1);
+        ASSERT_TRUE(m_manager->Initialize());
         ASSERT_TRUE(EnsureFolder(PackagesFolder()));
         SetProjectFilePath(PackagesFolder() + L"\\Review.xml");
         m_app = m_environment->Files() + L"\\App";

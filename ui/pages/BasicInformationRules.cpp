@@ -174,6 +174,6 @@ ProductInfo ProposeFromProjectFile(CUIManager& manager, const std::wstring& path
 {
     SetProjectFilePath(path);
     ProductInfo product;
-    manager.ParseSetupFileInfo(product);
+    (void)manager.ParseSetupFileInfo(product); // logged; the fields stay empty
     return product;
 }

@@ -61,7 +61,7 @@ void CBuildMSIDlg::LoadProject()
     // where the shortcut dialog and the build find them.
     IconMap storedIcons;
     ShortcutList records;
-    if (Manager().ParseShortcutList(&storedIcons, true) == 1)
+    if (Manager().ParseShortcutList(&storedIcons, true))
         records = Manager().Project().Model.Shortcuts;
     const std::wstring iconFolder = Paths().ExtractedIconFolder;
     RestoreIconFiles(storedIcons, iconFolder);
@@ -136,11 +136,11 @@ bool CBuildMSIDlg::WriteShortcutsToProject()
     XmlDocument& document = Manager().Project().Document;
     const std::wstring path = GetProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
-    if (!document.Load(path)) {
-        LogError(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File");
+    if (const Result loaded = document.Load(path); !loaded) {
+        LogError(Result::Because(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File", loaded).Text());
         return true;
     }
-    bool written = ReplaceShortcutList(document, m_records, path);
+    bool written = static_cast<bool>(ReplaceShortcutList(document, m_records, path));
     written = ReplaceShortcutIcons(document, m_iconFiles, path) && written;
     if (!written)
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
@@ -178,7 +178,7 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     SetItemText(IDC_BUILD_STATUS, BuildingText);
     CUIManager* manager = &Manager();
     m_state = State::Building;
-    if (m_run.Start([manager, request] { return manager->BuildPackage(request); }, Increment))
+    if (m_run.Start([manager, request] { return manager->BuildPackage(request) ? 1 : 0; }, Increment))
         m_run.StartTimer();
     else
         BuildEnded(false);

@@ -96,7 +96,7 @@ void CSecondSnapshotDlg::StartCapture()
     SendMessageW(bar, PBM_SETSTEP, 1, 0);
     CUIManager* manager = &m_manager;
     const ScanDetails details = manager->GetScanDetails();
-    if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); })) {
+    if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details) ? 1 : 0; })) {
         Failed(L"The post installation snapshot could not be started.");
         return;
     }
@@ -164,7 +164,7 @@ void CSecondSnapshotDlg::CaptureEnded()
     m_session.Progress.SetStepCount(0);
     m_phase = Phase::Comparing;
     CUIManager* manager = &m_manager;
-    if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
+    if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot() ? 1 : 0; }))
         Failed(L"The comparison of the snapshots could not be started.");
 }
 
