@@ -132,13 +132,16 @@ PerUserDataCount CEnumerateWrapper::PerUserData()
                             m_tokens.userprofile);
 }
 
-bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
+Result CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
 {
     bool ok = CheckSnapshotSeal(m_files.FirstSnapshotPath());
     const std::size_t files = registryRoots == 0 ? 1 : registryRoots;
     for (std::size_t i = 0; i < files; ++i)
         ok = CheckSnapshotSeal(m_registry.FirstSnapshotFilePrefix() + std::to_wstring(i) + L".reg") && ok;
-    return ok;
+    if (!ok) // each file logged by its check
+        return Result::Win32(ERROR_FILE_CORRUPT,
+                             L"CEnumerateWrapper::CheckFirstSnapshot The first snapshot is damaged or unfinished");
+    return Result::Ok();
 }
 
 Result CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile)

@@ -103,12 +103,13 @@ public:
     // file has it; one that exists but does not load is a failure (logged)
     // and nothing is saved.
     Result ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
-                                  const std::wstring& projectFile);
+                                    const std::wstring& projectFile);
 
-    // True when the first snapshot's files (the file side's and the registry
+    // Ok when the first snapshot's files (the file side's and the registry
     // side's, one per registry root) are complete: each has a completion
-    // record that matches it. Each damaged or unfinished file is logged.
-    [[nodiscard]] bool CheckFirstSnapshot(std::size_t registryRoots);
+    // record that matches it. Each damaged or unfinished file is logged; the
+    // failure (ERROR_FILE_CORRUPT) is not logged again.
+    Result CheckFirstSnapshot(std::size_t registryRoots);
 
     // Both sides' first-snapshot checks, combined (AND) and stored back into
     // both flags.
