@@ -199,10 +199,10 @@ Result CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDoc
     } else {
         XmlDocument changes;
         const bool exists = GetFileAttributesW(changeDocumentPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+        // A damaged change document is no empty one: the project file would
+        // lack every change it holds.
         Result loaded = exists ? changes.Load(changeDocumentPath) : Result::Ok();
         if (!loaded)
-            // A damaged change document is no empty one: the project file
-            // would lack every change it holds.
             return LogFailure(Result::Because(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change "
                                               L"document " + changeDocumentPath + L"; the project file is not written",
                                               loaded));

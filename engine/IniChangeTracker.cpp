@@ -134,8 +134,9 @@ void CIniChangeTracker::AddINIChange(ChangeOrigin origin, const IniChangeEntry& 
 
 Result CIniChangeTracker::WriteINIChanges()
 {
-    if (!m_loaded)
-        return m_load;
+    if (!m_loaded) // why the raw project file did not load, unless Initialize never ran
+        return m_load ? Result::Failure(ERROR_INVALID_STATE, L"CIniChangeTracker::WriteINIChanges: Not initialized")
+                      : m_load;
     // Start from the empty skeleton each time, so that a second comparison in
     // the same run does not leave the first one's elements in the document.
     if (Result loaded = m_document.Load(m_paths.RawProjectFilePath); !loaded)

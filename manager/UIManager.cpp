@@ -179,22 +179,15 @@ Result CUIManager::BuildPackage(const BuildRequest& request)
     BuildRequest placed = request;
     placed.Paths = m_session.Paths;
     placed.Tokens = m_session.Tokens;
-    // The builder logs its failures with their codes and keeps the line.
-    if (m_builder.Initialize(placed) != 1) {
-        LogError(L" Failed in Initialize of MSIHandler");
-        return BuilderFailure(L" Failed in Initialize of MSIHandler");
-    }
+    // The builder logs its own failures, with the system's or the
+    // installer's code where a call failed.
+    if (m_builder.Initialize(placed) != 1)
+        return LogFailure(Result::Failure(ERROR_INSTALL_FAILURE, L" Failed in Initialize of MSIHandler"));
     const int built = m_builder.BuildMSI();
     m_builder.Uninitialize();
-    if (built != 1)
-        return BuilderFailure(L"CUIManager::BuildPackage The package was not built");
+    if (built != 1) {
+        const std::wstring reason = FromUtf8(m_builder.FailureReason());
+        return Result::Failure(ERROR_INSTALL_FAILURE, reason.empty() ? L"The package was not built" : reason);
+    }
     return Result::Ok();
-}
-
-Result CUIManager::BuilderFailure(const std::wstring& fallback) const
-{
-    // The builder logged the line, with the system's or the installer's code
-    // where a call failed; the result repeats it for the caller.
-    const std::wstring line = FromUtf8(m_builder.FailureReason());
-    return Result::Failure(ERROR_INSTALL_FAILURE, line.empty() ? fallback : line);
 }

@@ -95,8 +95,9 @@ public:
     Result CreateProjectFile();
 
     // Builds the package the request asks for: the MSI builder's whole run.
-    // Ok, or a failure carrying the builder's log line (the builder logs it);
-    // " Failed in Initialize of MSIHandler" is logged when it cannot start.
+    // Ok, or ERROR_INSTALL_FAILURE with the builder's reason (the builder
+    // logs its failures); " Failed in Initialize of MSIHandler" is logged when
+    // it cannot start.
     Result BuildPackage(const BuildRequest& request);
 
     CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
@@ -114,8 +115,6 @@ private:
     // Loads the project file into the project document; a failure is logged
     // as `line` + "Unable to Load <path> File" and the loader's code and text.
     Result LoadProjectFile(const std::wstring& line);
-    // The result of a build that failed: the builder's line, else `fallback`.
-    Result BuilderFailure(const std::wstring& fallback) const;
 
     Session& m_session;
     bool m_initialized = false;
