@@ -294,26 +294,29 @@ std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) co
         return std::nullopt;
     UniqueFile file(CreateFileW(m_packPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    const auto unreadable = [&] {
-        LogError(L"CIniBackupPack::Contents: Unable to read the backup of " + path + L" from " + m_packPath);
+    const auto unreadable = [&](DWORD code) {
+        LogError(Result::Win32(code, L"CIniBackupPack::Contents: Unable to read the backup of " + path + L" from " +
+                                         m_packPath)
+                     .Text());
         return std::nullopt;
     };
     if (!file)
-        return unreadable();
+        return unreadable(GetLastError());
     while (last != first) {
         const Slot& slot = *--last;
         if (slot.PathUnits != path.size())
             continue;
         const std::optional<std::wstring> stored = ReadPathBefore(file.get(), slot.Offset, slot.PathUnits);
         if (!stored)
-            return unreadable();
+            return unreadable(ERROR_HANDLE_EOF);
         if (*stored != path)
             continue;
         std::string contents(slot.Bytes, '\0');
         DWORD got = 0;
-        if (!contents.empty() &&
-            (!ReadFile(file.get(), contents.data(), slot.Bytes, &got, nullptr) || got != slot.Bytes))
-            return unreadable();
+        if (!contents.empty() && !ReadFile(file.get(), contents.data(), slot.Bytes, &got, nullptr))
+            return unreadable(GetLastError());
+        if (got != slot.Bytes)
+            return unreadable(ERROR_HANDLE_EOF);
         return contents;
     }
     return std::nullopt;
