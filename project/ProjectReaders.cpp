@@ -225,9 +225,7 @@ Result RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const s
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
         document.SetPath(projectFile);
-        if (!written)
-            return LogFailure(Result::Because(writer + L" Unable to write " + projectFile, written));
-        return Result::Ok();
+        return written; // a failed step logged its line
     } catch (...) {
         return LogFailure(Result::Failure(ERROR_NOT_ENOUGH_MEMORY, writer + L" Out of memory"));
     }

@@ -31,8 +31,8 @@ ProjectModel ReadProjectModel(const XmlDocument& document);
 // information, services and environment are read from it into `model`, then
 // `rawProjectFile` is loaded into the document and every section is written
 // from the model, each step saving to `projectFile`, which the document then
-// stands for. A failure (logged, with the loader's or the first failed
-// step's code and text) when a file could not be loaded or any step could
-// not write the project file.
+// stands for. A failure (logged once, with the system's or the parser's
+// code and text) when a file could not be loaded, or the first failed step's
+// (logged by its writer) when any step could not write the project file.
 Result RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const std::wstring& rawProjectFile,
                              const std::wstring& projectFile);
