@@ -92,18 +92,18 @@ int RunBuildMode(Session& session, std::vector<std::wstring> arguments, const Re
     }
     session.SetProjectFilePath(projectFile);
     CUIManager manager(session);
-    manager.Initialize();
+    (void)manager.Initialize(); // logged; the build reports its own failure
     EnsureFolder(session.Paths.TempFolder());
     EnsureFolder(outputFolder + L"\\Packages");
     report(L"Building the package from " + projectFile);
     manager.Builder().SetProgressReport(report);
     session.Capture.Clear();
     session.Capture.Begin(CaptureStep::Package);
-    const int built = manager.BuildPackage({projectFile, session.Paths.OutputFolder, msiName, {}, {}});
+    const Result built = manager.BuildPackage({projectFile, session.Paths.OutputFolder, msiName, {}, {}});
     session.Capture.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
-    if (built != 1) {
+    if (!built) {
         report(L"The build failed" + BuildFailureReason(manager) +
                L"; see the error log. No package was written (an earlier package of that name is kept).");
         return ExitFailure;
@@ -265,7 +265,7 @@ bool ResolveProduct(CaptureOptions& options, const ReportLine& report)
 int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOptions& options,
                       const ReportLine& report)
 {
-    if (manager.Initialize() != 1) {
+    if (!manager.Initialize()) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;
     }
@@ -278,16 +278,16 @@ int TakeFirstSnapshot(Session& session, CUIManager& manager, const CaptureOption
     manager.SetSetupFilePath(options.setup);
     manager.SetProductInfo(options.name, options.version, options.company);
     manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
-    if (manager.WriteScanDetails() != 1)
+    if (!manager.WriteScanDetails())
         report(L"Warning: the scan details could not be saved; a restart could not resume this capture.");
     report(L"Taking the first snapshot...");
     session.Capture.Clear();
     session.Capture.Begin(CaptureStep::FirstSnapshot);
-    const int captured = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
+    const Result captured = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
     session.Capture.End(CaptureStep::FirstSnapshot);
     const FileScanCounts& counts = manager.Coordinator().FileSide().Counts();
     report(L"First snapshot: " + Number(counts.Folders) + L" folders, " + Number(counts.Files) + L" files.");
-    if (captured != 1) {
+    if (!captured) {
         report(L"The first snapshot failed; see the error log.");
         return ExitFailure;
     }
@@ -341,17 +341,17 @@ int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& o
     }
     report(L"Taking the second snapshot...");
     record.Begin(CaptureStep::SecondSnapshot);
-    const int second = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
+    const Result second = manager.Coordinator().CaptureSnapshot(manager.GetScanDetails());
     record.End(CaptureStep::SecondSnapshot);
-    if (second != 1) {
+    if (!second) {
         report(L"The second snapshot failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
     report(L"Comparing the snapshots...");
     record.Begin(CaptureStep::Comparison);
-    const int compared = manager.Coordinator().CompareSnapshot();
+    const Result compared = manager.Coordinator().CompareSnapshot();
     record.End(CaptureStep::Comparison);
-    if (compared != 1) {
+    if (!compared) {
         report(L"The comparison failed; see the error log. The capture stays pending: " + ResumeLine(options));
         return ExitFailure;
     }
@@ -371,9 +371,9 @@ int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& o
     ReportCleanCapture(manager.Coordinator(), report);
     const std::wstring project = session.ProjectFilePath();
     record.Begin(CaptureStep::ProjectFile);
-    const int written = manager.CreateProjectFile();
+    const Result written = manager.CreateProjectFile();
     record.End(CaptureStep::ProjectFile);
-    if (written != 1) {
+    if (!written) {
         // The snapshots stay, and so does the pending mark.
         report(L"The project file could not be written to " + project +
                L" (see the error log). Nothing was deleted and the capture stays pending: mend the cause, then " +
@@ -387,14 +387,14 @@ int FinishCapture(Session& session, CUIManager& manager, const CaptureOptions& o
     report(L"Building the package...");
     manager.Builder().SetProgressReport(report);
     record.Begin(CaptureStep::Package);
-    const int built = manager.BuildPackage({project, session.Paths.OutputFolder, packageName, {}, {}});
+    const Result built = manager.BuildPackage({project, session.Paths.OutputFolder, packageName, {}, {}});
     record.End(CaptureStep::Package);
     manager.Builder().SetProgressReport({});
     ReportBuildNotes(manager, report);
     // The report is written before the coordinator ends, which holds what the capture excluded.
-    const std::wstring reportLine = built == 1 ? WriteReport(manager, session, project) : std::wstring();
+    const std::wstring reportLine = built ? WriteReport(manager, session, project) : std::wstring();
     manager.Uninitialize();
-    if (built != 1) {
+    if (!built) {
         report(L"The package build failed" + BuildFailureReason(manager) +
                L"; see the error log. The project file is kept; build again with: "
                L"CorvaneRepackager.exe \"" + project + L"\" -Path=\"" + options.path + L"\"");
@@ -495,7 +495,7 @@ int RunResume(Session& session, CaptureOptions options, const ReportLine& report
     if (!SetUpPaths(session, options, options.file, report))
         return ExitFailure;
     CUIManager manager(session);
-    if (manager.Initialize() != 1) {
+    if (!manager.Initialize()) {
         report(L"The snapshot engine could not be set up; see the error log.");
         return ExitFailure;
     }

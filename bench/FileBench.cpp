@@ -104,7 +104,7 @@ double TimeBareWalk(const std::wstring& root, WalkTotals& totals)
 double TimeCapture(const std::vector<std::wstring>& roots, CFileEnumerate& e)
 {
     const double start = Now();
-    if (e.CaptureSnapshot(roots) != 1)
+    if (!e.CaptureSnapshot(roots))
         std::printf("file_bench: capture reported a failure\n");
     return Now() - start;
 }
@@ -117,7 +117,7 @@ double TimeCompareAdded(WorkPaths& paths, const FolderTokenValues& tokens, const
 {
     const std::wstring raw = paths.RawProjectFilePath;
     CFileEnumerate e(paths, tokens);
-    e.Initialize();
+    (void)e.Initialize();
     e.IsFirstSnapshotTaken();
     e.SetFirstSnapshotTaken(false);
     (void)e.CaptureSnapshot(roots);
@@ -130,7 +130,7 @@ double TimeCompareAdded(WorkPaths& paths, const FolderTokenValues& tokens, const
     if (!withDocument)
         paths.RawProjectFilePath = raw + L".absent";
     const double start = Now();
-    if (e.CompareSnapshot() == 1)
+    if (e.CompareSnapshot())
         (void)e.WriteChangeDocuments();
     const double elapsed = Now() - start;
     paths.RawProjectFilePath = raw;
@@ -211,7 +211,7 @@ int main()
         std::size_t pathBytes = 0;
         const std::size_t before = PeakWorkingSet();
         CFileEnumerate e(p, tokens);
-        e.Initialize();
+        (void)e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
         TimeCapture(allRoots, e);
@@ -234,7 +234,7 @@ int main()
     for (int run = 0; run < Runs; ++run) {
         bestWalk = std::min(bestWalk, TimeBareWalk(tree, totals));
         CFileEnumerate e(p, tokens);
-        e.Initialize();
+        (void)e.Initialize();
         e.IsFirstSnapshotTaken();
         e.SetFirstSnapshotTaken(false);
         bestCapture = std::min(bestCapture, TimeCapture(allRoots, e));

@@ -71,8 +71,8 @@ int wmain(int argc, wchar_t** argv)
             std::fprintf(stderr, "cannot load the raw project file\n");
             return 1;
         }
-        WriteFileList(doc, ChangeOrigin::Added, files, tokens, project, FileListMode::KeepAll);
-        WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, project);
+        (void)WriteFileList(doc, ChangeOrigin::Added, files, tokens, project, FileListMode::KeepAll);
+        (void)WriteProductInfo(doc, {L"Bench", L"1.0", L"Corvane"}, project);
     }
 
     const auto start = std::chrono::steady_clock::now();

@@ -114,7 +114,7 @@ double TimeCompare(CRegistryEnumerate& registry, const std::wstring& first, cons
     for (int run = 0; run < Runs; ++run) {
         registry.Reset();
         const double start = Now();
-        const int ok = registry.CompareSnapshotFiles(first, second, difference);
+        const Result ok = registry.CompareSnapshotFiles(first, second, difference);
         best = std::min(best, Now() - start);
         if (!ok)
             std::printf("comparison of %s failed\n", ToUtf8(first).c_str());

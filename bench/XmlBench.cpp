@@ -36,7 +36,7 @@ double TimeWriter(int folders, int filesPerFolder, const std::wstring& output)
         return -1;
     const FolderTokenValues noTokens; // the folders are written as they are
     const double start = Now();
-    WriteFileList(doc, ChangeOrigin::Added, map, noTokens, output, FileListMode::KeepAll);
+    (void)WriteFileList(doc, ChangeOrigin::Added, map, noTokens, output, FileListMode::KeepAll);
     const double milliseconds = Now() - start;
     XmlDocument check;
     if (!check.Load(output))

@@ -2,6 +2,7 @@
 
 #include "common/Config.h"
 #include "common/FileNames.h"
+#include "common/Result.h"
 #include "common/Utf.h"
 
 #include <windows.h>
@@ -166,4 +167,10 @@ void LogError(const std::wstring& message)
     std::lock_guard lock(g_currentLock);
     if (g_current)
         g_current->Write(ToUtf8(message));
+}
+
+Result LogFailure(Result failure)
+{
+    LogError(failure.Text());
+    return failure;
 }

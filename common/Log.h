@@ -89,3 +89,8 @@ const CFileLogSink* CurrentFileLog();
 
 // Writes one line (as UTF-8) to the current sink.
 void LogError(const std::wstring& message);
+
+class Result;
+// Writes the failure's text as one line and gives the failure back, so that
+// its callers pass it up rather than log it again.
+Result LogFailure(Result failure);

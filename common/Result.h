@@ -42,6 +42,17 @@ public:
         return Failure(code, std::wstring(what) + suffix);
     }
 
+    // `what` followed by the ending of `cause` (" (error <code>: <text>)"),
+    // with its code: a caller's own words for a callee's failure. A cause
+    // without such an ending gets the system's text for its code.
+    static Result Because(std::wstring_view what, const Result& cause)
+    {
+        const std::size_t ending = cause.m_text.rfind(L" (error ");
+        if (ending == std::wstring::npos)
+            return Win32(cause.m_code, what);
+        return Failure(cause.m_code, std::wstring(what) + cause.m_text.substr(ending));
+    }
+
     explicit operator bool() const noexcept { return m_code == ERROR_SUCCESS; }
     DWORD Code() const noexcept { return m_code; }
     // The failure's text; empty when Ok.

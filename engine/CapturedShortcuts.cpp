@@ -1,6 +1,7 @@
 #include "engine/CapturedShortcuts.h"
 
 #include "common/Log.h"
+#include "common/Result.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 
@@ -70,21 +71,31 @@ int HeaderShowCommand(const std::wstring& linkPath)
     return show == SW_SHOWMAXIMIZED || show == SW_SHOWMINNOACTIVE ? show : SW_SHOWNORMAL;
 }
 
+// The Win32 code inside a COM failure of that facility, else the failure itself.
+DWORD ComCode(HRESULT hr)
+{
+    return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(hr)) : static_cast<DWORD>(hr);
+}
+
 } // namespace
 
 bool ReadShellLink(const std::wstring& linkPath, ShellLinkDetails& details)
 {
     CComForCall com;
     Microsoft::WRL::ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(link.GetAddressOf())))) {
-        LogError(L"ReadShellLink: Unable to create the shell link object for " + linkPath);
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(link.GetAddressOf()));
+    if (FAILED(hr)) {
+        LogError(Result::Win32(ComCode(hr), L"ReadShellLink: Unable to create the shell link object for " + linkPath)
+                     .Text());
         return false;
     }
     Microsoft::WRL::ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.GetAddressOf()))) ||
-        FAILED(file->Load(linkPath.c_str(), STGM_READ))) {
-        LogError(L"ReadShellLink: Unable to load " + linkPath);
+    hr = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.GetAddressOf()));
+    if (SUCCEEDED(hr))
+        hr = file->Load(linkPath.c_str(), STGM_READ);
+    if (FAILED(hr)) {
+        LogError(Result::Win32(ComCode(hr), L"ReadShellLink: Unable to load " + linkPath).Text());
         return false;
     }
     wchar_t text[TextLength + 1] = {};

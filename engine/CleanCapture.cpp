@@ -20,10 +20,9 @@ void CEnumerateWrapper::CleanCapture()
             m_exclusions.Registry.Add({ChangeOrigin::Added, entry.Location, true, {entry.Value}, entry.Description});
     }
     if (!m_uninstallEntries.empty()) {
-        if (m_files.WriteFileChanges() != 1)
-            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + m_paths.FileChangesPath);
-        if (m_registry.WriteRegistryChanges() != 1)
-            WriteError(L"CEnumerateWrapper::CleanCapture Unable to write " + m_paths.RegChangesPath);
+        // Each side logs a failure of its own.
+        (void)m_files.WriteFileChanges();
+        (void)m_registry.WriteRegistryChanges();
     }
 
     ClassifySystemSettings();

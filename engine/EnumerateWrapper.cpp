@@ -16,18 +16,18 @@ void CEnumerateWrapper::WriteError(const std::wstring& message)
     LogError(message);
 }
 
-bool CEnumerateWrapper::Initialize()
+Result CEnumerateWrapper::Initialize()
 {
-    bool ok = true;
-    if (m_files.Initialize() != 1) {
-        WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize FileEnumerate Class");
-        ok = false;
-    } else if (m_registry.Initialize() != 1) {
-        WriteError(L"CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class");
-        ok = false;
-    }
-    m_projectLoaded = static_cast<bool>(m_project.Load(m_paths.RawProjectFilePath));
-    return ok;
+    Result result = Result::Ok();
+    if (Result files = m_files.Initialize(); !files)
+        result = LogFailure(
+            Result::Because(L"CEnumerateWrapper::Initialize Failed to Initialize FileEnumerate Class", files));
+    else if (Result registry = m_registry.Initialize(); !registry)
+        result = LogFailure(
+            Result::Because(L"CEnumerateWrapper::Initialize Failed to Initialize RegistryEnumerate Class", registry));
+    m_projectLoad = m_project.Load(m_paths.RawProjectFilePath);
+    m_projectLoaded = static_cast<bool>(m_projectLoad);
+    return result;
 }
 
 int CEnumerateWrapper::Uninitialize()
@@ -67,39 +67,30 @@ void CEnumerateWrapper::ApplyExclusions()
     m_registry.SetExcludedKeys(std::move(keys));
 }
 
-int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
+Result CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
 {
     m_progress.SetStepCount(0);
     ApplyExclusions();
     const bool firstFiles = !m_files.FirstSnapshotTaken();
-    int result = 1;
-    bool stopped = false;
+    // Each side logs its own failure; the first one is the result.
+    Result result = Result::Ok();
     for (const auto& [type, roots] : details) {
         if (type != L"File" && type != L"Registry")
             continue;
         if (StopRequested()) {
-            WriteError(L"CEnumerateWrapper::CaptureSnapshot Stopped before the capture was complete");
-            stopped = true;
+            result = LogFailure(Result::Failure(
+                ERROR_CANCELLED, L"CEnumerateWrapper::CaptureSnapshot Stopped before the capture was complete"));
             break;
         }
-        // A side that was stopped has written its own log line.
-        if (type == L"File") {
-            if (m_files.CaptureSnapshot(roots) != 1) {
-                if ((stopped = StopRequested()))
-                    break;
-                WriteError(L"CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of FileEnumerate Class");
-                result = 0;
-            }
-        } else {
-            if (m_registry.CaptureSnapshot(roots) != 1) {
-                if ((stopped = StopRequested()))
-                    break;
-                WriteError(L"CEnumerateWrapper::CaptureSnapshot Failed to CaptureSnapShot of RegistryEnumerate Class");
-                result = 0;
-            }
+        Result side = type == L"File" ? m_files.CaptureSnapshot(roots) : m_registry.CaptureSnapshot(roots);
+        if (!side) {
+            if (result)
+                result = std::move(side);
+            if (StopRequested()) // the side logged the stop
+                break;
         }
     }
-    if ((stopped || result != 1) && firstFiles) {
+    if (!result && firstFiles) {
         // Half a first snapshot is none: what one side took goes as well, so
         // that the next capture is a first one again on both sides.
         if (m_files.FirstSnapshotTaken()) {
@@ -108,31 +99,30 @@ int CEnumerateWrapper::CaptureSnapshot(const ScanDetails& details)
         }
         m_registry.SetFirstSnapshotTaken(false);
     }
-    return stopped ? 0 : result;
+    return result;
 }
 
-int CEnumerateWrapper::CompareSnapshot()
+Result CEnumerateWrapper::CompareSnapshot()
 {
     EnsureFolder(m_paths.TempFolder());
     m_progress.SetStepCount(0);
-    // A side that was stopped has written its own log line. Each side's
-    // documents are written before the next side compares, so that a stop
-    // leaves what the sides finished.
-    if (m_files.CompareSnapshot() != 1 || m_files.WriteChangeDocuments() != 1) {
-        if (!StopRequested())
-            WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of FileEnumerate Class");
-        return 0;
-    }
+    // A side logs its own failure, a stop included. Each side's documents are
+    // written before the next side compares, so that a stop leaves what the
+    // sides finished.
+    Result files = m_files.CompareSnapshot();
+    if (files)
+        files = m_files.WriteChangeDocuments();
+    if (!files)
+        return files;
     m_progress.SetStepCount(1);
-    if (m_registry.CompareSnapshot() != 1 || m_registry.WriteChangeDocument() != 1) {
-        if (!StopRequested())
-            WriteError(L"CEnumerateWrapper::CompareSnapshot Failed to CompareSnapshot of RegistryEnumerate Class");
-        m_progress.SetStepCount(0);
-        return 0;
-    }
+    Result registry = m_registry.CompareSnapshot();
+    if (registry)
+        registry = m_registry.WriteChangeDocument();
     m_progress.SetStepCount(0);
+    if (!registry)
+        return registry;
     CleanCapture();
-    return 1;
+    return Result::Ok();
 }
 
 PerUserDataCount CEnumerateWrapper::PerUserData()
@@ -142,23 +132,26 @@ PerUserDataCount CEnumerateWrapper::PerUserData()
                             m_tokens.userprofile);
 }
 
-bool CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
+Result CEnumerateWrapper::CheckFirstSnapshot(std::size_t registryRoots)
 {
     bool ok = CheckSnapshotSeal(m_files.FirstSnapshotPath());
     const std::size_t files = registryRoots == 0 ? 1 : registryRoots;
     for (std::size_t i = 0; i < files; ++i)
         ok = CheckSnapshotSeal(m_registry.FirstSnapshotFilePrefix() + std::to_wstring(i) + L".reg") && ok;
-    return ok;
+    if (!ok) // each file logged by its check
+        return Result::Win32(ERROR_FILE_CORRUPT,
+                             L"CEnumerateWrapper::CheckFirstSnapshot The first snapshot is damaged or unfinished");
+    return Result::Ok();
 }
 
-int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile)
+Result CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile)
 {
     EnsureFolder(m_paths.PackagesFolder());
     m_progress.SetStepCount(0);
-    if (!m_projectLoaded) {
-        WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to load " + m_paths.RawProjectFilePath);
-        return 0;
-    }
+    if (!m_projectLoaded)
+        return LogFailure(Result::Because(L"CEnumerateWrapper::BuildProjectFile Unable to load " +
+                                              m_paths.RawProjectFilePath,
+                                          m_projectLoad));
     // Every new capture names its UpgradeCode, so that a user can pin it.
     ProductInfo written = product;
     if (written.UpgradeCode.empty())
@@ -170,7 +163,7 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::w
     // Every step saves the whole document: the project file is complete only
     // when each save succeeded. A stop between them leaves none, since a file
     // without all its sections would build a short package.
-    const std::function<bool()> steps[] = {
+    const std::function<Result()> steps[] = {
         [&] { return ReplaceNodeInProjectFile(m_paths.FileChangesPath, L"FileSystem", projectFile); },
         [&] { return ReplaceNodeInProjectFile(m_paths.RegChangesPath, L"RegistrySystem", projectFile); },
         [&] { return CopySystemSettingsToProjectFile(projectFile); },
@@ -182,22 +175,22 @@ int CEnumerateWrapper::BuildProjectFile(const ProductInfo& product, const std::w
     for (const auto& step : steps) {
         if (StopRequested()) {
             DeleteFileW(projectFile.c_str());
-            WriteError(L"CEnumerateWrapper::BuildProjectFile Stopped before the project file was complete; " +
-                       projectFile + L" removed");
-            return 0;
+            return LogFailure(Result::Failure(ERROR_CANCELLED,
+                                              L"CEnumerateWrapper::BuildProjectFile Stopped before the project file "
+                                              L"was complete; " + projectFile + L" removed"));
         }
-        if (!step()) {
-            // What the earlier steps saved lacks this step's part.
+        if (Result done = step(); !done) {
+            // What the earlier steps saved lacks this step's part; the step
+            // logged why.
             DeleteFileW(projectFile.c_str());
-            WriteError(L"CEnumerateWrapper::BuildProjectFile Unable to write the project file " + projectFile);
-            return 0;
+            return done;
         }
     }
-    return 1;
+    return Result::Ok();
 }
 
-bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
-                                                 const std::wstring& projectFile)
+Result CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
+                                                   const std::wstring& projectFile)
 {
     XmlNode root = m_project.Root();
     XmlNode target = root.SelectSingleNode(section);
@@ -206,13 +199,13 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocum
     } else {
         XmlDocument changes;
         const bool exists = GetFileAttributesW(changeDocumentPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-        if (exists && !changes.Load(changeDocumentPath)) {
-            // A damaged change document is no empty one: the project file
-            // would lack every change it holds.
-            WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change document " +
-                       changeDocumentPath + L"; the project file is not written");
-            return false;
-        }
+        // A damaged change document is no empty one: the project file would
+        // lack every change it holds.
+        Result loaded = exists ? changes.Load(changeDocumentPath) : Result::Ok();
+        if (!loaded)
+            return LogFailure(Result::Because(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to load the change "
+                                              L"document " + changeDocumentPath + L"; the project file is not written",
+                                              loaded));
         if (exists) {
             XmlNode replacement = changes.Select(section);
             if (replacement.IsNull()) {
@@ -228,10 +221,9 @@ bool CEnumerateWrapper::ReplaceNodeInProjectFile(const std::wstring& changeDocum
             }
         }
     }
-    if (!m_project.Save(projectFile)) {
-        WriteError(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
-                   L"\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid");
-        return false;
-    }
-    return true;
+    if (Result saved = m_project.Save(projectFile); !saved)
+        return LogFailure(Result::Because(L"CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
+                                          L"\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid",
+                                          saved));
+    return Result::Ok();
 }

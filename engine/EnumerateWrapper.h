@@ -56,9 +56,10 @@ public:
     CEnumerateWrapper(const CEnumerateWrapper&) = delete;
     CEnumerateWrapper& operator=(const CEnumerateWrapper&) = delete;
 
-    // Sets up both sides and loads the raw project file. False when a side
-    // could not be set up (logged).
-    bool Initialize();
+    // Sets up both sides and loads the raw project file. A failure (logged)
+    // when a side could not be set up; a raw project file that does not load
+    // fails BuildProjectFile later.
+    Result Initialize();
     // Gives back the log, removes working root + "\Temp" and resets both
     // sides; the snapshot files stay. Returns 1.
     int Uninitialize();
@@ -66,21 +67,21 @@ public:
     // Runs the file ("File") and registry ("Registry") captures of the scan
     // details, in map order. The excluded folders and keys of the
     // include/exclude lists, and the program's own folders, are left out.
-    // 1 when every capture succeeded, else 0 (each failure logged). A first
-    // capture that failed counts as not taken on both sides, so that the
-    // next one is a first capture again.
+    // Ok when every capture succeeded, else the first failure (each failure
+    // logged by its side). A first capture that failed counts as not taken on
+    // both sides, so that the next one is a first capture again.
     //
     // These three stop between entries when the thread's stop token asks to
-    // (StopToken.h) and then return 0 after one log line, leaving no file a
-    // later step would trust: a stopped first capture counts as not taken
-    // (both sides), a stopped second capture or comparison keeps the first
-    // snapshot so that the pending capture can be resumed, and a stopped
-    // project writer removes the project file.
-    int CaptureSnapshot(const ScanDetails& details);
+    // (StopToken.h) and then return ERROR_CANCELLED after one log line,
+    // leaving no file a later step would trust: a stopped first capture
+    // counts as not taken (both sides), a stopped second capture or
+    // comparison keeps the first snapshot so that the pending capture can be
+    // resumed, and a stopped project writer removes the project file.
+    Result CaptureSnapshot(const ScanDetails& details);
     // Compares each side into the change set and writes its change documents
     // (files and INI entries, then the registry), then cleans the capture
-    // (CleanCapture). 1 or 0.
-    int CompareSnapshot();
+    // (CleanCapture). Ok, or the failing side's result (logged by the side).
+    Result CompareSnapshot();
     // After a comparison: moves the setup's own Uninstall registration out of
     // the added maps (ExcludedUninstallEntries) and writes the change
     // documents again when it found one; reads the added links into shortcut
@@ -93,21 +94,23 @@ public:
     PerUserDataCount PerUserData();
     // Replaces the change sections of the project document by those of the
     // change documents, adds shortcuts, icons and product information, and
-    // saves to `projectFile`. Returns 1, or 0 (logged) when stopped, when
-    // the raw project file was not loaded or when any step failed; a project
-    // file left incomplete by a stop or a failed step is removed.
-    int BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile);
-    // True when the project document was saved to `projectFile` afterwards. A
+    // saves to `projectFile`. Ok, or the failure (logged once, with the
+    // system's code and text) when stopped, when the raw project file was not
+    // loaded or when any step failed; a project file left incomplete by a stop
+    // or a failed step is removed.
+    Result BuildProjectFile(const ProductInfo& product, const std::wstring& projectFile);
+    // Ok when the project document was saved to `projectFile` afterwards. A
     // change document that is missing leaves the section as the raw project
     // file has it; one that exists but does not load is a failure (logged)
     // and nothing is saved.
-    bool ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
-                                  const std::wstring& projectFile);
+    Result ReplaceNodeInProjectFile(const std::wstring& changeDocumentPath, const std::wstring& section,
+                                    const std::wstring& projectFile);
 
-    // True when the first snapshot's files (the file side's and the registry
+    // Ok when the first snapshot's files (the file side's and the registry
     // side's, one per registry root) are complete: each has a completion
-    // record that matches it. Each damaged or unfinished file is logged.
-    [[nodiscard]] bool CheckFirstSnapshot(std::size_t registryRoots);
+    // record that matches it. Each damaged or unfinished file is logged; the
+    // failure (ERROR_FILE_CORRUPT) is not logged again.
+    Result CheckFirstSnapshot(std::size_t registryRoots);
 
     // Both sides' first-snapshot checks, combined (AND) and stored back into
     // both flags.
@@ -129,8 +132,9 @@ private:
     // there are any.
     void ClassifySystemSettings();
     // A step of BuildProjectFile: both lists of "RegChanges.xml" into the
-    // project file (nothing when both are empty). True unless a save failed.
-    bool CopySystemSettingsToProjectFile(const std::wstring& projectFile);
+    // project file (nothing when both are empty). Ok unless a save failed
+    // (logged by the writer).
+    Result CopySystemSettingsToProjectFile(const std::wstring& projectFile);
     void ApplyExclusions();
     void WriteError(const std::wstring& message);
 
@@ -146,6 +150,7 @@ private:
     const FolderTokenValues& m_tokens;
     CaptureExclusions m_exclusions;
     bool m_projectLoaded = false;
+    Result m_projectLoad = Result::Ok();
     CFileEnumerate m_files;
     CRegistryEnumerate m_registry;
     XmlDocument m_project;

@@ -261,7 +261,7 @@ CFileEnumerate::CFileEnumerate(const WorkPaths& paths, const FolderTokenValues& 
 }
 CFileEnumerate::~CFileEnumerate() = default;
 
-int CFileEnumerate::Initialize()
+Result CFileEnumerate::Initialize()
 {
     const std::wstring folder = m_paths.SnapshotFolder() + L"\\FileSystemDir";
     m_fileSystemDirPath = folder;
@@ -271,7 +271,7 @@ int CFileEnumerate::Initialize()
     (void)m_iniTracker.Initialize();
     for (const wchar_t* exclusion : BuiltInExclusions)
         m_excludedFolders.insert(exclusion);
-    return 1;
+    return Result::Ok();
 }
 
 int CFileEnumerate::IsFirstSnapshotTaken()
@@ -316,20 +316,21 @@ bool CFileEnumerate::IsExcluded(std::wstring& key) const
 
 // Makes ready for a capture: the second one checks and reads the first
 // snapshot and drops an earlier comparison; the first one starts the INI
-// backup pack. Sets the snapshot file to write; false when the first
-// snapshot is not sound.
-bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
+// backup pack. Sets the snapshot file to write; a failure (logged by the
+// seal check) when the first snapshot is not sound.
+Result CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
 {
     if (second) {
         // A first snapshot cut short would make everything it lost look added.
         if (!CheckSnapshotSeal(m_firstSnapshotPath))
-            return false;
+            return Result::Win32(ERROR_FILE_CORRUPT, L"CFileEnumerate::CaptureSnapshot: The first snapshot " +
+                                                         m_firstSnapshotPath + L" is not complete");
         m_progress.SetStatusText(L"");
         m_progress.SetStatusText(L"Reading First Snapshot");
         // The first capture of this run left the same entries in memory as
         // it wrote to the file (the seal proves the file unchanged since).
         if (!m_firstSnapshotHeld)
-            ReadFirstSnapshot();
+            (void)ReadFirstSnapshot(); // a file that does not open was checked above
         DeleteFileW(m_secondSnapshotPath.c_str());
         RemoveFolderTree(m_paths.TempFolder());
         // The change files of an earlier comparison are gone with that folder;
@@ -353,7 +354,7 @@ bool CFileEnumerate::PrepareCapture(bool second, std::wstring& target)
         (void)m_backupPack.Create(CIniBackupPack::PackPathIn(m_paths.IniBackupFolder));
         m_backupPackLooked = false;
     }
-    return true;
+    return Result::Ok();
 }
 
 // Walks each root that is not excluded; the first capture backs up the INI
@@ -383,20 +384,21 @@ bool CFileEnumerate::WalkRoots(const std::vector<std::wstring>& roots, CWalk& wa
     return !(walk.Stopped() || backupsStopped);
 }
 
-int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
+Result CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 {
     const CBackupFolderScope backupFolders(*this);
     const bool second = m_firstSnapshotTaken;
     std::wstring target;
-    if (!PrepareCapture(second, target))
-        return 0;
+    if (Result prepared = PrepareCapture(second, target); !prepared)
+        return prepared;
     SnapshotMap& map = second ? m_secondSnapshot : m_firstSnapshot;
 
     RemoveSnapshotSeal(target);
+    const std::wstring line = L"CFileEnumerate::CaptureSnapshot: ";
     CSnapshotFileWriter writer;
-    bool ok = writer.Create(target);
-    if (!ok)
-        LogError(L"CFileEnumerate::CaptureSnapshot: Unable to create the snapshot file " + target);
+    Result result = writer.Create(target);
+    if (!result)
+        result = LogFailure(Result::Failure(result.Code(), line + result.Text()));
 
     m_counts.Folders = 0;
     m_counts.Files = 0;
@@ -412,8 +414,8 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         DeleteFileW(target.c_str());
         if (!second)
             m_backupPack.Discard();
-        LogError(L"CFileEnumerate::CaptureSnapshot: Stopped before the walk was complete; " + target + L" removed");
-        return 0;
+        return LogFailure(Result::Failure(ERROR_CANCELLED, line + L"Stopped before the walk was complete; " + target +
+                                                               L" removed"));
     }
     if (!second) {
         m_firstSnapshotTaken = true;
@@ -421,18 +423,15 @@ int CFileEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         (void)m_backupPack.Close();
     }
 
-    if (!writer.Close() && ok) {
-        LogError(L"CFileEnumerate::CaptureSnapshot: Unable to write the snapshot file " + target);
-        ok = false;
-    }
-    if (ok && !WriteSnapshotSeal(target, writer.Checksum().Size(), writer.Checksum().Crc()))
-        ok = false;
+    if (Result closed = writer.Close(); !closed && result)
+        result = LogFailure(Result::Failure(closed.Code(), line + closed.Text()));
+    if (result && !WriteSnapshotSeal(target, writer.Checksum().Size(), writer.Checksum().Crc()))
+        result = Result::Win32(ERROR_WRITE_FAULT, line + L"Unable to seal the snapshot file " + target);
     if (!second)
-        m_firstSnapshotHeld = ok;
+        m_firstSnapshotHeld = static_cast<bool>(result);
     if (m_counts.UnreadableFolders > 0)
-        LogError(L"CFileEnumerate::CaptureSnapshot: " + std::to_wstring(m_counts.UnreadableFolders) +
-                 L" folder(s) could not be read and were skipped");
-    return ok ? 1 : 0;
+        LogError(line + std::to_wstring(m_counts.UnreadableFolders) + L" folder(s) could not be read and were skipped");
+    return result;
 }
 
 bool CFileEnumerate::BackupMetIniFiles()
@@ -447,10 +446,9 @@ bool CFileEnumerate::BackupMetIniFiles()
     return true;
 }
 
-int CFileEnumerate::ReadFirstSnapshot()
+Result CFileEnumerate::ReadFirstSnapshot()
 {
-    ReadSnapshotFile(m_firstSnapshotPath, m_firstSnapshot);
-    return 1;
+    return ReadSnapshotFile(m_firstSnapshotPath, m_firstSnapshot);
 }
 
 bool IsIniFilePath(const std::wstring& path)
@@ -527,7 +525,7 @@ void CFileEnumerate::BackupINIFile(const std::wstring& path, std::uint64_t sizeH
     (void)m_iniTracker.CompareINIFile(backup, path);
 }
 
-int CFileEnumerate::CompareSnapshot()
+Result CFileEnumerate::CompareSnapshot()
 {
     const CBackupFolderScope backupFolders(*this);
     m_firstSnapshotHeld = false; // the comparison takes the entries out
@@ -548,9 +546,9 @@ int CFileEnumerate::CompareSnapshot()
         if (stop.stop_requested()) {
             // No change document: the pending capture takes its second
             // snapshot again and compares then.
-            LogError(L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
-                     m_paths.FileChangesPath + L" written");
-            return 0;
+            return LogFailure(Result::Failure(ERROR_CANCELLED,
+                                              L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was "
+                                              L"complete; no " + m_paths.FileChangesPath + L" written"));
         }
         if (before->first < after->first) {
             deleted.push_back(&*before++);
@@ -578,7 +576,7 @@ int CFileEnumerate::CompareSnapshot()
     Noted().swap(added);
     m_firstSnapshot.clear();
     m_secondSnapshot.clear();
-    return 1;
+    return Result::Ok();
 }
 
 void CFileEnumerate::SetSnapshots(SnapshotMap first, SnapshotMap second)
@@ -588,29 +586,27 @@ void CFileEnumerate::SetSnapshots(SnapshotMap first, SnapshotMap second)
     m_secondSnapshot = std::move(second);
 }
 
-int CFileEnumerate::WriteChangeDocuments()
+Result CFileEnumerate::WriteChangeDocuments()
 {
     // Start from the empty skeleton, so that a repeated comparison does not
     // leave the elements of the previous one in the document.
     (void)m_document.Load(m_paths.RawProjectFilePath);
     EnsureFolder(m_paths.TempFolder()); // the second capture removed it
-    const bool written = WriteChangeDocument(false);
+    Result written = WriteChangeDocument(false);
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
         DeleteFileW(m_paths.FileChangesPath.c_str());
-        LogError(L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was complete; no " +
-                 m_paths.FileChangesPath + L" written");
-        return 0;
+        return LogFailure(Result::Failure(ERROR_CANCELLED,
+                                          L"CFileEnumerate::CompareSnapshot: Stopped before the comparison was "
+                                          L"complete; no " + m_paths.FileChangesPath + L" written"));
     }
-    if (!written) {
-        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + m_paths.FileChangesPath);
-        return 0;
-    }
-    if (m_iniTracker.WriteINIChanges() != 1) {
-        LogError(L"CFileEnumerate::CompareSnapshot: Unable to write " + m_paths.IniChangesPath);
-        return 0;
-    }
-    return 1;
+    // The writers logged their own lines; this one names the document.
+    const std::wstring line = L"CFileEnumerate::CompareSnapshot: Unable to write ";
+    if (!written)
+        return LogFailure(Result::Because(line + m_paths.FileChangesPath, written));
+    if (Result ini = m_iniTracker.WriteINIChanges(); !ini)
+        return LogFailure(Result::Because(line + m_paths.IniChangesPath, ini));
+    return Result::Ok();
 }
 
 void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory)
@@ -638,22 +634,25 @@ void CFileEnumerate::AddChange(ChangeOrigin origin, const std::wstring& path, bo
         m_addedNotes.Links.push_back(path);
 }
 
-bool CFileEnumerate::WriteChangeDocument(bool keepAll)
+Result CFileEnumerate::WriteChangeDocument(bool keepAll)
 {
     const std::wstring& target = m_paths.FileChangesPath;
     const FileListMode mode = keepAll ? FileListMode::KeepAll : FileListMode::PackableOnly;
-    bool saved = WriteFileList(m_document, ChangeOrigin::Added, m_changes.Files(ChangeOrigin::Added), m_tokens, target,
-                               mode, &m_addedNotes.Executables);
+    // Every list is written; the first failure is the result.
+    Result saved = WriteFileList(m_document, ChangeOrigin::Added, m_changes.Files(ChangeOrigin::Added), m_tokens,
+                                 target, mode, &m_addedNotes.Executables);
     for (const ChangeOrigin origin : {ChangeOrigin::Modified, ChangeOrigin::Deleted})
-        saved = WriteFileList(m_document, origin, m_changes.Files(origin), m_tokens, target, mode) && saved;
+        if (Result list = WriteFileList(m_document, origin, m_changes.Files(origin), m_tokens, target, mode);
+            !list && saved)
+            saved = std::move(list);
     return saved;
 }
 
-int CFileEnumerate::WriteFileChanges()
+Result CFileEnumerate::WriteFileChanges()
 {
-    if (!m_document.Load(m_paths.RawProjectFilePath))
-        return 0;
-    return WriteChangeDocument(true) ? 1 : 0;
+    if (Result loaded = m_document.Load(m_paths.RawProjectFilePath); !loaded)
+        return LogFailure(Result::Failure(loaded.Code(), L"CFileEnumerate::WriteFileChanges: " + loaded.Text()));
+    return WriteChangeDocument(true);
 }
 
 void CFileEnumerate::Reset()

@@ -67,45 +67,51 @@ public:
 
     // Builds the snapshot file paths under the working root, loads the raw
     // project file into the file side's and the INI tracker's documents and
-    // adds the built-in exclusions. Returns 1.
-    int Initialize();
+    // adds the built-in exclusions. Always Ok.
+    Result Initialize();
 
     // 1 when the first snapshot file exists; otherwise makes sure its folder
     // exists and answers 0. The answer is also stored as the flag.
     int IsFirstSnapshotTaken();
 
     // Captures the first snapshot, or the second once a first one was taken.
-    // `roots` are real folder paths. Returns 1, or 0 (with a log line naming
-    // the file) when the snapshot file could not be created or written; the
-    // in-memory snapshot is filled either way. A stop request (StopToken.h)
-    // ends the walk: the snapshot file is removed, a first snapshot counts as
-    // not taken, and the result is 0 after one log line.
-    int CaptureSnapshot(const std::vector<std::wstring>& roots);
+    // `roots` are real folder paths. Ok, or the failure, logged with the
+    // file's name and the system's code and text, when the snapshot file
+    // could not be created or written (the in-memory snapshot is filled
+    // either way) or the first snapshot is not complete. A stop request
+    // (StopToken.h) ends the walk: the snapshot file is removed, a first
+    // snapshot counts as not taken, and the result is ERROR_CANCELLED after
+    // one log line.
+    Result CaptureSnapshot(const std::vector<std::wstring>& roots);
 
     // Loads "FirstSnapShot.txt" into the first snapshot, overwriting entries of
-    // the same path. A damaged file is read up to the damage (logged). Returns 1.
-    int ReadFirstSnapshot();
+    // the same path. A damaged file is read up to the damage (logged) and is
+    // Ok; one that does not open is a failure (logged).
+    Result ReadFirstSnapshot();
 
     // Compares the two snapshots (leaving both empty) and fills the file and
-    // INI areas of the change set. Returns 1, or 0 after one log line when
-    // stopped.
-    int CompareSnapshot();
+    // INI areas of the change set. Ok, or ERROR_CANCELLED after one log line
+    // when stopped.
+    Result CompareSnapshot();
 
     // The comparison's second step: writes the file area into a fresh copy of
     // the raw project file saved as "FileChanges.xml" (packable files only)
-    // and has the INI tracker write "INIChanges.xml". Returns 1, or 0 after
-    // one log line when stopped (the part-written document removed) or when
-    // either change document could not be saved.
-    int WriteChangeDocuments();
+    // and has the INI tracker write "INIChanges.xml". Ok, or the failure after
+    // one log line when stopped (the part-written document removed); or,
+    // after a line naming the document, when either change document could
+    // not be saved (with the code and text of the first writer's failure,
+    // which that writer logged too).
+    Result WriteChangeDocuments();
 
     // Files one changed entry of that origin under its folder. INI files go
     // to the INI tracker.
     void AddChange(ChangeOrigin origin, const std::wstring& path, bool isDirectory);
 
     // Writes the file area again, every listed file included, into a
-    // fresh copy of the raw project file saved as "FileChanges.xml". Returns 1,
-    // or 0 when the raw project file could not be loaded or the save failed.
-    int WriteFileChanges();
+    // fresh copy of the raw project file saved as "FileChanges.xml". Ok, or
+    // the failure (logged) when the raw project file could not be loaded or a
+    // save failed.
+    Result WriteFileChanges();
 
     // Excludes a folder (real or token path) from every later capture: it is
     // neither recorded nor entered.
@@ -151,11 +157,11 @@ private:
     // it with the file (INI tracker).
     void BackupINIFile(const std::wstring& path, std::uint64_t sizeHint = 0);
     [[nodiscard]] bool IsExcluded(std::wstring& keyBuffer) const;
-    [[nodiscard]] bool WriteChangeDocument(bool keepAll);
+    Result WriteChangeDocument(bool keepAll);
     // Backs up the INI files the first capture's walk of one root met; false
     // when a stop request ended it.
     [[nodiscard]] bool BackupMetIniFiles();
-    [[nodiscard]] bool PrepareCapture(bool second, std::wstring& target);
+    Result PrepareCapture(bool second, std::wstring& target);
     [[nodiscard]] bool WalkRoots(const std::vector<std::wstring>& roots, CWalk& walk, bool second);
 
     FileScanCounts m_counts;

@@ -113,7 +113,7 @@ std::wstring CIniBackupPack::PackPathIn(const std::wstring& backupFolder)
     return backupFolder + L"\\INIBackup.pack";
 }
 
-bool CIniBackupPack::Create(const std::wstring& packPath)
+Result CIniBackupPack::Create(const std::wstring& packPath)
 {
     Unload();
     m_packPath = packPath;
@@ -123,11 +123,13 @@ bool CIniBackupPack::Create(const std::wstring& packPath)
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     m_failed = !m_file;
     m_buffer.clear();
-    if (m_failed)
-        LogError(L"CIniBackupPack::Create: Unable to create " + packPath + L"; INI files are not backed up");
-    else
-        m_buffer.reserve(BufferBytes);
-    return !m_failed;
+    if (m_failed) {
+        m_error = GetLastError();
+        return LogFailure(Result::Win32(m_error, L"CIniBackupPack::Create: Unable to create " + packPath +
+                                                     L"; INI files are not backed up"));
+    }
+    m_buffer.reserve(BufferBytes);
+    return Result::Ok();
 }
 
 void CIniBackupPack::Add(const std::wstring& path, std::uint64_t sizeHint)
@@ -182,9 +184,13 @@ void CIniBackupPack::Flush()
     while (!m_failed && done < m_buffer.size()) {
         DWORD written = 0;
         if (!WriteFile(m_file.get(), m_buffer.data() + done, static_cast<DWORD>(m_buffer.size() - done), &written,
-                       nullptr) ||
-            written == 0)
+                       nullptr)) {
+            m_error = GetLastError();
             m_failed = true;
+        } else if (written == 0) {
+            m_error = ERROR_WRITE_FAULT;
+            m_failed = true;
+        }
         done += written;
     }
     m_buffer.clear();
@@ -192,20 +198,22 @@ void CIniBackupPack::Flush()
         m_buffer.shrink_to_fit();
 }
 
-bool CIniBackupPack::Close()
+Result CIniBackupPack::Close()
 {
-    if (!m_file)
-        return false;
+    if (!m_file) // not created (logged then) or closed already
+        return Result::Win32(ERROR_INVALID_HANDLE, L"CIniBackupPack::Close: No pack is open");
     Flush();
     m_file.reset();
     ReleaseBuffers();
     if (m_failed) {
-        LogError(L"CIniBackupPack::Close: Unable to write " + m_packPath + L"; INI files are not backed up");
         DeleteFileW(m_packPath.c_str());
-        return false;
+        return LogFailure(Result::Win32(m_error, L"CIniBackupPack::Close: Unable to write " + m_packPath +
+                                                     L"; INI files are not backed up"));
     }
     m_failed = true; // closed: later Adds go nowhere
-    return WriteSnapshotSeal(m_packPath, m_checksum.Size(), m_checksum.Crc());
+    if (!WriteSnapshotSeal(m_packPath, m_checksum.Size(), m_checksum.Crc())) // logged by the seal
+        return Result::Win32(ERROR_WRITE_FAULT, L"CIniBackupPack::Close: Unable to seal " + m_packPath);
+    return Result::Ok();
 }
 
 void CIniBackupPack::Discard()
@@ -225,26 +233,22 @@ void CIniBackupPack::ReleaseBuffers()
     std::string().swap(m_contents);
 }
 
-bool CIniBackupPack::Load(const std::wstring& packPath)
+Result CIniBackupPack::Load(const std::wstring& packPath)
 {
     Unload();
     m_packPath = packPath;
     const std::wstring& wide = packPath;
     if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false; // no pack: nothing was backed up this way
+        return Result::LastError(L"CIniBackupPack::Load: No pack " + packPath); // nothing backed up this way
     m_found = true;
-    if (!CheckSnapshotSeal(packPath)) {
-        LogError(L"CIniBackupPack::Load: The INI backups in " + packPath +
-                 L" are not used; changed INI files compare as new");
-        return false;
-    }
+    if (!CheckSnapshotSeal(packPath))
+        return LogFailure(Result::Failure(ERROR_FILE_CORRUPT, L"CIniBackupPack::Load: The INI backups in " + packPath +
+                                                                  L" are not used; changed INI files compare as new"));
     UniqueFile file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size)) {
-        LogError(L"CIniBackupPack::Load: Unable to read " + packPath);
-        return false;
-    }
+    if (!file || !GetFileSizeEx(file.get(), &size))
+        return LogFailure(Result::LastError(L"CIniBackupPack::Load: Unable to read " + packPath));
     CPackReader reader(file.get());
     reader.SetSize(static_cast<std::uint64_t>(size.QuadPart));
     std::wstring path;
@@ -252,8 +256,7 @@ bool CIniBackupPack::Load(const std::wstring& packPath)
         std::uint32_t header[2];
         if (!reader.Read(header, sizeof header) || header[0] > MaxPathUnits) {
             std::vector<Slot>().swap(m_index);
-            LogError(L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used");
-            return false;
+            return Damaged(packPath);
         }
         path.resize(header[0]);
         Slot slot{};
@@ -261,8 +264,7 @@ bool CIniBackupPack::Load(const std::wstring& packPath)
         if (!reader.Read(path.data(), path.size() * sizeof(wchar_t)) ||
             (slot.Offset = reader.Offset(), !reader.Skip(slot.Bytes))) {
             std::vector<Slot>().swap(m_index);
-            LogError(L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used");
-            return false;
+            return Damaged(packPath);
         }
         slot.Key = KeyOf(path);
         slot.PathUnits = header[0];
@@ -274,7 +276,13 @@ bool CIniBackupPack::Load(const std::wstring& packPath)
                      [](const Slot& a, const Slot& b) { return a.Key < b.Key; });
     m_index.shrink_to_fit();
     m_loaded = true;
-    return true;
+    return Result::Ok();
+}
+
+Result CIniBackupPack::Damaged(const std::wstring& packPath)
+{
+    return LogFailure(Result::Failure(
+        ERROR_FILE_CORRUPT, L"CIniBackupPack::Load: " + packPath + L" is damaged; its INI backups are not used"));
 }
 
 std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) const
@@ -286,26 +294,29 @@ std::optional<std::string> CIniBackupPack::Contents(const std::wstring& path) co
         return std::nullopt;
     UniqueFile file(CreateFileW(m_packPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    const auto unreadable = [&] {
-        LogError(L"CIniBackupPack::Contents: Unable to read the backup of " + path + L" from " + m_packPath);
+    const auto unreadable = [&](DWORD code) {
+        LogError(Result::Win32(code, L"CIniBackupPack::Contents: Unable to read the backup of " + path + L" from " +
+                                         m_packPath)
+                     .Text());
         return std::nullopt;
     };
     if (!file)
-        return unreadable();
+        return unreadable(GetLastError());
     while (last != first) {
         const Slot& slot = *--last;
         if (slot.PathUnits != path.size())
             continue;
         const std::optional<std::wstring> stored = ReadPathBefore(file.get(), slot.Offset, slot.PathUnits);
         if (!stored)
-            return unreadable();
+            return unreadable(ERROR_HANDLE_EOF);
         if (*stored != path)
             continue;
         std::string contents(slot.Bytes, '\0');
         DWORD got = 0;
-        if (!contents.empty() &&
-            (!ReadFile(file.get(), contents.data(), slot.Bytes, &got, nullptr) || got != slot.Bytes))
-            return unreadable();
+        if (!contents.empty() && !ReadFile(file.get(), contents.data(), slot.Bytes, &got, nullptr))
+            return unreadable(GetLastError());
+        if (got != slot.Bytes)
+            return unreadable(ERROR_HANDLE_EOF);
         return contents;
     }
     return std::nullopt;

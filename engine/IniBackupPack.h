@@ -13,6 +13,7 @@
 // The comparison writes the backup of a changed INI file out to its backup
 // path (IniBackupPathOf, FileEnumerate.h) and compares that copy, so only the
 // compared files ever become files of their own.
+#include "common/Result.h"
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
 
@@ -28,24 +29,27 @@ public:
     static std::wstring PackPathIn(const std::wstring& backupFolder);
 
     // ---- Writing (first capture) ------------------------------------------
-    // Starts an empty pack (removing an earlier one and its seal). False when
-    // the file cannot be created; every Add is then ignored.
-    [[nodiscard]] bool Create(const std::wstring& packPath);
+    // Starts an empty pack (removing an earlier one and its seal). A failure
+    // (logged, with the system's code and text) when the file cannot be
+    // created; every Add is then ignored.
+    Result Create(const std::wstring& packPath);
     // Appends the contents of the file `path`, whose size the walk saw as
     // `sizeHint`. A file that cannot be read is left out, as a failed copy
     // was: its comparison finds no backup.
     void Add(const std::wstring& path, std::uint64_t sizeHint = 0);
-    // Writes what is buffered, closes and seals the pack. False (with a log
-    // line) when a write failed or the seal could not be written.
-    [[nodiscard]] bool Close();
+    // Writes what is buffered, closes and seals the pack. A failure (with a
+    // log line, and the code of the first failed write) when a write failed
+    // or the seal could not be written; a pack that was never created fails
+    // without a line (Create logged it).
+    Result Close();
     // Closes and removes an unfinished pack (a stopped capture).
     void Discard();
 
     // ---- Reading (comparison) ---------------------------------------------
-    // Reads the index of a sealed pack. False when there is no pack, or (with
-    // a log line) when it is unsealed, changed or damaged; nothing is then
-    // found in it.
-    [[nodiscard]] bool Load(const std::wstring& packPath);
+    // Reads the index of a sealed pack. A failure when there is no pack (not
+    // logged), or (with a log line) when it is unsealed, changed or damaged;
+    // nothing is then found in it.
+    Result Load(const std::wstring& packPath);
     bool Loaded() const noexcept { return m_loaded; }
     // True when the last Load found a pack, trusted or not.
     bool Found() const noexcept { return m_found; }
@@ -58,12 +62,15 @@ public:
 private:
     void Flush();
     void ReleaseBuffers();
+    // Logs and returns the failure of a damaged pack.
+    static Result Damaged(const std::wstring& packPath);
 
     std::wstring m_packPath;
     UniqueFile m_file;
     std::vector<char> m_buffer;
     std::string m_contents; // the file being added
     bool m_failed = true;
+    DWORD m_error = ERROR_INVALID_HANDLE; // why m_failed, for Close
     CSnapshotChecksum m_checksum;
 
     // Where one backup lies in the pack. The index keeps a key of each path

@@ -2,6 +2,7 @@
 #include "project/ProjectWriters.h"
 
 #include "common/FolderTokens.h"
+#include "common/Log.h"
 #include "common/UniqueHandle.h"
 #include "common/Wow64.h"
 
@@ -48,10 +49,11 @@ std::vector<std::wstring> SplitMultiString(const std::vector<wchar_t>& text)
 
 } // namespace
 
-int CIniChangeTracker::Initialize()
+Result CIniChangeTracker::Initialize()
 {
-    m_loaded = static_cast<bool>(m_document.Load(m_paths.RawProjectFilePath));
-    return m_loaded ? 1 : 0;
+    m_load = m_document.Load(m_paths.RawProjectFilePath);
+    m_loaded = static_cast<bool>(m_load);
+    return m_load;
 }
 
 IniSectionMap CIniChangeTracker::ReadIniFile(const std::wstring& path)
@@ -77,7 +79,7 @@ IniSectionMap CIniChangeTracker::ReadIniFile(const std::wstring& path)
     return sections;
 }
 
-int CIniChangeTracker::CompareINIFile(const std::wstring& backupPath, const std::wstring& currentPath)
+Result CIniChangeTracker::CompareINIFile(const std::wstring& backupPath, const std::wstring& currentPath)
 {
     m_oldSections = ReadIniFile(backupPath);
     m_newSections = ReadIniFile(currentPath);
@@ -102,7 +104,7 @@ int CIniChangeTracker::CompareINIFile(const std::wstring& backupPath, const std:
         for (const auto& [key, value] : keys)
             AddINIChange(ChangeOrigin::Added, {section, key, value});
     m_newSections.clear();
-    return 1;
+    return Result::Ok();
 }
 
 void CIniChangeTracker::CompareSections(const std::wstring& section, std::map<std::wstring, std::wstring>& oldKeys,
@@ -130,19 +132,22 @@ void CIniChangeTracker::AddINIChange(ChangeOrigin origin, const IniChangeEntry& 
     m_changes.Ini(origin)[m_currentPath].push_back(entry);
 }
 
-int CIniChangeTracker::WriteINIChanges()
+Result CIniChangeTracker::WriteINIChanges()
 {
-    if (!m_loaded)
-        return 0;
+    if (!m_loaded) // why the raw project file did not load, unless Initialize never ran
+        return m_load ? Result::Failure(ERROR_INVALID_STATE, L"CIniChangeTracker::WriteINIChanges: Not initialized")
+                      : m_load;
     // Start from the empty skeleton each time, so that a second comparison in
     // the same run does not leave the first one's elements in the document.
-    if (!m_document.Load(m_paths.RawProjectFilePath))
-        return 0;
+    if (Result loaded = m_document.Load(m_paths.RawProjectFilePath); !loaded)
+        return loaded;
     const std::wstring& target = m_paths.IniChangesPath;
-    bool saved = true;
+    // Every list is written; the first failure (logged by its writer) is the result.
+    Result saved = Result::Ok();
     for (const ChangeOrigin origin : {ChangeOrigin::Added, ChangeOrigin::Deleted, ChangeOrigin::Modified})
-        saved = WriteIniList(m_document, origin, m_changes.Ini(origin), target) && saved;
-    return saved ? 1 : 0;
+        if (Result list = WriteIniList(m_document, origin, m_changes.Ini(origin), target); !list && saved)
+            saved = std::move(list);
+    return saved;
 }
 
 void CIniChangeTracker::Reset()

@@ -47,22 +47,24 @@ public:
     CIniChangeTracker(const CIniChangeTracker&) = delete;
     CIniChangeTracker& operator=(const CIniChangeTracker&) = delete;
 
-    // Loads the raw project file into the tracker's document; the result is
-    // the "loaded" flag that WriteINIChanges checks. Returns that result (1/0).
-    int Initialize();
+    // Loads the raw project file into the tracker's document; the result
+    // (not logged) is the "loaded" flag that WriteINIChanges checks.
+    Result Initialize();
     bool IsLoaded() const noexcept { return m_loaded; }
 
     // Reads both files (a missing file reads as empty), makes `currentPath`
-    // (token form) the current INI file and files the differences. Returns 1.
-    int CompareINIFile(const std::wstring& backupPath, const std::wstring& currentPath);
+    // (token form) the current INI file and files the differences. Always Ok.
+    Result CompareINIFile(const std::wstring& backupPath, const std::wstring& currentPath);
 
     // Files one entry of that origin under the current INI file.
     void AddINIChange(ChangeOrigin origin, const IniChangeEntry& entry);
 
     // When loaded: writes the added, deleted and modified maps, in this order,
     // into the INI change document (IniChangesPath), starting from a fresh copy
-    // of the raw project file. Returns 1 when written, 0 when not loaded.
-    int WriteINIChanges();
+    // of the raw project file. Ok when written; else the failure: the raw
+    // project file's load (not loaded, or not again; not logged) or the
+    // first writer's (logged by the writer).
+    Result WriteINIChanges();
 
     // Empties the INI area of the change set, the section maps and the current path.
     void Reset();
@@ -85,6 +87,7 @@ private:
     const WorkPaths& m_paths;
     const FolderTokenValues& m_tokens;
     bool m_loaded = false;
+    Result m_load = Result::Ok();
     std::wstring m_currentPath;
     IniSectionMap m_oldSections;
     IniSectionMap m_newSections;

@@ -18,11 +18,6 @@ namespace {
 
 constexpr std::wstring_view CrLf = L"\r\n";
 
-std::wstring ErrorSuffix(DWORD error)
-{
-    return L" (error " + std::to_wstring(error) + L")";
-}
-
 bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -272,7 +267,7 @@ void CRegistryEnumerate::WriteLog(const std::wstring& message)
     LogError(message);
 }
 
-int CRegistryEnumerate::Initialize()
+Result CRegistryEnumerate::Initialize()
 {
     const std::wstring& root = m_paths.WorkingRoot;
     m_regSystemDirPath = root + L"\\SnapShot" + L"\\RegSystemDir";
@@ -282,7 +277,7 @@ int CRegistryEnumerate::Initialize()
     m_secondSnapshotFilePrefix = m_secondSnapshotFolder + L"\\" + L"RegSnapShot";
     m_differencePrefix = root + L"\\Temp" + L"\\" + L"Difference";
     (void)m_document.Load(m_paths.RawProjectFilePath);
-    return 1;
+    return Result::Ok();
 }
 
 int CRegistryEnumerate::IsFirstSnapshotTaken()
@@ -399,13 +394,13 @@ DWORD CRegistryEnumerate::ExportKey(const std::wstring& root, const std::wstring
     return result;
 }
 
-int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
+Result CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
 {
-    if (roots.size() > MaxRoots) {
-        WriteLog(L"CRegistryEnumerate::CaptureSnapshot Unable to capture " + std::to_wstring(roots.size()) +
-                 L" registry roots: at most 100 can be captured");
-        return 0;
-    }
+    const std::wstring line = L"CRegistryEnumerate::CaptureSnapshot ";
+    if (roots.size() > MaxRoots)
+        return LogFailure(Result::Failure(ERROR_INVALID_PARAMETER,
+                                          line + L"Unable to capture " + std::to_wstring(roots.size()) +
+                                              L" registry roots: at most 100 can be captured"));
     const bool second = m_firstSnapshotTaken;
     if (second) {
         RemoveFolderTree(m_secondSnapshotFolder);
@@ -427,18 +422,15 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
             // Cut exports would compare as mass deletions: every file of this
             // capture goes. A pending capture keeps its first snapshot.
             RemoveFolderTree(second ? m_secondSnapshotFolder : m_firstSnapshotFolder);
-            WriteLog(L"CRegistryEnumerate::CaptureSnapshot Stopped before the export was complete; the snapshot "
-                     L"files of this capture removed");
-            return 0;
+            return LogFailure(Result::Failure(ERROR_CANCELLED, line + L"Stopped before the export was complete; the "
+                                                                      L"snapshot files of this capture removed"));
         }
         if (writeError == 0 && !WriteSnapshotSeal(fileName))
             writeError = ERROR_WRITE_FAULT;
         if (writeError != 0) {
             // A cut-off snapshot would compare as a mass deletion: drop it.
             DeleteFileW(fileName.c_str());
-            WriteLog(L"CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
-                     ErrorSuffix(writeError));
-            return 0;
+            return LogFailure(Result::Win32(writeError, line + L"Unable to write snapshot file " + fileName));
         }
         m_progress.AddStep();
     }
@@ -450,16 +442,13 @@ int CRegistryEnumerate::CaptureSnapshot(const std::vector<std::wstring>& roots)
         const std::wstring fileName = m_firstSnapshotFilePrefix + L"0.reg";
         RegFileWriter marker(nullptr, nullptr);
         const DWORD error = marker.Create(fileName);
-        if (error != 0) {
-            WriteLog(L"CRegistryEnumerate::CaptureSnapshot Unable to write snapshot file " + fileName +
-                     ErrorSuffix(error));
-            return 0;
-        }
+        if (error != 0)
+            return LogFailure(Result::Win32(error, line + L"Unable to write snapshot file " + fileName));
         (void)marker.Close();
-        if (!WriteSnapshotSeal(fileName))
-            return 0;
+        if (!WriteSnapshotSeal(fileName)) // logged by the seal
+            return Result::Win32(ERROR_WRITE_FAULT, line + L"Unable to seal snapshot file " + fileName);
     }
-    return 1;
+    return Result::Ok();
 }
 
 void CRegistryEnumerate::AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry)
@@ -471,64 +460,47 @@ void CRegistryEnumerate::AddRegistryChange(ChangeOrigin origin, const RegistryCh
         values.push_back(entry);
 }
 
-int CRegistryEnumerate::CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
-                                             const std::wstring& differenceFile)
+Result CRegistryEnumerate::CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
+                                                const std::wstring& differenceFile)
 {
+    const std::wstring line = L"CRegistryEnumerate::CompareSnapshotFiles ";
     try {
         CRegLineReader first;
         CRegLineReader second;
         DWORD error = first.Open(firstFile);
-        if (error != 0) {
-            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + firstFile +
-                     ErrorSuffix(error));
-            return 0;
-        }
+        if (error != 0)
+            return LogFailure(Result::Win32(error, line + L"Unable to open snapshot file " + firstFile));
         error = second.Open(secondFile);
-        if (error != 0) {
-            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + secondFile +
-                     ErrorSuffix(error));
-            return 0;
-        }
+        if (error != 0)
+            return LogFailure(Result::Win32(error, line + L"Unable to open snapshot file " + secondFile));
         RegFileWriter difference(nullptr, nullptr);
         error = difference.Create(differenceFile);
-        if (error != 0) {
-            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to create difference file " + differenceFile +
-                     ErrorSuffix(error));
-            return 0;
-        }
+        if (error != 0)
+            return LogFailure(Result::Win32(error, line + L"Unable to create difference file " + differenceFile));
         difference.Write(L"\xFEFF"
                          L"Windows Registry Editor Version 5.00\r\n");
         CMerge(*this, first, second, difference).Run();
         if (difference.Stopped()) {
             (void)difference.Close();
             DeleteFileW(differenceFile.c_str());
-            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Stopped before the comparison was complete; " +
-                     differenceFile + L" removed");
-            return 0;
+            return LogFailure(Result::Failure(ERROR_CANCELLED, line + L"Stopped before the comparison was complete; " +
+                                                                   differenceFile + L" removed"));
         }
         error = difference.Close();
-        if (error != 0) {
-            WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to write difference file " + differenceFile +
-                     ErrorSuffix(error));
-            return 0;
-        }
+        if (error != 0)
+            return LogFailure(Result::Win32(error, line + L"Unable to write difference file " + differenceFile));
         // A snapshot that could not be read to its end would compare as deletions or additions.
-        for (const auto& [reader, file] : {std::pair{&first, &firstFile}, std::pair{&second, &secondFile}}) {
-            if (reader->ReadError() != 0) {
-                WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Unable to read snapshot file " + *file +
-                         ErrorSuffix(reader->ReadError()));
-                return 0;
-            }
-        }
-        return 1;
+        for (const auto& [reader, file] : {std::pair{&first, &firstFile}, std::pair{&second, &secondFile}})
+            if (reader->ReadError() != 0)
+                return LogFailure(Result::Win32(reader->ReadError(), line + L"Unable to read snapshot file " + *file));
+        return Result::Ok();
     } catch (const std::bad_alloc&) {
-        WriteLog(L"CRegistryEnumerate::CompareSnapshotFiles Out of memory comparing " + firstFile + L" with " +
-                 secondFile);
-        return 0;
+        return LogFailure(Result::Win32(ERROR_NOT_ENOUGH_MEMORY,
+                                        line + L"Out of memory comparing " + firstFile + L" with " + secondFile));
     }
 }
 
-int CRegistryEnumerate::CompareSnapshot()
+Result CRegistryEnumerate::CompareSnapshot()
 {
     for (RegistryChangeMap& map : m_changes.RegistryMaps)
         map.clear();
@@ -537,51 +509,55 @@ int CRegistryEnumerate::CompareSnapshot()
         m_progress.SetStatusText(L"Comparing Registry System Snapshot");
     EnsureFolder(m_paths.TempFolder());
     for (int i = 0; i < m_snapshotFileCount; ++i) {
-        if (StopRequested()) {
-            WriteLog(L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
-            return 0;
-        }
+        if (StopRequested())
+            return LogFailure(Result::Failure(
+                ERROR_CANCELLED, L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete"));
         const std::wstring number = std::to_wstring(i) + L".reg";
         // A file without a matching completion record was cut short or
         // changed: compared, it would report what it lost as changes.
         for (const std::wstring* prefix : {&m_firstSnapshotFilePrefix, &m_secondSnapshotFilePrefix})
-            if (FileExists(*prefix + number) && !CheckSnapshotSeal(*prefix + number))
-                return 0;
-        if (!CompareSnapshotFiles(m_firstSnapshotFilePrefix + number, m_secondSnapshotFilePrefix + number,
-                                  m_differencePrefix + number))
-            return 0;
+            if (FileExists(*prefix + number) && !CheckSnapshotSeal(*prefix + number)) // logged by the seal
+                return Result::Win32(ERROR_FILE_CORRUPT, L"CRegistryEnumerate::CompareSnapshot The snapshot file " +
+                                                             *prefix + number + L" is not complete");
+        if (Result compared = CompareSnapshotFiles(m_firstSnapshotFilePrefix + number,
+                                                   m_secondSnapshotFilePrefix + number, m_differencePrefix + number);
+            !compared)
+            return compared;
     }
-    return 1;
+    return Result::Ok();
 }
 
-int CRegistryEnumerate::WriteChangeDocument()
+Result CRegistryEnumerate::WriteChangeDocument()
 {
     // A fresh copy of the raw project file each time, so a second comparison
     // does not add to the first one's lists.
     (void)m_document.Load(m_paths.RawProjectFilePath);
-    WriteLists();
+    Result written = WriteLists();
     if (StopRequested()) {
         // The writers stopped part-way: what one of them saved is incomplete.
         DeleteFileW(m_paths.RegChangesPath.c_str());
-        WriteLog(L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete");
-        return 0;
+        return LogFailure(Result::Failure(
+            ERROR_CANCELLED, L"CRegistryEnumerate::CompareSnapshot Stopped before the comparison was complete"));
     }
-    return 1;
+    return written;
 }
 
-void CRegistryEnumerate::WriteLists()
+Result CRegistryEnumerate::WriteLists()
 {
     const std::wstring& savePath = m_paths.RegChangesPath;
+    // Every list is written; the first failure (logged by its writer) is the result.
+    Result written = Result::Ok();
     for (const ChangeOrigin origin : Origins)
-        WriteRegistryList(m_document, origin, m_changes.Registry(origin), savePath);
+        if (Result list = WriteRegistryList(m_document, origin, m_changes.Registry(origin), savePath); !list && written)
+            written = std::move(list);
+    return written;
 }
 
-int CRegistryEnumerate::WriteRegistryChanges()
+Result CRegistryEnumerate::WriteRegistryChanges()
 {
-    if (!m_document.Load(m_paths.RawProjectFilePath))
-        return 0;
-    WriteLists();
-    return 1;
+    if (Result loaded = m_document.Load(m_paths.RawProjectFilePath); !loaded)
+        return LogFailure(Result::Failure(loaded.Code(), L"CRegistryEnumerate::WriteRegistryChanges " + loaded.Text()));
+    return WriteLists();
 }
 
 void CRegistryEnumerate::Reset()

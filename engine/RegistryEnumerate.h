@@ -44,8 +44,8 @@ public:
 
     // Builds the snapshot and difference paths under the working root, loads
     // the raw project file into the change document and takes a log
-    // reference. Returns 1.
-    int Initialize();
+    // reference. Always Ok.
+    Result Initialize();
 
     // 1 when the first snapshot file (RegSnapShot0.reg) exists, after making
     // sure the second-snapshot folder exists; otherwise makes sure the
@@ -54,37 +54,41 @@ public:
 
     // Exports each root ("HKLM", "HKEY_CURRENT_USER\Software\X"...) into its
     // snapshot file: the first capture, or the second once a first one was
-    // taken. Returns 1, or 0 with a log line when the list holds more than 100
-    // roots or a snapshot file cannot be created or written. A stop request
-    // (StopToken.h) ends the export with 0 and one log line; the files of this
-    // capture are removed (a first snapshot then counts as not taken).
-    int CaptureSnapshot(const std::vector<std::wstring>& roots);
+    // taken. Ok, or the failure after one log line (with the system's code and
+    // text where a call failed) when the list holds more than 100 roots or a
+    // snapshot file cannot be created or written. A stop request
+    // (StopToken.h) ends the export with ERROR_CANCELLED and one log line; the
+    // files of this capture are removed (a first snapshot then counts as not
+    // taken).
+    Result CaptureSnapshot(const std::vector<std::wstring>& roots);
 
     // Compares the snapshot files of the last capture pair by pair and fills
-    // the registry area of the change set (emptied first). Returns 1, or 0
-    // with a log line naming the file when a snapshot file cannot be read or a
-    // difference file cannot be created or written, or when stopped (the cut
+    // the registry area of the change set (emptied first). Ok, or the failure
+    // after a log line naming the file when a snapshot file cannot be read or
+    // a difference file cannot be created or written, or when stopped (the cut
     // difference file removed).
-    int CompareSnapshot();
+    Result CompareSnapshot();
 
     // The comparison's second step: writes the registry area into a fresh
-    // copy of the raw project file saved as "RegChanges.xml". Returns 1, or 0
-    // after one log line when stopped (the part-written document removed).
-    int WriteChangeDocument();
+    // copy of the raw project file saved as "RegChanges.xml". Ok, or the
+    // failure after one log line when stopped (the part-written document
+    // removed) or when a list could not be written (the first writer's).
+    Result WriteChangeDocument();
 
     // Merges one pair of snapshot files into the change maps and writes the
-    // difference file. Returns 1, or 0 with a log line naming the file.
-    int CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
-                             const std::wstring& differenceFile);
+    // difference file. Ok, or the failure after a log line naming the file
+    // and the system's code and text.
+    Result CompareSnapshotFiles(const std::wstring& firstFile, const std::wstring& secondFile,
+                                const std::wstring& differenceFile);
 
     // Files one change under its key in the map of that origin. An entry with
     // an empty value name records the key alone.
     void AddRegistryChange(ChangeOrigin origin, const RegistryChangeEntry& entry);
 
     // Writes the registry area again into a fresh copy of the raw project file,
-    // saved as "RegChanges.xml". Returns 1, or 0 when the raw project file
-    // could not be loaded.
-    int WriteRegistryChanges();
+    // saved as "RegChanges.xml". Ok, or the failure (logged) when the raw
+    // project file could not be loaded or a list could not be written.
+    Result WriteRegistryChanges();
 
     // Exports one root into one file. Returns 0 or the platform error code of
     // a key that could not be read (ignored by the capture); `writeError`
@@ -120,7 +124,7 @@ private:
     class CMerge;
 
     void WriteLog(const std::wstring& message);
-    void WriteLists();
+    Result WriteLists();
     // ExportKey's part for a root under a hive: every registry view of it.
     DWORD ExportRootViews(RegFileWriter& writer, HKEY hive, const std::wstring& subkey);
 

@@ -55,14 +55,18 @@ std::size_t EncodeUtf8(std::wstring_view text, char* out, std::size_t capacity, 
     return n;
 }
 
-bool CSnapshotFileWriter::Create(const std::wstring& path)
+Result CSnapshotFileWriter::Create(const std::wstring& path)
 {
+    m_path = path;
     m_file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     m_failed = !m_file;
-    if (!m_failed)
-        m_buffer.resize(SnapshotEntryBytes * SnapshotEntriesPerBlock);
-    return !m_failed;
+    if (m_failed) {
+        m_error = GetLastError();
+        return Result::Win32(m_error, L"Unable to create the snapshot file " + path);
+    }
+    m_buffer.resize(SnapshotEntryBytes * SnapshotEntriesPerBlock);
+    return Result::Ok();
 }
 
 void CSnapshotFileWriter::Flush()
@@ -72,23 +76,26 @@ void CSnapshotFileWriter::Flush()
     std::size_t done = 0;
     while (!m_failed && done < m_used) {
         DWORD written = 0;
-        if (!WriteFile(m_file.get(), m_buffer.data() + done, static_cast<DWORD>(m_used - done), &written, nullptr) ||
-            written == 0)
+        if (!WriteFile(m_file.get(), m_buffer.data() + done, static_cast<DWORD>(m_used - done), &written, nullptr)) {
+            m_error = GetLastError();
             m_failed = true;
+        } else if (written == 0) {
+            m_error = ERROR_WRITE_FAULT;
+            m_failed = true;
+        }
         done += written;
     }
     m_used = 0;
 }
 
-void ReadSnapshotFile(const std::wstring& source, SnapshotMap& map)
+Result ReadSnapshotFile(const std::wstring& source, SnapshotMap& map)
 {
     UniqueFile file(CreateFileW(source.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) {
-        LogError(L"CFileEnumerate::ReadFirstSnapshot: Unable to open the snapshot file " + source);
-        return;
-    }
+    if (!file)
+        return LogFailure(
+            Result::LastError(L"CFileEnumerate::ReadFirstSnapshot: Unable to open the snapshot file " + source));
 
     std::vector<char> buffer(SnapshotEntryBytes * SnapshotEntriesPerBlock);
     std::size_t begin = 0, end = 0;
@@ -147,4 +154,5 @@ void ReadSnapshotFile(const std::wstring& source, SnapshotMap& map)
         begin += SnapshotEntryBytes;
         offset += SnapshotEntryBytes;
     }
+    return Result::Ok();
 }

@@ -2,6 +2,7 @@
 // Snapshot files: writing their entries in the record layout, UTF-8 paths,
 // through one large buffer with the checksum of the completion record, and
 // reading them back into a snapshot map.
+#include "common/Result.h"
 #include "common/SnapshotSeal.h"
 #include "common/UniqueHandle.h"
 #include "engine/SnapshotRecord.h"
@@ -29,7 +30,9 @@ std::size_t EncodeUtf8(std::wstring_view text, char* out, std::size_t capacity, 
 class CSnapshotFileWriter
 {
 public:
-    [[nodiscard]] bool Create(const std::wstring& path);
+    // Ok, or "Unable to create the snapshot file <path>" with the system's
+    // code and text.
+    Result Create(const std::wstring& path);
 
     void Append(const char* path, std::size_t pathBytes, std::int64_t creationTime, const SnapshotEntry& entry)
     {
@@ -52,12 +55,16 @@ public:
         m_used += SnapshotEntryBytes;
     }
 
-    // Writes what is buffered and closes the file. False when anything failed.
-    [[nodiscard]] bool Close()
+    // Writes what is buffered and closes the file. Ok, or "Unable to write the
+    // snapshot file <path>" with the code of the first failed write (that of
+    // the failed creation when the file never opened).
+    Result Close()
     {
         Flush();
         m_file.reset();
-        return !m_failed;
+        if (!m_failed)
+            return Result::Ok();
+        return Result::Win32(m_error, L"Unable to write the snapshot file " + m_path);
     }
 
     // Size and CRC-32 of what was written, for the completion record.
@@ -70,10 +77,13 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = true;
+    DWORD m_error = ERROR_INVALID_HANDLE; // why m_failed, for Close
+    std::wstring m_path;
     CSnapshotChecksum m_checksum;
 };
 
 // Reads the snapshot file `source` into `map`. An entry that is cut short or
-// damaged ends the reading (logged); the entries before it are kept, and a
-// file that cannot be opened is logged and leaves `map` as it was.
-void ReadSnapshotFile(const std::wstring& source, SnapshotMap& map);
+// damaged ends the reading (logged); the entries before it are kept and the
+// result is Ok. A file that cannot be opened is a failure (logged, with the
+// system's code and text) and leaves `map` as it was.
+Result ReadSnapshotFile(const std::wstring& source, SnapshotMap& map);

@@ -20,16 +20,17 @@ void CEnumerateWrapper::ClassifySystemSettings()
     if (m_services.empty() && m_environment.empty())
         return;
     XmlDocument changes;
-    if (!changes.Load(m_paths.RegChangesPath)) {
-        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to load " + m_paths.RegChangesPath);
+    if (Result loaded = changes.Load(m_paths.RegChangesPath); !loaded) {
+        const std::wstring line = L"CEnumerateWrapper::ClassifySystemSettings Unable to load " + m_paths.RegChangesPath;
+        WriteError(Result::Because(line, loaded).Text());
         return;
     }
-    if (!WriteServiceList(changes, m_services, m_paths.RegChangesPath) ||
-        !WriteEnvironmentList(changes, m_environment, m_paths.RegChangesPath))
-        WriteError(L"CEnumerateWrapper::ClassifySystemSettings Unable to write " + m_paths.RegChangesPath);
+    // The writers log their failures; the variables wait for the services.
+    if (WriteServiceList(changes, m_services, m_paths.RegChangesPath))
+        (void)WriteEnvironmentList(changes, m_environment, m_paths.RegChangesPath);
 }
 
-bool CEnumerateWrapper::CopySystemSettingsToProjectFile(const std::wstring& projectFile)
+Result CEnumerateWrapper::CopySystemSettingsToProjectFile(const std::wstring& projectFile)
 {
     // The change document's lists; those of this run's comparison where a
     // later rewrite of the document (from the raw project file) dropped them.
@@ -39,7 +40,8 @@ bool CEnumerateWrapper::CopySystemSettingsToProjectFile(const std::wstring& proj
     const ServiceList services = recorded ? ReadServiceList(changes) : m_services;
     const EnvironmentList variables = recorded ? ReadEnvironmentList(changes) : m_environment;
     if (services.empty() && variables.empty())
-        return true;
-    return WriteServiceList(m_project, services, projectFile) &&
-           WriteEnvironmentList(m_project, variables, projectFile);
+        return Result::Ok();
+    if (Result written = WriteServiceList(m_project, services, projectFile); !written)
+        return written;
+    return WriteEnvironmentList(m_project, variables, projectFile);
 }

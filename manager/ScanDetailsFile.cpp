@@ -46,7 +46,7 @@ std::int32_t ReadInt(const char* p)
 
 } // namespace
 
-bool WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details)
+Result WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details)
 {
     std::string out;
     for (const auto& [category, strings] : details) {
@@ -65,14 +65,16 @@ bool WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details)
         }
     }
 
+    const std::wstring failed = L"CUIManager::WriteScanDetails Unable to write " + file;
     UniqueFile handle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle)
+        return LogFailure(Result::LastError(failed));
     DWORD written = 0;
-    if (!handle || !WriteFile(handle.get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr) ||
-        written != out.size()) {
-        LogError(L"CUIManager::WriteScanDetails Unable to write " + file);
-        return false;
-    }
-    return true;
+    if (!WriteFile(handle.get(), out.data(), static_cast<DWORD>(out.size()), &written, nullptr))
+        return LogFailure(Result::LastError(failed));
+    if (written != out.size())
+        return LogFailure(Result::Win32(ERROR_WRITE_FAULT, failed));
+    return Result::Ok();
 }
 
 ScanDetails ReadScanDetailsFile(const std::wstring& file)

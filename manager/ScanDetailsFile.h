@@ -4,6 +4,7 @@
 // A sequence of records: category code (int32 LE), byte length (int32 LE), and
 // that many bytes of UTF-8 text.
 #include "common/ChangeTypes.h"
+#include "common/Result.h"
 
 #include <string>
 
@@ -11,9 +12,9 @@ inline constexpr const wchar_t* ScanDetailsFileName = L"ScanDetails.txt";
 inline constexpr int MaxScanDetailsBytes = 1023;
 
 // Writes the map in category-name order. Strings longer than 1023 bytes cannot
-// be read back and are left out with a log line. Returns false, with a log
-// line, when the file cannot be written.
-bool WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details);
+// be read back and are left out with a log line. A failure, logged with the
+// system's code and text, when the file cannot be written.
+Result WriteScanDetailsFile(const std::wstring& file, const ScanDetails& details);
 
 // Reads the records back. A missing file gives an empty map; a record that is
 // cut short, or whose length is negative or over 1023 bytes, ends the reading

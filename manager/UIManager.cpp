@@ -28,17 +28,17 @@ CUIManager::CUIManager(Session& session)
 
 CUIManager::~CUIManager() = default;
 
-int CUIManager::Initialize()
+Result CUIManager::Initialize()
 {
     if (m_initialized)
-        return 1;
+        return Result::Ok();
     m_session.SnapshotPending = CleanWorkspaceAtStartup(m_session.Paths);
     m_snapshotFolder = m_session.Paths.SnapshotFolder();
     m_iniBackupFolder = m_session.Paths.IniBackupFolder;
-    if (!m_coordinator.Initialize())
-        return 0;
+    if (Result started = m_coordinator.Initialize(); !started)
+        return started;
     m_initialized = true;
-    return 1;
+    return Result::Ok();
 }
 
 int CUIManager::Uninitialize()
@@ -94,11 +94,11 @@ void CUIManager::TakeSelectionFromScanDetails()
     m_session.SetProjectFilePath(m_session.Paths.PackagesFolder() + L"\\" + projectName);
 }
 
-int CUIManager::WriteScanDetails()
+Result CUIManager::WriteScanDetails()
 {
-    const bool written = WriteScanDetailsFile(m_snapshotFolder + L"\\" + ScanDetailsFileName, m_scanDetails);
+    Result written = WriteScanDetailsFile(m_snapshotFolder + L"\\" + ScanDetailsFileName, m_scanDetails);
     TakeSelectionFromScanDetails();
-    return written ? 1 : 0;
+    return written;
 }
 
 void CUIManager::ReadScanDetails()
@@ -116,50 +116,49 @@ void CUIManager::SetProductInfo(const std::wstring& name, const std::wstring& ve
     m_session.Product = ProductInfo{name, version, company};
 }
 
-int CUIManager::ParseProjectFile()
+Result CUIManager::LoadProjectFile(const std::wstring& line)
 {
     const std::wstring path = m_session.ProjectFilePath();
-    if (!m_loaded.Document.Load(path)) {
-        LogError(L"CUIManager::ParseProjectFile Unable to Load " + path + L" File");
-        return 0;
-    }
-    ReadProjectLists(m_loaded.Document, m_loaded.Model);
-    return 1;
+    if (Result loaded = m_loaded.Document.Load(path); !loaded)
+        return LogFailure(Result::Because(line + L"Unable to Load " + path + L" File", loaded));
+    return Result::Ok();
 }
 
-int CUIManager::ParseSetupFileInfo(ProductInfo& destination)
+Result CUIManager::ParseProjectFile()
 {
-    const std::wstring path = m_session.ProjectFilePath();
-    if (!m_loaded.Document.Load(path)) {
-        LogError(L" CUIManager::ParseSetupFileInfo : Unable to Load " + path + L" File");
-        return 0;
-    }
+    if (Result loaded = LoadProjectFile(L"CUIManager::ParseProjectFile "); !loaded)
+        return loaded;
+    ReadProjectLists(m_loaded.Document, m_loaded.Model);
+    return Result::Ok();
+}
+
+Result CUIManager::ParseSetupFileInfo(ProductInfo& destination)
+{
+    if (Result loaded = LoadProjectFile(L" CUIManager::ParseSetupFileInfo : "); !loaded)
+        return loaded;
     ProductInfo read;
     if (ReadProductInfo(m_loaded.Document, read))
         destination = read;
-    return 1;
+    return Result::Ok();
 }
 
-int CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
+Result CUIManager::ParseShortcutList(IconMap* icons, bool replaceModel)
 {
-    const std::wstring path = m_session.ProjectFilePath();
-    if (!m_loaded.Document.Load(path)) {
-        LogError(L" CUIManager::ParseShortcutList : Unable to Load " + path + L" File");
-        return 0;
-    }
+    if (Result loaded = LoadProjectFile(L" CUIManager::ParseShortcutList : "); !loaded)
+        return loaded;
     if (replaceModel) {
         m_loaded.Model.Shortcuts.clear();
         ReadShortcutList(m_loaded.Document, m_loaded.Model.Shortcuts, m_session.Tokens);
     }
     if (icons)
         ReadShortcutIcons(m_loaded.Document, *icons);
-    return 1;
+    return Result::Ok();
 }
 
-int CUIManager::CreateProjectFile()
+Result CUIManager::CreateProjectFile()
 {
-    const int result = m_coordinator.BuildProjectFile(m_session.Product, m_session.ProjectFilePath());
-    if (result == 1) {
+    Result result = m_coordinator.BuildProjectFile(m_session.Product, m_session.ProjectFilePath());
+    if (result) {
         // The capture lives on in the project file: nothing is pending any
         // more, so a later start must not offer to continue it.
         m_session.SnapshotPending = false;
@@ -172,18 +171,21 @@ int CUIManager::CreateProjectFile()
     return result;
 }
 
-int CUIManager::BuildPackage(const BuildRequest& request)
+Result CUIManager::BuildPackage(const BuildRequest& request)
 {
     // The build works in this run's paths, on this machine's folders.
     BuildRequest placed = request;
     placed.Paths = m_session.Paths;
     placed.Tokens = m_session.Tokens;
-    const int initialized = m_builder.Initialize(placed);
-    if (initialized != 1) {
-        LogError(L" Failed in Initialize of MSIHandler");
-        return initialized;
-    }
+    // The builder logs its own failures, with the system's or the
+    // installer's code where a call failed.
+    if (m_builder.Initialize(placed) != 1)
+        return LogFailure(Result::Failure(ERROR_INSTALL_FAILURE, L" Failed in Initialize of MSIHandler"));
     const int built = m_builder.BuildMSI();
     m_builder.Uninitialize();
-    return built;
+    if (built != 1) {
+        const std::wstring reason = FromUtf8(m_builder.FailureReason());
+        return Result::Failure(ERROR_INSTALL_FAILURE, reason.empty() ? L"The package was not built" : reason);
+    }
+    return Result::Ok();
 }

@@ -38,10 +38,11 @@ public:
     ~CUIManager();
 
     // Start-up: cleans the working folders unless a capture is pending and
-    // sets up the coordinator. 1 on success (also when already initialised).
-    int Initialize();
+    // sets up the coordinator. Ok (also when already initialised), or the
+    // coordinator's failure (logged).
+    Result Initialize();
     // End of a capture: removes the pending-capture key and ends the
-    // coordinator (the working "\Temp" tree goes with it).
+    // coordinator (the working "\Temp" tree goes with it). Returns 1.
     int Uninitialize();
 
     // The include/exclude files a new capture and the advanced sheet read and save.
@@ -60,8 +61,9 @@ public:
     }
     ScanDetails GetScanDetails() const { return m_scanDetails; }
     // Saves the held scan details to "ScanDetails.txt" in the snapshot folder
-    // and takes the product information and project file name from them.
-    int WriteScanDetails();
+    // and takes the product information and project file name from them. A
+    // failure (logged) when the file cannot be written.
+    Result WriteScanDetails();
     // Restores the scan details from "ScanDetails.txt" (empty when missing).
     void ReadScanDetails();
 
@@ -77,23 +79,26 @@ public:
 
     // ---- Project file ---------------------------------------------------------
     // Loads the project file and reads its file-system and registry lists into
-    // the project document's model. 1 or 0 (logged).
-    int ParseProjectFile();
+    // the project document's model. Ok, or the failure to load it (logged,
+    // with the parser's or the system's code and text); the same for the two
+    // below.
+    Result ParseProjectFile();
     // Reads the product information of the project file into `destination`.
-    int ParseSetupFileInfo(ProductInfo& destination);
+    Result ParseSetupFileInfo(ProductInfo& destination);
     // Reads the shortcuts (into the model when `replaceModel`) and, when
     // `icons` is given, the shortcut icons.
-    int ParseShortcutList(IconMap* icons, bool replaceModel);
+    Result ParseShortcutList(IconMap* icons, bool replaceModel);
     // Puts the project file together; once it is completely written the
     // capture is no longer pending (the session's flag and its key cleared) and
     // the snapshot and INI backup folders are removed. On failure all of them
     // stay, so that the capture can be resumed. Returns the coordinator's result.
-    int CreateProjectFile();
+    Result CreateProjectFile();
 
     // Builds the package the request asks for: the MSI builder's whole run.
-    // The builder's result (1 or 0); " Failed in Initialize of MSIHandler" is
-    // logged when it cannot start.
-    int BuildPackage(const BuildRequest& request);
+    // Ok, or ERROR_INSTALL_FAILURE with the builder's reason (the builder
+    // logs its failures); " Failed in Initialize of MSIHandler" is logged when
+    // it cannot start.
+    Result BuildPackage(const BuildRequest& request);
 
     CEnumerateWrapper& Coordinator() noexcept { return m_coordinator; }
     CMSIHandler& Builder() noexcept { return m_builder; }
@@ -107,6 +112,9 @@ private:
     // The setup program, product information and project file name of the
     // held scan details.
     void TakeSelectionFromScanDetails();
+    // Loads the project file into the project document; a failure is logged
+    // as `line` + "Unable to Load <path> File" and the loader's code and text.
+    Result LoadProjectFile(const std::wstring& line);
 
     Session& m_session;
     bool m_initialized = false;

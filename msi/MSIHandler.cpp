@@ -73,7 +73,7 @@ int CMSIHandler::Initialize(const BuildRequest& request)
         return InitializeFailed(L"CMSIHandler::Initialize: Unable to load Project File");
 
     m_productInfo = {};
-    ReadProductInfo(*m_project, m_productInfo);
+    (void)ReadProductInfo(*m_project, m_productInfo); // none: empty product information
     const std::wstring packages = request.PackagesFolder();
     m_packagePath = packages + L"\\" + PackageFileName(request.PackageName);
     // Built under a name of its own in the same folder, and moved over the

@@ -78,34 +78,42 @@ std::vector<unsigned char> DecodeBase64(std::wstring_view text)
     return bytes;
 }
 
-bool WriteIconFile(const IconRecord& record, const std::wstring& path)
+Result WriteIconFile(const IconRecord& record, const std::wstring& path)
 {
     const std::vector<unsigned char> bytes = DecodeBase64(record.Data);
     UniqueFile file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return false;
+        return Result::LastError(L"Unable to create " + path);
     DWORD written = 0;
-    return bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                             written == bytes.size());
+    if (bytes.empty())
+        return Result::Ok();
+    if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        return Result::LastError(L"Unable to write " + path);
+    if (written != bytes.size())
+        return Result::Win32(ERROR_WRITE_FAULT, L"Unable to write " + path);
+    return Result::Ok();
 }
 
-bool ReadIconFile(const std::wstring& path, IconRecord& record)
+Result ReadIconFile(const std::wstring& path, IconRecord& record)
 {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return false;
+        return Result::LastError(L"Unable to open " + path);
     LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size))
+        return Result::LastError(L"Unable to read " + path);
     // Icon files are small; anything beyond 64 MB is no icon.
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 64 * 1024 * 1024)
-        return false;
+    if (size.QuadPart < 0 || size.QuadPart > 64 * 1024 * 1024)
+        return Result::Win32(ERROR_FILE_TOO_LARGE, L"Unable to read " + path);
     std::vector<unsigned char> bytes(static_cast<std::size_t>(size.QuadPart));
     DWORD got = 0;
-    if (!bytes.empty() && (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-                           got != bytes.size()))
-        return false;
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
+        return Result::LastError(L"Unable to read " + path);
+    if (got != bytes.size())
+        return Result::Win32(ERROR_HANDLE_EOF, L"Unable to read " + path);
     record.Data = EncodeBase64(bytes.data(), bytes.size());
     record.Size = std::to_wstring(record.Data.size());
-    return true;
+    return Result::Ok();
 }

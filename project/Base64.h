@@ -2,6 +2,7 @@
 // The Base64 form of icon files in the project file: the standard alphabet,
 // three bytes to four characters, no padding and no line breaks.
 #include "common/ChangeTypes.h"
+#include "common/Result.h"
 
 #include <cstddef>
 #include <string>
@@ -19,10 +20,12 @@ std::wstring EncodeBase64(const void* data, std::size_t size);
 std::vector<unsigned char> DecodeBase64(std::wstring_view text);
 
 // Writes the bytes that `record`'s Data encodes to `path` (created or
-// truncated), as a binary file. false when the file cannot be written.
-[[nodiscard]] bool WriteIconFile(const IconRecord& record, const std::wstring& path);
+// truncated), as a binary file. A failure names the file, with the system's
+// code and text, when it cannot be written; nothing is logged.
+Result WriteIconFile(const IconRecord& record, const std::wstring& path);
 
 // Reads an icon file into a record: Data = its bytes in Base64, Size = the
 // length of Data in characters (decimal). Executables are left as they are.
-// false (record untouched) when the file cannot be read.
-[[nodiscard]] bool ReadIconFile(const std::wstring& path, IconRecord& record);
+// A failure (record untouched, nothing logged) names the file, with the
+// system's code and text, when it cannot be read.
+Result ReadIconFile(const std::wstring& path, IconRecord& record);

@@ -130,7 +130,7 @@ void ReadShortcutIcons(const XmlDocument& document, IconMap& destination)
     }
 }
 
-bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination)
+Result ReadProductInfo(const XmlDocument& document, ProductInfo& destination)
 {
     try {
         const XmlNode section = document.Select(NodePath::Product);
@@ -142,12 +142,13 @@ bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination)
             destination = {child.GetNamedAttribute(L"ApplicationName"), child.GetNamedAttribute(L"Version"),
                            child.GetNamedAttribute(L"CompanyName"), child.GetNamedAttribute(L"UpgradeCode"),
                            child.GetNamedAttribute(L"Platform")};
-            return true;
+            return Result::Ok();
         }
     } catch (...) {
-        LogError(L"CXMLDocumentHandler::ReadProductInfo Out of memory");
+        return LogFailure(
+            Result::Failure(ERROR_NOT_ENOUGH_MEMORY, L"CXMLDocumentHandler::ReadProductInfo Out of memory"));
     }
-    return false;
+    return Result::Failure(ERROR_NOT_FOUND, L"CXMLDocumentHandler::ReadProductInfo No product information");
 }
 
 namespace {
@@ -171,25 +172,29 @@ void ReadTheRest(const XmlDocument& document, ProjectModel& model, const FolderT
     model.Environment = ReadEnvironmentList(document);
 }
 
-// Writes every section of the model; each step saves the whole file.
-bool WriteModel(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
-                const std::wstring& projectFile)
+// Writes every section of the model; each step saves the whole file. Ok, or
+// the first step's failure (each one logged by its writer).
+Result WriteModel(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
+                  const std::wstring& projectFile)
 {
-    bool written = true;
+    Result written = Result::Ok();
+    const auto step = [&written](Result result) {
+        if (written && !result)
+            written = std::move(result);
+    };
     for (const ChangeOrigin origin : Origins)
-        written = WriteFileList(document, origin, model.Changes.Files(origin), tokens, projectFile,
-                                FileListMode::KeepAll) &&
-                  written;
+        step(WriteFileList(document, origin, model.Changes.Files(origin), tokens, projectFile,
+                           FileListMode::KeepAll));
     for (const ChangeOrigin origin : Origins)
-        written = WriteRegistryList(document, origin, model.Changes.Registry(origin), projectFile) && written;
+        step(WriteRegistryList(document, origin, model.Changes.Registry(origin), projectFile));
     for (const ChangeOrigin origin : Origins)
-        written = WriteIniList(document, origin, model.Changes.Ini(origin), projectFile) && written;
-    written = WriteShortcutList(document, model.Shortcuts, tokens, projectFile) && written;
-    written = WriteShortcutIcons(document, model.Icons, projectFile) && written;
-    written = WriteProductInfo(document, model.Product, projectFile) && written;
+        step(WriteIniList(document, origin, model.Changes.Ini(origin), projectFile));
+    step(WriteShortcutList(document, model.Shortcuts, tokens, projectFile));
+    step(WriteShortcutIcons(document, model.Icons, projectFile));
+    step(WriteProductInfo(document, model.Product, projectFile));
     if (model.HasSystemSettings) {
-        written = WriteServiceList(document, model.Services, projectFile) && written;
-        written = WriteEnvironmentList(document, model.Environment, projectFile) && written;
+        step(WriteServiceList(document, model.Services, projectFile));
+        step(WriteEnvironmentList(document, model.Environment, projectFile));
     }
     return written;
 }
@@ -204,34 +209,26 @@ ProjectModel ReadProjectModel(const XmlDocument& document, const FolderTokenValu
     return model;
 }
 
-bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
-                           const std::wstring& rawProjectFile, const std::wstring& projectFile)
+Result RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
+                             const std::wstring& rawProjectFile, const std::wstring& projectFile)
 {
+    const std::wstring writer = L"CXMLDocumentHandler::RegenerateProjectFile";
     try {
-        if (!document.IsLoaded()) {
-            LogError(L"CXMLDocumentHandler::RegenerateProjectFile XML File Not Loaded");
-            return false;
-        }
+        if (!document.IsLoaded())
+            return LogFailure(Result::Failure(ERROR_INVALID_DATA, writer + L" XML File Not Loaded"));
         // What the file-system and registry model does not hold comes from the
         // loaded file, before it is replaced by the skeleton.
         ReadTheRest(document, model, tokens);
-        if (!document.Load(rawProjectFile)) {
-            LogError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to Load " + rawProjectFile + L" File");
-            return false;
-        }
+        if (Result loaded = document.Load(rawProjectFile); !loaded)
+            return LogFailure(Result::Because(writer + L" Unable to Load " + rawProjectFile + L" File", loaded));
         // Every step saves the whole file: it holds the repairs only when each
         // step succeeded (a read-only file fails them all).
-        const bool written = WriteModel(document, model, tokens, projectFile);
+        const Result written = WriteModel(document, model, tokens, projectFile);
         // The document now stands for the project file; a later Save() must
         // never write over the raw project file.
         document.SetPath(projectFile);
-        if (!written) {
-            LogError(L"CXMLDocumentHandler::RegenerateProjectFile Unable to write " + projectFile);
-            return false;
-        }
-        return true;
+        return written; // a failed step logged its line
     } catch (...) {
-        LogError(L"CXMLDocumentHandler::RegenerateProjectFile Out of memory");
-        return false;
+        return LogFailure(Result::Failure(ERROR_NOT_ENOUGH_MEMORY, writer + L" Out of memory"));
     }
 }

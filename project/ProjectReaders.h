@@ -23,9 +23,9 @@ void ReadProjectLists(const XmlDocument& document, ProjectModel& model);
 void ReadShortcutList(const XmlDocument& document, ShortcutList& destination, const FolderTokenValues& tokens);
 // Adds the icons to `destination`.
 void ReadShortcutIcons(const XmlDocument& document, IconMap& destination);
-// The first (newest) inner ProductInformation: true when found, else false
-// and `destination` untouched.
-bool ReadProductInfo(const XmlDocument& document, ProductInfo& destination);
+// The first (newest) inner ProductInformation: Ok when found, else
+// ERROR_NOT_FOUND (not logged) and `destination` untouched.
+Result ReadProductInfo(const XmlDocument& document, ProductInfo& destination);
 // Everything the file holds.
 ProjectModel ReadProjectModel(const XmlDocument& document, const FolderTokenValues& tokens);
 
@@ -33,7 +33,9 @@ ProjectModel ReadProjectModel(const XmlDocument& document, const FolderTokenValu
 // information, services and environment are read from it into `model`, then
 // `rawProjectFile` is loaded into the document and every section is written
 // from the model, each step saving to `projectFile`, which the document then
-// stands for. False (logged) when a file could not be loaded or any step
-// could not write the project file. Token paths stand for the folders of `tokens`.
-[[nodiscard]] bool RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
-                                         const std::wstring& rawProjectFile, const std::wstring& projectFile);
+// stands for. A failure (logged once, with the system's or the parser's
+// code and text) when a file could not be loaded, or the first failed step's
+// (logged by its writer) when any step could not write the project file.
+// Token paths stand for the folders of `tokens`.
+Result RegenerateProjectFile(XmlDocument& document, ProjectModel& model, const FolderTokenValues& tokens,
+                             const std::wstring& rawProjectFile, const std::wstring& projectFile);

@@ -115,32 +115,48 @@ private:
     ComPtr<IXMLDOMNode> m_first;
 };
 
-// Saves the document a writer filled; logs "<writer> Unable to save XML File"
-// when it cannot.
-bool SaveWritten(XmlDocument& document, const std::wstring& savePath, const std::wstring& writer)
+// A writer's failure that no system call reported, logged.
+Result Failed(const std::wstring& line)
 {
-    if (document.Save(savePath))
-        return true;
-    LogError(writer + SaveFailed);
-    return false;
+    return LogFailure(Result::Failure(ERROR_INVALID_DATA, line));
+}
+
+// A writer stopped by an exception (out of memory), logged with its old line.
+Result Thrown(const std::wstring& writer)
+{
+    return LogFailure(Result::Failure(ERROR_NOT_ENOUGH_MEMORY, writer + SaveFailed));
+}
+
+// Saves the document a writer filled; logs "<writer> Unable to save XML File"
+// with the system's code and text when it cannot.
+Result SaveWritten(XmlDocument& document, const std::wstring& savePath, const std::wstring& writer)
+{
+    if (Result saved = document.Save(savePath); !saved)
+        return LogFailure(Result::Because(writer + SaveFailed, saved));
+    return Result::Ok();
+}
+
+// Stopped: nothing saved and nothing logged; the caller reports it and
+// removes what an earlier writer saved.
+Result Stopped(const std::wstring& writer)
+{
+    return Result::Failure(ERROR_CANCELLED, writer + L" Stopped before the document was saved");
 }
 
 } // namespace
 
-bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& map,
-                   const FolderTokenValues& tokens, const std::wstring& savePath, FileListMode mode,
-                   std::vector<std::wstring>* addedExecutables)
+Result WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMap& map,
+                     const FolderTokenValues& tokens, const std::wstring& savePath, FileListMode mode,
+                     std::vector<std::wstring>* addedExecutables)
 {
     try {
         if (!document.IsLoaded()) {
-            LogError(DirectoryWriter + NotLoaded);
-            return false;
+            return Failed(DirectoryWriter + NotLoaded);
         }
         const std::wstring listPath = ListPathOf(ChangeArea::Files, origin);
         const XmlNode list = document.Select(listPath);
         if (list.IsNull()) {
-            LogError(DirectoryListMissing(listPath));
-            return false;
+            return Failed(DirectoryListMissing(listPath));
         }
         const bool keepAll = mode == FileListMode::KeepAll;
         const bool collectExecutables = !keepAll && origin == ChangeOrigin::Added && addedExecutables;
@@ -148,10 +164,8 @@ bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMa
         FirstChildInserter directories(document.Dom(), list.Get(), L"Directory");
 
         for (auto it = map.begin(); it != map.end();) {
-            // Stopped: nothing saved; the caller reports it and removes what an
-            // earlier writer saved.
             if (StopRequested())
-                return false;
+                return Stopped(DirectoryWriter);
             std::vector<std::wstring>& files = it->second;
             // A folder the setup created and left empty is written without
             // files, so that the package creates it too.
@@ -191,31 +205,28 @@ bool WriteFileList(XmlDocument& document, ChangeOrigin origin, DirectoryChangeMa
         }
         return SaveWritten(document, savePath, DirectoryWriter);
     } catch (...) {
-        LogError(DirectoryWriter + SaveFailed);
-        return false;
+        return Thrown(DirectoryWriter);
     }
 }
 
-bool WriteRegistryList(XmlDocument& document, ChangeOrigin origin, const RegistryChangeMap& map,
-                       const std::wstring& savePath)
+Result WriteRegistryList(XmlDocument& document, ChangeOrigin origin, const RegistryChangeMap& map,
+                         const std::wstring& savePath)
 {
     try {
         if (!document.IsLoaded()) {
-            LogError(RegistryWriter + NotLoaded);
-            return false;
+            return Failed(RegistryWriter + NotLoaded);
         }
         const std::wstring listPath = ListPathOf(ChangeArea::Registry, origin);
         const XmlNode list = document.Select(listPath);
         if (list.IsNull()) {
-            LogError(KeyOrIniListMissing(RegistryWriter, listPath));
-            return false;
+            return Failed(KeyOrIniListMissing(RegistryWriter, listPath));
         }
         const Bstr nameAttribute(L"Name");
         const Bstr typeAttribute(L"Type");
         FirstChildInserter keys(document.Dom(), list.Get(), L"SubKey");
         for (const auto& [key, values] : map) {
             if (StopRequested())
-                return false; // as above
+                return Stopped(RegistryWriter);
             // A key alone (no value records) writes nothing.
             if (values.empty())
                 continue;
@@ -238,23 +249,20 @@ bool WriteRegistryList(XmlDocument& document, ChangeOrigin origin, const Registr
         }
         return SaveWritten(document, savePath, RegistryWriter);
     } catch (...) {
-        LogError(RegistryWriter + SaveFailed);
-        return false;
+        return Thrown(RegistryWriter);
     }
 }
 
-bool WriteIniList(XmlDocument& document, ChangeOrigin origin, const IniChangeMap& map, const std::wstring& savePath)
+Result WriteIniList(XmlDocument& document, ChangeOrigin origin, const IniChangeMap& map, const std::wstring& savePath)
 {
     try {
         if (!document.IsLoaded()) {
-            LogError(IniWriter + NotLoaded);
-            return false;
+            return Failed(IniWriter + NotLoaded);
         }
         const std::wstring listPath = ListPathOf(ChangeArea::Ini, origin);
         const XmlNode list = document.Select(listPath);
         if (list.IsNull()) {
-            LogError(KeyOrIniListMissing(IniWriter, listPath));
-            return false;
+            return Failed(KeyOrIniListMissing(IniWriter, listPath));
         }
         const Bstr nameAttribute(L"Name");
         const Bstr keyAttribute(L"Key");
@@ -281,8 +289,7 @@ bool WriteIniList(XmlDocument& document, ChangeOrigin origin, const IniChangeMap
         }
         return SaveWritten(document, savePath, IniWriter);
     } catch (...) {
-        LogError(IniWriter + SaveFailed);
-        return false;
+        return Thrown(IniWriter);
     }
 }
 
@@ -308,18 +315,16 @@ void SetOptionalShortcutAttributes(IXMLDOMNode* element, const ShortcutRecord& s
 
 } // namespace
 
-bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
-                       const std::wstring& savePath)
+Result WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
+                         const std::wstring& savePath)
 {
     try {
         if (!document.IsLoaded()) {
-            LogError(ShortcutWriter + NotLoaded);
-            return false;
+            return Failed(ShortcutWriter + NotLoaded);
         }
         const XmlNode list = document.Select(NodePath::Shortcuts);
         if (list.IsNull()) {
-            LogError(ShortcutWriter + L" Unable to find node in XML file");
-            return false;
+            return Failed(ShortcutWriter + L" Unable to find node in XML file");
         }
         FirstChildInserter elements(document.Dom(), list.Get(), L"Shortcut");
         const Bstr names[] = {Bstr(L"Name"), Bstr(L"ExeName"), Bstr(L"Directory"), Bstr(L"Icon"), Bstr(L"IconIndex")};
@@ -340,21 +345,19 @@ bool WriteShortcutList(XmlDocument& document, const ShortcutList& shortcuts, con
         }
         return SaveWritten(document, savePath, ShortcutWriter);
     } catch (...) {
-        LogError(ShortcutWriter + SaveFailed);
-        return false;
+        return Thrown(ShortcutWriter);
     }
 }
 
-bool WriteShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)
+Result WriteShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)
 {
     try {
         if (!document.IsLoaded()) {
-            LogError(IconWriter + NotLoaded);
-            return false;
+            return Failed(IconWriter + NotLoaded);
         }
         const XmlNode list = document.Select(NodePath::ShortcutIcons);
         if (list.IsNull())
-            return true; // nothing to write
+            return Result::Ok(); // nothing to write
         const Bstr nameAttribute(L"Name");
         const Bstr sizeAttribute(L"Size");
         const Bstr dataAttribute(L"Data");
@@ -380,27 +383,23 @@ bool WriteShortcutIcons(XmlDocument& document, const IconMap& icons, const std::
         }
         return SaveWritten(document, savePath, IconWriter);
     } catch (...) {
-        LogError(IconWriter + SaveFailed);
-        return false;
+        return Thrown(IconWriter);
     }
 }
 
-bool WriteProductInfo(XmlDocument& document, const ProductInfo& product, const std::wstring& savePath)
+Result WriteProductInfo(XmlDocument& document, const ProductInfo& product, const std::wstring& savePath)
 {
     try {
         if (!document.IsLoaded()) {
-            LogError(ProductWriter + NotLoaded);
-            return false;
+            return Failed(ProductWriter + NotLoaded);
         }
         XmlNode section = document.Select(NodePath::Product);
         if (section.IsNull()) {
-            LogError(ProductWriter + L" Unable to find node in XML file");
-            return false;
+            return Failed(ProductWriter + L" Unable to find node in XML file");
         }
         XmlNode element = section.AddChildElement(L"ProductInformation");
         if (element.IsNull()) {
-            LogError(ProductWriter + L" Unable to insert ProductInfo node in XML file");
-            return false;
+            return Failed(ProductWriter + L" Unable to insert ProductInfo node in XML file");
         }
         element.SetAttribute(L"ApplicationName", product.ApplicationName);
         element.SetAttribute(L"Version", product.Version);
@@ -411,8 +410,7 @@ bool WriteProductInfo(XmlDocument& document, const ProductInfo& product, const s
             element.SetAttribute(L"Platform", product.Platform);
         return SaveWritten(document, savePath, ProductWriter);
     } catch (...) {
-        LogError(ProductWriter + SaveFailed);
-        return false;
+        return Thrown(ProductWriter);
     }
 }
 
@@ -430,15 +428,15 @@ void EmptyList(const XmlNode& root, const std::wstring& listPath)
 
 } // namespace
 
-bool ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
-                         const std::wstring& savePath)
+Result ReplaceShortcutList(XmlDocument& document, const ShortcutList& shortcuts, const FolderTokenValues& tokens,
+                           const std::wstring& savePath)
 {
     if (document.IsLoaded())
         EmptyList(document.Root(), NodePath::Shortcuts);
     return WriteShortcutList(document, shortcuts, tokens, savePath);
 }
 
-bool ReplaceShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)
+Result ReplaceShortcutIcons(XmlDocument& document, const IconMap& icons, const std::wstring& savePath)
 {
     if (document.IsLoaded())
         EmptyList(document.Root(), NodePath::ShortcutIcons);

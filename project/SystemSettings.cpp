@@ -91,17 +91,14 @@ void ForEachRecord(const XmlDocument& document, const wchar_t* name, Visit&& vis
             visit(child);
 }
 
-bool Finish(XmlDocument& document, bool written, const std::wstring& savePath, const wchar_t* writer)
+Result Finish(XmlDocument& document, bool written, const std::wstring& savePath, const wchar_t* writer)
 {
-    if (!written) {
-        LogError(std::wstring(writer) + L" Unable to insert the section in XML file");
-        return false;
-    }
-    if (!document.Save(savePath)) {
-        LogError(std::wstring(writer) + L" Unable to save XML File");
-        return false;
-    }
-    return true;
+    if (!written)
+        return LogFailure(
+            Result::Failure(ERROR_INVALID_DATA, std::wstring(writer) + L" Unable to insert the section in XML file"));
+    if (Result saved = document.Save(savePath); !saved)
+        return LogFailure(Result::Because(std::wstring(writer) + L" Unable to save XML File", saved));
+    return Result::Ok();
 }
 
 } // namespace
@@ -157,14 +154,11 @@ std::wstring ServiceOfKey(const std::wstring& keyPath, bool* ownKey)
     return relative.substr(services.size(), end == std::wstring::npos ? std::wstring::npos : end - services.size());
 }
 
-bool WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables,
-                          const std::wstring& savePath)
+Result WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables, const std::wstring& savePath)
 {
     const wchar_t* writer = L"WriteEnvironmentList:";
-    if (!document.IsLoaded()) {
-        LogError(std::wstring(writer) + L" XML File Not Loaded");
-        return false;
-    }
+    if (!document.IsLoaded())
+        return LogFailure(Result::Failure(ERROR_INVALID_DATA, std::wstring(writer) + L" XML File Not Loaded"));
     XmlNode section = EmptySection(document, SystemSection::Environment);
     bool written = !section.IsNull();
     for (const EnvironmentRecord& variable : variables) {
@@ -182,13 +176,11 @@ bool WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variable
     return Finish(document, written, savePath, writer);
 }
 
-bool WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath)
+Result WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath)
 {
     const wchar_t* writer = L"WriteServiceList:";
-    if (!document.IsLoaded()) {
-        LogError(std::wstring(writer) + L" XML File Not Loaded");
-        return false;
-    }
+    if (!document.IsLoaded())
+        return LogFailure(Result::Failure(ERROR_INVALID_DATA, std::wstring(writer) + L" XML File Not Loaded"));
     XmlNode section = EmptySection(document, SystemSection::Services);
     bool written = !section.IsNull();
     for (const ServiceRecord& service : services) {

@@ -87,10 +87,10 @@ bool SameName(const std::wstring& a, const std::wstring& b);
 // ---- Project file -----------------------------------------------------------
 
 // Replace the section's content (the section is added below the root when
-// missing) and save to `savePath`. True when saved.
-bool WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables,
-                          const std::wstring& savePath);
-bool WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath);
+// missing) and save to `savePath`. Ok when saved, else the failure they
+// logged (a failed save with the system's code and text).
+Result WriteEnvironmentList(XmlDocument& document, const EnvironmentList& variables, const std::wstring& savePath);
+Result WriteServiceList(XmlDocument& document, const ServiceList& services, const std::wstring& savePath);
 // The section's records in document order; empty when the section is missing.
 EnvironmentList ReadEnvironmentList(const XmlDocument& document);
 ServiceList ReadServiceList(const XmlDocument& document);

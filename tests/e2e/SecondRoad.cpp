@@ -45,7 +45,7 @@ TEST(SecondRoad, MissingFileRepairedAndShortcutEditedUpToThePackage)
     Session session;
     ASSERT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
-    ASSERT_EQ(manager->Initialize(), 1);
+    ASSERT_TRUE(manager->Initialize());
     MessageBoxRecorder messages;
     std::vector<std::wstring> browserTitles;
     SetFolderBrowseFunction([&](HWND, const std::wstring& title) {

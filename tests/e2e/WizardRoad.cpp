@@ -39,7 +39,7 @@ std::unique_ptr<CUIManager> StartAsTheProgramDoes(Session& session)
     ScopedFileLog log(ExecutableFolder());
     EXPECT_TRUE(InitializePaths(session, L"", L""));
     auto manager = std::make_unique<CUIManager>(session);
-    EXPECT_EQ(manager->Initialize(), 1);
+    EXPECT_TRUE(manager->Initialize());
     return manager;
 }
 

@@ -59,10 +59,11 @@ using Names = std::vector<std::vector<std::wstring>>;
 
 // As the coordinator does: the second capture removed the change files'
 // folder, which must exist again before the comparison writes there.
-int Compare(CFileEnumerate& e, const WorkPaths& paths)
+Result Compare(CFileEnumerate& e, const WorkPaths& paths)
 {
     EnsureFolder(paths.TempFolder());
-    return e.CompareSnapshot() == 1 ? e.WriteChangeDocuments() : 0;
+    Result compared = e.CompareSnapshot();
+    return compared ? e.WriteChangeDocuments() : compared;
 }
 
 } // namespace
@@ -78,7 +79,7 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     WriteFileBytes(pf + L"\\App\\app.ini", "[Main]\r\nVersion=1\r\nOld=o\r\n");
     ChangeSet changes;
     auto e = NewEnumerator(&changes);
-    ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({pf + L"\\"}));
 
     ASSERT_TRUE(DeleteFileW((pf + L"\\App\\gone.dll").c_str()));
     WriteFileBytes(pf + L"\\App\\app.ini", "[Main]\r\nVersion=2\r\n[Zed]\r\nb=2\r\na=1\r\n");
@@ -94,8 +95,8 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     MakeFolder(pf + L"\\Empty");
 
     e = NewEnumerator(&changes); // the second capture after a restart
-    ASSERT_EQ(e->CaptureSnapshot({pf + L"\\"}), 1);
-    ASSERT_EQ(Compare(*e, m_paths), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({pf + L"\\"}));
+    ASSERT_TRUE(Compare(*e, m_paths));
 
     // Added: folders in descending order of name, the files of each reversed;
     // the temporary file has nothing to pack, the empty folder is written
@@ -128,7 +129,7 @@ TEST_F(FileChangeDocument, ComparisonWritesFileAndIniChangesInDocumentOrder)
     // file is kept, even one that no longer exists.
     changes.Files(ChangeOrigin::Deleted)[pf + L"\\App"].push_back(pf + L"\\App\\gone.dll");
     changes.Files(ChangeOrigin::Added).erase(pf + L"\\Alpha");
-    EXPECT_EQ(e->WriteFileChanges(), 1);
+    EXPECT_TRUE(e->WriteFileChanges());
     const auto rewritten = ReadList(m_paths.FileChangesPath, NodePath::FilesAdded);
     ASSERT_EQ(rewritten.size(), 4u);
     EXPECT_EQ(rewritten.back().Name, L"%PROGRAMFILES%\\App");
@@ -140,13 +141,13 @@ TEST_F(FileChangeDocument, ARepeatedComparisonDoesNotDuplicateElements)
 {
     WriteFileBytes(In(L"a.txt"), "a");
     auto e = NewEnumerator();
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
     WriteFileBytes(In(L"b.txt"), "b");
     WriteFileBytes(In(L"n.ini"), "[S]\r\nk=v\r\n");
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(Compare(*e, m_paths), 1);
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(Compare(*e, m_paths), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
+    ASSERT_TRUE(Compare(*e, m_paths));
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
+    ASSERT_TRUE(Compare(*e, m_paths));
 
     EXPECT_EQ(ReadList(m_paths.FileChangesPath, NodePath::FilesAdded),
               (std::vector<ListedItem>{{Tree(), Names{{L"b.txt"}}}}));
@@ -160,7 +161,7 @@ TEST_F(FileChangeDocument, WriteFileChangesNeedsTheRawProjectFile)
     auto e = NewEnumerator(&changes);
     changes.Files(ChangeOrigin::Added)[L"C:\\App"].push_back(L"C:\\App\\a.dll");
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
-    EXPECT_EQ(e->WriteFileChanges(), 0);
+    EXPECT_FALSE(e->WriteFileChanges());
     EXPECT_FALSE(PathExists(m_paths.FileChangesPath));
     EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added).size(), 1u);
 }

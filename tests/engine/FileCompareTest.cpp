@@ -49,7 +49,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
     e->SetSnapshots(std::move(before), std::move(after));
 
     // Without a raw project file the change document cannot be written.
-    EXPECT_EQ(CompareAndWrite(*e), 0);
+    EXPECT_FALSE(CompareAndWrite(*e));
     EXPECT_EQ(m_progress.StatusText(), L"Comparing File System Snapshot");
     EXPECT_TRUE(e->Snapshot(SnapshotKind::First).empty());
     EXPECT_TRUE(e->Snapshot(SnapshotKind::Second).empty());
@@ -72,7 +72,7 @@ TEST_F(FileCompare, PairsEntriesByExactPathAndGroupsChangesByFolder)
 
     // A comparison with nothing captured files nothing more.
     m_progress.SetStatusText(L"other");
-    EXPECT_EQ(CompareAndWrite(*e), 0);
+    EXPECT_FALSE(CompareAndWrite(*e));
     EXPECT_EQ(m_progress.StatusText(), L"other");
     EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added), added);
 }
@@ -129,10 +129,10 @@ TEST_F(FileCompare, IdenticalSnapshotsGiveNoChanges)
     MakeFolder(In(L"Sub"));
     WriteFileBytes(In(L"Sub\\b.txt"), "b");
     auto e = NewEnumerator();
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
     ASSERT_EQ(e->Snapshot(SnapshotKind::First).size(), 3u);
-    EXPECT_EQ(CompareAndWrite(*e), 1);
+    EXPECT_TRUE(CompareAndWrite(*e));
     EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Added).empty());
     EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Modified).empty());
     EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Deleted).empty());
@@ -167,7 +167,7 @@ TEST_F(FileCompare, ComparisonAloneFillsTheChangeSet)
         auto e = NewEnumerator(&changes);
         e->SetFirstSnapshotTaken(true);
         e->SetSnapshots(c.before, c.after);
-        ASSERT_EQ(e->CompareSnapshot(), 1);
+        ASSERT_TRUE(e->CompareSnapshot());
         ChangeSet expected;
         expected.Files(c.origin) = c.expected;
         EXPECT_EQ(changes, expected);
@@ -196,7 +196,7 @@ TEST_F(FileCompare, RealTreeBeforeAndAfterAnInstallation)
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
 
     auto e = NewEnumerator();
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
 
     // The installation.
     WriteFileBytes(In(L"App\\grow.dll"), "grown");
@@ -213,8 +213,8 @@ TEST_F(FileCompare, RealTreeBeforeAndAfterAnInstallation)
     SetTimes(In(L"App"), t1, t2);
 
     e = NewEnumerator(); // as after a restart
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-    ASSERT_EQ(CompareAndWrite(*e), 0) << "without a raw project file no change document is written";
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
+    ASSERT_FALSE(CompareAndWrite(*e)) << "without a raw project file no change document is written";
 
     EXPECT_EQ(e->Changes().Files(ChangeOrigin::Modified), (DirectoryChangeMap{{In(L"App"), Files{In(L"App\\grow.dll"), In(L"App\\other.Ini")}}}));
     EXPECT_EQ(e->Changes().Files(ChangeOrigin::Deleted), (DirectoryChangeMap{{In(L"App"), Files{In(L"App\\gone.dll")}}}));
@@ -248,7 +248,7 @@ TEST_F(FileCompare, AChangeDocumentThatCannotBeWrittenFailsTheComparison)
         e->SetFirstSnapshotTaken(true);
         e->SetSnapshots({}, SnapshotMap{{In(L"new.txt"), File(1, 1)}});
         WriteFileBytes(In(L"new.txt"), "n");
-        EXPECT_EQ(CompareAndWrite(*e), 0);
+        EXPECT_FALSE(CompareAndWrite(*e));
         e.reset();
         EXPECT_NE(ErrorLog().find(c.logText + ToUtf8(m_paths.*c.path)), std::string::npos) << ErrorLog();
         m_paths.*c.path = saved;
@@ -276,7 +276,7 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str())); // maps as filed, see above
 
     auto e = NewEnumerator();
-    ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+    ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
     {
         CIniBackupPack pack;
         ASSERT_TRUE(pack.Load(CIniBackupPack::PackPathIn(m_paths.IniBackupFolder)));
@@ -297,8 +297,8 @@ TEST_F(FileCompare, OneRunComparesAgainstTheHeldFirstSnapshotAndARepeatReloadsIt
     const IniChangeMap iniModified = {{In(L"App\\Subx\\d.ini"), {IniChangeEntry{L"S", L"K", L"2"}}}};
     for (const char* round : {"second capture", "repeated second capture"}) {
         SCOPED_TRACE(round);
-        ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-        ASSERT_EQ(CompareAndWrite(*e), 0) << "without a raw project file no change document is written";
+        ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
+        ASSERT_FALSE(CompareAndWrite(*e)) << "without a raw project file no change document is written";
         EXPECT_EQ(e->Changes().Files(ChangeOrigin::Modified), modified);
         EXPECT_EQ(e->Changes().Files(ChangeOrigin::Added), added);
         EXPECT_TRUE(e->Changes().Files(ChangeOrigin::Deleted).empty());
@@ -344,7 +344,7 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
 
         auto e = NewEnumerator();
         ASSERT_FALSE(e->FirstSnapshotTaken());
-        ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
+        ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
         const std::wstring copy = IniBackupPathOf(m_paths.IniBackupFolder, In(L"app.ini"));
         switch (c.damage) {
         case Damage::None:
@@ -377,8 +377,8 @@ TEST_F(FileCompare, IniBackupsComeFromASealedPackOrFromTheTree)
         SetTimes(In(L"app.ini"), t1, t2);
         WriteFileBytes(In(L"new.ini"), "[N]\r\nk=v\r\n");
         e = NewEnumerator(); // as after a restart
-        ASSERT_EQ(e->CaptureSnapshot({TreeRoot()}), 1);
-        ASSERT_EQ(CompareAndWrite(*e), 0) << "without a raw project file no change document is written";
+        ASSERT_TRUE(e->CaptureSnapshot({TreeRoot()}));
+        ASSERT_FALSE(CompareAndWrite(*e)) << "without a raw project file no change document is written";
 
         IniChangeMap added = {{In(L"new.ini"), {IniChangeEntry{L"N", L"k", L"v"}}}};
         IniChangeMap modified;

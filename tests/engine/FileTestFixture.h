@@ -182,13 +182,17 @@ protected:
     {
         auto e = changes ? std::make_unique<CFileEnumerate>(m_progress, *changes, m_paths, m_tokens)
                          : std::make_unique<CFileEnumerate>(m_progress, m_paths, m_tokens);
-        EXPECT_EQ(e->Initialize(), 1);
+        EXPECT_TRUE(e->Initialize());
         e->IsFirstSnapshotTaken();
         return e;
     }
 
     // The coordinator's two steps: the comparison, then its change documents.
-    static int CompareAndWrite(CFileEnumerate& e) { return e.CompareSnapshot() == 1 ? e.WriteChangeDocuments() : 0; }
+    static Result CompareAndWrite(CFileEnumerate& e)
+    {
+        Result compared = e.CompareSnapshot();
+        return compared ? e.WriteChangeDocuments() : compared;
+    }
 
     std::wstring ErrorLogPath() const { return m_root / L"ErrorLog.txt"; }
     // Opens the log afresh (emptied), as a new run of the program does.

@@ -64,7 +64,7 @@ TEST_F(IniTracker, NewFileYieldsOnlyAddedEntries)
     const std::wstring file = m_root / L"Windows\\new.ini";
     MakeFolder(m_root / L"Windows");
     WriteFileBytes(file, "[B]\r\nz=1\r\ny=2\r\n[A]\r\nx=3\r\nnone=\r\n");
-    EXPECT_EQ(tracker.CompareINIFile(m_root / L"nobackup.ini", file), 1);
+    EXPECT_TRUE(tracker.CompareINIFile(m_root / L"nobackup.ini", file));
     EXPECT_EQ(tracker.CurrentPath(), L"%WINDIR%\\new.ini");
     const IniChangeMap expected = {
         {L"%WINDIR%\\new.ini", Entries{{L"A", L"none", L""}, {L"A", L"x", L"3"}, {L"B", L"y", L"2"}, {L"B", L"z", L"1"}}}};
@@ -140,7 +140,7 @@ TEST_F(IniTracker, ChangesAreFiledPerSectionAndKeyUnderTheTokenPath)
     WriteFileBytes(current, "[Main]\r\nVersion=2\r\nSame=s\r\nEmptied=\r\nNew=n\r\n"
                             "[SECTION]\r\nk=v\r\n[Added]\r\na=1\r\n");
     CIniChangeTracker tracker(m_paths, m_tokens);
-    tracker.CompareINIFile(backup, current);
+    EXPECT_TRUE(tracker.CompareINIFile(backup, current));
 
     // (not win.ini: the platform maps that name to the registry wherever it lies)
     const std::wstring key = L"%WINDIR%\\app.ini";
@@ -155,7 +155,7 @@ TEST_F(IniTracker, ChangesAreFiledPerSectionAndKeyUnderTheTokenPath)
 
     // A deleted file gives back every backed-up entry as deleted, under its own path.
     CIniChangeTracker second(m_paths, m_tokens);
-    second.CompareINIFile(backup, m_root / L"Windows\\vanished.ini");
+    EXPECT_TRUE(second.CompareINIFile(backup, m_root / L"Windows\\vanished.ini"));
     ASSERT_EQ(second.DeletedItems().count(L"%WINDIR%\\vanished.ini"), 1u);
     EXPECT_EQ(second.DeletedItems().at(L"%WINDIR%\\vanished.ini").size(), 6u);
     EXPECT_TRUE(second.AddedItems().empty());
@@ -168,8 +168,8 @@ TEST_F(IniTracker, TwoFilesGiveTwoKeysAndResetEmptiesEverything)
     WriteFileBytes(one, "[S]\r\na=1\r\n");
     WriteFileBytes(two, "[S]\r\nb=2\r\n");
     CIniChangeTracker tracker(m_paths, m_tokens);
-    tracker.CompareINIFile(m_root / L"none1.ini", one);
-    tracker.CompareINIFile(m_root / L"none2.ini", two);
+    EXPECT_TRUE(tracker.CompareINIFile(m_root / L"none1.ini", one));
+    EXPECT_TRUE(tracker.CompareINIFile(m_root / L"none2.ini", two));
     EXPECT_EQ(tracker.AddedItems(), (IniChangeMap{{one, Entries{{L"S", L"a", L"1"}}}, {two, Entries{{L"S", L"b", L"2"}}}}));
 
     if (const auto list = ChangeListOf(L"INIFileSystem//AddedItems//Filelist"); list && list->Area == ChangeArea::Ini)
@@ -188,10 +188,10 @@ TEST_F(IniTracker, WritesNothingWhenTheRawProjectFileDidNotLoad)
 {
     ASSERT_TRUE(DeleteFileW((m_root / L"Raw.xml").c_str()));
     CIniChangeTracker tracker(m_paths, m_tokens);
-    EXPECT_EQ(tracker.Initialize(), 0);
+    EXPECT_FALSE(tracker.Initialize());
     EXPECT_FALSE(tracker.IsLoaded());
     WriteFileBytes(m_root / L"n.ini", "[S]\r\na=1\r\n");
-    tracker.CompareINIFile(m_root / L"none.ini", m_root / L"n.ini");
-    EXPECT_EQ(tracker.WriteINIChanges(), 0);
+    EXPECT_TRUE(tracker.CompareINIFile(m_root / L"none.ini", m_root / L"n.ini"));
+    EXPECT_FALSE(tracker.WriteINIChanges());
     EXPECT_FALSE(PathExists(m_paths.IniChangesPath));
 }

@@ -52,7 +52,7 @@ protected:
         paths.RegChangesPath = paths.WorkingRoot + L"\\Temp\\RegChanges.xml";
         EnsureFolder(paths.WorkingRoot);
         m_registry.emplace(m_progress, m_changes, m_paths);
-        EXPECT_EQ(m_registry->Initialize(), 1);
+        EXPECT_TRUE(m_registry->Initialize());
     }
     ~RegistryCapture() override
     {
@@ -69,12 +69,12 @@ protected:
     void CaptureAround(const std::vector<std::wstring>& roots, Change change)
     {
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);
-        ASSERT_EQ(m_registry->CaptureSnapshot(roots), 1);
+        ASSERT_TRUE(m_registry->CaptureSnapshot(roots));
         change();
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 1);
-        ASSERT_EQ(m_registry->CaptureSnapshot(roots), 1);
-        ASSERT_EQ(m_registry->CompareSnapshot(), 1);
-        ASSERT_EQ(m_registry->WriteChangeDocument(), 1);
+        ASSERT_TRUE(m_registry->CaptureSnapshot(roots));
+        ASSERT_TRUE(m_registry->CompareSnapshot());
+        ASSERT_TRUE(m_registry->WriteChangeDocument());
     }
 
     TempFolder m_root;
@@ -283,27 +283,27 @@ TEST_F(RegistryCapture, WritesTheChangeDocumentAndRewritesItFromEditedMaps)
     // The review page moves the modified value out and the document is rewritten
     // from a fresh raw project file: nothing is doubled.
     m_changes.Registry(ChangeOrigin::Modified).clear();
-    EXPECT_EQ(m_registry->WriteRegistryChanges(), 1);
+    EXPECT_TRUE(m_registry->WriteRegistryChanges());
     EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryModified), RegistryChangeMap{});
     EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryAdded).at(newKey).size(), 2u);
     EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryDeleted).size(), 1u);
 
     // Without a raw project file nothing can be written.
     ASSERT_TRUE(DeleteFileW(m_paths.RawProjectFilePath.c_str()));
-    EXPECT_EQ(m_registry->WriteRegistryChanges(), 0);
+    EXPECT_FALSE(m_registry->WriteRegistryChanges());
     EXPECT_EQ(ReadChangeDocument(m_paths, NodePath::RegistryAdded).at(newKey).size(), 2u);
 }
 
 TEST_F(RegistryCapture, EmptyRootListLeavesAnEmptyFirstSnapshotFile)
 {
     EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);
-    EXPECT_EQ(m_registry->CaptureSnapshot({}), 1);
+    EXPECT_TRUE(m_registry->CaptureSnapshot({}));
     const std::wstring first = WorkingFile(L"SnapShot\\RegSystemDir\\FirstSnapShot\\RegSnapShot0.reg");
     ASSERT_TRUE(PathExists(first));
     EXPECT_EQ(ReadFileBytes(first), "");
 
     CRegistryEnumerate restarted(m_paths);
-    ASSERT_EQ(restarted.Initialize(), 1);
+    ASSERT_TRUE(restarted.Initialize());
     EXPECT_EQ(restarted.IsFirstSnapshotTaken(), 1);
     EXPECT_TRUE(IsFolder(WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot")));
     EXPECT_EQ(restarted.SnapshotFileCount(), 0);
@@ -313,12 +313,12 @@ TEST_F(RegistryCapture, RootListIsLimitedToOneHundred)
 {
     TestRegistryKey test(L"Limit");
     std::vector<std::wstring> roots(100, L"HKCU\\" + test.SubPath());
-    EXPECT_EQ(m_registry->CaptureSnapshot(roots), 1);
+    EXPECT_TRUE(m_registry->CaptureSnapshot(roots));
     EXPECT_TRUE(PathExists(WorkingFile(L"SnapShot\\RegSystemDir\\FirstSnapShot\\RegSnapShot99.reg")));
     EXPECT_EQ(m_registry->SnapshotFileCount(), 100);
 
     roots.push_back(roots.front());
-    EXPECT_EQ(m_registry->CaptureSnapshot(roots), 0);
+    EXPECT_FALSE(m_registry->CaptureSnapshot(roots));
     EXPECT_FALSE(PathExists(WorkingFile(L"SnapShot\\RegSystemDir\\SecondSnapShot\\RegSnapShot0.reg")));
     EXPECT_EQ(m_registry->SnapshotFileCount(), 100);
     m_registry.reset();
@@ -332,13 +332,13 @@ TEST_F(RegistryCapture, MissingSnapshotFileFailsTheComparisonWithItsName)
 {
     TestRegistryKey test(L"MoreRoots");
     const std::wstring root = L"HKCU\\" + test.SubPath();
-    ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
-    ASSERT_EQ(m_registry->CaptureSnapshot({root, root}), 1);
-    EXPECT_EQ(m_registry->CompareSnapshot(), 0);
+    ASSERT_TRUE(m_registry->CaptureSnapshot({root}));
+    ASSERT_TRUE(m_registry->CaptureSnapshot({root, root}));
+    EXPECT_FALSE(m_registry->CompareSnapshot());
     m_registry.reset();
     const std::string missing = ToUtf8(WorkingFile(L"SnapShot\\RegSystemDir\\FirstSnapShot\\RegSnapShot1.reg"));
     EXPECT_NE(LogText().find(" CRegistryEnumerate::CompareSnapshotFiles Unable to open snapshot file " + missing +
-                             " (error 2)\r\n"),
+                             " (error 2: " + ToUtf8(Result::SystemText(ERROR_FILE_NOT_FOUND)) + ")\r\n"),
               std::string::npos)
         << LogText();
 }
@@ -347,11 +347,11 @@ TEST_F(RegistryCapture, UnwritableDifferenceFileFailsTheComparison)
 {
     TestRegistryKey test(L"NoTemp");
     const std::wstring root = L"HKCU\\" + test.SubPath();
-    ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
-    ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
+    ASSERT_TRUE(m_registry->CaptureSnapshot({root}));
+    ASSERT_TRUE(m_registry->CaptureSnapshot({root}));
     // A file where the Temp folder should be.
     WriteFileBytes(WorkingFile(L"Temp"), "x");
-    EXPECT_EQ(m_registry->CompareSnapshot(), 0);
+    EXPECT_FALSE(m_registry->CompareSnapshot());
     m_registry.reset();
     EXPECT_NE(LogText().find(" CRegistryEnumerate::CompareSnapshotFiles Unable to create difference file " +
                              ToUtf8(Difference0())),
@@ -418,14 +418,14 @@ TEST_F(RegistryCapture, ASnapshotFileCutShortIsNeverCompared)
     for (const std::wstring* damaged : {&first, &second}) {
         SCOPED_TRACE(ToUtf8(*damaged));
         m_registry.emplace(m_progress, m_changes, m_paths);
-        ASSERT_EQ(m_registry->Initialize(), 1);
+        ASSERT_TRUE(m_registry->Initialize());
         RemoveFolderTree(WorkingFile(L"SnapShot"));
         EXPECT_EQ(m_registry->IsFirstSnapshotTaken(), 0);
-        ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
-        ASSERT_EQ(m_registry->CaptureSnapshot({root}), 1);
+        ASSERT_TRUE(m_registry->CaptureSnapshot({root}));
+        ASSERT_TRUE(m_registry->CaptureSnapshot({root}));
         const std::string bytes = ReadFileBytes(*damaged);
         WriteFileBytes(*damaged, bytes.substr(0, bytes.size() / 2));
-        EXPECT_EQ(m_registry->CompareSnapshot(), 0);
+        EXPECT_FALSE(m_registry->CompareSnapshot());
         EXPECT_TRUE(m_registry->Changes().Registry(ChangeOrigin::Added).empty());
         m_registry.reset();
         EXPECT_NE(LogText().find(ToUtf8(*damaged) + " does not match its completion record"), std::string::npos)

@@ -150,21 +150,21 @@ protected:
 
     void FirstHalf(CUIManager& manager)
     {
-        ASSERT_EQ(manager.Initialize(), 1);
+        ASSERT_TRUE(manager.Initialize());
         ASSERT_FALSE(manager.Coordinator().IsFirstSnapshotTaken()) << "a fresh start has no first snapshot";
         manager.SetSetupFilePath(m_root / L"setup.exe");
         manager.SetProductInfo(L"RoadApp", L"1.2", L"Acme");
         manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
-        ASSERT_EQ(manager.WriteScanDetails(), 1);
-        ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()); }), 1);
+        ASSERT_TRUE(manager.WriteScanDetails());
+        ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()) ? 1 : 0; }), 1);
         ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
     }
 
     void SecondHalf(CUIManager& manager)
     {
-        ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()); }), 1);
-        ASSERT_EQ(Run([&] { return manager.Coordinator().CompareSnapshot(); }), 1);
-        ASSERT_EQ(Run([&] { return manager.CreateProjectFile(); }), 1);
+        ASSERT_EQ(Run([&] { return manager.Coordinator().CaptureSnapshot(manager.GetScanDetails()) ? 1 : 0; }), 1);
+        ASSERT_EQ(Run([&] { return manager.Coordinator().CompareSnapshot() ? 1 : 0; }), 1);
+        ASSERT_EQ(Run([&] { return manager.CreateProjectFile() ? 1 : 0; }), 1);
         ASSERT_EQ(manager.Uninitialize(), 1);
     }
 
@@ -271,7 +271,7 @@ TEST_F(CaptureRoad, ACaptureResumedAfterARestartGivesTheSameProjectFile)
     ASSERT_TRUE(InitializePaths(secondSession, L"", L""));
     auto second = std::make_unique<CUIManager>(secondSession);
     ASSERT_NE(second, nullptr);
-    ASSERT_EQ(second->Initialize(), 1);
+    ASSERT_TRUE(second->Initialize());
     EXPECT_TRUE(secondSession.SnapshotPending);
     ASSERT_TRUE(second->Coordinator().IsFirstSnapshotTaken());
     second->ReadScanDetails();
@@ -328,8 +328,8 @@ TEST_F(CaptureRoad, TheSetupsOwnUninstallerWaitsAmongTheExcludedChangesAndCanCom
               ERROR_SUCCESS);
     SetString(sub, L"UninstallString", L"\"" + uninstaller + L"\" /S");
     RegCloseKey(sub);
-    ASSERT_EQ(manager->Coordinator().CaptureSnapshot(manager->GetScanDetails()), 1);
-    ASSERT_EQ(manager->Coordinator().CompareSnapshot(), 1);
+    ASSERT_TRUE(manager->Coordinator().CaptureSnapshot(manager->GetScanDetails()));
+    ASSERT_TRUE(manager->Coordinator().CompareSnapshot());
 
     // Out of the added maps, into the stores the review pages list, with the reason.
     CEnumerateWrapper& coordinator = manager->Coordinator();

@@ -59,9 +59,9 @@ TEST_F(Coordinator, CapturesOnlyTheKindsTheScanDetailsName)
         CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
-        EXPECT_EQ(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}}), 1) << "unknown kinds are ignored";
+        EXPECT_TRUE(wrapper.CaptureSnapshot({{L"Unknown", {L"x"}}})) << "unknown kinds are ignored";
         EXPECT_FALSE(PathExists(wrapper.FileSide().FirstSnapshotPath()));
-        EXPECT_EQ(wrapper.CaptureSnapshot({{L"Registry", {L"HKCU\\" + key.SubPath()}}}), 1);
+        EXPECT_TRUE(wrapper.CaptureSnapshot({{L"Registry", {L"HKCU\\" + key.SubPath()}}}));
         EXPECT_FALSE(PathExists(wrapper.FileSide().FirstSnapshotPath())) << "no file capture ran";
         EXPECT_TRUE(PathExists(wrapper.RegistrySide().FirstSnapshotFilePrefix() + L"0.reg"));
     }
@@ -82,7 +82,7 @@ TEST_F(Coordinator, TheProgramsOwnFoldersAndTheUsersExclusionsAreNeverCaptured)
     CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
-    ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
+    ASSERT_TRUE(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}));
     const SnapshotMap& first = wrapper.FileSide().Snapshot(SnapshotKind::First);
     EXPECT_EQ(first.count(m_root / L"data\\real.txt"), 1u);
     for (const wchar_t* never : {L"prog", L"prog\\own.txt", L"work", L"work\\scratch.txt", L"data\\Cache",
@@ -102,7 +102,7 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
         CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
         ASSERT_TRUE(wrapper.IsProjectLoaded());
-        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, m_session.ProjectFilePath()), 1);
+        ASSERT_TRUE(wrapper.BuildProjectFile(ProductInfo{L"App", L"2.0", L"Acme"}, m_session.ProjectFilePath()));
     }
     // Read the log before a new handler opens it afresh (which empties it).
     const std::vector<std::string> messages = m_log->Messages();
@@ -122,14 +122,21 @@ TEST_F(Coordinator, ASectionMissingFromAChangeDocumentIsLoggedAndTheProjectStill
 TEST_F(Coordinator, AnUnsavableProjectFileIsLoggedWithItsAdvice)
 {
     m_session.SetProjectFilePath(m_root / L"no such folder\\p.xml");
+    Result replaced = Result::Ok();
     {
         CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
         ASSERT_TRUE(wrapper.Initialize());
-        wrapper.ReplaceNodeInProjectFile(m_session.Paths.FileChangesPath, L"FileSystem", m_session.ProjectFilePath());
+        replaced = wrapper.ReplaceNodeInProjectFile(m_session.Paths.FileChangesPath, L"FileSystem", m_session.ProjectFilePath());
     }
-    EXPECT_EQ(m_log->Messages(), (std::vector<std::string>{
-                                     "CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
-                                     "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid"}));
+    // The line, then the code and text of the failed save; the result carries it.
+    const std::vector<std::string> messages = m_log->Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    const std::string head = "CEnumerateWrapper::ReplaceNodeInProjectFile Unable to save XML File"
+                             "\t\t\t\t\t\t\t\t\t\t\tCheck the project file path is valid (error 0x";
+    EXPECT_EQ(messages[0].rfind(head, 0), 0u) << messages[0];
+    EXPECT_EQ(messages[0].back(), ')');
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(ToUtf8(replaced.Text()), messages[0]);
 }
 
 TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
@@ -165,11 +172,11 @@ TEST_F(Coordinator, TheProjectFileIsWrittenWholeOrTheCaptureStaysPending)
         session.Paths = m_session.Paths;
         session.SetProjectFilePath(c.projectFile);
         auto manager = std::make_unique<CUIManager>(session);
-        ASSERT_EQ(manager->Initialize(), 1);
+        ASSERT_TRUE(manager->Initialize());
         ASSERT_TRUE(session.SnapshotPending);
         manager->Coordinator().IsFirstSnapshotTaken();
-        ASSERT_EQ(manager->Coordinator().CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
-        EXPECT_EQ(manager->CreateProjectFile(), c.result);
+        ASSERT_TRUE(manager->Coordinator().CaptureSnapshot({{L"File", {m_root / L"data"}}}));
+        EXPECT_EQ(static_cast<bool>(manager->CreateProjectFile()), c.result == 1);
         // Pending exactly while the capture is not in a complete project file.
         EXPECT_EQ(ReadSnapshotTakenKey(m_session.Paths), c.result == 0);
         EXPECT_EQ(session.SnapshotPending.load(), c.result == 0);
@@ -188,7 +195,7 @@ TEST_F(Coordinator, UninitializeRemovesTheWorkingTempButKeepsTheSnapshots)
     CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
-    ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}), 1);
+    ASSERT_TRUE(wrapper.CaptureSnapshot({{L"File", {m_root / L"data"}}}));
     WriteFileBytes(m_session.Paths.FileChangesPath, "x");
     EXPECT_EQ(wrapper.Uninitialize(), 1);
     EXPECT_FALSE(PathExists(m_session.Paths.TempFolder()));
@@ -261,10 +268,12 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
     std::stop_source stopped;
     stopped.request_stop();
     // Runs one operation as a worker would after Cancel; returns its result.
-    auto whenStopped = [&](const std::function<int()>& operation) {
+    auto whenStopped = [&](const std::function<Result()>& operation) {
         CStopScope scope(stopped.get_token());
         return operation();
     };
+    const DWORD Cancelled = ERROR_CANCELLED;
+
     m_session.SetProjectFilePath(m_root / L"out\\p.xml");
     EnsureFolder(m_root / L"out");
 
@@ -278,35 +287,42 @@ TEST_F(Coordinator, AStoppedOperationFailsWithOneLogLineAndLeavesNothingALaterSt
         const std::wstring secondKeys = wrapper.RegistrySide().SecondSnapshotFilePrefix() + L"0.reg";
 
         // First capture: nothing of it counts.
-        EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }), 0);
-        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }).Code(), Cancelled);
+        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); })
+                      .Code(),
+                  Cancelled);
         EXPECT_FALSE(PathExists(firstFiles));
         EXPECT_FALSE(PathExists(firstKeys)) << "a cut export would compare as deletions";
         EXPECT_FALSE(wrapper.IsFirstSnapshotTaken());
 
-        ASSERT_EQ(wrapper.CaptureSnapshot(details), 1);
+        ASSERT_TRUE(wrapper.CaptureSnapshot(details));
         WriteFileBytes(m_root / L"data\\added.txt", "added");
 
         // Second capture: the first snapshot stays, so the capture can go on.
-        EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }), 0);
-        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.CaptureSnapshot(details); }).Code(), Cancelled);
+        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CaptureSnapshot({L"HKCU\\" + key.SubPath()}); })
+                      .Code(),
+                  Cancelled);
         EXPECT_FALSE(PathExists(secondKeys));
         EXPECT_TRUE(wrapper.IsFirstSnapshotTaken()) << "the pending capture must stay resumable";
-        ASSERT_EQ(wrapper.CaptureSnapshot(details), 1);
+        ASSERT_TRUE(wrapper.CaptureSnapshot(details));
         EXPECT_TRUE(PathExists(secondFiles));
 
         // Comparison: no change document; a later comparison still sees everything.
-        EXPECT_EQ(whenStopped([&] { return wrapper.FileSide().CompareSnapshot(); }), 0);
-        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CompareSnapshot(); }), 0);
+        EXPECT_EQ(whenStopped([&] { return wrapper.FileSide().CompareSnapshot(); }).Code(), Cancelled);
+        EXPECT_EQ(whenStopped([&] { return wrapper.RegistrySide().CompareSnapshot(); }).Code(), Cancelled);
         EXPECT_FALSE(PathExists(m_session.Paths.FileChangesPath));
         EXPECT_FALSE(PathExists(m_session.Paths.RegChangesPath));
-        ASSERT_EQ(wrapper.CompareSnapshot(), 1);
+        ASSERT_TRUE(wrapper.CompareSnapshot());
         EXPECT_NE(ReadFileBytes(m_session.Paths.FileChangesPath).find("added.txt"), std::string::npos);
 
         // Project writer: no project file at all rather than one without its sections.
-        EXPECT_EQ(whenStopped([&] { return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, m_session.ProjectFilePath()); }), 0);
+        EXPECT_EQ(whenStopped([&] {
+                      return wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, m_session.ProjectFilePath());
+                  }).Code(),
+                  Cancelled);
         EXPECT_FALSE(PathExists(m_session.ProjectFilePath()));
-        ASSERT_EQ(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, m_session.ProjectFilePath()), 1);
+        ASSERT_TRUE(wrapper.BuildProjectFile(ProductInfo{L"App", L"1.0", L"Acme"}, m_session.ProjectFilePath()));
         EXPECT_TRUE(PathExists(m_session.ProjectFilePath()));
     }
     const std::vector<std::string> messages = m_log->Messages();
@@ -329,7 +345,7 @@ TEST_F(Coordinator, AnOutputFolderWhereTheSetupInstallsHidesOnlyItsPackagesFolde
     CEnumerateWrapper wrapper(m_session.Paths, m_session.Tokens, Exclusions());
     ASSERT_TRUE(wrapper.Initialize());
     wrapper.IsFirstSnapshotTaken();
-    ASSERT_EQ(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}), 1);
+    ASSERT_TRUE(wrapper.CaptureSnapshot({{L"File", {m_root.Path()}}}));
     const SnapshotMap& first = wrapper.FileSide().Snapshot(SnapshotKind::First);
     EXPECT_EQ(first.count(output + L"\\App\\app.exe"), 1u);
     EXPECT_EQ(first.count(output), 1u);

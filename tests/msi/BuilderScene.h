@@ -177,20 +177,20 @@ public:
             return false;
         const std::wstring& save = path;
         DirectoryChangeMap added = AddedFiles(), modified = ModifiedFiles();
-        WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, save, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, save, FileListMode::KeepAll);
+        (void)WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, save, FileListMode::KeepAll);
+        (void)WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, save, FileListMode::KeepAll);
         RegistryChangeMap addedKeys = AddedKeys(), modifiedKeys = ModifiedKeys();
-        WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
-        WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
+        (void)WriteRegistryList(doc, ChangeOrigin::Added, addedKeys, save);
+        (void)WriteRegistryList(doc, ChangeOrigin::Modified, modifiedKeys, save);
         IniChangeMap a = AddedIni(), m = ModifiedIni(), d = DeletedIni();
-        WriteIniList(doc, ChangeOrigin::Added, a, save);
-        WriteIniList(doc, ChangeOrigin::Modified, m, save);
-        WriteIniList(doc, ChangeOrigin::Deleted, d, save);
-        WriteShortcutList(doc, {CapturedShortcut(),
+        (void)WriteIniList(doc, ChangeOrigin::Added, a, save);
+        (void)WriteIniList(doc, ChangeOrigin::Modified, m, save);
+        (void)WriteIniList(doc, ChangeOrigin::Deleted, d, save);
+        (void)WriteShortcutList(doc, {CapturedShortcut(),
                                  {L"Corvane BT", L"app.exe", L"DesktopFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Corvane BT 2", L"app.exe", L"ProgramMenuFolder", m_root + L"\\app.ico", L"0"},
                                  {L"Not packaged", L"missing.exe", L"DesktopFolder", L"", L""}}, m_tokens, save);
-        WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, save);
+        (void)WriteProductInfo(doc, {L"CorvaneBT", L"1.2", L"Corvane Test"}, save);
         return PathExists(path);
     }
 

@@ -133,8 +133,8 @@ protected:
         XmlDocument doc;
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         DirectoryChangeMap copy = files;
-        WriteFileList(doc, ChangeOrigin::Added, copy, m_tokens, ProjectPath(), FileListMode::KeepAll);
-        WriteProductInfo(doc, product, ProjectPath());
+        EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, copy, m_tokens, ProjectPath(), FileListMode::KeepAll));
+        EXPECT_TRUE(WriteProductInfo(doc, product, ProjectPath()));
     }
 
     UniqueMsiHandle OpenPackage(const std::wstring& path)
@@ -601,11 +601,11 @@ TEST_F(BuilderTest, NamesOutsideTheAnsiCodePageAndOddNamesGoInUnchanged)
                              {m_temp / L"Sample Files",
                               {m_temp / L"Sample Files\\read me.txt", m_temp / L"Sample Files\\1st.txt"}},
                              {otherDrive, {otherDrive + L"\\tool.exe"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, save, FileListMode::KeepAll);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, save, FileListMode::KeepAll));
     const std::wstring key = L"HKEY_CURRENT_USER\\" + odd.SubPath();
     RegistryChangeMap keys{{key, {RegistryChangeEntry{key, L"\"V\"", L"REG_SZ", L""}}}};
-    WriteRegistryList(doc, ChangeOrigin::Added, keys, save);
-    WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, save);
+    EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Added, keys, save));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"\u88fd\u54c1", L"1.0", L"\u4f1a\u793e"}, save));
 
     MsiBuildCounts counts;
     std::wstring packagePath;

@@ -200,8 +200,8 @@ TEST_F(FileRulesTest, KeyPathsVersionsAndHashesOfABuiltPackage)
     DirectoryChangeMap files{{root,
                               {root + L"\\tool.exe", root + L"\\notes.txt", root + L"\\other.txt",
                                root + L"\\empty.txt"}}};
-    WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, project, FileListMode::KeepAll);
-    WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, project);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, files, m_tokens, project, FileListMode::KeepAll));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"Rules", L"1.0", L"Acme"}, project));
 
     std::wstring packagePath;
     MsiBuildCounts counts;

@@ -50,8 +50,8 @@ int wmain(int argc, wchar_t** argv)
     if (!doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"))
         return 1;
     const std::wstring save = argv[2];
-    WriteFileList(doc, ChangeOrigin::Added, files, tokens, save, FileListMode::KeepAll);
-    WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, save);
+    (void)WriteFileList(doc, ChangeOrigin::Added, files, tokens, save, FileListMode::KeepAll);
+    (void)WriteProductInfo(doc, {argv[3], L"1.0", L"Corvane Test"}, save);
     std::size_t count = 0;
     for (const auto& [folder, list] : files)
         count += list.size();

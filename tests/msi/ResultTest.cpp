@@ -1,5 +1,6 @@
 // The result type and its texts: Win32 and Windows Installer codes with the
-// system's text, and a failed msi.dll call as the builder reports it.
+// system's text, a callee's failure in its caller's words, and a failed
+// msi.dll call as the builder reports it.
 #include "common/Result.h"
 #include "common/Utf.h"
 #include "msi/MsiResult.h"
@@ -44,6 +45,15 @@ TEST(Result, CodesCarryTheSystemsText)
          L"it is cut short", nullptr},
         {"a code the system has no text for", Result::Win32(0x2000FFFF, L"odd"), 0x2000FFFF,
          L"odd (error 536936447: unknown error)", nullptr},
+        {"a callee's failure in the caller's words",
+         Result::Because(L"Unable to write x", Result::Win32(ERROR_ACCESS_DENIED, L"Unable to save y")),
+         ERROR_ACCESS_DENIED, L"Unable to write x (error 5: ", L"denied"},
+        {"a callee's failure whose text has no code",
+         Result::Because(L"Unable to write x", Result::Failure(ERROR_PATH_NOT_FOUND, L"y is missing")),
+         ERROR_PATH_NOT_FOUND, L"Unable to write x (error 3: ", L"path"},
+        {"a COM failure's ending kept as it is",
+         Result::Because(L"Unable to write x", Result::Failure(0x80070005, L"Unable to save y (error 0x80070005: No)")),
+         0x80070005, L"Unable to write x (error 0x80070005: No)", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -122,10 +122,10 @@ TEST(SystemRows, OnlyPackagedServicesLeaveTheRegistryTable)
         ASSERT_TRUE(doc.Load(ExecutableFolder() + L"\\..\\bin\\RawProjectFile.xml"));
         const std::wstring save = temp / L"Project.xml";
         DirectoryChangeMap files{{folder, {folder + L"\\svc.exe"}}};
-        WriteFileList(doc, ChangeOrigin::Added, files, tokens, save, FileListMode::KeepAll);
-        WriteRegistryList(doc, ChangeOrigin::Added, added, save);
-        WriteRegistryList(doc, ChangeOrigin::Modified, modified, save);
-        WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, save);
+        EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, files, tokens, save, FileListMode::KeepAll));
+        EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Added, added, save));
+        EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Modified, modified, save));
+        EXPECT_TRUE(WriteProductInfo(doc, {L"CorvaneSvcRows", L"1.0", L"Corvane"}, save));
         ASSERT_TRUE(WriteServiceList(doc, recorded, save));
         ASSERT_TRUE(WriteEnvironmentList(doc, variables, save));
     }

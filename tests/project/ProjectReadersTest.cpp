@@ -30,26 +30,27 @@ protected:
                                  {L"C:\\Program Files\\App\\Sub", {L"C:\\Program Files\\App\\Sub\\c.txt"}}};
         DirectoryChangeMap modified{{L"D:\\Data", {L"D:\\Data\\d.dat"}}};
         DirectoryChangeMap deleted;
-        WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, path, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, path, FileListMode::KeepAll);
-        WriteFileList(doc, ChangeOrigin::Deleted, deleted, m_tokens, path, FileListMode::KeepAll);
+        EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, added, m_tokens, path, FileListMode::KeepAll));
+        EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, path, FileListMode::KeepAll));
+        EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Deleted, deleted, m_tokens, path, FileListMode::KeepAll));
         RegistryChangeMap keys{{L"HKEY_CURRENT_USER\\Software\\App",
                                 {{L"", L"\"A\"", L"REG_SZ", L"ignored"}, {L"", L"@", L"REG_DWORD", L""}}}};
         RegistryChangeMap none;
         RegistryChangeMap gone{{L"HKEY_LOCAL_MACHINE\\Software\\Old", {{L"", L"\"X\"", L"REG_BINARY", L""}}}};
-        WriteRegistryList(doc, ChangeOrigin::Added, keys, path);
-        WriteRegistryList(doc, ChangeOrigin::Modified, none, path);
-        WriteRegistryList(doc, ChangeOrigin::Deleted, gone, path);
+        EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Added, keys, path));
+        EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Modified, none, path));
+        EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Deleted, gone, path));
         IniChangeMap ini{{L"%WINDIR%\\app.ini", {{L"Main", L"K1", L"V1"}, {L"Main", L"K2", L"V2"}}}};
         IniChangeMap noIni;
-        WriteIniList(doc, ChangeOrigin::Added, noIni, path);
-        WriteIniList(doc, ChangeOrigin::Modified, ini, path);
-        WriteIniList(doc, ChangeOrigin::Deleted, noIni, path);
-        WriteShortcutList(doc, {{L"App", L"a.exe", L"[ProgramMenuFolder]", L"C:\\Program Files\\App\\app.ico", L"1"},
-                                 CapturedShortcut()}, m_tokens, ProjectFile());
-        WriteShortcutIcons(doc, {{L"C:\\Program Files\\App\\app.ico", {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, ProjectFile());
-        WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, ProjectFile());
-        WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, ProjectFile());
+        EXPECT_TRUE(WriteIniList(doc, ChangeOrigin::Added, noIni, path));
+        EXPECT_TRUE(WriteIniList(doc, ChangeOrigin::Modified, ini, path));
+        EXPECT_TRUE(WriteIniList(doc, ChangeOrigin::Deleted, noIni, path));
+        const std::wstring icon = L"C:\\Program Files\\App\\app.ico";
+        EXPECT_TRUE(WriteShortcutList(doc, {{L"App", L"a.exe", L"[ProgramMenuFolder]", icon, L"1"}, CapturedShortcut()},
+                                      m_tokens, ProjectFile()));
+        EXPECT_TRUE(WriteShortcutIcons(doc, {{icon, {L"6", L"AAECAw", {L"a.exe", L"b.exe"}}}}, ProjectFile()));
+        EXPECT_TRUE(WriteProductInfo(doc, {L"First", L"1.0", L"Maker"}, ProjectFile()));
+        EXPECT_TRUE(WriteProductInfo(doc, {L"Second", L"2.0", L"Maker", Pinned}, ProjectFile()));
     }
 
     // A shortcut the capture read from a setup's link, with the optional attributes.
@@ -275,7 +276,9 @@ TEST_F(ProjectReadersTest, AttributesAreReadByNameAndOnlyProjectFilesPassTheBuil
         ProjectModel docModel;
         ASSERT_TRUE(doc.Load(ProjectFile()));
         ProductInfo read;
-        ReadProductInfo(doc, read);
+        // Found exactly where the file has a product information element.
+        const bool found = static_cast<bool>(ReadProductInfo(doc, read));
+        EXPECT_EQ(found, c.product != ProductInfo{});
         EXPECT_EQ(read, c.product);
         const std::wstring problem = ProjectFileProblem(doc);
         if (*c.problem == L'\0')
@@ -342,8 +345,8 @@ TEST_F(ProjectReadersTest, PlatformIsReadByNameWhereverItStands)
     XmlDocument doc;
     ProjectModel docModel;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, ProjectFile());
-    WriteProductInfo(doc, {L"B", L"2", L"C"}, ProjectFile());
+    EXPECT_TRUE(WriteProductInfo(doc, {L"A", L"1", L"C", L"", L"x64"}, ProjectFile()));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"B", L"2", L"C"}, ProjectFile()));
     const std::string saved = ReadFileBytes(ProjectFile());
     EXPECT_NE(saved.find("<ProductInformation ApplicationName=\"A\" Version=\"1\" CompanyName=\"C\" Platform=\"x64\"/>"),
               std::string::npos)

@@ -66,7 +66,7 @@ TEST_F(ProjectWritersTest, PackableFilesOnlyWithKeepAllClear)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     std::vector<std::wstring> executables;
-    WriteFileList(doc, ChangeOrigin::Added, map, m_tokens, Changes(), FileListMode::PackableOnly, &executables);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, map, m_tokens, Changes(), FileListMode::PackableOnly, &executables));
 
     // The caller's map is pruned: folders with nothing packable disappear,
     // and unpackable files leave their lists in place; a folder the setup
@@ -105,7 +105,7 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     std::vector<std::wstring> executables;
-    WriteFileList(doc, ChangeOrigin::Added, map, m_tokens, Changes(), FileListMode::KeepAll, &executables);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Added, map, m_tokens, Changes(), FileListMode::KeepAll, &executables));
     EXPECT_EQ(map.size(), 3u) << "an added folder without files is an empty folder";
     EXPECT_TRUE(executables.empty());
 
@@ -118,7 +118,7 @@ TEST_F(ProjectWritersTest, KeepAllWritesEveryListedFileAndCollectsNoExecutables)
 
     // In the other lists a folder without files is no empty folder: it goes.
     DirectoryChangeMap modified{{ProgramFiles() + L"\\C", {}}};
-    WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, Changes(), FileListMode::KeepAll);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Modified, modified, m_tokens, Changes(), FileListMode::KeepAll));
     EXPECT_TRUE(modified.empty());
 }
 
@@ -128,7 +128,7 @@ TEST_F(ProjectWritersTest, ExecutablesAreCollectedFromTheAddedListOnly)
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
     std::vector<std::wstring> executables;
-    WriteFileList(doc, ChangeOrigin::Modified, map, m_tokens, Changes(), FileListMode::PackableOnly, &executables);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Modified, map, m_tokens, Changes(), FileListMode::PackableOnly, &executables));
     EXPECT_TRUE(executables.empty());
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(Changes()));
@@ -141,13 +141,13 @@ TEST_F(ProjectWritersTest, EmptyMapStillSavesACompleteDocument)
     RegistryChangeMap keys;
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteFileList(doc, ChangeOrigin::Deleted, files, m_tokens, Changes(), FileListMode::PackableOnly);
+    EXPECT_TRUE(WriteFileList(doc, ChangeOrigin::Deleted, files, m_tokens, Changes(), FileListMode::PackableOnly));
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(Changes()));
     EXPECT_EQ(ElementNames(saved.Root()).size(), 6u);
 
     DeleteFileW(Changes().c_str());
-    WriteRegistryList(doc, ChangeOrigin::Deleted, keys, Changes());
+    EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Deleted, keys, Changes()));
     EXPECT_TRUE(saved.Load(Changes()));
 }
 
@@ -161,7 +161,7 @@ TEST_F(ProjectWritersTest, RegistryKeysAndValues)
     };
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteRegistryList(doc, ChangeOrigin::Modified, map, Changes());
+    EXPECT_TRUE(WriteRegistryList(doc, ChangeOrigin::Modified, map, Changes()));
     EXPECT_EQ(map.size(), 3u) << "the registry writer leaves the caller's map alone";
 
     XmlDocument saved;
@@ -185,7 +185,7 @@ TEST_F(ProjectWritersTest, IniFilesAndTheirKeys)
     };
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteIniList(doc, ChangeOrigin::Added, map, Changes());
+    EXPECT_TRUE(WriteIniList(doc, ChangeOrigin::Added, map, Changes()));
 
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(Changes()));
@@ -211,10 +211,10 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
     };
     XmlDocument doc;
     ASSERT_TRUE(doc.Load(ShippedRawProjectFile()));
-    WriteShortcutList(doc, shortcuts, m_tokens, ProjectFile());
-    WriteShortcutIcons(doc, icons, ProjectFile());
-    WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, ProjectFile());
-    WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, ProjectFile());
+    EXPECT_TRUE(WriteShortcutList(doc, shortcuts, m_tokens, ProjectFile()));
+    EXPECT_TRUE(WriteShortcutIcons(doc, icons, ProjectFile()));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"Old", L"1.0", L"Maker"}, ProjectFile()));
+    EXPECT_TRUE(WriteProductInfo(doc, {L"New", L"2.0", L"Maker & Sons"}, ProjectFile()));
 
     XmlDocument saved;
     ASSERT_TRUE(saved.Load(ProjectFile()));
@@ -239,8 +239,8 @@ TEST_F(ProjectWritersTest, ShortcutsIconsAndProductGoToTheProjectFile)
     EXPECT_EQ(Attributes(product.GetChild(1)), (std::vector<std::wstring>{L"Old", L"1.0", L"Maker"}));
 
     // Replacing empties the list first.
-    ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, m_tokens, ProjectFile());
-    ReplaceShortcutIcons(doc, {}, ProjectFile());
+    EXPECT_TRUE(ReplaceShortcutList(doc, {{L"Only", L"o.exe", L"[DesktopFolder]", L"", L"1"}}, m_tokens, ProjectFile()));
+    EXPECT_TRUE(ReplaceShortcutIcons(doc, {}, ProjectFile()));
     ASSERT_TRUE(saved.Load(ProjectFile()));
     EXPECT_EQ(ChildNames(List(saved, NodePath::Shortcuts)), std::vector<std::wstring>{L"Only"});
     EXPECT_EQ(List(saved, NodePath::ShortcutIcons).GetChildCount(), 0);
@@ -267,7 +267,9 @@ TEST(Base64Test, FourByteIconFileGivesSixCharacters)
     EXPECT_EQ(record.Data, L"AAECAw");
     EXPECT_EQ(record.Size, L"6");
     EXPECT_EQ(record.Executables, std::vector<std::wstring>{L"kept.exe"});
-    EXPECT_FALSE(ReadIconFile(folder / L"none.ico", record));
+    const Result missing = ReadIconFile(folder / L"none.ico", record);
+    EXPECT_EQ(missing.Code(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(missing.Text(), L"Unable to open " + (folder / L"none.ico") + Result::Suffix(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(record.Data, L"AAECAw") << "a failed read leaves the record alone";
 }
 
@@ -310,7 +312,10 @@ TEST(Base64Test, IconFileWrittenBackIsTheFileRead)
     WriteFileBytes(folder / L"old.ico", std::string(100, 'x'));
     ASSERT_TRUE(WriteIconFile(record, folder / L"old.ico"));
     EXPECT_EQ(ReadFileBytes(folder / L"old.ico"), contents) << "created or truncated, binary";
-    EXPECT_FALSE(WriteIconFile(record, folder / L"no such folder\\a.ico"));
+    const Result unwritten = WriteIconFile(record, folder / L"no such folder\\a.ico");
+    EXPECT_EQ(unwritten.Code(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(unwritten.Text(),
+              L"Unable to create " + (folder / L"no such folder\\a.ico") + Result::Suffix(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
@@ -320,31 +325,43 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
     DirectoryChangeMap files{{L"c:\\x", {L"c:\\x\\y"}}};
     RegistryChangeMap keys;
     IniChangeMap inis;
+    Result unsaved = Result::Ok();
     {
         XmlDocument notLoaded;
-        WriteFileList(notLoaded, ChangeOrigin::Added, files, m_tokens, Changes(), FileListMode::KeepAll);
-        WriteRegistryList(notLoaded, ChangeOrigin::Added, keys, Changes());
-        WriteIniList(notLoaded, ChangeOrigin::Added, inis, Changes());
-        WriteShortcutList(notLoaded, {}, m_tokens, ProjectFile());
-        WriteShortcutIcons(notLoaded, {}, ProjectFile());
-        WriteProductInfo(notLoaded, {}, ProjectFile());
+        EXPECT_FALSE(WriteFileList(notLoaded, ChangeOrigin::Added, files, m_tokens, Changes(), FileListMode::KeepAll));
+        EXPECT_FALSE(WriteRegistryList(notLoaded, ChangeOrigin::Added, keys, Changes()));
+        EXPECT_FALSE(WriteIniList(notLoaded, ChangeOrigin::Added, inis, Changes()));
+        EXPECT_FALSE(WriteShortcutList(notLoaded, {}, m_tokens, ProjectFile()));
+        EXPECT_FALSE(WriteShortcutIcons(notLoaded, {}, ProjectFile()));
+        EXPECT_FALSE(WriteProductInfo(notLoaded, {}, ProjectFile()));
 
         XmlDocument bare;
         WriteFileBytes(m_folder / L"bare.xml", "<Root/>");
         ASSERT_TRUE(bare.Load(m_folder / L"bare.xml"));
-        WriteFileList(bare, ChangeOrigin::Added, files, m_tokens, Changes(), FileListMode::KeepAll);
-        WriteRegistryList(bare, ChangeOrigin::Added, keys, Changes());
-        WriteIniList(bare, ChangeOrigin::Deleted, inis, Changes());
-        WriteShortcutList(bare, {}, m_tokens, ProjectFile());
-        WriteShortcutIcons(bare, {}, ProjectFile()); // silent
-        WriteProductInfo(bare, {}, ProjectFile());
+        EXPECT_FALSE(WriteFileList(bare, ChangeOrigin::Added, files, m_tokens, Changes(), FileListMode::KeepAll));
+        EXPECT_FALSE(WriteRegistryList(bare, ChangeOrigin::Added, keys, Changes()));
+        EXPECT_FALSE(WriteIniList(bare, ChangeOrigin::Deleted, inis, Changes()));
+        EXPECT_FALSE(WriteShortcutList(bare, {}, m_tokens, ProjectFile()));
+        EXPECT_TRUE(WriteShortcutIcons(bare, {}, ProjectFile())); // silent
+        EXPECT_FALSE(WriteProductInfo(bare, {}, ProjectFile()));
 
         XmlDocument raw;
         ASSERT_TRUE(raw.Load(ShippedRawProjectFile()));
-        WriteRegistryList(raw, ChangeOrigin::Added, keys, m_folder / L"no\\such\\dir.xml");
+        unsaved = WriteRegistryList(raw, ChangeOrigin::Added, keys, m_folder / L"no\\such\\dir.xml");
     }
     const std::string tabs7(7, '\t'), tabs8(8, '\t');
-    EXPECT_EQ(log.Messages(),
+    std::vector<std::string> lines = log.Messages();
+    ASSERT_FALSE(lines.empty());
+    // A failed save: the writer's line, then the code and text of the save's
+    // failure; the result carries the line.
+    const std::string unsavedLine = lines.back();
+    lines.pop_back();
+    const std::string unsavedHead = "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML Unable to save XML File";
+    EXPECT_EQ(unsavedLine.rfind(unsavedHead + " (error 0x", 0), 0u) << unsavedLine;
+    EXPECT_EQ(unsavedLine.back(), ')');
+    EXPECT_EQ(unsavedLine, ToUtf8(unsaved.Text()));
+    EXPECT_NE(unsaved.Code(), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(lines,
               (std::vector<std::string>{
                   "CXMLDocumentHandler::InsertDirectoryAndFileInXML XML File Not Loaded",
                   "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML XML File Not Loaded",
@@ -360,6 +377,5 @@ TEST_F(ProjectWritersTest, FailuresAreLoggedWithTheirExactWording)
                       "    find INIFileSystem//DeletedItems//FileList node in XML file",
                   "CXMLDocumentHandler::InsertShortcutInXML Unable to find node in XML file",
                   "CXMLDocumentHandler::InsertProductInfoInXML Unable to find node in XML file",
-                  "CXMLDocumentHandler::InsertRegistryKeyAndValueInXML Unable to save XML File",
               }));
 }

@@ -134,7 +134,7 @@ protected:
                           &m_session.AddToExclude.Registry})
             map->clear();
         m_manager = std::make_unique<CUIManager>(m_session);
-        m_manager->Initialize();
+        ASSERT_TRUE(m_manager->Initialize());
     }
 
     void TearDown() override
@@ -430,8 +430,8 @@ TEST_F(AdvanceSheetGui, AdvancedChangesWhatThePreInstallationPageListsAndCapture
     WriteFileBytes(m_files + L"\\other\\visible.txt", "in");
     WriteFileBytes(m_files + L"\\other\\private\\secret.txt", "out");
     WriteFileBytes(m_files + L"\\skip\\skipped.txt", "out");
-    ASSERT_EQ(m_manager->Coordinator().CaptureSnapshot(m_manager->GetScanDetails()), 1);
-    ASSERT_EQ(m_manager->Coordinator().CompareSnapshot(), 1);
+    ASSERT_TRUE(m_manager->Coordinator().CaptureSnapshot(m_manager->GetScanDetails()));
+    ASSERT_TRUE(m_manager->Coordinator().CompareSnapshot());
     const std::string changes = ReadFileBytes(m_session.Paths.FileChangesPath);
     EXPECT_NE(changes.find("visible.txt"), std::string::npos);
     EXPECT_EQ(changes.find("secret.txt"), std::string::npos);

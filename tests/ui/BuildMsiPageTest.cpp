@@ -39,7 +39,7 @@ protected:
             ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
         SetAdministratorCheck([] { return true; });
         m_manager = std::make_unique<CUIManager>(m_session);
-        ASSERT_EQ(m_manager->Initialize(), 1);
+        ASSERT_TRUE(m_manager->Initialize());
         m_manager->SetProductInfo(L"IconApp", L"1.0", L"Acme");
         ASSERT_NO_FATAL_FAILURE(WriteProject());
     }

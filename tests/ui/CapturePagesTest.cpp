@@ -287,7 +287,7 @@ protected:
             return true;
         });
         m_manager = std::make_unique<CUIManager>(m_session);
-        m_manager->Initialize();
+        ASSERT_TRUE(m_manager->Initialize());
     }
 
     void TearDown() override
@@ -700,7 +700,7 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
     // The first snapshot, as the first page would have taken it.
     CEnumerateWrapper& coordinator = m_manager->Coordinator();
     ASSERT_FALSE(coordinator.IsFirstSnapshotTaken());
-    ASSERT_EQ(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}), 1);
+    ASSERT_TRUE(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}));
     ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
     // A long second capture: the system folder, many times over.
     const wchar_t* windir = _wgetenv(L"windir");
@@ -708,7 +708,7 @@ TEST_F(CapturePages, CancelDuringTheSecondSnapshotKeepsThePendingCapture)
     m_manager->SetScanDetails({{L"File", std::vector<std::wstring>(200, system)},
                                {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}});
     // Saved as for a restart: the welcome page reads it back.
-    ASSERT_EQ(m_manager->WriteScanDetails(), 1);
+    ASSERT_TRUE(m_manager->WriteScanDetails());
     m_session.Progress.SetStepCount(0);
 
     WizardDriver& w = OpenAt(PagePosition::PostInstallationSnapshot);
@@ -782,11 +782,11 @@ TEST_F(CapturePages, AFailedCaptureOrComparisonStaysOnItsPageAndCanBeTriedAgain)
             driven = &OpenPreInstallation();
         } else {
             // A pending capture, resumed on the second page.
-            ASSERT_EQ(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}), 1);
+            ASSERT_TRUE(coordinator.CaptureSnapshot({{L"File", {m_watched}}, {L"Registry", {m_hive}}}));
             ASSERT_TRUE(WriteSnapshotTakenKey(m_session.Paths));
             m_manager->SetScanDetails({{L"File", {m_watched}}, {L"Registry", {m_hive}},
                                        {L"SetupFileInfo", {L"App", L"1.0", L"Acme"}}});
-            ASSERT_EQ(m_manager->WriteScanDetails(), 1);
+            ASSERT_TRUE(m_manager->WriteScanDetails());
             if (c.fails == Fails::SecondSnapshot)
                 blocked = std::make_unique<BlockedFile>(coordinator.FileSide().SecondSnapshotPath());
             else

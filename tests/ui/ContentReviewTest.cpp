@@ -45,7 +45,7 @@ protected:
         OleInitialize(nullptr);
         m_environment = std::make_unique<WizardEnvironment>(m_session);
         m_manager = std::make_unique<CUIManager>(m_session);
-        m_manager->Initialize();
+        ASSERT_TRUE(m_manager->Initialize());
         EnsureFolder(m_session.Paths.TempFolder()); // where the comparison writes the change documents
         m_session.ExcludedFiles.Clear();
         m_session.ExcludedRegistry.Clear();

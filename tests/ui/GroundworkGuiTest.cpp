@@ -32,7 +32,7 @@ protected:
         m_environment = std::make_unique<WizardEnvironment>(m_session);
         SetAdministratorCheck([] { return true; });
         m_manager = std::make_unique<CUIManager>(m_session);
-        m_manager->Initialize();
+        ASSERT_TRUE(m_manager->Initialize());
     }
 
     void TearDown() override
@@ -140,7 +140,7 @@ TEST_F(Groundwork, CancelDuringACaptureStopsItAndClosesTheSheet)
     {
         WizardDriver w(m_session, *m_manager);
         CPropertyPage& page = *w.Sheet().ActivePage();
-        ASSERT_TRUE(page.Worker().Start([&] { return coordinator.CaptureSnapshot(details); }));
+        ASSERT_TRUE(page.Worker().Start([&] { return coordinator.CaptureSnapshot(details) ? 1 : 0; }));
         ASSERT_TRUE(WaitUntil([&] { return m_session.Progress.StepCount() >= 1; }, 60000))
             << "the capture never got going";
         ASSERT_TRUE(page.Worker().IsRunning()) << "the capture ended before Cancel";

@@ -44,7 +44,7 @@ protected:
         for (const wchar_t* file : {L"Blank.msi", L"makecab.exe"})
             ASSERT_TRUE(CopyFileW((bin + file).c_str(), (m_environment->Program() + L"\\" + file).c_str(), FALSE));
         m_manager = std::make_unique<CUIManager>(m_session);
-        ASSERT_EQ(m_manager->Initialize(), 1);
+        ASSERT_TRUE(m_manager->Initialize());
     }
 
     void TearDown() override
@@ -69,16 +69,16 @@ protected:
         EnsureFolder(m_session.Paths.SnapshotFolder());
         EnsureFolder(m_session.Paths.IniBackupFolder);
         m_manager->SetScanDetails(details);
-        ASSERT_EQ(m_manager->WriteScanDetails(), 1);
+        ASSERT_TRUE(m_manager->WriteScanDetails());
         CEnumerateWrapper& coordinator = m_manager->Coordinator();
         ASSERT_FALSE(coordinator.IsFirstSnapshotTaken()); // also makes the snapshot folders
-        ASSERT_EQ(coordinator.CaptureSnapshot(details), 1) << ReadFileBytes(m_errorLog);
+        ASSERT_TRUE(coordinator.CaptureSnapshot(details)) << ReadFileBytes(m_errorLog);
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         ASSERT_TRUE(CopyFileW(self, (app + L"\\app.exe").c_str(), FALSE));
         WriteFileBytes(app + L"\\readme.txt", "read me");
-        ASSERT_EQ(coordinator.CaptureSnapshot(details), 1);
-        ASSERT_EQ(coordinator.CompareSnapshot(), 1);
+        ASSERT_TRUE(coordinator.CaptureSnapshot(details));
+        ASSERT_TRUE(coordinator.CompareSnapshot());
         m_output = m_environment->Files() + L"\\Out";
         CreateDirectoryW(m_output.c_str(), nullptr);
         ASSERT_TRUE(IsFolder(m_output));

@@ -212,14 +212,14 @@ void CaptureProjectPage(WizardEnvironment& environment, Session& session, CUIMan
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
     const ScanDetails details{{L"File", {app}}};
     manager.SetScanDetails(details);
-    manager.WriteScanDetails();
+    (void)manager.WriteScanDetails();
     manager.Coordinator().IsFirstSnapshotTaken();
-    manager.Coordinator().CaptureSnapshot(details);
+    (void)manager.Coordinator().CaptureSnapshot(details);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     CopyFileW(self, (app + L"\\app.exe").c_str(), FALSE);
-    manager.Coordinator().CaptureSnapshot(details);
-    manager.Coordinator().CompareSnapshot();
+    (void)manager.Coordinator().CaptureSnapshot(details);
+    (void)manager.Coordinator().CompareSnapshot();
 
     for (bool fails : {false, true}) {
         if (fails)
@@ -391,16 +391,16 @@ void CaptureExistingProject(WizardEnvironment& environment, Session& session, CU
     XmlDocument project;
     (void)project.Load(session.Paths.RawProjectFilePath);
     DirectoryChangeMap files{{app, {exe, app + L"\\gone.txt"}}};
-    WriteFileList(project, ChangeOrigin::Added, files, session.Tokens, session.ProjectFilePath(),
-                  FileListMode::KeepAll);
+    (void)WriteFileList(project, ChangeOrigin::Added, files, session.Tokens, session.ProjectFilePath(),
+                        FileListMode::KeepAll);
     const std::wstring key = L"HKEY_CURRENT_USER\\Software\\CorvaneTest\\Gone";
     RegistryChangeMap keys{{key, {{key, L"\"Setting\"", L"REG_SZ", L"x"}}}};
-    WriteRegistryList(project, ChangeOrigin::Added, keys, session.ProjectFilePath());
-    WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
-                                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}},
-                      session.Tokens, session.ProjectFilePath());
-    WriteShortcutIcons(project, icons, session.ProjectFilePath());
-    WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, session.ProjectFilePath());
+    (void)WriteRegistryList(project, ChangeOrigin::Added, keys, session.ProjectFilePath());
+    (void)WriteShortcutList(project, {{L"App", L"app.exe", L"DesktopFolder", icon, L"0"},
+                                      {L"App", L"app.exe", L"QuickLaunchFolder", icon, L"0"}},
+                            session.Tokens, session.ProjectFilePath());
+    (void)WriteShortcutIcons(project, icons, session.ProjectFilePath());
+    (void)WriteProductInfo(project, {L"IconApp", L"1.0", L"Acme"}, session.ProjectFilePath());
     manager.SetProductInfo(L"IconApp", L"1.0", L"Acme");
 
     for (bool fails : {false, true}) {
@@ -464,7 +464,7 @@ int wmain(int argc, wchar_t** argv)
         Session session;
         WizardEnvironment environment(session, 1);
         auto manager = std::make_unique<CUIManager>(session);
-        manager->Initialize();
+        (void)manager->Initialize();
         SetMessageBoxFunction(RealMessageBox);
         bool administrator = false;
         SetAdministratorCheck([&] { return administrator; });

@@ -30,7 +30,7 @@ protected:
         m_environment = std::make_unique<WizardEnvironment>(m_session);
         SetAdministratorCheck([] { return true; });
         m_manager = std::make_unique<CUIManager>(m_session);
-        ASSERT_EQ(m_manager->Initialize(), 1);
+        ASSERT_TRUE(m_manager->Initialize());
         ASSERT_TRUE(EnsureFolder(m_session.Paths.PackagesFolder()));
         m_session.SetProjectFilePath(m_session.Paths.PackagesFolder() + L"\\Review.xml");
         m_app = m_environment->Files() + L"\\App";

@@ -37,7 +37,7 @@ protected:
             return m_chosenFile;
         });
         m_manager = std::make_unique<CUIManager>(m_session);
-        m_manager->Initialize();
+        ASSERT_TRUE(m_manager->Initialize());
     }
 
     void TearDown() override

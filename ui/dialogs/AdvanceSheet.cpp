@@ -148,7 +148,7 @@ void CAdvanceInclude::Save(const std::wstring& targetName)
                                    AdvanceSheet::WithHidden(TickedPaths(m_registry), m_hiddenKeys), m_session.Tokens,
                                    manager->GetSetupFilePath(), manager->GetProductInfo(), m_session.Selection);
     manager->SetScanDetails(details);
-    manager->WriteScanDetails();
+    (void)manager->WriteScanDetails(); // logged
     manager->IncludeExclude().Save(0, targetName);
 }
 

@@ -173,6 +173,6 @@ ProductInfo ProposeFromProjectFile(Session& session, CUIManager& manager, const 
 {
     session.SetProjectFilePath(path);
     ProductInfo product;
-    manager.ParseSetupFileInfo(product);
+    (void)manager.ParseSetupFileInfo(product); // logged; the fields stay empty
     return product;
 }

@@ -60,7 +60,7 @@ void CBuildMSIDlg::LoadProject()
     // where the shortcut dialog and the build find them.
     IconMap storedIcons;
     ShortcutList records;
-    if (Manager().ParseShortcutList(&storedIcons, true) == 1)
+    if (Manager().ParseShortcutList(&storedIcons, true))
         records = Manager().Project().Model.Shortcuts;
     const std::wstring iconFolder = m_session.Paths.ExtractedIconFolder;
     RestoreIconFiles(storedIcons, iconFolder);
@@ -135,11 +135,11 @@ bool CBuildMSIDlg::WriteShortcutsToProject()
     XmlDocument& document = Manager().Project().Document;
     const std::wstring path = m_session.ProjectFilePath();
     // A project file that cannot be loaded is built as it is stored.
-    if (!document.Load(path)) {
-        LogError(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File");
+    if (const Result loaded = document.Load(path); !loaded) {
+        LogError(Result::Because(L"CBuildMSIDlg::OnWizardNext: Unable to Load " + path + L" File", loaded).Text());
         return true;
     }
-    bool written = ReplaceShortcutList(document, m_records, m_session.Tokens, path);
+    bool written = static_cast<bool>(ReplaceShortcutList(document, m_records, m_session.Tokens, path));
     written = ReplaceShortcutIcons(document, m_iconFiles, path) && written;
     if (!written)
         LogError(L"CBuildMSIDlg::OnWizardNext: Unable to write the shortcuts into " + path);
@@ -179,7 +179,7 @@ LRESULT CBuildMSIDlg::OnWizardNext()
     m_state = State::Building;
     m_session.Capture.Clear();
     m_session.Capture.Begin(CaptureStep::Package);
-    if (m_run.Start([manager, request] { return manager->BuildPackage(request); }, Increment))
+    if (m_run.Start([manager, request] { return manager->BuildPackage(request) ? 1 : 0; }, Increment))
         m_run.StartTimer();
     else
         BuildEnded(false);

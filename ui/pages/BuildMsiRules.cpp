@@ -17,10 +17,10 @@ int RestoreIconFiles(const IconMap& icons, const std::wstring& iconFolder)
         if (name.empty())
             continue;
         const std::wstring target = iconFolder + L"\\" + name;
-        if (WriteIconFile(record, target))
+        if (const Result restored = WriteIconFile(record, target); restored)
             ++written;
         else
-            LogError(L"CBuildMSIDlg::RestoreIconFiles: Unable to write " + target);
+            LogError(Result::Because(L"CBuildMSIDlg::RestoreIconFiles: Unable to write " + target, restored).Text());
     }
     return written;
 }

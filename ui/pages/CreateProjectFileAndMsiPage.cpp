@@ -218,9 +218,10 @@ bool CCreateProjectFileMsiDlg::StartOperation(State state)
     m_session.Capture.Begin(state == State::Creating ? CaptureStep::ProjectFile : CaptureStep::Package);
     // The bar's share of each step: the project writer has one, the build
     // two (the cabinet, then the tables).
+    const BuildRequest request = m_request;
     const bool started = state == State::Creating
-                             ? m_run.Start([manager] { return manager->CreateProjectFile(); }, ProgressRange)
-                             : m_run.Start([manager, request = m_request] { return manager->BuildPackage(request); },
+                             ? m_run.Start([manager] { return manager->CreateProjectFile() ? 1 : 0; }, ProgressRange)
+                             : m_run.Start([manager, request] { return manager->BuildPackage(request) ? 1 : 0; },
                                            ProgressRange / 2);
     m_state = state;
     if (!started)

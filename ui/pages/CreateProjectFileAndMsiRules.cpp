@@ -323,8 +323,9 @@ void AddIconFile(IconMap& icons, const std::wstring& path, const std::wstring& e
         // A file that is not there (an icon that could not be extracted) has
         // no contents to store.
         IconRecord record;
-        if (!ReadIconFile(path, record)) {
-            LogError(L"CCreateProjectFileMsiDlg::PrepareShortcuts: Unable to read the icon file " + path);
+        if (const Result read = ReadIconFile(path, record); !read) {
+            const std::wstring line = L"CCreateProjectFileMsiDlg::PrepareShortcuts: Unable to read the icon file " + path;
+            LogError(Result::Because(line, read).Text());
             return;
         }
         it = icons.emplace(path, std::move(record)).first;

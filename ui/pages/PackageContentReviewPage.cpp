@@ -223,9 +223,9 @@ LRESULT CContentReviewPage::OnWizardNext()
     if (m_changed) {
         // A failed write is logged by the engine.
         if (m_registry)
-            m_manager.Coordinator().RegistrySide().WriteRegistryChanges();
+            (void)m_manager.Coordinator().RegistrySide().WriteRegistryChanges();
         else
-            m_manager.Coordinator().FileSide().WriteFileChanges();
+            (void)m_manager.Coordinator().FileSide().WriteFileChanges();
         m_changed = false;
     }
     return m_registry ? IDD_CREATE_PROJECT : IDD_REVIEW_REGISTRY;

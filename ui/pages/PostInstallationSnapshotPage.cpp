@@ -97,7 +97,7 @@ void CSecondSnapshotDlg::StartCapture()
     CUIManager* manager = &m_manager;
     const ScanDetails details = manager->GetScanDetails();
     m_session.Capture.Begin(CaptureStep::SecondSnapshot);
-    if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details); })) {
+    if (!Worker().Start([manager, details] { return manager->Coordinator().CaptureSnapshot(details) ? 1 : 0; })) {
         Failed(L"The post installation snapshot could not be started.");
         return;
     }
@@ -167,7 +167,7 @@ void CSecondSnapshotDlg::CaptureEnded()
     m_phase = Phase::Comparing;
     CUIManager* manager = &m_manager;
     m_session.Capture.Begin(CaptureStep::Comparison);
-    if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot(); }))
+    if (!Worker().Start([manager] { return manager->Coordinator().CompareSnapshot() ? 1 : 0; }))
         Failed(L"The comparison of the snapshots could not be started.");
 }
 

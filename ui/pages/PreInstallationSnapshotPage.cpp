@@ -36,7 +36,7 @@ BOOL CCaptureSnapshotDlg::OnInitDialog()
     // information; the manager saves it so that a restart can resume.
     CUIManager& manager = Manager();
     manager.SetScanDetails(manager.ScanDetailsFromIncludedLists());
-    manager.WriteScanDetails();
+    (void)manager.WriteScanDetails(); // logged
     ReloadSelection();
 
     SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETRANGE32, 0, CaptureProgress::Range);
@@ -123,7 +123,7 @@ void CCaptureSnapshotDlg::StartCapture()
     details[L"SetupFilePath"] = {manager.GetSetupFilePath()};
     details[L"SetupFileInfo"] = {product.ApplicationName, product.Version, product.CompanyName};
     manager.SetScanDetails(details);
-    manager.WriteScanDetails();
+    (void)manager.WriteScanDetails(); // logged
 
     m_capturing = true;
     SendMessageW(Item(IDC_SNAPSHOT_PROGRESS), PBM_SETPOS, 0, 0);
@@ -131,7 +131,7 @@ void CCaptureSnapshotDlg::StartCapture()
     CUIManager* shared = &manager;
     m_session.Capture.Clear();
     m_session.Capture.Begin(CaptureStep::FirstSnapshot);
-    if (!Worker().Start([shared, details] { return shared->Coordinator().CaptureSnapshot(details); })) {
+    if (!Worker().Start([shared, details] { return shared->Coordinator().CaptureSnapshot(details) ? 1 : 0; })) {
         CaptureFailed();
         return;
     }

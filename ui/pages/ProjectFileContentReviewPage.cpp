@@ -48,7 +48,7 @@ void CShowProjectFileDlg::LoadProject()
     m_loadedProject = m_session.ProjectFilePath();
     // A project file that cannot be read leaves the maps empty (the reader logs why).
     ProjectModel& project = Manager().Project().Model;
-    if (Manager().ParseProjectFile() != 1)
+    if (!Manager().ParseProjectFile())
         project = {};
     ChangeSet& changes = project.Changes;
     m_keys = {&changes.Registry(ChangeOrigin::Added), &changes.Registry(ChangeOrigin::Modified),

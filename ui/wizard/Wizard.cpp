@@ -30,7 +30,7 @@ int RunWizard(Session& session)
         INT_PTR result = 0;
         {
             CUIManager manager(session);
-            manager.Initialize();
+            (void)manager.Initialize(); // logged
             DialogFont();
             CApplicationMain sheet(session, manager);
             result = sheet.DoModal();
