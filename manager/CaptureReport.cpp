@@ -240,24 +240,37 @@ void WriteFiles(CHtmlText& html, const CaptureReportInput& input)
     html.Raw("</table></details>");
 }
 
+// One key or INI file of a change list with its entries and the list's origin.
+template <class Entry>
+struct ChangeGroup
+{
+    const std::wstring* path;
+    std::size_t origin;
+    const std::vector<Entry>* entries;
+};
+
+// The groups of the three lists of one area, sorted by path (ignoring case),
+// the added list's first where a path is in several.
+template <class Entry>
+std::vector<ChangeGroup<Entry>> SortedGroups(const std::array<std::map<std::wstring, std::vector<Entry>>, 3>& maps)
+{
+    std::vector<ChangeGroup<Entry>> groups;
+    for (std::size_t origin = 0; origin < maps.size(); ++origin)
+        for (const auto& [path, entries] : maps[origin])
+            groups.push_back({&path, origin, &entries});
+    std::stable_sort(groups.begin(), groups.end(), [](const ChangeGroup<Entry>& a, const ChangeGroup<Entry>& b) {
+        return LessIgnoringCase(*a.path, *b.path);
+    });
+    return groups;
+}
+
 void WriteRegistry(CHtmlText& html, const CaptureReportInput& input)
 {
-    struct Key
-    {
-        const std::wstring* path;
-        std::size_t origin;
-        const std::vector<RegistryChangeEntry>* values;
-    };
-    std::vector<Key> keys;
+    const auto keys = SortedGroups(input.Project.Changes.RegistryMaps);
     std::size_t total = 0;
-    for (std::size_t origin = 0; origin < 3; ++origin)
-        for (const auto& [key, values] : input.Project.Changes.RegistryMaps[origin]) {
-            keys.push_back({&key, origin, &values});
-            for (const RegistryChangeEntry& value : values)
-                total += value.ValueName.empty() ? 0 : 1;
-        }
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const Key& a, const Key& b) { return LessIgnoringCase(*a.path, *b.path); });
+    for (const auto& key : keys)
+        for (const RegistryChangeEntry& value : *key.entries)
+            total += value.ValueName.empty() ? 0 : 1;
     OpenSection(html, L"Registry values", total);
     if (keys.empty()) {
         Nothing(html, L"No registry changes.");
@@ -265,9 +278,9 @@ void WriteRegistry(CHtmlText& html, const CaptureReportInput& input)
         return;
     }
     TableHead(html, {L"Value name", L"Type", L"Data", L"Change"});
-    for (const Key& key : keys) {
+    for (const auto& key : keys) {
         GroupHead(html, *key.path, 4);
-        for (const RegistryChangeEntry& value : *key.values) {
+        for (const RegistryChangeEntry& value : *key.entries) {
             if (value.ValueName.empty())
                 continue; // the key alone: its heading says it
             html.Raw("<tr>").Element("td", ValueNameOf(value)).Element("td", value.TypeName);
@@ -284,21 +297,10 @@ void WriteRegistry(CHtmlText& html, const CaptureReportInput& input)
 
 void WriteIni(CHtmlText& html, const CaptureReportInput& input)
 {
-    struct File
-    {
-        const std::wstring* path;
-        std::size_t origin;
-        const std::vector<IniChangeEntry>* entries;
-    };
-    std::vector<File> files;
+    const auto files = SortedGroups(input.Project.Changes.IniMaps);
     std::size_t total = 0;
-    for (std::size_t origin = 0; origin < 3; ++origin)
-        for (const auto& [file, entries] : input.Project.Changes.IniMaps[origin]) {
-            files.push_back({&file, origin, &entries});
-            total += entries.size();
-        }
-    std::stable_sort(files.begin(), files.end(),
-                     [](const File& a, const File& b) { return LessIgnoringCase(*a.path, *b.path); });
+    for (const auto& file : files)
+        total += file.entries->size();
     OpenSection(html, L"INI entries", total);
     if (total == 0) {
         Nothing(html, L"No INI entries.");
@@ -306,7 +308,7 @@ void WriteIni(CHtmlText& html, const CaptureReportInput& input)
         return;
     }
     TableHead(html, {L"Section", L"Key", L"Value", L"Change"});
-    for (const File& file : files) {
+    for (const auto& file : files) {
         GroupHead(html, *file.path, 4);
         for (const IniChangeEntry& entry : *file.entries)
             html.Raw("<tr>").Element("td", entry.Section).Element("td", entry.Key).Element("td", entry.Value)
