@@ -22,6 +22,11 @@ bool IsProgressLine(const std::string& line, std::size_t& files, std::uint64_t& 
     return true;
 }
 
+bool IsFileReport(const std::string& line)
+{
+    return line.starts_with("Hash ") || line.starts_with("Image ") || line.starts_with("Stored ");
+}
+
 std::string TrimLine(std::string line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
@@ -44,7 +49,7 @@ std::string CabinetMakerMessage(const std::string& output)
         start = end + 1;
         std::size_t files = 0;
         std::uint64_t bytes = 0;
-        if (line.empty() || IsProgressLine(line, files, bytes) || line.starts_with("Hash "))
+        if (line.empty() || IsProgressLine(line, files, bytes) || IsFileReport(line))
             continue;
         if (line.starts_with("makecab:"))
             own += (own.empty() ? "" : " ") + line;
@@ -132,16 +137,22 @@ void CCabinetJob::ReadOutput()
             std::size_t files = 0;
             std::uint64_t bytes = 0;
             unsigned long index = 0, parts[4] = {};
+            const bool ofRun = m_current < m_runs.size();
+            const auto global = [&] { return m_runs[m_current].firstFile + index; };
+            const auto inRun = [&] { return ofRun && index < m_runs[m_current].files; };
             if (IsProgressLine(line, files, bytes)) {
                 m_runFiles = files;
                 m_runBytes = bytes;
-            } else if (line.starts_with("Hash ") &&
-                       std::sscanf(line.c_str(), "Hash %lu %lu %lu %lu %lu", &index, &parts[0], &parts[1], &parts[2],
-                                   &parts[3]) == 5) {
-                if (m_current < m_runs.size() && index < m_runs[m_current].files)
-                    m_hashes[m_runs[m_current].firstFile + index] = {
-                        static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2]),
-                        static_cast<int>(parts[3])};
+            } else if (IsFileReport(line)) {
+                if (std::sscanf(line.c_str(), "Hash %lu %lu %lu %lu %lu", &index, &parts[0], &parts[1], &parts[2],
+                                &parts[3]) == 5 &&
+                    inRun())
+                    m_reports.hashes[global()] = {static_cast<int>(parts[0]), static_cast<int>(parts[1]),
+                                                  static_cast<int>(parts[2]), static_cast<int>(parts[3])};
+                else if (std::sscanf(line.c_str(), "Image %lu", &index) == 1 && inRun())
+                    m_reports.images.insert(global());
+                else if (std::sscanf(line.c_str(), "Stored %lu", &index) == 1 && inRun())
+                    m_reports.stored.insert(global());
             } else if (!line.empty() && m_messages.size() < 64) {
                 m_messages.push_back(line);
             }

@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,20 @@ struct CabinetRun
     std::size_t files = 0;    // what it packs, for the progress
     std::uint64_t bytes = 0;
     std::size_t firstFile = 0; // the index its first file has among all runs' files
+};
+
+// What the cabinet maker told about the files while it read them, by the
+// file's index among all runs' files. A cabinet maker that reports nothing
+// leaves all empty.
+struct CabinetReports
+{
+    // The MD5 digests ("Hash <index> <four numbers>"), as MsiFileHash keeps them.
+    std::map<std::size_t, std::array<int, 4>> hashes;
+    // The files that begin "MZ" ("Image <index>").
+    std::set<std::size_t> images;
+    // The files stored uncompressed after the others of their cabinet
+    // ("Stored <index>"), in their order.
+    std::set<std::size_t> stored;
 };
 
 struct CabinetJobProgress
@@ -64,11 +79,7 @@ public:
     // exit code 1: makecab: ..." (the exit code as its code), or "Create
     // Process Fail (error 2: ...)"; Ok while nothing failed.
     const Result& Failure() const noexcept { return m_failure; }
-    // The MD5 digests the cabinet maker reported while reading the files
-    // ("Hash <index> <four numbers>"), by the file's index among all runs'
-    // files, as MsiFileHash keeps them. A cabinet maker that reports none
-    // leaves this empty.
-    const std::map<std::size_t, std::array<int, 4>>& Hashes() const noexcept { return m_hashes; }
+    const CabinetReports& Reports() const noexcept { return m_reports; }
 
 private:
     Result StartRun(std::size_t index);
@@ -91,7 +102,7 @@ private:
     std::size_t m_runFiles = 0; // progress of the current run
     std::uint64_t m_runBytes = 0;
     Result m_failure = Result::Ok();
-    std::map<std::size_t, std::array<int, 4>> m_hashes;
+    CabinetReports m_reports;
 };
 
 // The cabinet maker's message in its output: its "makecab:" lines, else the

@@ -24,73 +24,58 @@ namespace {
 
 constexpr std::uint64_t CabinetFileLimit = 0x80000000ull; // 2 GiB: no file of this size fits a cabinet
 
-// The read-only, hidden and system bits of an open file as File.Attributes bits.
-// (Only the basic information: the whole of it asks for the volume's serial
-// number too, which under Wine costs half a millisecond a file.)
-int FileRowAttributes(HANDLE file)
+// The read-only, hidden and system bits of a file's attributes as File.Attributes bits.
+int FileRowAttributes(DWORD fileAttributes)
 {
-    FILE_BASIC_INFO information{};
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &information, sizeof information))
-        return 0;
     int attributes = 0;
-    if (information.FileAttributes & FILE_ATTRIBUTE_READONLY)
+    if (fileAttributes & FILE_ATTRIBUTE_READONLY)
         attributes |= msidbFileAttributesReadOnly;
-    if (information.FileAttributes & FILE_ATTRIBUTE_HIDDEN)
+    if (fileAttributes & FILE_ATTRIBUTE_HIDDEN)
         attributes |= msidbFileAttributesHidden;
-    if (information.FileAttributes & FILE_ATTRIBUTE_SYSTEM)
+    if (fileAttributes & FILE_ATTRIBUTE_SYSTEM)
         attributes |= msidbFileAttributesSystem;
     return attributes;
 }
 
-// The file open for reading, with its size; none when it is not packed.
-UniqueFile OpenPackableFile(const std::wstring& realPath, bool x64Capture, std::uint64_t& size)
+// The attributes and size of a file to pack, without opening it (an open is
+// a round trip to the server under Wine, and the cabinet maker opens every
+// file anyway: a file it cannot read fails the build, naming the file). False,
+// after its log line, when there is no such file to pack.
+bool FindPackableFile(const std::wstring& realPath, bool x64Capture, WIN32_FILE_ATTRIBUTE_DATA& found)
 {
-    size = 0;
     if (IsTemporaryOrLinkFile(realPath)) {
         LogError(L"CMSIHandler::AddFileRows: " + realPath + L" is a temporary file or a shell link; left out");
-        return UniqueFile();
+        return false;
     }
     // A capture of 64-bit Windows named System32 as itself.
     std::optional<CFsRedirectionOff> realFolders;
     if (x64Capture)
         realFolders.emplace();
-    UniqueFile file(CreateFileW(realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER length{};
-    if (!file || !GetFileSizeEx(file.get(), &length)) {
-        const DWORD error = GetLastError();
-        LogError(L"CMSIHandler::AddFileRows: " + realPath + L" cannot be read" + Result::Suffix(error) +
-                 L"; left out");
-        return UniqueFile();
-    }
-    size = static_cast<std::uint64_t>(length.QuadPart);
-    return file;
+    DWORD error = ERROR_SUCCESS;
+    if (!GetFileAttributesExW(realPath.c_str(), GetFileExInfoStandard, &found))
+        error = GetLastError();
+    else if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        error = ERROR_DIRECTORY;
+    if (error == ERROR_SUCCESS)
+        return true;
+    LogError(L"CMSIHandler::AddFileRows: " + realPath + L" cannot be read" + Result::Suffix(error) + L"; left out");
+    return false;
 }
 
-// Version and language, or the hash, of a file being collected.
-void ReadFileIdentity(const BuildContext& build, PackedFile& file, HANDLE open)
+// Version and language, or the hash, of a file the cabinet maker did not
+// report on, read here.
+void ReadFileIdentity(const BuildContext& build, PackedFile& file)
 {
-    // A versioned file is compared by its version; an unversioned one by its
-    // hash (without one the installer judges it by size and dates alone).
-    // Only an executable image can have a version: every other file is hashed
-    // in the one read that tells it is none.
     std::optional<CFsRedirectionOff> realFolders;
     if (build.x64Capture)
         realFolders.emplace();
-    // Our cabinet maker reports each file's digest as it compresses it: a
-    // file that is not an image (its first two bytes tell) is then read once
-    // in the build. Empty files keep msi.dll's own answer.
-    if (build.ddfIsUtf8 && file.size > 0) {
-        char start[2] = {};
-        DWORD got = 0;
-        LARGE_INTEGER zero{};
-        if (ReadFile(open, start, sizeof start, &got, nullptr) && SetFilePointerEx(open, zero, nullptr, FILE_BEGIN) &&
-            !(got == 2 && start[0] == 'M' && start[1] == 'Z')) {
-            file.hashPending = true;
-            return;
-        }
+    UniqueFile open(CreateFileW(file.realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!open) {
+        LogError(L"CMSIHandler::AddFileRows: no hash of " + file.realPath + Result::Suffix(GetLastError()));
+        return;
     }
-    switch (HashUnlessImage(open, file.realPath, file.hash)) {
+    switch (HashUnlessImage(open.get(), file.realPath, file.hash)) {
     case FileHashRead::Hashed:
         file.hashed = true;
         break;
@@ -99,8 +84,8 @@ void ReadFileIdentity(const BuildContext& build, PackedFile& file, HANDLE open)
         // would map the whole file).
         if (!ReadFileVersionColumns(file.realPath, file.version, file.language)) {
             LARGE_INTEGER start{};
-            file.hashed = SetFilePointerEx(open, start, nullptr, FILE_BEGIN) &&
-                          HashUnlessImage(open, file.realPath, file.hash, true) == FileHashRead::Hashed;
+            file.hashed = SetFilePointerEx(open.get(), start, nullptr, FILE_BEGIN) &&
+                          HashUnlessImage(open.get(), file.realPath, file.hash, true) == FileHashRead::Hashed;
         }
         break;
     case FileHashRead::Failed:
@@ -177,11 +162,12 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
                 leaveOut(real, L"on another drive than the system drive");
                 continue;
             }
-            std::uint64_t size = 0;
-            const UniqueFile open = OpenPackableFile(real, build.x64Capture, size);
-            if (!open || Unpackable(build, path, real, size)) {
-                leaveOut(real, !open ? (IsTemporaryOrLinkFile(real) ? L"a temporary file or a shell link"
-                                                                    : L"missing or unreadable at build time")
+            WIN32_FILE_ATTRIBUTE_DATA found{};
+            const bool exists = FindPackableFile(real, build.x64Capture, found);
+            const std::uint64_t size = static_cast<std::uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+            if (!exists || Unpackable(build, path, real, size)) {
+                leaveOut(real, !exists ? (IsTemporaryOrLinkFile(real) ? L"a temporary file or a shell link"
+                                                                      : L"missing or unreadable at build time")
                                : size >= CabinetFileLimit ? L"2 GiB or larger"
                                                           : L"its name cannot be written in the package");
                 continue;
@@ -199,8 +185,7 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
             file.size = static_cast<std::uint32_t>(size);
             file.is64Bit = IsFolder64Bit(file.folder, build.x64Capture);
             file.keptOnRemoval = keptOnRemoval;
-            file.attributes = FileRowAttributes(open.get());
-            ReadFileIdentity(build, file, open.get());
+            file.attributes = FileRowAttributes(found.dwFileAttributes);
             build.firstKeyOfName.emplace(UpperKey(file.name), file.key);
             build.files.push_back(std::move(file));
         }
@@ -243,9 +228,45 @@ void StageRedirectedFiles(BuildContext& build)
     }
 }
 
-bool HashPackedFile(PackedFile& file)
+void IdentifyPackedFiles(BuildContext& build, const CabinetReports& reports)
 {
-    UniqueFile open(CreateFileW(file.realPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    return open && HashUnlessImage(open.get(), file.realPath, file.hash, true) == FileHashRead::Hashed;
+    // A versioned file is compared by its version; an unversioned one by its
+    // hash (without one the installer judges it by size and dates alone).
+    // Only an executable image can have a version. Our cabinet maker tells
+    // the images and every file's digest as it reads them: only the images
+    // are opened once more. Empty files keep msi.dll's own answer.
+    for (std::size_t i = 0; i < build.files.size(); ++i) {
+        PackedFile& file = build.files[i];
+        const auto hash = reports.hashes.find(i);
+        if (hash == reports.hashes.end() || file.size == 0) {
+            ReadFileIdentity(build, file);
+            continue;
+        }
+        if (reports.images.contains(i)) {
+            std::optional<CFsRedirectionOff> realFolders;
+            if (build.x64Capture)
+                realFolders.emplace();
+            if (ReadFileVersionColumns(file.realPath, file.version, file.language))
+                continue;
+        }
+        std::copy(hash->second.begin(), hash->second.end(), file.hash);
+        file.hashed = true;
+    }
+}
+
+void OrderAsPacked(BuildContext& build, const CabinetPlan& plan, const CabinetReports& reports)
+{
+    if (reports.stored.empty())
+        return;
+    std::vector<PackedFile> ordered;
+    ordered.reserve(build.files.size());
+    for (const PlannedCabinet& cabinet : plan.cabinets) {
+        const std::size_t end = cabinet.firstFile + cabinet.fileCount;
+        for (const bool stored : {false, true})
+            for (std::size_t i = cabinet.firstFile; i < end && i < build.files.size(); ++i)
+                if (reports.stored.contains(i) == stored)
+                    ordered.push_back(std::move(build.files[i]));
+    }
+    if (ordered.size() == build.files.size())
+        build.files = std::move(ordered);
 }

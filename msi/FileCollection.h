@@ -1,8 +1,11 @@
 #pragma once
 // File collection: the project's captured files read into the build's file
-// list (BuildContext::files) with their keys, sizes, attributes and versions
-// or hashes; the files that cannot be packed are left out with a log line.
+// list (BuildContext::files) with their keys, sizes and attributes, and once
+// the cabinets are made, their versions or hashes and their order; the files
+// that cannot be packed are left out with a log line.
 #include "common/ChangeTypes.h"
+#include "msi/CabinetJob.h"
+#include "msi/CabinetPlan.h"
 #include "msi/PackedFile.h"
 
 #include <string>
@@ -24,6 +27,10 @@ void CollectFiles(BuildContext& build, const DirectoryChangeMap& files, bool kep
 // copied to the working folder and packed from there (a 32-bit cabinet maker
 // would read SysWOW64).
 void StageRedirectedFiles(BuildContext& build);
-// The hash of a file whose digest the cabinet maker did not report, read
-// once more; false when it has none.
-[[nodiscard]] bool HashPackedFile(PackedFile& file);
+// Each file's version and language, or its hash, from what the cabinet maker
+// reported (by file index); a file it said nothing of is read here.
+void IdentifyPackedFiles(BuildContext& build, const CabinetReports& reports);
+// The files in the order the cabinets hold them: in each cabinet of the plan,
+// the files the cabinet maker stored uncompressed come after the others. The
+// sequence numbers follow; the cabinets' last sequences stay.
+void OrderAsPacked(BuildContext& build, const CabinetPlan& plan, const CabinetReports& reports);

@@ -16,19 +16,23 @@ void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
     CTableInserter& files = build.Table(TableId::File);
     CTableInserter& components = build.Table(TableId::Component);
     CTableInserter& featureComponents = build.Table(TableId::FeatureComponent);
+    CTableInserter& hashes = build.Table(TableId::MsiFileHash);
     // The order of the rows matters for speed, not for the package. Before a
     // row goes in, the database looks for a row with the same key, and some
     // implementations (Wine's) do that by reading every row of the table,
     // unless a key text is new to the database, which cannot match. The
-    // component names are new to the FeatureComponents rows, so those go in
-    // without a search; the Component rows (named by the FeatureComponents
-    // rows) and the File rows (whose keys are the components' key paths) pay
-    // for one, a single key column per row, the cheapest. Going in one after
-    // another, the rows of a table also lie together in memory, which keeps
-    // that search fast. (The order also fixes the order of the database's
-    // strings, and with it the package's bytes.)
+    // component names are new to the FeatureComponents rows and the file keys
+    // to the MsiFileHash rows, so those go in without a search; the Component
+    // rows (named by the FeatureComponents rows) and the File rows (whose keys
+    // are the components' key paths) pay for one, a single key column per row,
+    // the cheapest. Going in one after another, the rows of a table also lie
+    // together in memory, which keeps that search fast. (The order also fixes
+    // the order of the database's strings, and with it the package's bytes.)
     for (const PackedFile& file : build.files)
         (void)featureComponents.Insert({L"MSIFeature", file.component});
+    for (const PackedFile& file : build.files)
+        if (file.hashed)
+            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
     // Each file is its component's key path.
     for (const PackedFile& file : build.files) {
         // A component that changes its bitness is another component: its code too.
@@ -48,29 +52,6 @@ void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
         ++sequence;
         (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), file.version,
                             file.language, msidbFileAttributesCompressed | file.attributes, sequence});
-    }
-    CTableInserter& hashes = build.Table(TableId::MsiFileHash);
-    for (const PackedFile& file : build.files)
-        if (file.hashed)
-            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
-}
-
-void AddDeferredHashRows(BuildContext& build, const std::map<std::size_t, std::array<int, 4>>& reported)
-{
-    CTableInserter& hashes = build.Table(TableId::MsiFileHash);
-    for (std::size_t i = 0; i < build.files.size(); ++i) {
-        PackedFile& file = build.files[i];
-        if (!file.hashPending)
-            continue;
-        file.hashPending = false;
-        if (const auto found = reported.find(i); found != reported.end()) {
-            std::copy(found->second.begin(), found->second.end(), file.hash);
-            file.hashed = true;
-        } else {
-            file.hashed = HashPackedFile(file);
-        }
-        if (file.hashed)
-            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
     }
 }
 

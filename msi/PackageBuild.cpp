@@ -107,7 +107,6 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
     return {
         {m_folders.size(), [this] { m_directories.AddFolders(m_folders); }},
         {m_emptyFolders.size(), [this] { m_directories.AddEmptyFolders(m_emptyFolders); }},
-        {m_build.files.size(), [this] { AddFileRows(m_build, m_directories); }},
         {1, [this] { AddProperties(m_build); }},
         {1, [this] { AddUpgradeRows(m_build); }},
         {1, [this] { AddMediaRows(m_build, m_cabinets.Layout(), m_cabinets.Names()); }},
@@ -133,7 +132,10 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
 bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
 {
     const std::vector<RowStep> rowSteps = RowSteps();
-    std::size_t rowUnits = 0;
+    // The file rows go in once the cabinets are made: the cabinet maker tells
+    // the files' hashes and the order it packed them in.
+    const std::size_t fileUnits = std::max<std::size_t>(m_build.files.size(), 1);
+    std::size_t rowUnits = fileUnits;
     for (const auto& [units, step] : rowSteps)
         rowUnits += std::max<std::size_t>(units, 1);
     // The cabinet weighs as much as all the rows: the step count rises at the
@@ -175,9 +177,11 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
         return false;
 
     m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
-    WriteSummaryInformation(m_build);
-    if (!hasFiles)
+    if (!hasFiles) {
+        pacer.Finished(fileUnits);
+        WriteSummaryInformation(m_build);
         return true;
+    }
     if (!cabinetBesideRows) {
         m_progress.SetStatusText(L"CAB File Creation is in progress.");
         cabinet = m_cabinets.Start();
@@ -187,8 +191,15 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
         cabinet = m_cabinets.Finish(paceCabinet);
     if (StopRequested())
         return false;
-    if (cabinet)
-        AddDeferredHashRows(m_build, m_cabinets.ReportedHashes());
+    if (cabinet) {
+        m_progress.SetStatusText(L"MSI TABLE Entry is in progress.");
+        IdentifyPackedFiles(m_build, m_cabinets.Reports());
+        OrderAsPacked(m_build, m_cabinets.Layout(), m_cabinets.Reports());
+        AddFileRows(m_build, m_directories);
+        pacer.Finished(fileUnits);
+        // The platform of the package follows its components'.
+        WriteSummaryInformation(m_build);
+    }
     return true;
 }
 

@@ -204,10 +204,10 @@ Result CPackageCabinets::Finish(const Paced& paced)
     return made;
 }
 
-const std::map<std::size_t, std::array<int, 4>>& CPackageCabinets::ReportedHashes() const
+const CabinetReports& CPackageCabinets::Reports() const
 {
-    static const std::map<std::size_t, std::array<int, 4>> none;
-    return m_job ? m_job->Hashes() : none;
+    static const CabinetReports none;
+    return m_job ? m_job->Reports() : none;
 }
 
 Result CPackageCabinets::Store(const std::wstring& package)

@@ -5,6 +5,7 @@
 // beside it. A cabinet not delivered is removed when the job goes.
 #include "common/Result.h"
 #include "msi/CabinetDirectives.h"
+#include "msi/CabinetJob.h"
 #include "msi/CabinetPlan.h"
 
 #include <array>
@@ -18,7 +19,6 @@
 #include <vector>
 
 struct BuildContext;
-class CCabinetJob;
 
 class CPackageCabinets
 {
@@ -44,8 +44,8 @@ public:
     // Waits for every cabinet; a failure after one log line when one could
     // not be made, or without one when the thread is asked to stop.
     Result Finish(const Paced& paced);
-    // The digests the cabinet maker reported, by file index.
-    const std::map<std::size_t, std::array<int, 4>>& ReportedHashes() const;
+    // What the cabinet maker reported about the files, by file index.
+    const CabinetReports& Reports() const;
     // The embedded cabinets as streams of the committed package; a failure
     // after its log line.
     Result Store(const std::wstring& package);

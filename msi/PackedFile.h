@@ -19,6 +19,5 @@ struct PackedFile
     std::wstring version;
     std::wstring language;
     bool hashed = false;
-    bool hashPending = false; // hashed by the cabinet maker in its read (the deferred hash rows)
     int hash[4] = {};
 };

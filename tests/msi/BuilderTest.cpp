@@ -226,21 +226,23 @@ TEST_F(BuilderTest, FullProjectGivesTheRowsOfEveryTable)
         EXPECT_EQ((Row{L"OTHER", L"Sub"}), At(directories, L"SUB"));
         EXPECT_EQ(L"TARGETDIR", At(directories, L"WindowsFolder")[0]);
 
-        // File keys are unique without regard to case; sequences follow the cabinet order.
+        // File keys are unique without regard to case; sequences follow the cabinet
+        // order, where the files of random bytes (app.exe, données ü.bin) come
+        // last, stored uncompressed.
         const auto files = Keyed(Query(db.get(), L"SELECT `File`,`Component_`,`FileName`,`FileSize`,`Attributes`,"
                                                  L"`Sequence` FROM `File` ORDER BY `Sequence`"));
         ASSERT_EQ(8u, files.size());
-        EXPECT_EQ((Row{L"APP.EXECOMP", L"app.exe", L"3000", L"16384", L"2"}), At(files, L"app.exe"));
+        EXPECT_EQ((Row{L"APP.EXECOMP", L"app.exe", L"3000", L"16384", L"7"}), At(files, L"app.exe"));
         EXPECT_EQ((Row{L"README.TXTCOMP", L"readme.txt", L"9", L"16384", L"1"}), At(files, L"readme.txt"));
         const std::wstring data = L"donn\u00e9es \u00fc.bin";
         // Keys are installer identifiers (the name in the cabinet too): what is
         // not a letter, digit, period or underscore becomes "_"; the file name stays.
-        EXPECT_EQ((Row{L"__.BINCOMP", L"\u65e5\u672c.bin", L"31", L"16384", L"3"}), At(files, L"__.bin"));
-        EXPECT_EQ((Row{L"DONN_ES__.BINCOMP", data, L"70000", L"16384", L"5"}), At(files, L"donn_es__.bin"));
-        EXPECT_EQ((Row{L"IT_S.TXTCOMP", L"it's.txt", L"21", L"16384", L"4"}), At(files, L"it_s.txt"));
-        EXPECT_EQ((Row{L"README.TXT1COMP", L"readme.txt", L"17", L"16384", L"6"}), At(files, L"readme.txt1"));
-        EXPECT_EQ((Row{L"README.TXT2COMP", L"README.TXT", L"200000", L"16384", L"7"}), At(files, L"README.TXT2"));
-        EXPECT_EQ((Row{L"SETTINGS.DATCOMP", L"settings.dat", L"19", L"16384", L"8"}), At(files, L"settings.dat"));
+        EXPECT_EQ((Row{L"__.BINCOMP", L"\u65e5\u672c.bin", L"31", L"16384", L"2"}), At(files, L"__.bin"));
+        EXPECT_EQ((Row{L"DONN_ES__.BINCOMP", data, L"70000", L"16384", L"8"}), At(files, L"donn_es__.bin"));
+        EXPECT_EQ((Row{L"IT_S.TXTCOMP", L"it's.txt", L"21", L"16384", L"3"}), At(files, L"it_s.txt"));
+        EXPECT_EQ((Row{L"README.TXT1COMP", L"readme.txt", L"17", L"16384", L"4"}), At(files, L"readme.txt1"));
+        EXPECT_EQ((Row{L"README.TXT2COMP", L"README.TXT", L"200000", L"16384", L"5"}), At(files, L"README.TXT2"));
+        EXPECT_EQ((Row{L"SETTINGS.DATCOMP", L"settings.dat", L"19", L"16384", L"6"}), At(files, L"settings.dat"));
 
         const auto components = Keyed(Query(db.get(), L"SELECT `Component`,`Directory_`,`Attributes`,`ComponentId` "
                                                       L"FROM `Component`"));

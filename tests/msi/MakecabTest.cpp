@@ -16,6 +16,7 @@
 #include "common/UniqueHandle.h"
 #include "common/Utf.h"
 #include "tests/support/TestSupport.h"
+#include "tools/makecab/CabinetWriter.h"
 #include "tools/makecab/Ddf.h"
 #include "tools/makecab/FciGuard.h"
 
@@ -169,6 +170,7 @@ struct Extracted
 {
     std::string bytes;
     USHORT attribs = 0;
+    size_t position = 0; // in the cabinet, from 0
 };
 std::map<std::string, Extracted>* g_extracted = nullptr;
 std::string g_current;
@@ -202,6 +204,7 @@ FNFDINOTIFY(FdiNotify)
     if (fdint == fdintCOPY_FILE) {
         g_current = pfdin->psz1;
         (*g_extracted)[g_current].attribs = pfdin->attribs;
+        (*g_extracted)[g_current].position = g_extracted->size() - 1;
         return 1; // any non-zero, non -1 handle; writes go to memory
     }
     if (fdint == fdintCLOSE_FILE_INFO)
@@ -269,19 +272,28 @@ TEST(MakecabTest, StoresEveryFileByteForByte)
     WriteFileBytes(folder / L"src\\empty.dat", "");
     WriteFileBytes(folder / (L"src\\" + nonAscii), "non-ASCII name\r\n");
     WriteFileBytes(folder / L"src\\nested\\deeper\\text.txt", "same name, other folder");
+    const std::string image = "MZ" + text.substr(0, 3000);
+    WriteFileBytes(folder / L"src\\tool.exe", image);
 
     const std::wstring ddf =
         Ddf(folder, Line(folder / L"src\\text.txt", L"text.txt") + Line(folder / L"src\\random.bin", L"random.bin") +
                         Line(folder / L"src\\empty.dat", L"empty.dat") +
                         Line(folder / (L"src\\" + nonAscii), nonAscii) +
-                        Line(folder / L"src\\nested\\deeper\\text.txt", L"text.txt1"));
+                        Line(folder / L"src\\nested\\deeper\\text.txt", L"text.txt1") +
+                        Line(folder / L"src\\tool.exe", L"tool.exe"));
     const RunResult run = RunMakecab(folder, ddf);
     ASSERT_EQ(0u, run.exitCode) << run.errors;
     // Progress lines only, the last one for the whole cabinet.
     EXPECT_EQ(std::string::npos, run.errors.find("makecab:")) << run.errors;
-    EXPECT_TRUE(run.errors.ends_with("Packed 5 of 5 files, " +
-                                     std::to_string(text.size() + random.size() + 16 + 23) + " bytes\r\n"))
+    EXPECT_TRUE(run.errors.ends_with("Packed 6 of 6 files, " +
+                                     std::to_string(text.size() + random.size() + 16 + 23 + image.size()) +
+                                     " bytes\r\n"))
         << run.errors;
+    // The random bytes do not compress: stored, behind the others. The image is told.
+    EXPECT_NE(std::string::npos, run.errors.find("\nStored 1\r\n")) << run.errors;
+    EXPECT_EQ(std::string::npos, run.errors.find("Stored 0")) << run.errors;
+    EXPECT_NE(std::string::npos, run.errors.find("\nImage 5\r\n")) << run.errors;
+    EXPECT_EQ(std::string::npos, run.errors.find("Image 0")) << run.errors;
     // The digest of every file read, as msi.dll counts it.
     const std::wstring sources[] = {folder / L"src\\text.txt", folder / L"src\\random.bin", L"",
                                     folder / (L"src\\" + nonAscii), folder / L"src\\nested\\deeper\\text.txt"};
@@ -306,9 +318,13 @@ TEST(MakecabTest, StoresEveryFileByteForByte)
 
     std::map<std::string, Extracted> files;
     ASSERT_TRUE(ExtractAll(cabinet, files));
-    ASSERT_EQ(5u, files.size());
+    ASSERT_EQ(6u, files.size());
     EXPECT_EQ(text, files["text.txt"].bytes);
     EXPECT_EQ(random, files["random.bin"].bytes);
+    EXPECT_EQ(image, files["tool.exe"].bytes);
+    EXPECT_EQ(0u, files["text.txt"].position);
+    EXPECT_EQ(4u, files["tool.exe"].position);
+    EXPECT_EQ(5u, files["random.bin"].position);
     EXPECT_EQ(1u, files.count("empty.dat"));
     EXPECT_EQ("", files["empty.dat"].bytes);
     EXPECT_EQ("same name, other folder", files["text.txt1"].bytes);
@@ -317,6 +333,36 @@ TEST(MakecabTest, StoresEveryFileByteForByte)
     EXPECT_EQ("non-ASCII name\r\n", files[utf8].bytes);
     EXPECT_EQ(_A_NAME_IS_UTF, files[utf8].attribs & _A_NAME_IS_UTF);
     EXPECT_EQ(0, files["text.txt"].attribs & _A_NAME_IS_UTF);
+}
+
+TEST(MakecabTest, OnlyBytesAsVariedAsRandomOnesAreLeftUncompressed)
+{
+    std::string text;
+    while (text.size() < 65536)
+        text += "alpha beta gamma delta " + std::to_string(text.size()) + "\r\n";
+    // Machine code and tables: many values, unevenly used.
+    std::string code(65536, '\0');
+    const std::string random = RandomBytes(65536);
+    for (size_t i = 0; i < code.size(); ++i)
+        code[i] = i % 3 ? random[i] : static_cast<char>(i % 7);
+    const struct
+    {
+        const char* what;
+        std::string bytes;
+        bool incompressible;
+    } cases[] = {
+        {"random, a whole probe", random, true},
+        {"random, the least that can tell", random.substr(0, kProbeMinimum), true},
+        {"random, too little to tell", random.substr(0, kProbeMinimum - 1), false},
+        {"text", text, false},
+        {"zeros", std::string(65536, '\0'), false},
+        {"code-like", code, false},
+        {"empty", "", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.incompressible,
+                  LooksIncompressible(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size()))
+            << c.what;
 }
 
 TEST(MakecabTest, MissingSourceFailsNamingTheLineAndLeavesNoCabinet)

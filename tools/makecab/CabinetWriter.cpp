@@ -5,11 +5,13 @@
 #include <fci.h>
 #include <fcntl.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/UniqueHandle.h"
@@ -23,6 +25,8 @@ namespace {
 const char kCabinetToken[] = ":cabinet:";
 const char kSourcePrefix[] = ":source:";
 const char kTempPrefix[] = ":temp:";
+// How many stored files may wait open for their turn.
+constexpr size_t kKeptOpen = 4096;
 
 struct Context
 {
@@ -36,9 +40,18 @@ struct Context
     unsigned long long limit = kMaxCabinetSize;
     CabinetProgress* progress = nullptr;
     unsigned long long bytesRead = 0;
-    // MD5 of each source as FCI reads it (handle -> file index, running hash).
+    // MD5 of each source as FCI reads it, by handle.
     BCRYPT_ALG_HANDLE md5 = nullptr;
-    std::map<INT_PTR, std::pair<size_t, BCRYPT_HASH_HANDLE>> hashing;
+    struct Source
+    {
+        size_t index = 0;
+        BCRYPT_HASH_HANDLE hash = nullptr;
+        bool started = false; // its first bytes have been read
+    };
+    std::map<INT_PTR, Source> hashing;
+    // The source opened to look at its first bytes, handed to FCI when it
+    // opens that file (one open per file).
+    HANDLE probed = INVALID_HANDLE_VALUE;
 };
 
 std::wstring Win32Text(DWORD code)
@@ -199,12 +212,20 @@ FNFCIREAD(Read)
             Note(ctx, L"cannot read " + PathOf(ctx, hf) + L": " + Win32Text(code));
             return static_cast<UINT>(-1);
         }
-        if (const auto hashing = ctx.hashing.find(hf); hashing != ctx.hashing.end() && got > 0 &&
-                                                       hashing->second.second)
-            if (!BCRYPT_SUCCESS(BCryptHashData(hashing->second.second, static_cast<PUCHAR>(memory), got, 0))) {
-                BCryptDestroyHash(hashing->second.second);
-                hashing->second.second = nullptr; // no hash for this file, the file itself is fine
-            }
+        const auto source = ctx.hashing.find(hf);
+        if (source == ctx.hashing.end() || got == 0)
+            return got;
+        Context::Source& read = source->second;
+        if (!read.started) {
+            read.started = true;
+            const auto* bytes = static_cast<const unsigned char*>(memory);
+            if (got >= 2 && bytes[0] == 'M' && bytes[1] == 'Z' && ctx.progress)
+                ctx.progress->Image(read.index);
+        }
+        if (read.hash && !BCRYPT_SUCCESS(BCryptHashData(read.hash, static_cast<PUCHAR>(memory), got, 0))) {
+            BCryptDestroyHash(read.hash);
+            read.hash = nullptr; // no hash for this file, the file itself is fine
+        }
         return got;
     });
 }
@@ -229,7 +250,8 @@ FNFCICLOSE(Close)
     auto& ctx = *static_cast<Context*>(pv);
     ctx.openFiles.erase(hf);
     if (const auto hashing = ctx.hashing.find(hf); hashing != ctx.hashing.end()) {
-        const auto [index, hash] = hashing->second;
+        const size_t index = hashing->second.index;
+        const BCRYPT_HASH_HANDLE hash = hashing->second.hash;
         ctx.hashing.erase(hashing);
         unsigned char digest[16];
         if (hash && BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0)) && ctx.progress) {
@@ -354,8 +376,11 @@ FNFCIGETOPENINFO(GetOpenInfo)
             *err = ENOENT;
             return -1;
         }
-        UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(ctx.probed != INVALID_HANDLE_VALUE
+                            ? ctx.probed
+                            : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ctx.probed = INVALID_HANDLE_VALUE;
         if (!file) {
             const DWORD code = GetLastError();
             const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -378,7 +403,7 @@ FNFCIGETOPENINFO(GetOpenInfo)
         if (ctx.md5 && ctx.progress &&
             !BCRYPT_SUCCESS(BCryptCreateHash(ctx.md5, &hash, nullptr, 0, nullptr, 0, 0)))
             hash = nullptr;
-        ctx.hashing[reinterpret_cast<INT_PTR>(h)] = {ctx.current, hash};
+        ctx.hashing[reinterpret_cast<INT_PTR>(h)] = {ctx.current, hash, false};
         // The basic information holds the times and attributes; the handle
         // information would also ask the volume for its serial number, a
         // round trip to the mount manager for every file.
@@ -457,6 +482,28 @@ bool CheckNames(const DdfScript& script, DdfError& error)
     return true;
 }
 
+// Opens a source to look at its first bytes. Returns the handle at the
+// file's start, or INVALID_HANDLE_VALUE when the file cannot be opened (FCI's
+// own open then says why). `incompressible` when the bytes look compressed.
+HANDLE ProbeSource(const std::wstring& path, bool& incompressible)
+{
+    incompressible = false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return file;
+    thread_local std::vector<unsigned char> start(kProbeBytes);
+    DWORD got = 0;
+    LARGE_INTEGER zero{};
+    incompressible = ReadFile(file, start.data(), static_cast<DWORD>(start.size()), &got, nullptr) &&
+                     LooksIncompressible(start.data(), got);
+    if (!SetFilePointerEx(file, zero, nullptr, FILE_BEGIN)) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
 struct FciOwner
 {
     HFCI h = nullptr;
@@ -487,25 +534,77 @@ bool RunFci(Context& ctx, DdfError& error)
         error.message = std::wstring(L"cannot start cabinet creation: ") + FciErrorText(erf.erfOper);
         return false;
     }
-    for (size_t i = 0; i < script.files.size(); ++i) {
+    size_t added = 0;
+    const auto add = [&](size_t i, bool compress) {
         const DdfFile& file = script.files[i];
         ctx.current = i;
         error.line = file.line;
-        if (file.newFolder && i > 0 && !FCIFlushFolder(fci.h, GetNextCabinet, Status)) {
-            error.message = ctx.problem.empty() ? FciErrorText(erf.erfOper) : ctx.problem;
-            return false;
-        }
         std::string source = kSourcePrefix + std::to_string(i);
         std::string name = ToUtf8(file.name);
         if (!FCIAddFile(fci.h, source.data(), name.data(), FALSE, GetNextCabinet, Status, GetOpenInfo,
-                        file.compress ? tcompTYPE_MSZIP : tcompTYPE_NONE)) {
+                        compress ? tcompTYPE_MSZIP : tcompTYPE_NONE)) {
             error.message = ctx.problem.empty()
                                 ? L"cannot add '" + file.source + L"': " + FciErrorText(erf.erfOper)
                                 : ctx.problem;
             return false;
         }
         if (ctx.progress)
-            ctx.progress->Packed(i + 1, ctx.bytesRead, false);
+            ctx.progress->Packed(++added, ctx.bytesRead, false);
+        return true;
+    };
+    const auto flushFolder = [&] {
+        if (FCIFlushFolder(fci.h, GetNextCabinet, Status))
+            return true;
+        error.message = ctx.problem.empty() ? FciErrorText(erf.erfOper) : ctx.problem;
+        return false;
+    };
+    // Files whose bytes look compressed already go uncompressed into a folder
+    // of their own after all others (switching folders file by file would
+    // cost more than compressing); the order is told to whoever listens.
+    // Each stored file stays open from its look until FCI takes it, up to
+    // kKeptOpen of them; the others are opened again.
+    std::vector<std::pair<size_t, HANDLE>> stored;
+    struct KeptOpen
+    {
+        std::vector<std::pair<size_t, HANDLE>>& files;
+        ~KeptOpen()
+        {
+            for (auto& [index, handle] : files)
+                if (handle != INVALID_HANDLE_VALUE)
+                    CloseHandle(handle);
+        }
+    } keptOpen{stored};
+    size_t open = 0;
+    for (size_t i = 0; i < script.files.size(); ++i) {
+        const DdfFile& file = script.files[i];
+        error.line = file.line;
+        if (file.newFolder && i > 0 && !flushFolder())
+            return false;
+        if (file.compress && ctx.progress) {
+            bool incompressible = false;
+            ctx.probed = ProbeSource(file.source, incompressible);
+            if (incompressible) {
+                HANDLE kept = ctx.probed;
+                ctx.probed = INVALID_HANDLE_VALUE;
+                if (kept != INVALID_HANDLE_VALUE && open == kKeptOpen) {
+                    CloseHandle(kept);
+                    kept = INVALID_HANDLE_VALUE;
+                }
+                open += kept != INVALID_HANDLE_VALUE ? 1 : 0;
+                stored.emplace_back(i, kept);
+                ctx.progress->Stored(i);
+                continue;
+            }
+        }
+        if (!add(i, file.compress))
+            return false;
+    }
+    if (!stored.empty() && !flushFolder())
+        return false;
+    for (auto& [i, handle] : stored) {
+        ctx.probed = std::exchange(handle, INVALID_HANDLE_VALUE);
+        if (!add(i, false))
+            return false;
     }
     error.line = 0;
     if (!FCIFlushCabinet(fci.h, FALSE, GetNextCabinet, Status)) {
@@ -517,6 +616,25 @@ bool RunFci(Context& ctx, DdfError& error)
 }
 
 } // namespace
+
+bool LooksIncompressible(const unsigned char* bytes, size_t count)
+{
+    if (count < kProbeMinimum)
+        return false;
+    size_t counts[256] = {};
+    for (size_t i = 0; i < count; ++i)
+        ++counts[bytes[i]];
+    double entropy = 0;
+    for (const size_t n : counts)
+        if (n) {
+            const double p = static_cast<double>(n) / static_cast<double>(count);
+            entropy -= p * std::log2(p);
+        }
+    // Random bytes fall short of 8 bits a byte by about 255 / (2 n ln 2) in a
+    // sample of n; a tenth of a bit below that is still data deflate cannot shrink.
+    const double expected = 8.0 - 255.0 / (2.0 * static_cast<double>(count) * std::log(2.0));
+    return entropy > expected - 0.1;
+}
 
 std::wstring CabinetSystemText(unsigned long code)
 {
@@ -571,9 +689,11 @@ bool WriteCabinet(const DdfScript& script, DdfError& error, CabinetProgress* pro
     } catch (...) {
         error.message = L"out of memory";
     }
-    for (auto& [handle, hashing] : ctx.hashing)
-        if (hashing.second)
-            BCryptDestroyHash(hashing.second);
+    if (ctx.probed != INVALID_HANDLE_VALUE)
+        CloseHandle(ctx.probed);
+    for (auto& [handle, source] : ctx.hashing)
+        if (source.hash)
+            BCryptDestroyHash(source.hash);
     if (ctx.md5)
         BCryptCloseAlgorithmProvider(ctx.md5, 0);
     for (const std::wstring& name : ctx.temps)

@@ -22,9 +22,25 @@ public:
     // The MD5 digest of the file of the index (in the DDF's order), as four
     // little-endian numbers, once the file has been read whole.
     virtual void Hashed(size_t index, const unsigned long (&parts)[4]) = 0;
+    // The file of the index begins "MZ", as an executable image does.
+    virtual void Image(size_t index) { (void)index; }
+    // The file of the index looks compressed already: it is stored
+    // uncompressed, after every compressed file of the cabinet (in the DDF's
+    // order among themselves).
+    virtual void Stored(size_t index) { (void)index; }
 };
 
-// Writes script.CabinetPath() (its folder is created when missing). On failure
+// How much of a file's start tells whether it is worth compressing, and the
+// least of it that can tell.
+constexpr size_t kProbeBytes = 65536;
+constexpr size_t kProbeMinimum = 2048;
+
+// True when `count` bytes (at least kProbeMinimum) are as varied as random
+// bytes, which deflate cannot shrink: compressed or encrypted data.
+bool LooksIncompressible(const unsigned char* bytes, size_t count);
+
+// Writes script.CabinetPath() (its folder is created when missing). With a
+// progress, the files that look compressed already are moved behind the others. On failure
 // returns false with the DDF line of the file at fault (0 when none) and a
 // message naming the file and the system's reason, and leaves no cabinet
 // behind. A cabinet that would pass script.maxDiskSize (2 GB when 0) fails.

@@ -9,7 +9,10 @@
 // "Packed <files> of <total> files, <bytes> bytes" on standard output, at
 // most four times a second and once at the end, and for each file stored
 // "Hash <index> <four numbers>", the MD5 digest of its bytes as four
-// little-endian 32-bit numbers (index 0 for the DDF's first file).
+// little-endian 32-bit numbers (index 0 for the DDF's first file); "Image
+// <index>" for a file that begins "MZ"; "Stored <index>" for a file whose
+// bytes look compressed already: it goes uncompressed into the cabinet after
+// every compressed file, the stored ones in the DDF's order.
 #include <windows.h>
 
 #include <cstdio>
@@ -76,14 +79,29 @@ public:
 
     void Hashed(size_t index, const unsigned long (&parts)[4]) override
     {
-        std::string line = "Hash " + std::to_string(index);
-        for (unsigned long part : parts)
-            line += " " + std::to_string(part);
+        std::string line = "Hash ";
+        line += std::to_string(index);
+        for (unsigned long part : parts) {
+            line += ' ';
+            line += std::to_string(part);
+        }
         line += "\n";
         std::fputs(line.c_str(), stdout);
     }
 
+    void Image(size_t index) override { Line("Image", index); }
+    void Stored(size_t index) override { Line("Stored", index); }
+
 private:
+    static void Line(const char* what, size_t index)
+    {
+        std::string line = what;
+        line += ' ';
+        line += std::to_string(index);
+        line += '\n';
+        std::fputs(line.c_str(), stdout);
+    }
+
     size_t m_total;
     ULONGLONG m_last = 0;
 };
