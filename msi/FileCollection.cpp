@@ -258,15 +258,20 @@ void OrderAsPacked(BuildContext& build, const CabinetPlan& plan, const CabinetRe
 {
     if (reports.stored.empty())
         return;
-    std::vector<PackedFile> ordered;
-    ordered.reserve(build.files.size());
+    std::vector<std::size_t> order;
+    order.reserve(build.files.size());
     for (const PlannedCabinet& cabinet : plan.cabinets) {
-        const std::size_t end = cabinet.firstFile + cabinet.fileCount;
+        const std::size_t end = std::min(cabinet.firstFile + cabinet.fileCount, build.files.size());
         for (const bool stored : {false, true})
-            for (std::size_t i = cabinet.firstFile; i < end && i < build.files.size(); ++i)
+            for (std::size_t i = cabinet.firstFile; i < end; ++i)
                 if (reports.stored.contains(i) == stored)
-                    ordered.push_back(std::move(build.files[i]));
+                    order.push_back(i);
     }
-    if (ordered.size() == build.files.size())
-        build.files = std::move(ordered);
+    if (order.size() != build.files.size())
+        return; // a plan that does not cover the files: the order stays as listed
+    std::vector<PackedFile> ordered;
+    ordered.reserve(order.size());
+    for (const std::size_t i : order)
+        ordered.push_back(std::move(build.files[i]));
+    build.files = std::move(ordered);
 }

@@ -26,15 +26,25 @@ void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
     // rows (named by the FeatureComponents rows) and the File rows (whose keys
     // are the components' key paths) pay for one, a single key column per row,
     // the cheapest. Going in one after another, the rows of a table also lie
-    // together in memory, which keeps that search fast. (The order also fixes
-    // the order of the database's strings, and with it the package's bytes.)
+    // together in memory, which keeps that search fast. The files go in by
+    // component name: the database keeps its strings sorted, and a new string
+    // that sorts after the others costs no move of the ones before it. (The
+    // order also fixes the order of the database's strings, and with it the
+    // package's bytes; the sequence numbers stay the cabinets' order.)
+    std::vector<const PackedFile*> byName;
+    byName.reserve(build.files.size());
     for (const PackedFile& file : build.files)
-        (void)featureComponents.Insert({L"MSIFeature", file.component});
-    for (const PackedFile& file : build.files)
-        if (file.hashed)
-            (void)hashes.Insert({file.key, 0, file.hash[0], file.hash[1], file.hash[2], file.hash[3]});
+        byName.push_back(&file);
+    std::sort(byName.begin(), byName.end(),
+              [](const PackedFile* a, const PackedFile* b) { return a->component < b->component; });
+    for (const PackedFile* file : byName)
+        (void)featureComponents.Insert({L"MSIFeature", file->component});
+    for (const PackedFile* file : byName)
+        if (file->hashed)
+            (void)hashes.Insert({file->key, 0, file->hash[0], file->hash[1], file->hash[2], file->hash[3]});
     // Each file is its component's key path.
-    for (const PackedFile& file : build.files) {
+    for (const PackedFile* f : byName) {
+        const PackedFile& file = *f;
         // A component that changes its bitness is another component: its code too.
         const std::wstring identity =
             FileComponentIdentity(file.folder, file.name) + (file.is64Bit ? L"|x64" : L"");
@@ -47,9 +57,9 @@ void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
                                  directories.ComponentDirectory(file.folder), attributes, file.key});
         build.has64BitComponent = build.has64BitComponent || file.is64Bit;
     }
-    int sequence = 0;
-    for (const PackedFile& file : build.files) {
-        ++sequence;
+    for (const PackedFile* f : byName) {
+        const PackedFile& file = *f;
+        const int sequence = static_cast<int>(f - build.files.data()) + 1;
         (void)files.Insert({file.key, file.component, file.name, static_cast<int>(file.size), file.version,
                             file.language, msidbFileAttributesCompressed | file.attributes, sequence});
     }
