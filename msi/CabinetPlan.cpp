@@ -47,6 +47,25 @@ CabinetPlan PlanCabinets(const std::vector<CabinetFileSize>& files, const Cabine
     return plan;
 }
 
+std::vector<std::size_t> PackedOrder(const CabinetPlan& plan, const std::set<std::size_t>& stored, std::size_t count)
+{
+    std::vector<std::size_t> order;
+    order.reserve(count);
+    std::size_t next = 0; // the cabinets follow one another from the first file
+    for (const PlannedCabinet& cabinet : plan.cabinets) {
+        if (cabinet.firstFile != next || cabinet.fileCount > count - next)
+            return {};
+        next += cabinet.fileCount;
+        for (const bool last : {false, true})
+            for (std::size_t i = cabinet.firstFile; i < next; ++i)
+                if (stored.contains(i) == last)
+                    order.push_back(i);
+    }
+    if (next != count)
+        return {};
+    return order;
+}
+
 std::vector<std::wstring> ExternalCabinetNames(std::size_t count, const std::function<bool(const std::wstring&)>& taken)
 {
     std::vector<std::wstring> names;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,12 @@ struct CabinetPlan
 // opens the next one; a file larger than the limit gets a cabinet to itself.
 // No files: no cabinet.
 CabinetPlan PlanCabinets(const std::vector<CabinetFileSize>& files, const CabinetLimits& limits);
+
+// The order of `count` files once the cabinets are made (old indexes, new
+// order): in each cabinet of the plan, the files its maker stored
+// uncompressed (`stored`, by index) come after the others, each group in its
+// listed order. Empty when the plan does not cover the files once each.
+std::vector<std::size_t> PackedOrder(const CabinetPlan& plan, const std::set<std::size_t>& stored, std::size_t count);
 
 // The n names of external cabinets: data1.cab, data2.cab, ... (8.3 names), a
 // name passed over when `taken` says another file uses it.

@@ -258,16 +258,8 @@ void OrderAsPacked(BuildContext& build, const CabinetPlan& plan, const CabinetRe
 {
     if (reports.stored.empty())
         return;
-    std::vector<std::size_t> order;
-    order.reserve(build.files.size());
-    for (const PlannedCabinet& cabinet : plan.cabinets) {
-        const std::size_t end = std::min(cabinet.firstFile + cabinet.fileCount, build.files.size());
-        for (const bool stored : {false, true})
-            for (std::size_t i = cabinet.firstFile; i < end; ++i)
-                if (reports.stored.contains(i) == stored)
-                    order.push_back(i);
-    }
-    if (order.size() != build.files.size())
+    const std::vector<std::size_t> order = PackedOrder(plan, reports.stored, build.files.size());
+    if (order.empty())
         return; // a plan that does not cover the files: the order stays as listed
     std::vector<PackedFile> ordered;
     ordered.reserve(order.size());

@@ -124,3 +124,33 @@ TEST(CabinetPlanTest, SizeSettingsReadBytesAndBinaryUnits)
         EXPECT_EQ(ParseSizeSetting(c.text), c.value);
     }
 }
+
+TEST(CabinetPlanTest, StoredFilesMoveBehindTheOthersOfTheirOwnCabinet)
+{
+    const auto plan = [](std::vector<std::size_t> counts) {
+        CabinetPlan p;
+        std::size_t first = 0;
+        for (std::size_t c = 0; c < counts.size(); ++c) {
+            p.cabinets.push_back({static_cast<int>(c + 1), static_cast<int>(first + counts[c]), first, counts[c], 0});
+            first += counts[c];
+        }
+        return p;
+    };
+    const struct
+    {
+        const char* what;
+        CabinetPlan plan;
+        std::set<std::size_t> stored;
+        std::size_t count;
+        std::vector<std::size_t> order;
+    } cases[] = {
+        {"nothing stored", plan({3}), {}, 3, {0, 1, 2}},
+        {"one cabinet", plan({5}), {0, 3}, 5, {1, 2, 4, 0, 3}},
+        {"two cabinets, each keeps its files", plan({3, 3}), {0, 4}, 6, {1, 2, 0, 3, 5, 4}},
+        {"a cabinet of stored files only", plan({2, 2}), {2, 3}, 4, {0, 1, 2, 3}},
+        {"the plan misses a file", plan({2}), {0}, 3, {}},
+        {"no cabinets for files", plan({}), {}, 1, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.order, PackedOrder(c.plan, c.stored, c.count)) << c.what;
+}
