@@ -13,6 +13,12 @@
 struct BuildContext;
 class CDirectoryRows;
 
+// All rows of the files, once their hashes, versions and order are known.
 void AddFileRows(BuildContext& build, const CDirectoryRows& directories);
+// The same in two halves: the FeatureComponents and Component rows, which
+// need nothing of the cabinet maker and can go in while it works, and then
+// the MsiFileHash and File rows.
+void AddComponentRows(BuildContext& build, const CDirectoryRows& directories);
+void AddHashAndFileRows(BuildContext& build);
 // One Media row per cabinet, or one without a cabinet for a build without files.
 void AddMediaRows(BuildContext& build, const CabinetPlan& plan, const std::vector<std::wstring>& cabinetNames);

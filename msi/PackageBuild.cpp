@@ -132,10 +132,11 @@ std::vector<CPackageBuild::RowStep> CPackageBuild::RowSteps()
 bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
 {
     const std::vector<RowStep> rowSteps = RowSteps();
-    // The file rows go in once the cabinets are made: the cabinet maker tells
-    // the files' hashes and the order it packed them in.
+    // The File and MsiFileHash rows go in once the cabinets are made: the
+    // cabinet maker tells the files' hashes and the order it packed them in.
+    // The Component rows need nothing of it.
     const std::size_t fileUnits = std::max<std::size_t>(m_build.files.size(), 1);
-    std::size_t rowUnits = fileUnits;
+    std::size_t rowUnits = 2 * fileUnits;
     for (const auto& [units, step] : rowSteps)
         rowUnits += std::max<std::size_t>(units, 1);
     // The cabinet weighs as much as all the rows: the step count rises at the
@@ -176,9 +177,19 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
     if (StopRequested())
         return false;
 
+    // Beside the cabinet maker, the component rows go in now; on one
+    // processor with the other file rows, in the order that searches least.
+    if (hasFiles && cabinetBesideRows) {
+        AddComponentRows(m_build, m_directories);
+        pacer.Finished(fileUnits);
+        m_cabinets.Poll(paceCabinet);
+        if (StopRequested())
+            return false;
+    }
+
     m_progress.SetStatusText(L"Creating Internal CAB is in progress.");
     if (!hasFiles) {
-        pacer.Finished(fileUnits);
+        pacer.Finished(2 * fileUnits);
         WriteSummaryInformation(m_build);
         return true;
     }
@@ -195,8 +206,13 @@ bool CPackageBuild::WriteRowsAndCabinets(Result& cabinet)
         m_progress.SetStatusText(L"MSI TABLE Entry is in progress.");
         IdentifyPackedFiles(m_build, m_cabinets.Reports());
         OrderAsPacked(m_build, m_cabinets.Layout(), m_cabinets.Reports());
-        AddFileRows(m_build, m_directories);
-        pacer.Finished(fileUnits);
+        if (cabinetBesideRows) {
+            AddHashAndFileRows(m_build);
+            pacer.Finished(fileUnits);
+        } else {
+            AddFileRows(m_build, m_directories);
+            pacer.Finished(2 * fileUnits);
+        }
         // The platform of the package follows its components'.
         WriteSummaryInformation(m_build);
     }
