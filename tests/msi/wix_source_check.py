@@ -180,8 +180,8 @@ def installed(prefix, package):
 def main():
     shutil.rmtree(WORK, ignore_errors=True)
     os.makedirs(os.path.join(WORK, "home"))
-    wine(None, os.path.join(BUILD, "tests", "wix_source_project.exe"), winpath(os.path.join(WORK, "scene")), FOLDER,
-         KEY_NAME)
+    wine(None, os.path.join(BUILD, "tests", "builder_package_maker.exe"), winpath(os.path.join(WORK, "scene")), FOLDER,
+         KEY_NAME, "-wix")
     # wixl keeps one ANSI code page and drops the names outside it (it ignores
     # Codepage): the scene's one name outside Windows-1252 stays out.
     project = os.path.join(WORK, "scene", "Project.xml")
