@@ -42,8 +42,8 @@ void AddHashRows(BuildContext& build, const std::vector<const PackedFile*>& byNa
 }
 
 // Each file is its component's key path.
-void AddComponentRows(BuildContext& build, const CDirectoryRows& directories,
-                      const std::vector<const PackedFile*>& byName)
+void AddComponentTableRows(BuildContext& build, const CDirectoryRows& directories,
+                           const std::vector<const PackedFile*>& byName)
 {
     CTableInserter& components = build.Table(TableId::Component);
     for (const PackedFile* file : byName) {
@@ -90,7 +90,7 @@ void AddFileRows(BuildContext& build, const CDirectoryRows& directories)
     const std::vector<const PackedFile*> byName = ByComponentName(build);
     AddFeatureComponentRows(build, byName);
     AddHashRows(build, byName);
-    AddComponentRows(build, directories, byName);
+    AddComponentTableRows(build, directories, byName);
     AddFileTableRows(build, byName);
 }
 
@@ -98,7 +98,7 @@ void AddComponentRows(BuildContext& build, const CDirectoryRows& directories)
 {
     const std::vector<const PackedFile*> byName = ByComponentName(build);
     AddFeatureComponentRows(build, byName);
-    AddComponentRows(build, directories, byName);
+    AddComponentTableRows(build, directories, byName);
 }
 
 void AddHashAndFileRows(BuildContext& build)

@@ -367,6 +367,13 @@ bool IsAscii(const std::wstring& text)
     return true;
 }
 
+// A source file opened for FCI to read.
+HANDLE OpenSource(const std::wstring& path)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 FNFCIGETOPENINFO(GetOpenInfo)
 {
     auto& ctx = *static_cast<Context*>(pv);
@@ -376,10 +383,7 @@ FNFCIGETOPENINFO(GetOpenInfo)
             *err = ENOENT;
             return -1;
         }
-        UniqueFile file(ctx.probed != INVALID_HANDLE_VALUE
-                            ? ctx.probed
-                            : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(ctx.probed != INVALID_HANDLE_VALUE ? ctx.probed : OpenSource(path));
         ctx.probed = INVALID_HANDLE_VALUE;
         if (!file) {
             const DWORD code = GetLastError();
@@ -488,8 +492,7 @@ bool CheckNames(const DdfScript& script, DdfError& error)
 HANDLE ProbeSource(const std::wstring& path, bool& incompressible)
 {
     incompressible = false;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenSource(path);
     if (file == INVALID_HANDLE_VALUE)
         return file;
     thread_local std::vector<unsigned char> start(kProbeBytes);
@@ -574,7 +577,7 @@ bool RunFci(Context& ctx, DdfError& error)
                     CloseHandle(handle);
         }
     } keptOpen{stored};
-    size_t open = 0;
+    size_t waitingOpen = 0;
     for (size_t i = 0; i < script.files.size(); ++i) {
         const DdfFile& file = script.files[i];
         error.line = file.line;
@@ -586,11 +589,11 @@ bool RunFci(Context& ctx, DdfError& error)
             if (incompressible) {
                 HANDLE kept = ctx.probed;
                 ctx.probed = INVALID_HANDLE_VALUE;
-                if (kept != INVALID_HANDLE_VALUE && open == kKeptOpen) {
+                if (kept != INVALID_HANDLE_VALUE && waitingOpen == kKeptOpen) {
                     CloseHandle(kept);
                     kept = INVALID_HANDLE_VALUE;
                 }
-                open += kept != INVALID_HANDLE_VALUE ? 1 : 0;
+                waitingOpen += kept != INVALID_HANDLE_VALUE ? 1 : 0;
                 stored.emplace_back(i, kept);
                 ctx.progress->Stored(i);
                 continue;
