@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "common/Utf.h"
 #include "msi/MsiResult.h"
+#include "msi/MsiTables.h"
 
 #include <windows.h>
 
@@ -136,21 +137,6 @@ namespace {
 
 using Row = std::vector<std::wstring>;
 
-std::wstring Field(MSIHANDLE record, UINT field)
-{
-    if (MsiRecordIsNull(record, field))
-        return L"";
-    DWORD size = 0;
-    wchar_t empty[1] = L"";
-    if (MsiRecordGetStringW(record, field, empty, &size) != ERROR_MORE_DATA)
-        return L"";
-    std::wstring text(size + 1, L'\0');
-    DWORD got = size + 1;
-    MsiRecordGetStringW(record, field, text.data(), &got);
-    text.resize(got);
-    return text;
-}
-
 // The rows of a query, each field as text (null as empty). False when the
 // query cannot run (a table the database does not have).
 bool Select(MSIHANDLE database, const std::wstring& sql, std::vector<Row>& rows)
@@ -168,7 +154,7 @@ bool Select(MSIHANDLE database, const std::wstring& sql, std::vector<Row>& rows)
         Row row;
         const UINT count = MsiRecordGetFieldCount(record.get());
         for (UINT i = 1; i <= count; ++i)
-            row.push_back(Field(record.get(), i));
+            row.push_back(RecordFieldText(record.get(), i));
         rows.push_back(std::move(row));
     }
     MsiViewClose(view.get());

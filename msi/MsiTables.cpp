@@ -95,6 +95,20 @@ bool CTableInserter::InsertWithStream(std::initializer_list<MsiField> fields, co
     return ok;
 }
 
+std::wstring RecordFieldText(MSIHANDLE record, unsigned field)
+{
+    DWORD size = 0;
+    wchar_t none[1] = {};
+    if (MsiRecordGetStringW(record, field, none, &size) != ERROR_MORE_DATA || size == 0)
+        return L"";
+    std::wstring text(size + 1, L'\0');
+    ++size;
+    if (MsiRecordGetStringW(record, field, text.data(), &size) != ERROR_SUCCESS)
+        return L"";
+    text.resize(size);
+    return text;
+}
+
 std::wstring NewGuidString()
 {
     UUID id{};

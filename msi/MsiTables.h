@@ -50,6 +50,10 @@ private:
     std::size_t m_rejected = 0;
 };
 
+// A record's field as text: numbers in decimal, a null field (or one that
+// cannot be read) "".
+std::wstring RecordFieldText(MSIHANDLE record, unsigned field);
+
 // A new GUID in registry form: braces, upper-case hexadecimal.
 std::wstring NewGuidString();
 

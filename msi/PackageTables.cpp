@@ -3,6 +3,7 @@
 #include "common/Log.h"
 #include "msi/MsiHandle.h"
 #include "msi/MsiResult.h"
+#include "msi/MsiTables.h"
 
 #include <msi.h>
 #include <wtypes.h>
@@ -10,21 +11,6 @@
 namespace {
 
 const std::vector<PackageRow> NoRows;
-
-// A field as text: numbers in decimal, a null field "".
-std::wstring FieldText(MSIHANDLE record, UINT field)
-{
-    DWORD size = 0;
-    wchar_t none[1] = {};
-    if (MsiRecordGetStringW(record, field, none, &size) != ERROR_MORE_DATA || size == 0)
-        return L"";
-    std::wstring text(size + 1, L'\0');
-    ++size;
-    if (MsiRecordGetStringW(record, field, text.data(), &size) != ERROR_SUCCESS)
-        return L"";
-    text.resize(size);
-    return text;
-}
 
 Result ReadTable(MSIHANDLE database, const PackageTableColumns& layout, std::vector<PackageRow>& rows)
 {
@@ -47,7 +33,7 @@ Result ReadTable(MSIHANDLE database, const PackageTableColumns& layout, std::vec
             return InstallerResult(rc, what);
         PackageRow row;
         for (UINT field = 1; field <= layout.columns.size(); ++field)
-            row.push_back(FieldText(record.get(), field));
+            row.push_back(RecordFieldText(record.get(), field));
         rows.push_back(std::move(row));
     }
 }
